@@ -1,0 +1,105 @@
+#include "cli/Commands.h"
+
+#include "model/CColumn.h"
+#include "model/CProject.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "platform/XmlDocument.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct TMissing {
+    std::string Where;
+    std::string Name;
+};
+
+void Need(std::vector<TMissing>& missing, const std::string& folder, const std::string& name,
+          const std::string& where) {
+    if (!name.empty() && !FileExists(folder + FileNamePart(name)))
+        missing.push_back({where, name});
+}
+
+} // namespace
+
+int RunCheck(const std::vector<std::string>& args) {
+    if (args.size() != 1) {
+        std::fputs("Usage: corvane-cli check PROJECT_FOLDER\n", stderr);
+        return 2;
+    }
+    std::string folder = args[0];
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    if (!FolderExists(folder)) {
+        std::fprintf(stderr, "corvane-cli: %s is not a folder\n", folder.c_str());
+        return 1;
+    }
+    if (!FileExists(folder + "/Default.Pro")) {
+        std::fprintf(stderr, "corvane-cli: %s holds no project document (Default.Pro)\n",
+                     folder.c_str());
+        return 1;
+    }
+
+    TXmlDocument document;
+    std::unique_ptr<TDProject> project;
+    try {
+        project = std::make_unique<TDProject>(folder, document);
+    } catch (const TError& e) {
+        std::fprintf(stderr, "corvane-cli: the project cannot be opened: %s\n", e.what());
+        return 1;
+    }
+
+    std::vector<TMissing> pictures, downloads;
+    std::vector<std::string> badColumns;
+    int columns = 0, links = 0, pages = 0;
+    const std::string images = project->ImagesPath(), files = project->DownloadsPath();
+    Need(pictures, images, project->FRAME.BACKGROUND, "background picture");
+    Need(pictures, images, project->TOPIC.LOGO, "logo");
+    Need(pictures, images, project->MENU.BUTTON, "menu button");
+    Need(pictures, images, project->HOTSPOT.PICTURE, "hotspot picture");
+    if (!project->HOTSPOT.LINK.empty() && project->HOTSPOT.KIND == "Download")
+        Need(downloads, files, project->HOTSPOT.URL, "hotspot download");
+
+    for (int i = 0; i < project->MenuCount; ++i) {
+        const TDMenuItem& item = project->MenuItem(i);
+        if (!item.IsColumn()) {
+            ++links;
+            continue;
+        }
+        ++columns;
+        try {
+            TDColumn column(project->ColumnFile(i), document);
+            pages += column.PageCount;
+            for (int j = 0; j < column.PageCount; ++j) {
+                const TDPage& page = column.Page(j);
+                std::string where = "page \"" + page.TITLE + "\" of column \"" + item.TITLE + "\"";
+                Need(pictures, images, page.PICTURE, where);
+                if (!page.LINK.empty() && page.KIND == "Download")
+                    Need(downloads, files, page.URL, where);
+            }
+        } catch (const TError& e) {
+            badColumns.push_back("column \"" + item.TITLE + "\": " + e.what());
+        }
+    }
+
+    std::printf("Project %s\n", folder.c_str());
+    std::printf("  %d menu item%s: %d column%s, %d link%s\n", project->MenuCount,
+                project->MenuCount == 1 ? "" : "s", columns, columns == 1 ? "" : "s", links,
+                links == 1 ? "" : "s");
+    std::printf("  %d page%s in all columns\n", pages, pages == 1 ? "" : "s");
+    std::printf("  homepage: %s.htm, layout \"%s\"\n", project->FRAME.HOMEPAGE.c_str(),
+                project->FRAME.FRAME.c_str());
+    for (const std::string& bad : badColumns)
+        std::printf("  unreadable %s\n", bad.c_str());
+    for (const TMissing& m : pictures)
+        std::printf("  missing picture %s (%s) in Images\n", m.Name.c_str(), m.Where.c_str());
+    for (const TMissing& m : downloads)
+        std::printf("  missing download %s (%s) in Downloads\n", m.Name.c_str(), m.Where.c_str());
+    if (badColumns.empty() && pictures.empty() && downloads.empty())
+        std::printf("  everything the project names is in place\n");
+    return badColumns.empty() ? 0 : 1;
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The sub-commands of corvane-cli. Each gets the arguments after its name and returns the
+// process exit status.
+int RunCheck(const std::vector<std::string>& args);
+int RunBuild(const std::vector<std::string>& args);
+int RunPublish(const std::vector<std::string>& args);

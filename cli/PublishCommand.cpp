@@ -1,0 +1,9 @@
+// PLACEHOLDER: replaced by the real command.
+#include "cli/Commands.h"
+
+#include <cstdio>
+
+int RunPublish(const std::vector<std::string>&) {
+    std::fputs("corvane-cli: this command is not available yet\n", stderr);
+    return 2;
+}

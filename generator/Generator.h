@@ -1,0 +1,55 @@
+#pragma once
+
+// The site generator: turns the open project into static HTML files. Every page goes
+// through project.Output; the writers read the generation context (project.PageName,
+// project.OutputFolder, project.CurrentItem, CurrentColumn and its CurrentPage).
+
+#include "model/CColumn.h"
+#include "model/CProject.h"
+#include "model/Values.h"
+
+#include <cstdint>
+#include <string>
+
+// ---- Build driver, file naming and shared operations (Build.cpp)
+void Build(TDProject& project, const std::string& folderName);
+void BuildPreview(TDProject& project);
+void WriteEmptyHomepage(TDProject& project);
+std::string ReplaceAll(std::string s, const std::string& oldText, const std::string& newText);
+// The first folder + "File" + n + extension that does not exist (folder ends with "/").
+std::string UniqueFileName(const std::string& folder, const std::string& extension);
+std::string Translate(const TDProject& project, const std::string& key);
+std::int32_t FitWidth(std::int32_t maxWidth, int pageIndex);
+std::int32_t FitHeight(std::int32_t maxWidth, int pageIndex);
+// Copies folder + the file-name part of name beside the pages; failures pass in silence.
+void CopyIntoOutput(TDProject& project, const std::string& folder, const std::string& name);
+// True while the homepage is being written.
+inline bool IsHomepage(const TDProject& project) {
+    return project.PageName == project.FRAME.HOMEPAGE;
+}
+
+// ---- Page skeleton and frame layouts (PageWriter.cpp)
+void WritePage(TDProject& project);
+
+// ---- Style sheet, colour and charset formatting (StyleSheet.cpp)
+void WriteStyleSheet(TDProject& project);
+std::string HtmlColor(TColor color, bool transparent);
+std::string CharsetName(const std::string& displayName);
+
+// ---- Welcome bar (WelcomeBar.cpp)
+void WriteWelcomeBar(TDProject& project);
+void WriteDateScript(TDProject& project);
+void WriteWelcomeLinks(TDProject& project);
+
+// ---- Topic and menu bars (TopicMenu.cpp)
+void WriteTopic(TDProject& project);
+void WriteMenuBar(TDProject& project);
+
+// ---- Text area and column listings (TextArea.cpp)
+void WriteTextArea(TDProject& project);
+void WriteColumnListing(TDProject& project);
+
+// ---- Single page view, hotspot column and foot (SinglePage.cpp)
+void WriteSinglePage(TDProject& project);
+void WriteHotspot(TDProject& project);
+void WriteFoot(TDProject& project);

@@ -1,0 +1,176 @@
+#include "model/CProject.h"
+
+#include "model/CTemplate.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+
+#include <utility>
+
+namespace {
+
+void WriteEmptyDocument(TXmlDocument& document, const char* root, const std::string& fileName) {
+    TEmptyAfterUse empty{document};
+    document.New();
+    document.CreateRoot(root);
+    document.SaveToFile(fileName);
+}
+
+} // namespace
+
+TDProject::TDProject(const std::string& folder, TXmlDocument& document,
+                     const std::string& templateFile)
+    : Folder(folder), Document(&document) {
+    MakeFolder(Folder + "/HTML");
+    MakeFolder(Folder + "/Temp");
+    MakeFolder(Folder + "/Images");
+    MakeFolder(Folder + "/Downloads");
+
+    std::string projectFile = ProjectFile();
+    if (!FileExists(projectFile)) {
+        if (!templateFile.empty()) {
+            TEmptyAfterUse empty{document};
+            ApplyTemplate(document, templateFile, Folder);
+            document.SaveToFile(projectFile);
+        } else {
+            WriteEmptyDocument(document, "PROJECT", projectFile);
+        }
+    }
+
+    TEmptyAfterUse empty{document};
+    try {
+        document.Load(projectFile);
+        TXmlElement root = document.Root();
+        FRAME = TDFrame(ChildByName(root, "FRAME"));
+        SIZE = TDSize(ChildByName(root, "SIZE"));
+        COLOR = TDColor(ChildByName(root, "COLOR"));
+        FONT = TDFont(ChildByName(root, "FONT"));
+        LANGUAGE = TDLanguage(ChildByName(root, "LANGUAGE"));
+        WELCOME = TDWelcome(ChildByName(root, "WELCOME"));
+        TOPIC = TDTopic(ChildByName(root, "TOPIC"));
+        MenuCount = 0;
+        if (TXmlElement list = ChildByName(root, "MENULIST")) {
+            // A hand-edited list longer than the menu can hold: only the first 100 count.
+            for (TXmlElement node : ChildNodes(list)) {
+                if (MenuCount >= Capacity)
+                    break;
+                MENULIST[static_cast<std::size_t>(MenuCount)] = std::make_unique<TDMenuItem>(node);
+                ++MenuCount;
+            }
+        }
+        CurrentItem = -1;
+        MENU = TDMenu(ChildByName(root, "MENU"));
+        HOTSPOT = TDHotspot(ChildByName(root, "HOTSPOT"));
+        FOOT = TDFoot(ChildByName(root, "FOOT"));
+        PUBLISH = TDPublish(ChildByName(root, "PUBLISH"));
+    } catch (const TError& e) {
+        throw e.InFile(projectFile);
+    }
+}
+
+std::string TDProject::PreviewFile() const {
+    return Folder + "/Temp/" + FRAME.HOMEPAGE + ".htm";
+}
+std::string TDProject::ImagesPath() const {
+    return Folder + "/Images/";
+}
+std::string TDProject::DownloadsPath() const {
+    return Folder + "/Downloads/";
+}
+std::string TDProject::HTMLPath() const {
+    return Folder + "/HTML/";
+}
+std::string TDProject::ProjectFile() const {
+    return Folder + "/Default.Pro";
+}
+
+std::string TDProject::ColumnFile(int index) const {
+    return Folder + "/" + FileNamePart(MenuItem(index).COLUMN);
+}
+
+std::string TDProject::NextColumnName() const {
+    for (int n = 1;; ++n) {
+        std::string name = "Column" + std::to_string(n) + ".Clm";
+        bool used = false;
+        for (int i = 0; i < MenuCount && !used; ++i)
+            used = MenuItem(i).COLUMN == name;
+        if (!used)
+            return name;
+    }
+}
+
+TDMenuItem* TDProject::AddMenuItem(bool isLink) {
+    if (MenuCount >= Capacity)
+        return nullptr;
+    std::string columnName = NextColumnName();
+    auto item = std::make_unique<TDMenuItem>();
+    if (isLink) {
+        item->TITLE = "New Link";
+        item->COLUMN.clear();
+        item->URL = "http://";
+    } else {
+        item->TITLE = "New Column";
+        item->COLUMN = columnName;
+        item->STYLE = "Title list with summary";
+        item->URL.clear();
+        WriteEmptyDocument(*Document, "COLUMN", Folder + "/" + columnName);
+    }
+    TDMenuItem* result = item.get();
+    MENULIST[static_cast<std::size_t>(MenuCount)] = std::move(item);
+    ++MenuCount;
+    Save();
+    return result;
+}
+
+void TDProject::RemoveMenuItem(int index) {
+    if (index < 0 || index >= MenuCount)
+        return;
+    for (int i = index; i < MenuCount - 1; ++i)
+        MENULIST[static_cast<std::size_t>(i)] =
+            std::move(MENULIST[static_cast<std::size_t>(i + 1)]);
+    MENULIST[static_cast<std::size_t>(MenuCount - 1)].reset();
+    --MenuCount;
+    Save();
+}
+
+void TDProject::MoveMenuItemUp(int index) {
+    if (index < 1 || index >= MenuCount)
+        return;
+    std::swap(MENULIST[static_cast<std::size_t>(index - 1)],
+              MENULIST[static_cast<std::size_t>(index)]);
+    Save();
+}
+
+void TDProject::MoveMenuItemDown(int index) {
+    if (index < 0 || index >= MenuCount - 1)
+        return;
+    std::swap(MENULIST[static_cast<std::size_t>(index)],
+              MENULIST[static_cast<std::size_t>(index + 1)]);
+    Save();
+}
+
+void TDProject::Save() {
+    std::string projectFile = ProjectFile();
+    TEmptyAfterUse empty{*Document};
+    try {
+        Document->Load(projectFile);
+        TXmlElement root = Document->Root();
+        RemoveAllChildren(root);
+        FRAME.Save(AppendChild(root, "FRAME"));
+        SIZE.Save(AppendChild(root, "SIZE"));
+        COLOR.Save(AppendChild(root, "COLOR"));
+        FONT.Save(AppendChild(root, "FONT"));
+        LANGUAGE.Save(AppendChild(root, "LANGUAGE"));
+        WELCOME.Save(AppendChild(root, "WELCOME"));
+        TOPIC.Save(AppendChild(root, "TOPIC"));
+        TXmlElement list = AppendChild(root, "MENULIST");
+        for (int i = 0; i < MenuCount; ++i)
+            MenuItem(i).Save(AppendChild(list, "MENUITEM"));
+        MENU.Save(AppendChild(root, "MENU"));
+        HOTSPOT.Save(AppendChild(root, "HOTSPOT"));
+        FOOT.Save(AppendChild(root, "FOOT"));
+        PUBLISH.Save(AppendChild(root, "PUBLISH"));
+        Document->SaveToFile(projectFile);
+    } catch (const TError& e) {
+        throw e.InFile(projectFile);
+    }
+}

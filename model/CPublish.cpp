@@ -1,0 +1,30 @@
+#include "model/CPublish.h"
+
+#include "model/Values.h"
+
+TDPublish::TDPublish(TXmlElement element) {
+    if (!element)
+        return;
+    ReadText(element, "FTP_SERVER", FTP_SERVER);
+    ReadText(element, "USER_NAME", USER_NAME);
+    ReadText(element, "PASSWORD", PASSWORD);
+    ReadText(element, "PROXY_SERVER", PROXY_SERVER);
+    ReadText(element, "FOLDER", FOLDER);
+    ReadInteger(element, "FTP_PORT", FTP_PORT);
+    ReadInteger(element, "PROXY_PORT", PROXY_PORT);
+    ReadFlag(element, "USE_PROXY", USE_PROXY);
+}
+
+void TDPublish::Save(TXmlElement element) const {
+    if (!element)
+        return;
+    RemoveAllChildren(element);
+    WriteText(element, "FTP_SERVER", FTP_SERVER);
+    WriteInteger(element, "FTP_PORT", FTP_PORT);
+    WriteText(element, "USER_NAME", USER_NAME);
+    WriteText(element, "PASSWORD", PASSWORD);
+    WriteText(element, "PROXY_SERVER", PROXY_SERVER);
+    WriteInteger(element, "PROXY_PORT", PROXY_PORT);
+    WriteFlag(element, "USE_PROXY", USE_PROXY);
+    WriteText(element, "FOLDER", FOLDER);
+}

@@ -1,0 +1,179 @@
+#include "platform/FileSystem.h"
+
+#include "platform/Error.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string TemporaryNameBeside(const std::string& fileName) {
+    static std::atomic<unsigned> counter{0};
+    return fileName + ".~" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+bool FolderExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool MakeFolder(const std::string& path) {
+    return ::mkdir(path.c_str(), 0777) == 0;
+}
+
+std::int64_t FileSize(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    return st.st_size;
+}
+
+bool CopyFileReplacing(const std::string& source, const std::string& target) {
+    int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(in);
+        return false;
+    }
+    std::string temporary = TemporaryNameBeside(target);
+    int out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (out < 0) {
+        ::close(in);
+        return false;
+    }
+    bool ok = true;
+    char buffer[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ok = false;
+            break;
+        }
+        if (n == 0)
+            break;
+        if (!WriteAll(out, buffer, static_cast<std::size_t>(n))) {
+            ok = false;
+            break;
+        }
+    }
+    ::close(in);
+    if (::close(out) != 0)
+        ok = false;
+    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0)
+        ok = false;
+    if (!ok)
+        ::unlink(temporary.c_str());
+    return ok;
+}
+
+bool DeleteFileQuietly(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
+
+std::vector<TFileEntry> ListFolder(const std::string& path) {
+    std::vector<TFileEntry> entries;
+    DIR* dir = ::opendir(path.c_str());
+    if (!dir)
+        return entries;
+    while (dirent* e = ::readdir(dir)) {
+        std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        TFileEntry entry;
+        entry.Name = name;
+        struct stat st {};
+        std::string full = path.empty() || path.back() == '/' ? path + name : path + "/" + name;
+        if (::lstat(full.c_str(), &st) == 0) {
+            entry.IsFolder = S_ISDIR(st.st_mode);
+            entry.IsRegular = S_ISREG(st.st_mode);
+            entry.Size = entry.IsRegular ? st.st_size : 0;
+        }
+        entries.push_back(entry);
+    }
+    ::closedir(dir);
+    std::sort(entries.begin(), entries.end(),
+              [](const TFileEntry& a, const TFileEntry& b) { return a.Name < b.Name; });
+    return entries;
+}
+
+void WriteFileAtomically(const std::string& fileName, const std::string& data) {
+    std::string temporary = TemporaryNameBeside(fileName);
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        throw TError(std::string("Cannot write the file: ") + std::strerror(errno), fileName);
+    bool written = WriteAll(fd, data.data(), data.size());
+    int error = written ? 0 : errno;
+    if (written && ::fsync(fd) != 0) {
+        written = false;
+        error = errno;
+    }
+    if (::close(fd) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    if (written && ::rename(temporary.c_str(), fileName.c_str()) != 0) {
+        written = false;
+        error = errno;
+    }
+    if (!written) {
+        ::unlink(temporary.c_str());
+        throw TError(std::string("Cannot write the file: ") + std::strerror(error), fileName);
+    }
+}
+
+std::string FileNamePart(const std::string& name) {
+    std::size_t pos = name.find_last_of("/\\:");
+    return pos == std::string::npos ? name : name.substr(pos + 1);
+}
+
+std::string FileExtension(const std::string& name) {
+    std::string base = FileNamePart(name);
+    std::size_t dot = base.rfind('.');
+    return dot == std::string::npos ? std::string() : base.substr(dot);
+}
+
+std::string WithoutExtension(const std::string& name) {
+    return name.substr(0, name.size() - FileExtension(name).size());
+}
+
+std::string FolderPart(const std::string& path) {
+    std::size_t pos = path.find_last_of('/');
+    return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
+}
+
+void DeleteFilesInFolder(const std::string& path) {
+    for (const TFileEntry& entry : ListFolder(path))
+        if (entry.IsRegular)
+            DeleteFileQuietly(path + "/" + entry.Name);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// File-system operations the program needs. Paths use "/" as the separator. Failures that
+// the program expects (a folder that exists, a picture that is missing, a file that cannot
+// be deleted) are reported by the return value, never by an exception.
+
+bool FolderExists(const std::string& path);
+bool FileExists(const std::string& path);
+// Makes one level of folder; false when it exists already or cannot be made.
+bool MakeFolder(const std::string& path);
+// Copies a regular file byte for byte, replacing the target (written beside it and renamed
+// into place). False when the source is missing or unreadable or the target cannot be written.
+bool CopyFileReplacing(const std::string& source, const std::string& target);
+bool DeleteFileQuietly(const std::string& path);
+// Size of a regular file, or -1.
+std::int64_t FileSize(const std::string& path);
+
+struct TFileEntry {
+    std::string Name;
+    std::int64_t Size = 0;
+    bool IsFolder = false;
+    bool IsRegular = false;
+};
+// The entries of a folder (without "." and ".."), sorted by name. Empty when unreadable.
+std::vector<TFileEntry> ListFolder(const std::string& path);
+
+// Writes data to a temporary file beside the target and renames it over the target, so a
+// crash or a full disk never leaves a half-written file. Throws TError naming the file.
+void WriteFileAtomically(const std::string& fileName, const std::string& data);
+
+// The text after the last "/", "\" or ":" of a name; a bare name is its own file-name part.
+std::string FileNamePart(const std::string& name);
+// The extension of the file-name part, with its dot, or empty.
+std::string FileExtension(const std::string& name);
+// The name without the extension of its file-name part.
+std::string WithoutExtension(const std::string& name);
+// The folder part of a path, with its closing separator ("" for a bare name).
+std::string FolderPart(const std::string& path);
+// Deletes the ordinary files directly inside a folder (not its sub-folders).
+void DeleteFilesInFolder(const std::string& path);

@@ -1,0 +1,199 @@
+#include "platform/Locale.h"
+
+#include <clocale>
+#include <ctime>
+#include <langinfo.h>
+#include <locale.h>
+#include <mutex>
+#include <optional>
+
+namespace {
+
+std::mutex LocaleMutex;
+std::optional<std::string> PatternOverride;
+std::optional<std::string> SeparatorOverride;
+
+std::string FromUserLocale(nl_item item, int category_mask) {
+    locale_t loc = ::newlocale(category_mask, "", static_cast<locale_t>(0));
+    if (loc == static_cast<locale_t>(0))
+        loc = ::newlocale(category_mask, "C", static_cast<locale_t>(0));
+    if (loc == static_cast<locale_t>(0))
+        return std::string();
+    std::string value = ::nl_langinfo_l(item, loc);
+    ::freelocale(loc);
+    return value;
+}
+
+// Keeps the supported conversions, widens %y, and refuses anything else.
+std::optional<std::string> Sanitize(const std::string& pattern) {
+    std::string out;
+    bool day = false, month = false, year = false;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        char c = pattern[i];
+        if (c != '%') {
+            if (c >= '0' && c <= '9')
+                return std::nullopt;
+            out += c;
+            continue;
+        }
+        if (++i >= pattern.size())
+            return std::nullopt;
+        switch (pattern[i]) {
+        case 'd':
+        case 'e':
+            out += "%d";
+            day = true;
+            break;
+        case 'm':
+            out += "%m";
+            month = true;
+            break;
+        case 'y':
+        case 'Y':
+            out += "%Y";
+            year = true;
+            break;
+        default:
+            return std::nullopt;
+        }
+    }
+    if (!day || !month || !year)
+        return std::nullopt;
+    return out;
+}
+
+bool IsLeap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+int DaysInMonth(int y, int m) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && IsLeap(y) ? 29 : days[m - 1];
+}
+
+std::string TwoDigits(int v) {
+    std::string s = std::to_string(v);
+    return s.size() < 2 ? "0" + s : s;
+}
+
+} // namespace
+
+std::string ShortDatePattern() {
+    std::lock_guard<std::mutex> lock(LocaleMutex);
+    if (PatternOverride)
+        return *PatternOverride;
+    std::optional<std::string> p = Sanitize(FromUserLocale(D_FMT, LC_TIME_MASK));
+    return p ? *p : std::string("%m/%d/%Y");
+}
+
+void SetShortDatePattern(const std::string& pattern) {
+    std::lock_guard<std::mutex> lock(LocaleMutex);
+    if (pattern.empty()) {
+        PatternOverride.reset();
+        return;
+    }
+    std::optional<std::string> p = Sanitize(pattern);
+    PatternOverride = p ? *p : std::string("%m/%d/%Y");
+}
+
+std::string FormatShortDate(const TDate& date) {
+    std::string pattern = ShortDatePattern();
+    std::string out;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] != '%') {
+            out += pattern[i];
+            continue;
+        }
+        char c = pattern[++i];
+        if (c == 'd')
+            out += TwoDigits(date.Day);
+        else if (c == 'm')
+            out += TwoDigits(date.Month);
+        else {
+            std::string y = std::to_string(date.Year);
+            while (y.size() < 4)
+                y = "0" + y;
+            out += y;
+        }
+    }
+    return out;
+}
+
+bool ParseShortDate(const std::string& text, TDate& date) {
+    std::string pattern = ShortDatePattern();
+    std::size_t t = 0;
+    TDate result;
+    // Leading and trailing blanks are tolerated; the rest must follow the pattern.
+    while (t < text.size() && text[t] == ' ')
+        ++t;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] != '%') {
+            if (t >= text.size() || text[t] != pattern[i])
+                return false;
+            ++t;
+            continue;
+        }
+        char c = pattern[++i];
+        std::size_t maxDigits = c == 'Y' ? 4 : 2;
+        std::size_t start = t;
+        int value = 0;
+        while (t < text.size() && t - start < maxDigits && text[t] >= '0' && text[t] <= '9')
+            value = value * 10 + (text[t++] - '0');
+        if (t == start)
+            return false;
+        if (c == 'd')
+            result.Day = value;
+        else if (c == 'm')
+            result.Month = value;
+        else
+            result.Year = (t - start <= 2) ? 2000 + value : value;
+    }
+    while (t < text.size() && text[t] == ' ')
+        ++t;
+    if (t != text.size())
+        return false;
+    if (result.Year < 1 || result.Month < 1 || result.Month > 12 || result.Day < 1 ||
+        result.Day > DaysInMonth(result.Year, result.Month))
+        return false;
+    date = result;
+    return true;
+}
+
+TDate Today() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    return TDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+std::string TodayShortDate() {
+    return FormatShortDate(Today());
+}
+
+std::string ThousandsSeparator() {
+    std::lock_guard<std::mutex> lock(LocaleMutex);
+    if (SeparatorOverride)
+        return *SeparatorOverride;
+    std::string sep = FromUserLocale(THOUSEP, LC_NUMERIC_MASK);
+    return sep.empty() ? std::string(",") : sep;
+}
+
+void SetThousandsSeparator(const std::string& separator) {
+    std::lock_guard<std::mutex> lock(LocaleMutex);
+    SeparatorOverride = separator;
+}
+
+std::string FormatThousands(std::int64_t value) {
+    std::string sep = ThousandsSeparator();
+    bool negative = value < 0;
+    std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    std::string digits = std::to_string(magnitude);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += sep;
+        out += digits[i];
+    }
+    return negative ? "-" + out : out;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The user's locale as far as the program needs it: the short date form (used for page
+// dates, written and read back by the page dialog) and the thousands separator.
+
+struct TDate {
+    int Year = 0;
+    int Month = 0;
+    int Day = 0;
+    bool operator==(const TDate&) const = default;
+};
+
+// The short date pattern in strftime notation, from the user's locale (LC_TIME); only %d,
+// %e, %m, %y and %Y are honoured and a two-digit year is widened to four digits so that a
+// date survives being written and read back. A pattern with anything else falls back to
+// "%m/%d/%Y".
+std::string ShortDatePattern();
+// Replaces the pattern (tests, and a later preference); an empty text returns to the locale.
+void SetShortDatePattern(const std::string& pattern);
+
+std::string FormatShortDate(const TDate& date);
+// Reads a date in the short form; false when the text is not a valid date in that form.
+bool ParseShortDate(const std::string& text, TDate& date);
+TDate Today();
+std::string TodayShortDate();
+
+// The user's thousands separator (LC_NUMERIC), "," when the locale has none.
+std::string ThousandsSeparator();
+void SetThousandsSeparator(const std::string& separator);
+// A whole number with the thousands separator between groups of three digits ("%.0n").
+std::string FormatThousands(std::int64_t value);

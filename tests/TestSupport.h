@@ -1,0 +1,59 @@
+#pragma once
+
+// Shared helpers of the tests: a temporary folder removed afterwards, and whole-file reads
+// and writes.
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+class TTempFolder {
+  public:
+    TTempFolder() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "corvane-test-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        FPath = pattern;
+    }
+    ~TTempFolder() {
+        std::error_code ignored;
+        std::filesystem::permissions(FPath, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+        std::filesystem::remove_all(FPath, ignored);
+    }
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
+
+    const std::string& Path() const { return FPath; }
+    std::string operator/(const std::string& name) const { return FPath + "/" + name; }
+
+  private:
+    std::string FPath;
+};
+
+inline std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline void WriteFileBytes(const std::string& path, const std::string& data) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+    out << data;
+}
+
+inline bool PathExists(const std::string& path) {
+    return std::filesystem::exists(path);
+}
+
+// The declaration every document of the program starts with.
+constexpr const char* XmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";

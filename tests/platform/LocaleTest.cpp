@@ -1,0 +1,60 @@
+#include "platform/Locale.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TPatternGuard {
+    ~TPatternGuard() { SetShortDatePattern(""); }
+};
+
+TEST(Locale, ShortDatesRoundTripInEveryPattern) {
+    TPatternGuard guard;
+    struct Case {
+        const char* pattern;
+        TDate date;
+        const char* text;
+    } cases[] = {
+        {"%m/%d/%Y", {2026, 12, 9}, "12/09/2026"}, {"%m/%d/%y", {2026, 1, 2}, "01/02/2026"},
+        {"%d.%m.%Y", {1999, 2, 28}, "28.02.1999"}, {"%Y-%m-%d", {2024, 2, 29}, "2024-02-29"},
+        {"%e %b %Y", {2026, 3, 4}, "03/04/2026"}, // month names are not supported: falls back
+    };
+    for (const Case& c : cases) {
+        SetShortDatePattern(c.pattern);
+        EXPECT_EQ(FormatShortDate(c.date), c.text) << c.pattern;
+        TDate back;
+        ASSERT_TRUE(ParseShortDate(c.text, back)) << c.pattern;
+        EXPECT_EQ(back, c.date) << c.pattern;
+    }
+}
+
+TEST(Locale, ParseRefusesWhatIsNotADate) {
+    TPatternGuard guard;
+    SetShortDatePattern("%d.%m.%Y");
+    TDate date{1, 1, 1};
+    for (const char* text :
+         {"", "31.02.2026", "29.02.2023", "1.13.2026", "12.12", "a.b.c", "01.01.2026x", "0.1.2026"})
+        EXPECT_FALSE(ParseShortDate(text, date)) << text;
+    EXPECT_EQ(date, (TDate{1, 1, 1}));
+    EXPECT_TRUE(ParseShortDate(" 1.2.2026 ", date));
+    EXPECT_EQ(date, (TDate{2026, 2, 1}));
+}
+
+TEST(Locale, TodayRoundTripsInTheUsersOwnPattern) {
+    TDate back;
+    ASSERT_TRUE(ParseShortDate(TodayShortDate(), back)) << ShortDatePattern();
+    EXPECT_EQ(back, Today());
+}
+
+TEST(Locale, ThousandsSeparator) {
+    SetThousandsSeparator(".");
+    EXPECT_EQ(FormatThousands(0), "0");
+    EXPECT_EQ(FormatThousands(999), "999");
+    EXPECT_EQ(FormatThousands(1000), "1.000");
+    EXPECT_EQ(FormatThousands(1234567), "1.234.567");
+    EXPECT_EQ(FormatThousands(-1234), "-1.234");
+    SetThousandsSeparator(",");
+    EXPECT_EQ(FormatThousands(12345), "12,345");
+}
+
+} // namespace
