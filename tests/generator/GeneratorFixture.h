@@ -5,6 +5,7 @@
 #include "generator/Generator.h"
 #include "model/CColumn.h"
 #include "model/CProject.h"
+#include "platform/FileSystem.h"
 #include "TestSupport.h"
 
 #include <functional>
@@ -14,6 +15,7 @@
 class TGeneratorFixture {
 public:
     TGeneratorFixture() {
+        MakeFolder(Dir / "Site");
         Project = std::make_unique<TDProject>(Dir / "Site", Document);
         Project->OutputFolder = Project->Folder + "/Temp";
         Project->PageName = Project->FRAME.HOMEPAGE;
