@@ -1,1 +1,230 @@
+#include "TestSupport.h"
+#include "model/CColumn.h"
+#include "model/CProject.h"
+#include "platform/Error.h"
+
 #include <gtest/gtest.h>
+#include <memory>
+#include <sys/stat.h>
+
+namespace {
+
+class ProjectTest : public ::testing::Test {
+  protected:
+    std::string Folder() const { return Dir / "Shop"; }
+    std::string ProjectFile() const { return Dir / "Shop/Default.Pro"; }
+    std::unique_ptr<TDProject> Open() { return std::make_unique<TDProject>(Folder(), Document); }
+    void WriteProject(const std::string& body) {
+        ::mkdir(Folder().c_str(), 0755);
+        WriteFileBytes(ProjectFile(), body);
+    }
+    TTempFolder Dir;
+    TXmlDocument Document;
+};
+
+TEST_F(ProjectTest, AnEmptyFolderBecomesABlankProject) {
+    ::mkdir(Folder().c_str(), 0755);
+    auto project = Open();
+    for (const char* sub : {"HTML", "Temp", "Images", "Downloads"})
+        EXPECT_TRUE(std::filesystem::is_directory(Folder() + "/" + sub)) << sub;
+    EXPECT_EQ(ReadFileBytes(ProjectFile()), std::string(XmlDeclaration) + "<PROJECT/>");
+    EXPECT_EQ(project->MenuCount, 0);
+    EXPECT_EQ(project->CurrentItem, -1);
+    EXPECT_TRUE(project->FRAME.HAS_WELCOME);
+    EXPECT_FALSE(Document.Active());
+    EXPECT_EQ(project->PreviewFile(), Folder() + "/Temp/Default.htm");
+    EXPECT_EQ(project->ImagesPath(), Folder() + "/Images/");
+    EXPECT_EQ(project->DownloadsPath(), Folder() + "/Downloads/");
+    EXPECT_EQ(project->HTMLPath(), Folder() + "/HTML/");
+    project->FRAME.HOMEPAGE = "Index";
+    EXPECT_EQ(project->PreviewFile(), Folder() + "/Temp/Index.htm");
+
+    project->Save();
+    const std::string saved = ReadFileBytes(ProjectFile());
+    Document.Load(ProjectFile());
+    std::string names;
+    for (TXmlElement child : ChildNodes(Document.Root()))
+        names += std::string(child.name()) + " ";
+    Document.Clear();
+    EXPECT_EQ(names,
+              "FRAME SIZE COLOR FONT LANGUAGE WELCOME TOPIC MENULIST MENU HOTSPOT FOOT PUBLISH ");
+    EXPECT_EQ(saved.rfind(std::string(XmlDeclaration) + "<PROJECT><FRAME>", 0), 0u);
+}
+
+TEST_F(ProjectTest, RootNameOrderAndUnknownChildren) {
+    WriteProject(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<TEMPLATE>\n"
+        "  <PUBLISH><FTP_SERVER>ftp.example.org</FTP_SERVER></PUBLISH>\n"
+        "  <STRANGE>x</STRANGE>\n"
+        "  <MENULIST>\n    <MENUITEM><TITLE>A</TITLE><COLUMN>Column1.Clm</COLUMN></MENUITEM>\n"
+        "    <ANYTHING><TITLE>B</TITLE></ANYTHING>\n  </MENULIST>\n"
+        "  <FRAME><HOMEPAGE>Index</HOMEPAGE></FRAME>\n</TEMPLATE>\n");
+    auto project = Open();
+    EXPECT_EQ(project->PUBLISH.FTP_SERVER, "ftp.example.org");
+    EXPECT_EQ(project->FRAME.HOMEPAGE, "Index");
+    EXPECT_FALSE(project->FRAME.HAS_WELCOME);
+    EXPECT_EQ(project->SIZE.TEXT_HEIGHT, 320);
+    ASSERT_EQ(project->MenuCount, 2);
+    EXPECT_EQ(project->MenuItem(1).TITLE, "B");
+    project->Save();
+    const std::string saved = ReadFileBytes(ProjectFile());
+    EXPECT_EQ(saved.rfind(std::string(XmlDeclaration) + "<TEMPLATE><FRAME>", 0), 0u);
+    EXPECT_EQ(saved.find("STRANGE"), std::string::npos);
+    EXPECT_EQ(saved.find("ANYTHING"), std::string::npos);
+    EXPECT_EQ(saved.find('\n'), std::string::npos);
+    EXPECT_NE(saved.find("<MENULIST><MENUITEM><TITLE>A</TITLE>"), std::string::npos);
+}
+
+TEST_F(ProjectTest, ABadValueNamesTheFileAndGivesNoProject) {
+    WriteProject("<PROJECT><SIZE><MENU_WIDTH>wide</MENU_WIDTH></SIZE></PROJECT>");
+    try {
+        Open();
+        FAIL();
+    } catch (const TError& e) {
+        EXPECT_EQ(e.Message(), "'wide' is not a valid integer value");
+        EXPECT_EQ(e.FileName(), ProjectFile());
+    }
+    EXPECT_FALSE(Document.Active());
+    WriteProject("<PROJECT><FRAME>");
+    EXPECT_THROW(Open(), TError);
+}
+
+TEST_F(ProjectTest, ColumnNumberingAndAdding) {
+    ::mkdir(Folder().c_str(), 0755);
+    auto project = Open();
+    TDMenuItem* first = project->AddMenuItem(false);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->TITLE, "New Column");
+    EXPECT_EQ(first->COLUMN, "Column1.Clm");
+    EXPECT_EQ(first->STYLE, "Title list with summary");
+    EXPECT_EQ(first->URL, "");
+    EXPECT_EQ(ReadFileBytes(Folder() + "/Column1.Clm"), std::string(XmlDeclaration) + "<COLUMN/>");
+
+    TDMenuItem* link = project->AddMenuItem(true);
+    EXPECT_EQ(link->TITLE, "New Link");
+    EXPECT_EQ(link->COLUMN, "");
+    EXPECT_EQ(link->URL, "http://");
+    EXPECT_EQ(link->STYLE, "Title with summary");
+    EXPECT_FALSE(PathExists(Folder() + "/Column2.Clm"));
+
+    project->AddMenuItem(false); // Column2
+    project->AddMenuItem(false); // Column3
+    project->RemoveMenuItem(2);  // drops Column2: Column1 + Column3 left
+    EXPECT_EQ(project->NextColumnName(), "Column2.Clm");
+    EXPECT_EQ(project->AddMenuItem(false)->COLUMN, "Column2.Clm");
+
+    // The saved list is what the project holds, in order.
+    auto reopened = std::make_unique<TDProject>(Folder(), Document);
+    ASSERT_EQ(reopened->MenuCount, 4);
+    const char* columns[] = {"Column1.Clm", "", "Column3.Clm", "Column2.Clm"};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(reopened->MenuItem(i).COLUMN, columns[i]) << i;
+
+    // Removing the only column reuses its number, and the new empty document replaces the file.
+    TTempFolder other;
+    auto single = std::make_unique<TDProject>(other.Path(), Document);
+    single->AddMenuItem(false);
+    WriteFileBytes(other / "Column1.Clm", "<COLUMN><PAGE/></COLUMN>");
+    single->RemoveMenuItem(0);
+    EXPECT_TRUE(PathExists(other / "Column1.Clm"));
+    EXPECT_EQ(single->AddMenuItem(false)->COLUMN, "Column1.Clm");
+    EXPECT_EQ(ReadFileBytes(other / "Column1.Clm"), std::string(XmlDeclaration) + "<COLUMN/>");
+}
+
+TEST_F(ProjectTest, MovesAndRemovesAtTheEdgesWriteNothing) {
+    ::mkdir(Folder().c_str(), 0755);
+    auto project = Open();
+    for (const char* title : {"a", "b", "c"})
+        project->AddMenuItem(true)->TITLE = title;
+    project->Save();
+    const std::string before = ReadFileBytes(ProjectFile());
+    ::chmod(ProjectFile().c_str(), 0444); // any write would now have to replace the file
+    std::filesystem::remove(ProjectFile());
+    // With the file gone, a save would fail: none of these may try.
+    project->MoveMenuItemUp(0);
+    project->MoveMenuItemUp(3);
+    project->MoveMenuItemDown(2);
+    project->MoveMenuItemDown(-1);
+    project->RemoveMenuItem(3);
+    project->RemoveMenuItem(-1);
+    EXPECT_FALSE(PathExists(ProjectFile()));
+    WriteFileBytes(ProjectFile(), before);
+
+    project->MoveMenuItemUp(2);   // a c b
+    project->MoveMenuItemDown(0); // c a b
+    project->RemoveMenuItem(1);   // c b
+    ASSERT_EQ(project->MenuCount, 2);
+    EXPECT_EQ(project->MenuItem(0).TITLE, "c");
+    EXPECT_EQ(project->MenuItem(1).TITLE, "b");
+    auto reopened = std::make_unique<TDProject>(Folder(), Document);
+    EXPECT_EQ(reopened->MenuItem(0).TITLE, "c");
+    EXPECT_EQ(reopened->MenuItem(1).TITLE, "b");
+}
+
+TEST_F(ProjectTest, TheMenuHoldsAtMostOneHundredItems) {
+    std::string body = "<PROJECT><MENULIST>";
+    for (int i = 0; i < 150; ++i)
+        body += "<MENUITEM><TITLE>" + std::to_string(i) + "</TITLE></MENUITEM>";
+    body += "</MENULIST></PROJECT>";
+    WriteProject(body);
+    auto project = Open();
+    ASSERT_EQ(project->MenuCount, 100);
+    EXPECT_EQ(project->MenuItem(99).TITLE, "99");
+    const std::string before = ReadFileBytes(ProjectFile());
+    EXPECT_EQ(project->AddMenuItem(false), nullptr);
+    EXPECT_EQ(project->AddMenuItem(true), nullptr);
+    EXPECT_EQ(ReadFileBytes(ProjectFile()), before);
+    EXPECT_FALSE(PathExists(Folder() + "/Column1.Clm"));
+}
+
+TEST_F(ProjectTest, ASaveWhenTheFileIsUnreadableWritesNothing) {
+    ::mkdir(Folder().c_str(), 0755);
+    auto project = Open();
+    WriteFileBytes(ProjectFile(), "<PROJECT><broken");
+    project->FRAME.HOMEPAGE = "Index";
+    EXPECT_THROW(project->Save(), TError);
+    EXPECT_EQ(ReadFileBytes(ProjectFile()), "<PROJECT><broken");
+    EXPECT_EQ(project->FRAME.HOMEPAGE, "Index");
+    EXPECT_FALSE(Document.Active());
+}
+
+TEST_F(ProjectTest, ColumnNamesNeverLeaveTheProjectFolder) {
+    WriteProject("<PROJECT><MENULIST><MENUITEM><COLUMN>../x.Clm</COLUMN></MENUITEM>"
+                 "<MENUITEM><COLUMN>..\\..\\y.Clm</COLUMN></MENUITEM></MENULIST></PROJECT>");
+    WriteFileBytes(Dir / "x.Clm", "<COLUMN><PAGE><TITLE>outside</TITLE></PAGE></COLUMN>");
+    auto project = Open();
+    EXPECT_EQ(project->ColumnFile(0), Folder() + "/x.Clm");
+    EXPECT_EQ(project->ColumnFile(1), Folder() + "/y.Clm");
+    EXPECT_THROW(TDColumn(project->ColumnFile(0), Document), TError);
+}
+
+TEST_F(ProjectTest, EveryValueSurvivesCreateChangeReopen) {
+    ::mkdir(Folder().c_str(), 0755);
+    auto project = Open();
+    project->FRAME.BACKGROUND = "Back ground.gif";
+    project->SIZE.SCREEN = "750";
+    project->COLOR.TOPIC_BG = RGBColor(10, 20, 30);
+    project->FONT.FAMILY = "Verdana, Arial, Helvetica, sans-serif";
+    project->LANGUAGE.Values[0] = "Willkommen \xC3\xA4\xC3\xB6\xC3\xBC";
+    project->WELCOME.HAS_CONTACT = true;
+    project->TOPIC.KEYWORDS = "bread, <cake> & more";
+    project->MENU.SPACE = 0;
+    project->HOTSPOT.TEXT = "a#$D#$Ab";
+    project->FOOT.TEL = " 0123 ";
+    project->PUBLISH.PASSWORD = "p\"w<'";
+    TDMenuItem* item = project->AddMenuItem(false);
+    item->TITLE = "News";
+    project->Save();
+    const std::string first = ReadFileBytes(ProjectFile());
+    auto reopened = std::make_unique<TDProject>(Folder(), Document);
+    reopened->Save();
+    EXPECT_EQ(ReadFileBytes(ProjectFile()), first);
+    EXPECT_EQ(reopened->LANGUAGE.Values[0], "Willkommen \xC3\xA4\xC3\xB6\xC3\xBC");
+    EXPECT_EQ(reopened->TOPIC.KEYWORDS, "bread, <cake> & more");
+    EXPECT_EQ(reopened->FOOT.TEL, " 0123 ");
+    EXPECT_EQ(reopened->PUBLISH.PASSWORD, "p\"w<'");
+    EXPECT_EQ(reopened->COLOR.TOPIC_BG, RGBColor(10, 20, 30));
+    EXPECT_EQ(reopened->MenuItem(0).TITLE, "News");
+}
+
+} // namespace
