@@ -1,14 +1,146 @@
-// PLACEHOLDER: replaced by the real writers; every function here throws.
+// The style sheet every page carries in its head, and the two small formatting rules the
+// page writers share: a project colour as an HTML colour, and the encoding's charset name.
+
 #include "generator/Generator.h"
+#include "generator/PageSkeleton.h"
 
-#include "platform/Error.h"
+#include <cstdint>
+#include <string>
+#include <string_view>
 
-void WriteStyleSheet(TDProject&) {
-    throw TError("WriteStyleSheet is not built yet");
+namespace {
+
+const char* Weight(bool bold) {
+    return bold ? "bold" : "normal";
 }
-std::string HtmlColor(TColor, bool) {
-    throw TError("HtmlColor is not built yet");
+
+struct TCharset {
+    std::string_view DisplayName;
+    std::string_view Charset;
+};
+
+// The font dialog's display names and the charset each one puts into the Content-Type tag.
+constexpr TCharset Charsets[] = {
+    {"Western (ISO-8859-1)", "ISO-8859-1"},
+    {"Japanese (Shift JIS)", "Shift JIS"},
+    {"Japanese (JIS)", "JIS"},
+    {"Japanese (EUC)", "EUC"},
+    {"Traditional Chinese (Big5)", "Big5"},
+    {"Simplified Chinese (GB2312)", "GB2312"},
+    {"Korean (EUC-KR)", "EUC-KR"},
+    {"Central European (ISO-8859-2)", "ISO-8859-2"},
+    {"Central European (MacCE)", "MacCE"},
+    {"Central European (Windows-1250)", "Windows-1250"},
+    {"Cyrillic (ISO-8859-5)", "ISO-8859-5"},
+    {"Cyrillic (KOI8-R)", "KOI8-R"},
+    {"Cyrillic (MacCyrillic)", "MacCyrillic"},
+    {"Cyrillic (Windows-1251)", "Windows-1251"},
+    {"Greek (ISO-8859-7)", "ISO-8859-7"},
+    {"Greek (MacGreek)", "MacGreek"},
+    {"Greek (Windows-1253)", "Windows-1253"},
+    {"Windows 1252", "Windows 1252"},
+    {"UTF-8", "UTF-8"},
+};
+
+} // namespace
+
+std::string HtmlColor(TColor color, bool transparent) {
+    if (transparent)
+        return std::string();
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    const std::uint32_t c = static_cast<std::uint32_t>(color);
+    const std::uint32_t red = c & 0xFFu, green = (c >> 8) & 0xFFu, blue = (c >> 16) & 0xFFu;
+    const char text[7] = {'#',
+                          Hex[red >> 4],
+                          Hex[red & 15],
+                          Hex[green >> 4],
+                          Hex[green & 15],
+                          Hex[blue >> 4],
+                          Hex[blue & 15]};
+    return std::string(text, sizeof text);
 }
-std::string CharsetName(const std::string&) {
-    throw TError("CharsetName is not built yet");
+
+std::string CharsetName(const std::string& displayName) {
+    for (const TCharset& entry : Charsets)
+        if (entry.DisplayName == displayName)
+            return std::string(entry.Charset);
+    return std::string();
+}
+
+std::string StyleSheetText(const TDProject& project) {
+    const TDColor& color = project.COLOR;
+    const TDFont& font = project.FONT;
+    const std::string text = HtmlColor(color.TEXT, false);
+    const std::string title = HtmlColor(color.TITLE, false);
+    const std::string welcome = HtmlColor(color.WELCOME_TEXT, false);
+    const std::string topic = HtmlColor(color.TOPIC_TEXT, false);
+    const std::string menu = HtmlColor(color.MENU_TEXT, false);
+    const std::string hotspot = HtmlColor(color.HOTSPOT_TEXT, false);
+    const std::string foot = HtmlColor(color.FOOT_TEXT, false);
+    const char* topicWeight = Weight(font.BOLD_TOPIC);
+    const char* titleWeight = Weight(font.BOLD_TITLE);
+    const char* linkWeight = Weight(font.BOLD_LINK);
+    const char* decoration = font.UNDERLINE_LINK ? "underline" : "none";
+    const std::string topicSize = std::to_string(font.TOPIC);
+    const std::string menuSize = std::to_string(font.MENU);
+    const std::string titleSize = std::to_string(font.TITLE);
+    const std::string textSize = std::to_string(font.TEXT);
+
+    std::string out;
+    out.reserve(3072);
+    out += "<style type=\"text/css\">\r\n";
+
+    // Links: link and visited take the chosen decoration, active and hover are always
+    // underlined.
+    const auto links = [&](const char* prefix, const std::string& colour, const char* weight) {
+        static constexpr const char* States[4] = {":link", ":visited", ":active", ":hover"};
+        for (int state = 0; state < 4; ++state) {
+            out += prefix;
+            out += States[state];
+            out += " {COLOR: ";
+            out += colour;
+            out += "; FONT-WEIGHT: ";
+            out += weight;
+            out += "; TEXT-DECORATION: ";
+            out += state < 2 ? decoration : "underline";
+            out += "}\r\n";
+        }
+    };
+    links("A", text, linkWeight);
+    links("A.SmallTitle", title, titleWeight);
+    links("A.Welcome", welcome, titleWeight);
+    links("A.Menu", menu, titleWeight);
+    links("A.Hotspot", hotspot, linkWeight);
+    links("A.Foot", foot, titleWeight);
+
+    out += "<!--\r\n";
+    const auto textClass = [&](const char* selector, const std::string& colour,
+                               const std::string& size, const char* weight) {
+        out += selector;
+        out += " {color:";
+        out += colour;
+        out += "; font-family: \"";
+        out += font.FAMILY;
+        out += "\"; font-size: ";
+        out += size;
+        out += "pt; font-weight: ";
+        out += weight;
+        out += "}\r\n";
+    };
+    textClass(".Welcome", welcome, textSize, titleWeight);
+    textClass(".Topic", topic, topicSize, topicWeight);
+    textClass(".Menu", menu, menuSize, titleWeight);
+    textClass(".HotspotTitle", hotspot, textSize, titleWeight);
+    textClass(".Hotspot", hotspot, textSize, "normal");
+    textClass(".Foot", foot, textSize, titleWeight);
+    textClass(".Title", title, titleSize, titleWeight);
+    textClass(".SmallTitle", title, textSize, titleWeight);
+    textClass(".Text", text, textSize, "normal");
+    out += "-->\r\n";
+    out += "</style>\r\n";
+    return out;
+}
+
+void WriteStyleSheet(TDProject& project) {
+    project.Output.Write(StyleSheetText(project));
 }
