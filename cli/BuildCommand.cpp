@@ -1,9 +1,142 @@
-// PLACEHOLDER: replaced by the real command.
+// corvane-cli build PROJECT_FOLDER [--into FOLDER]: builds the site as the Build command
+// does (the HTML folder emptied of its files first), or into another existing folder
+// without deleting anything there.
+
 #include "cli/Commands.h"
 
-#include <cstdio>
+#include "generator/Driver.h"
+#include "generator/Generator.h"
+#include "model/CProject.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "platform/Locale.h"
+#include "platform/XmlDocument.h"
 
-int RunBuild(const std::vector<std::string>&) {
-    std::fputs("corvane-cli: this command is not available yet\n", stderr);
-    return 2;
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr const char* Usage = "Usage: corvane-cli build PROJECT_FOLDER [--into FOLDER]\n";
+
+// The folder as a full path without a closing separator.
+std::string FullPath(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::absolute(folder, error);
+    if (error)
+        path = folder;
+    std::string text = path.lexically_normal().string();
+    while (text.size() > 1 && text.back() == '/')
+        text.pop_back();
+    return text;
+}
+
+const char* Plural(std::int64_t count) {
+    return count == 1 ? "" : "s";
+}
+
+// A one-line counter on a terminal; nothing when stderr goes elsewhere.
+class TProgressLine {
+  public:
+    TProgressLine() : FShown(::isatty(STDERR_FILENO) == 1) {}
+    ~TProgressLine() { Clear(); }
+    TProgressLine(const TProgressLine&) = delete;
+    TProgressLine& operator=(const TProgressLine&) = delete;
+
+    TBuildProgress Callback() {
+        if (!FShown)
+            return {};
+        return [this](int column, int columns) {
+            std::fprintf(stderr, "\rBuilding column %d/%d", column, columns);
+            std::fflush(stderr);
+            FDirty = true;
+        };
+    }
+    void Clear() {
+        if (FDirty)
+            std::fputs("\r\033[K", stderr);
+        FDirty = false;
+    }
+
+  private:
+    bool FShown;
+    bool FDirty = false;
+};
+
+} // namespace
+
+int RunBuild(const std::vector<std::string>& args) {
+    std::string projectFolder, into;
+    bool haveInto = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--into") {
+            if (i + 1 >= args.size() || haveInto) {
+                std::fputs(Usage, stderr);
+                return 2;
+            }
+            into = args[++i];
+            haveInto = true;
+        } else if (arg.rfind("--into=", 0) == 0 && !haveInto) {
+            into = arg.substr(7);
+            haveInto = true;
+        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
+            std::fprintf(stderr, "corvane-cli: unknown option \"%s\"\n%s", arg.c_str(), Usage);
+            return 2;
+        } else if (projectFolder.empty()) {
+            projectFolder = arg;
+        } else {
+            std::fputs(Usage, stderr);
+            return 2;
+        }
+    }
+    if (projectFolder.empty() || (haveInto && into.empty())) {
+        std::fputs(Usage, stderr);
+        return 2;
+    }
+
+    const std::string folder = FullPath(projectFolder);
+    if (!FolderExists(folder)) {
+        std::fprintf(stderr, "corvane-cli: %s is not a folder\n", folder.c_str());
+        return 1;
+    }
+    if (!FileExists(folder + "/Default.Pro")) {
+        std::fprintf(stderr, "corvane-cli: %s holds no project document (Default.Pro)\n",
+                     folder.c_str());
+        return 1;
+    }
+    const std::string target = haveInto ? FullPath(into) : folder + "/HTML";
+    if (haveInto && !FolderExists(target)) {
+        std::fprintf(stderr, "corvane-cli: the output folder %s does not exist\n", target.c_str());
+        return 1;
+    }
+
+    TXmlDocument document;
+    TBuildStats stats;
+    try {
+        TDProject project(folder, document);
+        // Without --into the build goes where the Build command puts it, over an emptied
+        // HTML folder (its sub-folders stay).
+        if (!haveInto)
+            DeleteFilesInFolder(target);
+        TProgressLine progress;
+        BuildInto(project, target, &stats, progress.Callback());
+    } catch (const TError& e) {
+        std::fprintf(stderr, "corvane-cli: %s\n", e.what());
+        return 1;
+    }
+
+    std::printf("Built %s file%s, %s byte%s into %s\n", FormatThousands(stats.Files).c_str(),
+                Plural(stats.Files), FormatThousands(stats.Bytes).c_str(), Plural(stats.Bytes),
+                target.c_str());
+    if (stats.Homepage.empty())
+        std::printf("No homepage: the menu list holds only links\n");
+    else
+        std::printf("Homepage: %s\n", stats.Homepage.c_str());
+    return 0;
 }
