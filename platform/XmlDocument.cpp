@@ -104,8 +104,13 @@ class TStringWriter : public pugi::xml_writer {
 TXmlDocument::TXmlDocument() = default;
 
 void TXmlDocument::Load(const std::string& fileName) {
+    LoadFromBytes(ReadWholeFile(fileName), fileName);
+}
+
+void TXmlDocument::LoadFromBytes(const std::string& data, const std::string& fileName) {
     Clear();
-    std::string data = ReadWholeFile(fileName);
+    if (data.size() > MaxFileSize)
+        throw TError("The file is too large to be a document of this program", fileName);
     pugi::xml_document doc;
     pugi::xml_parse_result result =
         doc.load_buffer(data.data(), data.size(), ParseOptions, pugi::encoding_auto);

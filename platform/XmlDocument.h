@@ -14,7 +14,7 @@ using TXmlElement = pugi::xml_node;
 class TXmlDocument {
   public:
     // Files larger than this, or nested deeper, are refused with a clear error.
-    static constexpr std::size_t MaxFileSize = 256u * 1024u * 1024u;
+    static constexpr std::size_t MaxFileSize = 64u * 1024u * 1024u;
     static constexpr int MaxDepth = 64;
 
     TXmlDocument();
@@ -22,6 +22,8 @@ class TXmlDocument {
     // Reads a file. Accepts a byte-order mark, UTF-16 and whitespace between elements.
     // Throws TError naming the file (and line and column where the parser knows them).
     void Load(const std::string& fileName);
+    // The same from bytes in memory; fileName only names them in errors.
+    void LoadFromBytes(const std::string& data, const std::string& fileName);
 
     // Makes a new document holding only the declaration version "1.0" encoding "UTF-8".
     void New();
