@@ -1,11 +1,255 @@
-// PLACEHOLDER: replaced by the real writers; every function here throws.
+// The text area of every page and the listing of a column's pages in its seven styles.
+
 #include "generator/Generator.h"
+#include "generator/TextPieces.h"
 
-#include "platform/Error.h"
+#include "platform/FileSystem.h"
 
-void WriteTextArea(TDProject&) {
-    throw TError("WriteTextArea is not built yet");
+#include <array>
+#include <string_view>
+
+using namespace TextPieces;
+
+namespace {
+
+// The summary of "Title list with summary" shows this many characters of the converted text.
+constexpr std::size_t SummaryLength = 200;
+
+// What every row of a listing needs to know.
+struct TListing {
+    TOutputFile& Out;
+    const TDMenuItem& Item;
+    const TDColumn& Column;
+    int ItemIndex;
+};
+
+// " (author date)" after a title, or nothing.
+void WriteByline(const TListing& listing, const TDPage& page) {
+    const bool author = ShowsAuthor(listing.Item, page);
+    const bool date = ShowsDate(listing.Item, page);
+    if (!author && !date)
+        return;
+    Text(listing.Out, " (");
+    if (author)
+        Text(listing.Out, page.AUTHOR);
+    if (author && date)
+        Text(listing.Out, " ");
+    if (date)
+        Text(listing.Out, page.DATE);
+    Text(listing.Out, ")");
 }
-void WriteColumnListing(TDProject&) {
-    throw TError("WriteColumnListing is not built yet");
+
+void WriteLinkRow(const TListing& listing, const TDPage& page) {
+    if (page.LINK.empty())
+        return;
+    Line(listing.Out, "<tr><td></td><td>[ ");
+    WriteLinkAnchor(listing.Out, page.KIND, page.URL, page.LINK, "Text");
+    Line(listing.Out, " ]</td></tr>");
+}
+
+// The whole text of a page, its picture floating to the left in its stored size.
+void WritePageBody(const TListing& listing, const TDPage& page) {
+    TOutputFile& out = listing.Out;
+    Line(out, "<tr><td></td><td>");
+    if (!page.PICTURE.empty())
+        Line(out, "<img src=\"", FileNamePart(page.PICTURE), "\" align=\"left\" border=\"",
+             Border(listing.Item), "\" vspace=\"10\" hspace=\"10\" width=\"", page.PICTURE_WIDTH,
+             "\" height=\"", page.PICTURE_HEIGHT, "\">");
+    WriteWithBreaks(out, page.TEXT);
+    out.WriteLine();
+    Line(out, "</td></tr>");
+    WriteLinkRow(listing, page);
+    Line(out, "<tr><td height=\"10\"></td></tr>");
+}
+
+// The opening of a title that links to the page's own file.
+void WriteLinkedTitle(const TListing& listing, int j) {
+    Text(listing.Out,
+         "<tr><td align=\"right\" class=\"SmallTitle\">.</td><td width=\"100%\"><a href=\"Page",
+         listing.ItemIndex, "_", j, ".htm\" class=\"SmallTitle\">", listing.Column.Page(j).TITLE);
+}
+
+void WriteOnlyTitleList(const TListing& listing) {
+    for (int j = 0; j < listing.Column.PageCount; ++j) {
+        WriteLinkedTitle(listing, j);
+        WriteByline(listing, listing.Column.Page(j));
+        Line(listing.Out, "</a></td></tr>");
+    }
+}
+
+void WriteTitleListWithSummary(const TListing& listing) {
+    TOutputFile& out = listing.Out;
+    for (int j = 0; j < listing.Column.PageCount; ++j) {
+        const TDPage& page = listing.Column.Page(j);
+        WriteLinkedTitle(listing, j);
+        WriteByline(listing, page);
+        Line(out, "</a><br></td></tr>");
+        Text(out, "<tr><td></td><td>");
+        WriteWithBreaks(out, page.TEXT, SummaryLength);
+        out.WriteLine();
+        // Whether the text goes on is told by the stored text, line break marks included.
+        if (page.TEXT.size() > SummaryLength)
+            Line(out, "......");
+        Line(out, "</td></tr>");
+        WriteLinkRow(listing, page);
+        Line(out, "<tr><td height=\"10\"></td></tr>");
+    }
+}
+
+void WriteTitleListAndContents(const TListing& listing) {
+    TOutputFile& out = listing.Out;
+    for (int j = 0; j < listing.Column.PageCount; ++j) {
+        const TDPage& page = listing.Column.Page(j);
+        Text(out, "<tr><td align=\"right\" class=\"SmallTitle\">.</td><td width=\"100%\"><a href=#",
+             listing.ItemIndex, "_", j, " class=\"SmallTitle\">", page.TITLE);
+        WriteByline(listing, page);
+        Line(out, "</a></td></tr>");
+    }
+    Line(out, "<tr><td height=\"20\"></td><td></td></tr>");
+    for (int j = 0; j < listing.Column.PageCount; ++j) {
+        const TDPage& page = listing.Column.Page(j);
+        Text(out,
+             "<tr><td align=\"right\" class=\"SmallTitle\">.</td><td width=\"100%\" "
+             "class=\"SmallTitle\"><a name=\"",
+             listing.ItemIndex, "_", j, "\"></a>", page.TITLE);
+        WriteByline(listing, page);
+        Line(out, "</a><br></td></tr>");
+        WritePageBody(listing, page);
+    }
+}
+
+void WriteContents(const TListing& listing) {
+    TOutputFile& out = listing.Out;
+    for (int j = 0; j < listing.Column.PageCount; ++j) {
+        const TDPage& page = listing.Column.Page(j);
+        Text(out,
+             "<tr><td align=\"right\" class=\"SmallTitle\">.</td><td width=\"100%\" "
+             "class=\"SmallTitle\">",
+             page.TITLE);
+        WriteByline(listing, page);
+        Line(out, "</a><br></td></tr>");
+        WritePageBody(listing, page);
+    }
+}
+
+// One of the picture grids: PerRow pages to a row, pictures scaled down to MaxWidth.
+struct TGrid {
+    int PerRow;
+    std::int32_t MaxWidth;
+    std::array<std::string_view, 4> Widths;
+};
+
+constexpr TGrid TwoColumns{2, 240, {"50%", "50%"}};
+constexpr TGrid ThreeColumns{3, 160, {"33%", "34%", "33%"}};
+constexpr TGrid FourColumns{4, 120, {"25%", "25%", "25%", "25%"}};
+
+void WriteGridPicture(const TListing& listing, const TGrid& grid, int j) {
+    const TDPage& page = listing.Column.Page(j);
+    if (page.PICTURE.empty())
+        return;
+    Text(listing.Out, "<img src=\"", FileNamePart(page.PICTURE), "\" align=\"center\" border=\"",
+         Border(listing.Item), "\" vspace=\"10\" hspace=\"10\" width=\"",
+         FitWidth(grid.MaxWidth, j), "\" height=\"", FitHeight(grid.MaxWidth, j), "\">");
+}
+
+void WriteGridCaption(const TListing& listing, int j) {
+    const TDPage& page = listing.Column.Page(j);
+    Text(listing.Out, "<a href=\"Page", listing.ItemIndex, "_", j, ".htm\" class=\"SmallTitle\">",
+         page.TITLE, "<br>");
+    if (ShowsAuthor(listing.Item, page))
+        Text(listing.Out, page.AUTHOR);
+    if (ShowsDate(listing.Item, page))
+        Text(listing.Out, " ", page.DATE);
+    Line(listing.Out, "</a>");
+}
+
+void WritePictureGrid(const TListing& listing, const TGrid& grid) {
+    TOutputFile& out = listing.Out;
+    const int count = listing.Column.PageCount;
+    for (int i = 0; i < count; i += grid.PerRow) {
+        Text(out, "<tr><td width=\"", grid.Widths[0], "\" align=\"center\">");
+        WriteGridPicture(listing, grid, i);
+        for (int c = 1; c < grid.PerRow; ++c) {
+            Line(out, "</td><td width=\"", grid.Widths[static_cast<std::size_t>(c)],
+                 "\" align=\"center\">");
+            if (i + c < count)
+                WriteGridPicture(listing, grid, i + c);
+        }
+        Line(out, "</td></tr>");
+        Text(out, "<tr><td align=\"center\" valign=\"top\" class=\"SmallTitle\">");
+        WriteGridCaption(listing, i);
+        for (int c = 1; c < grid.PerRow; ++c) {
+            Text(out, "</td><td align=\"center\" valign=\"top\" class=\"SmallTitle\">");
+            if (i + c < count)
+                WriteGridCaption(listing, i + c);
+        }
+        Line(out, "</td></tr>");
+        Line(out, "<tr><td height=\"10\"></td></tr>");
+    }
+}
+
+} // namespace
+
+void WriteTextArea(TDProject& project) {
+    TDColumn& column = ColumnInUse("WriteTextArea");
+    TOutputFile& out = project.Output;
+    Line(out, "<table width=\"100%\" height=\"",
+         static_cast<std::int64_t>(project.SIZE.TEXT_HEIGHT) + 20,
+         "\" border=\"0\" cellpadding=\"0\" cellspacing=\"0\" class=\"Text\">");
+    Line(out, "<tr><td width=\"100%\" height=\"100%\" valign=\"top\">");
+    Line(out, "<table width=\"100%\" border=\"0\" cellpadding=\"10\" cellspacing=\"0\" "
+              "class=\"Text\">");
+    Line(out, "<tr><td valign=\"top\">");
+    if (column.CurrentPage == -1) {
+        // The listing page brings the pictures and downloads of the column's pages along.
+        const std::string images = project.ImagesPath();
+        const std::string downloads = project.DownloadsPath();
+        for (int j = 0; j < column.PageCount; ++j) {
+            const TDPage& page = column.Page(j);
+            if (!page.PICTURE.empty())
+                CopyIntoOutput(project, images, page.PICTURE);
+            if (page.KIND == "Download")
+                CopyIntoOutput(project, downloads, page.URL);
+        }
+        WriteColumnListing(project);
+    } else {
+        WriteSinglePage(project);
+    }
+    Line(out, "</td></tr></table></td>");
+    if (project.FRAME.HAS_HOTSPOT) {
+        Line(out, "<td width=\"", project.SIZE.HOTSPOT_WIDTH, "\" height=\"100%\" valign=\"top\">");
+        Line(out, "<table width=\"100%\" height=\"100%\" border=\"0\" cellpadding=\"0\" "
+                  "cellspacing=\"0\" class=\"Hotspot\">");
+        Line(out, "<tr><td height=\"10\"></td></tr>");
+        Line(out, "<tr><td height=\"100%\">");
+        WriteHotspot(project);
+        Line(out, "</td></tr>");
+        Line(out, "<tr><td height=\"10\"></td></tr>");
+        Line(out, "</table>");
+        Line(out, "</td>");
+    }
+    Line(out, "</tr></table>");
+}
+
+void WriteColumnListing(TDProject& project) {
+    const TListing listing{project.Output, ItemInUse(project, "WriteColumnListing"),
+                           ColumnInUse("WriteColumnListing"), project.CurrentItem};
+    const std::string& style = listing.Item.STYLE;
+    Line(listing.Out, "<table width=\"100%\" border=\"0\" class=\"Text\">");
+    if (style == "Only title list")
+        WriteOnlyTitleList(listing);
+    else if (style == "Title list with summary")
+        WriteTitleListWithSummary(listing);
+    else if (style == "Title list and contents")
+        WriteTitleListAndContents(listing);
+    else if (style == "Contents")
+        WriteContents(listing);
+    else if (style == "Pictures List (2 columns)")
+        WritePictureGrid(listing, TwoColumns);
+    else if (style == "Pictures List (3 columns)")
+        WritePictureGrid(listing, ThreeColumns);
+    else if (style == "Pictures List (4 columns)")
+        WritePictureGrid(listing, FourColumns);
+    Line(listing.Out, "</td></tr>");
+    Line(listing.Out, "</table>");
 }

@@ -1,0 +1,109 @@
+#pragma once
+
+// Small writing helpers shared by the text area, the single page view, the hotspot and the
+// foot. Everything goes straight to the output in pieces, so long page texts are never
+// copied into temporary strings.
+
+#include "generator/Generator.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "platform/OutputFile.h"
+
+#include <charconv>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace TextPieces {
+
+// The stored line break of multi-line texts and what the pages show for it.
+constexpr std::string_view StoredBreak = "#$D#$A";
+constexpr std::string_view HtmlBreak = "<br>";
+
+inline void Put(TOutputFile& out, std::string_view text) {
+    out.Write(text);
+}
+inline void Put(TOutputFile& out, std::int64_t number) {
+    char buffer[24];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
+    out.Write(std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer)));
+}
+
+// Writes the pieces (texts and numbers) one after the other, without a line end.
+template <typename... TPiece> void Text(TOutputFile& out, const TPiece&... pieces) {
+    (Put(out, pieces), ...);
+}
+// The same, followed by CR LF.
+template <typename... TPiece> void Line(TOutputFile& out, const TPiece&... pieces) {
+    (Put(out, pieces), ...);
+    out.WriteLine();
+}
+
+// Writes text with every stored line break turned into "<br>", at most limit bytes of the
+// converted text (cut wherever the limit falls, also inside a "<br>"). The stored break
+// cannot overlap itself and "<br>" shares no character with it, so one pass from left to
+// right gives the same text as replacing the first remaining occurrence again and again.
+inline void WriteWithBreaks(TOutputFile& out, std::string_view text,
+                            std::size_t limit = std::string_view::npos) {
+    std::size_t written = 0;
+    auto emit = [&](std::string_view piece) {
+        if (written >= limit)
+            return;
+        if (piece.size() > limit - written)
+            piece = piece.substr(0, limit - written);
+        out.Write(piece);
+        written += piece.size();
+    };
+    std::size_t start = 0;
+    while (written < limit) {
+        std::size_t at = text.find(StoredBreak, start);
+        if (at == std::string_view::npos) {
+            emit(text.substr(start));
+            break;
+        }
+        emit(text.substr(start, at - start));
+        emit(HtmlBreak);
+        start = at + StoredBreak.size();
+    }
+}
+
+// The anchor of a page's or the hotspot's link, by its kind; other kinds write nothing.
+inline void WriteLinkAnchor(TOutputFile& out, const std::string& kind, const std::string& url,
+                            const std::string& link, std::string_view cssClass) {
+    if (kind == "Link")
+        Line(out, "<a href=\"", url, "\" class=\"", cssClass, "\">", link, "</a>");
+    else if (kind == "E-mail")
+        Line(out, "<a href=\"mailto:", url, "\" class=\"", cssClass, "\">", link, "</a>");
+    else if (kind == "Download")
+        Line(out, "<a href=\"", FileNamePart(url), "\" class=\"", cssClass, "\">", link, "</a>");
+}
+
+// Whether the author and the date of a page are shown in a column.
+inline bool ShowsAuthor(const TDMenuItem& item, const TDPage& page) {
+    return item.SHOW_AUTHOR && !page.AUTHOR.empty();
+}
+inline bool ShowsDate(const TDMenuItem& item, const TDPage& page) {
+    return item.SHOW_DATE && !page.DATE.empty();
+}
+
+inline std::string_view Border(const TDMenuItem& item) {
+    return item.HAS_BORDER ? "1" : "0";
+}
+
+// The column in use, checked against the generation context.
+inline TDColumn& ColumnInUse(const char* writer) {
+    if (CurrentColumn == nullptr)
+        throw TError(std::string(writer) + ": no column document is loaded");
+    return *CurrentColumn;
+}
+
+// The menu item whose page is being written, checked against the menu list.
+inline const TDMenuItem& ItemInUse(const TDProject& project, const char* writer) {
+    if (project.CurrentItem < 0 || project.CurrentItem >= project.MenuCount)
+        throw TError(std::string(writer) + ": the menu list has no item " +
+                         std::to_string(project.CurrentItem),
+                     project.ProjectFile());
+    return project.MenuItem(project.CurrentItem);
+}
+
+} // namespace TextPieces
