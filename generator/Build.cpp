@@ -206,12 +206,13 @@ void WriteEmptyHomepage(TDProject& project) {
 std::string ReplaceAll(std::string s, const std::string& oldText, const std::string& newText) {
     if (oldText.empty())
         return s;
-    // When no byte of the new text occurs in the old one, a replacement can never help to
-    // form a further occurrence, so one pass from left to right gives the same result as
-    // searching again from the start after each replacement. The callers' pairs (line breaks
-    // and their stored mark, "<br>") are all of this kind. A new text that holds the old one
-    // would make the search go on for ever; it too is replaced in one pass.
-    if (newText.find_first_of(oldText) == std::string::npos ||
+    // When the new text is not empty and none of its bytes occurs in the old one, a
+    // replacement can never help to form a further occurrence (one would have to run through
+    // the inserted text), so one pass from left to right gives the same result as searching
+    // again from the start after each replacement. The callers' pairs (line breaks and their
+    // stored mark, "<br>") are all of this kind. A new text that holds the old one would make
+    // the search go on for ever; it too is replaced in one pass.
+    if ((!newText.empty() && newText.find_first_of(oldText) == std::string::npos) ||
         newText.find(oldText) != std::string::npos) {
         std::size_t found = s.find(oldText);
         if (found == std::string::npos)
