@@ -1,0 +1,219 @@
+// corvane-cli build: exit status, messages and the files it leaves.
+
+#include "TestSupport.h"
+#include "generator/Generator.h"
+#include "model/CColumn.h"
+#include "model/CProject.h"
+#include "platform/FileSystem.h"
+#include "platform/Locale.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+std::string CliPath() {
+    if (const char* path = std::getenv("CORVANE_CLI"); path && *path)
+        return path;
+    return CORVANE_CLI_PATH;
+}
+
+std::string Quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+struct TRun {
+    int Status = -1;
+    std::string Out, Err;
+};
+
+class BuildCommandTest : public ::testing::Test {
+  protected:
+    BuildCommandTest() {
+        Site = Dir / "Site";
+        std::filesystem::create_directory(Site);
+    }
+
+    // Runs corvane-cli build with the arguments; bounded by a time-out.
+    TRun Run(const std::vector<std::string>& args) {
+        std::string command = "timeout 120 " + Quoted(CliPath()) + " build";
+        for (const std::string& arg : args)
+            command += " " + Quoted(arg);
+        command += " >" + Quoted(Dir / "out.txt") + " 2>" + Quoted(Dir / "err.txt") + " </dev/null";
+        const int status = std::system(command.c_str());
+        TRun run;
+        run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.Out = ReadFileBytes(Dir / "out.txt");
+        run.Err = ReadFileBytes(Dir / "err.txt");
+        return run;
+    }
+
+    // A project with a link and a column of two pages, one with a picture.
+    void MakeProject() {
+        TDProject project(Site, Document);
+        project.AddMenuItem(true);
+        project.AddMenuItem(false);
+        TDColumn column(project.ColumnFile(1), Document);
+        column.AddPage()->PICTURE = "Photo.jpg";
+        column.AddPage();
+        column.Save();
+        WriteFileBytes(project.ImagesPath() + "Photo.jpg", std::string(5000, 'p'));
+    }
+
+    static std::set<std::string> FilesIn(const std::string& folder) {
+        std::set<std::string> names;
+        for (const TFileEntry& entry : ListFolder(folder))
+            if (entry.IsRegular)
+                names.insert(entry.Name);
+        return names;
+    }
+
+    // The summary line for what the folder now holds.
+    static std::string Summary(const std::string& folder) {
+        std::int64_t files = 0, bytes = 0;
+        for (const TFileEntry& entry : ListFolder(folder))
+            if (entry.IsRegular) {
+                ++files;
+                bytes += entry.Size;
+            }
+        return "Built " + FormatThousands(files) + (files == 1 ? " file, " : " files, ") +
+               FormatThousands(bytes) + (bytes == 1 ? " byte" : " bytes") + " into " + folder +
+               "\n";
+    }
+
+    TTempFolder Dir;
+    TXmlDocument Document;
+    std::string Site;
+};
+
+TEST_F(BuildCommandTest, WrongArgumentsShowTheUsage) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {Site, Site},
+        {Site, "--into"},
+        {Site, "--fast"},
+        {"--into", Dir.Path()},
+        {Site, "--into", Dir.Path(), "--into", Dir.Path()},
+    };
+    for (const auto& args : cases) {
+        TRun run = Run(args);
+        EXPECT_EQ(run.Status, 2) << args.size();
+        EXPECT_NE(run.Err.find("Usage: corvane-cli build PROJECT_FOLDER [--into FOLDER]"),
+                  std::string::npos)
+            << run.Err;
+        EXPECT_EQ(run.Out, "");
+    }
+}
+
+TEST_F(BuildCommandTest, RefusesAFolderWithoutAProjectAndCreatesNothing) {
+    TRun run = Run({Site});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "corvane-cli: " + Site + " holds no project document (Default.Pro)\n");
+    EXPECT_FALSE(PathExists(Site + "/Default.Pro"));
+    EXPECT_FALSE(PathExists(Site + "/HTML"));
+
+    run = Run({Dir / "Missing"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "corvane-cli: " + (Dir / "Missing") + " is not a folder\n");
+}
+
+TEST_F(BuildCommandTest, BuildsIntoAnEmptiedHtmlFolder) {
+    MakeProject();
+    const std::string html = Site + "/HTML";
+    WriteFileBytes(html + "/Stale.htm", "from an earlier build");
+    std::filesystem::create_directory(html + "/Keep");
+    WriteFileBytes(html + "/Keep/Inside.txt", "kept");
+
+    // A trailing separator and a relative path name the same project.
+    const std::string relative =
+        std::filesystem::relative(Site, std::filesystem::current_path()).string() + "/";
+    TRun run = Run({relative});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Err, "");
+    EXPECT_EQ(FilesIn(html),
+              (std::set<std::string>{"Default.htm", "Page1_0.htm", "Page1_1.htm", "Photo.jpg"}));
+    EXPECT_TRUE(PathExists(html + "/Keep/Inside.txt"));
+    EXPECT_EQ(run.Out, Summary(html) + "Homepage: " + html + "/Default.htm\n");
+
+    // The same bytes as a build inside the program.
+    TDProject project(Site, Document);
+    BuildPreview(project);
+    for (const char* name : {"Default.htm", "Page1_0.htm", "Page1_1.htm"})
+        EXPECT_EQ(ReadFileBytes(html + "/" + name), ReadFileBytes(Site + "/Temp/" + name)) << name;
+}
+
+TEST_F(BuildCommandTest, BuildsIntoAnotherFolderWithoutDeleting) {
+    MakeProject();
+    const std::string other = Dir / "Other";
+    std::filesystem::create_directory(other);
+    WriteFileBytes(other + "/Keep.txt", "kept");
+    WriteFileBytes(Site + "/HTML/Stale.htm", "stays");
+
+    TRun run = Run({"--into", other, Site});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(FilesIn(other), (std::set<std::string>{"Default.htm", "Keep.txt", "Page1_0.htm",
+                                                     "Page1_1.htm", "Photo.jpg"}));
+    EXPECT_EQ(FilesIn(Site + "/HTML"), std::set<std::string>{"Stale.htm"});
+    // Only what the build wrote is counted, not what was there before.
+    const std::int64_t written =
+        static_cast<std::int64_t>(ReadFileBytes(other + "/Default.htm").size() +
+                                  ReadFileBytes(other + "/Page1_0.htm").size() +
+                                  ReadFileBytes(other + "/Page1_1.htm").size() + 5000);
+    EXPECT_EQ(run.Out, "Built 4 files, " + FormatThousands(written) + " bytes into " + other +
+                           "\nHomepage: " + other + "/Default.htm\n");
+
+    run = Run({Site, "--into=" + (Dir / "Nowhere")});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "corvane-cli: the output folder " + (Dir / "Nowhere") + " does not exist\n");
+}
+
+TEST_F(BuildCommandTest, SmallAndLinkOnlyProjects) {
+    { TDProject project(Site, Document); }
+    TRun run = Run({Site});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out, "Built 1 file, 17 bytes into " + Site + "/HTML\nHomepage: " + Site +
+                           "/HTML/Default.htm\n");
+
+    {
+        TDProject project(Site, Document);
+        project.AddMenuItem(true);
+    }
+    run = Run({Site});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out, "Built 0 files, 0 bytes into " + Site +
+                           "/HTML\nNo homepage: the menu list holds only links\n");
+    EXPECT_EQ(FilesIn(Site + "/HTML"), std::set<std::string>{});
+}
+
+TEST_F(BuildCommandTest, FailuresNameTheFile) {
+    MakeProject();
+    const std::string column = Site + "/Column1.Clm";
+    WriteFileBytes(column, "<COLUMN><PAGE>");
+    TRun run = Run({Site});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err.rfind("corvane-cli: ", 0), 0u) << run.Err;
+    EXPECT_NE(run.Err.find(column), std::string::npos) << run.Err;
+    EXPECT_EQ(run.Out, "");
+
+    std::filesystem::remove(column);
+    run = Run({Site});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find(column), std::string::npos) << run.Err;
+
+    WriteFileBytes(Site + "/Default.Pro", "not a project");
+    run = Run({Site});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find(Site + "/Default.Pro"), std::string::npos) << run.Err;
+}
+
+} // namespace
