@@ -1,0 +1,449 @@
+#include "publish/IdFTP.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+// Blanks and control characters (everything up to the space) go from both ends.
+std::string Trim(const std::string& text) {
+    std::size_t begin = 0, end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ')
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ')
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+std::string ErrorText(int error) {
+    return std::strerror(error);
+}
+
+std::string Milliseconds(std::int32_t ms) {
+    return std::to_string(ms) + " ms";
+}
+
+// A reply as it goes into a message: its lines joined, cut short when very long.
+std::string Quoted(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += (text.empty() ? "" : " ") + line;
+    constexpr std::size_t Longest = 300;
+    if (text.size() > Longest)
+        text = text.substr(0, Longest) + "...";
+    return "\"" + text + "\"";
+}
+
+// Waits until fd is ready for events: 1 ready, 0 timed out, -1 failed (errno set).
+// A timeout of 0 or less waits without limit.
+int WaitFor(int fd, short events, std::int32_t timeoutMs) {
+    const TClock::time_point deadline = TClock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        int wait = -1;
+        if (timeoutMs > 0) {
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now());
+            wait = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+        }
+        pollfd p{fd, events, 0};
+        int n = ::poll(&p, 1, wait);
+        if (n < 0 && errno == EINTR)
+            continue;
+        return n < 0 ? -1 : (n == 0 ? 0 : 1);
+    }
+}
+
+void CloseSocket(int& fd) {
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+// Closes with a reset, so that the server does not take a broken transfer for a whole file.
+void AbortSocket(int& fd) {
+    if (fd < 0)
+        return;
+    linger l{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+    CloseSocket(fd);
+}
+
+// Sends all bytes; false with error set when the connection breaks or stays blocked for
+// longer than timeoutMs.
+bool SendAll(int fd, const char* data, std::size_t size, std::int32_t timeoutMs,
+             std::string& error) {
+    while (size > 0) {
+        int ready = WaitFor(fd, POLLOUT, timeoutMs);
+        if (ready == 0) {
+            error = "nothing could be sent within " + Milliseconds(timeoutMs);
+            return false;
+        }
+        if (ready < 0) {
+            error = ErrorText(errno);
+            return false;
+        }
+        ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
+                continue;
+            error = ErrorText(errno);
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Opens a TCP connection; -1 with error set when it fails or takes longer than timeoutMs
+// (0: the platform's own limit).
+int ConnectTo(const sockaddr_in& address, std::int32_t timeoutMs, std::string& error) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        error = ErrorText(errno);
+        return -1;
+    }
+    int flags = ::fcntl(fd, F_GETFL);
+    ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    int result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    if (result < 0 && errno != EINPROGRESS && errno != EINTR) {
+        error = ErrorText(errno);
+        CloseSocket(fd);
+        return -1;
+    }
+    if (result < 0) {
+        int ready = WaitFor(fd, POLLOUT, timeoutMs);
+        if (ready <= 0) {
+            error =
+                ready == 0 ? "no connection within " + Milliseconds(timeoutMs) : ErrorText(errno);
+            CloseSocket(fd);
+            return -1;
+        }
+        int socketError = 0;
+        socklen_t length = sizeof socketError;
+        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &socketError, &length);
+        if (socketError != 0) {
+            error = ErrorText(socketError);
+            CloseSocket(fd);
+            return -1;
+        }
+    }
+    ::fcntl(fd, F_SETFL, flags);
+    return fd;
+}
+
+std::string DottedAddress(const sockaddr_in& address) {
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+    return text;
+}
+
+// The six numbers of a PASV reply, "h1,h2,h3,h4,p1,p2", found after the reply code.
+bool ParsePassiveAddress(const std::string& text, sockaddr_in& address) {
+    std::size_t pos = text.find('(');
+    if (pos == std::string::npos) {
+        pos = 3;
+        while (pos < text.size() && !(text[pos] >= '0' && text[pos] <= '9'))
+            ++pos;
+    } else {
+        ++pos;
+    }
+    unsigned numbers[6] = {};
+    for (int i = 0; i < 6; ++i) {
+        if (i > 0) {
+            if (pos >= text.size() || text[pos] != ',')
+                return false;
+            ++pos;
+        }
+        std::size_t start = pos;
+        unsigned value = 0;
+        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && pos - start < 3)
+            value = value * 10 + static_cast<unsigned>(text[pos++] - '0');
+        if (pos == start || value > 255)
+            return false;
+        numbers[i] = value;
+    }
+    address = sockaddr_in{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr =
+        htonl((numbers[0] << 24) | (numbers[1] << 16) | (numbers[2] << 8) | numbers[3]);
+    address.sin_port = htons(static_cast<std::uint16_t>(numbers[4] * 256 + numbers[5]));
+    return true;
+}
+
+// Closes the listening socket and the data connection of an upload on every way out.
+struct TUploadSockets {
+    int File = -1;
+    int Listener = -1;
+    int Data = -1;
+    ~TUploadSockets() {
+        CloseSocket(Listener);
+        AbortSocket(Data);
+        if (File >= 0)
+            ::close(File);
+    }
+};
+
+} // namespace
+
+TFTPError::TFTPError(const std::string& message, int replyCode, const std::string& fileName)
+    : TError(message, fileName), FReplyCode(replyCode) {}
+
+TIdFTP::~TIdFTP() {
+    Disconnect();
+}
+
+std::string TIdFTP::Server() const {
+    return Host + ":" + std::to_string(Port);
+}
+
+void TIdFTP::Fail(const std::string& step, const std::string& detail, int code,
+                  const std::string& fileName) const {
+    throw TFTPError("FTP server " + Server() + ", " + step + ": " + detail, code, fileName);
+}
+
+void TIdFTP::Log(const std::string& line) const {
+    if (OnLog)
+        OnLog(line);
+}
+
+void TIdFTP::SendLine(const std::string& line, const std::string& step, const std::string& shown) {
+    if (!Connected())
+        Fail(step, "not connected");
+    Log("> " + shown);
+    std::string data = line + "\r\n", error;
+    if (!SendAll(FSocket, data.data(), data.size(), ReadTimeout, error))
+        Fail(step, "the command could not be sent (" + error + ")");
+}
+
+std::string TIdFTP::ReadLine(const std::string& step) {
+    const std::string tooLong =
+        "a reply line is longer than " + std::to_string(MaxLineLength) + " characters";
+    for (;;) {
+        std::size_t lf = FInput.find('\n');
+        if (lf != std::string::npos) {
+            std::string line = FInput.substr(0, lf);
+            FInput.erase(0, lf + 1);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (line.size() > MaxLineLength)
+                Fail(step, tooLong);
+            return line;
+        }
+        // One more character may still be the CR before the LF.
+        if (FInput.size() > MaxLineLength + 1)
+            Fail(step, tooLong);
+        int ready = WaitFor(FSocket, POLLIN, ReadTimeout);
+        if (ready == 0)
+            Fail(step, "no reply within " + Milliseconds(ReadTimeout));
+        if (ready < 0)
+            Fail(step, "the connection failed (" + ErrorText(errno) + ")");
+        char buffer[4096];
+        ssize_t n = ::recv(FSocket, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+            continue;
+        if (n < 0)
+            Fail(step, "the connection broke (" + ErrorText(errno) + ")");
+        if (n == 0)
+            Fail(step, "the server closed the connection");
+        FInput.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+void TIdFTP::ReadReply(const std::string& step) {
+    FReplyCode = 0;
+    FReplyLines.clear();
+    std::string first;
+    while (first.empty())
+        first = Trim(ReadLine(step));
+    Log("< " + first);
+    FReplyLines.push_back(first);
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (first.size() < 3 || !digit(first[0]) || !digit(first[1]) || !digit(first[2]))
+        Fail(step, "the server's reply " + Quoted(FReplyLines) + " has no reply code");
+    if (first.size() >= 4 && first[3] == '-') {
+        for (;;) {
+            std::string line = Trim(ReadLine(step));
+            if (line.empty())
+                continue;
+            Log("< " + line);
+            FReplyLines.push_back(line);
+            if (line.size() < 4 || (line.compare(0, 3, first, 0, 3) == 0 && line[3] == ' '))
+                break;
+        }
+    }
+    FReplyCode = (first[0] - '0') * 100 + (first[1] - '0') * 10 + (first[2] - '0');
+}
+
+void TIdFTP::Expect(const std::string& step, std::initializer_list<int> accepted) {
+    ReadReply(step);
+    for (int code : accepted)
+        if (code == FReplyCode)
+            return;
+    Fail(step, "the server replied " + Quoted(FReplyLines), FReplyCode);
+}
+
+int TIdFTP::Command(const std::string& line, std::initializer_list<int> accepted,
+                    const std::string& shown) {
+    const std::string step = shown.empty() ? line : shown;
+    SendLine(line, step, step);
+    Expect(step, accepted);
+    return FReplyCode;
+}
+
+void TIdFTP::Connect() {
+    Disconnect();
+    const std::string step = "connect";
+    if (Host.empty())
+        Fail(step, "no host name given");
+    if (Port < 1 || Port > 65535)
+        Fail(step, std::to_string(Port) + " is not a valid TCP port");
+
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    int resolved = ::getaddrinfo(Host.c_str(), nullptr, &hints, &found);
+    if (resolved != 0 || !found)
+        Fail(step, "the host name \"" + Host + "\" does not resolve (" +
+                       (resolved == EAI_SYSTEM ? ErrorText(errno) : ::gai_strerror(resolved)) +
+                       ")");
+    std::string error = "no address";
+    for (addrinfo* a = found; a && FSocket < 0; a = a->ai_next) {
+        sockaddr_in address;
+        std::memcpy(&address, a->ai_addr, sizeof address);
+        address.sin_port = htons(static_cast<std::uint16_t>(Port));
+        FSocket = ConnectTo(address, ReadTimeout, error);
+    }
+    ::freeaddrinfo(found);
+    if (FSocket < 0)
+        Fail(step, "cannot connect (" + error + ")");
+
+    try {
+        Expect("greeting", {220});
+        if (Command("USER " + Username, {230, 331}) == 331)
+            Command("PASS " + Password, {230}, "PASS ****");
+        Command(TransferType == ftASCII ? "TYPE A" : "TYPE I", {200});
+        Command("SYST", {200, 215, 500});
+    } catch (...) {
+        Disconnect();
+        throw;
+    }
+}
+
+void TIdFTP::ChangeFolder(const std::string& folder) {
+    Command("CWD " + folder, {200, 250});
+}
+
+int TIdFTP::OpenDataConnection(const std::string& step, const std::string& remoteName) {
+    Command("PASV", {227});
+    sockaddr_in address{};
+    std::string text;
+    for (const std::string& line : FReplyLines)
+        text += line + " ";
+    if (!ParsePassiveAddress(text, address))
+        Fail("PASV", "the reply " + Quoted(FReplyLines) + " holds no address", FReplyCode);
+    std::string error;
+    int data = ConnectTo(address, ReadTimeout, error);
+    if (data < 0)
+        Fail(step, "cannot open the data connection to " + DottedAddress(address) + ":" +
+                       std::to_string(ntohs(address.sin_port)) + " (" + error + ")");
+    try {
+        Command("STOR " + remoteName, {125, 150});
+    } catch (...) {
+        CloseSocket(data);
+        throw;
+    }
+    return data;
+}
+
+void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName) {
+    const std::string step = "upload of " + localPath;
+    if (!Connected())
+        Fail(step, "not connected");
+
+    TUploadSockets s;
+    s.File = ::open(localPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (s.File < 0)
+        Fail(step, "the local file cannot be opened (" + ErrorText(errno) + ")", 0, localPath);
+    struct stat st {};
+    if (::fstat(s.File, &st) != 0 || !S_ISREG(st.st_mode))
+        Fail(step, "the local file is not an ordinary file", 0, localPath);
+    const std::int64_t expected = st.st_size;
+
+    if (Passive) {
+        s.Data = OpenDataConnection(step, remoteName);
+    } else {
+        sockaddr_in local{};
+        socklen_t length = sizeof local;
+        if (::getsockname(FSocket, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+            Fail(step, "the control connection has no local address (" + ErrorText(errno) + ")");
+        local.sin_port = 0;
+        s.Listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (s.Listener < 0 ||
+            ::bind(s.Listener, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+            ::listen(s.Listener, 1) != 0 ||
+            ::getsockname(s.Listener, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+            Fail(step, "cannot listen for the data connection (" + ErrorText(errno) + ")");
+
+        const std::uint32_t host = ntohl(local.sin_addr.s_addr);
+        const unsigned port = ntohs(local.sin_port);
+        Command("PORT " + std::to_string(host >> 24) + "," + std::to_string((host >> 16) & 255) +
+                    "," + std::to_string((host >> 8) & 255) + "," + std::to_string(host & 255) +
+                    "," + std::to_string(port / 256) + "," + std::to_string(port % 256),
+                {200});
+        Command("STOR " + remoteName, {125, 150});
+
+        int ready = WaitFor(s.Listener, POLLIN, ReadTimeout);
+        if (ready == 0)
+            Fail("STOR " + remoteName,
+                 "the server did not open the data connection within " + Milliseconds(ReadTimeout));
+        if (ready > 0)
+            s.Data = ::accept4(s.Listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (s.Data < 0)
+            Fail("STOR " + remoteName, "the data connection failed (" + ErrorText(errno) + ")");
+        CloseSocket(s.Listener);
+    }
+
+    std::int64_t sent = 0;
+    std::string error;
+    char buffer[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(s.File, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            Fail(step, "the local file cannot be read (" + ErrorText(errno) + ")", 0, localPath);
+        if (n == 0)
+            break;
+        if (!SendAll(s.Data, buffer, static_cast<std::size_t>(n), ReadTimeout, error))
+            Fail("STOR " + remoteName, "the data connection broke (" + error + ")");
+        sent += n;
+    }
+    if (sent < expected)
+        Fail(step,
+             "the local file shrank while it was sent (" + std::to_string(sent) + " of " +
+                 std::to_string(expected) + " bytes)",
+             0, localPath);
+    CloseSocket(s.Data);
+
+    Expect("STOR " + remoteName, {225, 226, 250, 426, 450});
+    if (FReplyCode == 426 || FReplyCode == 450)
+        Expect("STOR " + remoteName, {225, 226});
+}
+
+void TIdFTP::Disconnect() {
+    CloseSocket(FSocket);
+    FInput.clear();
+}
