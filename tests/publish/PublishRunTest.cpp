@@ -1,0 +1,550 @@
+// The publish run: rows of the HTML folder, validate-and-store, and what a run shows and
+// sends, against the scripted server.
+
+#include "publish/PublishRun.h"
+
+#include "TestSupport.h"
+#include "platform/Locale.h"
+#include "publish/FakeFtpServer.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+namespace {
+
+using TStrings = std::vector<std::string>;
+
+// Writes down everything the run tells, in order.
+class TRecordingView : public TPublishView {
+  public:
+    explicit TRecordingView(const TPublishRun* run = nullptr) : Run(run) {}
+    void StatusChanged(const std::string& text) override { Events.push_back("status " + text); }
+    void ProgressChanged(int value) override {
+        Events.push_back("progress " + std::to_string(value));
+    }
+    void RowChanged(int row) override { Events.push_back("row " + std::to_string(row)); }
+    void ButtonsChanged() override {
+        if (Run)
+            Events.push_back(std::string("buttons ") + (Run->ButtonPublishEnabled ? "P" : "-") +
+                             (Run->ButtonOKEnabled ? "O" : "-") +
+                             (Run->ButtonCancelEnabled ? "C" : "-"));
+    }
+    void FocusControl(TPublishControl control) override {
+        static const char* names[] = {"EditFTP", "EditFTPPort", "EditUser", "EditProxyPort",
+                                      "ButtonOK"};
+        Events.push_back(std::string("focus ") + names[static_cast<int>(control)]);
+    }
+    void Message(const std::string& text) override { Events.push_back("message " + text); }
+    bool Confirm(const std::string& question) override {
+        Events.push_back("confirm " + question);
+        return Answer;
+    }
+
+    const TPublishRun* Run;
+    bool Answer = true;
+    TStrings Events;
+};
+
+class PublishRunTest : public ::testing::Test {
+  protected:
+    PublishRunTest() {
+        SetThousandsSeparator(",");
+        std::filesystem::create_directory(Dir / "Site");
+        Project = std::make_unique<TDProject>(Dir / "Site", Document);
+        Run = std::make_unique<TPublishRun>(*Project, View);
+        View.Run = Run.get();
+    }
+
+    void AddFile(const std::string& name, std::size_t size) {
+        std::string data;
+        for (std::size_t i = 0; i < size; ++i)
+            data += static_cast<char>('a' + (i * 31 + name.size()) % 26);
+        WriteFileBytes(Project->HTMLPath() + name, data);
+    }
+    // Shows the run with the settings for the given port, the events cleared.
+    void ShowFor(int port, const std::string& folder = "") {
+        Project->PUBLISH.FTP_SERVER = "127.0.0.1";
+        Project->PUBLISH.FTP_PORT = port;
+        Project->PUBLISH.USER_NAME = "web";
+        Project->PUBLISH.PASSWORD = "pw";
+        Project->PUBLISH.FOLDER = folder;
+        Run->Show();
+        View.Events.clear();
+    }
+    // The project document as it is on disk.
+    TDPublish Stored() {
+        TXmlDocument document;
+        TDProject reopened(Project->Folder, document);
+        return reopened.PUBLISH;
+    }
+    TStrings Statuses() const {
+        TStrings s;
+        for (const TPublishRow& row : Run->Rows)
+            s.push_back(row.Status);
+        return s;
+    }
+
+    TTempFolder Dir;
+    TXmlDocument Document;
+    std::unique_ptr<TDProject> Project;
+    TRecordingView View;
+    std::unique_ptr<TPublishRun> Run;
+};
+
+// Stores every upload; the STOR numbered failAt (1-based) is refused.
+TFakeFtpServer::TScript Uploads(int count, int failAt = 0, bool changeFolder = false) {
+    return [=](TFakeFtpSession& s) {
+        s.Login();
+        if (changeFolder)
+            s.Answer("250 Folder changed");
+        for (int i = 1; i <= count; ++i) {
+            if (i == failAt) {
+                s.Answer("200 PORT ok");
+                s.Answer("553 Could not create file");
+                break;
+            }
+            s.Store();
+        }
+        s.WaitClosed();
+    };
+}
+
+TStrings StorCommands(TFakeFtpServer& server) {
+    TStrings stor;
+    for (const std::string& c : server.Commands())
+        if (c.rfind("STOR ", 0) == 0)
+            stor.push_back(c.substr(5));
+    return stor;
+}
+
+} // namespace
+
+TEST(PublishSizeText, KibRoundedWithThousandsSeparators) {
+    struct TCase {
+        std::int64_t Bytes;
+        const char* Separator;
+        const char* Text;
+    };
+    const TCase cases[] = {
+        {0, ",", "0K"},
+        {511, ",", "0K"},
+        {512, ",", "1K"},
+        {1023, ",", "1K"},
+        {1024, ",", "1K"},
+        {1535, ",", "1K"},
+        {1536, ",", "2K"},
+        {1048576, ",", "1,024K"},
+        {2097152, ",", "2,048K"},
+        {2097152, ".", "2.048K"},
+        {2097152, "\xA0",
+         "2\xA0"
+         "048K"},
+        {1099511627776, ",", "1,073,741,824K"},
+    };
+    for (const TCase& c : cases) {
+        SetThousandsSeparator(c.Separator);
+        EXPECT_EQ(PublishSizeText(c.Bytes), c.Text) << c.Bytes;
+    }
+    SetThousandsSeparator(",");
+}
+
+TEST(PublishTrim, BlanksAndControlCharactersGoFromBothEnds) {
+    EXPECT_EQ(TrimBlanks("  \t a b \r\n\x01"), "a b");
+    EXPECT_EQ(TrimBlanks(" \t "), "");
+    EXPECT_EQ(TrimBlanks("\xE9t\xE9"), "\xE9t\xE9");
+}
+
+TEST_F(PublishRunTest, ShowLoadsTheRecordAndTheOrdinaryFilesOfTheHtmlFolder) {
+    AddFile("index.htm", 1536);
+    AddFile("File1.htm", 100);
+    AddFile("logo.gif", 2097152);
+    AddFile(".hidden", 10);
+    std::filesystem::create_directory(Project->HTMLPath() + "sub");
+    WriteFileBytes(Project->HTMLPath() + "sub/inner.htm", "x");
+    TDPublish& p = Project->PUBLISH;
+    p.FTP_SERVER = "ftp.example.org";
+    p.FTP_PORT = 2121;
+    p.USER_NAME = "web";
+    p.PASSWORD = "pw";
+    p.USE_PROXY = true;
+    p.PROXY_SERVER = "proxy";
+    p.PROXY_PORT = -8080;
+    p.FOLDER = "www";
+    Run->LabelPublish = "old";
+    Run->ProgressBar = 55;
+    Run->ButtonPublishEnabled = false;
+
+    Run->Show();
+
+    const TPublishEdits& e = Run->Edits;
+    EXPECT_EQ(e.EditFTP, "ftp.example.org");
+    EXPECT_EQ(e.EditFTPPort, "2121");
+    EXPECT_EQ(e.EditUser, "web");
+    EXPECT_EQ(e.EditPassword, "pw");
+    EXPECT_TRUE(e.CheckBoxProxy);
+    EXPECT_EQ(e.EditProxy, "proxy");
+    EXPECT_EQ(e.EditProxyPort, "-8080");
+    EXPECT_EQ(e.EditFolder, "www");
+    ASSERT_EQ(Run->Rows.size(), 3u);
+    TStrings rows;
+    for (const TPublishRow& row : Run->Rows)
+        rows.push_back(row.Name + "|" + row.Size + "|" + row.Status + "|" +
+                       (row.Ticked ? "ticked" : "unticked"));
+    EXPECT_THAT(rows, ElementsAre("File1.htm|0K||ticked", "index.htm|2K||ticked",
+                                  "logo.gif|2,048K||ticked"));
+    EXPECT_EQ(Run->LabelPublish, "");
+    EXPECT_EQ(Run->ProgressBar, 0);
+    EXPECT_TRUE(Run->ButtonPublishEnabled && Run->ButtonOKEnabled && Run->ButtonCancelEnabled);
+}
+
+TEST_F(PublishRunTest, StoreValidatesThePortsAndSavesTheRecord) {
+    struct TCase {
+        const char* Name;
+        TPublishEdits Edits;
+        const char* Message; // empty: stored
+        const char* Focus;
+        TDPublish Expected; // the record afterwards
+    };
+    TDPublish before;
+    before.FTP_SERVER = "old.example.org";
+    before.FTP_PORT = 21;
+    before.USER_NAME = "old";
+    before.USE_PROXY = true;
+    before.PROXY_SERVER = "oldproxy";
+    before.PROXY_PORT = 3128;
+    auto record = [](std::string server, int port, std::string user, std::string password,
+                     bool proxy, std::string proxyServer, int proxyPort, std::string folder) {
+        TDPublish p;
+        p.FTP_SERVER = server;
+        p.FTP_PORT = port;
+        p.USER_NAME = user;
+        p.PASSWORD = password;
+        p.USE_PROXY = proxy;
+        p.PROXY_SERVER = proxyServer;
+        p.PROXY_PORT = proxyPort;
+        p.FOLDER = folder;
+        return p;
+    };
+    const TCase cases[] = {
+        {"plain",
+         {" ftp.site ", "2121", " me ", " pw ", false, "", "", " www "},
+         "",
+         "",
+         record(" ftp.site ", 2121, " me ", " pw ", false, "", 0, " www ")},
+        {"strict integer forms",
+         {"h", " 21", "u", "", true, "px", "$1F90", ""},
+         "",
+         "",
+         record("h", 21, "u", "", true, "px", 8080, "")},
+        {"no range test on ports",
+         {"h", "-5", "u", "", true, "px", "99999", ""},
+         "",
+         "",
+         record("h", -5, "u", "", true, "px", 99999, "")},
+        {"proxy unticked ignores its edits",
+         {"h", "21", "u", "", false, "px", "letters", ""},
+         "",
+         "",
+         record("h", 21, "u", "", false, "", 0, "")},
+        {"FTP port letters",
+         {"new", "abc", "new", "x", false, "", "", "f"},
+         "FTP Port is wrong!",
+         "EditFTPPort",
+         before},
+        {"FTP port with a trailing blank",
+         {"new", "21 ", "new", "x", false, "", "", "f"},
+         "FTP Port is wrong!",
+         "EditFTPPort",
+         before},
+        {"FTP port empty",
+         {"new", "", "new", "x", false, "", "", "f"},
+         "FTP Port is wrong!",
+         "EditFTPPort",
+         before},
+        {"proxy port letters",
+         {"new", "21", "new", "x", true, "p", "80a", "f"},
+         "Proxy Port is wrong!",
+         "EditProxyPort",
+         before},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Project->PUBLISH = before;
+        Project->Save();
+        View.Events.clear();
+        Run->Edits = c.Edits;
+        bool stored = Run->Store();
+        EXPECT_EQ(stored, std::string(c.Message).empty());
+        if (stored)
+            EXPECT_TRUE(View.Events.empty());
+        else
+            EXPECT_THAT(View.Events, ElementsAre(std::string("message ") + c.Message,
+                                                 std::string("focus ") + c.Focus));
+        for (const TDPublish& p : {Project->PUBLISH, Stored()}) {
+            EXPECT_EQ(p.FTP_SERVER, c.Expected.FTP_SERVER);
+            EXPECT_EQ(p.FTP_PORT, c.Expected.FTP_PORT);
+            EXPECT_EQ(p.USER_NAME, c.Expected.USER_NAME);
+            EXPECT_EQ(p.PASSWORD, c.Expected.PASSWORD);
+            EXPECT_EQ(p.USE_PROXY, c.Expected.USE_PROXY);
+            EXPECT_EQ(p.PROXY_SERVER, c.Expected.PROXY_SERVER);
+            EXPECT_EQ(p.PROXY_PORT, c.Expected.PROXY_PORT);
+            EXPECT_EQ(p.FOLDER, c.Expected.FOLDER);
+        }
+    }
+}
+
+TEST_F(PublishRunTest, ARunStopsBeforeConnectingWhenSomethingIsMissingOrDeclined) {
+    struct TCase {
+        const char* Name;
+        std::string Server, Port, User;
+        bool Answer;
+        TPublishOutcome Outcome;
+        TStrings Events;
+    };
+    const TCase cases[] = {
+        {"port letters",
+         "127.0.0.1",
+         "twenty-one",
+         "u",
+         true,
+         TPublishOutcome::Stopped,
+         {"message FTP Port is wrong!", "focus EditFTPPort"}},
+        {"server of blanks",
+         " \t ",
+         "21",
+         "u",
+         true,
+         TPublishOutcome::Stopped,
+         {"message Need FTP server.", "focus EditFTP"}},
+        {"no user",
+         "127.0.0.1",
+         "21",
+         "\r\n",
+         true,
+         TPublishOutcome::Stopped,
+         {"message Need user name.", "focus EditUser"}},
+        {"confirmation declined",
+         "127.0.0.1",
+         "21",
+         "u",
+         false,
+         TPublishOutcome::Cancelled,
+         {"confirm Publish your website?"}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Project->PUBLISH = TDPublish();
+        Project->Save();
+        Run->Show();
+        View.Events.clear();
+        View.Answer = c.Answer;
+        Run->Edits.EditFTP = c.Server;
+        Run->Edits.EditFTPPort = c.Port;
+        Run->Edits.EditUser = c.User;
+        Run->Edits.EditPassword = "typed";
+        EXPECT_EQ(Run->Publish(), c.Outcome);
+        EXPECT_EQ(View.Events, c.Events);
+        EXPECT_EQ(Run->LabelPublish, "");
+        EXPECT_TRUE(Run->ButtonPublishEnabled);
+        // What passed validation stays stored and saved, whatever ended the run.
+        const bool portOk = c.Port == "21";
+        EXPECT_EQ(Stored().FTP_SERVER, portOk ? c.Server : "");
+        EXPECT_EQ(Stored().PASSWORD, portOk ? "typed" : "");
+    }
+}
+
+TEST_F(PublishRunTest, ARunUploadsEveryTickedFileAndReportsEachStep) {
+    AddFile("a.htm", 512);
+    AddFile("b.htm", 3000);
+    AddFile("c.gif", 0);
+    TFakeFtpServer server(Uploads(3, 0, true));
+    ShowFor(server.Port(), "www");
+
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished);
+    server.Finish();
+
+    EXPECT_EQ(View.Events, (TStrings{"confirm Publish your website?",
+                                     "buttons ---",
+                                     "status Building Project...",
+                                     "progress 10",
+                                     "status Connect FTP Server...",
+                                     "progress 20",
+                                     "status Change Folder...",
+                                     "status Upload a.htm (1K) ...",
+                                     "row 0",
+                                     "progress 43",
+                                     "status Upload b.htm (3K) ...",
+                                     "row 1",
+                                     "progress 66",
+                                     "status Upload c.gif (0K) ...",
+                                     "row 2",
+                                     "progress 90",
+                                     "status Disconnect FTP Server...",
+                                     "status Finish!",
+                                     "progress 100",
+                                     "buttons -OC",
+                                     "focus ButtonOK"}));
+    EXPECT_THAT(Statuses(), ElementsAre("Success", "Success", "Success"));
+    EXPECT_EQ(server.ScriptEnd(), "");
+    TStrings commands = server.Commands();
+    EXPECT_EQ(TStrings(commands.begin(), commands.begin() + 5),
+              (TStrings{"USER web", "PASS pw", "TYPE I", "SYST", "CWD www"}));
+    auto files = server.Files();
+    ASSERT_EQ(files.size(), 3u);
+    for (const auto& [name, data] : files)
+        EXPECT_EQ(data, ReadFileBytes(Project->HTMLPath() + name)) << name;
+    // The client was set up from the record, with the publishing read time-out.
+    EXPECT_EQ(Run->IdFTP.Host, "127.0.0.1");
+    EXPECT_EQ(Run->IdFTP.Username, "web");
+    EXPECT_EQ(Run->IdFTP.Password, "pw");
+    EXPECT_EQ(Run->IdFTP.ReadTimeout, 30000);
+    EXPECT_FALSE(Run->IdFTP.Passive);
+    EXPECT_EQ(Run->IdFTP.TransferType, ftBinary);
+    EXPECT_FALSE(Run->IdFTP.Connected());
+}
+
+TEST_F(PublishRunTest, UntickedRowsAndABlankFolderAreLeftOut) {
+    for (const char* name : {"1.htm", "2.htm", "3.htm", "4.htm", "5.htm"})
+        AddFile(name, 10);
+    TFakeFtpServer server(Uploads(3));
+    ShowFor(server.Port(), "   ");
+    Run->Rows[0].Ticked = false;
+    Run->Rows[2].Ticked = false;
+
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished);
+    server.Finish();
+
+    TStrings progress;
+    for (const std::string& e : View.Events)
+        if (e.rfind("progress ", 0) == 0)
+            progress.push_back(e.substr(9));
+    EXPECT_THAT(progress, ElementsAre("10", "20", "43", "66", "90", "100"));
+    EXPECT_THAT(StorCommands(server), ElementsAre("2.htm", "4.htm", "5.htm"));
+    EXPECT_THAT(Statuses(), ElementsAre("", "Success", "", "Success", "Success"));
+    for (const std::string& c : server.Commands())
+        EXPECT_NE(c.rfind("CWD", 0), 0u) << c;
+}
+
+TEST_F(PublishRunTest, NothingToUploadStillConnectsAndFinishes) {
+    AddFile("only.htm", 10);
+    TFakeFtpServer server(Uploads(0, 0, true));
+    ShowFor(server.Port(), "site");
+    Run->Rows[0].Ticked = false;
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished);
+    server.Finish();
+    EXPECT_THAT(server.Commands(),
+                ElementsAre("USER web", "PASS pw", "TYPE I", "SYST", "CWD site"));
+    EXPECT_EQ(Run->LabelPublish, "Finish!");
+    EXPECT_EQ(Run->ProgressBar, 100);
+}
+
+TEST_F(PublishRunTest, AFailureAtTheThirdFileAndASecondRunThatSendsTheRest) {
+    for (const char* name : {"a.htm", "b.htm", "c.htm", "d.htm", "e.htm"})
+        AddFile(name, 700);
+    {
+        TFakeFtpServer server(Uploads(5, 3));
+        ShowFor(server.Port());
+        EXPECT_EQ(Run->Publish(), TPublishOutcome::Failed);
+        server.Finish();
+        EXPECT_THAT(StorCommands(server), ElementsAre("a.htm", "b.htm", "c.htm"));
+    }
+    EXPECT_THAT(Statuses(), ElementsAre("Success", "Success", "", "", ""));
+    const TStrings tail(View.Events.end() - 6, View.Events.end());
+    EXPECT_EQ(tail,
+              (TStrings{"progress 48", "status Upload c.htm (1K) ...",
+                        "message FTP upload timeout!", "status ", "progress 0", "buttons POC"}));
+    EXPECT_THAT(Run->LastError, HasSubstr("553 Could not create file"));
+    EXPECT_EQ(Run->LabelPublish, "");
+
+    View.Events.clear();
+    TFakeFtpServer again(Uploads(3));
+    Run->Edits.EditFTPPort = std::to_string(again.Port());
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished);
+    again.Finish();
+    EXPECT_THAT(StorCommands(again), ElementsAre("c.htm", "d.htm", "e.htm"));
+    EXPECT_THAT(Statuses(), ElementsAre("Success", "Success", "Success", "Success", "Success"));
+    TStrings progress;
+    for (const std::string& e : View.Events)
+        if (e.rfind("progress ", 0) == 0)
+            progress.push_back(e.substr(9));
+    EXPECT_THAT(progress, ElementsAre("10", "20", "43", "66", "90", "100"));
+
+    // A new showing starts the statuses afresh.
+    Run->Show();
+    EXPECT_THAT(Statuses(), ElementsAre("", "", "", "", ""));
+}
+
+TEST_F(PublishRunTest, ConnectAndFolderFailuresEndTheRun) {
+    struct TCase {
+        const char* Name;
+        TFakeFtpServer::TScript Script;
+        std::string Folder;
+        std::string Message;
+        std::string Detail;
+        TStrings Events; // after "progress 10"
+    };
+    const TCase cases[] = {
+        {"greeting refused",
+         [](TFakeFtpSession& s) {
+             s.Reply("421 Busy");
+             s.WaitClosed();
+         },
+         "",
+         "FTP cannot connect!",
+         "421 Busy",
+         {"status Connect FTP Server...", "message FTP cannot connect!", "status ", "progress 0",
+          "buttons POC"}},
+        {"folder missing",
+         [](TFakeFtpSession& s) {
+             s.Login();
+             s.Answer("550 No such folder");
+             s.WaitClosed();
+         },
+         "nowhere",
+         "FTP upload timeout!",
+         "CWD nowhere",
+         {"status Connect FTP Server...", "progress 20", "status Change Folder...",
+          "message FTP upload timeout!", "status ", "progress 0", "buttons POC"}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        AddFile("a.htm", 10);
+        TFakeFtpServer server(c.Script);
+        ShowFor(server.Port(), c.Folder);
+        EXPECT_EQ(Run->Publish(), TPublishOutcome::Failed);
+        server.Finish();
+        EXPECT_EQ(server.ScriptEnd(), ""); // the client closed the control connection
+        TStrings events(View.Events.begin() + 4, View.Events.end());
+        EXPECT_EQ(events, c.Events);
+        EXPECT_THAT(Run->LastError, HasSubstr(c.Detail));
+        EXPECT_FALSE(Run->IdFTP.Connected());
+        EXPECT_THAT(Statuses(), ElementsAre(""));
+    }
+}
+
+TEST_F(PublishRunTest, TheProxySettingsReachTheClient) {
+    TFakeFtpServer server(Uploads(0));
+    ShowFor(server.Port());
+    Run->Edits.CheckBoxProxy = true;
+    Run->Edits.EditProxy = "proxy.lan";
+    Run->Edits.EditProxyPort = "3128";
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished);
+    EXPECT_EQ(Run->IdFTP.ProxySettings.ProxyType, fpcmNone);
+    EXPECT_EQ(Run->IdFTP.ProxySettings.Host, "proxy.lan");
+    EXPECT_EQ(Run->IdFTP.ProxySettings.Port, 3128);
+
+    TFakeFtpServer direct(Uploads(0));
+    Run->Edits.EditFTPPort = std::to_string(direct.Port());
+    Run->Edits.CheckBoxProxy = false;
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished);
+    EXPECT_EQ(Run->IdFTP.ProxySettings.Host, "");
+    EXPECT_EQ(Run->IdFTP.ProxySettings.Port, 0);
+}

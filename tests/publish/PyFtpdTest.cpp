@@ -1,0 +1,196 @@
+// The FTP client and the publish run end to end against a real FTP server (pyftpdlib on
+// 127.0.0.1, a user with a temporary home). Skipped where python3 with pyftpdlib is missing.
+
+#include "publish/IdFTP.h"
+#include "publish/PublishRun.h"
+
+#include "TestSupport.h"
+#include "publish/ChildProcess.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+namespace {
+
+template <typename F> TFTPError Failure(F f) {
+    try {
+        f();
+    } catch (const TFTPError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no TFTPError was raised";
+    return TFTPError("");
+}
+
+// The server ends by itself after this many seconds, whatever happens to the test.
+constexpr int ServerLifetimeSeconds = 120;
+
+const char* const ServerScript = R"(import logging, os, signal, sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+home, user, password, lifetime = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+signal.alarm(lifetime)
+authorizer = DummyAuthorizer()
+authorizer.add_user(user, password, home, perm="elradfmwMT")
+handler = FTPHandler
+handler.authorizer = authorizer
+server = FTPServer(("127.0.0.1", 0), handler)
+print(server.address[1], flush=True)
+sys.stderr = open(os.devnull, "w")
+logging.basicConfig(level=logging.CRITICAL, stream=sys.stderr)
+server.serve_forever(timeout=0.2)
+)";
+
+// The first python3 that has pyftpdlib, or empty.
+std::string PythonWithPyftpdlib() {
+    static const std::string found = [] {
+        for (const char* python : {"python3", "/usr/bin/python3"}) {
+            TProcessResult r = RunProcess({python, "-c", "import pyftpdlib"}, "", 20000);
+            if (r.ExitCode == 0)
+                return std::string(python);
+        }
+        return std::string();
+    }();
+    return found;
+}
+
+class PyFtpdTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Python = PythonWithPyftpdlib();
+        if (Python.empty())
+            GTEST_SKIP() << "python3 with pyftpdlib is not installed";
+        std::filesystem::create_directory(Home());
+        WriteFileBytes(Dir / "server.py", ServerScript);
+        Server = std::make_unique<TServerProcess>(
+            std::vector<std::string>{Python, Dir / "server.py", Home(), "site", "pa55 word",
+                                     std::to_string(ServerLifetimeSeconds)},
+            20000);
+        Port = std::atoi(Server->FirstLine().c_str());
+        ASSERT_GT(Port, 0) << "the FTP server did not start";
+    }
+
+    std::string Home() { return Dir / "home"; }
+    void Prepare(TIdFTP& ftp) {
+        ftp.Host = "127.0.0.1";
+        ftp.Port = Port;
+        ftp.Username = "site";
+        ftp.Password = "pa55 word";
+        ftp.ReadTimeout = 10000;
+    }
+    std::string Local(const std::string& name, const std::string& data) {
+        std::filesystem::create_directories(Dir / "local");
+        WriteFileBytes(Dir / ("local/" + name), data);
+        return Dir / ("local/" + name);
+    }
+
+    TTempFolder Dir;
+    std::string Python;
+    std::unique_ptr<TServerProcess> Server;
+    int Port = 0;
+};
+
+std::string Binary(std::size_t size, unsigned seed) {
+    std::string data(size, '\0');
+    std::uint32_t x = seed;
+    for (char& c : data) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    return data;
+}
+
+} // namespace
+
+TEST_F(PyFtpdTest, UploadsActiveAndPassiveIntoAFolderByteForByte) {
+    std::filesystem::create_directory(Home() + "/www");
+    std::vector<std::pair<std::string, std::string>> files = {
+        {"index.htm", "<html>\r\n<body>Hello</body>\r\n</html>\r\n"},
+        {"empty.htm", ""},
+        {"picture.jpg", Binary(700000, 7)},
+        {"bytes.bin", Binary(256, 1) + "\r\n\n\r\0"},
+    };
+    for (bool passive : {false, true}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        TIdFTP ftp;
+        Prepare(ftp);
+        ftp.Passive = passive;
+        ftp.Connect();
+        ftp.ChangeFolder("www");
+        for (const auto& [name, data] : files)
+            ftp.Upload(Local(name, data), name);
+        ftp.Disconnect();
+        for (const auto& [name, data] : files)
+            EXPECT_EQ(ReadFileBytes(Home() + "/www/" + name), data) << name;
+        // The second pass replaces the files with other content.
+        for (auto& file : files)
+            file.second += "second";
+    }
+}
+
+TEST_F(PyFtpdTest, RefusalsOfARealServerAreFailures) {
+    {
+        TIdFTP ftp;
+        Prepare(ftp);
+        ftp.Password = "wrong";
+        TFTPError e = Failure([&] { ftp.Connect(); });
+        EXPECT_EQ(e.ReplyCode(), 530);
+        EXPECT_THAT(e.what(), Not(HasSubstr("wrong")));
+        EXPECT_FALSE(ftp.Connected());
+    }
+    TIdFTP ftp;
+    Prepare(ftp);
+    ftp.Connect();
+    TFTPError e = Failure([&] { ftp.ChangeFolder("no/such/folder"); });
+    EXPECT_EQ(e.ReplyCode(), 550);
+    EXPECT_TRUE(ftp.Connected());
+    // Still usable: the upload goes into the login folder.
+    ftp.Upload(Local("a.htm", "after"), "a.htm");
+    EXPECT_EQ(ReadFileBytes(Home() + "/a.htm"), "after");
+}
+
+namespace {
+
+class TQuietView : public TPublishView {
+  public:
+    void Message(const std::string& text) override { Messages.push_back(text); }
+    bool Confirm(const std::string&) override { return true; }
+    std::vector<std::string> Messages;
+};
+
+} // namespace
+
+TEST_F(PyFtpdTest, APublishRunCopiesTheHtmlFolder) {
+    TXmlDocument document;
+    std::filesystem::create_directory(Dir / "Project");
+    TDProject project(Dir / "Project", document);
+    WriteFileBytes(project.HTMLPath() + "index.htm", "<html>home</html>\r\n");
+    WriteFileBytes(project.HTMLPath() + "File1.htm", Binary(5000, 3));
+    WriteFileBytes(project.HTMLPath() + "logo.gif", Binary(40000, 4));
+    std::filesystem::create_directory(Home() + "/public");
+
+    TQuietView view;
+    TPublishRun run(project, view);
+    run.Show();
+    run.Edits.EditFTP = "127.0.0.1";
+    run.Edits.EditFTPPort = std::to_string(Port);
+    run.Edits.EditUser = "site";
+    run.Edits.EditPassword = "pa55 word";
+    run.Edits.EditFolder = "public";
+    EXPECT_EQ(run.Publish(), TPublishOutcome::Finished) << run.LastError;
+    EXPECT_TRUE(view.Messages.empty());
+    for (const char* name : {"index.htm", "File1.htm", "logo.gif"})
+        EXPECT_EQ(ReadFileBytes(Home() + "/public/" + name),
+                  ReadFileBytes(project.HTMLPath() + name))
+            << name;
+}
