@@ -250,19 +250,6 @@ TEST_F(StyleSheetTest, EachBoldFlagAloneReachesItsRulesOnly) {
     }
 }
 
-TEST_F(StyleSheetTest, LinkRulesStandBeforeTheCommentAndClassRulesInsideIt) {
-    const std::vector<std::string> lines = SheetLines();
-    ASSERT_EQ(lines.size(), 37u);
-    EXPECT_EQ(lines[0], "<style type=\"text/css\">");
-    for (int i = 1; i <= 24; ++i)
-        EXPECT_EQ(lines[static_cast<std::size_t>(i)].rfind("A", 0), 0u) << lines[i];
-    EXPECT_EQ(lines[25], "<!--");
-    for (int i = 26; i <= 34; ++i)
-        EXPECT_EQ(lines[static_cast<std::size_t>(i)][0], '.') << lines[i];
-    EXPECT_EQ(lines[35], "-->");
-    EXPECT_EQ(lines[36], "</style>");
-}
-
 TEST_F(StyleSheetTest, FamilyAndValuesAreWrittenAsStored) {
     // No escaping: whatever the record holds reaches the sheet unchanged.
     Project->FONT.FAMILY = "Tahoma, \"Odd\" <Font>";
