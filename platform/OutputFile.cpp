@@ -5,72 +5,110 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-constexpr std::size_t BufferSize = 1 << 16;
+
+// A fast 64-bit hash of a file's bytes, eight at a time.
+std::uint64_t HashBytes(const std::string& data) {
+    std::uint64_t h = 0x243F6A8885A308D3ull ^ data.size();
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        h = (h ^ word) * 0x9E3779B97F4A7C15ull;
+        h ^= h >> 29;
+        p += 8;
+        left -= 8;
+    }
+    std::uint64_t tail = 0;
+    std::memcpy(&tail, p, left);
+    h = (h ^ tail) * 0x9E3779B97F4A7C15ull;
+    h ^= h >> 32;
+    return h;
 }
 
-TOutputFile::~TOutputFile() {
-    if (FFd >= 0)
-        ::close(FFd);
+bool SameFile(const struct stat& st, std::uint64_t size, dev_t device, ino_t inode,
+              std::int64_t seconds, long nanoseconds) {
+    return S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) == size &&
+           st.st_dev == device && st.st_ino == inode && st.st_mtim.tv_sec == seconds &&
+           st.st_mtim.tv_nsec == nanoseconds;
 }
+
+} // namespace
 
 void TOutputFile::Open(const std::string& fileName) {
-    if (FFd >= 0)
-        Close();
     FFileName = fileName;
     FBuffer.clear();
-    FBuffer.reserve(BufferSize);
-    FFd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (FFd < 0)
-        throw TError(std::string("Cannot create the file: ") + std::strerror(errno), fileName);
+    FOpen = true;
 }
 
-void TOutputFile::Write(std::string_view text) {
-    FTotal += text.size();
-    if (FBuffer.size() + text.size() > BufferSize)
-        Flush();
-    if (text.size() >= BufferSize) {
-        FBuffer.append(text);
-        Flush();
+void TOutputFile::Abandon() {
+    FBuffer.clear();
+    FOpen = false;
+}
+
+void TOutputFile::Close() {
+    if (!FOpen)
         return;
+    FOpen = false;
+    FTotal += FBuffer.size();
+    const std::uint64_t hash = HashBytes(FBuffer);
+    auto known = FKnown.find(FFileName);
+    if (known != FKnown.end() && known->second.Hash == hash &&
+        known->second.Size == FBuffer.size()) {
+        struct stat st {};
+        const TKnownFile& k = known->second;
+        if (::stat(FFileName.c_str(), &st) == 0 &&
+            SameFile(st, k.Size, k.Device, k.Inode, k.ModifiedSeconds, k.ModifiedNanoseconds)) {
+            ++FUnchanged;
+            FBuffer.clear();
+            return;
+        }
     }
-    FBuffer.append(text);
+    TKnownFile& entry = FKnown[FFileName];
+    entry = TKnownFile{};
+    try {
+        WriteToDisk(entry);
+    } catch (...) {
+        FKnown.erase(FFileName);
+        FBuffer.clear();
+        throw;
+    }
+    entry.Hash = hash;
+    entry.Size = FBuffer.size();
+    ++FWritten;
+    FBuffer.clear();
 }
 
-void TOutputFile::WriteLine(std::string_view text) {
-    Write(text);
-    Write("\r\n");
-}
-
-void TOutputFile::Flush() {
+void TOutputFile::WriteToDisk(TKnownFile& known) {
+    int fd = ::open(FFileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        throw TError(std::string("Cannot create the file: ") + std::strerror(errno), FFileName);
     const char* p = FBuffer.data();
     std::size_t left = FBuffer.size();
     while (left > 0) {
-        ssize_t n = FFd >= 0 ? ::write(FFd, p, left) : -1;
+        ssize_t n = ::write(fd, p, left);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            int e = FFd >= 0 ? errno : EBADF;
-            FBuffer.clear();
-            if (FFd >= 0)
-                ::close(FFd);
-            FFd = -1;
+            int e = errno;
+            ::close(fd);
             throw TError(std::string("Cannot write the file: ") + std::strerror(e), FFileName);
         }
         p += n;
         left -= static_cast<std::size_t>(n);
     }
-    FBuffer.clear();
-}
-
-void TOutputFile::Close() {
-    if (FFd < 0)
-        return;
-    Flush();
-    int fd = FFd;
-    FFd = -1;
+    struct stat st {};
+    bool stated = ::fstat(fd, &st) == 0;
     if (::close(fd) != 0)
         throw TError(std::string("Cannot write the file: ") + std::strerror(errno), FFileName);
+    if (stated) {
+        known.Device = st.st_dev;
+        known.Inode = st.st_ino;
+        known.ModifiedSeconds = st.st_mtim.tv_sec;
+        known.ModifiedNanoseconds = st.st_mtim.tv_nsec;
+    }
 }

@@ -2,21 +2,31 @@
 #include "TestSupport.h"
 #include "platform/Error.h"
 
+#include <chrono>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
+
+void WriteFile(TOutputFile& out, const std::string& path, const std::string& text) {
+    out.Open(path);
+    out.Write(text);
+    out.Close();
+}
 
 TEST(OutputFile, WritesBytesAndCrLfLinesAndReplacesTheFile) {
     TTempFolder dir;
     WriteFileBytes(dir / "p.htm", "old content that is longer");
     TOutputFile out;
     out.Open(dir / "p.htm");
+    EXPECT_TRUE(out.IsOpen());
     out.WriteLine("<html>");
     out.Write("a<&>\"\xE4");
     out.WriteLine();
     std::string big(200000, 'x');
     out.Write(big);
     out.Close();
+    EXPECT_FALSE(out.IsOpen());
     EXPECT_EQ(ReadFileBytes(dir / "p.htm"), "<html>\r\na<&>\"\xE4\r\n" + big);
     EXPECT_EQ(out.TotalBytes(), 8u + 6u + 2u + big.size());
 }
@@ -24,13 +34,59 @@ TEST(OutputFile, WritesBytesAndCrLfLinesAndReplacesTheFile) {
 TEST(OutputFile, AFileThatCannotBeCreatedNamesIt) {
     TTempFolder dir;
     TOutputFile out;
+    out.Open(dir / "missing/p.htm");
+    out.Write("x");
     try {
-        out.Open(dir / "missing/p.htm");
+        out.Close();
         FAIL();
     } catch (const TError& e) {
         EXPECT_EQ(e.FileName(), dir / "missing/p.htm");
     }
     EXPECT_FALSE(out.IsOpen());
+    WriteFile(out, dir / "p.htm", "y"); // usable afterwards
+    EXPECT_EQ(ReadFileBytes(dir / "p.htm"), "y");
+}
+
+TEST(OutputFile, UnchangedFilesAreLeftAloneAndEverythingElseIsWritten) {
+    TTempFolder dir;
+    const std::string a = dir / "a.htm", b = dir / "b.htm";
+    TOutputFile out;
+    WriteFile(out, a, "same");
+    WriteFile(out, b, "first");
+    EXPECT_EQ(out.FilesWritten(), 2u);
+
+    struct Step {
+        const char* what;
+        std::function<void()> meddle; // done to the file between two builds
+        const char* text;             // what the second build writes
+        bool written;
+    } steps[] = {
+        {"same bytes", [] {}, "same", false},
+        {"other bytes of the same size", [] {}, "SAME", true},
+        {"deleted by someone", [&] { std::filesystem::remove(a); }, "SAME", true},
+        {"changed by someone, same size",
+         [&] {
+             WriteFileBytes(a, "ABCD");
+             std::filesystem::last_write_time(a, std::filesystem::last_write_time(a) +
+                                                     std::chrono::seconds(5));
+         },
+         "SAME", true},
+        {"replaced by a folder's file of another size", [&] { WriteFileBytes(a, "xy"); }, "SAME",
+         true},
+        {"empty", [] {}, "", true},
+        {"empty again", [] {}, "", false},
+    };
+    for (const Step& step : steps) {
+        step.meddle();
+        const std::uint64_t before = out.FilesWritten();
+        WriteFile(out, a, step.text);
+        EXPECT_EQ(out.FilesWritten() - before, step.written ? 1u : 0u) << step.what;
+        EXPECT_EQ(ReadFileBytes(a), step.text) << step.what;
+    }
+    out.ForgetWrittenFiles();
+    WriteFile(out, b, "first");
+    EXPECT_EQ(out.FilesUnchanged(), 2u);
+    EXPECT_EQ(ReadFileBytes(b), "first");
 }
 
 } // namespace

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <string>
+
+// Writes a project of the given size into folder (made if missing): columns columns of pages
+// pages each, in a mix of listing styles, with realistic texts of a few hundred to a few
+// thousand characters, some pictures and downloads, a link every tenth menu item, and a
+// hotspot column. The same arguments always give the same bytes.
+void MakeBenchProject(const std::string& folder, int columns, int pages);

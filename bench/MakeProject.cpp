@@ -1,0 +1,25 @@
+// corvane-bench-make FOLDER COLUMNS PAGES: writes a large project for benchmarks.
+#include "bench/BenchProject.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fputs("Usage: corvane-bench-make FOLDER COLUMNS PAGES\n", stderr);
+        return 2;
+    }
+    int columns = std::atoi(argv[2]), pages = std::atoi(argv[3]);
+    if (columns < 0 || columns > 100 || pages < 0 || pages > 1000) {
+        std::fputs("corvane-bench-make: COLUMNS is 0 to 100, PAGES 0 to 1000\n", stderr);
+        return 2;
+    }
+    try {
+        MakeBenchProject(argv[1], columns, pages);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "corvane-bench-make: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
