@@ -3,7 +3,10 @@
 #include "model/Values.h"
 #include "platform/Locale.h"
 
-TDPage::TDPage(TXmlElement element) : DATE(TodayShortDate()) {
+TDPage::TDPage(TXmlElement element) {
+    // Today's date is worked out only when the page has no date of its own.
+    if (!element || !ChildByName(element, "DATE"))
+        DATE = TodayShortDate();
     if (!element)
         return;
     bool hasPicture = static_cast<bool>(ChildByName(element, "PICTURE"));

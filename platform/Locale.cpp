@@ -12,6 +12,9 @@ namespace {
 std::mutex LocaleMutex;
 std::optional<std::string> PatternOverride;
 std::optional<std::string> SeparatorOverride;
+// What the user's locale says, read once: the locale does not change while the program runs.
+std::optional<std::string> LocalePattern;
+std::optional<std::string> LocaleSeparator;
 
 std::string FromUserLocale(nl_item item, int category_mask) {
     locale_t loc = ::newlocale(category_mask, "", static_cast<locale_t>(0));
@@ -82,8 +85,11 @@ std::string ShortDatePattern() {
     std::lock_guard<std::mutex> lock(LocaleMutex);
     if (PatternOverride)
         return *PatternOverride;
-    std::optional<std::string> p = Sanitize(FromUserLocale(D_FMT, LC_TIME_MASK));
-    return p ? *p : std::string("%m/%d/%Y");
+    if (!LocalePattern) {
+        std::optional<std::string> p = Sanitize(FromUserLocale(D_FMT, LC_TIME_MASK));
+        LocalePattern = p ? *p : std::string("%m/%d/%Y");
+    }
+    return *LocalePattern;
 }
 
 void SetShortDatePattern(const std::string& pattern) {
@@ -174,8 +180,11 @@ std::string ThousandsSeparator() {
     std::lock_guard<std::mutex> lock(LocaleMutex);
     if (SeparatorOverride)
         return *SeparatorOverride;
-    std::string sep = FromUserLocale(THOUSEP, LC_NUMERIC_MASK);
-    return sep.empty() ? std::string(",") : sep;
+    if (!LocaleSeparator) {
+        std::string sep = FromUserLocale(THOUSEP, LC_NUMERIC_MASK);
+        LocaleSeparator = sep.empty() ? std::string(",") : sep;
+    }
+    return *LocaleSeparator;
 }
 
 void SetThousandsSeparator(const std::string& separator) {
