@@ -1,0 +1,52 @@
+#include "app/Startup.h"
+
+#include "ui/AppFolders.h"
+#include "ui/ErrorReport.h"
+#include "ui/FAbout.h"
+#include "ui/FBuild.h"
+#include "ui/FMain.h"
+#include "ui/FNew.h"
+#include "ui/FOpen.h"
+#include "ui/Pictures.h"
+#include "ui/Prompter.h"
+
+#include <unistd.h>
+
+TProgram::TProgram(const std::string& applicationFolder, IPrompter& prompter)
+    : Workspace(applicationFolder) {
+    FormMain = std::make_unique<TFormMain>(Workspace, prompter, Dialogs);
+    TFormMain* owner = FormMain.get();
+
+    // The dialogs, once each, in this order. The dialogs of the Page and Style menus, the
+    // column, page and publish dialogs take their places here, between Open and Build.
+    FormNew = new TFormNew(Workspace, prompter, owner);
+    Dialogs.Register(TDialogKind::New, [this] { return FormNew->Execute(); });
+    FormOpen = new TFormOpen(Workspace, prompter, owner);
+    Dialogs.Register(TDialogKind::Open, [this] { return FormOpen->Execute(); });
+    FormBuild = new TFormBuild(Workspace, owner);
+    Dialogs.Register(TDialogKind::Build, [this] { return FormBuild->Execute(); });
+    FormAbout = new TFormAbout(owner);
+    Dialogs.Register(TDialogKind::About, [this] { return FormAbout->Execute(); });
+}
+
+TProgram::~TProgram() = default;
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Corvane"));
+    setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    setWindowIcon(ProgramIcon());
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    if (!FPrompter)
+        return QApplication::notify(receiver, event);
+    bool result = false;
+    ReportErrors(*FPrompter, [&] { result = QApplication::notify(receiver, event); });
+    return result;
+}
+
+void PrepareStartup() {
+    PrepareWebEngineEnvironment(::geteuid() == 0);
+    // Qt WebEngine shares its OpenGL contexts with the windows.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}

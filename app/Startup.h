@@ -1,0 +1,50 @@
+#pragma once
+
+#include "ui/Dialogs.h"
+#include "ui/Workspace.h"
+
+#include <QApplication>
+
+#include <memory>
+#include <string>
+
+class IPrompter;
+class TFormMain;
+class TFormNew;
+class TFormOpen;
+class TFormBuild;
+class TFormAbout;
+
+// The program's windows: the main window, then every dialog once, in their fixed order,
+// each registered with the main window. They live until the program ends.
+class TProgram {
+  public:
+    TProgram(const std::string& applicationFolder, IPrompter& prompter);
+    ~TProgram();
+    TProgram(const TProgram&) = delete;
+    TProgram& operator=(const TProgram&) = delete;
+
+    TWorkspace Workspace;
+    TDialogs Dialogs;
+    std::unique_ptr<TFormMain> FormMain;
+    // Owned by the main window.
+    TFormNew* FormNew = nullptr;
+    TFormOpen* FormOpen = nullptr;
+    TFormBuild* FormBuild = nullptr;
+    TFormAbout* FormAbout = nullptr;
+};
+
+// The application object: its title is "Corvane", and an error that escapes an event
+// handler is shown by the top-level error report instead of ending the program.
+class TApplication : public QApplication {
+  public:
+    TApplication(int& argc, char** argv);
+    void SetPrompter(IPrompter* prompter) { FPrompter = prompter; }
+    bool notify(QObject* receiver, QEvent* event) override;
+
+  private:
+    IPrompter* FPrompter = nullptr;
+};
+
+// Everything that must happen before the application object exists.
+void PrepareStartup();

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDialog>
+
+class TWorkspace;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The Build dialog: after a build, sums up the HTML folder (its path, the homepage, the
+// number of files and their total size).
+class TFormBuild : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit TFormBuild(TWorkspace& workspace, QWidget* parent = nullptr);
+
+    // Shows the dialog modally. Its answer means nothing: always false.
+    bool Execute();
+
+    void FormShow();
+
+    QLineEdit* EditPath;
+    QLabel* LabelHome;
+    QLabel* LabelCount;
+    QLabel* LabelSize;
+    QPushButton* ButtonClose;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    TWorkspace& Workspace;
+};

@@ -1,0 +1,198 @@
+#pragma once
+
+#include "ui/Dialogs.h"
+
+#include <QMainWindow>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class IPrompter;
+class TWorkspace;
+class QAction;
+class QLabel;
+class QMenu;
+class QPrinter;
+class QToolBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QWebEngineView;
+
+// The main window: the open project as a tree of menu items and pages (the tree view) or as
+// the generated site in the embedded browser (the preview view), and every command. After
+// each change to the project it builds the preview into the Temp folder and shows its
+// homepage.
+class TFormMain : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    TFormMain(TWorkspace& workspace, IPrompter& prompter, TDialogs& dialogs,
+              QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // The window's own routines.
+    void SetProjectOpen(bool open);
+    void SetPreviewMode(bool on);
+    void TreeViewChange(QTreeWidgetItem* node);
+    void FillTree();
+    // Runs the generator with "Building Project..." in status panel 1: into the named
+    // sub-folder of the project, or the preview (Temp) when folderName is empty.
+    void BuildWithStatus(const std::string& folderName);
+    // BuildWithStatus for the preview, then the browser shows the preview file. When the
+    // build fails, status panel 1 says that the preview is out of date.
+    void RefreshPreview();
+    // The browser's report that going back (command 2) or forward (command 1) became
+    // possible or impossible.
+    void BrowserCommandStateChange(int command, bool enabled);
+    // The browser's new status text (the address of the link under the mouse).
+    void BrowserStatusTextChange(const QString& text);
+
+    // The commands, as the menu items, tool buttons and pop-up items run them.
+    void NewProjectClick();
+    void OpenProjectClick();
+    void CloseClick();
+    void BuildClick();
+    void PublishClick();
+    void SaveAsTemplateClick();
+    void PrintSetupClick();
+    void PrintClick();
+    void ExitClick();
+    void AddColumnClick();
+    void AddLinkClick();
+    void AddPageClick();
+    void MoveUpClick();
+    void MoveDownClick();
+    void InformationClick();
+    void RemoveClick();
+    void PreviewClick(bool checked);
+    void PreviewInBrowserClick();
+    void GoHomeClick();
+    void GoBackClick();
+    void GoForwardClick();
+    void UserManualClick();
+    void HomePageClick();
+    void AboutClick();
+    // The dialogs of the Page and Style menus: on OK the preview is refreshed.
+    void EditSettingsClick(TDialogKind kind);
+
+    // Points the browser at a file, or at "About:Blank".
+    void Navigate(const std::string& fileOrBlank);
+    // The tree's selected node, or none.
+    QTreeWidgetItem* SelectedNode() const;
+    // The icon index of a node (0 column, 1 link, 2 page).
+    static int NodeIcon(const QTreeWidgetItem* node);
+
+    // Shell "open" of a file or address with its default application. Replaceable so that
+    // the tests see what would be opened.
+    std::function<bool(const QUrl&)> ShellOpen;
+
+    // The product's home page, opened by Help > Home Page.
+    static const char* const HomePageAddress;
+
+    // The menu items, tool buttons and pop-up items, by the names the commands use.
+    QAction* MenuNewProject;
+    QAction* MenuOpenProject;
+    QAction* MenuClose;
+    QAction* MenuBuild;
+    QAction* MenuPublish;
+    QAction* MenuSaveAsTemplate;
+    QAction* MenuPrintSetup;
+    QAction* MenuPrint;
+    QAction* MenuExit;
+    QAction* MenuAddColumn;
+    QAction* MenuAddLink;
+    QAction* MenuAddPage;
+    QAction* MenuMoveUp;
+    QAction* MenuMoveDown;
+    QAction* MenuInformation;
+    QAction* MenuRemove;
+    QAction* MenuPreview;
+    QAction* MenuPreviewInBrowser;
+    QAction* MenuGoHome;
+    QAction* MenuGoBack;
+    QAction* MenuGoForward;
+    QAction* MenuWelcomeBar;
+    QAction* MenuTopic;
+    QAction* MenuMenu;
+    QAction* MenuHotspot;
+    QAction* MenuFoot;
+    QAction* MenuFrame;
+    QAction* MenuSize;
+    QAction* MenuColor;
+    QAction* MenuFont;
+    QAction* MenuLanguage;
+    QAction* MenuUserManual;
+    QAction* MenuHomePage;
+    QAction* MenuAbout;
+
+    QToolBar* ToolBarProject;
+    QAction* ToolNew;
+    QAction* ToolOpen;
+    QAction* ToolBuild;
+    QAction* ToolPublish;
+    QAction* ToolBrowser;
+    QAction* ToolPreview;
+    QAction* ToolHome;
+    QAction* ToolBack;
+    QAction* ToolForward;
+    QAction* ToolAdd;
+    QAction* ToolUp;
+    QAction* ToolDown;
+    QAction* ToolInfo;
+    QAction* ToolRemove;
+
+    QMenu* PopupMenuAdd;
+    QAction* PopupAddColumn;
+    QAction* PopupAddLink;
+    QAction* PopupAddPage;
+
+    QMenu* PopupMenuTreeView;
+    QAction* PopupTreeviewAddColumn;
+    QAction* PopupTreeviewAddLink;
+    QAction* PopupTreeviewAddPage;
+    QAction* PopupTreeviewMoveUp;
+    QAction* PopupTreeviewMoveDown;
+    QAction* PopupTreeviewInformation;
+    QAction* PopupTreeviewRemove;
+
+    QWidget* PanelTree;
+    QTreeWidget* TreeView;
+    QWebEngineView* WebBrowser;
+    QLabel* StatusPanel0;
+    QLabel* StatusPanel1;
+
+    static constexpr int StatusPanel1Width = 200;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateViews();
+    // A menu item or button whose command runs under the application's error report.
+    QAction* Action(const QString& caption, const char* name, void (TFormMain::*command)());
+    void Connect(QAction* action, void (TFormMain::*command)());
+    void RunCommand(const std::function<void()>& command);
+    void CopyTreePopupStates();
+    // The caption for the open project, or the application title alone.
+    void UpdateCaption();
+    bool IsOpen() const;
+    bool BrowserShown() const;
+    // The menu-list index of a top-level node, checked against the project.
+    int MenuIndexOf(QTreeWidgetItem* node) const;
+    std::string ColumnFileOf(QTreeWidgetItem* columnNode) const;
+    QTreeWidgetItem* AppendTopLevelNode(const std::string& title, int icon);
+    void MoveNode(bool up);
+    void DeleteOrdinaryFiles(const std::string& folder);
+    void BuildIntoHTML();
+
+    TWorkspace& Workspace;
+    IPrompter& Prompter;
+    TDialogs& Dialogs;
+    bool FProjectsFolderMissing = false;
+    std::unique_ptr<QPrinter> FPrinter;
+};

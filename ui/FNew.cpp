@@ -1,0 +1,145 @@
+#include "ui/FNew.h"
+
+#include "platform/FileSystem.h"
+#include "ui/ErrorReport.h"
+#include "ui/Prompter.h"
+#include "ui/Workspace.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+
+namespace {
+
+const char* const BlankProject = "[Blank Project]";
+const char* const TemplateExtension = ".Tmp";
+
+// A read-only path field: greyed text, passed over by the Tab key.
+QLineEdit* PathField(QWidget* parent, const char* name) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setReadOnly(true);
+    edit->setFocusPolicy(Qt::ClickFocus);
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Text, palette.color(QPalette::Disabled, QPalette::Text));
+    edit->setPalette(palette);
+    return edit;
+}
+
+} // namespace
+
+TFormNew::TFormNew(TWorkspace& workspace, IPrompter& prompter, QWidget* parent)
+    : QDialog(parent), Workspace(workspace), Prompter(prompter) {
+    setObjectName(QStringLiteral("FormNew"));
+    setWindowTitle(QStringLiteral("New Project"));
+    setModal(true);
+
+    EditName = new QLineEdit(this);
+    EditName->setObjectName(QStringLiteral("EditName"));
+    ComboBoxTemp = new QComboBox(this);
+    ComboBoxTemp->setObjectName(QStringLiteral("ComboBoxTemp"));
+    ComboBoxTemp->setEditable(false);
+    EditPath = PathField(this, "EditPath");
+    EditHTML = PathField(this, "EditHTML");
+    ButtonCreate = new QPushButton(QStringLiteral("Create"), this);
+    ButtonCreate->setObjectName(QStringLiteral("ButtonCreate"));
+    ButtonCreate->setDefault(true);
+    ButtonCreate->setAutoDefault(true);
+    ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
+    ButtonCancel->setAutoDefault(false);
+
+    auto* grid = new QGridLayout;
+    int row = 0;
+    for (auto [caption, field] : {std::pair<const char*, QWidget*>{"Name:", EditName},
+                                  {"Template:", ComboBoxTemp},
+                                  {"Path:", EditPath},
+                                  {"HTML Path:", EditHTML}}) {
+        auto* label = new QLabel(QString::fromLatin1(caption), this);
+        label->setBuddy(field);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(field, row, 1);
+        ++row;
+    }
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ButtonCreate);
+    buttons->addWidget(ButtonCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+    setTabOrder(EditName, ComboBoxTemp);
+    setTabOrder(ComboBoxTemp, ButtonCreate);
+    setTabOrder(ButtonCreate, ButtonCancel);
+    setFixedSize(342, 200);
+
+    connect(EditName, &QLineEdit::textChanged, this, &TFormNew::EditNameChange);
+    connect(ButtonCreate, &QPushButton::clicked, this,
+            [this] { ReportErrors(Prompter, [this] { ButtonCreateClick(); }); });
+    connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+bool TFormNew::Execute() {
+    return exec() == QDialog::Accepted && Workspace.IsOpen();
+}
+
+void TFormNew::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TFormNew::FormShow() {
+    EditName->clear();
+    ComboBoxTemp->clear();
+    ComboBoxTemp->addItem(QString::fromLatin1(BlankProject));
+    std::string templates = Workspace.TemplatesFolder();
+    for (const TFileEntry& entry : ListFolder(templates)) {
+        // Ordinary files named *.Tmp; hidden files are not offered.
+        if (!entry.IsRegular || entry.Name[0] == '.' ||
+            FileExtension(entry.Name) != TemplateExtension)
+            continue;
+        ComboBoxTemp->addItem(QString::fromStdString(WithoutExtension(entry.Name)));
+    }
+    ComboBoxTemp->setCurrentIndex(0);
+    const QString projects = QString::fromStdString(Workspace.ProjectsFolder());
+    EditPath->setText(projects);
+    // What the rule for a typed name gives for an empty one.
+    EditHTML->setText(projects + QStringLiteral("/HTML"));
+    EditName->setFocus();
+}
+
+void TFormNew::EditNameChange() {
+    const QString name = QString::fromStdString(TrimBlanks(EditName->text().toStdString()));
+    const QString projects = QString::fromStdString(Workspace.ProjectsFolder());
+    EditPath->setText(projects + name);
+    EditHTML->setText(projects + name + QStringLiteral("/HTML"));
+}
+
+void TFormNew::ButtonCreateClick() {
+    const std::string name = TrimBlanks(EditName->text().toStdString());
+    if (name.empty()) {
+        EditName->setFocus();
+        return;
+    }
+    const std::string folder = TrimBlanks(EditPath->text().toStdString());
+    // A name with a separator in it would reach into another folder: the file system
+    // refuses it as a project name, as it refuses a folder that exists.
+    if (name.find('/') != std::string::npos || !MakeFolder(folder)) {
+        Prompter.Information(QStringLiteral("\"") + QString::fromStdString(name) +
+                             QStringLiteral("\" exists, try another name!"));
+        EditName->setFocus();
+        return;
+    }
+    std::string templateFile;
+    if (ComboBoxTemp->currentIndex() > 0)
+        templateFile = Workspace.TemplatesFolder() + ComboBoxTemp->currentText().toStdString() +
+                       TemplateExtension;
+    Workspace.Project = std::make_unique<TDProject>(folder, Workspace.XMLDoc, templateFile);
+    accept();
+}

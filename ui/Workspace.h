@@ -1,0 +1,48 @@
+#pragma once
+
+#include "model/CColumn.h"
+#include "model/CProject.h"
+#include "platform/XmlDocument.h"
+
+#include <memory>
+#include <string>
+
+// What the main window and its dialogs share: the application folder, the one XML document
+// object through which every project, column and template file is read and written, and the
+// open project (none, or one).
+class TWorkspace {
+  public:
+    // applicationFolder ends with "/" (see ApplicationFolder()).
+    explicit TWorkspace(std::string applicationFolder);
+    TWorkspace(const TWorkspace&) = delete;
+    TWorkspace& operator=(const TWorkspace&) = delete;
+
+    std::string ProjectsFolder() const { return ApplicationFolder + "Projects/"; }
+    std::string TemplatesFolder() const { return ApplicationFolder + "Templates/"; }
+    std::string UserManual() const { return ApplicationFolder + "Help/Default.htm"; }
+
+    bool IsOpen() const { return Project != nullptr; }
+
+    const std::string ApplicationFolder;
+    TXmlDocument XMLDoc;
+    std::unique_ptr<TDProject> Project;
+};
+
+// A column document in use: constructed from its file, made CurrentColumn, and released (and
+// CurrentColumn cleared) when this goes out of scope, however the command ends.
+class TColumnInUse {
+  public:
+    TColumnInUse(const std::string& fileName, TXmlDocument& document);
+    ~TColumnInUse();
+    TColumnInUse(const TColumnInUse&) = delete;
+    TColumnInUse& operator=(const TColumnInUse&) = delete;
+
+    TDColumn* operator->() { return FColumn.get(); }
+    TDColumn& operator*() { return *FColumn; }
+
+  private:
+    std::unique_ptr<TDColumn> FColumn;
+};
+
+// Trims the blanks (and other control characters) at both ends, as names typed by the user are.
+std::string TrimBlanks(const std::string& text);
