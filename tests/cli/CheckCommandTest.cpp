@@ -1,0 +1,115 @@
+// corvane-cli check and --version: what they report and their exit status.
+
+#include "CliRun.h"
+#include "model/CColumn.h"
+#include "model/CProject.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+class CheckCommandTest : public ::testing::Test {
+  protected:
+    CheckCommandTest() : Site(Dir / "Site") { ::mkdir(Site.c_str(), 0755); }
+    TCliRun Check() { return RunCorvaneCli(Dir, {"check", Site}); }
+
+    TTempFolder Dir;
+    TXmlDocument Document;
+    std::string Site;
+};
+
+TEST(CliVersion, PrintsTheProgramAndVersion) {
+    TTempFolder dir;
+    TCliRun run = RunCorvaneCli(dir, {"--version"});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Out, "Corvane 1.3.0\n");
+    TCliRun unknown = RunCorvaneCli(dir, {"frobnicate"});
+    EXPECT_EQ(unknown.Status, 2);
+    EXPECT_NE(unknown.Err.find("unknown command \"frobnicate\""), std::string::npos);
+}
+
+TEST_F(CheckCommandTest, ReportsWhatTheProjectHoldsAndWhatIsMissing) {
+    {
+        TDProject project(Site, Document);
+        project.FRAME.BACKGROUND = "Back.gif";
+        project.TOPIC.LOGO = "Logo.gif";
+        project.AddMenuItem(false)->TITLE = "News";
+        project.AddMenuItem(true);
+        project.AddMenuItem(false)->TITLE = "Shop";
+        TDColumn news(project.ColumnFile(0), Document);
+        news.AddPage()->TITLE = "Opening";
+        TDPage* offer = news.AddPage();
+        offer->TITLE = "Offer";
+        offer->PICTURE = "File1.jpg";
+        offer->LINK = "Leaflet";
+        offer->KIND = "Download";
+        offer->URL = "File1.pdf";
+        news.Save();
+        project.Save();
+        WriteFileBytes(project.ImagesPath() + "Logo.gif", "GIF89a");
+    }
+    TCliRun run = Check();
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(
+        run.Out,
+        "Project " + Site +
+            "\n"
+            "  3 menu items: 2 columns, 1 link\n"
+            "  2 pages in all columns\n"
+            "  homepage: Default.htm, layout \"Topic on top menu on top\"\n"
+            "  missing picture Back.gif (background picture) in Images\n"
+            "  missing picture File1.jpg (page \"Offer\" of column \"News\") in Images\n"
+            "  missing download File1.pdf (page \"Offer\" of column \"News\") in Downloads\n");
+
+    // An unreadable column document makes the check fail, naming the file.
+    WriteFileBytes(Site + "/Column2.Clm", "<COLUMN><PAGE>");
+    run = Check();
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Out.find("unreadable column \"Shop\": "), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find(Site + "/Column2.Clm"), std::string::npos) << run.Out;
+}
+
+TEST_F(CheckCommandTest, RefusalsNameTheProblem) {
+    struct Case {
+        const char* what;
+        std::string projectFile; // empty: none
+        const char* message;
+    } cases[] = {
+        {"no project document", "", "holds no project document (Default.Pro)"},
+        {"not XML", "<PROJECT>",
+         "the project cannot be opened: The file is not a well-formed XML document"},
+        {"bad integer", "<PROJECT><SIZE><TEXT_HEIGHT>tall</TEXT_HEIGHT></SIZE></PROJECT>",
+         "'tall' is not a valid integer value"},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(Site + "/Default.Pro");
+        if (!c.projectFile.empty())
+            WriteFileBytes(Site + "/Default.Pro", c.projectFile);
+        TCliRun run = Check();
+        EXPECT_EQ(run.Status, 1) << c.what;
+        EXPECT_NE(run.Err.find(c.message), std::string::npos) << c.what << ": " << run.Err;
+        if (c.projectFile.empty()) {
+            EXPECT_FALSE(PathExists(Site + "/Default.Pro")) << "check must not make a project";
+        }
+    }
+    TCliRun none = RunCorvaneCli(Dir, {"check", Dir / "nowhere"});
+    EXPECT_EQ(none.Status, 1);
+    EXPECT_NE(none.Err.find("is not a folder"), std::string::npos);
+    EXPECT_EQ(RunCorvaneCli(Dir, {"check"}).Status, 2);
+}
+
+TEST_F(CheckCommandTest, TheBundledSampleIsComplete) {
+    const char* source = std::getenv("CORVANE_SOURCE_DIR");
+    if (!source)
+        GTEST_SKIP() << "CORVANE_SOURCE_DIR not set";
+    TTempFolder copy;
+    std::filesystem::copy(std::string(source) + "/examples/Sample", copy / "Sample",
+                          std::filesystem::copy_options::recursive);
+    TCliRun run = RunCorvaneCli(Dir, {"check", copy / "Sample"});
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_NE(run.Out.find("everything the project names is in place"), std::string::npos)
+        << run.Out;
+}
+
+} // namespace
