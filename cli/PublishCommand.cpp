@@ -1,9 +1,233 @@
-// PLACEHOLDER: replaced by the real command.
+// corvane-cli publish PROJECT_FOLDER [--yes] [--no-build] [--verbose]: builds the site into
+// the emptied HTML folder as the Publish command does (or, with --no-build, takes the HTML
+// folder as it stands) and uploads its files with the project's stored FTP settings. On a
+// terminal a progress bar follows the run; otherwise each step is one plain line.
+
 #include "cli/Commands.h"
 
-#include <cstdio>
+#include "generator/Generator.h"
+#include "model/CProject.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "platform/XmlDocument.h"
+#include "publish/PublishRun.h"
 
-int RunPublish(const std::vector<std::string>&) {
-    std::fputs("corvane-cli: this command is not available yet\n", stderr);
-    return 2;
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr const char* Usage =
+    "Usage: corvane-cli publish PROJECT_FOLDER [--yes] [--no-build] [--verbose]\n"
+    "  --yes       publish without asking\n"
+    "  --no-build  upload the HTML folder as it stands, without building first\n"
+    "  --verbose   show the FTP exchange (the password is never shown)\n";
+
+std::string FullPath(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::absolute(folder, error);
+    if (error)
+        path = folder;
+    std::string text = path.lexically_normal().string();
+    while (text.size() > 1 && text.back() == '/')
+        text.pop_back();
+    return text;
+}
+
+// Shows a run on stderr: on a terminal one redrawn line with a bar, the percentage and the
+// step, with a line of its own for each file done; elsewhere one line per step and file.
+class TConsoleView : public TPublishView {
+  public:
+    TConsoleView(bool terminal, bool assumeYes) : FTerminal(terminal), FAssumeYes(assumeYes) {}
+    // The run whose state the view shows.
+    void Attach(const TPublishRun& run) { FRun = &run; }
+
+    void StatusChanged(const std::string& text) override {
+        if (FTerminal)
+            Draw();
+        else if (!text.empty())
+            std::fprintf(stderr, "%s\n", text.c_str());
+    }
+    void ProgressChanged(int) override {
+        if (FTerminal)
+            Draw();
+    }
+    void RowChanged(int index) override {
+        const TPublishRow& row = FRun->Rows[static_cast<std::size_t>(index)];
+        Line("  " + row.Status + "  " + row.Name + " (" + row.Size + ")");
+    }
+    void Message(const std::string& text) override {
+        ClearBar();
+        LastMessage = text;
+    }
+    bool Confirm(const std::string& question) override {
+        if (FAssumeYes)
+            return true;
+        ClearBar();
+        std::fprintf(stderr, "%s [y/N] ", question.c_str());
+        std::fflush(stderr);
+        std::string answer;
+        if (!std::getline(std::cin, answer))
+            answer.clear();
+        if (::isatty(STDIN_FILENO) != 1 || !std::cin)
+            std::fputs("\n", stderr);
+        answer = TrimBlanks(answer);
+        return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes" ||
+               answer == "YES";
+    }
+
+    // A line of its own, above the bar when there is one.
+    void Line(const std::string& text) {
+        ClearBar();
+        std::fprintf(stderr, "%s\n", text.c_str());
+        if (FTerminal && FBarShown)
+            Draw();
+    }
+    // Leaves the bar where it stands and goes on below it.
+    void End() {
+        if (FTerminal && FDrawn) {
+            std::fputs("\n", stderr);
+            FDrawn = false;
+        }
+        FBarShown = false;
+    }
+
+    std::string LastMessage;
+
+  private:
+    void Draw() {
+        constexpr int Width = 30;
+        const int progress = std::clamp(FRun->ProgressBar, 0, 100);
+        const int filled = progress * Width / 100;
+        std::string bar = "\r\033[K[" + std::string(static_cast<std::size_t>(filled), '#') +
+                          std::string(static_cast<std::size_t>(Width - filled), '-') + "] ";
+        std::fprintf(stderr, "%s%3d%%  %s", bar.c_str(), progress, FRun->LabelPublish.c_str());
+        std::fflush(stderr);
+        FDrawn = true;
+        FBarShown = true;
+    }
+    void ClearBar() {
+        if (FTerminal && FDrawn) {
+            std::fputs("\r\033[K", stderr);
+            std::fflush(stderr);
+            FDrawn = false;
+        }
+    }
+
+    const TPublishRun* FRun = nullptr;
+    bool FTerminal;
+    bool FAssumeYes;
+    bool FDrawn = false;    // the bar is on the screen now
+    bool FBarShown = false; // the run has a bar to come back to
+};
+
+} // namespace
+
+int RunPublish(const std::vector<std::string>& args) {
+    std::string projectFolder;
+    bool yes = false, build = true, verbose = false;
+    for (const std::string& arg : args) {
+        if (arg == "--yes" || arg == "-y") {
+            yes = true;
+        } else if (arg == "--no-build") {
+            build = false;
+        } else if (arg == "--verbose" || arg == "-v") {
+            verbose = true;
+        } else if (arg == "--help" || arg == "-h") {
+            std::fputs(Usage, stdout);
+            return 0;
+        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
+            std::fprintf(stderr, "corvane-cli: unknown option \"%s\"\n%s", arg.c_str(), Usage);
+            return 2;
+        } else if (projectFolder.empty()) {
+            projectFolder = arg;
+        } else {
+            std::fputs(Usage, stderr);
+            return 2;
+        }
+    }
+    if (projectFolder.empty()) {
+        std::fputs(Usage, stderr);
+        return 2;
+    }
+
+    const std::string folder = FullPath(projectFolder);
+    if (!FolderExists(folder)) {
+        std::fprintf(stderr, "corvane-cli: %s is not a folder\n", folder.c_str());
+        return 1;
+    }
+    if (!FileExists(folder + "/Default.Pro")) {
+        std::fprintf(stderr, "corvane-cli: %s holds no project document (Default.Pro)\n",
+                     folder.c_str());
+        return 1;
+    }
+
+    TXmlDocument document;
+    std::unique_ptr<TDProject> project;
+    try {
+        project = std::make_unique<TDProject>(folder, document);
+    } catch (const TError& e) {
+        std::fprintf(stderr, "corvane-cli: the project cannot be opened: %s\n", e.what());
+        return 1;
+    }
+
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    if (build) {
+        // As the Publish command: the HTML folder's files go, then the whole site is built.
+        std::fputs("Building Project...\n", stderr);
+        try {
+            DeleteFilesInFolder(project->HTMLPath());
+            Build(*project, "HTML");
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "corvane-cli: the site cannot be built: %s\n", e.what());
+            return 1;
+        }
+    }
+
+    TConsoleView view(terminal, yes);
+    TPublishRun run(*project, view);
+    view.Attach(run);
+    if (verbose)
+        run.IdFTP.OnLog = [&view](const std::string& line) { view.Line(line); };
+    run.Show();
+
+    const TDPublish& settings = project->PUBLISH;
+    std::fprintf(stderr, "%zu file%s in %s\n", run.Rows.size(), run.Rows.size() == 1 ? "" : "s",
+                 project->HTMLPath().c_str());
+    for (const TPublishRow& row : run.Rows)
+        std::fprintf(stderr, "  %s (%s)\n", row.Name.c_str(), row.Size.c_str());
+
+    const TPublishOutcome outcome = run.Publish();
+    view.End();
+    switch (outcome) {
+    case TPublishOutcome::Finished: {
+        std::size_t sent = 0;
+        for (const TPublishRow& row : run.Rows)
+            if (row.Status == TPublishRun::SuccessStatus)
+                ++sent;
+        std::printf("Published %zu file%s to %s:%d%s%s\n", sent, sent == 1 ? "" : "s",
+                    settings.FTP_SERVER.c_str(), settings.FTP_PORT,
+                    TrimBlanks(settings.FOLDER).empty() ? "" : " in ",
+                    TrimBlanks(settings.FOLDER).empty() ? "" : settings.FOLDER.c_str());
+        return 0;
+    }
+    case TPublishOutcome::Cancelled:
+        std::fputs("corvane-cli: not published\n", stderr);
+        return 1;
+    case TPublishOutcome::Failed:
+        std::fprintf(stderr, "corvane-cli: %s (%s)\n", view.LastMessage.c_str(),
+                     run.LastError.c_str());
+        return 1;
+    case TPublishOutcome::Stopped:
+        break;
+    }
+    std::fprintf(stderr, "corvane-cli: %s\n", view.LastMessage.c_str());
+    return 1;
 }

@@ -132,6 +132,29 @@ class TFakeFtpSession {
         return data;
     }
 
+    // Answers whatever comes until the client goes: PORT, STOR (the data kept under the
+    // file's name) and CWD accepted, anything else 502.
+    void ServeUploads() {
+        for (;;) {
+            std::string command = Command();
+            if (command.rfind("PORT ", 0) == 0) {
+                Reply("200 PORT command successful");
+            } else if (command.rfind("STOR ", 0) == 0) {
+                Reply("150 Opening data connection");
+                std::string data = ReceiveAll(ConnectBack());
+                {
+                    std::lock_guard<std::mutex> lock(FMutex);
+                    FFiles[command.substr(5)] = data;
+                }
+                Reply("226 Transfer complete");
+            } else if (command.rfind("CWD ", 0) == 0) {
+                Reply("250 Folder changed");
+            } else {
+                Reply("502 Not implemented");
+            }
+        }
+    }
+
     // Waits for the client to close the control connection, recording whatever it still
     // sends; true when it closed within the wait.
     bool WaitClosed(int waitMs = WaitMs) {

@@ -667,7 +667,12 @@ TEST_F(IdFTPUpload, AServerThatNeverConnectsBackFailsAfterReadTimeout) {
         s.Login();
         s.Answer("200 PORT ok");
         s.Answer("150 Go");
-        s.Command(); // the CWD below, once the client has given up
+        try {
+            s.Command(); // the CWD below, once the client has given up
+        } catch (const TScriptEnd&) {
+            ::close(s.ConnectBack()); // a client still waiting is let go
+            throw;
+        }
         try {
             ::close(s.ConnectBack());
         } catch (const TScriptEnd&) {

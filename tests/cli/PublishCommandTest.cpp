@@ -1,0 +1,279 @@
+// corvane-cli publish: arguments, the question, what it shows on a terminal and elsewhere,
+// and its exit status, with the scripted FTP server standing in for the web server.
+
+#include "model/CProject.h"
+#include "platform/XmlDocument.h"
+
+#include "TestSupport.h"
+#include "publish/ChildProcess.h"
+#include "publish/FakeFtpServer.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+namespace {
+
+constexpr int CliTimeoutMs = 60000;
+
+std::string Cli() {
+    const char* path = std::getenv("CORVANE_CLI");
+    return path && *path ? path : CORVANE_CLI_PATH;
+}
+
+class PublishCommandTest : public ::testing::Test {
+  protected:
+    PublishCommandTest() {
+        std::filesystem::create_directory(Folder());
+        TXmlDocument document;
+        TDProject project(Folder(), document);
+        project.Save();
+    }
+
+    std::string Folder() { return Dir / "Site"; }
+    std::string Html() { return Folder() + "/HTML/"; }
+
+    // Stores the FTP settings in the project document.
+    void Settings(int port, const std::string& folder = "", const std::string& user = "web",
+                  const std::string& server = "127.0.0.1") {
+        TXmlDocument document;
+        TDProject project(Folder(), document);
+        project.PUBLISH.FTP_SERVER = server;
+        project.PUBLISH.FTP_PORT = port;
+        project.PUBLISH.USER_NAME = user;
+        project.PUBLISH.PASSWORD = "top-secret";
+        project.PUBLISH.FOLDER = folder;
+        project.Save();
+    }
+    // A port on which nothing listens.
+    static int DeadPort() {
+        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        ::close(fd);
+        return ntohs(address.sin_port);
+    }
+    TProcessResult Publish(std::vector<std::string> options, const std::string& input = "") {
+        std::vector<std::string> argv = {Cli(), "publish", Folder()};
+        argv.insert(argv.end(), options.begin(), options.end());
+        return RunProcess(argv, input, CliTimeoutMs);
+    }
+
+    TTempFolder Dir;
+};
+
+std::string Lines(std::initializer_list<std::string> lines) {
+    std::string out;
+    for (const std::string& line : lines)
+        out += line + "\n";
+    return out;
+}
+
+} // namespace
+
+TEST_F(PublishCommandTest, WrongArgumentsAreRefused) {
+    struct TCase {
+        std::vector<std::string> Args;
+        int Exit;
+        std::string Err;
+    };
+    const TCase cases[] = {
+        {{"publish"}, 2, "Usage: corvane-cli publish PROJECT_FOLDER"},
+        {{"publish", Folder(), "--force"}, 2, "unknown option \"--force\""},
+        {{"publish", Folder(), Folder()}, 2, "Usage: corvane-cli publish PROJECT_FOLDER"},
+        {{"publish", Dir / "nowhere", "--yes"}, 1, "is not a folder"},
+        {{"publish", Dir.Path(), "--yes"}, 1, "holds no project document (Default.Pro)"},
+    };
+    for (const TCase& c : cases) {
+        std::vector<std::string> argv = {Cli()};
+        argv.insert(argv.end(), c.Args.begin(), c.Args.end());
+        TProcessResult r = RunProcess(argv, "", CliTimeoutMs);
+        EXPECT_EQ(r.ExitCode, c.Exit) << r.Err;
+        EXPECT_THAT(r.Err, HasSubstr(c.Err));
+        EXPECT_EQ(r.Out, "");
+    }
+}
+
+TEST_F(PublishCommandTest, UploadsTheHtmlFolderAsItStandsWithPlainLines) {
+    WriteFileBytes(Html() + "a.htm", std::string(600, 'a'));
+    WriteFileBytes(Html() + "b.gif", std::string("GIF89a\0\1\2", 9));
+    TFakeFtpServer server([](TFakeFtpSession& s) {
+        s.Login();
+        s.ServeUploads();
+    });
+    Settings(server.Port(), "www");
+
+    TProcessResult r = Publish({"--yes", "--no-build"});
+    server.Finish();
+
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Out,
+              "Published 2 files to 127.0.0.1:" + std::to_string(server.Port()) + " in www\n");
+    EXPECT_EQ(r.Err,
+              Lines({"2 files in " + Html(), "  a.htm (1K)", "  b.gif (0K)", "Building Project...",
+                     "Connect FTP Server...", "Change Folder...", "Upload a.htm (1K) ...",
+                     "  Success  a.htm (1K)", "Upload b.gif (0K) ...", "  Success  b.gif (0K)",
+                     "Disconnect FTP Server...", "Finish!"}));
+    auto files = server.Files();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files["a.htm"], ReadFileBytes(Html() + "a.htm"));
+    EXPECT_EQ(files["b.gif"], ReadFileBytes(Html() + "b.gif"));
+    EXPECT_THAT(server.Commands(), ::testing::Contains("CWD www"));
+}
+
+TEST_F(PublishCommandTest, AsksBeforePublishing) {
+    WriteFileBytes(Html() + "index.htm", "<html>");
+    struct TCase {
+        std::string Input;
+        bool Publishes;
+    };
+    const TCase cases[] = {{"y\n", true}, {"yes\n", true}, {"n\n", false},
+                           {"\n", false}, {"", false},     {"maybe\n", false}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Input);
+        if (c.Publishes) {
+            TFakeFtpServer server([](TFakeFtpSession& s) {
+                s.Login();
+                s.ServeUploads();
+            });
+            Settings(server.Port());
+            TProcessResult r = Publish({"--no-build"}, c.Input);
+            server.Finish();
+            EXPECT_EQ(r.ExitCode, 0) << r.Err;
+            EXPECT_THAT(r.Err, HasSubstr("Publish your website? [y/N] \n"));
+            EXPECT_EQ(server.Files().size(), 1u);
+        } else {
+            // Nothing listens: a run that went on would fail to connect.
+            Settings(DeadPort());
+            TProcessResult r = Publish({"--no-build"}, c.Input);
+            EXPECT_EQ(r.ExitCode, 1);
+            EXPECT_THAT(r.Err, HasSubstr("Publish your website? [y/N] "));
+            EXPECT_THAT(r.Err, EndsWith("\ncorvane-cli: not published\n"));
+            EXPECT_THAT(r.Err, Not(HasSubstr("Connect FTP Server...")));
+            EXPECT_EQ(r.Out, "");
+        }
+    }
+}
+
+TEST_F(PublishCommandTest, EveryFailureEndsWithTheRunsMessageAndStatus1) {
+    WriteFileBytes(Html() + "a.htm", "a");
+    WriteFileBytes(Html() + "b.htm", "b");
+    struct TCase {
+        const char* Name;
+        TFakeFtpServer::TScript Script; // none: no server
+        std::string User;
+        std::string Server;
+        std::string Message;
+    };
+    const TCase cases[] = {
+        {"no server", nullptr, "web", "", "corvane-cli: Need FTP server.\n"},
+        {"no user", nullptr, "  ", "127.0.0.1", "corvane-cli: Need user name.\n"},
+        {"login refused",
+         [](TFakeFtpSession& s) {
+             s.Reply("220 Hi");
+             s.Answer("331 Password");
+             s.Answer("530 Login incorrect");
+             s.WaitClosed();
+         },
+         "web", "127.0.0.1", "corvane-cli: FTP cannot connect! ("},
+        {"second upload refused",
+         [](TFakeFtpSession& s) {
+             s.Login();
+             s.Store();
+             s.Answer("200 PORT ok");
+             s.Answer("552 Quota exceeded");
+             s.WaitClosed();
+         },
+         "web", "127.0.0.1", "corvane-cli: FTP upload timeout! ("},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::unique_ptr<TFakeFtpServer> server;
+        if (c.Script)
+            server = std::make_unique<TFakeFtpServer>(c.Script);
+        Settings(server ? server->Port() : 21, "", c.User, c.Server);
+        TProcessResult r = Publish({"--yes", "--no-build"});
+        if (server)
+            server->Finish();
+        EXPECT_EQ(r.ExitCode, 1);
+        EXPECT_EQ(r.Out, "");
+        const std::string last = r.Err.substr(r.Err.rfind('\n', r.Err.size() - 2) + 1);
+        EXPECT_THAT(last, ::testing::StartsWith(c.Message));
+        EXPECT_THAT(r.Err, Not(HasSubstr("top-secret")));
+    }
+}
+
+TEST_F(PublishCommandTest, VerboseShowsTheExchangeWithoutThePassword) {
+    WriteFileBytes(Html() + "a.htm", "a");
+    TFakeFtpServer server([](TFakeFtpSession& s) {
+        s.Login();
+        s.ServeUploads();
+    });
+    Settings(server.Port());
+    TProcessResult r = Publish({"--yes", "--no-build", "--verbose"});
+    server.Finish();
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_THAT(r.Err, HasSubstr("> USER web\n< 331 Password required\n> PASS ****\n"
+                                 "< 230 Logged in\n> TYPE I\n"));
+    EXPECT_THAT(r.Err, HasSubstr("> STOR a.htm\n< 150 Opening data connection\n"
+                                 "< 226 Transfer complete\n"));
+    EXPECT_THAT(r.Err, Not(HasSubstr("top-secret")));
+}
+
+TEST_F(PublishCommandTest, ATerminalGetsAProgressBar) {
+    WriteFileBytes(Html() + "a.htm", std::string(3000, 'a'));
+    TFakeFtpServer server([](TFakeFtpSession& s) {
+        s.Login();
+        s.ServeUploads();
+    });
+    Settings(server.Port());
+    TProcessResult r =
+        RunOnTerminal({Cli(), "publish", Folder(), "--yes", "--no-build"}, "", CliTimeoutMs);
+    server.Finish();
+    EXPECT_EQ(r.ExitCode, 0) << r.Out;
+    // The terminal turns each LF into CR LF.
+    EXPECT_THAT(r.Out, HasSubstr("\r\033[K[###---------------------------]  10%  "
+                                 "Building Project..."));
+    EXPECT_THAT(r.Out, HasSubstr("\r\033[K[######------------------------]  20%  "
+                                 "Upload a.htm (3K) ..."));
+    EXPECT_THAT(r.Out, HasSubstr("\r\033[K  Success  a.htm (3K)\r\n"));
+    EXPECT_THAT(r.Out, HasSubstr("\r\033[K[##############################] 100%  Finish!\r\n"));
+    EXPECT_THAT(r.Out, HasSubstr("Published 1 file to 127.0.0.1:"));
+}
+
+TEST_F(PublishCommandTest, WithoutNoBuildTheHtmlFolderIsEmptiedAndBuilt) {
+    WriteFileBytes(Html() + "stale.htm", "left from an old build");
+    std::filesystem::create_directory(Html() + "keep");
+    WriteFileBytes(Html() + "keep/inner.htm", "kept");
+    TFakeFtpServer server([](TFakeFtpSession& s) {
+        s.Login();
+        s.ServeUploads();
+    });
+    Settings(server.Port());
+    TProcessResult r = Publish({"--yes"});
+    server.Finish();
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_FALSE(PathExists(Html() + "stale.htm"));
+    EXPECT_TRUE(PathExists(Html() + "keep/inner.htm"));
+    // What was uploaded is what the build left in the folder.
+    std::map<std::string, std::string> built;
+    for (const auto& entry : std::filesystem::directory_iterator(Html()))
+        if (entry.is_regular_file())
+            built[entry.path().filename().string()] = ReadFileBytes(entry.path().string());
+    EXPECT_FALSE(built.empty());
+    EXPECT_EQ(server.Files(), built);
+}
