@@ -1,0 +1,486 @@
+// The New, Open and Build dialogs, the About box, the splash window, the application
+// folder, the dialog seam, the error report and the start-up.
+
+#include "UiTestSupport.h"
+
+#include "app/Startup.h"
+#include "generator/Generator.h"
+#include "model/CTemplate.h"
+#include "platform/Error.h"
+#include "platform/Locale.h"
+#include "ui/AppFolders.h"
+#include "ui/Dialogs.h"
+#include "ui/ErrorReport.h"
+#include "ui/FAbout.h"
+#include "ui/FBuild.h"
+#include "ui/FMain.h"
+#include "ui/FNew.h"
+#include "ui/FOpen.h"
+#include "ui/FSplash.h"
+#include "ui/Workspace.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace {
+
+QStringList ComboItems(QComboBox* combo) {
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    return items;
+}
+
+QStringList ListItems(QListWidget* list) {
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i)
+        items << list->item(i)->text();
+    return items;
+}
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// An application folder in a temporary folder with its Projects folder.
+struct TFolders {
+    TFolders() : Workspace(Temp.Path() + "/") { MakeFolder(Temp / "Projects"); }
+    std::string Projects(const std::string& name = "") const {
+        return Workspace.ProjectsFolder() + name;
+    }
+    TTempFolder Temp;
+    TScriptedPrompter Prompter;
+    TWorkspace Workspace;
+};
+
+// A throwing object, to reach the application's own error report.
+class TThrowingObject : public QObject {
+  public:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::User)
+            throw TError("The user event failed", "/tmp/Some.Clm");
+        return QObject::event(e);
+    }
+};
+
+} // namespace
+
+class TDialogsTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void newShowsPathsKeystrokeByKeystroke();
+    void newTrimsTheNameAndMakesTheProject();
+    void newRefusesExistingAndEmptyNames();
+    void newListsAndAppliesTemplates();
+    void newStaysOpenWhenTheTemplateCannotBeRead();
+    void openListsProjectFoldersOnly();
+    void openMakesABlankProjectOfAnEmptyFolder();
+    void openWithoutProjectsOnlyFocusesTheList();
+    void buildSumsUpTheHtmlFolder();
+    void aboutShowsTheGeneratorsNameAndVersion();
+    void splashClosesAtTheFirstHandledTick();
+    void applicationFolderBesideOrInTheDataFolder();
+    void sandboxIsSwitchedOffOnlyForRoot();
+    void dialogSeamAndErrorReport();
+    void startupCreatesTheDialogsInOrder();
+};
+
+void TDialogsTest::newShowsPathsKeystrokeByKeystroke() {
+    TFolders f;
+    TFormNew form(f.Workspace, f.Prompter);
+    form.show();
+    QCOMPARE(form.windowTitle(), QStringLiteral("New Project"));
+    QCOMPARE(form.size(), QSize(342, 200));
+    QCOMPARE(form.EditName->text(), QString());
+    QCOMPARE(form.EditPath->text(), Q(f.Projects()));
+    QCOMPARE(form.EditHTML->text(), Q(f.Projects() + "/HTML"));
+    QCOMPARE(form.focusWidget(), form.EditName);
+    QVERIFY(form.EditPath->isReadOnly() && form.EditHTML->isReadOnly());
+    QCOMPARE(form.EditPath->focusPolicy() & Qt::TabFocus, 0);
+    QVERIFY(form.ButtonCreate->isDefault());
+
+    std::string typed;
+    for (char c : std::string(" Site")) {
+        QTest::keyClick(form.EditName, c);
+        typed += c;
+        const std::string name = TrimBlanks(typed);
+        QCOMPARE(form.EditPath->text(), Q(f.Projects(name)));
+        QCOMPARE(form.EditHTML->text(), Q(f.Projects(name) + "/HTML"));
+    }
+    // Shown again, everything starts afresh.
+    form.hide();
+    form.show();
+    QCOMPARE(form.EditName->text(), QString());
+    QCOMPARE(form.EditPath->text(), Q(f.Projects()));
+}
+
+void TDialogsTest::newTrimsTheNameAndMakesTheProject() {
+    TFolders f;
+    TFormNew form(f.Workspace, f.Prompter);
+    form.show();
+    QTest::keyClicks(form.EditName, QStringLiteral("  Site  "));
+    QTest::mouseClick(form.ButtonCreate, Qt::LeftButton);
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QVERIFY(f.Workspace.IsOpen());
+    QCOMPARE(f.Workspace.Project->Folder, f.Projects("Site"));
+    for (const char* sub : {"", "/HTML", "/Temp", "/Images", "/Downloads"})
+        QVERIFY2(FolderExists(f.Projects("Site") + sub), sub);
+    QCOMPARE(RootName(f.Projects("Site/Default.Pro")), std::string("PROJECT"));
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TDialogsTest::newRefusesExistingAndEmptyNames() {
+    TFolders f;
+    MakeProject(f.Projects("Site"), {{"News", {"One"}}});
+    const auto existing = Snapshot(f.Projects("Site"));
+    TFormNew form(f.Workspace, f.Prompter);
+    form.show();
+
+    // Blank names: nothing but the focus.
+    QTest::keyClicks(form.EditName, QStringLiteral("   "));
+    form.ButtonCreateClick();
+    QVERIFY(form.isVisible());
+    QVERIFY(f.Prompter.Calls.isEmpty());
+
+    // Names the file system refuses, an existing folder among them.
+    for (const char* name : {"Site", " Site ", "Sub/Folder"}) {
+        form.EditName->setText(QString::fromLatin1(name));
+        QTest::mouseClick(form.ButtonCreate, Qt::LeftButton);
+        QVERIFY(form.isVisible());
+        QCOMPARE(f.Prompter.TakeCalls(), QStringList{"Information: \"" + Q(TrimBlanks(name)) +
+                                                     "\" exists, try another name!"});
+        QCOMPARE(form.focusWidget(), form.EditName);
+    }
+    QVERIFY(!f.Workspace.IsOpen());
+    QVERIFY(Snapshot(f.Projects("Site")) == existing);
+    QVERIFY(!FolderExists(f.Projects("Sub")));
+}
+
+void TDialogsTest::newListsAndAppliesTemplates() {
+    TFolders f;
+    // A template saved from a project with a background picture.
+    MakeProject(f.Temp / "Model", {{"News", {"One"}}});
+    {
+        TXmlDocument document;
+        TDProject model(f.Temp / "Model", document);
+        model.FRAME.BACKGROUND = "Paper.gif";
+        model.TOPIC.CAPTION = "Not in the template";
+        model.Save();
+        WriteFileBytes(f.Temp / "Model/Images/Paper.gif", "GIF89a-paper");
+        MakeFolder(f.Temp / "Templates");
+        SaveAsTemplate(model, f.Temp / "Templates/Shop.tmp");
+    }
+    // None of these is offered: hidden, lower-case extension, a folder.
+    WriteFileBytes(f.Temp / "Templates/.Hidden.Tmp", "x");
+    WriteFileBytes(f.Temp / "Templates/Lower.tmp", "x");
+    MakeFolder(f.Temp / "Templates/Folder.Tmp");
+
+    TFormNew form(f.Workspace, f.Prompter);
+    form.show();
+    QCOMPARE(ComboItems(form.ComboBoxTemp), QStringList({"[Blank Project]", "Shop"}));
+    QCOMPARE(form.ComboBoxTemp->currentIndex(), 0);
+    QVERIFY(!form.ComboBoxTemp->isEditable());
+
+    form.EditName->setText(QStringLiteral("Shop Site"));
+    form.ComboBoxTemp->setCurrentIndex(1);
+    QTest::mouseClick(form.ButtonCreate, Qt::LeftButton);
+    QVERIFY(f.Workspace.IsOpen());
+    const TDProject& project = *f.Workspace.Project;
+    QCOMPARE(project.FRAME.BACKGROUND, std::string("Background.gif"));
+    QCOMPARE(ReadFileBytes(f.Projects("Shop Site/Images/Background.gif")),
+             std::string("GIF89a-paper"));
+    QCOMPARE(project.MenuCount, 0);
+    QVERIFY(project.TOPIC.CAPTION != "Not in the template");
+    QCOMPARE(RootName(f.Projects("Shop Site/Default.Pro")), std::string("TEMPLATE"));
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TDialogsTest::newStaysOpenWhenTheTemplateCannotBeRead() {
+    TFolders f;
+    MakeFolder(f.Temp / "Templates");
+    WriteFileBytes(f.Temp / "Templates/Broken.Tmp", "<TEMPLATE><FRAME>");
+    TFormNew form(f.Workspace, f.Prompter);
+    form.show();
+    form.EditName->setText(QStringLiteral("Site"));
+    form.ComboBoxTemp->setCurrentIndex(1);
+    QTest::mouseClick(form.ButtonCreate, Qt::LeftButton);
+    QVERIFY(form.isVisible());
+    QVERIFY(!f.Workspace.IsOpen());
+    QStringList calls = f.Prompter.TakeCalls();
+    QCOMPARE(calls.size(), 1);
+    QVERIFY2(calls[0].startsWith("Error: ") && calls[0].contains("Broken.Tmp"),
+             qPrintable(calls[0]));
+    // The folder was made, so the next try is refused.
+    QTest::mouseClick(form.ButtonCreate, Qt::LeftButton);
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList{"Information: \"Site\" exists, try another name!"});
+}
+
+void TDialogsTest::openListsProjectFoldersOnly() {
+    TFolders f;
+    MakeProject(f.Projects("Beta"), {{"News", {"One"}}});
+    MakeFolder(f.Projects("Alpha"));
+    MakeFolder(f.Projects(".Hidden"));
+    WriteFileBytes(f.Projects("Notes.txt"), "not a project");
+
+    TFormOpen form(f.Workspace, f.Prompter);
+    form.show();
+    QCOMPARE(form.windowTitle(), QStringLiteral("Open Project"));
+    QCOMPARE(ListItems(form.ListView), QStringList({"Alpha", "Beta"}));
+    QCOMPARE(form.ListView->currentRow(), 0);
+    QCOMPARE(form.focusWidget(), form.ListView);
+
+    // A double click opens the folder under the mouse.
+    QListWidgetItem* beta = form.ListView->item(1);
+    const QPoint at = form.ListView->visualItemRect(beta).center();
+    QTest::mouseClick(form.ListView->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(form.ListView->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QVERIFY(f.Workspace.IsOpen());
+    QCOMPARE(f.Workspace.Project->Folder, f.Projects("Beta"));
+    QCOMPARE(f.Workspace.Project->MenuCount, 1);
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TDialogsTest::openMakesABlankProjectOfAnEmptyFolder() {
+    TFolders f;
+    MakeFolder(f.Projects("Empty"));
+    TFormOpen form(f.Workspace, f.Prompter);
+    form.show();
+    QTest::mouseClick(form.ButtonOpen, Qt::LeftButton);
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QVERIFY(f.Workspace.IsOpen());
+    QCOMPARE(f.Workspace.Project->MenuCount, 0);
+    for (const char* sub : {"/HTML", "/Temp", "/Images", "/Downloads"})
+        QVERIFY2(FolderExists(f.Projects("Empty") + sub), sub);
+    QCOMPARE(RootName(f.Projects("Empty/Default.Pro")), std::string("PROJECT"));
+
+    // A project folder whose Default.Pro cannot be read: the error, and the dialog stays.
+    f.Workspace.Project.reset();
+    WriteFileBytes(f.Projects("Empty/Default.Pro"), "<PROJECT>");
+    form.show();
+    QTest::mouseClick(form.ButtonOpen, Qt::LeftButton);
+    QVERIFY(form.isVisible());
+    QVERIFY(!f.Workspace.IsOpen());
+    const QStringList calls = f.Prompter.TakeCalls();
+    QVERIFY(calls.size() == 1 && calls[0].startsWith("Error: ") &&
+            calls[0].contains("Default.Pro"));
+}
+
+void TDialogsTest::openWithoutProjectsOnlyFocusesTheList() {
+    TFolders f;
+    TFormOpen form(f.Workspace, f.Prompter);
+    form.show();
+    QCOMPARE(form.ListView->count(), 0);
+    form.ButtonOpen->setFocus();
+    QTest::mouseClick(form.ButtonOpen, Qt::LeftButton);
+    QVERIFY(form.isVisible());
+    QVERIFY(!f.Workspace.IsOpen());
+    QCOMPARE(form.focusWidget(), form.ListView);
+    QTest::mouseClick(form.ButtonCancel, Qt::LeftButton);
+    QCOMPARE(form.result(), int(QDialog::Rejected));
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TDialogsTest::buildSumsUpTheHtmlFolder() {
+    TFolders f;
+    MakeFolder(f.Projects("Site"));
+    f.Workspace.Project = std::make_unique<TDProject>(f.Projects("Site"), f.Workspace.XMLDoc);
+    TDProject& project = *f.Workspace.Project;
+    Build(project, "HTML");
+    MakeFolder(f.Projects("Site/HTML/Sub"));
+    WriteFileBytes(f.Projects("Site/HTML/Sub/NotCounted.htm"), "sub-folders do not count");
+
+    TFormBuild form(f.Workspace);
+    form.show();
+    QCOMPARE(form.windowTitle(), QStringLiteral("Build"));
+    QCOMPARE(form.size(), QSize(354, 176));
+    QCOMPARE(form.EditPath->text(), Q(project.HTMLPath()));
+    QCOMPARE(form.LabelHome->text(), QStringLiteral("Default.htm"));
+    QCOMPARE(form.LabelCount->text(), QStringLiteral("1 Files"));
+    QCOMPARE(form.LabelSize->text(), QStringLiteral("17 Byte"));
+    QCOMPARE(form.focusWidget(), form.ButtonClose);
+    QVERIFY(form.LabelCount->font().bold());
+
+    // Shown again after more files came: counted afresh, with the thousands separator.
+    project.FRAME.HOMEPAGE = "Index";
+    WriteFileBytes(f.Projects("Site/HTML/Big.gif"), std::string(1000000, 'x'));
+    SetThousandsSeparator(" ");
+    form.hide();
+    form.show();
+    SetThousandsSeparator("");
+    QCOMPARE(form.LabelHome->text(), QStringLiteral("Index.htm"));
+    QCOMPARE(form.LabelCount->text(), QStringLiteral("2 Files"));
+    QCOMPARE(form.LabelSize->text(), QStringLiteral("1 000 017 Byte"));
+    QTest::keyClick(&form, Qt::Key_Escape);
+    QVERIFY(!form.isVisible());
+}
+
+void TDialogsTest::aboutShowsTheGeneratorsNameAndVersion() {
+    TFormAbout form;
+    form.show();
+    QCOMPARE(form.windowTitle(), QStringLiteral("About"));
+    QCOMPARE(form.Label1->font().pixelSize(), 21);
+    QCOMPARE(form.Image1->pixmap().size(), QSize(32, 32));
+    QCOMPARE(form.focusWidget(), form.ButtonClose);
+    QVERIFY(!form.Label3->text().isEmpty() && !form.Label4->text().isEmpty());
+
+    // The same name and version as the generator's meta tag in every page.
+    TTempFolder temp;
+    MakeProject(temp / "Site", {{"News", {}}});
+    TXmlDocument document;
+    TDProject project(temp / "Site", document);
+    BuildPreview(project);
+    const std::string page = ReadFileBytes(project.PreviewFile());
+    const std::string identity =
+        (form.Label1->text() + " " + form.Label2->text().mid(9)).toStdString();
+    QCOMPARE(form.Label2->text().left(9), QStringLiteral("Version: "));
+    QVERIFY2(page.find("<meta name=\"generator\" content=\"" + identity + "\">") !=
+                 std::string::npos,
+             identity.c_str());
+
+    QTest::keyClick(&form, Qt::Key_Escape);
+    QVERIFY(!form.isVisible());
+    QCOMPARE(form.result(), int(QDialog::Rejected));
+}
+
+void TDialogsTest::splashClosesAtTheFirstHandledTick() {
+    QPointer<TFormSplash> splash = new TFormSplash;
+    QVERIFY(splash->windowFlags() & Qt::FramelessWindowHint);
+    QVERIFY(splash->windowFlags() & Qt::WindowStaysOnTopHint);
+    QVERIFY(!splash->isEnabled());
+    QCOMPARE(splash->size(), QSize(454, 280));
+    QCOMPARE(splash->Image1->pixmap().size(), QSize(454, 280));
+    QCOMPARE(splash->Timer->interval(), 1000);
+    QVERIFY(splash->Timer->isActive());
+    splash->ShowAtOnce();
+    QVERIFY(splash->isVisible());
+
+    // Start-up takes longer than a second without an event loop: the splash stays ...
+    QThread::msleep(1200);
+    QVERIFY(!splash.isNull() && splash->isVisible());
+    // ... and goes as soon as the event loop runs.
+    QTRY_VERIFY_WITH_TIMEOUT(splash.isNull(), 3000);
+}
+
+void TDialogsTest::applicationFolderBesideOrInTheDataFolder() {
+    struct TRow {
+        bool Installed;
+        const char* Xdg;
+        const char* Home;
+        const char* Expected;
+    };
+    const TRow rows[] = {
+        {false, "/data", "/home/me", "/opt/corvane/bin/"},
+        {true, "/data", "/home/me", "/data/Corvane/"},
+        {true, "/data/", "/home/me", "/data/Corvane/"},
+        {true, "", "/home/me", "/home/me/.local/share/Corvane/"},
+        {true, nullptr, "/home/me/", "/home/me/.local/share/Corvane/"},
+        {true, "relative/data", "/home/me", "/home/me/.local/share/Corvane/"},
+        {true, nullptr, nullptr, "/opt/corvane/bin/"},
+    };
+    for (const TRow& row : rows)
+        QCOMPARE(ChooseApplicationFolder("/opt/corvane/bin", row.Installed, row.Xdg, row.Home),
+                 std::string(row.Expected));
+
+    TTempFolder temp;
+    QVERIFY(!IsInstalledLocation(temp.Path()));
+    QVERIFY(IsInstalledLocation(temp / "missing"));
+}
+
+void TDialogsTest::sandboxIsSwitchedOffOnlyForRoot() {
+    const char* saved = std::getenv("QTWEBENGINE_DISABLE_SANDBOX");
+    const std::string keep = saved ? saved : "";
+    ::unsetenv("QTWEBENGINE_DISABLE_SANDBOX");
+    PrepareWebEngineEnvironment(false);
+    QVERIFY(std::getenv("QTWEBENGINE_DISABLE_SANDBOX") == nullptr);
+    PrepareWebEngineEnvironment(true);
+    QCOMPARE(std::string(std::getenv("QTWEBENGINE_DISABLE_SANDBOX")), std::string("1"));
+    if (saved)
+        ::setenv("QTWEBENGINE_DISABLE_SANDBOX", keep.c_str(), 1);
+    else
+        ::unsetenv("QTWEBENGINE_DISABLE_SANDBOX");
+}
+
+void TDialogsTest::dialogSeamAndErrorReport() {
+    TDialogs dialogs;
+    QVERIFY(!dialogs.Has(TDialogKind::Page));
+    QVERIFY(!dialogs.Show(TDialogKind::Page));
+    int shown = 0;
+    dialogs.Register(TDialogKind::Page, [&] { return ++shown == 1; });
+    QVERIFY(dialogs.Has(TDialogKind::Page));
+    QVERIFY(dialogs.Show(TDialogKind::Page));
+    QVERIFY(!dialogs.Show(TDialogKind::Page));
+    QCOMPARE(shown, 2);
+
+    TScriptedPrompter prompter;
+    int steps = 0;
+    QVERIFY(ReportErrors(prompter, [&] { ++steps; }));
+    QVERIFY(!ReportErrors(prompter, [&] {
+        ++steps;
+        throw TError("Cannot write the file", "/x/Default.Pro");
+        ++steps;
+    }));
+    QVERIFY(!ReportErrors(prompter, [] { throw std::runtime_error("Out of luck"); }));
+    QCOMPARE(steps, 2);
+    QCOMPARE(prompter.Calls.size(), 2);
+    QCOMPARE(prompter.Calls[0],
+             "Error: " +
+                 QString::fromUtf8(TError("Cannot write the file", "/x/Default.Pro").what()));
+    QVERIFY(prompter.Calls[0].contains("/x/Default.Pro"));
+    QCOMPARE(prompter.Calls[1], QStringLiteral("Error: Out of luck"));
+
+    // An error that escapes an event handler reaches the same report.
+    auto* application = static_cast<TApplication*>(QCoreApplication::instance());
+    application->SetPrompter(&prompter);
+    TThrowingObject object;
+    QEvent event(QEvent::User);
+    QCoreApplication::sendEvent(&object, &event);
+    application->SetPrompter(nullptr);
+    QCOMPARE(prompter.Calls.size(), 3);
+    QVERIFY(prompter.Calls[2].contains("The user event failed"));
+}
+
+void TDialogsTest::startupCreatesTheDialogsInOrder() {
+    TTempFolder temp;
+    TScriptedPrompter prompter;
+    TProgram program(temp.Path() + "/", prompter);
+    QVERIFY(FolderExists(temp / "Projects"));
+    QStringList order;
+    for (QDialog* dialog : program.FormMain->findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
+        order << dialog->objectName();
+    QCOMPARE(order, QStringList({"FormNew", "FormOpen", "FormBuild", "FormAbout"}));
+    for (TDialogKind kind :
+         {TDialogKind::New, TDialogKind::Open, TDialogKind::Build, TDialogKind::About})
+        QVERIFY(program.Dialogs.Has(kind));
+    QVERIFY(!program.Dialogs.Has(TDialogKind::Column));
+
+    // The About box through the main window, closed with Esc.
+    QTimer::singleShot(0, [&] {
+        QTRY_VERIFY(QApplication::activeModalWidget() == program.FormAbout);
+        QTest::keyClick(program.FormAbout, Qt::Key_Escape);
+    });
+    program.FormMain->MenuAbout->trigger();
+    QVERIFY(!program.FormAbout->isVisible());
+    QVERIFY(prompter.Calls.isEmpty());
+}
+
+int main(int argc, char** argv) {
+    PrepareTestEnvironment();
+    PrepareStartup();
+    TApplication application(argc, argv);
+    TDialogsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "DialogsTest.moc"

@@ -1,0 +1,167 @@
+#pragma once
+
+// Shared helpers of the window tests: a prompter that answers from a script and records
+// every question, projects made through the model, and waiting for the browser.
+
+#include "TestSupport.h"
+#include "model/CColumn.h"
+#include "model/CProject.h"
+#include "platform/FileSystem.h"
+#include "ui/Prompter.h"
+
+#include <QApplication>
+#include <QPrinter>
+#include <QSignalSpy>
+#include <QString>
+#include <QStringList>
+#include <QTest>
+
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+// Answers the message boxes and dialogs from queues filled by the test; an unanswered
+// question is recorded as such and answered with No, Cancel or nothing, so that a test
+// never waits for a person.
+class TScriptedPrompter : public IPrompter {
+  public:
+    void Information(const QString& text) override { Record("Information", text); }
+    bool Confirm(const QString& text, TConfirmButtons buttons) override {
+        Record(buttons == TConfirmButtons::YesNo ? "ConfirmYesNo" : "ConfirmOKCancel", text);
+        return Next(Answers, false);
+    }
+    void Error(const QString& text) override { Record("Error", text); }
+    QString OpenFile(const QString& caption, const QString&, const QString& filter) override {
+        Record("OpenFile", caption + " | " + filter);
+        return Next(Files, QString());
+    }
+    QString SaveFile(const QString& caption, const QString& folder,
+                     const QString& filter) override {
+        Record("SaveFile", caption + " | " + folder + " | " + filter);
+        return Next(Files, QString());
+    }
+    QString PickFolder(const QString& caption, const QString&) override {
+        Record("PickFolder", caption);
+        return Next(Files, QString());
+    }
+    bool PageSetup(QPrinter&) override {
+        Record("PageSetup", "");
+        return Next(Answers, false);
+    }
+    bool PrintSetup(QPrinter& printer) override {
+        Record("PrintSetup", "");
+        if (!PrintInto.isEmpty()) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(PrintInto);
+        }
+        return Next(Answers, false);
+    }
+
+    // What was asked, as "Kind: text" lines.
+    QStringList Calls;
+    std::deque<bool> Answers;
+    std::deque<QString> Files;
+    // The PDF file that an answered print dialog prints into.
+    QString PrintInto;
+
+    QStringList TakeCalls() {
+        QStringList calls = Calls;
+        Calls.clear();
+        return calls;
+    }
+
+  private:
+    void Record(const char* kind, const QString& text) {
+        Calls << QString::fromLatin1(kind) + ": " + text;
+    }
+    template <typename T> T Next(std::deque<T>& queue, T none) {
+        if (queue.empty()) {
+            Calls << QStringLiteral("Unanswered");
+            return none;
+        }
+        T answer = queue.front();
+        queue.pop_front();
+        return answer;
+    }
+};
+
+// What a column of a test project holds: its title and its page titles; a link when
+// IsLink.
+struct TItemPlan {
+    std::string Title;
+    std::vector<std::string> Pages;
+    bool IsLink = false;
+};
+
+// Makes (or adds to) the project in folder through the model, as the program would.
+inline void MakeProject(const std::string& folder, const std::vector<TItemPlan>& items) {
+    MakeFolder(folder);
+    TXmlDocument document;
+    TDProject project(folder, document);
+    for (const TItemPlan& plan : items) {
+        TDMenuItem* item = project.AddMenuItem(plan.IsLink);
+        item->TITLE = plan.Title;
+        project.Save();
+        if (plan.IsLink)
+            continue;
+        TDColumn column(project.ColumnFile(project.MenuCount - 1), document);
+        for (const std::string& title : plan.Pages)
+            column.AddPage()->TITLE = title;
+        column.Save();
+    }
+}
+
+// The titles of a column document's pages, read back through the model.
+inline std::vector<std::string> PageTitles(const std::string& columnFile) {
+    TXmlDocument document;
+    TDColumn column(columnFile, document);
+    std::vector<std::string> titles;
+    for (int i = 0; i < column.PageCount; ++i)
+        titles.push_back(column.Page(i).TITLE);
+    return titles;
+}
+
+// The titles of a project's menu items, read back from its Default.Pro.
+inline std::vector<std::string> MenuTitles(const std::string& folder) {
+    TXmlDocument document;
+    TDProject project(folder, document);
+    std::vector<std::string> titles;
+    for (int i = 0; i < project.MenuCount; ++i)
+        titles.push_back(project.MenuItem(i).TITLE);
+    return titles;
+}
+
+// Every file below folder with its bytes, to show that nothing was written.
+inline std::map<std::string, std::string> Snapshot(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[entry.path().string()] = ReadFileBytes(entry.path().string());
+    return files;
+}
+
+// The name of a document's root element.
+inline std::string RootName(const std::string& file) {
+    TXmlDocument document;
+    document.Load(file);
+    return document.Root().name();
+}
+
+// What sits between <title> and </title> in a file.
+inline std::string TitleOf(const std::string& html) {
+    const std::size_t begin = html.find("<title>");
+    const std::size_t end = html.find("</title>");
+    if (begin == std::string::npos || end == std::string::npos || end < begin)
+        return "(no title)";
+    return html.substr(begin + 7, end - begin - 7);
+}
+
+// Before the application object: no display needed, and Qt WebEngine without its sandbox
+// when the tests run as root.
+inline void PrepareTestEnvironment() {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+}
