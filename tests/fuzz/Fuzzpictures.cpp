@@ -1,0 +1,39 @@
+// Any bytes as a JPEG or GIF picture: a whole picture or a TError naming the file, never a
+// crash; a picture that decodes measures the same from its header alone.
+#include "platform/Error.h"
+#include "platform/PictureDecoder.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    // Smaller than the program's limits so that each input decodes quickly.
+    TPictureLimits limits;
+    limits.MaxPixels = 1 << 20;
+    // Bytes that start with neither signature go to the decoder that the name asks for.
+    for (const char* name : {"fuzz.jpg", "fuzz.gif"}) {
+        bool decoded = false;
+        TPicture picture;
+        try {
+            picture = DecodePicture(bytes, name, limits);
+            decoded = true;
+        } catch (const TError& e) {
+            if (e.FileName() != name || e.Message().empty())
+                std::abort();
+        }
+        if (!decoded)
+            continue;
+        if (picture.Width <= 0 || picture.Height <= 0 ||
+            std::int64_t{picture.Width} * picture.Height > limits.MaxPixels ||
+            picture.Pixels.size() != std::size_t(picture.Width) * picture.Height * 4)
+            std::abort();
+        TPictureSize measured = DecodePictureSize(bytes, name, limits);
+        if (measured.Width != picture.Width || measured.Height != picture.Height ||
+            measured.Format != picture.Format)
+            std::abort();
+    }
+    return 0;
+}
