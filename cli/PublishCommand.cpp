@@ -51,25 +51,27 @@ class TConsoleView : public TPublishView {
 
     void StatusChanged(const std::string& text) override {
         if (FTerminal)
-            Draw();
+            DrawWhileRunning();
         else if (!text.empty())
             std::fprintf(stderr, "%s\n", text.c_str());
     }
     void ProgressChanged(int) override {
         if (FTerminal)
-            Draw();
+            DrawWhileRunning();
     }
     void RowChanged(int index) override {
         const TPublishRow& row = FRun->Rows[static_cast<std::size_t>(index)];
         Line("  " + row.Status + "  " + row.Name + " (" + row.Size + ")");
     }
+    // A message ends what the bar has to show: the run stops or fails.
     void Message(const std::string& text) override {
         ClearBar();
+        FRunning = false;
         LastMessage = text;
     }
     bool Confirm(const std::string& question) override {
         if (FAssumeYes)
-            return true;
+            return FRunning = true;
         ClearBar();
         std::fprintf(stderr, "%s [y/N] ", question.c_str());
         std::fflush(stderr);
@@ -79,15 +81,16 @@ class TConsoleView : public TPublishView {
         if (::isatty(STDIN_FILENO) != 1 || !std::cin)
             std::fputs("\n", stderr);
         answer = TrimBlanks(answer);
-        return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes" ||
-               answer == "YES";
+        FRunning =
+            answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes" || answer == "YES";
+        return FRunning;
     }
 
     // A line of its own, above the bar when there is one.
     void Line(const std::string& text) {
         ClearBar();
         std::fprintf(stderr, "%s\n", text.c_str());
-        if (FTerminal && FBarShown)
+        if (FTerminal && FRunning)
             Draw();
     }
     // Leaves the bar where it stands and goes on below it.
@@ -96,12 +99,17 @@ class TConsoleView : public TPublishView {
             std::fputs("\n", stderr);
             FDrawn = false;
         }
-        FBarShown = false;
+        FRunning = false;
     }
 
     std::string LastMessage;
 
   private:
+    // The bar shows the run from the confirmation to its end, nothing before or after.
+    void DrawWhileRunning() {
+        if (FRunning)
+            Draw();
+    }
     void Draw() {
         constexpr int Width = 30;
         const int progress = std::clamp(FRun->ProgressBar, 0, 100);
@@ -111,7 +119,6 @@ class TConsoleView : public TPublishView {
         std::fprintf(stderr, "%s%3d%%  %s", bar.c_str(), progress, FRun->LabelPublish.c_str());
         std::fflush(stderr);
         FDrawn = true;
-        FBarShown = true;
     }
     void ClearBar() {
         if (FTerminal && FDrawn) {
@@ -124,8 +131,8 @@ class TConsoleView : public TPublishView {
     const TPublishRun* FRun = nullptr;
     bool FTerminal;
     bool FAssumeYes;
-    bool FDrawn = false;    // the bar is on the screen now
-    bool FBarShown = false; // the run has a bar to come back to
+    bool FDrawn = false;   // the bar is on the screen now
+    bool FRunning = false; // between the confirmation and the end of the run
 };
 
 } // namespace

@@ -253,6 +253,19 @@ TEST_F(PublishCommandTest, ATerminalGetsAProgressBar) {
     EXPECT_THAT(r.Out, HasSubstr("\r\033[K  Success  a.htm (3K)\r\n"));
     EXPECT_THAT(r.Out, HasSubstr("\r\033[K[##############################] 100%  Finish!\r\n"));
     EXPECT_THAT(r.Out, HasSubstr("Published 1 file to 127.0.0.1:"));
+    // No bar before the run: the file list comes first.
+    EXPECT_THAT(r.Out, ::testing::StartsWith("1 file in " + Html() + "\r\n  a.htm (3K)\r\n"));
+}
+
+TEST_F(PublishCommandTest, AFailedRunOnATerminalLeavesNoBarBehind) {
+    WriteFileBytes(Html() + "a.htm", "a");
+    Settings(DeadPort());
+    TProcessResult r =
+        RunOnTerminal({Cli(), "publish", Folder(), "--yes", "--no-build"}, "", CliTimeoutMs);
+    EXPECT_EQ(r.ExitCode, 1) << r.Out;
+    EXPECT_THAT(r.Out, HasSubstr("]  10%  Connect FTP Server...\r\033[K"
+                                 "corvane-cli: FTP cannot connect! (FTP server 127.0.0.1:"));
+    EXPECT_THAT(r.Out, Not(HasSubstr("0%  \r")));
 }
 
 TEST_F(PublishCommandTest, WithoutNoBuildTheHtmlFolderIsEmptiedAndBuilt) {
