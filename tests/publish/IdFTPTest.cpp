@@ -546,8 +546,8 @@ TEST_F(IdFTPUpload, SendsPortStorAndTheBytesUnchanged) {
 
 TEST_F(IdFTPUpload, EmptyAndLargeFilesAndSeveralInARow) {
     std::string large;
-    for (int i = 0; i < 300000; ++i)
-        large += static_cast<char>((i * 7919) >> 3);
+    for (unsigned i = 0; i < 300000; ++i)
+        large += static_cast<char>((i * 7919u) >> 3);
     TFakeFtpServer server([](TFakeFtpSession& s) {
         s.Login();
         for (int i = 0; i < 3; ++i)
