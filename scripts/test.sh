@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs what is missing, builds Corvane with AddressSanitizer and UndefinedBehaviorSanitizer,
-# runs every test, then runs the fuzz targets for a bounded time.
+# runs every test, builds the desktop program and runs its window tests without a display,
+# then runs the fuzz targets for a bounded time.
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -14,6 +15,20 @@ ninja -C build-asan -j"$jobs"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-asan && ctest --output-on-failure -j"$jobs" --timeout 600)
+
+# The windows get a plain build of their own (Qt WebEngine does not run under the
+# sanitizers) and their tests run without a display.
+scripts/install-deps.sh ui
+cmake -S . -B build-ui -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_UI=ON -DCORVANE_SANITIZE=OFF \
+    -DCORVANE_BENCH=OFF
+ninja -C build-ui -j"$jobs" corvane ui_main_window_tests ui_dialog_tests
+(
+    export QT_QPA_PLATFORM=offscreen
+    if [ "$(id -u)" -eq 0 ]; then
+        export QTWEBENGINE_DISABLE_SANDBOX=1
+    fi
+    cd build-ui && ctest --output-on-failure -L ui --timeout 300
+)
 
 # The fuzz targets need clang's libFuzzer.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
