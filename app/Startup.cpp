@@ -10,6 +10,7 @@
 #include "ui/Pictures.h"
 #include "ui/Prompter.h"
 
+#include <exception>
 #include <unistd.h>
 
 TProgram::TProgram(const std::string& applicationFolder, IPrompter& prompter)
@@ -38,11 +39,16 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
-    if (!FPrompter)
+    std::exception_ptr error;
+    try {
         return QApplication::notify(receiver, event);
-    bool result = false;
-    ReportErrors(*FPrompter, [&] { result = QApplication::notify(receiver, event); });
-    return result;
+    } catch (...) {
+        error = std::current_exception();
+    }
+    if (!FPrompter)
+        std::rethrow_exception(error);
+    ReportErrors(*FPrompter, [&error] { std::rethrow_exception(error); });
+    return false;
 }
 
 void PrepareStartup() {

@@ -28,8 +28,12 @@ std::string ChooseApplicationFolder(const std::string& executableFolder, bool in
     return WithSeparator(executableFolder);
 }
 
+std::string InstallBinFolder() {
+    return CORVANE_INSTALL_BINDIR;
+}
+
 bool IsInstalledLocation(const std::string& executableFolder) {
-    const QString installBin = QDir::cleanPath(QStringLiteral(CORVANE_INSTALL_BINDIR));
+    const QString installBin = QDir::cleanPath(QString::fromStdString(InstallBinFolder()));
     const QString folder = QDir::cleanPath(QString::fromStdString(executableFolder));
     if (folder == installBin)
         return true;

@@ -12,6 +12,9 @@
 std::string ChooseApplicationFolder(const std::string& executableFolder, bool installed,
                                     const char* xdgDataHome, const char* home);
 
+// The bin folder of the install prefix that the program was configured for.
+std::string InstallBinFolder();
+
 // True when a program in executableFolder counts as installed: the folder is the install
 // prefix's bin folder, or it cannot be written.
 bool IsInstalledLocation(const std::string& executableFolder);

@@ -88,8 +88,7 @@ TError TreeOutOfStep() {
 } // namespace
 
 TFormMain::TFormMain(TWorkspace& workspace, IPrompter& prompter, TDialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), Workspace(workspace), Prompter(prompter), Dialogs(dialogs),
-      FPrinter(std::make_unique<QPrinter>()) {
+    : QMainWindow(parent), Workspace(workspace), Prompter(prompter), Dialogs(dialogs) {
     setObjectName(QStringLiteral("FormMain"));
     ShellOpen = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     CreateActions();
@@ -98,8 +97,8 @@ TFormMain::TFormMain(TWorkspace& workspace, IPrompter& prompter, TDialogs& dialo
     CreateViews();
 
     Navigate(AboutBlank);
-    // GIF and JPEG pictures are read by Qt's own image readers (JPEG through libjpeg), which
-    // need no registration.
+    // The dialogs read GIF and JPEG pictures through the core's picture decoder, which tells
+    // the formats by their first bytes: there is nothing to register.
     setWindowTitle(ApplicationTitle);
     std::string projects = Workspace.ProjectsFolder();
     projects.pop_back();
@@ -651,13 +650,20 @@ void TFormMain::SaveAsTemplateClick() {
     SaveAsTemplate(*Workspace.Project, chosen.toStdString());
 }
 
+QPrinter& TFormMain::Printer() {
+    // Made when first needed: asking the print system for its printers takes time.
+    if (!FPrinter)
+        FPrinter = std::make_unique<QPrinter>();
+    return *FPrinter;
+}
+
 void TFormMain::PrintSetupClick() {
-    Prompter.PageSetup(*FPrinter);
+    Prompter.PageSetup(Printer());
 }
 
 void TFormMain::PrintClick() {
-    if (Prompter.PrintSetup(*FPrinter))
-        WebBrowser->print(FPrinter.get());
+    if (Prompter.PrintSetup(Printer()))
+        WebBrowser->print(&Printer());
 }
 
 void TFormMain::ExitClick() {

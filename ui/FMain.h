@@ -189,6 +189,7 @@ class TFormMain : public QMainWindow {
     void MoveNode(bool up);
     void DeleteOrdinaryFiles(const std::string& folder);
     void BuildIntoHTML();
+    QPrinter& Printer();
 
     TWorkspace& Workspace;
     IPrompter& Prompter;

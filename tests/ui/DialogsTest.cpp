@@ -396,6 +396,8 @@ void TDialogsTest::applicationFolderBesideOrInTheDataFolder() {
     TTempFolder temp;
     QVERIFY(!IsInstalledLocation(temp.Path()));
     QVERIFY(IsInstalledLocation(temp / "missing"));
+    QVERIFY(IsInstalledLocation(InstallBinFolder()));
+    QVERIFY(IsInstalledLocation(InstallBinFolder() + "/"));
 }
 
 void TDialogsTest::sandboxIsSwitchedOffOnlyForRoot() {

@@ -158,6 +158,7 @@ class TMainWindowTest : public QObject {
     void enablingFollowsProjectViewAndNode();
     void backAndForwardFollowTheBrowserOnlyInThePreview();
     void addColumnLinkAndPage();
+    void fullListsAddNothing();
     void moveUpAndDownKeepExpandedStates();
     void removeSelectsNextPreviousParentOrNone();
     void informationRefreshesWhateverTheAnswer();
@@ -337,6 +338,40 @@ void TMainWindowTest::addColumnLinkAndPage() {
     QVERIFY(f.TriggerAndLoad(f.Form->PopupAddPage));
     QCOMPARE(PageTitles(f.Folder("Site") + "/Column2.Clm"), std::vector<std::string>({"New Page"}));
     QCOMPARE(f.Form->SelectedNode(), f.Node(2, 0));
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TMainWindowTest::fullListsAddNothing() {
+    TMainFixture f;
+    // 100 menu items, the first a column with 1000 pages, written as the files hold them.
+    std::string items = "<MENUITEM><TITLE>Full</TITLE><COLUMN>Column1.Clm</COLUMN></MENUITEM>";
+    for (int i = 1; i < TDProject::Capacity; ++i)
+        items += "<MENUITEM><TITLE>Link " + std::to_string(i) + "</TITLE></MENUITEM>";
+    std::string pages;
+    for (int i = 0; i < TDColumn::Capacity; ++i)
+        pages += "<PAGE><TITLE>P" + std::to_string(i) + "</TITLE></PAGE>";
+    MakeFolder(f.Folder("Full"));
+    WriteFileBytes(f.Folder("Full") + "/Default.Pro", std::string(XmlDeclaration) +
+                                                          "<PROJECT><MENULIST>" + items +
+                                                          "</MENULIST></PROJECT>");
+    WriteFileBytes(f.Folder("Full") + "/Column1.Clm",
+                   std::string(XmlDeclaration) + "<COLUMN>" + pages + "</COLUMN>");
+    QVERIFY(f.Open("Full"));
+    QCOMPARE(f.Form->TreeView->topLevelItemCount(), TDProject::Capacity);
+    QCOMPARE(f.Node(0)->childCount(), TDColumn::Capacity);
+
+    f.Select(f.Node(0, 5));
+    const auto before = Snapshot(f.Folder("Full"));
+    const QUrl shown = f.Form->WebBrowser->url();
+    for (QAction* action : {f.Form->MenuAddColumn, f.Form->MenuAddLink, f.Form->MenuAddPage}) {
+        QVERIFY(action->isEnabled());
+        action->trigger();
+    }
+    QVERIFY(Snapshot(f.Folder("Full")) == before);
+    QCOMPARE(f.Form->TreeView->topLevelItemCount(), TDProject::Capacity);
+    QCOMPARE(f.Node(0)->childCount(), TDColumn::Capacity);
+    QCOMPARE(f.Form->SelectedNode(), f.Node(0, 5));
+    QCOMPARE(f.Form->WebBrowser->url(), shown);
     QVERIFY(f.Prompter.Calls.isEmpty());
 }
 
