@@ -87,6 +87,19 @@ class TMainFixture {
         return titles;
     }
     std::string PreviewBytes() { return ReadFileBytes(Project().PreviewFile()); }
+    // The title of the page the browser shows, asked of the page itself.
+    QString BrowserTitle() {
+        QString title = QStringLiteral("(no answer)");
+        bool answered = false;
+        Form->WebBrowser->page()->runJavaScript(QStringLiteral("document.title"),
+                                                [&](const QVariant& result) {
+                                                    title = result.toString();
+                                                    answered = true;
+                                                });
+        if (!QTest::qWaitFor([&] { return answered; }, LoadTimeout))
+            return QStringLiteral("(no answer)");
+        return title;
+    }
 
     TTempFolder Temp;
     TScriptedPrompter Prompter;
@@ -557,6 +570,8 @@ void TMainWindowTest::settingsDialogsRefreshOnlyOnOK() {
     f.Dialogs.Register(TDialogKind::Topic, [] { return true; });
     QVERIFY(f.TriggerAndLoad(f.Form->MenuTopic));
     QCOMPARE(TitleOf(f.PreviewBytes()), std::string("Caption of the test"));
+    // The browser shows the page as it is now, not a remembered copy.
+    QCOMPARE(f.BrowserTitle(), QStringLiteral("Caption of the test"));
 }
 
 void TMainWindowTest::closeWritesNothing() {
@@ -677,16 +692,9 @@ void TMainWindowTest::previewShowsTheBuiltHomepage() {
     f.Form->MenuPreview->trigger();
     QCOMPARE(f.Form->WebBrowser->url(),
              QUrl::fromLocalFile(QString::fromStdString(f.Folder("Site") + "/Temp/Index.htm")));
-    QVariant title;
-    bool answered = false;
-    f.Form->WebBrowser->page()->runJavaScript(QStringLiteral("document.title"),
-                                              [&](const QVariant& result) {
-                                                  title = result;
-                                                  answered = true;
-                                              });
-    QTRY_VERIFY_WITH_TIMEOUT(answered, LoadTimeout);
-    QCOMPARE(title.toString().toStdString(), TitleOf(f.PreviewBytes()));
-    QCOMPARE(title.toString(), QStringLiteral("Hiking in the hills"));
+    const QString title = f.BrowserTitle();
+    QCOMPARE(title.toStdString(), TitleOf(f.PreviewBytes()));
+    QCOMPARE(title, QStringLiteral("Hiking in the hills"));
 
     // The page is painted: its picture holds more than one colour.
     QTest::qWait(200);
