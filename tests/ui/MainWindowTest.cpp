@@ -886,16 +886,13 @@ void TMainWindowTest::newProjectThroughTheRealDialog() {
         std::make_unique<TDProject>(temp / "Projects/Old", program.Workspace.XMLDoc);
 
     // The New dialog, answered as a person would: a name typed with blanks, then Create.
-    bool answered = false;
-    QTimer::singleShot(0, [&] {
-        QTRY_VERIFY(QApplication::activeModalWidget() == program.FormNew);
+    const auto answered = AnswerModal(program.FormNew, [&] {
         QTest::keyClicks(program.FormNew->EditName, QStringLiteral("  Site  "));
         QTest::mouseClick(program.FormNew->ButtonCreate, Qt::LeftButton);
-        answered = true;
     });
     QSignalSpy loaded(program.FormMain->WebBrowser, &QWebEngineView::loadFinished);
     program.FormMain->ToolNew->trigger();
-    QVERIFY(answered);
+    QVERIFY(*answered);
     QVERIFY(program.Workspace.IsOpen());
     QCOMPARE(program.Workspace.Project->Folder, temp / "Projects/Site");
     QCOMPARE(program.FormMain->windowTitle(),

@@ -10,17 +10,21 @@
 #include "ui/Prompter.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
 #include <QPrinter>
 #include <QSignalSpy>
 #include <QString>
 #include <QStringList>
 #include <QTest>
+#include <QTimer>
 
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -158,6 +162,33 @@ inline std::string TitleOf(const std::string& html) {
     if (begin == std::string::npos || end == std::string::npos || end < begin)
         return "(no title)";
     return html.substr(begin + 7, end - begin - 7);
+}
+
+// Answers the next modal dialog from inside its own event loop: once expected is the active
+// modal window, answer runs. When something else, or nothing, is shown within five seconds,
+// the modal dialog is rejected, so that no test can wait for a person. The flag tells whether
+// the answer ran.
+inline std::shared_ptr<bool> AnswerModal(QWidget* expected, std::function<void()> answer) {
+    auto answered = std::make_shared<bool>(false);
+    auto* timer = new QTimer;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(timer, &QTimer::timeout, timer, [=] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == expected) {
+            timer->deleteLater();
+            timer->stop();
+            answer();
+            *answered = true;
+        } else if (clock.elapsed() > 5000) {
+            timer->deleteLater();
+            timer->stop();
+            if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
+        }
+    });
+    timer->start(20);
+    return answered;
 }
 
 // Before the application object: no display needed, and Qt WebEngine without its sandbox
