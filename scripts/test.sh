@@ -21,7 +21,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 scripts/install-deps.sh ui
 cmake -S . -B build-ui -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_UI=ON -DCORVANE_SANITIZE=OFF \
     -DCORVANE_BENCH=OFF
-ninja -C build-ui -j"$jobs" corvane ui_main_window_tests ui_dialog_tests
+ninja -C build-ui -j"$jobs" corvane corvane_ui_tests
 (
     export QT_QPA_PLATFORM=offscreen
     if [ "$(id -u)" -eq 0 ]; then
