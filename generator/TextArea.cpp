@@ -12,7 +12,8 @@ using namespace TextPieces;
 
 namespace {
 
-// The summary of "Title list with summary" shows this many characters of the converted text.
+// The summary of "Title list with summary" shows this many characters of the converted text
+// (characters, not bytes: a letter written with two or more bytes counts once).
 constexpr std::size_t SummaryLength = 200;
 
 // What every row of a listing needs to know.
@@ -88,7 +89,7 @@ void WriteTitleListWithSummary(const TListing& listing) {
         WriteWithBreaks(out, page.TEXT, SummaryLength);
         out.WriteLine();
         // Whether the text goes on is told by the stored text, line break marks included.
-        if (page.TEXT.size() > SummaryLength)
+        if (CharCount(page.TEXT) > SummaryLength)
             Line(out, "......");
         Line(out, "</td></tr>");
         WriteLinkRow(listing, page);

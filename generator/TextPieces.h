@@ -39,20 +39,64 @@ template <typename... TPiece> void Line(TOutputFile& out, const TPiece&... piece
     out.WriteLine();
 }
 
-// Writes text with every stored line break turned into "<br>", at most limit bytes of the
-// converted text (cut wherever the limit falls, also inside a "<br>"). The stored break
-// cannot overlap itself and "<br>" shares no character with it, so one pass from left to
-// right gives the same text as replacing the first remaining occurrence again and again.
+// The texts of the records are UTF-8. The length in bytes of the character that starts at
+// text[at]: a well-formed UTF-8 sequence is one character, any other byte one of its own.
+inline std::size_t CharLength(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned lead = byte(at);
+    std::size_t length;
+    unsigned low = 0x80, high = 0xBF; // the range of the first continuation byte
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0;
+        else if (lead == 0xED)
+            high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90;
+        else if (lead == 0xF4)
+            high = 0x8F;
+    } else
+        return 1;
+    if (at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high)
+        return 1;
+    for (std::size_t i = at + 2; i < at + length; ++i)
+        if (byte(i) < 0x80 || byte(i) > 0xBF)
+            return 1;
+    return length;
+}
+
+// The number of characters of text.
+inline std::size_t CharCount(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t at = 0; at < text.size(); at += CharLength(text, at))
+        ++count;
+    return count;
+}
+
+// Writes text with every stored line break turned into "<br>", at most limit characters of
+// the converted text (cut wherever the limit falls, also inside a "<br>", but never inside
+// a character). The stored break cannot overlap itself and "<br>" shares no character with
+// it, so one pass from left to right gives the same text as replacing the first remaining
+// occurrence again and again.
 inline void WriteWithBreaks(TOutputFile& out, std::string_view text,
                             std::size_t limit = std::string_view::npos) {
-    std::size_t written = 0;
+    std::size_t written = 0; // characters
     auto emit = [&](std::string_view piece) {
-        if (written >= limit)
+        if (limit == std::string_view::npos) {
+            out.Write(piece);
             return;
-        if (piece.size() > limit - written)
-            piece = piece.substr(0, limit - written);
-        out.Write(piece);
-        written += piece.size();
+        }
+        std::size_t bytes = 0;
+        while (bytes < piece.size() && written < limit) {
+            bytes += CharLength(piece, bytes);
+            ++written;
+        }
+        out.Write(piece.substr(0, bytes));
     };
     std::size_t start = 0;
     while (written < limit) {

@@ -27,6 +27,13 @@ std::string Listing(const std::string& rows) {
 const std::string Dot = R"(<tr><td align="right" class="SmallTitle">.</td>)";
 const std::string Spacer = R"(<tr><td height="10"></td></tr>)";
 
+std::string Repeat(const std::string& piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += piece;
+    return out;
+}
+
 struct TListingCase {
     const char* Name;
     std::string Style;
@@ -136,6 +143,49 @@ TEST_F(TextAreaTest, ListingStyles) {
              Dot +
                  R"(<td width="100%"><a href="Page1_5.htm" class="SmallTitle">Cut break</a><br></td></tr>)",
              "<tr><td></td><td>" + g198 + "<b",
+             "......",
+             "</td></tr>",
+             Spacer,
+         }))},
+        {"summaries count characters, not bytes",
+         "Title list with summary",
+         false,
+         false,
+         true,
+         {{"Umlauts", "", "", "", 0, 0, Repeat("\xC3\xA4", 200)},
+          {"More", "", "", "", 0, 0, Repeat("\xC3\xA4", 201)},
+          {"Euro", "", "", "", 0, 0, std::string(199, 'e') + "\xE2\x82\xAC" + "x"},
+          {"Break", "", "", "", 0, 0, Repeat("\xC3\xB6", 195) + "#$D#$A\xC3\xBC"},
+          {"Stray bytes", "", "", "", 0, 0, std::string(199, 's') + "\xC3(\xA4z"}},
+         Listing(Lines({
+             Dot +
+                 R"(<td width="100%"><a href="Page1_0.htm" class="SmallTitle">Umlauts</a><br></td></tr>)",
+             "<tr><td></td><td>" + Repeat("\xC3\xA4", 200),
+             "</td></tr>",
+             Spacer,
+             Dot +
+                 R"(<td width="100%"><a href="Page1_1.htm" class="SmallTitle">More</a><br></td></tr>)",
+             "<tr><td></td><td>" + Repeat("\xC3\xA4", 200),
+             "......",
+             "</td></tr>",
+             Spacer,
+             Dot +
+                 R"(<td width="100%"><a href="Page1_2.htm" class="SmallTitle">Euro</a><br></td></tr>)",
+             "<tr><td></td><td>" + std::string(199, 'e') + "\xE2\x82\xAC",
+             "......",
+             "</td></tr>",
+             Spacer,
+             // 195 + 6 + 1 stored characters: "......"; 195 + 4 + 1 converted: all shown.
+             Dot +
+                 R"(<td width="100%"><a href="Page1_3.htm" class="SmallTitle">Break</a><br></td></tr>)",
+             "<tr><td></td><td>" + Repeat("\xC3\xB6", 195) + "<br>\xC3\xBC",
+             "......",
+             "</td></tr>",
+             Spacer,
+             // A byte that starts no well-formed character counts as one of its own.
+             Dot +
+                 R"(<td width="100%"><a href="Page1_4.htm" class="SmallTitle">Stray bytes</a><br></td></tr>)",
+             "<tr><td></td><td>" + std::string(199, 's') + "\xC3",
              "......",
              "</td></tr>",
              Spacer,
