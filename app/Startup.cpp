@@ -1,9 +1,11 @@
 #include "app/Startup.h"
 
 #include "ui/AppFolders.h"
+#include "ui/ColorPicker.h"
 #include "ui/ErrorReport.h"
 #include "ui/FAbout.h"
 #include "ui/FBuild.h"
+#include "ui/FColor.h"
 #include "ui/FMain.h"
 #include "ui/FNew.h"
 #include "ui/FOpen.h"
@@ -24,6 +26,9 @@ TProgram::TProgram(const std::string& applicationFolder, IPrompter& prompter)
     Dialogs.Register(TDialogKind::New, [this] { return FormNew->Execute(); });
     FormOpen = new TFormOpen(Workspace, prompter, owner);
     Dialogs.Register(TDialogKind::Open, [this] { return FormOpen->Execute(); });
+    ColorPicker = std::make_unique<TQtColorPicker>();
+    FormColor = new TFormColor(Workspace, *ColorPicker, owner);
+    Dialogs.Register(TDialogKind::Color, [this] { return FormColor->Execute(); });
     FormBuild = new TFormBuild(Workspace, owner);
     Dialogs.Register(TDialogKind::Build, [this] { return FormBuild->Execute(); });
     FormAbout = new TFormAbout(owner);

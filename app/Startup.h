@@ -14,6 +14,8 @@ class TFormNew;
 class TFormOpen;
 class TFormBuild;
 class TFormAbout;
+class TColorPicker;
+class TFormColor;
 
 // The program's windows: the main window, then every dialog once, in their fixed order,
 // each registered with the main window. They live until the program ends.
@@ -26,10 +28,13 @@ class TProgram {
 
     TWorkspace Workspace;
     TDialogs Dialogs;
+    // The platform's colour picker, shared by the colour dialog's two buttons.
+    std::unique_ptr<TColorPicker> ColorPicker;
     std::unique_ptr<TFormMain> FormMain;
     // Owned by the main window.
     TFormNew* FormNew = nullptr;
     TFormOpen* FormOpen = nullptr;
+    TFormColor* FormColor = nullptr;
     TFormBuild* FormBuild = nullptr;
     TFormAbout* FormAbout = nullptr;
 };

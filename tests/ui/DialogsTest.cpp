@@ -461,9 +461,9 @@ void TDialogsTest::startupCreatesTheDialogsInOrder() {
     QStringList order;
     for (QDialog* dialog : program.FormMain->findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
         order << dialog->objectName();
-    QCOMPARE(order, QStringList({"FormNew", "FormOpen", "FormBuild", "FormAbout"}));
-    for (TDialogKind kind :
-         {TDialogKind::New, TDialogKind::Open, TDialogKind::Build, TDialogKind::About})
+    QCOMPARE(order, QStringList({"FormNew", "FormOpen", "FormColor", "FormBuild", "FormAbout"}));
+    for (TDialogKind kind : {TDialogKind::New, TDialogKind::Open, TDialogKind::Color,
+                             TDialogKind::Build, TDialogKind::About})
         QVERIFY(program.Dialogs.Has(kind));
     QVERIFY(!program.Dialogs.Has(TDialogKind::Column));
 

@@ -1,0 +1,70 @@
+#include "ui/ColorSwatch.h"
+
+#include "model/ColorScheme.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+QColor ToQColor(TColor color) {
+    return QColor(RedOf(color), GreenOf(color), BlueOf(color));
+}
+
+TColorShape::TColorShape(QWidget* parent, const char* name, bool outline)
+    : QWidget(parent), FOutline(outline) {
+    setObjectName(QString::fromLatin1(name));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TColorShape::SetColor(TColor color) {
+    FColor = color;
+    update();
+}
+
+void TColorShape::SetHatched(bool hatched) {
+    FHatched = hatched;
+    update();
+}
+
+void TColorShape::SetFill(TColor color, bool hatched) {
+    FColor = color;
+    FHatched = hatched;
+    update();
+}
+
+void TColorShape::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRect area = rect();
+    painter.fillRect(area, ToQColor(FColor));
+    if (FHatched)
+        painter.fillRect(area, QBrush(QColor(96, 96, 96), Qt::BDiagPattern));
+    if (FOutline) {
+        painter.setPen(Qt::black);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(area.adjusted(0, 0, -1, -1));
+    }
+}
+
+void TColorShape::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+    emit MouseDown();
+}
+
+TColorLabel::TColorLabel(QWidget* parent, const char* name, const QString& text)
+    : QLabel(text, parent) {
+    setObjectName(QString::fromLatin1(name));
+    setAutoFillBackground(false);
+    setAttribute(Qt::WA_TranslucentBackground);
+    SetColor(clBlack);
+}
+
+void TColorLabel::SetColor(TColor color) {
+    FColor = color;
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, ToQColor(color));
+    setPalette(palette);
+}
+
+void TColorLabel::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+    emit MouseDown();
+}

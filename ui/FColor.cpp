@@ -1,0 +1,356 @@
+#include "ui/FColor.h"
+
+#include "model/ColorScheme.h"
+#include "ui/ColorPicker.h"
+#include "ui/ColorSwatch.h"
+#include "ui/Workspace.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include <tuple>
+
+namespace {
+
+constexpr TColor clGray = RGBColor(128, 128, 128);
+
+QString Hint(TColor color) {
+    return QString::fromStdString(ColorHint(color));
+}
+
+QPushButton* Button(QWidget* parent, const char* name, const char* caption, QRect place) {
+    auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    button->setGeometry(place);
+    return button;
+}
+
+QLabel* Caption(QWidget* parent, const char* name, const char* text, QPoint place) {
+    auto* label = new QLabel(QString::fromLatin1(text), parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->move(place);
+    label->adjustSize();
+    return label;
+}
+
+} // namespace
+
+const char* const TFormColor::ItemNames[ItemCount] = {
+    "Background",
+    "Text Background",
+    "Title",
+    "Text",
+    "Welcome Bar Background",
+    "Welcome Bar Text",
+    "Topic Background",
+    "Topic Text",
+    "Menu Background",
+    "Menu Text",
+    "Hotspot Background",
+    "Hotspot Text",
+    "Foot Background",
+    "Foot Text",
+};
+
+TFormColor::TFormColor(TWorkspace& workspace, TColorPicker& picker, QWidget* parent)
+    : QDialog(parent), Workspace(workspace), Picker(picker) {
+    setObjectName(QStringLiteral("FormColor"));
+    setWindowTitle(QStringLiteral("Color"));
+    setModal(true);
+    setFixedSize(542, 384);
+    // The dialog's places are made for a small font.
+    QFont dialogFont = font();
+    dialogFont.setPixelSize(11);
+    setFont(dialogFont);
+
+    auto swatch = [this](QWidget* parent, const char* name, QRect place, bool outline = true) {
+        auto* shape = new TColorShape(parent, name, outline);
+        shape->setGeometry(place);
+        return shape;
+    };
+
+    Label1 = Caption(this, "Label1", "Base Color:", {16, 12});
+    ShapeBase = swatch(this, "ShapeBase", {16, 28, 161, 41});
+    ButtonBase = Button(this, "ButtonBase", "...", {180, 28, 25, 41});
+    TrackBar = new QSlider(Qt::Horizontal, this);
+    TrackBar->setObjectName(QStringLiteral("TrackBar"));
+    TrackBar->setGeometry(12, 72, 197, 25);
+    TrackBar->setRange(0, 255);
+    TrackBar->setPageStep(16);
+    TrackBar->setSingleStep(1);
+    TrackBar->setTickInterval(16);
+    TrackBar->setTickPosition(QSlider::TicksBelow);
+
+    static const int Left[4] = {16, 64, 112, 160};
+    static const int Top[4] = {100, 136, 172, 208};
+    for (int i = 0; i < 16; ++i) {
+        const std::string name = "Shape" + std::to_string(i + 1);
+        Shape[static_cast<std::size_t>(i)] =
+            swatch(this, name.c_str(), {Left[i % 4], Top[i / 4], 45, 33});
+    }
+    ShapeWhite = swatch(this, "ShapeWhite", {Left[0], 244, 45, 33});
+    ShapeSilver = swatch(this, "ShapeSilver", {Left[1], 244, 45, 33});
+    ShapeGray = swatch(this, "ShapeGray", {Left[2], 244, 45, 33});
+    ShapeBlack = swatch(this, "ShapeBlack", {Left[3], 244, 45, 33});
+    ShapeWhite->SetColor(clWhite);
+    ShapeSilver->SetColor(clSilver);
+    ShapeGray->SetColor(clGray);
+    ShapeBlack->SetColor(clBlack);
+    ShapeEmpty = swatch(this, "ShapeEmpty", {16, 280, 45, 33});
+    ShapeEmpty->SetFill(clSilver, true);
+    ShapeEmpty->setToolTip(QStringLiteral("Transparent"));
+    ShapeOther = swatch(this, "ShapeOther", {64, 280, 141, 33});
+    ShapeOther->hide();
+    ButtonColor = Button(this, "ButtonColor", "Other Color", {64, 280, 141, 33});
+
+    Panel3 = new QFrame(this);
+    Panel3->setObjectName(QStringLiteral("Panel3"));
+    Panel3->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel3->setGeometry(220, 12, 281, 269);
+    Label2 = Caption(this, "Label2", "Item:", {220, 292});
+    ComboBoxItem = new QComboBox(this);
+    ComboBoxItem->setObjectName(QStringLiteral("ComboBoxItem"));
+    ComboBoxItem->setEditable(false);
+    ComboBoxItem->setGeometry(248, 288, 165, ComboBoxItem->sizeHint().height());
+    for (const char* item : ItemNames)
+        ComboBoxItem->addItem(QString::fromLatin1(item));
+    ShapeColor = swatch(this, "ShapeColor", {420, 284, 81, 29});
+    ButtonOK = Button(this, "ButtonOK", "OK", {190, 352, 75, 23});
+    ButtonOK->setDefault(true);
+    ButtonCancel = Button(this, "ButtonCancel", "Cancel", {277, 352, 75, 23});
+
+    // The miniature page, in its drawing order: later parts lie on top of earlier ones.
+    QFont small = font();
+    small.setPixelSize(9);
+    auto part = [&](const char* name, QRect place, const char* hint) {
+        TColorShape* shape = swatch(Panel3, name, place, false);
+        shape->setToolTip(QString::fromLatin1(hint));
+        return shape;
+    };
+    auto sample = [&](const char* name, QPoint place, const char* text, const char* hint,
+                      int pixelSize = 9) {
+        auto* label = new TColorLabel(Panel3, name, QString::fromLatin1(text));
+        QFont font = small;
+        font.setPixelSize(pixelSize);
+        label->setFont(font);
+        label->move(place);
+        label->adjustSize();
+        label->setToolTip(QString::fromLatin1(hint));
+        return label;
+    };
+    const char* const bars = "XXXXX | XXXXX | XXXXX | XXXXX";
+    ShapeBg = part("ShapeBg", {0, -4, 278, 271}, "Background");
+    ShapeText = part("ShapeText", {8, 84, 261, 141}, "Text Background");
+    ShapeTopic = part("ShapeTopic", {8, 24, 261, 45}, "Topic Background");
+    ShapeMenu = part("ShapeMenu", {8, 68, 261, 17}, "Menu Background");
+    ShapeFoot = part("ShapeFoot", {8, 224, 261, 33}, "Foot Background");
+    ShapeHotspot = part("ShapeHotspot", {192, 92, 77, 125}, "Hotspot Background");
+    LabelTopic = sample("LabelTopic", {20, 32}, "XXXXXX", "Topic Text", 24);
+    LabelMenu = sample("LabelMenu", {16, 70}, bars, "Menu Text");
+    LabelTitle = sample("LabelTitle", {28, 88}, "XXXXX XX XXXXX", "Title", 16);
+    LabelTitle->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    LabelTitle->resize(140, 20);
+    LabelText = sample("LabelText", {16, 116},
+                       "XXX XXXXXXX XX XXXXX XX, XX XXXXX XX XXXXXX. XX XXXXX X XXXXXXXX XX XX "
+                       "XXXX.             XX XXXXXX X X XXXXXX XX. XX XXXX XXXXXX. XXXXXX XX "
+                       "XXX XXX XXXXX XXXX XX XXXX.",
+                       "Text");
+    LabelText->setWordWrap(true);
+    LabelText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    LabelText->resize(168, 78);
+    LabelHotspot =
+        sample("LabelHotspot", {200, 100}, "XXXXXXXX XXXXXXX XXXXXX XXXXXXX", "Hotspot Text");
+    LabelHotspot->setWordWrap(true);
+    LabelHotspot->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    LabelHotspot->resize(56, 52);
+    LabelFoot = sample("LabelFoot", {64, 234}, "XXXX XXXXXX XXXX XXXXX", "Foot Text");
+    LabelFoot->setAlignment(Qt::AlignCenter);
+    ShapeWelcome = part("ShapeWelcome", {8, 8, 261, 17}, "Welcome Bar Background");
+    LabelWelcome = sample("LabelWelcome", {96, 10}, bars, "Welcome Bar Text");
+
+    Parts = {TItemPart{ShapeBg},
+             TItemPart{ShapeText},
+             TItemPart{nullptr, LabelTitle},
+             TItemPart{nullptr, LabelText},
+             TItemPart{ShapeWelcome},
+             TItemPart{nullptr, LabelWelcome},
+             TItemPart{ShapeTopic},
+             TItemPart{nullptr, LabelTopic},
+             TItemPart{ShapeMenu},
+             TItemPart{nullptr, LabelMenu},
+             TItemPart{ShapeHotspot},
+             TItemPart{nullptr, LabelHotspot},
+             TItemPart{ShapeFoot},
+             TItemPart{nullptr, LabelFoot}};
+    for (int item = 0; item < ItemCount; ++item) {
+        const TItemPart& p = Parts[static_cast<std::size_t>(item)];
+        if (p.Shape)
+            connect(p.Shape, &TColorShape::MouseDown, this, [this, item] { SelectItem(item); });
+        else
+            connect(p.Label, &TColorLabel::MouseDown, this, [this, item] { SelectItem(item); });
+    }
+    for (TColorShape* s : Shape)
+        connect(s, &TColorShape::MouseDown, this, [this, s] { ApplySwatch(s); });
+    for (TColorShape* s : {ShapeWhite, ShapeSilver, ShapeGray, ShapeBlack, ShapeEmpty})
+        connect(s, &TColorShape::MouseDown, this, [this, s] { ApplySwatch(s); });
+
+    connect(ButtonBase, &QPushButton::clicked, this, &TFormColor::ButtonBaseClick);
+    connect(TrackBar, &QSlider::valueChanged, this, &TFormColor::TrackBarChange);
+    connect(ButtonColor, &QPushButton::clicked, this, &TFormColor::ButtonColorClick);
+    connect(ComboBoxItem, &QComboBox::currentIndexChanged, this, &TFormColor::ComboBoxItemChange);
+    connect(ButtonOK, &QPushButton::clicked, this, &TFormColor::ButtonOKClick);
+    connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+bool TFormColor::Execute() {
+    if (!Workspace.IsOpen())
+        return false;
+    return exec() == QDialog::Accepted;
+}
+
+void TFormColor::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TFormColor::FormShow() {
+    if (!Workspace.IsOpen())
+        return;
+    const TDColor& color = Workspace.Project->COLOR;
+    ButtonBase->setFocus();
+    ShapeBase->SetColor(color.BASE);
+    ShapeBg->SetFill(color.BG, false);
+    // A transparent background shows as hatched silver.
+    for (auto [shape, field, transparent] :
+         {std::tuple{ShapeText, color.TEXT_BG, color.TEXT_TRANS},
+          std::tuple{ShapeWelcome, color.WELCOME_BG, color.WELCOME_TRANS},
+          std::tuple{ShapeTopic, color.TOPIC_BG, color.TOPIC_TRANS},
+          std::tuple{ShapeMenu, color.MENU_BG, color.MENU_TRANS},
+          std::tuple{ShapeHotspot, color.HOTSPOT_BG, color.HOTSPOT_TRANS},
+          std::tuple{ShapeFoot, color.FOOT_BG, color.FOOT_TRANS}})
+        shape->SetFill(transparent ? clSilver : field, transparent);
+    LabelTitle->SetColor(color.TITLE);
+    LabelText->SetColor(color.TEXT);
+    LabelWelcome->SetColor(color.WELCOME_TEXT);
+    LabelTopic->SetColor(color.TOPIC_TEXT);
+    LabelMenu->SetColor(color.MENU_TEXT);
+    LabelHotspot->SetColor(color.HOTSPOT_TEXT);
+    LabelFoot->SetColor(color.FOOT_TEXT);
+    DeriveSwatches();
+    SelectItem(0);
+}
+
+void TFormColor::DeriveSwatches() {
+    const TColor base = ShapeBase->Color();
+    {
+        // Standing the bar at H is no change of the base colour.
+        const QSignalBlocker quiet(TrackBar);
+        TrackBar->setValue(SplitColor(base).H);
+    }
+    const std::array<TColor, 16> derived = ::DeriveSwatches(base);
+    for (std::size_t i = 0; i < derived.size(); ++i)
+        Shape[i]->SetFill(derived[i], false);
+    ShapeBase->setToolTip(Hint(base));
+    for (TColorShape* s : Shape)
+        s->setToolTip(Hint(s->Color()));
+    for (TColorShape* s : {ShapeWhite, ShapeSilver, ShapeGray, ShapeBlack})
+        s->setToolTip(Hint(s->Color()));
+}
+
+void TFormColor::TrackBarChange(int position) {
+    ShapeBase->SetColor(ShiftBaseColor(ShapeBase->Color(), position));
+    DeriveSwatches();
+}
+
+void TFormColor::ButtonBaseClick() {
+    Picker.Color = ShapeBase->Color();
+    if (!Picker.Execute(this))
+        return;
+    ShapeBase->SetColor(Picker.Color);
+    DeriveSwatches();
+}
+
+void TFormColor::ButtonColorClick() {
+    // Not preset: the picker starts from the colour it held after its last use.
+    if (!Picker.Execute(this))
+        return;
+    ShapeOther->SetFill(Picker.Color, false);
+    ApplySwatch(ShapeOther);
+}
+
+void TFormColor::SelectItem(int item) {
+    {
+        const QSignalBlocker quiet(ComboBoxItem);
+        ComboBoxItem->setCurrentIndex(item);
+    }
+    ComboBoxItemChange();
+}
+
+void TFormColor::ComboBoxItemChange() {
+    const int item = ComboBoxItem->currentIndex();
+    if (item < 0 || item >= ItemCount)
+        return;
+    const TItemPart& part = Parts[static_cast<std::size_t>(item)];
+    if (part.Shape) {
+        // The text background shows solid here even when it is transparent.
+        const bool hatched = item != 1 && part.Shape->Hatched();
+        ShapeColor->SetFill(part.Shape->Color(), hatched);
+    } else {
+        ShapeColor->SetFill(part.Label->Color(), false);
+    }
+    ShapeColor->setToolTip(Hint(ShapeColor->Color()));
+}
+
+void TFormColor::ApplySwatch(const TColorShape* swatch) {
+    const TColor color = swatch->Color();
+    const bool hatched = swatch->Hatched();
+    ShapeColor->SetFill(color, hatched);
+    const int item = ComboBoxItem->currentIndex();
+    if (item < 0 || item >= ItemCount)
+        return;
+    const TItemPart& part = Parts[static_cast<std::size_t>(item)];
+    if (part.Shape == ShapeBg) {
+        // The page background cannot be transparent.
+        ShapeBg->SetFill(color, false);
+    } else if (part.Shape) {
+        part.Shape->SetFill(color, hatched);
+    } else {
+        part.Label->SetColor(color);
+        ShapeColor->SetHatched(false);
+    }
+}
+
+void TFormColor::ButtonOKClick() {
+    TDProject& project = *Workspace.Project;
+    TDColor& color = project.COLOR;
+    color.BASE = ShapeBase->Color();
+    color.BG = ShapeBg->Color();
+    color.TEXT_BG = ShapeText->Color();
+    color.TEXT_TRANS = ShapeText->Hatched();
+    color.TITLE = LabelTitle->Color();
+    color.TEXT = LabelText->Color();
+    color.WELCOME_BG = ShapeWelcome->Color();
+    color.WELCOME_TRANS = ShapeWelcome->Hatched();
+    color.WELCOME_TEXT = LabelWelcome->Color();
+    color.TOPIC_BG = ShapeTopic->Color();
+    color.TOPIC_TRANS = ShapeTopic->Hatched();
+    color.TOPIC_TEXT = LabelTopic->Color();
+    color.MENU_BG = ShapeMenu->Color();
+    color.MENU_TRANS = ShapeMenu->Hatched();
+    color.MENU_TEXT = LabelMenu->Color();
+    color.HOTSPOT_BG = ShapeHotspot->Color();
+    color.HOTSPOT_TRANS = ShapeHotspot->Hatched();
+    color.HOTSPOT_TEXT = LabelHotspot->Color();
+    color.FOOT_BG = ShapeFoot->Color();
+    color.FOOT_TRANS = ShapeFoot->Hatched();
+    color.FOOT_TEXT = LabelFoot->Color();
+    project.Save();
+    accept();
+}
