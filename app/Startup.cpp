@@ -6,9 +6,16 @@
 #include "ui/FAbout.h"
 #include "ui/FBuild.h"
 #include "ui/FColor.h"
+#include "ui/FColumn.h"
+#include "ui/FFoot.h"
+#include "ui/FHotspot.h"
 #include "ui/FMain.h"
+#include "ui/FMenu.h"
 #include "ui/FNew.h"
 #include "ui/FOpen.h"
+#include "ui/FPage.h"
+#include "ui/FTopic.h"
+#include "ui/FWelcome.h"
 #include "ui/Pictures.h"
 #include "ui/Prompter.h"
 
@@ -29,6 +36,20 @@ TProgram::TProgram(const std::string& applicationFolder, IPrompter& prompter)
     ColorPicker = std::make_unique<TQtColorPicker>();
     FormColor = new TFormColor(Workspace, *ColorPicker, owner);
     Dialogs.Register(TDialogKind::Color, [this] { return FormColor->Execute(); });
+    FormWelcome = new TFormWelcome(Workspace, prompter, owner);
+    Dialogs.Register(TDialogKind::WelcomeBar, [this] { return FormWelcome->Execute(); });
+    FormTopic = new TFormTopic(Workspace, prompter, owner);
+    Dialogs.Register(TDialogKind::Topic, [this] { return FormTopic->Execute(); });
+    FormMenu = new TFormMenu(Workspace, prompter, owner);
+    Dialogs.Register(TDialogKind::Menu, [this] { return FormMenu->Execute(); });
+    FormHotspot = new TFormHotspot(Workspace, prompter, owner);
+    Dialogs.Register(TDialogKind::Hotspot, [this] { return FormHotspot->Execute(); });
+    FormFoot = new TFormFoot(Workspace, prompter, owner);
+    Dialogs.Register(TDialogKind::Foot, [this] { return FormFoot->Execute(); });
+    FormColumn = new TFormColumn(Workspace, prompter, owner);
+    Dialogs.Register(TDialogKind::Column, [this] { return FormColumn->Execute(); });
+    FormPage = new TFormPage(Workspace, prompter, owner);
+    Dialogs.Register(TDialogKind::Page, [this] { return FormPage->Execute(); });
     FormBuild = new TFormBuild(Workspace, owner);
     Dialogs.Register(TDialogKind::Build, [this] { return FormBuild->Execute(); });
     FormAbout = new TFormAbout(owner);

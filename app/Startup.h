@@ -16,6 +16,13 @@ class TFormBuild;
 class TFormAbout;
 class TColorPicker;
 class TFormColor;
+class TFormWelcome;
+class TFormTopic;
+class TFormMenu;
+class TFormHotspot;
+class TFormFoot;
+class TFormColumn;
+class TFormPage;
 
 // The program's windows: the main window, then every dialog once, in their fixed order,
 // each registered with the main window. They live until the program ends.
@@ -35,6 +42,13 @@ class TProgram {
     TFormNew* FormNew = nullptr;
     TFormOpen* FormOpen = nullptr;
     TFormColor* FormColor = nullptr;
+    TFormWelcome* FormWelcome = nullptr;
+    TFormTopic* FormTopic = nullptr;
+    TFormMenu* FormMenu = nullptr;
+    TFormHotspot* FormHotspot = nullptr;
+    TFormFoot* FormFoot = nullptr;
+    TFormColumn* FormColumn = nullptr;
+    TFormPage* FormPage = nullptr;
     TFormBuild* FormBuild = nullptr;
     TFormAbout* FormAbout = nullptr;
 };
