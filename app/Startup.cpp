@@ -7,13 +7,16 @@
 #include "ui/FBuild.h"
 #include "ui/FColor.h"
 #include "ui/FColumn.h"
+#include "ui/FFont.h"
 #include "ui/FFoot.h"
 #include "ui/FHotspot.h"
+#include "ui/FLanguage.h"
 #include "ui/FMain.h"
 #include "ui/FMenu.h"
 #include "ui/FNew.h"
 #include "ui/FOpen.h"
 #include "ui/FPage.h"
+#include "ui/FSize.h"
 #include "ui/FTopic.h"
 #include "ui/FWelcome.h"
 #include "ui/Pictures.h"
@@ -33,9 +36,15 @@ TProgram::TProgram(const std::string& applicationFolder, IPrompter& prompter)
     Dialogs.Register(TDialogKind::New, [this] { return FormNew->Execute(); });
     FormOpen = new TFormOpen(Workspace, prompter, owner);
     Dialogs.Register(TDialogKind::Open, [this] { return FormOpen->Execute(); });
+    FormSize = new TFormSize(Workspace, owner);
+    Dialogs.Register(TDialogKind::Size, [this] { return FormSize->Execute(); });
     ColorPicker = std::make_unique<TQtColorPicker>();
     FormColor = new TFormColor(Workspace, *ColorPicker, owner);
     Dialogs.Register(TDialogKind::Color, [this] { return FormColor->Execute(); });
+    FormFont = new TFormFont(Workspace, owner);
+    Dialogs.Register(TDialogKind::Font, [this] { return FormFont->Execute(); });
+    FormLanguage = new TFormLanguage(Workspace, owner);
+    Dialogs.Register(TDialogKind::Language, [this] { return FormLanguage->Execute(); });
     FormWelcome = new TFormWelcome(Workspace, prompter, owner);
     Dialogs.Register(TDialogKind::WelcomeBar, [this] { return FormWelcome->Execute(); });
     FormTopic = new TFormTopic(Workspace, prompter, owner);

@@ -16,6 +16,9 @@ class TFormBuild;
 class TFormAbout;
 class TColorPicker;
 class TFormColor;
+class TFormSize;
+class TFormFont;
+class TFormLanguage;
 class TFormWelcome;
 class TFormTopic;
 class TFormMenu;
@@ -41,7 +44,10 @@ class TProgram {
     // Owned by the main window.
     TFormNew* FormNew = nullptr;
     TFormOpen* FormOpen = nullptr;
+    TFormSize* FormSize = nullptr;
     TFormColor* FormColor = nullptr;
+    TFormFont* FormFont = nullptr;
+    TFormLanguage* FormLanguage = nullptr;
     TFormWelcome* FormWelcome = nullptr;
     TFormTopic* FormTopic = nullptr;
     TFormMenu* FormMenu = nullptr;

@@ -1,0 +1,124 @@
+#include "ui/FFont.h"
+
+#include "model/CFont.h"
+#include "ui/DialogControls.h"
+#include "ui/Workspace.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSlider>
+#include <QVBoxLayout>
+
+namespace {
+
+QComboBox* List(QWidget* parent, const char* name, const char* const* items, int count) {
+    auto* list = new QComboBox(parent);
+    list->setObjectName(QString::fromLatin1(name));
+    list->setEditable(false);
+    for (int i = 0; i < count; ++i)
+        list->addItem(QString::fromLatin1(items[i]));
+    list->setCurrentIndex(-1);
+    return list;
+}
+
+QCheckBox* Check(QWidget* parent, const char* name, const char* caption) {
+    auto* box = new QCheckBox(QString::fromLatin1(caption), parent);
+    box->setObjectName(QString::fromLatin1(name));
+    return box;
+}
+
+} // namespace
+
+TFormFont::TFormFont(TWorkspace& workspace, QWidget* parent)
+    : QDialog(parent), Topic(this, "TrackBarTopic", "LabelTopic", "Topic Font Size: (", 8, 64, 4),
+      Menu(this, "TrackBarMenu", "LabelMenu", "Menu Font Size: (", 8, 24, 4),
+      Title(this, "TrackBarTitle", "LabelTitle", "Title Font Size: (", 8, 48, 4),
+      Text(this, "TrackBarText", "LabelText", "Text Font Size: (", 8, 16, 4), Workspace(workspace) {
+    setObjectName(QStringLiteral("FormFont"));
+    setWindowTitle(QStringLiteral("Font"));
+    setModal(true);
+
+    ComboBoxEncoding = List(this, "ComboBoxEncoding", FontEncodings, std::size(FontEncodings));
+    ComboBoxFont = List(this, "ComboBoxFont", FontFamilies, std::size(FontFamilies));
+    CheckBoxBoldTopic = Check(this, "CheckBoxBoldTopic", "Bold Topic");
+    CheckBoxBoldTitle = Check(this, "CheckBoxBoldTitle", "Bold Title");
+    CheckBoxBoldLink = Check(this, "CheckBoxBoldLink", "Bold Link");
+    CheckBoxUnderlineLink = Check(this, "CheckBoxUnderlineLink", "Underline Link");
+
+    auto* layout = new QVBoxLayout(this);
+    auto* lists = new QFormLayout;
+    lists->addRow(QStringLiteral("Encoding:"), ComboBoxEncoding);
+    lists->addRow(QStringLiteral("Font Family:"), ComboBoxFont);
+    layout->addLayout(lists);
+    auto* grid = new QGridLayout;
+    const TTrackBarField* sliders[] = {&Topic, &Menu, &Title, &Text};
+    for (int i = 0; i < 4; ++i) {
+        grid->addWidget(sliders[i]->Label, (i / 2) * 2, i % 2);
+        grid->addWidget(sliders[i]->TrackBar, (i / 2) * 2 + 1, i % 2);
+    }
+    grid->addWidget(CheckBoxBoldTopic, 4, 0);
+    grid->addWidget(CheckBoxBoldTitle, 4, 1);
+    grid->addWidget(CheckBoxBoldLink, 5, 0);
+    grid->addWidget(CheckBoxUnderlineLink, 5, 1);
+    grid->setColumnMinimumWidth(0, 200);
+    grid->setColumnMinimumWidth(1, 200);
+    layout->addLayout(grid);
+    layout->addStretch(1);
+    TOKCancel buttons(this, layout);
+    ButtonOK = buttons.ButtonOK;
+    ButtonCancel = buttons.ButtonCancel;
+    connect(ButtonOK, &QPushButton::clicked, this, &TFormFont::ButtonOKClick);
+}
+
+bool TFormFont::Execute() {
+    if (!Workspace.IsOpen())
+        return false;
+    return exec() == QDialog::Accepted;
+}
+
+void TFormFont::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TFormFont::FormShow() {
+    if (!Workspace.IsOpen())
+        return;
+    const TDFont& font = Workspace.Project->FONT;
+    ComboBoxEncoding->setFocus();
+    SelectItemText(ComboBoxEncoding, font.ENCODING);
+    SelectItemText(ComboBoxFont, font.FAMILY);
+    Topic.SetValue(font.TOPIC);
+    Menu.SetValue(font.MENU);
+    Title.SetValue(font.TITLE);
+    Text.SetValue(font.TEXT);
+    CheckBoxBoldTopic->setChecked(font.BOLD_TOPIC);
+    CheckBoxBoldTitle->setChecked(font.BOLD_TITLE);
+    CheckBoxBoldLink->setChecked(font.BOLD_LINK);
+    CheckBoxUnderlineLink->setChecked(font.UNDERLINE_LINK);
+    for (TTrackBarField* field : {&Topic, &Menu, &Title, &Text})
+        field->UpdateLabel();
+}
+
+void TFormFont::ButtonOKClick() {
+    TDProject& project = *Workspace.Project;
+    TDFont& font = project.FONT;
+    font.ENCODING = SelectedItemText(ComboBoxEncoding);
+    font.FAMILY = SelectedItemText(ComboBoxFont);
+    font.TOPIC = Topic.Value();
+    font.MENU = Menu.Value();
+    font.TITLE = Title.Value();
+    font.TEXT = Text.Value();
+    font.BOLD_TOPIC = CheckBoxBoldTopic->isChecked();
+    font.BOLD_TITLE = CheckBoxBoldTitle->isChecked();
+    font.BOLD_LINK = CheckBoxBoldLink->isChecked();
+    font.UNDERLINE_LINK = CheckBoxUnderlineLink->isChecked();
+    project.Save();
+    accept();
+}

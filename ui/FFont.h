@@ -1,0 +1,44 @@
+#pragma once
+
+#include "ui/StyleControls.h"
+
+#include <QDialog>
+
+class TWorkspace;
+class QCheckBox;
+class QComboBox;
+class QPushButton;
+
+// The Font dialog: the character set, the font family, four font sizes and the bold and
+// underline settings.
+class TFormFont : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit TFormFont(TWorkspace& workspace, QWidget* parent = nullptr);
+
+    // Shows the dialog modally; true when the user confirmed and the project was saved.
+    bool Execute();
+
+    void FormShow();
+    void ButtonOKClick();
+
+    QComboBox* ComboBoxEncoding;
+    QComboBox* ComboBoxFont;
+    TTrackBarField Topic;
+    TTrackBarField Menu;
+    TTrackBarField Title;
+    TTrackBarField Text;
+    QCheckBox* CheckBoxBoldTopic;
+    QCheckBox* CheckBoxBoldTitle;
+    QCheckBox* CheckBoxBoldLink;
+    QCheckBox* CheckBoxUnderlineLink;
+    QPushButton* ButtonOK;
+    QPushButton* ButtonCancel;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    TWorkspace& Workspace;
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDialog>
+
+class TWorkspace;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+// The Language dialog: the translation of each fixed word of the generated pages. A
+// translation goes into the record with every keystroke; OK saves the project, Cancel keeps
+// what was typed in the record all the same.
+class TFormLanguage : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit TFormLanguage(TWorkspace& workspace, QWidget* parent = nullptr);
+
+    // Shows the dialog modally; true when the user confirmed and the project was saved.
+    bool Execute();
+
+    void FormShow();
+    void ListBoxLanguageClick();
+    void EditTranslationChange();
+    void ButtonOKClick();
+
+    QListWidget* ListBoxLanguage;
+    QLineEdit* EditTranslation;
+    QPushButton* ButtonOK;
+    QPushButton* ButtonCancel;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    TWorkspace& Workspace;
+};
