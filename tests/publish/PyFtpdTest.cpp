@@ -6,6 +6,7 @@
 
 #include "TestSupport.h"
 #include "publish/ChildProcess.h"
+#include "publish/PyFtpdServer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -30,40 +31,6 @@ template <typename F> TFTPError Failure(F f) {
     return TFTPError("");
 }
 
-// The server ends by itself after this many seconds, whatever happens to the test.
-constexpr int ServerLifetimeSeconds = 120;
-
-const char* const ServerScript = R"(import logging, os, signal, sys
-from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
-from pyftpdlib.servers import FTPServer
-
-home, user, password, lifetime = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
-signal.alarm(lifetime)
-authorizer = DummyAuthorizer()
-authorizer.add_user(user, password, home, perm="elradfmwMT")
-handler = FTPHandler
-handler.authorizer = authorizer
-server = FTPServer(("127.0.0.1", 0), handler)
-print(server.address[1], flush=True)
-sys.stderr = open(os.devnull, "w")
-logging.basicConfig(level=logging.CRITICAL, stream=sys.stderr)
-server.serve_forever(timeout=0.2)
-)";
-
-// The first python3 that has pyftpdlib, or empty.
-std::string PythonWithPyftpdlib() {
-    static const std::string found = [] {
-        for (const char* python : {"python3", "/usr/bin/python3"}) {
-            TProcessResult r = RunProcess({python, "-c", "import pyftpdlib"}, "", 20000);
-            if (r.ExitCode == 0)
-                return std::string(python);
-        }
-        return std::string();
-    }();
-    return found;
-}
-
 class PyFtpdTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -71,12 +38,8 @@ class PyFtpdTest : public ::testing::Test {
         if (Python.empty())
             GTEST_SKIP() << "python3 with pyftpdlib is not installed";
         std::filesystem::create_directory(Home());
-        WriteFileBytes(Dir / "server.py", ServerScript);
-        Server = std::make_unique<TServerProcess>(
-            std::vector<std::string>{Python, Dir / "server.py", Home(), "site", "pa55 word",
-                                     std::to_string(ServerLifetimeSeconds)},
-            20000);
-        Port = std::atoi(Server->FirstLine().c_str());
+        Server = std::make_unique<TPyFtpdServer>(Python, Dir.Path(), Home(), "site", "pa55 word");
+        Port = Server->Port();
         ASSERT_GT(Port, 0) << "the FTP server did not start";
     }
 
@@ -96,7 +59,7 @@ class PyFtpdTest : public ::testing::Test {
 
     TTempFolder Dir;
     std::string Python;
-    std::unique_ptr<TServerProcess> Server;
+    std::unique_ptr<TPyFtpdServer> Server;
     int Port = 0;
 };
 
