@@ -16,6 +16,7 @@
 #include "ui/FNew.h"
 #include "ui/FOpen.h"
 #include "ui/FPage.h"
+#include "ui/FPublish.h"
 #include "ui/FSize.h"
 #include "ui/FTopic.h"
 #include "ui/FWelcome.h"
@@ -59,6 +60,8 @@ TProgram::TProgram(const std::string& applicationFolder, IPrompter& prompter)
     Dialogs.Register(TDialogKind::Column, [this] { return FormColumn->Execute(); });
     FormPage = new TFormPage(Workspace, prompter, owner);
     Dialogs.Register(TDialogKind::Page, [this] { return FormPage->Execute(); });
+    FormPublish = new TFormPublish(Workspace, prompter, owner);
+    Dialogs.Register(TDialogKind::Publish, [this] { return FormPublish->Execute(); });
     FormBuild = new TFormBuild(Workspace, owner);
     Dialogs.Register(TDialogKind::Build, [this] { return FormBuild->Execute(); });
     FormAbout = new TFormAbout(owner);

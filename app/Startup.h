@@ -19,6 +19,7 @@ class TFormColor;
 class TFormSize;
 class TFormFont;
 class TFormLanguage;
+class TFormPublish;
 class TFormWelcome;
 class TFormTopic;
 class TFormMenu;
@@ -55,6 +56,7 @@ class TProgram {
     TFormFoot* FormFoot = nullptr;
     TFormColumn* FormColumn = nullptr;
     TFormPage* FormPage = nullptr;
+    TFormPublish* FormPublish = nullptr;
     TFormBuild* FormBuild = nullptr;
     TFormAbout* FormAbout = nullptr;
 };

@@ -16,13 +16,3 @@ TColumnInUse::~TColumnInUse() {
     if (CurrentColumn == FColumn.get())
         CurrentColumn = nullptr;
 }
-
-std::string TrimBlanks(const std::string& text) {
-    auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    std::size_t begin = 0, end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    return text.substr(begin, end - begin);
-}

@@ -45,4 +45,5 @@ class TColumnInUse {
 };
 
 // Trims the blanks (and other control characters) at both ends, as names typed by the user are.
+// One definition serves the windows and publishing (publish/PublishRun.cpp).
 std::string TrimBlanks(const std::string& text);

@@ -1,0 +1,603 @@
+// The Publish dialog: its controls, validation and messages, and publish runs against a real
+// FTP server (pyftpdlib on 127.0.0.1) and a scripted one: every row "Success", failures that
+// leave the dialog usable, and a window that keeps painting while a file is on its way.
+
+#include "UiTestSupport.h"
+
+#include "app/Startup.h"
+#include "platform/Locale.h"
+#include "publish/FakeFtpServer.h"
+#include "publish/PublishRun.h"
+#include "publish/PyFtpdServer.h"
+#include "ui/FMain.h"
+#include "ui/FPublish.h"
+#include "ui/Workspace.h"
+
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStyle>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace {
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// The rows of the file list: name, size, status and tick.
+QStringList Rows(const QTreeWidget* list) {
+    QStringList rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = list->topLevelItem(i);
+        rows << item->text(0) + " | " + item->text(1) + " | " + item->text(2) + " | " +
+                    (item->checkState(0) == Qt::Checked ? "ticked" : "unticked");
+    }
+    return rows;
+}
+
+int RowOf(const QTreeWidget* list, const QString& name) {
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (list->topLevelItem(i)->text(0) == name)
+            return i;
+    return -1;
+}
+
+// Counts paint events of a widget.
+class TPaintCounter : public QObject {
+  public:
+    int Count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++Count;
+        return false;
+    }
+};
+
+// A port on 127.0.0.1 on which nothing listens.
+int ClosedPort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+// An open project whose HTML folder holds a few files, and the dialog.
+struct TFixture {
+    TFixture() : Workspace(Temp.Path() + "/"), Form(Workspace, Prompter) {
+        SetThousandsSeparator(",");
+        MakeFolder(Temp / "Projects");
+        Folder = Workspace.ProjectsFolder() + "Site";
+        MakeProject(Folder, {{"News", {"One"}}});
+        Workspace.Project = std::make_unique<TDProject>(Folder, Workspace.XMLDoc);
+        Html = Workspace.Project->HTMLPath();
+        Files = {{"Default.htm", "<html>home</html>\r\n"},
+                 {"Column1.htm", std::string(1536, 'c')},
+                 {"logo.gif", std::string(600, '\x01') + std::string(3, '\0')},
+                 {"File1.htm", std::string(2500, 'f')}};
+        for (const auto& [name, bytes] : Files)
+            WriteFileBytes(Html + name, bytes);
+        // Neither a hidden file nor a sub-folder is listed.
+        WriteFileBytes(Html + ".hidden", "x");
+        MakeFolder(Html + "sub");
+        WriteFileBytes(Html + "sub/inner.htm", "y");
+    }
+    TDPublish& Record() { return Workspace.Project->PUBLISH; }
+    TDPublish Saved() {
+        TXmlDocument document;
+        TDProject project(Folder, document);
+        return project.PUBLISH;
+    }
+    void Show() {
+        Form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&Form));
+    }
+    // Settings for a server on 127.0.0.1.
+    void Account(int port, const char* folder) {
+        Record().FTP_SERVER = "127.0.0.1";
+        Record().FTP_PORT = port;
+        Record().USER_NAME = "site";
+        Record().PASSWORD = "pa55 word";
+        Record().FOLDER = folder;
+    }
+    void Publish(bool confirm = true) {
+        Prompter.Answers.push_back(confirm);
+        QTest::mouseClick(Form.ButtonPublish, Qt::LeftButton);
+    }
+    void Untick(const char* name) {
+        Form.ListViewFile->topLevelItem(RowOf(Form.ListViewFile, name))
+            ->setCheckState(0, Qt::Unchecked);
+    }
+    QString Enabling() const {
+        return QString(Form.ButtonPublish->isEnabled() ? "P" : "-") +
+               (Form.ButtonOK->isEnabled() ? "O" : "-") +
+               (Form.ButtonCancel->isEnabled() ? "C" : "-");
+    }
+
+    TTempFolder Temp;
+    TScriptedPrompter Prompter;
+    TWorkspace Workspace;
+    TFormPublish Form;
+    std::string Folder;
+    std::string Html;
+    std::vector<std::pair<std::string, std::string>> Files;
+};
+
+// The FTP server's home, and the server (the test is skipped without pyftpdlib).
+struct TServer {
+    explicit TServer(const TTempFolder& temp) : Home(temp / "ftphome") {
+        MakeFolder(Home);
+        const std::string python = PythonWithPyftpdlib();
+        if (!python.empty())
+            Server =
+                std::make_unique<TPyFtpdServer>(python, temp.Path(), Home, "site", "pa55 word");
+    }
+    int Port() const { return Server ? Server->Port() : 0; }
+    std::string Home;
+    std::unique_ptr<TPyFtpdServer> Server;
+};
+
+#define START_SERVER(server, fixture)                                                              \
+    TServer server(fixture.Temp);                                                                  \
+    if (!server.Server)                                                                            \
+        QSKIP("python3 with pyftpdlib is not installed");                                          \
+    QVERIFY2(server.Port() > 0, "the FTP server did not start")
+
+} // namespace
+
+class TPublishDialogTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void controlsAndShow();
+    void typingLimitsAndTheProxyBox();
+    void validationMessagesAndFocus();
+    void okStoresAndCancelDoesNot();
+    void publishesEveryTickedFileToARealServer();
+    void failuresLeaveTheDialogUsable();
+    void windowPaintsAndTakesNoInputWhileAFileUploads();
+    void theMainWindowBuildsAndShowsTheSite();
+};
+
+void TPublishDialogTest::controlsAndShow() {
+    TFixture f;
+    f.Record().FTP_SERVER = "ftp.example.org";
+    f.Record().FTP_PORT = 2121;
+    f.Record().USER_NAME = "me";
+    f.Record().PASSWORD = "secret";
+    f.Record().PROXY_SERVER = "proxy";
+    f.Record().PROXY_PORT = 8080;
+    f.Record().FOLDER = "www";
+    f.Show();
+    QCOMPARE(f.Form.windowTitle(), QStringLiteral("Publish"));
+    QCOMPARE(f.Form.EditFTP->text(), QStringLiteral("ftp.example.org"));
+    QCOMPARE(f.Form.EditFTPPort->text(), QStringLiteral("2121"));
+    QCOMPARE(f.Form.EditUser->text(), QStringLiteral("me"));
+    QCOMPARE(f.Form.EditPassword->text(), QStringLiteral("secret"));
+    QVERIFY(!f.Form.CheckBoxProxy->isChecked());
+    QCOMPARE(f.Form.EditProxy->text(), QStringLiteral("proxy"));
+    QCOMPARE(f.Form.EditProxyPort->text(), QStringLiteral("8080"));
+    QCOMPARE(f.Form.EditFolder->text(), QStringLiteral("www"));
+    QVERIFY(!f.Form.EditProxy->isEnabled() && !f.Form.EditProxyPort->isEnabled());
+    QCOMPARE(f.Form.focusWidget(), f.Form.EditFTP);
+    // The password shows a star for each character.
+    QCOMPARE(f.Form.EditPassword->echoMode(), QLineEdit::Password);
+    QCOMPARE(f.Form.EditPassword->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr,
+                                                     f.Form.EditPassword),
+             int('*'));
+    // The captions of the edits.
+    const std::vector<std::pair<QWidget*, const char*>> captions = {
+        {f.Form.EditFTP, "FTP Server:"},     {f.Form.EditFTPPort, "FTP Port:"},
+        {f.Form.EditUser, "User Name:"},     {f.Form.EditPassword, "Password:"},
+        {f.Form.EditProxy, "Proxy Server:"}, {f.Form.EditProxyPort, "Proxy Port:"},
+        {f.Form.EditFolder, "Sub Folder:"}};
+    for (const auto& [edit, caption] : captions) {
+        QString found;
+        for (QLabel* label : f.Form.findChildren<QLabel*>())
+            if (label->buddy() == edit)
+                found = label->text();
+        QCOMPARE(found, QString::fromLatin1(caption));
+    }
+    QCOMPARE(f.Form.CheckBoxProxy->text(), QStringLiteral("Use Proxy Server"));
+    QCOMPARE(f.Form.ButtonPublish->text(), QStringLiteral("Publish"));
+    QVERIFY(f.Form.ButtonOK->isDefault());
+
+    // The list: the ordinary files of the HTML folder in the listing's order, ticked.
+    const QTreeWidgetItem* header = f.Form.ListViewFile->headerItem();
+    QCOMPARE(QStringList({header->text(0), header->text(1), header->text(2)}),
+             QStringList({"Name", "Size", "Status"}));
+    QStringList expected;
+    for (const TPublishRow& row : f.Form.Run()->Rows)
+        expected << Q(row.Name + " | " + row.Size + " |  | ticked");
+    QCOMPARE(Rows(f.Form.ListViewFile), expected);
+    QCOMPARE(f.Form.ListViewFile->topLevelItemCount(), 4);
+    QStringList sorted = Rows(f.Form.ListViewFile);
+    sorted.sort();
+    QCOMPARE(sorted, QStringList({"Column1.htm | 2K |  | ticked", "Default.htm | 0K |  | ticked",
+                                  "File1.htm | 2K |  | ticked", "logo.gif | 1K |  | ticked"}));
+    QCOMPARE(f.Form.LabelPublish->text(), QString());
+    QCOMPARE(f.Form.ProgressBar->value(), 0);
+    QCOMPARE(f.Form.ProgressBar->maximum(), 100);
+    QCOMPARE(f.Enabling(), QStringLiteral("POC"));
+    QTest::keyClick(&f.Form, Qt::Key_Escape);
+
+    // With the proxy ticked, its edits are enabled and the proxy server has the focus.
+    f.Record().USE_PROXY = true;
+    f.Show();
+    QVERIFY(f.Form.CheckBoxProxy->isChecked());
+    QVERIFY(f.Form.EditProxy->isEnabled() && f.Form.EditProxyPort->isEnabled());
+    QCOMPARE(f.Form.focusWidget(), f.Form.EditProxy);
+}
+
+void TPublishDialogTest::typingLimitsAndTheProxyBox() {
+    TFixture f;
+    f.Show();
+    const std::vector<std::pair<QLineEdit*, int>> limits = {
+        {f.Form.EditFTP, 128},     {f.Form.EditFTPPort, 4}, {f.Form.EditUser, 36},
+        {f.Form.EditPassword, 36}, {f.Form.EditProxy, 128}, {f.Form.EditProxyPort, 4},
+        {f.Form.EditFolder, 128}};
+    QTest::mouseClick(f.Form.CheckBoxProxy, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(8, f.Form.CheckBoxProxy->height() / 2));
+    QVERIFY(f.Form.CheckBoxProxy->isChecked());
+    QVERIFY(f.Form.EditProxy->isEnabled() && f.Form.EditProxyPort->isEnabled());
+    QCOMPARE(f.Form.focusWidget(), f.Form.EditProxy);
+    for (const auto& [edit, limit] : limits) {
+        edit->clear();
+        QTest::keyClicks(edit, QString(limit + 5, QChar('9')));
+        QCOMPARE(edit->text().size(), limit);
+    }
+    // Unticked again: disabled, and the focus stays where it was.
+    f.Form.EditFolder->setFocus();
+    QTest::mouseClick(f.Form.CheckBoxProxy, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(8, f.Form.CheckBoxProxy->height() / 2));
+    QVERIFY(!f.Form.EditProxy->isEnabled() && !f.Form.EditProxyPort->isEnabled());
+    QVERIFY(f.Form.focusWidget() != f.Form.EditProxy);
+    // A longer stored text is shown whole.
+    QTest::keyClick(&f.Form, Qt::Key_Escape);
+    f.Record().FOLDER = std::string(200, 'a');
+    f.Show();
+    QCOMPARE(f.Form.EditFolder->text().size(), 200);
+}
+
+void TPublishDialogTest::validationMessagesAndFocus() {
+    TFixture f;
+    f.Record().FTP_PORT = 21;
+    f.Record().PROXY_SERVER = "old proxy";
+    f.Record().PROXY_PORT = 3128;
+    f.Workspace.Project->Save();
+    f.Show();
+    const auto files = Snapshot(f.Folder);
+
+    struct Case {
+        const char* server;
+        const char* port;
+        bool proxy;
+        const char* proxyPort;
+        const char* user;
+        const char* call;
+        QWidget* focus;
+        bool stored;
+    };
+    const Case cases[] = {
+        {"host", "2l", false, "1", "me", "Information: FTP Port is wrong!", f.Form.EditFTPPort,
+         false},
+        {"host", "21", true, "8o8o", "me", "Information: Proxy Port is wrong!",
+         f.Form.EditProxyPort, false},
+        {"   ", "21", false, "abc", "me", "Information: Need FTP server.", f.Form.EditFTP, true},
+        {"host", "21", false, "abc", " \t", "Information: Need user name.", f.Form.EditUser, true},
+        {"host", "$15", false, "", "me", "ConfirmOKCancel: Publish your website?",
+         f.Form.ButtonPublish, true},
+    };
+    for (const Case& c : cases) {
+        f.Form.EditFTP->setText(c.server);
+        f.Form.EditFTPPort->setText(c.port);
+        if (f.Form.CheckBoxProxy->isChecked() != c.proxy)
+            f.Form.CheckBoxProxy->click();
+        f.Form.EditProxy->setText("new proxy");
+        f.Form.EditProxyPort->setText(c.proxyPort);
+        f.Form.EditUser->setText(c.user);
+        f.Form.ButtonPublish->setFocus();
+        f.Publish(false); // the confirmation, when asked, is declined
+        f.Prompter.Answers.clear();
+        QCOMPARE(f.Prompter.TakeCalls(), QStringList{QString::fromLatin1(c.call)});
+        QCOMPARE(f.Form.focusWidget(), c.focus);
+        QCOMPARE(f.Enabling(), QStringLiteral("POC"));
+        QCOMPARE(f.Form.LabelPublish->text(), QString());
+        QVERIFY(f.Form.isVisible());
+        if (!c.stored) {
+            // Nothing stored, nothing written.
+            QCOMPARE(f.Record().FTP_PORT, 21);
+            QCOMPARE(f.Record().FTP_SERVER, std::string());
+            QVERIFY(Snapshot(f.Folder) == files);
+            continue;
+        }
+        // Stored as typed and saved, whatever the run did next.
+        const TDPublish saved = f.Saved();
+        QCOMPARE(saved.FTP_SERVER, std::string(c.server));
+        QCOMPARE(saved.USER_NAME, std::string(c.user));
+        QCOMPARE(saved.FTP_PORT, 21);
+        // The proxy unticked: its settings are cleared, letters in its port or not.
+        QVERIFY(!saved.USE_PROXY);
+        QCOMPARE(saved.PROXY_SERVER, std::string());
+        QCOMPARE(saved.PROXY_PORT, 0);
+    }
+    // "$15" is a valid integer (hexadecimal 15): stored as 21.
+    QCOMPARE(f.Saved().FTP_SERVER, std::string("host"));
+}
+
+void TPublishDialogTest::okStoresAndCancelDoesNot() {
+    TFixture f;
+    f.Show();
+    f.Form.EditFTP->setText(" ftp.example.org ");
+    f.Form.EditFTPPort->setText("2121");
+    f.Form.EditUser->setText("me");
+    f.Form.EditPassword->setText("pw");
+    f.Form.CheckBoxProxy->click();
+    f.Form.EditProxy->setText("proxy");
+    f.Form.EditProxyPort->setText("8080");
+    f.Form.EditFolder->setText("www ");
+    // Cancel stores nothing.
+    const auto files = Snapshot(f.Folder);
+    QTest::mouseClick(f.Form.ButtonCancel, Qt::LeftButton);
+    QCOMPARE(f.Form.result(), int(QDialog::Rejected));
+    QCOMPARE(f.Record().FTP_SERVER, std::string());
+    QVERIFY(Snapshot(f.Folder) == files);
+
+    // OK with a wrong port: the message, the focus, and the dialog stays open.
+    f.Show();
+    f.Form.EditFTPPort->setText("21x");
+    QTest::mouseClick(f.Form.ButtonOK, Qt::LeftButton);
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"Information: FTP Port is wrong!"}));
+    QVERIFY(f.Form.isVisible());
+    QCOMPARE(f.Form.focusWidget(), f.Form.EditFTPPort);
+    QVERIFY(Snapshot(f.Folder) == files);
+
+    // OK (Enter) stores every field as typed and saves the project.
+    f.Form.EditFTP->setText(" ftp.example.org ");
+    f.Form.EditFTPPort->setText("2121");
+    f.Form.EditUser->setText("me");
+    f.Form.EditPassword->setText("pw");
+    f.Form.CheckBoxProxy->click();
+    f.Form.EditProxy->setText("proxy");
+    f.Form.EditProxyPort->setText("8080");
+    f.Form.EditFolder->setText("www ");
+    QTest::keyClick(f.Form.EditFolder, Qt::Key_Return);
+    QCOMPARE(f.Form.result(), int(QDialog::Accepted));
+    QVERIFY(f.Prompter.Calls.isEmpty());
+    const TDPublish saved = f.Saved();
+    QCOMPARE(saved.FTP_SERVER, std::string(" ftp.example.org "));
+    QCOMPARE(saved.FTP_PORT, 2121);
+    QCOMPARE(saved.USER_NAME, std::string("me"));
+    QCOMPARE(saved.PASSWORD, std::string("pw"));
+    QVERIFY(saved.USE_PROXY);
+    QCOMPARE(saved.PROXY_SERVER, std::string("proxy"));
+    QCOMPARE(saved.PROXY_PORT, 8080);
+    QCOMPARE(saved.FOLDER, std::string("www "));
+}
+
+void TPublishDialogTest::publishesEveryTickedFileToARealServer() {
+    TFixture f;
+    START_SERVER(server, f);
+    MakeFolder(server.Home + "/public");
+    f.Account(server.Port(), "public");
+    f.Show();
+    f.Untick("logo.gif");
+    QSignalSpy progress(f.Form.ProgressBar, &QProgressBar::valueChanged);
+    f.Publish();
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"ConfirmOKCancel: Publish your website?"}));
+    QVERIFY2(f.Form.Run()->LastError.empty(), f.Form.Run()->LastError.c_str());
+
+    // Every ticked row says "Success"; the unticked one was left out.
+    for (const QString& row : Rows(f.Form.ListViewFile)) {
+        if (row.startsWith("logo.gif"))
+            QCOMPARE(row, QStringLiteral("logo.gif | 1K |  | unticked"));
+        else
+            QVERIFY2(row.endsWith(" | Success | ticked"), qPrintable(row));
+    }
+    QCOMPARE(f.Form.LabelPublish->text(), QStringLiteral("Finish!"));
+    QCOMPARE(f.Form.ProgressBar->value(), 100);
+    QList<int> steps;
+    for (const QList<QVariant>& signal : progress)
+        steps << signal[0].toInt();
+    // Three files: 20 + 70 k div 3.
+    QCOMPARE(steps, QList<int>({10, 20, 43, 66, 90, 100}));
+    QCOMPARE(f.Enabling(), QStringLiteral("-OC"));
+    QCOMPARE(f.Form.focusWidget(), f.Form.ButtonOK);
+    for (const auto& [name, bytes] : f.Files) {
+        if (name == "logo.gif")
+            QVERIFY(!std::filesystem::exists(server.Home + "/public/" + name));
+        else
+            QCOMPARE(ReadFileBytes(server.Home + "/public/" + name), bytes);
+    }
+    QVERIFY(!std::filesystem::exists(server.Home + "/public/.hidden"));
+    QVERIFY(!std::filesystem::exists(server.Home + "/public/sub"));
+    // The settings of the run were saved; OK closes the dialog.
+    QCOMPARE(f.Saved().FOLDER, std::string("public"));
+    QTest::mouseClick(f.Form.ButtonOK, Qt::LeftButton);
+    QCOMPARE(f.Form.result(), int(QDialog::Accepted));
+
+    // A new showing starts afresh: statuses empty, ticks back, Publish enabled.
+    f.Show();
+    QCOMPARE(Rows(f.Form.ListViewFile).filter("Success").size(), 0);
+    QCOMPARE(Rows(f.Form.ListViewFile).filter("unticked").size(), 0);
+    QCOMPARE(f.Enabling(), QStringLiteral("POC"));
+    QCOMPARE(f.Form.ProgressBar->value(), 0);
+    QCOMPARE(f.Form.LabelPublish->text(), QString());
+}
+
+void TPublishDialogTest::failuresLeaveTheDialogUsable() {
+    TFixture f;
+    START_SERVER(server, f);
+    // Nothing listens: the connection fails.
+    f.Account(ClosedPort(), "");
+    f.Show();
+    f.Publish();
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"ConfirmOKCancel: Publish your website?",
+                                                  "Information: FTP cannot connect!"}));
+    QCOMPARE(f.Form.LabelPublish->text(), QString());
+    QCOMPARE(f.Form.ProgressBar->value(), 0);
+    QCOMPARE(f.Enabling(), QStringLiteral("POC"));
+
+    // The sub folder is missing on the server.
+    f.Form.EditFTPPort->setText(QString::number(server.Port()));
+    f.Form.EditFolder->setText("public");
+    f.Publish();
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"ConfirmOKCancel: Publish your website?",
+                                                  "Information: FTP upload timeout!"}));
+    QCOMPARE(f.Enabling(), QStringLiteral("POC"));
+    QCOMPARE(Rows(f.Form.ListViewFile).filter("Success").size(), 0);
+
+    // The third file of the list has gone: the two before it are sent, the rest are not.
+    MakeFolder(server.Home + "/public");
+    const std::string third = f.Form.ListViewFile->topLevelItem(2)->text(0).toStdString();
+    const std::string thirdBytes = ReadFileBytes(f.Html + third);
+    std::filesystem::remove(f.Html + third);
+    f.Publish();
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"ConfirmOKCancel: Publish your website?",
+                                                  "Information: FTP upload timeout!"}));
+    QCOMPARE(f.Enabling(), QStringLiteral("POC"));
+    QCOMPARE(f.Form.ProgressBar->value(), 0);
+    QStringList statuses;
+    for (int i = 0; i < 4; ++i)
+        statuses << f.Form.ListViewFile->topLevelItem(i)->text(2);
+    QCOMPARE(statuses, QStringList({"Success", "Success", "", ""}));
+    const std::string first = f.Form.ListViewFile->topLevelItem(0)->text(0).toStdString();
+    QVERIFY(std::filesystem::exists(server.Home + "/public/" + first));
+
+    // A second run sends only the rows without "Success".
+    std::filesystem::remove(server.Home + "/public/" + first);
+    WriteFileBytes(f.Html + third, thirdBytes);
+    f.Publish();
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"ConfirmOKCancel: Publish your website?"}));
+    QCOMPARE(Rows(f.Form.ListViewFile).filter("Success").size(), 4);
+    QCOMPARE(f.Form.LabelPublish->text(), QStringLiteral("Finish!"));
+    QCOMPARE(f.Form.ProgressBar->value(), 100);
+    QCOMPARE(f.Enabling(), QStringLiteral("-OC"));
+    QVERIFY(!std::filesystem::exists(server.Home + "/public/" + first));
+    QCOMPARE(ReadFileBytes(server.Home + "/public/" + third), thirdBytes);
+    // Publish stays disabled once the run has finished.
+    QTest::mouseClick(f.Form.ButtonPublish, Qt::LeftButton);
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TPublishDialogTest::windowPaintsAndTakesNoInputWhileAFileUploads() {
+    TFixture f;
+    // The server holds back its answer to the first upload for a while.
+    TFakeFtpServer server([](TFakeFtpSession& s) {
+        s.Login();
+        s.Answer("200 PORT command successful");
+        s.Answer("150 Opening data connection");
+        s.ReceiveAll(s.ConnectBack());
+        s.Pause(900);
+        s.Reply("226 Transfer complete");
+        s.ServeUploads();
+    });
+    f.Account(server.Port(), "");
+    f.Show();
+    f.Form.Run()->ReadTimeout = 5000;
+
+    TPaintCounter paints;
+    f.Form.ListViewFile->viewport()->installEventFilter(&paints);
+    // While the first file is on its way (the server holds back its answer), the window's
+    // thread goes on: its timer ticks, the list repaints, and the user types, unticks a row,
+    // presses Esc and closes the window.
+    int ticksWhileUploading = 0;
+    bool triedInput = false;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (!f.Form.Running() || !f.Form.LabelPublish->text().startsWith("Upload "))
+            return;
+        ++ticksWhileUploading;
+        f.Form.ListViewFile->update();
+        if (triedInput)
+            return;
+        triedInput = true;
+        QTest::keyClicks(f.Form.EditFTP, QStringLiteral("typed"));
+        const QRect box = f.Form.ListViewFile->visualItemRect(f.Form.ListViewFile->topLevelItem(3));
+        QTest::mouseClick(f.Form.ListViewFile->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          box.topLeft() + QPoint(6, box.height() / 2));
+        QTest::keyClick(&f.Form, Qt::Key_Escape);
+        f.Form.close();
+    });
+    ticker.start(20);
+    f.Publish();
+    ticker.stop();
+    server.Finish();
+    QVERIFY(triedInput);
+    QVERIFY2(ticksWhileUploading >= 10, qPrintable(QString::number(ticksWhileUploading)));
+    QVERIFY(paints.Count > 0);
+    // Nothing of that input arrived, and the run went to its end as usual.
+    QVERIFY(f.Form.isVisible());
+    QCOMPARE(f.Form.EditFTP->text(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(Rows(f.Form.ListViewFile).filter("| Success | ticked").size(), 4);
+    QCOMPARE(f.Form.LabelPublish->text(), QStringLiteral("Finish!"));
+    // The first upload's data went before the pause; the other three were kept by name.
+    int stored = 0;
+    for (const std::string& command : server.Commands())
+        stored += command.rfind("STOR ", 0) == 0;
+    QCOMPARE(stored, 4);
+    QCOMPARE(server.Files().size(), std::size_t(3));
+    QCOMPARE(server.ScriptEnd(), std::string("the client closed the control connection"));
+    // Afterwards the dialog takes the same input again.
+    QTest::keyClicks(f.Form.EditFTP, QStringLiteral("x"));
+    QCOMPARE(f.Form.EditFTP->text(), QStringLiteral("127.0.0.1x"));
+    const QRect box = f.Form.ListViewFile->visualItemRect(f.Form.ListViewFile->topLevelItem(3));
+    QTest::mouseClick(f.Form.ListViewFile->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      box.topLeft() + QPoint(6, box.height() / 2));
+    QCOMPARE(f.Form.ListViewFile->topLevelItem(3)->checkState(0), Qt::Unchecked);
+}
+
+void TPublishDialogTest::theMainWindowBuildsAndShowsTheSite() {
+    TTempFolder temp;
+    TScriptedPrompter prompter;
+    TProgram program(temp.Path() + "/", prompter);
+    const std::string folder = program.Workspace.ProjectsFolder() + "Site";
+    MakeProject(folder, {{"News", {"One", "Two"}}});
+    program.Workspace.Project = std::make_unique<TDProject>(folder, program.Workspace.XMLDoc);
+    program.FormMain->SetProjectOpen(true);
+    // A stale file goes before the build.
+    WriteFileBytes(program.Workspace.Project->HTMLPath() + "Stale.htm", "old");
+    QStringList shown;
+    const auto answered = AnswerModal(program.FormPublish, [&] {
+        shown = Rows(program.FormPublish->ListViewFile);
+        QTest::keyClick(program.FormPublish, Qt::Key_Escape);
+    });
+    program.FormMain->MenuPublish->trigger();
+    QVERIFY(*answered);
+    QVERIFY(!program.FormPublish->isVisible());
+    QStringList names;
+    for (const TFileEntry& entry : ListFolder(program.Workspace.Project->HTMLPath()))
+        if (entry.IsRegular)
+            names << Q(entry.Name);
+    QVERIFY(!names.contains("Stale.htm"));
+    QVERIFY(names.contains("Default.htm"));
+    QCOMPARE(shown.size(), names.size());
+    for (const QString& name : names)
+        QCOMPARE(shown.filter(name + " | ").size(), 1);
+}
+
+int main(int argc, char** argv) {
+    PrepareTestEnvironment();
+    PrepareStartup();
+    TApplication application(argc, argv);
+    TPublishDialogTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "PublishDialogTest.moc"

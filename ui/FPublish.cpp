@@ -1,0 +1,343 @@
+#include "ui/FPublish.h"
+
+#include "publish/PublishRun.h"
+#include "ui/DialogControls.h"
+#include "ui/Prompter.h"
+#include "ui/Workspace.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QThread>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <exception>
+#include <functional>
+#include <thread>
+
+namespace {
+
+constexpr int ColumnName = 0;
+constexpr int ColumnSize = 1;
+constexpr int ColumnStatus = 2;
+
+QLineEdit* Edit(QWidget* parent, const char* name, int limit) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    LimitTyping(edit, limit);
+    return edit;
+}
+
+QPushButton* Button(QWidget* parent, const char* name, const char* caption) {
+    auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+// What the run shows and asks, done on the window's thread. Called from the run's thread,
+// each call waits until the window has done it, so the run goes on in the same order as if
+// it ran on the window's thread itself.
+class TFormPublish::TView : public TPublishView {
+  public:
+    explicit TView(TFormPublish& form) : Form(form) {}
+
+    void StatusChanged(const std::string& text) override {
+        OnWindow([&] {
+            Form.LabelPublish->setText(QText(text));
+            Form.LabelPublish->repaint();
+        });
+    }
+    void ProgressChanged(int value) override {
+        OnWindow([&] {
+            Form.ProgressBar->setValue(value);
+            Form.ProgressBar->repaint();
+        });
+    }
+    void RowChanged(int row) override {
+        OnWindow([&] {
+            QTreeWidgetItem* item = Form.ListViewFile->topLevelItem(row);
+            if (item)
+                item->setText(ColumnStatus,
+                              QText(Form.FRun->Rows[static_cast<std::size_t>(row)].Status));
+            Form.ListViewFile->viewport()->repaint();
+        });
+    }
+    void ButtonsChanged() override {
+        OnWindow([&] {
+            Form.ButtonPublish->setEnabled(Form.FRun->ButtonPublishEnabled);
+            Form.ButtonOK->setEnabled(Form.FRun->ButtonOKEnabled);
+            Form.ButtonCancel->setEnabled(Form.FRun->ButtonCancelEnabled);
+        });
+    }
+    void FocusControl(TPublishControl control) override {
+        OnWindow([&] {
+            QWidget* target = nullptr;
+            switch (control) {
+            case TPublishControl::EditFTP:
+                target = Form.EditFTP;
+                break;
+            case TPublishControl::EditFTPPort:
+                target = Form.EditFTPPort;
+                break;
+            case TPublishControl::EditUser:
+                target = Form.EditUser;
+                break;
+            case TPublishControl::EditProxyPort:
+                target = Form.EditProxyPort;
+                break;
+            case TPublishControl::ButtonOK:
+                target = Form.ButtonOK;
+                break;
+            }
+            if (target)
+                target->setFocus();
+        });
+    }
+    void Message(const std::string& text) override {
+        OnWindow([&] { Form.Prompter.Information(QText(text)); });
+    }
+    bool Confirm(const std::string& question) override {
+        bool answer = false;
+        OnWindow(
+            [&] { answer = Form.Prompter.Confirm(QText(question), TConfirmButtons::OKCancel); });
+        return answer;
+    }
+
+  private:
+    void OnWindow(const std::function<void()>& action) {
+        if (QThread::currentThread() == Form.thread())
+            action();
+        else
+            QMetaObject::invokeMethod(&Form, action, Qt::BlockingQueuedConnection);
+    }
+
+    TFormPublish& Form;
+};
+
+TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* parent)
+    : QDialog(parent), Workspace(workspace), Prompter(prompter),
+      FView(std::make_unique<TView>(*this)) {
+    setObjectName(QStringLiteral("FormPublish"));
+    setWindowTitle(QStringLiteral("Publish"));
+    setModal(true);
+
+    EditFTP = Edit(this, "EditFTP", 128);
+    EditFTPPort = Edit(this, "EditFTPPort", 4);
+    EditUser = Edit(this, "EditUser", 36);
+    EditPassword = Edit(this, "EditPassword", 36);
+    EditPassword->setEchoMode(QLineEdit::Password);
+    EditPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    CheckBoxProxy = new QCheckBox(QStringLiteral("Use Proxy Server"), this);
+    CheckBoxProxy->setObjectName(QStringLiteral("CheckBoxProxy"));
+    EditProxy = Edit(this, "EditProxy", 128);
+    EditProxyPort = Edit(this, "EditProxyPort", 4);
+    EditFolder = Edit(this, "EditFolder", 128);
+    ListViewFile = new QTreeWidget(this);
+    ListViewFile->setObjectName(QStringLiteral("ListViewFile"));
+    ListViewFile->setColumnCount(3);
+    ListViewFile->setHeaderLabels(
+        {QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Status")});
+    ListViewFile->setRootIsDecorated(false);
+    ListViewFile->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListViewFile->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListViewFile->header()->setStretchLastSection(true);
+    ListViewFile->setColumnWidth(ColumnName, 220);
+    ListViewFile->setColumnWidth(ColumnSize, 80);
+    LabelPublish = new QLabel(this);
+    LabelPublish->setObjectName(QStringLiteral("LabelPublish"));
+    ProgressBar = new QProgressBar(this);
+    ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
+    ProgressBar->setRange(0, 100);
+    ButtonPublish = Button(this, "ButtonPublish", "Publish");
+    ButtonOK = Button(this, "ButtonOK", "OK");
+    ButtonOK->setDefault(true);
+    ButtonCancel = Button(this, "ButtonCancel", "Cancel");
+
+    auto* grid = new QGridLayout;
+    auto row = [&](int r, int column, const char* caption, QWidget* field) {
+        auto* label = new QLabel(QString::fromLatin1(caption), this);
+        label->setBuddy(field);
+        grid->addWidget(label, r, column);
+        grid->addWidget(field, r, column + 1);
+    };
+    row(0, 0, "FTP Server:", EditFTP);
+    row(0, 2, "FTP Port:", EditFTPPort);
+    row(1, 0, "User Name:", EditUser);
+    row(1, 2, "Password:", EditPassword);
+    grid->addWidget(CheckBoxProxy, 2, 1);
+    row(3, 0, "Proxy Server:", EditProxy);
+    row(3, 2, "Proxy Port:", EditProxyPort);
+    row(4, 0, "Sub Folder:", EditFolder);
+    grid->setColumnStretch(1, 3);
+    grid->setColumnStretch(3, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(ButtonPublish);
+    buttons->addStretch(1);
+    buttons->addWidget(ButtonOK);
+    buttons->addWidget(ButtonCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(ListViewFile, 1);
+    layout->addWidget(LabelPublish);
+    layout->addWidget(ProgressBar);
+    layout->addLayout(buttons);
+    resize(520, 440);
+
+    connect(CheckBoxProxy, &QCheckBox::clicked, this, &TFormPublish::CheckBoxProxyClick);
+    connect(ButtonPublish, &QPushButton::clicked, this, &TFormPublish::ButtonPublishClick);
+    connect(ButtonOK, &QPushButton::clicked, this, &TFormPublish::ButtonOKClick);
+    connect(ButtonCancel, &QPushButton::clicked, this, &TFormPublish::reject);
+}
+
+TFormPublish::~TFormPublish() = default;
+
+bool TFormPublish::Execute() {
+    if (!Workspace.IsOpen())
+        return false;
+    return exec() == QDialog::Accepted;
+}
+
+void TFormPublish::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TFormPublish::FormShow() {
+    if (!Workspace.IsOpen())
+        return;
+    EditFTP->setFocus();
+    FRun = std::make_unique<TPublishRun>(*Workspace.Project, *FView);
+    FRun->Show();
+    RunToControls();
+    ListViewFile->clear();
+    for (const TPublishRow& r : FRun->Rows) {
+        auto* item = new QTreeWidgetItem(ListViewFile);
+        item->setText(ColumnName, QText(r.Name));
+        item->setText(ColumnSize, QText(r.Size));
+        item->setTextAlignment(ColumnSize, Qt::AlignRight | Qt::AlignVCenter);
+        item->setText(ColumnStatus, QText(r.Status));
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        item->setCheckState(ColumnName, r.Ticked ? Qt::Checked : Qt::Unchecked);
+    }
+    CheckBoxProxyClick();
+}
+
+void TFormPublish::RunToControls() {
+    const TPublishEdits& edits = FRun->Edits;
+    EditFTP->setText(QText(edits.EditFTP));
+    EditFTPPort->setText(QText(edits.EditFTPPort));
+    EditUser->setText(QText(edits.EditUser));
+    EditPassword->setText(QText(edits.EditPassword));
+    CheckBoxProxy->setChecked(edits.CheckBoxProxy);
+    EditProxy->setText(QText(edits.EditProxy));
+    EditProxyPort->setText(QText(edits.EditProxyPort));
+    EditFolder->setText(QText(edits.EditFolder));
+}
+
+void TFormPublish::ControlsToRun() {
+    TPublishEdits& edits = FRun->Edits;
+    edits.EditFTP = StdText(EditFTP->text());
+    edits.EditFTPPort = StdText(EditFTPPort->text());
+    edits.EditUser = StdText(EditUser->text());
+    edits.EditPassword = StdText(EditPassword->text());
+    edits.CheckBoxProxy = CheckBoxProxy->isChecked();
+    edits.EditProxy = StdText(EditProxy->text());
+    edits.EditProxyPort = StdText(EditProxyPort->text());
+    edits.EditFolder = StdText(EditFolder->text());
+    for (std::size_t i = 0; i < FRun->Rows.size(); ++i) {
+        const QTreeWidgetItem* item = ListViewFile->topLevelItem(static_cast<int>(i));
+        FRun->Rows[i].Ticked = item && item->checkState(ColumnName) == Qt::Checked;
+    }
+}
+
+void TFormPublish::CheckBoxProxyClick() {
+    const bool on = CheckBoxProxy->isChecked();
+    EditProxy->setEnabled(on);
+    EditProxyPort->setEnabled(on);
+    if (on)
+        EditProxy->setFocus();
+}
+
+void TFormPublish::ButtonOKClick() {
+    if (!FRun || FRunning)
+        return;
+    ControlsToRun();
+    if (FRun->Store())
+        accept();
+}
+
+void TFormPublish::ButtonPublishClick() {
+    if (!FRun || FRunning)
+        return;
+    ControlsToRun();
+
+    // The exchange blocks, so it runs on a thread of its own; this thread goes on painting
+    // the window and does what the run asks of it (TView) until the run has ended.
+    FRunning = true;
+    qApp->installEventFilter(this);
+    std::exception_ptr failure;
+    QEventLoop loop;
+    std::thread worker([&] {
+        try {
+            FRun->Publish();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    qApp->removeEventFilter(this);
+    FRunning = false;
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+bool TFormPublish::eventFilter(QObject* watched, QEvent* event) {
+    // While a run is under way the dialog takes no input, as a busy window would not; it
+    // still paints itself, and message boxes of the run answer as usual.
+    if (FRunning && watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+            return true;
+        default:
+            break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFormPublish::reject() {
+    if (FRunning)
+        return;
+    QDialog::reject();
+}
+
+void TFormPublish::closeEvent(QCloseEvent* event) {
+    if (FRunning) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+class IPrompter;
+class TPublishRun;
+class TWorkspace;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTreeWidget;
+
+// The Publish dialog: the project's FTP settings, the files of the HTML folder with a tick
+// each, and the run that uploads the ticked files. The FTP exchange runs on a thread of its
+// own while the window goes on painting itself; everything the run shows or asks is done
+// here, on the window's thread, in the run's order, while the run waits for it. The user's
+// input to the dialog is held back until the run has ended, as if the window were busy.
+class TFormPublish : public QDialog {
+    Q_OBJECT
+
+  public:
+    TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* parent = nullptr);
+    ~TFormPublish() override;
+
+    // Shows the dialog modally; true when closed with OK.
+    bool Execute();
+
+    void FormShow();
+    void CheckBoxProxyClick();
+    void ButtonOKClick();
+    void ButtonPublishClick();
+
+    // The run of the current showing (none before the first showing).
+    TPublishRun* Run() { return FRun.get(); }
+    // True while a publish run is under way.
+    bool Running() const { return FRunning; }
+
+    QLineEdit* EditFTP;
+    QLineEdit* EditFTPPort;
+    QLineEdit* EditUser;
+    QLineEdit* EditPassword;
+    QCheckBox* CheckBoxProxy;
+    QLineEdit* EditProxy;
+    QLineEdit* EditProxyPort;
+    QLineEdit* EditFolder;
+    QTreeWidget* ListViewFile;
+    QLabel* LabelPublish;
+    QProgressBar* ProgressBar;
+    QPushButton* ButtonPublish;
+    QPushButton* ButtonOK;
+    QPushButton* ButtonCancel;
+
+  public slots:
+    void reject() override;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    class TView;
+    // The edits and the ticks into the run, and back.
+    void ControlsToRun();
+    void RunToControls();
+
+    TWorkspace& Workspace;
+    IPrompter& Prompter;
+    std::unique_ptr<TView> FView;
+    std::unique_ptr<TPublishRun> FRun;
+    bool FRunning = false;
+};
