@@ -3,6 +3,7 @@
 // without deleting anything there.
 
 #include "cli/Commands.h"
+#include "cli/ProjectFolder.h"
 
 #include "generator/Driver.h"
 #include "generator/Generator.h"
@@ -23,18 +24,6 @@
 namespace {
 
 constexpr const char* Usage = "Usage: corvane-cli build PROJECT_FOLDER [--into FOLDER]\n";
-
-// The folder as a full path without a closing separator.
-std::string FullPath(const std::string& folder) {
-    std::error_code error;
-    std::filesystem::path path = std::filesystem::absolute(folder, error);
-    if (error)
-        path = folder;
-    std::string text = path.lexically_normal().string();
-    while (text.size() > 1 && text.back() == '/')
-        text.pop_back();
-    return text;
-}
 
 const char* Plural(std::int64_t count) {
     return count == 1 ? "" : "s";
@@ -100,16 +89,9 @@ int RunBuild(const std::vector<std::string>& args) {
         return 2;
     }
 
-    const std::string folder = FullPath(projectFolder);
-    if (!FolderExists(folder)) {
-        std::fprintf(stderr, "corvane-cli: %s is not a folder\n", folder.c_str());
+    std::string folder;
+    if (!FindProjectFolder(projectFolder, folder))
         return 1;
-    }
-    if (!FileExists(folder + "/Default.Pro")) {
-        std::fprintf(stderr, "corvane-cli: %s holds no project document (Default.Pro)\n",
-                     folder.c_str());
-        return 1;
-    }
     const std::string target = haveInto ? FullPath(into) : folder + "/HTML";
     if (haveInto && !FolderExists(target)) {
         std::fprintf(stderr, "corvane-cli: the output folder %s does not exist\n", target.c_str());

@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include "cli/ProjectFolder.h"
 
 #include "model/CColumn.h"
 #include "model/CProject.h"
@@ -31,18 +32,9 @@ int RunCheck(const std::vector<std::string>& args) {
         std::fputs("Usage: corvane-cli check PROJECT_FOLDER\n", stderr);
         return 2;
     }
-    std::string folder = args[0];
-    while (folder.size() > 1 && folder.back() == '/')
-        folder.pop_back();
-    if (!FolderExists(folder)) {
-        std::fprintf(stderr, "corvane-cli: %s is not a folder\n", folder.c_str());
+    std::string folder;
+    if (!FindProjectFolder(args[0], folder))
         return 1;
-    }
-    if (!FileExists(folder + "/Default.Pro")) {
-        std::fprintf(stderr, "corvane-cli: %s holds no project document (Default.Pro)\n",
-                     folder.c_str());
-        return 1;
-    }
 
     TXmlDocument document;
     std::unique_ptr<TDProject> project;

@@ -4,6 +4,7 @@
 // terminal a progress bar follows the run; otherwise each step is one plain line.
 
 #include "cli/Commands.h"
+#include "cli/ProjectFolder.h"
 
 #include "generator/Generator.h"
 #include "model/CProject.h"
@@ -29,17 +30,6 @@ constexpr const char* Usage =
     "  --yes       publish without asking\n"
     "  --no-build  upload the HTML folder as it stands, without building first\n"
     "  --verbose   show the FTP exchange (the password is never shown)\n";
-
-std::string FullPath(const std::string& folder) {
-    std::error_code error;
-    std::filesystem::path path = std::filesystem::absolute(folder, error);
-    if (error)
-        path = folder;
-    std::string text = path.lexically_normal().string();
-    while (text.size() > 1 && text.back() == '/')
-        text.pop_back();
-    return text;
-}
 
 // Shows a run on stderr: on a terminal one redrawn line with a bar, the percentage and the
 // step, with a line of its own for each file done; elsewhere one line per step and file.
@@ -165,16 +155,9 @@ int RunPublish(const std::vector<std::string>& args) {
         return 2;
     }
 
-    const std::string folder = FullPath(projectFolder);
-    if (!FolderExists(folder)) {
-        std::fprintf(stderr, "corvane-cli: %s is not a folder\n", folder.c_str());
+    std::string folder;
+    if (!FindProjectFolder(projectFolder, folder))
         return 1;
-    }
-    if (!FileExists(folder + "/Default.Pro")) {
-        std::fprintf(stderr, "corvane-cli: %s holds no project document (Default.Pro)\n",
-                     folder.c_str());
-        return 1;
-    }
 
     TXmlDocument document;
     std::unique_ptr<TDProject> project;

@@ -1,4 +1,5 @@
 #include "publish/IdFTP.h"
+#include "platform/Text.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -15,16 +16,6 @@
 namespace {
 
 using TClock = std::chrono::steady_clock;
-
-// Blanks and control characters (everything up to the space) go from both ends.
-std::string Trim(const std::string& text) {
-    std::size_t begin = 0, end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ')
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ')
-        --end;
-    return text.substr(begin, end - begin);
-}
 
 std::string ErrorText(int error) {
     return std::strerror(error);
@@ -266,7 +257,7 @@ void TIdFTP::ReadReply(const std::string& step) {
     FReplyLines.clear();
     std::string first;
     while (first.empty())
-        first = Trim(ReadLine(step));
+        first = TrimBlanks(ReadLine(step));
     Log("< " + first);
     FReplyLines.push_back(first);
     auto digit = [](char c) { return c >= '0' && c <= '9'; };
@@ -274,7 +265,7 @@ void TIdFTP::ReadReply(const std::string& step) {
         Fail(step, "the server's reply " + Quoted(FReplyLines) + " has no reply code");
     if (first.size() >= 4 && first[3] == '-') {
         for (;;) {
-            std::string line = Trim(ReadLine(step));
+            std::string line = TrimBlanks(ReadLine(step));
             if (line.empty())
                 continue;
             Log("< " + line);

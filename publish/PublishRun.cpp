@@ -3,6 +3,7 @@
 #include "model/Values.h"
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
+#include "platform/Text.h"
 
 #include <exception>
 #include <optional>
@@ -11,15 +12,6 @@ std::string PublishSizeText(std::int64_t bytes) {
     // Whole KiB, halves rounded away from zero: 511 bytes are 0K, 512 bytes 1K.
     const std::int64_t kib = bytes >= 0 ? (bytes + 512) / 1024 : -((-bytes + 512) / 1024);
     return FormatThousands(kib) + "K";
-}
-
-std::string TrimBlanks(const std::string& text) {
-    std::size_t begin = 0, end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ')
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ')
-        --end;
-    return text.substr(begin, end - begin);
 }
 
 TPublishRun::TPublishRun(TDProject& project, TPublishView& view) : FProject(project), FView(view) {}

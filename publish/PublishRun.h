@@ -5,6 +5,7 @@
 // shows it (the Publish window, corvane-cli) follows the run through a TPublishView.
 
 #include "model/CProject.h"
+#include "platform/Text.h"
 #include "publish/IdFTP.h"
 
 #include <cstdint>
@@ -63,8 +64,6 @@ enum class TPublishOutcome {
 
 // "%.0nK": the size in KiB, rounded with halves away from zero, with thousands separators.
 std::string PublishSizeText(std::int64_t bytes);
-// Blanks and control characters trimmed from both ends.
-std::string TrimBlanks(const std::string& text);
 
 class TPublishRun {
   public:

@@ -2,6 +2,7 @@
 
 #include "model/CColumn.h"
 #include "model/CProject.h"
+#include "platform/Text.h" // names typed by the user are trimmed with TrimBlanks
 #include "platform/XmlDocument.h"
 
 #include <memory>
@@ -43,7 +44,3 @@ class TColumnInUse {
   private:
     std::unique_ptr<TDColumn> FColumn;
 };
-
-// Trims the blanks (and other control characters) at both ends, as names typed by the user are.
-// One definition serves the windows and publishing (publish/PublishRun.cpp).
-std::string TrimBlanks(const std::string& text);

@@ -1,0 +1,32 @@
+#include "cli/ProjectFolder.h"
+
+#include "platform/FileSystem.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+std::string FullPath(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::absolute(folder, error);
+    if (error)
+        path = folder;
+    std::string text = path.lexically_normal().string();
+    while (text.size() > 1 && text.back() == '/')
+        text.pop_back();
+    return text;
+}
+
+bool FindProjectFolder(const std::string& given, std::string& folder) {
+    folder = FullPath(given);
+    if (!FolderExists(folder)) {
+        std::fprintf(stderr, "corvane-cli: %s is not a folder\n", folder.c_str());
+        return false;
+    }
+    if (!FileExists(folder + "/Default.Pro")) {
+        std::fprintf(stderr, "corvane-cli: %s holds no project document (Default.Pro)\n",
+                     folder.c_str());
+        return false;
+    }
+    return true;
+}
