@@ -7,21 +7,26 @@
 
 namespace {
 
-// Refuses a change that makes the text longer than the limit, unless it makes it no longer
-// than it was (so a long text put in by the program can still be shortened).
+// Refuses a change that the user makes (the edit is then modified) when it makes the text
+// longer than the limit, unless it makes it no longer than it was (so a long text put in by
+// the program can still be shortened). A text that the program sets is never refused: setting
+// it clears the modified flag before it is validated.
 class TTypingLimit : public QValidator {
   public:
     TTypingLimit(QLineEdit* edit, int limit)
-        : QValidator(edit), FLimit(limit), FLength(edit->text().length()) {
+        : QValidator(edit), FEdit(edit), FLimit(limit), FLength(edit->text().length()) {
         connect(edit, &QLineEdit::textChanged, this,
                 [this](const QString& text) { FLength = text.length(); });
     }
 
     State validate(QString& input, int&) const override {
-        return input.length() <= FLimit || input.length() <= FLength ? Acceptable : Invalid;
+        if (!FEdit->isModified() || input.length() <= FLimit || input.length() <= FLength)
+            return Acceptable;
+        return Invalid;
     }
 
   private:
+    const QLineEdit* FEdit;
     const int FLimit;
     // The length of the text as it was before the change being validated.
     qsizetype FLength;
