@@ -9,6 +9,7 @@
 #include "ui/FColumn.h"
 #include "ui/FFont.h"
 #include "ui/FFoot.h"
+#include "ui/FFrame.h"
 #include "ui/FHotspot.h"
 #include "ui/FLanguage.h"
 #include "ui/FMain.h"
@@ -37,6 +38,8 @@ TProgram::TProgram(const std::string& applicationFolder, IPrompter& prompter)
     Dialogs.Register(TDialogKind::New, [this] { return FormNew->Execute(); });
     FormOpen = new TFormOpen(Workspace, prompter, owner);
     Dialogs.Register(TDialogKind::Open, [this] { return FormOpen->Execute(); });
+    FormFrame = new TFormFrame(Workspace, prompter, owner);
+    Dialogs.Register(TDialogKind::Frame, [this] { return FormFrame->Execute(); });
     FormSize = new TFormSize(Workspace, owner);
     Dialogs.Register(TDialogKind::Size, [this] { return FormSize->Execute(); });
     ColorPicker = std::make_unique<TQtColorPicker>();

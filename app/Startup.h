@@ -16,6 +16,7 @@ class TFormBuild;
 class TFormAbout;
 class TColorPicker;
 class TFormColor;
+class TFormFrame;
 class TFormSize;
 class TFormFont;
 class TFormLanguage;
@@ -45,6 +46,7 @@ class TProgram {
     // Owned by the main window.
     TFormNew* FormNew = nullptr;
     TFormOpen* FormOpen = nullptr;
+    TFormFrame* FormFrame = nullptr;
     TFormSize* FormSize = nullptr;
     TFormColor* FormColor = nullptr;
     TFormFont* FormFont = nullptr;

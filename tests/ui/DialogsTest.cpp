@@ -461,15 +461,16 @@ void TDialogsTest::startupCreatesTheDialogsInOrder() {
     QStringList order;
     for (QDialog* dialog : program.FormMain->findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
         order << dialog->objectName();
-    QCOMPARE(order, QStringList({"FormNew", "FormOpen", "FormSize", "FormColor", "FormFont",
-                                 "FormLanguage", "FormWelcome", "FormTopic", "FormMenu",
+    QCOMPARE(order, QStringList({"FormNew", "FormOpen", "FormFrame", "FormSize", "FormColor",
+                                 "FormFont", "FormLanguage", "FormWelcome", "FormTopic", "FormMenu",
                                  "FormHotspot", "FormFoot", "FormColumn", "FormPage", "FormPublish",
                                  "FormBuild", "FormAbout"}));
     for (TDialogKind kind :
-         {TDialogKind::New, TDialogKind::Open, TDialogKind::Size, TDialogKind::Color,
-          TDialogKind::Font, TDialogKind::Language, TDialogKind::WelcomeBar, TDialogKind::Topic,
-          TDialogKind::Menu, TDialogKind::Hotspot, TDialogKind::Foot, TDialogKind::Column,
-          TDialogKind::Page, TDialogKind::Publish, TDialogKind::Build, TDialogKind::About})
+         {TDialogKind::New, TDialogKind::Open, TDialogKind::Frame, TDialogKind::Size,
+          TDialogKind::Color, TDialogKind::Font, TDialogKind::Language, TDialogKind::WelcomeBar,
+          TDialogKind::Topic, TDialogKind::Menu, TDialogKind::Hotspot, TDialogKind::Foot,
+          TDialogKind::Column, TDialogKind::Page, TDialogKind::Publish, TDialogKind::Build,
+          TDialogKind::About})
         QVERIFY(program.Dialogs.Has(kind));
 
     // The About box through the main window, closed with Esc.

@@ -5,9 +5,15 @@
 
 #include "app/Startup.h"
 #include "model/CFont.h"
+#include "model/CFrame.h"
+#include "ui/ColorSwatch.h"
+#include "ui/FColor.h"
 #include "ui/FFont.h"
+#include "ui/FFrame.h"
 #include "ui/FLanguage.h"
+#include "ui/FMain.h"
 #include "ui/FSize.h"
+#include "ui/PictureField.h"
 #include "ui/StyleControls.h"
 #include "ui/Workspace.h"
 
@@ -19,6 +25,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+
+#include <QWebEngineView>
 
 #include <memory>
 #include <vector>
@@ -94,12 +102,22 @@ void CheckSliders(const std::vector<TSliderPlan>& plans) {
     }
 }
 
+// A picture of the decoder tests (48 by 32).
+std::string SamplePicture(const std::string& name) {
+    const std::string here = __FILE__;
+    const std::string tests = here.substr(0, here.rfind('/'));
+    return tests.substr(0, tests.rfind('/')) + "/platform/pictures/" + name;
+}
+
 } // namespace
 
 class TStyleDialogsTest : public QObject {
     Q_OBJECT
 
   private slots:
+    void frameControlsAndDrawings();
+    void frameLayoutsRoundTrip();
+    void frameHomepageBoxesAndPicture();
     void sizeControls();
     void sizeScreensRoundTrip();
     void sizeSlidersClampAndLabel();
@@ -109,7 +127,155 @@ class TStyleDialogsTest : public QObject {
     void fontClampsAndDropsUnknownTexts();
     void languageListsAndWritesWhileTyping();
     void languageCancelKeepsTypedTranslations();
+    void everyStyleDialogThroughTheMainWindow();
 };
+
+void TStyleDialogsTest::frameControlsAndDrawings() {
+    TFixture f;
+    TScriptedPrompter prompter;
+    TFormFrame form(f.Workspace, prompter);
+    f.Show(form);
+    QCOMPARE(form.windowTitle(), QStringLiteral("Frame"));
+    for (int i = 0; i < 6; ++i) {
+        QRadioButton* button = form.RadioButton[std::size_t(i)];
+        QCOMPARE(button->objectName(), QStringLiteral("RadioButton%1").arg(i + 1));
+        QCOMPARE(button->text(), QString());
+        QVERIFY(button->autoExclusive() || button->group());
+        QVERIFY(!form.ImageFrame[std::size_t(i)]->pixmap().isNull());
+    }
+    const std::vector<std::pair<QCheckBox*, const char*>> boxes = {
+        {form.CheckBoxWelcome, "Has Welcome Bar"},
+        {form.CheckBoxNoMargin, "No Margin"},
+        {form.CheckBoxHotspot, "Has Hotspot Column"},
+        {form.CheckBoxOnLeft, "Page On Left"}};
+    for (const auto& [box, caption] : boxes)
+        QCOMPARE(box->text(), QString::fromLatin1(caption));
+    QCOMPARE(ComboItems(form.ComboBoxHomepage), QStringList({"Default", "Index"}));
+    QVERIFY(!form.ComboBoxHomepage->isEditable());
+    QCOMPARE(form.PictureBackground->CheckBox->text(), QStringLiteral("Has Background"));
+    QCOMPARE(form.PictureBackground->CheckBox->objectName(),
+             QStringLiteral("CheckBoxHasBackground"));
+
+    // Each drawing puts the topic, menu, text and foot where its layout does: what lies at
+    // the top middle, the bottom left, the left middle and the bottom right.
+    const QColor topic(70, 110, 180), menu(230, 170, 70), text(255, 255, 255), foot(110, 170, 110);
+    struct Case {
+        QColor topMiddle, bottomLeft, leftMiddle, bottomRight;
+    } cases[] = {{topic, foot, text, foot}, {menu, foot, text, foot}, {topic, foot, menu, foot},
+                 {topic, menu, menu, foot}, {text, foot, menu, foot}, {text, menu, menu, foot}};
+    for (int i = 0; i < 6; ++i) {
+        const QImage drawing = FrameLayoutDrawing(i);
+        const int w = drawing.width(), h = drawing.height();
+        const Case& c = cases[i];
+        QCOMPARE(QColor(drawing.pixel(w * 2 / 3, 3)), c.topMiddle);
+        QCOMPARE(QColor(drawing.pixel(2, h - 4)), c.bottomLeft);
+        QCOMPARE(QColor(drawing.pixel(2, h / 2)), c.leftMiddle);
+        QCOMPARE(QColor(drawing.pixel(w - 6, h - 4)), c.bottomRight);
+    }
+    // A click on a drawing selects its layout.
+    QTest::mouseClick(form.ImageFrame[4], Qt::LeftButton);
+    QVERIFY(form.RadioButton[4]->isChecked());
+    QVERIFY(!form.RadioButton[0]->isChecked());
+}
+
+void TStyleDialogsTest::frameLayoutsRoundTrip() {
+    TFixture f;
+    TScriptedPrompter prompter;
+    TFormFrame form(f.Workspace, prompter);
+    std::vector<std::pair<std::string, int>> cases;
+    for (int i = 0; i < 6; ++i)
+        cases.push_back({FrameLayouts[i], i});
+    // Names are compared exactly: anything else shows (and stores) the first layout.
+    cases.push_back({"topic on top menu on top", 0});
+    cases.push_back({"Menu on left foot on bottom ", 0});
+    cases.push_back({"", 0});
+    for (const auto& [stored, button] : cases) {
+        f.Project().FRAME.FRAME = stored;
+        f.Show(form);
+        QCOMPARE(form.focusWidget(), form.RadioButton[0]);
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(form.RadioButton[std::size_t(i)]->isChecked(), i == button);
+        QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QCOMPARE(f.Saved()->FRAME.FRAME, std::string(FrameLayouts[button]));
+    }
+    // The user's pick, by keyboard on the buttons.
+    f.Show(form);
+    QTest::mouseClick(form.RadioButton[5], Qt::LeftButton);
+    QTest::keyClick(&form, Qt::Key_Return);
+    QCOMPARE(f.Saved()->FRAME.FRAME, std::string("Topic on left foot on right"));
+    // Cancel stores nothing.
+    const auto files = Snapshot(f.Folder);
+    f.Show(form);
+    QTest::mouseClick(form.RadioButton[1], Qt::LeftButton);
+    QTest::keyClick(&form, Qt::Key_Escape);
+    QCOMPARE(f.Project().FRAME.FRAME, std::string("Topic on left foot on right"));
+    QVERIFY(Snapshot(f.Folder) == files);
+}
+
+void TStyleDialogsTest::frameHomepageBoxesAndPicture() {
+    TFixture f;
+    TScriptedPrompter prompter;
+    TFormFrame form(f.Workspace, prompter);
+    struct Case {
+        const char* homepage;
+        int item;
+        const char* stored;
+        bool welcome, margin, hotspot, left;
+    } cases[] = {{"Default", 0, "Default", true, false, false, false},
+                 {"Index", 1, "Index", false, true, true, true},
+                 {"index", -1, "", true, true, false, false},
+                 {"Home", -1, "", false, false, true, true}};
+    for (const Case& c : cases) {
+        TDFrame& frame = f.Project().FRAME;
+        frame.HOMEPAGE = c.homepage;
+        frame.HAS_WELCOME = c.welcome;
+        frame.NO_MARGIN = c.margin;
+        frame.HAS_HOTSPOT = c.hotspot;
+        frame.ON_LEFT = c.left;
+        f.Show(form);
+        QCOMPARE(form.ComboBoxHomepage->currentIndex(), c.item);
+        QCOMPARE(form.CheckBoxWelcome->isChecked(), c.welcome);
+        QCOMPARE(form.CheckBoxNoMargin->isChecked(), c.margin);
+        QCOMPARE(form.CheckBoxHotspot->isChecked(), c.hotspot);
+        QCOMPARE(form.CheckBoxOnLeft->isChecked(), c.left);
+        QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
+        const auto saved = f.Saved();
+        QCOMPARE(saved->FRAME.HOMEPAGE, std::string(c.stored));
+        QCOMPARE(saved->FRAME.HAS_WELCOME, c.welcome);
+        QCOMPARE(saved->FRAME.NO_MARGIN, c.margin);
+        QCOMPARE(saved->FRAME.HAS_HOTSPOT, c.hotspot);
+        QCOMPARE(saved->FRAME.ON_LEFT, c.left);
+    }
+    // The user's choices: every box flipped and the homepage picked.
+    f.Show(form);
+    for (QCheckBox* box :
+         {form.CheckBoxWelcome, form.CheckBoxNoMargin, form.CheckBoxHotspot, form.CheckBoxOnLeft})
+        box->click();
+    form.ComboBoxHomepage->setCurrentIndex(1);
+    // The background picture: ticked and picked, copied as "Background" + extension.
+    form.PictureBackground->CheckBox->click();
+    prompter.Files.push_back(Q(SamplePicture("bands.gif")));
+    QTest::mouseClick(form.PictureBackground->ButtonPicture, Qt::LeftButton);
+    QCOMPARE(prompter.Calls.filter("OpenFile").size(), 1);
+    QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
+    const auto saved = f.Saved();
+    QCOMPARE(saved->FRAME.HOMEPAGE, std::string("Index"));
+    QCOMPARE(saved->FRAME.HAS_WELCOME, true);
+    QCOMPARE(saved->FRAME.NO_MARGIN, true);
+    QCOMPARE(saved->FRAME.HAS_HOTSPOT, false);
+    QCOMPARE(saved->FRAME.ON_LEFT, false);
+    QCOMPARE(saved->FRAME.BACKGROUND, std::string("Background.gif"));
+    QCOMPARE(ReadFileBytes(f.Project().ImagesPath() + "Background.gif"),
+             ReadFileBytes(SamplePicture("bands.gif")));
+    // Shown again, the stored picture is there; unticked, OK stores no background.
+    f.Show(form);
+    QVERIFY(form.PictureBackground->CheckBox->isChecked());
+    QVERIFY(form.PictureBackground->Image->HasPicture());
+    form.PictureBackground->CheckBox->click();
+    QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
+    QCOMPARE(f.Saved()->FRAME.BACKGROUND, std::string());
+}
 
 void TStyleDialogsTest::sizeControls() {
     TFixture f;
@@ -457,6 +623,75 @@ void TStyleDialogsTest::languageCancelKeepsTypedTranslations() {
     QTest::keyClicks(form.EditTranslation, QStringLiteral("lost"));
     QCOMPARE(f.Project().LANGUAGE.Values[0], std::string("Hello"));
     QTest::keyClick(&form, Qt::Key_Escape);
+}
+
+void TStyleDialogsTest::everyStyleDialogThroughTheMainWindow() {
+    TTempFolder temp;
+    TScriptedPrompter prompter;
+    TProgram program(temp.Path() + "/", prompter);
+    const std::string folder = program.Workspace.ProjectsFolder() + "Site";
+    MakeProject(folder, {{"News", {"One"}}});
+    program.Workspace.Project = std::make_unique<TDProject>(folder, program.Workspace.XMLDoc);
+    program.FormMain->SetProjectOpen(true);
+    TDProject& project = *program.Workspace.Project;
+    auto preview = [&] { return ReadFileBytes(project.PreviewFile()); };
+
+    // Each dialog is answered from inside its own modal loop; after OK the main window has
+    // built the preview again with the change in it.
+    auto run = [&](QAction* command, QDialog* dialog, const std::function<void()>& change,
+                   bool ok) {
+        const auto answered = AnswerModal(dialog, [=] {
+            change();
+            QTest::keyClick(dialog, ok ? Qt::Key_Return : Qt::Key_Escape);
+        });
+        command->trigger();
+        return *answered;
+    };
+    QVERIFY(run(
+        program.FormMain->MenuFrame, program.FormFrame,
+        [&] { QTest::mouseClick(program.FormFrame->RadioButton[2], Qt::LeftButton); }, true));
+    QCOMPARE(project.FRAME.FRAME, std::string("Menu on left foot on bottom"));
+    QVERIFY(preview().find("<td width=\"120\" bgcolor=\"#FFFFFF\" valign=\"top\">") !=
+            std::string::npos);
+
+    QVERIFY(run(
+        program.FormMain->MenuSize, program.FormSize,
+        [&] { program.FormSize->MenuWidth.SetValue(140); }, true));
+    QVERIFY(preview().find("<td width=\"140\" bgcolor=\"#FFFFFF\" valign=\"top\">") !=
+            std::string::npos);
+
+    QVERIFY(run(
+        program.FormMain->MenuColor, program.FormColor,
+        [&] {
+            program.FormColor->SelectItem(8); // "Menu Background"
+            QTest::mouseClick(program.FormColor->ShapeGray, Qt::LeftButton);
+        },
+        true));
+    QCOMPARE(project.COLOR.MENU_BG, RGBColor(128, 128, 128));
+    QVERIFY(preview().find("<td width=\"140\" bgcolor=\"#808080\" valign=\"top\">") !=
+            std::string::npos);
+
+    QVERIFY(run(
+        program.FormMain->MenuFont, program.FormFont,
+        [&] {
+            program.FormFont->ComboBoxEncoding->setCurrentIndex(
+                program.FormFont->ComboBoxEncoding->findText("Cyrillic (KOI8-R)"));
+        },
+        true));
+    QVERIFY(preview().find("charset=KOI8-R") != std::string::npos);
+
+    // The language dialog cancelled: its typing stays in the record, but no preview is built.
+    const std::string before = preview();
+    QVERIFY(run(
+        program.FormMain->MenuLanguage, program.FormLanguage,
+        [&] {
+            program.FormLanguage->EditTranslation->selectAll();
+            QTest::keyClicks(program.FormLanguage->EditTranslation, "Bienvenue");
+        },
+        false));
+    QCOMPARE(project.LANGUAGE.Values[0], std::string("Bienvenue"));
+    QCOMPARE(preview(), before);
+    QVERIFY(prompter.Calls.isEmpty());
 }
 
 int main(int argc, char** argv) {
