@@ -31,7 +31,9 @@ void RemoveTree(const std::string& path) {
 
 // Removing a large tree and writing back the last build's pages keep the disk busy for
 // seconds; each timed step starts after that work is done.
-void Settle() { ::sync(); }
+void Settle() {
+    ::sync();
+}
 
 // Time of cp -r from one tree to a fresh one.
 double CopyTime(const std::string& from, const std::string& to) {

@@ -2,8 +2,9 @@
 
 #define COLOR_FIELDS(X)                                                                            \
     X(BASE)                                                                                        \
-    X(BG) X(TEXT_BG) X(TITLE) X(TEXT) X(WELCOME_BG) X(WELCOME_TEXT) X(TOPIC_BG) X(TOPIC_TEXT)      \
-        X(MENU_BG) X(MENU_TEXT) X(HOTSPOT_BG) X(HOTSPOT_TEXT) X(FOOT_BG) X(FOOT_TEXT)
+    X(BG)                                                                                          \
+    X(TEXT_BG) X(TITLE) X(TEXT) X(WELCOME_BG) X(WELCOME_TEXT) X(TOPIC_BG) X(TOPIC_TEXT) X(MENU_BG) \
+        X(MENU_TEXT) X(HOTSPOT_BG) X(HOTSPOT_TEXT) X(FOOT_BG) X(FOOT_TEXT)
 #define FLAG_FIELDS(X)                                                                             \
     X(TEXT_TRANS) X(WELCOME_TRANS) X(TOPIC_TRANS) X(MENU_TRANS) X(HOTSPOT_TRANS) X(FOOT_TRANS)
 

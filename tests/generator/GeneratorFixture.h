@@ -2,18 +2,18 @@
 
 // A project in a temporary folder, and a way to catch what one writer writes.
 
+#include "TestSupport.h"
 #include "generator/Generator.h"
 #include "model/CColumn.h"
 #include "model/CProject.h"
 #include "platform/FileSystem.h"
-#include "TestSupport.h"
 
 #include <functional>
 #include <memory>
 #include <string>
 
 class TGeneratorFixture {
-public:
+  public:
     TGeneratorFixture() {
         MakeFolder(Dir / "Site");
         Project = std::make_unique<TDProject>(Dir / "Site", Document);
