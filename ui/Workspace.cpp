@@ -1,6 +1,7 @@
 #include "ui/Workspace.h"
 
 #include "model/CColumn.h"
+#include "platform/FileSystem.h"
 
 #include <utility>
 
@@ -15,4 +16,11 @@ TColumnInUse::TColumnInUse(const std::string& fileName, TXmlDocument& document)
 TColumnInUse::~TColumnInUse() {
     if (CurrentColumn == FColumn.get())
         CurrentColumn = nullptr;
+}
+
+std::string TWorkspace::UserManual() const {
+    const std::string beside = ApplicationFolder + "Help/Default.htm";
+    if (!FileExists(beside) && FileExists(CORVANE_INSTALLED_MANUAL))
+        return CORVANE_INSTALLED_MANUAL;
+    return beside;
 }

@@ -20,7 +20,8 @@ class TWorkspace {
 
     std::string ProjectsFolder() const { return ApplicationFolder + "Projects/"; }
     std::string TemplatesFolder() const { return ApplicationFolder + "Templates/"; }
-    std::string UserManual() const { return ApplicationFolder + "Help/Default.htm"; }
+    // The user manual: Help/Default.htm in the application folder, else the installed copy.
+    std::string UserManual() const;
 
     bool IsOpen() const { return Project != nullptr; }
 
