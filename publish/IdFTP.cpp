@@ -315,7 +315,8 @@ void TIdFTP::Connect() {
         sockaddr_in address;
         std::memcpy(&address, a->ai_addr, sizeof address);
         address.sin_port = htons(static_cast<std::uint16_t>(Port));
-        FSocket = ConnectTo(address, ReadTimeout, error);
+        // The attempt has no limit of its own: the system's connect time-out applies.
+        FSocket = ConnectTo(address, 0, error);
     }
     ::freeaddrinfo(found);
     if (FSocket < 0)
@@ -359,6 +360,46 @@ int TIdFTP::OpenDataConnection(const std::string& step, const std::string& remot
     return data;
 }
 
+bool TIdFTP::WaitForDataConnection(int listener, std::string& error) {
+    // A server that hangs up will never connect; one that talks meanwhile (a reply before
+    // the transfer) is heard after it, like any final reply. Past a few long lines of such
+    // talk the control connection is no longer watched.
+    bool watchControl = true;
+    for (;;) {
+        pollfd p[2] = {{listener, POLLIN, 0}, {FSocket, POLLIN, 0}};
+        int n = ::poll(p, watchControl ? 2 : 1, -1);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = ErrorText(errno);
+            return false;
+        }
+        if (p[0].revents & POLLIN)
+            return true;
+        if (p[0].revents != 0) {
+            error = "the listening socket failed";
+            return false;
+        }
+        if (!watchControl || p[1].revents == 0)
+            continue;
+        char buffer[4096];
+        ssize_t got = ::recv(FSocket, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (got == 0) {
+            error = "the server closed the connection";
+            return false;
+        }
+        if (got < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
+                continue;
+            error = "the connection broke (" + ErrorText(errno) + ")";
+            return false;
+        }
+        FInput.append(buffer, static_cast<std::size_t>(got));
+        if (FInput.size() > 4 * MaxLineLength)
+            watchControl = false;
+    }
+}
+
 void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName) {
     const std::string step = "upload of " + localPath;
     if (!Connected())
@@ -396,12 +437,10 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName)
                 {200});
         Command("STOR " + remoteName, {125, 150});
 
-        int ready = WaitFor(s.Listener, POLLIN, ReadTimeout);
-        if (ready == 0)
-            Fail("STOR " + remoteName,
-                 "the server did not open the data connection within " + Milliseconds(ReadTimeout));
-        if (ready > 0)
-            s.Data = ::accept4(s.Listener, nullptr, nullptr, SOCK_CLOEXEC);
+        std::string error;
+        if (!WaitForDataConnection(s.Listener, error))
+            Fail("STOR " + remoteName, "no data connection came (" + error + ")");
+        s.Data = ::accept4(s.Listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (s.Data < 0)
             Fail("STOR " + remoteName, "the data connection failed (" + ErrorText(errno) + ")");
         CloseSocket(s.Listener);

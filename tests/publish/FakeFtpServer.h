@@ -189,6 +189,9 @@ class TFakeFtpSession {
 
     void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+    // Ends the server's side of the control connection: the client reads its end.
+    void HangUp() { ::shutdown(FControl, SHUT_WR); }
+
     // The address and port named by the last PORT command.
     bool LastPortAddress(sockaddr_in& address) {
         std::lock_guard<std::mutex> lock(FMutex);
