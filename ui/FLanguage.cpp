@@ -46,9 +46,11 @@ TFormLanguage::TFormLanguage(TWorkspace& workspace, QWidget* parent)
     ButtonCancel = buttons.ButtonCancel;
     resize(420, 400);
 
-    connect(ListBoxLanguage, &QListWidget::currentRowChanged, this,
-            &TFormLanguage::ListBoxLanguageClick);
+    // A click or a keyboard move changes the selection; a click on the selected line shows
+    // its translation again.
     connect(ListBoxLanguage, &QListWidget::itemClicked, this, &TFormLanguage::ListBoxLanguageClick);
+    connect(ListBoxLanguage, &QListWidget::itemSelectionChanged, this,
+            &TFormLanguage::ListBoxLanguageClick);
     connect(EditTranslation, &QLineEdit::textChanged, this, &TFormLanguage::EditTranslationChange);
     connect(ButtonOK, &QPushButton::clicked, this, &TFormLanguage::ButtonOKClick);
 }
@@ -86,8 +88,15 @@ void TFormLanguage::FormShow() {
     ListBoxLanguageClick();
 }
 
+int TFormLanguage::SelectedLine() const {
+    // The selected line, not the current one: Ctrl+click takes the selection away and leaves
+    // the current row where it was.
+    const QModelIndexList selected = ListBoxLanguage->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
 void TFormLanguage::ListBoxLanguageClick() {
-    const int i = ListBoxLanguage->currentRow();
+    const int i = SelectedLine();
     if (i < 0)
         return;
     EditTranslation->setFocus();
@@ -96,7 +105,7 @@ void TFormLanguage::ListBoxLanguageClick() {
 }
 
 void TFormLanguage::EditTranslationChange() {
-    const int i = ListBoxLanguage->currentRow();
+    const int i = SelectedLine();
     if (i < 0 || !Workspace.IsOpen())
         return;
     TDLanguage& language = Workspace.Project->LANGUAGE;

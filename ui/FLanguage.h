@@ -33,5 +33,8 @@ class TFormLanguage : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
+    // The selected line of ListBoxLanguage; -1 when none is selected.
+    int SelectedLine() const;
+
     TWorkspace& Workspace;
 };

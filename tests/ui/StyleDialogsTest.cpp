@@ -127,6 +127,7 @@ class TStyleDialogsTest : public QObject {
     void fontClampsAndDropsUnknownTexts();
     void languageListsAndWritesWhileTyping();
     void languageCancelKeepsTypedTranslations();
+    void languageWritesOnlyIntoASelectedLine();
     void everyStyleDialogThroughTheMainWindow();
 };
 
@@ -622,6 +623,38 @@ void TStyleDialogsTest::languageCancelKeepsTypedTranslations() {
     QCOMPARE(form.EditTranslation->text(), QString());
     QTest::keyClicks(form.EditTranslation, QStringLiteral("lost"));
     QCOMPARE(f.Project().LANGUAGE.Values[0], std::string("Hello"));
+    QTest::keyClick(&form, Qt::Key_Escape);
+}
+
+void TStyleDialogsTest::languageWritesOnlyIntoASelectedLine() {
+    TFixture f;
+    TDLanguage& language = f.Project().LANGUAGE;
+    TFormLanguage form(f.Workspace);
+    f.Show(form);
+    const QStringList before = ListLines(form.ListBoxLanguage);
+    const auto click = [&](int line, Qt::KeyboardModifiers modifiers) {
+        const QRect place = form.ListBoxLanguage->visualItemRect(form.ListBoxLanguage->item(line));
+        QTest::mouseClick(form.ListBoxLanguage->viewport(), Qt::LeftButton, modifiers,
+                          place.center());
+    };
+    // A click on another line selects it and shows its translation, ready for typing.
+    click(4, Qt::NoModifier);
+    QCOMPARE(form.EditTranslation->text(), QString::fromStdString(language.Values[4]));
+    QCOMPARE(form.focusWidget(), form.EditTranslation);
+    // Ctrl+click takes the selection away (the line stays current): no line is selected,
+    // so typing goes into no entry.
+    click(4, Qt::ControlModifier);
+    QVERIFY(form.ListBoxLanguage->selectedItems().isEmpty());
+    QCOMPARE(form.ListBoxLanguage->currentRow(), 4);
+    form.EditTranslation->setFocus();
+    QTest::keyClicks(form.EditTranslation, QStringLiteral("lost"));
+    QCOMPARE(ListLines(form.ListBoxLanguage), before);
+    QCOMPARE(language.Values[4], f.Saved()->LANGUAGE.Values[4]);
+    // Selected again, the line shows its own translation and takes the typing.
+    click(4, Qt::NoModifier);
+    QCOMPARE(form.EditTranslation->text(), QString::fromStdString(language.Values[4]));
+    QTest::keyClicks(form.EditTranslation, QStringLiteral("!"));
+    QCOMPARE(language.Values[4], f.Saved()->LANGUAGE.Values[4] + "!");
     QTest::keyClick(&form, Qt::Key_Escape);
 }
 
