@@ -9,6 +9,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -216,8 +217,17 @@ bool TFormColor::Execute() {
 
 void TFormColor::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
+    if (event->spontaneous())
+        return;
+    // Centred on the screen, not over the main window.
+    if (const QScreen* shown = screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(shown->availableGeometry().center());
+        move(frame.topLeft());
+        // No place of the user's: the next showing is centred again.
+        setAttribute(Qt::WA_Moved, false);
+    }
+    FormShow();
 }
 
 void TFormColor::FormShow() {

@@ -14,6 +14,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 
 #include <deque>
@@ -118,6 +119,7 @@ class TColorDialogTest : public QObject {
     void okWritesEveryFieldAndSaves();
     void cancelLeavesRecordAndFileUntouched();
     void secondShowingStartsAfresh();
+    void centredOnTheScreen();
 };
 
 void TColorDialogTest::controlsAndMiniaturePage() {
@@ -564,6 +566,34 @@ void TColorDialogTest::secondShowingStartsAfresh() {
     QVERIFY(!f.Saved().WELCOME_TRANS);
     QCOMPARE(f.Saved().WELCOME_BG, RGBColor(0, 128, 255));
     QCOMPARE(f.Saved().BASE, RGBColor(0, 0, 255));
+}
+
+void TColorDialogTest::centredOnTheScreen() {
+    TTempFolder temp;
+    TWorkspace workspace(temp.Path() + "/");
+    MakeFolder(temp / "Projects");
+    MakeProject(workspace.ProjectsFolder() + "Site", {{"News", {"One"}}});
+    workspace.Project =
+        std::make_unique<TDProject>(workspace.ProjectsFolder() + "Site", workspace.XMLDoc);
+    // A main window in a corner of the screen: the dialog is centred on the screen all the
+    // same, every time it is shown.
+    QWidget owner;
+    owner.setGeometry(10, 10, 300, 200);
+    owner.show();
+    TScriptedColorPicker picker;
+    TFormColor form(workspace, picker, &owner);
+    for (int showing = 0; showing < 2; ++showing) {
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QPoint centre = form.screen()->availableGeometry().center();
+        QVERIFY2((form.frameGeometry().center() - centre).manhattanLength() <= 2,
+                 qPrintable(QStringLiteral("%1,%2")
+                                .arg(form.frameGeometry().center().x())
+                                .arg(form.frameGeometry().center().y())));
+        QCOMPARE(form.size(), QSize(542, 384));
+        form.hide();
+        owner.move(40, 30);
+    }
 }
 
 int main(int argc, char** argv) {
