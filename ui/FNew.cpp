@@ -51,7 +51,8 @@ TFormNew::TFormNew(TWorkspace& workspace, IPrompter& prompter, QWidget* parent)
     ButtonCreate->setAutoDefault(true);
     ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
     ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
-    ButtonCancel->setAutoDefault(false);
+    // Enter on the focused Cancel button cancels; elsewhere it presses the default button.
+    ButtonCancel->setAutoDefault(true);
 
     auto* grid = new QGridLayout;
     int row = 0;

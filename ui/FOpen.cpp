@@ -31,7 +31,8 @@ TFormOpen::TFormOpen(TWorkspace& workspace, IPrompter& prompter, QWidget* parent
     ButtonOpen->setDefault(true);
     ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
     ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
-    ButtonCancel->setAutoDefault(false);
+    // Enter on the focused Cancel button cancels; elsewhere it presses the default button.
+    ButtonCancel->setAutoDefault(true);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);

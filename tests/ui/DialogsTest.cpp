@@ -86,6 +86,7 @@ class TDialogsTest : public QObject {
     void openListsProjectFoldersOnly();
     void openMakesABlankProjectOfAnEmptyFolder();
     void openWithoutProjectsOnlyFocusesTheList();
+    void enterPressesTheFocusedButtonElseTheDefault();
     void buildSumsUpTheHtmlFolder();
     void aboutShowsTheGeneratorsNameAndVersion();
     void splashClosesAtTheFirstHandledTick();
@@ -289,6 +290,45 @@ void TDialogsTest::openWithoutProjectsOnlyFocusesTheList() {
     QCOMPARE(form.focusWidget(), form.ListView);
     QTest::mouseClick(form.ButtonCancel, Qt::LeftButton);
     QCOMPARE(form.result(), int(QDialog::Rejected));
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TDialogsTest::enterPressesTheFocusedButtonElseTheDefault() {
+    TFolders f;
+    MakeFolder(f.Projects("Beta"));
+
+    // New: Enter on the focused Cancel cancels and makes nothing ...
+    TFormNew formNew(f.Workspace, f.Prompter);
+    formNew.show();
+    QTest::keyClicks(formNew.EditName, QStringLiteral("Site"));
+    formNew.ButtonCancel->setFocus();
+    QTest::keyClick(formNew.ButtonCancel, Qt::Key_Return);
+    QVERIFY(!formNew.isVisible());
+    QCOMPARE(formNew.result(), int(QDialog::Rejected));
+    QVERIFY(!FolderExists(f.Projects("Site")));
+    QVERIFY(!f.Workspace.IsOpen());
+    // ... and Enter in the name creates.
+    formNew.show();
+    QVERIFY(formNew.ButtonCreate->isDefault());
+    QTest::keyClicks(formNew.EditName, QStringLiteral("Site"));
+    QTest::keyClick(formNew.EditName, Qt::Key_Return);
+    QCOMPARE(formNew.result(), int(QDialog::Accepted));
+    QCOMPARE(f.Workspace.Project->Folder, f.Projects("Site"));
+    f.Workspace.Project.reset();
+
+    // Open: the same with Cancel, and Enter in the list opens the selected project.
+    TFormOpen formOpen(f.Workspace, f.Prompter);
+    formOpen.show();
+    formOpen.ButtonCancel->setFocus();
+    QTest::keyClick(formOpen.ButtonCancel, Qt::Key_Enter);
+    QCOMPARE(formOpen.result(), int(QDialog::Rejected));
+    QVERIFY(!f.Workspace.IsOpen());
+    formOpen.show();
+    QCOMPARE(ListItems(formOpen.ListView), QStringList({"Beta", "Site"}));
+    QTest::keyClick(formOpen.ListView, Qt::Key_End);
+    QTest::keyClick(formOpen.ListView, Qt::Key_Return);
+    QCOMPARE(formOpen.result(), int(QDialog::Accepted));
+    QCOMPARE(f.Workspace.Project->Folder, f.Projects("Site"));
     QVERIFY(f.Prompter.Calls.isEmpty());
 }
 
