@@ -48,6 +48,8 @@ QString Q(const std::string& text) {
 }
 
 // The tree: read-only, and a right click opens the context menu without moving the selection.
+// A selected node stays selected until another one is chosen: Ctrl+click and Ctrl+Space
+// would otherwise empty the selection while the node commands stay enabled for it.
 class TTreeView : public QTreeWidget {
   public:
     using QTreeWidget::QTreeWidget;
@@ -60,30 +62,14 @@ class TTreeView : public QTreeWidget {
         }
         QTreeWidget::mousePressEvent(event);
     }
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override {
+        const QItemSelectionModel::SelectionFlags flags =
+            QTreeWidget::selectionCommand(index, event);
+        return flags.testFlag(QItemSelectionModel::Deselect) ? QItemSelectionModel::NoUpdate
+                                                             : flags;
+    }
 };
-
-// Expands a node with everything below it.
-void ExpandAll(QTreeWidgetItem* node) {
-    node->setExpanded(true);
-    for (int i = 0; i < node->childCount(); ++i)
-        ExpandAll(node->child(i));
-}
-
-int IndexAmongSiblings(QTreeWidgetItem* node) {
-    if (QTreeWidgetItem* parent = node->parent())
-        return parent->indexOfChild(node);
-    return node->treeWidget()->indexOfTopLevelItem(node);
-}
-
-int SiblingCount(QTreeWidgetItem* node) {
-    if (QTreeWidgetItem* parent = node->parent())
-        return parent->childCount();
-    return node->treeWidget()->topLevelItemCount();
-}
-
-TError TreeOutOfStep() {
-    return TError("The tree no longer matches the project; close the project and open it again.");
-}
 
 } // namespace
 

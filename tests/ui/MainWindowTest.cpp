@@ -188,6 +188,7 @@ class TMainWindowTest : public QObject {
     void printGoesThroughTheBrowser();
     void projectsFolderThatCannotBeMadeDisablesNewAndOpen();
     void treeMenuCopiesEditStatesAndKeepsSelection();
+    void ctrlClickNeverEmptiesTheSelection();
     void newProjectThroughTheRealDialog();
 };
 
@@ -257,6 +258,12 @@ void TMainWindowTest::enablingFollowsProjectViewAndNode() {
     QCOMPARE(Sorted(Enabled(Commands(*f.Form))),
              Sorted(AlwaysEnabled + ProjectCommands +
                     Names({"MenuPrintSetup", "MenuPrint", "MenuGoHome", "ToolHome"})));
+    // The keyboard focus goes to the browser in the preview view, to the tree in the other.
+    QWidget* focus = f.Form->focusWidget();
+    QVERIFY(focus == f.Form->WebBrowser || f.Form->WebBrowser->isAncestorOf(focus));
+    f.Form->ToolPreview->trigger();
+    QCOMPARE(f.Form->focusWidget(), f.Form->TreeView);
+    f.Form->ToolPreview->trigger();
     // Selecting a node changes nothing that the browser shows.
     const QUrl shown = f.Form->WebBrowser->url();
     f.Select(f.Node(0, 1));
@@ -874,6 +881,35 @@ void TMainWindowTest::treeMenuCopiesEditStatesAndKeepsSelection() {
              Names({"PopupTreeviewAddColumn", "PopupTreeviewAddLink", "PopupTreeviewMoveUp",
                     "PopupTreeviewInformation", "PopupTreeviewRemove"}));
     f.Form->PopupMenuTreeView->hide();
+}
+
+void TMainWindowTest::ctrlClickNeverEmptiesTheSelection() {
+    TMainFixture f;
+    MakeProject(f.Folder("Site"), {{"News", {"One"}}, {"Weather", {}, true}});
+    QVERIFY(f.Open("Site"));
+    f.Form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.Form.get()));
+    QTreeWidget* tree = f.Form->TreeView;
+    tree->setFocus();
+
+    // Ctrl+click and Ctrl+Space on the selected node keep it selected, and the node commands
+    // that stay enabled still act on it.
+    f.Select(f.Node(1));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      tree->visualItemRect(f.Node(1)).center());
+    QCOMPARE(f.Selected(), QStringLiteral("Weather"));
+    QTest::keyClick(tree, Qt::Key_Space, Qt::ControlModifier);
+    QCOMPARE(f.Selected(), QStringLiteral("Weather"));
+    QVERIFY(f.Form->MenuRemove->isEnabled());
+    f.Prompter.Answers = {false};
+    f.Form->MenuRemove->trigger();
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList{"ConfirmYesNo: Remove \"Weather\"?"});
+
+    // Ctrl+click on another node selects that one.
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      tree->visualItemRect(f.Node(0, 0)).center());
+    QCOMPARE(f.Selected(), QStringLiteral("One"));
+    QVERIFY(f.Form->MenuAddPage->isEnabled());
 }
 
 void TMainWindowTest::newProjectThroughTheRealDialog() {
