@@ -71,6 +71,29 @@ class TTreeView : public QTreeWidget {
     }
 };
 
+// Expands a node with everything below it.
+void ExpandAll(QTreeWidgetItem* node) {
+    node->setExpanded(true);
+    for (int i = 0; i < node->childCount(); ++i)
+        ExpandAll(node->child(i));
+}
+
+int IndexAmongSiblings(QTreeWidgetItem* node) {
+    if (QTreeWidgetItem* parent = node->parent())
+        return parent->indexOfChild(node);
+    return node->treeWidget()->indexOfTopLevelItem(node);
+}
+
+int SiblingCount(QTreeWidgetItem* node) {
+    if (QTreeWidgetItem* parent = node->parent())
+        return parent->childCount();
+    return node->treeWidget()->topLevelItemCount();
+}
+
+TError TreeOutOfStep() {
+    return TError("The tree no longer matches the project; close the project and open it again.");
+}
+
 } // namespace
 
 TFormMain::TFormMain(TWorkspace& workspace, IPrompter& prompter, TDialogs& dialogs, QWidget* parent)
