@@ -71,6 +71,19 @@ class TTreeView : public QTreeWidget {
     }
 };
 
+// Keeps a tool button without a hint from showing one: Qt would show its caption instead.
+class TNoHint : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ToolTip)
+            return true;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 // Expands a node with everything below it.
 void ExpandAll(QTreeWidgetItem* node) {
     node->setExpanded(true);
@@ -346,6 +359,12 @@ void TFormMain::CreateToolBar() {
     // A click on Add drops down its menu.
     if (auto* button = qobject_cast<QToolButton*>(ToolBarProject->widgetForAction(ToolAdd)))
         button->setPopupMode(QToolButton::InstantPopup);
+    // Only New, Open, Build, Publish, Browser and Preview have hints.
+    auto* noHint = new TNoHint(this);
+    for (QAction* action :
+         {ToolHome, ToolBack, ToolForward, ToolAdd, ToolUp, ToolDown, ToolInfo, ToolRemove})
+        if (QWidget* button = ToolBarProject->widgetForAction(action))
+            button->installEventFilter(noHint);
 }
 
 void TFormMain::CreateViews() {

@@ -18,6 +18,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -189,6 +191,8 @@ class TMainWindowTest : public QObject {
     void projectsFolderThatCannotBeMadeDisablesNewAndOpen();
     void treeMenuCopiesEditStatesAndKeepsSelection();
     void ctrlClickNeverEmptiesTheSelection();
+    void toolButtonsShowOnlyTheirHints();
+    void brokenColumnWhileOpeningLeavesCaptionAndEnabling();
     void newProjectThroughTheRealDialog();
 };
 
@@ -910,6 +914,62 @@ void TMainWindowTest::ctrlClickNeverEmptiesTheSelection() {
                       tree->visualItemRect(f.Node(0, 0)).center());
     QCOMPARE(f.Selected(), QStringLiteral("One"));
     QVERIFY(f.Form->MenuAddPage->isEnabled());
+}
+
+void TMainWindowTest::toolButtonsShowOnlyTheirHints() {
+    TMainFixture f;
+    const std::pair<QAction*, const char*> rows[] = {
+        {f.Form->ToolNew, "New Project"},
+        {f.Form->ToolOpen, "Open Project"},
+        {f.Form->ToolBuild, "Build"},
+        {f.Form->ToolPublish, "Publish"},
+        {f.Form->ToolBrowser, "Preview in Browser"},
+        {f.Form->ToolPreview, "Preview"},
+        {f.Form->ToolHome, nullptr},
+        {f.Form->ToolBack, nullptr},
+        {f.Form->ToolForward, nullptr},
+        {f.Form->ToolAdd, nullptr},
+        {f.Form->ToolUp, nullptr},
+        {f.Form->ToolDown, nullptr},
+        {f.Form->ToolInfo, nullptr},
+        {f.Form->ToolRemove, nullptr},
+    };
+    for (const auto& [action, hint] : rows) {
+        QWidget* button = f.Form->ToolBarProject->widgetForAction(action);
+        QVERIFY(button);
+        QToolTip::hideText();
+        QTRY_VERIFY(!QToolTip::isVisible());
+        const QPoint at = button->rect().center();
+        QHelpEvent event(QEvent::ToolTip, at, button->mapToGlobal(at));
+        QApplication::sendEvent(button, &event);
+        const QString shown = QToolTip::isVisible() ? QToolTip::text() : QString();
+        QCOMPARE(shown, hint ? QString::fromLatin1(hint) : QString());
+    }
+    QToolTip::hideText();
+}
+
+void TMainWindowTest::brokenColumnWhileOpeningLeavesCaptionAndEnabling() {
+    TMainFixture f;
+    MakeProject(f.Folder("Site"), {{"News", {"One"}}, {"Tours", {"Two"}}});
+    WriteFileBytes(f.Folder("Site") + "/Column2.Clm", "<COLUMN><PAGE>");
+    f.ToOpen = "Site";
+    f.Form->MenuOpenProject->trigger();
+
+    // The tree stops at the broken column; what was done before stays done.
+    const QStringList calls = f.Prompter.TakeCalls();
+    QCOMPARE(calls.size(), 1);
+    QVERIFY2(calls[0].startsWith("Error: ") && calls[0].contains("Column2.Clm"),
+             qPrintable(calls[0]));
+    QVERIFY(f.Workspace.IsOpen());
+    QCOMPARE(f.Form->windowTitle(), QString::fromStdString("Corvane - " + f.Folder("Site")));
+    QCOMPARE(f.TopTitles(), Names({"News", "Tours"}));
+    QCOMPARE(f.ChildTitles(0), Names({"One"}));
+    QCOMPARE(f.Node(1)->childCount(), 0);
+    for (QAction* action : {f.Form->MenuClose, f.Form->MenuBuild, f.Form->MenuAddColumn,
+                            f.Form->ToolBrowser, f.Form->MenuLanguage})
+        QVERIFY2(action->isEnabled(), qPrintable(action->objectName()));
+    // No preview was built.
+    QVERIFY(!FileExists(f.Project().PreviewFile()));
 }
 
 void TMainWindowTest::newProjectThroughTheRealDialog() {
