@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
+#include "ui/CentreOnScreen.h"
 #include "ui/Workspace.h"
 
 #include <QFormLayout>
@@ -66,8 +67,10 @@ bool TFormBuild::Execute() {
 
 void TFormBuild::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
+    if (event->spontaneous())
+        return;
+    CentreOnScreen(*this);
+    FormShow();
 }
 
 void TFormBuild::FormShow() {

@@ -1,6 +1,7 @@
 #include "ui/FNew.h"
 
 #include "platform/FileSystem.h"
+#include "ui/CentreOnScreen.h"
 #include "ui/ErrorReport.h"
 #include "ui/Prompter.h"
 #include "ui/Workspace.h"
@@ -91,8 +92,10 @@ bool TFormNew::Execute() {
 
 void TFormNew::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
+    if (event->spontaneous())
+        return;
+    CentreOnScreen(*this);
+    FormShow();
 }
 
 void TFormNew::FormShow() {

@@ -1,6 +1,7 @@
 #include "ui/FOpen.h"
 
 #include "platform/FileSystem.h"
+#include "ui/CentreOnScreen.h"
 #include "ui/ErrorReport.h"
 #include "ui/Pictures.h"
 #include "ui/Workspace.h"
@@ -55,8 +56,10 @@ bool TFormOpen::Execute() {
 
 void TFormOpen::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
+    if (event->spontaneous())
+        return;
+    CentreOnScreen(*this);
+    FormShow();
 }
 
 void TFormOpen::FormShow() {

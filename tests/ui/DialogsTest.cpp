@@ -88,6 +88,7 @@ class TDialogsTest : public QObject {
     void openWithoutProjectsOnlyFocusesTheList();
     void enterPressesTheFocusedButtonElseTheDefault();
     void buildSumsUpTheHtmlFolder();
+    void newOpenAndBuildAreCentredOnTheScreen();
     void aboutShowsTheGeneratorsNameAndVersion();
     void splashClosesAtTheFirstHandledTick();
     void applicationFolderBesideOrInTheDataFolder();
@@ -364,6 +365,31 @@ void TDialogsTest::buildSumsUpTheHtmlFolder() {
     QCOMPARE(form.LabelSize->text(), QStringLiteral("1 000 017 Byte"));
     QTest::keyClick(&form, Qt::Key_Escape);
     QVERIFY(!form.isVisible());
+}
+
+void TDialogsTest::newOpenAndBuildAreCentredOnTheScreen() {
+    TFolders f;
+    MakeFolder(f.Projects("Site"));
+    f.Workspace.Project = std::make_unique<TDProject>(f.Projects("Site"), f.Workspace.XMLDoc);
+    // A main window in a corner of the screen: each dialog is centred on the screen all the
+    // same, every time it is shown, also after the user moved it.
+    QWidget owner;
+    owner.setGeometry(10, 10, 300, 200);
+    owner.show();
+    TFormNew formNew(f.Workspace, f.Prompter, &owner);
+    TFormOpen formOpen(f.Workspace, f.Prompter, &owner);
+    TFormBuild formBuild(f.Workspace, &owner);
+    for (QDialog* form : std::initializer_list<QDialog*>{&formNew, &formOpen, &formBuild}) {
+        for (int showing = 0; showing < 2; ++showing) {
+            form->show();
+            QVERIFY(QTest::qWaitForWindowExposed(form));
+            const QPoint centre = form->screen()->availableGeometry().center();
+            QVERIFY2((form->frameGeometry().center() - centre).manhattanLength() <= 2,
+                     qPrintable(form->objectName()));
+            form->move(5, 5);
+            form->hide();
+        }
+    }
 }
 
 void TDialogsTest::aboutShowsTheGeneratorsNameAndVersion() {
