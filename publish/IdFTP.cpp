@@ -315,8 +315,9 @@ void TIdFTP::Connect() {
         sockaddr_in address;
         std::memcpy(&address, a->ai_addr, sizeof address);
         address.sin_port = htons(static_cast<std::uint16_t>(Port));
-        // The attempt has no limit of its own: the system's connect time-out applies.
-        FSocket = ConnectTo(address, 0, error);
+        // Bounded by ReadTimeout when it is set, so an address that swallows the attempt
+        // fails the connect instead of holding the program for minutes.
+        FSocket = ConnectTo(address, ReadTimeout, error);
     }
     ::freeaddrinfo(found);
     if (FSocket < 0)
@@ -363,17 +364,32 @@ int TIdFTP::OpenDataConnection(const std::string& step, const std::string& remot
 bool TIdFTP::WaitForDataConnection(int listener, std::string& error) {
     // A server that hangs up will never connect; one that talks meanwhile (a reply before
     // the transfer) is heard after it, like any final reply. Past a few long lines of such
-    // talk the control connection is no longer watched.
+    // talk the control connection is no longer watched. With ReadTimeout set, a server that
+    // never connects back fails the upload when the time is up.
+    const auto deadline = TClock::now() + std::chrono::milliseconds(ReadTimeout);
     bool watchControl = true;
     for (;;) {
+        int wait = -1;
+        if (ReadTimeout > 0) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now())
+                    .count();
+            if (left <= 0) {
+                error = "the server did not open it within " + Milliseconds(ReadTimeout);
+                return false;
+            }
+            wait = static_cast<int>(left);
+        }
         pollfd p[2] = {{listener, POLLIN, 0}, {FSocket, POLLIN, 0}};
-        int n = ::poll(p, watchControl ? 2 : 1, -1);
+        int n = ::poll(p, watchControl ? 2 : 1, wait);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
             error = ErrorText(errno);
             return false;
         }
+        if (n == 0)
+            continue;
         if (p[0].revents & POLLIN)
             return true;
         if (p[0].revents != 0) {

@@ -66,9 +66,8 @@ class TIdFTP {
     std::int32_t Port = 21;
     std::string Username;
     std::string Password;
-    // Milliseconds to wait for each read of a reply (and for each send, and for the
-    // connection of a passive transfer); 0 waits without limit. The TCP connect of Connect
-    // and the server's connection to an active transfer are not bounded by it.
+    // Milliseconds to wait for each read of a reply, for each send, for the TCP connects and
+    // for the server's connection to an active transfer; 0 waits without limit.
     std::int32_t ReadTimeout = 0;
     bool Passive = false;
     TIdFTPTransferType TransferType = ftBinary;
@@ -92,7 +91,8 @@ class TIdFTP {
                 const std::string& shown = "");
     void Expect(const std::string& step, std::initializer_list<int> accepted);
     int OpenDataConnection(const std::string& step, const std::string& remoteName);
-    // Waits, without a time limit, for the server to connect to the listening socket.
+    // Waits, at most ReadTimeout when it is set, for the server to connect to the listening
+    // socket.
     // Meanwhile whatever arrives on the control connection is kept for the next reply;
     // false (with error set) when the control connection ends first.
     bool WaitForDataConnection(int listener, std::string& error);
