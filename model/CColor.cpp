@@ -1,32 +1,56 @@
 #include "model/CColor.h"
 
-#define COLOR_FIELDS(X)                                                                            \
-    X(BASE)                                                                                        \
-    X(BG)                                                                                          \
-    X(TEXT_BG) X(TITLE) X(TEXT) X(WELCOME_BG) X(WELCOME_TEXT) X(TOPIC_BG) X(TOPIC_TEXT) X(MENU_BG) \
-        X(MENU_TEXT) X(HOTSPOT_BG) X(HOTSPOT_TEXT) X(FOOT_BG) X(FOOT_TEXT)
-#define FLAG_FIELDS(X)                                                                             \
-    X(TEXT_TRANS) X(WELCOME_TRANS) X(TOPIC_TRANS) X(MENU_TRANS) X(HOTSPOT_TRANS) X(FOOT_TRANS)
-
 TDColor::TDColor(TXmlElement element) {
     if (!element)
         return;
-#define READ_COLOR(F) ReadColor(element, #F, F);
-#define READ_FLAG(F) ReadFlag(element, #F, F);
-    COLOR_FIELDS(READ_COLOR)
-    FLAG_FIELDS(READ_FLAG)
+    ReadColor(element, "BASE", BASE);
+    ReadColor(element, "BG", BG);
+    ReadColor(element, "TEXT_BG", TEXT_BG);
+    ReadColor(element, "TITLE", TITLE);
+    ReadColor(element, "TEXT", TEXT);
+    ReadColor(element, "WELCOME_BG", WELCOME_BG);
+    ReadColor(element, "WELCOME_TEXT", WELCOME_TEXT);
+    ReadColor(element, "TOPIC_BG", TOPIC_BG);
+    ReadColor(element, "TOPIC_TEXT", TOPIC_TEXT);
+    ReadColor(element, "MENU_BG", MENU_BG);
+    ReadColor(element, "MENU_TEXT", MENU_TEXT);
+    ReadColor(element, "HOTSPOT_BG", HOTSPOT_BG);
+    ReadColor(element, "HOTSPOT_TEXT", HOTSPOT_TEXT);
+    ReadColor(element, "FOOT_BG", FOOT_BG);
+    ReadColor(element, "FOOT_TEXT", FOOT_TEXT);
+    ReadFlag(element, "TEXT_TRANS", TEXT_TRANS);
+    ReadFlag(element, "WELCOME_TRANS", WELCOME_TRANS);
+    ReadFlag(element, "TOPIC_TRANS", TOPIC_TRANS);
+    ReadFlag(element, "MENU_TRANS", MENU_TRANS);
+    ReadFlag(element, "HOTSPOT_TRANS", HOTSPOT_TRANS);
+    ReadFlag(element, "FOOT_TRANS", FOOT_TRANS);
 }
 
 void TDColor::Save(TXmlElement element) const {
     if (!element)
         return;
     RemoveAllChildren(element);
-#define WRITE_COLOR(F) WriteColor(element, #F, F);
-#define WRITE_FLAG(F) WriteFlag(element, #F, F);
-    COLOR_FIELDS(WRITE_COLOR)
-    FLAG_FIELDS(WRITE_FLAG)
+    WriteColor(element, "BASE", BASE);
+    WriteColor(element, "BG", BG);
+    WriteColor(element, "TEXT_BG", TEXT_BG);
+    WriteColor(element, "TITLE", TITLE);
+    WriteColor(element, "TEXT", TEXT);
+    WriteColor(element, "WELCOME_BG", WELCOME_BG);
+    WriteColor(element, "WELCOME_TEXT", WELCOME_TEXT);
+    WriteColor(element, "TOPIC_BG", TOPIC_BG);
+    WriteColor(element, "TOPIC_TEXT", TOPIC_TEXT);
+    WriteColor(element, "MENU_BG", MENU_BG);
+    WriteColor(element, "MENU_TEXT", MENU_TEXT);
+    WriteColor(element, "HOTSPOT_BG", HOTSPOT_BG);
+    WriteColor(element, "HOTSPOT_TEXT", HOTSPOT_TEXT);
+    WriteColor(element, "FOOT_BG", FOOT_BG);
+    WriteColor(element, "FOOT_TEXT", FOOT_TEXT);
+    WriteFlag(element, "TEXT_TRANS", TEXT_TRANS);
+    WriteFlag(element, "WELCOME_TRANS", WELCOME_TRANS);
+    WriteFlag(element, "TOPIC_TRANS", TOPIC_TRANS);
+    WriteFlag(element, "MENU_TRANS", MENU_TRANS);
+    WriteFlag(element, "HOTSPOT_TRANS", HOTSPOT_TRANS);
+    WriteFlag(element, "FOOT_TRANS", FOOT_TRANS);
 }
 
-void TDColor::SaveTemplate(TXmlElement element) const {
-    Save(element);
-}
+void TDColor::SaveTemplate(TXmlElement element) const { Save(element); }
