@@ -53,4 +53,6 @@ void TDColor::Save(TXmlElement element) const {
     WriteFlag(element, "FOOT_TRANS", FOOT_TRANS);
 }
 
-void TDColor::SaveTemplate(TXmlElement element) const { Save(element); }
+void TDColor::SaveTemplate(TXmlElement element) const {
+    Save(element);
+}
