@@ -32,18 +32,10 @@ int RunCheck(const std::vector<std::string>& args) {
         std::fputs("Usage: corvane-cli check PROJECT_FOLDER\n", stderr);
         return 2;
     }
-    std::string folder;
-    if (!FindProjectFolder(args[0], folder))
-        return 1;
-
     TXmlDocument document;
-    std::unique_ptr<TDProject> project;
-    try {
-        project = std::make_unique<TDProject>(folder, document);
-    } catch (const TError& e) {
-        std::fprintf(stderr, "corvane-cli: the project cannot be opened: %s\n", e.what());
+    std::unique_ptr<TDProject> project = OpenProject(args[0], document);
+    if (!project)
         return 1;
-    }
 
     std::vector<TMissing> pictures, downloads;
     std::vector<std::string> badColumns;
@@ -78,7 +70,7 @@ int RunCheck(const std::vector<std::string>& args) {
         }
     }
 
-    std::printf("Project %s\n", folder.c_str());
+    std::printf("Project %s\n", project->Folder.c_str());
     std::printf("  %d menu item%s: %d column%s, %d link%s\n", project->MenuCount,
                 project->MenuCount == 1 ? "" : "s", columns, columns == 1 ? "" : "s", links,
                 links == 1 ? "" : "s");

@@ -1,5 +1,6 @@
 #include "cli/ProjectFolder.h"
 
+#include "platform/Error.h"
 #include "platform/FileSystem.h"
 
 #include <cstdio>
@@ -29,4 +30,16 @@ bool FindProjectFolder(const std::string& given, std::string& folder) {
         return false;
     }
     return true;
+}
+
+std::unique_ptr<TDProject> OpenProject(const std::string& given, TXmlDocument& document) {
+    std::string folder;
+    if (!FindProjectFolder(given, folder))
+        return nullptr;
+    try {
+        return std::make_unique<TDProject>(folder, document);
+    } catch (const TError& e) {
+        std::fprintf(stderr, "corvane-cli: the project cannot be opened: %s\n", e.what());
+        return nullptr;
+    }
 }

@@ -155,18 +155,10 @@ int RunPublish(const std::vector<std::string>& args) {
         return 2;
     }
 
-    std::string folder;
-    if (!FindProjectFolder(projectFolder, folder))
-        return 1;
-
     TXmlDocument document;
-    std::unique_ptr<TDProject> project;
-    try {
-        project = std::make_unique<TDProject>(folder, document);
-    } catch (const TError& e) {
-        std::fprintf(stderr, "corvane-cli: the project cannot be opened: %s\n", e.what());
+    std::unique_ptr<TDProject> project = OpenProject(projectFolder, document);
+    if (!project)
         return 1;
-    }
 
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     if (build) {

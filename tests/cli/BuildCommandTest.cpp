@@ -1,5 +1,6 @@
 // corvane-cli build: exit status, messages and the files it leaves.
 
+#include "CliRun.h"
 #include "TestSupport.h"
 #include "generator/Generator.h"
 #include "model/CColumn.h"
@@ -19,24 +20,6 @@
 
 namespace {
 
-std::string CliPath() {
-    if (const char* path = std::getenv("CORVANE_CLI"); path && *path)
-        return path;
-    return CORVANE_CLI_PATH;
-}
-
-std::string Quoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-struct TRun {
-    int Status = -1;
-    std::string Out, Err;
-};
-
 class BuildCommandTest : public ::testing::Test {
   protected:
     BuildCommandTest() {
@@ -45,17 +28,10 @@ class BuildCommandTest : public ::testing::Test {
     }
 
     // Runs corvane-cli build with the arguments; bounded by a time-out.
-    TRun Run(const std::vector<std::string>& args) {
-        std::string command = "timeout 120 " + Quoted(CliPath()) + " build";
-        for (const std::string& arg : args)
-            command += " " + Quoted(arg);
-        command += " >" + Quoted(Dir / "out.txt") + " 2>" + Quoted(Dir / "err.txt") + " </dev/null";
-        const int status = std::system(command.c_str());
-        TRun run;
-        run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.Out = ReadFileBytes(Dir / "out.txt");
-        run.Err = ReadFileBytes(Dir / "err.txt");
-        return run;
+    TCliRun Run(const std::vector<std::string>& args) {
+        std::vector<std::string> all{"build"};
+        all.insert(all.end(), args.begin(), args.end());
+        return RunCorvaneCli(Dir, all);
     }
 
     // A project with a link and a column of two pages, one with a picture.
@@ -106,7 +82,7 @@ TEST_F(BuildCommandTest, WrongArgumentsShowTheUsage) {
         {Site, "--into", Dir.Path(), "--into", Dir.Path()},
     };
     for (const auto& args : cases) {
-        TRun run = Run(args);
+        TCliRun run = Run(args);
         EXPECT_EQ(run.Status, 2) << args.size();
         EXPECT_NE(run.Err.find("Usage: corvane-cli build PROJECT_FOLDER [--into FOLDER]"),
                   std::string::npos)
@@ -116,7 +92,7 @@ TEST_F(BuildCommandTest, WrongArgumentsShowTheUsage) {
 }
 
 TEST_F(BuildCommandTest, RefusesAFolderWithoutAProjectAndCreatesNothing) {
-    TRun run = Run({Site});
+    TCliRun run = Run({Site});
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Err, "corvane-cli: " + Site + " holds no project document (Default.Pro)\n");
     EXPECT_FALSE(PathExists(Site + "/Default.Pro"));
@@ -137,7 +113,7 @@ TEST_F(BuildCommandTest, BuildsIntoAnEmptiedHtmlFolder) {
     // A trailing separator and a relative path name the same project.
     const std::string relative =
         std::filesystem::relative(Site, std::filesystem::current_path()).string() + "/";
-    TRun run = Run({relative});
+    TCliRun run = Run({relative});
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(run.Err, "");
     EXPECT_EQ(FilesIn(html),
@@ -159,7 +135,7 @@ TEST_F(BuildCommandTest, BuildsIntoAnotherFolderWithoutDeleting) {
     WriteFileBytes(other + "/Keep.txt", "kept");
     WriteFileBytes(Site + "/HTML/Stale.htm", "stays");
 
-    TRun run = Run({"--into", other, Site});
+    TCliRun run = Run({"--into", other, Site});
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(FilesIn(other), (std::set<std::string>{"Default.htm", "Keep.txt", "Page1_0.htm",
                                                      "Page1_1.htm", "Photo.jpg"}));
@@ -179,7 +155,7 @@ TEST_F(BuildCommandTest, BuildsIntoAnotherFolderWithoutDeleting) {
 
 TEST_F(BuildCommandTest, SmallAndLinkOnlyProjects) {
     { TDProject project(Site, Document); }
-    TRun run = Run({Site});
+    TCliRun run = Run({Site});
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(run.Out, "Built 1 file, 17 bytes into " + Site + "/HTML\nHomepage: " + Site +
                            "/HTML/Default.htm\n");
@@ -199,7 +175,7 @@ TEST_F(BuildCommandTest, FailuresNameTheFile) {
     MakeProject();
     const std::string column = Site + "/Column1.Clm";
     WriteFileBytes(column, "<COLUMN><PAGE>");
-    TRun run = Run({Site});
+    TCliRun run = Run({Site});
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Err.rfind("corvane-cli: ", 0), 0u) << run.Err;
     EXPECT_NE(run.Err.find(column), std::string::npos) << run.Err;

@@ -4,6 +4,7 @@
 #include "model/CProject.h"
 #include "platform/XmlDocument.h"
 
+#include "CliRun.h"
 #include "TestSupport.h"
 #include "publish/ChildProcess.h"
 #include "publish/FakeFtpServer.h"
@@ -25,11 +26,6 @@ using ::testing::Not;
 namespace {
 
 constexpr int CliTimeoutMs = 60000;
-
-std::string Cli() {
-    const char* path = std::getenv("CORVANE_CLI");
-    return path && *path ? path : CORVANE_CLI_PATH;
-}
 
 class PublishCommandTest : public ::testing::Test {
   protected:
@@ -68,7 +64,7 @@ class PublishCommandTest : public ::testing::Test {
         return ntohs(address.sin_port);
     }
     TProcessResult Publish(std::vector<std::string> options, const std::string& input = "") {
-        std::vector<std::string> argv = {Cli(), "publish", Folder()};
+        std::vector<std::string> argv = {CorvaneCliPath(), "publish", Folder()};
         argv.insert(argv.end(), options.begin(), options.end());
         return RunProcess(argv, input, CliTimeoutMs);
     }
@@ -99,7 +95,7 @@ TEST_F(PublishCommandTest, WrongArgumentsAreRefused) {
         {{"publish", Dir.Path(), "--yes"}, 1, "holds no project document (Default.Pro)"},
     };
     for (const TCase& c : cases) {
-        std::vector<std::string> argv = {Cli()};
+        std::vector<std::string> argv = {CorvaneCliPath()};
         argv.insert(argv.end(), c.Args.begin(), c.Args.end());
         TProcessResult r = RunProcess(argv, "", CliTimeoutMs);
         EXPECT_EQ(r.ExitCode, c.Exit) << r.Err;
@@ -241,8 +237,8 @@ TEST_F(PublishCommandTest, ATerminalGetsAProgressBar) {
         s.ServeUploads();
     });
     Settings(server.Port());
-    TProcessResult r =
-        RunOnTerminal({Cli(), "publish", Folder(), "--yes", "--no-build"}, "", CliTimeoutMs);
+    TProcessResult r = RunOnTerminal({CorvaneCliPath(), "publish", Folder(), "--yes", "--no-build"},
+                                     "", CliTimeoutMs);
     server.Finish();
     EXPECT_EQ(r.ExitCode, 0) << r.Out;
     // The terminal turns each LF into CR LF.
@@ -260,8 +256,8 @@ TEST_F(PublishCommandTest, ATerminalGetsAProgressBar) {
 TEST_F(PublishCommandTest, AFailedRunOnATerminalLeavesNoBarBehind) {
     WriteFileBytes(Html() + "a.htm", "a");
     Settings(DeadPort());
-    TProcessResult r =
-        RunOnTerminal({Cli(), "publish", Folder(), "--yes", "--no-build"}, "", CliTimeoutMs);
+    TProcessResult r = RunOnTerminal({CorvaneCliPath(), "publish", Folder(), "--yes", "--no-build"},
+                                     "", CliTimeoutMs);
     EXPECT_EQ(r.ExitCode, 1) << r.Out;
     EXPECT_THAT(r.Out, HasSubstr("]  10%  Connect FTP Server...\r\033[K"
                                  "corvane-cli: FTP cannot connect! (FTP server 127.0.0.1:"));

@@ -5,6 +5,7 @@
 
 #include "TestSupport.h"
 #include "publish/FakeFtpServer.h"
+#include "publish/FtpFailure.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -56,17 +57,6 @@ std::map<std::string, std::string> With(std::map<std::string, std::string> repli
                                         const std::string& verb, const std::string& reply) {
     replies[verb] = reply;
     return replies;
-}
-
-// Runs f and returns the TFTPError it raised; fails the test when it raised none.
-template <typename F> TFTPError Failure(F f) {
-    try {
-        f();
-    } catch (const TFTPError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no TFTPError was raised";
-    return TFTPError("");
 }
 
 std::string AllBytes() {

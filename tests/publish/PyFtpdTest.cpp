@@ -6,6 +6,7 @@
 
 #include "TestSupport.h"
 #include "publish/ChildProcess.h"
+#include "publish/FtpFailure.h"
 #include "publish/PyFtpdServer.h"
 
 #include <gmock/gmock.h>
@@ -20,16 +21,6 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 namespace {
-
-template <typename F> TFTPError Failure(F f) {
-    try {
-        f();
-    } catch (const TFTPError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no TFTPError was raised";
-    return TFTPError("");
-}
 
 class PyFtpdTest : public ::testing::Test {
   protected:
