@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -49,6 +50,15 @@ inline void WriteFileBytes(const std::string& path, const std::string& data) {
     if (!out)
         throw std::runtime_error("cannot write " + path);
     out << data;
+}
+
+// The names of the ordinary files directly in a folder.
+inline std::set<std::string> RegularFilesIn(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.is_regular_file())
+            names.insert(entry.path().filename().string());
+    return names;
 }
 
 inline bool PathExists(const std::string& path) {

@@ -46,14 +46,6 @@ class BuildCommandTest : public ::testing::Test {
         WriteFileBytes(project.ImagesPath() + "Photo.jpg", std::string(5000, 'p'));
     }
 
-    static std::set<std::string> FilesIn(const std::string& folder) {
-        std::set<std::string> names;
-        for (const TFileEntry& entry : ListFolder(folder))
-            if (entry.IsRegular)
-                names.insert(entry.Name);
-        return names;
-    }
-
     // The summary line for what the folder now holds.
     static std::string Summary(const std::string& folder) {
         std::int64_t files = 0, bytes = 0;
@@ -116,7 +108,7 @@ TEST_F(BuildCommandTest, BuildsIntoAnEmptiedHtmlFolder) {
     TCliRun run = Run({relative});
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(run.Err, "");
-    EXPECT_EQ(FilesIn(html),
+    EXPECT_EQ(RegularFilesIn(html),
               (std::set<std::string>{"Default.htm", "Page1_0.htm", "Page1_1.htm", "Photo.jpg"}));
     EXPECT_TRUE(PathExists(html + "/Keep/Inside.txt"));
     EXPECT_EQ(run.Out, Summary(html) + "Homepage: " + html + "/Default.htm\n");
@@ -137,9 +129,10 @@ TEST_F(BuildCommandTest, BuildsIntoAnotherFolderWithoutDeleting) {
 
     TCliRun run = Run({"--into", other, Site});
     ASSERT_EQ(run.Status, 0) << run.Err;
-    EXPECT_EQ(FilesIn(other), (std::set<std::string>{"Default.htm", "Keep.txt", "Page1_0.htm",
-                                                     "Page1_1.htm", "Photo.jpg"}));
-    EXPECT_EQ(FilesIn(Site + "/HTML"), std::set<std::string>{"Stale.htm"});
+    EXPECT_EQ(RegularFilesIn(other),
+              (std::set<std::string>{"Default.htm", "Keep.txt", "Page1_0.htm", "Page1_1.htm",
+                                     "Photo.jpg"}));
+    EXPECT_EQ(RegularFilesIn(Site + "/HTML"), std::set<std::string>{"Stale.htm"});
     // Only what the build wrote is counted, not what was there before.
     const std::int64_t written =
         static_cast<std::int64_t>(ReadFileBytes(other + "/Default.htm").size() +
@@ -168,7 +161,7 @@ TEST_F(BuildCommandTest, SmallAndLinkOnlyProjects) {
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(run.Out, "Built 0 files, 0 bytes into " + Site +
                            "/HTML\nNo homepage: the menu list holds only links\n");
-    EXPECT_EQ(FilesIn(Site + "/HTML"), std::set<std::string>{});
+    EXPECT_EQ(RegularFilesIn(Site + "/HTML"), std::set<std::string>{});
 }
 
 TEST_F(BuildCommandTest, FailuresNameTheFile) {

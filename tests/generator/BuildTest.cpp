@@ -22,15 +22,6 @@ class BuildTest : public ::testing::Test, public TGeneratorFixture {
     std::string Html() const { return Project->Folder + "/HTML"; }
     std::string Temp() const { return Project->Folder + "/Temp"; }
 
-    // The ordinary files directly in a folder.
-    static std::set<std::string> FilesIn(const std::string& folder) {
-        std::set<std::string> names;
-        for (const TFileEntry& entry : ListFolder(folder))
-            if (entry.IsRegular)
-                names.insert(entry.Name);
-        return names;
-    }
-
     int AddLink() {
         Project->AddMenuItem(true);
         return Project->MenuCount - 1;
@@ -50,7 +41,7 @@ class BuildTest : public ::testing::Test, public TGeneratorFixture {
 
 TEST_F(BuildTest, EmptyMenuListWritesTheTwoLineHomepage) {
     Build(*Project, "HTML");
-    EXPECT_EQ(FilesIn(Html()), (std::set<std::string>{"Default.htm"}));
+    EXPECT_EQ(RegularFilesIn(Html()), (std::set<std::string>{"Default.htm"}));
     const std::string bytes = ReadFileBytes(Html() + "/Default.htm");
     EXPECT_EQ(bytes, "<html>\r\n</html>\r\n");
     EXPECT_EQ(bytes.size(), 17u);
@@ -60,7 +51,7 @@ TEST_F(BuildTest, WriteEmptyHomepageFollowsTheHomepageName) {
     Project->FRAME.HOMEPAGE = "Index";
     Project->OutputFolder = Temp();
     WriteEmptyHomepage(*Project);
-    EXPECT_EQ(FilesIn(Temp()), (std::set<std::string>{"Index.htm"}));
+    EXPECT_EQ(RegularFilesIn(Temp()), (std::set<std::string>{"Index.htm"}));
     EXPECT_EQ(ReadFileBytes(Temp() + "/Index.htm"), Lines({"<html>", "</html>"}));
 }
 
@@ -70,7 +61,7 @@ TEST_F(BuildTest, LinksOnlyWriteNoFileAndLeaveAnEarlierHomepage) {
     WriteFileBytes(Html() + "/Default.htm", "earlier build");
     TBuildStats stats;
     BuildInto(*Project, Html(), &stats);
-    EXPECT_EQ(FilesIn(Html()), (std::set<std::string>{"Default.htm"}));
+    EXPECT_EQ(RegularFilesIn(Html()), (std::set<std::string>{"Default.htm"}));
     EXPECT_EQ(ReadFileBytes(Html() + "/Default.htm"), "earlier build");
     EXPECT_EQ(stats.Files, 0);
     EXPECT_EQ(stats.Bytes, 0);
@@ -81,7 +72,7 @@ TEST_F(BuildTest, OneColumnGivesTheHomepageAndItsPages) {
     Project->FRAME.HOMEPAGE = "Index";
     AddColumn(3, "Title list with summary");
     Build(*Project, "HTML");
-    EXPECT_EQ(FilesIn(Html()),
+    EXPECT_EQ(RegularFilesIn(Html()),
               (std::set<std::string>{"Index.htm", "Page0_0.htm", "Page0_1.htm", "Page0_2.htm"}));
 }
 
@@ -98,7 +89,7 @@ TEST_F(BuildTest, ListingStylesDecideWhetherPagesHaveFilesOfTheirOwn) {
         std::set<std::string> expected = {"Default.htm", "Page1.htm"};
         if (s != "Title list and contents" && s != "Contents")
             expected.insert({"Page1_0.htm", "Page1_1.htm"});
-        EXPECT_EQ(FilesIn(site.Project->Folder + "/HTML"), expected) << style;
+        EXPECT_EQ(RegularFilesIn(site.Project->Folder + "/HTML"), expected) << style;
     }
 }
 
@@ -110,7 +101,7 @@ TEST_F(BuildTest, ItemNumbersCountLinksAndTheFirstColumnIsTheHomepage) {
     AddColumn(0);                              // 4: no pages
     AddColumn(3, "Contents");                  // 5: listing only
     Build(*Project, "HTML");
-    EXPECT_EQ(FilesIn(Html()),
+    EXPECT_EQ(RegularFilesIn(Html()),
               (std::set<std::string>{"Default.htm", "Page1_0.htm", "Page1_1.htm", "Page3.htm",
                                      "Page3_0.htm", "Page4.htm", "Page5.htm"}));
 }
@@ -150,8 +141,8 @@ TEST_F(BuildTest, PreviewGoesToTempAndShowsThePreviewFile) {
     AddColumn(1);
     BuildPreview(*Project);
     EXPECT_TRUE(FileExists(Project->PreviewFile()));
-    EXPECT_EQ(FilesIn(Temp()), (std::set<std::string>{"Index.htm", "Page0_0.htm"}));
-    EXPECT_EQ(FilesIn(Html()), std::set<std::string>{});
+    EXPECT_EQ(RegularFilesIn(Temp()), (std::set<std::string>{"Index.htm", "Page0_0.htm"}));
+    EXPECT_EQ(RegularFilesIn(Html()), std::set<std::string>{});
 }
 
 TEST_F(BuildTest, BuildingAgainReplacesFilesAndLeavesStaleOnes) {
@@ -165,7 +156,7 @@ TEST_F(BuildTest, BuildingAgainReplacesFilesAndLeavesStaleOnes) {
         column.RemovePage(1);
     }
     BuildPreview(*Project);
-    EXPECT_EQ(FilesIn(Temp()),
+    EXPECT_EQ(RegularFilesIn(Temp()),
               (std::set<std::string>{"Default.htm", "Page0_0.htm", "Page0_1.htm"}));
     EXPECT_EQ(ReadFileBytes(Temp() + "/Page0_1.htm"), before);
     EXPECT_NE(ReadFileBytes(Temp() + "/Page0_0.htm").find("Renamed"), std::string::npos);
@@ -207,7 +198,7 @@ TEST_F(BuildTest, AHomepageNamedLikeAListingPageIsOneFile) {
     TBuildStats stats;
     BuildInto(*Project, Html(), &stats);
     // Page1.htm is written twice, the second column's listing last.
-    EXPECT_EQ(FilesIn(Html()), (std::set<std::string>{"Page1.htm"}));
+    EXPECT_EQ(RegularFilesIn(Html()), (std::set<std::string>{"Page1.htm"}));
     EXPECT_EQ(stats.Files, 1);
     EXPECT_EQ(stats.PageFiles, 2);
     EXPECT_EQ(stats.Bytes, static_cast<std::int64_t>(ReadFileBytes(Html() + "/Page1.htm").size()));
@@ -219,7 +210,7 @@ TEST_F(BuildTest, BuildIntoAnotherFolder) {
     std::filesystem::create_directory(elsewhere);
     WriteFileBytes(elsewhere + "/Keep.txt", "kept");
     BuildInto(*Project, elsewhere);
-    EXPECT_EQ(FilesIn(elsewhere),
+    EXPECT_EQ(RegularFilesIn(elsewhere),
               (std::set<std::string>{"Default.htm", "Page0_0.htm", "Keep.txt"}));
     EXPECT_EQ(Project->OutputFolder, elsewhere);
 }
@@ -240,7 +231,7 @@ TEST_F(BuildTest, AMissingColumnDocumentEndsTheBuildNamingIt) {
     EXPECT_EQ(CurrentColumn, nullptr);
     EXPECT_FALSE(Project->Output.IsOpen());
     // What came before stays; nothing after is written.
-    EXPECT_EQ(FilesIn(Html()), (std::set<std::string>{"Default.htm", "Page0_0.htm"}));
+    EXPECT_EQ(RegularFilesIn(Html()), (std::set<std::string>{"Default.htm", "Page0_0.htm"}));
 }
 
 TEST_F(BuildTest, AMalformedColumnDocumentEndsTheBuild) {
@@ -248,7 +239,7 @@ TEST_F(BuildTest, AMalformedColumnDocumentEndsTheBuild) {
     WriteFileBytes(Project->ColumnFile(0), "<COLUMN><PAGE>");
     EXPECT_THROW(Build(*Project, "HTML"), TError);
     EXPECT_EQ(CurrentColumn, nullptr);
-    EXPECT_EQ(FilesIn(Html()), std::set<std::string>{});
+    EXPECT_EQ(RegularFilesIn(Html()), std::set<std::string>{});
 }
 
 TEST_F(BuildTest, APageFileThatCannotBeCreatedEndsTheBuildNamingIt) {
@@ -263,7 +254,7 @@ TEST_F(BuildTest, APageFileThatCannotBeCreatedEndsTheBuildNamingIt) {
     }
     EXPECT_EQ(CurrentColumn, nullptr);
     EXPECT_FALSE(Project->Output.IsOpen());
-    EXPECT_EQ(FilesIn(Html()), (std::set<std::string>{"Default.htm", "Page0_0.htm"}));
+    EXPECT_EQ(RegularFilesIn(Html()), (std::set<std::string>{"Default.htm", "Page0_0.htm"}));
 }
 
 TEST_F(BuildTest, AMissingOutputFolderFailsOnTheHomepage) {
@@ -282,7 +273,7 @@ TEST_F(BuildTest, AHomepageNameHoldingAPathIsRefused) {
         EXPECT_THROW(Build(*Project, "HTML"), TError) << name;
     }
     EXPECT_FALSE(PathExists(Project->Folder + "/Escaped.htm"));
-    EXPECT_EQ(FilesIn(Html()), std::set<std::string>{});
+    EXPECT_EQ(RegularFilesIn(Html()), std::set<std::string>{});
 }
 
 // ---- ReplaceAll
@@ -435,7 +426,7 @@ TEST_F(BuildTest, CopyIntoOutputTakesOnlyTheFileNamePart) {
     for (const char* name :
          {"../Secret.txt", "../../Outside.jpg", "..", ".", "", "../", "Missing.jpg", "/etc/passwd"})
         CopyIntoOutput(*Project, images, name);
-    EXPECT_EQ(FilesIn(Html()), std::set<std::string>{});
+    EXPECT_EQ(RegularFilesIn(Html()), std::set<std::string>{});
     EXPECT_FALSE(PathExists(Project->Folder + "/Outside.jpg"));
 }
 
