@@ -2,7 +2,7 @@
 # Remakes the sample project: draws its pictures, writes its downloads, then builds and runs
 # MakeSample, which writes Default.Pro and the column documents through the project model.
 # Usage: make-sample.sh BUILD_DIR [SAMPLE_FOLDER]
-#   BUILD_DIR      a configured and built CMake build folder (for libcorvane_core.a)
+#   BUILD_DIR      a configured and built CMake build folder (for the model and platform libraries)
 #   SAMPLE_FOLDER  where the project goes; examples/Sample by default
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -17,6 +17,6 @@ rm -f "$target/Default.Pro" "$target"/Column*.Clm
 tool=$(mktemp -d)
 trap 'rm -rf "$tool"' EXIT
 c++ -std=c++20 -Wall -Wextra -Werror -I"$root" "$here/MakeSample.cpp" \
-    "$build/libcorvane_core.a" -lpugixml -ljpeg -lgif -o "$tool/MakeSample"
+    "$build/model/libcorvane_model.a" "$build/platform/libcorvane_platform.a" -lpugixml -ljpeg -lgif -o "$tool/MakeSample"
 "$tool/MakeSample" "$target"
 echo "sample project written to $target"
