@@ -9,6 +9,7 @@ class TDColor {
     explicit TDColor(TXmlElement element = TXmlElement());
     void Save(TXmlElement element) const;
     void SaveTemplate(TXmlElement element) const;
+    bool operator==(const TDColor&) const = default;
 
     TColor BASE = clWhite;
     TColor BG = clWhite;

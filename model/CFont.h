@@ -11,6 +11,7 @@ class TDFont {
     explicit TDFont(TXmlElement element = TXmlElement());
     void Save(TXmlElement element) const;
     void SaveTemplate(TXmlElement element) const;
+    bool operator==(const TDFont&) const = default;
 
     std::string ENCODING = "UTF-8";
     std::string FAMILY = "Default Font";

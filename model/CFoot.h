@@ -11,6 +11,7 @@ class TDFoot {
     void Save(TXmlElement element) const;
     // A template keeps only the position.
     void SaveTemplate(TXmlElement element) const;
+    bool operator==(const TDFoot&) const = default;
 
     std::string COPYRIGHT = "Copyright";
     std::string ADDRESS;

@@ -10,6 +10,7 @@ class TDFrame {
     explicit TDFrame(TXmlElement element = TXmlElement());
     void Save(TXmlElement element) const;
     void SaveTemplate(TXmlElement element) const;
+    bool operator==(const TDFrame&) const = default;
 
     std::string FRAME = "Topic on top menu on top";
     std::string HOMEPAGE = "Default";

@@ -12,6 +12,7 @@ class TDHotspot {
     void Save(TXmlElement element) const;
     // A template keeps only the position.
     void SaveTemplate(TXmlElement element) const;
+    bool operator==(const TDHotspot&) const = default;
 
     std::string TITLE;
     std::string PICTURE;

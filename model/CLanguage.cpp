@@ -2,6 +2,8 @@
 
 #include "model/Values.h"
 
+#include <algorithm>
+
 namespace {
 const char* const DefaultEntries[TDLanguage::EntryCount][2] = {
     {"WELCOME", "Welcome"},
@@ -47,6 +49,16 @@ void TDLanguage::Save(TXmlElement element) const {
 
 void TDLanguage::SaveTemplate(TXmlElement element) const {
     Save(element);
+}
+
+bool TDLanguage::operator==(const TDLanguage& other) const {
+    if (Count != other.Count)
+        return false;
+    const int used = std::clamp(Count, 0, Capacity);
+    for (int i = 0; i < used; ++i)
+        if (Keys[i] != other.Keys[i] || Values[i] != other.Values[i])
+            return false;
+    return true;
 }
 
 std::string TDLanguage::Lookup(const std::string& key) const {

@@ -15,6 +15,10 @@ class TDLanguage {
     explicit TDLanguage(TXmlElement element = TXmlElement());
     void Save(TXmlElement element) const;
     void SaveTemplate(TXmlElement element) const;
+    // Two tables are equal when they hold the same entries: the same Count and the same keys
+    // and texts in slots 0 to Count - 1. The slots beyond Count are not part of the table
+    // (nothing reads or writes them), so whatever they hold is left out.
+    bool operator==(const TDLanguage& other) const;
 
     // The text of the first entry whose key equals key exactly, else key itself.
     std::string Lookup(const std::string& key) const;

@@ -11,6 +11,7 @@ class TDMenu {
     explicit TDMenu(TXmlElement element = TXmlElement());
     void Save(TXmlElement element) const;
     void SaveTemplate(TXmlElement element) const;
+    bool operator==(const TDMenu&) const = default;
 
     bool HAS_SEPARATOR = true;
     std::string BUTTON;

@@ -10,6 +10,7 @@ class TDMenuItem {
   public:
     explicit TDMenuItem(TXmlElement element = TXmlElement());
     void Save(TXmlElement element) const;
+    bool operator==(const TDMenuItem&) const = default;
 
     bool IsColumn() const { return !COLUMN.empty(); }
 

@@ -10,6 +10,7 @@ class TDPage {
   public:
     explicit TDPage(TXmlElement element = TXmlElement());
     void Save(TXmlElement element) const;
+    bool operator==(const TDPage&) const = default;
 
     std::string TITLE = "New Page";
     std::string AUTHOR;

@@ -10,6 +10,7 @@ class TDPublish {
   public:
     explicit TDPublish(TXmlElement element = TXmlElement());
     void Save(TXmlElement element) const;
+    bool operator==(const TDPublish&) const = default;
 
     std::string FTP_SERVER;
     std::string USER_NAME;

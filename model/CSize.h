@@ -11,6 +11,7 @@ class TDSize {
     explicit TDSize(TXmlElement element = TXmlElement());
     void Save(TXmlElement element) const;
     void SaveTemplate(TXmlElement element) const;
+    bool operator==(const TDSize&) const = default;
 
     std::string SCREEN = "100%";
     std::int32_t WELCOME_HEIGHT = 16;

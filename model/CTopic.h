@@ -12,6 +12,7 @@ class TDTopic {
     void Save(TXmlElement element) const;
     // A template keeps only the position.
     void SaveTemplate(TXmlElement element) const;
+    bool operator==(const TDTopic&) const = default;
 
     std::string CAPTION = "Welcome to our new web site!";
     std::string DOMAIN = "http://";

@@ -10,6 +10,7 @@ class TDWelcome {
     explicit TDWelcome(TXmlElement element = TXmlElement());
     void Save(TXmlElement element) const;
     void SaveTemplate(TXmlElement element) const;
+    bool operator==(const TDWelcome&) const = default;
 
     bool HAS_HOMEPAGE = true;
     bool HAS_FAVORITE = true;
