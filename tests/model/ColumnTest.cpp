@@ -1,3 +1,4 @@
+#include "RecordXml.h"
 #include "TestSupport.h"
 #include "model/CColumn.h"
 #include "platform/Error.h"
@@ -36,6 +37,9 @@ TEST_F(ColumnTest, AddPageWritesNewPageWithTodaysDate) {
     EXPECT_EQ(Saved(), std::string(XmlDeclaration) +
                            "<COLUMN><PAGE><TITLE>New Page</TITLE><AUTHOR/><DATE>" +
                            TodayShortDate() + "</DATE><TEXT/></PAGE></COLUMN>");
+    TDColumn reread(File(), Document);
+    ASSERT_EQ(reread.PageCount, 1);
+    EXPECT_EQ(reread.Page(0), *page);
 }
 
 TEST_F(ColumnTest, RemoveAndMoveKeepOrderAndEdgesWriteNothing) {
@@ -59,10 +63,12 @@ TEST_F(ColumnTest, RemoveAndMoveKeepOrderAndEdgesWriteNothing) {
     EXPECT_EQ(column.Page(1).TITLE, "c");
     EXPECT_EQ(column.Pages[2], nullptr);
     column.MovePageDown(0);
+    EXPECT_EQ(column.Page(0).TITLE, "c");
+    EXPECT_EQ(column.Page(1).TITLE, "a");
     TDColumn reread(File(), Document);
     ASSERT_EQ(reread.PageCount, 2);
-    EXPECT_EQ(reread.Page(0).TITLE, "c");
-    EXPECT_EQ(reread.Page(1).TITLE, "a");
+    EXPECT_EQ(reread.Page(0), column.Page(0));
+    EXPECT_EQ(reread.Page(1), column.Page(1));
 }
 
 TEST_F(ColumnTest, OtherRootAndChildNamesAndWhitespace) {
@@ -80,6 +86,10 @@ TEST_F(ColumnTest, OtherRootAndChildNamesAndWhitespace) {
     EXPECT_EQ(saved.rfind(std::string(XmlDeclaration) + "<LIST><PAGE><TITLE>x</TITLE>", 0), 0u);
     EXPECT_EQ(saved.find("ITEM"), std::string::npos);
     EXPECT_NE(saved.find("<TEXT>l1#$D#$Al2#$D#$Al3</TEXT>"), std::string::npos);
+    TDColumn reread(File(), Document);
+    ASSERT_EQ(reread.PageCount, 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(reread.Page(i), column.Page(i)) << i;
 }
 
 TEST_F(ColumnTest, LinkGroupIsWrittenOnlyWithACaption) {
@@ -93,9 +103,11 @@ TEST_F(ColumnTest, LinkGroupIsWrittenOnlyWithACaption) {
     EXPECT_EQ(Saved(), std::string(XmlDeclaration) +
                            "<COLUMN><PAGE><TITLE>New Page</TITLE><AUTHOR/><DATE>d</DATE><TEXT/>"
                            "</PAGE></COLUMN>");
+    TDPage expected = *page; // kind and address went with the empty link
+    expected.KIND = "Link";
+    expected.URL = "";
     TDColumn reread(File(), Document);
-    EXPECT_EQ(reread.Page(0).KIND, "Link");
-    EXPECT_EQ(reread.Page(0).URL, "");
+    EXPECT_EQ(reread.Page(0), expected);
 }
 
 TEST_F(ColumnTest, AtMostOneThousandPages) {

@@ -1,3 +1,4 @@
+#include "RecordXml.h"
 #include "TestSupport.h"
 #include "model/CColumn.h"
 #include "model/CProject.h"
@@ -117,8 +118,10 @@ TEST_F(ProjectTest, ColumnNumberingAndAdding) {
     auto reopened = std::make_unique<TDProject>(Folder(), Document);
     ASSERT_EQ(reopened->MenuCount, 4);
     const char* columns[] = {"Column1.Clm", "", "Column3.Clm", "Column2.Clm"};
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(reopened->MenuItem(i).COLUMN, columns[i]) << i;
+        EXPECT_EQ(reopened->MenuItem(i), project->MenuItem(i)) << i;
+    }
 
     // Removing the only column reuses its number, and the new empty document replaces the file.
     TTempFolder other;
@@ -219,12 +222,19 @@ TEST_F(ProjectTest, EveryValueSurvivesCreateChangeReopen) {
     auto reopened = std::make_unique<TDProject>(Folder(), Document);
     reopened->Save();
     EXPECT_EQ(ReadFileBytes(ProjectFile()), first);
-    EXPECT_EQ(reopened->LANGUAGE.Values[0], "Willkommen \xC3\xA4\xC3\xB6\xC3\xBC");
-    EXPECT_EQ(reopened->TOPIC.KEYWORDS, "bread, <cake> & more");
-    EXPECT_EQ(reopened->FOOT.TEL, " 0123 ");
-    EXPECT_EQ(reopened->PUBLISH.PASSWORD, "p\"w<'");
-    EXPECT_EQ(reopened->COLOR.TOPIC_BG, RGBColor(10, 20, 30));
-    EXPECT_EQ(reopened->MenuItem(0).TITLE, "News");
+    EXPECT_EQ(reopened->FRAME, project->FRAME);
+    EXPECT_EQ(reopened->SIZE, project->SIZE);
+    EXPECT_EQ(reopened->COLOR, project->COLOR);
+    EXPECT_EQ(reopened->FONT, project->FONT);
+    EXPECT_EQ(reopened->LANGUAGE, project->LANGUAGE);
+    EXPECT_EQ(reopened->WELCOME, project->WELCOME);
+    EXPECT_EQ(reopened->TOPIC, project->TOPIC);
+    ASSERT_EQ(reopened->MenuCount, 1);
+    EXPECT_EQ(reopened->MenuItem(0), project->MenuItem(0));
+    EXPECT_EQ(reopened->MENU, project->MENU);
+    EXPECT_EQ(reopened->HOTSPOT, project->HOTSPOT);
+    EXPECT_EQ(reopened->FOOT, project->FOOT);
+    EXPECT_EQ(reopened->PUBLISH, project->PUBLISH);
 }
 
 } // namespace

@@ -14,7 +14,16 @@
 #include "model/CWelcome.h"
 #include "platform/Error.h"
 
+#include <cstddef>
 #include <gtest/gtest.h>
+#include <set>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <type_traits>
+#include <typeinfo>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -65,8 +74,389 @@ TEST(Records, DefaultsAreWrittenInTheFixedChildOrder) {
               "<PAGE><TITLE>New Page</TITLE><AUTHOR/><DATE>12/09/2026</DATE><TEXT/></PAGE>");
 }
 
-// ---- Every field changed survives Save and construction; optional groups in place.
-TEST(Records, ChangedRecordsRoundTripWithTheirOptionalGroups) {
+// ---- Whole records through Save (and SaveTemplate) and back.
+//
+// Each record is filled with a value other than its default in every field, and the values
+// of fields of one type differ from each other, so that a field read or written under a
+// wrong name, or two fields with their names swapped, leave the record read back unequal.
+
+template <class R> struct TRecordCase;
+
+template <> struct TRecordCase<TDFrame> {
+    static constexpr const char* Element = "FRAME";
+    static TDFrame Filled() {
+        TDFrame r;
+        r.FRAME = "Menu on left foot on right";
+        r.HOMEPAGE = "Index";
+        r.NO_MARGIN = true;
+        r.ON_LEFT = true;
+        r.HAS_WELCOME = false;
+        r.HAS_HOTSPOT = true;
+        r.BACKGROUND = "Background.gif";
+        return r;
+    }
+    static TDFrame Template(const TDFrame& r) { return r; }
+};
+
+template <> struct TRecordCase<TDSize> {
+    static constexpr const char* Element = "SIZE";
+    static TDSize Filled() {
+        TDSize r;
+        r.SCREEN = "750";
+        r.WELCOME_HEIGHT = 11;
+        r.TOPIC_HEIGHT = 22;
+        r.MENU_HEIGHT = 33;
+        r.TEXT_HEIGHT = 444;
+        r.FOOT_HEIGHT = 55;
+        r.MENU_WIDTH = 66;
+        r.HOTSPOT_WIDTH = -77;
+        return r;
+    }
+    static TDSize Template(const TDSize& r) { return r; }
+};
+
+template <> struct TRecordCase<TDColor> {
+    static constexpr const char* Element = "COLOR";
+    static TDColor Filled() {
+        TDColor r;
+        r.BASE = RGBColor(1, 2, 3);
+        r.BG = clSilver;
+        r.TEXT_BG = RGBColor(0, 128, 255);
+        r.TITLE = 0x1FFFFFFF;                     // clNone
+        r.TEXT = static_cast<TColor>(0xFF00000F); // clBtnFace
+        r.WELCOME_BG = RGBColor(4, 5, 6);
+        r.WELCOME_TEXT = RGBColor(7, 8, 9);
+        r.TOPIC_BG = RGBColor(10, 11, 12);
+        r.TOPIC_TEXT = RGBColor(13, 14, 15);
+        r.MENU_BG = RGBColor(16, 17, 18);
+        r.MENU_TEXT = RGBColor(19, 20, 21);
+        r.HOTSPOT_BG = RGBColor(22, 23, 24);
+        r.HOTSPOT_TEXT = RGBColor(25, 26, 27);
+        r.FOOT_BG = RGBColor(28, 29, 30);
+        r.FOOT_TEXT = RGBColor(31, 32, 33);
+        r.TEXT_TRANS = true;
+        r.WELCOME_TRANS = true;
+        r.TOPIC_TRANS = true;
+        r.MENU_TRANS = true;
+        r.HOTSPOT_TRANS = true;
+        r.FOOT_TRANS = true;
+        return r;
+    }
+    static TDColor Template(const TDColor& r) { return r; }
+};
+
+template <> struct TRecordCase<TDFont> {
+    static constexpr const char* Element = "FONT";
+    static TDFont Filled() {
+        TDFont r;
+        r.ENCODING = "Cyrillic (KOI8-R)";
+        r.FAMILY = "Georgia, Times New Roman, Times, serif";
+        r.TOPIC = 32;
+        r.MENU = 10;
+        r.TITLE = 18;
+        r.TEXT = 11;
+        r.BOLD_TOPIC = false;
+        r.BOLD_TITLE = false;
+        r.BOLD_LINK = true;
+        r.UNDERLINE_LINK = false;
+        return r;
+    }
+    static TDFont Template(const TDFont& r) { return r; }
+};
+
+template <> struct TRecordCase<TDWelcome> {
+    static constexpr const char* Element = "WELCOME";
+    static TDWelcome Filled() {
+        TDWelcome r;
+        r.HAS_HOMEPAGE = false;
+        r.HAS_FAVORITE = false;
+        r.HAS_CONTACT = true;
+        r.POSITION = "Date On Right";
+        return r;
+    }
+    static TDWelcome Template(const TDWelcome& r) { return r; }
+};
+
+template <> struct TRecordCase<TDTopic> {
+    static constexpr const char* Element = "TOPIC";
+    static TDTopic Filled() {
+        TDTopic r;
+        r.CAPTION = "Miller's Bakery";
+        r.DOMAIN = "http://www.example.org/";
+        r.DESCRIPTION = "a <b>bold</b> & \"quoted\" text";
+        r.KEYWORDS = "bread, cakes";
+        r.TITLE = "Fresh every day";
+        r.LOGO = "Logo.gif";
+        r.POSITION = "Center (Vertical)";
+        r.LOGO_WIDTH = 200;
+        r.LOGO_HEIGHT = -60;
+        return r;
+    }
+    // A template keeps only the position.
+    static TDTopic Template(const TDTopic& r) {
+        TDTopic expected;
+        expected.POSITION = r.POSITION;
+        return expected;
+    }
+};
+
+template <> struct TRecordCase<TDMenuItem> {
+    static constexpr const char* Element = "MENUITEM";
+    static TDMenuItem Filled() {
+        TDMenuItem r;
+        r.TITLE = "News";
+        r.COLUMN = "Column7.Clm";
+        r.STYLE = "Pictures List (3 columns)";
+        r.URL = "http://www.example.org/news";
+        r.SHOW_AUTHOR = true;
+        r.SHOW_DATE = true;
+        r.HAS_BORDER = false;
+        return r;
+    }
+};
+
+template <> struct TRecordCase<TDMenu> {
+    static constexpr const char* Element = "MENU";
+    static TDMenu Filled() {
+        TDMenu r;
+        r.HAS_SEPARATOR = false;
+        r.BUTTON = "Button.jpg";
+        r.POSITION = "Right";
+        r.BUTTON_WIDTH = 90;
+        r.BUTTON_HEIGHT = 24;
+        r.SPACE = 5;
+        return r;
+    }
+    static TDMenu Template(const TDMenu& r) { return r; }
+};
+
+template <> struct TRecordCase<TDHotspot> {
+    static constexpr const char* Element = "HOTSPOT";
+    static TDHotspot Filled() {
+        TDHotspot r;
+        r.TITLE = "Offers";
+        r.PICTURE = "Hotspot.gif";
+        r.TEXT = "line one#$D#$Aline two";
+        r.LINK = "Price list";
+        r.KIND = "Download";
+        r.URL = "Prices.zip";
+        r.POSITION = "Picture On Top";
+        r.PICTURE_WIDTH = 150;
+        r.PICTURE_HEIGHT = 75;
+        return r;
+    }
+    // A template keeps only the position.
+    static TDHotspot Template(const TDHotspot& r) {
+        TDHotspot expected;
+        expected.POSITION = r.POSITION;
+        return expected;
+    }
+};
+
+template <> struct TRecordCase<TDFoot> {
+    static constexpr const char* Element = "FOOT";
+    static TDFoot Filled() {
+        TDFoot r;
+        r.COPYRIGHT = "(c) 2026 Miller";
+        r.ADDRESS = "1 Mill Lane";
+        r.TEL = " 0123 ";
+        r.FAX = "0124";
+        r.EMAIL = "shop@example.org";
+        r.POSITION = "Right";
+        return r;
+    }
+    // A template keeps only the position.
+    static TDFoot Template(const TDFoot& r) {
+        TDFoot expected;
+        expected.POSITION = r.POSITION;
+        return expected;
+    }
+};
+
+template <> struct TRecordCase<TDPublish> {
+    static constexpr const char* Element = "PUBLISH";
+    static TDPublish Filled() {
+        TDPublish r;
+        r.FTP_SERVER = "ftp.example.org";
+        r.USER_NAME = "miller";
+        r.PASSWORD = "p\"w<'";
+        r.PROXY_SERVER = "proxy.example.org";
+        r.FOLDER = "/www/site";
+        r.FTP_PORT = 2121;
+        r.PROXY_PORT = 8080;
+        r.USE_PROXY = true;
+        return r;
+    }
+};
+
+template <> struct TRecordCase<TDPage> {
+    static constexpr const char* Element = "PAGE";
+    static TDPage Filled() {
+        TDPage r;
+        r.TITLE = "Opening day";
+        r.AUTHOR = "Anna";
+        r.DATE = "24/12/1999";
+        r.PICTURE = "File1.jpg";
+        r.TEXT = "l1#$D#$Al2#$D#$Al3";
+        r.LINK = "Write to us";
+        r.KIND = "E-mail";
+        r.URL = "anna@example.org";
+        r.PICTURE_WIDTH = 640;
+        r.PICTURE_HEIGHT = 480;
+        return r;
+    }
+};
+
+template <class R> constexpr bool HasTemplateForm = requires(const R& r) {
+    r.SaveTemplate(TXmlElement());
+};
+
+// Calls f(field, defaultField) for each field of record and of a record with its defaults.
+template <class R, class F> void ForEachFieldPair(R& record, F f) {
+    R defaults;
+    auto fields = Fields(record);
+    auto defaultFields = Fields(defaults);
+    [&]<std::size_t... I>(std::index_sequence<I...>) {
+        (f(std::get<I>(fields), std::get<I>(defaultFields)), ...);
+    }
+    (std::make_index_sequence<std::tuple_size_v<decltype(fields)>>());
+}
+
+template <class T> std::string ValueText(const TField<T>& field) {
+    std::ostringstream out;
+    PrintValue(field.Value, field.IsColor, &out);
+    return out.str();
+}
+
+// Flags have only two values, so one filled record cannot tell every flag from every other.
+// Flag k (counted from 1) is set in variant b when bit b of k is set, and the complement of
+// each variant is taken too: every flag is then set in one variant and clear in another, and
+// any two flags differ in some variant.
+template <class R> std::vector<R> FlagVariants(const R& filled) {
+    constexpr int Bits = 4; // enough for 15 flags
+    std::vector<R> variants{filled};
+    for (int bit = 0; bit < Bits; ++bit)
+        for (bool complement : {false, true}) {
+            R variant = filled;
+            int flag = 0;
+            std::apply(
+                [&](auto&&... field) {
+                    auto set = [&](auto&& f) {
+                        if constexpr (std::is_same_v<std::remove_cvref_t<decltype(f.Value)>,
+                                                     bool>) {
+                            ++flag;
+                            f.Value = (((flag >> bit) & 1) != 0) != complement;
+                        }
+                    };
+                    (set(field), ...);
+                },
+                Fields(variant));
+            if (flag == 0)
+                return variants; // no flags: the filled record alone
+            EXPECT_LT(flag, 1 << Bits) << "too many flags for the variants to tell apart";
+            variants.push_back(variant);
+        }
+    return variants;
+}
+
+template <class R> class WholeRecord : public ::testing::Test {};
+
+using RecordTypes = ::testing::Types<TDFrame, TDSize, TDColor, TDFont, TDWelcome, TDTopic,
+                                     TDMenuItem, TDMenu, TDHotspot, TDFoot, TDPublish, TDPage>;
+TYPED_TEST_SUITE(WholeRecord, RecordTypes);
+
+TYPED_TEST(WholeRecord, TheFilledRecordDiffersFromTheDefaultsInEveryField) {
+    TypeParam filled = TRecordCase<TypeParam>::Filled();
+    std::set<std::string> seen;
+    ForEachFieldPair(filled, [&](const auto& field, const auto& defaultField) {
+        EXPECT_NE(field.Value, defaultField.Value) << field.Name << " keeps its default";
+        using T = std::remove_cvref_t<decltype(field.Value)>;
+        if constexpr (!std::is_same_v<T, bool>) {
+            EXPECT_TRUE(seen.insert(typeid(T).name() + ValueText(field)).second)
+                << field.Name << " repeats the value " << ValueText(field);
+        }
+    });
+}
+
+// A record with its defaults and only field I taken from the filled record.
+template <class R, std::size_t I> void ExpectFieldIsCompared() {
+    R filled = TRecordCase<R>::Filled();
+    R changed;
+    auto from = std::get<I>(Fields(filled));
+    auto to = std::get<I>(Fields(changed));
+    to.Value = from.Value;
+    EXPECT_FALSE(changed == R()) << to.Name << " is not compared";
+}
+
+template <class R, std::size_t... I> void ExpectEveryFieldIsCompared(std::index_sequence<I...>) {
+    (ExpectFieldIsCompared<R, I>(), ...);
+}
+
+TYPED_TEST(WholeRecord, EqualityLooksAtEveryField) {
+    TypeParam filled = TRecordCase<TypeParam>::Filled();
+    EXPECT_EQ(TypeParam(filled), filled);
+    EXPECT_EQ(TypeParam(), TypeParam());
+    EXPECT_FALSE(filled == TypeParam());
+    constexpr std::size_t count = std::tuple_size_v<decltype(Fields(filled))>;
+    ExpectEveryFieldIsCompared<TypeParam>(std::make_index_sequence<count>());
+}
+
+TYPED_TEST(WholeRecord, SaveAndReadBackGivesTheSameRecord) {
+    const char* element = TRecordCase<TypeParam>::Element;
+    for (const TypeParam& record : FlagVariants(TRecordCase<TypeParam>::Filled()))
+        EXPECT_EQ(RoundTrip(record, element), record) << "written as " << SavedXml(record, element);
+}
+
+static_assert(HasTemplateForm<TDFrame> && HasTemplateForm<TDSize> && HasTemplateForm<TDColor> &&
+              HasTemplateForm<TDFont> && HasTemplateForm<TDLanguage> &&
+              HasTemplateForm<TDWelcome> && HasTemplateForm<TDTopic> && HasTemplateForm<TDMenu> &&
+              HasTemplateForm<TDHotspot> && HasTemplateForm<TDFoot>);
+static_assert(!HasTemplateForm<TDMenuItem> && !HasTemplateForm<TDPublish> &&
+              !HasTemplateForm<TDPage>); // not part of a template
+
+TYPED_TEST(WholeRecord, TheTemplateFormReadsBackAsExpected) {
+    // Records without a template form have nothing to check here.
+    if constexpr (HasTemplateForm<TypeParam>) {
+        const char* element = TRecordCase<TypeParam>::Element;
+        for (const TypeParam& record : FlagVariants(TRecordCase<TypeParam>::Filled()))
+            EXPECT_EQ(TemplateRoundTrip(record, element), TRecordCase<TypeParam>::Template(record))
+                << "written as " << TemplateXml(record, element);
+    }
+}
+
+// The language table: its keys and count are fixed, so only the texts are filled.
+TEST(WholeRecord, TheLanguageTableSurvivesSaveAndTemplate) {
+    TDLanguage filled;
+    for (int i = 0; i < filled.Count; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        filled.Values[slot] = "text " + std::to_string(i) + " of " + filled.Keys[slot];
+    }
+    filled.Values[14] = ""; // an empty text is written as an empty child and read back empty
+    EXPECT_FALSE(filled == TDLanguage());
+    EXPECT_EQ(RoundTrip(filled, "LANGUAGE"), filled) << SavedXml(filled, "LANGUAGE");
+    EXPECT_EQ(TemplateRoundTrip(filled, "LANGUAGE"), filled) << TemplateXml(filled, "LANGUAGE");
+}
+
+TEST(WholeRecord, LanguageEqualityLooksAtTheEntriesInUse) {
+    const TDLanguage defaults;
+    TDLanguage other;
+    other.Keys[50] = "UNUSED";
+    other.Values[100] = "unused";
+    EXPECT_EQ(other, defaults); // slots beyond Count are not part of the table
+
+    other = defaults;
+    other.Keys[17] = "NEXT2";
+    EXPECT_FALSE(other == defaults);
+    other = defaults;
+    other.Values[0] = "Willkommen";
+    EXPECT_FALSE(other == defaults);
+    other = defaults;
+    other.Count = 17;
+    EXPECT_FALSE(other == defaults);
+}
+
+// ---- Changed records as written: byte-exact optional groups.
+TEST(Records, ChangedRecordsAreWrittenWithTheirOptionalGroups) {
     TDFrame frame;
     frame.FRAME = "Menu on left foot on right";
     frame.HOMEPAGE = "Index";
@@ -77,10 +467,6 @@ TEST(Records, ChangedRecordsRoundTripWithTheirOptionalGroups) {
         SavedXml(frame, "FRAME"),
         "<FRAME><FRAME>Menu on left foot on right</FRAME><HOMEPAGE>Index</HOMEPAGE>"
         "<NO_MARGIN/><ON_LEFT/><HAS_HOTSPOT/><BACKGROUND>Background.gif</BACKGROUND></FRAME>");
-    TDFrame f2 = RoundTrip(frame, "FRAME");
-    EXPECT_EQ(f2.FRAME, frame.FRAME);
-    EXPECT_TRUE(f2.NO_MARGIN && f2.ON_LEFT && f2.HAS_HOTSPOT && !f2.HAS_WELCOME);
-    EXPECT_EQ(f2.BACKGROUND, "Background.gif");
 
     TDColor color;
     color.BASE = RGBColor(1, 2, 3);
@@ -90,10 +476,6 @@ TEST(Records, ChangedRecordsRoundTripWithTheirOptionalGroups) {
     EXPECT_NE(colorXml.find("<BASE>$00030201</BASE>"), std::string::npos);
     EXPECT_NE(colorXml.find("<FOOT_TEXT>$00FF8000</FOOT_TEXT><TEXT_TRANS/><FOOT_TRANS/></COLOR>"),
               std::string::npos);
-    TDColor c2 = RoundTrip(color, "COLOR");
-    EXPECT_EQ(c2.BASE, color.BASE);
-    EXPECT_EQ(c2.FOOT_TEXT, color.FOOT_TEXT);
-    EXPECT_TRUE(c2.TEXT_TRANS && c2.FOOT_TRANS && !c2.MENU_TRANS);
 
     TDTopic topic;
     topic.LOGO = "Logo.jpg";
@@ -103,9 +485,6 @@ TEST(Records, ChangedRecordsRoundTripWithTheirOptionalGroups) {
     EXPECT_EQ(SavedXml(topic, "TOPIC").substr(SavedXml(topic, "TOPIC").find("<POSITION>")),
               "<POSITION>Left (Horizontal)</POSITION><LOGO>Logo.jpg</LOGO>"
               "<LOGO_WIDTH>120</LOGO_WIDTH><LOGO_HEIGHT>-5</LOGO_HEIGHT></TOPIC>");
-    TDTopic t2 = RoundTrip(topic, "TOPIC");
-    EXPECT_EQ(t2.DESCRIPTION, topic.DESCRIPTION);
-    EXPECT_EQ(t2.LOGO_HEIGHT, -5);
 
     TDMenu menu;
     menu.HAS_SEPARATOR = false;
@@ -115,7 +494,6 @@ TEST(Records, ChangedRecordsRoundTripWithTheirOptionalGroups) {
     EXPECT_EQ(SavedXml(menu, "MENU"),
               "<MENU><BUTTON>Button.gif</BUTTON><BUTTON_WIDTH>80</BUTTON_WIDTH>"
               "<BUTTON_HEIGHT>20</BUTTON_HEIGHT><POSITION>Left</POSITION><SPACE>16</SPACE></MENU>");
-    EXPECT_FALSE(RoundTrip(menu, "MENU").HAS_SEPARATOR);
 
     TDHotspot hot;
     hot.PICTURE = "Hotspot.gif";
@@ -130,10 +508,6 @@ TEST(Records, ChangedRecordsRoundTripWithTheirOptionalGroups) {
               "<PICTURE_HEIGHT>50</PICTURE_HEIGHT><TEXT>line one#$D#$Aline two</TEXT>"
               "<LINK>Get it</LINK><KIND>Download</KIND><URL>File1.zip</URL>"
               "<POSITION>Title On Top</POSITION></HOTSPOT>");
-    TDHotspot h2 = RoundTrip(hot, "HOTSPOT");
-    EXPECT_EQ(h2.TEXT, hot.TEXT);
-    EXPECT_EQ(h2.KIND, "Download");
-    EXPECT_EQ(h2.PICTURE_HEIGHT, 50);
 
     TDPublish pub;
     pub.USE_PROXY = true;
@@ -143,7 +517,6 @@ TEST(Records, ChangedRecordsRoundTripWithTheirOptionalGroups) {
         SavedXml(pub, "PUBLISH"),
         "<PUBLISH><FTP_SERVER/><FTP_PORT>21</FTP_PORT><USER_NAME/><PASSWORD/>"
         "<PROXY_SERVER/><PROXY_PORT>0</PROXY_PORT><USE_PROXY/><FOLDER>/www</FOLDER></PUBLISH>");
-    EXPECT_TRUE(RoundTrip(pub, "PUBLISH").USE_PROXY);
 
     TDMenuItem item;
     item.SHOW_AUTHOR = item.SHOW_DATE = true;
@@ -212,7 +585,9 @@ TEST(Records, DependentChildrenNeedTheirLeadingChild) {
     TDTopic t2(emptyLogoGood.Element());
     EXPECT_EQ(t2.LOGO_WIDTH, 120);
     EXPECT_EQ(SavedXml(t2, "TOPIC").find("LOGO"), std::string::npos); // empty logo: no group
-    EXPECT_EQ(RoundTrip(t2, "TOPIC").LOGO_WIDTH, 0);
+    TDTopic t2Back = t2;
+    t2Back.LOGO_WIDTH = 0; // the width went with the empty logo
+    EXPECT_EQ(RoundTrip(t2, "TOPIC"), t2Back);
 
     TFragment kindOnly("<HOTSPOT><KIND>Download</KIND><URL>x</URL></HOTSPOT>");
     TDHotspot h(kindOnly.Element());
@@ -224,7 +599,10 @@ TEST(Records, DependentChildrenNeedTheirLeadingChild) {
     written.URL = "File1.zip";
     EXPECT_EQ(SavedXml(written, "HOTSPOT"),
               "<HOTSPOT><TITLE/><TEXT/><POSITION>Title On Top</POSITION></HOTSPOT>");
-    EXPECT_EQ(RoundTrip(written, "HOTSPOT").KIND, "Link");
+    TDHotspot writtenBack = written;
+    writtenBack.KIND = "Link"; // kind and address went with the empty link
+    writtenBack.URL = "";
+    EXPECT_EQ(RoundTrip(written, "HOTSPOT"), writtenBack);
 
     TFragment page("<PAGE><PICTURE_WIDTH>wide</PICTURE_WIDTH><KIND>E-mail</KIND></PAGE>");
     TDPage p(page.Element());
@@ -318,12 +696,9 @@ TEST(Records, TemplateForms) {
     topic.POSITION = "Right (Vertical)";
     topic.LOGO = "Logo.gif";
     EXPECT_EQ(TemplateXml(topic, "TOPIC"), "<TOPIC><POSITION>Right (Vertical)</POSITION></TOPIC>");
-    TFragment f(TemplateXml(topic, "TOPIC"));
-    TDTopic back(f.Element());
-    EXPECT_EQ(back.CAPTION, "Welcome to our new web site!");
-    EXPECT_EQ(back.DOMAIN, "http://");
-    EXPECT_EQ(back.TITLE, "Welcome");
-    EXPECT_EQ(back.POSITION, "Right (Vertical)");
+    TDTopic back; // every other field has its default
+    back.POSITION = "Right (Vertical)";
+    EXPECT_EQ(TemplateRoundTrip(topic, "TOPIC"), back);
 
     TDHotspot hot;
     hot.TITLE = "t";

@@ -1,3 +1,4 @@
+#include "RecordXml.h"
 #include "TestSupport.h"
 #include "model/CProject.h"
 #include "model/CTemplate.h"
@@ -80,11 +81,25 @@ TEST_F(TemplateTest, SavingWritesTheTemplateAndPictureCopiesAndKeepsTheProject) 
     EXPECT_EQ(ReadFileBytes(made->ImagesPath() + "Background.gif"), "GIF89a-background");
     EXPECT_EQ(ReadFileBytes(made->ImagesPath() + "Button.jpg"), "JPEG-button");
     EXPECT_EQ(made->MenuCount, 0);
-    EXPECT_EQ(made->FRAME.FRAME, "Topic on left foot on right");
-    EXPECT_EQ(made->COLOR.BG, RGBColor(1, 2, 3));
-    EXPECT_EQ(made->TOPIC.POSITION, "Center (Vertical)");
-    EXPECT_EQ(made->TOPIC.TITLE, "Welcome");
-    EXPECT_EQ(made->PUBLISH.FTP_SERVER, "");
+    // The style records come over whole; topic, hotspot and foot keep only their position,
+    // and the publishing settings are not part of a template.
+    EXPECT_EQ(made->FRAME, Project->FRAME);
+    EXPECT_EQ(made->SIZE, Project->SIZE);
+    EXPECT_EQ(made->COLOR, Project->COLOR);
+    EXPECT_EQ(made->FONT, Project->FONT);
+    EXPECT_EQ(made->LANGUAGE, Project->LANGUAGE);
+    EXPECT_EQ(made->WELCOME, Project->WELCOME);
+    EXPECT_EQ(made->MENU, Project->MENU);
+    TDTopic topic;
+    topic.POSITION = "Center (Vertical)";
+    EXPECT_EQ(made->TOPIC, topic);
+    TDHotspot hotspot;
+    hotspot.POSITION = Project->HOTSPOT.POSITION;
+    EXPECT_EQ(made->HOTSPOT, hotspot);
+    TDFoot foot;
+    foot.POSITION = Project->FOOT.POSITION;
+    EXPECT_EQ(made->FOOT, foot);
+    EXPECT_EQ(made->PUBLISH, TDPublish());
     EXPECT_EQ(ReadFileBytes(made->ProjectFile())
                   .rfind(std::string(XmlDeclaration) + "<TEMPLATE><FRAME>", 0),
               0u);
