@@ -1,6 +1,8 @@
 #include "platform/FileSystem.h"
 
 #include "platform/Error.h"
+#include "platform/FileDescriptor.h"
+#include "platform/FileFaults.h"
 
 #include <algorithm>
 #include <atomic>
@@ -20,7 +22,7 @@ std::string TemporaryNameBeside(const std::string& fileName) {
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
+        ssize_t n = FileCalls::Write(fd, data, size);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -56,24 +58,20 @@ std::int64_t FileSize(const std::string& path) {
 }
 
 bool CopyFileReplacing(const std::string& source, const std::string& target) {
-    int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
+    TFileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in)
         return false;
     struct stat st {};
-    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(in);
+    if (::fstat(in.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    }
     std::string temporary = TemporaryNameBeside(target);
-    int out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (out < 0) {
-        ::close(in);
+    TFileDescriptor out(FileCalls::Create(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666));
+    if (!out)
         return false;
-    }
     bool ok = true;
     char buffer[1 << 16];
     for (;;) {
-        ssize_t n = ::read(in, buffer, sizeof buffer);
+        ssize_t n = FileCalls::Read(in.Get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -82,15 +80,15 @@ bool CopyFileReplacing(const std::string& source, const std::string& target) {
         }
         if (n == 0)
             break;
-        if (!WriteAll(out, buffer, static_cast<std::size_t>(n))) {
+        if (!WriteAll(out.Get(), buffer, static_cast<std::size_t>(n))) {
             ok = false;
             break;
         }
     }
-    ::close(in);
-    if (::close(out) != 0)
+    in.Reset();
+    if (out.Close() != 0)
         ok = false;
-    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0)
+    if (ok && FileCalls::Rename(temporary.c_str(), target.c_str()) != 0)
         ok = false;
     if (!ok)
         ::unlink(temporary.c_str());
@@ -129,20 +127,22 @@ std::vector<TFileEntry> ListFolder(const std::string& path) {
 
 void WriteFileAtomically(const std::string& fileName, const std::string& data) {
     std::string temporary = TemporaryNameBeside(fileName);
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        throw TError(std::string("Cannot write the file: ") + std::strerror(errno), fileName);
-    bool written = WriteAll(fd, data.data(), data.size());
+    TFileDescriptor fd(FileCalls::Create(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666));
+    if (!fd) {
+        const int error = errno;
+        throw TError(std::string("Cannot write the file: ") + std::strerror(error), fileName);
+    }
+    bool written = WriteAll(fd.Get(), data.data(), data.size());
     int error = written ? 0 : errno;
-    if (written && ::fsync(fd) != 0) {
+    if (written && FileCalls::Fsync(fd.Get()) != 0) {
         written = false;
         error = errno;
     }
-    if (::close(fd) != 0 && written) {
+    if (int closeError = fd.Close(); closeError != 0 && written) {
         written = false;
-        error = errno;
+        error = closeError;
     }
-    if (written && ::rename(temporary.c_str(), fileName.c_str()) != 0) {
+    if (written && FileCalls::Rename(temporary.c_str(), fileName.c_str()) != 0) {
         written = false;
         error = errno;
     }

@@ -1,6 +1,8 @@
 #include "platform/OutputFile.h"
 
 #include "platform/Error.h"
+#include "platform/FileDescriptor.h"
+#include "platform/FileFaults.h"
 
 #include <cerrno>
 #include <cstring>
@@ -84,27 +86,29 @@ void TOutputFile::Close() {
 }
 
 void TOutputFile::WriteToDisk(TKnownFile& known) {
-    int fd = ::open(FFileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        throw TError(std::string("Cannot create the file: ") + std::strerror(errno), FFileName);
+    TFileDescriptor fd(FileCalls::Create(FFileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666));
+    if (!fd) {
+        const int error = errno;
+        throw TError(std::string("Cannot create the file: ") + std::strerror(error), FFileName);
+    }
     const char* p = FBuffer.data();
     std::size_t left = FBuffer.size();
     while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
+        ssize_t n = FileCalls::Write(fd.Get(), p, left);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            int e = errno;
-            ::close(fd);
-            throw TError(std::string("Cannot write the file: ") + std::strerror(e), FFileName);
+            const int error = errno;
+            fd.Reset();
+            throw TError(std::string("Cannot write the file: ") + std::strerror(error), FFileName);
         }
         p += n;
         left -= static_cast<std::size_t>(n);
     }
     struct stat st {};
-    bool stated = ::fstat(fd, &st) == 0;
-    if (::close(fd) != 0)
-        throw TError(std::string("Cannot write the file: ") + std::strerror(errno), FFileName);
+    bool stated = ::fstat(fd.Get(), &st) == 0;
+    if (int error = fd.Close(); error != 0)
+        throw TError(std::string("Cannot write the file: ") + std::strerror(error), FFileName);
     if (stated) {
         known.Device = st.st_dev;
         known.Inode = st.st_ino;

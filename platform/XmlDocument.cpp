@@ -1,6 +1,8 @@
 #include "platform/XmlDocument.h"
 
 #include "platform/Error.h"
+#include "platform/FileDescriptor.h"
+#include "platform/FileFaults.h"
 #include "platform/FileSystem.h"
 
 #include <cerrno>
@@ -19,40 +21,34 @@ constexpr unsigned ParseOptions = pugi::parse_default | pugi::parse_declaration 
                                   pugi::parse_ws_pcdata_single;
 
 std::string ReadWholeFile(const std::string& fileName) {
-    int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw TError(std::string("Cannot open the file: ") + std::strerror(errno), fileName);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        throw TError("Not a readable file", fileName);
+    TFileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
+        const int error = errno;
+        throw TError(std::string("Cannot open the file: ") + std::strerror(error), fileName);
     }
-    if (static_cast<unsigned long long>(st.st_size) > TXmlDocument::MaxFileSize) {
-        ::close(fd);
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+        throw TError("Not a readable file", fileName);
+    if (static_cast<unsigned long long>(st.st_size) > TXmlDocument::MaxFileSize)
         throw TError("The file is too large to be a document of this program (" +
                          std::to_string(st.st_size) + " bytes)",
                      fileName);
-    }
     std::string data;
     char buffer[65536];
     for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        ssize_t n = FileCalls::Read(fd.Get(), buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            int e = errno;
-            ::close(fd);
-            throw TError(std::string("Cannot read the file: ") + std::strerror(e), fileName);
+            const int error = errno;
+            throw TError(std::string("Cannot read the file: ") + std::strerror(error), fileName);
         }
         if (n == 0)
             break;
         data.append(buffer, static_cast<std::size_t>(n));
-        if (data.size() > TXmlDocument::MaxFileSize) {
-            ::close(fd);
+        if (data.size() > TXmlDocument::MaxFileSize)
             throw TError("The file is too large to be a document of this program", fileName);
-        }
     }
-    ::close(fd);
     return data;
 }
 

@@ -55,19 +55,13 @@ int WaitFor(int fd, short events, std::int32_t timeoutMs) {
     }
 }
 
-void CloseSocket(int& fd) {
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
-}
-
 // Closes with a reset, so that the server does not take a broken transfer for a whole file.
-void AbortSocket(int& fd) {
-    if (fd < 0)
+void AbortSocket(TFileDescriptor& fd) {
+    if (!fd)
         return;
     linger l{1, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
-    CloseSocket(fd);
+    ::setsockopt(fd.Get(), SOL_SOCKET, SO_LINGER, &l, sizeof l);
+    fd.Reset();
 }
 
 // Sends all bytes; false with error set when the connection breaks or stays blocked for
@@ -97,40 +91,37 @@ bool SendAll(int fd, const char* data, std::size_t size, std::int32_t timeoutMs,
     return true;
 }
 
-// Opens a TCP connection; -1 with error set when it fails or takes longer than timeoutMs
+// Opens a TCP connection; none with error set when it fails or takes longer than timeoutMs
 // (0: the platform's own limit).
-int ConnectTo(const sockaddr_in& address, std::int32_t timeoutMs, std::string& error) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+TFileDescriptor ConnectTo(const sockaddr_in& address, std::int32_t timeoutMs, std::string& error) {
+    TFileDescriptor fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd) {
         error = ErrorText(errno);
-        return -1;
+        return fd;
     }
-    int flags = ::fcntl(fd, F_GETFL);
-    ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-    int result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    int flags = ::fcntl(fd.Get(), F_GETFL);
+    ::fcntl(fd.Get(), F_SETFL, flags | O_NONBLOCK);
+    int result = ::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
     if (result < 0 && errno != EINPROGRESS && errno != EINTR) {
         error = ErrorText(errno);
-        CloseSocket(fd);
-        return -1;
+        return TFileDescriptor();
     }
     if (result < 0) {
-        int ready = WaitFor(fd, POLLOUT, timeoutMs);
+        int ready = WaitFor(fd.Get(), POLLOUT, timeoutMs);
         if (ready <= 0) {
             error =
                 ready == 0 ? "no connection within " + Milliseconds(timeoutMs) : ErrorText(errno);
-            CloseSocket(fd);
-            return -1;
+            return TFileDescriptor();
         }
         int socketError = 0;
         socklen_t length = sizeof socketError;
-        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &socketError, &length);
+        ::getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &socketError, &length);
         if (socketError != 0) {
             error = ErrorText(socketError);
-            CloseSocket(fd);
-            return -1;
+            return TFileDescriptor();
         }
     }
-    ::fcntl(fd, F_SETFL, flags);
+    ::fcntl(fd.Get(), F_SETFL, flags);
     return fd;
 }
 
@@ -173,16 +164,15 @@ bool ParsePassiveAddress(const std::string& text, sockaddr_in& address) {
     return true;
 }
 
-// Closes the listening socket and the data connection of an upload on every way out.
+// Closes the local file, the listening socket and the data connection of an upload on every
+// way out; a data connection still open then is reset.
 struct TUploadSockets {
-    int File = -1;
-    int Listener = -1;
-    int Data = -1;
+    TFileDescriptor File;
+    TFileDescriptor Listener;
+    TFileDescriptor Data;
     ~TUploadSockets() {
-        CloseSocket(Listener);
+        Listener.Reset();
         AbortSocket(Data);
-        if (File >= 0)
-            ::close(File);
     }
 };
 
@@ -214,7 +204,7 @@ void TIdFTP::SendLine(const std::string& line, const std::string& step, const st
         Fail(step, "not connected");
     Log("> " + shown);
     std::string data = line + "\r\n", error;
-    if (!SendAll(FSocket, data.data(), data.size(), ReadTimeout, error))
+    if (!SendAll(FSocket.Get(), data.data(), data.size(), ReadTimeout, error))
         Fail(step, "the command could not be sent (" + error + ")");
 }
 
@@ -235,13 +225,13 @@ std::string TIdFTP::ReadLine(const std::string& step) {
         // One more character may still be the CR before the LF.
         if (FInput.size() > MaxLineLength + 1)
             Fail(step, tooLong);
-        int ready = WaitFor(FSocket, POLLIN, ReadTimeout);
+        int ready = WaitFor(FSocket.Get(), POLLIN, ReadTimeout);
         if (ready == 0)
             Fail(step, "no reply within " + Milliseconds(ReadTimeout));
         if (ready < 0)
             Fail(step, "the connection failed (" + ErrorText(errno) + ")");
         char buffer[4096];
-        ssize_t n = ::recv(FSocket, buffer, sizeof buffer, MSG_DONTWAIT);
+        ssize_t n = ::recv(FSocket.Get(), buffer, sizeof buffer, MSG_DONTWAIT);
         if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
             continue;
         if (n < 0)
@@ -311,7 +301,7 @@ void TIdFTP::Connect() {
                        (resolved == EAI_SYSTEM ? ErrorText(errno) : ::gai_strerror(resolved)) +
                        ")");
     std::string error = "no address";
-    for (addrinfo* a = found; a && FSocket < 0; a = a->ai_next) {
+    for (addrinfo* a = found; a && !FSocket; a = a->ai_next) {
         sockaddr_in address;
         std::memcpy(&address, a->ai_addr, sizeof address);
         address.sin_port = htons(static_cast<std::uint16_t>(Port));
@@ -320,7 +310,7 @@ void TIdFTP::Connect() {
         FSocket = ConnectTo(address, ReadTimeout, error);
     }
     ::freeaddrinfo(found);
-    if (FSocket < 0)
+    if (!FSocket)
         Fail(step, "cannot connect (" + error + ")");
 
     try {
@@ -339,7 +329,7 @@ void TIdFTP::ChangeFolder(const std::string& folder) {
     Command("CWD " + folder, {200, 250});
 }
 
-int TIdFTP::OpenDataConnection(const std::string& step, const std::string& remoteName) {
+TFileDescriptor TIdFTP::OpenDataConnection(const std::string& step, const std::string& remoteName) {
     Command("PASV", {227});
     sockaddr_in address{};
     std::string text;
@@ -348,16 +338,11 @@ int TIdFTP::OpenDataConnection(const std::string& step, const std::string& remot
     if (!ParsePassiveAddress(text, address))
         Fail("PASV", "the reply " + Quoted(FReplyLines) + " holds no address", FReplyCode);
     std::string error;
-    int data = ConnectTo(address, ReadTimeout, error);
-    if (data < 0)
+    TFileDescriptor data = ConnectTo(address, ReadTimeout, error);
+    if (!data)
         Fail(step, "cannot open the data connection to " + DottedAddress(address) + ":" +
                        std::to_string(ntohs(address.sin_port)) + " (" + error + ")");
-    try {
-        Command("STOR " + remoteName, {125, 150});
-    } catch (...) {
-        CloseSocket(data);
-        throw;
-    }
+    Command("STOR " + remoteName, {125, 150});
     return data;
 }
 
@@ -380,7 +365,7 @@ bool TIdFTP::WaitForDataConnection(int listener, std::string& error) {
             }
             wait = static_cast<int>(left);
         }
-        pollfd p[2] = {{listener, POLLIN, 0}, {FSocket, POLLIN, 0}};
+        pollfd p[2] = {{listener, POLLIN, 0}, {FSocket.Get(), POLLIN, 0}};
         int n = ::poll(p, watchControl ? 2 : 1, wait);
         if (n < 0 && errno == EINTR)
             continue;
@@ -399,7 +384,7 @@ bool TIdFTP::WaitForDataConnection(int listener, std::string& error) {
         if (!watchControl || p[1].revents == 0)
             continue;
         char buffer[4096];
-        ssize_t got = ::recv(FSocket, buffer, sizeof buffer, MSG_DONTWAIT);
+        ssize_t got = ::recv(FSocket.Get(), buffer, sizeof buffer, MSG_DONTWAIT);
         if (got == 0) {
             error = "the server closed the connection";
             return false;
@@ -422,11 +407,11 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName)
         Fail(step, "not connected");
 
     TUploadSockets s;
-    s.File = ::open(localPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (s.File < 0)
+    s.File.Reset(::open(localPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!s.File)
         Fail(step, "the local file cannot be opened (" + ErrorText(errno) + ")", 0, localPath);
     struct stat st {};
-    if (::fstat(s.File, &st) != 0 || !S_ISREG(st.st_mode))
+    if (::fstat(s.File.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         Fail(step, "the local file is not an ordinary file", 0, localPath);
     const std::int64_t expected = st.st_size;
 
@@ -435,14 +420,14 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName)
     } else {
         sockaddr_in local{};
         socklen_t length = sizeof local;
-        if (::getsockname(FSocket, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+        if (::getsockname(FSocket.Get(), reinterpret_cast<sockaddr*>(&local), &length) != 0)
             Fail(step, "the control connection has no local address (" + ErrorText(errno) + ")");
         local.sin_port = 0;
-        s.Listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (s.Listener < 0 ||
-            ::bind(s.Listener, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-            ::listen(s.Listener, 1) != 0 ||
-            ::getsockname(s.Listener, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+        s.Listener.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        if (!s.Listener ||
+            ::bind(s.Listener.Get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+            ::listen(s.Listener.Get(), 1) != 0 ||
+            ::getsockname(s.Listener.Get(), reinterpret_cast<sockaddr*>(&local), &length) != 0)
             Fail(step, "cannot listen for the data connection (" + ErrorText(errno) + ")");
 
         const std::uint32_t host = ntohl(local.sin_addr.s_addr);
@@ -454,26 +439,26 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName)
         Command("STOR " + remoteName, {125, 150});
 
         std::string error;
-        if (!WaitForDataConnection(s.Listener, error))
+        if (!WaitForDataConnection(s.Listener.Get(), error))
             Fail("STOR " + remoteName, "no data connection came (" + error + ")");
-        s.Data = ::accept4(s.Listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (s.Data < 0)
+        s.Data.Reset(::accept4(s.Listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+        if (!s.Data)
             Fail("STOR " + remoteName, "the data connection failed (" + ErrorText(errno) + ")");
-        CloseSocket(s.Listener);
+        s.Listener.Reset();
     }
 
     std::int64_t sent = 0;
     std::string error;
     char buffer[1 << 16];
     for (;;) {
-        ssize_t n = ::read(s.File, buffer, sizeof buffer);
+        ssize_t n = ::read(s.File.Get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             Fail(step, "the local file cannot be read (" + ErrorText(errno) + ")", 0, localPath);
         if (n == 0)
             break;
-        if (!SendAll(s.Data, buffer, static_cast<std::size_t>(n), ReadTimeout, error))
+        if (!SendAll(s.Data.Get(), buffer, static_cast<std::size_t>(n), ReadTimeout, error))
             Fail("STOR " + remoteName, "the data connection broke (" + error + ")");
         sent += n;
     }
@@ -482,7 +467,7 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName)
              "the local file shrank while it was sent (" + std::to_string(sent) + " of " +
                  std::to_string(expected) + " bytes)",
              0, localPath);
-    CloseSocket(s.Data);
+    s.Data.Reset();
 
     Expect("STOR " + remoteName, {225, 226, 250, 426, 450});
     if (FReplyCode == 426 || FReplyCode == 450)
@@ -490,6 +475,6 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName)
 }
 
 void TIdFTP::Disconnect() {
-    CloseSocket(FSocket);
+    FSocket.Reset();
     FInput.clear();
 }

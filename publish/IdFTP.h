@@ -6,6 +6,7 @@
 // without QUIT. Every operation blocks; every failure is a TFTPError.
 
 #include "platform/Error.h"
+#include "platform/FileDescriptor.h"
 
 #include <cstdint>
 #include <functional>
@@ -57,7 +58,7 @@ class TIdFTP {
     // Closes the control connection. Sends nothing and never fails.
     void Disconnect();
 
-    bool Connected() const { return FSocket >= 0; }
+    bool Connected() const { return FSocket.IsOpen(); }
     // The reply to the last command: its code and its lines, trimmed.
     int LastReplyCode() const { return FReplyCode; }
     const std::vector<std::string>& LastReplyLines() const { return FReplyLines; }
@@ -90,14 +91,14 @@ class TIdFTP {
     int Command(const std::string& line, std::initializer_list<int> accepted,
                 const std::string& shown = "");
     void Expect(const std::string& step, std::initializer_list<int> accepted);
-    int OpenDataConnection(const std::string& step, const std::string& remoteName);
+    TFileDescriptor OpenDataConnection(const std::string& step, const std::string& remoteName);
     // Waits, at most ReadTimeout when it is set, for the server to connect to the listening
     // socket.
     // Meanwhile whatever arrives on the control connection is kept for the next reply;
     // false (with error set) when the control connection ends first.
     bool WaitForDataConnection(int listener, std::string& error);
 
-    int FSocket = -1;
+    TFileDescriptor FSocket;
     std::string FInput;
     int FReplyCode = 0;
     std::vector<std::string> FReplyLines;
