@@ -1,6 +1,10 @@
 #include "platform/FileSystem.h"
 #include "TestSupport.h"
+#include "platform/Error.h"
+#include "platform/FileFaults.h"
 
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -58,6 +62,68 @@ TEST(FileSystem, FoldersFilesAndCopies) {
     EXPECT_FALSE(FileExists(dir / "src.bin"));
     EXPECT_TRUE(FileExists(dir / "sub/dst.bin"));
     EXPECT_FALSE(DeleteFileQuietly(dir / "src.bin"));
+}
+
+TEST(FileSystem, AnAtomicWriteThatFailsKeepsTheOldFileAndLeavesNothingBeside) {
+    struct Case {
+        const char* what;
+        TFileFaults faults;
+    } cases[] = {
+        {"create", {.FailCreate = 1, .Error = EROFS}}, {"write", {.FailWrite = 1, .Error = ENOSPC}},
+        {"fsync", {.FailFsync = 1, .Error = EIO}},     {"close", {.FailClose = 1, .Error = ENOSPC}},
+        {"rename", {.FailRename = 1, .Error = EBUSY}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TTempFolder dir;
+        const std::string file = dir / "Column1.Clm";
+        WriteFileBytes(file, "old");
+        {
+            TScopedFileFaults faults(c.faults);
+            try {
+                WriteFileAtomically(file, "new");
+                ADD_FAILURE() << "no error";
+            } catch (const TError& e) {
+                EXPECT_EQ(e.FileName(), file);
+                EXPECT_EQ(e.Message(),
+                          std::string("Cannot write the file: ") + std::strerror(c.faults.Error));
+            }
+        }
+        EXPECT_EQ(ReadFileBytes(file), "old");
+        EXPECT_EQ(RegularFilesIn(dir.Path()), std::set<std::string>{"Column1.Clm"});
+        WriteFileAtomically(file, "new");
+        EXPECT_EQ(ReadFileBytes(file), "new");
+    }
+}
+
+TEST(FileSystem, ACopyThatFailsKeepsTheTargetAndLeavesNothingBeside) {
+    struct Case {
+        const char* what;
+        TFileFaults faults;
+    } cases[] = {
+        {"create", {.FailCreate = 1, .Error = EACCES}}, {"read", {.FailRead = 2, .Error = EIO}},
+        {"write", {.FailWrite = 2, .Error = ENOSPC}},   {"close", {.FailClose = 1, .Error = EIO}},
+        {"rename", {.FailRename = 1, .Error = EACCES}},
+    };
+    // More than one buffer of the copy, so that the second read and write are reached.
+    std::string picture(300000, '\0');
+    for (std::size_t i = 0; i < picture.size(); ++i)
+        picture[i] = static_cast<char>(i * 7);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TTempFolder dir;
+        WriteFileBytes(dir / "Logo.gif", picture);
+        MakeFolder(dir / "HTML");
+        WriteFileBytes(dir / "HTML/Logo.gif", "old");
+        {
+            TScopedFileFaults faults(c.faults);
+            EXPECT_FALSE(CopyFileReplacing(dir / "Logo.gif", dir / "HTML/Logo.gif"));
+        }
+        EXPECT_EQ(ReadFileBytes(dir / "HTML/Logo.gif"), "old");
+        EXPECT_EQ(RegularFilesIn(dir / "HTML"), std::set<std::string>{"Logo.gif"});
+        EXPECT_TRUE(CopyFileReplacing(dir / "Logo.gif", dir / "HTML/Logo.gif"));
+        EXPECT_EQ(ReadFileBytes(dir / "HTML/Logo.gif"), picture);
+    }
 }
 
 } // namespace

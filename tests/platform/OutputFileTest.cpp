@@ -1,8 +1,11 @@
 #include "platform/OutputFile.h"
 #include "TestSupport.h"
 #include "platform/Error.h"
+#include "platform/FileFaults.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -45,6 +48,46 @@ TEST(OutputFile, AFileThatCannotBeCreatedNamesIt) {
     EXPECT_FALSE(out.IsOpen());
     WriteFile(out, dir / "p.htm", "y"); // usable afterwards
     EXPECT_EQ(ReadFileBytes(dir / "p.htm"), "y");
+}
+
+TEST(OutputFile, AFailedCreateWriteOrCloseNamesTheFileAndTheNextBuildWritesItAgain) {
+    struct Case {
+        const char* what;
+        TFileFaults faults;
+        const char* message;
+    } cases[] = {
+        {"create", {.FailCreate = 1, .Error = EACCES}, "Cannot create the file: "},
+        {"write", {.FailWrite = 1, .Error = ENOSPC}, "Cannot write the file: "},
+        {"close", {.FailClose = 1, .Error = EIO}, "Cannot write the file: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TTempFolder dir;
+        const std::string page = dir / "index.htm";
+        TOutputFile out;
+        WriteFile(out, page, "<p>same</p>");
+        EXPECT_EQ(out.FilesWritten(), 1u);
+        std::filesystem::remove(page);
+        out.Open(page);
+        out.Write("<p>same</p>");
+        {
+            TScopedFileFaults faults(c.faults);
+            try {
+                out.Close();
+                ADD_FAILURE() << "no error";
+            } catch (const TError& e) {
+                EXPECT_EQ(e.FileName(), page);
+                EXPECT_EQ(e.Message(), c.message + std::string(std::strerror(c.faults.Error)));
+                EXPECT_NE(std::string(e.what()).find(page), std::string::npos) << e.what();
+            }
+        }
+        EXPECT_FALSE(out.IsOpen());
+        EXPECT_EQ(out.FilesWritten(), 1u);
+        // Whatever the failed file left on disk is not taken for what was meant to be there.
+        WriteFile(out, page, "<p>same</p>");
+        EXPECT_EQ(out.FilesWritten(), 2u);
+        EXPECT_EQ(ReadFileBytes(page), "<p>same</p>");
+    }
 }
 
 TEST(OutputFile, UnchangedFilesAreLeftAloneAndEverythingElseIsWritten) {

@@ -1,10 +1,12 @@
 #include "platform/XmlDocument.h"
 #include "TestSupport.h"
 #include "platform/Error.h"
+#include "platform/FileFaults.h"
 
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -131,13 +133,15 @@ TEST(XmlDocument, SaveReplacesAtomicallyAndAFailedSaveKeepsTheOldFile) {
     doc.Save();
     EXPECT_EQ(ReadFileBytes(file), std::string(XmlDeclaration) + "<OLD><A>new</A></OLD>");
 
-    if (::geteuid() != 0) {
-        // A folder that cannot be written: the save fails and the old file stays.
-        ::chmod(dir.Path().c_str(), 0555);
+    {
+        // A folder in which no file can be made: the save fails and the old file stays.
+        TScopedFileFaults faults({.FailCreate = 1, .Error = EACCES});
+        SetElementText(ChildByName(doc.Root(), "A"), "newer");
         EXPECT_THROW(doc.Save(), TError);
-        ::chmod(dir.Path().c_str(), 0755);
-        EXPECT_EQ(ReadFileBytes(file), std::string(XmlDeclaration) + "<OLD><A>new</A></OLD>");
+        EXPECT_EQ(faults.Faults().Creates, 1);
     }
+    EXPECT_EQ(ReadFileBytes(file), std::string(XmlDeclaration) + "<OLD><A>new</A></OLD>");
+    EXPECT_EQ(RegularFilesIn(dir.Path()), std::set<std::string>{"keep.xml"});
     // A target that cannot be replaced (a folder of that name): nothing is left beside it.
     TXmlDocument other;
     other.New();
@@ -150,6 +154,63 @@ TEST(XmlDocument, SaveReplacesAtomicallyAndAFailedSaveKeepsTheOldFile) {
         ++entries;
     }
     EXPECT_EQ(entries, 2); // keep.xml and sub, no temporary left behind
+}
+
+TEST(XmlDocument, ASaveThatFailsAtAnyStepKeepsTheOldFileAndNamesIt) {
+    struct Case {
+        const char* what;
+        TFileFaults faults;
+    } cases[] = {
+        {"create", {.FailCreate = 1, .Error = EACCES}},
+        {"write", {.FailWrite = 1, .Error = ENOSPC}},
+        {"fsync", {.FailFsync = 1, .Error = EIO}},
+        {"close", {.FailClose = 1, .Error = EDQUOT}},
+        {"rename", {.FailRename = 1, .Error = EXDEV}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TTempFolder dir;
+        const std::string file = dir / "Project.xml";
+        const std::string old = std::string(XmlDeclaration) + "<OLD/>";
+        WriteFileBytes(file, old);
+        TXmlDocument doc;
+        doc.Load(file);
+        SetElementText(AppendChild(doc.Root(), "A"), "new");
+        {
+            TScopedFileFaults faults(c.faults);
+            try {
+                doc.Save();
+                ADD_FAILURE() << "no error";
+            } catch (const TError& e) {
+                EXPECT_EQ(e.FileName(), file);
+                EXPECT_NE(std::string(e.what()).find(file), std::string::npos) << e.what();
+                EXPECT_NE(e.Message().find(std::strerror(c.faults.Error)), std::string::npos)
+                    << e.Message();
+            }
+        }
+        EXPECT_EQ(ReadFileBytes(file), old);
+        EXPECT_EQ(RegularFilesIn(dir.Path()), std::set<std::string>{"Project.xml"});
+        EXPECT_TRUE(doc.Active()); // the document is still there to be saved again
+        doc.Save();
+        EXPECT_EQ(ReadFileBytes(file), std::string(XmlDeclaration) + "<OLD><A>new</A></OLD>");
+    }
+}
+
+TEST(XmlDocument, AReadThatFailsNamesTheFile) {
+    TTempFolder dir;
+    WriteFileBytes(dir / "r.xml", "<R/>");
+    TXmlDocument doc;
+    TScopedFileFaults faults({.FailRead = 1, .Error = EIO});
+    try {
+        doc.Load(dir / "r.xml");
+        FAIL() << "no error";
+    } catch (const TError& e) {
+        EXPECT_EQ(e.FileName(), dir / "r.xml");
+        EXPECT_NE(e.Message().find(std::strerror(EIO)), std::string::npos) << e.Message();
+    }
+    EXPECT_FALSE(doc.Active());
+    doc.Load(dir / "r.xml");
+    EXPECT_TRUE(doc.Active());
 }
 
 TEST(XmlDocument, DeclarationNamingAnotherEncodingIsWrittenAsUtf8) {
