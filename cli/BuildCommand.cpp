@@ -1,5 +1,5 @@
 // corvane-cli build PROJECT_FOLDER [--into FOLDER]: builds the site as the Build command
-// does (the HTML folder emptied of its files first), or into another existing folder
+// does (the HTML folder emptied of its ordinary files first), or into another existing folder
 // without deleting anything there.
 
 #include "cli/Commands.h"
@@ -8,6 +8,7 @@
 #include "generator/Driver.h"
 #include "generator/Generator.h"
 #include "model/CProject.h"
+#include "model/ProjectEditor.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
@@ -102,10 +103,10 @@ int RunBuild(const std::vector<std::string>& args) {
     TBuildStats stats;
     try {
         TDProject project(folder, document);
-        // Without --into the build goes where the Build command puts it, over an emptied
-        // HTML folder (its sub-folders stay).
+        // Without --into the build goes where the Build command puts it, over an HTML folder
+        // emptied the same way (hidden files such as .htaccess and sub-folders stay).
         if (!haveInto)
-            DeleteFilesInFolder(target);
+            TProjectEditor(project).PrepareHTMLFolder();
         TProgressLine progress;
         BuildInto(project, target, &stats, progress.Callback());
     } catch (const TError& e) {

@@ -8,6 +8,7 @@
 
 #include "generator/Generator.h"
 #include "model/CProject.h"
+#include "model/ProjectEditor.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/XmlDocument.h"
@@ -162,10 +163,11 @@ int RunPublish(const std::vector<std::string>& args) {
 
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     if (build) {
-        // As the Publish command: the HTML folder's files go, then the whole site is built.
+        // As the Publish command: the HTML folder is emptied the same way (hidden files and
+        // sub-folders stay), then the whole site is built.
         std::fputs("Building Project...\n", stderr);
         try {
-            DeleteFilesInFolder(project->HTMLPath());
+            TProjectEditor(*project).PrepareHTMLFolder();
             Build(*project, "HTML");
         } catch (const std::exception& e) {
             std::fprintf(stderr, "corvane-cli: the site cannot be built: %s\n", e.what());

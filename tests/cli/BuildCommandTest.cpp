@@ -120,6 +120,25 @@ TEST_F(BuildCommandTest, BuildsIntoAnEmptiedHtmlFolder) {
         EXPECT_EQ(ReadFileBytes(html + "/" + name), ReadFileBytes(Site + "/Temp/" + name)) << name;
 }
 
+// As a new user would: the bundled sample, a .htaccess of the user's own in its HTML folder,
+// and a build from the command line. The window's Build keeps hidden files; so does this.
+TEST_F(BuildCommandTest, TheSampleBuildsAndHiddenFilesOfTheHtmlFolderSurvive) {
+    const char* source = std::getenv("CORVANE_SOURCE_DIR");
+    ASSERT_NE(source, nullptr) << "CORVANE_SOURCE_DIR is set by the test run";
+    const std::string sample = Dir / "Sample";
+    std::filesystem::copy(std::string(source) + "/examples/Sample", sample,
+                          std::filesystem::copy_options::recursive);
+    std::filesystem::create_directory(sample + "/HTML");
+    WriteFileBytes(sample + "/HTML/.htaccess", "Options -Indexes\n");
+    WriteFileBytes(sample + "/HTML/Stale.htm", "from an earlier build");
+
+    TCliRun run = Run({sample});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(ReadFileBytes(sample + "/HTML/.htaccess"), "Options -Indexes\n");
+    EXPECT_FALSE(PathExists(sample + "/HTML/Stale.htm"));
+    EXPECT_TRUE(PathExists(sample + "/HTML/Index.htm")); // the sample's homepage
+}
+
 TEST_F(BuildCommandTest, BuildsIntoAnotherFolderWithoutDeleting) {
     MakeProject();
     const std::string other = Dir / "Other";

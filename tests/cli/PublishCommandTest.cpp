@@ -266,6 +266,7 @@ TEST_F(PublishCommandTest, AFailedRunOnATerminalLeavesNoBarBehind) {
 
 TEST_F(PublishCommandTest, WithoutNoBuildTheHtmlFolderIsEmptiedAndBuilt) {
     WriteFileBytes(Html() + "stale.htm", "left from an old build");
+    WriteFileBytes(Html() + ".htaccess", "Options -Indexes\n");
     std::filesystem::create_directory(Html() + "keep");
     WriteFileBytes(Html() + "keep/inner.htm", "kept");
     TFakeFtpServer server([](TFakeFtpSession& s) {
@@ -278,10 +279,12 @@ TEST_F(PublishCommandTest, WithoutNoBuildTheHtmlFolderIsEmptiedAndBuilt) {
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_FALSE(PathExists(Html() + "stale.htm"));
     EXPECT_TRUE(PathExists(Html() + "keep/inner.htm"));
+    // The user's own hidden file stays, as the window's Publish keeps it, and is not uploaded.
+    EXPECT_EQ(ReadFileBytes(Html() + ".htaccess"), "Options -Indexes\n");
     // What was uploaded is what the build left in the folder.
     std::map<std::string, std::string> built;
     for (const auto& entry : std::filesystem::directory_iterator(Html()))
-        if (entry.is_regular_file())
+        if (entry.is_regular_file() && entry.path().filename().string()[0] != '.')
             built[entry.path().filename().string()] = ReadFileBytes(entry.path().string());
     EXPECT_FALSE(built.empty());
     EXPECT_EQ(server.Files(), built);

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "model/CColumn.h"
+#include "platform/XmlDocument.h"
+
+#include <memory>
+#include <string>
+
+// A column document in use: constructed from its file, made CurrentColumn, and released (and
+// CurrentColumn cleared) when this goes out of scope, however the command ends.
+class TColumnInUse {
+  public:
+    TColumnInUse(const std::string& fileName, TXmlDocument& document);
+    ~TColumnInUse();
+    TColumnInUse(const TColumnInUse&) = delete;
+    TColumnInUse& operator=(const TColumnInUse&) = delete;
+
+    TDColumn* operator->() { return FColumn.get(); }
+    TDColumn& operator*() { return *FColumn; }
+
+  private:
+    std::unique_ptr<TDColumn> FColumn;
+};
