@@ -12,6 +12,7 @@ namespace {
 std::mutex LocaleMutex;
 std::optional<std::string> PatternOverride;
 std::optional<std::string> SeparatorOverride;
+std::optional<TDate> TodayOverride;
 // What the user's locale says, read once: the locale does not change while the program runs.
 std::optional<std::string> LocalePattern;
 std::optional<std::string> LocaleSeparator;
@@ -166,6 +167,11 @@ bool ParseShortDate(const std::string& text, TDate& date) {
 }
 
 TDate Today() {
+    {
+        std::lock_guard<std::mutex> lock(LocaleMutex);
+        if (TodayOverride)
+            return *TodayOverride;
+    }
     std::time_t now = std::time(nullptr);
     std::tm local{};
     ::localtime_r(&now, &local);
@@ -174,6 +180,11 @@ TDate Today() {
 
 std::string TodayShortDate() {
     return FormatShortDate(Today());
+}
+
+void SetToday(const std::optional<TDate>& fixed) {
+    std::lock_guard<std::mutex> lock(LocaleMutex);
+    TodayOverride = fixed;
 }
 
 std::string ThousandsSeparator() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // The user's locale as far as the program needs it: the short date form (used for page
@@ -24,8 +25,12 @@ void SetShortDatePattern(const std::string& pattern);
 std::string FormatShortDate(const TDate& date);
 // Reads a date in the short form; false when the text is not a valid date in that form.
 bool ParseShortDate(const std::string& text, TDate& date);
+// Today's date from the clock, or the date fixed by SetToday.
 TDate Today();
 std::string TodayShortDate();
+// Fixes the date Today gives (tests, so that pages without a date of their own come out
+// the same every day); an empty value returns to the clock.
+void SetToday(const std::optional<TDate>& fixed);
 
 // The user's thousands separator (LC_NUMERIC), "," when the locale has none.
 std::string ThousandsSeparator();

@@ -46,6 +46,20 @@ TEST(Locale, TodayRoundTripsInTheUsersOwnPattern) {
     EXPECT_EQ(back, Today());
 }
 
+TEST(Locale, TodayCanBeFixedAndReturnsToTheClock) {
+    TPatternGuard guard;
+    SetShortDatePattern("%d.%m.%Y");
+    const TDate clock = Today();
+    const TDate fixed{2003, 7, 4};
+    SetToday(fixed);
+    EXPECT_EQ(Today(), fixed);
+    EXPECT_EQ(TodayShortDate(), "04.07.2003");
+    SetToday(std::nullopt);
+    // The clock may pass midnight in between, but it does not go back to 2003.
+    EXPECT_GE(Today().Year, clock.Year);
+    EXPECT_NE(Today(), fixed);
+}
+
 TEST(Locale, ThousandsSeparator) {
     SetThousandsSeparator(".");
     EXPECT_EQ(FormatThousands(0), "0");
