@@ -26,17 +26,6 @@ class BuildTest : public ::testing::Test, public TGeneratorFixture {
         Project->AddMenuItem(true);
         return Project->MenuCount - 1;
     }
-
-    // What WritePage writes for one page of a column, outside any build.
-    std::string PageAlone(int item, int page, const std::string& pageName) {
-        Project->OutputFolder = Temp();
-        Project->PageName = pageName;
-        UseColumn(item, page);
-        std::string bytes = Capture(WritePage);
-        ReleaseColumn();
-        std::filesystem::remove(Temp() + "/captured.out");
-        return bytes;
-    }
 };
 
 TEST_F(BuildTest, EmptyMenuListWritesTheTwoLineHomepage) {
@@ -104,23 +93,6 @@ TEST_F(BuildTest, ItemNumbersCountLinksAndTheFirstColumnIsTheHomepage) {
     EXPECT_EQ(RegularFilesIn(Html()),
               (std::set<std::string>{"Default.htm", "Page1_0.htm", "Page1_1.htm", "Page3.htm",
                                      "Page3_0.htm", "Page4.htm", "Page5.htm"}));
-}
-
-// Each file holds what WritePage writes for that page with the context the driver set.
-TEST_F(BuildTest, EachFileHoldsItsPageWithTheRightContext) {
-    AddLink();
-    const int first = AddColumn(2);
-    const int second = AddColumn(1, "Only title list");
-    Build(*Project, "HTML");
-    const std::pair<std::string, std::string> files[] = {
-        {"Default.htm", PageAlone(first, -1, "Default")},
-        {"Page1_0.htm", PageAlone(first, 0, "Page1_0")},
-        {"Page1_1.htm", PageAlone(first, 1, "Page1_1")},
-        {"Page2.htm", PageAlone(second, -1, "Page2")},
-        {"Page2_0.htm", PageAlone(second, 0, "Page2_0")},
-    };
-    for (const auto& [name, bytes] : files)
-        EXPECT_EQ(ReadFileBytes(Html() + "/" + name), bytes) << name;
 }
 
 TEST_F(BuildTest, ContextAfterABuild) {

@@ -365,30 +365,6 @@ TEST_F(PageWriterTest, OnlyTheHomepageCopiesTheBackground) {
     EXPECT_FALSE(PathExists(copy));
 }
 
-// WritePage against the region writers' own output, for every layout, on a listing page and
-// on a page's own view.
-TEST_F(PageWriterTest, WritePageJoinsTheSkeletonAndTheRegionWriters) {
-    const int column = AddColumn(2);
-    for (int page : {-1, 1}) {
-        for (const char* layout : FrameLayouts) {
-            Project->FRAME.FRAME = layout;
-            Project->PageName = page < 0 ? Project->FRAME.HOMEPAGE : "Page0_1";
-            UseColumn(column, page);
-            std::string expected = Skeleton();
-            for (const TRegion& region : Regions) {
-                const std::string marker = std::string(region.Marker) + "\r\n";
-                const std::string written = Capture(region.Writer);
-                const std::size_t at = expected.find(marker);
-                ASSERT_NE(at, std::string::npos) << layout << region.Marker;
-                expected.replace(at, marker.size(), written);
-            }
-            const std::string written = Capture(WritePage);
-            EXPECT_EQ(written, expected) << layout << " page " << page;
-            EXPECT_EQ(written.substr(written.size() - 28), "</table>\r\n</body>\r\n</html>\r\n");
-        }
-    }
-}
-
 TEST_F(PageWriterTest, AnUnknownLayoutCopiesNoLogoOrButton) {
     WriteFileBytes(Project->ImagesPath() + "Logo.gif", "logo");
     WriteFileBytes(Project->ImagesPath() + "Button.gif", "button");
