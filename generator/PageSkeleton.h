@@ -27,6 +27,3 @@ TPageSkeleton MakePageSkeleton(const TDProject& project);
 
 // Writes one page to project.Output by following a skeleton.
 void WriteSkeleton(TDProject& project, const TPageSkeleton& skeleton);
-
-// The skeleton of the build in progress, or none outside a build.
-const TPageSkeleton* BuildSkeleton();

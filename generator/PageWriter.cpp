@@ -1,6 +1,7 @@
 // The page skeleton: head, body, outer table, optional welcome row and the rows of the six
 // frame layouts, with the region writers called in the layout's order.
 
+#include "generator/BuildState.h"
 #include "generator/Generator.h"
 #include "generator/PageSkeleton.h"
 #include "platform/FileSystem.h"
@@ -195,8 +196,8 @@ void WriteSkeleton(TDProject& project, const TPageSkeleton& skeleton) {
 }
 
 void WritePage(TDProject& project) {
-    if (const TPageSkeleton* skeleton = BuildSkeleton()) {
-        WriteSkeleton(project, *skeleton);
+    if (project.BuildState) {
+        WriteSkeleton(project, project.BuildState->Skeleton);
         return;
     }
     WriteSkeleton(project, MakePageSkeleton(project));

@@ -19,6 +19,9 @@
 #include <memory>
 #include <string>
 
+// The generator's state of the build in progress (generator/BuildState.h).
+struct TBuildState;
+
 // The open project: the records of Default.Pro, the menu list, the paths of the project's
 // folders, and the generator's working state. Every change to the menu list is written to
 // Default.Pro at once.
@@ -64,6 +67,7 @@ class TDProject {
     TOutputFile Output;
     std::string PageName;
     std::string OutputFolder;
+    TBuildState* BuildState = nullptr; // none outside a build
 
     TDFrame FRAME;
     TDSize SIZE;
