@@ -3,6 +3,8 @@
 #include "generator/Generator.h"
 #include "model/CColumn.h"
 #include "model/CTemplate.h"
+#include "model/ColumnInUse.h"
+#include "model/ProjectEditor.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "ui/ErrorReport.h"
@@ -143,8 +145,8 @@ void TFormMain::Connect(QAction* action, void (TFormMain::*command)()) {
             [this, command] { RunCommand([this, command] { (this->*command)(); }); });
 }
 
-QAction* TFormMain::Action(const QString& caption, const char* name, void (TFormMain::*command)()) {
-    auto* action = new QAction(caption, this);
+QAction* TFormMain::Action(const char* caption, const char* name, void (TFormMain::*command)()) {
+    auto* action = new QAction(QString::fromUtf8(caption), this);
     action->setObjectName(QString::fromLatin1(name));
     if (command)
         Connect(action, command);
@@ -152,7 +154,14 @@ QAction* TFormMain::Action(const QString& caption, const char* name, void (TForm
 }
 
 void TFormMain::RunCommand(const std::function<void()>& command) {
-    ReportErrors(Prompter, command);
+    ReportErrors(Prompter, [&command] {
+        try {
+            command();
+        } catch (const TNoSuchPlace&) {
+            // A node whose item or page the files no longer hold.
+            throw TreeOutOfStep();
+        }
+    });
 }
 
 void TFormMain::CreateActions() {
@@ -194,7 +203,7 @@ void TFormMain::CreateActions() {
     MenuGoBack = Action("Go Back", "MenuGoBack", &T::GoBackClick);
     MenuGoForward = Action("Go Forward", "MenuGoForward", &T::GoForwardClick);
 
-    auto settings = [this](const QString& caption, const char* name, TDialogKind kind) {
+    auto settings = [this](const char* caption, const char* name, TDialogKind kind) {
         QAction* action = Action(caption, name, nullptr);
         connect(action, &QAction::triggered, this,
                 [this, kind] { RunCommand([this, kind] { EditSettingsClick(kind); }); });
@@ -217,12 +226,12 @@ void TFormMain::CreateActions() {
     MenuAbout = Action("About...", "MenuAbout", &T::AboutClick);
 
     // The tool bar's buttons, each with its caption, hint and icon.
-    auto tool = [this](const QString& caption, const QString& hint, int icon, const char* name,
+    auto tool = [this](const char* caption, const char* hint, int icon, const char* name,
                        void (TFormMain::*command)()) {
         QAction* action = Action(caption, name, command);
         action->setIcon(ToolIcon(icon));
-        if (!hint.isEmpty())
-            action->setToolTip(hint);
+        if (*hint)
+            action->setToolTip(QString::fromUtf8(hint));
         return action;
     };
     ToolNew = tool("New", "New Project", 0, "ToolNew", &T::NewProjectClick);
@@ -543,9 +552,8 @@ void TFormMain::FillTree() {
             QTreeWidgetItem* node =
                 AppendTopLevelNode(item.TITLE, item.IsColumn() ? TreeIconColumn : TreeIconLink);
             if (item.IsColumn()) {
-                TColumnInUse column(project.ColumnFile(i), Workspace.XMLDoc);
-                for (int j = 0; j < column->PageCount; ++j) {
-                    auto* page = new QTreeWidgetItem(node, QStringList(Q(column->Page(j).TITLE)));
+                for (const std::string& title : TProjectEditor(project).PageTitles(i)) {
+                    auto* page = new QTreeWidgetItem(node, QStringList(Q(title)));
                     page->setData(0, IconRole, TreeIconPage);
                     page->setIcon(0, TreeIcon(TreeIconPage));
                 }
@@ -597,11 +605,14 @@ int TFormMain::MenuIndexOf(QTreeWidgetItem* node) const {
     return index;
 }
 
-std::string TFormMain::ColumnFileOf(QTreeWidgetItem* columnNode) const {
-    const int index = MenuIndexOf(columnNode);
-    if (!Workspace.Project->MenuItem(index).IsColumn())
-        throw TreeOutOfStep();
-    return Workspace.Project->ColumnFile(index);
+TMenuPlace TFormMain::PlaceOf(QTreeWidgetItem* node) const {
+    if (QTreeWidgetItem* parent = node->parent())
+        return {MenuIndexOf(parent), parent->indexOfChild(node)};
+    return {MenuIndexOf(node), -1};
+}
+
+TProjectEditor TFormMain::Editor() const {
+    return TProjectEditor(*Workspace.Project);
 }
 
 // ---- The commands
@@ -638,16 +649,8 @@ void TFormMain::CloseClick() {
     SetProjectOpen(false);
 }
 
-void TFormMain::DeleteOrdinaryFiles(const std::string& folder) {
-    // Only the plain files directly inside; sub-folders and hidden files stay, and a file
-    // that cannot be deleted stays without a word.
-    for (const TFileEntry& entry : ListFolder(folder))
-        if (entry.IsRegular && entry.Name[0] != '.')
-            DeleteFileQuietly(folder + entry.Name);
-}
-
 void TFormMain::BuildIntoHTML() {
-    DeleteOrdinaryFiles(Workspace.Project->HTMLPath());
+    Editor().PrepareHTMLFolder();
     BuildWithStatus("HTML");
 }
 
@@ -708,7 +711,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
 void TFormMain::AddColumnClick() {
     if (!IsOpen() || Workspace.Project->MenuCount >= TDProject::Capacity)
         return;
-    TDMenuItem* item = Workspace.Project->AddMenuItem(false);
+    const TDMenuItem* item = Editor().AddColumn();
     if (!item)
         return;
     QTreeWidgetItem* node = AppendTopLevelNode(item->TITLE, TreeIconColumn);
@@ -720,7 +723,7 @@ void TFormMain::AddColumnClick() {
 void TFormMain::AddLinkClick() {
     if (!IsOpen() || Workspace.Project->MenuCount >= TDProject::Capacity)
         return;
-    TDMenuItem* item = Workspace.Project->AddMenuItem(true);
+    const TDMenuItem* item = Editor().AddLink();
     if (!item)
         return;
     QTreeWidgetItem* node = AppendTopLevelNode(item->TITLE, TreeIconLink);
@@ -736,16 +739,12 @@ void TFormMain::AddPageClick() {
     QTreeWidgetItem* columnNode = node->parent() ? node->parent() : node;
     if (NodeIcon(columnNode) != TreeIconColumn)
         return;
-    QTreeWidgetItem* pageNode = nullptr;
-    {
-        TColumnInUse column(ColumnFileOf(columnNode), Workspace.XMLDoc);
-        TDPage* page = column->AddPage();
-        if (!page)
-            return;
-        pageNode = new QTreeWidgetItem(columnNode, QStringList(Q(page->TITLE)));
-        pageNode->setData(0, IconRole, TreeIconPage);
-        pageNode->setIcon(0, TreeIcon(TreeIconPage));
-    }
+    const std::optional<std::string> title = Editor().AddPage(MenuIndexOf(columnNode));
+    if (!title)
+        return;
+    auto* pageNode = new QTreeWidgetItem(columnNode, QStringList(Q(*title)));
+    pageNode->setData(0, IconRole, TreeIconPage);
+    pageNode->setIcon(0, TreeIcon(TreeIconPage));
     TreeView->setCurrentItem(pageNode);
     TreeViewChange(pageNode);
     RefreshPreview();
@@ -760,19 +759,9 @@ void TFormMain::MoveNode(bool up) {
     if (other < 0 || other >= SiblingCount(node))
         return;
     QTreeWidgetItem* parent = node->parent();
-    if (parent) {
-        TColumnInUse column(ColumnFileOf(parent), Workspace.XMLDoc);
-        if (index >= column->PageCount)
-            throw TreeOutOfStep();
-        if (up)
-            column->MovePageUp(index);
-        else
-            column->MovePageDown(index);
-    } else if (up) {
-        Workspace.Project->MoveMenuItemUp(MenuIndexOf(node));
-    } else {
-        Workspace.Project->MoveMenuItemDown(MenuIndexOf(node));
-    }
+    const TMenuPlace place = PlaceOf(node);
+    if (!(up ? Editor().MoveUp(place) : Editor().MoveDown(place)))
+        throw TreeOutOfStep();
 
     // Up moves the node in front of its previous sibling; Down moves the next sibling in
     // front of the node. The moved node keeps its expanded state.
@@ -811,7 +800,7 @@ void TFormMain::InformationClick() {
         return;
     if (QTreeWidgetItem* parent = node->parent()) {
         const int index = parent->indexOfChild(node);
-        TColumnInUse column(ColumnFileOf(parent), Workspace.XMLDoc);
+        TColumnInUse column(Editor().ColumnFile(MenuIndexOf(parent)), Workspace.XMLDoc);
         if (index >= column->PageCount)
             throw TreeOutOfStep();
         column->CurrentPage = index;
@@ -834,15 +823,7 @@ void TFormMain::RemoveClick() {
     if (!Prompter.Confirm(question, TConfirmButtons::YesNo))
         return;
     QTreeWidgetItem* parent = node->parent();
-    if (parent) {
-        const int index = parent->indexOfChild(node);
-        TColumnInUse column(ColumnFileOf(parent), Workspace.XMLDoc);
-        if (index >= column->PageCount)
-            throw TreeOutOfStep();
-        column->RemovePage(index);
-    } else {
-        Workspace.Project->RemoveMenuItem(MenuIndexOf(node));
-    }
+    Editor().Remove(PlaceOf(node));
     const int index = IndexAmongSiblings(node);
     QTreeWidgetItem* next = nullptr;
     if (index + 1 < SiblingCount(node))

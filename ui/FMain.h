@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/ProjectEditor.h"
 #include "ui/Dialogs.h"
 
 #include <QMainWindow>
@@ -174,7 +175,7 @@ class TFormMain : public QMainWindow {
     void CreateToolBar();
     void CreateViews();
     // A menu item or button whose command runs under the application's error report.
-    QAction* Action(const QString& caption, const char* name, void (TFormMain::*command)());
+    QAction* Action(const char* caption, const char* name, void (TFormMain::*command)());
     void Connect(QAction* action, void (TFormMain::*command)());
     void RunCommand(const std::function<void()>& command);
     void CopyTreePopupStates();
@@ -184,10 +185,12 @@ class TFormMain : public QMainWindow {
     bool BrowserShown() const;
     // The menu-list index of a top-level node, checked against the project.
     int MenuIndexOf(QTreeWidgetItem* node) const;
-    std::string ColumnFileOf(QTreeWidgetItem* columnNode) const;
+    // Where a node stands in the menu list, checked against the project.
+    TMenuPlace PlaceOf(QTreeWidgetItem* node) const;
+    // The structure commands on the open project.
+    TProjectEditor Editor() const;
     QTreeWidgetItem* AppendTopLevelNode(const std::string& title, int icon);
     void MoveNode(bool up);
-    void DeleteOrdinaryFiles(const std::string& folder);
     void BuildIntoHTML();
     QPrinter& Printer();
 

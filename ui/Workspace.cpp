@@ -8,16 +8,6 @@
 TWorkspace::TWorkspace(std::string applicationFolder)
     : ApplicationFolder(std::move(applicationFolder)) {}
 
-TColumnInUse::TColumnInUse(const std::string& fileName, TXmlDocument& document)
-    : FColumn(std::make_unique<TDColumn>(fileName, document)) {
-    CurrentColumn = FColumn.get();
-}
-
-TColumnInUse::~TColumnInUse() {
-    if (CurrentColumn == FColumn.get())
-        CurrentColumn = nullptr;
-}
-
 std::string TWorkspace::UserManual() const {
     const std::string beside = ApplicationFolder + "Help/Default.htm";
     if (!FileExists(beside) && FileExists(CORVANE_INSTALLED_MANUAL))

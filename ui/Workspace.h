@@ -2,6 +2,7 @@
 
 #include "model/CColumn.h"
 #include "model/CProject.h"
+#include "model/ColumnInUse.h"
 #include "platform/Text.h" // names typed by the user are trimmed with TrimBlanks
 #include "platform/XmlDocument.h"
 
@@ -28,20 +29,4 @@ class TWorkspace {
     const std::string ApplicationFolder;
     TXmlDocument XMLDoc;
     std::unique_ptr<TDProject> Project;
-};
-
-// A column document in use: constructed from its file, made CurrentColumn, and released (and
-// CurrentColumn cleared) when this goes out of scope, however the command ends.
-class TColumnInUse {
-  public:
-    TColumnInUse(const std::string& fileName, TXmlDocument& document);
-    ~TColumnInUse();
-    TColumnInUse(const TColumnInUse&) = delete;
-    TColumnInUse& operator=(const TColumnInUse&) = delete;
-
-    TDColumn* operator->() { return FColumn.get(); }
-    TDColumn& operator*() { return *FColumn; }
-
-  private:
-    std::unique_ptr<TDColumn> FColumn;
 };
