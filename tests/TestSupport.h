@@ -65,5 +65,14 @@ inline bool PathExists(const std::string& path) {
     return std::filesystem::exists(path);
 }
 
+// The source tree: CORVANE_SOURCE_DIR, which the test run sets, else the tree this file is in.
+inline std::string SourceFolder() {
+    if (const char* source = std::getenv("CORVANE_SOURCE_DIR"); source && *source)
+        return source;
+    const std::string here = __FILE__; // .../tests/TestSupport.h
+    const std::string tests = here.substr(0, here.rfind('/'));
+    return tests.substr(0, tests.rfind('/'));
+}
+
 // The declaration every document of the program starts with.
 constexpr const char* XmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";

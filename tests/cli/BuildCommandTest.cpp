@@ -123,10 +123,8 @@ TEST_F(BuildCommandTest, BuildsIntoAnEmptiedHtmlFolder) {
 // As a new user would: the bundled sample, a .htaccess of the user's own in its HTML folder,
 // and a build from the command line. The window's Build keeps hidden files; so does this.
 TEST_F(BuildCommandTest, TheSampleBuildsAndHiddenFilesOfTheHtmlFolderSurvive) {
-    const char* source = std::getenv("CORVANE_SOURCE_DIR");
-    ASSERT_NE(source, nullptr) << "CORVANE_SOURCE_DIR is set by the test run";
     const std::string sample = Dir / "Sample";
-    std::filesystem::copy(std::string(source) + "/examples/Sample", sample,
+    std::filesystem::copy(SourceFolder() + "/examples/Sample", sample,
                           std::filesystem::copy_options::recursive);
     std::filesystem::create_directory(sample + "/HTML");
     WriteFileBytes(sample + "/HTML/.htaccess", "Options -Indexes\n");

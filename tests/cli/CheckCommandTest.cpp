@@ -100,11 +100,8 @@ TEST_F(CheckCommandTest, RefusalsNameTheProblem) {
 }
 
 TEST_F(CheckCommandTest, TheBundledSampleIsComplete) {
-    const char* source = std::getenv("CORVANE_SOURCE_DIR");
-    if (!source)
-        GTEST_SKIP() << "CORVANE_SOURCE_DIR not set";
     TTempFolder copy;
-    std::filesystem::copy(std::string(source) + "/examples/Sample", copy / "Sample",
+    std::filesystem::copy(SourceFolder() + "/examples/Sample", copy / "Sample",
                           std::filesystem::copy_options::recursive);
     TCliRun run = RunCorvaneCli(Dir, {"check", copy / "Sample"});
     EXPECT_EQ(run.Status, 0) << run.Err;

@@ -24,10 +24,6 @@
 
 namespace {
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 QString Rgb(TColor color) {
     return Q(ColorHint(color));
 }

@@ -35,10 +35,6 @@
 
 namespace {
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 QStringList Items(const QComboBox* list) {
     QStringList items;
     for (int i = 0; i < list->count(); ++i)

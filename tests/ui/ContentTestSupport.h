@@ -18,16 +18,6 @@
 #include <memory>
 #include <string>
 
-// The sample pictures of the decoder tests: bands.jpg and bands.gif are 48 x 32,
-// transparent.gif is 12 x 10.
-inline std::string SamplePicture(const std::string& name) {
-    if (const char* source = std::getenv("CORVANE_SOURCE_DIR"))
-        return std::string(source) + "/tests/platform/pictures/" + name;
-    const std::string here = __FILE__;
-    const std::string tests = here.substr(0, here.rfind('/'));
-    return tests.substr(0, tests.rfind('/')) + "/platform/pictures/" + name;
-}
-
 // A JPEG of width x height: the left half red, the right half blue.
 inline void WriteHalvesJpeg(const std::string& path, int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);

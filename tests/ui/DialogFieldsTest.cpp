@@ -21,10 +21,6 @@
 
 namespace {
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 const QString QtPictureFilter =
     QStringLiteral("All (*.jpg *.jpeg *.gif);;JPEG Image File (*.jpg);;JPEG Image File "
                    "(*.jpeg);;GIF Image File (*.gif)");

@@ -47,10 +47,6 @@ QStringList ListItems(QListWidget* list) {
     return items;
 }
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 // An application folder in a temporary folder with its Projects folder.
 struct TFolders {
     TFolders() : Workspace(Temp.Path() + "/") { MakeFolder(Temp / "Projects"); }

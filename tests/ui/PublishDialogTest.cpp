@@ -32,10 +32,6 @@
 
 namespace {
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 // The rows of the file list: name, size, status and tick.
 QStringList Rows(const QTreeWidget* list) {
     QStringList rows;

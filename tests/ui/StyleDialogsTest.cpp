@@ -33,10 +33,6 @@
 
 namespace {
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 QStringList ComboItems(const QComboBox* combo) {
     QStringList items;
     for (int i = 0; i < combo->count(); ++i)
@@ -103,12 +99,6 @@ void CheckSliders(const std::vector<TSliderPlan>& plans) {
 }
 
 // A picture of the decoder tests (48 by 32).
-std::string SamplePicture(const std::string& name) {
-    const std::string here = __FILE__;
-    const std::string tests = here.substr(0, here.rfind('/'));
-    return tests.substr(0, tests.rfind('/')) + "/platform/pictures/" + name;
-}
-
 } // namespace
 
 class TStyleDialogsTest : public QObject {

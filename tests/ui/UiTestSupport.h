@@ -28,6 +28,17 @@
 #include <string>
 #include <vector>
 
+// A text of the core (UTF-8) as the windows show it.
+inline QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// The sample pictures of the decoder tests: bands.jpg and bands.gif are 48 x 32,
+// transparent.gif is 12 x 10.
+inline std::string SamplePicture(const std::string& name) {
+    return SourceFolder() + "/tests/platform/pictures/" + name;
+}
+
 // Answers the message boxes and dialogs from queues filled by the test; an unanswered
 // question is recorded as such and answered with No, Cancel or nothing, so that a test
 // never waits for a person.
