@@ -172,8 +172,3 @@ std::string FolderPart(const std::string& path) {
     return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
 }
 
-void DeleteFilesInFolder(const std::string& path) {
-    for (const TFileEntry& entry : ListFolder(path))
-        if (entry.IsRegular)
-            DeleteFileQuietly(path + "/" + entry.Name);
-}

@@ -40,5 +40,3 @@ std::string FileExtension(const std::string& name);
 std::string WithoutExtension(const std::string& name);
 // The folder part of a path, with its closing separator ("" for a bare name).
 std::string FolderPart(const std::string& path);
-// Deletes the ordinary files directly inside a folder (not its sub-folders).
-void DeleteFilesInFolder(const std::string& path);
