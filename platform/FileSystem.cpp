@@ -171,4 +171,3 @@ std::string FolderPart(const std::string& path) {
     std::size_t pos = path.find_last_of('/');
     return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
 }
-
