@@ -14,9 +14,17 @@ TColor C(const TRgb& rgb) {
     return RGBColor(rgb[0], rgb[1], rgb[2]);
 }
 
+// Appended piece by piece: a literal put in front of a temporary string ("(" + text) makes
+// g++ 12 warn about an overlapping copy that cannot happen.
 std::string Show(TColor color) {
-    return "(" + std::to_string(RedOf(color)) + ", " + std::to_string(GreenOf(color)) + ", " +
-           std::to_string(BlueOf(color)) + ")";
+    std::string text = "(";
+    text += std::to_string(RedOf(color));
+    text += ", ";
+    text += std::to_string(GreenOf(color));
+    text += ", ";
+    text += std::to_string(BlueOf(color));
+    text += ')';
+    return text;
 }
 
 void ExpectSwatches(const TRgb& base, const std::array<TRgb, 16>& expected) {

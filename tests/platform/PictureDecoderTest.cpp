@@ -48,9 +48,17 @@ TRgba Colour(char letter) {
     }
 }
 
+// Appended piece by piece: a literal put in front of a temporary string ("(" + text) makes
+// g++ 12 warn about an overlapping copy that cannot happen.
 std::string Show(TRgba c) {
-    return "(" + std::to_string(c.R) + "," + std::to_string(c.G) + "," + std::to_string(c.B) + "," +
-           std::to_string(c.A) + ")";
+    std::string text = "(";
+    for (int part : {c.R, c.G, c.B}) {
+        text += std::to_string(part);
+        text += ',';
+    }
+    text += std::to_string(c.A);
+    text += ')';
+    return text;
 }
 
 bool Near(TRgba a, TRgba b, int tolerance) {
@@ -90,11 +98,16 @@ std::string Le16(unsigned value) {
 std::string HandMadeGif(unsigned width, unsigned height, bool globalTable,
                         std::optional<std::pair<unsigned, unsigned>> frame,
                         char codeSize = '\x02') {
-    std::string gif = "GIF89a" + Le16(width) + Le16(height);
+    std::string gif = "GIF89a";
+    gif += Le16(width);
+    gif += Le16(height);
     gif += globalTable ? std::string("\x80\0\0", 3) + std::string("\0\0\0\xFF\xFF\xFF", 6)
                        : std::string("\0\0\0", 3);
     if (frame) {
-        gif += "\x2C" + Le16(0) + Le16(0) + Le16(frame->first) + Le16(frame->second) + '\0';
+        gif += '\x2C';
+        for (unsigned value : {0u, 0u, frame->first, frame->second})
+            gif += Le16(value);
+        gif += '\0';
         gif += codeSize + std::string("\x02\x44\x01\0", 4);
     }
     return gif + ";";
