@@ -72,7 +72,7 @@ TEST_F(PyFtpdTest, UploadsActiveAndPassiveIntoAFolderByteForByte) {
         {"index.htm", "<html>\r\n<body>Hello</body>\r\n</html>\r\n"},
         {"empty.htm", ""},
         {"picture.jpg", Binary(700000, 7)},
-        {"bytes.bin", Binary(256, 1) + "\r\n\n\r\0"},
+        {"bytes.bin", Binary(256, 1) + std::string("\r\n\n\r\0", 5)},
     };
     for (bool passive : {false, true}) {
         SCOPED_TRACE(passive ? "passive" : "active");
