@@ -86,9 +86,8 @@ QImage FrameLayoutDrawing(int index) {
     QPainter painter(&image);
     painter.setPen(QColor(64, 64, 64));
     for (const TRegion& r : LayoutRegions(index)) {
-        const QRect place(
-            QPoint(int(r.Left * (Width - 1) + 0.5), int(r.Top * (Height - 1) + 0.5)),
-            QPoint(int(r.Right * (Width - 1) + 0.5), int(r.Bottom * (Height - 1) + 0.5)));
+        const QRect place(QPoint(qRound(r.Left * (Width - 1)), qRound(r.Top * (Height - 1))),
+                          QPoint(qRound(r.Right * (Width - 1)), qRound(r.Bottom * (Height - 1))));
         painter.setBrush(r.Color);
         painter.drawRect(place.adjusted(0, 0, -1, -1));
     }

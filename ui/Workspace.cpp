@@ -9,7 +9,7 @@ TWorkspace::TWorkspace(std::string applicationFolder)
     : ApplicationFolder(std::move(applicationFolder)) {}
 
 std::string TWorkspace::UserManual() const {
-    const std::string beside = ApplicationFolder + "Help/Default.htm";
+    std::string beside = ApplicationFolder + "Help/Default.htm";
     if (!FileExists(beside) && FileExists(CORVANE_INSTALLED_MANUAL))
         return CORVANE_INSTALLED_MANUAL;
     return beside;

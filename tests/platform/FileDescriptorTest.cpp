@@ -27,6 +27,8 @@ std::pair<int, int> Pipe() {
     return {ends[0], ends[1]};
 }
 
+// The moved-from holders are what these two tests look at.
+// NOLINTBEGIN(bugprone-use-after-move)
 TEST(FileDescriptor, AMovedDescriptorIsClosedOnceByItsLastOwner) {
     auto [in, out] = Pipe();
     {
@@ -66,6 +68,7 @@ TEST(FileDescriptor, MoveAssignmentClosesWhatWasHeldBefore) {
     EXPECT_EQ(a.Get(), out);
     EXPECT_TRUE(IsOpen(out));
 }
+// NOLINTEND(bugprone-use-after-move)
 
 TEST(FileDescriptor, ReleaseHandsTheDescriptorOver) {
     auto [in, out] = Pipe();
