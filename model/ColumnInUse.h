@@ -6,8 +6,9 @@
 #include <memory>
 #include <string>
 
-// A column document in use: constructed from its file, made CurrentColumn, and released (and
-// CurrentColumn cleared) when this goes out of scope, however the command ends.
+// A column document in use: constructed from its file, made CurrentColumn, and released when
+// this goes out of scope, however the command ends; CurrentColumn then refers again to what
+// it referred to before (none, unless uses are nested).
 class TColumnInUse {
   public:
     TColumnInUse(const std::string& fileName, TXmlDocument& document);
@@ -20,4 +21,5 @@ class TColumnInUse {
 
   private:
     std::unique_ptr<TDColumn> FColumn;
+    TDColumn* FPrevious;
 };

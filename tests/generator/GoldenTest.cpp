@@ -61,10 +61,7 @@ constexpr TDate FixedToday{2001, 2, 3};
 constexpr const char* DatePattern = "%m/%d/%Y";
 
 fs::path SourceDir() {
-    const char* source = std::getenv("CORVANE_SOURCE_DIR");
-    if (!source || !*source)
-        throw std::runtime_error("CORVANE_SOURCE_DIR is not set (run the test through ctest)");
-    return source;
+    return SourceFolder();
 }
 
 fs::path GoldenDir() {
@@ -148,6 +145,8 @@ std::string FirstDifference(const std::string& expected, const std::string& actu
 
 void WriteExpected(const fs::path& expectedDir, const std::map<std::string, std::string>& built) {
     fs::remove_all(expectedDir);
+    if (built.empty())
+        return; // no expected/ folder stands for a build that writes nothing
     fs::create_directories(expectedDir);
     for (const auto& [name, bytes] : built) {
         const fs::path file = expectedDir / name;

@@ -123,6 +123,7 @@ TEST_F(ProjectEditorTest, PlacesTheProjectDoesNotHoldAreRefusedAndChangeNothing)
     EXPECT_EQ(CurrentColumn, nullptr);
     try {
         Editor.AddPage(1);
+        ADD_FAILURE() << "a link takes no page";
     } catch (const TNoSuchPlace& e) {
         EXPECT_EQ(e.Message(), "Menu item 2 is a link, not a column");
         EXPECT_EQ(e.FileName(), Project.ProjectFile());
@@ -172,6 +173,14 @@ TEST_F(ProjectEditorTest, AColumnInUseIsCurrentUntilItGoes) {
     }
     EXPECT_EQ(CurrentColumn, nullptr);
     EXPECT_THROW(Editor.ColumnFile(1), TNoSuchPlace);
+
+    // Nested uses put back the outer column.
+    TColumnInUse outer(Editor.ColumnFile(0), Document);
+    {
+        TColumnInUse inner(Editor.ColumnFile(2), Document);
+        EXPECT_EQ(CurrentColumn, &*inner);
+    }
+    EXPECT_EQ(CurrentColumn, &*outer);
 }
 
 } // namespace

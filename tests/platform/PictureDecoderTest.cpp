@@ -17,10 +17,7 @@
 namespace {
 
 std::string PicturesFolder() {
-    if (const char* source = std::getenv("CORVANE_SOURCE_DIR"))
-        return std::string(source) + "/tests/platform/pictures/";
-    std::string here = __FILE__;
-    return here.substr(0, here.rfind('/') + 1) + "pictures/";
+    return SourceFolder() + "/tests/platform/pictures/";
 }
 
 std::string Sample(const std::string& name) {

@@ -98,7 +98,6 @@ void CheckSliders(const std::vector<TSliderPlan>& plans) {
     }
 }
 
-// A picture of the decoder tests (48 by 32).
 } // namespace
 
 class TStyleDialogsTest : public QObject {
