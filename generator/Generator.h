@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-// ---- Build driver, file naming and shared operations (Build.cpp)
+// ---- Build driver and file naming (Build.cpp), shared operations (Operations.cpp)
 void Build(TDProject& project, const std::string& folderName);
 void BuildPreview(TDProject& project);
 void WriteEmptyHomepage(TDProject& project);
