@@ -176,6 +176,7 @@ class TMainWindowTest : public QObject {
     void fullListsAddNothing();
     void moveUpAndDownKeepExpandedStates();
     void removeSelectsNextPreviousParentOrNone();
+    void nodesTheFilesNoLongerHoldAreReported();
     void informationRefreshesWhateverTheAnswer();
     void settingsDialogsRefreshOnlyOnOK();
     void closeWritesNothing();
@@ -499,6 +500,37 @@ void TMainWindowTest::removeSelectsNextPreviousParentOrNone() {
     QCOMPARE(MenuTitles(f.Folder("Site")), std::vector<std::string>{});
     // The empty menu list gives the empty homepage.
     QCOMPARE(f.PreviewBytes(), std::string("<html>\r\n</html>\r\n"));
+}
+
+// A column document changed behind the window's back: the commands on nodes it no longer
+// holds change nothing and say so.
+void TMainWindowTest::nodesTheFilesNoLongerHoldAreReported() {
+    TMainFixture f;
+    MakeProject(f.Folder("Site"), {{"News", {"p1", "p2", "p3"}}});
+    QVERIFY(f.Open("Site"));
+    const std::string news = f.Folder("Site") + "/Column1.Clm";
+    {
+        TXmlDocument document;
+        TDColumn column(news, document);
+        column.RemovePage(2);
+        column.RemovePage(1);
+    }
+    const std::string before = ReadFileBytes(news);
+    const QString error = QStringLiteral(
+        "Error: The tree no longer matches the project; close the project and open it again.");
+
+    f.Select(f.Node(0, 2));
+    f.Prompter.Answers = {true};
+    f.Form->MenuRemove->trigger();
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"ConfirmYesNo: Remove \"p3\"?", error}));
+    f.Select(f.Node(0, 1));
+    f.Form->MenuMoveUp->trigger();
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList{error});
+    f.Form->MenuInformation->trigger();
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList{error});
+
+    QCOMPARE(ReadFileBytes(news), before);
+    QCOMPARE(f.ChildTitles(0), Names({"p1", "p2", "p3"}));
 }
 
 void TMainWindowTest::informationRefreshesWhateverTheAnswer() {
