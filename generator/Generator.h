@@ -34,7 +34,10 @@ void WritePage(TDProject& project);
 // ---- Style sheet, colour and charset formatting (StyleSheet.cpp)
 void WriteStyleSheet(TDProject& project);
 std::string HtmlColor(TColor color, bool transparent);
+// The charset of the pages' Content-Type tag for TDFont.ENCODING's display name, and the
+// encoding (iconv's name) their bytes are written in: empty for UTF-8, the texts' own.
 std::string CharsetName(const std::string& displayName);
+std::string CharsetEncoding(const std::string& displayName);
 
 // ---- Welcome bar (WelcomeBar.cpp)
 void WriteWelcomeBar(TDProject& project);
