@@ -22,13 +22,13 @@ using TRange = TCharsetEncoder::TRange;
 // The JIS tables: glibc follows JIS X 0208, browsers the Windows tables, which read these
 // bytes as the fullwidth cent, pound and not signs, U+2225, the fullwidth hyphen-minus and
 // the fullwidth tilde. Shift_JIS and EUC-JP put YEN SIGN and OVERLINE on the bytes of
-// backslash and tilde, which browsers read as those; ISO-2022-JP switches to JIS-Roman for
-// them, which browsers read right.
+// backslash and tilde, which browsers read as backslash and tilde; ISO-2022-JP switches to
+// JIS-Roman for them, which browsers read right.
 constexpr TRange ShiftJis[] = {{0xA2, 0xA3},     {0xA5, 0xA5},     {0xAC, 0xAC},
                                {0x2016, 0x2016}, {0x203E, 0x203E}, {0x2212, 0x2212},
                                {0x301C, 0x301C}};
-// EUC-JP also writes C1 controls as single bytes, which browsers take for lead bytes or
-// errors.
+// EUC-JP, like Big5 and EUC-KR below, also writes C1 controls as single bytes, which
+// browsers take for lead bytes or errors.
 constexpr TRange EucJp[] = {{0x80, 0x9F},     {0xA2, 0xA3},     {0xA5, 0xA5},     {0xAC, 0xAC},
                             {0x2016, 0x2016}, {0x203E, 0x203E}, {0x2212, 0x2212}, {0x301C, 0x301C}};
 constexpr TRange Iso2022Jp[] = {
