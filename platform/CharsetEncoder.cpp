@@ -115,13 +115,22 @@ const unsigned char* Bytes(const char* text) {
     return reinterpret_cast<const unsigned char*>(text);
 }
 
-// The number of bytes from text[0] up to the first byte of 0x80 or above, eight at a time.
+// The number of bytes from text[0] up to the first byte of 0x80 or above, 32 and then eight
+// at a time.
 std::size_t AsciiPrefix(const char* text, std::size_t size) {
+    constexpr std::uint64_t High = 0x8080808080808080ull;
     std::size_t at = 0;
+    while (at + 32 <= size) {
+        std::uint64_t words[4];
+        std::memcpy(words, text + at, 32);
+        if (((words[0] | words[1] | words[2] | words[3]) & High) != 0)
+            break;
+        at += 32;
+    }
     while (at + 8 <= size) {
         std::uint64_t word;
         std::memcpy(&word, text + at, 8);
-        if ((word & 0x8080808080808080ull) != 0)
+        if ((word & High) != 0)
             break;
         at += 8;
     }
