@@ -45,7 +45,7 @@ std::string DateScript(const std::vector<std::string>& days, const std::string& 
          "-->", "</script>"});
 }
 
-const std::vector<std::string> DefaultDays = {"Sunday",   "Monday", "Tuesday", "Wendesday",
+const std::vector<std::string> DefaultDays = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                               "Thursday", "Friday", "Saturday"};
 
 class WelcomeBarTest : public ::testing::Test {
