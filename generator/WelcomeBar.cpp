@@ -37,7 +37,7 @@ void WriteDateScript(TDProject& project) {
     for (int d = 0; d < 7; ++d)
         out.WriteLine("if(today.getDay() == " + std::to_string(d) + ") day = \"" +
                       Translate(project, Days[d]) + "\";");
-    out.WriteLine("date = today.getYear() + \"-\" + (today.getMonth() + 1) + \"-\" + "
+    out.WriteLine("date = today.getFullYear() + \"-\" + (today.getMonth() + 1) + \"-\" + "
                   "today.getDate();");
     out.WriteLine("document.write(\"" + Translate(project, "WELCOME") + " " +
                   Translate(project, "TODAY_IS") + " [\" + date + \", \" + day + \"]\");");

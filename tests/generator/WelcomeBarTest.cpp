@@ -39,7 +39,7 @@ std::string DateScript(const std::vector<std::string>& days, const std::string& 
          "if(today.getDay() == 4) day = \"" + days[4] + "\";",
          "if(today.getDay() == 5) day = \"" + days[5] + "\";",
          "if(today.getDay() == 6) day = \"" + days[6] + "\";",
-         "date = today.getYear() + \"-\" + (today.getMonth() + 1) + \"-\" + "
+         "date = today.getFullYear() + \"-\" + (today.getMonth() + 1) + \"-\" + "
          "today.getDate();",
          "document.write(\"" + welcome + " " + todayIs + " [\" + date + \", \" + day + \"]\");",
          "-->", "</script>"});
