@@ -35,6 +35,9 @@ void WritePage(TDProject& project);
 void WriteStyleSheet(TDProject& project);
 std::string HtmlColor(TColor color, bool transparent);
 std::string CharsetName(const std::string& displayName);
+// The stored font family (a name or a comma-separated list) as the value of a CSS
+// font-family property; empty when it names no font.
+std::string CssFontList(const std::string& family);
 
 // ---- Welcome bar (WelcomeBar.cpp)
 void WriteWelcomeBar(TDProject& project);
