@@ -54,6 +54,7 @@ const char* const Cases[] = {
     "record-defaults",
     "values-outside-the-lists",
     "unknown-layout",
+    "escaping",
 };
 
 // The day that pages without a date of their own get, and the date form they are shown in.
