@@ -55,6 +55,7 @@ const char* const Cases[] = {
     "values-outside-the-lists",
     "unknown-layout",
     "escaping",
+    "summary-cuts",
 };
 
 // The day that pages without a date of their own get, and the date form they are shown in.
