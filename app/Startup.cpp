@@ -27,8 +27,9 @@
 #include <exception>
 #include <unistd.h>
 
-TProgram::TProgram(const std::string& applicationFolder, IPrompter& prompter)
-    : Workspace(applicationFolder) {
+TProgram::TProgram(const std::string& applicationFolder, IPrompter& prompter,
+                   const std::string& bundledTemplatesFolder)
+    : Workspace(applicationFolder, bundledTemplatesFolder) {
     FormMain = std::make_unique<TFormMain>(Workspace, prompter, Dialogs);
     TFormMain* owner = FormMain.get();
 
