@@ -83,6 +83,7 @@ class TDialogsTest : public QObject {
     void newListsAndAppliesTemplates();
     void newStaysOpenWhenTheTemplateCannotBeRead();
     void newListsTheBundledTemplatesAndTheUsersOwn();
+    void newOffersTheTemplatesThatComeWithTheProgram();
     void openListsProjectFoldersOnly();
     void openMakesABlankProjectOfAnEmptyFolder();
     void openWithoutProjectsOnlyFocusesTheList();
@@ -292,6 +293,61 @@ void TDialogsTest::newListsTheBundledTemplatesAndTheUsersOwn() {
     formAlone.hide();
     formAlone.show();
     QCOMPARE(ComboItems(formAlone.ComboBoxTemp), QStringList({"[Blank Project]", "Mine", "Shop"}));
+}
+
+void TDialogsTest::newOffersTheTemplatesThatComeWithTheProgram() {
+    // The templates of this build, beside the program, as the New dialog of a first start
+    // finds them: the user has none of his own yet.
+    TFolders f;
+    TWorkspace workspace(f.Temp.Path() + "/", CORVANE_BUNDLED_TEMPLATES);
+    TFormNew form(workspace, f.Prompter);
+    form.show();
+    const QStringList names = {"Hiking Club", "Night", "Small Business"};
+    QCOMPARE(ComboItems(form.ComboBoxTemp), QStringList{"[Blank Project]"} + names);
+
+    // The green club look is the sample project's.
+    TTempFolder sampleCopy;
+    std::filesystem::copy(SourceFolder() + "/examples/Sample", sampleCopy / "Sample",
+                          std::filesystem::copy_options::recursive);
+    TXmlDocument sampleDocument;
+    const TDProject sample(sampleCopy / "Sample", sampleDocument);
+
+    std::vector<TDColor> colors;
+    for (int i = 0; i < names.size(); ++i) {
+        const std::string name = "Site " + std::to_string(i + 1);
+        form.show();
+        form.EditName->setText(Q(name));
+        form.ComboBoxTemp->setCurrentIndex(i + 1);
+        QTest::mouseClick(form.ButtonCreate, Qt::LeftButton);
+        QVERIFY2(workspace.IsOpen(), qPrintable(names[i]));
+        TDProject& project = *workspace.Project;
+        QCOMPARE(project.MenuCount, 0);
+        // Each brings its background and button pictures, GIF files that the site shows.
+        QCOMPARE(project.FRAME.BACKGROUND, std::string("Background.gif"));
+        QCOMPARE(project.MENU.BUTTON, std::string("Button.gif"));
+        for (const char* picture : {"Background.gif", "Button.gif"})
+            QCOMPARE(ReadFileBytes(project.ImagesPath() + picture).substr(0, 4),
+                     std::string("GIF8"));
+        project.AddMenuItem(false)->TITLE = "News";
+        project.Save();
+        Build(project, "HTML");
+        const std::string home = project.HTMLPath() + project.FRAME.HOMEPAGE + ".htm";
+        QVERIFY2(FileExists(home), home.c_str());
+        QVERIFY(ReadFileBytes(home).find("background=\"Background.gif\"") != std::string::npos);
+        QVERIFY(FileExists(project.HTMLPath() + "Background.gif"));
+        QVERIFY(FileExists(project.HTMLPath() + "Button.gif"));
+        if (i == 0) {
+            QVERIFY(project.COLOR == sample.COLOR);
+            QVERIFY(project.FRAME.FRAME == sample.FRAME.FRAME);
+            QCOMPARE(ReadFileBytes(project.ImagesPath() + "Background.gif"),
+                     ReadFileBytes(sample.ImagesPath() + sample.FRAME.BACKGROUND));
+        }
+        colors.push_back(project.COLOR);
+        workspace.Project.reset();
+    }
+    // Three looks, not one.
+    QVERIFY(!(colors[0] == colors[1]) && !(colors[1] == colors[2]) && !(colors[0] == colors[2]));
+    QVERIFY(f.Prompter.Calls.isEmpty());
 }
 
 void TDialogsTest::openListsProjectFoldersOnly() {
