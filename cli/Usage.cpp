@@ -17,7 +17,8 @@ const char* const ProgramUsage =
     "  -h, --help                    show this text; after a command, the command's own\n"
     "  --version                     print the program's name and version\n"
     "\n"
-    "Exit status: 0 on success, 1 when the work failed, 2 for a wrong command line.\n";
+    "Exit status: 0 on success, 1 when the work failed, 2 for a wrong command line.\n"
+    "See corvane-cli(1) for more.\n";
 
 const char* const CheckUsage =
     "Usage: corvane-cli check PROJECT_FOLDER\n"

@@ -1,5 +1,5 @@
 // corvane-cli --help, COMMAND --help and help COMMAND; a wrong command line gives a one-line
-// error and the usage, exit 2.
+// error and the usage, exit 2; the manual page names every command and option.
 
 #include "CliRun.h"
 #include "TestSupport.h"
@@ -125,6 +125,15 @@ TEST_F(HelpTest, AWrongCommandLineOfACommandGivesOneLineAndItsUsage) {
     TCliRun run = Run({"check", "--", "--help"});
     EXPECT_EQ(run.Status, 1);
     EXPECT_NE(run.Err.find("--help is not a folder"), std::string::npos) << run.Err;
+}
+
+TEST_F(HelpTest, TheManualPageNamesEveryCommandAndOption) {
+    const std::string page = ReadFileBytes(SourceFolder() + "/docs/man/corvane-cli.1.scd");
+    for (const std::string& command : Commands)
+        EXPECT_NE(page.find("*" + command + "* _PROJECT_FOLDER_"), std::string::npos) << command;
+    EXPECT_NE(page.find("*help* [_COMMAND_]"), std::string::npos);
+    for (const std::string& option : Options)
+        EXPECT_NE(page.find("*" + option), std::string::npos) << option;
 }
 
 } // namespace
