@@ -77,6 +77,8 @@ TProgram::~TProgram() = default;
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Corvane"));
     setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    // The desktop entry that the windows belong to, for the desktop's task bar and dock.
+    setDesktopFileName(QStringLiteral(CORVANE_APP_ID));
     setWindowIcon(ProgramIcon());
 }
 
