@@ -10,8 +10,9 @@ for part in "$@"; do
     test) packages="$packages libgtest-dev python3 python3-pyftpdlib clang libclang-rt-14-dev" ;;
     ui) packages="$packages qt6-base-dev qt6-webengine-dev libgl-dev xvfb xauth" ;;
     style) packages="$packages git clang-format clang-tidy" ;;
-    # The Debian package: scdoc writes the manual pages.
-    package) packages="$packages scdoc" ;;
+    # The Debian package: scdoc writes the manual pages, dpkg-shlibdeps (dpkg-dev, with file)
+    # works out the dependencies.
+    package) packages="$packages scdoc dpkg-dev file" ;;
     *) echo "install-deps.sh: unknown part '$part'" >&2; exit 2 ;;
     esac
 done
