@@ -11,8 +11,9 @@ for part in "$@"; do
     ui) packages="$packages qt6-base-dev qt6-webengine-dev libgl-dev xvfb xauth" ;;
     style) packages="$packages git clang-format clang-tidy" ;;
     # The Debian package: scdoc writes the manual pages, dpkg-shlibdeps (dpkg-dev, with file)
-    # works out the dependencies.
-    package) packages="$packages scdoc dpkg-dev file" ;;
+    # works out the dependencies, and the checks of the installed package use the tools
+    # distributions use (desktop-file-validate, appstreamcli, lintian) and Xvfb.
+    package) packages="$packages scdoc dpkg-dev file desktop-file-utils appstream lintian xvfb xauth x11-utils" ;;
     *) echo "install-deps.sh: unknown part '$part'" >&2; exit 2 ;;
     esac
 done
