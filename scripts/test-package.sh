@@ -25,8 +25,10 @@ if [ $# -ge 1 ]; then
     deb=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
     scripts/install-deps.sh package
 else
-    deb=$(scripts/package.sh | tail -n 1)
-    case "$deb" in /*) ;; *) deb="$root/$deb" ;; esac
+    scripts/package.sh
+    build=${CORVANE_PACKAGE_DIR:-build-package}
+    case "$build" in /*) ;; *) build="$root/$build" ;; esac
+    deb="$build/corvane_1.3.0_$(dpkg --print-architecture).deb"
 fi
 [ -f "$deb" ] || fail "no package at $deb"
 case "$(basename "$deb")" in corvane_1.3.0_amd64.deb) ;; *) fail "unexpected package name $deb" ;; esac
