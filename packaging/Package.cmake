@@ -16,6 +16,19 @@ add_custom_target(corvane_package_docs ALL DEPENDS ${package_doc}/changelog.gz)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${package_doc}/changelog.gz
     DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/corvane)
 
+# A stripped program keeps the compiler's .comment section, which Debian's own stripping
+# (dh_strip) removes as well.
+install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+        foreach(program corvane corvane-cli)
+            set(file \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\")
+            if(EXISTS \"\${file}\")
+                execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment \"\${file}\"
+                    COMMAND_ERROR_IS_FATAL ANY)
+            endif()
+        endforeach()
+    endif()")
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME corvane)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
