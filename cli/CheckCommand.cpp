@@ -1,5 +1,7 @@
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ProjectFolder.h"
+#include "cli/Usage.h"
 
 #include "model/CColumn.h"
 #include "model/CProject.h"
@@ -28,12 +30,12 @@ void Need(std::vector<TMissing>& missing, const std::string& folder, const std::
 } // namespace
 
 int RunCheck(const std::vector<std::string>& args) {
-    if (args.size() != 1) {
-        std::fputs("Usage: corvane-cli check PROJECT_FOLDER\n", stderr);
-        return 2;
-    }
+    TCommandLine line;
+    int status = 0;
+    if (!ParseCommandLine(args, {}, 1, CheckUsage, line, status))
+        return status;
     TXmlDocument document;
-    std::unique_ptr<TDProject> project = OpenProject(args[0], document);
+    std::unique_ptr<TDProject> project = OpenProject(line.Arguments[0], document);
     if (!project)
         return 1;
 

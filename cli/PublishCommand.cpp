@@ -3,8 +3,10 @@
 // folder as it stands) and uploads its files with the project's stored FTP settings. On a
 // terminal a progress bar follows the run; otherwise each step is one plain line.
 
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ProjectFolder.h"
+#include "cli/Usage.h"
 
 #include "generator/Generator.h"
 #include "model/CProject.h"
@@ -25,12 +27,6 @@
 #include <vector>
 
 namespace {
-
-constexpr const char* Usage =
-    "Usage: corvane-cli publish PROJECT_FOLDER [--yes] [--no-build] [--verbose]\n"
-    "  --yes       publish without asking\n"
-    "  --no-build  upload the HTML folder as it stands, without building first\n"
-    "  --verbose   show the FTP exchange (the password is never shown)\n";
 
 // Shows a run on stderr: on a terminal one redrawn line with a bar, the percentage and the
 // step, with a line of its own for each file done; elsewhere one line per step and file.
@@ -129,32 +125,15 @@ class TConsoleView : public TPublishView {
 } // namespace
 
 int RunPublish(const std::vector<std::string>& args) {
-    std::string projectFolder;
-    bool yes = false, build = true, verbose = false;
-    for (const std::string& arg : args) {
-        if (arg == "--yes" || arg == "-y") {
-            yes = true;
-        } else if (arg == "--no-build") {
-            build = false;
-        } else if (arg == "--verbose" || arg == "-v") {
-            verbose = true;
-        } else if (arg == "--help" || arg == "-h") {
-            std::fputs(Usage, stdout);
-            return 0;
-        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
-            std::fprintf(stderr, "corvane-cli: unknown option \"%s\"\n%s", arg.c_str(), Usage);
-            return 2;
-        } else if (projectFolder.empty()) {
-            projectFolder = arg;
-        } else {
-            std::fputs(Usage, stderr);
-            return 2;
-        }
-    }
-    if (projectFolder.empty()) {
-        std::fputs(Usage, stderr);
-        return 2;
-    }
+    TCommandLine line;
+    int status = 0;
+    const std::vector<TKnownOption> options = {
+        {"--yes", "-y", false}, {"--no-build", "", false}, {"--verbose", "-v", false}};
+    if (!ParseCommandLine(args, options, 1, PublishUsage, line, status))
+        return status;
+    const std::string& projectFolder = line.Arguments[0];
+    const bool yes = line.Has("--yes"), build = !line.Has("--no-build"),
+               verbose = line.Has("--verbose");
 
     TXmlDocument document;
     std::unique_ptr<TDProject> project = OpenProject(projectFolder, document);

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Installs what is missing, builds Corvane with AddressSanitizer and UndefinedBehaviorSanitizer,
 # runs every test, builds and tests a Release build as a packager would, builds the desktop
-# program and runs its window tests without a display, then runs the fuzz targets for a
-# bounded time.
+# program and runs its window tests without a display, runs the fuzz targets for a bounded
+# time, then builds the Debian package, checks it, installs it, runs it and removes it
+# (scripts/test-package.sh; CORVANE_PACKAGE_TEST=0 leaves that out).
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -53,4 +54,11 @@ for fuzzer in build-fuzz/tests/fuzz/fuzz_*; do
     echo "Fuzzing $name for ${fuzz_seconds}s"
     "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 "$corpus" $seeds
 done
+
+# The Debian package as a user gets it: built by scripts/package.sh, checked with lintian,
+# desktop-file-validate and appstreamcli, installed with apt into this machine, corvane-cli
+# run on the bundled sample and the program started under Xvfb, then removed again.
+if [ "${CORVANE_PACKAGE_TEST:-1}" != 0 ]; then
+    scripts/test-package.sh
+fi
 echo "All tests passed."
