@@ -1,9 +1,10 @@
 #!/bin/sh
 # Installs what is missing, builds Corvane with AddressSanitizer and UndefinedBehaviorSanitizer,
-# runs every test, builds and tests a Release build as a packager would, builds the desktop
-# program and runs its window tests without a display, runs the fuzz targets for a bounded
-# time, then builds the Debian package, checks it, installs it, runs it and removes it
-# (scripts/test-package.sh; CORVANE_PACKAGE_TEST=0 leaves that out).
+# runs every core test, builds and tests a Release build as a packager would, checks the built
+# sites in headless Chromium, builds the desktop program and runs its window tests without a
+# display, runs the fuzz targets for a bounded time, then builds the Debian package, checks it,
+# installs it, runs it and removes it (scripts/test-package.sh; CORVANE_PACKAGE_TEST=0 leaves
+# that out).
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -17,14 +18,19 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=ON
 ninja -C build-asan -j"$jobs"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-(cd build-asan && ctest --output-on-failure -j"$jobs" --timeout 600)
+(cd build-asan && ctest --output-on-failure -j"$jobs" --timeout 600 -LE browser)
 
 # The way a packager builds: Release, with the tests, warnings as errors (g++ warns of other
 # things when it optimises).
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_SANITIZE=OFF \
     -DCORVANE_WERROR=ON
 ninja -C build-release -j"$jobs"
-(cd build-release && ctest --output-on-failure -j"$jobs" --timeout 600)
+(cd build-release && ctest --output-on-failure -j"$jobs" --timeout 600 -LE browser)
+
+# The built sites in a real browser (headless Chromium through chromedriver), with the
+# sanitizer build's corvane-cli. Here a missing browser fails the test instead of skipping it.
+scripts/install-deps.sh browser
+(cd build-asan && CORVANE_REQUIRE_BROWSER=1 ctest --output-on-failure -L browser --timeout 300)
 
 # The windows get a plain build of their own (Qt WebEngine does not run under the
 # sanitizers) and their tests run without a display.
