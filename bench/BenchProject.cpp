@@ -26,12 +26,15 @@ class TRandom {
     std::uint32_t FState;
 };
 
+// The last words, German ones and signs outside ISO-8859-1, are for the projects whose pages
+// are written in another character set.
 const char* const Words[] = {
-    "bread",  "flour",    "morning", "oven",    "village", "market",  "summer", "walk",
-    "river",  "mountain", "path",    "friends", "meeting", "recipe",  "butter", "honey",
-    "garden", "season",   "autumn",  "evening", "news",    "members", "trail",  "bakery",
-    "the",    "a",        "and",     "with",    "of",      "in",      "our",    "we",
-    "fresh",  "warm",     "early",   "long",    "quiet",   "open",    "new",    "small",
+    "bread",    "flour",    "morning", "oven",    "village", "market",  "summer", "walk",
+    "river",    "mountain", "path",    "friends", "meeting", "recipe",  "butter", "honey",
+    "garden",   "season",   "autumn",  "evening", "news",    "members", "trail",  "bakery",
+    "the",      "a",        "and",     "with",    "of",      "in",      "our",    "we",
+    "fresh",    "warm",     "early",   "long",    "quiet",   "open",    "new",    "small",
+    "brötchen", "käse",     "straße",  "grüße",   "süß",     "–",       "€",      "„frisch“",
 };
 
 std::string Sentence(TRandom& random) {
@@ -39,7 +42,7 @@ std::string Sentence(TRandom& random) {
     int words = 6 + random.Below(12);
     for (int i = 0; i < words; ++i) {
         std::string w = Words[random.Below(static_cast<int>(sizeof Words / sizeof *Words))];
-        if (i == 0)
+        if (i == 0 && w[0] >= 'a' && w[0] <= 'z')
             w[0] = static_cast<char>(w[0] - 'a' + 'A');
         s += (i ? " " : "") + w;
     }
@@ -67,7 +70,8 @@ const char* const Styles[] = {"Title list with summary",
 
 } // namespace
 
-void MakeBenchProject(const std::string& folder, int columns, int pages) {
+void MakeBenchProject(const std::string& folder, int columns, int pages,
+                      const std::string& encoding) {
     MakeFolder(folder);
     TXmlDocument document;
     TDProject project(folder, document);
@@ -80,6 +84,7 @@ void MakeBenchProject(const std::string& folder, int columns, int pages) {
     WriteFileAtomically(project.DownloadsPath() + "Leaflet.pdf", std::string(20000, 'p'));
     WriteFileAtomically(project.ImagesPath() + "Logo.gif", std::string(1500, 'g'));
 
+    project.FONT.ENCODING = encoding;
     project.TOPIC.CAPTION = "The Village Bakery";
     project.TOPIC.TITLE = "The Village Bakery";
     project.TOPIC.LOGO = "Logo.gif";

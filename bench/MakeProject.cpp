@@ -1,4 +1,5 @@
-// corvane-bench-make FOLDER COLUMNS PAGES: writes a large project for benchmarks.
+// corvane-bench-make FOLDER COLUMNS PAGES [ENCODING]: writes a large project for benchmarks;
+// ENCODING is the font dialog's name of its character set, UTF-8 when left out.
 #include "bench/BenchProject.h"
 
 #include <cstdio>
@@ -6,8 +7,8 @@
 #include <exception>
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fputs("Usage: corvane-bench-make FOLDER COLUMNS PAGES\n", stderr);
+    if (argc != 4 && argc != 5) {
+        std::fputs("Usage: corvane-bench-make FOLDER COLUMNS PAGES [ENCODING]\n", stderr);
         return 2;
     }
     int columns = std::atoi(argv[2]), pages = std::atoi(argv[3]);
@@ -16,7 +17,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        MakeBenchProject(argv[1], columns, pages);
+        MakeBenchProject(argv[1], columns, pages, argc == 5 ? argv[4] : "UTF-8");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "corvane-bench-make: %s\n", e.what());
         return 1;

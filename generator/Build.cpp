@@ -31,6 +31,21 @@ class TBuildScope {
     TBuildState* FPrevious;
 };
 
+// The pages of a build are written in the character set that their head declares; outside
+// a build the output writes the texts' own bytes.
+class TEncodingScope {
+  public:
+    TEncodingScope(TOutputFile& output, const std::string& encoding) : FOutput(output) {
+        output.SetEncoding(encoding);
+    }
+    ~TEncodingScope() { FOutput.SetEncoding(std::string()); }
+    TEncodingScope(const TEncodingScope&) = delete;
+    TEncodingScope& operator=(const TEncodingScope&) = delete;
+
+  private:
+    TOutputFile& FOutput;
+};
+
 void CloseQuietly(TOutputFile& output) {
     try {
         output.Close();
@@ -88,6 +103,7 @@ void BuildInto(TDProject& project, const std::string& folder, TBuildStats* stats
     TBuildState state;
     state.Skeleton = MakePageSkeleton(project);
     TBuildScope scope(project, state);
+    const TEncodingScope encoding(project.Output, CharsetEncoding(project.FONT.ENCODING));
     project.OutputFolder = folder;
 
     int columns = 0;

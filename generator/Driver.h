@@ -10,7 +10,7 @@
 #include <string>
 
 // What one build wrote: each file counted once, however often it was replaced during the
-// build, with its final size.
+// build, with its final size (for a page, its bytes in the character set it declares).
 struct TBuildStats {
     int Files = 0;
     std::int64_t Bytes = 0;

@@ -17,30 +17,31 @@ const char* Weight(bool bold) {
 
 struct TCharset {
     std::string_view DisplayName;
-    std::string_view Charset;
+    std::string_view Charset;  // in the Content-Type tag, as browsers know it
+    std::string_view Encoding; // the same for iconv
 };
 
-// The font dialog's display names and the charset each one puts into the Content-Type tag.
+// The font dialog's display names, the charset each one puts into the Content-Type tag and
+// the encoding its pages are written in. Every other name, "UTF-8" and "Other" included, is
+// written as UTF-8, the texts' own encoding, and says so; so are MacCE and MacGreek, which
+// no browser reads.
 constexpr TCharset Charsets[] = {
-    {"Western (ISO-8859-1)", "ISO-8859-1"},
-    {"Japanese (Shift JIS)", "Shift JIS"},
-    {"Japanese (JIS)", "JIS"},
-    {"Japanese (EUC)", "EUC"},
-    {"Traditional Chinese (Big5)", "Big5"},
-    {"Simplified Chinese (GB2312)", "GB2312"},
-    {"Korean (EUC-KR)", "EUC-KR"},
-    {"Central European (ISO-8859-2)", "ISO-8859-2"},
-    {"Central European (MacCE)", "MacCE"},
-    {"Central European (Windows-1250)", "Windows-1250"},
-    {"Cyrillic (ISO-8859-5)", "ISO-8859-5"},
-    {"Cyrillic (KOI8-R)", "KOI8-R"},
-    {"Cyrillic (MacCyrillic)", "MacCyrillic"},
-    {"Cyrillic (Windows-1251)", "Windows-1251"},
-    {"Greek (ISO-8859-7)", "ISO-8859-7"},
-    {"Greek (MacGreek)", "MacGreek"},
-    {"Greek (Windows-1253)", "Windows-1253"},
-    {"Windows 1252", "Windows 1252"},
-    {"UTF-8", "UTF-8"},
+    {"Western (ISO-8859-1)", "ISO-8859-1", "ISO-8859-1"},
+    {"Japanese (Shift JIS)", "Shift_JIS", "SHIFT_JIS"},
+    {"Japanese (JIS)", "ISO-2022-JP", "ISO-2022-JP"},
+    {"Japanese (EUC)", "EUC-JP", "EUC-JP"},
+    {"Traditional Chinese (Big5)", "Big5", "BIG5"},
+    {"Simplified Chinese (GB2312)", "GB2312", "GB2312"},
+    {"Korean (EUC-KR)", "EUC-KR", "EUC-KR"},
+    {"Central European (ISO-8859-2)", "ISO-8859-2", "ISO-8859-2"},
+    {"Central European (Windows-1250)", "Windows-1250", "CP1250"},
+    {"Cyrillic (ISO-8859-5)", "ISO-8859-5", "ISO-8859-5"},
+    {"Cyrillic (KOI8-R)", "KOI8-R", "KOI8-R"},
+    {"Cyrillic (MacCyrillic)", "x-mac-cyrillic", "MACCYRILLIC"},
+    {"Cyrillic (Windows-1251)", "Windows-1251", "CP1251"},
+    {"Greek (ISO-8859-7)", "ISO-8859-7", "ISO-8859-7"},
+    {"Greek (Windows-1253)", "Windows-1253", "CP1253"},
+    {"Windows 1252", "windows-1252", "CP1252"},
 };
 
 bool IsBlank(char c) {
@@ -54,6 +55,13 @@ std::string_view MendedName(std::string_view name) {
     if (name == "san-serif")
         return "sans-serif";
     return name;
+}
+
+const TCharset* FindCharset(const std::string& displayName) {
+    for (const TCharset& entry : Charsets)
+        if (entry.DisplayName == displayName)
+            return &entry;
+    return nullptr;
 }
 
 } // namespace
@@ -107,10 +115,13 @@ std::string HtmlColor(TColor color, bool transparent) {
 }
 
 std::string CharsetName(const std::string& displayName) {
-    for (const TCharset& entry : Charsets)
-        if (entry.DisplayName == displayName)
-            return std::string(entry.Charset);
-    return std::string();
+    const TCharset* charset = FindCharset(displayName);
+    return charset ? std::string(charset->Charset) : std::string("UTF-8");
+}
+
+std::string CharsetEncoding(const std::string& displayName) {
+    const TCharset* charset = FindCharset(displayName);
+    return charset ? std::string(charset->Encoding) : std::string();
 }
 
 std::string StyleSheetText(const TDProject& project) {

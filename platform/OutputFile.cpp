@@ -47,6 +47,13 @@ void TOutputFile::Open(const std::string& fileName) {
     FOpen = true;
 }
 
+void TOutputFile::SetEncoding(const std::string& encoding) {
+    if (encoding.empty())
+        FEncoder.reset();
+    else if (!FEncoder || FEncoder->Encoding() != encoding)
+        FEncoder = std::make_unique<TCharsetEncoder>(encoding);
+}
+
 void TOutputFile::Abandon() {
     FBuffer.clear();
     FOpen = false;
@@ -56,6 +63,18 @@ void TOutputFile::Close() {
     if (!FOpen)
         return;
     FOpen = false;
+    if (FEncoder) {
+        FEncoded.clear();
+        try {
+            FEncoder->Encode(FBuffer, FEncoded);
+            FEncoder->Finish(FEncoded);
+        } catch (...) {
+            FEncoder->Reset();
+            FBuffer.clear();
+            throw;
+        }
+        FBuffer.swap(FEncoded);
+    }
     FTotal += FBuffer.size();
     const std::uint64_t hash = HashBytes(FBuffer);
     auto known = FKnown.find(FFileName);

@@ -1,13 +1,18 @@
 #pragma once
 
+#include "platform/CharsetEncoder.h"
+
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
 #include <unordered_map>
 
 // A sequential writer over one file at a time: the generator's output. Texts are written
-// byte for byte, lines end in CR LF, nothing is escaped or converted.
+// byte for byte, lines end in CR LF, nothing is escaped. With an encoding set, each file is
+// converted from UTF-8 to it when it is closed (TCharsetEncoder); without one its bytes are
+// the texts' own.
 //
 // A file's bytes are collected in memory and written when it is closed. The writer remembers
 // what it wrote to each file: when the same bytes are written again to a file that nobody
@@ -34,7 +39,13 @@ class TOutputFile {
     bool IsOpen() const { return FOpen; }
     const std::string& FileName() const { return FFileName; }
 
-    // Bytes of all files closed since construction, written or found unchanged.
+    // The encoding of the files closed from now on, by its iconv name; empty for none. Throws
+    // TError when the system cannot convert to it, and then keeps the one it had.
+    void SetEncoding(const std::string& encoding);
+    std::string Encoding() const { return FEncoder ? FEncoder->Encoding() : std::string(); }
+
+    // Bytes of all files closed since construction, written or found unchanged, counted
+    // after the conversion: the files' sizes.
     std::uint64_t TotalBytes() const { return FTotal; }
     // Files actually written, and files found unchanged and left alone.
     std::uint64_t FilesWritten() const { return FWritten; }
@@ -56,6 +67,8 @@ class TOutputFile {
     bool FOpen = false;
     std::string FFileName;
     std::string FBuffer;
+    std::unique_ptr<TCharsetEncoder> FEncoder;
+    std::string FEncoded; // the converted bytes, kept to save its allocation
     std::uint64_t FTotal = 0;
     std::uint64_t FWritten = 0;
     std::uint64_t FUnchanged = 0;

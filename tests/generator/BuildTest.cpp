@@ -163,6 +163,54 @@ TEST_F(BuildTest, StatsCountEachFileOnceWithItsFinalSize) {
     EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{1, 2}, {2, 2}}));
 }
 
+// The pages are written in the charset their head declares, and the stats count the bytes
+// written; a UTF-8 project writes its texts' own bytes.
+TEST_F(BuildTest, PagesAreWrittenInTheDeclaredCharsetAndTheStatsCountTheBytesWritten) {
+    const int column = AddColumn(1);
+    {
+        TDColumn pages(Project->ColumnFile(column), Document);
+        pages.Page(0).TITLE = "Grüße – ü";
+        pages.Save();
+    }
+    Project->TOPIC.CAPTION = "Köln";
+    struct TCase {
+        const char* Encoding;
+        const char* Charset;
+        std::string Title; // the page's title as its own page shows it
+        std::string Caption;
+    } cases[] = {
+        {"UTF-8", "UTF-8", "Grüße – ü", "Köln"},
+        {"Western (ISO-8859-1)", "ISO-8859-1",
+         "Gr\xFC\xDF"
+         "e &#8211; \xFC",
+         "K\xF6ln"},
+        {"Cyrillic (KOI8-R)", "KOI8-R", "Gr&#252;&#223;e &#8211; &#252;", "K&#246;ln"},
+        {"Central European (MacCE)", "UTF-8", "Grüße – ü", "Köln"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Encoding);
+        Project->FONT.ENCODING = c.Encoding;
+        TBuildStats stats;
+        BuildInto(*Project, Html(), &stats);
+        const std::string page = ReadFileBytes(Html() + "/Page0_0.htm");
+        const std::string homepage = ReadFileBytes(Html() + "/Default.htm");
+        EXPECT_NE(page.find("<title>" + c.Caption + "</title>"), std::string::npos);
+        EXPECT_NE(page.find(c.Title), std::string::npos);
+        EXPECT_NE(homepage.find("charset=" + std::string(c.Charset) + "\""), std::string::npos);
+        std::int64_t bytes = 0;
+        for (const TFileEntry& entry : ListFolder(Html()))
+            bytes += entry.Size;
+        EXPECT_EQ(stats.Bytes, bytes);
+        EXPECT_EQ(stats.Bytes, static_cast<std::int64_t>(page.size() + homepage.size()));
+        // The preview writes the same bytes.
+        BuildPreview(*Project);
+        EXPECT_EQ(ReadFileBytes(Temp() + "/Page0_0.htm"), page);
+        EXPECT_EQ(ReadFileBytes(Temp() + "/Default.htm"), homepage);
+        // Outside a build the output writes the texts' own bytes again.
+        EXPECT_EQ(Project->Output.Encoding(), "");
+    }
+}
+
 TEST_F(BuildTest, AHomepageNamedLikeAListingPageIsOneFile) {
     Project->FRAME.HOMEPAGE = "Page1";
     AddColumn(0);

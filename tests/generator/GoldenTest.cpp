@@ -56,6 +56,16 @@ const char* const Cases[] = {
     "unknown-layout",
     "escaping",
     "summary-cuts",
+    "charset-iso-8859-1-german",
+    "charset-windows-1251-cyrillic",
+    "charset-iso-8859-7-greek",
+    "charset-shift-jis",
+    "charset-iso-2022-jp",
+    "charset-big5",
+    "charset-gb2312",
+    "charset-euc-kr-korean",
+    "charset-maccyrillic",
+    "charset-macce-as-utf8",
 };
 
 // The day that pages without a date of their own get, and the date form they are shown in.

@@ -321,7 +321,7 @@ TEST_F(PageWriterTest, BodyMarginsBackgroundCentringAndWelcomeRow) {
     }
 }
 
-TEST_F(PageWriterTest, HeadCarriesTopicTextsAndCharsetAsStored) {
+TEST_F(PageWriterTest, HeadCarriesTopicTextsAsStoredAndTheCharsetOfTheEncoding) {
     Project->TOPIC.CAPTION = "Caf\xE9 & <b>Bar</b>";
     Project->TOPIC.DESCRIPTION = "A \"quoted\" description";
     Project->TOPIC.KEYWORDS = "one, two";
@@ -332,7 +332,7 @@ TEST_F(PageWriterTest, HeadCarriesTopicTextsAndCharsetAsStored) {
                   "<html>",
                   "<head>",
                   "<title>Caf\xE9 & <b>Bar</b></title>",
-                  "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift JIS\">",
+                  "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">",
                   "<meta name=\"generator\" content=\"Corvane 1.3.0\">",
                   "<meta name=\"description\" content=\"A \"quoted\" description\">",
                   "<meta name=\"keywords\" content=\"one, two\">",
@@ -342,7 +342,8 @@ TEST_F(PageWriterTest, HeadCarriesTopicTextsAndCharsetAsStored) {
     Project->TOPIC.CAPTION = "";
     lines = SplitLines(Skeleton());
     EXPECT_EQ(lines[2], "<title></title>");
-    EXPECT_EQ(lines[3], "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=\">");
+    // Written as UTF-8, and the tag says so.
+    EXPECT_EQ(lines[3], "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">");
 }
 
 TEST_F(PageWriterTest, OnlyTheHomepageCopiesTheBackground) {

@@ -1,6 +1,7 @@
 // The style sheet, HTML colours and charset names.
 
 #include "GeneratorFixture.h"
+#include "platform/CharsetEncoder.h"
 
 #include <gtest/gtest.h>
 
@@ -30,43 +31,58 @@ TEST(HtmlColor, TransparentGivesNothingWhateverTheColour) {
         EXPECT_EQ(HtmlColor(static_cast<TColor>(value), true), "");
 }
 
-TEST(CharsetName, MapsEveryDisplayNameOfTheTable) {
-    const std::pair<const char*, const char*> table[] = {
-        {"Western (ISO-8859-1)", "ISO-8859-1"},
-        {"Japanese (Shift JIS)", "Shift JIS"},
-        {"Japanese (JIS)", "JIS"},
-        {"Japanese (EUC)", "EUC"},
-        {"Traditional Chinese (Big5)", "Big5"},
-        {"Simplified Chinese (GB2312)", "GB2312"},
-        {"Korean (EUC-KR)", "EUC-KR"},
-        {"Central European (ISO-8859-2)", "ISO-8859-2"},
-        {"Central European (MacCE)", "MacCE"},
-        {"Central European (Windows-1250)", "Windows-1250"},
-        {"Cyrillic (ISO-8859-5)", "ISO-8859-5"},
-        {"Cyrillic (KOI8-R)", "KOI8-R"},
-        {"Cyrillic (MacCyrillic)", "MacCyrillic"},
-        {"Cyrillic (Windows-1251)", "Windows-1251"},
-        {"Greek (ISO-8859-7)", "ISO-8859-7"},
-        {"Greek (MacGreek)", "MacGreek"},
-        {"Greek (Windows-1253)", "Windows-1253"},
-        {"Windows 1252", "Windows 1252"},
-        {"UTF-8", "UTF-8"},
-        // Anything else gives nothing: the dialog's "Other", near misses, an empty name.
-        {"Other", ""},
-        {"", ""},
-        {"utf-8", ""},
-        {"UTF-8 ", ""},
-        {"Windows-1252", ""},
-        {"ISO-8859-1", ""},
-        {"western (iso-8859-1)", ""},
+struct TCharsetCase {
+    const char* DisplayName;
+    const char* Charset;  // in the Content-Type tag
+    const char* Encoding; // iconv's name; empty: UTF-8, as held
+};
+
+TEST(CharsetName, MapsEveryDisplayNameToTheCharsetWrittenAndItsEncoding) {
+    const TCharsetCase table[] = {
+        {"Western (ISO-8859-1)", "ISO-8859-1", "ISO-8859-1"},
+        {"Japanese (Shift JIS)", "Shift_JIS", "SHIFT_JIS"},
+        {"Japanese (JIS)", "ISO-2022-JP", "ISO-2022-JP"},
+        {"Japanese (EUC)", "EUC-JP", "EUC-JP"},
+        {"Traditional Chinese (Big5)", "Big5", "BIG5"},
+        {"Simplified Chinese (GB2312)", "GB2312", "GB2312"},
+        {"Korean (EUC-KR)", "EUC-KR", "EUC-KR"},
+        {"Central European (ISO-8859-2)", "ISO-8859-2", "ISO-8859-2"},
+        {"Central European (Windows-1250)", "Windows-1250", "CP1250"},
+        {"Cyrillic (ISO-8859-5)", "ISO-8859-5", "ISO-8859-5"},
+        {"Cyrillic (KOI8-R)", "KOI8-R", "KOI8-R"},
+        {"Cyrillic (MacCyrillic)", "x-mac-cyrillic", "MACCYRILLIC"},
+        {"Cyrillic (Windows-1251)", "Windows-1251", "CP1251"},
+        {"Greek (ISO-8859-7)", "ISO-8859-7", "ISO-8859-7"},
+        {"Greek (Windows-1253)", "Windows-1253", "CP1253"},
+        {"Windows 1252", "windows-1252", "CP1252"},
+        {"UTF-8", "UTF-8", ""},
+        // No browser reads MacCE or MacGreek: written as UTF-8, and the tag says so.
+        {"Central European (MacCE)", "UTF-8", ""},
+        {"Greek (MacGreek)", "UTF-8", ""},
+        // So is anything else: the dialog's "Other", near misses, an empty name.
+        {"Other", "UTF-8", ""},
+        {"", "UTF-8", ""},
+        {"utf-8", "UTF-8", ""},
+        {"UTF-8 ", "UTF-8", ""},
+        {"Windows-1252", "UTF-8", ""},
+        {"ISO-8859-1", "UTF-8", ""},
+        {"western (iso-8859-1)", "UTF-8", ""},
+        {"Western (ISO-8859-1) ", "UTF-8", ""},
     };
-    for (const auto& [display, charset] : table)
-        EXPECT_EQ(CharsetName(display), charset) << display;
+    for (const TCharsetCase& c : table) {
+        EXPECT_EQ(CharsetName(c.DisplayName), c.Charset) << c.DisplayName;
+        EXPECT_EQ(CharsetEncoding(c.DisplayName), c.Encoding) << c.DisplayName;
+    }
 }
 
-TEST(CharsetName, EveryEncodingTheFontDialogOffersButOtherHasACharset) {
-    for (const char* encoding : FontEncodings)
-        EXPECT_EQ(CharsetName(encoding).empty(), std::string(encoding) == "Other") << encoding;
+TEST(CharsetName, EveryEncodingTheFontDialogOffersHasACharsetTheSystemCanWrite) {
+    for (const char* encoding : FontEncodings) {
+        EXPECT_FALSE(CharsetName(encoding).empty()) << encoding;
+        const std::string iconvName = CharsetEncoding(encoding);
+        if (!iconvName.empty()) {
+            EXPECT_NO_THROW(TCharsetEncoder{iconvName}) << encoding;
+        }
+    }
 }
 
 class StyleSheetTest : public ::testing::Test, public TGeneratorFixture {

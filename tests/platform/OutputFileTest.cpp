@@ -132,4 +132,48 @@ TEST(OutputFile, UnchangedFilesAreLeftAloneAndEverythingElseIsWritten) {
     EXPECT_EQ(ReadFileBytes(b), "first");
 }
 
+TEST(OutputFile, WithAnEncodingEachFileIsConvertedWhenClosedAndCountedAsWritten) {
+    TTempFolder dir;
+    TOutputFile out;
+    EXPECT_EQ(out.Encoding(), "");
+    out.SetEncoding("ISO-8859-1");
+    EXPECT_EQ(out.Encoding(), "ISO-8859-1");
+    out.Open(dir / "a.htm");
+    out.Write("Grüße –");
+    out.WriteLine(" x");
+    out.Close();
+    const std::string latin = "Gr\xFC\xDF"
+                              "e &#8211; x\r\n";
+    EXPECT_EQ(ReadFileBytes(dir / "a.htm"), latin);
+    EXPECT_EQ(out.TotalBytes(), latin.size());
+
+    // The same text in the same encoding leaves the file alone; in another it is rewritten.
+    WriteFile(out, dir / "a.htm", "Grüße – x\r\n");
+    EXPECT_EQ(out.FilesUnchanged(), 1u);
+    out.SetEncoding("ISO-2022-JP");
+    WriteFile(out, dir / "a.htm", "日");
+    EXPECT_EQ(ReadFileBytes(dir / "a.htm"), "\x1B$BF|\x1B(B"); // ends in ASCII
+    EXPECT_EQ(out.FilesWritten(), 2u);
+
+    // An encoding the system lacks is refused, and the one set stays.
+    EXPECT_THROW(out.SetEncoding("NO-SUCH-CHARSET"), TError);
+    EXPECT_EQ(out.Encoding(), "ISO-2022-JP");
+    // None: the texts' own bytes.
+    out.SetEncoding("");
+    WriteFile(out, dir / "b.htm", "Grüße\xFF");
+    EXPECT_EQ(ReadFileBytes(dir / "b.htm"), "Grüße\xFF");
+    EXPECT_EQ(out.TotalBytes(), latin.size() * 2 + 8 + 8);
+}
+
+TEST(OutputFile, AnAbandonedFileLeavesNothingForTheNext) {
+    TTempFolder dir;
+    TOutputFile out;
+    out.SetEncoding("ISO-2022-JP");
+    out.Open(dir / "a.htm");
+    out.Write("日\xE6");
+    out.Abandon();
+    WriteFile(out, dir / "a.htm", "a");
+    EXPECT_EQ(ReadFileBytes(dir / "a.htm"), "a");
+}
+
 } // namespace
