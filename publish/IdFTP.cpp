@@ -36,6 +36,11 @@ std::string Quoted(const std::vector<std::string>& lines) {
     return "\"" + text + "\"";
 }
 
+// True when text holds a character that would end or split a command line: CR, LF or NUL.
+bool BreaksALine(const std::string& text) {
+    return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
+}
+
 // Waits until fd is ready for events: 1 ready, 0 timed out, -1 failed (errno set).
 // A timeout of 0 or less waits without limit.
 int WaitFor(int fd, short events, std::int32_t timeoutMs) {
@@ -202,6 +207,9 @@ void TIdFTP::Log(const std::string& line) const {
 void TIdFTP::SendLine(const std::string& line, const std::string& step, const std::string& shown) {
     if (!Connected())
         Fail(step, "not connected");
+    // Never a second command inside the first.
+    if (BreaksALine(line))
+        Fail(step, "the command holds a line break or a NUL character and is not sent");
     Log("> " + shown);
     std::string data = line + "\r\n", error;
     if (!SendAll(FSocket.Get(), data.data(), data.size(), ReadTimeout, error))
@@ -290,6 +298,10 @@ void TIdFTP::Connect() {
         Fail(step, "no host name given");
     if (Port < 1 || Port > 65535)
         Fail(step, std::to_string(Port) + " is not a valid TCP port");
+    if (BreaksALine(Username))
+        Fail(step, "the user name holds a line break or a NUL character");
+    if (BreaksALine(Password))
+        Fail(step, "the password holds a line break or a NUL character");
 
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -326,6 +338,8 @@ void TIdFTP::Connect() {
 }
 
 void TIdFTP::ChangeFolder(const std::string& folder) {
+    if (BreaksALine(folder))
+        Fail("change folder", "the folder name holds a line break or a NUL character");
     Command("CWD " + folder, {200, 250});
 }
 
@@ -405,6 +419,8 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName)
     const std::string step = "upload of " + localPath;
     if (!Connected())
         Fail(step, "not connected");
+    if (BreaksALine(remoteName))
+        Fail(step, "the remote file name holds a line break or a NUL character", 0, localPath);
 
     TUploadSockets s;
     s.File.Reset(::open(localPath.c_str(), O_RDONLY | O_CLOEXEC));

@@ -14,6 +14,19 @@ std::string PublishSizeText(std::int64_t bytes) {
     return FormatThousands(kib) + "K";
 }
 
+namespace {
+
+// A name as it goes into a message: each control character shown as "?".
+std::string ShownName(const std::string& name) {
+    std::string shown = name;
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    return shown;
+}
+
+} // namespace
+
 TPublishRun::TPublishRun(TDProject& project, TPublishView& view) : FProject(project), FView(view) {}
 
 void TPublishRun::SetStatus(const std::string& text) {
@@ -114,6 +127,30 @@ TPublishOutcome TPublishRun::Publish() {
         Tell("Need user name.", TPublishControl::EditUser);
         return TPublishOutcome::Stopped;
     }
+    // A CR, LF or NUL would end the command it is sent in and start another on the server.
+    auto breaksALine = [](const std::string& text) {
+        return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
+    };
+    const char* const unsendable =
+        " holds a line break or a NUL character and cannot be sent to the FTP server.";
+    if (breaksALine(record.USER_NAME)) {
+        Tell(std::string("The user name") + unsendable, TPublishControl::EditUser);
+        return TPublishOutcome::Stopped;
+    }
+    if (breaksALine(record.PASSWORD)) {
+        Tell(std::string("The password") + unsendable, TPublishControl::EditPassword);
+        return TPublishOutcome::Stopped;
+    }
+    if (breaksALine(record.FOLDER)) {
+        Tell(std::string("The folder") + unsendable, TPublishControl::EditFolder);
+        return TPublishOutcome::Stopped;
+    }
+    for (const TPublishRow& row : Rows)
+        if (row.Ticked && breaksALine(row.Name)) {
+            Tell("The file name \"" + ShownName(row.Name) + "\"" + unsendable,
+                 TPublishControl::ButtonOK);
+            return TPublishOutcome::Stopped;
+        }
     if (!FView.Confirm("Publish your website?"))
         return TPublishOutcome::Cancelled;
 

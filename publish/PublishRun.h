@@ -13,7 +13,15 @@
 #include <vector>
 
 // The controls that a message sends the focus to.
-enum class TPublishControl { EditFTP, EditFTPPort, EditUser, EditProxyPort, ButtonOK };
+enum class TPublishControl {
+    EditFTP,
+    EditFTPPort,
+    EditUser,
+    EditProxyPort,
+    ButtonOK,
+    EditPassword,
+    EditFolder
+};
 
 // What a run tells the one who shows it. Everything happens on the caller's thread, inside
 // Publish; each change is to be shown at once.

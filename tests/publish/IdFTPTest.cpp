@@ -825,3 +825,62 @@ TEST_F(IdFTPUpload, UploadWithoutAConnectionFails) {
                 HasSubstr("not connected"));
     EXPECT_THAT(Failure([&] { ftp.ChangeFolder("x"); }).what(), HasSubstr("not connected"));
 }
+
+// ---- Texts that would break a command line
+
+TEST_F(IdFTPUpload, ALineBreakOrNulInAnyTextSentIsRefusedAndNothingOfItIsSent) {
+    struct TCase {
+        const char* Name;
+        std::string User, Password, Folder, Remote;
+        const char* Message;
+        bool Connects; // false: refused before the connection is opened
+    };
+    const std::string dele = "DELE important.htm";
+    const TCase cases[] = {
+        {"CR LF in the user name", "bob\r\n" + dele, "pw", "www", "a.htm",
+         "connect: the user name holds a line break", false},
+        {"LF in the password", "bob", "pw\n" + dele, "www", "a.htm",
+         "connect: the password holds a line break", false},
+        {"NUL in the password", "bob", std::string("pw\0x", 4), "www", "a.htm",
+         "connect: the password holds a line break or a NUL character", false},
+        {"CR LF in the folder", "bob", "pw", "www\r\n" + dele, "a.htm",
+         "change folder: the folder name holds a line break", true},
+        {"CR alone in the folder", "bob", "pw", "www\r" + dele, "a.htm",
+         "change folder: the folder name holds a line break", true},
+        {"CR LF in the file name", "bob", "pw", "www", "index\r\n" + dele,
+         "the remote file name holds a line break", true},
+        {"NUL in the file name", "bob", "pw", "www", std::string("a\0.htm", 6),
+         "the remote file name holds a line break or a NUL character", true},
+    };
+    const std::string local = Local("page.htm", "data");
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFakeFtpServer server(ByVerb(
+            "220 Hi\r\n", With(With(GoodLogin, "CWD", "250 Ok\r\n"), "DELE", "250 Deleted\r\n")));
+        TIdFTP ftp;
+        Prepare(ftp, server.Port());
+        ftp.Username = c.User;
+        ftp.Password = c.Password;
+        std::string message;
+        try {
+            ftp.Connect();
+            ftp.ChangeFolder(c.Folder);
+            ftp.Upload(local, c.Remote);
+        } catch (const TFTPError& e) {
+            message = e.what();
+        }
+        EXPECT_THAT(message, HasSubstr(c.Message));
+        EXPECT_EQ(ftp.Connected(), c.Connects);
+        if (!c.Connects) {
+            // Nothing was opened: connect once more, so that the server ends at once.
+            Prepare(ftp, server.Port());
+            ftp.Connect();
+        }
+        ftp.Disconnect();
+        server.Finish();
+        for (const std::string& command : server.Commands()) {
+            EXPECT_THAT(command, Not(HasSubstr("DELE")));
+            EXPECT_THAT(command, Not(HasSubstr("PORT")));
+        }
+    }
+}

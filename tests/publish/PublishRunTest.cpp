@@ -38,8 +38,8 @@ class TRecordingView : public TPublishView {
                              (Run->ButtonCancelEnabled ? "C" : "-"));
     }
     void FocusControl(TPublishControl control) override {
-        static const char* names[] = {"EditFTP", "EditFTPPort", "EditUser", "EditProxyPort",
-                                      "ButtonOK"};
+        static const char* names[] = {"EditFTP",  "EditFTPPort",  "EditUser",  "EditProxyPort",
+                                      "ButtonOK", "EditPassword", "EditFolder"};
         Events.push_back(std::string("focus ") + names[static_cast<int>(control)]);
     }
     void Message(const std::string& text) override { Events.push_back("message " + text); }
@@ -547,4 +547,54 @@ TEST_F(PublishRunTest, TheProxySettingsReachTheClient) {
     EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished);
     EXPECT_EQ(Run->IdFTP.ProxySettings.Host, "");
     EXPECT_EQ(Run->IdFTP.ProxySettings.Port, 0);
+}
+
+TEST_F(PublishRunTest, ALineBreakInAnyTextSentStopsTheRunBeforeConnecting) {
+    struct TCase {
+        const char* Name;
+        std::string User, Password, Folder, File;
+        TStrings Events;
+    };
+    const std::string dele = "DELE important.htm";
+    const char* tail =
+        " holds a line break or a NUL character and cannot be sent to the FTP server.";
+    const TCase cases[] = {
+        {"user name",
+         "web\r\n" + dele,
+         "pw",
+         "",
+         "a.htm",
+         {std::string("message The user name") + tail, "focus EditUser"}},
+        {"password",
+         "web",
+         "pw\n" + dele,
+         "",
+         "a.htm",
+         {std::string("message The password") + tail, "focus EditPassword"}},
+        {"folder",
+         "web",
+         "pw",
+         std::string("www\0x", 5),
+         "a.htm",
+         {std::string("message The folder") + tail, "focus EditFolder"}},
+        {"file name from a homepage name",
+         "web",
+         "pw",
+         "",
+         "index\r\n" + dele,
+         {"message The file name \"index??" + dele + "\"" + tail, "focus ButtonOK"}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::filesystem::remove_all(Project->HTMLPath());
+        std::filesystem::create_directories(Project->HTMLPath());
+        AddFile(c.File, 10);
+        // Nothing listens on this port: a connection attempt would fail the run instead.
+        ShowFor(1, c.Folder);
+        Run->Edits.EditUser = c.User;
+        Run->Edits.EditPassword = c.Password;
+        EXPECT_EQ(Run->Publish(), TPublishOutcome::Stopped);
+        EXPECT_EQ(View.Events, c.Events);
+        EXPECT_FALSE(Run->IdFTP.Connected());
+    }
 }
