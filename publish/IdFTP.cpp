@@ -253,9 +253,19 @@ std::string TIdFTP::ReadLine(const std::string& step) {
 void TIdFTP::ReadReply(const std::string& step) {
     FReplyCode = 0;
     FReplyLines.clear();
+    // However long a server goes on, the reply held stays within bounds.
+    std::size_t lines = 0, characters = 0;
+    auto next = [&] {
+        std::string line = ReadLine(step);
+        characters += line.size();
+        if (++lines > MaxReplyLines || characters > MaxReplyCharacters)
+            Fail(step, "the server's reply is longer than " + std::to_string(MaxReplyLines) +
+                           " lines or " + std::to_string(MaxReplyCharacters) + " characters");
+        return TrimBlanks(line);
+    };
     std::string first;
     while (first.empty())
-        first = TrimBlanks(ReadLine(step));
+        first = next();
     Log("< " + first);
     FReplyLines.push_back(first);
     auto digit = [](char c) { return c >= '0' && c <= '9'; };
@@ -263,7 +273,7 @@ void TIdFTP::ReadReply(const std::string& step) {
         Fail(step, "the server's reply " + Quoted(FReplyLines) + " has no reply code");
     if (first.size() >= 4 && first[3] == '-') {
         for (;;) {
-            std::string line = TrimBlanks(ReadLine(step));
+            std::string line = next();
             if (line.empty())
                 continue;
             Log("< " + line);

@@ -41,6 +41,10 @@ class TIdFTP {
   public:
     // The longest reply line that is accepted, in characters (without its line end).
     static constexpr std::size_t MaxLineLength = 16384;
+    // The most a whole reply may hold: its lines (empty ones included) and their characters
+    // (without line ends). A server that goes on past either fails the step.
+    static constexpr std::size_t MaxReplyLines = 1000;
+    static constexpr std::size_t MaxReplyCharacters = 65536;
 
     TIdFTP() = default;
     ~TIdFTP();

@@ -318,6 +318,57 @@ TEST(IdFTPReplies, LinesUpTo16384CharactersAreRead) {
     }
 }
 
+TEST(IdFTPReplies, AReplyIsBoundedInLinesAndCharacters) {
+    struct TCase {
+        const char* Name;
+        std::size_t Lines;      // continuation lines before the end line
+        std::size_t LineLength; // characters of each continuation line
+        bool Endless;           // the server never ends the reply
+        bool Accepted;
+    };
+    const TCase cases[] = {
+        {"1000 lines in all", 998, 10, false, true},
+        {"1001 lines in all", 999, 10, false, false},
+        {"65520 characters in four lines", 4, 16380, false, true},
+        {"five long lines", 5, 16380, false, false},
+        {"an endless reply of short lines", 0, 10, true, false},
+        {"an endless reply of empty lines", 0, 0, true, false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFakeFtpServer server([&c](TFakeFtpSession& s) {
+            s.Send("220-Hi\r\n");
+            const std::string line = std::string(c.LineLength, 'x') + "\r\n";
+            // "Endless": far past any bound, then the server hangs up (so that a client
+            // without bounds fails the test in bounded time too).
+            if (c.Endless) {
+                for (int i = 0; i < 25000; ++i)
+                    s.Send(line + line + line + line);
+                return;
+            }
+            for (std::size_t i = 0; i < c.Lines; ++i)
+                s.Send(line);
+            s.Send("220 Ready\r\n");
+            for (int i = 0; i < 4; ++i)
+                s.Answer(i == 0 ? "331 Pw" : i == 1 ? "230 In" : i == 2 ? "200 I" : "215 UNIX");
+            s.WaitClosed();
+        });
+        TIdFTP ftp;
+        Prepare(ftp, server.Port());
+        if (c.Accepted) {
+            EXPECT_NO_THROW(ftp.Connect());
+        } else {
+            TFTPError e = Failure([&] { ftp.Connect(); });
+            EXPECT_THAT(e.what(),
+                        HasSubstr("greeting: the server's reply is longer than 1000 lines or "
+                                  "65536 characters"));
+            EXPECT_FALSE(ftp.Connected());
+        }
+        ftp.Disconnect();
+        server.Finish();
+    }
+}
+
 TEST(IdFTPReplies, ASilentServerFailsAfterReadTimeout) {
     TFakeFtpServer server([](TFakeFtpSession& s) {
         s.Reply("220 Hi");
