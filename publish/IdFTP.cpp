@@ -370,12 +370,11 @@ TFileDescriptor TIdFTP::OpenDataConnection(const std::string& step, const std::s
     return data;
 }
 
-bool TIdFTP::WaitForDataConnection(int listener, std::string& error) {
+bool TIdFTP::WaitForDataConnection(int listener, TClock::time_point deadline, std::string& error) {
     // A server that hangs up will never connect; one that talks meanwhile (a reply before
     // the transfer) is heard after it, like any final reply. Past a few long lines of such
     // talk the control connection is no longer watched. With ReadTimeout set, a server that
     // never connects back fails the upload when the time is up.
-    const auto deadline = TClock::now() + std::chrono::milliseconds(ReadTimeout);
     bool watchControl = true;
     for (;;) {
         int wait = -1;
@@ -425,6 +424,34 @@ bool TIdFTP::WaitForDataConnection(int listener, std::string& error) {
     }
 }
 
+TFileDescriptor TIdFTP::AcceptDataConnection(int listener, const std::string& step) {
+    sockaddr_in server{};
+    socklen_t length = sizeof server;
+    if (::getpeername(FSocket.Get(), reinterpret_cast<sockaddr*>(&server), &length) != 0)
+        Fail(step, "the control connection has no peer address (" + ErrorText(errno) + ")");
+    const auto deadline = TClock::now() + std::chrono::milliseconds(ReadTimeout);
+    for (;;) {
+        std::string error;
+        if (!WaitForDataConnection(listener, deadline, error))
+            Fail(step, "no data connection came (" + error + ")");
+        sockaddr_in peer{};
+        length = sizeof peer;
+        TFileDescriptor data(
+            ::accept4(listener, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC));
+        if (!data) {
+            if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN)
+                continue;
+            Fail(step, "the data connection failed (" + ErrorText(errno) + ")");
+        }
+        if (length >= sizeof peer && peer.sin_family == AF_INET &&
+            peer.sin_addr.s_addr == server.sin_addr.s_addr)
+            return data;
+        // Someone else: whatever it would send or take, it gets nothing.
+        Log("data connection from " + DottedAddress(peer) + " refused (not the server)");
+        AbortSocket(data);
+    }
+}
+
 void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName) {
     const std::string step = "upload of " + localPath;
     if (!Connected())
@@ -464,12 +491,7 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName)
                 {200});
         Command("STOR " + remoteName, {125, 150});
 
-        std::string error;
-        if (!WaitForDataConnection(s.Listener.Get(), error))
-            Fail("STOR " + remoteName, "no data connection came (" + error + ")");
-        s.Data.Reset(::accept4(s.Listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
-        if (!s.Data)
-            Fail("STOR " + remoteName, "the data connection failed (" + ErrorText(errno) + ")");
+        s.Data = AcceptDataConnection(s.Listener.Get(), "STOR " + remoteName);
         s.Listener.Reset();
     }
 

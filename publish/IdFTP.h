@@ -8,6 +8,7 @@
 #include "platform/Error.h"
 #include "platform/FileDescriptor.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -96,11 +97,14 @@ class TIdFTP {
                 const std::string& shown = "");
     void Expect(const std::string& step, std::initializer_list<int> accepted);
     TFileDescriptor OpenDataConnection(const std::string& step, const std::string& remoteName);
-    // Waits, at most ReadTimeout when it is set, for the server to connect to the listening
-    // socket.
+    // Waits, until deadline when ReadTimeout is set, for a connection to the listening socket.
     // Meanwhile whatever arrives on the control connection is kept for the next reply;
     // false (with error set) when the control connection ends first.
-    bool WaitForDataConnection(int listener, std::string& error);
+    bool WaitForDataConnection(int listener, std::chrono::steady_clock::time_point deadline,
+                               std::string& error);
+    // Takes the active transfer's data connection: only one from the address of the control
+    // connection's peer; any other is closed and the wait goes on, within ReadTimeout.
+    TFileDescriptor AcceptDataConnection(int listener, const std::string& step);
 
     TFileDescriptor FSocket;
     std::string FInput;

@@ -935,3 +935,41 @@ TEST_F(IdFTPUpload, ALineBreakOrNulInAnyTextSentIsRefusedAndNothingOfItIsSent) {
         }
     }
 }
+
+// ---- Who may connect to an active transfer
+
+TEST_F(IdFTPUpload, OnlyTheServersAddressMayOpenTheDataConnection) {
+    const std::string data = AllBytes();
+    std::string strangerGot = "(not connected)";
+    TFakeFtpServer server([&](TFakeFtpSession& s) {
+        s.Login();
+        s.Answer("200 PORT ok");
+        s.Answer("150 Go");
+        // A stranger on the same machine is first: it offers bytes and waits for the file.
+        int stranger = s.ConnectBack("127.0.0.2");
+        const std::string offer = "not the file";
+        (void)::send(stranger, offer.data(), offer.size(), MSG_NOSIGNAL);
+        strangerGot.clear();
+        char buffer[4096];
+        for (;;) {
+            ssize_t n = TFakeFtpSession::ReadSome(stranger, buffer, sizeof buffer, 2000);
+            if (n <= 0)
+                break; // closed or reset by the client, or nothing within the wait
+            strangerGot.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::close(stranger);
+        std::string received = s.ReceiveAll(s.ConnectBack());
+        s.Reply("226 Done");
+        s.Answer(received == data ? "250 Got it whole" : "550 Got something else");
+        s.WaitClosed();
+    });
+    TIdFTP ftp;
+    Prepare(ftp, server.Port());
+    ftp.Connect();
+    EXPECT_NO_THROW(ftp.Upload(Local("page.htm", data), "index.htm"));
+    EXPECT_NO_THROW(ftp.ChangeFolder("check"));
+    ftp.Disconnect();
+    server.Finish();
+    EXPECT_EQ(server.ScriptEnd(), "");
+    EXPECT_EQ(strangerGot, "");
+}
