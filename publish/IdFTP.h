@@ -80,7 +80,8 @@ class TIdFTP {
     TIdFtpProxySettings ProxySettings;
 
     // Told every line sent ("> USER name") and received ("< 220 Ready"); the password is
-    // shown as "****".
+    // shown as "****". A server's text, here and in messages, has each control character
+    // shown as "?" and at most 200 characters.
     std::function<void(const std::string&)> OnLog;
 
   private:

@@ -973,3 +973,54 @@ TEST_F(IdFTPUpload, OnlyTheServersAddressMayOpenTheDataConnection) {
     EXPECT_EQ(server.ScriptEnd(), "");
     EXPECT_EQ(strangerGot, "");
 }
+
+// ---- A server's text as people see it
+
+TEST(IdFTPReplies, ServerTextIsShownWithoutControlCharactersAndAtMost200Characters) {
+    struct TCase {
+        const char* Name;
+        std::string Text;  // after "421 "
+        std::string Shown; // after "421 ", in the log and the message
+    };
+    const std::string x195(195, 'x');
+    const TCase cases[] = {
+        {"plain", "Too many users", "Too many users"},
+        {"an ANSI escape", "red \x1b[31mALERT\x1b[0m", "red ?[31mALERT?[0m"},
+        {"a NUL inside", std::string("cut\0here", 8), "cut?here"},
+        {"tab, bell, backspace and DEL",
+         "a\tb\x07"
+         "c\x08"
+         "d\x7f"
+         "e",
+         "a?b?c?d?e"},
+        {"a C1 control character",
+         "csi \xc2\x9b"
+         "31m",
+         "csi ?31m"},
+        {"UTF-8 kept", "Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x99\x82",
+         "Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x99\x82"},
+        {"bytes that are not UTF-8",
+         "a\xff"
+         "b\xc3"
+         "c\xc0\xaf"
+         "d\xed\xa0\x80",
+         "a?b?c??d???"},
+        // 200 characters with the code: the last one a two-byte character.
+        {"200 characters", x195 + "\xc3\xa9", x195 + "\xc3\xa9"},
+        {"201 characters", x195 + "\xc3\xa9z", x195 + "\xc3\xa9..."},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFakeFtpServer server(ByVerb("421 " + c.Text + "\r\n", GoodLogin));
+        TIdFTP ftp;
+        Prepare(ftp, server.Port());
+        std::string log;
+        ftp.OnLog = [&](const std::string& line) { log += line; };
+        TFTPError e = Failure([&] { ftp.Connect(); });
+        server.Finish();
+        const std::string shown = "421 " + c.Shown;
+        EXPECT_EQ(std::string(e.what()), "FTP server 127.0.0.1:" + std::to_string(server.Port()) +
+                                             ", greeting: the server replied \"" + shown + "\"");
+        EXPECT_EQ(log, "< " + shown);
+    }
+}
