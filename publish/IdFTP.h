@@ -8,6 +8,7 @@
 #include "platform/Error.h"
 #include "platform/FileDescriptor.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -64,6 +65,15 @@ class TIdFTP {
     void Disconnect();
 
     bool Connected() const { return FSocket.IsOpen(); }
+
+    // Ends the operation under way, from any thread or a signal handler: within 0.1 s it
+    // fails with "cancelled" (an upload's data connection reset, so that the server does not
+    // take the part sent for the file), and so does every later operation until ResetCancel.
+    void Cancel() noexcept { FCancelled = true; }
+    void ResetCancel() noexcept { FCancelled = false; }
+    bool Cancelled() const noexcept { return FCancelled; }
+    // The detail of an operation's message when it was cancelled.
+    static const char* const CancelledText;
     // The reply to the last command: its code and its lines, trimmed.
     int LastReplyCode() const { return FReplyCode; }
     const std::vector<std::string>& LastReplyLines() const { return FReplyLines; }
@@ -72,8 +82,10 @@ class TIdFTP {
     std::int32_t Port = 21;
     std::string Username;
     std::string Password;
-    // Milliseconds to wait for each read of a reply, for each send, for the TCP connects and
-    // for the server's connection to an active transfer; 0 waits without limit.
+    // Milliseconds within which each whole reply must come, the TCP connect (all addresses
+    // together) must be made and the server must open an active transfer's connection, and
+    // in each of which a send must get 4096 bytes (or the rest) through; 0 waits without
+    // limit.
     std::int32_t ReadTimeout = 0;
     bool Passive = false;
     TIdFTPTransferType TransferType = ftBinary;
@@ -90,7 +102,7 @@ class TIdFTP {
                            const std::string& fileName = "") const;
     void Log(const std::string& line) const;
     void SendLine(const std::string& line, const std::string& step, const std::string& shown);
-    std::string ReadLine(const std::string& step);
+    std::string ReadLine(const std::string& step, std::chrono::steady_clock::time_point deadline);
     void ReadReply(const std::string& step);
     // Sends a command (shown in logs and messages as `shown`), reads its reply and fails
     // unless the reply's code is one of `accepted`; returns the code.
@@ -108,6 +120,7 @@ class TIdFTP {
     TFileDescriptor AcceptDataConnection(int listener, const std::string& step);
 
     TFileDescriptor FSocket;
+    std::atomic<bool> FCancelled{false};
     std::string FInput;
     int FReplyCode = 0;
     std::vector<std::string> FReplyLines;

@@ -116,6 +116,7 @@ TPublishOutcome TPublishRun::FailureEnding(const std::string& message, bool disc
 
 TPublishOutcome TPublishRun::Publish() {
     LastError.clear();
+    IdFTP.ResetCancel();
     if (!Store())
         return TPublishOutcome::Stopped;
     const TDPublish& record = FProject.PUBLISH;
@@ -172,7 +173,7 @@ TPublishOutcome TPublishRun::Publish() {
         IdFTP.Connect();
     } catch (const std::exception& e) {
         LastError = e.what();
-        return FailureEnding("FTP cannot connect!", false);
+        return FailureEnding(IdFTP.Cancelled() ? CancelledMessage : "FTP cannot connect!", false);
     }
     SetProgress(20);
 
@@ -182,7 +183,8 @@ TPublishOutcome TPublishRun::Publish() {
             IdFTP.ChangeFolder(record.FOLDER);
         } catch (const std::exception& e) {
             LastError = e.what();
-            return FailureEnding("FTP upload timeout!", true);
+            return FailureEnding(IdFTP.Cancelled() ? CancelledMessage : "FTP upload timeout!",
+                                 true);
         }
     }
 
@@ -201,7 +203,11 @@ TPublishOutcome TPublishRun::Publish() {
             IdFTP.Upload(FProject.HTMLPath() + row.Name, row.Name);
         } catch (const std::exception& e) {
             LastError = e.what();
-            return FailureEnding("FTP upload timeout!", true);
+            // The server was sent a reset for the file in transfer, never its end.
+            return FailureEnding(IdFTP.Cancelled() ? std::string(CancelledMessage) + " " +
+                                                         ShownName(row.Name) + " was not uploaded."
+                                                   : "FTP upload timeout!",
+                                 true);
         }
         row.Status = SuccessStatus;
         FView.RowChanged(static_cast<int>(i));

@@ -386,22 +386,53 @@ TEST(IdFTPReplies, ASilentServerFailsAfterReadTimeout) {
     EXPECT_FALSE(ftp.Connected());
 }
 
-TEST(IdFTPReplies, TheTimeoutCountsForEachReadNotTheWholeReply) {
-    // Each part of the reply comes within the time-out, the whole reply takes longer.
-    TFakeFtpServer server([](TFakeFtpSession& s) {
-        s.Send("220-Hi\r\n");
-        for (int i = 0; i < 4; ++i) {
-            s.Pause(150);
-            s.Send("220-still here\r\n");
+TEST(IdFTPReplies, AWholeReplyMustComeWithinReadTimeout) {
+    struct TCase {
+        const char* Name;
+        int PartGapMs; // between the parts of the greeting
+        int Parts;
+        bool Accepted;
+    };
+    const TCase cases[] = {
+        {"four parts within the time-out", 50, 4, true},
+        {"parts each within it, the whole reply not", 150, 5, false},
+        {"one byte every 60 ms", 60, 30, false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFakeFtpServer server([&c](TFakeFtpSession& s) {
+            if (c.Parts == 30) {
+                // "220 Ready, slowly, very slow\r\n" a byte at a time.
+                const std::string greeting = "220 Ready, slowly, very slow\r\n";
+                for (char b : greeting) {
+                    s.Send(std::string(1, b));
+                    s.Pause(c.PartGapMs);
+                }
+            } else {
+                s.Send("220-Hi\r\n");
+                for (int i = 1; i < c.Parts; ++i) {
+                    s.Pause(c.PartGapMs);
+                    s.Send("220-still here\r\n");
+                }
+                s.Send("220 Ready\r\n");
+            }
+            for (int i = 0; i < 4; ++i)
+                s.Answer(i == 0 ? "331 Pw" : i == 1 ? "230 In" : i == 2 ? "200 I" : "215 UNIX");
+            s.WaitClosed();
+        });
+        TIdFTP ftp;
+        Prepare(ftp, server.Port(), 400);
+        auto start = std::chrono::steady_clock::now();
+        if (c.Accepted) {
+            EXPECT_NO_THROW(ftp.Connect());
+        } else {
+            TFTPError e = Failure([&] { ftp.Connect(); });
+            EXPECT_THAT(e.what(), HasSubstr("greeting: no reply within 400 ms"));
+            EXPECT_LT(ElapsedMs(start), 1200);
         }
-        s.Send("220 Ready\r\n");
-        for (int i = 0; i < 4; ++i)
-            s.Answer(i == 0 ? "331 Pw" : i == 1 ? "230 In" : i == 2 ? "200 I" : "215 UNIX");
-        s.WaitClosed();
-    });
-    TIdFTP ftp;
-    Prepare(ftp, server.Port(), 400);
-    EXPECT_NO_THROW(ftp.Connect());
+        ftp.Disconnect();
+        server.Finish();
+    }
 }
 
 TEST(IdFTPReplies, NoReadTimeoutWaitsAsLongAsItTakes) {
@@ -1022,5 +1053,68 @@ TEST(IdFTPReplies, ServerTextIsShownWithoutControlCharactersAndAtMost200Characte
         EXPECT_EQ(std::string(e.what()), "FTP server 127.0.0.1:" + std::to_string(server.Port()) +
                                              ", greeting: the server replied \"" + shown + "\"");
         EXPECT_EQ(log, "< " + shown);
+    }
+}
+
+// ---- Cancelling
+
+TEST_F(IdFTPUpload, CancelEndsAnyWaitWithinASecond) {
+    enum TWhere { InAReply, ForTheDataConnection, InTheTransfer };
+    struct TCase {
+        const char* Name;
+        TWhere Where;
+        const char* Step;
+    };
+    const TCase cases[] = {
+        {"a reply that never comes", InAReply, "USER bob: cancelled"},
+        {"a data connection that never comes", ForTheDataConnection, "STOR big.bin: cancelled"},
+        {"a transfer that the server stops taking", InTheTransfer, "STOR big.bin: cancelled"},
+    };
+    // Far more than the socket buffers hold, so that the transfer blocks.
+    const std::string local = Local("big.bin", std::string(64 << 20, 'b'));
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFakeFtpServer server([&c](TFakeFtpSession& s) {
+            if (c.Where == InAReply) {
+                s.Reply("220 Hi");
+                s.Command();
+                s.WaitClosed();
+                return;
+            }
+            s.Login();
+            s.Answer("200 PORT ok");
+            s.Answer("150 Go");
+            int data = c.Where == InTheTransfer ? s.ConnectBack() : -1;
+            s.WaitClosed();
+            if (data >= 0)
+                ::close(data);
+        });
+        TIdFTP ftp;
+        Prepare(ftp, server.Port(), 0); // no time-out: only the cancel ends the wait
+        std::atomic<bool> cancelled{false};
+        std::chrono::steady_clock::time_point cancelledAt;
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            cancelledAt = std::chrono::steady_clock::now();
+            ftp.Cancel();
+            cancelled = true;
+        });
+        TFTPError e = Failure([&] {
+            ftp.Connect();
+            ftp.Upload(local, "big.bin");
+        });
+        canceller.join();
+        EXPECT_TRUE(cancelled);
+        EXPECT_LT(ElapsedMs(cancelledAt), 1000);
+        EXPECT_THAT(e.what(), HasSubstr(c.Step));
+        EXPECT_TRUE(ftp.Cancelled());
+        // Everything after it is cancelled too, until the flag is reset.
+        if (ftp.Connected()) {
+            EXPECT_THAT(Failure([&] { ftp.ChangeFolder("x"); }).what(), HasSubstr("cancelled"));
+        }
+        ftp.ResetCancel();
+        EXPECT_FALSE(ftp.Cancelled());
+        ftp.Disconnect();
+        server.Finish();
     }
 }

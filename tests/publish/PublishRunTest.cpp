@@ -598,3 +598,54 @@ TEST_F(PublishRunTest, ALineBreakInAnyTextSentStopsTheRunBeforeConnecting) {
         EXPECT_FALSE(Run->IdFTP.Connected());
     }
 }
+
+TEST_F(PublishRunTest, ACancelledRunNamesTheFileInTransferAndSendsItAgainNextTime) {
+    // The view cancels as the second upload starts, as the dialog's Cancel would.
+    class TCancellingView : public TRecordingView {
+      public:
+        void StatusChanged(const std::string& text) override {
+            TRecordingView::StatusChanged(text);
+            if (Client && text.rfind("Upload b.htm", 0) == 0)
+                Client->Cancel();
+        }
+        TIdFTP* Client = nullptr;
+    };
+    AddFile("a.htm", 100);
+    AddFile("b.htm", 100);
+    AddFile("c.htm", 100);
+    TCancellingView view;
+    TPublishRun run(*Project, view);
+    view.Run = &run;
+    view.Client = &run.IdFTP;
+    {
+        TFakeFtpServer server([](TFakeFtpSession& s) {
+            s.Login();
+            s.Store();
+            s.WaitClosed();
+        });
+        Project->PUBLISH.FTP_SERVER = "127.0.0.1";
+        Project->PUBLISH.FTP_PORT = server.Port();
+        Project->PUBLISH.USER_NAME = "web";
+        run.Show();
+        view.Events.clear();
+        EXPECT_EQ(run.Publish(), TPublishOutcome::Failed);
+        server.Finish();
+        EXPECT_THAT(view.Events,
+                    ::testing::Contains("message Publishing cancelled. b.htm was not uploaded."));
+        EXPECT_THAT(run.LastError, HasSubstr("cancelled"));
+        EXPECT_FALSE(run.IdFTP.Connected());
+        TStrings statuses;
+        for (const TPublishRow& row : run.Rows)
+            statuses.push_back(row.Status);
+        EXPECT_THAT(statuses, ElementsAre("Success", "", ""));
+        EXPECT_EQ(StorCommands(server), TStrings{"a.htm"});
+    }
+    // The next run is not cancelled by the last one's Cancel and sends the rest.
+    view.Client = nullptr;
+    TFakeFtpServer server(Uploads(2));
+    Project->PUBLISH.FTP_PORT = server.Port();
+    run.Edits.EditFTPPort = std::to_string(server.Port());
+    EXPECT_EQ(run.Publish(), TPublishOutcome::Finished);
+    server.Finish();
+    EXPECT_EQ(StorCommands(server), (TStrings{"b.htm", "c.htm"}));
+}
