@@ -8,11 +8,14 @@
 
 namespace {
 
+// The project document holds the FTP password: a new one is for its owner only.
+constexpr unsigned ProjectFileMode = 0600;
+
 void WriteEmptyDocument(TXmlDocument& document, const char* root, const std::string& fileName) {
     TEmptyAfterUse empty{document};
     document.New();
     document.CreateRoot(root);
-    document.SaveToFile(fileName);
+    document.SaveToFile(fileName, ProjectFileMode);
 }
 
 } // namespace
@@ -30,7 +33,7 @@ TDProject::TDProject(const std::string& folder, TXmlDocument& document,
         if (!templateFile.empty()) {
             TEmptyAfterUse empty{document};
             ApplyTemplate(document, templateFile, Folder);
-            document.SaveToFile(projectFile);
+            document.SaveToFile(projectFile, ProjectFileMode);
         } else {
             WriteEmptyDocument(document, "PROJECT", projectFile);
         }
@@ -169,7 +172,7 @@ void TDProject::Save() {
         HOTSPOT.Save(AppendChild(root, "HOTSPOT"));
         FOOT.Save(AppendChild(root, "FOOT"));
         PUBLISH.Save(AppendChild(root, "PUBLISH"));
-        Document->SaveToFile(projectFile);
+        Document->SaveToFile(projectFile, ProjectFileMode);
     } catch (const TError& e) {
         throw e.InFile(projectFile);
     }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,6 +19,29 @@ namespace {
 std::string TemporaryNameBeside(const std::string& fileName) {
     static std::atomic<unsigned> counter{0};
     return fileName + ".~" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+}
+
+// The process's file mode creation mask, read without changing it (umask(2) would, for a
+// moment, for every thread).
+mode_t CurrentUmask() {
+    TFileDescriptor fd(::open("/proc/self/status", O_RDONLY | O_CLOEXEC));
+    char buffer[4096];
+    ssize_t n = fd ? ::read(fd.Get(), buffer, sizeof buffer - 1) : -1;
+    if (n > 0) {
+        buffer[n] = '\0';
+        if (const char* line = std::strstr(buffer, "\nUmask:"))
+            return static_cast<mode_t>(std::strtoul(line + 8, nullptr, 8)) & 0777;
+    }
+    return 022;
+}
+
+// The permission bits that a file written in place of fileName is to get: those of the
+// file there now, or newFileMode less the umask when there is none.
+mode_t ModeFor(const std::string& fileName, unsigned newFileMode) {
+    struct stat st {};
+    if (::lstat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        return st.st_mode & 07777;
+    return static_cast<mode_t>(newFileMode) & 0777 & ~CurrentUmask();
 }
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
@@ -125,15 +149,22 @@ std::vector<TFileEntry> ListFolder(const std::string& path) {
     return entries;
 }
 
-void WriteFileAtomically(const std::string& fileName, const std::string& data) {
+void WriteFileAtomically(const std::string& fileName, const std::string& data,
+                         unsigned newFileMode) {
+    const mode_t mode = ModeFor(fileName, newFileMode);
     std::string temporary = TemporaryNameBeside(fileName);
-    TFileDescriptor fd(FileCalls::Create(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666));
+    TFileDescriptor fd(FileCalls::Create(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600));
     if (!fd) {
         const int error = errno;
         throw TError(std::string("Cannot write the file: ") + std::strerror(error), fileName);
     }
-    bool written = WriteAll(fd.Get(), data.data(), data.size());
+    // Set on the descriptor, so that the bits are right before the name is.
+    bool written = ::fchmod(fd.Get(), mode) == 0;
     int error = written ? 0 : errno;
+    if (written) {
+        written = WriteAll(fd.Get(), data.data(), data.size());
+        error = written ? 0 : errno;
+    }
     if (written && FileCalls::Fsync(fd.Get()) != 0) {
         written = false;
         error = errno;

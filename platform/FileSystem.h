@@ -29,8 +29,11 @@ struct TFileEntry {
 std::vector<TFileEntry> ListFolder(const std::string& path);
 
 // Writes data to a temporary file beside the target and renames it over the target, so a
-// crash or a full disk never leaves a half-written file. Throws TError naming the file.
-void WriteFileAtomically(const std::string& fileName, const std::string& data);
+// crash or a full disk never leaves a half-written file. The file keeps the permission bits
+// of the file it replaces; a new one gets newFileMode (less the umask). Throws TError naming
+// the file.
+void WriteFileAtomically(const std::string& fileName, const std::string& data,
+                         unsigned newFileMode = 0666);
 
 // The text after the last "/", "\" or ":" of a name; a bare name is its own file-name part.
 std::string FileNamePart(const std::string& name);

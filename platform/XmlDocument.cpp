@@ -183,10 +183,10 @@ std::string TXmlDocument::ToString() {
     return writer.Data;
 }
 
-void TXmlDocument::SaveToFile(const std::string& fileName) {
+void TXmlDocument::SaveToFile(const std::string& fileName, unsigned newFileMode) {
     if (fileName.empty())
         throw TError("The document has no file name to be written to");
-    WriteFileAtomically(fileName, ToString());
+    WriteFileAtomically(fileName, ToString(), newFileMode);
     FFileName = fileName;
 }
 

@@ -238,3 +238,25 @@ TEST_F(ProjectTest, EveryValueSurvivesCreateChangeReopen) {
 }
 
 } // namespace
+
+TEST_F(ProjectTest, ANewProjectDocumentIsTheOwnersOnlyAndASaveKeepsItsMode) {
+    const mode_t mask = ::umask(022);
+    ::mkdir(Folder().c_str(), 0755);
+    auto mode = [&] {
+        struct stat st {};
+        ::stat(ProjectFile().c_str(), &st);
+        return st.st_mode & 07777;
+    };
+    auto project = Open();
+    EXPECT_EQ(mode(), 0600u);
+    project->PUBLISH.PASSWORD = "secret";
+    project->Save();
+    EXPECT_EQ(mode(), 0600u);
+    // A mode the user chose stays through saves and openings.
+    ::chmod(ProjectFile().c_str(), 0640);
+    project->Save();
+    EXPECT_EQ(mode(), 0640u);
+    project = Open();
+    EXPECT_EQ(mode(), 0640u);
+    ::umask(mask);
+}
