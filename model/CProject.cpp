@@ -18,6 +18,20 @@ void WriteEmptyDocument(TXmlDocument& document, const char* root, const std::str
     document.SaveToFile(fileName, ProjectFileMode);
 }
 
+// Removes the temporary files that an interrupted save of the project document or of a
+// column document left in the project folder (they may hold the password); nothing else.
+void RemoveLeftoverTemporaries(const std::string& folder) {
+    for (const TFileEntry& entry : ListFolder(folder)) {
+        if (!entry.IsRegular)
+            continue;
+        const std::size_t column = entry.Name.rfind(".Clm.~");
+        if (IsLeftoverTemporaryOf(entry.Name, "Default.Pro") ||
+            (column != std::string::npos && column > 0 &&
+             IsLeftoverTemporaryOf(entry.Name, entry.Name.substr(0, column + 4))))
+            DeleteFileQuietly(folder + "/" + entry.Name);
+    }
+}
+
 } // namespace
 
 TDProject::TDProject(const std::string& folder, TXmlDocument& document,
@@ -27,6 +41,7 @@ TDProject::TDProject(const std::string& folder, TXmlDocument& document,
     MakeFolder(Folder + "/Temp");
     MakeFolder(Folder + "/Images");
     MakeFolder(Folder + "/Downloads");
+    RemoveLeftoverTemporaries(Folder);
 
     std::string projectFile = ProjectFile();
     if (!FileExists(projectFile)) {

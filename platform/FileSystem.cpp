@@ -21,6 +21,27 @@ std::string TemporaryNameBeside(const std::string& fileName) {
     return fileName + ".~" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
 }
 
+// Creates a new temporary file beside fileName for its owner only, never opening anything
+// that is there already (a leftover, a link planted under the name); temporary gets its name.
+TFileDescriptor CreateTemporaryBeside(const std::string& fileName, std::string& temporary) {
+    for (int attempt = 0;; ++attempt) {
+        temporary = TemporaryNameBeside(fileName);
+        TFileDescriptor fd(
+            FileCalls::Create(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600));
+        if (fd || errno != EEXIST || attempt == 10000)
+            return fd;
+    }
+}
+
+// Makes a rename into folder of fileName durable; a failure only loses that guarantee.
+void SyncFolderOf(const std::string& fileName) {
+    const std::string folder = FolderPart(fileName);
+    TFileDescriptor fd(
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd)
+        (void)::fsync(fd.Get());
+}
+
 // The process's file mode creation mask, read without changing it (umask(2) would, for a
 // moment, for every thread).
 mode_t CurrentUmask() {
@@ -88,10 +109,12 @@ bool CopyFileReplacing(const std::string& source, const std::string& target) {
     struct stat st {};
     if (::fstat(in.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    std::string temporary = TemporaryNameBeside(target);
-    TFileDescriptor out(FileCalls::Create(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666));
+    std::string temporary;
+    TFileDescriptor out = CreateTemporaryBeside(target, temporary);
     if (!out)
         return false;
+    // As a file created with 0666 would be.
+    (void)::fchmod(out.Get(), 0666 & ~CurrentUmask());
     bool ok = true;
     char buffer[1 << 16];
     for (;;) {
@@ -152,8 +175,8 @@ std::vector<TFileEntry> ListFolder(const std::string& path) {
 void WriteFileAtomically(const std::string& fileName, const std::string& data,
                          unsigned newFileMode) {
     const mode_t mode = ModeFor(fileName, newFileMode);
-    std::string temporary = TemporaryNameBeside(fileName);
-    TFileDescriptor fd(FileCalls::Create(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600));
+    std::string temporary;
+    TFileDescriptor fd = CreateTemporaryBeside(fileName, temporary);
     if (!fd) {
         const int error = errno;
         throw TError(std::string("Cannot write the file: ") + std::strerror(error), fileName);
@@ -181,6 +204,20 @@ void WriteFileAtomically(const std::string& fileName, const std::string& data,
         ::unlink(temporary.c_str());
         throw TError(std::string("Cannot write the file: ") + std::strerror(error), fileName);
     }
+    SyncFolderOf(fileName);
+}
+
+bool IsLeftoverTemporaryOf(const std::string& name, const std::string& fileName) {
+    // fileName + ".~" + digits + "_" + digits, exactly.
+    const std::string head = fileName + ".~";
+    if (name.size() <= head.size() || name.compare(0, head.size(), head) != 0)
+        return false;
+    const std::string tail = name.substr(head.size());
+    const std::size_t bar = tail.find('_');
+    auto digits = [](const std::string& text) {
+        return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+    };
+    return bar != std::string::npos && digits(tail.substr(0, bar)) && digits(tail.substr(bar + 1));
 }
 
 std::string FileNamePart(const std::string& name) {

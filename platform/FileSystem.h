@@ -35,6 +35,10 @@ std::vector<TFileEntry> ListFolder(const std::string& path);
 void WriteFileAtomically(const std::string& fileName, const std::string& data,
                          unsigned newFileMode = 0666);
 
+// True when name is that of a temporary file of WriteFileAtomically or CopyFileReplacing
+// for fileName (fileName + ".~" + digits + "_" + digits) that a crash left behind.
+bool IsLeftoverTemporaryOf(const std::string& name, const std::string& fileName);
+
 // The text after the last "/", "\" or ":" of a name; a bare name is its own file-name part.
 std::string FileNamePart(const std::string& name);
 // The extension of the file-name part, with its dot, or empty.

@@ -260,3 +260,27 @@ TEST_F(ProjectTest, ANewProjectDocumentIsTheOwnersOnlyAndASaveKeepsItsMode) {
     EXPECT_EQ(mode(), 0640u);
     ::umask(mask);
 }
+
+TEST_F(ProjectTest, OpeningRemovesOnlyTheLeftoverTemporaryFilesOfItsDocuments) {
+    ::mkdir(Folder().c_str(), 0755);
+    Open();
+    const std::string leftovers[] = {"Default.Pro.~123_4", "Default.Pro.~1_0",
+                                     "Column1.Clm.~77_12"};
+    const std::string others[] = {"Default.Pro.~12a_3",   "Default.Pro.~123_", "Default.Pro.~_4",
+                                  "Default.Pro.~1_2.bak", "notes.txt.~1_2",    "Default.Pro~1_2",
+                                  "Column1.Clm"};
+    for (const std::string& name : leftovers)
+        WriteFileBytes(Folder() + "/" + name, "<PROJECT><PUBLISH>pw</PUBLISH></PROJECT>");
+    for (const std::string& name : others)
+        WriteFileBytes(Folder() + "/" + name, "keep");
+    // A link with a leftover's name is no file of the program's: it stays, its target too.
+    WriteFileBytes(Dir / "target", "outside");
+    std::filesystem::create_symlink(Dir / "target", Folder() + "/Default.Pro.~9_9");
+    Open();
+    for (const std::string& name : leftovers)
+        EXPECT_FALSE(std::filesystem::exists(Folder() + "/" + name)) << name;
+    for (const std::string& name : others)
+        EXPECT_EQ(ReadFileBytes(Folder() + "/" + name), "keep") << name;
+    EXPECT_TRUE(std::filesystem::is_symlink(Folder() + "/Default.Pro.~9_9"));
+    EXPECT_EQ(ReadFileBytes(Dir / "target"), "outside");
+}

@@ -155,3 +155,26 @@ TEST(FileSystem, AFileWrittenAgainKeepsItsModeAndANewOneGetsTheModeAsked) {
     }
     ::umask(mask);
 }
+
+TEST(FileSystem, TemporaryFilesAreNeverOpenedThroughWhatIsThereAlready) {
+    // Links planted under the temporary names that the next writes pick (the counter is the
+    // process's; this program writes far fewer files than that): none is followed.
+    TTempFolder dir;
+    const std::string outside = dir / "outside";
+    WriteFileBytes(outside, "untouched");
+    std::vector<std::string> planted;
+    for (const char* target : {"Default.Pro", "copy.Pro"})
+        for (int n = 0; n < 2000; ++n) {
+            planted.push_back(std::string(target) + ".~" + std::to_string(::getpid()) + "_" +
+                              std::to_string(n));
+            std::filesystem::create_symlink(outside, dir / planted.back());
+        }
+    const std::string file = dir / "Default.Pro";
+    WriteFileAtomically(file, "second");
+    EXPECT_TRUE(CopyFileReplacing(file, dir / "copy.Pro"));
+    EXPECT_EQ(ReadFileBytes(outside), "untouched");
+    EXPECT_EQ(ReadFileBytes(file), "second");
+    EXPECT_EQ(ReadFileBytes(dir / "copy.Pro"), "second");
+    for (const std::string& name : planted)
+        EXPECT_TRUE(std::filesystem::is_symlink(dir / name)) << name;
+}
