@@ -198,6 +198,13 @@ int RunPublish(const std::vector<std::string>& args) {
         return 1;
 
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    try {
+        // Neither emptied, built nor uploaded through a link to another folder.
+        CheckRealFolder(project->HTMLPath());
+    } catch (const TError& e) {
+        std::fprintf(stderr, "corvane-cli: %s\n", e.what());
+        return 1;
+    }
     if (build) {
         // As the Publish command: the HTML folder is emptied the same way (hidden files and
         // sub-folders stay), then the whole site is built.

@@ -7,6 +7,7 @@
 
 #include "model/ColumnInUse.h"
 #include "platform/Error.h"
+#include "platform/FileSystem.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -143,6 +144,7 @@ void BuildInto(TDProject& project, const std::string& folder, TBuildStats* stats
 }
 
 void Build(TDProject& project, const std::string& folderName) {
+    CheckRealFolder(project.Folder + "/" + folderName);
     BuildInto(project, project.Folder + "/" + folderName);
 }
 

@@ -172,6 +172,21 @@ std::vector<TFileEntry> ListFolder(const std::string& path) {
     return entries;
 }
 
+void CheckRealFolder(const std::string& path) {
+    std::string name = path;
+    while (name.size() > 1 && name.back() == '/')
+        name.pop_back();
+    struct stat st {};
+    // A folder that is not there is left to the writes into it, which name their file.
+    if (::lstat(name.c_str(), &st) != 0)
+        return;
+    if (S_ISLNK(st.st_mode))
+        throw TError("The folder is a symbolic link: nothing is deleted or written through it",
+                     name);
+    if (!S_ISDIR(st.st_mode))
+        throw TError("The folder is not a folder", name);
+}
+
 void WriteFileAtomically(const std::string& fileName, const std::string& data,
                          unsigned newFileMode) {
     const mode_t mode = ModeFor(fileName, newFileMode);

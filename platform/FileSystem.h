@@ -28,6 +28,11 @@ struct TFileEntry {
 // The entries of a folder (without "." and ".."), sorted by name. Empty when unreadable.
 std::vector<TFileEntry> ListFolder(const std::string& path);
 
+// Throws TError naming path when it is there but not a folder itself: a symbolic link (to a
+// folder or not) or anything else is refused, so that nothing is deleted or written through
+// it. A path that is not there passes.
+void CheckRealFolder(const std::string& path);
+
 // Writes data to a temporary file beside the target and renames it over the target, so a
 // crash or a full disk never leaves a half-written file. The file keeps the permission bits
 // of the file it replaces; a new one gets newFileMode (less the umask). Throws TError naming

@@ -415,3 +415,42 @@ TEST_F(BuildTest, CopyIntoOutputReplacesAndFailsQuietly) {
 }
 
 } // namespace
+
+TEST_F(BuildTest, AnOutputFolderThatIsALinkOrNoFolderIsRefusedAndNothingIsWrittenThroughIt) {
+    struct TCase {
+        const char* Name;
+        const char* Folder; // HTML or Temp
+        bool Link;          // a link to another folder; else an ordinary file
+    };
+    const TCase cases[] = {{"HTML a link", "HTML", true},
+                           {"Temp a link", "Temp", true},
+                           {"HTML a file", "HTML", false}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string folder = Project->Folder + "/" + c.Folder;
+        const std::string elsewhere = Project->Folder + "/../elsewhere-" + c.Folder;
+        std::filesystem::create_directories(elsewhere);
+        WriteFileBytes(elsewhere + "/Default.htm", "someone else's");
+        std::filesystem::remove_all(folder);
+        if (c.Link)
+            std::filesystem::create_directory_symlink(elsewhere, folder);
+        else
+            WriteFileBytes(folder, "a file");
+        try {
+            if (std::string(c.Folder) == "Temp")
+                BuildPreview(*Project);
+            else
+                Build(*Project, c.Folder);
+            ADD_FAILURE() << "built";
+        } catch (const TError& e) {
+            EXPECT_EQ(e.FileName(), folder);
+            EXPECT_NE(std::string(e.what()).find(c.Link ? "is a symbolic link" : "is not a folder"),
+                      std::string::npos)
+                << e.what();
+        }
+        EXPECT_EQ(RegularFilesIn(elsewhere), std::set<std::string>{"Default.htm"});
+        EXPECT_EQ(ReadFileBytes(elsewhere + "/Default.htm"), "someone else's");
+        std::filesystem::remove(folder);
+        std::filesystem::create_directory(folder);
+    }
+}
