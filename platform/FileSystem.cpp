@@ -86,6 +86,11 @@ bool FolderExists(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool IsPlainFile(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool FileExists(const std::string& path) {
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
@@ -103,7 +108,8 @@ std::int64_t FileSize(const std::string& path) {
 }
 
 bool CopyFileReplacing(const std::string& source, const std::string& target) {
-    TFileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    // Never through a link, and never waiting on a FIFO or device: only a plain file is read.
+    TFileDescriptor in(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!in)
         return false;
     struct stat st {};

@@ -12,8 +12,12 @@ bool FolderExists(const std::string& path);
 bool FileExists(const std::string& path);
 // Makes one level of folder; false when it exists already or cannot be made.
 bool MakeFolder(const std::string& path);
+// True for a regular file itself: false for a symbolic link (whatever it names), a FIFO, a
+// device, a folder or nothing.
+bool IsPlainFile(const std::string& path);
 // Copies a regular file byte for byte, replacing the target (written beside it and renamed
-// into place). False when the source is missing or unreadable or the target cannot be written.
+// into place). False when the source is missing, unreadable, a symbolic link or anything but a
+// regular file (never waited on), or the target cannot be written.
 bool CopyFileReplacing(const std::string& source, const std::string& target);
 bool DeleteFileQuietly(const std::string& path);
 // Size of a regular file, or -1.

@@ -7,7 +7,9 @@
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <climits>
 #include <filesystem>
@@ -412,6 +414,36 @@ TEST_F(BuildTest, CopyIntoOutputReplacesAndFailsQuietly) {
     // A missing output folder: nothing happens, nothing is thrown.
     Project->OutputFolder = Project->Folder + "/NoSuchFolder";
     EXPECT_NO_THROW(CopyIntoOutput(*Project, downloads, "Manual.pdf"));
+}
+
+TEST_F(BuildTest, CopyIntoOutputTakesOnlyPlainFilesNeverALinkOrAFifo) {
+    struct TCase {
+        const char* Name;
+        std::function<void(const std::string& source, const std::string& secret)> Plant;
+    };
+    const TCase cases[] = {
+        {"a link to a key elsewhere",
+         [](const std::string& source, const std::string& secret) {
+             std::filesystem::create_symlink(secret, source);
+         }},
+        {"a FIFO (a copy would wait on it for ever)",
+         [](const std::string& source, const std::string&) {
+             ASSERT_EQ(::mkfifo(source.c_str(), 0600), 0);
+         }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string images = Project->ImagesPath();
+        const std::string secret = Project->Folder + "/../id_rsa";
+        WriteFileBytes(secret, "PRIVATE KEY");
+        std::filesystem::remove(images + "p120.gif");
+        c.Plant(images + "p120.gif", secret);
+        Project->OutputFolder = Html();
+        std::filesystem::remove(Html() + "/p120.gif");
+        CopyIntoOutput(*Project, images, "p120.gif");
+        EXPECT_FALSE(std::filesystem::exists(Html() + "/p120.gif"));
+        EXPECT_EQ(RegularFilesIn(Html()), std::set<std::string>{});
+    }
 }
 
 } // namespace
