@@ -284,3 +284,23 @@ TEST_F(ProjectTest, OpeningRemovesOnlyTheLeftoverTemporaryFilesOfItsDocuments) {
     EXPECT_TRUE(std::filesystem::is_symlink(Folder() + "/Default.Pro.~9_9"));
     EXPECT_EQ(ReadFileBytes(Dir / "target"), "outside");
 }
+
+TEST_F(ProjectTest, AFifoInPlaceOfADocumentIsRefusedAtOnce) {
+    ::mkdir(Folder().c_str(), 0755);
+    ASSERT_EQ(::mkfifo(ProjectFile().c_str(), 0600), 0);
+    try {
+        Open();
+        ADD_FAILURE() << "opened";
+    } catch (const TError& e) {
+        EXPECT_EQ(e.FileName(), ProjectFile());
+        EXPECT_EQ(e.Message(), "Not a readable file");
+    }
+    // A column document too.
+    std::filesystem::remove(ProjectFile());
+    auto project = Open();
+    project->AddMenuItem(false);
+    project->Save();
+    std::filesystem::remove(project->ColumnFile(0));
+    ASSERT_EQ(::mkfifo(project->ColumnFile(0).c_str(), 0600), 0);
+    EXPECT_THROW(TDColumn(project->ColumnFile(0), Document), TError);
+}
