@@ -11,11 +11,12 @@ namespace {
 // The project document holds the FTP password: a new one is for its owner only.
 constexpr unsigned ProjectFileMode = 0600;
 
-void WriteEmptyDocument(TXmlDocument& document, const char* root, const std::string& fileName) {
+void WriteEmptyDocument(TXmlDocument& document, const char* root, const std::string& fileName,
+                        unsigned newFileMode = 0666) {
     TEmptyAfterUse empty{document};
     document.New();
     document.CreateRoot(root);
-    document.SaveToFile(fileName, ProjectFileMode);
+    document.SaveToFile(fileName, newFileMode);
 }
 
 // Removes the temporary files that an interrupted save of the project document or of a
@@ -50,7 +51,7 @@ TDProject::TDProject(const std::string& folder, TXmlDocument& document,
             ApplyTemplate(document, templateFile, Folder);
             document.SaveToFile(projectFile, ProjectFileMode);
         } else {
-            WriteEmptyDocument(document, "PROJECT", projectFile);
+            WriteEmptyDocument(document, "PROJECT", projectFile, ProjectFileMode);
         }
     }
 

@@ -258,6 +258,11 @@ TEST_F(ProjectTest, ANewProjectDocumentIsTheOwnersOnlyAndASaveKeepsItsMode) {
     EXPECT_EQ(mode(), 0640u);
     project = Open();
     EXPECT_EQ(mode(), 0640u);
+    // A column document holds no password: it is made as any new file is.
+    project->AddMenuItem(false);
+    struct stat st {};
+    ASSERT_EQ(::stat(project->ColumnFile(0).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
     ::umask(mask);
 }
 
