@@ -110,8 +110,11 @@ std::string TDProject::NextColumnName() const {
     for (int n = 1;; ++n) {
         std::string name = "Column" + std::to_string(n) + ".Clm";
         bool used = false;
+        // A column is read from the file-name part of its name ("./Column1.Clm",
+        // "old\\Column1.Clm" and "C:Column1.Clm" all read Column1.Clm): that part is the one
+        // in use.
         for (int i = 0; i < MenuCount && !used; ++i)
-            used = MenuItem(i).COLUMN == name;
+            used = FileNamePart(MenuItem(i).COLUMN) == name;
         if (!used)
             return name;
     }

@@ -309,3 +309,25 @@ TEST_F(ProjectTest, AFifoInPlaceOfADocumentIsRefusedAtOnce) {
     ASSERT_EQ(::mkfifo(project->ColumnFile(0).c_str(), 0600), 0);
     EXPECT_THROW(TDColumn(project->ColumnFile(0), Document), TError);
 }
+
+TEST_F(ProjectTest, ANewColumnNeverTakesAFileThatAMenuItemReads) {
+    for (const char* stored :
+         {"./Column1.Clm", "C:Column1.Clm", "old\\Column1.Clm", "a/b/Column1.Clm"}) {
+        SCOPED_TRACE(stored);
+        TTempFolder dir;
+        const std::string folder = dir / "Shop";
+        ::mkdir(folder.c_str(), 0755);
+        WriteFileBytes(folder + "/Default.Pro",
+                       std::string("<PROJECT><MENULIST><MENUITEM><TITLE>News</TITLE><COLUMN>") +
+                           stored + "</COLUMN></MENUITEM></MENULIST></PROJECT>");
+        WriteFileBytes(folder + "/Column1.Clm",
+                       "<COLUMN><PAGE><TITLE>Kept</TITLE></PAGE></COLUMN>");
+        TXmlDocument document;
+        TDProject project(folder, document);
+        TDMenuItem* added = project.AddMenuItem(false);
+        ASSERT_NE(added, nullptr);
+        EXPECT_EQ(added->COLUMN, "Column2.Clm");
+        EXPECT_EQ(ReadFileBytes(folder + "/Column1.Clm"),
+                  "<COLUMN><PAGE><TITLE>Kept</TITLE></PAGE></COLUMN>");
+    }
+}
