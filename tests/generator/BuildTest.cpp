@@ -242,7 +242,7 @@ TEST_F(BuildTest, AMissingOutputFolderFailsOnTheHomepage) {
 
 TEST_F(BuildTest, AHomepageNameHoldingAPathIsRefused) {
     AddColumn(0);
-    for (const char* name : {"../Escaped", "sub/Index", "..\\Escaped"}) {
+    for (const char* name : {"../Escaped", "sub/Index", "..\\Escaped", "", ".", ".."}) {
         Project->FRAME.HOMEPAGE = name;
         EXPECT_THROW(Build(*Project, "HTML"), TError) << name;
     }
