@@ -84,8 +84,10 @@ int RunBuild(const std::vector<std::string>& args) {
         TDProject project(folder, document);
         // Without --into the build goes where the Build command puts it, over an HTML folder
         // emptied the same way (hidden files such as .htaccess and sub-folders stay).
-        if (!haveInto)
+        if (!haveInto) {
+            CheckRealFolder(target);
             TProjectEditor(project).PrepareHTMLFolder();
+        }
         TProgressLine progress;
         BuildInto(project, target, &stats, progress.Callback());
     } catch (const TError& e) {

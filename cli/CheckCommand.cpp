@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -19,12 +20,18 @@ namespace {
 struct TMissing {
     std::string Where;
     std::string Name;
+    bool NotPlain = false; // there, but a link, a FIFO or anything else that is not copied
 };
 
 void Need(std::vector<TMissing>& missing, const std::string& folder, const std::string& name,
           const std::string& where) {
-    if (!name.empty() && !FileExists(folder + FileNamePart(name)))
-        missing.push_back({where, name});
+    if (name.empty())
+        return;
+    const std::string path = folder + FileNamePart(name);
+    if (IsPlainFile(path))
+        return;
+    struct stat st {};
+    missing.push_back({where, name, ::lstat(path.c_str(), &st) == 0});
 }
 
 } // namespace
@@ -81,10 +88,18 @@ int RunCheck(const std::vector<std::string>& args) {
                 project->FRAME.FRAME.c_str());
     for (const std::string& bad : badColumns)
         std::printf("  unreadable %s\n", bad.c_str());
+    auto report = [](const TMissing& m, const char* kind, const char* folder) {
+        if (m.NotPlain)
+            std::printf("  %s %s (%s) in %s is not a plain file\n", kind, m.Name.c_str(),
+                        m.Where.c_str(), folder);
+        else
+            std::printf("  missing %s %s (%s) in %s\n", kind, m.Name.c_str(), m.Where.c_str(),
+                        folder);
+    };
     for (const TMissing& m : pictures)
-        std::printf("  missing picture %s (%s) in Images\n", m.Name.c_str(), m.Where.c_str());
+        report(m, "picture", "Images");
     for (const TMissing& m : downloads)
-        std::printf("  missing download %s (%s) in Downloads\n", m.Name.c_str(), m.Where.c_str());
+        report(m, "download", "Downloads");
     if (badColumns.empty() && pictures.empty() && downloads.empty())
         std::printf("  everything the project names is in place\n");
     return badColumns.empty() ? 0 : 1;

@@ -17,10 +17,12 @@
 #include "publish/PublishRun.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <signal.h>
 #include <string>
 #include <system_error>
 #include <unistd.h>
@@ -122,6 +124,40 @@ class TConsoleView : public TPublishView {
     bool FRunning = false; // between the confirmation and the end of the run
 };
 
+// The client that Ctrl+C cancels while a run goes on.
+TIdFTP* InterruptedClient = nullptr;
+
+extern "C" void CancelOnInterrupt(int) {
+    // Both are safe in a signal handler: an atomic store and signal(2). A second Ctrl+C ends
+    // the program as usual.
+    if (InterruptedClient)
+        InterruptedClient->Cancel();
+    std::signal(SIGINT, SIG_DFL);
+}
+
+// Ctrl+C cancels the run (within a second, the file in transfer reported not uploaded)
+// instead of killing the program, for as long as this lives.
+class TCancelOnInterrupt {
+  public:
+    explicit TCancelOnInterrupt(TIdFTP& client) {
+        InterruptedClient = &client;
+        struct sigaction action {};
+        action.sa_handler = CancelOnInterrupt;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = 0; // no SA_RESTART: a question waiting for input ends at once
+        ::sigaction(SIGINT, &action, &FBefore);
+    }
+    ~TCancelOnInterrupt() {
+        ::sigaction(SIGINT, &FBefore, nullptr);
+        InterruptedClient = nullptr;
+    }
+    TCancelOnInterrupt(const TCancelOnInterrupt&) = delete;
+    TCancelOnInterrupt& operator=(const TCancelOnInterrupt&) = delete;
+
+  private:
+    struct sigaction FBefore {};
+};
+
 } // namespace
 
 int RunPublish(const std::vector<std::string>& args) {
@@ -141,6 +177,13 @@ int RunPublish(const std::vector<std::string>& args) {
         return 1;
 
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    try {
+        // Neither emptied, built nor uploaded through a link to another folder.
+        CheckRealFolder(project->HTMLPath());
+    } catch (const TError& e) {
+        std::fprintf(stderr, "corvane-cli: %s\n", e.what());
+        return 1;
+    }
     if (build) {
         // As the Publish command: the HTML folder is emptied the same way (hidden files and
         // sub-folders stay), then the whole site is built.
@@ -167,7 +210,11 @@ int RunPublish(const std::vector<std::string>& args) {
     for (const TPublishRow& row : run.Rows)
         std::fprintf(stderr, "  %s (%s)\n", row.Name.c_str(), row.Size.c_str());
 
-    const TPublishOutcome outcome = run.Publish();
+    TPublishOutcome outcome;
+    {
+        TCancelOnInterrupt interrupt(run.IdFTP);
+        outcome = run.Publish();
+    }
     view.End();
     switch (outcome) {
     case TPublishOutcome::Finished: {

@@ -203,3 +203,19 @@ TEST_F(BuildCommandTest, FailuresNameTheFile) {
 }
 
 } // namespace
+
+TEST_F(BuildCommandTest, AnHtmlFolderThatIsALinkIsRefusedAndItsTargetUntouched) {
+    MakeProject();
+    const std::string html = Site + "/HTML";
+    std::filesystem::remove_all(html);
+    std::filesystem::create_directory(Dir / "elsewhere");
+    WriteFileBytes(Dir / "elsewhere/precious.txt", "mine");
+    std::filesystem::create_directory_symlink(Dir / "elsewhere", html);
+    TCliRun run = Run({Site});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "corvane-cli: The folder is a symbolic link: nothing is deleted or "
+                       "written through it (" +
+                           html + ")\n");
+    EXPECT_EQ(RegularFilesIn(Dir / "elsewhere"), std::set<std::string>{"precious.txt"});
+    EXPECT_EQ(ReadFileBytes(Dir / "elsewhere/precious.txt"), "mine");
+}

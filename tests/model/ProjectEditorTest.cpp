@@ -184,3 +184,13 @@ TEST_F(ProjectEditorTest, AColumnInUseIsCurrentUntilItGoes) {
 }
 
 } // namespace
+
+TEST_F(ProjectEditorTest, AnHtmlFolderThatIsALinkIsNotEmptied) {
+    const std::string html = Project.HTMLPath();
+    std::filesystem::remove_all(html);
+    std::filesystem::create_directory(Dir / "elsewhere");
+    WriteFileBytes(Dir / "elsewhere/precious.txt", "mine");
+    std::filesystem::create_directory_symlink(Dir / "elsewhere", html.substr(0, html.size() - 1));
+    EXPECT_EQ(Editor.PrepareHTMLFolder(), 0);
+    EXPECT_EQ(ReadFileBytes(Dir / "elsewhere/precious.txt"), "mine");
+}
