@@ -9,7 +9,7 @@ set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs=${CORVANE_JOBS:-2}
-fuzz_seconds=${CORVANE_FUZZ_SECONDS:-30}
+fuzz_seconds=${CORVANE_FUZZ_SECONDS:-20}
 
 scripts/install-deps.sh build test
 
