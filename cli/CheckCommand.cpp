@@ -40,7 +40,9 @@ int RunCheck(const std::vector<std::string>& args) {
         return 2;
     }
     TXmlDocument document;
-    std::unique_ptr<TDProject> project = OpenProject(args[0], document);
+    // Only read: the check makes no folder and writes nothing in the project.
+    std::unique_ptr<TDProject> project =
+        OpenProject(args[0], document, TDProject::TOpening::Inspect);
     if (!project)
         return 1;
 
