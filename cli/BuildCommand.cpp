@@ -102,5 +102,13 @@ int RunBuild(const std::vector<std::string>& args) {
         std::printf("No homepage: the menu list holds only links\n");
     else
         std::printf("Homepage: %s\n", stats.Homepage.c_str());
+    if (stats.CopyFailures > 0) {
+        std::fprintf(stderr,
+                     "corvane-cli: %d picture%s or download%s could not be written, the first "
+                     "%s\n",
+                     stats.CopyFailures, Plural(stats.CopyFailures), Plural(stats.CopyFailures),
+                     stats.FirstCopyFailure.c_str());
+        return 1;
+    }
     return 0;
 }

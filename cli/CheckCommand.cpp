@@ -42,7 +42,9 @@ int RunCheck(const std::vector<std::string>& args) {
     if (!ParseCommandLine(args, {}, 1, CheckUsage, line, status))
         return status;
     TXmlDocument document;
-    std::unique_ptr<TDProject> project = OpenProject(line.Arguments[0], document);
+    // Only read: the check makes no folder and writes nothing in the project.
+    std::unique_ptr<TDProject> project =
+        OpenProject(line.Arguments[0], document, TDProject::TOpening::Inspect);
     if (!project)
         return 1;
 

@@ -154,6 +154,8 @@ void BuildInto(TDProject& project, const std::string& folder, TBuildStats* stats
         for (const auto& [fileName, file] : state.Files)
             stats->Bytes += file.Size;
         stats->Columns = columns;
+        stats->CopyFailures = state.CopyFailures;
+        stats->FirstCopyFailure = state.FirstCopyFailure;
         stats->PageFiles = pageFiles;
         stats->Homepage =
             homepagePending ? std::string() : folder + "/" + project.FRAME.HOMEPAGE + ".htm";

@@ -36,16 +36,19 @@ void RemoveLeftoverTemporaries(const std::string& folder) {
 } // namespace
 
 TDProject::TDProject(const std::string& folder, TXmlDocument& document,
-                     const std::string& templateFile)
+                     const std::string& templateFile, TOpening opening)
     : Folder(folder), Document(&document) {
-    MakeFolder(Folder + "/HTML");
-    MakeFolder(Folder + "/Temp");
-    MakeFolder(Folder + "/Images");
-    MakeFolder(Folder + "/Downloads");
-    RemoveLeftoverTemporaries(Folder);
+    const bool work = opening == TOpening::Work;
+    if (work) {
+        MakeFolder(Folder + "/HTML");
+        MakeFolder(Folder + "/Temp");
+        MakeFolder(Folder + "/Images");
+        MakeFolder(Folder + "/Downloads");
+        RemoveLeftoverTemporaries(Folder);
+    }
 
     std::string projectFile = ProjectFile();
-    if (!FileExists(projectFile)) {
+    if (work && !FileExists(projectFile)) {
         if (!templateFile.empty()) {
             TEmptyAfterUse empty{document};
             ApplyTemplate(document, templateFile, Folder);

@@ -107,18 +107,25 @@ std::int64_t FileSize(const std::string& path) {
     return st.st_size;
 }
 
-bool CopyFileReplacing(const std::string& source, const std::string& target) {
+// CopyFileReplacing with the errno of a failure in error.
+static bool CopyPlainFile(const std::string& source, const std::string& target, int& error) {
     // Never through a link, and never waiting on a FIFO or device: only a plain file is read.
     TFileDescriptor in(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!in)
+    if (!in) {
+        error = errno;
         return false;
+    }
     struct stat st {};
-    if (::fstat(in.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (::fstat(in.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = EINVAL;
         return false;
+    }
     std::string temporary;
     TFileDescriptor out = CreateTemporaryBeside(target, temporary);
-    if (!out)
+    if (!out) {
+        error = errno;
         return false;
+    }
     // As a file created with 0666 would be.
     (void)::fchmod(out.Get(), 0666 & ~CurrentUmask());
     bool ok = true;
@@ -128,24 +135,38 @@ bool CopyFileReplacing(const std::string& source, const std::string& target) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
+            error = errno;
             ok = false;
             break;
         }
         if (n == 0)
             break;
         if (!WriteAll(out.Get(), buffer, static_cast<std::size_t>(n))) {
+            error = errno;
             ok = false;
             break;
         }
     }
     in.Reset();
-    if (out.Close() != 0)
+    if (int closeError = out.Close(); closeError != 0 && ok) {
+        error = closeError;
         ok = false;
-    if (ok && FileCalls::Rename(temporary.c_str(), target.c_str()) != 0)
+    }
+    if (ok && FileCalls::Rename(temporary.c_str(), target.c_str()) != 0) {
+        error = errno;
         ok = false;
+    }
     if (!ok)
         ::unlink(temporary.c_str());
     return ok;
+}
+
+bool CopyFileReplacing(const std::string& source, const std::string& target, int* error) {
+    int failure = 0;
+    const bool copied = CopyPlainFile(source, target, failure);
+    if (error)
+        *error = copied ? 0 : failure;
+    return copied;
 }
 
 bool DeleteFileQuietly(const std::string& path) {

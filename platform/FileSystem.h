@@ -18,7 +18,8 @@ bool IsPlainFile(const std::string& path);
 // Copies a regular file byte for byte, replacing the target (written beside it and renamed
 // into place). False when the source is missing, unreadable, a symbolic link or anything but a
 // regular file (never waited on), or the target cannot be written.
-bool CopyFileReplacing(const std::string& source, const std::string& target);
+// When given, *error is set to the errno of a failure (0 on success).
+bool CopyFileReplacing(const std::string& source, const std::string& target, int* error = nullptr);
 bool DeleteFileQuietly(const std::string& path);
 // Size of a regular file, or -1.
 std::int64_t FileSize(const std::string& path);

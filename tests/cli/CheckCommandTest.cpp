@@ -99,6 +99,17 @@ TEST_F(CheckCommandTest, ALinkOrAFifoInPlaceOfAFileIsReportedAndNeverWaitedOn) {
         << run.Out;
 }
 
+TEST_F(CheckCommandTest, ACheckMakesNoFolderAndWritesNothingInTheProject) {
+    const std::string document = "<PROJECT><FRAME><HOMEPAGE>Index</HOMEPAGE></FRAME></PROJECT>";
+    WriteFileBytes(Site + "/Default.Pro", document);
+    TCliRun run = Check();
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_NE(run.Out.find("homepage: Index.htm"), std::string::npos) << run.Out;
+    for (const char* sub : {"HTML", "Temp", "Images", "Downloads"})
+        EXPECT_FALSE(std::filesystem::exists(Site + "/" + sub)) << sub;
+    EXPECT_EQ(ReadFileBytes(Site + "/Default.Pro"), document);
+}
+
 TEST_F(CheckCommandTest, RefusalsNameTheProblem) {
     struct Case {
         const char* what;

@@ -7,6 +7,8 @@
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 
+#include "platform/FileFaults.h"
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -491,6 +493,48 @@ TEST_F(BuildTest, CopyIntoOutputTakesOnlyPlainFilesNeverALinkOrAFifo) {
         CopyIntoOutput(*Project, images, "p120.gif");
         EXPECT_FALSE(std::filesystem::exists(Html() + "/p120.gif"));
         EXPECT_EQ(RegularFilesIn(Html()), std::set<std::string>{});
+    }
+}
+
+TEST_F(BuildTest, APictureThatIsThereButCannotBeWrittenIsCountedAMissingOneIsNot) {
+    struct TCase {
+        const char* Name;
+        bool SourceThere;
+        TFileFaults Faults;
+        int Failures;
+        std::string First;
+    };
+    const TCase cases[] = {
+        {"written", true, {}, 0, ""},
+        {"disk full",
+         true,
+         {.FailWrite = 1, .Error = ENOSPC},
+         1,
+         std::string("Back.gif: ") + std::strerror(ENOSPC)},
+        {"rename refused",
+         true,
+         {.FailRename = 1, .Error = EIO},
+         1,
+         std::string("Back.gif: ") + std::strerror(EIO)},
+        {"missing source", false, {.FailWrite = 1, .Error = ENOSPC}, 0, ""},
+    };
+    AddColumn(0);
+    Project->FRAME.BACKGROUND = "Back.gif";
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::filesystem::remove(Project->ImagesPath() + "Back.gif");
+        std::filesystem::remove(Html() + "/Back.gif");
+        if (c.SourceThere)
+            WriteFileBytes(Project->ImagesPath() + "Back.gif", "GIF89a picture");
+        TBuildStats stats;
+        {
+            TScopedFileFaults faults(c.Faults);
+            BuildInto(*Project, Html(), &stats);
+        }
+        EXPECT_EQ(stats.CopyFailures, c.Failures);
+        EXPECT_EQ(stats.FirstCopyFailure, c.First);
+        EXPECT_EQ(RegularFilesIn(Html()).count("Back.gif"),
+                  c.SourceThere && c.Failures == 0 ? 1u : 0u);
     }
 }
 
