@@ -111,10 +111,10 @@ int TProjectEditor::PrepareOutputFolder(const std::string& folder) {
         return 0;
     }
     int deleted = 0;
-    // Entries are told apart by lstat: a link among the files is no ordinary file and stays,
-    // its target untouched.
+    // Entries are told apart by lstat: a link among the files goes as a link (unlink never
+    // follows it), its target untouched, so no later write can go through it.
     for (const TFileEntry& entry : ListFolder(folder))
-        if (entry.IsRegular && entry.Name[0] != '.' &&
+        if ((entry.IsRegular || entry.IsLink) && entry.Name[0] != '.' &&
             DeleteFileQuietly(Joined(folder, entry.Name)))
             ++deleted;
     return deleted;

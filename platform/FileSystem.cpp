@@ -189,6 +189,7 @@ std::vector<TFileEntry> ListFolder(const std::string& path) {
         if (::lstat(full.c_str(), &st) == 0) {
             entry.IsFolder = S_ISDIR(st.st_mode);
             entry.IsRegular = S_ISREG(st.st_mode);
+            entry.IsLink = S_ISLNK(st.st_mode);
             entry.Size = entry.IsRegular ? st.st_size : 0;
         }
         entries.push_back(entry);

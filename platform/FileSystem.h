@@ -29,6 +29,7 @@ struct TFileEntry {
     std::int64_t Size = 0;
     bool IsFolder = false;
     bool IsRegular = false;
+    bool IsLink = false; // a symbolic link, whatever it points at
 };
 // The entries of a folder (without "." and ".."), sorted by name. Empty when unreadable.
 std::vector<TFileEntry> ListFolder(const std::string& path);
