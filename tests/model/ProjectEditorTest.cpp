@@ -153,8 +153,7 @@ TEST_F(ProjectEditorTest, PreparingTheHtmlFolderDeletesOnlyItsOrdinaryFiles) {
     std::set<std::string> left;
     for (const auto& entry : std::filesystem::directory_iterator(html))
         left.insert(entry.path().filename().string());
-    EXPECT_EQ(left,
-              (std::set<std::string>{".htaccess", ".hidden.htm", "keep", "pipe"}));
+    EXPECT_EQ(left, (std::set<std::string>{".htaccess", ".hidden.htm", "keep", "pipe"}));
     EXPECT_EQ(ReadFileBytes(html + "keep/inner.htm"), "kept");
     EXPECT_EQ(ReadFileBytes(Dir / "outside.htm"), "outside");
 
