@@ -73,10 +73,17 @@ std::string Shown(const std::string& text) {
 
 // A reply as it goes into a message: its lines joined, shown as above.
 std::string Quoted(const std::vector<std::string>& lines) {
+    // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) about "text" + std::string.
     std::string text;
-    for (const std::string& line : lines)
-        text += (text.empty() ? "" : " ") + line;
-    return "\"" + Shown(text) + "\"";
+    for (const std::string& line : lines) {
+        if (!text.empty())
+            text.push_back(' ');
+        text.append(line);
+    }
+    std::string quoted(1, '"');
+    quoted.append(Shown(text));
+    quoted.push_back('"');
+    return quoted;
 }
 
 // True when text holds a character that would end or split a command line: CR, LF or NUL.
