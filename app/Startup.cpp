@@ -27,8 +27,9 @@
 #include <exception>
 #include <unistd.h>
 
-TProgram::TProgram(const std::string& applicationFolder, IPrompter& prompter)
-    : Workspace(applicationFolder) {
+TProgram::TProgram(const std::string& applicationFolder, IPrompter& prompter,
+                   const std::string& bundledTemplatesFolder)
+    : Workspace(applicationFolder, bundledTemplatesFolder) {
     FormMain = std::make_unique<TFormMain>(Workspace, prompter, Dialogs);
     TFormMain* owner = FormMain.get();
 
@@ -76,6 +77,8 @@ TProgram::~TProgram() = default;
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Corvane"));
     setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    // The desktop entry that the windows belong to, for the desktop's task bar and dock.
+    setDesktopFileName(QStringLiteral(CORVANE_APP_ID));
     setWindowIcon(ProgramIcon());
 }
 

@@ -33,7 +33,9 @@ class TFormPage;
 // each registered with the main window. They live until the program ends.
 class TProgram {
   public:
-    TProgram(const std::string& applicationFolder, IPrompter& prompter);
+    // bundledTemplatesFolder: the templates that come with the program, none when empty.
+    TProgram(const std::string& applicationFolder, IPrompter& prompter,
+             const std::string& bundledTemplatesFolder = {});
     ~TProgram();
     TProgram(const TProgram&) = delete;
     TProgram& operator=(const TProgram&) = delete;

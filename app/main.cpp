@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
 
     TQtPrompter prompter;
     application.SetPrompter(&prompter);
-    TProgram program(ApplicationFolder(), prompter);
+    TProgram program(ApplicationFolder(), prompter, BundledTemplatesFolder());
     program.FormMain->showMaximized();
     return application.exec();
 }

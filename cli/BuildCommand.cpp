@@ -2,8 +2,10 @@
 // does (the HTML folder emptied of its ordinary files first), or into another existing folder
 // without deleting anything there.
 
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ProjectFolder.h"
+#include "cli/Usage.h"
 
 #include "generator/Driver.h"
 #include "generator/Generator.h"
@@ -23,8 +25,6 @@
 #include <vector>
 
 namespace {
-
-constexpr const char* Usage = "Usage: corvane-cli build PROJECT_FOLDER [--into FOLDER]\n";
 
 const char* Plural(std::int64_t count) {
     return count == 1 ? "" : "s";
@@ -61,34 +61,13 @@ class TProgressLine {
 } // namespace
 
 int RunBuild(const std::vector<std::string>& args) {
-    std::string projectFolder, into;
-    bool haveInto = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--into") {
-            if (i + 1 >= args.size() || haveInto) {
-                std::fputs(Usage, stderr);
-                return 2;
-            }
-            into = args[++i];
-            haveInto = true;
-        } else if (arg.rfind("--into=", 0) == 0 && !haveInto) {
-            into = arg.substr(7);
-            haveInto = true;
-        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
-            std::fprintf(stderr, "corvane-cli: unknown option \"%s\"\n%s", arg.c_str(), Usage);
-            return 2;
-        } else if (projectFolder.empty()) {
-            projectFolder = arg;
-        } else {
-            std::fputs(Usage, stderr);
-            return 2;
-        }
-    }
-    if (projectFolder.empty() || (haveInto && into.empty())) {
-        std::fputs(Usage, stderr);
-        return 2;
-    }
+    TCommandLine line;
+    int status = 0;
+    if (!ParseCommandLine(args, {{"--into", "", true}}, 1, BuildUsage, line, status))
+        return status;
+    const std::string& projectFolder = line.Arguments[0];
+    const bool haveInto = line.Has("--into");
+    const std::string into = line.Value("--into");
 
     std::string folder;
     if (!FindProjectFolder(projectFolder, folder))
@@ -105,8 +84,10 @@ int RunBuild(const std::vector<std::string>& args) {
         TDProject project(folder, document);
         // Without --into the build goes where the Build command puts it, over an HTML folder
         // emptied the same way (hidden files such as .htaccess and sub-folders stay).
-        if (!haveInto)
+        if (!haveInto) {
+            CheckRealFolder(target);
             TProjectEditor(project).PrepareHTMLFolder();
+        }
         TProgressLine progress;
         BuildInto(project, target, &stats, progress.Callback());
     } catch (const TError& e) {
@@ -121,5 +102,13 @@ int RunBuild(const std::vector<std::string>& args) {
         std::printf("No homepage: the menu list holds only links\n");
     else
         std::printf("Homepage: %s\n", stats.Homepage.c_str());
+    if (stats.CopyFailures > 0) {
+        std::fprintf(stderr,
+                     "corvane-cli: %d picture%s or download%s could not be written, the first "
+                     "%s\n",
+                     stats.CopyFailures, Plural(stats.CopyFailures), Plural(stats.CopyFailures),
+                     stats.FirstCopyFailure.c_str());
+        return 1;
+    }
     return 0;
 }

@@ -1,5 +1,7 @@
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ProjectFolder.h"
+#include "cli/Usage.h"
 
 #include "model/CColumn.h"
 #include "model/CProject.h"
@@ -10,6 +12,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -17,23 +20,31 @@ namespace {
 struct TMissing {
     std::string Where;
     std::string Name;
+    bool NotPlain = false; // there, but a link, a FIFO or anything else that is not copied
 };
 
 void Need(std::vector<TMissing>& missing, const std::string& folder, const std::string& name,
           const std::string& where) {
-    if (!name.empty() && !FileExists(folder + FileNamePart(name)))
-        missing.push_back({where, name});
+    if (name.empty())
+        return;
+    const std::string path = folder + FileNamePart(name);
+    if (IsPlainFile(path))
+        return;
+    struct stat st {};
+    missing.push_back({where, name, ::lstat(path.c_str(), &st) == 0});
 }
 
 } // namespace
 
 int RunCheck(const std::vector<std::string>& args) {
-    if (args.size() != 1) {
-        std::fputs("Usage: corvane-cli check PROJECT_FOLDER\n", stderr);
-        return 2;
-    }
+    TCommandLine line;
+    int status = 0;
+    if (!ParseCommandLine(args, {}, 1, CheckUsage, line, status))
+        return status;
     TXmlDocument document;
-    std::unique_ptr<TDProject> project = OpenProject(args[0], document);
+    // Only read: the check makes no folder and writes nothing in the project.
+    std::unique_ptr<TDProject> project =
+        OpenProject(line.Arguments[0], document, TDProject::TOpening::Inspect);
     if (!project)
         return 1;
 
@@ -79,10 +90,18 @@ int RunCheck(const std::vector<std::string>& args) {
                 project->FRAME.FRAME.c_str());
     for (const std::string& bad : badColumns)
         std::printf("  unreadable %s\n", bad.c_str());
+    auto report = [](const TMissing& m, const char* kind, const char* folder) {
+        if (m.NotPlain)
+            std::printf("  %s %s (%s) in %s is not a plain file\n", kind, m.Name.c_str(),
+                        m.Where.c_str(), folder);
+        else
+            std::printf("  missing %s %s (%s) in %s\n", kind, m.Name.c_str(), m.Where.c_str(),
+                        folder);
+    };
     for (const TMissing& m : pictures)
-        std::printf("  missing picture %s (%s) in Images\n", m.Name.c_str(), m.Where.c_str());
+        report(m, "picture", "Images");
     for (const TMissing& m : downloads)
-        std::printf("  missing download %s (%s) in Downloads\n", m.Name.c_str(), m.Where.c_str());
+        report(m, "download", "Downloads");
     if (badColumns.empty() && pictures.empty() && downloads.empty())
         std::printf("  everything the project names is in place\n");
     return badColumns.empty() ? 0 : 1;

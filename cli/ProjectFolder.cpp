@@ -32,12 +32,13 @@ bool FindProjectFolder(const std::string& given, std::string& folder) {
     return true;
 }
 
-std::unique_ptr<TDProject> OpenProject(const std::string& given, TXmlDocument& document) {
+std::unique_ptr<TDProject> OpenProject(const std::string& given, TXmlDocument& document,
+                                       TDProject::TOpening opening) {
     std::string folder;
     if (!FindProjectFolder(given, folder))
         return nullptr;
     try {
-        return std::make_unique<TDProject>(folder, document);
+        return std::make_unique<TDProject>(folder, document, "", opening);
     } catch (const TError& e) {
         std::fprintf(stderr, "corvane-cli: the project cannot be opened: %s\n", e.what());
         return nullptr;

@@ -16,4 +16,5 @@ bool FindProjectFolder(const std::string& given, std::string& folder);
 
 // Opens the project in the folder named on the command line; none, with the reason printed,
 // when there is no project there or it cannot be read.
-std::unique_ptr<TDProject> OpenProject(const std::string& given, TXmlDocument& document);
+std::unique_ptr<TDProject> OpenProject(const std::string& given, TXmlDocument& document,
+                                       TDProject::TOpening opening = TDProject::TOpening::Work);

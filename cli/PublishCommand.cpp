@@ -3,8 +3,10 @@
 // folder as it stands) and uploads its files with the project's stored FTP settings. On a
 // terminal a progress bar follows the run; otherwise each step is one plain line.
 
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ProjectFolder.h"
+#include "cli/Usage.h"
 
 #include "generator/Generator.h"
 #include "model/CProject.h"
@@ -15,22 +17,18 @@
 #include "publish/PublishRun.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <signal.h>
 #include <string>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
 
 namespace {
-
-constexpr const char* Usage =
-    "Usage: corvane-cli publish PROJECT_FOLDER [--yes] [--no-build] [--verbose]\n"
-    "  --yes       publish without asking\n"
-    "  --no-build  upload the HTML folder as it stands, without building first\n"
-    "  --verbose   show the FTP exchange (the password is never shown)\n";
 
 // Shows a run on stderr: on a terminal one redrawn line with a bar, the percentage and the
 // step, with a line of its own for each file done; elsewhere one line per step and file.
@@ -126,35 +124,52 @@ class TConsoleView : public TPublishView {
     bool FRunning = false; // between the confirmation and the end of the run
 };
 
+// The client that Ctrl+C cancels while a run goes on.
+TIdFTP* InterruptedClient = nullptr;
+
+extern "C" void CancelOnInterrupt(int) {
+    // Both are safe in a signal handler: an atomic store and signal(2). A second Ctrl+C ends
+    // the program as usual.
+    if (InterruptedClient)
+        InterruptedClient->Cancel();
+    std::signal(SIGINT, SIG_DFL);
+}
+
+// Ctrl+C cancels the run (within a second, the file in transfer reported not uploaded)
+// instead of killing the program, for as long as this lives.
+class TCancelOnInterrupt {
+  public:
+    explicit TCancelOnInterrupt(TIdFTP& client) {
+        InterruptedClient = &client;
+        struct sigaction action {};
+        action.sa_handler = CancelOnInterrupt;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = 0; // no SA_RESTART: a question waiting for input ends at once
+        ::sigaction(SIGINT, &action, &FBefore);
+    }
+    ~TCancelOnInterrupt() {
+        ::sigaction(SIGINT, &FBefore, nullptr);
+        InterruptedClient = nullptr;
+    }
+    TCancelOnInterrupt(const TCancelOnInterrupt&) = delete;
+    TCancelOnInterrupt& operator=(const TCancelOnInterrupt&) = delete;
+
+  private:
+    struct sigaction FBefore {};
+};
+
 } // namespace
 
 int RunPublish(const std::vector<std::string>& args) {
-    std::string projectFolder;
-    bool yes = false, build = true, verbose = false;
-    for (const std::string& arg : args) {
-        if (arg == "--yes" || arg == "-y") {
-            yes = true;
-        } else if (arg == "--no-build") {
-            build = false;
-        } else if (arg == "--verbose" || arg == "-v") {
-            verbose = true;
-        } else if (arg == "--help" || arg == "-h") {
-            std::fputs(Usage, stdout);
-            return 0;
-        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
-            std::fprintf(stderr, "corvane-cli: unknown option \"%s\"\n%s", arg.c_str(), Usage);
-            return 2;
-        } else if (projectFolder.empty()) {
-            projectFolder = arg;
-        } else {
-            std::fputs(Usage, stderr);
-            return 2;
-        }
-    }
-    if (projectFolder.empty()) {
-        std::fputs(Usage, stderr);
-        return 2;
-    }
+    TCommandLine line;
+    int status = 0;
+    const std::vector<TKnownOption> options = {
+        {"--yes", "-y", false}, {"--no-build", "", false}, {"--verbose", "-v", false}};
+    if (!ParseCommandLine(args, options, 1, PublishUsage, line, status))
+        return status;
+    const std::string& projectFolder = line.Arguments[0];
+    const bool yes = line.Has("--yes"), build = !line.Has("--no-build"),
+               verbose = line.Has("--verbose");
 
     TXmlDocument document;
     std::unique_ptr<TDProject> project = OpenProject(projectFolder, document);
@@ -162,6 +177,13 @@ int RunPublish(const std::vector<std::string>& args) {
         return 1;
 
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    try {
+        // Neither emptied, built nor uploaded through a link to another folder.
+        CheckRealFolder(project->HTMLPath());
+    } catch (const TError& e) {
+        std::fprintf(stderr, "corvane-cli: %s\n", e.what());
+        return 1;
+    }
     if (build) {
         // As the Publish command: the HTML folder is emptied the same way (hidden files and
         // sub-folders stay), then the whole site is built.
@@ -188,7 +210,11 @@ int RunPublish(const std::vector<std::string>& args) {
     for (const TPublishRow& row : run.Rows)
         std::fprintf(stderr, "  %s (%s)\n", row.Name.c_str(), row.Size.c_str());
 
-    const TPublishOutcome outcome = run.Publish();
+    TPublishOutcome outcome;
+    {
+        TCancelOnInterrupt interrupt(run.IdFTP);
+        outcome = run.Publish();
+    }
     view.End();
     switch (outcome) {
     case TPublishOutcome::Finished: {

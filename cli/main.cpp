@@ -1,40 +1,36 @@
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/Usage.h"
 
 #include <cstdio>
 #include <exception>
 #include <string>
 #include <vector>
 
-namespace {
-
-void PrintUsage(std::FILE* to) {
-    std::fputs("Usage: corvane-cli COMMAND ...\n"
-               "\n"
-               "  check PROJECT_FOLDER                   open a project and report what it holds\n"
-               "  build PROJECT_FOLDER [--into FOLDER]   build the site (into HTML, or FOLDER)\n"
-               "  publish PROJECT_FOLDER [--yes] [--no-build]\n"
-               "                                         build and upload the site by FTP\n"
-               "  --version                              print the program's version\n",
-               to);
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty()) {
-        PrintUsage(stderr);
-        return 2;
-    }
+    if (args.empty())
+        return UsageError("no command given", ProgramUsage);
     std::string command = args.front();
     args.erase(args.begin());
     try {
         if (command == "--version" || command == "version") {
+            if (!args.empty())
+                return UsageError("unexpected argument \"" + args.front() + "\"", ProgramUsage);
             std::printf("Corvane %s\n", CORVANE_VERSION);
             return 0;
         }
         if (command == "--help" || command == "-h" || command == "help") {
-            PrintUsage(stdout);
+            if (args.empty()) {
+                std::fputs(ProgramUsage, stdout);
+                return 0;
+            }
+            const char* usage = CommandUsage(args.front());
+            if (!usage || args.size() > 1)
+                return UsageError(usage ? "unexpected argument \"" + args[1] + "\""
+                                        : "unknown command \"" + args.front() + "\"",
+                                  ProgramUsage);
+            std::fputs(usage, stdout);
             return 0;
         }
         if (command == "check")
@@ -47,7 +43,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "corvane-cli: %s\n", e.what());
         return 1;
     }
-    std::fprintf(stderr, "corvane-cli: unknown command \"%s\"\n\n", command.c_str());
-    PrintUsage(stderr);
-    return 2;
+    if (command.size() > 1 && command[0] == '-')
+        return UsageError("unknown option \"" + command + "\"", ProgramUsage);
+    return UsageError("unknown command \"" + command + "\"", ProgramUsage);
 }

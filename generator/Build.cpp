@@ -7,6 +7,7 @@
 
 #include "model/ColumnInUse.h"
 #include "platform/Error.h"
+#include "platform/FileSystem.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -83,10 +84,11 @@ void WriteEmptyHomepageText(TDProject& project) {
 }
 
 // The homepage's name becomes a file name in the output folder; a hand-edited one that
-// holds a path would write elsewhere.
+// holds a path would write elsewhere, and an empty one, "." or ".." would name a hidden page.
 void CheckHomepageName(const TDProject& project) {
     const std::string& name = project.FRAME.HOMEPAGE;
-    if (name.find_first_of(std::string("/\\\0", 3)) != std::string::npos)
+    if (name.empty() || name == "." || name == ".." ||
+        name.find_first_of(std::string("/\\\0", 3)) != std::string::npos)
         throw TError("The homepage name \"" + name + "\" is not a plain file name",
                      project.ProjectFile());
 }
@@ -152,6 +154,8 @@ void BuildInto(TDProject& project, const std::string& folder, TBuildStats* stats
         for (const auto& [fileName, file] : state.Files)
             stats->Bytes += file.Size;
         stats->Columns = columns;
+        stats->CopyFailures = state.CopyFailures;
+        stats->FirstCopyFailure = state.FirstCopyFailure;
         stats->PageFiles = pageFiles;
         stats->Homepage =
             homepagePending ? std::string() : folder + "/" + project.FRAME.HOMEPAGE + ".htm";
@@ -159,6 +163,7 @@ void BuildInto(TDProject& project, const std::string& folder, TBuildStats* stats
 }
 
 void Build(TDProject& project, const std::string& folderName) {
+    CheckRealFolder(project.Folder + "/" + folderName);
     BuildInto(project, project.Folder + "/" + folderName);
 }
 

@@ -23,6 +23,11 @@ struct TBuildState {
     // By name, so a file replaced during the build counts once.
     std::unordered_map<std::string, TWrittenFile> Files;
 
+    // Pictures and downloads whose source is there but whose copy could not be written, and
+    // the first of them with the reason.
+    int CopyFailures = 0;
+    std::string FirstCopyFailure;
+
     void Record(const std::string& name, std::int64_t size, std::string source) {
         TWrittenFile& file = Files[name];
         file.Size = size;

@@ -18,6 +18,10 @@ struct TBuildStats {
     int PageFiles = 0; // page files written, the homepage included
     // Full path of the homepage file, empty when the build wrote none (links only).
     std::string Homepage;
+    // Pictures and downloads that are there but could not be written into the folder, and
+    // the first of them ("name: reason").
+    int CopyFailures = 0;
+    std::string FirstCopyFailure;
 };
 
 // Called before each column is built with its number (from 1) and the number of columns.

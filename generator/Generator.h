@@ -37,6 +37,9 @@ std::string HtmlColor(TColor color, bool transparent);
 // The charset of the pages' Content-Type tag for TDFont.ENCODING's display name, and the
 // encoding (iconv's name) their bytes are written in: empty for UTF-8, the texts' own.
 std::string CharsetName(const std::string& displayName);
+// The stored font family (a name or a comma-separated list) as the value of a CSS
+// font-family property; empty when it names no font.
+std::string CssFontList(const std::string& family);
 std::string CharsetEncoding(const std::string& displayName);
 
 // ---- Welcome bar (WelcomeBar.cpp)

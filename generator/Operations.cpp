@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -107,8 +108,16 @@ void CopyIntoOutput(TDProject& project, const std::string& folder, const std::st
             return;
     }
     const std::string target = project.OutputFolder + "/" + part;
-    if (!CopyFileReplacing(source, target))
+    int error = 0;
+    if (!CopyFileReplacing(source, target, &error)) {
+        // A missing source is passed over without a word (check reports it); a source that
+        // is there but could not be copied (a full disk, an I/O error) is counted.
+        if (project.BuildState && IsPlainFile(source)) {
+            if (project.BuildState->CopyFailures++ == 0)
+                project.BuildState->FirstCopyFailure = part + ": " + std::strerror(error);
+        }
         return;
+    }
     if (project.BuildState)
         project.BuildState->Record(part, FileSize(target), std::move(source));
 }

@@ -4,6 +4,7 @@
 #include "generator/Generator.h"
 #include "generator/PageSkeleton.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -43,6 +44,19 @@ constexpr TCharset Charsets[] = {
     {"Windows 1252", "windows-1252", "CP1252"},
 };
 
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
+
+// Two generic names of the font dialog's list are misspelt in the stored family.
+std::string_view MendedName(std::string_view name) {
+    if (name == "mono")
+        return "monospace";
+    if (name == "san-serif")
+        return "sans-serif";
+    return name;
+}
+
 const TCharset* FindCharset(const std::string& displayName) {
     for (const TCharset& entry : Charsets)
         if (entry.DisplayName == displayName)
@@ -51,6 +65,38 @@ const TCharset* FindCharset(const std::string& displayName) {
 }
 
 } // namespace
+
+std::string CssFontList(const std::string& family) {
+    std::string list;
+    std::string_view rest = family;
+    while (true) {
+        const std::size_t comma = rest.find(',');
+        std::string_view name = rest.substr(0, comma);
+        while (!name.empty() && IsBlank(name.front()))
+            name.remove_prefix(1);
+        while (!name.empty() && IsBlank(name.back()))
+            name.remove_suffix(1);
+        name = MendedName(name);
+        if (!name.empty()) {
+            if (!list.empty())
+                list += ", ";
+            // A name of several words goes between quotes: bare, each of its words would
+            // have to be a valid identifier and none a keyword (the "Default" of "Default
+            // Font"). The generic names (serif, sans-serif, monospace, cursive, fantasy)
+            // hold no blank and stay bare, as they must: quoted they would name a font.
+            const bool quoted = std::find_if(name.begin(), name.end(), IsBlank) != name.end();
+            if (quoted)
+                list += '"';
+            list += name;
+            if (quoted)
+                list += '"';
+        }
+        if (comma == std::string_view::npos)
+            break;
+        rest.remove_prefix(comma + 1);
+    }
+    return list;
+}
 
 std::string HtmlColor(TColor color, bool transparent) {
     if (transparent)
@@ -96,6 +142,11 @@ std::string StyleSheetText(const TDProject& project) {
     const std::string menuSize = std::to_string(font.MENU);
     const std::string titleSize = std::to_string(font.TITLE);
     const std::string textSize = std::to_string(font.TEXT);
+    // A family without any name (empty, or blanks and commas only) leaves the property out of
+    // the class rules: "font-family: ;" would be an invalid declaration and "" a font that
+    // does not exist, while a rule without it shows the browser's own font, as an empty
+    // family always did.
+    const std::string families = CssFontList(font.FAMILY);
 
     std::string out;
     out.reserve(3072);
@@ -130,9 +181,11 @@ std::string StyleSheetText(const TDProject& project) {
         out += selector;
         out += " {color:";
         out += colour;
-        out += "; font-family: \"";
-        out += font.FAMILY;
-        out += "\"; font-size: ";
+        if (!families.empty()) {
+            out += "; font-family: ";
+            out += families;
+        }
+        out += "; font-size: ";
         out += size;
         out += "pt; font-weight: ";
         out += weight;

@@ -6,7 +6,9 @@
 #include "platform/FileSystem.h"
 
 #include <array>
+#include <string>
 #include <string_view>
+#include <utility>
 
 using namespace TextPieces;
 
@@ -15,6 +17,43 @@ namespace {
 // The summary of "Title list with summary" shows this many characters of the converted text
 // (characters, not bytes: a letter written with two or more bytes counts once).
 constexpr std::size_t SummaryLength = 200;
+
+bool IsAsciiLetterOrDigit(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// Whether the summary ends in what may be the start of a character reference: an "&" and up
+// to ten letters, digits or "#" with no ";" yet. Reference names are ASCII, so a letter
+// written with two or more bytes ends the run.
+bool EndsInBrokenReference(std::string_view text, std::size_t& amp) {
+    amp = text.rfind('&');
+    if (amp == std::string_view::npos || text.size() - amp - 1 > 10)
+        return false;
+    for (std::size_t i = amp + 1; i < text.size(); ++i)
+        if (!IsAsciiLetterOrDigit(text[i]) && text[i] != '#')
+            return false;
+    return true;
+}
+
+// The summary of a page: the first SummaryLength characters of the converted text. When that
+// cuts the text short it must not leave a tag or a character reference open, which would
+// swallow what follows it on the page: a "<" without a ">" after it ends the summary just
+// before it (the first such "<", so none is left), and then a started reference ("&amp",
+// "&#3") ends it just before its "&". A text that is not cut is shown whole, as it is.
+std::string Summary(std::string_view storedText) {
+    TConvertedStart start = ConvertedStart(storedText, SummaryLength);
+    std::string summary = std::move(start.Text);
+    if (!start.Cut)
+        return summary;
+    const std::size_t closed = summary.rfind('>');
+    const std::size_t open = summary.find('<', closed == std::string::npos ? 0 : closed + 1);
+    if (open != std::string::npos)
+        summary.resize(open);
+    std::size_t amp = 0;
+    if (EndsInBrokenReference(summary, amp))
+        summary.resize(amp);
+    return summary;
+}
 
 // What every row of a listing needs to know.
 struct TListing {
@@ -85,9 +124,7 @@ void WriteTitleListWithSummary(const TListing& listing) {
         WriteLinkedTitle(listing, j);
         WriteByline(listing, page);
         Line(out, "</a><br></td></tr>");
-        Text(out, "<tr><td></td><td>");
-        WriteWithBreaks(out, page.TEXT, SummaryLength);
-        out.WriteLine();
+        Line(out, "<tr><td></td><td>", Summary(page.TEXT));
         // Whether the text goes on is told by the stored text, line break marks included.
         if (CharCount(page.TEXT) > SummaryLength)
             Line(out, "......");

@@ -78,37 +78,57 @@ inline std::size_t CharCount(std::string_view text) {
     return count;
 }
 
-// Writes text with every stored line break turned into "<br>", at most limit characters of
-// the converted text (cut wherever the limit falls, also inside a "<br>", but never inside
-// a character). The stored break cannot overlap itself and "<br>" shares no character with
-// it, so one pass from left to right gives the same text as replacing the first remaining
-// occurrence again and again.
-inline void WriteWithBreaks(TOutputFile& out, std::string_view text,
-                            std::size_t limit = std::string_view::npos) {
-    std::size_t written = 0; // characters
-    auto emit = [&](std::string_view piece) {
-        if (limit == std::string_view::npos) {
-            out.Write(piece);
-            return;
-        }
-        std::size_t bytes = 0;
-        while (bytes < piece.size() && written < limit) {
-            bytes += CharLength(piece, bytes);
-            ++written;
-        }
-        out.Write(piece.substr(0, bytes));
-    };
+// Writes text with every stored line break turned into "<br>". The stored break cannot
+// overlap itself and "<br>" shares no character with it, so one pass from left to right
+// gives the same text as replacing the first remaining occurrence again and again.
+inline void WriteWithBreaks(TOutputFile& out, std::string_view text) {
     std::size_t start = 0;
-    while (written < limit) {
-        std::size_t at = text.find(StoredBreak, start);
+    for (std::size_t at; (at = text.find(StoredBreak, start)) != std::string_view::npos;
+         start = at + StoredBreak.size()) {
+        out.Write(text.substr(start, at - start));
+        out.Write(HtmlBreak);
+    }
+    out.Write(text.substr(start));
+}
+
+// The first characters of a text converted as WriteWithBreaks writes it.
+struct TConvertedStart {
+    std::string Text; // at most the limit's number of characters
+    bool Cut;         // whether the converted text goes on after them
+};
+
+// The first limit characters of text with every stored line break turned into "<br>", cut
+// wherever the limit falls, also inside a "<br>", but never inside a character. Only as
+// much of the text is converted as the limit needs.
+inline TConvertedStart ConvertedStart(std::string_view text, std::size_t limit) {
+    TConvertedStart start{std::string(), false};
+    std::size_t count = 0; // characters taken
+    // Takes the characters of piece up to the limit; false when the limit stopped it.
+    auto take = [&](std::string_view piece) {
+        std::size_t bytes = 0;
+        while (bytes < piece.size()) {
+            if (count == limit) {
+                start.Cut = true;
+                break;
+            }
+            bytes += CharLength(piece, bytes);
+            ++count;
+        }
+        start.Text.append(piece.substr(0, bytes));
+        return !start.Cut;
+    };
+    std::size_t from = 0;
+    while (true) {
+        const std::size_t at = text.find(StoredBreak, from);
         if (at == std::string_view::npos) {
-            emit(text.substr(start));
+            take(text.substr(from));
             break;
         }
-        emit(text.substr(start, at - start));
-        emit(HtmlBreak);
-        start = at + StoredBreak.size();
+        if (!take(text.substr(from, at - from)) || !take(HtmlBreak))
+            break;
+        from = at + StoredBreak.size();
     }
+    return start;
 }
 
 // The anchor of a page's or the hotspot's link, by its kind; other kinds write nothing.

@@ -10,7 +10,7 @@ const char* const DefaultEntries[TDLanguage::EntryCount][2] = {
     {"TODAY_IS", "Today is"},
     {"MONDAY", "Monday"},
     {"TUESDAY", "Tuesday"},
-    {"WEDNESDAY", "Wendesday"},
+    {"WEDNESDAY", "Wednesday"},
     {"THURSDAY", "Thursday"},
     {"FRIDAY", "Friday"},
     {"SATURDAY", "Saturday"},

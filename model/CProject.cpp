@@ -8,31 +8,53 @@
 
 namespace {
 
-void WriteEmptyDocument(TXmlDocument& document, const char* root, const std::string& fileName) {
+// The project document holds the FTP password: a new one is for its owner only.
+constexpr unsigned ProjectFileMode = 0600;
+
+void WriteEmptyDocument(TXmlDocument& document, const char* root, const std::string& fileName,
+                        unsigned newFileMode = 0666) {
     TEmptyAfterUse empty{document};
     document.New();
     document.CreateRoot(root);
-    document.SaveToFile(fileName);
+    document.SaveToFile(fileName, newFileMode);
+}
+
+// Removes the temporary files that an interrupted save of the project document or of a
+// column document left in the project folder (they may hold the password); nothing else.
+void RemoveLeftoverTemporaries(const std::string& folder) {
+    for (const TFileEntry& entry : ListFolder(folder)) {
+        if (!entry.IsRegular)
+            continue;
+        const std::size_t column = entry.Name.rfind(".Clm.~");
+        if (IsLeftoverTemporaryOf(entry.Name, "Default.Pro") ||
+            (column != std::string::npos && column > 0 &&
+             IsLeftoverTemporaryOf(entry.Name, entry.Name.substr(0, column + 4))))
+            DeleteFileQuietly(folder + "/" + entry.Name);
+    }
 }
 
 } // namespace
 
 TDProject::TDProject(const std::string& folder, TXmlDocument& document,
-                     const std::string& templateFile)
+                     const std::string& templateFile, TOpening opening)
     : Folder(folder), Document(&document) {
-    MakeFolder(Folder + "/HTML");
-    MakeFolder(Folder + "/Temp");
-    MakeFolder(Folder + "/Images");
-    MakeFolder(Folder + "/Downloads");
+    const bool work = opening == TOpening::Work;
+    if (work) {
+        MakeFolder(Folder + "/HTML");
+        MakeFolder(Folder + "/Temp");
+        MakeFolder(Folder + "/Images");
+        MakeFolder(Folder + "/Downloads");
+        RemoveLeftoverTemporaries(Folder);
+    }
 
     std::string projectFile = ProjectFile();
-    if (!FileExists(projectFile)) {
+    if (work && !FileExists(projectFile)) {
         if (!templateFile.empty()) {
             TEmptyAfterUse empty{document};
             ApplyTemplate(document, templateFile, Folder);
-            document.SaveToFile(projectFile);
+            document.SaveToFile(projectFile, ProjectFileMode);
         } else {
-            WriteEmptyDocument(document, "PROJECT", projectFile);
+            WriteEmptyDocument(document, "PROJECT", projectFile, ProjectFileMode);
         }
     }
 
@@ -91,8 +113,11 @@ std::string TDProject::NextColumnName() const {
     for (int n = 1;; ++n) {
         std::string name = "Column" + std::to_string(n) + ".Clm";
         bool used = false;
+        // A column is read from the file-name part of its name ("./Column1.Clm",
+        // "old\\Column1.Clm" and "C:Column1.Clm" all read Column1.Clm): that part is the one
+        // in use.
         for (int i = 0; i < MenuCount && !used; ++i)
-            used = MenuItem(i).COLUMN == name;
+            used = FileNamePart(MenuItem(i).COLUMN) == name;
         if (!used)
             return name;
     }
@@ -169,7 +194,7 @@ void TDProject::Save() {
         HOTSPOT.Save(AppendChild(root, "HOTSPOT"));
         FOOT.Save(AppendChild(root, "FOOT"));
         PUBLISH.Save(AppendChild(root, "PUBLISH"));
-        Document->SaveToFile(projectFile);
+        Document->SaveToFile(projectFile, ProjectFileMode);
     } catch (const TError& e) {
         throw e.InFile(projectFile);
     }

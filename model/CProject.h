@@ -29,10 +29,14 @@ class TDProject {
   public:
     static constexpr int Capacity = 100;
 
+    // How a project is opened: to work on it, or only to read it (nothing is made, removed
+    // or written in its folder; Default.Pro must be there).
+    enum class TOpening { Work, Inspect };
+
     // Opens the project in folder (making its sub-folders and, when missing, Default.Pro,
     // from the template file when one is given). Throws TError naming the file that failed.
     TDProject(const std::string& folder, TXmlDocument& document,
-              const std::string& templateFile = "");
+              const std::string& templateFile = "", TOpening opening = TOpening::Work);
     TDProject(const TDProject&) = delete;
     TDProject& operator=(const TDProject&) = delete;
 

@@ -4,6 +4,8 @@
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 
+#include <map>
+
 namespace {
 
 // Copies the picture named by reference beside the template as base + suffix + extension
@@ -34,6 +36,21 @@ void TakePictureFromTemplate(TXmlElement root, const char* record, const char* f
 }
 
 } // namespace
+
+std::vector<TTemplateChoice> FindTemplates(const std::vector<std::string>& folders) {
+    std::map<std::string, std::string> byName; // ordered as ListFolder orders names
+    for (const std::string& folder : folders)
+        for (const TFileEntry& entry : ListFolder(folder)) {
+            if (!entry.IsRegular || entry.Name[0] == '.' || FileExtension(entry.Name) != ".Tmp")
+                continue;
+            byName.emplace(WithoutExtension(entry.Name), folder + entry.Name); // first wins
+        }
+    std::vector<TTemplateChoice> choices;
+    choices.reserve(byName.size());
+    for (auto& [name, file] : byName)
+        choices.push_back({name, file});
+    return choices;
+}
 
 std::string TemplateFileName(const std::string& chosenPath) {
     if (FileExtension(chosenPath) == ".Tmp")

@@ -3,8 +3,24 @@
 #include "platform/XmlDocument.h"
 
 #include <string>
+#include <vector>
 
 class TDProject;
+
+// A template that a new project can start from: its name (the file name without ".Tmp")
+// and its file.
+struct TTemplateChoice {
+    std::string Name;
+    std::string File;
+    bool operator==(const TTemplateChoice&) const = default;
+};
+
+// The templates in the folders (each name ending with "/"): the ordinary, visible files
+// whose names end in ".Tmp" exactly, ordered by name. When two folders hold a template of
+// the same name, the one in the earlier folder is taken, so the user's own folder comes
+// first and wins over the program's bundled one. A folder named twice or missing adds
+// nothing.
+std::vector<TTemplateChoice> FindTemplates(const std::vector<std::string>& folders);
 
 // The file a template chosen under path is written to: the extension becomes ".Tmp"
 // (exactly; ".tmp" does not count), a name without one gets ".Tmp".

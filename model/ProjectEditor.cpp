@@ -1,6 +1,7 @@
 #include "model/ProjectEditor.h"
 
 #include "model/ColumnInUse.h"
+#include "platform/Error.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -102,9 +103,18 @@ int TProjectEditor::PrepareHTMLFolder() const {
 }
 
 int TProjectEditor::PrepareOutputFolder(const std::string& folder) {
+    // Through a link the files of another folder would go: then nothing is deleted here, and
+    // the build that follows stops with the reason.
+    try {
+        CheckRealFolder(folder);
+    } catch (const TError&) {
+        return 0;
+    }
     int deleted = 0;
+    // Entries are told apart by lstat: a link among the files goes as a link (unlink never
+    // follows it), its target untouched, so no later write can go through it.
     for (const TFileEntry& entry : ListFolder(folder))
-        if (entry.IsRegular && entry.Name[0] != '.' &&
+        if ((entry.IsRegular || entry.IsLink) && entry.Name[0] != '.' &&
             DeleteFileQuietly(Joined(folder, entry.Name)))
             ++deleted;
     return deleted;

@@ -53,10 +53,10 @@ class TProjectEditor {
     // Throws TNoSuchPlace unless the place is in the menu list (a page's column is not read).
     void CheckItem(int item) const;
 
-    // Empties the HTML folder for Build and Publish: the ordinary files directly in it go;
-    // sub-folders and their contents, hidden files (".htaccess") and anything that is not an
-    // ordinary file stay, and a file that cannot be deleted stays without a word. Gives the
-    // number of files deleted.
+    // Empties the HTML folder for Build and Publish: the ordinary files directly in it go, and
+    // symbolic links as links (their targets untouched); sub-folders and their contents,
+    // hidden files (".htaccess"), FIFOs and devices stay, and a file that cannot be deleted
+    // stays without a word. Gives the number of entries deleted.
     int PrepareHTMLFolder() const;
     static int PrepareOutputFolder(const std::string& folder);
 

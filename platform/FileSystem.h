@@ -12,9 +12,14 @@ bool FolderExists(const std::string& path);
 bool FileExists(const std::string& path);
 // Makes one level of folder; false when it exists already or cannot be made.
 bool MakeFolder(const std::string& path);
+// True for a regular file itself: false for a symbolic link (whatever it names), a FIFO, a
+// device, a folder or nothing.
+bool IsPlainFile(const std::string& path);
 // Copies a regular file byte for byte, replacing the target (written beside it and renamed
-// into place). False when the source is missing or unreadable or the target cannot be written.
-bool CopyFileReplacing(const std::string& source, const std::string& target);
+// into place). False when the source is missing, unreadable, a symbolic link or anything but a
+// regular file (never waited on), or the target cannot be written.
+// When given, *error is set to the errno of a failure (0 on success).
+bool CopyFileReplacing(const std::string& source, const std::string& target, int* error = nullptr);
 bool DeleteFileQuietly(const std::string& path);
 // Size of a regular file, or -1.
 std::int64_t FileSize(const std::string& path);
@@ -24,13 +29,26 @@ struct TFileEntry {
     std::int64_t Size = 0;
     bool IsFolder = false;
     bool IsRegular = false;
+    bool IsLink = false; // a symbolic link, whatever it points at
 };
 // The entries of a folder (without "." and ".."), sorted by name. Empty when unreadable.
 std::vector<TFileEntry> ListFolder(const std::string& path);
 
+// Throws TError naming path when it is there but not a folder itself: a symbolic link (to a
+// folder or not) or anything else is refused, so that nothing is deleted or written through
+// it. A path that is not there passes.
+void CheckRealFolder(const std::string& path);
+
 // Writes data to a temporary file beside the target and renames it over the target, so a
-// crash or a full disk never leaves a half-written file. Throws TError naming the file.
-void WriteFileAtomically(const std::string& fileName, const std::string& data);
+// crash or a full disk never leaves a half-written file. The file keeps the permission bits
+// of the file it replaces; a new one gets newFileMode (less the umask). Throws TError naming
+// the file.
+void WriteFileAtomically(const std::string& fileName, const std::string& data,
+                         unsigned newFileMode = 0666);
+
+// True when name is that of a temporary file of WriteFileAtomically or CopyFileReplacing
+// for fileName (fileName + ".~" + digits + "_" + digits) that a crash left behind.
+bool IsLeftoverTemporaryOf(const std::string& name, const std::string& fileName);
 
 // The text after the last "/", "\" or ":" of a name; a bare name is its own file-name part.
 std::string FileNamePart(const std::string& name);

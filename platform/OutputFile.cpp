@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -105,29 +106,45 @@ void TOutputFile::Close() {
 }
 
 void TOutputFile::WriteToDisk(TKnownFile& known) {
-    TFileDescriptor fd(FileCalls::Create(FFileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666));
+    // Written beside the page and renamed into place: whatever entry has the page's name (a
+    // link to a file elsewhere among them) is replaced, never opened, and a page that cannot
+    // be written is never left half written.
+    static unsigned counter = 0;
+    std::string temporary;
+    TFileDescriptor fd;
+    for (int attempt = 0; !fd && attempt < 10000; ++attempt) {
+        temporary = FFileName + ".~" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+        fd.Reset(
+            FileCalls::Create(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666));
+        if (!fd && errno != EEXIST)
+            break;
+    }
     if (!fd) {
         const int error = errno;
         throw TError(std::string("Cannot create the file: ") + std::strerror(error), FFileName);
     }
+    auto fail = [&](const char* what, int error) {
+        fd.Reset();
+        ::unlink(temporary.c_str());
+        throw TError(std::string(what) + std::strerror(error), FFileName);
+    };
     const char* p = FBuffer.data();
     std::size_t left = FBuffer.size();
     while (left > 0) {
         ssize_t n = FileCalls::Write(fd.Get(), p, left);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            const int error = errno;
-            fd.Reset();
-            throw TError(std::string("Cannot write the file: ") + std::strerror(error), FFileName);
-        }
+        if (n < 0)
+            fail("Cannot write the file: ", errno);
         p += n;
         left -= static_cast<std::size_t>(n);
     }
     struct stat st {};
     bool stated = ::fstat(fd.Get(), &st) == 0;
     if (int error = fd.Close(); error != 0)
-        throw TError(std::string("Cannot write the file: ") + std::strerror(error), FFileName);
+        fail("Cannot write the file: ", error);
+    if (FileCalls::Rename(temporary.c_str(), FFileName.c_str()) != 0)
+        fail("Cannot write the file: ", errno);
     if (stated) {
         known.Device = st.st_dev;
         known.Inode = st.st_ino;

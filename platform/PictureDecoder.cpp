@@ -10,10 +10,12 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <new>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <gif_lib.h>
@@ -495,10 +497,17 @@ using TFileHandle = std::unique_ptr<std::FILE, TFileCloser>;
 TFileHandle OpenPictureFile(const std::string& fileName, const TPictureLimits& limits,
                             std::size_t& size) {
     PictureFormatOfName(fileName);
-    TFileHandle file(std::fopen(fileName.c_str(), "rb"));
-    if (!file)
-        throw TError(std::string("Cannot open the picture file: ") + std::strerror(errno),
+    // A picture's name comes from a document: never through a link, never waiting on a FIFO
+    // or a device (non-blocking until fstat has found a regular file, where it changes nothing).
+    int fd = ::open(fileName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    TFileHandle file(fd >= 0 ? ::fdopen(fd, "rb") : nullptr);
+    if (!file) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        throw TError(std::string("Cannot open the picture file: ") + std::strerror(error),
                      fileName);
+    }
     struct stat status {};
     if (::fstat(fileno(file.get()), &status) != 0 || !S_ISREG(status.st_mode))
         throw TError("The picture file is not an ordinary file", fileName);

@@ -21,7 +21,9 @@ constexpr unsigned ParseOptions = pugi::parse_default | pugi::parse_declaration 
                                   pugi::parse_ws_pcdata_single;
 
 std::string ReadWholeFile(const std::string& fileName) {
-    TFileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a FIFO or a device in place of a document is refused at once by
+    // the test below instead of holding the program; for a regular file it changes nothing.
+    TFileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd) {
         const int error = errno;
         throw TError(std::string("Cannot open the file: ") + std::strerror(error), fileName);
@@ -183,10 +185,10 @@ std::string TXmlDocument::ToString() {
     return writer.Data;
 }
 
-void TXmlDocument::SaveToFile(const std::string& fileName) {
+void TXmlDocument::SaveToFile(const std::string& fileName, unsigned newFileMode) {
     if (fileName.empty())
         throw TError("The document has no file name to be written to");
-    WriteFileAtomically(fileName, ToString());
+    WriteFileAtomically(fileName, ToString(), newFileMode);
     FFileName = fileName;
 }
 

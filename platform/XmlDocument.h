@@ -40,7 +40,8 @@ class TXmlDocument {
     // Writes the document with no whitespace between elements. The bytes go to a temporary
     // file beside the target, which is then renamed over it: a failed save leaves the old
     // file as it was.
-    void SaveToFile(const std::string& fileName);
+    // A new file gets newFileMode (less the umask); one written again keeps its mode.
+    void SaveToFile(const std::string& fileName, unsigned newFileMode = 0666);
 
     // Empties the object: inactive, no file name.
     void Clear();

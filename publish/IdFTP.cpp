@@ -2,6 +2,7 @@
 #include "platform/Text.h"
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -25,33 +26,106 @@ std::string Milliseconds(std::int32_t ms) {
     return std::to_string(ms) + " ms";
 }
 
-// A reply as it goes into a message: its lines joined, cut short when very long.
-std::string Quoted(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines)
-        text += (text.empty() ? "" : " ") + line;
-    constexpr std::size_t Longest = 300;
-    if (text.size() > Longest)
-        text = text.substr(0, Longest) + "...";
-    return "\"" + text + "\"";
+// The most characters of a server's text that are shown.
+constexpr std::size_t LongestShown = 200;
+
+// A server's text as people are shown it (in logs and messages): UTF-8 characters kept, each
+// control character (C0, DEL, C1) and each byte that is not part of a UTF-8 character
+// replaced by "?", so that nothing reaches a terminal as an escape or cuts a C string; at
+// most LongestShown characters, then "...".
+std::string Shown(const std::string& text) {
+    std::string shown;
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        if (characters == LongestShown)
+            return shown + "...";
+        const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+        const unsigned char lead = byte(i);
+        std::size_t length = lead < 0x80                    ? 1
+                             : lead >= 0xc2 && lead <= 0xdf ? 2
+                             : lead >= 0xe0 && lead <= 0xef ? 3
+                             : lead >= 0xf0 && lead <= 0xf4 ? 4
+                                                            : 0;
+        std::uint32_t code = length > 1 ? lead & (0x3fu >> (length - 1)) : lead;
+        for (std::size_t k = 1; k < length; ++k) {
+            if (i + k >= text.size() || (byte(i + k) & 0xc0) != 0x80) {
+                length = 0;
+                break;
+            }
+            code = (code << 6) | (byte(i + k) & 0x3fu);
+        }
+        // Over-long forms, surrogates and code points past U+10FFFF are not characters.
+        static constexpr std::uint32_t Least[5] = {0, 0, 0x80, 0x800, 0x10000};
+        if (length > 1 &&
+            (code < Least[length] || (code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff))
+            length = 0;
+        if (length == 0 || code < 0x20 || (code >= 0x7f && code <= 0x9f)) {
+            shown += '?';
+            i += length == 0 ? 1 : length;
+        } else {
+            shown.append(text, i, length);
+            i += length;
+        }
+        ++characters;
+    }
+    return shown;
 }
 
-// Waits until fd is ready for events: 1 ready, 0 timed out, -1 failed (errno set).
-// A timeout of 0 or less waits without limit.
-int WaitFor(int fd, short events, std::int32_t timeoutMs) {
-    const TClock::time_point deadline = TClock::now() + std::chrono::milliseconds(timeoutMs);
+// A reply as it goes into a message: its lines joined, shown as above.
+std::string Quoted(const std::vector<std::string>& lines) {
+    // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) about "text" + std::string.
+    std::string text;
+    for (const std::string& line : lines) {
+        if (!text.empty())
+            text.push_back(' ');
+        text.append(line);
+    }
+    std::string quoted(1, '"');
+    quoted.append(Shown(text));
+    quoted.push_back('"');
+    return quoted;
+}
+
+// True when text holds a character that would end or split a command line: CR, LF or NUL.
+bool BreaksALine(const std::string& text) {
+    return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
+}
+
+// The longest single wait: a cancel is seen within this time.
+constexpr int CancelCheckMs = 100;
+
+// The time ms from now; none (the end of time) for 0 or less.
+TClock::time_point DeadlineAfter(std::int32_t ms) {
+    return ms > 0 ? TClock::now() + std::chrono::milliseconds(ms) : TClock::time_point::max();
+}
+
+// How long poll is to wait now for deadline: at most CancelCheckMs, 0 once it has passed.
+int PollWait(TClock::time_point deadline) {
+    const TClock::time_point now = TClock::now();
+    if (now >= deadline)
+        return 0;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+    return left < CancelCheckMs ? static_cast<int>(left) : CancelCheckMs;
+}
+
+enum class TWait { Ready, TimedOut, Failed, Cancelled };
+
+// Waits until fd is ready for events, the deadline passes or cancel is set; Failed with
+// errno set.
+TWait WaitFor(int fd, short events, TClock::time_point deadline, const std::atomic<bool>& cancel) {
     for (;;) {
-        int wait = -1;
-        if (timeoutMs > 0) {
-            auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now());
-            wait = left.count() > 0 ? static_cast<int>(left.count()) : 0;
-        }
+        if (cancel)
+            return TWait::Cancelled;
+        if (TClock::now() >= deadline)
+            return TWait::TimedOut;
         pollfd p{fd, events, 0};
-        int n = ::poll(&p, 1, wait);
+        int n = ::poll(&p, 1, PollWait(deadline));
         if (n < 0 && errno == EINTR)
             continue;
-        return n < 0 ? -1 : (n == 0 ? 0 : 1);
+        if (n < 0)
+            return TWait::Failed;
+        if (n > 0)
+            return TWait::Ready;
     }
 }
 
@@ -64,17 +138,28 @@ void AbortSocket(TFileDescriptor& fd) {
     fd.Reset();
 }
 
-// Sends all bytes; false with error set when the connection breaks or stays blocked for
-// longer than timeoutMs.
-bool SendAll(int fd, const char* data, std::size_t size, std::int32_t timeoutMs,
-             std::string& error) {
+// What a send must achieve in each period of the read time-out: this many bytes, or all
+// that is left when less is.
+constexpr std::size_t LeastProgress = 4096;
+
+// Sends all bytes; false with error set when the connection breaks, when it is cancelled or
+// when a period of periodMs passes with less than LeastProgress bytes (or the rest) sent.
+bool SendAll(int fd, const char* data, std::size_t size, std::int32_t periodMs,
+             const std::atomic<bool>& cancel, std::string& error) {
+    TClock::time_point periodEnd = DeadlineAfter(periodMs);
+    std::size_t sentInPeriod = 0;
     while (size > 0) {
-        int ready = WaitFor(fd, POLLOUT, timeoutMs);
-        if (ready == 0) {
-            error = "nothing could be sent within " + Milliseconds(timeoutMs);
+        TWait ready = WaitFor(fd, POLLOUT, periodEnd, cancel);
+        if (ready == TWait::Cancelled) {
+            error = "cancelled";
             return false;
         }
-        if (ready < 0) {
+        if (ready == TWait::TimedOut) {
+            error = (sentInPeriod == 0 ? std::string("nothing") : "too little") +
+                    " could be sent within " + Milliseconds(periodMs);
+            return false;
+        }
+        if (ready == TWait::Failed) {
             error = ErrorText(errno);
             return false;
         }
@@ -87,13 +172,20 @@ bool SendAll(int fd, const char* data, std::size_t size, std::int32_t timeoutMs,
         }
         data += n;
         size -= static_cast<std::size_t>(n);
+        sentInPeriod += static_cast<std::size_t>(n);
+        if (sentInPeriod >= LeastProgress || size == 0) {
+            periodEnd = DeadlineAfter(periodMs);
+            sentInPeriod = 0;
+        }
     }
     return true;
 }
 
-// Opens a TCP connection; none with error set when it fails or takes longer than timeoutMs
-// (0: the platform's own limit).
-TFileDescriptor ConnectTo(const sockaddr_in& address, std::int32_t timeoutMs, std::string& error) {
+// Opens a TCP connection; none with error set when it fails, is cancelled or is not made by
+// deadline (none: the platform's own limit); timeoutMs is the time named in the error.
+TFileDescriptor ConnectTo(const sockaddr_in& address, TClock::time_point deadline,
+                          std::int32_t timeoutMs, const std::atomic<bool>& cancel,
+                          std::string& error) {
     TFileDescriptor fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!fd) {
         error = ErrorText(errno);
@@ -107,10 +199,11 @@ TFileDescriptor ConnectTo(const sockaddr_in& address, std::int32_t timeoutMs, st
         return TFileDescriptor();
     }
     if (result < 0) {
-        int ready = WaitFor(fd.Get(), POLLOUT, timeoutMs);
-        if (ready <= 0) {
-            error =
-                ready == 0 ? "no connection within " + Milliseconds(timeoutMs) : ErrorText(errno);
+        TWait ready = WaitFor(fd.Get(), POLLOUT, deadline, cancel);
+        if (ready != TWait::Ready) {
+            error = ready == TWait::TimedOut    ? "no connection within " + Milliseconds(timeoutMs)
+                    : ready == TWait::Cancelled ? std::string("cancelled")
+                                                : ErrorText(errno);
             return TFileDescriptor();
         }
         int socketError = 0;
@@ -178,6 +271,8 @@ struct TUploadSockets {
 
 } // namespace
 
+const char* const TIdFTP::CancelledText = "cancelled";
+
 TFTPError::TFTPError(const std::string& message, int replyCode, const std::string& fileName)
     : TError(message, fileName), FReplyCode(replyCode) {}
 
@@ -202,13 +297,18 @@ void TIdFTP::Log(const std::string& line) const {
 void TIdFTP::SendLine(const std::string& line, const std::string& step, const std::string& shown) {
     if (!Connected())
         Fail(step, "not connected");
+    // Never a second command inside the first.
+    if (BreaksALine(line))
+        Fail(step, "the command holds a line break or a NUL character and is not sent");
     Log("> " + shown);
     std::string data = line + "\r\n", error;
-    if (!SendAll(FSocket.Get(), data.data(), data.size(), ReadTimeout, error))
-        Fail(step, "the command could not be sent (" + error + ")");
+    if (FCancelled)
+        Fail(step, CancelledText);
+    if (!SendAll(FSocket.Get(), data.data(), data.size(), ReadTimeout, FCancelled, error))
+        Fail(step, FCancelled ? CancelledText : "the command could not be sent (" + error + ")");
 }
 
-std::string TIdFTP::ReadLine(const std::string& step) {
+std::string TIdFTP::ReadLine(const std::string& step, TClock::time_point deadline) {
     const std::string tooLong =
         "a reply line is longer than " + std::to_string(MaxLineLength) + " characters";
     for (;;) {
@@ -225,10 +325,12 @@ std::string TIdFTP::ReadLine(const std::string& step) {
         // One more character may still be the CR before the LF.
         if (FInput.size() > MaxLineLength + 1)
             Fail(step, tooLong);
-        int ready = WaitFor(FSocket.Get(), POLLIN, ReadTimeout);
-        if (ready == 0)
+        TWait ready = WaitFor(FSocket.Get(), POLLIN, deadline, FCancelled);
+        if (ready == TWait::Cancelled)
+            Fail(step, CancelledText);
+        if (ready == TWait::TimedOut)
             Fail(step, "no reply within " + Milliseconds(ReadTimeout));
-        if (ready < 0)
+        if (ready == TWait::Failed)
             Fail(step, "the connection failed (" + ErrorText(errno) + ")");
         char buffer[4096];
         ssize_t n = ::recv(FSocket.Get(), buffer, sizeof buffer, MSG_DONTWAIT);
@@ -245,20 +347,32 @@ std::string TIdFTP::ReadLine(const std::string& step) {
 void TIdFTP::ReadReply(const std::string& step) {
     FReplyCode = 0;
     FReplyLines.clear();
+    // However long a server goes on, the reply held stays within bounds, and the whole reply
+    // comes within ReadTimeout, however it is dribbled.
+    const TClock::time_point deadline = DeadlineAfter(ReadTimeout);
+    std::size_t lines = 0, characters = 0;
+    auto next = [&] {
+        std::string line = ReadLine(step, deadline);
+        characters += line.size();
+        if (++lines > MaxReplyLines || characters > MaxReplyCharacters)
+            Fail(step, "the server's reply is longer than " + std::to_string(MaxReplyLines) +
+                           " lines or " + std::to_string(MaxReplyCharacters) + " characters");
+        return TrimBlanks(line);
+    };
     std::string first;
     while (first.empty())
-        first = TrimBlanks(ReadLine(step));
-    Log("< " + first);
+        first = next();
+    Log("< " + Shown(first));
     FReplyLines.push_back(first);
     auto digit = [](char c) { return c >= '0' && c <= '9'; };
     if (first.size() < 3 || !digit(first[0]) || !digit(first[1]) || !digit(first[2]))
         Fail(step, "the server's reply " + Quoted(FReplyLines) + " has no reply code");
     if (first.size() >= 4 && first[3] == '-') {
         for (;;) {
-            std::string line = TrimBlanks(ReadLine(step));
+            std::string line = next();
             if (line.empty())
                 continue;
-            Log("< " + line);
+            Log("< " + Shown(line));
             FReplyLines.push_back(line);
             if (line.size() < 4 || (line.compare(0, 3, first, 0, 3) == 0 && line[3] == ' '))
                 break;
@@ -290,6 +404,10 @@ void TIdFTP::Connect() {
         Fail(step, "no host name given");
     if (Port < 1 || Port > 65535)
         Fail(step, std::to_string(Port) + " is not a valid TCP port");
+    if (BreaksALine(Username))
+        Fail(step, "the user name holds a line break or a NUL character");
+    if (BreaksALine(Password))
+        Fail(step, "the password holds a line break or a NUL character");
 
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -301,17 +419,20 @@ void TIdFTP::Connect() {
                        (resolved == EAI_SYSTEM ? ErrorText(errno) : ::gai_strerror(resolved)) +
                        ")");
     std::string error = "no address";
-    for (addrinfo* a = found; a && !FSocket; a = a->ai_next) {
+    // All addresses together are bounded by ReadTimeout when it is set, so an address that
+    // swallows the attempt fails the connect instead of holding the program for minutes.
+    const TClock::time_point deadline = DeadlineAfter(ReadTimeout);
+    for (addrinfo* a = found; a && !FSocket && !FCancelled; a = a->ai_next) {
         sockaddr_in address;
         std::memcpy(&address, a->ai_addr, sizeof address);
         address.sin_port = htons(static_cast<std::uint16_t>(Port));
-        // Bounded by ReadTimeout when it is set, so an address that swallows the attempt
-        // fails the connect instead of holding the program for minutes.
-        FSocket = ConnectTo(address, ReadTimeout, error);
+        FSocket = ConnectTo(address, deadline, ReadTimeout, FCancelled, error);
     }
     ::freeaddrinfo(found);
+    if (FCancelled)
+        FSocket.Reset();
     if (!FSocket)
-        Fail(step, "cannot connect (" + error + ")");
+        Fail(step, FCancelled ? CancelledText : "cannot connect (" + error + ")");
 
     try {
         Expect("greeting", {220});
@@ -326,6 +447,8 @@ void TIdFTP::Connect() {
 }
 
 void TIdFTP::ChangeFolder(const std::string& folder) {
+    if (BreaksALine(folder))
+        Fail("change folder", "the folder name holds a line break or a NUL character");
     Command("CWD " + folder, {200, 250});
 }
 
@@ -338,7 +461,10 @@ TFileDescriptor TIdFTP::OpenDataConnection(const std::string& step, const std::s
     if (!ParsePassiveAddress(text, address))
         Fail("PASV", "the reply " + Quoted(FReplyLines) + " holds no address", FReplyCode);
     std::string error;
-    TFileDescriptor data = ConnectTo(address, ReadTimeout, error);
+    TFileDescriptor data =
+        ConnectTo(address, DeadlineAfter(ReadTimeout), ReadTimeout, FCancelled, error);
+    if (!data && FCancelled)
+        Fail(step, CancelledText);
     if (!data)
         Fail(step, "cannot open the data connection to " + DottedAddress(address) + ":" +
                        std::to_string(ntohs(address.sin_port)) + " (" + error + ")");
@@ -346,27 +472,23 @@ TFileDescriptor TIdFTP::OpenDataConnection(const std::string& step, const std::s
     return data;
 }
 
-bool TIdFTP::WaitForDataConnection(int listener, std::string& error) {
+bool TIdFTP::WaitForDataConnection(int listener, TClock::time_point deadline, std::string& error) {
     // A server that hangs up will never connect; one that talks meanwhile (a reply before
     // the transfer) is heard after it, like any final reply. Past a few long lines of such
     // talk the control connection is no longer watched. With ReadTimeout set, a server that
     // never connects back fails the upload when the time is up.
-    const auto deadline = TClock::now() + std::chrono::milliseconds(ReadTimeout);
     bool watchControl = true;
     for (;;) {
-        int wait = -1;
-        if (ReadTimeout > 0) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now())
-                    .count();
-            if (left <= 0) {
-                error = "the server did not open it within " + Milliseconds(ReadTimeout);
-                return false;
-            }
-            wait = static_cast<int>(left);
+        if (FCancelled) {
+            error = "cancelled";
+            return false;
+        }
+        if (TClock::now() >= deadline) {
+            error = "the server did not open it within " + Milliseconds(ReadTimeout);
+            return false;
         }
         pollfd p[2] = {{listener, POLLIN, 0}, {FSocket.Get(), POLLIN, 0}};
-        int n = ::poll(p, watchControl ? 2 : 1, wait);
+        int n = ::poll(p, watchControl ? 2 : 1, PollWait(deadline));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -401,10 +523,40 @@ bool TIdFTP::WaitForDataConnection(int listener, std::string& error) {
     }
 }
 
+TFileDescriptor TIdFTP::AcceptDataConnection(int listener, const std::string& step) {
+    sockaddr_in server{};
+    socklen_t length = sizeof server;
+    if (::getpeername(FSocket.Get(), reinterpret_cast<sockaddr*>(&server), &length) != 0)
+        Fail(step, "the control connection has no peer address (" + ErrorText(errno) + ")");
+    const TClock::time_point deadline = DeadlineAfter(ReadTimeout);
+    for (;;) {
+        std::string error;
+        if (!WaitForDataConnection(listener, deadline, error))
+            Fail(step, FCancelled ? CancelledText : "no data connection came (" + error + ")");
+        sockaddr_in peer{};
+        length = sizeof peer;
+        TFileDescriptor data(
+            ::accept4(listener, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC));
+        if (!data) {
+            if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN)
+                continue;
+            Fail(step, "the data connection failed (" + ErrorText(errno) + ")");
+        }
+        if (length >= sizeof peer && peer.sin_family == AF_INET &&
+            peer.sin_addr.s_addr == server.sin_addr.s_addr)
+            return data;
+        // Someone else: whatever it would send or take, it gets nothing.
+        Log("data connection from " + DottedAddress(peer) + " refused (not the server)");
+        AbortSocket(data);
+    }
+}
+
 void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName) {
     const std::string step = "upload of " + localPath;
     if (!Connected())
         Fail(step, "not connected");
+    if (BreaksALine(remoteName))
+        Fail(step, "the remote file name holds a line break or a NUL character", 0, localPath);
 
     TUploadSockets s;
     s.File.Reset(::open(localPath.c_str(), O_RDONLY | O_CLOEXEC));
@@ -438,12 +590,7 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName)
                 {200});
         Command("STOR " + remoteName, {125, 150});
 
-        std::string error;
-        if (!WaitForDataConnection(s.Listener.Get(), error))
-            Fail("STOR " + remoteName, "no data connection came (" + error + ")");
-        s.Data.Reset(::accept4(s.Listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
-        if (!s.Data)
-            Fail("STOR " + remoteName, "the data connection failed (" + ErrorText(errno) + ")");
+        s.Data = AcceptDataConnection(s.Listener.Get(), "STOR " + remoteName);
         s.Listener.Reset();
     }
 
@@ -458,8 +605,10 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName)
             Fail(step, "the local file cannot be read (" + ErrorText(errno) + ")", 0, localPath);
         if (n == 0)
             break;
-        if (!SendAll(s.Data.Get(), buffer, static_cast<std::size_t>(n), ReadTimeout, error))
-            Fail("STOR " + remoteName, "the data connection broke (" + error + ")");
+        if (!SendAll(s.Data.Get(), buffer, static_cast<std::size_t>(n), ReadTimeout, FCancelled,
+                     error))
+            Fail("STOR " + remoteName,
+                 FCancelled ? CancelledText : "the data connection broke (" + error + ")");
         sent += n;
     }
     if (sent < expected)

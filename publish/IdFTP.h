@@ -8,6 +8,8 @@
 #include "platform/Error.h"
 #include "platform/FileDescriptor.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -41,6 +43,10 @@ class TIdFTP {
   public:
     // The longest reply line that is accepted, in characters (without its line end).
     static constexpr std::size_t MaxLineLength = 16384;
+    // The most a whole reply may hold: its lines (empty ones included) and their characters
+    // (without line ends). A server that goes on past either fails the step.
+    static constexpr std::size_t MaxReplyLines = 1000;
+    static constexpr std::size_t MaxReplyCharacters = 65536;
 
     TIdFTP() = default;
     ~TIdFTP();
@@ -59,6 +65,15 @@ class TIdFTP {
     void Disconnect();
 
     bool Connected() const { return FSocket.IsOpen(); }
+
+    // Ends the operation under way, from any thread or a signal handler: within 0.1 s it
+    // fails with "cancelled" (an upload's data connection reset, so that the server does not
+    // take the part sent for the file), and so does every later operation until ResetCancel.
+    void Cancel() noexcept { FCancelled = true; }
+    void ResetCancel() noexcept { FCancelled = false; }
+    bool Cancelled() const noexcept { return FCancelled; }
+    // The detail of an operation's message when it was cancelled.
+    static const char* const CancelledText;
     // The reply to the last command: its code and its lines, trimmed.
     int LastReplyCode() const { return FReplyCode; }
     const std::vector<std::string>& LastReplyLines() const { return FReplyLines; }
@@ -67,15 +82,18 @@ class TIdFTP {
     std::int32_t Port = 21;
     std::string Username;
     std::string Password;
-    // Milliseconds to wait for each read of a reply, for each send, for the TCP connects and
-    // for the server's connection to an active transfer; 0 waits without limit.
+    // Milliseconds within which each whole reply must come, the TCP connect (all addresses
+    // together) must be made and the server must open an active transfer's connection, and
+    // in each of which a send must get 4096 bytes (or the rest) through; 0 waits without
+    // limit.
     std::int32_t ReadTimeout = 0;
     bool Passive = false;
     TIdFTPTransferType TransferType = ftBinary;
     TIdFtpProxySettings ProxySettings;
 
     // Told every line sent ("> USER name") and received ("< 220 Ready"); the password is
-    // shown as "****".
+    // shown as "****". A server's text, here and in messages, has each control character
+    // shown as "?" and at most 200 characters.
     std::function<void(const std::string&)> OnLog;
 
   private:
@@ -84,7 +102,7 @@ class TIdFTP {
                            const std::string& fileName = "") const;
     void Log(const std::string& line) const;
     void SendLine(const std::string& line, const std::string& step, const std::string& shown);
-    std::string ReadLine(const std::string& step);
+    std::string ReadLine(const std::string& step, std::chrono::steady_clock::time_point deadline);
     void ReadReply(const std::string& step);
     // Sends a command (shown in logs and messages as `shown`), reads its reply and fails
     // unless the reply's code is one of `accepted`; returns the code.
@@ -92,13 +110,17 @@ class TIdFTP {
                 const std::string& shown = "");
     void Expect(const std::string& step, std::initializer_list<int> accepted);
     TFileDescriptor OpenDataConnection(const std::string& step, const std::string& remoteName);
-    // Waits, at most ReadTimeout when it is set, for the server to connect to the listening
-    // socket.
+    // Waits, until deadline when ReadTimeout is set, for a connection to the listening socket.
     // Meanwhile whatever arrives on the control connection is kept for the next reply;
     // false (with error set) when the control connection ends first.
-    bool WaitForDataConnection(int listener, std::string& error);
+    bool WaitForDataConnection(int listener, std::chrono::steady_clock::time_point deadline,
+                               std::string& error);
+    // Takes the active transfer's data connection: only one from the address of the control
+    // connection's peer; any other is closed and the wait goes on, within ReadTimeout.
+    TFileDescriptor AcceptDataConnection(int listener, const std::string& step);
 
     TFileDescriptor FSocket;
+    std::atomic<bool> FCancelled{false};
     std::string FInput;
     int FReplyCode = 0;
     std::vector<std::string> FReplyLines;

@@ -14,6 +14,19 @@ std::string PublishSizeText(std::int64_t bytes) {
     return FormatThousands(kib) + "K";
 }
 
+namespace {
+
+// A name as it goes into a message: each control character shown as "?".
+std::string ShownName(const std::string& name) {
+    std::string shown = name;
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    return shown;
+}
+
+} // namespace
+
 TPublishRun::TPublishRun(TDProject& project, TPublishView& view) : FProject(project), FView(view) {}
 
 void TPublishRun::SetStatus(const std::string& text) {
@@ -103,6 +116,7 @@ TPublishOutcome TPublishRun::FailureEnding(const std::string& message, bool disc
 
 TPublishOutcome TPublishRun::Publish() {
     LastError.clear();
+    IdFTP.ResetCancel();
     if (!Store())
         return TPublishOutcome::Stopped;
     const TDPublish& record = FProject.PUBLISH;
@@ -114,6 +128,30 @@ TPublishOutcome TPublishRun::Publish() {
         Tell("Need user name.", TPublishControl::EditUser);
         return TPublishOutcome::Stopped;
     }
+    // A CR, LF or NUL would end the command it is sent in and start another on the server.
+    auto breaksALine = [](const std::string& text) {
+        return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
+    };
+    const char* const unsendable =
+        " holds a line break or a NUL character and cannot be sent to the FTP server.";
+    if (breaksALine(record.USER_NAME)) {
+        Tell(std::string("The user name") + unsendable, TPublishControl::EditUser);
+        return TPublishOutcome::Stopped;
+    }
+    if (breaksALine(record.PASSWORD)) {
+        Tell(std::string("The password") + unsendable, TPublishControl::EditPassword);
+        return TPublishOutcome::Stopped;
+    }
+    if (breaksALine(record.FOLDER)) {
+        Tell(std::string("The folder") + unsendable, TPublishControl::EditFolder);
+        return TPublishOutcome::Stopped;
+    }
+    for (const TPublishRow& row : Rows)
+        if (row.Ticked && breaksALine(row.Name)) {
+            Tell("The file name \"" + ShownName(row.Name) + "\"" + unsendable,
+                 TPublishControl::ButtonOK);
+            return TPublishOutcome::Stopped;
+        }
     if (!FView.Confirm("Publish your website?"))
         return TPublishOutcome::Cancelled;
 
@@ -135,7 +173,7 @@ TPublishOutcome TPublishRun::Publish() {
         IdFTP.Connect();
     } catch (const std::exception& e) {
         LastError = e.what();
-        return FailureEnding("FTP cannot connect!", false);
+        return FailureEnding(IdFTP.Cancelled() ? CancelledMessage : "FTP cannot connect!", false);
     }
     SetProgress(20);
 
@@ -145,7 +183,8 @@ TPublishOutcome TPublishRun::Publish() {
             IdFTP.ChangeFolder(record.FOLDER);
         } catch (const std::exception& e) {
             LastError = e.what();
-            return FailureEnding("FTP upload timeout!", true);
+            return FailureEnding(IdFTP.Cancelled() ? CancelledMessage : "FTP upload timeout!",
+                                 true);
         }
     }
 
@@ -164,7 +203,11 @@ TPublishOutcome TPublishRun::Publish() {
             IdFTP.Upload(FProject.HTMLPath() + row.Name, row.Name);
         } catch (const std::exception& e) {
             LastError = e.what();
-            return FailureEnding("FTP upload timeout!", true);
+            // The server was sent a reset for the file in transfer, never its end.
+            return FailureEnding(IdFTP.Cancelled() ? std::string(CancelledMessage) + " " +
+                                                         ShownName(row.Name) + " was not uploaded."
+                                                   : "FTP upload timeout!",
+                                 true);
         }
         row.Status = SuccessStatus;
         FView.RowChanged(static_cast<int>(i));

@@ -13,7 +13,15 @@
 #include <vector>
 
 // The controls that a message sends the focus to.
-enum class TPublishControl { EditFTP, EditFTPPort, EditUser, EditProxyPort, ButtonOK };
+enum class TPublishControl {
+    EditFTP,
+    EditFTPPort,
+    EditUser,
+    EditProxyPort,
+    ButtonOK,
+    EditPassword,
+    EditFolder
+};
 
 // What a run tells the one who shows it. Everything happens on the caller's thread, inside
 // Publish; each change is to be shown at once.
@@ -68,6 +76,8 @@ std::string PublishSizeText(std::int64_t bytes);
 class TPublishRun {
   public:
     static constexpr const char* SuccessStatus = "Success";
+    // The message of a run ended by IdFTP.Cancel (the file in transfer is named after it).
+    static constexpr const char* CancelledMessage = "Publishing cancelled.";
 
     TPublishRun(TDProject& project, TPublishView& view);
 
@@ -77,7 +87,9 @@ class TPublishRun {
     // Validate and store: false (after the message) when a port does not convert, and
     // then nothing is stored; otherwise the record is set and the project saved.
     bool Store();
-    // The publish run.
+    // The publish run. IdFTP.Cancel, from another thread or a signal handler, ends it within
+    // a second as a failure (Failed) with CancelledMessage; the row in transfer keeps an
+    // empty status, so that a next run sends it again.
     TPublishOutcome Publish();
 
     TPublishEdits Edits;

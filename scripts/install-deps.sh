@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian 12 packages that Corvane needs, only those that are missing.
-# Usage: scripts/install-deps.sh [build|test|ui|style]...   (build is always included)
+# Usage: scripts/install-deps.sh [build|test|browser|ui|style|package]...   (build is always included)
 set -eu
 
 packages="g++ cmake ninja-build pkg-config libpugixml-dev libjpeg62-turbo-dev libgif-dev"
@@ -8,8 +8,13 @@ for part in "$@"; do
     case "$part" in
     build) ;;
     test) packages="$packages libgtest-dev python3 python3-pyftpdlib clang libclang-rt-14-dev" ;;
+    browser) packages="$packages python3 chromium chromium-driver python3-selenium" ;;
     ui) packages="$packages qt6-base-dev qt6-webengine-dev libgl-dev xvfb xauth" ;;
     style) packages="$packages git clang-format clang-tidy" ;;
+    # The Debian package: scdoc writes the manual pages, dpkg-shlibdeps (dpkg-dev, with file)
+    # works out the dependencies, and the checks of the installed package use the tools
+    # distributions use (desktop-file-validate, appstreamcli, lintian) and Xvfb.
+    package) packages="$packages scdoc dpkg-dev file desktop-file-utils appstream lintian xvfb xauth x11-utils" ;;
     *) echo "install-deps.sh: unknown part '$part'" >&2; exit 2 ;;
     esac
 done

@@ -50,6 +50,17 @@ std::string ApplicationFolder() {
     return folder;
 }
 
+std::string ChooseBundledTemplatesFolder(const std::string& executableFolder, bool installed) {
+    if (installed)
+        return CORVANE_INSTALLED_TEMPLATES;
+    return WithSeparator(executableFolder) + "Templates/";
+}
+
+std::string BundledTemplatesFolder() {
+    const std::string executableFolder = QCoreApplication::applicationDirPath().toStdString();
+    return ChooseBundledTemplatesFolder(executableFolder, IsInstalledLocation(executableFolder));
+}
+
 void PrepareWebEngineEnvironment(bool runningAsRoot) {
     if (runningAsRoot)
         ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);

@@ -23,6 +23,12 @@ bool IsInstalledLocation(const std::string& executableFolder);
 // data folder when the choice falls on it.
 std::string ApplicationFolder();
 
+// The templates that come with the program: Templates beside the executable, or the
+// installed copy in the install prefix's data folder (corvane/Templates) when the program is
+// installed. The choice itself, free of the environment, and that of the running program.
+std::string ChooseBundledTemplatesFolder(const std::string& executableFolder, bool installed);
+std::string BundledTemplatesFolder();
+
 // Before QApplication exists: Qt WebEngine cannot use its sandbox when the program runs as
 // root, so it is switched off then, and only then.
 void PrepareWebEngineEnvironment(bool runningAsRoot);

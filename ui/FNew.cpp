@@ -17,7 +17,6 @@
 namespace {
 
 const char* const BlankProject = "[Blank Project]";
-const char* const TemplateExtension = ".Tmp";
 
 // A read-only path field: greyed text, passed over by the Tab key.
 QLineEdit* PathField(QWidget* parent, const char* name) {
@@ -102,14 +101,10 @@ void TFormNew::FormShow() {
     EditName->clear();
     ComboBoxTemp->clear();
     ComboBoxTemp->addItem(QString::fromLatin1(BlankProject));
-    std::string templates = Workspace.TemplatesFolder();
-    for (const TFileEntry& entry : ListFolder(templates)) {
-        // Ordinary files named *.Tmp; hidden files are not offered.
-        if (!entry.IsRegular || entry.Name[0] == '.' ||
-            FileExtension(entry.Name) != TemplateExtension)
-            continue;
-        ComboBoxTemp->addItem(QString::fromStdString(WithoutExtension(entry.Name)));
-    }
+    // The user's templates and the bundled ones; each item keeps its file.
+    for (const TTemplateChoice& choice : Workspace.Templates())
+        ComboBoxTemp->addItem(QString::fromStdString(choice.Name),
+                              QString::fromStdString(choice.File));
     ComboBoxTemp->setCurrentIndex(0);
     const QString projects = QString::fromStdString(Workspace.ProjectsFolder());
     EditPath->setText(projects);
@@ -142,8 +137,7 @@ void TFormNew::ButtonCreateClick() {
     }
     std::string templateFile;
     if (ComboBoxTemp->currentIndex() > 0)
-        templateFile = Workspace.TemplatesFolder() + ComboBoxTemp->currentText().toStdString() +
-                       TemplateExtension;
+        templateFile = ComboBoxTemp->currentData().toString().toStdString();
     Workspace.Project = std::make_unique<TDProject>(folder, Workspace.XMLDoc, templateFile);
     accept();
 }

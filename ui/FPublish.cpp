@@ -101,6 +101,12 @@ class TFormPublish::TView : public TPublishView {
             case TPublishControl::ButtonOK:
                 target = Form.ButtonOK;
                 break;
+            case TPublishControl::EditPassword:
+                target = Form.EditPassword;
+                break;
+            case TPublishControl::EditFolder:
+                target = Form.EditFolder;
+                break;
             }
             if (target)
                 target->setFocus();

@@ -5,8 +5,16 @@
 
 #include <utility>
 
-TWorkspace::TWorkspace(std::string applicationFolder)
-    : ApplicationFolder(std::move(applicationFolder)) {}
+TWorkspace::TWorkspace(std::string applicationFolder, std::string bundledTemplatesFolder)
+    : ApplicationFolder(std::move(applicationFolder)),
+      BundledTemplatesFolder(std::move(bundledTemplatesFolder)) {}
+
+std::vector<TTemplateChoice> TWorkspace::Templates() const {
+    std::vector<std::string> folders{TemplatesFolder()};
+    if (!BundledTemplatesFolder.empty())
+        folders.push_back(BundledTemplatesFolder);
+    return FindTemplates(folders);
+}
 
 std::string TWorkspace::UserManual() const {
     std::string beside = ApplicationFolder + "Help/Default.htm";

@@ -203,3 +203,39 @@ TEST_F(BuildCommandTest, FailuresNameTheFile) {
 }
 
 } // namespace
+
+TEST_F(BuildCommandTest, AnHtmlFolderThatIsALinkIsRefusedAndItsTargetUntouched) {
+    MakeProject();
+    const std::string html = Site + "/HTML";
+    std::filesystem::remove_all(html);
+    std::filesystem::create_directory(Dir / "elsewhere");
+    WriteFileBytes(Dir / "elsewhere/precious.txt", "mine");
+    std::filesystem::create_directory_symlink(Dir / "elsewhere", html);
+    TCliRun run = Run({Site});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "corvane-cli: The folder is a symbolic link: nothing is deleted or "
+                       "written through it (" +
+                           html + ")\n");
+    EXPECT_EQ(RegularFilesIn(Dir / "elsewhere"), std::set<std::string>{"precious.txt"});
+    EXPECT_EQ(ReadFileBytes(Dir / "elsewhere/precious.txt"), "mine");
+}
+
+TEST_F(BuildCommandTest, APictureThatCannotBeWrittenEndsTheBuildWithItsCountAndStatus1) {
+    MakeProject();
+    {
+        TDProject project(Site, Document);
+        project.FRAME.BACKGROUND = "Back.gif";
+        project.Save();
+        WriteFileBytes(project.ImagesPath() + "Back.gif", "GIF89a picture");
+    }
+    // Into another folder (nothing is emptied) in which a folder holds the picture's name:
+    // the copy cannot replace it.
+    const std::string into = Dir / "Out";
+    std::filesystem::create_directories(into + "/Back.gif");
+    TCliRun run = Run({Site, "--into", into});
+    EXPECT_EQ(run.Status, 1) << run.Err;
+    EXPECT_NE(run.Err.find("corvane-cli: 1 picture or download could not be written, the first "
+                           "Back.gif: "),
+              std::string::npos)
+        << run.Err;
+}

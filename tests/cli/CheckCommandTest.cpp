@@ -70,6 +70,46 @@ TEST_F(CheckCommandTest, ReportsWhatTheProjectHoldsAndWhatIsMissing) {
     EXPECT_NE(run.Out.find(Site + "/Column2.Clm"), std::string::npos) << run.Out;
 }
 
+TEST_F(CheckCommandTest, ALinkOrAFifoInPlaceOfAFileIsReportedAndNeverWaitedOn) {
+    {
+        TDProject project(Site, Document);
+        project.FRAME.BACKGROUND = "p120.gif";
+        project.TOPIC.LOGO = "Logo.gif";
+        project.HOTSPOT.LINK = "Get it";
+        project.HOTSPOT.KIND = "Download";
+        project.HOTSPOT.URL = "Price.pdf";
+        project.Save();
+        WriteFileBytes(Dir / "id_rsa", "PRIVATE KEY");
+        std::filesystem::create_symlink(Dir / "id_rsa", project.ImagesPath() + "p120.gif");
+        ASSERT_EQ(::mkfifo((project.ImagesPath() + "Logo.gif").c_str(), 0600), 0);
+        ASSERT_EQ(::mkfifo((project.DownloadsPath() + "Price.pdf").c_str(), 0600), 0);
+    }
+    TCliRun run = Check();
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_NE(run.Out.find("  picture p120.gif (background picture) in Images is not a plain "
+                           "file\n"),
+              std::string::npos)
+        << run.Out;
+    EXPECT_NE(run.Out.find("  picture Logo.gif (logo) in Images is not a plain file\n"),
+              std::string::npos)
+        << run.Out;
+    EXPECT_NE(run.Out.find("  download Price.pdf (hotspot download) in Downloads is not a "
+                           "plain file\n"),
+              std::string::npos)
+        << run.Out;
+}
+
+TEST_F(CheckCommandTest, ACheckMakesNoFolderAndWritesNothingInTheProject) {
+    const std::string document = "<PROJECT><FRAME><HOMEPAGE>Index</HOMEPAGE></FRAME></PROJECT>";
+    WriteFileBytes(Site + "/Default.Pro", document);
+    TCliRun run = Check();
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_NE(run.Out.find("homepage: Index.htm"), std::string::npos) << run.Out;
+    for (const char* sub : {"HTML", "Temp", "Images", "Downloads"})
+        EXPECT_FALSE(std::filesystem::exists(Site + "/" + sub)) << sub;
+    EXPECT_EQ(ReadFileBytes(Site + "/Default.Pro"), document);
+}
+
 TEST_F(CheckCommandTest, RefusalsNameTheProblem) {
     struct Case {
         const char* what;

@@ -12,6 +12,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -290,4 +293,32 @@ TEST_F(PublishCommandTest, WithoutNoBuildTheHtmlFolderIsEmptiedAndBuilt) {
             built[entry.path().filename().string()] = ReadFileBytes(entry.path().string());
     EXPECT_FALSE(built.empty());
     EXPECT_EQ(server.Files(), built);
+}
+
+TEST_F(PublishCommandTest, CtrlCCancelsTheRunWithinASecondAndNamesTheFileInTransfer) {
+    WriteFileBytes(Html() + "a.htm", "page");
+    std::atomic<pid_t> cli{0};
+    std::chrono::steady_clock::time_point interruptedAt;
+    TFakeFtpServer server([&](TFakeFtpSession& s) {
+        s.Login();
+        s.Answer("200 PORT ok");
+        s.Answer("150 Go");
+        // The client now waits for a data connection that never comes (for 30 s by its
+        // read time-out): Ctrl+C.
+        s.Pause(300);
+        interruptedAt = std::chrono::steady_clock::now();
+        ::kill(cli.load(), SIGINT);
+        s.WaitClosed();
+    });
+    Settings(server.Port());
+    std::vector<std::string> argv = {CorvaneCliPath(), "publish", Folder(), "--yes", "--no-build"};
+    TProcessResult r = RunProcess(argv, "", CliTimeoutMs, &cli);
+    const auto ended = std::chrono::steady_clock::now();
+    server.Finish();
+    EXPECT_FALSE(r.TimedOut);
+    EXPECT_EQ(r.ExitCode, 1) << r.Err;
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(ended - interruptedAt).count(),
+              1000);
+    EXPECT_THAT(r.Err, HasSubstr("corvane-cli: Publishing cancelled. a.htm was not uploaded. ("));
+    EXPECT_THAT(r.Err, HasSubstr("STOR a.htm: cancelled)"));
 }

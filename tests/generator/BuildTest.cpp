@@ -7,7 +7,11 @@
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 
+#include "platform/FileFaults.h"
+#include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <climits>
 #include <filesystem>
@@ -288,7 +292,7 @@ TEST_F(BuildTest, AMissingOutputFolderFailsOnTheHomepage) {
 
 TEST_F(BuildTest, AHomepageNameHoldingAPathIsRefused) {
     AddColumn(0);
-    for (const char* name : {"../Escaped", "sub/Index", "..\\Escaped"}) {
+    for (const char* name : {"../Escaped", "sub/Index", "..\\Escaped", "", ".", ".."}) {
         Project->FRAME.HOMEPAGE = name;
         EXPECT_THROW(Build(*Project, "HTML"), TError) << name;
     }
@@ -462,4 +466,115 @@ TEST_F(BuildTest, CopyIntoOutputReplacesAndFailsQuietly) {
     EXPECT_NO_THROW(CopyIntoOutput(*Project, downloads, "Manual.pdf"));
 }
 
+TEST_F(BuildTest, CopyIntoOutputTakesOnlyPlainFilesNeverALinkOrAFifo) {
+    struct TCase {
+        const char* Name;
+        std::function<void(const std::string& source, const std::string& secret)> Plant;
+    };
+    const TCase cases[] = {
+        {"a link to a key elsewhere",
+         [](const std::string& source, const std::string& secret) {
+             std::filesystem::create_symlink(secret, source);
+         }},
+        {"a FIFO (a copy would wait on it for ever)",
+         [](const std::string& source, const std::string&) {
+             ASSERT_EQ(::mkfifo(source.c_str(), 0600), 0);
+         }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string images = Project->ImagesPath();
+        const std::string secret = Project->Folder + "/../id_rsa";
+        WriteFileBytes(secret, "PRIVATE KEY");
+        std::filesystem::remove(images + "p120.gif");
+        c.Plant(images + "p120.gif", secret);
+        Project->OutputFolder = Html();
+        std::filesystem::remove(Html() + "/p120.gif");
+        CopyIntoOutput(*Project, images, "p120.gif");
+        EXPECT_FALSE(std::filesystem::exists(Html() + "/p120.gif"));
+        EXPECT_EQ(RegularFilesIn(Html()), std::set<std::string>{});
+    }
+}
+
+TEST_F(BuildTest, APictureThatIsThereButCannotBeWrittenIsCountedAMissingOneIsNot) {
+    struct TCase {
+        const char* Name;
+        bool SourceThere;
+        TFileFaults Faults;
+        int Failures;
+        std::string First;
+    };
+    const TCase cases[] = {
+        {"written", true, {}, 0, ""},
+        {"disk full",
+         true,
+         {.FailWrite = 1, .Error = ENOSPC},
+         1,
+         std::string("Back.gif: ") + std::strerror(ENOSPC)},
+        {"rename refused",
+         true,
+         {.FailRename = 1, .Error = EIO},
+         1,
+         std::string("Back.gif: ") + std::strerror(EIO)},
+        {"missing source", false, {.FailWrite = 1, .Error = ENOSPC}, 0, ""},
+    };
+    AddColumn(0);
+    Project->FRAME.BACKGROUND = "Back.gif";
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::filesystem::remove(Project->ImagesPath() + "Back.gif");
+        std::filesystem::remove(Html() + "/Back.gif");
+        if (c.SourceThere)
+            WriteFileBytes(Project->ImagesPath() + "Back.gif", "GIF89a picture");
+        TBuildStats stats;
+        {
+            TScopedFileFaults faults(c.Faults);
+            BuildInto(*Project, Html(), &stats);
+        }
+        EXPECT_EQ(stats.CopyFailures, c.Failures);
+        EXPECT_EQ(stats.FirstCopyFailure, c.First);
+        EXPECT_EQ(RegularFilesIn(Html()).count("Back.gif"),
+                  c.SourceThere && c.Failures == 0 ? 1u : 0u);
+    }
+}
+
 } // namespace
+
+TEST_F(BuildTest, AnOutputFolderThatIsALinkOrNoFolderIsRefusedAndNothingIsWrittenThroughIt) {
+    struct TCase {
+        const char* Name;
+        const char* Folder; // HTML or Temp
+        bool Link;          // a link to another folder; else an ordinary file
+    };
+    const TCase cases[] = {{"HTML a link", "HTML", true},
+                           {"Temp a link", "Temp", true},
+                           {"HTML a file", "HTML", false}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string folder = Project->Folder + "/" + c.Folder;
+        const std::string elsewhere = Project->Folder + "/../elsewhere-" + c.Folder;
+        std::filesystem::create_directories(elsewhere);
+        WriteFileBytes(elsewhere + "/Default.htm", "someone else's");
+        std::filesystem::remove_all(folder);
+        if (c.Link)
+            std::filesystem::create_directory_symlink(elsewhere, folder);
+        else
+            WriteFileBytes(folder, "a file");
+        try {
+            if (std::string(c.Folder) == "Temp")
+                BuildPreview(*Project);
+            else
+                Build(*Project, c.Folder);
+            ADD_FAILURE() << "built";
+        } catch (const TError& e) {
+            EXPECT_EQ(e.FileName(), folder);
+            EXPECT_NE(std::string(e.what()).find(c.Link ? "is a symbolic link" : "is not a folder"),
+                      std::string::npos)
+                << e.what();
+        }
+        EXPECT_EQ(RegularFilesIn(elsewhere), std::set<std::string>{"Default.htm"});
+        EXPECT_EQ(ReadFileBytes(elsewhere + "/Default.htm"), "someone else's");
+        std::filesystem::remove(folder);
+        std::filesystem::create_directory(folder);
+    }
+}

@@ -54,6 +54,8 @@ const char* const Cases[] = {
     "record-defaults",
     "values-outside-the-lists",
     "unknown-layout",
+    "escaping",
+    "summary-cuts",
     "charset-iso-8859-1-german",
     "charset-windows-1251-cyrillic",
     "charset-iso-8859-7-greek",

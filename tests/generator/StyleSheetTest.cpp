@@ -173,7 +173,7 @@ TEST_F(StyleSheetTest, ChangedColoursAndFontsByteForByte) {
     font.BOLD_TITLE = false;
     font.BOLD_LINK = true;
     font.UNDERLINE_LINK = false;
-    const std::string family = "font-family: \"Arial, Helvetica, sans-serif\"; ";
+    const std::string family = "font-family: Arial, Helvetica, sans-serif; ";
     EXPECT_EQ(
         Capture(WriteStyleSheet),
         Lines({
@@ -266,14 +266,82 @@ TEST_F(StyleSheetTest, EachBoldFlagAloneReachesItsRulesOnly) {
     }
 }
 
-TEST_F(StyleSheetTest, FamilyAndValuesAreWrittenAsStored) {
-    // No escaping: whatever the record holds reaches the sheet unchanged.
-    Project->FONT.FAMILY = "Tahoma, \"Odd\" <Font>";
-    Project->FONT.TEXT = -3;
-    const std::vector<std::string> lines = SheetLines();
-    ASSERT_EQ(lines.size(), 37u);
-    EXPECT_EQ(lines[36 - 2], ".Text {color:#000000; font-family: \"Tahoma, \"Odd\" <Font>\"; "
-                             "font-size: -3pt; font-weight: normal}");
+TEST(CssFontList, WritesTheStoredFamilyAsAFontList) {
+    const std::pair<const char*, const char*> cases[] = {
+        // The font dialog's families, as it stores them.
+        {"Default Font", "\"Default Font\""},
+        {"Arial, Helvetica, sans-serif", "Arial, Helvetica, sans-serif"},
+        {"Times New Roman, Times, serif", "\"Times New Roman\", Times, serif"},
+        {"Courier New, Courier, mono", "\"Courier New\", Courier, monospace"},
+        {"Georgia, Times New Roman, Times, serif", "Georgia, \"Times New Roman\", Times, serif"},
+        {"Verdana, Arial, Helvetica, sans-serif", "Verdana, Arial, Helvetica, sans-serif"},
+        {"Geneva, Arial, Helvetica, san-serif", "Geneva, Arial, Helvetica, sans-serif"},
+        // One name; the generic names bare, the two misspelt ones mended, also alone.
+        {"Tahoma", "Tahoma"},
+        {"Times New Roman", "\"Times New Roman\""},
+        {"serif", "serif"},
+        {"sans-serif", "sans-serif"},
+        {"monospace", "monospace"},
+        {"cursive", "cursive"},
+        {"fantasy", "fantasy"},
+        {"mono", "monospace"},
+        {"san-serif", "sans-serif"},
+        // Only those exact spellings are mended; other names are fonts of their own.
+        {"Mono, monotype", "Mono, monotype"},
+        {"San-Serif", "San-Serif"},
+        // Blanks around names go, blanks inside a name stay and make it quoted.
+        {"  Arial ,Helvetica,   sans-serif  ", "Arial, Helvetica, sans-serif"},
+        {"\tCourier\t,\tmono\t", "Courier, monospace"},
+        {"Times  New   Roman", "\"Times  New   Roman\""},
+        {"Lucida\tConsole", "\"Lucida\tConsole\""},
+        // Empty names are dropped, wherever they stand.
+        {"Arial,,Helvetica", "Arial, Helvetica"},
+        {",Arial,", "Arial"},
+        {"Arial, , serif", "Arial, serif"},
+        {"", ""},
+        {" ", ""},
+        {",", ""},
+        {" , ,, ", ""},
+    };
+    for (const auto& [stored, list] : cases)
+        EXPECT_EQ(CssFontList(stored), list) << "[" << stored << "]";
+}
+
+TEST_F(StyleSheetTest, ClassRulesWriteTheFontListAndKeepTheStoredFamily) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Courier New, Courier, mono", "\"Courier New\", Courier, monospace"},
+        {"Geneva, Arial, Helvetica, san-serif", "Geneva, Arial, Helvetica, sans-serif"},
+        {"Default Font", "\"Default Font\""},
+    };
+    for (const auto& [stored, list] : cases) {
+        SCOPED_TRACE(stored);
+        Project->FONT.FAMILY = stored;
+        Project->FONT.TEXT = -3;
+        const std::vector<std::string> lines = SheetLines();
+        ASSERT_EQ(lines.size(), 37u);
+        EXPECT_EQ(lines[34], std::string(".Text {color:#000000; font-family: ") + list +
+                                 "; font-size: -3pt; font-weight: normal}");
+        // Every class rule names the same list.
+        for (std::size_t i = 26; i < 35; ++i)
+            EXPECT_NE(lines[i].find(std::string("; font-family: ") + list + "; font-size: "),
+                      std::string::npos)
+                << lines[i];
+        EXPECT_EQ(Project->FONT.FAMILY, stored);
+    }
+}
+
+TEST_F(StyleSheetTest, FamilyWithoutNamesLeavesThePropertyOut) {
+    for (const char* stored : {"", "  ", " , , "}) {
+        SCOPED_TRACE(std::string("[") + stored + "]");
+        Project->FONT.FAMILY = stored;
+        const std::vector<std::string> lines = SheetLines();
+        ASSERT_EQ(lines.size(), 37u);
+        EXPECT_EQ(lines[26], ".Welcome {color:#000000; font-size: 9pt; font-weight: bold}");
+        EXPECT_EQ(lines[34], ".Text {color:#000000; font-size: 9pt; font-weight: normal}");
+        for (const std::string& line : lines)
+            EXPECT_EQ(line.find("font-family"), std::string::npos) << line;
+        EXPECT_EQ(Project->FONT.FAMILY, stored);
+    }
 }
 
 } // namespace

@@ -142,7 +142,8 @@ TEST_F(TextAreaTest, ListingStyles) {
              Spacer,
              Dot +
                  R"(<td width="100%"><a href="Page1_5.htm" class="SmallTitle">Cut break</a><br></td></tr>)",
-             "<tr><td></td><td>" + g198 + "<b",
+             // The cut leaves "<b" of the break: the summary ends before it.
+             "<tr><td></td><td>" + g198,
              "......",
              "</td></tr>",
              Spacer,
@@ -329,6 +330,82 @@ TEST_F(TextAreaTest, ListingStyles) {
         ItemInUse(f).HAS_BORDER = c.Border;
         EXPECT_EQ(f.Capture(WriteColumnListing), c.Expected);
     }
+}
+
+// Where the summary of "Title list with summary" ends when the cut at 200 characters falls
+// in or near markup.
+TEST_F(TextAreaTest, SummaryNeverEndsInsideATagOrAReference) {
+    struct TCutCase {
+        const char* Name;
+        std::string Text;    // stored
+        std::string Summary; // the summary line after "<tr><td></td><td>"
+        bool More;           // whether "......" follows
+    };
+    const auto p = [](std::size_t n) { return std::string(n, 'p'); };
+    const std::string br = "#$D#$A";
+    const TCutCase cases[] = {
+        {"inside a tag", p(190) + R"(<a href="http://example.com/">link</a>)", p(190), true},
+        {"right at the <", p(199) + "<b>bold</b>", p(199), true},
+        {"just after a complete tag", p(197) + "<b>more", p(197) + "<b>", true},
+        {"inside text after a complete tag", p(196) + "<b>xyz", p(196) + "<b>x", true},
+        {"closed tag, then an open one", p(150) + "<i>" + p(40) + "<a href=x>y</a>",
+         p(150) + "<i>" + p(40), true},
+        // Every "<" after the last ">" goes, so none is left open.
+        {"a lone < before the cut", "1 < 2 " + p(300), "1 ", true},
+        {"a lone < before an open tag", p(100) + " a < b " + p(80) + "<span class=x>y</span>",
+         p(100) + " a ", true},
+        {"a > before the cut closes nothing open", p(100) + " a > b " + p(100),
+         p(100) + " a > b " + p(93), true},
+        {"inside a named reference", p(197) + "&amp;rest", p(197), true},
+        {"inside a numeric reference", p(196) + "&#8364;", p(196), true},
+        {"inside a hexadecimal reference", p(196) + "&#x20AC;", p(196), true},
+        {"right after the &", p(199) + "&amp;", p(199), true},
+        {"after a complete reference", p(195) + "&amp;zzz", p(195) + "&amp;", true},
+        {"an & before a blank", p(190) + "fish & chips", p(190) + "fish & chi", true},
+        {"an & that ends the cut like a reference", p(196) + "AT&T and more", p(196) + "AT", true},
+        {"ten characters after the &", p(189) + "&abcdefghijklm", p(189), true},
+        {"eleven characters after the &", p(188) + "&abcdefghijklm", p(188) + "&abcdefghijk", true},
+        {"a reference inside a cut tag", p(180) + R"(<a href="?a=1&amp;b=2">x</a>)", p(180), true},
+        {"a reference before a cut tag", p(194) + "&amp<br>", p(194), true},
+        {"inside a converted line break", p(198) + br + "x", p(198), true},
+        {"one character short of a line break", p(197) + br + "x", p(197), true},
+        {"after a whole line break", p(196) + br + "xyz", p(196) + "<br>", true},
+        {"multi-byte letters before a cut tag", Repeat("\xC3\xA4", 195) + "<a href=1>x</a>",
+         Repeat("\xC3\xA4", 195), true},
+        {"multi-byte letters before a cut reference", Repeat("\xE2\x82\xAC", 197) + "&amp;",
+         Repeat("\xE2\x82\xAC", 197), true},
+        // Reference names are ASCII: a letter of two bytes after the & is no reference.
+        {"a multi-byte letter after the &", p(197) + "&\xC3\xA4" + "b" + p(10),
+         p(197) + "&\xC3\xA4" + "b", true},
+        // A text that is not cut is shown whole, whatever it ends with.
+        {"short, ending open", "1 < 2 &amp", "1 < 2 &amp", false},
+        {"exactly 200, ending open", p(198) + "<b", p(198) + "<b", false},
+        {"200 converted, longer stored", p(190) + br + br + "<i", p(190) + "<br><br><i", true},
+    };
+    std::vector<TPageSetup> pages;
+    std::vector<std::string> entries; // the rows of each case
+    std::string rows;
+    for (const TCutCase& c : cases) {
+        const std::string j = std::to_string(pages.size());
+        pages.push_back({c.Name, "", "", "", 0, 0, c.Text});
+        std::string entry =
+            Lines({Dot + R"(<td width="100%"><a href="Page1_)" + j +
+                       R"(.htm" class="SmallTitle">)" + c.Name + "</a><br></td></tr>",
+                   "<tr><td></td><td>" + c.Summary});
+        if (c.More)
+            entry += Lines({"......"});
+        entry += Lines({"</td></tr>", Spacer});
+        rows += entry;
+        entries.push_back(entry);
+    }
+    MakeColumn(F, "Title list with summary", pages);
+    ItemInUse(F).SHOW_AUTHOR = false;
+    ItemInUse(F).SHOW_DATE = false;
+    const std::string listing = F.Capture(WriteColumnListing);
+    EXPECT_EQ(listing, Listing(rows));
+    // The same, case by case, to name the one that differs.
+    for (std::size_t k = 0; k < entries.size(); ++k)
+        EXPECT_NE(listing.find(entries[k]), std::string::npos) << cases[k].Name;
 }
 
 const std::string AreaOpening = Lines({

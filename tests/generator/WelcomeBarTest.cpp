@@ -39,13 +39,13 @@ std::string DateScript(const std::vector<std::string>& days, const std::string& 
          "if(today.getDay() == 4) day = \"" + days[4] + "\";",
          "if(today.getDay() == 5) day = \"" + days[5] + "\";",
          "if(today.getDay() == 6) day = \"" + days[6] + "\";",
-         "date = today.getYear() + \"-\" + (today.getMonth() + 1) + \"-\" + "
+         "date = today.getFullYear() + \"-\" + (today.getMonth() + 1) + \"-\" + "
          "today.getDate();",
          "document.write(\"" + welcome + " " + todayIs + " [\" + date + \", \" + day + \"]\");",
          "-->", "</script>"});
 }
 
-const std::vector<std::string> DefaultDays = {"Sunday",   "Monday", "Tuesday", "Wendesday",
+const std::vector<std::string> DefaultDays = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                               "Thursday", "Friday", "Saturday"};
 
 class WelcomeBarTest : public ::testing::Test {
@@ -97,7 +97,7 @@ TEST_F(WelcomeBarTest, LinksAndSeparators) {
     }
 }
 
-TEST_F(WelcomeBarTest, LinksTakeTheirWordsAndValuesAsTheyStand) {
+TEST_F(WelcomeBarTest, LinksTakeTheirWordsAndPlainValuesAsTheyStand) {
     Links(true, true, true);
     TDProject& p = *F.Project;
     p.TOPIC.DOMAIN = "http://b\xe4"
@@ -120,9 +120,105 @@ TEST_F(WelcomeBarTest, LinksTakeTheirWordsAndValuesAsTheyStand) {
                      " | ",
                      "<a href=\"javascript:window.external.AddFavorite('http://"
                      "b\xe4"
-                     "ckerei.example/?a=1&b=2','Tom's \"Bakery\"')\" "
+                     "ckerei.example/?a=1&b=2','Tom\\'s &quot;Bakery&quot;')\" "
                      "class=\"Welcome\"><b>Favorit</b></a>",
                      " | ", "<a href=\"mailto:\" class=\"Welcome\">CONTACTUS</a>"}));
+}
+
+// A value and what it becomes inside a string of the page's script code.
+struct TEscapeCase {
+    const char* Name;
+    std::string Value;
+    std::string Escaped;
+};
+
+TEST_F(WelcomeBarTest, DateScriptEscapesItsWords) {
+    const TEscapeCase cases[] = {
+        {"plain", "Heute ist", "Heute ist"},
+        {"multi-byte letters",
+         "Gr\xC3\xBC\xC3\x9F"
+         "e",
+         "Gr\xC3\xBC\xC3\x9F"
+         "e"},
+        {"apostrophe", "Joe's", "Joe's"},
+        {"quote", "Say \"hi\"", "Say \\\"hi\\\""},
+        {"backslash", "C:\\dir\\", "C:\\\\dir\\\\"},
+        {"escaped quote", "\\\"", "\\\\\\\""},
+        {"CR LF", "one\r\ntwo", "one\\r\\ntwo"},
+        {"LF", "one\ntwo", "one\\ntwo"},
+        {"CR", "one\rtwo", "one\\rtwo"},
+        {"closing script tag", "</script><script>alert(1)</script>",
+         "<\\/script><script>alert(1)<\\/script>"},
+        {"markup", "<b>bold</b>", "<b>bold<\\/b>"},
+        {"lone angle and slash", "a < b / c <", "a < b / c <"},
+        {"entity", "&quot;", "&quot;"},
+    };
+    const char* const keys[9] = {"SUNDAY", "MONDAY",   "TUESDAY", "WEDNESDAY", "THURSDAY",
+                                 "FRIDAY", "SATURDAY", "WELCOME", "TODAY_IS"};
+    for (const TEscapeCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        for (const char* key : keys)
+            Translation(key, c.Value);
+        EXPECT_EQ(F.Capture(WriteDateScript),
+                  DateScript(std::vector<std::string>(7, c.Escaped), c.Escaped, c.Escaped));
+    }
+
+    // Each word is escaped on its own; the script's own quotes around them stay.
+    for (const char* key : keys)
+        Translation(key, "Say \"hi\"");
+    Translation("WELCOME", "\"");
+    Translation("TODAY_IS", "\\");
+    Translation("WEDNESDAY", "Mi'\"");
+    std::vector<std::string> days(7, "Say \\\"hi\\\"");
+    days[3] = "Mi'\\\"";
+    EXPECT_EQ(F.Capture(WriteDateScript), DateScript(days, "\\\"", "\\\\"));
+}
+
+TEST_F(WelcomeBarTest, LinkCodeEscapesTheAddressAndCaption) {
+    Links(true, true, false);
+    const TEscapeCase cases[] = {
+        {"plain", "Fresh Bread", "Fresh Bread"},
+        {"multi-byte letters",
+         "B\xC3\xA4"
+         "ckerei",
+         "B\xC3\xA4"
+         "ckerei"},
+        {"apostrophe", "Joe's Club", "Joe\\'s Club"},
+        {"quote", "Say \"hi\"", "Say &quot;hi&quot;"},
+        {"backslash", "C:\\dir\\", "C:\\\\dir\\\\"},
+        {"escaped apostrophe", "\\'", "\\\\\\'"},
+        {"CR LF", "one\r\ntwo", "one\\r\\ntwo"},
+        {"LF", "one\ntwo", "one\\ntwo"},
+        {"CR", "one\rtwo", "one\\rtwo"},
+        // Inside an attribute a closing tag closes nothing: it stays.
+        {"closing script tag", "</script>", "</script>"},
+        {"entity", "&amp;", "&amp;"},
+    };
+    for (const TEscapeCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        F.Project->TOPIC.DOMAIN = "http://x/" + c.Value;
+        F.Project->TOPIC.CAPTION = c.Value;
+        Translation("SETASHOMEPAGE", c.Value);
+        Translation("ADDTOFAVORITE", c.Value);
+        // The plain href and the link texts take the values as they stand.
+        EXPECT_EQ(F.Capture(WriteWelcomeLinks),
+                  Lines({"<a href=\"http://x/" + c.Value +
+                             "\" onClick=\"this.style.behavior='url(#default#homepage)';"
+                             "this.setHomePage('http://x/" +
+                             c.Escaped + "');\" class=\"Welcome\">" + c.Value + "</a>",
+                         " | ",
+                         "<a href=\"javascript:window.external.AddFavorite('http://x/" + c.Escaped +
+                             "','" + c.Escaped + "')\" class=\"Welcome\">" + c.Value + "</a>"}));
+    }
+
+    // The address and the caption are escaped each on its own.
+    F.Project->TOPIC.DOMAIN = "http://x/?q='";
+    F.Project->TOPIC.CAPTION = "\"";
+    Translation("ADDTOFAVORITE", "Add");
+    Links(false, true, false);
+    EXPECT_EQ(F.Capture(WriteWelcomeLinks),
+              Lines({"<a href=\"javascript:window.external.AddFavorite('http://x/?q=\\'','&quot;')"
+                     "\" class=\"Welcome\">Add</a>"}));
 }
 
 TEST_F(WelcomeBarTest, DateScriptTranslations) {

@@ -149,12 +149,11 @@ TEST_F(ProjectEditorTest, PreparingTheHtmlFolderDeletesOnlyItsOrdinaryFiles) {
     std::filesystem::create_symlink(Dir / "outside.htm", html + "link.htm");
     ASSERT_EQ(::mkfifo((html + "pipe").c_str(), 0600), 0);
 
-    EXPECT_EQ(Editor.PrepareHTMLFolder(), 3);
+    EXPECT_EQ(Editor.PrepareHTMLFolder(), 4);
     std::set<std::string> left;
     for (const auto& entry : std::filesystem::directory_iterator(html))
         left.insert(entry.path().filename().string());
-    EXPECT_EQ(left,
-              (std::set<std::string>{".htaccess", ".hidden.htm", "keep", "link.htm", "pipe"}));
+    EXPECT_EQ(left, (std::set<std::string>{".htaccess", ".hidden.htm", "keep", "pipe"}));
     EXPECT_EQ(ReadFileBytes(html + "keep/inner.htm"), "kept");
     EXPECT_EQ(ReadFileBytes(Dir / "outside.htm"), "outside");
 
@@ -184,3 +183,13 @@ TEST_F(ProjectEditorTest, AColumnInUseIsCurrentUntilItGoes) {
 }
 
 } // namespace
+
+TEST_F(ProjectEditorTest, AnHtmlFolderThatIsALinkIsNotEmptied) {
+    const std::string html = Project.HTMLPath();
+    std::filesystem::remove_all(html);
+    std::filesystem::create_directory(Dir / "elsewhere");
+    WriteFileBytes(Dir / "elsewhere/precious.txt", "mine");
+    std::filesystem::create_directory_symlink(Dir / "elsewhere", html.substr(0, html.size() - 1));
+    EXPECT_EQ(Editor.PrepareHTMLFolder(), 0);
+    EXPECT_EQ(ReadFileBytes(Dir / "elsewhere/precious.txt"), "mine");
+}

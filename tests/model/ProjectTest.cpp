@@ -238,3 +238,96 @@ TEST_F(ProjectTest, EveryValueSurvivesCreateChangeReopen) {
 }
 
 } // namespace
+
+TEST_F(ProjectTest, ANewProjectDocumentIsTheOwnersOnlyAndASaveKeepsItsMode) {
+    const mode_t mask = ::umask(022);
+    ::mkdir(Folder().c_str(), 0755);
+    auto mode = [&] {
+        struct stat st {};
+        ::stat(ProjectFile().c_str(), &st);
+        return st.st_mode & 07777;
+    };
+    auto project = Open();
+    EXPECT_EQ(mode(), 0600u);
+    project->PUBLISH.PASSWORD = "secret";
+    project->Save();
+    EXPECT_EQ(mode(), 0600u);
+    // A mode the user chose stays through saves and openings.
+    ::chmod(ProjectFile().c_str(), 0640);
+    project->Save();
+    EXPECT_EQ(mode(), 0640u);
+    project = Open();
+    EXPECT_EQ(mode(), 0640u);
+    // A column document holds no password: it is made as any new file is.
+    project->AddMenuItem(false);
+    struct stat st {};
+    ASSERT_EQ(::stat(project->ColumnFile(0).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    ::umask(mask);
+}
+
+TEST_F(ProjectTest, OpeningRemovesOnlyTheLeftoverTemporaryFilesOfItsDocuments) {
+    ::mkdir(Folder().c_str(), 0755);
+    Open();
+    const std::string leftovers[] = {"Default.Pro.~123_4", "Default.Pro.~1_0",
+                                     "Column1.Clm.~77_12"};
+    const std::string others[] = {"Default.Pro.~12a_3",   "Default.Pro.~123_", "Default.Pro.~_4",
+                                  "Default.Pro.~1_2.bak", "notes.txt.~1_2",    "Default.Pro~1_2",
+                                  "Column1.Clm"};
+    for (const std::string& name : leftovers)
+        WriteFileBytes(Folder() + "/" + name, "<PROJECT><PUBLISH>pw</PUBLISH></PROJECT>");
+    for (const std::string& name : others)
+        WriteFileBytes(Folder() + "/" + name, "keep");
+    // A link with a leftover's name is no file of the program's: it stays, its target too.
+    WriteFileBytes(Dir / "target", "outside");
+    std::filesystem::create_symlink(Dir / "target", Folder() + "/Default.Pro.~9_9");
+    Open();
+    for (const std::string& name : leftovers)
+        EXPECT_FALSE(std::filesystem::exists(Folder() + "/" + name)) << name;
+    for (const std::string& name : others)
+        EXPECT_EQ(ReadFileBytes(Folder() + "/" + name), "keep") << name;
+    EXPECT_TRUE(std::filesystem::is_symlink(Folder() + "/Default.Pro.~9_9"));
+    EXPECT_EQ(ReadFileBytes(Dir / "target"), "outside");
+}
+
+TEST_F(ProjectTest, AFifoInPlaceOfADocumentIsRefusedAtOnce) {
+    ::mkdir(Folder().c_str(), 0755);
+    ASSERT_EQ(::mkfifo(ProjectFile().c_str(), 0600), 0);
+    try {
+        Open();
+        ADD_FAILURE() << "opened";
+    } catch (const TError& e) {
+        EXPECT_EQ(e.FileName(), ProjectFile());
+        EXPECT_EQ(e.Message(), "Not a readable file");
+    }
+    // A column document too.
+    std::filesystem::remove(ProjectFile());
+    auto project = Open();
+    project->AddMenuItem(false);
+    project->Save();
+    std::filesystem::remove(project->ColumnFile(0));
+    ASSERT_EQ(::mkfifo(project->ColumnFile(0).c_str(), 0600), 0);
+    EXPECT_THROW(TDColumn(project->ColumnFile(0), Document), TError);
+}
+
+TEST_F(ProjectTest, ANewColumnNeverTakesAFileThatAMenuItemReads) {
+    for (const char* stored :
+         {"./Column1.Clm", "C:Column1.Clm", "old\\Column1.Clm", "a/b/Column1.Clm"}) {
+        SCOPED_TRACE(stored);
+        TTempFolder dir;
+        const std::string folder = dir / "Shop";
+        ::mkdir(folder.c_str(), 0755);
+        WriteFileBytes(folder + "/Default.Pro",
+                       std::string("<PROJECT><MENULIST><MENUITEM><TITLE>News</TITLE><COLUMN>") +
+                           stored + "</COLUMN></MENUITEM></MENULIST></PROJECT>");
+        WriteFileBytes(folder + "/Column1.Clm",
+                       "<COLUMN><PAGE><TITLE>Kept</TITLE></PAGE></COLUMN>");
+        TXmlDocument document;
+        TDProject project(folder, document);
+        TDMenuItem* added = project.AddMenuItem(false);
+        ASSERT_NE(added, nullptr);
+        EXPECT_EQ(added->COLUMN, "Column2.Clm");
+        EXPECT_EQ(ReadFileBytes(folder + "/Column1.Clm"),
+                  "<COLUMN><PAGE><TITLE>Kept</TITLE></PAGE></COLUMN>");
+    }
+}

@@ -665,7 +665,7 @@ TEST(Records, LanguageTable) {
     TDLanguage defaults;
     ASSERT_EQ(defaults.Count, 18);
     EXPECT_EQ(defaults.Keys[4], "WEDNESDAY");
-    EXPECT_EQ(defaults.Values[4], "Wendesday");
+    EXPECT_EQ(defaults.Values[4], "Wednesday");
     EXPECT_EQ(defaults.Keys[17], "NEXT");
 
     TFragment f("<LANGUAGE><MONDAY>Montag</MONDAY><TUESDAY2>x</TUESDAY2><FAX/></LANGUAGE>");
@@ -682,12 +682,21 @@ TEST(Records, LanguageTable) {
     std::string xml = SavedXml(lang, "LANGUAGE");
     EXPECT_EQ(xml,
               "<LANGUAGE><WELCOME>Welcome</WELCOME><TODAY_IS>Today is</TODAY_IS>"
-              "<MONDAY>Montag</MONDAY><TUESDAY>Tuesday</TUESDAY><WEDNESDAY>Wendesday</WEDNESDAY>"
+              "<MONDAY>Montag</MONDAY><TUESDAY>Tuesday</TUESDAY><WEDNESDAY>Wednesday</WEDNESDAY>"
               "<THURSDAY>Thursday</THURSDAY><FRIDAY>Friday</FRIDAY><SATURDAY>Saturday</SATURDAY>"
               "<SUNDAY>Sunday</SUNDAY><SETASHOMEPAGE>Set as homepage</SETASHOMEPAGE>"
               "<ADDTOFAVORITE>Add to favorite</ADDTOFAVORITE><CONTACTUS>Contact us</CONTACTUS>"
               "<ADDRESS>Address</ADDRESS><TEL>Tel</TEL><FAX/><EMAIL>E-mail</EMAIL>"
               "<PREVIOUS>Previous</PREVIOUS><NEXT>Next</NEXT></LANGUAGE>");
+
+    // Documents written with the old misspelt default keep it: a stored text is never
+    // corrected, and it is written back as it was read.
+    TFragment old("<LANGUAGE><WEDNESDAY>Wendesday</WEDNESDAY></LANGUAGE>");
+    TDLanguage oldLang(old.Element());
+    EXPECT_EQ(oldLang.Values[4], "Wendesday");
+    EXPECT_EQ(oldLang.Lookup("WEDNESDAY"), "Wendesday");
+    EXPECT_NE(SavedXml(oldLang, "LANGUAGE").find("<WEDNESDAY>Wendesday</WEDNESDAY>"),
+              std::string::npos);
 }
 
 // ---- Template forms.

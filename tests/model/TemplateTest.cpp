@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 #include <memory>
+#include <string>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -148,6 +150,35 @@ TEST_F(TemplateTest, ABrokenTemplateGivesNoProject) {
     EXPECT_THROW(TDProject(Dir / "New", Document, Dir / "Templates/Bad.Tmp"), TError);
     EXPECT_FALSE(PathExists(Dir / "New/Default.Pro"));
     EXPECT_FALSE(Document.Active());
+}
+
+TEST(Template, FindTemplatesTakesTheEarlierFolderOnAClash) {
+    TTempFolder dir;
+    const std::string user = dir / "User/", bundled = dir / "Bundled/";
+    ::mkdir(user.c_str(), 0755);
+    ::mkdir(bundled.c_str(), 0755);
+    for (const char* name : {"Shop.Tmp", "Club.Tmp"})
+        WriteFileBytes(user + name, "user");
+    for (const char* name : {"Shop.Tmp", "Night.Tmp", "Business.Tmp"})
+        WriteFileBytes(bundled + name, "bundled");
+    // None of these is a template: hidden, lower-case extension, a picture copy, a folder.
+    WriteFileBytes(bundled + ".Hidden.Tmp", "x");
+    WriteFileBytes(bundled + "Lower.tmp", "x");
+    WriteFileBytes(bundled + "Night_Background.gif", "x");
+    ::mkdir((bundled + "Folder.Tmp").c_str(), 0755);
+
+    const std::vector<TTemplateChoice> expected = {
+        {"Business", bundled + "Business.Tmp"},
+        {"Club", user + "Club.Tmp"},
+        {"Night", bundled + "Night.Tmp"},
+        {"Shop", user + "Shop.Tmp"},
+    };
+    EXPECT_EQ(FindTemplates({user, bundled}), expected);
+    // The same folder twice, or one that does not exist, adds nothing.
+    EXPECT_EQ(FindTemplates({user, bundled, user, dir / "Missing/"}), expected);
+    EXPECT_EQ(FindTemplates({bundled}).size(), 3U);
+    EXPECT_EQ(FindTemplates({bundled})[2], (TTemplateChoice{"Shop", bundled + "Shop.Tmp"}));
+    EXPECT_TRUE(FindTemplates({}).empty());
 }
 
 } // namespace

@@ -126,3 +126,55 @@ TEST(FileSystem, ACopyThatFailsKeepsTheTargetAndLeavesNothingBeside) {
 }
 
 } // namespace
+
+TEST(FileSystem, AFileWrittenAgainKeepsItsModeAndANewOneGetsTheModeAsked) {
+    struct Case {
+        const char* what;
+        int before; // -1: no file there yet
+        unsigned newFileMode;
+        unsigned after;
+    } cases[] = {
+        {"owner only kept", 0600, 0666, 0600},      {"group readable kept", 0640, 0600, 0640},
+        {"read-only kept", 0444, 0666, 0444},       {"new, owner only asked", -1, 0600, 0600},
+        {"new, the umask applies", -1, 0666, 0644},
+    };
+    const mode_t mask = ::umask(022);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TTempFolder dir;
+        const std::string file = dir / "Default.Pro";
+        if (c.before >= 0) {
+            WriteFileBytes(file, "old");
+            ASSERT_EQ(::chmod(file.c_str(), static_cast<mode_t>(c.before)), 0);
+        }
+        WriteFileAtomically(file, "new", c.newFileMode);
+        struct stat st {};
+        ASSERT_EQ(::stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.after);
+        EXPECT_EQ(ReadFileBytes(file), "new");
+    }
+    ::umask(mask);
+}
+
+TEST(FileSystem, TemporaryFilesAreNeverOpenedThroughWhatIsThereAlready) {
+    // Links planted under the temporary names that the next writes pick (the counter is the
+    // process's; this program writes far fewer files than that): none is followed.
+    TTempFolder dir;
+    const std::string outside = dir / "outside";
+    WriteFileBytes(outside, "untouched");
+    std::vector<std::string> planted;
+    for (const char* target : {"Default.Pro", "copy.Pro"})
+        for (int n = 0; n < 2000; ++n) {
+            planted.push_back(std::string(target) + ".~" + std::to_string(::getpid()) + "_" +
+                              std::to_string(n));
+            std::filesystem::create_symlink(outside, dir / planted.back());
+        }
+    const std::string file = dir / "Default.Pro";
+    WriteFileAtomically(file, "second");
+    EXPECT_TRUE(CopyFileReplacing(file, dir / "copy.Pro"));
+    EXPECT_EQ(ReadFileBytes(outside), "untouched");
+    EXPECT_EQ(ReadFileBytes(file), "second");
+    EXPECT_EQ(ReadFileBytes(dir / "copy.Pro"), "second");
+    for (const std::string& name : planted)
+        EXPECT_TRUE(std::filesystem::is_symlink(dir / name)) << name;
+}

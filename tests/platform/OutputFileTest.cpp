@@ -177,3 +177,69 @@ TEST(OutputFile, AnAbandonedFileLeavesNothingForTheNext) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(OutputFile, AnyEntryWithThePagesNameIsReplacedNeverWrittenThrough) {
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& page, const std::string& outside)> plant;
+    } cases[] = {
+        {"a link to a file elsewhere",
+         [](const std::string& page, const std::string& outside) {
+             std::filesystem::create_symlink(outside, page);
+         }},
+        {"a link to nowhere",
+         [](const std::string& page, const std::string& outside) {
+             std::filesystem::create_symlink(outside + ".none", page);
+         }},
+        {"a second name of a file elsewhere",
+         [](const std::string& page, const std::string& outside) {
+             std::filesystem::create_hard_link(outside, page);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TTempFolder dir;
+        std::filesystem::create_directory(dir / "HTML");
+        const std::string page = dir / "HTML/Index.htm";
+        const std::string outside = dir / "outside.txt";
+        WriteFileBytes(outside, "not the program's");
+        c.plant(page, outside);
+        TOutputFile out;
+        WriteFile(out, page, "<html>");
+        EXPECT_FALSE(std::filesystem::is_symlink(page));
+        EXPECT_EQ(ReadFileBytes(page), "<html>");
+        EXPECT_EQ(ReadFileBytes(outside), "not the program's");
+        EXPECT_FALSE(std::filesystem::exists(outside + ".none"));
+        EXPECT_EQ(RegularFilesIn(dir / "HTML"), std::set<std::string>{"Index.htm"});
+    }
+}
+
+TEST(OutputFile, APageThatCannotBeWrittenIsLeftAsItWasNeverTruncated) {
+    struct Case {
+        const char* what;
+        TFileFaults faults;
+    } cases[] = {
+        {"write", {.FailWrite = 1, .Error = ENOSPC}},
+        {"close", {.FailClose = 1, .Error = EIO}},
+        {"rename", {.FailRename = 1, .Error = EIO}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TTempFolder dir;
+        const std::string page = dir / "p.htm";
+        WriteFileBytes(page, "the page as it was");
+        TOutputFile out;
+        {
+            TScopedFileFaults faults(c.faults);
+            out.Open(page);
+            out.Write(std::string(1000, 'n'));
+            EXPECT_THROW(out.Close(), TError);
+        }
+        EXPECT_EQ(ReadFileBytes(page), "the page as it was");
+        EXPECT_EQ(RegularFilesIn(dir.Path()), std::set<std::string>{"p.htm"});
+    }
+}
+
+} // namespace

@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <optional>
+#include <sys/stat.h>
 #include <vector>
 
 // The sample pictures under tests/platform/pictures were made by make-pictures.sh there;
@@ -477,6 +479,21 @@ TEST(PictureDecoder, BadFilesGiveErrorsNamingThem) {
     MakeFolder(dir / "folder.jpg");
     EXPECT_EQ(ErrorOf([&] { LoadPicture(dir / "folder.jpg"); }, dir / "folder.jpg"),
               "The picture file is not an ordinary file");
+}
+
+TEST(PictureDecoder, AFifoOrALinkInPlaceOfAPictureIsRefusedAtOnce) {
+    TTempFolder dir;
+    const std::string fifo = dir / "pipe.gif";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(ErrorOf([&] { ReadPictureSize(fifo); }, fifo),
+              "The picture file is not an ordinary file");
+    EXPECT_EQ(ErrorOf([&] { LoadPicture(fifo); }, fifo),
+              "The picture file is not an ordinary file");
+    WriteFileBytes(dir / "real.gif", "GIF89a");
+    const std::string link = dir / "link.gif";
+    std::filesystem::create_symlink(dir / "real.gif", link);
+    EXPECT_EQ(ErrorOf([&] { ReadPictureSize(link); }, link),
+              std::string("Cannot open the picture file: ") + std::strerror(ELOOP));
 }
 
 TEST(PictureDecoder, LimitsAreCheckedBeforeDecoding) {

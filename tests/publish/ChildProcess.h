@@ -3,6 +3,7 @@
 // Child processes for the tests: run a program to its end with a bounded wait, or keep a
 // server process running until the test ends (then it is stopped by its process id).
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -92,9 +93,10 @@ inline bool Drain(std::vector<std::pair<int, std::string*>> fds,
 } // namespace childprocess
 
 // Runs argv with input on its standard input; stdout and stderr are caught separately. A
-// program still running after timeoutMs is killed.
+// program still running after timeoutMs is killed. The process id goes into *started (when
+// given) as soon as the program runs, so that another thread may send it a signal.
 inline TProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input,
-                                 int timeoutMs) {
+                                 int timeoutMs, std::atomic<pid_t>* started = nullptr) {
     int in[2], out[2], err[2];
     if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");
@@ -109,6 +111,8 @@ inline TProcessResult RunProcess(const std::vector<std::string>& argv, const std
         ::execvp(args[0], args.data());
         ::_exit(127);
     }
+    if (started)
+        *started = pid;
     ::close(in[0]);
     ::close(out[1]);
     ::close(err[1]);

@@ -87,12 +87,21 @@ class TFakeFtpSession {
         Answer("215 UNIX Type: L8");
     }
 
-    // Connects to the address of the last PORT command.
-    int ConnectBack() {
+    // Connects to the address of the last PORT command, from the address `from` (another
+    // loopback address, as a stranger would) when one is given.
+    int ConnectBack(const char* from = nullptr) {
         sockaddr_in address{};
         if (!LastPortAddress(address))
             throw TScriptEnd("no PORT command to connect back to");
         int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in source{};
+        source.sin_family = AF_INET;
+        if (from && fd >= 0 &&
+            (::inet_pton(AF_INET, from, &source.sin_addr) != 1 ||
+             ::bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0)) {
+            ::close(fd);
+            throw TScriptEnd("cannot connect from the given address");
+        }
         if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
             if (fd >= 0)
                 ::close(fd);

@@ -318,6 +318,57 @@ TEST(IdFTPReplies, LinesUpTo16384CharactersAreRead) {
     }
 }
 
+TEST(IdFTPReplies, AReplyIsBoundedInLinesAndCharacters) {
+    struct TCase {
+        const char* Name;
+        std::size_t Lines;      // continuation lines before the end line
+        std::size_t LineLength; // characters of each continuation line
+        bool Endless;           // the server never ends the reply
+        bool Accepted;
+    };
+    const TCase cases[] = {
+        {"1000 lines in all", 998, 10, false, true},
+        {"1001 lines in all", 999, 10, false, false},
+        {"65520 characters in four lines", 4, 16380, false, true},
+        {"five long lines", 5, 16380, false, false},
+        {"an endless reply of short lines", 0, 10, true, false},
+        {"an endless reply of empty lines", 0, 0, true, false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFakeFtpServer server([&c](TFakeFtpSession& s) {
+            s.Send("220-Hi\r\n");
+            const std::string line = std::string(c.LineLength, 'x') + "\r\n";
+            // "Endless": far past any bound, then the server hangs up (so that a client
+            // without bounds fails the test in bounded time too).
+            if (c.Endless) {
+                for (int i = 0; i < 25000; ++i)
+                    s.Send(line + line + line + line);
+                return;
+            }
+            for (std::size_t i = 0; i < c.Lines; ++i)
+                s.Send(line);
+            s.Send("220 Ready\r\n");
+            for (int i = 0; i < 4; ++i)
+                s.Answer(i == 0 ? "331 Pw" : i == 1 ? "230 In" : i == 2 ? "200 I" : "215 UNIX");
+            s.WaitClosed();
+        });
+        TIdFTP ftp;
+        Prepare(ftp, server.Port());
+        if (c.Accepted) {
+            EXPECT_NO_THROW(ftp.Connect());
+        } else {
+            TFTPError e = Failure([&] { ftp.Connect(); });
+            EXPECT_THAT(e.what(),
+                        HasSubstr("greeting: the server's reply is longer than 1000 lines or "
+                                  "65536 characters"));
+            EXPECT_FALSE(ftp.Connected());
+        }
+        ftp.Disconnect();
+        server.Finish();
+    }
+}
+
 TEST(IdFTPReplies, ASilentServerFailsAfterReadTimeout) {
     TFakeFtpServer server([](TFakeFtpSession& s) {
         s.Reply("220 Hi");
@@ -335,22 +386,53 @@ TEST(IdFTPReplies, ASilentServerFailsAfterReadTimeout) {
     EXPECT_FALSE(ftp.Connected());
 }
 
-TEST(IdFTPReplies, TheTimeoutCountsForEachReadNotTheWholeReply) {
-    // Each part of the reply comes within the time-out, the whole reply takes longer.
-    TFakeFtpServer server([](TFakeFtpSession& s) {
-        s.Send("220-Hi\r\n");
-        for (int i = 0; i < 4; ++i) {
-            s.Pause(150);
-            s.Send("220-still here\r\n");
+TEST(IdFTPReplies, AWholeReplyMustComeWithinReadTimeout) {
+    struct TCase {
+        const char* Name;
+        int PartGapMs; // between the parts of the greeting
+        int Parts;
+        bool Accepted;
+    };
+    const TCase cases[] = {
+        {"four parts within the time-out", 50, 4, true},
+        {"parts each within it, the whole reply not", 150, 5, false},
+        {"one byte every 60 ms", 60, 30, false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFakeFtpServer server([&c](TFakeFtpSession& s) {
+            if (c.Parts == 30) {
+                // "220 Ready, slowly, very slow\r\n" a byte at a time.
+                const std::string greeting = "220 Ready, slowly, very slow\r\n";
+                for (char b : greeting) {
+                    s.Send(std::string(1, b));
+                    s.Pause(c.PartGapMs);
+                }
+            } else {
+                s.Send("220-Hi\r\n");
+                for (int i = 1; i < c.Parts; ++i) {
+                    s.Pause(c.PartGapMs);
+                    s.Send("220-still here\r\n");
+                }
+                s.Send("220 Ready\r\n");
+            }
+            for (int i = 0; i < 4; ++i)
+                s.Answer(i == 0 ? "331 Pw" : i == 1 ? "230 In" : i == 2 ? "200 I" : "215 UNIX");
+            s.WaitClosed();
+        });
+        TIdFTP ftp;
+        Prepare(ftp, server.Port(), 400);
+        auto start = std::chrono::steady_clock::now();
+        if (c.Accepted) {
+            EXPECT_NO_THROW(ftp.Connect());
+        } else {
+            TFTPError e = Failure([&] { ftp.Connect(); });
+            EXPECT_THAT(e.what(), HasSubstr("greeting: no reply within 400 ms"));
+            EXPECT_LT(ElapsedMs(start), 1200);
         }
-        s.Send("220 Ready\r\n");
-        for (int i = 0; i < 4; ++i)
-            s.Answer(i == 0 ? "331 Pw" : i == 1 ? "230 In" : i == 2 ? "200 I" : "215 UNIX");
-        s.WaitClosed();
-    });
-    TIdFTP ftp;
-    Prepare(ftp, server.Port(), 400);
-    EXPECT_NO_THROW(ftp.Connect());
+        ftp.Disconnect();
+        server.Finish();
+    }
 }
 
 TEST(IdFTPReplies, NoReadTimeoutWaitsAsLongAsItTakes) {
@@ -824,4 +906,215 @@ TEST_F(IdFTPUpload, UploadWithoutAConnectionFails) {
     EXPECT_THAT(Failure([&] { ftp.Upload(Local("a.htm", "x"), "a.htm"); }).what(),
                 HasSubstr("not connected"));
     EXPECT_THAT(Failure([&] { ftp.ChangeFolder("x"); }).what(), HasSubstr("not connected"));
+}
+
+// ---- Texts that would break a command line
+
+TEST_F(IdFTPUpload, ALineBreakOrNulInAnyTextSentIsRefusedAndNothingOfItIsSent) {
+    struct TCase {
+        const char* Name;
+        std::string User, Password, Folder, Remote;
+        const char* Message;
+        bool Connects; // false: refused before the connection is opened
+    };
+    const std::string dele = "DELE important.htm";
+    const TCase cases[] = {
+        {"CR LF in the user name", "bob\r\n" + dele, "pw", "www", "a.htm",
+         "connect: the user name holds a line break", false},
+        {"LF in the password", "bob", "pw\n" + dele, "www", "a.htm",
+         "connect: the password holds a line break", false},
+        {"NUL in the password", "bob", std::string("pw\0x", 4), "www", "a.htm",
+         "connect: the password holds a line break or a NUL character", false},
+        {"CR LF in the folder", "bob", "pw", "www\r\n" + dele, "a.htm",
+         "change folder: the folder name holds a line break", true},
+        {"CR alone in the folder", "bob", "pw", "www\r" + dele, "a.htm",
+         "change folder: the folder name holds a line break", true},
+        {"CR LF in the file name", "bob", "pw", "www", "index\r\n" + dele,
+         "the remote file name holds a line break", true},
+        {"NUL in the file name", "bob", "pw", "www", std::string("a\0.htm", 6),
+         "the remote file name holds a line break or a NUL character", true},
+    };
+    const std::string local = Local("page.htm", "data");
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFakeFtpServer server(ByVerb(
+            "220 Hi\r\n", With(With(GoodLogin, "CWD", "250 Ok\r\n"), "DELE", "250 Deleted\r\n")));
+        TIdFTP ftp;
+        Prepare(ftp, server.Port());
+        ftp.Username = c.User;
+        ftp.Password = c.Password;
+        std::string message;
+        try {
+            ftp.Connect();
+            ftp.ChangeFolder(c.Folder);
+            ftp.Upload(local, c.Remote);
+        } catch (const TFTPError& e) {
+            message = e.what();
+        }
+        EXPECT_THAT(message, HasSubstr(c.Message));
+        EXPECT_EQ(ftp.Connected(), c.Connects);
+        if (!c.Connects) {
+            // Nothing was opened: connect once more, so that the server ends at once.
+            Prepare(ftp, server.Port());
+            ftp.Connect();
+        }
+        ftp.Disconnect();
+        server.Finish();
+        for (const std::string& command : server.Commands()) {
+            EXPECT_THAT(command, Not(HasSubstr("DELE")));
+            EXPECT_THAT(command, Not(HasSubstr("PORT")));
+        }
+    }
+}
+
+// ---- Who may connect to an active transfer
+
+TEST_F(IdFTPUpload, OnlyTheServersAddressMayOpenTheDataConnection) {
+    const std::string data = AllBytes();
+    std::string strangerGot = "(not connected)";
+    TFakeFtpServer server([&](TFakeFtpSession& s) {
+        s.Login();
+        s.Answer("200 PORT ok");
+        s.Answer("150 Go");
+        // A stranger on the same machine is first: it offers bytes and waits for the file.
+        int stranger = s.ConnectBack("127.0.0.2");
+        const std::string offer = "not the file";
+        (void)::send(stranger, offer.data(), offer.size(), MSG_NOSIGNAL);
+        strangerGot.clear();
+        char buffer[4096];
+        for (;;) {
+            ssize_t n = TFakeFtpSession::ReadSome(stranger, buffer, sizeof buffer, 2000);
+            if (n <= 0)
+                break; // closed or reset by the client, or nothing within the wait
+            strangerGot.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::close(stranger);
+        std::string received = s.ReceiveAll(s.ConnectBack());
+        s.Reply("226 Done");
+        s.Answer(received == data ? "250 Got it whole" : "550 Got something else");
+        s.WaitClosed();
+    });
+    TIdFTP ftp;
+    Prepare(ftp, server.Port());
+    ftp.Connect();
+    EXPECT_NO_THROW(ftp.Upload(Local("page.htm", data), "index.htm"));
+    EXPECT_NO_THROW(ftp.ChangeFolder("check"));
+    ftp.Disconnect();
+    server.Finish();
+    EXPECT_EQ(server.ScriptEnd(), "");
+    EXPECT_EQ(strangerGot, "");
+}
+
+// ---- A server's text as people see it
+
+TEST(IdFTPReplies, ServerTextIsShownWithoutControlCharactersAndAtMost200Characters) {
+    struct TCase {
+        const char* Name;
+        std::string Text;  // after "421 "
+        std::string Shown; // after "421 ", in the log and the message
+    };
+    const std::string x195(195, 'x');
+    const TCase cases[] = {
+        {"plain", "Too many users", "Too many users"},
+        {"an ANSI escape", "red \x1b[31mALERT\x1b[0m", "red ?[31mALERT?[0m"},
+        {"a NUL inside", std::string("cut\0here", 8), "cut?here"},
+        {"tab, bell, backspace and DEL",
+         "a\tb\x07"
+         "c\x08"
+         "d\x7f"
+         "e",
+         "a?b?c?d?e"},
+        {"a C1 control character",
+         "csi \xc2\x9b"
+         "31m",
+         "csi ?31m"},
+        {"UTF-8 kept", "Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x99\x82",
+         "Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x99\x82"},
+        {"bytes that are not UTF-8",
+         "a\xff"
+         "b\xc3"
+         "c\xc0\xaf"
+         "d\xed\xa0\x80",
+         "a?b?c??d???"},
+        // 200 characters with the code: the last one a two-byte character.
+        {"200 characters", x195 + "\xc3\xa9", x195 + "\xc3\xa9"},
+        {"201 characters", x195 + "\xc3\xa9z", x195 + "\xc3\xa9..."},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFakeFtpServer server(ByVerb("421 " + c.Text + "\r\n", GoodLogin));
+        TIdFTP ftp;
+        Prepare(ftp, server.Port());
+        std::string log;
+        ftp.OnLog = [&](const std::string& line) { log += line; };
+        TFTPError e = Failure([&] { ftp.Connect(); });
+        server.Finish();
+        const std::string shown = "421 " + c.Shown;
+        EXPECT_EQ(std::string(e.what()), "FTP server 127.0.0.1:" + std::to_string(server.Port()) +
+                                             ", greeting: the server replied \"" + shown + "\"");
+        EXPECT_EQ(log, "< " + shown);
+    }
+}
+
+// ---- Cancelling
+
+TEST_F(IdFTPUpload, CancelEndsAnyWaitWithinASecond) {
+    enum TWhere { InAReply, ForTheDataConnection, InTheTransfer };
+    struct TCase {
+        const char* Name;
+        TWhere Where;
+        const char* Step;
+    };
+    const TCase cases[] = {
+        {"a reply that never comes", InAReply, "USER bob: cancelled"},
+        {"a data connection that never comes", ForTheDataConnection, "STOR big.bin: cancelled"},
+        {"a transfer that the server stops taking", InTheTransfer, "STOR big.bin: cancelled"},
+    };
+    // Far more than the socket buffers hold, so that the transfer blocks.
+    const std::string local = Local("big.bin", std::string(64 << 20, 'b'));
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFakeFtpServer server([&c](TFakeFtpSession& s) {
+            if (c.Where == InAReply) {
+                s.Reply("220 Hi");
+                s.Command();
+                s.WaitClosed();
+                return;
+            }
+            s.Login();
+            s.Answer("200 PORT ok");
+            s.Answer("150 Go");
+            int data = c.Where == InTheTransfer ? s.ConnectBack() : -1;
+            s.WaitClosed();
+            if (data >= 0)
+                ::close(data);
+        });
+        TIdFTP ftp;
+        Prepare(ftp, server.Port(), 0); // no time-out: only the cancel ends the wait
+        std::atomic<bool> cancelled{false};
+        std::chrono::steady_clock::time_point cancelledAt;
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            cancelledAt = std::chrono::steady_clock::now();
+            ftp.Cancel();
+            cancelled = true;
+        });
+        TFTPError e = Failure([&] {
+            ftp.Connect();
+            ftp.Upload(local, "big.bin");
+        });
+        canceller.join();
+        EXPECT_TRUE(cancelled);
+        EXPECT_LT(ElapsedMs(cancelledAt), 1000);
+        EXPECT_THAT(e.what(), HasSubstr(c.Step));
+        EXPECT_TRUE(ftp.Cancelled());
+        // Everything after it is cancelled too, until the flag is reset.
+        if (ftp.Connected()) {
+            EXPECT_THAT(Failure([&] { ftp.ChangeFolder("x"); }).what(), HasSubstr("cancelled"));
+        }
+        ftp.ResetCancel();
+        EXPECT_FALSE(ftp.Cancelled());
+        ftp.Disconnect();
+        server.Finish();
+    }
 }

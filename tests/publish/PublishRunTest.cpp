@@ -38,8 +38,8 @@ class TRecordingView : public TPublishView {
                              (Run->ButtonCancelEnabled ? "C" : "-"));
     }
     void FocusControl(TPublishControl control) override {
-        static const char* names[] = {"EditFTP", "EditFTPPort", "EditUser", "EditProxyPort",
-                                      "ButtonOK"};
+        static const char* names[] = {"EditFTP",  "EditFTPPort",  "EditUser",  "EditProxyPort",
+                                      "ButtonOK", "EditPassword", "EditFolder"};
         Events.push_back(std::string("focus ") + names[static_cast<int>(control)]);
     }
     void Message(const std::string& text) override { Events.push_back("message " + text); }
@@ -547,4 +547,105 @@ TEST_F(PublishRunTest, TheProxySettingsReachTheClient) {
     EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished);
     EXPECT_EQ(Run->IdFTP.ProxySettings.Host, "");
     EXPECT_EQ(Run->IdFTP.ProxySettings.Port, 0);
+}
+
+TEST_F(PublishRunTest, ALineBreakInAnyTextSentStopsTheRunBeforeConnecting) {
+    struct TCase {
+        const char* Name;
+        std::string User, Password, Folder, File;
+        TStrings Events;
+    };
+    const std::string dele = "DELE important.htm";
+    const char* tail =
+        " holds a line break or a NUL character and cannot be sent to the FTP server.";
+    const TCase cases[] = {
+        {"user name",
+         "web\r\n" + dele,
+         "pw",
+         "",
+         "a.htm",
+         {std::string("message The user name") + tail, "focus EditUser"}},
+        {"password",
+         "web",
+         "pw\n" + dele,
+         "",
+         "a.htm",
+         {std::string("message The password") + tail, "focus EditPassword"}},
+        {"folder",
+         "web",
+         "pw",
+         std::string("www\0x", 5),
+         "a.htm",
+         {std::string("message The folder") + tail, "focus EditFolder"}},
+        {"file name from a homepage name",
+         "web",
+         "pw",
+         "",
+         "index\r\n" + dele,
+         {"message The file name \"index??" + dele + "\"" + tail, "focus ButtonOK"}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::filesystem::remove_all(Project->HTMLPath());
+        std::filesystem::create_directories(Project->HTMLPath());
+        AddFile(c.File, 10);
+        // Nothing listens on this port: a connection attempt would fail the run instead.
+        ShowFor(1, c.Folder);
+        Run->Edits.EditUser = c.User;
+        Run->Edits.EditPassword = c.Password;
+        EXPECT_EQ(Run->Publish(), TPublishOutcome::Stopped);
+        EXPECT_EQ(View.Events, c.Events);
+        EXPECT_FALSE(Run->IdFTP.Connected());
+    }
+}
+
+TEST_F(PublishRunTest, ACancelledRunNamesTheFileInTransferAndSendsItAgainNextTime) {
+    // The view cancels as the second upload starts, as the dialog's Cancel would.
+    class TCancellingView : public TRecordingView {
+      public:
+        void StatusChanged(const std::string& text) override {
+            TRecordingView::StatusChanged(text);
+            if (Client && text.rfind("Upload b.htm", 0) == 0)
+                Client->Cancel();
+        }
+        TIdFTP* Client = nullptr;
+    };
+    AddFile("a.htm", 100);
+    AddFile("b.htm", 100);
+    AddFile("c.htm", 100);
+    TCancellingView view;
+    TPublishRun run(*Project, view);
+    view.Run = &run;
+    view.Client = &run.IdFTP;
+    {
+        TFakeFtpServer server([](TFakeFtpSession& s) {
+            s.Login();
+            s.Store();
+            s.WaitClosed();
+        });
+        Project->PUBLISH.FTP_SERVER = "127.0.0.1";
+        Project->PUBLISH.FTP_PORT = server.Port();
+        Project->PUBLISH.USER_NAME = "web";
+        run.Show();
+        view.Events.clear();
+        EXPECT_EQ(run.Publish(), TPublishOutcome::Failed);
+        server.Finish();
+        EXPECT_THAT(view.Events,
+                    ::testing::Contains("message Publishing cancelled. b.htm was not uploaded."));
+        EXPECT_THAT(run.LastError, HasSubstr("cancelled"));
+        EXPECT_FALSE(run.IdFTP.Connected());
+        TStrings statuses;
+        for (const TPublishRow& row : run.Rows)
+            statuses.push_back(row.Status);
+        EXPECT_THAT(statuses, ElementsAre("Success", "", ""));
+        EXPECT_EQ(StorCommands(server), TStrings{"a.htm"});
+    }
+    // The next run is not cancelled by the last one's Cancel and sends the rest.
+    view.Client = nullptr;
+    TFakeFtpServer server(Uploads(2));
+    Project->PUBLISH.FTP_PORT = server.Port();
+    run.Edits.EditFTPPort = std::to_string(server.Port());
+    EXPECT_EQ(run.Publish(), TPublishOutcome::Finished);
+    server.Finish();
+    EXPECT_EQ(StorCommands(server), (TStrings{"b.htm", "c.htm"}));
 }

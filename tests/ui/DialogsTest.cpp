@@ -29,7 +29,10 @@
 #include <QTimer>
 
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -79,6 +82,8 @@ class TDialogsTest : public QObject {
     void newRefusesExistingAndEmptyNames();
     void newListsAndAppliesTemplates();
     void newStaysOpenWhenTheTemplateCannotBeRead();
+    void newListsTheBundledTemplatesAndTheUsersOwn();
+    void newOffersTheTemplatesThatComeWithTheProgram();
     void openListsProjectFoldersOnly();
     void openMakesABlankProjectOfAnEmptyFolder();
     void openWithoutProjectsOnlyFocusesTheList();
@@ -222,6 +227,127 @@ void TDialogsTest::newStaysOpenWhenTheTemplateCannotBeRead() {
     QTest::mouseClick(form.ButtonCreate, Qt::LeftButton);
     QCOMPARE(f.Prompter.TakeCalls(),
              QStringList{"Information: \"Site\" exists, try another name!"});
+}
+
+void TDialogsTest::newListsTheBundledTemplatesAndTheUsersOwn() {
+    TTempFolder temp;
+    const std::string app = temp / "App/", bundled = temp / "Bundled/";
+    for (const std::string& folder : {app, app + "Projects", app + "Templates", bundled})
+        MakeFolder(folder);
+    // Each template carries a background picture that tells it apart.
+    int models = 0;
+    auto saveTemplate = [&](const std::string& file, const std::string& picture) {
+        const std::string model = temp / ("Model" + std::to_string(++models));
+        MakeProject(model, {});
+        TXmlDocument document;
+        TDProject project(model, document);
+        project.FRAME.BACKGROUND = "Paper.gif";
+        project.Save();
+        WriteFileBytes(project.ImagesPath() + "Paper.gif", picture);
+        SaveAsTemplate(project, file);
+    };
+    saveTemplate(app + "Templates/Shop.Tmp", "GIF89a-users-shop");
+    saveTemplate(app + "Templates/Mine.Tmp", "GIF89a-mine");
+    saveTemplate(bundled + "Shop.Tmp", "GIF89a-bundled-shop");
+    saveTemplate(bundled + "Night.Tmp", "GIF89a-night");
+
+    TScriptedPrompter prompter;
+    TWorkspace workspace(app, bundled);
+    TFormNew form(workspace, prompter);
+    // Makes a project from the template at index and gives its background picture.
+    auto create = [&](const std::string& name, int index) {
+        form.show();
+        form.EditName->setText(Q(name));
+        form.ComboBoxTemp->setCurrentIndex(index);
+        QTest::mouseClick(form.ButtonCreate, Qt::LeftButton);
+        if (!workspace.IsOpen())
+            return std::string("no project");
+        workspace.Project.reset();
+        return ReadFileBytes(app + "Projects/" + name + "/Images/Background.gif");
+    };
+
+    form.show();
+    // Both folders in one list by name; the user's Shop stands for both.
+    QCOMPARE(ComboItems(form.ComboBoxTemp),
+             QStringList({"[Blank Project]", "Mine", "Night", "Shop"}));
+    QCOMPARE(form.ComboBoxTemp->currentIndex(), 0);
+    QCOMPARE(create("From Mine", 1), std::string("GIF89a-mine"));
+    QCOMPARE(create("From Night", 2), std::string("GIF89a-night"));
+    QCOMPARE(create("From Shop", 3), std::string("GIF89a-users-shop"));
+
+    // A template the user saves under a bundled name takes its place from the next showing.
+    saveTemplate(app + "Templates/Night.Tmp", "GIF89a-users-night");
+    form.show();
+    QCOMPARE(ComboItems(form.ComboBoxTemp),
+             QStringList({"[Blank Project]", "Mine", "Night", "Shop"}));
+    QCOMPARE(create("From Night Again", 2), std::string("GIF89a-users-night"));
+    QVERIFY(prompter.Calls.isEmpty());
+
+    // Without a bundled folder, the user's own alone, as before.
+    TWorkspace alone(app);
+    TFormNew formAlone(alone, prompter);
+    formAlone.show();
+    QCOMPARE(ComboItems(formAlone.ComboBoxTemp),
+             QStringList({"[Blank Project]", "Mine", "Night", "Shop"}));
+    std::filesystem::remove(app + "Templates/Night.Tmp");
+    formAlone.hide();
+    formAlone.show();
+    QCOMPARE(ComboItems(formAlone.ComboBoxTemp), QStringList({"[Blank Project]", "Mine", "Shop"}));
+}
+
+void TDialogsTest::newOffersTheTemplatesThatComeWithTheProgram() {
+    // The templates of this build, beside the program, as the New dialog of a first start
+    // finds them: the user has none of his own yet.
+    TFolders f;
+    TWorkspace workspace(f.Temp.Path() + "/", CORVANE_BUNDLED_TEMPLATES);
+    TFormNew form(workspace, f.Prompter);
+    form.show();
+    const QStringList names = {"Hiking Club", "Night", "Small Business"};
+    QCOMPARE(ComboItems(form.ComboBoxTemp), QStringList{"[Blank Project]"} + names);
+
+    // The green club look is the sample project's.
+    TTempFolder sampleCopy;
+    std::filesystem::copy(SourceFolder() + "/examples/Sample", sampleCopy / "Sample",
+                          std::filesystem::copy_options::recursive);
+    TXmlDocument sampleDocument;
+    const TDProject sample(sampleCopy / "Sample", sampleDocument);
+
+    std::vector<TDColor> colors;
+    for (int i = 0; i < names.size(); ++i) {
+        const std::string name = "Site " + std::to_string(i + 1);
+        form.show();
+        form.EditName->setText(Q(name));
+        form.ComboBoxTemp->setCurrentIndex(i + 1);
+        QTest::mouseClick(form.ButtonCreate, Qt::LeftButton);
+        QVERIFY2(workspace.IsOpen(), qPrintable(names[i]));
+        TDProject& project = *workspace.Project;
+        QCOMPARE(project.MenuCount, 0);
+        // Each brings its background and button pictures, GIF files that the site shows.
+        QCOMPARE(project.FRAME.BACKGROUND, std::string("Background.gif"));
+        QCOMPARE(project.MENU.BUTTON, std::string("Button.gif"));
+        for (const char* picture : {"Background.gif", "Button.gif"})
+            QCOMPARE(ReadFileBytes(project.ImagesPath() + picture).substr(0, 4),
+                     std::string("GIF8"));
+        project.AddMenuItem(false)->TITLE = "News";
+        project.Save();
+        Build(project, "HTML");
+        const std::string home = project.HTMLPath() + project.FRAME.HOMEPAGE + ".htm";
+        QVERIFY2(FileExists(home), home.c_str());
+        QVERIFY(ReadFileBytes(home).find("background=\"Background.gif\"") != std::string::npos);
+        QVERIFY(FileExists(project.HTMLPath() + "Background.gif"));
+        QVERIFY(FileExists(project.HTMLPath() + "Button.gif"));
+        if (i == 0) {
+            QVERIFY(project.COLOR == sample.COLOR);
+            QVERIFY(project.FRAME.FRAME == sample.FRAME.FRAME);
+            QCOMPARE(ReadFileBytes(project.ImagesPath() + "Background.gif"),
+                     ReadFileBytes(sample.ImagesPath() + sample.FRAME.BACKGROUND));
+        }
+        colors.push_back(project.COLOR);
+        workspace.Project.reset();
+    }
+    // Three looks, not one.
+    QVERIFY(!(colors[0] == colors[1]) && !(colors[1] == colors[2]) && !(colors[0] == colors[2]));
+    QVERIFY(f.Prompter.Calls.isEmpty());
 }
 
 void TDialogsTest::openListsProjectFoldersOnly() {
@@ -454,6 +580,15 @@ void TDialogsTest::applicationFolderBesideOrInTheDataFolder() {
     for (const TRow& row : rows)
         QCOMPARE(ChooseApplicationFolder("/opt/corvane/bin", row.Installed, row.Xdg, row.Home),
                  std::string(row.Expected));
+
+    // The bundled templates: beside the program, or in the installed data folder.
+    QCOMPARE(ChooseBundledTemplatesFolder("/opt/corvane/bin", false),
+             std::string("/opt/corvane/bin/Templates/"));
+    QCOMPARE(ChooseBundledTemplatesFolder("/opt/corvane/bin/", false),
+             std::string("/opt/corvane/bin/Templates/"));
+    const std::string bin = InstallBinFolder();
+    QCOMPARE(ChooseBundledTemplatesFolder("/opt/corvane/bin", true),
+             bin.substr(0, bin.rfind('/')) + "/share/corvane/Templates/");
 
     TTempFolder temp;
     QVERIFY(!IsInstalledLocation(temp.Path()));

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+// The help texts of corvane-cli: the program's usage, listing every command and option, and
+// each command's own (corvane-cli COMMAND --help). The manual page corvane-cli(1) says the
+// same at more length.
+extern const char* const ProgramUsage;
+extern const char* const CheckUsage;
+extern const char* const BuildUsage;
+extern const char* const PublishUsage;
+
+// The usage of the named command; null for a name that is not a command.
+const char* CommandUsage(const std::string& command);

@@ -1,0 +1,139 @@
+// corvane-cli --help, COMMAND --help and help COMMAND; a wrong command line gives a one-line
+// error and the usage, exit 2; the manual page names every command and option.
+
+#include "CliRun.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::vector<std::string> Commands = {"check", "build", "publish"};
+
+// Every option of every command, and the program's own.
+const std::vector<std::string> Options = {"--help", "-h",         "--version", "--into", "--yes",
+                                          "-y",     "--no-build", "--verbose", "-v"};
+
+class HelpTest : public ::testing::Test {
+  protected:
+    TCliRun Run(const std::vector<std::string>& args) { return RunCorvaneCli(Dir, args); }
+
+    // What --help prints, the usage that errors repeat.
+    std::string ProgramUsage() {
+        TCliRun run = Run({"--help"});
+        EXPECT_EQ(run.Status, 0);
+        return run.Out;
+    }
+    std::string CommandUsage(const std::string& command) {
+        TCliRun run = Run({command, "--help"});
+        EXPECT_EQ(run.Status, 0) << command;
+        return run.Out;
+    }
+
+    TTempFolder Dir;
+};
+
+TEST_F(HelpTest, TheProgramsHelpListsEveryCommandAndOption) {
+    const std::string usage = ProgramUsage();
+    EXPECT_EQ(usage.rfind("Usage: corvane-cli COMMAND", 0), 0U) << usage;
+    for (const std::string& command : Commands)
+        EXPECT_NE(usage.find("  " + command + " PROJECT_FOLDER"), std::string::npos) << command;
+    for (const std::string& option : Options)
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
+    EXPECT_NE(usage.find("  help [COMMAND]"), std::string::npos);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-h"}, {"help"}}) {
+        TCliRun run = Run(args);
+        EXPECT_EQ(run.Status, 0) << args[0];
+        EXPECT_EQ(run.Out, usage) << args[0];
+        EXPECT_EQ(run.Err, "") << args[0];
+    }
+}
+
+TEST_F(HelpTest, EachCommandHasItsOwnHelp) {
+    for (const std::string& command : Commands) {
+        const std::string usage = CommandUsage(command);
+        EXPECT_EQ(usage.rfind("Usage: corvane-cli " + command + " PROJECT_FOLDER", 0), 0U) << usage;
+        EXPECT_NE(usage.find("-h, --help"), std::string::npos) << command;
+        // The same text however it is asked for, also after a project folder, and nothing is
+        // done then.
+        const std::vector<std::vector<std::string>> asks = {
+            {command, "-h"}, {"help", command}, {command, Dir / "Nowhere", "--help"}};
+        for (const auto& args : asks) {
+            TCliRun run = Run(args);
+            EXPECT_EQ(run.Status, 0) << args[0] << " " << args[1];
+            EXPECT_EQ(run.Out, usage) << args[0] << " " << args[1];
+            EXPECT_EQ(run.Err, "") << args[0] << " " << args[1];
+        }
+    }
+    EXPECT_NE(CommandUsage("build").find("--into FOLDER"), std::string::npos);
+    for (const char* option : {"-y, --yes", "--no-build", "-v, --verbose"})
+        EXPECT_NE(CommandUsage("publish").find(option), std::string::npos) << option;
+}
+
+TEST_F(HelpTest, AnUnknownOptionOrCommandGivesOneLineAndTheUsage) {
+    const std::string usage = ProgramUsage();
+    struct TCase {
+        std::vector<std::string> Args;
+        std::string Line;
+    };
+    const TCase cases[] = {
+        {{}, "corvane-cli: no command given"},
+        {{"frobnicate"}, "corvane-cli: unknown command \"frobnicate\""},
+        {{"--frobnicate"}, "corvane-cli: unknown option \"--frobnicate\""},
+        {{"-x"}, "corvane-cli: unknown option \"-x\""},
+        {{"help", "frobnicate"}, "corvane-cli: unknown command \"frobnicate\""},
+        {{"help", "build", "check"}, "corvane-cli: unexpected argument \"check\""},
+        {{"--version", "now"}, "corvane-cli: unexpected argument \"now\""},
+    };
+    for (const TCase& c : cases) {
+        TCliRun run = Run(c.Args);
+        EXPECT_EQ(run.Status, 2) << c.Line;
+        EXPECT_EQ(run.Err, c.Line + "\n" + usage);
+        EXPECT_EQ(run.Out, "") << c.Line;
+    }
+}
+
+TEST_F(HelpTest, AWrongCommandLineOfACommandGivesOneLineAndItsUsage) {
+    const std::string site = Dir / "Site";
+    struct TCase {
+        std::vector<std::string> Args;
+        std::string Line;
+    };
+    const TCase cases[] = {
+        {{"check"}, "the project folder is missing"},
+        {{"check", site, site}, "unexpected argument \"" + site + "\""},
+        {{"check", site, "--into", site}, "unknown option \"--into\""},
+        {{"build", site, "--fast"}, "unknown option \"--fast\""},
+        {{"build", site, "--into"}, "the option --into needs a value"},
+        {{"build", site, "--into="}, "the option --into needs a value"},
+        {{"build", site, "--into", site, "--into=" + site}, "the option --into is given twice"},
+        {{"build", "--into", site}, "the project folder is missing"},
+        {{"publish", site, "--yes=no"}, "unknown option \"--yes=no\""},
+        {{"publish", site, "-q"}, "unknown option \"-q\""},
+        {{"publish", site, "-y", "--yes"}, "the option --yes is given twice"},
+    };
+    for (const TCase& c : cases) {
+        TCliRun run = Run(c.Args);
+        EXPECT_EQ(run.Status, 2) << c.Line;
+        EXPECT_EQ(run.Err, "corvane-cli: " + c.Line + "\n" + CommandUsage(c.Args[0]));
+        EXPECT_EQ(run.Out, "") << c.Line;
+    }
+    // After "--" everything is an argument, so an option-like name is a project folder.
+    TCliRun run = Run({"check", "--", "--help"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find("--help is not a folder"), std::string::npos) << run.Err;
+}
+
+TEST_F(HelpTest, TheManualPageNamesEveryCommandAndOption) {
+    const std::string page = ReadFileBytes(SourceFolder() + "/docs/man/corvane-cli.1.scd");
+    for (const std::string& command : Commands)
+        EXPECT_NE(page.find("*" + command + "* _PROJECT_FOLDER_"), std::string::npos) << command;
+    EXPECT_NE(page.find("*help* [_COMMAND_]"), std::string::npos);
+    for (const std::string& option : Options)
+        EXPECT_NE(page.find("*" + option), std::string::npos) << option;
+}
+
+} // namespace
