@@ -1,5 +1,6 @@
 #include "ui/FFont.h"
 
+#include "generator/Generator.h"
 #include "model/CFont.h"
 #include "ui/DialogControls.h"
 #include "ui/Workspace.h"
@@ -26,6 +27,12 @@ QComboBox* List(QWidget* parent, const char* name, const char* const* items, int
     return list;
 }
 
+// Whether the pages of a project with this encoding are written as UTF-8 although it names
+// another character set (one that browsers cannot read, or none).
+bool WrittenAsUtf8Instead(const std::string& encoding) {
+    return CharsetEncoding(encoding).empty() && encoding != "UTF-8";
+}
+
 QCheckBox* Check(QWidget* parent, const char* name, const char* caption) {
     auto* box = new QCheckBox(QString::fromLatin1(caption), parent);
     box->setObjectName(QString::fromLatin1(name));
@@ -44,6 +51,10 @@ TFormFont::TFormFont(TWorkspace& workspace, QWidget* parent)
     setModal(true);
 
     ComboBoxEncoding = List(this, "ComboBoxEncoding", FontEncodings, std::size(FontEncodings));
+    LabelWrittenAsUtf8 = new QLabel(
+        QStringLiteral("Pages are written as UTF-8: browsers cannot read this encoding."), this);
+    LabelWrittenAsUtf8->setObjectName(QStringLiteral("LabelWrittenAsUtf8"));
+    LabelWrittenAsUtf8->setVisible(false);
     ComboBoxFont = List(this, "ComboBoxFont", FontFamilies, std::size(FontFamilies));
     CheckBoxBoldTopic = Check(this, "CheckBoxBoldTopic", "Bold Topic");
     CheckBoxBoldTitle = Check(this, "CheckBoxBoldTitle", "Bold Title");
@@ -53,6 +64,7 @@ TFormFont::TFormFont(TWorkspace& workspace, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     auto* lists = new QFormLayout;
     lists->addRow(QStringLiteral("Encoding:"), ComboBoxEncoding);
+    lists->addRow(QString(), LabelWrittenAsUtf8);
     lists->addRow(QStringLiteral("Font Family:"), ComboBoxFont);
     layout->addLayout(lists);
     auto* grid = new QGridLayout;
@@ -73,6 +85,12 @@ TFormFont::TFormFont(TWorkspace& workspace, QWidget* parent)
     ButtonOK = buttons.ButtonOK;
     ButtonCancel = buttons.ButtonCancel;
     connect(ButtonOK, &QPushButton::clicked, this, &TFormFont::ButtonOKClick);
+    connect(ComboBoxEncoding, &QComboBox::currentIndexChanged, this,
+            &TFormFont::ComboBoxEncodingChange);
+}
+
+void TFormFont::ComboBoxEncodingChange() {
+    LabelWrittenAsUtf8->setVisible(WrittenAsUtf8Instead(SelectedItemText(ComboBoxEncoding)));
 }
 
 bool TFormFont::Execute() {
@@ -93,6 +111,7 @@ void TFormFont::FormShow() {
     const TDFont& font = Workspace.Project->FONT;
     ComboBoxEncoding->setFocus();
     SelectItemText(ComboBoxEncoding, font.ENCODING);
+    ComboBoxEncodingChange(); // also when the selection stays as it was
     SelectItemText(ComboBoxFont, font.FAMILY);
     Topic.SetValue(font.TOPIC);
     Menu.SetValue(font.MENU);

@@ -7,6 +7,7 @@
 class TWorkspace;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QPushButton;
 
 // The Font dialog: the character set, the font family, four font sizes and the bold and
@@ -22,8 +23,13 @@ class TFormFont : public QDialog {
 
     void FormShow();
     void ButtonOKClick();
+    // Shows LabelWrittenAsUtf8 when the encoding chosen is written as UTF-8 instead.
+    void ComboBoxEncodingChange();
 
     QComboBox* ComboBoxEncoding;
+    // Under the encoding list: "Pages are written as UTF-8: browsers cannot read this
+    // encoding.", for MacCE, MacGreek, "Other" and no encoding at all.
+    QLabel* LabelWrittenAsUtf8;
     QComboBox* ComboBoxFont;
     TTrackBarField Topic;
     TTrackBarField Menu;

@@ -20,6 +20,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -114,6 +115,7 @@ class TStyleDialogsTest : public QObject {
     void fontControls();
     void fontShowAndOK();
     void fontClampsAndDropsUnknownTexts();
+    void fontNotesEncodingsWrittenAsUtf8();
     void languageListsAndWritesWhileTyping();
     void languageCancelKeepsTypedTranslations();
     void languageWritesOnlyIntoASelectedLine();
@@ -524,6 +526,58 @@ void TStyleDialogsTest::fontClampsAndDropsUnknownTexts() {
     QCOMPARE(saved.FAMILY, std::string());
     QCOMPARE(std::vector<int>({saved.TOPIC, saved.MENU, saved.TITLE, saved.TEXT}),
              std::vector<int>({8, 24, 48, 16}));
+}
+
+// Under the encoding list, a note for the encodings whose pages are written as UTF-8
+// although they name another character set; the stored encoding stays as it is.
+void TStyleDialogsTest::fontNotesEncodingsWrittenAsUtf8() {
+    TFixture f;
+    TFormFont form(f.Workspace);
+    const QString note =
+        QStringLiteral("Pages are written as UTF-8: browsers cannot read this encoding.");
+    QCOMPARE(form.LabelWrittenAsUtf8->text(), note);
+    QCOMPARE(form.LabelWrittenAsUtf8->objectName(), QStringLiteral("LabelWrittenAsUtf8"));
+    const std::vector<std::pair<const char*, bool>> shown = {
+        {"Klingon (pIqaD)", true}, // in no list: no item selected
+        {"UTF-8", false},
+        {"Central European (MacCE)", true},
+        {"Western (ISO-8859-1)", false},
+        {"Greek (MacGreek)", true},
+        {"Other", true},
+        {"", true},
+        {"Japanese (JIS)", false},
+    };
+    for (const auto& [encoding, visible] : shown) {
+        f.Project().FONT.ENCODING = encoding;
+        f.Show(form);
+        QVERIFY2(form.LabelWrittenAsUtf8->isVisible() == visible, encoding);
+        form.reject();
+    }
+
+    // Choosing an item shows or hides it at once: only MacCE, MacGreek and Other show it.
+    f.Project().FONT.ENCODING = "UTF-8";
+    f.Show(form);
+    for (int i = 0; i < form.ComboBoxEncoding->count(); ++i) {
+        form.ComboBoxEncoding->setCurrentIndex(i);
+        const QString item = form.ComboBoxEncoding->itemText(i);
+        const bool expected = item == QStringLiteral("Central European (MacCE)") ||
+                              item == QStringLiteral("Greek (MacGreek)") ||
+                              item == QStringLiteral("Other");
+        QVERIFY2(form.LabelWrittenAsUtf8->isVisible() == expected, qPrintable(item));
+    }
+    // It sits under the encoding list, above the family list.
+    form.layout()->activate();
+    const int noteTop = form.LabelWrittenAsUtf8->geometry().top();
+    QVERIFY(noteTop >= form.ComboBoxEncoding->geometry().bottom());
+    QVERIFY(noteTop < form.ComboBoxFont->geometry().top());
+
+    // OK stores the chosen name itself.
+    form.ComboBoxEncoding->setCurrentIndex(
+        form.ComboBoxEncoding->findText(QStringLiteral("Greek (MacGreek)")));
+    QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QCOMPARE(f.Saved()->FONT.ENCODING, std::string("Greek (MacGreek)"));
+    QCOMPARE(f.Project().FONT.ENCODING, std::string("Greek (MacGreek)"));
 }
 
 void TStyleDialogsTest::languageListsAndWritesWhileTyping() {
