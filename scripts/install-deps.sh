@@ -3,13 +3,17 @@
 # Usage: scripts/install-deps.sh [build|test|browser|ui|style|package]...   (build is always included)
 set -eu
 
-packages="g++ cmake ninja-build pkg-config libpugixml-dev libjpeg62-turbo-dev libgif-dev"
+# OpenSSL (FTPS), libssh (SFTP) and libsecret (the desktop keyring) are part of the core build.
+packages="g++ cmake ninja-build pkg-config libpugixml-dev libjpeg62-turbo-dev libgif-dev libssl-dev libssh-dev libsecret-1-dev"
 for part in "$@"; do
     case "$part" in
     build) ;;
-    test) packages="$packages libgtest-dev python3 python3-pyftpdlib clang libclang-rt-14-dev" ;;
-    browser) packages="$packages python3 chromium chromium-driver python3-selenium" ;;
-    ui) packages="$packages qt6-base-dev qt6-webengine-dev libgl-dev xvfb xauth" ;;
+    # The publishing tests talk to real servers on 127.0.0.1: pyftpdlib (also with TLS),
+    # vsftpd, OpenSSH's sshd and a private gnome-keyring-daemon; lftp is the benchmark's yardstick.
+    test) packages="$packages libgtest-dev python3 python3-pyftpdlib python3-openssl clang libclang-rt-14-dev vsftpd openssh-server openssh-client gnome-keyring dbus-daemon dbus-bin libsecret-tools lftp openssl" ;;
+    browser) packages="$packages python3 chromium chromium-driver python3-selenium python3-feedparser" ;;
+    # The keyboard-only session runs under Xvfb with a window manager, driven by xdotool.
+    ui) packages="$packages qt6-base-dev qt6-webengine-dev libgl-dev xvfb xauth xdotool openbox" ;;
     style) packages="$packages git clang-format clang-tidy" ;;
     # The Debian package: scdoc writes the manual pages, dpkg-shlibdeps (dpkg-dev, with file)
     # works out the dependencies, and the checks of the installed package use the tools
