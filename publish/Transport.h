@@ -1,0 +1,97 @@
+#pragma once
+
+// One way of reaching the web server (FTP, FTPS or SFTP), as the publish run, the connection
+// test and corvane-cli use it: connect and log in, change to the folder, upload files under
+// their names, disconnect. Every operation blocks; every failure is a TTransportError. Cancel
+// may be called from any thread or a signal handler.
+
+#include "platform/Error.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+
+enum class TTransportProtocol { FTP, FTPS, SFTP };
+
+// Why an operation failed, so that the one who shows it can say so in plain words.
+enum class TTransportFailure {
+    Other,
+    HostNotFound,   // the host name does not resolve
+    NothingListens, // nothing listens at host:port
+    NoAnswer,       // no answer within the time-out
+    LoginRefused,   // the user name or password was refused
+    FolderMissing,  // the folder does not exist or cannot be entered
+    TlsRequired,    // the server requires TLS
+    NotTrusted,     // the certificate or host key is not trusted (Fingerprint says which)
+    FileRefused,    // the server refused a file (name, permission)
+    DiskFull,       // the server has no room for the file
+    Cancelled,      // Cancel ended the operation
+};
+
+class TTransportError : public TError {
+  public:
+    // message: the technical account (server, step, reply); reason: the plain-words line;
+    // fingerprint: for NotTrusted, the SHA-256 fingerprint that was offered.
+    TTransportError(const std::string& message, TTransportFailure kind, std::string reason,
+                    std::string fingerprint = {}, std::string fileName = {})
+        : TError(message), FKind(kind), FReason(std::move(reason)),
+          FFingerprint(std::move(fingerprint)), FFileName(std::move(fileName)) {}
+    TTransportFailure Kind() const { return FKind; }
+    const std::string& Reason() const { return FReason; }
+    const std::string& Fingerprint() const { return FFingerprint; }
+    const std::string& FileName() const { return FFileName; }
+
+  private:
+    TTransportFailure FKind;
+    std::string FReason;
+    std::string FFingerprint;
+    std::string FFileName;
+};
+
+// Everything a transport needs to reach the server.
+struct TTransportSettings {
+    TTransportProtocol Protocol = TTransportProtocol::FTP;
+    std::string Host;
+    std::int32_t Port = 21;
+    std::string User;
+    std::string Password;
+    bool Passive = false; // FTP and FTPS
+    // The SHA-256 fingerprint ("AB:CD:...", compared without regard to case) of a certificate
+    // or host key that the user accepted although it does not verify; empty for none.
+    std::string Trusted;
+    // Milliseconds for each reply, the connect and each step of a transfer; 0 waits for ever.
+    std::int32_t ReadTimeout = 30000;
+    // Tests only: a CA file trusted besides the system's store (FTPS), a known_hosts file in
+    // place of the user's (SFTP) and a private key file (SFTP). Empty for the defaults.
+    std::string CaFile;
+    std::string KnownHostsFile;
+    std::string IdentityFile;
+};
+
+class TTransport {
+  public:
+    virtual ~TTransport() = default;
+
+    virtual void Connect() = 0;
+    virtual void ChangeFolder(const std::string& folder) = 0;
+    // Stores the whole local file under remoteName in the current folder; progress is told
+    // the bytes sent so far.
+    virtual void Upload(const std::string& localPath, const std::string& remoteName,
+                        const std::function<void(std::int64_t)>& progress = {}) = 0;
+    // Closes the connection. Never fails.
+    virtual void Disconnect() noexcept = 0;
+    virtual bool Connected() const = 0;
+
+    // Ends the operation under way within 0.1 s (it fails as Cancelled), and every later one
+    // until ResetCancel.
+    virtual void Cancel() noexcept = 0;
+    virtual void ResetCancel() noexcept = 0;
+
+    // Told every line sent and received, for a verbose log; never a password.
+    std::function<void(const std::string&)> OnLog;
+};
+
+// The transport for settings.Protocol.
+std::unique_ptr<TTransport> MakeTransport(const TTransportSettings& settings);
