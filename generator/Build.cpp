@@ -162,9 +162,23 @@ void BuildInto(TDProject& project, const std::string& folder, TBuildStats* stats
     }
 }
 
-void Build(TDProject& project, const std::string& folderName) {
+std::string CopyFailureText(const TBuildStats& stats) {
+    if (stats.CopyFailures <= 0)
+        return {};
+    const char* const plural = stats.CopyFailures == 1 ? "" : "s";
+    std::string text = std::to_string(stats.CopyFailures);
+    text += " picture";
+    text += plural;
+    text += " or download";
+    text += plural;
+    text += " could not be written, the first ";
+    text += stats.FirstCopyFailure;
+    return text;
+}
+
+void Build(TDProject& project, const std::string& folderName, TBuildStats* stats) {
     CheckRealFolder(project.Folder + "/" + folderName);
-    BuildInto(project, project.Folder + "/" + folderName);
+    BuildInto(project, project.Folder + "/" + folderName, stats);
 }
 
 void BuildPreview(TDProject& project) {
