@@ -91,6 +91,8 @@ class TPublishRun {
     // a second as a failure (Failed) with CancelledMessage; the row in transfer keeps an
     // empty status, so that a next run sends it again.
     TPublishOutcome Publish();
+    // Ends the run under way, from any thread or a signal handler, as IdFTP.Cancel does.
+    void Cancel() noexcept { IdFTP.Cancel(); }
 
     TPublishEdits Edits;
     std::vector<TPublishRow> Rows;
