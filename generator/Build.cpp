@@ -87,8 +87,7 @@ void WriteEmptyHomepageText(TDProject& project) {
 // holds a path would write elsewhere, and an empty one, "." or ".." would name a hidden page.
 void CheckHomepageName(const TDProject& project) {
     const std::string& name = project.FRAME.HOMEPAGE;
-    if (name.empty() || name == "." || name == ".." ||
-        name.find_first_of(std::string("/\\\0", 3)) != std::string::npos)
+    if (!IsPlainFileName(name))
         throw TError("The homepage name \"" + name + "\" is not a plain file name",
                      project.ProjectFile());
 }
