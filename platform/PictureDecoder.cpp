@@ -495,11 +495,12 @@ using TFileHandle = std::unique_ptr<std::FILE, TFileCloser>;
 
 // Opens a picture file for reading after checking its name, kind and size.
 TFileHandle OpenPictureFile(const std::string& fileName, const TPictureLimits& limits,
-                            std::size_t& size) {
+                            std::size_t& size, bool followLinks = false) {
     PictureFormatOfName(fileName);
     // A picture's name comes from a document: never through a link, never waiting on a FIFO
     // or a device (non-blocking until fstat has found a regular file, where it changes nothing).
-    int fd = ::open(fileName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    int fd = ::open(fileName.c_str(),
+                    O_RDONLY | O_NONBLOCK | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW));
     TFileHandle file(fd >= 0 ? ::fdopen(fd, "rb") : nullptr);
     if (!file) {
         const int error = errno;
@@ -554,9 +555,10 @@ TPictureSize DecodePictureSize(std::string_view bytes, const std::string& fileNa
     return DecodeBytes(bytes, fileName, limits, true).Size();
 }
 
-TPicture LoadPicture(const std::string& fileName, const TPictureLimits& limits) {
+std::string ReadPictureBytes(const std::string& fileName, TPictureLinks links,
+                             const TPictureLimits& limits) {
     std::size_t size = 0;
-    TFileHandle file = OpenPictureFile(fileName, limits, size);
+    TFileHandle file = OpenPictureFile(fileName, limits, size, links == TPictureLinks::Follow);
     std::string bytes;
     try {
         bytes.resize(size);
@@ -565,7 +567,11 @@ TPicture LoadPicture(const std::string& fileName, const TPictureLimits& limits) 
     }
     if (std::fread(bytes.data(), 1, size, file.get()) != size)
         throw TError("Cannot read the picture file", fileName);
-    file.reset();
+    return bytes;
+}
+
+TPicture LoadPicture(const std::string& fileName, const TPictureLimits& limits) {
+    const std::string bytes = ReadPictureBytes(fileName, TPictureLinks::Refuse, limits);
     return DecodePicture(bytes, fileName, limits);
 }
 

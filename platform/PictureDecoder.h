@@ -76,7 +76,15 @@ bool IsPictureFileName(const std::string& fileName);
 // The format that the name's extension names; TError naming the file for any other name.
 TPictureFormat PictureFormatOfName(const std::string& fileName);
 
-// Reads and decodes a picture file.
+// Whether a picture file is read through a symbolic link: only one the user chose in a file
+// dialog, never one whose name comes from a document.
+enum class TPictureLinks { Follow, Refuse };
+// The bytes of a picture file, refused (naming the file) when it is not an ordinary file, is
+// empty or larger than the limits allow.
+std::string ReadPictureBytes(const std::string& fileName, TPictureLinks links,
+                             const TPictureLimits& limits = {});
+
+// Reads and decodes a picture file; never through a link.
 TPicture LoadPicture(const std::string& fileName, const TPictureLimits& limits = {});
 // Reads only as much of a picture file as its size needs: the JPEG headers up to the first
 // scan, the GIF screen descriptor. A picture measured here may still fail to load later when

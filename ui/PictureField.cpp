@@ -33,23 +33,6 @@ const TPictureMemberInfo Members[] = {
     {"Has Picture", "CheckBoxHasPicture", "ImagePicture", nullptr},
 };
 
-// The bytes of a picture file, refused as the decoder would refuse them, naming the file.
-std::string ReadPictureFile(const std::string& path) {
-    PictureFormatOfName(path);
-    const std::int64_t size = FileSize(path);
-    if (size < 0)
-        throw TError("Cannot open the picture file", path);
-    if (size > TPictureLimits().MaxFileBytes)
-        throw TError("The picture file is larger than " +
-                         std::to_string(TPictureLimits().MaxFileBytes) + " bytes",
-                     path);
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    if (!in || !in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())))
-        throw TError("Cannot read the picture file", path);
-    return bytes;
-}
-
 } // namespace
 
 const TPictureMemberInfo& PictureMemberInfo(TPictureMember member) {
@@ -174,8 +157,8 @@ void TPictureField::EnableButtons() {
     ButtonSize->setEnabled(CheckBox->isChecked());
 }
 
-void TPictureField::Load(const std::string& path) {
-    std::string bytes = ReadPictureFile(path);
+void TPictureField::Load(const std::string& path, TPictureLinks links) {
+    std::string bytes = ReadPictureBytes(path, links);
     const TPicture picture = DecodePicture(bytes, path);
     const QImage wrapped(picture.Pixels.data(), picture.Width, picture.Height,
                          static_cast<qsizetype>(picture.Width) * 4, QImage::Format_RGBA8888);
@@ -203,7 +186,7 @@ void TPictureField::Show(const std::string& name, const std::string& imagesPath)
     }
     FPath = imagesPath + name;
     try {
-        Load(FPath);
+        Load(FPath, TPictureLinks::Refuse); // the name comes from the project
     } catch (const std::exception&) {
         // The stored picture stays what the record names until another one is picked.
         FKeepStored = true;
@@ -250,7 +233,7 @@ void TPictureField::ButtonPictureClick() {
     const std::string path = StdText(picked);
     QString refusal;
     try {
-        Load(path);
+        Load(path, TPictureLinks::Follow); // chosen by the user
     } catch (const TError& error) {
         refusal = QString::fromUtf8(error.what());
     } catch (const std::exception&) {

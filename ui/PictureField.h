@@ -29,6 +29,8 @@
 // The copy in the Images folder holds the bytes of the file as they were when the picture
 // was loaded, so what is stored is what the preview showed.
 
+#include "platform/PictureDecoder.h"
+
 #include <QFrame>
 #include <QImage>
 #include <QSize>
@@ -147,7 +149,7 @@ class TPictureField : public QWidget {
 
   private:
     // Reads and decodes a picture file; on success it becomes the field's picture.
-    void Load(const std::string& path);
+    void Load(const std::string& path, TPictureLinks links);
     void EnableButtons();
 
     const TPictureMember FMember;

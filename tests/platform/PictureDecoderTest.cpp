@@ -494,6 +494,12 @@ TEST(PictureDecoder, AFifoOrALinkInPlaceOfAPictureIsRefusedAtOnce) {
     std::filesystem::create_symlink(dir / "real.gif", link);
     EXPECT_EQ(ErrorOf([&] { ReadPictureSize(link); }, link),
               std::string("Cannot open the picture file: ") + std::strerror(ELOOP));
+    // The bytes: through the link only for a file the user chose, never a FIFO.
+    EXPECT_EQ(ErrorOf([&] { ReadPictureBytes(link, TPictureLinks::Refuse); }, link),
+              std::string("Cannot open the picture file: ") + std::strerror(ELOOP));
+    EXPECT_EQ(ReadPictureBytes(link, TPictureLinks::Follow), "GIF89a");
+    EXPECT_EQ(ErrorOf([&] { ReadPictureBytes(fifo, TPictureLinks::Follow); }, fifo),
+              "The picture file is not an ordinary file");
 }
 
 TEST(PictureDecoder, LimitsAreCheckedBeforeDecoding) {
