@@ -20,7 +20,9 @@ constexpr unsigned ParseOptions = pugi::parse_default | pugi::parse_declaration 
                                   pugi::parse_comments | pugi::parse_pi |
                                   pugi::parse_ws_pcdata_single;
 
-std::string ReadWholeFile(const std::string& fileName) {
+} // namespace
+
+std::string ReadDocumentFile(const std::string& fileName) {
     // Non-blocking, so that a FIFO or a device in place of a document is refused at once by
     // the test below instead of holding the program; for a regular file it changes nothing.
     TFileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
@@ -53,6 +55,8 @@ std::string ReadWholeFile(const std::string& fileName) {
     }
     return data;
 }
+
+namespace {
 
 bool LooksLikeUtf8(const std::string& data) {
     if (data.size() >= 2 && ((static_cast<unsigned char>(data[0]) == 0xFF &&
@@ -102,7 +106,7 @@ class TStringWriter : public pugi::xml_writer {
 TXmlDocument::TXmlDocument() = default;
 
 void TXmlDocument::Load(const std::string& fileName) {
-    LoadFromBytes(ReadWholeFile(fileName), fileName);
+    LoadFromBytes(ReadDocumentFile(fileName), fileName);
 }
 
 void TXmlDocument::LoadFromBytes(const std::string& data, const std::string& fileName) {

@@ -58,6 +58,10 @@ class TXmlDocument {
     bool FActive = false;
 };
 
+// The bytes of a document file as Load reads them: a regular file (a FIFO or a device is
+// refused at once) of at most MaxFileSize bytes. Throws TError naming the file.
+std::string ReadDocumentFile(const std::string& fileName);
+
 // Leaves the shared document empty however the operation that uses it ends.
 struct TEmptyAfterUse {
     TXmlDocument& Document;
