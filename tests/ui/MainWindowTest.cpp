@@ -190,7 +190,7 @@ class TMainWindowTest : public QObject {
     void shellOpensPreviewManualAndHomePage();
     void printGoesThroughTheBrowser();
     void projectsFolderThatCannotBeMadeDisablesNewAndOpen();
-    void treeMenuCopiesEditStatesAndKeepsSelection();
+    void treeMenuCopiesEditStatesAndRightClickSelects();
     void ctrlClickNeverEmptiesTheSelection();
     void toolButtonsShowOnlyTheirHints();
     void brokenColumnWhileOpeningLeavesCaptionAndEnabling();
@@ -203,9 +203,16 @@ void TMainWindowTest::startsWithoutProjectInTheTreeView() {
     QVERIFY(FolderExists(f.Temp / "Projects"));
     QTRY_COMPARE(f.Form->WebBrowser->url(), QUrl(QStringLiteral("about:blank")));
     QCOMPARE(f.Form->TreeView->topLevelItemCount(), 0);
+    // The tree stands beside the preview at first.
+    QVERIFY(f.Form->MenuTreeBesidePreview->isChecked());
+    QVERIFY(!f.Form->PanelTree->isHidden());
+    QVERIFY(!f.Form->WebBrowser->isHidden());
+    QVERIFY(!f.Form->MenuPreview->isChecked());
+    QCOMPARE(Enabled(Commands(*f.Form)), AlwaysEnabled);
+    // The one-view window: the tree alone.
+    f.Form->MenuTreeBesidePreview->trigger();
     QVERIFY(!f.Form->PanelTree->isHidden());
     QVERIFY(f.Form->WebBrowser->isHidden());
-    QVERIFY(!f.Form->MenuPreview->isChecked());
     QCOMPARE(Enabled(Commands(*f.Form)), AlwaysEnabled);
 
     // The preview without a project: a blank browser, and Print, Home, Back, Forward stay off.
@@ -895,28 +902,41 @@ void TMainWindowTest::projectsFolderThatCannotBeMadeDisablesNewAndOpen() {
     QVERIFY(prompter.Calls.isEmpty());
 }
 
-void TMainWindowTest::treeMenuCopiesEditStatesAndKeepsSelection() {
+void TMainWindowTest::treeMenuCopiesEditStatesAndRightClickSelects() {
     TMainFixture f;
     MakeProject(f.Folder("Site"), {{"News", {"One"}}, {"Weather", {}, true}});
     QVERIFY(f.Open("Site"));
     f.Select(f.Node(1));
 
-    // A right click on another node opens the menu; the selection stays.
-    QTreeWidget* tree = f.Form->TreeView;
-    const QPoint at = tree->visualItemRect(f.Node(0)).center();
-    QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, at);
-    QCOMPARE(f.Selected(), QStringLiteral("Weather"));
-
-    emit tree->customContextMenuRequested(at);
-    QTRY_VERIFY(f.Form->PopupMenuTreeView->isVisible());
     const QList<QAction*> popup = {f.Form->PopupTreeviewAddColumn, f.Form->PopupTreeviewAddLink,
                                    f.Form->PopupTreeviewAddPage,   f.Form->PopupTreeviewMoveUp,
                                    f.Form->PopupTreeviewMoveDown,  f.Form->PopupTreeviewInformation,
                                    f.Form->PopupTreeviewRemove};
+    // A right click on another node selects it first; the menu then acts on that node.
+    QTreeWidget* tree = f.Form->TreeView;
+    const QPoint at = tree->visualItemRect(f.Node(0)).center();
+    QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, at);
+    QCOMPARE(f.Selected(), QStringLiteral("News"));
+    emit tree->customContextMenuRequested(at);
+    QTRY_VERIFY(f.Form->PopupMenuTreeView->isVisible());
     QCOMPARE(Enabled(popup),
-             Names({"PopupTreeviewAddColumn", "PopupTreeviewAddLink", "PopupTreeviewMoveUp",
-                    "PopupTreeviewInformation", "PopupTreeviewRemove"}));
+             Names({"PopupTreeviewAddColumn", "PopupTreeviewAddLink", "PopupTreeviewAddPage",
+                    "PopupTreeviewMoveDown", "PopupTreeviewInformation", "PopupTreeviewRemove"}));
     f.Form->PopupMenuTreeView->hide();
+
+    // On a page: the page. On empty space: no node, only the additions of columns and links.
+    QTest::mouseClick(tree->viewport(), Qt::RightButton, {},
+                      tree->visualItemRect(f.Node(0, 0)).center());
+    QCOMPARE(f.Selected(), QStringLiteral("One"));
+    const QPoint empty(tree->viewport()->width() / 2, tree->viewport()->height() - 2);
+    QVERIFY(!tree->itemAt(empty));
+    QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, empty);
+    QCOMPARE(f.Selected(), QStringLiteral("(none)"));
+    emit tree->customContextMenuRequested(empty);
+    QTRY_VERIFY(f.Form->PopupMenuTreeView->isVisible());
+    QCOMPARE(Enabled(popup), Names({"PopupTreeviewAddColumn", "PopupTreeviewAddLink"}));
+    f.Form->PopupMenuTreeView->hide();
+    QVERIFY(f.Prompter.Calls.isEmpty());
 }
 
 void TMainWindowTest::ctrlClickNeverEmptiesTheSelection() {
