@@ -122,6 +122,9 @@ TFormColor::TFormColor(TWorkspace& workspace, TColorPicker& picker, QWidget* par
     for (const char* item : ItemNames)
         ComboBoxItem->addItem(QString::fromLatin1(item));
     ShapeColor = swatch(this, "ShapeColor", {420, 284, 81, 29});
+    // Alt and the caption's letter reach the control it captions.
+    Label1->setBuddy(ButtonBase);
+    Label2->setBuddy(ComboBoxItem);
     ButtonOK = Button(this, "ButtonOK", "OK", {190, 352, 75, 23});
     ButtonOK->setDefault(true);
     ButtonCancel = Button(this, "ButtonCancel", "Cancel", {277, 352, 75, 23});

@@ -71,6 +71,7 @@ void TFormLanguage::FormShow() {
     if (!Workspace.IsOpen())
         return;
     const TDLanguage& language = Workspace.Project->LANGUAGE;
+    FShown = language;
     ListBoxLanguage->setFocus();
     {
         // Filling the list is no selection of the user's.
@@ -111,6 +112,12 @@ void TFormLanguage::EditTranslationChange() {
     TDLanguage& language = Workspace.Project->LANGUAGE;
     language.Values[static_cast<std::size_t>(i)] = StdText(EditTranslation->text());
     ListBoxLanguage->item(i)->setText(Line(language, i));
+}
+
+void TFormLanguage::reject() {
+    if (Workspace.IsOpen())
+        Workspace.Project->LANGUAGE = FShown;
+    QDialog::reject();
 }
 
 void TFormLanguage::ButtonOKClick() {

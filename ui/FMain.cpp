@@ -161,7 +161,6 @@ TFormMain::TFormMain(TWorkspace& workspace, IPrompter& prompter, TDialogs& dialo
     CreateMenus();
     CreateToolBar();
     CreateViews();
-    FormRestore = new TFormRestore(this);
 
     Navigate(AboutBlank);
     // The dialogs read GIF and JPEG pictures through the core's picture decoder, which tells
@@ -1104,6 +1103,8 @@ void TFormMain::RestoreEarlierVersionClick() {
         Prompter.Information(QStringLiteral("This project has no earlier versions yet."));
         return;
     }
+    if (!FormRestore)
+        FormRestore = new TFormRestore(this);
     const std::optional<TEarlierVersion> chosen = FormRestore->Execute(list);
     if (!chosen)
         return;

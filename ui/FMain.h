@@ -191,8 +191,9 @@ class TFormMain : public QMainWindow {
     QWebEngineView* WebBrowser;
     QLabel* StatusPanel0;
     QLabel* StatusPanel1;
-    // Lists the earlier versions for File > Restore Earlier Version.
-    TFormRestore* FormRestore;
+    // Lists the earlier versions for File > Restore Earlier Version; made by start-up after
+    // the other dialogs (or when first needed).
+    TFormRestore* FormRestore = nullptr;
 
     static constexpr int StatusPanel1Width = 200;
 

@@ -4,24 +4,32 @@
 #include "UiTestSupport.h"
 
 #include "app/Startup.h"
+#include "model/ColumnInUse.h"
 #include "model/EarlierVersions.h"
 #include "platform/FileFaults.h"
 #include "ui/FMain.h"
 #include "ui/FPage.h"
 #include "ui/FRestore.h"
 #include "ui/FTopic.h"
+#include "ui/Mnemonics.h"
 #include "ui/Workspace.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QWebEngineView>
+
+#include <QGuiApplication>
+#include <QRegularExpression>
 
 #include <memory>
 
@@ -98,6 +106,11 @@ class TDesktopTest : public QObject {
     void cancelledDialogsAndClosingLeaveNothingToUndo();
     void failedUndoIsReportedAndChangesNothing();
     void restoreAnEarlierVersionAfterARestart();
+    void everyMenuAndDialogHasMnemonicsWithoutClashes();
+    void tabOrderFollowsTheVisualOrder();
+    void deleteEnterAndDoubleClickInTheTree();
+    void treeBesidePreviewAndPreviewAlone();
+    void windowIsRememberedAndFitsItsContent();
 };
 
 void TDesktopTest::undoAndRedoTheStructureCommands() {
@@ -312,6 +325,289 @@ void TDesktopTest::restoreAnEarlierVersionAfterARestart() {
     QVERIFY(*answered);
     QCOMPARE(MenuTitles(folder), std::vector<std::string>{"Elsewhere"});
     QVERIFY(prompter.Calls.isEmpty());
+}
+
+void TDesktopTest::everyMenuAndDialogHasMnemonicsWithoutClashes() {
+    TDesktopFixture f;
+    QStringList faults;
+    // One menu: every item has a letter of its own.
+    auto checkMenu = [&faults](const QString& where, const QList<QAction*>& actions) {
+        QMap<QChar, QString> letters;
+        for (QAction* action : actions) {
+            if (action->isSeparator())
+                continue;
+            const QChar letter = MnemonicOf(action->text());
+            if (letter.isNull())
+                faults << where + QStringLiteral(": no mnemonic on ") + action->text();
+            else if (letters.contains(letter))
+                faults << where + QStringLiteral(": ") + action->text() + QStringLiteral(" and ") +
+                              letters[letter];
+            else
+                letters[letter] = action->text();
+        }
+    };
+    checkMenu(QStringLiteral("menu bar"), f.Main().menuBar()->actions());
+    for (QAction* title : f.Main().menuBar()->actions())
+        checkMenu(title->text(), title->menu()->actions());
+    checkMenu(QStringLiteral("tree menu"), f.Main().PopupMenuTreeView->actions());
+    checkMenu(QStringLiteral("Add menu"), f.Main().PopupMenuAdd->actions());
+
+    // One dialog: every label of a control and every captioned button has a letter of its
+    // own, and a label's letter leads to its control.
+    const QList<QDialog*> dialogs = f.Main().findChildren<QDialog*>();
+    QVERIFY(dialogs.size() >= 18);
+    for (QDialog* dialog : dialogs) {
+        const QString where = dialog->objectName();
+        QMap<QChar, QString> letters;
+        auto take = [&](const QString& text) {
+            const QChar letter = MnemonicOf(text);
+            if (letter.isNull())
+                return;
+            if (letters.contains(letter))
+                faults << where + QStringLiteral(": ") + text + QStringLiteral(" and ") +
+                              letters[letter];
+            letters[letter] = text;
+        };
+        for (QLabel* label : dialog->findChildren<QLabel*>()) {
+            take(label->text());
+            const bool captionsAControl =
+                label->buddy() && label->buddy()->focusPolicy() != Qt::NoFocus;
+            if (!MnemonicOf(label->text()).isNull() && !label->buddy())
+                faults << where + QStringLiteral(": no buddy for ") + label->text();
+            if (captionsAControl && MnemonicOf(label->text()).isNull())
+                faults << where + QStringLiteral(": no mnemonic on ") + label->text();
+            // A caption of a field that can take the focus leads to it.
+            if (label->text().endsWith(QLatin1Char(':')) && !label->buddy())
+                faults << where + QStringLiteral(": a caption without its control: ") +
+                              label->text();
+        }
+        for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>()) {
+            take(button->text());
+            const QString shown = WithoutMnemonic(button->text());
+            if (MnemonicOf(button->text()).isNull() &&
+                shown.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))))
+                faults << where + QStringLiteral(": no mnemonic on ") + button->text();
+        }
+    }
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+    // The shortcuts of the project commands.
+    const std::pair<QAction*, QKeySequence> keys[] = {
+        {f.Main().MenuNewProject, QKeySequence(Qt::CTRL | Qt::Key_N)},
+        {f.Main().MenuOpenProject, QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {f.Main().MenuClose, QKeySequence(Qt::CTRL | Qt::Key_W)},
+        {f.Main().MenuExit, QKeySequence(Qt::CTRL | Qt::Key_Q)},
+        {f.Main().MenuBuild, QKeySequence(Qt::CTRL | Qt::Key_B)},
+        {f.Main().MenuPublish, QKeySequence(Qt::CTRL | Qt::Key_U)},
+        {f.Main().MenuPrint, QKeySequence(Qt::CTRL | Qt::Key_P)},
+        {f.Main().MenuAddPage, QKeySequence(Qt::CTRL | Qt::Key_Insert)},
+        {f.Main().MenuRemove, QKeySequence(Qt::CTRL | Qt::Key_Delete)},
+        {f.Main().MenuPreview, QKeySequence(Qt::Key_F11)},
+        {f.Main().MenuPreviewInBrowser, QKeySequence(Qt::Key_F12)},
+        {f.Main().MenuUserManual, QKeySequence(Qt::Key_F1)},
+    };
+    for (const auto& [action, key] : keys)
+        QCOMPARE(action->shortcut(), key);
+}
+
+void TDesktopTest::tabOrderFollowsTheVisualOrder() {
+    TDesktopFixture f;
+    QVERIFY(f.Open());
+    f.Project().CurrentItem = 0;
+    TColumnInUse column(f.ColumnFile(), f.Program->Workspace.XMLDoc);
+    column->CurrentPage = 0;
+    QStringList faults;
+    for (QDialog* dialog : f.Main().findChildren<QDialog*>()) {
+        if (dialog->objectName() == QStringLiteral("FormPublish"))
+            continue; // its fields change with the protocol; its own tests cover it
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        // Tab from the first control on: each next control lies below the one before, or
+        // beside it to the right.
+        QList<QWidget*> chain;
+        QWidget* widget = dialog;
+        for (int guard = 0; guard < 200; ++guard) {
+            widget = widget->nextInFocusChain();
+            if (widget == dialog)
+                break;
+            if (dialog->isAncestorOf(widget) && widget->isVisibleTo(dialog) &&
+                widget->isEnabled() && (widget->focusPolicy() & Qt::TabFocus) &&
+                !widget->focusProxy() && !chain.contains(widget))
+                chain << widget;
+        }
+        for (int i = 1; i < chain.size(); ++i) {
+            const QRect before(chain[i - 1]->mapTo(dialog, QPoint(0, 0)), chain[i - 1]->size());
+            const QRect after(chain[i]->mapTo(dialog, QPoint(0, 0)), chain[i]->size());
+            const bool below = after.top() >= before.top() - 4;
+            const bool right = after.left() >= before.right() - 4;
+            if (!below && !right)
+                faults << dialog->objectName() + QStringLiteral(": ") + chain[i]->objectName() +
+                              QStringLiteral(" after ") + chain[i - 1]->objectName();
+        }
+        dialog->hide();
+    }
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+}
+
+void TDesktopTest::deleteEnterAndDoubleClickInTheTree() {
+    TDesktopFixture f;
+    QVERIFY(f.Open());
+    f.Main().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f.Main()));
+    QTreeWidget* tree = f.Main().TreeView;
+    tree->setFocus();
+    f.Main().TreeView->setCurrentItem(f.Node(1));
+
+    // Delete asks first; No keeps the node.
+    f.Prompter.Answers = {false};
+    QTest::keyClick(tree, Qt::Key_Delete);
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList{QStringLiteral("ConfirmYesNo: Remove \"Elsewhere\"?")});
+    QCOMPARE(f.Tree(), Lines({"News", "  First", "Elsewhere"}));
+    f.Prompter.Answers = {true};
+    QSignalSpy loaded(f.Main().WebBrowser, &QWebEngineView::loadFinished);
+    QTest::keyClick(tree, Qt::Key_Delete);
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList{QStringLiteral("ConfirmYesNo: Remove \"Elsewhere\"?")});
+    QCOMPARE(f.Tree(), Lines({"News", "  First"}));
+    QCOMPARE(MenuTitles(f.Folder()), std::vector<std::string>{"News"});
+    QCOMPARE(f.UndoText(), QStringLiteral("Undo Remove"));
+
+    // Enter and a double click show the node's information; the double click does not fold
+    // the column.
+    std::vector<TDialogKind> shown;
+    f.Dialogs().Register(TDialogKind::Column, [&] {
+        shown.push_back(TDialogKind::Column);
+        return false;
+    });
+    f.Dialogs().Register(TDialogKind::Page, [&] {
+        shown.push_back(TDialogKind::Page);
+        return false;
+    });
+    f.Main().TreeView->setCurrentItem(f.Node(0));
+    QTest::keyClick(tree, Qt::Key_Return);
+    QCOMPARE(int(shown.size()), 1);
+    f.Main().TreeView->setCurrentItem(f.Node(0, 0));
+    QTest::keyClick(tree, Qt::Key_Enter);
+    QCOMPARE(int(shown.size()), 2);
+    const QPoint at = tree->visualItemRect(f.Node(0)).center();
+    // A double click as the system delivers it: a click, then the second press.
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(int(shown.size()), 3);
+    QCOMPARE(shown, (std::vector<TDialogKind>{TDialogKind::Column, TDialogKind::Page,
+                                              TDialogKind::Column}));
+    QVERIFY(f.Node(0)->isExpanded());
+    // Expanding stays on the + and - keys.
+    QTest::keyClick(tree, Qt::Key_Minus);
+    QVERIFY(!f.Node(0)->isExpanded());
+    QTest::keyClick(tree, Qt::Key_Plus);
+    QVERIFY(f.Node(0)->isExpanded());
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TDesktopTest::treeBesidePreviewAndPreviewAlone() {
+    TDesktopFixture f;
+    QVERIFY(f.Open());
+    TFormMain& m = f.Main();
+    auto views = [&m] {
+        return QStringList{m.PanelTree->isHidden() ? QStringLiteral("-") : QStringLiteral("tree"),
+                           m.WebBrowser->isHidden() ? QStringLiteral("-")
+                                                    : QStringLiteral("preview")};
+    };
+    // Side by side: the tree's enabling, and the preview shows every change at once.
+    QVERIFY(m.MenuTreeBesidePreview->isChecked());
+    QCOMPARE(views(), Lines({"tree", "preview"}));
+    QCOMPARE(m.Splitter->indexOf(m.PanelTree), 0);
+    QCOMPARE(m.Splitter->indexOf(m.WebBrowser), 1);
+    QVERIFY(m.MenuAddColumn->isEnabled());
+    QVERIFY(!m.MenuPrint->isEnabled());
+    QVERIFY(!m.MenuGoHome->isEnabled());
+    QVERIFY(!m.MenuGoBack->isEnabled());
+    QVERIFY(f.TriggerAndLoad(m.MenuAddLink));
+    QVERIFY(f.Preview().find("New Link") != std::string::npos);
+    QCOMPARE(m.WebBrowser->url(), QUrl::fromLocalFile(Q(f.Project().PreviewFile())));
+    // F11: the preview alone with its enabling, and back.
+    m.MenuPreview->trigger();
+    QCOMPARE(views(), Lines({"-", "preview"}));
+    QVERIFY(!m.MenuAddColumn->isEnabled());
+    QVERIFY(m.MenuPrint->isEnabled());
+    QVERIFY(m.MenuGoHome->isEnabled());
+    m.MenuPreview->trigger();
+    QCOMPARE(views(), Lines({"tree", "preview"}));
+    QVERIFY(m.MenuAddColumn->isEnabled());
+    QVERIFY(!m.MenuGoHome->isEnabled());
+    // The one-view window: the tree alone, F11 the preview alone.
+    m.MenuTreeBesidePreview->trigger();
+    QCOMPARE(views(), Lines({"tree", "-"}));
+    m.MenuPreview->trigger();
+    QCOMPARE(views(), Lines({"-", "preview"}));
+    m.MenuTreeBesidePreview->trigger();
+    QCOMPARE(views(), Lines({"-", "preview"}));
+    m.MenuPreview->trigger();
+    QCOMPARE(views(), Lines({"tree", "preview"}));
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TDesktopTest::windowIsRememberedAndFitsItsContent() {
+    QSettings(QStringLiteral("Corvane"), QStringLiteral("Corvane")).clear();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect remembered(screen.topLeft() + QPoint(40, 30), QSize(700, 520));
+    auto closeWindow = [](TDesktopFixture& f) {
+        f.Prompter.Answers = {true};
+        return f.Main().close();
+    };
+    {
+        // The first start: about 80% of the screen, centred, the tree beside the preview.
+        TDesktopFixture f;
+        f.Main().hide();
+        f.Main().ShowRemembered();
+        const QRect first = f.Main().geometry();
+        QVERIFY2(std::abs(first.width() - screen.width() * 4 / 5) <= 2,
+                 qPrintable(QString::number(first.width())));
+        QVERIFY(std::abs(first.height() - screen.height() * 4 / 5) <= 2);
+        QVERIFY((first.center() - screen.center()).manhattanLength() <= 4);
+        QVERIFY(f.Main().MenuTreeBesidePreview->isChecked());
+        // Moved, sized and the splitter dragged; then closed.
+        f.Main().setGeometry(remembered);
+        f.Main().Splitter->setSizes({150, 550});
+        QVERIFY(closeWindow(f));
+    }
+    QVERIFY(FileExists(TestConfigFolder() / "Corvane/Corvane.conf"));
+    {
+        TDesktopFixture f;
+        f.Main().hide();
+        f.Main().ShowRemembered();
+        QCOMPARE(f.Main().geometry().size(), remembered.size());
+        QCOMPARE(f.Main().geometry().topLeft(), remembered.topLeft());
+        QVERIFY(std::abs(f.Main().Splitter->sizes().value(0) - 150) <= 2);
+        // The one-view window chosen.
+        f.Main().MenuTreeBesidePreview->trigger();
+        QVERIFY(closeWindow(f));
+    }
+    {
+        TDesktopFixture f;
+        f.Main().hide();
+        f.Main().ShowRemembered();
+        QVERIFY(!f.Main().MenuTreeBesidePreview->isChecked());
+        QVERIFY(f.Main().WebBrowser->isHidden());
+        // A remembered window too small for its content (the maximised window of old came
+        // back at 773 x 298) comes back at 80% of the screen instead.
+        f.Main().hide();
+        QSettings settings(QStringLiteral("Corvane"), QStringLiteral("Corvane"));
+        settings.setValue(QStringLiteral("Window/Rect"), QRect(10, 10, 773, 298));
+        settings.setValue(QStringLiteral("Window/Maximized"), true);
+    }
+    {
+        TDesktopFixture f;
+        f.Main().hide();
+        f.Main().ShowRemembered();
+        QVERIFY(f.Main().windowState().testFlag(Qt::WindowMaximized));
+        f.Main().showNormal();
+        QVERIFY(f.Main().height() >= f.Main().minimumSizeHint().height());
+        QVERIFY(std::abs(f.Main().width() - screen.width() * 4 / 5) <= 2);
+        QVERIFY(std::abs(f.Main().height() - screen.height() * 4 / 5) <= 2);
+    }
+    QSettings(QStringLiteral("Corvane"), QStringLiteral("Corvane")).clear();
 }
 
 int main(int argc, char** argv) {

@@ -661,7 +661,7 @@ void TDialogsTest::startupCreatesTheDialogsInOrder() {
     QCOMPARE(order, QStringList({"FormNew", "FormOpen", "FormFrame", "FormSize", "FormColor",
                                  "FormFont", "FormLanguage", "FormWelcome", "FormTopic", "FormMenu",
                                  "FormHotspot", "FormFoot", "FormColumn", "FormPage", "FormPublish",
-                                 "FormBuild", "FormAbout"}));
+                                 "FormBuild", "FormAbout", "FormRestore"}));
     for (TDialogKind kind :
          {TDialogKind::New, TDialogKind::Open, TDialogKind::Frame, TDialogKind::Size,
           TDialogKind::Color, TDialogKind::Font, TDialogKind::Language, TDialogKind::WelcomeBar,
