@@ -30,6 +30,9 @@ TFormLanguage::TFormLanguage(TWorkspace& workspace, QWidget* parent)
     ListBoxLanguage = new QListWidget(this);
     ListBoxLanguage->setObjectName(QStringLiteral("ListBoxLanguage"));
     ListBoxLanguage->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListBoxLanguage->setAccessibleName(QStringLiteral("Fixed words"));
+    ListBoxLanguage->setAccessibleDescription(
+        QStringLiteral("The fixed words of the pages, each with its translation"));
     EditTranslation = new QLineEdit(this);
     EditTranslation->setObjectName(QStringLiteral("EditTranslation"));
 

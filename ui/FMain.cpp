@@ -456,6 +456,29 @@ void TFormMain::CreateToolBar() {
     // A click on Add drops down its menu.
     if (auto* button = qobject_cast<QToolButton*>(ToolBarProject->widgetForAction(ToolAdd)))
         button->setPopupMode(QToolButton::InstantPopup);
+    // A screen reader tells the buttons apart by their captions and says what each does.
+    const std::pair<QAction*, const char*> described[] = {
+        {ToolNew, "New Project"},
+        {ToolOpen, "Open Project"},
+        {ToolBuild, "Build the site into the HTML folder"},
+        {ToolPublish, "Build the site and publish it"},
+        {ToolBrowser, "Preview In Browser"},
+        {ToolPreview, "Show the preview alone"},
+        {ToolHome, "Go Home"},
+        {ToolBack, "Go Back"},
+        {ToolForward, "Go Forward"},
+        {ToolAdd, "Add a column, a link or a page"},
+        {ToolUp, "Move Up"},
+        {ToolDown, "Move Down"},
+        {ToolInfo, "Information"},
+        {ToolRemove, "Remove"},
+    };
+    for (const auto& [action, description] : described) {
+        if (QWidget* button = ToolBarProject->widgetForAction(action)) {
+            button->setAccessibleName(action->text());
+            button->setAccessibleDescription(QString::fromUtf8(description));
+        }
+    }
     // Only New, Open, Build, Publish, Browser and Preview have hints.
     auto* noHint = new TNoHint(this);
     for (QAction* action :
@@ -507,7 +530,7 @@ void TFormMain::CreateViews() {
     });
 
     WebBrowser = new QWebEngineView(Splitter);
-    WebBrowser->setAccessibleName(QStringLiteral("Preview"));
+    WebBrowser->setAccessibleName(QStringLiteral("Site preview"));
     WebBrowser->setAccessibleDescription(
         QStringLiteral("The homepage of the site as it is built now"));
     WebBrowser->setObjectName(QStringLiteral("WebBrowser"));
@@ -986,7 +1009,18 @@ void TFormMain::GoForwardClick() {
 }
 
 void TFormMain::UserManualClick() {
-    ShellOpen(QUrl::fromLocalFile(Q(Workspace.UserManual())));
+    const std::string manual = Workspace.UserManual();
+    if (!FileExists(manual)) {
+        Prompter.Information(QStringLiteral("The user manual is missing: ") + Q(manual) +
+                             QStringLiteral(" was not found."));
+        return;
+    }
+    if (ShellOpen(QUrl::fromLocalFile(Q(manual))))
+        return;
+    // No browser of the system's could be started: the manual in the window's own.
+    if (WebBrowser->isHidden())
+        PreviewClick(true);
+    Navigate(manual);
 }
 
 void TFormMain::HomePageClick() {

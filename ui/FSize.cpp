@@ -21,6 +21,7 @@ QWidget* PageDrawing(QWidget* parent) {
     page->setFixedSize(150, 200);
     page->SetColor(RGBColor(255, 255, 255));
     page->setToolTip(QStringLiteral("Page"));
+    page->setAccessibleName(QStringLiteral("Page"));
     struct Region {
         const char* name;
         QRect place;
@@ -40,6 +41,7 @@ QWidget* PageDrawing(QWidget* parent) {
         shape->setGeometry(r.place);
         shape->SetColor(r.color);
         shape->setToolTip(QString::fromLatin1(r.hint));
+        shape->setAccessibleName(QString::fromLatin1(r.hint));
     }
     return page;
 }

@@ -7,24 +7,34 @@
 #include "model/ColumnInUse.h"
 #include "model/EarlierVersions.h"
 #include "platform/FileFaults.h"
+#include "ui/ColorSwatch.h"
+#include "ui/FBuild.h"
+#include "ui/FColor.h"
 #include "ui/FMain.h"
+#include "ui/FNew.h"
 #include "ui/FPage.h"
 #include "ui/FRestore.h"
 #include "ui/FTopic.h"
 #include "ui/Mnemonics.h"
+#include "ui/PathEdit.h"
 #include "ui/Workspace.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSettings>
+#include <QSlider>
 #include <QSplitter>
+#include <QToolBar>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QWebEngineView>
 
@@ -111,6 +121,9 @@ class TDesktopTest : public QObject {
     void deleteEnterAndDoubleClickInTheTree();
     void treeBesidePreviewAndPreviewAlone();
     void windowIsRememberedAndFitsItsContent();
+    void accessibleNamesTellTheControlsApart();
+    void longPathsAreElidedInTheMiddle();
+    void theManualIsBesideTheProgramInTheBuildTree();
 };
 
 void TDesktopTest::undoAndRedoTheStructureCommands() {
@@ -608,6 +621,98 @@ void TDesktopTest::windowIsRememberedAndFitsItsContent() {
         QVERIFY(std::abs(f.Main().height() - screen.height() * 4 / 5) <= 2);
     }
     QSettings(QStringLiteral("Corvane"), QStringLiteral("Corvane")).clear();
+}
+
+void TDesktopTest::accessibleNamesTellTheControlsApart() {
+    TDesktopFixture f;
+    QStringList faults;
+    // Within one window, every tool button, slider, list, swatch and captionless radio
+    // button has a name of its own.
+    auto check = [&faults](QWidget* window, const QList<QWidget*>& controls) {
+        QMap<QString, QString> names;
+        for (QWidget* control : controls) {
+            const QString name = control->accessibleName();
+            const QString what = window->objectName() + QStringLiteral(": ") +
+                                 control->objectName() + QStringLiteral(" (") +
+                                 QString::fromLatin1(control->metaObject()->className()) +
+                                 QStringLiteral(")");
+            if (name.isEmpty())
+                faults << what + QStringLiteral(" has no accessible name");
+            else if (names.contains(name))
+                faults << what + QStringLiteral(" is called ") + name + QStringLiteral(" like ") +
+                              names[name];
+            else
+                names[name] = what;
+        }
+    };
+    QList<QWidget*> tools;
+    for (QAction* action : f.Main().ToolBarProject->actions())
+        if (!action->isSeparator()) {
+            QWidget* button = f.Main().ToolBarProject->widgetForAction(action);
+            tools << button;
+            if (button->accessibleDescription().isEmpty())
+                faults << QStringLiteral("no description on the tool button ") + action->text();
+        }
+    check(&f.Main(), tools + QList<QWidget*>{f.Main().TreeView, f.Main().WebBrowser});
+    for (QDialog* dialog : f.Main().findChildren<QDialog*>()) {
+        if (dialog->objectName() == QStringLiteral("FormPublish"))
+            continue; // its own helper names its list
+        QList<QWidget*> controls;
+        for (QWidget* widget : dialog->findChildren<QWidget*>()) {
+            if (widget->window() != dialog)
+                continue; // the drop-down lists of the combo boxes
+            auto* radio = qobject_cast<QRadioButton*>(widget);
+            if (qobject_cast<QSlider*>(widget) || qobject_cast<QListView*>(widget) ||
+                qobject_cast<QTreeView*>(widget) || qobject_cast<TColorShape*>(widget) ||
+                (radio && radio->text().isEmpty()))
+                controls << widget;
+        }
+        check(dialog, controls);
+    }
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+    // A swatch also tells its colour.
+    QVERIFY(f.Program->FormColor->ShapeWhite->accessibleDescription() == QStringLiteral("#ffffff"));
+}
+
+void TDesktopTest::longPathsAreElidedInTheMiddle() {
+    TDesktopFixture f;
+    TFormNew& form = *f.Program->FormNew;
+    form.show();
+    const QString name = QStringLiteral("A Site With A Very Long Name That Does Not Fit Into The "
+                                        "Path Field Of The New Project Dialog");
+    form.EditName->setText(name);
+    const QString path = Q(f.Temp / "Projects/") + name;
+    auto* edit = qobject_cast<TPathEdit*>(form.EditPath);
+    QVERIFY(edit);
+    // The whole path is the text, to select and copy, and the tool tip; what shows is
+    // its start and its end.
+    QCOMPARE(edit->text(), path);
+    QCOMPARE(edit->toolTip(), path);
+    const QString shown = edit->ShownText();
+    QVERIFY2(shown.contains(QChar(0x2026)), qPrintable(shown));
+    QVERIFY(shown.size() < path.size());
+    QVERIFY(path.startsWith(shown.left(shown.indexOf(QChar(0x2026)))));
+    QVERIFY(path.endsWith(shown.mid(shown.indexOf(QChar(0x2026)) + 1)));
+    QVERIFY(edit->isReadOnly());
+    auto* html = qobject_cast<TPathEdit*>(form.EditHTML);
+    QVERIFY(html && html->toolTip() == path + QStringLiteral("/HTML"));
+    QVERIFY(html->ShownText().endsWith(QStringLiteral("/HTML")));
+    form.reject();
+    // A short path shows whole.
+    form.show();
+    QCOMPARE(edit->ShownText(), edit->text());
+    form.reject();
+    // The Build dialog's path too.
+    QVERIFY(qobject_cast<TPathEdit*>(f.Program->FormBuild->EditPath));
+}
+
+void TDesktopTest::theManualIsBesideTheProgramInTheBuildTree() {
+    // The build copies the manual into Help/ beside the program, where F1 looks for it.
+    const TWorkspace workspace(CORVANE_PROGRAM_FOLDER);
+    QCOMPARE(workspace.UserManual(), std::string(CORVANE_PROGRAM_FOLDER) + "Help/Default.htm");
+    QVERIFY(FileExists(workspace.UserManual()));
+    QCOMPARE(ReadFileBytes(workspace.UserManual()),
+             ReadFileBytes(SourceFolder() + "/help/Default.htm"));
 }
 
 int main(int argc, char** argv) {

@@ -188,6 +188,7 @@ class TMainWindowTest : public QObject {
     void exitAsksFirst();
     void saveAsTemplateWritesIntoTemplates();
     void shellOpensPreviewManualAndHomePage();
+    void userManualAlwaysAnswers();
     void printGoesThroughTheBrowser();
     void projectsFolderThatCannotBeMadeDisablesNewAndOpen();
     void treeMenuCopiesEditStatesAndRightClickSelects();
@@ -859,6 +860,8 @@ void TMainWindowTest::shellOpensPreviewManualAndHomePage() {
     TMainFixture f;
     MakeProject(f.Folder("Site"), {{"News", {"One"}}});
     QVERIFY(f.Open("Site"));
+    MakeFolder(f.Temp / "Help");
+    WriteFileBytes(f.Temp / "Help/Default.htm", "<html><title>Manual</title></html>");
     f.Form->ToolBrowser->trigger();
     f.Form->MenuUserManual->trigger();
     f.Form->MenuHomePage->trigger();
@@ -866,6 +869,31 @@ void TMainWindowTest::shellOpensPreviewManualAndHomePage() {
              QList<QUrl>({QUrl::fromLocalFile(QString::fromStdString(f.Project().PreviewFile())),
                           QUrl::fromLocalFile(QString::fromStdString(f.Temp / "Help/Default.htm")),
                           QUrl(QString::fromLatin1(TFormMain::HomePageAddress))}));
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TMainWindowTest::userManualAlwaysAnswers() {
+    TMainFixture f;
+    // Missing: a message says so, and nothing is opened.
+    f.Form->MenuUserManual->trigger();
+    const std::string manual = f.Workspace.UserManual();
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList{QStringLiteral("Information: The user manual is missing: ") + Q(manual) +
+                         QStringLiteral(" was not found.")});
+    QVERIFY(f.Opened.isEmpty());
+    // No system browser: the window's own browser shows it, in the preview view.
+    MakeFolder(f.Temp / "Help");
+    WriteFileBytes(f.Temp / "Help/Default.htm", "<html><title>Manual</title></html>");
+    f.Form->ShellOpen = [](const QUrl&) { return false; };
+    f.Form->MenuTreeBesidePreview->trigger();
+    QVERIFY(f.Form->WebBrowser->isHidden());
+    QVERIFY(f.TriggerAndLoad(f.Form->MenuUserManual));
+    QCOMPARE(f.Form->WebBrowser->url(),
+             QUrl::fromLocalFile(QString::fromStdString(f.Temp / "Help/Default.htm")));
+    QVERIFY(!f.Form->WebBrowser->isHidden());
+    QVERIFY(f.Form->MenuPreview->isChecked());
+    QCOMPARE(f.BrowserTitle(), QStringLiteral("Manual"));
+    QVERIFY(f.Prompter.Calls.isEmpty());
 }
 
 void TMainWindowTest::printGoesThroughTheBrowser() {
