@@ -120,7 +120,7 @@ void TEarlierVersions::Keep(const std::string& change, const TDocumentBytes& bef
         }
     }
     if (!beforeKept && !before.empty())
-        Add("Before " + change, before, time);
+        Add(std::string("Before ").append(change), before, time);
     Add(change, after, time);
     Prune();
 }

@@ -1110,7 +1110,7 @@ void TFormMain::UndoClick() {
     const std::string folder = Workspace.Project->Folder;
     const TDocumentBytes before = ReadProjectDocuments(*Workspace.Project);
     TAtExit update([this] { UpdateUndoActions(); });
-    const std::string name = "Undo " + UndoHistory.Undo().Name;
+    const std::string name = std::string("Undo ").append(UndoHistory.Undo().Name);
     ReloadProject();
     TEarlierVersions(folder).Keep(name, before, ReadProjectDocuments(*Workspace.Project),
                                   std::time(nullptr));
@@ -1122,7 +1122,7 @@ void TFormMain::RedoClick() {
     const std::string folder = Workspace.Project->Folder;
     const TDocumentBytes before = ReadProjectDocuments(*Workspace.Project);
     TAtExit update([this] { UpdateUndoActions(); });
-    const std::string name = "Redo " + UndoHistory.Redo().Name;
+    const std::string name = std::string("Redo ").append(UndoHistory.Redo().Name);
     ReloadProject();
     TEarlierVersions(folder).Keep(name, before, ReadProjectDocuments(*Workspace.Project),
                                   std::time(nullptr));

@@ -22,7 +22,7 @@ QString FileDialogFolder(TFileKind kind) {
     if (const QString& last = LastFolder(kind); IsFolder(last))
         return last;
     if (kind == TFileKind::Picture) {
-        const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+        QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
         if (IsFolder(pictures))
             return pictures;
     }

@@ -111,10 +111,11 @@ TEST_F(EarlierVersionsTest, TheNewestHundredAreKept) {
     TXmlDocument document;
     TDProject project(Dir.Path(), document);
     for (int i = 0; i < 105; ++i)
-        Change(project, "Topic " + std::to_string(i), [&project, i](TProjectEditor&) {
-            project.TOPIC.CAPTION = std::to_string(i);
-            project.Save();
-        });
+        Change(project, std::string("Topic ").append(std::to_string(i)),
+               [&project, i](TProjectEditor&) {
+                   project.TOPIC.CAPTION = std::to_string(i);
+                   project.Save();
+               });
     const std::vector<TEarlierVersion> list = TEarlierVersions(Dir.Path()).List();
     ASSERT_EQ(list.size(), TEarlierVersions::MaxVersions);
     EXPECT_EQ(list.front().Change, "Topic 104");
@@ -130,7 +131,7 @@ TEST_F(EarlierVersionsTest, AtMostTwentyMegabytesAreKept) {
     // Pages with long texts: each version of the column is about 3 MB.
     const std::string text(3 * 1024 * 1024, 'x');
     for (int i = 0; i < 8; ++i)
-        Change(project, "Page " + std::to_string(i), [&](TProjectEditor& e) {
+        Change(project, std::string("Page ").append(std::to_string(i)), [&](TProjectEditor& e) {
             e.AddPage(0);
             TDColumn column(project.ColumnFile(0), document);
             column.Page(0).TEXT = text + std::to_string(i);
@@ -179,7 +180,7 @@ TEST_F(EarlierVersionsTest, AVersionThatIsGoneOrBrokenChangesNothing) {
     TEarlierVersion gone = list[0];
     gone.Id = "00000099";
     EXPECT_THROW(versions.Restore(gone), TError);
-    DeleteFileQuietly(Dir / (".history/" + list[1].Id + "/Default.Pro"));
+    DeleteFileQuietly(Dir / std::string(".history/").append(list[1].Id).append("/Default.Pro"));
     try {
         versions.Restore(list[1]);
         FAIL() << "a version without Default.Pro was restored";

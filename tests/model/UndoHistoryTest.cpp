@@ -172,11 +172,12 @@ TEST_F(UndoHistoryTest, UndoKeepsTheOwnerOnlyModeOfTheProjectDocument) {
 
 TEST_F(UndoHistoryTest, OldestStepsGoBeyondTheDepth) {
     for (std::size_t i = 0; i < TUndoHistory::MaxSteps + 5; ++i)
-        ASSERT_TRUE(History.Record(Dir.Path(), "Step " + std::to_string(i),
+        ASSERT_TRUE(History.Record(Dir.Path(), std::string("Step ").append(std::to_string(i)),
                                    {{"Default.Pro", std::to_string(i)}},
                                    {{"Default.Pro", std::to_string(i + 1)}}));
     EXPECT_EQ(History.UndoCount(), TUndoHistory::MaxSteps);
-    EXPECT_EQ(History.UndoName(), "Step " + std::to_string(TUndoHistory::MaxSteps + 4));
+    EXPECT_EQ(History.UndoName(),
+              std::string("Step ").append(std::to_string(TUndoHistory::MaxSteps + 4)));
 }
 
 } // namespace
