@@ -513,6 +513,9 @@ void TFormMain::CreateViews() {
     TreeView->setAccessibleDescription(
         QStringLiteral("The menu items of the project and the pages of each column"));
     panelLayout->addWidget(TreeView);
+    // Enter belongs to the tree: in the preview beside it, Enter follows a link.
+    MenuInformation->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    PanelTree->addAction(MenuInformation);
     connect(TreeView, &QTreeWidget::itemDoubleClicked, this, [this] {
         if (MenuInformation->isEnabled())
             MenuInformation->trigger();

@@ -507,6 +507,13 @@ void TDesktopTest::deleteEnterAndDoubleClickInTheTree() {
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
     QCOMPARE(int(shown.size()), 3);
+    // Enter in the preview beside the tree is the page's own.
+    f.Main().WebBrowser->setFocus();
+    QWidget* page =
+        f.Main().WebBrowser->focusProxy() ? f.Main().WebBrowser->focusProxy() : f.Main().WebBrowser;
+    QTest::keyClick(page, Qt::Key_Return);
+    QCOMPARE(int(shown.size()), 3);
+    tree->setFocus();
     QCOMPARE(shown, (std::vector<TDialogKind>{TDialogKind::Column, TDialogKind::Page,
                                               TDialogKind::Column}));
     QVERIFY(f.Node(0)->isExpanded());
