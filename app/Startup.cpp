@@ -18,9 +18,11 @@
 #include "ui/FOpen.h"
 #include "ui/FPage.h"
 #include "ui/FPublish.h"
+#include "ui/FRestore.h"
 #include "ui/FSize.h"
 #include "ui/FTopic.h"
 #include "ui/FWelcome.h"
+#include "ui/Mnemonics.h"
 #include "ui/Pictures.h"
 #include "ui/Prompter.h"
 
@@ -70,6 +72,11 @@ TProgram::TProgram(const std::string& applicationFolder, IPrompter& prompter,
     Dialogs.Register(TDialogKind::Build, [this] { return FormBuild->Execute(); });
     FormAbout = new TFormAbout(owner);
     Dialogs.Register(TDialogKind::About, [this] { return FormAbout->Execute(); });
+    FormMain->FormRestore = new TFormRestore(owner);
+
+    // Alt and a letter reach every field and button of every dialog.
+    for (QDialog* dialog : owner->findChildren<QDialog*>())
+        AssignMnemonics(dialog);
 }
 
 TProgram::~TProgram() = default;

@@ -18,6 +18,6 @@ int main(int argc, char** argv) {
     TQtPrompter prompter;
     application.SetPrompter(&prompter);
     TProgram program(ApplicationFolder(), prompter, BundledTemplatesFolder());
-    program.FormMain->showMaximized();
+    program.FormMain->ShowRemembered();
     return application.exec();
 }

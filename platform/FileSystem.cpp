@@ -100,6 +100,10 @@ bool MakeFolder(const std::string& path) {
     return ::mkdir(path.c_str(), 0777) == 0;
 }
 
+bool RemoveEmptyFolder(const std::string& path) {
+    return ::rmdir(path.c_str()) == 0;
+}
+
 std::int64_t FileSize(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))

@@ -12,6 +12,8 @@ bool FolderExists(const std::string& path);
 bool FileExists(const std::string& path);
 // Makes one level of folder; false when it exists already or cannot be made.
 bool MakeFolder(const std::string& path);
+// Removes a folder that holds nothing; false when it is not there, not empty or not removable.
+bool RemoveEmptyFolder(const std::string& path);
 // True for a regular file itself: false for a symbolic link (whatever it names), a FIFO, a
 // device, a folder or nothing.
 bool IsPlainFile(const std::string& path);

@@ -20,7 +20,10 @@ constexpr unsigned ParseOptions = pugi::parse_default | pugi::parse_declaration 
                                   pugi::parse_comments | pugi::parse_pi |
                                   pugi::parse_ws_pcdata_single;
 
-std::string ReadWholeFile(const std::string& fileName, bool followLinks) {
+} // namespace
+
+std::string ReadDocumentFile(const std::string& fileName, TXmlDocument::TLinks links) {
+    const bool followLinks = links == TXmlDocument::TLinks::Follow;
     // Non-blocking, so that a FIFO or a device in place of a document is refused at once by
     // the test below instead of holding the program; for a regular file it changes nothing.
     TFileDescriptor fd(::open(fileName.c_str(),
@@ -56,6 +59,8 @@ std::string ReadWholeFile(const std::string& fileName, bool followLinks) {
     }
     return data;
 }
+
+namespace {
 
 bool LooksLikeUtf8(const std::string& data) {
     if (data.size() >= 2 && ((static_cast<unsigned char>(data[0]) == 0xFF &&
@@ -105,7 +110,7 @@ class TStringWriter : public pugi::xml_writer {
 TXmlDocument::TXmlDocument() = default;
 
 void TXmlDocument::Load(const std::string& fileName, TLinks links) {
-    LoadFromBytes(ReadWholeFile(fileName, links == TLinks::Follow), fileName);
+    LoadFromBytes(ReadDocumentFile(fileName, links), fileName);
 }
 
 void TXmlDocument::LoadFromBytes(const std::string& data, const std::string& fileName) {

@@ -62,6 +62,11 @@ class TXmlDocument {
     bool FActive = false;
 };
 
+// The bytes of a document file as Load reads them: a regular file (a FIFO or a device is
+// refused at once) of at most MaxFileSize bytes. Throws TError naming the file.
+std::string ReadDocumentFile(const std::string& fileName,
+                             TXmlDocument::TLinks links = TXmlDocument::TLinks::Follow);
+
 // Leaves the shared document empty however the operation that uses it ends.
 struct TEmptyAfterUse {
     TXmlDocument& Document;

@@ -33,7 +33,8 @@ scripts/install-deps.sh browser
 (cd build-asan && CORVANE_REQUIRE_BROWSER=1 ctest --output-on-failure -L browser --timeout 300)
 
 # The windows get a plain build of their own (Qt WebEngine does not run under the
-# sanitizers) and their tests run without a display.
+# sanitizers) and their tests run without a display; then one keyboard-only session runs
+# under Xvfb with a window manager.
 scripts/install-deps.sh ui
 cmake -S . -B build-ui -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_UI=ON -DCORVANE_SANITIZE=OFF -DCORVANE_WERROR=ON \
     -DCORVANE_BENCH=OFF
@@ -45,6 +46,8 @@ ninja -C build-ui -j"$jobs" corvane corvane_ui_tests
     fi
     cd build-ui && ctest --output-on-failure -L ui --timeout 300
 )
+# A whole session with the keyboard alone, on a real X server (Xvfb, openbox, xdotool).
+(cd build-ui && CORVANE_REQUIRE_SESSION=1 ctest --output-on-failure -L session --timeout 300)
 
 # The fuzz targets need clang's libFuzzer. Every target built (records, values, pictures,
 # generator, ftpreply) runs, with its seeds from tests/fuzz/seeds/NAME.

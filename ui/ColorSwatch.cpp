@@ -17,17 +17,24 @@ TColorShape::TColorShape(QWidget* parent, const char* name, bool outline)
 
 void TColorShape::SetColor(TColor color) {
     FColor = color;
-    update();
+    Changed();
 }
 
 void TColorShape::SetHatched(bool hatched) {
     FHatched = hatched;
-    update();
+    Changed();
 }
 
 void TColorShape::SetFill(TColor color, bool hatched) {
     FColor = color;
     FHatched = hatched;
+    Changed();
+}
+
+void TColorShape::Changed() {
+    // A screen reader tells the colour; the name (set by the dialog) tells what it is for.
+    setAccessibleDescription(FHatched ? QStringLiteral("Transparent")
+                                      : ToQColor(FColor).name(QColor::HexRgb));
     update();
 }
 

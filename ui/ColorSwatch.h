@@ -32,6 +32,8 @@ class TColorShape : public QWidget {
     void mousePressEvent(QMouseEvent* event) override;
 
   private:
+    void Changed();
+
     TColor FColor = clWhite;
     bool FHatched = false;
     bool FOutline;

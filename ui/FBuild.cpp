@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
 #include "ui/CentreOnScreen.h"
+#include "ui/PathEdit.h"
 #include "ui/Workspace.h"
 
 #include <QFormLayout>
@@ -23,9 +24,9 @@ TFormBuild::TFormBuild(TWorkspace& workspace, QWidget* parent)
 
     QFont bold = font();
     bold.setBold(true);
-    EditPath = new QLineEdit(this);
+    // A long path is elided in the middle; a click shows the whole of it to select.
+    EditPath = new TPathEdit(this);
     EditPath->setObjectName(QStringLiteral("EditPath"));
-    EditPath->setReadOnly(true);
     EditPath->setFrame(false);
     EditPath->setFont(bold);
     EditPath->setStyleSheet(QStringLiteral("background: transparent"));

@@ -14,6 +14,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
+#include <algorithm>
 #include <tuple>
 
 namespace {
@@ -118,10 +119,34 @@ TFormColor::TFormColor(TWorkspace& workspace, TColorPicker& picker, QWidget* par
     ComboBoxItem = new QComboBox(this);
     ComboBoxItem->setObjectName(QStringLiteral("ComboBoxItem"));
     ComboBoxItem->setEditable(false);
-    ComboBoxItem->setGeometry(248, 288, 165, ComboBoxItem->sizeHint().height());
     for (const char* item : ItemNames)
         ComboBoxItem->addItem(QString::fromLatin1(item));
-    ShapeColor = swatch(this, "ShapeColor", {420, 284, 81, 29});
+    // Wide enough for its longest item ("Welcome Bar Background") in the dialog's font; the
+    // swatch of the item's colour takes what is left beside it, the dialog grows if need be.
+    ComboBoxItem->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    const int itemWidth = std::max(165, ComboBoxItem->sizeHint().width());
+    ComboBoxItem->setGeometry(248, 288, itemWidth, ComboBoxItem->sizeHint().height());
+    const int shapeLeft = 248 + itemWidth + 7;
+    const int shapeWidth = std::max(40, 501 - shapeLeft);
+    ShapeColor = swatch(this, "ShapeColor", {shapeLeft, 284, shapeWidth, 29});
+    if (shapeLeft + shapeWidth + 41 > width())
+        setFixedSize(shapeLeft + shapeWidth + 41, height());
+    // What a screen reader says of each swatch and of the slider.
+    ShapeBase->setAccessibleName(QStringLiteral("Base Color"));
+    TrackBar->setAccessibleName(QStringLiteral("Base Color Shade"));
+    for (std::size_t i = 0; i < Shape.size(); ++i)
+        Shape[i]->setAccessibleName(QStringLiteral("Scheme Color %1").arg(i + 1));
+    ShapeWhite->setAccessibleName(QStringLiteral("White"));
+    ShapeSilver->setAccessibleName(QStringLiteral("Silver"));
+    ShapeGray->setAccessibleName(QStringLiteral("Gray"));
+    ShapeBlack->setAccessibleName(QStringLiteral("Black"));
+    ShapeEmpty->setAccessibleName(QStringLiteral("Transparent"));
+    ShapeOther->setAccessibleName(QStringLiteral("Other Color"));
+    ShapeColor->setAccessibleName(QStringLiteral("Item Color"));
+    ComboBoxItem->setAccessibleName(QStringLiteral("Item"));
+    // Alt and the caption's letter reach the control it captions.
+    Label1->setBuddy(ButtonBase);
+    Label2->setBuddy(ComboBoxItem);
     ButtonOK = Button(this, "ButtonOK", "OK", {190, 352, 75, 23});
     ButtonOK->setDefault(true);
     ButtonCancel = Button(this, "ButtonCancel", "Cancel", {277, 352, 75, 23});
@@ -132,6 +157,7 @@ TFormColor::TFormColor(TWorkspace& workspace, TColorPicker& picker, QWidget* par
     auto part = [&](const char* name, QRect place, const char* hint) {
         TColorShape* shape = swatch(Panel3, name, place, false);
         shape->setToolTip(QString::fromLatin1(hint));
+        shape->setAccessibleName(QString::fromLatin1(hint));
         return shape;
     };
     auto sample = [&](const char* name, QPoint place, const char* text, const char* hint,

@@ -84,6 +84,13 @@ TFormFont::TFormFont(TWorkspace& workspace, QWidget* parent)
     TOKCancel buttons(this, layout);
     ButtonOK = buttons.ButtonOK;
     ButtonCancel = buttons.ButtonCancel;
+    // The sliders were made first: Tab goes from the lists through the sliders, row by row.
+    QWidget* order[] = {ComboBoxEncoding,      ComboBoxFont,      Topic.TrackBar,
+                        Menu.TrackBar,         Title.TrackBar,    Text.TrackBar,
+                        CheckBoxBoldTopic,     CheckBoxBoldTitle, CheckBoxBoldLink,
+                        CheckBoxUnderlineLink, ButtonOK,          ButtonCancel};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
     connect(ButtonOK, &QPushButton::clicked, this, &TFormFont::ButtonOKClick);
     connect(ComboBoxEncoding, &QComboBox::currentIndexChanged, this,
             &TFormFont::ComboBoxEncodingChange);

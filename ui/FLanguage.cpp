@@ -30,6 +30,9 @@ TFormLanguage::TFormLanguage(TWorkspace& workspace, QWidget* parent)
     ListBoxLanguage = new QListWidget(this);
     ListBoxLanguage->setObjectName(QStringLiteral("ListBoxLanguage"));
     ListBoxLanguage->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListBoxLanguage->setAccessibleName(QStringLiteral("Fixed words"));
+    ListBoxLanguage->setAccessibleDescription(
+        QStringLiteral("The fixed words of the pages, each with its translation"));
     EditTranslation = new QLineEdit(this);
     EditTranslation->setObjectName(QStringLiteral("EditTranslation"));
 
@@ -71,6 +74,7 @@ void TFormLanguage::FormShow() {
     if (!Workspace.IsOpen())
         return;
     const TDLanguage& language = Workspace.Project->LANGUAGE;
+    FShown = language;
     ListBoxLanguage->setFocus();
     {
         // Filling the list is no selection of the user's.
@@ -111,6 +115,12 @@ void TFormLanguage::EditTranslationChange() {
     TDLanguage& language = Workspace.Project->LANGUAGE;
     language.Values[static_cast<std::size_t>(i)] = StdText(EditTranslation->text());
     ListBoxLanguage->item(i)->setText(Line(language, i));
+}
+
+void TFormLanguage::reject() {
+    if (Workspace.IsOpen())
+        Workspace.Project->LANGUAGE = FShown;
+    QDialog::reject();
 }
 
 void TFormLanguage::ButtonOKClick() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/CLanguage.h"
+
 #include <QDialog>
 
 class TWorkspace;
@@ -8,8 +10,8 @@ class QListWidget;
 class QPushButton;
 
 // The Language dialog: the translation of each fixed word of the generated pages. A
-// translation goes into the record with every keystroke; OK saves the project, Cancel keeps
-// what was typed in the record all the same.
+// translation goes into the record with every keystroke; OK saves the project, Cancel (the
+// button, Esc or the close box) puts the table back as it was when the dialog was shown.
 class TFormLanguage : public QDialog {
     Q_OBJECT
 
@@ -23,6 +25,8 @@ class TFormLanguage : public QDialog {
     void ListBoxLanguageClick();
     void EditTranslationChange();
     void ButtonOKClick();
+    // Cancel: the table as it was shown, then the dialog closes with Cancel.
+    void reject() override;
 
     QListWidget* ListBoxLanguage;
     QLineEdit* EditTranslation;
@@ -37,4 +41,6 @@ class TFormLanguage : public QDialog {
     int SelectedLine() const;
 
     TWorkspace& Workspace;
+    // The table as it was when the dialog was shown.
+    TDLanguage FShown;
 };

@@ -4,10 +4,13 @@
 #include "model/CColumn.h"
 #include "model/CTemplate.h"
 #include "model/ColumnInUse.h"
+#include "model/EarlierVersions.h"
+#include "model/ProjectDocuments.h"
 #include "model/ProjectEditor.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "ui/ErrorReport.h"
+#include "ui/FRestore.h"
 #include "ui/Pictures.h"
 #include "ui/Prompter.h"
 #include "ui/Workspace.h"
@@ -15,12 +18,17 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPrinter>
+#include <QScreen>
+#include <QSettings>
+#include <QShortcut>
 #include <QSignalBlocker>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -31,6 +39,8 @@
 #include <QWebEngineView>
 
 #include <algorithm>
+#include <ctime>
+#include <utility>
 
 const char* const TFormMain::HomePageAddress = "https://corvane.example/";
 
@@ -49,9 +59,10 @@ QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-// The tree: read-only, and a right click opens the context menu without moving the selection.
-// A selected node stays selected until another one is chosen: Ctrl+click and Ctrl+Space
-// would otherwise empty the selection while the node commands stay enabled for it.
+// The tree: read-only. A right click selects the node under the mouse first (on empty
+// space it selects none), so that the context menu acts on what was clicked. A selected node
+// stays selected until another one is chosen: Ctrl+click and Ctrl+Space would otherwise
+// empty the selection while the node commands stay enabled for it.
 class TTreeView : public QTreeWidget {
   public:
     using QTreeWidget::QTreeWidget;
@@ -59,6 +70,10 @@ class TTreeView : public QTreeWidget {
   protected:
     void mousePressEvent(QMouseEvent* event) override {
         if (event->button() == Qt::RightButton) {
+            QTreeWidgetItem* node = itemAt(event->position().toPoint());
+            setCurrentItem(node);
+            if (node)
+                node->setSelected(true);
             event->accept();
             return;
         }
@@ -105,6 +120,33 @@ int SiblingCount(QTreeWidgetItem* node) {
     return node->treeWidget()->topLevelItemCount();
 }
 
+// The name of the change a dialog's OK makes: its menu caption without the mnemonic and the
+// dots ("&Welcome Bar..." gives "Welcome Bar").
+std::string ChangeNameOf(const char* caption) {
+    std::string name;
+    for (const char* c = caption; *c; ++c)
+        if (*c != '&')
+            name += *c;
+    while (!name.empty() && name.back() == '.')
+        name.pop_back();
+    return name;
+}
+
+// Calls done when it goes, however the scope ends.
+template <typename F> class TAtExit {
+  public:
+    explicit TAtExit(F done) : FDone(std::move(done)) {}
+    ~TAtExit() { FDone(); }
+    TAtExit(const TAtExit&) = delete;
+    TAtExit& operator=(const TAtExit&) = delete;
+
+  private:
+    F FDone;
+};
+
+const QString SettingsOrganization = QStringLiteral("Corvane");
+const QString SettingsApplication = QStringLiteral("Corvane");
+
 TError TreeOutOfStep() {
     return TError("The tree no longer matches the project; close the project and open it again.");
 }
@@ -141,8 +183,30 @@ TFormMain::~TFormMain() = default;
 // ---- Construction of the controls
 
 void TFormMain::Connect(QAction* action, void (TFormMain::*command)()) {
-    connect(action, &QAction::triggered, this,
-            [this, command] { RunCommand([this, command] { (this->*command)(); }); });
+    const char* change = ChangeName(command);
+    connect(action, &QAction::triggered, this, [this, command, change] {
+        RunCommand([this, command, change] {
+            if (change)
+                RunChange(change, [this, command] { (this->*command)(); });
+            else
+                (this->*command)();
+        });
+    });
+}
+
+const char* TFormMain::ChangeName(void (TFormMain::*command)()) {
+    using T = TFormMain;
+    // Publish counts: its dialog stores the account in the project before it uploads.
+    static const std::pair<void (T::*)(), const char*> names[] = {
+        {&T::AddColumnClick, "Add Column"}, {&T::AddLinkClick, "Add Link"},
+        {&T::AddPageClick, "Add Page"},     {&T::MoveUpClick, "Move Up"},
+        {&T::MoveDownClick, "Move Down"},   {&T::InformationClick, "Information"},
+        {&T::RemoveClick, "Remove"},        {&T::PublishClick, "Publish"},
+    };
+    for (const auto& [known, name] : names)
+        if (known == command)
+            return name;
+    return nullptr;
 }
 
 QAction* TFormMain::Action(const char* caption, const char* name, void (TFormMain::*command)()) {
@@ -166,64 +230,83 @@ void TFormMain::RunCommand(const std::function<void()>& command) {
 
 void TFormMain::CreateActions() {
     using T = TFormMain;
-    MenuNewProject = Action("New Project...", "MenuNewProject", &T::NewProjectClick);
-    MenuOpenProject = Action("Open Project...", "MenuOpenProject", &T::OpenProjectClick);
-    MenuClose = Action("Close", "MenuClose", &T::CloseClick);
-    MenuBuild = Action("Build...", "MenuBuild", &T::BuildClick);
+    MenuNewProject = Action("&New Project...", "MenuNewProject", &T::NewProjectClick);
+    MenuNewProject->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    MenuOpenProject = Action("&Open Project...", "MenuOpenProject", &T::OpenProjectClick);
+    MenuOpenProject->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    MenuClose = Action("&Close", "MenuClose", &T::CloseClick);
+    MenuClose->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    MenuBuild = Action("&Build...", "MenuBuild", &T::BuildClick);
     MenuBuild->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
-    MenuPublish = Action("Publish...", "MenuPublish", &T::PublishClick);
+    MenuPublish = Action("&Publish...", "MenuPublish", &T::PublishClick);
     MenuPublish->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
     MenuSaveAsTemplate =
-        Action("Save As Template...", "MenuSaveAsTemplate", &T::SaveAsTemplateClick);
-    MenuPrintSetup = Action("Print Setup...", "MenuPrintSetup", &T::PrintSetupClick);
-    MenuPrint = Action("Print...", "MenuPrint", &T::PrintClick);
+        Action("Save As &Template...", "MenuSaveAsTemplate", &T::SaveAsTemplateClick);
+    MenuPrintSetup = Action("Print Set&up...", "MenuPrintSetup", &T::PrintSetupClick);
+    MenuPrint = Action("Pr&int...", "MenuPrint", &T::PrintClick);
     MenuPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    MenuExit = Action("Exit", "MenuExit", &T::ExitClick);
+    MenuExit = Action("E&xit", "MenuExit", &T::ExitClick);
+    MenuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    MenuRestoreEarlierVersion = Action("&Restore Earlier Version...", "MenuRestoreEarlierVersion",
+                                       &T::RestoreEarlierVersionClick);
+    MenuUndo = Action("&Undo", "MenuUndo", &T::UndoClick);
+    MenuUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    MenuRedo = Action("&Redo", "MenuRedo", &T::RedoClick);
+    MenuRedo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
 
-    MenuAddColumn = Action("Add Column", "MenuAddColumn", &T::AddColumnClick);
-    MenuAddLink = Action("Add Link", "MenuAddLink", &T::AddLinkClick);
-    MenuAddPage = Action("Add Page", "MenuAddPage", &T::AddPageClick);
+    MenuAddColumn = Action("Add &Column", "MenuAddColumn", &T::AddColumnClick);
+    MenuAddLink = Action("Add &Link", "MenuAddLink", &T::AddLinkClick);
+    MenuAddPage = Action("Add &Page", "MenuAddPage", &T::AddPageClick);
     MenuAddPage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Insert));
-    MenuMoveUp = Action("Move Up", "MenuMoveUp", &T::MoveUpClick);
-    MenuMoveDown = Action("Move Down", "MenuMoveDown", &T::MoveDownClick);
-    MenuInformation = Action("Information...", "MenuInformation", &T::InformationClick);
+    MenuMoveUp = Action("&Move Up", "MenuMoveUp", &T::MoveUpClick);
+    MenuMoveDown = Action("Move &Down", "MenuMoveDown", &T::MoveDownClick);
+    MenuInformation = Action("&Information...", "MenuInformation", &T::InformationClick);
     MenuInformation->setShortcuts({QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_Return)});
-    MenuRemove = Action("Remove", "MenuRemove", &T::RemoveClick);
+    MenuRemove = Action("R&emove", "MenuRemove", &T::RemoveClick);
     MenuRemove->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
 
-    MenuPreview = Action("Preview", "MenuPreview", nullptr);
+    MenuPreview = Action("&Preview", "MenuPreview", nullptr);
     MenuPreview->setCheckable(true);
     MenuPreview->setShortcut(QKeySequence(Qt::Key_F11));
     connect(MenuPreview, &QAction::triggered, this,
             [this](bool checked) { RunCommand([this, checked] { PreviewClick(checked); }); });
     MenuPreviewInBrowser =
-        Action("Preview In Browser", "MenuPreviewInBrowser", &T::PreviewInBrowserClick);
+        Action("Preview In &Browser", "MenuPreviewInBrowser", &T::PreviewInBrowserClick);
     MenuPreviewInBrowser->setShortcut(QKeySequence(Qt::Key_F12));
-    MenuGoHome = Action("Go Home", "MenuGoHome", &T::GoHomeClick);
-    MenuGoBack = Action("Go Back", "MenuGoBack", &T::GoBackClick);
-    MenuGoForward = Action("Go Forward", "MenuGoForward", &T::GoForwardClick);
+    MenuTreeBesidePreview = Action("&Tree Beside Preview", "MenuTreeBesidePreview", nullptr);
+    MenuTreeBesidePreview->setCheckable(true);
+    MenuTreeBesidePreview->setChecked(true);
+    connect(MenuTreeBesidePreview, &QAction::triggered, this, [this](bool checked) {
+        RunCommand([this, checked] { TreeBesidePreviewClick(checked); });
+    });
+    MenuGoHome = Action("Go &Home", "MenuGoHome", &T::GoHomeClick);
+    MenuGoBack = Action("Go Bac&k", "MenuGoBack", &T::GoBackClick);
+    MenuGoForward = Action("Go &Forward", "MenuGoForward", &T::GoForwardClick);
 
     auto settings = [this](const char* caption, const char* name, TDialogKind kind) {
         QAction* action = Action(caption, name, nullptr);
-        connect(action, &QAction::triggered, this,
-                [this, kind] { RunCommand([this, kind] { EditSettingsClick(kind); }); });
+        connect(action, &QAction::triggered, this, [this, kind, change = ChangeNameOf(caption)] {
+            RunCommand([this, kind, &change] {
+                RunChange(change, [this, kind] { EditSettingsClick(kind); });
+            });
+        });
         return action;
     };
-    MenuWelcomeBar = settings("Welcome Bar...", "MenuWelcomeBar", TDialogKind::WelcomeBar);
-    MenuTopic = settings("Topic...", "MenuTopic", TDialogKind::Topic);
-    MenuMenu = settings("Menu...", "MenuMenu", TDialogKind::Menu);
-    MenuHotspot = settings("Hotspot...", "MenuHotspot", TDialogKind::Hotspot);
-    MenuFoot = settings("Foot...", "MenuFoot", TDialogKind::Foot);
-    MenuFrame = settings("Frame...", "MenuFrame", TDialogKind::Frame);
-    MenuSize = settings("Size...", "MenuSize", TDialogKind::Size);
-    MenuColor = settings("Color...", "MenuColor", TDialogKind::Color);
-    MenuFont = settings("Font...", "MenuFont", TDialogKind::Font);
-    MenuLanguage = settings("Language...", "MenuLanguage", TDialogKind::Language);
+    MenuWelcomeBar = settings("&Welcome Bar...", "MenuWelcomeBar", TDialogKind::WelcomeBar);
+    MenuTopic = settings("&Topic...", "MenuTopic", TDialogKind::Topic);
+    MenuMenu = settings("&Menu...", "MenuMenu", TDialogKind::Menu);
+    MenuHotspot = settings("H&otspot...", "MenuHotspot", TDialogKind::Hotspot);
+    MenuFoot = settings("&Foot...", "MenuFoot", TDialogKind::Foot);
+    MenuFrame = settings("&Frame...", "MenuFrame", TDialogKind::Frame);
+    MenuSize = settings("&Size...", "MenuSize", TDialogKind::Size);
+    MenuColor = settings("&Color...", "MenuColor", TDialogKind::Color);
+    MenuFont = settings("F&ont...", "MenuFont", TDialogKind::Font);
+    MenuLanguage = settings("&Language...", "MenuLanguage", TDialogKind::Language);
 
-    MenuUserManual = Action("User Manual", "MenuUserManual", &T::UserManualClick);
+    MenuUserManual = Action("User &Manual", "MenuUserManual", &T::UserManualClick);
     MenuUserManual->setShortcut(QKeySequence(Qt::Key_F1));
-    MenuHomePage = Action("Home Page", "MenuHomePage", &T::HomePageClick);
-    MenuAbout = Action("About...", "MenuAbout", &T::AboutClick);
+    MenuHomePage = Action("&Home Page", "MenuHomePage", &T::HomePageClick);
+    MenuAbout = Action("&About...", "MenuAbout", &T::AboutClick);
 
     // The tool bar's buttons, each with its caption, hint and icon.
     auto tool = [this](const char* caption, const char* hint, int icon, const char* name,
@@ -255,9 +338,9 @@ void TFormMain::CreateActions() {
 
     PopupMenuAdd = new QMenu(this);
     PopupMenuAdd->setObjectName(QStringLiteral("PopupMenuAdd"));
-    PopupAddColumn = Action("Add Column", "PopupAddColumn", &T::AddColumnClick);
-    PopupAddLink = Action("Add Link", "PopupAddLink", &T::AddLinkClick);
-    PopupAddPage = Action("Add Page", "PopupAddPage", &T::AddPageClick);
+    PopupAddColumn = Action("Add &Column", "PopupAddColumn", &T::AddColumnClick);
+    PopupAddLink = Action("Add &Link", "PopupAddLink", &T::AddLinkClick);
+    PopupAddPage = Action("Add &Page", "PopupAddPage", &T::AddPageClick);
     PopupMenuAdd->addAction(PopupAddColumn);
     PopupMenuAdd->addAction(PopupAddLink);
     PopupMenuAdd->addSeparator();
@@ -266,14 +349,14 @@ void TFormMain::CreateActions() {
 
     PopupMenuTreeView = new QMenu(this);
     PopupMenuTreeView->setObjectName(QStringLiteral("PopupMenuTreeView"));
-    PopupTreeviewAddColumn = Action("Add Column", "PopupTreeviewAddColumn", &T::AddColumnClick);
-    PopupTreeviewAddLink = Action("Add Link", "PopupTreeviewAddLink", &T::AddLinkClick);
-    PopupTreeviewAddPage = Action("Add Page", "PopupTreeviewAddPage", &T::AddPageClick);
-    PopupTreeviewMoveUp = Action("Move Up", "PopupTreeviewMoveUp", &T::MoveUpClick);
-    PopupTreeviewMoveDown = Action("Move Down", "PopupTreeviewMoveDown", &T::MoveDownClick);
+    PopupTreeviewAddColumn = Action("Add &Column", "PopupTreeviewAddColumn", &T::AddColumnClick);
+    PopupTreeviewAddLink = Action("Add &Link", "PopupTreeviewAddLink", &T::AddLinkClick);
+    PopupTreeviewAddPage = Action("Add &Page", "PopupTreeviewAddPage", &T::AddPageClick);
+    PopupTreeviewMoveUp = Action("&Move Up", "PopupTreeviewMoveUp", &T::MoveUpClick);
+    PopupTreeviewMoveDown = Action("Move &Down", "PopupTreeviewMoveDown", &T::MoveDownClick);
     PopupTreeviewInformation =
-        Action("Information...", "PopupTreeviewInformation", &T::InformationClick);
-    PopupTreeviewRemove = Action("Remove", "PopupTreeviewRemove", &T::RemoveClick);
+        Action("&Information...", "PopupTreeviewInformation", &T::InformationClick);
+    PopupTreeviewRemove = Action("R&emove", "PopupTreeviewRemove", &T::RemoveClick);
     PopupMenuTreeView->addAction(PopupTreeviewAddColumn);
     PopupMenuTreeView->addAction(PopupTreeviewAddLink);
     PopupMenuTreeView->addSeparator();
@@ -288,7 +371,7 @@ void TFormMain::CreateActions() {
 }
 
 void TFormMain::CreateMenus() {
-    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->addAction(MenuNewProject);
     file->addAction(MenuOpenProject);
     file->addAction(MenuClose);
@@ -296,13 +379,17 @@ void TFormMain::CreateMenus() {
     file->addAction(MenuBuild);
     file->addAction(MenuPublish);
     file->addAction(MenuSaveAsTemplate);
+    file->addAction(MenuRestoreEarlierVersion);
     file->addSeparator();
     file->addAction(MenuPrintSetup);
     file->addAction(MenuPrint);
     file->addSeparator();
     file->addAction(MenuExit);
 
-    QMenu* edit = menuBar()->addMenu(QStringLiteral("Edit"));
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->addAction(MenuUndo);
+    edit->addAction(MenuRedo);
+    edit->addSeparator();
     edit->addAction(MenuAddColumn);
     edit->addAction(MenuAddLink);
     edit->addSeparator();
@@ -314,25 +401,26 @@ void TFormMain::CreateMenus() {
     edit->addSeparator();
     edit->addAction(MenuRemove);
 
-    QMenu* view = menuBar()->addMenu(QStringLiteral("View"));
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->addAction(MenuPreview);
     view->addAction(MenuPreviewInBrowser);
+    view->addAction(MenuTreeBesidePreview);
     view->addSeparator();
     view->addAction(MenuGoHome);
     view->addAction(MenuGoBack);
     view->addAction(MenuGoForward);
 
-    QMenu* page = menuBar()->addMenu(QStringLiteral("Page"));
+    QMenu* page = menuBar()->addMenu(QStringLiteral("&Page"));
     for (QAction* action : {MenuWelcomeBar, MenuTopic, MenuMenu, MenuHotspot, MenuFoot})
         page->addAction(action);
 
-    QMenu* style = menuBar()->addMenu(QStringLiteral("Style"));
+    QMenu* style = menuBar()->addMenu(QStringLiteral("&Style"));
     for (QAction* action : {MenuFrame, MenuSize, MenuColor, MenuFont})
         style->addAction(action);
     style->addSeparator();
     style->addAction(MenuLanguage);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(MenuUserManual);
     help->addSeparator();
     help->addAction(MenuHomePage);
@@ -368,6 +456,29 @@ void TFormMain::CreateToolBar() {
     // A click on Add drops down its menu.
     if (auto* button = qobject_cast<QToolButton*>(ToolBarProject->widgetForAction(ToolAdd)))
         button->setPopupMode(QToolButton::InstantPopup);
+    // A screen reader tells the buttons apart by their captions and says what each does.
+    const std::pair<QAction*, const char*> described[] = {
+        {ToolNew, "New Project"},
+        {ToolOpen, "Open Project"},
+        {ToolBuild, "Build the site into the HTML folder"},
+        {ToolPublish, "Build the site and publish it"},
+        {ToolBrowser, "Preview In Browser"},
+        {ToolPreview, "Show the preview alone"},
+        {ToolHome, "Go Home"},
+        {ToolBack, "Go Back"},
+        {ToolForward, "Go Forward"},
+        {ToolAdd, "Add a column, a link or a page"},
+        {ToolUp, "Move Up"},
+        {ToolDown, "Move Down"},
+        {ToolInfo, "Information"},
+        {ToolRemove, "Remove"},
+    };
+    for (const auto& [action, description] : described) {
+        if (QWidget* button = ToolBarProject->widgetForAction(action)) {
+            button->setAccessibleName(action->text());
+            button->setAccessibleDescription(QString::fromUtf8(description));
+        }
+    }
     // Only New, Open, Build, Publish, Browser and Preview have hints.
     auto* noHint = new TNoHint(this);
     for (QAction* action :
@@ -377,12 +488,13 @@ void TFormMain::CreateToolBar() {
 }
 
 void TFormMain::CreateViews() {
-    auto* client = new QWidget(this);
-    auto* layout = new QVBoxLayout(client);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    // The tree and the preview side by side; each of them alone when Tree Beside Preview is
+    // off, as the preview is alone while Preview is checked.
+    Splitter = new QSplitter(Qt::Horizontal, this);
+    Splitter->setObjectName(QStringLiteral("Splitter"));
+    Splitter->setChildrenCollapsible(false);
 
-    PanelTree = new QWidget(client);
+    PanelTree = new QWidget(Splitter);
     PanelTree->setObjectName(QStringLiteral("PanelTree"));
     auto* panelLayout = new QVBoxLayout(PanelTree);
     panelLayout->setContentsMargins(0, 0, 0, 0);
@@ -394,14 +506,36 @@ void TFormMain::CreateViews() {
     TreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TreeView->setSelectionMode(QAbstractItemView::SingleSelection);
     TreeView->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Enter and a double click show a node's information; expanding stays on the arrow and
+    // the + and - keys. Delete removes the node, after the question.
+    TreeView->setExpandsOnDoubleClick(false);
+    TreeView->setAccessibleName(QStringLiteral("Project tree"));
+    TreeView->setAccessibleDescription(
+        QStringLiteral("The menu items of the project and the pages of each column"));
     panelLayout->addWidget(TreeView);
+    // Enter belongs to the tree: in the preview beside it, Enter follows a link.
+    MenuInformation->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    PanelTree->addAction(MenuInformation);
+    connect(TreeView, &QTreeWidget::itemDoubleClicked, this, [this] {
+        if (MenuInformation->isEnabled())
+            MenuInformation->trigger();
+    });
+    auto* remove = new QShortcut(QKeySequence(Qt::Key_Delete), TreeView);
+    remove->setContext(Qt::WidgetShortcut);
+    connect(remove, &QShortcut::activated, this, [this] {
+        if (MenuRemove->isEnabled())
+            MenuRemove->trigger();
+    });
     connect(TreeView, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* node) { RunCommand([this, node] { TreeViewChange(node); }); });
     connect(TreeView, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         PopupMenuTreeView->popup(TreeView->viewport()->mapToGlobal(at));
     });
 
-    WebBrowser = new QWebEngineView(client);
+    WebBrowser = new QWebEngineView(Splitter);
+    WebBrowser->setAccessibleName(QStringLiteral("Site preview"));
+    WebBrowser->setAccessibleDescription(
+        QStringLiteral("The homepage of the site as it is built now"));
     WebBrowser->setObjectName(QStringLiteral("WebBrowser"));
     connect(WebBrowser->page(), &QWebEnginePage::linkHovered, this,
             &TFormMain::BrowserStatusTextChange);
@@ -419,9 +553,11 @@ void TFormMain::CreateViews() {
     connect(WebBrowser, &QWebEngineView::urlChanged, this, reportBoth);
     connect(WebBrowser, &QWebEngineView::loadFinished, this, reportBoth);
 
-    layout->addWidget(PanelTree);
-    layout->addWidget(WebBrowser);
-    setCentralWidget(client);
+    Splitter->addWidget(PanelTree);
+    Splitter->addWidget(WebBrowser);
+    Splitter->setStretchFactor(0, 1);
+    Splitter->setStretchFactor(1, 3);
+    setCentralWidget(Splitter);
 
     // Panel 0 takes what panel 1 (200 wide) leaves, but never less than 200.
     StatusPanel0 = new QLabel(this);
@@ -453,11 +589,12 @@ void TFormMain::UpdateCaption() {
 }
 
 void TFormMain::SetProjectOpen(bool open) {
-    for (QAction* action :
-         {MenuClose, MenuBuild, MenuPublish, MenuSaveAsTemplate, MenuPreviewInBrowser,
-          MenuWelcomeBar, MenuTopic, MenuMenu, MenuHotspot, MenuFoot, MenuFrame, MenuSize,
-          MenuColor, MenuFont, MenuLanguage, ToolBuild, ToolPublish, ToolBrowser})
+    for (QAction* action : {MenuClose, MenuBuild, MenuPublish, MenuSaveAsTemplate,
+                            MenuRestoreEarlierVersion, MenuPreviewInBrowser, MenuWelcomeBar,
+                            MenuTopic, MenuMenu, MenuHotspot, MenuFoot, MenuFrame, MenuSize,
+                            MenuColor, MenuFont, MenuLanguage, ToolBuild, ToolPublish, ToolBrowser})
         action->setEnabled(open);
+    UpdateUndoActions();
     SetPreviewMode(MenuPreview->isChecked());
 }
 
@@ -465,7 +602,7 @@ void TFormMain::SetPreviewMode(bool on) {
     const bool open = IsOpen();
     ToolPreview->setChecked(on);
     PanelTree->setVisible(!on);
-    WebBrowser->setVisible(on);
+    WebBrowser->setVisible(on || MenuTreeBesidePreview->isChecked());
     MenuPrintSetup->setEnabled(on && open);
     MenuPrint->setEnabled(on && open);
     MenuAddColumn->setEnabled(open && !on);
@@ -522,7 +659,8 @@ void TFormMain::CopyTreePopupStates() {
 }
 
 void TFormMain::BrowserCommandStateChange(int command, bool enabled) {
-    const bool allowed = IsOpen() && BrowserShown() && enabled;
+    // The preview view's enabling, also while the preview stands beside the tree.
+    const bool allowed = IsOpen() && BrowserShown() && MenuPreview->isChecked() && enabled;
     if (command == CommandForward)
         MenuGoForward->setEnabled(allowed);
     else if (command == CommandBack)
@@ -648,6 +786,7 @@ void TFormMain::OpenProjectClick() {
 }
 
 void TFormMain::CloseClick() {
+    UndoHistory.Clear();
     if (IsOpen()) {
         Workspace.Project.reset();
         UpdateCaption();
@@ -710,10 +849,12 @@ void TFormMain::ExitClick() {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
-    if (Prompter.Confirm(QStringLiteral("Exit Corvane?"), TConfirmButtons::OKCancel))
+    if (Prompter.Confirm(QStringLiteral("Exit Corvane?"), TConfirmButtons::OKCancel)) {
+        RememberWindow();
         event->accept();
-    else
+    } else {
         event->ignore();
+    }
 }
 
 void TFormMain::AddColumnClick() {
@@ -856,6 +997,11 @@ void TFormMain::PreviewClick(bool checked) {
     SetPreviewMode(checked);
 }
 
+void TFormMain::TreeBesidePreviewClick(bool checked) {
+    MenuTreeBesidePreview->setChecked(checked);
+    SetPreviewMode(MenuPreview->isChecked());
+}
+
 void TFormMain::PreviewInBrowserClick() {
     if (IsOpen())
         ShellOpen(QUrl::fromLocalFile(Q(Workspace.Project->PreviewFile())));
@@ -874,7 +1020,18 @@ void TFormMain::GoForwardClick() {
 }
 
 void TFormMain::UserManualClick() {
-    ShellOpen(QUrl::fromLocalFile(Q(Workspace.UserManual())));
+    const std::string manual = Workspace.UserManual();
+    if (!FileExists(manual)) {
+        Prompter.Information(QStringLiteral("The user manual is missing: ") + Q(manual) +
+                             QStringLiteral(" was not found."));
+        return;
+    }
+    if (ShellOpen(QUrl::fromLocalFile(Q(manual))))
+        return;
+    // No browser of the system's could be started: the manual in the window's own.
+    if (WebBrowser->isHidden())
+        PreviewClick(true);
+    Navigate(manual);
 }
 
 void TFormMain::HomePageClick() {
@@ -888,4 +1045,161 @@ void TFormMain::AboutClick() {
 void TFormMain::EditSettingsClick(TDialogKind kind) {
     if (IsOpen() && Dialogs.Show(kind))
         RefreshPreview();
+}
+
+// ---- Undo, Redo and the earlier versions
+
+void TFormMain::RunChange(const std::string& name, const std::function<void()>& command) {
+    if (!IsOpen()) {
+        command();
+        return;
+    }
+    const std::string folder = Workspace.Project->Folder;
+    const TDocumentBytes before = ReadProjectDocuments(*Workspace.Project);
+    auto record = [this, &folder, &name, &before] {
+        if (!IsOpen() || Workspace.Project->Folder != folder)
+            return;
+        const TDocumentBytes after = ReadProjectDocuments(*Workspace.Project);
+        if (UndoHistory.Record(folder, name, before, after))
+            TEarlierVersions(folder).Keep(name, before, after, std::time(nullptr));
+    };
+    TAtExit update([this] { UpdateUndoActions(); });
+    try {
+        command();
+    } catch (...) {
+        // What the command wrote before it stopped stays done, and can be taken back.
+        try {
+            record();
+        } catch (const TError&) {
+            // The command's own error is the one to show.
+        }
+        throw;
+    }
+    record();
+}
+
+void TFormMain::UpdateUndoActions() {
+    const bool open = IsOpen();
+    MenuUndo->setEnabled(open && UndoHistory.CanUndo());
+    MenuRedo->setEnabled(open && UndoHistory.CanRedo());
+    MenuUndo->setText(MenuUndo->isEnabled() ? QStringLiteral("&Undo ") + Q(UndoHistory.UndoName())
+                                            : QStringLiteral("&Undo"));
+    MenuRedo->setText(MenuRedo->isEnabled() ? QStringLiteral("&Redo ") + Q(UndoHistory.RedoName())
+                                            : QStringLiteral("&Redo"));
+}
+
+void TFormMain::ReloadProject() {
+    // Where the selection was, to select the node in that place again.
+    int top = -1;
+    int child = -1;
+    if (QTreeWidgetItem* node = SelectedNode()) {
+        if (QTreeWidgetItem* parent = node->parent()) {
+            top = TreeView->indexOfTopLevelItem(parent);
+            child = parent->indexOfChild(node);
+        } else {
+            top = TreeView->indexOfTopLevelItem(node);
+        }
+    }
+    const std::string folder = Workspace.Project->Folder;
+    Workspace.Project = std::make_unique<TDProject>(folder, Workspace.XMLDoc);
+    FillTree();
+    const int count = TreeView->topLevelItemCount();
+    if (top >= 0 && count > 0) {
+        QTreeWidgetItem* node = TreeView->topLevelItem(std::min(top, count - 1));
+        if (child >= 0 && top < count && node->childCount() > 0)
+            node = node->child(std::min(child, node->childCount() - 1));
+        TreeView->setCurrentItem(node);
+        node->setSelected(true);
+    }
+    TreeViewChange(SelectedNode());
+    RefreshPreview();
+}
+
+void TFormMain::UndoClick() {
+    if (!IsOpen() || !UndoHistory.CanUndo())
+        return;
+    const std::string folder = Workspace.Project->Folder;
+    const TDocumentBytes before = ReadProjectDocuments(*Workspace.Project);
+    TAtExit update([this] { UpdateUndoActions(); });
+    const std::string name = std::string("Undo ").append(UndoHistory.Undo().Name);
+    ReloadProject();
+    TEarlierVersions(folder).Keep(name, before, ReadProjectDocuments(*Workspace.Project),
+                                  std::time(nullptr));
+}
+
+void TFormMain::RedoClick() {
+    if (!IsOpen() || !UndoHistory.CanRedo())
+        return;
+    const std::string folder = Workspace.Project->Folder;
+    const TDocumentBytes before = ReadProjectDocuments(*Workspace.Project);
+    TAtExit update([this] { UpdateUndoActions(); });
+    const std::string name = std::string("Redo ").append(UndoHistory.Redo().Name);
+    ReloadProject();
+    TEarlierVersions(folder).Keep(name, before, ReadProjectDocuments(*Workspace.Project),
+                                  std::time(nullptr));
+}
+
+void TFormMain::RestoreEarlierVersionClick() {
+    if (!IsOpen())
+        return;
+    TEarlierVersions versions(Workspace.Project->Folder);
+    const std::vector<TEarlierVersion> list = versions.List();
+    if (list.empty()) {
+        Prompter.Information(QStringLiteral("This project has no earlier versions yet."));
+        return;
+    }
+    if (!FormRestore)
+        FormRestore = new TFormRestore(this);
+    const std::optional<TEarlierVersion> chosen = FormRestore->Execute(list);
+    if (!chosen)
+        return;
+    const QString question = QStringLiteral("Restore the version of ") +
+                             TFormRestore::VersionText(*chosen) +
+                             QStringLiteral("? Undo takes the restore back.");
+    if (!Prompter.Confirm(question, TConfirmButtons::YesNo))
+        return;
+    RunChange("Restore Earlier Version", [this, &versions, &chosen] {
+        versions.Restore(*chosen);
+        ReloadProject();
+    });
+}
+
+// ---- The remembered window
+
+void TFormMain::ShowRemembered() {
+    QSettings settings(SettingsOrganization, SettingsApplication);
+    MenuTreeBesidePreview->setChecked(
+        settings.value(QStringLiteral("Window/TreeBesidePreview"), true).toBool());
+    Splitter->restoreState(settings.value(QStringLiteral("Window/Splitter")).toByteArray());
+    SetPreviewMode(MenuPreview->isChecked());
+
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    // Never smaller than what the window's content needs, nor than a small screen's worth.
+    const QSize needed = minimumSizeHint().expandedTo(QSize(640, 480)).boundedTo(available.size());
+    QRect rect = settings.value(QStringLiteral("Window/Rect")).toRect();
+    if (!rect.isValid() || rect.width() < needed.width() || rect.height() < needed.height() ||
+        !available.intersects(rect)) {
+        // The first start, or a remembered place that no longer fits: 80% of the screen,
+        // centred.
+        const QSize size =
+            (available.size() * 4 / 5).expandedTo(needed).boundedTo(available.size());
+        rect = QRect(QPoint(0, 0), size);
+        rect.moveCenter(available.center());
+    }
+    setGeometry(rect);
+    if (settings.value(QStringLiteral("Window/Maximized"), false).toBool())
+        showMaximized();
+    else
+        show();
+}
+
+void TFormMain::RememberWindow() const {
+    QSettings settings(SettingsOrganization, SettingsApplication);
+    const bool maximized = isMaximized();
+    settings.setValue(QStringLiteral("Window/Rect"), maximized ? normalGeometry() : geometry());
+    settings.setValue(QStringLiteral("Window/Maximized"), maximized);
+    settings.setValue(QStringLiteral("Window/Splitter"), Splitter->saveState());
+    settings.setValue(QStringLiteral("Window/TreeBesidePreview"),
+                      MenuTreeBesidePreview->isChecked());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/ProjectEditor.h"
+#include "model/UndoHistory.h"
 #include "ui/Dialogs.h"
 
 #include <QMainWindow>
@@ -16,6 +17,8 @@ class QAction;
 class QLabel;
 class QMenu;
 class QPrinter;
+class QSplitter;
+class TFormRestore;
 class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -60,6 +63,9 @@ class TFormMain : public QMainWindow {
     void PrintSetupClick();
     void PrintClick();
     void ExitClick();
+    void RestoreEarlierVersionClick();
+    void UndoClick();
+    void RedoClick();
     void AddColumnClick();
     void AddLinkClick();
     void AddPageClick();
@@ -68,6 +74,9 @@ class TFormMain : public QMainWindow {
     void InformationClick();
     void RemoveClick();
     void PreviewClick(bool checked);
+    // Tree Beside Preview: the tree and the preview side by side in a splitter (on), or one
+    // of them filling the window (off); Preview still shows the preview alone.
+    void TreeBesidePreviewClick(bool checked);
     void PreviewInBrowserClick();
     void GoHomeClick();
     void GoBackClick();
@@ -77,6 +86,20 @@ class TFormMain : public QMainWindow {
     void AboutClick();
     // The dialogs of the Page and Style menus: on OK the preview is refreshed.
     void EditSettingsClick(TDialogKind kind);
+
+    // Runs command as one change of the open project named name ("Add Page", "Topic"): the
+    // documents it rewrote can be taken back with Undo, and the project keeps the state it
+    // gave as an earlier version. Without an open project the command just runs.
+    void RunChange(const std::string& name, const std::function<void()>& command);
+    // The changes of this session on the open project; emptied when it closes.
+    TUndoHistory UndoHistory;
+
+    // Shows the window as it was when it was last closed (position, size, maximised state,
+    // splitter and view, from the settings), or at about 80% of the screen, centred, the
+    // first time.
+    void ShowRemembered();
+    // Writes what ShowRemembered restores.
+    void RememberWindow() const;
 
     // Points the browser at a file, or at "About:Blank".
     void Navigate(const std::string& fileOrBlank);
@@ -102,6 +125,9 @@ class TFormMain : public QMainWindow {
     QAction* MenuPrintSetup;
     QAction* MenuPrint;
     QAction* MenuExit;
+    QAction* MenuRestoreEarlierVersion;
+    QAction* MenuUndo;
+    QAction* MenuRedo;
     QAction* MenuAddColumn;
     QAction* MenuAddLink;
     QAction* MenuAddPage;
@@ -110,6 +136,7 @@ class TFormMain : public QMainWindow {
     QAction* MenuInformation;
     QAction* MenuRemove;
     QAction* MenuPreview;
+    QAction* MenuTreeBesidePreview;
     QAction* MenuPreviewInBrowser;
     QAction* MenuGoHome;
     QAction* MenuGoBack;
@@ -158,11 +185,15 @@ class TFormMain : public QMainWindow {
     QAction* PopupTreeviewInformation;
     QAction* PopupTreeviewRemove;
 
+    QSplitter* Splitter;
     QWidget* PanelTree;
     QTreeWidget* TreeView;
     QWebEngineView* WebBrowser;
     QLabel* StatusPanel0;
     QLabel* StatusPanel1;
+    // Lists the earlier versions for File > Restore Earlier Version; made by start-up after
+    // the other dialogs (or when first needed).
+    TFormRestore* FormRestore = nullptr;
 
     static constexpr int StatusPanel1Width = 200;
 
@@ -177,6 +208,13 @@ class TFormMain : public QMainWindow {
     // A menu item or button whose command runs under the application's error report.
     QAction* Action(const char* caption, const char* name, void (TFormMain::*command)());
     void Connect(QAction* action, void (TFormMain::*command)());
+    // The name of the change that a command makes, or none for a command that changes no
+    // document.
+    static const char* ChangeName(void (TFormMain::*command)());
+    void UpdateUndoActions();
+    // Reads the open project again from its files (after Undo, Redo or a restore), rebuilds
+    // the tree with the selection where it was, and refreshes the preview.
+    void ReloadProject();
     void RunCommand(const std::function<void()>& command);
     void CopyTreePopupStates();
     // The caption for the open project, or the application title alone.

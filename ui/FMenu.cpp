@@ -1,6 +1,7 @@
 #include "ui/FMenu.h"
 
 #include "ui/DialogControls.h"
+#include "ui/Mnemonics.h"
 #include "ui/PictureField.h"
 #include "ui/Workspace.h"
 
@@ -36,6 +37,7 @@ TFormMenu::TFormMenu(TWorkspace& workspace, IPrompter& prompter, QWidget* parent
     TrackBarSpace->setTickInterval(5);
     TrackBarSpace->setTickPosition(QSlider::TicksBelow);
     LabelSpace->setBuddy(TrackBarSpace);
+    TrackBarSpace->setAccessibleName(QStringLiteral("Space"));
     ComboBoxPosition = MakeDropDownList(this, "ComboBoxPosition", {"Left", "Center", "Right"});
 
     auto* grid = new QGridLayout;
@@ -66,7 +68,7 @@ void TFormMenu::FormShow() {
 }
 
 void TFormMenu::TrackBarSpaceChange() {
-    LabelSpace->setText(SpaceCaption(TrackBarSpace->value()));
+    LabelSpace->setText(KeepMnemonic(LabelSpace->text(), SpaceCaption(TrackBarSpace->value())));
 }
 
 void TFormMenu::ButtonOKClick() {

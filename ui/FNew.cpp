@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "ui/CentreOnScreen.h"
 #include "ui/ErrorReport.h"
+#include "ui/PathEdit.h"
 #include "ui/Prompter.h"
 #include "ui/Workspace.h"
 
@@ -18,11 +19,11 @@ namespace {
 
 const char* const BlankProject = "[Blank Project]";
 
-// A read-only path field: greyed text, passed over by the Tab key.
+// A read-only path field: greyed text, passed over by the Tab key, a long path elided in the
+// middle.
 QLineEdit* PathField(QWidget* parent, const char* name) {
-    auto* edit = new QLineEdit(parent);
+    auto* edit = new TPathEdit(parent);
     edit->setObjectName(QString::fromLatin1(name));
-    edit->setReadOnly(true);
     edit->setFocusPolicy(Qt::ClickFocus);
     QPalette palette = edit->palette();
     palette.setColor(QPalette::Text, palette.color(QPalette::Disabled, QPalette::Text));
@@ -127,9 +128,13 @@ void TFormNew::ButtonCreateClick() {
         return;
     }
     const std::string folder = TrimBlanks(EditPath->text().toStdString());
-    // A name with a separator in it would reach into another folder: the file system
-    // refuses it as a project name, as it refuses a folder that exists.
-    if (name.find('/') != std::string::npos || !MakeFolder(folder)) {
+    // A name with a separator in it would reach into another folder.
+    if (name.find('/') != std::string::npos) {
+        Prompter.Information(QStringLiteral("A project name cannot contain \"/\"."));
+        EditName->setFocus();
+        return;
+    }
+    if (!MakeFolder(folder)) {
         Prompter.Information(QStringLiteral("\"") + QString::fromStdString(name) +
                              QStringLiteral("\" exists, try another name!"));
         EditName->setFocus();

@@ -27,6 +27,8 @@ TFormOpen::TFormOpen(TWorkspace& workspace, IPrompter& prompter, QWidget* parent
     ListView->setWordWrap(true);
     ListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView->setAccessibleName(QStringLiteral("Projects"));
+    ListView->setAccessibleDescription(QStringLiteral("The project folders to open"));
     ButtonOpen = new QPushButton(QStringLiteral("Open"), this);
     ButtonOpen->setObjectName(QStringLiteral("ButtonOpen"));
     ButtonOpen->setDefault(true);

@@ -21,6 +21,7 @@ QWidget* PageDrawing(QWidget* parent) {
     page->setFixedSize(150, 200);
     page->SetColor(RGBColor(255, 255, 255));
     page->setToolTip(QStringLiteral("Page"));
+    page->setAccessibleName(QStringLiteral("Page"));
     struct Region {
         const char* name;
         QRect place;
@@ -40,6 +41,7 @@ QWidget* PageDrawing(QWidget* parent) {
         shape->setGeometry(r.place);
         shape->SetColor(r.color);
         shape->setToolTip(QString::fromLatin1(r.hint));
+        shape->setAccessibleName(QString::fromLatin1(r.hint));
     }
     return page;
 }
@@ -98,6 +100,13 @@ TFormSize::TFormSize(TWorkspace& workspace, QWidget* parent)
     layout->addStretch(1);
     TOKCancel buttons(this, layout);
     ButtonOK = buttons.ButtonOK;
+    // The sliders were made first: Tab goes from the screens down the columns of sliders.
+    QWidget* order[] = {RadioButton640,         RadioButton800,       RadioButtonAuto,
+                        WelcomeHeight.TrackBar, TopicHeight.TrackBar, MenuHeight.TrackBar,
+                        TextHeight.TrackBar,    FootHeight.TrackBar,  MenuWidth.TrackBar,
+                        HotspotWidth.TrackBar,  buttons.ButtonOK,     buttons.ButtonCancel};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
     ButtonCancel = buttons.ButtonCancel;
     connect(ButtonOK, &QPushButton::clicked, this, &TFormSize::ButtonOKClick);
 }

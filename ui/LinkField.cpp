@@ -3,6 +3,7 @@
 #include "generator/Generator.h"
 #include "platform/FileSystem.h"
 #include "ui/DialogControls.h"
+#include "ui/FileFolders.h"
 #include "ui/Prompter.h"
 
 #include <QComboBox>
@@ -90,8 +91,11 @@ void TLinkField::KindChange() {
 }
 
 void TLinkField::ButtonFileClick() {
-    const QString picked = Prompter.OpenFile(QString::fromLatin1(FileDialogCaption), QString(),
-                                             QtFileFilter(AnyFileFilter));
-    if (!picked.isEmpty())
-        EditURL->setText(picked);
+    const QString picked =
+        Prompter.OpenFile(QString::fromLatin1(FileDialogCaption),
+                          FileDialogFolder(TFileKind::Download), QtFileFilter(AnyFileFilter));
+    if (picked.isEmpty())
+        return;
+    RememberPickedFile(TFileKind::Download, picked);
+    EditURL->setText(picked);
 }

@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PictureDecoder.h"
 #include "ui/DialogControls.h"
+#include "ui/FileFolders.h"
 #include "ui/Prompter.h"
 
 #include <QCheckBox>
@@ -227,9 +228,10 @@ void TPictureField::CheckBoxClick() {
 void TPictureField::ButtonPictureClick() {
     const QString picked =
         Prompter.OpenFile(QString::fromLatin1(PictureDialogCaption),
-                          QText(FApplicationFolder + "Images"), QtFileFilter(PictureFileFilter));
+                          FileDialogFolder(TFileKind::Picture), QtFileFilter(PictureFileFilter));
     if (picked.isEmpty())
         return;
+    RememberPickedFile(TFileKind::Picture, picked);
     const std::string path = StdText(picked);
     QString refusal;
     try {

@@ -120,7 +120,9 @@ class TPictureField : public QWidget {
     Q_OBJECT
 
   public:
-    // applicationFolder ends with "/"; the picture file dialog opens in its "Images" folder.
+    // applicationFolder ends with "/" (the program's folder). The picture file dialog opens
+    // where the last picture was picked from, else in the user's Pictures or home folder
+    // (ui/FileFolders.h).
     TPictureField(TPictureMember member, IPrompter& prompter, std::string applicationFolder,
                   QWidget* parent = nullptr);
 

@@ -1,5 +1,7 @@
 #include "ui/StyleControls.h"
 
+#include "ui/Mnemonics.h"
+
 #include <QBoxLayout>
 #include <QDialog>
 #include <QLabel>
@@ -17,10 +19,16 @@ TTrackBarField::TTrackBarField(QWidget* parent, const char* trackBarName, const 
     TrackBar->setPageStep(pageStep);
     TrackBar->setTickInterval(pageStep);
     TrackBar->setTickPosition(QSlider::TicksBelow);
+    Label->setBuddy(TrackBar);
+    // "Topic Height: (" names the slider "Topic Height" for a screen reader.
+    QString name = Prefix;
+    name.remove(QStringLiteral(": ("));
+    TrackBar->setAccessibleName(name.trimmed());
     QLabel* label = Label;
     const QString text = Prefix;
     QObject::connect(TrackBar, &QSlider::valueChanged, Label, [label, text](int value) {
-        label->setText(text + QString::number(value) + QStringLiteral(")"));
+        label->setText(
+            KeepMnemonic(label->text(), text + QString::number(value) + QStringLiteral(")")));
     });
     UpdateLabel();
 }
@@ -35,7 +43,8 @@ int TTrackBarField::Value() const {
 }
 
 void TTrackBarField::UpdateLabel() {
-    Label->setText(Prefix + QString::number(TrackBar->value()) + QStringLiteral(")"));
+    Label->setText(KeepMnemonic(Label->text(),
+                                Prefix + QString::number(TrackBar->value()) + QStringLiteral(")")));
 }
 
 TOKCancel::TOKCancel(QDialog* dialog, QBoxLayout* layout)

@@ -10,6 +10,7 @@
 #include "model/CProject.h"
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
+#include "ui/FileFolders.h"
 #include "ui/Workspace.h"
 
 #include <QImage>
@@ -64,6 +65,9 @@ class TContentFixture {
   public:
     TContentFixture() : Workspace(Temp.Path() + "/") {
         SetShortDatePattern("%d.%m.%Y");
+        // A new session: no file was picked yet.
+        ForgetPickedFolders();
+        FirstFolder = FileDialogFolder(TFileKind::Picture);
         MakeFolder(Temp / "Projects");
         MakeFolder(Temp / "Images");
         MakeFolder(Temp / "Files");
@@ -88,4 +92,6 @@ class TContentFixture {
     TTempFolder Temp;
     TFieldPrompter Prompter;
     TWorkspace Workspace;
+    // Where the first picture dialog of the session opens: the user's Pictures or home folder.
+    QString FirstFolder;
 };

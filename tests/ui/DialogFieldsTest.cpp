@@ -14,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextBlock>
@@ -422,8 +423,9 @@ void TDialogFieldsTest::pictureFieldRefusesUnreadablePicks() {
         QCOMPARE(State(field), before);
         QCOMPARE(Store(field, f.Images(), {"Logo.gif", 1, 2}), (TStored{"Logo.gif", 48, 32}));
     }
-    // Every dialog opened in the Images folder beside the executable.
-    QCOMPARE(f.Prompter.Folders, QStringList(6, Q(f.Temp / "Images")));
+    // The first dialog opened in the user's Pictures or home folder, every later one in the
+    // folder the last picture was picked from.
+    QCOMPARE(f.Prompter.Folders, QStringList{f.FirstFolder} + QStringList(5, Q(f.Temp / "Images")));
     // Cancelled: nothing changes either.
     field.ButtonPicture->click();
     QCOMPARE(f.Prompter.TakeCalls(),
@@ -561,13 +563,19 @@ void TDialogFieldsTest::linkFieldKindEnablesTheFileButton() {
     QCOMPARE(link.EditURL->text(), QStringLiteral("target"));
 
     // "..." puts the picked file's full path into "URL:"; cancelling changes nothing.
-    f.Prompter.Files.push_back(QStringLiteral("/some/where/File.zip"));
+    const QString picked = Q(f.Temp / "Files/File.zip");
+    f.Prompter.Files.push_back(picked);
     link.ButtonFile->click();
-    QCOMPARE(link.EditURL->text(), QStringLiteral("/some/where/File.zip"));
+    QCOMPARE(link.EditURL->text(), picked);
     link.ButtonFile->click();
-    QCOMPARE(link.EditURL->text(), QStringLiteral("/some/where/File.zip"));
+    QCOMPARE(link.EditURL->text(), picked);
     QCOMPARE(f.Prompter.TakeCalls(), QStringList({"OpenFile: Open | All (*.*)",
                                                   "OpenFile: Open | All (*.*)", "Unanswered"}));
+    // The first download dialog opens in the home folder, the next where the last file came
+    // from; a folder that is gone is never offered.
+    QCOMPARE(f.Prompter.Folders, (QStringList{QDir::homePath(), Q(f.Temp / "Files")}));
+    RememberPickedFile(TFileKind::Download, QStringLiteral("/no/such/folder/File.zip"));
+    QCOMPARE(FileDialogFolder(TFileKind::Download), QDir::homePath());
 }
 
 void TDialogFieldsTest::pageDateForms() {

@@ -155,13 +155,20 @@ void TDialogsTest::newRefusesExistingAndEmptyNames() {
     QVERIFY(form.isVisible());
     QVERIFY(f.Prompter.Calls.isEmpty());
 
-    // Names the file system refuses, an existing folder among them.
-    for (const char* name : {"Site", " Site ", "Sub/Folder"}) {
-        form.EditName->setText(QString::fromLatin1(name));
+    // Names of a folder that exists, and a name with a separator, which says so.
+    const struct {
+        const char* Name;
+        QString Message;
+    } refused[] = {
+        {"Site", QStringLiteral("Information: \"Site\" exists, try another name!")},
+        {" Site ", QStringLiteral("Information: \"Site\" exists, try another name!")},
+        {"Sub/Folder", QStringLiteral("Information: A project name cannot contain \"/\".")},
+    };
+    for (const auto& r : refused) {
+        form.EditName->setText(QString::fromLatin1(r.Name));
         QTest::mouseClick(form.ButtonCreate, Qt::LeftButton);
         QVERIFY(form.isVisible());
-        QCOMPARE(f.Prompter.TakeCalls(), QStringList{"Information: \"" + Q(TrimBlanks(name)) +
-                                                     "\" exists, try another name!"});
+        QCOMPARE(f.Prompter.TakeCalls(), QStringList{r.Message});
         QCOMPARE(form.focusWidget(), form.EditName);
     }
     QVERIFY(!f.Workspace.IsOpen());
@@ -661,7 +668,7 @@ void TDialogsTest::startupCreatesTheDialogsInOrder() {
     QCOMPARE(order, QStringList({"FormNew", "FormOpen", "FormFrame", "FormSize", "FormColor",
                                  "FormFont", "FormLanguage", "FormWelcome", "FormTopic", "FormMenu",
                                  "FormHotspot", "FormFoot", "FormColumn", "FormPage", "FormPublish",
-                                 "FormBuild", "FormAbout"}));
+                                 "FormBuild", "FormAbout", "FormRestore"}));
     for (TDialogKind kind :
          {TDialogKind::New, TDialogKind::Open, TDialogKind::Frame, TDialogKind::Size,
           TDialogKind::Color, TDialogKind::Font, TDialogKind::Language, TDialogKind::WelcomeBar,

@@ -189,9 +189,10 @@ class TMainWindowTest : public QObject {
     void exitAsksFirst();
     void saveAsTemplateWritesIntoTemplates();
     void shellOpensPreviewManualAndHomePage();
+    void userManualAlwaysAnswers();
     void printGoesThroughTheBrowser();
     void projectsFolderThatCannotBeMadeDisablesNewAndOpen();
-    void treeMenuCopiesEditStatesAndKeepsSelection();
+    void treeMenuCopiesEditStatesAndRightClickSelects();
     void ctrlClickNeverEmptiesTheSelection();
     void toolButtonsShowOnlyTheirHints();
     void brokenColumnWhileOpeningLeavesCaptionAndEnabling();
@@ -204,9 +205,16 @@ void TMainWindowTest::startsWithoutProjectInTheTreeView() {
     QVERIFY(FolderExists(f.Temp / "Projects"));
     QTRY_COMPARE(f.Form->WebBrowser->url(), QUrl(QStringLiteral("about:blank")));
     QCOMPARE(f.Form->TreeView->topLevelItemCount(), 0);
+    // The tree stands beside the preview at first.
+    QVERIFY(f.Form->MenuTreeBesidePreview->isChecked());
+    QVERIFY(!f.Form->PanelTree->isHidden());
+    QVERIFY(!f.Form->WebBrowser->isHidden());
+    QVERIFY(!f.Form->MenuPreview->isChecked());
+    QCOMPARE(Enabled(Commands(*f.Form)), AlwaysEnabled);
+    // The one-view window: the tree alone.
+    f.Form->MenuTreeBesidePreview->trigger();
     QVERIFY(!f.Form->PanelTree->isHidden());
     QVERIFY(f.Form->WebBrowser->isHidden());
-    QVERIFY(!f.Form->MenuPreview->isChecked());
     QCOMPARE(Enabled(Commands(*f.Form)), AlwaysEnabled);
 
     // The preview without a project: a blank browser, and Print, Home, Back, Forward stay off.
@@ -895,6 +903,8 @@ void TMainWindowTest::shellOpensPreviewManualAndHomePage() {
     TMainFixture f;
     MakeProject(f.Folder("Site"), {{"News", {"One"}}});
     QVERIFY(f.Open("Site"));
+    MakeFolder(f.Temp / "Help");
+    WriteFileBytes(f.Temp / "Help/Default.htm", "<html><title>Manual</title></html>");
     f.Form->ToolBrowser->trigger();
     f.Form->MenuUserManual->trigger();
     f.Form->MenuHomePage->trigger();
@@ -902,6 +912,31 @@ void TMainWindowTest::shellOpensPreviewManualAndHomePage() {
              QList<QUrl>({QUrl::fromLocalFile(QString::fromStdString(f.Project().PreviewFile())),
                           QUrl::fromLocalFile(QString::fromStdString(f.Temp / "Help/Default.htm")),
                           QUrl(QString::fromLatin1(TFormMain::HomePageAddress))}));
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TMainWindowTest::userManualAlwaysAnswers() {
+    TMainFixture f;
+    // Missing: a message says so, and nothing is opened.
+    f.Form->MenuUserManual->trigger();
+    const std::string manual = f.Workspace.UserManual();
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList{QStringLiteral("Information: The user manual is missing: ") + Q(manual) +
+                         QStringLiteral(" was not found.")});
+    QVERIFY(f.Opened.isEmpty());
+    // No system browser: the window's own browser shows it, in the preview view.
+    MakeFolder(f.Temp / "Help");
+    WriteFileBytes(f.Temp / "Help/Default.htm", "<html><title>Manual</title></html>");
+    f.Form->ShellOpen = [](const QUrl&) { return false; };
+    f.Form->MenuTreeBesidePreview->trigger();
+    QVERIFY(f.Form->WebBrowser->isHidden());
+    QVERIFY(f.TriggerAndLoad(f.Form->MenuUserManual));
+    QCOMPARE(f.Form->WebBrowser->url(),
+             QUrl::fromLocalFile(QString::fromStdString(f.Temp / "Help/Default.htm")));
+    QVERIFY(!f.Form->WebBrowser->isHidden());
+    QVERIFY(f.Form->MenuPreview->isChecked());
+    QCOMPARE(f.BrowserTitle(), QStringLiteral("Manual"));
+    QVERIFY(f.Prompter.Calls.isEmpty());
 }
 
 void TMainWindowTest::printGoesThroughTheBrowser() {
@@ -938,28 +973,41 @@ void TMainWindowTest::projectsFolderThatCannotBeMadeDisablesNewAndOpen() {
     QVERIFY(prompter.Calls.isEmpty());
 }
 
-void TMainWindowTest::treeMenuCopiesEditStatesAndKeepsSelection() {
+void TMainWindowTest::treeMenuCopiesEditStatesAndRightClickSelects() {
     TMainFixture f;
     MakeProject(f.Folder("Site"), {{"News", {"One"}}, {"Weather", {}, true}});
     QVERIFY(f.Open("Site"));
     f.Select(f.Node(1));
 
-    // A right click on another node opens the menu; the selection stays.
-    QTreeWidget* tree = f.Form->TreeView;
-    const QPoint at = tree->visualItemRect(f.Node(0)).center();
-    QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, at);
-    QCOMPARE(f.Selected(), QStringLiteral("Weather"));
-
-    emit tree->customContextMenuRequested(at);
-    QTRY_VERIFY(f.Form->PopupMenuTreeView->isVisible());
     const QList<QAction*> popup = {f.Form->PopupTreeviewAddColumn, f.Form->PopupTreeviewAddLink,
                                    f.Form->PopupTreeviewAddPage,   f.Form->PopupTreeviewMoveUp,
                                    f.Form->PopupTreeviewMoveDown,  f.Form->PopupTreeviewInformation,
                                    f.Form->PopupTreeviewRemove};
+    // A right click on another node selects it first; the menu then acts on that node.
+    QTreeWidget* tree = f.Form->TreeView;
+    const QPoint at = tree->visualItemRect(f.Node(0)).center();
+    QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, at);
+    QCOMPARE(f.Selected(), QStringLiteral("News"));
+    emit tree->customContextMenuRequested(at);
+    QTRY_VERIFY(f.Form->PopupMenuTreeView->isVisible());
     QCOMPARE(Enabled(popup),
-             Names({"PopupTreeviewAddColumn", "PopupTreeviewAddLink", "PopupTreeviewMoveUp",
-                    "PopupTreeviewInformation", "PopupTreeviewRemove"}));
+             Names({"PopupTreeviewAddColumn", "PopupTreeviewAddLink", "PopupTreeviewAddPage",
+                    "PopupTreeviewMoveDown", "PopupTreeviewInformation", "PopupTreeviewRemove"}));
     f.Form->PopupMenuTreeView->hide();
+
+    // On a page: the page. On empty space: no node, only the additions of columns and links.
+    QTest::mouseClick(tree->viewport(), Qt::RightButton, {},
+                      tree->visualItemRect(f.Node(0, 0)).center());
+    QCOMPARE(f.Selected(), QStringLiteral("One"));
+    const QPoint empty(tree->viewport()->width() / 2, tree->viewport()->height() - 2);
+    QVERIFY(!tree->itemAt(empty));
+    QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, empty);
+    QCOMPARE(f.Selected(), QStringLiteral("(none)"));
+    emit tree->customContextMenuRequested(empty);
+    QTRY_VERIFY(f.Form->PopupMenuTreeView->isVisible());
+    QCOMPARE(Enabled(popup), Names({"PopupTreeviewAddColumn", "PopupTreeviewAddLink"}));
+    f.Form->PopupMenuTreeView->hide();
+    QVERIFY(f.Prompter.Calls.isEmpty());
 }
 
 void TMainWindowTest::ctrlClickNeverEmptiesTheSelection() {

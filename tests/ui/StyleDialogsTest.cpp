@@ -29,6 +29,7 @@
 
 #include <QWebEngineView>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -117,7 +118,7 @@ class TStyleDialogsTest : public QObject {
     void fontClampsAndDropsUnknownTexts();
     void fontNotesEncodingsWrittenAsUtf8();
     void languageListsAndWritesWhileTyping();
-    void languageCancelKeepsTypedTranslations();
+    void languageCancelRestoresTheTable();
     void languageWritesOnlyIntoASelectedLine();
     void everyStyleDialogThroughTheMainWindow();
 };
@@ -638,34 +639,49 @@ void TStyleDialogsTest::languageListsAndWritesWhileTyping() {
     QCOMPARE(saved->LANGUAGE.Values[1], std::string());
 }
 
-void TStyleDialogsTest::languageCancelKeepsTypedTranslations() {
+void TStyleDialogsTest::languageCancelRestoresTheTable() {
     TFixture f;
     const auto files = Snapshot(f.Folder);
+    const TDLanguage shown = f.Project().LANGUAGE;
     TFormLanguage form(f.Workspace);
+    // Cancel by the button, by Escape and by the close box alike.
+    const std::function<void()> cancels[] = {
+        [&] { QTest::mouseClick(form.ButtonCancel, Qt::LeftButton); },
+        [&] { QTest::keyClick(&form, Qt::Key_Escape); },
+        [&] { form.close(); },
+    };
+    for (const auto& cancel : cancels) {
+        f.Show(form);
+        form.EditTranslation->selectAll();
+        QTest::keyClicks(form.EditTranslation, QStringLiteral("Hello"));
+        form.ListBoxLanguage->setCurrentRow(3);
+        QTest::keyClicks(form.EditTranslation, QStringLiteral("X"));
+        // While the dialog is open the record follows the typing.
+        QCOMPARE(f.Project().LANGUAGE.Values[0], std::string("Hello"));
+        cancel();
+        QCOMPARE(form.result(), int(QDialog::Rejected));
+        // The table is as it was when the dialog was shown, and nothing was written.
+        QVERIFY(f.Project().LANGUAGE == shown);
+        QCOMPARE(f.Project().LANGUAGE.Values[3], shown.Values[3]);
+        QVERIFY(Snapshot(f.Folder) == files);
+    }
+    // The next showing lists the table as it was.
     f.Show(form);
-    form.EditTranslation->selectAll();
-    QTest::keyClicks(form.EditTranslation, QStringLiteral("Hello"));
-    QTest::mouseClick(form.ButtonCancel, Qt::LeftButton);
-    QCOMPARE(form.result(), int(QDialog::Rejected));
-    // Kept in the record, not yet in the file.
-    QCOMPARE(f.Project().LANGUAGE.Values[0], std::string("Hello"));
-    QVERIFY(Snapshot(f.Folder) == files);
-    // The next showing lists it.
-    f.Show(form);
-    QCOMPARE(form.ListBoxLanguage->item(0)->text(), QStringLiteral("WELCOME (Hello)"));
-    QCOMPARE(form.EditTranslation->text(), QStringLiteral("Hello"));
+    QCOMPARE(form.ListBoxLanguage->item(0)->text(), QStringLiteral("WELCOME (") +
+                                                        QString::fromStdString(shown.Values[0]) +
+                                                        QStringLiteral(")"));
     QTest::keyClick(&form, Qt::Key_Escape);
-    // The next Save of the project, by any command, writes it.
+    // An unrelated later Save writes no cancelled translation.
     f.Project().AddMenuItem(true);
     f.Project().Save();
-    QCOMPARE(f.Saved()->LANGUAGE.Values[0], std::string("Hello"));
+    QVERIFY(f.Saved()->LANGUAGE == shown);
     // A project with an empty table shows an empty list and an empty edit.
     f.Project().LANGUAGE.Count = 0;
     f.Show(form);
     QCOMPARE(form.ListBoxLanguage->count(), 0);
     QCOMPARE(form.EditTranslation->text(), QString());
     QTest::keyClicks(form.EditTranslation, QStringLiteral("lost"));
-    QCOMPARE(f.Project().LANGUAGE.Values[0], std::string("Hello"));
+    QCOMPARE(f.Project().LANGUAGE.Values[0], shown.Values[0]);
     QTest::keyClick(&form, Qt::Key_Escape);
 }
 
@@ -756,8 +772,9 @@ void TStyleDialogsTest::everyStyleDialogThroughTheMainWindow() {
         true));
     QVERIFY(preview().find("charset=KOI8-R") != std::string::npos);
 
-    // The language dialog cancelled: its typing stays in the record, but no preview is built.
+    // The language dialog cancelled: the table is as it was, and no preview is built.
     const std::string before = preview();
+    const std::string welcome = project.LANGUAGE.Values[0];
     QVERIFY(run(
         program.FormMain->MenuLanguage, program.FormLanguage,
         [&] {
@@ -765,7 +782,7 @@ void TStyleDialogsTest::everyStyleDialogThroughTheMainWindow() {
             QTest::keyClicks(program.FormLanguage->EditTranslation, "Bienvenue");
         },
         false));
-    QCOMPARE(project.LANGUAGE.Values[0], std::string("Bienvenue"));
+    QCOMPARE(project.LANGUAGE.Values[0], welcome);
     QCOMPARE(preview(), before);
     QVERIFY(prompter.Calls.isEmpty());
 }

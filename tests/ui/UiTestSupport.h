@@ -202,8 +202,17 @@ inline std::shared_ptr<bool> AnswerModal(QWidget* expected, std::function<void()
     return answered;
 }
 
-// Before the application object: no display needed, and Qt WebEngine without its sandbox
-// when the tests run as root.
+// The settings folder of the window tests (XDG_CONFIG_HOME): a temporary folder of their
+// own, so that the remembered window of one test run never reaches the user's or the next
+// run's.
+inline TTempFolder& TestConfigFolder() {
+    static TTempFolder folder;
+    return folder;
+}
+
+// Before the application object: no display needed, Qt WebEngine without its sandbox when
+// the tests run as root, and the settings in a folder of the tests' own.
 inline void PrepareTestEnvironment() {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ::setenv("XDG_CONFIG_HOME", TestConfigFolder().Path().c_str(), 1);
 }

@@ -1,0 +1,52 @@
+#include "model/ProjectDocuments.h"
+
+#include "platform/FileSystem.h"
+#include "platform/XmlDocument.h"
+
+#include <cctype>
+
+namespace {
+
+bool IsColumnDocumentName(const std::string& name) {
+    static const std::string extension = ".clm";
+    if (name.size() <= extension.size())
+        return false;
+    for (std::size_t i = 0; i < extension.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(name[name.size() - extension.size() + i])) !=
+            extension[i])
+            return false;
+    return true;
+}
+
+void ReadInto(TDocumentBytes& documents, const std::string& folder, const std::string& name) {
+    if (!IsDocumentName(name) || documents.count(name) != 0)
+        return;
+    const std::string file = folder + "/" + name;
+    if (IsPlainFile(file))
+        documents[name] = ReadDocumentFile(file);
+}
+
+} // namespace
+
+bool IsDocumentName(const std::string& name) {
+    return !name.empty() && name[0] != '.' && name.find('/') == std::string::npos &&
+           name.find('\\') == std::string::npos;
+}
+
+TDocumentBytes ReadProjectDocuments(const TDProject& project) {
+    TDocumentBytes documents;
+    ReadInto(documents, project.Folder, FileNamePart(project.ProjectFile()));
+    for (int i = 0; i < project.MenuCount; ++i)
+        if (project.MenuItem(i).IsColumn())
+            ReadInto(documents, project.Folder, FileNamePart(project.ColumnFile(i)));
+    for (const TFileEntry& entry : ListFolder(project.Folder))
+        if (entry.IsRegular && IsColumnDocumentName(entry.Name))
+            ReadInto(documents, project.Folder, entry.Name);
+    return documents;
+}
+
+void WriteProjectDocument(const std::string& folder, const std::string& name,
+                          const std::string& bytes) {
+    // Default.Pro holds the FTP password: a new one is for its owner only.
+    WriteFileAtomically(folder + "/" + name, bytes, name == "Default.Pro" ? 0600 : 0666);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "model/CProject.h"
+
+#include <map>
+#include <string>
+
+// The documents of a project folder by their bare file names ("Default.Pro",
+// "Column1.Clm"), each with its bytes. A name that is not there stands for a document that
+// does not exist.
+using TDocumentBytes = std::map<std::string, std::string>;
+
+// Reads the project's documents as they are on disk: Default.Pro, every column document that
+// the menu list names and every other "*.Clm" file directly in the folder (a removed column's
+// document stays on disk and comes back with its menu item). Only regular files are read;
+// throws TError naming the file that cannot be read.
+TDocumentBytes ReadProjectDocuments(const TDProject& project);
+
+// Writes one document back into the project folder, atomically (a new Default.Pro gets the
+// owner-only mode that the project gives it). Throws TError naming the file.
+void WriteProjectDocument(const std::string& folder, const std::string& name,
+                          const std::string& bytes);
+
+// True for a name that can be a document of the folder: a bare file name, not hidden.
+bool IsDocumentName(const std::string& name);

@@ -1,0 +1,733 @@
+// Working in the main window: Undo and Redo of every change, the earlier versions, the tree
+// beside the preview, the remembered window, and the keyboard.
+
+#include "UiTestSupport.h"
+
+#include "app/Startup.h"
+#include "model/ColumnInUse.h"
+#include "model/EarlierVersions.h"
+#include "platform/FileFaults.h"
+#include "ui/ColorSwatch.h"
+#include "ui/FBuild.h"
+#include "ui/FColor.h"
+#include "ui/FMain.h"
+#include "ui/FNew.h"
+#include "ui/FPage.h"
+#include "ui/FRestore.h"
+#include "ui/FTopic.h"
+#include "ui/Mnemonics.h"
+#include "ui/PathEdit.h"
+#include "ui/Workspace.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSettings>
+#include <QSlider>
+#include <QSplitter>
+#include <QToolBar>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QWebEngineView>
+
+#include <QGuiApplication>
+#include <QRegularExpression>
+
+#include <memory>
+
+namespace {
+
+constexpr int LoadTimeout = 20000;
+
+// The whole program over an application folder in a temporary folder, with the project
+// Projects/Site open: the column "News" with the page "First", and the link "Elsewhere".
+class TDesktopFixture {
+  public:
+    TDesktopFixture() {
+        MakeFolder(Temp / "Projects");
+        MakeProject(Folder(), {{"News", {"First"}}, {"Elsewhere", {}, true}});
+        Program = std::make_unique<TProgram>(Temp.Path() + "/", Prompter);
+        Main().resize(900, 640);
+        Main().show();
+        Dialogs().Register(TDialogKind::Open, [this] {
+            Program->Workspace.Project =
+                std::make_unique<TDProject>(Folder(), Program->Workspace.XMLDoc);
+            return true;
+        });
+    }
+    TFormMain& Main() { return *Program->FormMain; }
+    TDialogs& Dialogs() { return Program->Dialogs; }
+    std::string Folder() const { return Temp / "Projects/Site"; }
+    std::string ColumnFile() const { return Folder() + "/Column1.Clm"; }
+    TDProject& Project() { return *Program->Workspace.Project; }
+
+    bool TriggerAndLoad(QAction* action) {
+        QSignalSpy loaded(Main().WebBrowser, &QWebEngineView::loadFinished);
+        action->trigger();
+        return loaded.count() > 0 || loaded.wait(LoadTimeout);
+    }
+    bool Open() { return TriggerAndLoad(Main().MenuOpenProject); }
+    QTreeWidgetItem* Node(int top, int child = -1) {
+        QTreeWidgetItem* node = Main().TreeView->topLevelItem(top);
+        return child < 0 ? node : node->child(child);
+    }
+    QStringList Tree() {
+        QStringList lines;
+        for (int i = 0; i < Main().TreeView->topLevelItemCount(); ++i) {
+            lines << Node(i)->text(0);
+            for (int j = 0; j < Node(i)->childCount(); ++j)
+                lines << QStringLiteral("  ") + Node(i, j)->text(0);
+        }
+        return lines;
+    }
+    std::string Preview() { return ReadFileBytes(Project().PreviewFile()); }
+    // What the Edit menu shows, without the mnemonic.
+    QString UndoText() { return Main().MenuUndo->text().remove(QLatin1Char('&')); }
+    QString RedoText() { return Main().MenuRedo->text().remove(QLatin1Char('&')); }
+
+    TTempFolder Temp;
+    TScriptedPrompter Prompter;
+    std::unique_ptr<TProgram> Program;
+};
+
+QStringList Lines(std::initializer_list<const char*> lines) {
+    QStringList list;
+    for (const char* line : lines)
+        list << QString::fromUtf8(line);
+    return list;
+}
+
+} // namespace
+
+class TDesktopTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void undoAndRedoTheStructureCommands();
+    void undoAndRedoADialogsOK();
+    void cancelledDialogsAndClosingLeaveNothingToUndo();
+    void failedUndoIsReportedAndChangesNothing();
+    void restoreAnEarlierVersionAfterARestart();
+    void everyMenuAndDialogHasMnemonicsWithoutClashes();
+    void tabOrderFollowsTheVisualOrder();
+    void deleteEnterAndDoubleClickInTheTree();
+    void treeBesidePreviewAndPreviewAlone();
+    void windowIsRememberedAndFitsItsContent();
+    void accessibleNamesTellTheControlsApart();
+    void longPathsAreElidedInTheMiddle();
+    void theManualIsBesideTheProgramInTheBuildTree();
+};
+
+void TDesktopTest::undoAndRedoTheStructureCommands() {
+    TDesktopFixture f;
+    QVERIFY(f.Open());
+    QVERIFY(!f.Main().MenuUndo->isEnabled());
+    QVERIFY(!f.Main().MenuRedo->isEnabled());
+    QCOMPARE(f.UndoText(), QStringLiteral("Undo"));
+    const std::string opened = ReadFileBytes(f.Project().ProjectFile());
+    const std::string column = ReadFileBytes(f.ColumnFile());
+
+    f.Main().TreeView->setCurrentItem(f.Node(0));
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuAddPage));
+    QCOMPARE(f.UndoText(), QStringLiteral("Undo Add Page"));
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuAddColumn));
+    QCOMPARE(f.UndoText(), QStringLiteral("Undo Add Column"));
+    f.Main().TreeView->setCurrentItem(f.Node(1));
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuMoveUp));
+    QCOMPARE(f.Tree(), Lines({"Elsewhere", "News", "  First", "  New Page", "New Column"}));
+    f.Prompter.Answers = {true};
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuRemove));
+    QCOMPARE(f.Tree(), Lines({"News", "  First", "  New Page", "New Column"}));
+    QCOMPARE(f.UndoText(), QStringLiteral("Undo Remove"));
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList{QStringLiteral("ConfirmYesNo: Remove \"Elsewhere\"?")});
+
+    // Each Undo puts the files back and shows them: the tree and the preview follow.
+    const struct {
+        QAction* Command;
+        QStringList Tree;
+        const char* Undo;
+        const char* Redo;
+    } walk[] = {
+        {f.Main().MenuUndo, Lines({"Elsewhere", "News", "  First", "  New Page", "New Column"}),
+         "Undo Move Up", "Redo Remove"},
+        {f.Main().MenuUndo, Lines({"News", "  First", "  New Page", "Elsewhere", "New Column"}),
+         "Undo Add Column", "Redo Move Up"},
+        {f.Main().MenuUndo, Lines({"News", "  First", "  New Page", "Elsewhere"}), "Undo Add Page",
+         "Redo Add Column"},
+        {f.Main().MenuUndo, Lines({"News", "  First", "Elsewhere"}), "Undo", "Redo Add Page"},
+        {f.Main().MenuRedo, Lines({"News", "  First", "  New Page", "Elsewhere"}), "Undo Add Page",
+         "Redo Add Column"},
+    };
+    for (const auto& step : walk) {
+        QVERIFY(f.TriggerAndLoad(step.Command));
+        QCOMPARE(f.Tree(), step.Tree);
+        QCOMPARE(f.UndoText(), QString::fromUtf8(step.Undo));
+        QCOMPARE(f.RedoText(), QString::fromUtf8(step.Redo));
+        QCOMPARE(f.Main().MenuUndo->isEnabled(), step.Undo != std::string("Undo"));
+        // The preview is built from the files as they are now.
+        QCOMPARE(f.Preview().find("New Page") != std::string::npos,
+                 f.Tree().contains(QStringLiteral("  New Page")));
+    }
+    f.Main().MenuUndo->trigger();
+    QCOMPARE(ReadFileBytes(f.Project().ProjectFile()), opened);
+    QCOMPARE(ReadFileBytes(f.ColumnFile()), column);
+    // The keys: Ctrl+Z and Ctrl+Shift+Z.
+    QCOMPARE(f.Main().MenuUndo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QCOMPARE(f.Main().MenuRedo->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TDesktopTest::undoAndRedoADialogsOK() {
+    TDesktopFixture f;
+    QVERIFY(f.Open());
+    // The real Topic dialog.
+    auto answered = AnswerModal(f.Program->FormTopic, [&] {
+        f.Program->FormTopic->EditCaption->setText(QStringLiteral("Fresh Caption"));
+        f.Program->FormTopic->ButtonOK->click();
+    });
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuTopic));
+    QVERIFY(*answered);
+    QCOMPARE(f.UndoText(), QStringLiteral("Undo Topic"));
+    QCOMPARE(TitleOf(f.Preview()), std::string("Fresh Caption"));
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuUndo));
+    QVERIFY(f.Project().TOPIC.CAPTION != "Fresh Caption");
+    QVERIFY(TitleOf(f.Preview()) != "Fresh Caption");
+    QCOMPARE(f.RedoText(), QStringLiteral("Redo Topic"));
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuRedo));
+    QCOMPARE(f.Project().TOPIC.CAPTION, std::string("Fresh Caption"));
+
+    // A page's dialog rewrites the column document: Undo puts its bytes back.
+    const std::string column = ReadFileBytes(f.ColumnFile());
+    f.Main().TreeView->setCurrentItem(f.Node(0, 0));
+    answered = AnswerModal(f.Program->FormPage, [&] {
+        f.Program->FormPage->EditTitle->setText(QStringLiteral("Renamed"));
+        f.Program->FormPage->ButtonOK->click();
+    });
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuInformation));
+    QVERIFY(*answered);
+    QCOMPARE(f.UndoText(), QStringLiteral("Undo Information"));
+    QCOMPARE(f.Tree(), Lines({"News", "  Renamed", "Elsewhere"}));
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuUndo));
+    QCOMPARE(ReadFileBytes(f.ColumnFile()), column);
+    QCOMPARE(f.Tree(), Lines({"News", "  First", "Elsewhere"}));
+    // The selection stays in its place.
+    QCOMPARE(f.Main().SelectedNode(), f.Node(0, 0));
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TDesktopTest::cancelledDialogsAndClosingLeaveNothingToUndo() {
+    TDesktopFixture f;
+    QVERIFY(f.Open());
+    auto answered = AnswerModal(f.Program->FormTopic, [&] {
+        f.Program->FormTopic->EditCaption->setText(QStringLiteral("Not kept"));
+        f.Program->FormTopic->ButtonCancel->click();
+    });
+    f.Main().MenuTopic->trigger();
+    QVERIFY(*answered);
+    QVERIFY(!f.Main().MenuUndo->isEnabled());
+    // Answering No to Remove changes nothing either.
+    f.Main().TreeView->setCurrentItem(f.Node(1));
+    f.Prompter.Answers = {false};
+    f.Main().MenuRemove->trigger();
+    QVERIFY(!f.Main().MenuUndo->isEnabled());
+
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuAddLink));
+    QVERIFY(f.Main().MenuUndo->isEnabled());
+    f.Main().MenuClose->trigger();
+    QVERIFY(!f.Main().MenuUndo->isEnabled());
+    QVERIFY(f.Open());
+    QVERIFY(!f.Main().MenuUndo->isEnabled());
+    QCOMPARE(f.UndoText(), QStringLiteral("Undo"));
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList{QStringLiteral("ConfirmYesNo: Remove \"Elsewhere\"?")});
+}
+
+void TDesktopTest::failedUndoIsReportedAndChangesNothing() {
+    TDesktopFixture f;
+    QVERIFY(f.Open());
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuAddColumn));
+    const std::string added = ReadFileBytes(f.Project().ProjectFile());
+    // The project document cannot be replaced.
+    TFileFaults faults;
+    faults.FailRename = 1;
+    {
+        TScopedFileFaults scoped(faults);
+        f.Main().MenuUndo->trigger();
+    }
+    const QStringList calls = f.Prompter.TakeCalls();
+    QCOMPARE(calls.size(), 1);
+    QVERIFY2(calls[0].startsWith(QStringLiteral("Error: ")), qPrintable(calls[0]));
+    QCOMPARE(ReadFileBytes(f.Project().ProjectFile()), added);
+    QCOMPARE(f.UndoText(), QStringLiteral("Undo Add Column"));
+    QCOMPARE(f.Tree(), Lines({"News", "  First", "Elsewhere", "New Column"}));
+}
+
+void TDesktopTest::restoreAnEarlierVersionAfterARestart() {
+    auto f = std::make_unique<TDesktopFixture>();
+    QVERIFY(f->Open());
+    // The page and the column go, one after the other.
+    f->Main().TreeView->setCurrentItem(f->Node(0, 0));
+    f->Prompter.Answers = {true, true};
+    QVERIFY(f->TriggerAndLoad(f->Main().MenuRemove));
+    f->Main().TreeView->setCurrentItem(f->Node(0));
+    QVERIFY(f->TriggerAndLoad(f->Main().MenuRemove));
+    QCOMPARE(f->Tree(), Lines({"Elsewhere"}));
+    f->Prompter.TakeCalls();
+
+    // The program ends and starts again over the same folder.
+    const std::string folder = f->Folder();
+    TScriptedPrompter prompter;
+    auto program = std::make_unique<TProgram>(f->Temp.Path() + "/", prompter);
+    f->Program.reset();
+    TFormMain& main = *program->FormMain;
+    main.show();
+    program->Dialogs.Register(TDialogKind::Open, [&] {
+        program->Workspace.Project = std::make_unique<TDProject>(folder, program->Workspace.XMLDoc);
+        return true;
+    });
+    {
+        QSignalSpy loaded(main.WebBrowser, &QWebEngineView::loadFinished);
+        main.MenuOpenProject->trigger();
+        QVERIFY(loaded.count() > 0 || loaded.wait(LoadTimeout));
+    }
+    QVERIFY(!main.MenuUndo->isEnabled());
+
+    // Versions newest first; the one before the first Remove holds everything.
+    QStringList listed;
+    auto answered = AnswerModal(main.FormRestore, [&] {
+        for (int i = 0; i < main.FormRestore->ListVersions->count(); ++i)
+            listed << main.FormRestore->ListVersions->item(i)->text().mid(21);
+        main.FormRestore->ListVersions->setCurrentRow(2);
+        main.FormRestore->ButtonRestore->click();
+    });
+    prompter.Answers = {true};
+    {
+        QSignalSpy loaded(main.WebBrowser, &QWebEngineView::loadFinished);
+        main.MenuRestoreEarlierVersion->trigger();
+        QVERIFY(*answered);
+        QVERIFY(loaded.count() > 0 || loaded.wait(LoadTimeout));
+    }
+    QCOMPARE(listed, Lines({"Remove", "Remove", "Before Remove"}));
+    const QStringList calls = prompter.TakeCalls();
+    QCOMPARE(calls.size(), 1);
+    QVERIFY2(calls[0].startsWith(QStringLiteral("ConfirmYesNo: Restore the version of ")) &&
+                 calls[0].endsWith(QStringLiteral("  Before Remove? Undo takes the restore back.")),
+             qPrintable(calls[0]));
+    QCOMPARE(main.TreeView->topLevelItemCount(), 2);
+    QCOMPARE(main.TreeView->topLevelItem(0)->child(0)->text(0), QStringLiteral("First"));
+    QCOMPARE(MenuTitles(folder), (std::vector<std::string>{"News", "Elsewhere"}));
+    // The restore is a change of its own, undone like any other.
+    QCOMPARE(main.MenuUndo->text().remove(QLatin1Char('&')),
+             QStringLiteral("Undo Restore Earlier Version"));
+    main.MenuUndo->trigger();
+    QCOMPARE(MenuTitles(folder), std::vector<std::string>{"Elsewhere"});
+    QCOMPARE(main.TreeView->topLevelItemCount(), 1);
+
+    // Cancel restores nothing.
+    answered = AnswerModal(main.FormRestore, [&] { main.FormRestore->ButtonCancel->click(); });
+    main.MenuRestoreEarlierVersion->trigger();
+    QVERIFY(*answered);
+    QCOMPARE(MenuTitles(folder), std::vector<std::string>{"Elsewhere"});
+    QVERIFY(prompter.Calls.isEmpty());
+}
+
+void TDesktopTest::everyMenuAndDialogHasMnemonicsWithoutClashes() {
+    TDesktopFixture f;
+    QStringList faults;
+    // One menu: every item has a letter of its own.
+    auto checkMenu = [&faults](const QString& where, const QList<QAction*>& actions) {
+        QMap<QChar, QString> letters;
+        for (QAction* action : actions) {
+            if (action->isSeparator())
+                continue;
+            const QChar letter = MnemonicOf(action->text());
+            if (letter.isNull())
+                faults << where + QStringLiteral(": no mnemonic on ") + action->text();
+            else if (letters.contains(letter))
+                faults << where + QStringLiteral(": ") + action->text() + QStringLiteral(" and ") +
+                              letters[letter];
+            else
+                letters[letter] = action->text();
+        }
+    };
+    checkMenu(QStringLiteral("menu bar"), f.Main().menuBar()->actions());
+    for (QAction* title : f.Main().menuBar()->actions())
+        checkMenu(title->text(), title->menu()->actions());
+    checkMenu(QStringLiteral("tree menu"), f.Main().PopupMenuTreeView->actions());
+    checkMenu(QStringLiteral("Add menu"), f.Main().PopupMenuAdd->actions());
+
+    // One dialog: every label of a control and every captioned button has a letter of its
+    // own, and a label's letter leads to its control.
+    const QList<QDialog*> dialogs = f.Main().findChildren<QDialog*>();
+    QVERIFY(dialogs.size() >= 18);
+    for (QDialog* dialog : dialogs) {
+        const QString where = dialog->objectName();
+        QMap<QChar, QString> letters;
+        auto take = [&](const QString& text) {
+            const QChar letter = MnemonicOf(text);
+            if (letter.isNull())
+                return;
+            if (letters.contains(letter))
+                faults << where + QStringLiteral(": ") + text + QStringLiteral(" and ") +
+                              letters[letter];
+            letters[letter] = text;
+        };
+        for (QLabel* label : dialog->findChildren<QLabel*>()) {
+            take(label->text());
+            const bool captionsAControl =
+                label->buddy() && label->buddy()->focusPolicy() != Qt::NoFocus;
+            if (!MnemonicOf(label->text()).isNull() && !label->buddy())
+                faults << where + QStringLiteral(": no buddy for ") + label->text();
+            if (captionsAControl && MnemonicOf(label->text()).isNull())
+                faults << where + QStringLiteral(": no mnemonic on ") + label->text();
+            // A caption of a field that can take the focus leads to it.
+            if (label->text().endsWith(QLatin1Char(':')) && !label->buddy())
+                faults << where + QStringLiteral(": a caption without its control: ") +
+                              label->text();
+        }
+        for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>()) {
+            take(button->text());
+            const QString shown = WithoutMnemonic(button->text());
+            if (MnemonicOf(button->text()).isNull() &&
+                shown.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))))
+                faults << where + QStringLiteral(": no mnemonic on ") + button->text();
+        }
+    }
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+    // The shortcuts of the project commands.
+    const std::pair<QAction*, QKeySequence> keys[] = {
+        {f.Main().MenuNewProject, QKeySequence(Qt::CTRL | Qt::Key_N)},
+        {f.Main().MenuOpenProject, QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {f.Main().MenuClose, QKeySequence(Qt::CTRL | Qt::Key_W)},
+        {f.Main().MenuExit, QKeySequence(Qt::CTRL | Qt::Key_Q)},
+        {f.Main().MenuBuild, QKeySequence(Qt::CTRL | Qt::Key_B)},
+        {f.Main().MenuPublish, QKeySequence(Qt::CTRL | Qt::Key_U)},
+        {f.Main().MenuPrint, QKeySequence(Qt::CTRL | Qt::Key_P)},
+        {f.Main().MenuAddPage, QKeySequence(Qt::CTRL | Qt::Key_Insert)},
+        {f.Main().MenuRemove, QKeySequence(Qt::CTRL | Qt::Key_Delete)},
+        {f.Main().MenuPreview, QKeySequence(Qt::Key_F11)},
+        {f.Main().MenuPreviewInBrowser, QKeySequence(Qt::Key_F12)},
+        {f.Main().MenuUserManual, QKeySequence(Qt::Key_F1)},
+    };
+    for (const auto& [action, key] : keys)
+        QCOMPARE(action->shortcut(), key);
+}
+
+void TDesktopTest::tabOrderFollowsTheVisualOrder() {
+    TDesktopFixture f;
+    QVERIFY(f.Open());
+    f.Project().CurrentItem = 0;
+    TColumnInUse column(f.ColumnFile(), f.Program->Workspace.XMLDoc);
+    column->CurrentPage = 0;
+    QStringList faults;
+    for (QDialog* dialog : f.Main().findChildren<QDialog*>()) {
+        if (dialog->objectName() == QStringLiteral("FormPublish"))
+            continue; // its fields change with the protocol; its own tests cover it
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        // Tab from the first control on: each next control lies below the one before, or
+        // beside it to the right.
+        QList<QWidget*> chain;
+        QWidget* widget = dialog;
+        for (int guard = 0; guard < 200; ++guard) {
+            widget = widget->nextInFocusChain();
+            if (widget == dialog)
+                break;
+            if (dialog->isAncestorOf(widget) && widget->isVisibleTo(dialog) &&
+                widget->isEnabled() && (widget->focusPolicy() & Qt::TabFocus) &&
+                !widget->focusProxy() && !chain.contains(widget))
+                chain << widget;
+        }
+        for (int i = 1; i < chain.size(); ++i) {
+            const QRect before(chain[i - 1]->mapTo(dialog, QPoint(0, 0)), chain[i - 1]->size());
+            const QRect after(chain[i]->mapTo(dialog, QPoint(0, 0)), chain[i]->size());
+            const bool below = after.top() >= before.top() - 4;
+            const bool right = after.left() >= before.right() - 4;
+            if (!below && !right)
+                faults << dialog->objectName() + QStringLiteral(": ") + chain[i]->objectName() +
+                              QStringLiteral(" after ") + chain[i - 1]->objectName();
+        }
+        dialog->hide();
+    }
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+}
+
+void TDesktopTest::deleteEnterAndDoubleClickInTheTree() {
+    TDesktopFixture f;
+    QVERIFY(f.Open());
+    f.Main().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f.Main()));
+    QTreeWidget* tree = f.Main().TreeView;
+    tree->setFocus();
+    f.Main().TreeView->setCurrentItem(f.Node(1));
+
+    // Delete asks first; No keeps the node.
+    f.Prompter.Answers = {false};
+    QTest::keyClick(tree, Qt::Key_Delete);
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList{QStringLiteral("ConfirmYesNo: Remove \"Elsewhere\"?")});
+    QCOMPARE(f.Tree(), Lines({"News", "  First", "Elsewhere"}));
+    f.Prompter.Answers = {true};
+    QSignalSpy loaded(f.Main().WebBrowser, &QWebEngineView::loadFinished);
+    QTest::keyClick(tree, Qt::Key_Delete);
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList{QStringLiteral("ConfirmYesNo: Remove \"Elsewhere\"?")});
+    QCOMPARE(f.Tree(), Lines({"News", "  First"}));
+    QCOMPARE(MenuTitles(f.Folder()), std::vector<std::string>{"News"});
+    QCOMPARE(f.UndoText(), QStringLiteral("Undo Remove"));
+
+    // Enter and a double click show the node's information; the double click does not fold
+    // the column.
+    std::vector<TDialogKind> shown;
+    f.Dialogs().Register(TDialogKind::Column, [&] {
+        shown.push_back(TDialogKind::Column);
+        return false;
+    });
+    f.Dialogs().Register(TDialogKind::Page, [&] {
+        shown.push_back(TDialogKind::Page);
+        return false;
+    });
+    f.Main().TreeView->setCurrentItem(f.Node(0));
+    QTest::keyClick(tree, Qt::Key_Return);
+    QCOMPARE(int(shown.size()), 1);
+    f.Main().TreeView->setCurrentItem(f.Node(0, 0));
+    QTest::keyClick(tree, Qt::Key_Enter);
+    QCOMPARE(int(shown.size()), 2);
+    const QPoint at = tree->visualItemRect(f.Node(0)).center();
+    // A double click as the system delivers it: a click, then the second press.
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(int(shown.size()), 3);
+    // Enter in the preview beside the tree is the page's own.
+    f.Main().WebBrowser->setFocus();
+    QWidget* page =
+        f.Main().WebBrowser->focusProxy() ? f.Main().WebBrowser->focusProxy() : f.Main().WebBrowser;
+    QTest::keyClick(page, Qt::Key_Return);
+    QCOMPARE(int(shown.size()), 3);
+    tree->setFocus();
+    QCOMPARE(shown, (std::vector<TDialogKind>{TDialogKind::Column, TDialogKind::Page,
+                                              TDialogKind::Column}));
+    QVERIFY(f.Node(0)->isExpanded());
+    // Expanding stays on the + and - keys.
+    QTest::keyClick(tree, Qt::Key_Minus);
+    QVERIFY(!f.Node(0)->isExpanded());
+    QTest::keyClick(tree, Qt::Key_Plus);
+    QVERIFY(f.Node(0)->isExpanded());
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TDesktopTest::treeBesidePreviewAndPreviewAlone() {
+    TDesktopFixture f;
+    QVERIFY(f.Open());
+    TFormMain& m = f.Main();
+    auto views = [&m] {
+        return QStringList{m.PanelTree->isHidden() ? QStringLiteral("-") : QStringLiteral("tree"),
+                           m.WebBrowser->isHidden() ? QStringLiteral("-")
+                                                    : QStringLiteral("preview")};
+    };
+    // Side by side: the tree's enabling, and the preview shows every change at once.
+    QVERIFY(m.MenuTreeBesidePreview->isChecked());
+    QCOMPARE(views(), Lines({"tree", "preview"}));
+    QCOMPARE(m.Splitter->indexOf(m.PanelTree), 0);
+    QCOMPARE(m.Splitter->indexOf(m.WebBrowser), 1);
+    QVERIFY(m.MenuAddColumn->isEnabled());
+    QVERIFY(!m.MenuPrint->isEnabled());
+    QVERIFY(!m.MenuGoHome->isEnabled());
+    QVERIFY(!m.MenuGoBack->isEnabled());
+    QVERIFY(f.TriggerAndLoad(m.MenuAddLink));
+    QVERIFY(f.Preview().find("New Link") != std::string::npos);
+    QCOMPARE(m.WebBrowser->url(), QUrl::fromLocalFile(Q(f.Project().PreviewFile())));
+    // F11: the preview alone with its enabling, and back.
+    m.MenuPreview->trigger();
+    QCOMPARE(views(), Lines({"-", "preview"}));
+    QVERIFY(!m.MenuAddColumn->isEnabled());
+    QVERIFY(m.MenuPrint->isEnabled());
+    QVERIFY(m.MenuGoHome->isEnabled());
+    m.MenuPreview->trigger();
+    QCOMPARE(views(), Lines({"tree", "preview"}));
+    QVERIFY(m.MenuAddColumn->isEnabled());
+    QVERIFY(!m.MenuGoHome->isEnabled());
+    // The one-view window: the tree alone, F11 the preview alone.
+    m.MenuTreeBesidePreview->trigger();
+    QCOMPARE(views(), Lines({"tree", "-"}));
+    m.MenuPreview->trigger();
+    QCOMPARE(views(), Lines({"-", "preview"}));
+    m.MenuTreeBesidePreview->trigger();
+    QCOMPARE(views(), Lines({"-", "preview"}));
+    m.MenuPreview->trigger();
+    QCOMPARE(views(), Lines({"tree", "preview"}));
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TDesktopTest::windowIsRememberedAndFitsItsContent() {
+    QSettings(QStringLiteral("Corvane"), QStringLiteral("Corvane")).clear();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect remembered(screen.topLeft() + QPoint(40, 30), QSize(700, 520));
+    auto closeWindow = [](TDesktopFixture& f) {
+        f.Prompter.Answers = {true};
+        return f.Main().close();
+    };
+    {
+        // The first start: about 80% of the screen, centred, the tree beside the preview.
+        TDesktopFixture f;
+        f.Main().hide();
+        f.Main().ShowRemembered();
+        const QRect first = f.Main().geometry();
+        QVERIFY2(std::abs(first.width() - screen.width() * 4 / 5) <= 2,
+                 qPrintable(QString::number(first.width())));
+        QVERIFY(std::abs(first.height() - screen.height() * 4 / 5) <= 2);
+        QVERIFY((first.center() - screen.center()).manhattanLength() <= 4);
+        QVERIFY(f.Main().MenuTreeBesidePreview->isChecked());
+        // Moved, sized and the splitter dragged; then closed.
+        f.Main().setGeometry(remembered);
+        f.Main().Splitter->setSizes({150, 550});
+        QVERIFY(closeWindow(f));
+    }
+    QVERIFY(FileExists(TestConfigFolder() / "Corvane/Corvane.conf"));
+    {
+        TDesktopFixture f;
+        f.Main().hide();
+        f.Main().ShowRemembered();
+        QCOMPARE(f.Main().geometry().size(), remembered.size());
+        QCOMPARE(f.Main().geometry().topLeft(), remembered.topLeft());
+        QVERIFY(std::abs(f.Main().Splitter->sizes().value(0) - 150) <= 2);
+        // The one-view window chosen.
+        f.Main().MenuTreeBesidePreview->trigger();
+        QVERIFY(closeWindow(f));
+    }
+    {
+        TDesktopFixture f;
+        f.Main().hide();
+        f.Main().ShowRemembered();
+        QVERIFY(!f.Main().MenuTreeBesidePreview->isChecked());
+        QVERIFY(f.Main().WebBrowser->isHidden());
+        // A remembered window too small for its content (the maximised window of old came
+        // back at 773 x 298) comes back at 80% of the screen instead.
+        f.Main().hide();
+        QSettings settings(QStringLiteral("Corvane"), QStringLiteral("Corvane"));
+        settings.setValue(QStringLiteral("Window/Rect"), QRect(10, 10, 773, 298));
+        settings.setValue(QStringLiteral("Window/Maximized"), true);
+    }
+    {
+        TDesktopFixture f;
+        f.Main().hide();
+        f.Main().ShowRemembered();
+        QVERIFY(f.Main().windowState().testFlag(Qt::WindowMaximized));
+        f.Main().showNormal();
+        QVERIFY(f.Main().height() >= f.Main().minimumSizeHint().height());
+        QVERIFY(std::abs(f.Main().width() - screen.width() * 4 / 5) <= 2);
+        QVERIFY(std::abs(f.Main().height() - screen.height() * 4 / 5) <= 2);
+    }
+    QSettings(QStringLiteral("Corvane"), QStringLiteral("Corvane")).clear();
+}
+
+void TDesktopTest::accessibleNamesTellTheControlsApart() {
+    TDesktopFixture f;
+    QStringList faults;
+    // Within one window, every tool button, slider, list, swatch and captionless radio
+    // button has a name of its own.
+    auto check = [&faults](QWidget* window, const QList<QWidget*>& controls) {
+        QMap<QString, QString> names;
+        for (QWidget* control : controls) {
+            const QString name = control->accessibleName();
+            const QString what = window->objectName() + QStringLiteral(": ") +
+                                 control->objectName() + QStringLiteral(" (") +
+                                 QString::fromLatin1(control->metaObject()->className()) +
+                                 QStringLiteral(")");
+            if (name.isEmpty())
+                faults << what + QStringLiteral(" has no accessible name");
+            else if (names.contains(name))
+                faults << what + QStringLiteral(" is called ") + name + QStringLiteral(" like ") +
+                              names[name];
+            else
+                names[name] = what;
+        }
+    };
+    QList<QWidget*> tools;
+    for (QAction* action : f.Main().ToolBarProject->actions())
+        if (!action->isSeparator()) {
+            QWidget* button = f.Main().ToolBarProject->widgetForAction(action);
+            tools << button;
+            if (button->accessibleDescription().isEmpty())
+                faults << QStringLiteral("no description on the tool button ") + action->text();
+        }
+    check(&f.Main(), tools + QList<QWidget*>{f.Main().TreeView, f.Main().WebBrowser});
+    for (QDialog* dialog : f.Main().findChildren<QDialog*>()) {
+        if (dialog->objectName() == QStringLiteral("FormPublish"))
+            continue; // its own helper names its list
+        QList<QWidget*> controls;
+        for (QWidget* widget : dialog->findChildren<QWidget*>()) {
+            if (widget->window() != dialog)
+                continue; // the drop-down lists of the combo boxes
+            auto* radio = qobject_cast<QRadioButton*>(widget);
+            if (qobject_cast<QSlider*>(widget) || qobject_cast<QListView*>(widget) ||
+                qobject_cast<QTreeView*>(widget) || qobject_cast<TColorShape*>(widget) ||
+                (radio && radio->text().isEmpty()))
+                controls << widget;
+        }
+        check(dialog, controls);
+    }
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+    // A swatch also tells its colour.
+    QVERIFY(f.Program->FormColor->ShapeWhite->accessibleDescription() == QStringLiteral("#ffffff"));
+}
+
+void TDesktopTest::longPathsAreElidedInTheMiddle() {
+    TDesktopFixture f;
+    TFormNew& form = *f.Program->FormNew;
+    form.show();
+    const QString name = QStringLiteral("A Site With A Very Long Name That Does Not Fit Into The "
+                                        "Path Field Of The New Project Dialog");
+    form.EditName->setText(name);
+    const QString path = Q(f.Temp / "Projects/") + name;
+    auto* edit = qobject_cast<TPathEdit*>(form.EditPath);
+    QVERIFY(edit);
+    // The whole path is the text, to select and copy, and the tool tip; what shows is
+    // its start and its end.
+    QCOMPARE(edit->text(), path);
+    QCOMPARE(edit->toolTip(), path);
+    const QString shown = edit->ShownText();
+    QVERIFY2(shown.contains(QChar(0x2026)), qPrintable(shown));
+    QVERIFY(shown.size() < path.size());
+    QVERIFY(path.startsWith(shown.left(shown.indexOf(QChar(0x2026)))));
+    QVERIFY(path.endsWith(shown.mid(shown.indexOf(QChar(0x2026)) + 1)));
+    QVERIFY(edit->isReadOnly());
+    auto* html = qobject_cast<TPathEdit*>(form.EditHTML);
+    QVERIFY(html && html->toolTip() == path + QStringLiteral("/HTML"));
+    QVERIFY(html->ShownText().endsWith(QStringLiteral("/HTML")));
+    form.reject();
+    // A short path shows whole.
+    form.show();
+    QCOMPARE(edit->ShownText(), edit->text());
+    form.reject();
+    // The Build dialog's path too.
+    QVERIFY(qobject_cast<TPathEdit*>(f.Program->FormBuild->EditPath));
+}
+
+void TDesktopTest::theManualIsBesideTheProgramInTheBuildTree() {
+    // The build copies the manual into Help/ beside the program, where F1 looks for it.
+    const TWorkspace workspace(CORVANE_PROGRAM_FOLDER);
+    QCOMPARE(workspace.UserManual(), std::string(CORVANE_PROGRAM_FOLDER) + "Help/Default.htm");
+    QVERIFY(FileExists(workspace.UserManual()));
+    QCOMPARE(ReadFileBytes(workspace.UserManual()),
+             ReadFileBytes(SourceFolder() + "/help/Default.htm"));
+}
+
+int main(int argc, char** argv) {
+    PrepareTestEnvironment();
+    PrepareStartup();
+    TApplication application(argc, argv);
+    TDesktopTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "DesktopTest.moc"

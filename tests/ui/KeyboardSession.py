@@ -1,0 +1,261 @@
+#!/usr/bin/env python3
+"""A whole working session with the keyboard alone, on a real X server.
+
+Starts Xvfb on a free display with the openbox window manager, runs the desktop program
+from a scratch application folder and drives it with xdotool: a new project, a column and a
+page added, the page edited, the edit undone and redone, the project closed and the program
+left. After each step the project's files must show it. Every process started here is
+ended by its own PID, and the whole session is bounded in time.
+
+Usage: KeyboardSession.py PATH-TO-corvane
+Exit code 77 (skipped) when Xvfb, openbox or xdotool is missing, unless
+CORVANE_REQUIRE_SESSION=1.
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+SKIP = 77
+STEP_SECONDS = 20
+SESSION_SECONDS = 240
+
+
+class Failure(Exception):
+    pass
+
+
+def wait_for(what, check, seconds=STEP_SECONDS):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if check():
+            return
+        time.sleep(0.2)
+    raise Failure("timed out waiting for " + what)
+
+
+def read(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read().decode("utf-8", "replace")
+    except OSError:
+        return ""
+
+
+def free_display():
+    for number in range(120, 400):
+        if not os.path.exists("/tmp/.X11-unix/X%d" % number) and not os.path.exists(
+            "/tmp/.X%d-lock" % number
+        ):
+            return number
+    raise Failure("no free display number")
+
+
+class Session:
+    def __init__(self, program, work):
+        self.program = program
+        self.work = work
+        self.processes = []
+        self.env = dict(os.environ)
+        for name in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY"):
+            self.env.pop(name, None)
+        self.env["HOME"] = os.path.join(work, "home")
+        self.env["XDG_CONFIG_HOME"] = os.path.join(work, "config")
+        self.env["XDG_RUNTIME_DIR"] = os.path.join(work, "runtime")
+        for folder in ("home", "config", "runtime"):
+            os.makedirs(os.path.join(work, folder), mode=0o700)
+        if os.geteuid() == 0:
+            self.env["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
+
+    def start(self, args, log):
+        process = subprocess.Popen(
+            args,
+            env=self.env,
+            stdout=open(os.path.join(self.work, log), "wb"),
+            stderr=subprocess.STDOUT,
+            stdin=subprocess.DEVNULL,
+        )
+        self.processes.append(process)
+        return process
+
+    def stop(self):
+        for process in reversed(self.processes):
+            if process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(5)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait(5)
+
+    def xdotool(self, *args):
+        result = subprocess.run(
+            ["xdotool"] + list(args),
+            env=self.env,
+            stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE,
+            timeout=STEP_SECONDS,
+        )
+        return result.returncode, result.stdout.decode().split()
+
+    def window(self, title):
+        """The id of the visible window whose title is title, or None."""
+        code, ids = self.xdotool("search", "--onlyvisible", "--name", "^" + title + "$")
+        return ids[-1] if code == 0 and ids else None
+
+    def active_title(self):
+        code, _ = self.xdotool("getactivewindow")
+        result = subprocess.run(
+            ["xdotool", "getactivewindow", "getwindowname"],
+            env=self.env,
+            stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL,
+            timeout=STEP_SECONDS,
+        )
+        return result.stdout.decode().strip() if code == 0 else ""
+
+    def wait_active(self, title):
+        def active():
+            window = self.window(title)
+            if window is None:
+                return False
+            if self.active_title() != title:
+                self.xdotool("windowactivate", window)
+                return False
+            return True
+
+        wait_for("the window " + repr(title) + " to be active", active)
+        time.sleep(0.3)
+
+    def keys(self, *keys):
+        for key in keys:
+            self.xdotool("key", "--clearmodifiers", key)
+            time.sleep(0.15)
+
+    def type(self, text):
+        self.xdotool("type", "--delay", "50", text)
+        time.sleep(0.2)
+
+
+def run(program):
+    for tool in ("Xvfb", "openbox", "xdotool"):
+        if shutil.which(tool) is None:
+            print("KeyboardSession: %s is not installed" % tool)
+            return 1 if os.environ.get("CORVANE_REQUIRE_SESSION") == "1" else SKIP
+    work = tempfile.mkdtemp(prefix="corvane-session-")
+    session = Session(program, work)
+    try:
+        # The program's folder: a copy of the program, so that Projects is made beside it.
+        app = os.path.join(work, "app")
+        os.makedirs(app)
+        shutil.copy2(program, os.path.join(app, "corvane"))
+        projects = os.path.join(app, "Projects")
+        site = os.path.join(projects, "Site")
+
+        display = free_display()
+        session.env["DISPLAY"] = ":%d" % display
+        session.start(["Xvfb", ":%d" % display, "-screen", "0", "1280x900x24", "-nolisten", "tcp"],
+                      "xvfb.log")
+        wait_for("Xvfb", lambda: os.path.exists("/tmp/.X11-unix/X%d" % display))
+        session.start(["openbox", "--sm-disable"], "openbox.log")
+        time.sleep(1)
+        corvane = session.start([os.path.join(app, "corvane")], "corvane.log")
+        session.wait_active("Corvane")
+        # The first start: about 80% of the screen.
+
+        print("New Project (Ctrl+N), the name, Enter")
+        session.keys("ctrl+n")
+        session.wait_active("New Project")
+        session.type("Site")
+        session.keys("Return")
+        wait_for("Default.Pro", lambda: os.path.exists(os.path.join(site, "Default.Pro")))
+        session.wait_active("Corvane - " + site)
+
+        print("Edit > Add Column (Alt+E, C)")
+        session.keys("alt+e", "c")
+        column = os.path.join(site, "Column1.Clm")
+        wait_for("the new column", lambda: "New Column" in read(os.path.join(site, "Default.Pro"))
+                 and os.path.exists(column))
+
+        print("Add Page (Ctrl+Insert)")
+        session.keys("ctrl+Insert")
+        wait_for("the new page", lambda: "New Page" in read(column))
+
+        print("Information (Enter) on the page: a new title, Enter")
+        session.keys("Return")
+        session.wait_active("Page")
+        session.keys("ctrl+a")
+        session.type("Opening Day")
+        session.keys("Return")
+        wait_for("the page's new title", lambda: "Opening Day" in read(column))
+        session.wait_active("Corvane - " + site)
+
+        print("Undo (Ctrl+Z)")
+        session.keys("ctrl+z")
+        wait_for("the title undone", lambda: "Opening Day" not in read(column)
+                 and "New Page" in read(column))
+
+        print("Redo (Ctrl+Shift+Z)")
+        session.keys("ctrl+shift+z")
+        wait_for("the title redone", lambda: "Opening Day" in read(column))
+
+        print("Undo twice: the page goes, the column stays")
+        session.keys("ctrl+z", "ctrl+z")
+        wait_for("the page undone", lambda: "<PAGE>" not in read(column)
+                 and "New Page" not in read(column))
+        if "New Column" not in read(os.path.join(site, "Default.Pro")):
+            raise Failure("Undo went one step too far")
+
+        print("Close (Ctrl+W), Exit (Ctrl+Q), OK")
+        before = {name: read(os.path.join(site, name)) for name in os.listdir(site)
+                  if os.path.isfile(os.path.join(site, name))}
+        session.keys("ctrl+w")
+        wait_for("the project to close", lambda: session.window("Corvane") is not None)
+        session.wait_active("Corvane")
+        session.keys("ctrl+q")
+        time.sleep(1)
+        session.keys("Return")
+        wait_for("the program to end", lambda: corvane.poll() is not None)
+        if corvane.returncode != 0:
+            raise Failure("the program ended with %d" % corvane.returncode)
+        after = {name: read(os.path.join(site, name)) for name in os.listdir(site)
+                 if os.path.isfile(os.path.join(site, name))}
+        if before != after:
+            raise Failure("Close or Exit wrote into the project")
+        if not os.path.isdir(os.path.join(site, ".history")):
+            raise Failure("no earlier versions were kept")
+        if not os.path.exists(os.path.join(work, "config", "Corvane", "Corvane.conf")):
+            raise Failure("the window was not remembered")
+        print("KeyboardSession: passed")
+        return 0
+    except (Failure, subprocess.TimeoutExpired) as error:
+        print("KeyboardSession: FAILED: %s" % error)
+        for log in ("corvane.log", "xvfb.log", "openbox.log"):
+            print("---- " + log)
+            print(read(os.path.join(work, log))[-4000:])
+        return 1
+    finally:
+        session.stop()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def main():
+    if len(sys.argv) != 2:
+        print(__doc__)
+        return 2
+    # Bounded whatever happens: the alarm ends a session that hangs.
+    import signal
+
+    def timeout(signum, frame):
+        raise Failure("the session took longer than %d seconds" % SESSION_SECONDS)
+
+    signal.signal(signal.SIGALRM, timeout)
+    signal.alarm(SESSION_SECONDS)
+    return run(os.path.abspath(sys.argv[1]))
+
+
+if __name__ == "__main__":
+    sys.exit(main())

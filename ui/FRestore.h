@@ -1,0 +1,35 @@
+#pragma once
+
+#include "model/EarlierVersions.h"
+
+#include <QDialog>
+
+#include <optional>
+#include <vector>
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+// File > Restore Earlier Version: lists the versions the project keeps, newest first, each
+// with its date, time and the change that gave it, and gives the one chosen.
+class TFormRestore : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit TFormRestore(QWidget* parent = nullptr);
+
+    // Shows the versions modally; the chosen one, or none when cancelled.
+    std::optional<TEarlierVersion> Execute(const std::vector<TEarlierVersion>& versions);
+
+    // "2026-12-09 13:45:02  Add Page": the version's local date and time and its change.
+    static QString VersionText(const TEarlierVersion& version);
+
+    QLabel* LabelVersions;
+    QListWidget* ListVersions;
+    QPushButton* ButtonRestore;
+    QPushButton* ButtonCancel;
+
+  private:
+    std::vector<TEarlierVersion> FVersions;
+};
