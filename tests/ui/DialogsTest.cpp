@@ -140,6 +140,12 @@ void TDialogsTest::newTrimsTheNameAndMakesTheProject() {
         QVERIFY2(FolderExists(f.Projects("Site") + sub), sub);
     QCOMPARE(RootName(f.Projects("Site/Default.Pro")), std::string("PROJECT"));
     QVERIFY(f.Prompter.Calls.isEmpty());
+    // Made without a template, the project has every site option on, also on disk.
+    QVERIFY(f.Workspace.Project->OPTIONS == TDOptions::ForNewProject());
+    TXmlDocument document;
+    TDProject reopened(f.Projects("Site"), document);
+    QVERIFY(reopened.OPTIONS == TDOptions::ForNewProject());
+    QCOMPARE(reopened.OPTIONS.PICTURE_SIZE, 1600);
 }
 
 void TDialogsTest::newRefusesExistingAndEmptyNames() {
@@ -205,6 +211,8 @@ void TDialogsTest::newListsAndAppliesTemplates() {
     QCOMPARE(project.MenuCount, 0);
     QVERIFY(project.TOPIC.CAPTION != "Not in the template");
     QCOMPARE(RootName(f.Projects("Shop Site/Default.Pro")), std::string("TEMPLATE"));
+    // The template was saved from a project without options: so is the new one.
+    QVERIFY(project.OPTIONS == TDOptions());
     QVERIFY(f.Prompter.Calls.isEmpty());
 }
 
