@@ -95,7 +95,10 @@ std::string NarrowScreenRules(const TDFont& font) {
     line({Menu,
           " > tbody > tr > td {display: inline-block; width: auto !important; padding: 4px 6px}"});
     line({Menu, " > tbody > tr > td:empty {display: none}"});
+    line({Menu, " > tbody > tr > td[background] {background-size: 100% 100%}"});
     line({"img {max-width: 100%; height: auto}"});
+    // The pictures of the pages keep 10 pixels on either side (hspace).
+    line({"img[hspace] {max-width: calc(100% - 20px)}"});
     const std::string text = std::to_string(font.TEXT);
     const std::string menu = std::to_string(font.MENU);
     const std::string title = std::to_string(font.TITLE);
