@@ -554,7 +554,7 @@ TPictureSize DecodePictureSize(std::string_view bytes, const std::string& fileNa
     return DecodeBytes(bytes, fileName, limits, true).Size();
 }
 
-TPicture LoadPicture(const std::string& fileName, const TPictureLimits& limits) {
+std::string ReadPictureFile(const std::string& fileName, const TPictureLimits& limits) {
     std::size_t size = 0;
     TFileHandle file = OpenPictureFile(fileName, limits, size);
     std::string bytes;
@@ -565,8 +565,11 @@ TPicture LoadPicture(const std::string& fileName, const TPictureLimits& limits) 
     }
     if (std::fread(bytes.data(), 1, size, file.get()) != size)
         throw TError("Cannot read the picture file", fileName);
-    file.reset();
-    return DecodePicture(bytes, fileName, limits);
+    return bytes;
+}
+
+TPicture LoadPicture(const std::string& fileName, const TPictureLimits& limits) {
+    return DecodePicture(ReadPictureFile(fileName, limits), fileName, limits);
 }
 
 TPictureSize ReadPictureSize(const std::string& fileName, const TPictureLimits& limits) {

@@ -76,6 +76,8 @@ bool IsPictureFileName(const std::string& fileName);
 // The format that the name's extension names; TError naming the file for any other name.
 TPictureFormat PictureFormatOfName(const std::string& fileName);
 
+// Reads a picture file's bytes, with the checks of LoadPicture (name, kind, size).
+std::string ReadPictureFile(const std::string& fileName, const TPictureLimits& limits = {});
 // Reads and decodes a picture file.
 TPicture LoadPicture(const std::string& fileName, const TPictureLimits& limits = {});
 // Reads only as much of a picture file as its size needs: the JPEG headers up to the first
