@@ -61,7 +61,7 @@ std::optional<TWebCopy> WebCopy(const TDProject& project, const std::string& sou
     if (IsPlainFile(cached)) {
         try {
             TWebCopy copy;
-            copy.Bytes = ReadPictureFile(cached);
+            copy.Bytes = ReadPictureBytes(cached);
             const TPictureSize size = DecodePictureSize(copy.Bytes, cached);
             copy.Width = size.Width;
             copy.Height = size.Height;
@@ -109,7 +109,7 @@ void CopyPictureIntoOutput(TDProject& project, const std::string& name) {
     std::string bytes;
     TPictureSize size;
     try {
-        bytes = ReadPictureFile(source);
+        bytes = ReadPictureBytes(source);
         if (!IsJpegData(bytes))
             throw TError("not a JPEG picture", source);
         size = DecodePictureSize(bytes, source);

@@ -554,7 +554,7 @@ TPictureSize DecodePictureSize(std::string_view bytes, const std::string& fileNa
     return DecodeBytes(bytes, fileName, limits, true).Size();
 }
 
-std::string ReadPictureFile(const std::string& fileName, const TPictureLimits& limits) {
+std::string ReadPictureBytes(const std::string& fileName, const TPictureLimits& limits) {
     std::size_t size = 0;
     TFileHandle file = OpenPictureFile(fileName, limits, size);
     std::string bytes;
@@ -569,7 +569,7 @@ std::string ReadPictureFile(const std::string& fileName, const TPictureLimits& l
 }
 
 TPicture LoadPicture(const std::string& fileName, const TPictureLimits& limits) {
-    return DecodePicture(ReadPictureFile(fileName, limits), fileName, limits);
+    return DecodePicture(ReadPictureBytes(fileName, limits), fileName, limits);
 }
 
 TPictureSize ReadPictureSize(const std::string& fileName, const TPictureLimits& limits) {

@@ -77,7 +77,7 @@ bool IsPictureFileName(const std::string& fileName);
 TPictureFormat PictureFormatOfName(const std::string& fileName);
 
 // Reads a picture file's bytes, with the checks of LoadPicture (name, kind, size).
-std::string ReadPictureFile(const std::string& fileName, const TPictureLimits& limits = {});
+std::string ReadPictureBytes(const std::string& fileName, const TPictureLimits& limits = {});
 // Reads and decodes a picture file.
 TPicture LoadPicture(const std::string& fileName, const TPictureLimits& limits = {});
 // Reads only as much of a picture file as its size needs: the JPEG headers up to the first
