@@ -40,22 +40,23 @@ void CopyBackground(TDProject& project) {
 }
 
 // The title of the page: with the site options, the page's or the column's title before the
-// caption, except on the homepage.
+// caption, except on the homepage; an empty one of the two leaves the other alone.
 void WritePageTitle(TDProject& project) {
-    const std::string caption = HtmlEscaped(project.TOPIC.CAPTION);
-    TOutputFile& out = project.Output;
-    out.Write("<title>");
+    std::string own;
     if (!IsHomepage(project) && CurrentColumn && project.CurrentItem >= 0 &&
         project.CurrentItem < project.MenuCount) {
         const TDColumn& column = *CurrentColumn;
         const int page = column.CurrentPage;
-        if (page >= 0 && page < column.PageCount)
-            out.Write(HtmlEscaped(column.Page(page).TITLE));
-        else
-            out.Write(HtmlEscaped(project.MenuItem(project.CurrentItem).TITLE));
-        out.Write(" - ");
+        own = page >= 0 && page < column.PageCount ? column.Page(page).TITLE
+                                                   : project.MenuItem(project.CurrentItem).TITLE;
     }
-    out.Write(caption);
+    const std::string& caption = project.TOPIC.CAPTION;
+    TOutputFile& out = project.Output;
+    out.Write("<title>");
+    out.Write(HtmlEscaped(own));
+    if (!own.empty() && !caption.empty())
+        out.Write(" - ");
+    out.Write(HtmlEscaped(caption));
     out.WriteLine("</title>");
 }
 
