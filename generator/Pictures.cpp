@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace {
 
@@ -89,61 +90,147 @@ std::optional<TWebCopy> WebCopy(const TDProject& project, const std::string& sou
     return copy;
 }
 
+// What the builds learnt of a picture of the Images folder at one size, kept for the builds
+// after them: the preview builds the whole site again after every change, and reading and
+// hashing photos of several megabytes each time would slow every change down.
+struct TKnownPicture {
+    TFileStamp Stamp;
+    bool Scaled = false; // a JPEG above the size, written from its web-sized copy
+    std::string CacheName;
+    int SourceWidth = 0, SourceHeight = 0; // as stored, before the EXIF orientation
+    int Width = 0, Height = 0;             // as written
+};
+// The web-sized copy written to an output file, so that it is not written again while the
+// file is as it was left.
+struct TKnownTarget {
+    TFileStamp Stamp;
+    std::string CacheName;
+};
+
+std::unordered_map<std::string, TKnownPicture>& KnownPictures() {
+    static std::unordered_map<std::string, TKnownPicture> known;
+    return known;
+}
+std::unordered_map<std::string, TKnownTarget>& KnownTargets() {
+    static std::unordered_map<std::string, TKnownTarget> known;
+    return known;
+}
+
+// Learns what a picture is: whether it is a JPEG above the size, and then its web-sized copy
+// (made now when the cache lacks it). False when it is to be copied as it is.
+bool LearnPicture(const TDProject& project, const std::string& source, std::int32_t maxSide,
+                  TKnownPicture& known, std::string& copyBytes) {
+    std::string bytes;
+    TPictureSize size;
+    try {
+        bytes = ReadPictureBytes(source);
+        if (!IsJpegData(bytes))
+            return false; // GIFs as they are
+        size = DecodePictureSize(bytes, source);
+    } catch (const TError&) {
+        return false; // what cannot be read, as it is
+    }
+    if (std::max(size.Width, size.Height) <= maxSide)
+        return false;
+    std::optional<TWebCopy> copy = WebCopy(project, source, bytes, maxSide);
+    if (!copy)
+        return false;
+    known.Scaled = true;
+    known.CacheName = CacheName(bytes, maxSide);
+    known.SourceWidth = size.Width;
+    known.SourceHeight = size.Height;
+    known.Width = copy->Width;
+    known.Height = copy->Height;
+    copyBytes = std::move(copy->Bytes);
+    return true;
+}
+
+// The web-sized copy of a known picture from the cache, when it is still the picture it was.
+bool ReadCachedCopy(const TDProject& project, const TKnownPicture& known, std::string& bytes) {
+    try {
+        bytes = ReadPictureBytes(CacheFolder(project) + "/" + known.CacheName);
+        const TPictureSize size = DecodePictureSize(bytes, known.CacheName);
+        return size.Width == known.Width && size.Height == known.Height;
+    } catch (const TError&) {
+        return false;
+    }
+}
+
 } // namespace
 
 void CopyPictureIntoOutput(TDProject& project, const std::string& name) {
     const std::int32_t maxSide = project.OPTIONS.PICTURE_SIZE;
     const std::string part = FileNamePart(name);
     const std::string images = project.ImagesPath();
+    TFileStamp stamp;
     if (maxSide <= 0 || !project.BuildState || part.empty() || part == "." || part == ".." ||
-        !IsPlainFile(images + part)) {
+        !ReadFileStamp(images + part, stamp)) {
         CopyIntoOutput(project, images, name);
         return;
     }
     const std::string source = images + part;
     TBuildState& state = *project.BuildState;
-    const auto known = state.Files.find(part);
-    if (known != state.Files.end() && known->second.Source == source)
+    const auto written = state.Files.find(part);
+    if (written != state.Files.end() && written->second.Source == source)
         return; // written once in this build already
 
-    std::string bytes;
-    TPictureSize size;
-    try {
-        bytes = ReadPictureBytes(source);
-        if (!IsJpegData(bytes))
-            throw TError("not a JPEG picture", source);
-        size = DecodePictureSize(bytes, source);
-    } catch (const TError&) {
-        CopyIntoOutput(project, images, name); // GIFs, and what cannot be read, as they are
-        return;
+    // What is known of this version of the picture, or learnt now.
+    const std::string key = source + "\n" + std::to_string(maxSide);
+    TKnownPicture& known = KnownPictures()[key];
+    std::string copyBytes;
+    bool haveBytes = false;
+    const std::string cached = CacheFolder(project) + "/" + known.CacheName;
+    if (!(known.Stamp == stamp) || (known.Scaled && !IsPlainFile(cached))) {
+        known = TKnownPicture();
+        if (!LearnPicture(project, source, maxSide, known, copyBytes))
+            known.Scaled = false;
+        else
+            haveBytes = true;
+        known.Stamp = stamp;
     }
-    const int orientation = JpegOrientation(bytes);
-    const bool turned = orientation >= 5;
-    const int shownWidth = turned ? size.Height : size.Width;
-    const int shownHeight = turned ? size.Width : size.Height;
-    if (std::max(shownWidth, shownHeight) <= maxSide) {
+    if (!known.Scaled) {
         CopyIntoOutput(project, images, name);
         return;
     }
-    const std::optional<TWebCopy> copy = WebCopy(project, source, bytes, maxSide);
-    if (!copy) {
-        CopyIntoOutput(project, images, name);
-        return;
-    }
+
+    // The web-sized copy beside the pages, unless it is there already from an earlier build.
     const std::string target = project.OutputFolder + "/" + part;
-    try {
-        WriteFileAtomically(target, copy->Bytes);
-    } catch (const TError& e) {
-        if (state.CopyFailures++ == 0)
-            state.FirstCopyFailure = part + ": " + e.Message();
-        return;
+    TKnownTarget& knownTarget = KnownTargets()[target];
+    TFileStamp targetStamp;
+    const bool inPlace = !haveBytes && knownTarget.CacheName == known.CacheName &&
+                         ReadFileStamp(target, targetStamp) && targetStamp == knownTarget.Stamp;
+    std::int64_t size = targetStamp.Size;
+    if (!inPlace) {
+        if (!haveBytes && !ReadCachedCopy(project, known, copyBytes)) {
+            // The copy in the cache is damaged or gone: made again.
+            known = TKnownPicture();
+            known.Stamp = stamp;
+            if (!LearnPicture(project, source, maxSide, known, copyBytes)) {
+                known.Scaled = false;
+                CopyIntoOutput(project, images, name);
+                return;
+            }
+        }
+        try {
+            WriteFileAtomically(target, copyBytes);
+        } catch (const TError& e) {
+            knownTarget = TKnownTarget();
+            if (state.CopyFailures++ == 0)
+                state.FirstCopyFailure = part + ": " + e.Message();
+            return;
+        }
+        size = static_cast<std::int64_t>(copyBytes.size());
+        if (ReadFileStamp(target, knownTarget.Stamp))
+            knownTarget.CacheName = known.CacheName;
+        else
+            knownTarget = TKnownTarget();
     }
-    state.Record(part, static_cast<std::int64_t>(copy->Bytes.size()), source);
+    state.Record(part, size, source);
     TBuildState::TWrittenFile& file = state.Files[part];
-    file.SourceWidth = size.Width;
-    file.SourceHeight = size.Height;
-    file.Width = copy->Width;
-    file.Height = copy->Height;
+    file.SourceWidth = known.SourceWidth;
+    file.SourceHeight = known.SourceHeight;
+    file.Width = known.Width;
+    file.Height = known.Height;
 }
 
 TShownSize ShownPictureSize(const TDProject& project, const std::string& name, std::int32_t width,

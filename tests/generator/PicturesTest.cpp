@@ -151,8 +151,21 @@ TEST_F(PicturesTest, WebSizedCopiesAreMadeOnceAndKeptBySourceAndSize) {
     EXPECT_EQ(CachedFiles().size(), 4u);
     for (const std::string& name : CachedFiles())
         WriteFileBytes(CacheFolder() + "/" + name, "damaged");
+    Build(*Project, "Temp");
+    for (const char* name : {"Photo.jpg", "Upright.jpg"}) {
+        const TPictureSize size =
+            DecodePictureSize(ReadFileBytes(Project->Folder + "/Temp/" + name), name);
+        EXPECT_EQ(std::max(size.Width, size.Height), 1024) << name;
+    }
+    // A picture changed in the Images folder is made again, the old copy not taken.
+    WriteFileBytes(Project->ImagesPath() + "Photo.jpg",
+                   EncodeJpeg(MarkedPicture(3000, 3000), 90, "Photo.jpg"));
     Build(*Project, "HTML");
     EXPECT_EQ(SizeOf("Photo.jpg").Width, 1024);
+    EXPECT_EQ(SizeOf("Photo.jpg").Height, 1024);
+    // A site file changed by hand is written again.
+    WriteFileBytes(Html() + "/Upright.jpg", "changed by hand");
+    Build(*Project, "HTML");
     EXPECT_EQ(SizeOf("Upright.jpg").Height, 1024);
     // Nothing of the cache is in the site.
     EXPECT_FALSE(std::filesystem::exists(Html() + "/.Pictures"));
