@@ -66,7 +66,8 @@ class PicturesTest : public ::testing::Test, public TGeneratorFixture {
         return DecodePictureSize(ReadFileBytes(Html() + "/" + name), name);
     }
 
-    const std::string Gif = "GIF89a\x01\x00\x01\x00\x00\x00\x00;";
+    static constexpr char GifBytes[] = "GIF89a\x01\x00\x01\x00\x00\x00\x00;";
+    const std::string Gif{GifBytes, sizeof GifBytes - 1};
     std::string Photo, Upright, Small;
 };
 

@@ -493,8 +493,25 @@ void TDialogsTest::buildSumsUpTheHtmlFolder() {
     QCOMPARE(form.LabelHome->text(), QStringLiteral("Index.htm"));
     QCOMPARE(form.LabelCount->text(), QStringLiteral("2 Files"));
     QCOMPARE(form.LabelSize->text(), QStringLiteral("1 000 017 Byte"));
+    QVERIFY(!form.LabelNotes->isVisible());
     QTest::keyClick(&form, Qt::Key_Escape);
     QVERIFY(!form.isVisible());
+
+    // A note of the build (a sitemap without the site's address) shows under the summary.
+    f.Workspace.BuildNotes = {"No sitemap was written: the domain \"http://\" (Page > Topic...) "
+                              "is not an absolute http:// or https:// address"};
+    form.show();
+    QVERIFY(form.LabelNotes->isVisible());
+    QCOMPARE(form.LabelNotes->text(), Q(f.Workspace.BuildNotes[0]));
+    QCOMPARE(form.width(), 354);
+    QVERIFY(form.height() > 176);
+    QVERIFY(form.LabelNotes->geometry().bottom() < form.ButtonClose->geometry().top());
+    form.hide();
+    f.Workspace.BuildNotes.clear();
+    form.show();
+    QVERIFY(!form.LabelNotes->isVisible());
+    QCOMPARE(form.size(), QSize(354, 176));
+    form.hide();
 }
 
 void TDialogsTest::newOpenAndBuildAreCentredOnTheScreen() {
@@ -667,15 +684,15 @@ void TDialogsTest::startupCreatesTheDialogsInOrder() {
     for (QDialog* dialog : program.FormMain->findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
         order << dialog->objectName();
     QCOMPARE(order, QStringList({"FormNew", "FormOpen", "FormFrame", "FormSize", "FormColor",
-                                 "FormFont", "FormLanguage", "FormWelcome", "FormTopic", "FormMenu",
-                                 "FormHotspot", "FormFoot", "FormColumn", "FormPage", "FormPublish",
-                                 "FormBuild", "FormAbout"}));
+                                 "FormFont", "FormLanguage", "FormOptions", "FormWelcome",
+                                 "FormTopic", "FormMenu", "FormHotspot", "FormFoot", "FormColumn",
+                                 "FormPage", "FormPublish", "FormBuild", "FormAbout"}));
     for (TDialogKind kind :
          {TDialogKind::New, TDialogKind::Open, TDialogKind::Frame, TDialogKind::Size,
-          TDialogKind::Color, TDialogKind::Font, TDialogKind::Language, TDialogKind::WelcomeBar,
-          TDialogKind::Topic, TDialogKind::Menu, TDialogKind::Hotspot, TDialogKind::Foot,
-          TDialogKind::Column, TDialogKind::Page, TDialogKind::Publish, TDialogKind::Build,
-          TDialogKind::About})
+          TDialogKind::Color, TDialogKind::Font, TDialogKind::Language, TDialogKind::Options,
+          TDialogKind::WelcomeBar, TDialogKind::Topic, TDialogKind::Menu, TDialogKind::Hotspot,
+          TDialogKind::Foot, TDialogKind::Column, TDialogKind::Page, TDialogKind::Publish,
+          TDialogKind::Build, TDialogKind::About})
         QVERIFY(program.Dialogs.Has(kind));
 
     // The About box through the main window, closed with Esc.
