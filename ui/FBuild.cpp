@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QStringList>
 #include <QVBoxLayout>
 
 #include <cstdint>
@@ -38,6 +39,10 @@ TFormBuild::TFormBuild(TWorkspace& workspace, QWidget* parent)
     LabelHome = label("LabelHome");
     LabelCount = label("LabelCount");
     LabelSize = label("LabelSize");
+    LabelNotes = new QLabel(this);
+    LabelNotes->setObjectName(QStringLiteral("LabelNotes"));
+    LabelNotes->setWordWrap(true);
+    LabelNotes->hide();
     ButtonClose = new QPushButton(QStringLiteral("Close"), this);
     ButtonClose->setObjectName(QStringLiteral("ButtonClose"));
     ButtonClose->setDefault(true);
@@ -52,6 +57,7 @@ TFormBuild::TFormBuild(TWorkspace& workspace, QWidget* parent)
     buttons->addWidget(ButtonClose);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(LabelNotes);
     layout->addStretch(1);
     layout->addLayout(buttons);
     setFixedSize(354, 176);
@@ -91,5 +97,12 @@ void TFormBuild::FormShow() {
     LabelHome->setText(QString::fromStdString(project.FRAME.HOMEPAGE + ".htm"));
     LabelCount->setText(QString::fromStdString(FormatThousands(count) + " Files"));
     LabelSize->setText(QString::fromStdString(FormatThousands(total) + " Byte"));
+    QStringList notes;
+    for (const std::string& note : Workspace.BuildNotes)
+        notes << QString::fromStdString(note);
+    LabelNotes->setText(notes.join(QLatin1Char('\n')));
+    LabelNotes->setVisible(!notes.isEmpty());
+    const int noteWidth = 354 - 2 * 11; // the layout's margins
+    setFixedSize(354, notes.isEmpty() ? 176 : 176 + LabelNotes->heightForWidth(noteWidth) + 6);
     ButtonClose->setFocus();
 }

@@ -24,6 +24,9 @@ class TFormBuild : public QDialog {
     QLabel* LabelHome;
     QLabel* LabelCount;
     QLabel* LabelSize;
+    // The notes of the last build (TWorkspace::BuildNotes), one a line; hidden without any,
+    // and the dialog grows by its height when it shows.
+    QLabel* LabelNotes;
     QPushButton* ButtonClose;
 
   protected:

@@ -1,5 +1,6 @@
 #include "ui/FMain.h"
 
+#include "generator/Driver.h"
 #include "generator/Generator.h"
 #include "model/CColumn.h"
 #include "model/CTemplate.h"
@@ -219,6 +220,7 @@ void TFormMain::CreateActions() {
     MenuColor = settings("Color...", "MenuColor", TDialogKind::Color);
     MenuFont = settings("Font...", "MenuFont", TDialogKind::Font);
     MenuLanguage = settings("Language...", "MenuLanguage", TDialogKind::Language);
+    MenuSiteOptions = settings("Site Options...", "MenuSiteOptions", TDialogKind::Options);
 
     MenuUserManual = Action("User Manual", "MenuUserManual", &T::UserManualClick);
     MenuUserManual->setShortcut(QKeySequence(Qt::Key_F1));
@@ -331,6 +333,7 @@ void TFormMain::CreateMenus() {
         style->addAction(action);
     style->addSeparator();
     style->addAction(MenuLanguage);
+    style->addAction(MenuSiteOptions);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
     help->addAction(MenuUserManual);
@@ -456,7 +459,7 @@ void TFormMain::SetProjectOpen(bool open) {
     for (QAction* action :
          {MenuClose, MenuBuild, MenuPublish, MenuSaveAsTemplate, MenuPreviewInBrowser,
           MenuWelcomeBar, MenuTopic, MenuMenu, MenuHotspot, MenuFoot, MenuFrame, MenuSize,
-          MenuColor, MenuFont, MenuLanguage, ToolBuild, ToolPublish, ToolBrowser})
+          MenuColor, MenuFont, MenuLanguage, MenuSiteOptions, ToolBuild, ToolPublish, ToolBrowser})
         action->setEnabled(open);
     SetPreviewMode(MenuPreview->isChecked());
 }
@@ -571,10 +574,17 @@ void TFormMain::BuildWithStatus(const std::string& folderName) {
     // The generator runs on this thread: paint the message before it starts.
     StatusPanel1->repaint();
     try {
-        if (folderName.empty())
+        if (folderName.empty()) {
             BuildPreview(*Workspace.Project);
-        else
-            Build(*Workspace.Project, folderName);
+        } else {
+            // As Build does, keeping the build's notes for the Build dialog.
+            Workspace.BuildNotes.clear();
+            const std::string folder = Workspace.Project->Folder + "/" + folderName;
+            CheckRealFolder(folder);
+            TBuildStats stats;
+            BuildInto(*Workspace.Project, folder, &stats);
+            Workspace.BuildNotes = stats.Notes;
+        }
     } catch (...) {
         // Never leave an out-of-date page looking current.
         StatusPanel1->setText(folderName.empty() ? QStringLiteral("Preview is out of date")

@@ -124,6 +124,7 @@ class TFormMain : public QMainWindow {
     QAction* MenuColor;
     QAction* MenuFont;
     QAction* MenuLanguage;
+    QAction* MenuSiteOptions;
     QAction* MenuUserManual;
     QAction* MenuHomePage;
     QAction* MenuAbout;

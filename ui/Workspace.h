@@ -37,4 +37,7 @@ class TWorkspace {
     const std::string BundledTemplatesFolder;
     TXmlDocument XMLDoc;
     std::unique_ptr<TDProject> Project;
+    // What the last build into the HTML folder had to tell (why an option wrote nothing);
+    // the Build dialog shows it.
+    std::vector<std::string> BuildNotes;
 };

@@ -1,11 +1,12 @@
 // The site options dialog: its controls, loading and writing the record, the list of sizes
 // (a size of the user's own kept), Cancel, and Style > Site Options... with the preview
-// built again after OK.
+// built again after OK; and the Build dialog telling why an option wrote nothing.
 
 #include "UiTestSupport.h"
 
 #include "app/Startup.h"
 #include "model/COptions.h"
+#include "ui/FBuild.h"
 #include "ui/FMain.h"
 #include "ui/FOptions.h"
 #include "ui/Workspace.h"
@@ -24,6 +25,12 @@ QStringList ComboItems(const QComboBox* combo) {
     for (int i = 0; i < combo->count(); ++i)
         items << combo->itemText(i);
     return items;
+}
+
+// Clicks a check box on its box: the control is as wide as the dialog, and its middle may lie
+// beyond its text, where a click does nothing.
+void Toggle(QCheckBox* box) {
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
 }
 
 // An application folder with one open project.
@@ -108,8 +115,8 @@ void TOptionsDialogTest::showLoadsAndOKWrites() {
         QVERIFY(!box->isChecked());
     QCOMPARE(form.ComboBoxPictureSize->currentText(), QStringLiteral("Off"));
 
-    QTest::mouseClick(form.CheckBoxMobile, Qt::LeftButton);
-    QTest::mouseClick(form.CheckBoxFeeds, Qt::LeftButton);
+    Toggle(form.CheckBoxMobile);
+    Toggle(form.CheckBoxFeeds);
     form.ComboBoxPictureSize->setCurrentIndex(1);
     QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
     QCOMPARE(form.result(), int(QDialog::Accepted));
@@ -127,8 +134,8 @@ void TOptionsDialogTest::showLoadsAndOKWrites() {
             !form.CheckBoxSitemap->isChecked() && form.CheckBoxFeeds->isChecked() &&
             form.CheckBoxAltTexts->isChecked());
     QCOMPARE(form.ComboBoxPictureSize->currentText(), QStringLiteral("1600"));
-    QTest::mouseClick(form.CheckBoxPageTitles, Qt::LeftButton);
-    QTest::mouseClick(form.CheckBoxAltTexts, Qt::LeftButton);
+    Toggle(form.CheckBoxPageTitles);
+    Toggle(form.CheckBoxAltTexts);
     form.ComboBoxPictureSize->setCurrentIndex(0);
     QTest::keyClick(&form, Qt::Key_Return);
     expected = TDOptions();
@@ -165,9 +172,10 @@ void TOptionsDialogTest::cancelWritesNothing() {
     TFormOptions form(f.Workspace, f.Prompter);
     for (int way = 0; way < 3; ++way) {
         f.Show(form);
-        QTest::mouseClick(form.CheckBoxMobile, Qt::LeftButton);
-        QTest::mouseClick(form.CheckBoxSitemap, Qt::LeftButton);
+        Toggle(form.CheckBoxMobile);
+        Toggle(form.CheckBoxSitemap);
         form.ComboBoxPictureSize->setCurrentIndex(3);
+        QVERIFY(form.CheckBoxMobile->isChecked() && !form.CheckBoxSitemap->isChecked());
         if (way == 0)
             QTest::mouseClick(form.ButtonCancel, Qt::LeftButton);
         else if (way == 1)
@@ -198,7 +206,7 @@ void TOptionsDialogTest::throughTheMainWindow() {
     QVERIFY(program.FormMain->MenuSiteOptions->isEnabled());
     QCOMPARE(program.FormMain->MenuSiteOptions->text(), QStringLiteral("Site Options..."));
     const auto answered = AnswerModal(program.FormOptions, [&] {
-        QTest::mouseClick(program.FormOptions->CheckBoxMobile, Qt::LeftButton);
+        Toggle(program.FormOptions->CheckBoxMobile);
         QTest::keyClick(program.FormOptions, Qt::Key_Return);
     });
     program.FormMain->MenuSiteOptions->trigger();
@@ -208,6 +216,33 @@ void TOptionsDialogTest::throughTheMainWindow() {
     QVERIFY(ReadFileBytes(project.PreviewFile())
                 .find("<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">") !=
             std::string::npos);
+
+    // A sitemap without the site's address: File > Build says why in its summary, once.
+    project.OPTIONS.SITEMAP = true;
+    project.TOPIC.DOMAIN = "http://";
+    project.Save();
+    QString notes;
+    const auto summed = AnswerModal(program.FormBuild, [&] {
+        notes = program.FormBuild->LabelNotes->isVisible() ? program.FormBuild->LabelNotes->text()
+                                                           : QStringLiteral("(hidden)");
+        QTest::keyClick(program.FormBuild, Qt::Key_Escape);
+    });
+    program.FormMain->MenuBuild->trigger();
+    QVERIFY(*summed);
+    QCOMPARE(notes, QStringLiteral("No sitemap was written: the domain \"http://\" (Page > "
+                                   "Topic...) is not an absolute http:// or https:// address"));
+    project.TOPIC.DOMAIN = "https://club.example/";
+    project.Save();
+    const auto summedAgain = AnswerModal(program.FormBuild, [&] {
+        notes = program.FormBuild->LabelNotes->isVisible() ? program.FormBuild->LabelNotes->text()
+                                                           : QStringLiteral("(hidden)");
+        QTest::keyClick(program.FormBuild, Qt::Key_Escape);
+    });
+    program.FormMain->MenuBuild->trigger();
+    QVERIFY(*summedAgain);
+    QCOMPARE(notes, QStringLiteral("(hidden)"));
+    QVERIFY(FileExists(project.HTMLPath() + "sitemap.xml"));
+
     program.FormMain->SetProjectOpen(false);
     QVERIFY(!program.FormMain->MenuSiteOptions->isEnabled());
     QVERIFY(prompter.Calls.isEmpty());
