@@ -167,6 +167,7 @@ void SaveLook(const std::string& scratch, const std::string& name,
     for (const char* picture : {"Background.gif", "Button.gif"})
         if (!CopyFileReplacing(picturesFolder + "/" + picture, project.ImagesPath() + picture))
             throw TError("cannot copy the picture " + picturesFolder + "/" + picture);
+    project.OPTIONS = TDOptions::ForNewProject(); // what a new project gets without a template
     set(project);
     project.Save();
     SaveAsTemplate(project, templatesFolder + "/" + name + ".Tmp");
@@ -179,6 +180,7 @@ void SaveSampleLook(const std::string& scratch, const std::string& sampleFolder,
     std::filesystem::copy(sampleFolder, folder, std::filesystem::copy_options::recursive);
     TXmlDocument document;
     TDProject project(folder, document);
+    project.OPTIONS = TDOptions::ForNewProject();
     SaveAsTemplate(project, templatesFolder + "/" + name + ".Tmp");
 }
 

@@ -16,6 +16,7 @@
 #include "ui/FMenu.h"
 #include "ui/FNew.h"
 #include "ui/FOpen.h"
+#include "ui/FOptions.h"
 #include "ui/FPage.h"
 #include "ui/FPublish.h"
 #include "ui/FRestore.h"
@@ -52,6 +53,8 @@ TProgram::TProgram(const std::string& applicationFolder, IPrompter& prompter,
     Dialogs.Register(TDialogKind::Font, [this] { return FormFont->Execute(); });
     FormLanguage = new TFormLanguage(Workspace, owner);
     Dialogs.Register(TDialogKind::Language, [this] { return FormLanguage->Execute(); });
+    FormOptions = new TFormOptions(Workspace, prompter, owner);
+    Dialogs.Register(TDialogKind::Options, [this] { return FormOptions->Execute(); });
     FormWelcome = new TFormWelcome(Workspace, prompter, owner);
     Dialogs.Register(TDialogKind::WelcomeBar, [this] { return FormWelcome->Execute(); });
     FormTopic = new TFormTopic(Workspace, prompter, owner);

@@ -20,6 +20,7 @@ class TFormFrame;
 class TFormSize;
 class TFormFont;
 class TFormLanguage;
+class TFormOptions;
 class TFormPublish;
 class TFormWelcome;
 class TFormTopic;
@@ -53,6 +54,7 @@ class TProgram {
     TFormColor* FormColor = nullptr;
     TFormFont* FormFont = nullptr;
     TFormLanguage* FormLanguage = nullptr;
+    TFormOptions* FormOptions = nullptr;
     TFormWelcome* FormWelcome = nullptr;
     TFormTopic* FormTopic = nullptr;
     TFormMenu* FormMenu = nullptr;

@@ -102,6 +102,8 @@ int RunBuild(const std::vector<std::string>& args) {
         std::printf("No homepage: the menu list holds only links\n");
     else
         std::printf("Homepage: %s\n", stats.Homepage.c_str());
+    for (const std::string& note : stats.Notes)
+        std::printf("%s\n", note.c_str());
     if (stats.CopyFailures > 0) {
         std::fprintf(stderr, "corvane-cli: %s\n", CopyFailureText(stats).c_str());
         return 1;

@@ -115,6 +115,8 @@ void BuildInto(TDProject& project, const std::string& folder, TBuildStats* stats
     int pageFiles = 0;
     if (project.MenuCount == 0) {
         WriteEmptyHomepage(project);
+        if (project.OPTIONS.SITEMAP)
+            state.SitePages.push_back({project.FRAME.HOMEPAGE + ".htm", std::nullopt});
         homepagePending = false;
         ++pageFiles;
     }
@@ -130,6 +132,8 @@ void BuildInto(TDProject& project, const std::string& folder, TBuildStats* stats
         TColumnInUse inUse(project.ColumnFile(i), *project.Document);
         TDColumn& current = *inUse;
         const bool ownFiles = WritesPageFiles(item);
+        const bool firstColumn = homepagePending;
+        NoteSitePages(project, i, current, firstColumn, ownFiles);
         for (int j = -1; j < current.PageCount; ++j) {
             const int length = j < 0 ? std::snprintf(name, sizeof name, "Page%d", i)
                                      : std::snprintf(name, sizeof name, "Page%d_%d", i, j);
@@ -145,7 +149,11 @@ void BuildInto(TDProject& project, const std::string& folder, TBuildStats* stats
                 ++pageFiles;
             }
         }
+        if (project.OPTIONS.FEEDS)
+            WriteFeed(project, i, current, firstColumn);
     }
+    if (project.OPTIONS.SITEMAP)
+        WriteSitemap(project);
 
     if (stats) {
         stats->Files = static_cast<int>(state.Files.size());
@@ -156,6 +164,7 @@ void BuildInto(TDProject& project, const std::string& folder, TBuildStats* stats
         stats->CopyFailures = state.CopyFailures;
         stats->FirstCopyFailure = state.FirstCopyFailure;
         stats->PageFiles = pageFiles;
+        stats->Notes = state.Notes;
         stats->Homepage =
             homepagePending ? std::string() : folder + "/" + project.FRAME.HOMEPAGE + ".htm";
     }

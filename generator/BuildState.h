@@ -5,11 +5,14 @@
 // build; outside a build there is none, and every page works out its skeleton afresh.
 
 #include "generator/PageSkeleton.h"
+#include "platform/Locale.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 struct TBuildState {
     // A file written into the output folder. Source is the picture or download it was
@@ -17,6 +20,17 @@ struct TBuildState {
     struct TWrittenFile {
         std::int64_t Size = 0;
         std::string Source;
+        // A JPEG written scaled down: its own size and the size it was written at.
+        int SourceWidth = 0;
+        int SourceHeight = 0;
+        int Width = 0;
+        int Height = 0;
+    };
+
+    // A page file for the sitemap, with the date of its newest page when that can be read.
+    struct TSitePage {
+        std::string File;
+        std::optional<TDate> Date;
     };
 
     TPageSkeleton Skeleton;
@@ -28,8 +42,14 @@ struct TBuildState {
     int CopyFailures = 0;
     std::string FirstCopyFailure;
 
+    // The page files in the order they were written, for the sitemap (only when it is wanted).
+    std::vector<TSitePage> SitePages;
+    // What the build has to tell its user, each said once ("No sitemap was written: ...").
+    std::vector<std::string> Notes;
+
     void Record(const std::string& name, std::int64_t size, std::string source) {
         TWrittenFile& file = Files[name];
+        file = TWrittenFile();
         file.Size = size;
         file.Source = std::move(source);
     }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // What one build wrote: each file counted once, however often it was replaced during the
 // build, with its final size (for a page, its bytes in the character set it declares).
@@ -22,6 +23,8 @@ struct TBuildStats {
     // the first of them ("name: reason").
     int CopyFailures = 0;
     std::string FirstCopyFailure;
+    // What the build has to tell its user, each once: why an option wrote nothing.
+    std::vector<std::string> Notes;
 };
 
 // "N pictures or downloads could not be written, the first NAME: reason", or empty when

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // ---- Build driver and file naming (Build.cpp), shared operations (Operations.cpp)
 struct TBuildStats;
@@ -24,8 +25,24 @@ std::string UniqueFileName(const std::string& folder, const std::string& extensi
 std::string Translate(const TDProject& project, const std::string& key);
 std::int32_t FitWidth(std::int32_t maxWidth, int pageIndex);
 std::int32_t FitHeight(std::int32_t maxWidth, int pageIndex);
+// The same for a picture of the given size.
+std::int32_t FitWidthOf(std::int32_t maxWidth, std::int32_t width);
+std::int32_t FitHeightOf(std::int32_t maxWidth, std::int32_t width, std::int32_t height);
 // Copies folder + the file-name part of name beside the pages; failures pass in silence.
 void CopyIntoOutput(TDProject& project, const std::string& folder, const std::string& name);
+// ---- Pictures beside the pages (Pictures.cpp)
+// Copies a picture of the Images folder beside the pages as CopyIntoOutput does; with
+// TDOptions.PICTURE_SIZE set, a JPEG larger than that is written scaled down instead.
+void CopyPictureIntoOutput(TDProject& project, const std::string& name);
+struct TShownSize {
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+};
+// The width and height a picture's tag gives: the stored ones, scaled as the picture was
+// when this build wrote it scaled down.
+TShownSize ShownPictureSize(const TDProject& project, const std::string& name, std::int32_t width,
+                            std::int32_t height);
+
 // True while the homepage is being written.
 inline bool IsHomepage(const TDProject& project) {
     return project.PageName == project.FRAME.HOMEPAGE;
@@ -57,6 +74,35 @@ void WriteMenuBar(TDProject& project);
 // ---- Text area and column listings (TextArea.cpp)
 void WriteTextArea(TDProject& project);
 void WriteColumnListing(TDProject& project);
+
+// ---- Texts in the places the site options add (Escaping.cpp)
+// For an HTML attribute or element: & < > " as references.
+std::string HtmlEscaped(std::string_view text);
+// For XML: & < > " ' as references, bytes that are not UTF-8 as U+FFFD, characters that XML
+// does not allow left out.
+std::string XmlEscaped(std::string_view text);
+// The first limit characters of a stored text without markup: character references as the
+// characters they name, line breaks and tags such as <br> and <p> as a blank, inline tags as
+// nothing, runs of blanks as one.
+std::string PlainTextStart(std::string_view storedText, std::size_t limit);
+// The alt attribute (with its leading blank) of a picture when the site wants alt texts,
+// else nothing.
+std::string AltAttribute(const TDProject& project, std::string_view text);
+
+// ---- Feeds and sitemap (SiteFiles.cpp)
+// Whether TDTopic.DOMAIN is an absolute http:// or https:// address of a site.
+bool IsSiteAddress(const std::string& domain);
+// TDTopic.DOMAIN with a closing "/".
+std::string SiteAddress(const TDProject& project);
+std::string FeedFileName(int item);
+// The file of a column's listing page (page -1) or of one of its pages.
+std::string PageFileName(const TDProject& project, int item, int page, bool firstColumn);
+// Remembers the page files of a column for the sitemap.
+void NoteSitePages(TDProject& project, int item, const TDColumn& column, bool firstColumn,
+                   bool ownFiles);
+void WriteFeed(TDProject& project, int item, const TDColumn& column, bool firstColumn);
+// sitemap.xml and robots.txt, or the note why there are none.
+void WriteSitemap(TDProject& project);
 
 // ---- Single page view, hotspot column and foot (SinglePage.cpp)
 void WriteSinglePage(TDProject& project);

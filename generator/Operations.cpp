@@ -74,13 +74,19 @@ std::string Translate(const TDProject& project, const std::string& key) {
 }
 
 std::int32_t FitWidth(std::int32_t maxWidth, int pageIndex) {
-    const std::int32_t width = PageInUse(pageIndex).PICTURE_WIDTH;
-    return maxWidth < width ? maxWidth : width;
+    return FitWidthOf(maxWidth, PageInUse(pageIndex).PICTURE_WIDTH);
 }
 
 std::int32_t FitHeight(std::int32_t maxWidth, int pageIndex) {
     const TDPage& page = PageInUse(pageIndex);
-    const std::int32_t width = page.PICTURE_WIDTH, height = page.PICTURE_HEIGHT;
+    return FitHeightOf(maxWidth, page.PICTURE_WIDTH, page.PICTURE_HEIGHT);
+}
+
+std::int32_t FitWidthOf(std::int32_t maxWidth, std::int32_t width) {
+    return maxWidth < width ? maxWidth : width;
+}
+
+std::int32_t FitHeightOf(std::int32_t maxWidth, std::int32_t width, std::int32_t height) {
     if (!(maxWidth < width))
         return height;
     // Height x maximum width in 32 bits, wrapping around as the stored sizes may ask for.

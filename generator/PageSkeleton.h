@@ -19,7 +19,8 @@ struct TPageSkeleton {
     std::vector<TPageStep> Steps;
 };
 
-// The 37 lines of the style sheet, CR LF after each.
+// The 37 lines of the style sheet, CR LF after each (and the rules for narrow screens when
+// the site wants them).
 std::string StyleSheetText(const TDProject& project);
 
 // The skeleton of every page of the project as its records now stand.

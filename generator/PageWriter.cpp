@@ -39,6 +39,40 @@ void CopyBackground(TDProject& project) {
         CopyIntoOutput(project, project.ImagesPath(), project.FRAME.BACKGROUND);
 }
 
+// The title of the page: with the site options, the page's or the column's title before the
+// caption, except on the homepage; an empty one of the two leaves the other alone.
+void WritePageTitle(TDProject& project) {
+    std::string own;
+    if (!IsHomepage(project) && CurrentColumn && project.CurrentItem >= 0 &&
+        project.CurrentItem < project.MenuCount) {
+        const TDColumn& column = *CurrentColumn;
+        const int page = column.CurrentPage;
+        own = page >= 0 && page < column.PageCount ? column.Page(page).TITLE
+                                                   : project.MenuItem(project.CurrentItem).TITLE;
+    }
+    const std::string& caption = project.TOPIC.CAPTION;
+    TOutputFile& out = project.Output;
+    out.Write("<title>");
+    out.Write(HtmlEscaped(own));
+    if (!own.empty() && !caption.empty())
+        out.Write(" - ");
+    out.Write(HtmlEscaped(caption));
+    out.WriteLine("</title>");
+}
+
+// The listing page of a column names the column's feed.
+void WriteFeedLink(TDProject& project) {
+    if (!CurrentColumn || CurrentColumn->CurrentPage != -1 || project.CurrentItem < 0 ||
+        project.CurrentItem >= project.MenuCount)
+        return;
+    TOutputFile& out = project.Output;
+    out.Write("<link rel=\"alternate\" type=\"application/rss+xml\" title=\"");
+    out.Write(HtmlEscaped(project.MenuItem(project.CurrentItem).TITLE));
+    out.Write("\" href=\"");
+    out.Write(FeedFileName(project.CurrentItem));
+    out.WriteLine("\">");
+}
+
 struct TRegionColors {
     std::string Topic, Menu, Text, Foot, MenuWidth;
 };
@@ -133,12 +167,20 @@ TPageSkeleton MakePageSkeleton(const TDProject& project) {
 
     b.Line("<html>");
     b.Line("<head>");
-    b.Line("<title>" + project.TOPIC.CAPTION + "</title>");
+    const TDOptions& options = project.OPTIONS;
+    if (options.PAGE_TITLES)
+        b.Call(WritePageTitle);
+    else
+        b.Line("<title>" + project.TOPIC.CAPTION + "</title>");
     b.Line("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=" +
            CharsetName(project.FONT.ENCODING) + "\">");
     b.Line("<meta name=\"generator\" content=\"Corvane " CORVANE_VERSION "\">");
     b.Line("<meta name=\"description\" content=\"" + project.TOPIC.DESCRIPTION + "\">");
     b.Line("<meta name=\"keywords\" content=\"" + project.TOPIC.KEYWORDS + "\">");
+    if (options.MOBILE)
+        b.Line("<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">");
+    if (options.FEEDS)
+        b.Call(WriteFeedLink);
     b.Text(StyleSheetText(project));
     b.Line("</head>");
     b.Text("<body bgcolor=\"" + HtmlColor(color.BG, false) + "\" text=\"" +

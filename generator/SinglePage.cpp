@@ -32,10 +32,14 @@ void WriteSinglePage(TDProject& project) {
         Text(out, "</td></tr>");
     }
     Line(out, "<tr><td align=\"center\">");
-    if (!page.PICTURE.empty())
-        Line(out, "<img src=\"", FileNamePart(page.PICTURE), "\" align=\"center\" border=\"",
-             Border(item), "\" vspace=\"10\" hspace=\"10\" width=\"", page.PICTURE_WIDTH,
-             "\" height=\"", page.PICTURE_HEIGHT, "\">");
+    if (!page.PICTURE.empty()) {
+        const TShownSize shown =
+            ShownPictureSize(project, page.PICTURE, page.PICTURE_WIDTH, page.PICTURE_HEIGHT);
+        Line(out, "<img src=\"", FileNamePart(page.PICTURE), "\"",
+             AltAttribute(project, page.TITLE), " align=\"center\" border=\"", Border(item),
+             "\" vspace=\"10\" hspace=\"10\" width=\"", shown.Width, "\" height=\"", shown.Height,
+             "\">");
+    }
     Line(out, "</td></tr>");
     Line(out, "<tr><td>");
     WriteWithBreaks(out, page.TEXT);
@@ -78,7 +82,7 @@ void WriteHotspot(TDProject& project) {
     // The hotspot is the same on every page: its files are copied with the homepage only.
     if (IsHomepage(project)) {
         if (!hotspot.PICTURE.empty())
-            CopyIntoOutput(project, project.ImagesPath(), hotspot.PICTURE);
+            CopyPictureIntoOutput(project, hotspot.PICTURE);
         if (hotspot.KIND == "Download")
             CopyIntoOutput(project, project.DownloadsPath(), hotspot.URL);
     }
@@ -92,8 +96,11 @@ void WriteHotspot(TDProject& project) {
         WriteHotspotTitle(out, hotspot);
     if (!hotspot.PICTURE.empty()) {
         Line(out, "<tr><td align=\"center\" class=\"Hotspot\">");
-        Line(out, "<img src=\"", FileNamePart(hotspot.PICTURE), "\" width=\"",
-             hotspot.PICTURE_WIDTH, "\" height=\"", hotspot.PICTURE_HEIGHT, "\">");
+        const TShownSize shown = ShownPictureSize(project, hotspot.PICTURE, hotspot.PICTURE_WIDTH,
+                                                  hotspot.PICTURE_HEIGHT);
+        Line(out, "<img src=\"", FileNamePart(hotspot.PICTURE), "\"",
+             AltAttribute(project, hotspot.TITLE), " width=\"", shown.Width, "\" height=\"",
+             shown.Height, "\">");
         Line(out, "</td></tr>");
     }
     if (hotspot.POSITION == "Picture On Top" && !hotspot.TITLE.empty())

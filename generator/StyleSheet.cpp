@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -62,6 +63,60 @@ const TCharset* FindCharset(const std::string& displayName) {
         if (entry.DisplayName == displayName)
             return &entry;
     return nullptr;
+}
+
+// The pages on a phone: inside a media query, so that wider screens see exactly the rules
+// above. The frame's tables (those without a class and the text area's) let their cells
+// stand one below the other in the order of the page (topic, menu, text, hotspot, foot, in
+// every layout), the outer table takes the screen's width, pictures shrink to it, menu
+// entries wrap, no word is wider than the screen and no text is smaller than 14 pixels.
+std::string NarrowScreenRules(const TDFont& font) {
+    static constexpr std::string_view Frame =
+        "table[cellspacing=\"0\"][cellpadding=\"0\"]:not([class])";
+    static constexpr std::string_view TextArea = "table.Text[cellpadding=\"0\"]";
+    static constexpr std::string_view Menu = "table.Menu[cellpadding=\"0\"]";
+    std::string out;
+    const auto line = [&](std::initializer_list<std::string_view> pieces) {
+        for (std::string_view piece : pieces)
+            out += piece;
+        out += "\r\n";
+    };
+    line({"@media screen and (max-width: 640px) {"});
+    line({"body {overflow-wrap: anywhere}"});
+    line({"body > table, body > center > table {width: 100% !important}"});
+    line({Frame, ", ", Frame, " > tbody, ", Frame, " > tbody > tr, ", Frame, " > tbody > tr > td, ",
+          TextArea, ", ", TextArea, " > tbody, ", TextArea, " > tbody > tr, ", TextArea,
+          " > tbody > tr > td, table.Welcome, table.Welcome > tbody, table.Welcome > tbody > tr, "
+          "table.Welcome > tbody > tr > td {display: block; width: auto !important; height: "
+          "auto !important}"});
+    line({"table.Menu, table.Hotspot {width: 100% !important; height: auto !important}"});
+    line({Menu, " {display: block}"});
+    line({Menu, " > tbody, ", Menu, " > tbody > tr {display: contents}"});
+    line({Menu,
+          " > tbody > tr > td {display: inline-block; width: auto !important; padding: 4px 6px}"});
+    line({Menu, " > tbody > tr > td:empty {display: none}"});
+    line({Menu, " > tbody > tr > td[background] {background-size: 100% 100%}"});
+    line({"img {max-width: 100%; height: auto}"});
+    // The pictures of the pages keep 10 pixels on either side (hspace).
+    line({"img[hspace] {max-width: calc(100% - 20px)}"});
+    const std::string text = std::to_string(font.TEXT);
+    const std::string menu = std::to_string(font.MENU);
+    const std::string title = std::to_string(font.TITLE);
+    const std::string topic = std::to_string(font.TOPIC);
+    const auto size = [&](std::string_view selector, const std::string& points) {
+        line({selector, " {font-size: max(14px, ", points, "pt)}"});
+    };
+    size(".Welcome", text);
+    size(".Topic", topic);
+    size(".Menu", menu);
+    size(".HotspotTitle", text);
+    size(".Hotspot", text);
+    size(".Foot", text);
+    size(".Title", title);
+    size(".SmallTitle", text);
+    size(".Text", text);
+    line({"}"});
+    return out;
 }
 
 } // namespace
@@ -200,6 +255,8 @@ std::string StyleSheetText(const TDProject& project) {
     textClass(".Title", title, titleSize, titleWeight);
     textClass(".SmallTitle", title, textSize, titleWeight);
     textClass(".Text", text, textSize, "normal");
+    if (project.OPTIONS.MOBILE)
+        out += NarrowScreenRules(font);
     out += "-->\r\n";
     out += "</style>\r\n";
     return out;

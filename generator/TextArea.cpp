@@ -57,6 +57,7 @@ std::string Summary(std::string_view storedText) {
 
 // What every row of a listing needs to know.
 struct TListing {
+    const TDProject& Project;
     TOutputFile& Out;
     const TDMenuItem& Item;
     const TDColumn& Column;
@@ -91,10 +92,14 @@ void WriteLinkRow(const TListing& listing, const TDPage& page) {
 void WritePageBody(const TListing& listing, const TDPage& page) {
     TOutputFile& out = listing.Out;
     Line(out, "<tr><td></td><td>");
-    if (!page.PICTURE.empty())
-        Line(out, "<img src=\"", FileNamePart(page.PICTURE), "\" align=\"left\" border=\"",
-             Border(listing.Item), "\" vspace=\"10\" hspace=\"10\" width=\"", page.PICTURE_WIDTH,
-             "\" height=\"", page.PICTURE_HEIGHT, "\">");
+    if (!page.PICTURE.empty()) {
+        const TShownSize shown = ShownPictureSize(listing.Project, page.PICTURE, page.PICTURE_WIDTH,
+                                                  page.PICTURE_HEIGHT);
+        Line(out, "<img src=\"", FileNamePart(page.PICTURE), "\"",
+             AltAttribute(listing.Project, page.TITLE), " align=\"left\" border=\"",
+             Border(listing.Item), "\" vspace=\"10\" hspace=\"10\" width=\"", shown.Width,
+             "\" height=\"", shown.Height, "\">");
+    }
     WriteWithBreaks(out, page.TEXT);
     out.WriteLine();
     Line(out, "</td></tr>");
@@ -185,9 +190,13 @@ void WriteGridPicture(const TListing& listing, const TGrid& grid, int j) {
     const TDPage& page = listing.Column.Page(j);
     if (page.PICTURE.empty())
         return;
-    Text(listing.Out, "<img src=\"", FileNamePart(page.PICTURE), "\" align=\"center\" border=\"",
+    const TShownSize shown =
+        ShownPictureSize(listing.Project, page.PICTURE, page.PICTURE_WIDTH, page.PICTURE_HEIGHT);
+    Text(listing.Out, "<img src=\"", FileNamePart(page.PICTURE), "\"",
+         AltAttribute(listing.Project, page.TITLE), " align=\"center\" border=\"",
          Border(listing.Item), "\" vspace=\"10\" hspace=\"10\" width=\"",
-         FitWidth(grid.MaxWidth, j), "\" height=\"", FitHeight(grid.MaxWidth, j), "\">");
+         FitWidthOf(grid.MaxWidth, shown.Width), "\" height=\"",
+         FitHeightOf(grid.MaxWidth, shown.Width, shown.Height), "\">");
 }
 
 void WriteGridCaption(const TListing& listing, int j) {
@@ -240,12 +249,11 @@ void WriteTextArea(TDProject& project) {
     Line(out, "<tr><td valign=\"top\">");
     if (column.CurrentPage == -1) {
         // The listing page brings the pictures and downloads of the column's pages along.
-        const std::string images = project.ImagesPath();
         const std::string downloads = project.DownloadsPath();
         for (int j = 0; j < column.PageCount; ++j) {
             const TDPage& page = column.Page(j);
             if (!page.PICTURE.empty())
-                CopyIntoOutput(project, images, page.PICTURE);
+                CopyPictureIntoOutput(project, page.PICTURE);
             if (page.KIND == "Download")
                 CopyIntoOutput(project, downloads, page.URL);
         }
@@ -270,7 +278,7 @@ void WriteTextArea(TDProject& project) {
 }
 
 void WriteColumnListing(TDProject& project) {
-    const TListing listing{project.Output, ItemInUse(project, "WriteColumnListing"),
+    const TListing listing{project, project.Output, ItemInUse(project, "WriteColumnListing"),
                            ColumnInUse("WriteColumnListing"), project.CurrentItem};
     const std::string& style = listing.Item.STYLE;
     Line(listing.Out, "<table width=\"100%\" border=\"0\" class=\"Text\">");

@@ -62,15 +62,17 @@ void WriteTopic(TDProject& project) {
     const TDTopic& topic = project.TOPIC;
     TOutputFile& out = project.Output;
     if (!topic.LOGO.empty() && IsHomepage(project))
-        CopyIntoOutput(project, project.ImagesPath(), topic.LOGO);
+        CopyPictureIntoOutput(project, topic.LOGO);
     out.WriteLine("<table width=\"100%\" height=\"" + Num(project.SIZE.TOPIC_HEIGHT) +
                   "\" border=\"0\" class=\"Topic\">");
     out.Write("<tr><td");
     out.Write(TopicAlign(topic.POSITION));
     out.WriteLine("><table class=\"Topic\">");
-    const std::string logo = "<img src=\"" + FileNamePart(topic.LOGO) + "\" width=\"" +
-                             Num(topic.LOGO_WIDTH) + "\" height=\"" + Num(topic.LOGO_HEIGHT) +
-                             "\"></td>";
+    const TShownSize shown =
+        ShownPictureSize(project, topic.LOGO, topic.LOGO_WIDTH, topic.LOGO_HEIGHT);
+    const std::string logo = "<img src=\"" + FileNamePart(topic.LOGO) + "\"" +
+                             AltAttribute(project, topic.CAPTION) + " width=\"" + Num(shown.Width) +
+                             "\" height=\"" + Num(shown.Height) + "\"></td>";
     out.WriteLine("<tr>");
     if (IsHorizontal(topic.POSITION)) {
         // The logo to the left of the title.

@@ -84,6 +84,7 @@ TDProject::TDProject(const std::string& folder, TXmlDocument& document,
         HOTSPOT = TDHotspot(ChildByName(root, "HOTSPOT"));
         FOOT = TDFoot(ChildByName(root, "FOOT"));
         PUBLISH = TDPublish(ChildByName(root, "PUBLISH"));
+        OPTIONS = TDOptions(ChildByName(root, "OPTIONS"));
     } catch (const TError& e) {
         throw e.InFile(projectFile);
     }
@@ -194,6 +195,7 @@ void TDProject::Save() {
         HOTSPOT.Save(AppendChild(root, "HOTSPOT"));
         FOOT.Save(AppendChild(root, "FOOT"));
         PUBLISH.Save(AppendChild(root, "PUBLISH"));
+        OPTIONS.Save(AppendChild(root, "OPTIONS"));
         Document->SaveToFile(projectFile, ProjectFileMode);
     } catch (const TError& e) {
         throw e.InFile(projectFile);

@@ -8,6 +8,7 @@
 #include "model/CLanguage.h"
 #include "model/CMenu.h"
 #include "model/CMenuItem.h"
+#include "model/COptions.h"
 #include "model/CPublish.h"
 #include "model/CSize.h"
 #include "model/CTopic.h"
@@ -87,4 +88,5 @@ class TDProject {
     TDHotspot HOTSPOT;
     TDFoot FOOT;
     TDPublish PUBLISH;
+    TDOptions OPTIONS;
 };

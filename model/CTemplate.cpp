@@ -82,6 +82,7 @@ std::string SaveAsTemplate(TDProject& project, const std::string& chosenPath) {
         project.MENU.SaveTemplate(AppendChild(root, "MENU"));
         project.HOTSPOT.SaveTemplate(AppendChild(root, "HOTSPOT"));
         project.FOOT.SaveTemplate(AppendChild(root, "FOOT"));
+        project.OPTIONS.SaveTemplate(AppendChild(root, "OPTIONS"));
         document.SaveToFile(fileName);
     } catch (...) {
         project.FRAME.BACKGROUND = background;

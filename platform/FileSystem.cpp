@@ -111,6 +111,18 @@ std::int64_t FileSize(const std::string& path) {
     return st.st_size;
 }
 
+bool ReadFileStamp(const std::string& path, TFileStamp& stamp) {
+    struct stat st {};
+    if (path.empty() || ::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    stamp.Device = static_cast<std::uint64_t>(st.st_dev);
+    stamp.Inode = static_cast<std::uint64_t>(st.st_ino);
+    stamp.Size = st.st_size;
+    stamp.ModifiedSeconds = st.st_mtim.tv_sec;
+    stamp.ModifiedNanoseconds = st.st_mtim.tv_nsec;
+    return true;
+}
+
 // CopyFileReplacing with the errno of a failure in error.
 static bool CopyPlainFile(const std::string& source, const std::string& target, int& error) {
     // Never through a link, and never waiting on a FIFO or device: only a plain file is read.

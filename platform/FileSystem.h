@@ -26,6 +26,19 @@ bool DeleteFileQuietly(const std::string& path);
 // Size of a regular file, or -1.
 std::int64_t FileSize(const std::string& path);
 
+// What tells one version of a file from another without reading it: where it lies, its size
+// and when it was last written.
+struct TFileStamp {
+    std::uint64_t Device = 0;
+    std::uint64_t Inode = 0;
+    std::int64_t Size = 0;
+    std::int64_t ModifiedSeconds = 0;
+    long ModifiedNanoseconds = 0;
+    bool operator==(const TFileStamp&) const = default;
+};
+// The stamp of a regular file itself (not through a symbolic link); false for anything else.
+bool ReadFileStamp(const std::string& path, TFileStamp& stamp);
+
 struct TFileEntry {
     std::string Name;
     std::int64_t Size = 0;

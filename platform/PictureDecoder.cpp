@@ -570,6 +570,10 @@ std::string ReadPictureBytes(const std::string& fileName, TPictureLinks links,
     return bytes;
 }
 
+std::string ReadPictureBytes(const std::string& fileName, const TPictureLimits& limits) {
+    return ReadPictureBytes(fileName, TPictureLinks::Refuse, limits);
+}
+
 TPicture LoadPicture(const std::string& fileName, const TPictureLimits& limits) {
     const std::string bytes = ReadPictureBytes(fileName, TPictureLinks::Refuse, limits);
     return DecodePicture(bytes, fileName, limits);

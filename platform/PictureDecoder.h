@@ -84,6 +84,9 @@ enum class TPictureLinks { Follow, Refuse };
 std::string ReadPictureBytes(const std::string& fileName, TPictureLinks links,
                              const TPictureLimits& limits = {});
 
+// The same for a name that comes from a document: never through a link.
+std::string ReadPictureBytes(const std::string& fileName, const TPictureLimits& limits = {});
+
 // Reads and decodes a picture file; never through a link.
 TPicture LoadPicture(const std::string& fileName, const TPictureLimits& limits = {});
 // Reads only as much of a picture file as its size needs: the JPEG headers up to the first

@@ -13,6 +13,7 @@ enum class TDialogKind {
     Color,
     Font,
     Language,
+    Options,
     WelcomeBar,
     Topic,
     Menu,

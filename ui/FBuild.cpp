@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QStringList>
 #include <QVBoxLayout>
 
 #include <cstdint>
@@ -44,6 +45,10 @@ TFormBuild::TFormBuild(TWorkspace& workspace, QWidget* parent)
     LabelCopyFailures->setWordWrap(true);
     LabelCopyFailures->setTextInteractionFlags(Qt::TextSelectableByMouse);
     LabelCopyFailures->setVisible(false);
+    LabelNotes = new QLabel(this);
+    LabelNotes->setObjectName(QStringLiteral("LabelNotes"));
+    LabelNotes->setWordWrap(true);
+    LabelNotes->hide();
     ButtonClose = new QPushButton(QStringLiteral("Close"), this);
     ButtonClose->setObjectName(QStringLiteral("ButtonClose"));
     ButtonClose->setDefault(true);
@@ -59,6 +64,7 @@ TFormBuild::TFormBuild(TWorkspace& workspace, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(LabelCopyFailures);
+    layout->addWidget(LabelNotes);
     layout->addStretch(1);
     layout->addLayout(buttons);
     setFixedSize(354, 176);
@@ -101,10 +107,18 @@ void TFormBuild::FormShow() {
     const std::string failures = CopyFailureText(Workspace.LastBuild);
     LabelCopyFailures->setText(QString::fromStdString(failures));
     LabelCopyFailures->setVisible(!failures.empty());
-    // The dialog keeps its size, and grows only to show the failures whole.
-    if (failures.empty())
-        setFixedSize(354, 176);
-    else
-        setFixedSize(QSize(354, 176).expandedTo(sizeHint()));
+    QStringList notes;
+    for (const std::string& note : Workspace.BuildNotes)
+        notes << QString::fromStdString(note);
+    LabelNotes->setText(notes.join(QLatin1Char('\n')));
+    LabelNotes->setVisible(!notes.isEmpty());
+    // The dialog keeps its size, and grows only by what it has to tell.
+    const int noteWidth = 354 - 2 * 11; // the layout's margins
+    int height = 176;
+    if (!notes.isEmpty())
+        height += LabelNotes->heightForWidth(noteWidth) + 6;
+    if (!failures.empty())
+        height += LabelCopyFailures->heightForWidth(noteWidth) + 6;
+    setFixedSize(354, height);
     ButtonClose->setFocus();
 }

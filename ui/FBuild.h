@@ -27,6 +27,9 @@ class TFormBuild : public QDialog {
     // Under the summary, only after a build some of whose pictures or downloads could not
     // be written: how many, and the first with its reason.
     QLabel* LabelCopyFailures;
+    // The notes of the last build (TWorkspace::BuildNotes), one a line; hidden without any,
+    // and the dialog grows by its height when it shows.
+    QLabel* LabelNotes;
     QPushButton* ButtonClose;
 
   protected:

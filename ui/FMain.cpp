@@ -1,5 +1,6 @@
 #include "ui/FMain.h"
 
+#include "generator/Driver.h"
 #include "generator/Generator.h"
 #include "model/CColumn.h"
 #include "model/CTemplate.h"
@@ -302,6 +303,7 @@ void TFormMain::CreateActions() {
     MenuColor = settings("&Color...", "MenuColor", TDialogKind::Color);
     MenuFont = settings("F&ont...", "MenuFont", TDialogKind::Font);
     MenuLanguage = settings("&Language...", "MenuLanguage", TDialogKind::Language);
+    MenuSiteOptions = settings("Site O&ptions...", "MenuSiteOptions", TDialogKind::Options);
 
     MenuUserManual = Action("User &Manual", "MenuUserManual", &T::UserManualClick);
     MenuUserManual->setShortcut(QKeySequence(Qt::Key_F1));
@@ -419,6 +421,7 @@ void TFormMain::CreateMenus() {
         style->addAction(action);
     style->addSeparator();
     style->addAction(MenuLanguage);
+    style->addAction(MenuSiteOptions);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(MenuUserManual);
@@ -592,7 +595,7 @@ void TFormMain::SetProjectOpen(bool open) {
     for (QAction* action : {MenuClose, MenuBuild, MenuPublish, MenuSaveAsTemplate,
                             MenuRestoreEarlierVersion, MenuPreviewInBrowser, MenuWelcomeBar,
                             MenuTopic, MenuMenu, MenuHotspot, MenuFoot, MenuFrame, MenuSize,
-                            MenuColor, MenuFont, MenuLanguage, ToolBuild, ToolPublish, ToolBrowser})
+                            MenuColor, MenuFont, MenuLanguage, MenuSiteOptions, ToolBuild, ToolPublish, ToolBrowser})
         action->setEnabled(open);
     UpdateUndoActions();
     SetPreviewMode(MenuPreview->isChecked());
@@ -712,8 +715,13 @@ void TFormMain::BuildWithStatus(const std::string& folderName) {
         if (folderName.empty()) {
             BuildPreview(*Workspace.Project);
         } else {
+            // As Build does, keeping what the build wrote and its notes for the Build dialog.
             Workspace.LastBuild = TBuildStats{};
-            Build(*Workspace.Project, folderName, &Workspace.LastBuild);
+            Workspace.BuildNotes.clear();
+            const std::string folder = Workspace.Project->Folder + "/" + folderName;
+            CheckRealFolder(folder);
+            BuildInto(*Workspace.Project, folder, &Workspace.LastBuild);
+            Workspace.BuildNotes = Workspace.LastBuild.Notes;
         }
     } catch (...) {
         // Never leave an out-of-date page looking current.

@@ -151,6 +151,7 @@ class TFormMain : public QMainWindow {
     QAction* MenuColor;
     QAction* MenuFont;
     QAction* MenuLanguage;
+    QAction* MenuSiteOptions;
     QAction* MenuUserManual;
     QAction* MenuHomePage;
     QAction* MenuAbout;

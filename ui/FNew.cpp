@@ -144,5 +144,11 @@ void TFormNew::ButtonCreateClick() {
     if (ComboBoxTemp->currentIndex() > 0)
         templateFile = ComboBoxTemp->currentData().toString().toStdString();
     Workspace.Project = std::make_unique<TDProject>(folder, Workspace.XMLDoc, templateFile);
+    // A project of its own starts with the site options on; one made from a template has the
+    // template's.
+    if (templateFile.empty()) {
+        Workspace.Project->OPTIONS = TDOptions::ForNewProject();
+        Workspace.Project->Save();
+    }
     accept();
 }

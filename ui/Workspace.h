@@ -40,4 +40,7 @@ class TWorkspace {
     std::unique_ptr<TDProject> Project;
     // What the last build into the HTML folder wrote, for the Build dialog's summary.
     TBuildStats LastBuild;
+    // What the last build into the HTML folder had to tell (why an option wrote nothing);
+    // the Build dialog shows it.
+    std::vector<std::string> BuildNotes;
 };

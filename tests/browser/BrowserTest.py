@@ -492,7 +492,7 @@ class Browser:
     """Headless Chromium under chromedriver, in a profile and home of its own, kept off every
     network but the loopback."""
 
-    def __init__(self, scratch):
+    def __init__(self, scratch, show_pictures=False):
         from selenium import webdriver
         from selenium.webdriver.chrome.service import Service
         from selenium.webdriver.remote.remote_connection import RemoteConnection
@@ -522,13 +522,14 @@ class Browser:
                 # checks, account look-ups) ends at 127.0.0.1:9.
                 "--host-resolver-rules=MAP * ~NOTFOUND , EXCLUDE 127.0.0.1",
                 "--proxy-server=http://127.0.0.1:9",
-                # The pictures play no part in the checks.
-                "--blink-settings=imagesEnabled=false",
                 "--window-size=1024,768",
                 # Every connection Chromium makes, for the check that all stay on 127.0.0.1.
                 "--log-net-log=" + self.net_log,
                 "--user-data-dir=" + self.profile]:
             options.add_argument(argument)
+        if not show_pictures:
+            # The pictures play no part in the checks of this file.
+            options.add_argument("--blink-settings=imagesEnabled=false")
         options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
         environment = {key: value for key, value in os.environ.items()
                        if not key.lower().endswith("_proxy")}

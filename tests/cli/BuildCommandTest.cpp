@@ -181,6 +181,38 @@ TEST_F(BuildCommandTest, SmallAndLinkOnlyProjects) {
     EXPECT_EQ(RegularFilesIn(Site + "/HTML"), std::set<std::string>{});
 }
 
+// A sitemap needs the site's own address: without one the build says so, once, and still
+// succeeds; with one it writes the sitemap and says nothing more.
+TEST_F(BuildCommandTest, ASitemapWithoutADomainIsExplainedOnce) {
+    {
+        TDProject project(Site, Document);
+        project.OPTIONS = TDOptions::ForNewProject();
+        project.OPTIONS.PICTURE_SIZE = 0;
+        project.AddMenuItem(false);
+        project.AddMenuItem(false);
+    }
+    TCliRun run = Run({Site});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out,
+              Summary(Site + "/HTML") + "Homepage: " + Site +
+                  "/HTML/Default.htm\n"
+                  "No sitemap was written: the domain \"http://\" (Page > Topic...) is not "
+                  "an absolute http:// or https:// address\n");
+    EXPECT_EQ(RegularFilesIn(Site + "/HTML"),
+              (std::set<std::string>{"Default.htm", "Page1.htm", "Page0.xml", "Page1.xml"}));
+
+    {
+        TDProject project(Site, Document);
+        project.TOPIC.DOMAIN = "https://club.example";
+        project.Save();
+    }
+    run = Run({Site});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out, Summary(Site + "/HTML") + "Homepage: " + Site + "/HTML/Default.htm\n");
+    EXPECT_EQ(ReadFileBytes(Site + "/HTML/robots.txt"),
+              "User-agent: *\r\nDisallow:\r\nSitemap: https://club.example/sitemap.xml\r\n");
+}
+
 TEST_F(BuildCommandTest, FailuresNameTheFile) {
     MakeProject();
     const std::string column = Site + "/Column1.Clm";

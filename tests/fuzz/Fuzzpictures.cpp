@@ -1,8 +1,11 @@
 // Any bytes as a JPEG or GIF picture: a whole picture or a TError naming the file, never a
-// crash; a picture that decodes measures the same from its header alone.
+// crash; a picture that decodes measures the same from its header alone, and its web-sized
+// copy (the EXIF orientation read from the same bytes) is a JPEG of the size it promises.
 #include "platform/Error.h"
 #include "platform/PictureDecoder.h"
+#include "platform/PictureScaler.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -33,6 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         TPictureSize measured = DecodePictureSize(bytes, name, limits);
         if (measured.Width != picture.Width || measured.Height != picture.Height ||
             measured.Format != picture.Format)
+            std::abort();
+        const TPicture upright = Oriented(picture, JpegOrientation(bytes));
+        const TPicture small = ScaledToFit(upright, 64);
+        if (std::max(small.Width, small.Height) > 64 || small.Width <= 0 || small.Height <= 0)
+            std::abort();
+        const TPictureSize written = DecodePictureSize(EncodeJpeg(small, 85, name), "copy.jpg");
+        if (written.Width != small.Width || written.Height != small.Height)
             std::abort();
     }
     return 0;

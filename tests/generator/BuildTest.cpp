@@ -578,3 +578,58 @@ TEST_F(BuildTest, AnOutputFolderThatIsALinkOrNoFolderIsRefusedAndNothingIsWritte
         std::filesystem::create_directory(folder);
     }
 }
+
+namespace {
+
+// The <title> line of a page file.
+std::string TitleLine(const std::string& file) {
+    const std::string page = ReadFileBytes(file);
+    const std::size_t start = page.find("<title>");
+    return start == std::string::npos ? std::string()
+                                      : page.substr(start, page.find("\r\n", start) - start);
+}
+
+TEST_F(BuildTest, PageTitlesNameThePageOrTheColumnBeforeTheCaption) {
+    struct TCase {
+        const char* Caption;
+        const char* Column;
+        const char* Page;
+        const char* Homepage;
+        const char* Listing;
+        const char* OwnPage;
+    };
+    const TCase cases[] = {
+        {"Club", "News", "Open day", "<title>Club</title>", "<title>News - Club</title>",
+         "<title>Open day - Club</title>"},
+        {"Joe's \"Club\" & <Co>", "A&B", "1 < 2",
+         "<title>Joe's &quot;Club&quot; &amp; &lt;Co&gt;</title>",
+         "<title>A&amp;B - Joe's &quot;Club&quot; &amp; &lt;Co&gt;</title>",
+         "<title>1 &lt; 2 - Joe's &quot;Club&quot; &amp; &lt;Co&gt;</title>"},
+        {"", "News", "Open day", "<title></title>", "<title>News</title>",
+         "<title>Open day</title>"},
+        {"Club", "", "", "<title>Club</title>", "<title>Club</title>", "<title>Club</title>"},
+    };
+    Project->OPTIONS.PAGE_TITLES = true;
+    AddColumn(1);
+    const int second = AddColumn(1);
+    for (const TCase& c : cases) {
+        Project->TOPIC.CAPTION = c.Caption;
+        Project->MenuItem(second).TITLE = c.Column;
+        {
+            TDColumn column(Project->ColumnFile(second), Document);
+            column.Page(0).TITLE = c.Page;
+            column.Save();
+        }
+        Project->Save();
+        Build(*Project, "HTML");
+        EXPECT_EQ(TitleLine(Html() + "/Default.htm"), c.Homepage) << c.Caption;
+        EXPECT_EQ(TitleLine(Html() + "/Page1.htm"), c.Listing) << c.Caption;
+        EXPECT_EQ(TitleLine(Html() + "/Page1_0.htm"), c.OwnPage) << c.Caption;
+    }
+    // Off, every page has the caption as it is stored.
+    Project->OPTIONS.PAGE_TITLES = false;
+    Build(*Project, "HTML");
+    EXPECT_EQ(TitleLine(Html() + "/Page1_0.htm"), "<title>Club</title>");
+}
+
+} // namespace

@@ -66,6 +66,10 @@ const char* const Cases[] = {
     "charset-euc-kr-korean",
     "charset-maccyrillic",
     "charset-macce-as-utf8",
+    "options-page-titles-and-alt-texts",
+    "options-mobile",
+    "options-sitemap-and-feeds",
+    "options-feeds-without-domain",
 };
 
 // The day that pages without a date of their own get, and the date form they are shown in.

@@ -292,6 +292,31 @@ TEST(HotspotTest, FilesAreCopiedWithTheHomepageOnly) {
     EXPECT_FALSE(PathExists(out + "f.zip"));
 }
 
+// With alt texts, every picture the generator writes has one: the hotspot's picture its
+// title (escaped), the logo the caption, the pages' pictures their titles.
+TEST(HotspotTest, AltTextsOnEveryPicture) {
+    TGeneratorFixture f;
+    TDProject& project = *f.Project;
+    project.OPTIONS.ALT_TEXTS = true;
+    project.HOTSPOT.PICTURE = "h.gif";
+    project.HOTSPOT.PICTURE_WIDTH = 10;
+    project.HOTSPOT.PICTURE_HEIGHT = 20;
+    project.HOTSPOT.TITLE = "Join \"us\" <now>";
+    EXPECT_NE(f.Capture(WriteHotspot)
+                  .find("<img src=\"h.gif\" alt=\"Join &quot;us&quot; &lt;now&gt;\" width=\"10\" "
+                        "height=\"20\">\r\n"),
+              std::string::npos);
+    project.HOTSPOT.TITLE.clear();
+    EXPECT_NE(f.Capture(WriteHotspot).find("<img src=\"h.gif\" alt=\"\" width=\"10\""),
+              std::string::npos);
+    project.TOPIC.LOGO = "Logo.gif";
+    project.TOPIC.CAPTION = "A & B";
+    EXPECT_NE(f.Capture(WriteTopic).find("<img src=\"Logo.gif\" alt=\"A &amp; B\" width=\"0\""),
+              std::string::npos);
+    project.OPTIONS.ALT_TEXTS = false;
+    EXPECT_NE(f.Capture(WriteTopic).find("<img src=\"Logo.gif\" width=\"0\""), std::string::npos);
+}
+
 // ---- Foot
 
 TEST(FootTest, FieldsAndPositions) {

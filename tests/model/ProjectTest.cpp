@@ -47,8 +47,9 @@ TEST_F(ProjectTest, AnEmptyFolderBecomesABlankProject) {
     for (TXmlElement child : ChildNodes(Document.Root()))
         names += std::string(child.name()) + " ";
     Document.Clear();
-    EXPECT_EQ(names,
-              "FRAME SIZE COLOR FONT LANGUAGE WELCOME TOPIC MENULIST MENU HOTSPOT FOOT PUBLISH ");
+    EXPECT_EQ(
+        names,
+        "FRAME SIZE COLOR FONT LANGUAGE WELCOME TOPIC MENULIST MENU HOTSPOT FOOT PUBLISH OPTIONS ");
     EXPECT_EQ(saved.rfind(std::string(XmlDeclaration) + "<PROJECT><FRAME>", 0), 0u);
 }
 
@@ -215,6 +216,8 @@ TEST_F(ProjectTest, EveryValueSurvivesCreateChangeReopen) {
     project->HOTSPOT.TEXT = "a#$D#$Ab";
     project->FOOT.TEL = " 0123 ";
     project->PUBLISH.PASSWORD = "p\"w<'";
+    project->OPTIONS.FEEDS = true;
+    project->OPTIONS.PICTURE_SIZE = 2048;
     TDMenuItem* item = project->AddMenuItem(false);
     item->TITLE = "News";
     project->Save();
@@ -235,6 +238,41 @@ TEST_F(ProjectTest, EveryValueSurvivesCreateChangeReopen) {
     EXPECT_EQ(reopened->HOTSPOT, project->HOTSPOT);
     EXPECT_EQ(reopened->FOOT, project->FOOT);
     EXPECT_EQ(reopened->PUBLISH, project->PUBLISH);
+    EXPECT_EQ(reopened->OPTIONS, project->OPTIONS);
+}
+
+// A project written before the options existed has no OPTIONS: every option is off, and the
+// first save writes them off after PUBLISH. Where OPTIONS stands among the children does not
+// matter when it is read.
+TEST_F(ProjectTest, WithoutOptionsEveryOptionIsOff) {
+    WriteProject("<PROJECT><FOOT><TEL>1</TEL></FOOT></PROJECT>");
+    auto project = Open();
+    EXPECT_EQ(project->OPTIONS, TDOptions());
+    EXPECT_FALSE(project->OPTIONS.MOBILE || project->OPTIONS.PAGE_TITLES ||
+                 project->OPTIONS.SITEMAP || project->OPTIONS.FEEDS || project->OPTIONS.ALT_TEXTS);
+    EXPECT_EQ(project->OPTIONS.PICTURE_SIZE, 0);
+    project->Save();
+    const std::string saved = ReadFileBytes(ProjectFile());
+    EXPECT_NE(saved.find("</PUBLISH><OPTIONS><PICTURE_SIZE>0</PICTURE_SIZE></OPTIONS></PROJECT>"),
+              std::string::npos)
+        << saved;
+
+    WriteProject("<PROJECT><OPTIONS><FEEDS/><PICTURE_SIZE>1024</PICTURE_SIZE></OPTIONS>"
+                 "<FRAME><HOMEPAGE>Index</HOMEPAGE></FRAME></PROJECT>");
+    project = Open();
+    TDOptions expected;
+    expected.FEEDS = true;
+    expected.PICTURE_SIZE = 1024;
+    EXPECT_EQ(project->OPTIONS, expected);
+
+    WriteProject("<PROJECT><OPTIONS><PICTURE_SIZE>big</PICTURE_SIZE></OPTIONS></PROJECT>");
+    try {
+        Open();
+        FAIL();
+    } catch (const TError& e) {
+        EXPECT_EQ(e.Message(), "'big' is not a valid integer value");
+        EXPECT_EQ(e.FileName(), ProjectFile());
+    }
 }
 
 } // namespace

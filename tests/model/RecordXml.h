@@ -11,6 +11,7 @@
 #include "model/CLanguage.h"
 #include "model/CMenu.h"
 #include "model/CMenuItem.h"
+#include "model/COptions.h"
 #include "model/CPage.h"
 #include "model/CPublish.h"
 #include "model/CSize.h"
@@ -189,6 +190,13 @@ inline auto Fields(TDPublish& r) {
                       Field("PROXY_PORT", PROXY_PORT), Field("USE_PROXY", USE_PROXY));
 }
 
+inline auto Fields(TDOptions& r) {
+    auto& [MOBILE, PAGE_TITLES, SITEMAP, FEEDS, ALT_TEXTS, PICTURE_SIZE] = r;
+    return std::tuple(Field("MOBILE", MOBILE), Field("PAGE_TITLES", PAGE_TITLES),
+                      Field("SITEMAP", SITEMAP), Field("FEEDS", FEEDS),
+                      Field("ALT_TEXTS", ALT_TEXTS), Field("PICTURE_SIZE", PICTURE_SIZE));
+}
+
 inline auto Fields(TDPage& r) {
     auto& [TITLE, AUTHOR, DATE, PICTURE, TEXT, LINK, KIND, URL, PICTURE_WIDTH, PICTURE_HEIGHT] = r;
     return std::tuple(Field("TITLE", TITLE), Field("AUTHOR", AUTHOR), Field("DATE", DATE),
@@ -258,6 +266,9 @@ inline void PrintTo(const TDFoot& r, std::ostream* out) {
 }
 inline void PrintTo(const TDPublish& r, std::ostream* out) {
     PrintFields(r, "TDPublish", out);
+}
+inline void PrintTo(const TDOptions& r, std::ostream* out) {
+    PrintFields(r, "TDOptions", out);
 }
 inline void PrintTo(const TDPage& r, std::ostream* out) {
     PrintFields(r, "TDPage", out);

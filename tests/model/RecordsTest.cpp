@@ -7,6 +7,7 @@
 #include "model/CLanguage.h"
 #include "model/CMenu.h"
 #include "model/CMenuItem.h"
+#include "model/COptions.h"
 #include "model/CPage.h"
 #include "model/CPublish.h"
 #include "model/CSize.h"
@@ -68,6 +69,11 @@ TEST(Records, DefaultsAreWrittenInTheFixedChildOrder) {
     EXPECT_EQ(SavedXml(TDPublish(), "PUBLISH"),
               "<PUBLISH><FTP_SERVER/><FTP_PORT>0</FTP_PORT><USER_NAME/><PASSWORD/>"
               "<PROXY_SERVER/><PROXY_PORT>0</PROXY_PORT><FOLDER/></PUBLISH>");
+    EXPECT_EQ(SavedXml(TDOptions(), "OPTIONS"),
+              "<OPTIONS><PICTURE_SIZE>0</PICTURE_SIZE></OPTIONS>");
+    EXPECT_EQ(SavedXml(TDOptions::ForNewProject(), "OPTIONS"),
+              "<OPTIONS><MOBILE/><PAGE_TITLES/><SITEMAP/><FEEDS/><ALT_TEXTS/>"
+              "<PICTURE_SIZE>1600</PICTURE_SIZE></OPTIONS>");
     TDPage page;
     page.DATE = "12/09/2026";
     EXPECT_EQ(SavedXml(page, "PAGE"),
@@ -289,6 +295,17 @@ template <> struct TRecordCase<TDPublish> {
     }
 };
 
+template <> struct TRecordCase<TDOptions> {
+    static constexpr const char* Element = "OPTIONS";
+    static TDOptions Filled() {
+        TDOptions r;
+        r.MOBILE = r.PAGE_TITLES = r.SITEMAP = r.FEEDS = r.ALT_TEXTS = true;
+        r.PICTURE_SIZE = 2048;
+        return r;
+    }
+    static TDOptions Template(const TDOptions& r) { return r; }
+};
+
 template <> struct TRecordCase<TDPage> {
     static constexpr const char* Element = "PAGE";
     static TDPage Filled() {
@@ -361,8 +378,9 @@ template <class R> std::vector<R> FlagVariants(const R& filled) {
 
 template <class R> class WholeRecord : public ::testing::Test {};
 
-using RecordTypes = ::testing::Types<TDFrame, TDSize, TDColor, TDFont, TDWelcome, TDTopic,
-                                     TDMenuItem, TDMenu, TDHotspot, TDFoot, TDPublish, TDPage>;
+using RecordTypes =
+    ::testing::Types<TDFrame, TDSize, TDColor, TDFont, TDWelcome, TDTopic, TDMenuItem, TDMenu,
+                     TDHotspot, TDFoot, TDPublish, TDOptions, TDPage>;
 TYPED_TEST_SUITE(WholeRecord, RecordTypes);
 
 TYPED_TEST(WholeRecord, TheFilledRecordDiffersFromTheDefaultsInEveryField) {
@@ -410,7 +428,7 @@ TYPED_TEST(WholeRecord, SaveAndReadBackGivesTheSameRecord) {
 static_assert(HasTemplateForm<TDFrame> && HasTemplateForm<TDSize> && HasTemplateForm<TDColor> &&
               HasTemplateForm<TDFont> && HasTemplateForm<TDLanguage> &&
               HasTemplateForm<TDWelcome> && HasTemplateForm<TDTopic> && HasTemplateForm<TDMenu> &&
-              HasTemplateForm<TDHotspot> && HasTemplateForm<TDFoot>);
+              HasTemplateForm<TDHotspot> && HasTemplateForm<TDFoot> && HasTemplateForm<TDOptions>);
 static_assert(!HasTemplateForm<TDMenuItem> && !HasTemplateForm<TDPublish> &&
               !HasTemplateForm<TDPage>); // not part of a template
 

@@ -42,6 +42,8 @@ class TemplateTest : public ::testing::Test {
         Project->HOTSPOT.TITLE = "Offers";
         Project->FOOT.EMAIL = "shop@example.org";
         Project->PUBLISH.FTP_SERVER = "ftp.example.org";
+        Project->OPTIONS.MOBILE = Project->OPTIONS.SITEMAP = true;
+        Project->OPTIONS.PICTURE_SIZE = 1024;
         Project->AddMenuItem(false);
         Project->Save();
     }
@@ -71,7 +73,9 @@ TEST_F(TemplateTest, SavingWritesTheTemplateAndPictureCopiesAndKeepsTheProject) 
               std::string::npos);
     EXPECT_NE(t.find("<BUTTON>Shop_Button.jpg</BUTTON>"), std::string::npos);
     EXPECT_NE(t.find("</MENU><HOTSPOT><POSITION>Title On Top</POSITION></HOTSPOT>"
-                     "<FOOT><POSITION>Center</POSITION></FOOT></TEMPLATE>"),
+                     "<FOOT><POSITION>Center</POSITION></FOOT>"
+                     "<OPTIONS><MOBILE/><SITEMAP/><PICTURE_SIZE>1024</PICTURE_SIZE></OPTIONS>"
+                     "</TEMPLATE>"),
               std::string::npos);
     for (const char* absent : {"MENULIST", "PUBLISH", "Our Shop", "Offers", "shop@example.org"})
         EXPECT_EQ(t.find(absent), std::string::npos) << absent;
@@ -102,6 +106,7 @@ TEST_F(TemplateTest, SavingWritesTheTemplateAndPictureCopiesAndKeepsTheProject) 
     foot.POSITION = Project->FOOT.POSITION;
     EXPECT_EQ(made->FOOT, foot);
     EXPECT_EQ(made->PUBLISH, TDPublish());
+    EXPECT_EQ(made->OPTIONS, Project->OPTIONS);
     EXPECT_EQ(ReadFileBytes(made->ProjectFile())
                   .rfind(std::string(XmlDeclaration) + "<TEMPLATE><FRAME>", 0),
               0u);

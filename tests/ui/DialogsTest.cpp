@@ -140,6 +140,12 @@ void TDialogsTest::newTrimsTheNameAndMakesTheProject() {
         QVERIFY2(FolderExists(f.Projects("Site") + sub), sub);
     QCOMPARE(RootName(f.Projects("Site/Default.Pro")), std::string("PROJECT"));
     QVERIFY(f.Prompter.Calls.isEmpty());
+    // Made without a template, the project has every site option on, also on disk.
+    QVERIFY(f.Workspace.Project->OPTIONS == TDOptions::ForNewProject());
+    TXmlDocument document;
+    TDProject reopened(f.Projects("Site"), document);
+    QVERIFY(reopened.OPTIONS == TDOptions::ForNewProject());
+    QCOMPARE(reopened.OPTIONS.PICTURE_SIZE, 1600);
 }
 
 void TDialogsTest::newRefusesExistingAndEmptyNames() {
@@ -212,6 +218,8 @@ void TDialogsTest::newListsAndAppliesTemplates() {
     QCOMPARE(project.MenuCount, 0);
     QVERIFY(project.TOPIC.CAPTION != "Not in the template");
     QCOMPARE(RootName(f.Projects("Shop Site/Default.Pro")), std::string("TEMPLATE"));
+    // The template was saved from a project without options: so is the new one.
+    QVERIFY(project.OPTIONS == TDOptions());
     QVERIFY(f.Prompter.Calls.isEmpty());
 }
 
@@ -492,8 +500,25 @@ void TDialogsTest::buildSumsUpTheHtmlFolder() {
     QCOMPARE(form.LabelHome->text(), QStringLiteral("Index.htm"));
     QCOMPARE(form.LabelCount->text(), QStringLiteral("2 Files"));
     QCOMPARE(form.LabelSize->text(), QStringLiteral("1 000 017 Byte"));
+    QVERIFY(!form.LabelNotes->isVisible());
     QTest::keyClick(&form, Qt::Key_Escape);
     QVERIFY(!form.isVisible());
+
+    // A note of the build (a sitemap without the site's address) shows under the summary.
+    f.Workspace.BuildNotes = {"No sitemap was written: the domain \"http://\" (Page > Topic...) "
+                              "is not an absolute http:// or https:// address"};
+    form.show();
+    QVERIFY(form.LabelNotes->isVisible());
+    QCOMPARE(form.LabelNotes->text(), Q(f.Workspace.BuildNotes[0]));
+    QCOMPARE(form.width(), 354);
+    QVERIFY(form.height() > 176);
+    QVERIFY(form.LabelNotes->geometry().bottom() < form.ButtonClose->geometry().top());
+    form.hide();
+    f.Workspace.BuildNotes.clear();
+    form.show();
+    QVERIFY(!form.LabelNotes->isVisible());
+    QCOMPARE(form.size(), QSize(354, 176));
+    form.hide();
 }
 
 void TDialogsTest::newOpenAndBuildAreCentredOnTheScreen() {
@@ -666,15 +691,16 @@ void TDialogsTest::startupCreatesTheDialogsInOrder() {
     for (QDialog* dialog : program.FormMain->findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
         order << dialog->objectName();
     QCOMPARE(order, QStringList({"FormNew", "FormOpen", "FormFrame", "FormSize", "FormColor",
-                                 "FormFont", "FormLanguage", "FormWelcome", "FormTopic", "FormMenu",
-                                 "FormHotspot", "FormFoot", "FormColumn", "FormPage", "FormPublish",
-                                 "FormBuild", "FormAbout", "FormRestore"}));
+                                 "FormFont", "FormLanguage", "FormOptions", "FormWelcome",
+                                 "FormTopic", "FormMenu", "FormHotspot", "FormFoot", "FormColumn",
+                                 "FormPage", "FormPublish", "FormBuild", "FormAbout",
+                                 "FormRestore"}));
     for (TDialogKind kind :
          {TDialogKind::New, TDialogKind::Open, TDialogKind::Frame, TDialogKind::Size,
-          TDialogKind::Color, TDialogKind::Font, TDialogKind::Language, TDialogKind::WelcomeBar,
-          TDialogKind::Topic, TDialogKind::Menu, TDialogKind::Hotspot, TDialogKind::Foot,
-          TDialogKind::Column, TDialogKind::Page, TDialogKind::Publish, TDialogKind::Build,
-          TDialogKind::About})
+          TDialogKind::Color, TDialogKind::Font, TDialogKind::Language, TDialogKind::Options,
+          TDialogKind::WelcomeBar, TDialogKind::Topic, TDialogKind::Menu, TDialogKind::Hotspot,
+          TDialogKind::Foot, TDialogKind::Column, TDialogKind::Page, TDialogKind::Publish,
+          TDialogKind::Build, TDialogKind::About})
         QVERIFY(program.Dialogs.Has(kind));
 
     // The About box through the main window, closed with Esc.

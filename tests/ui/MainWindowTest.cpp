@@ -124,13 +124,14 @@ QList<QAction*> Commands(TFormMain& f) {
             f.MenuWelcomeBar, f.MenuTopic,       f.MenuMenu,
             f.MenuHotspot,    f.MenuFoot,        f.MenuFrame,
             f.MenuSize,       f.MenuColor,       f.MenuFont,
-            f.MenuLanguage,   f.MenuUserManual,  f.MenuHomePage,
-            f.MenuAbout,      f.ToolNew,         f.ToolOpen,
-            f.ToolBuild,      f.ToolPublish,     f.ToolBrowser,
-            f.ToolPreview,    f.ToolHome,        f.ToolBack,
-            f.ToolForward,    f.ToolAdd,         f.ToolUp,
-            f.ToolDown,       f.ToolInfo,        f.ToolRemove,
-            f.PopupAddColumn, f.PopupAddLink,    f.PopupAddPage};
+            f.MenuLanguage,   f.MenuSiteOptions, f.MenuUserManual,
+            f.MenuHomePage,   f.MenuAbout,       f.ToolNew,
+            f.ToolOpen,       f.ToolBuild,       f.ToolPublish,
+            f.ToolBrowser,    f.ToolPreview,     f.ToolHome,
+            f.ToolBack,       f.ToolForward,     f.ToolAdd,
+            f.ToolUp,         f.ToolDown,        f.ToolInfo,
+            f.ToolRemove,     f.PopupAddColumn,  f.PopupAddLink,
+            f.PopupAddPage};
 }
 
 QStringList Enabled(const QList<QAction*>& actions) {
@@ -153,10 +154,11 @@ const QStringList AlwaysEnabled =
            "MenuHomePage", "MenuAbout", "ToolNew", "ToolOpen", "ToolPreview", "ToolAdd"});
 
 // The commands that an open project enables in either view.
-const QStringList ProjectCommands = Names(
-    {"MenuClose", "MenuBuild", "MenuPublish", "MenuSaveAsTemplate", "MenuPreviewInBrowser",
-     "MenuWelcomeBar", "MenuTopic", "MenuMenu", "MenuHotspot", "MenuFoot", "MenuFrame", "MenuSize",
-     "MenuColor", "MenuFont", "MenuLanguage", "ToolBuild", "ToolPublish", "ToolBrowser"});
+const QStringList ProjectCommands =
+    Names({"MenuClose", "MenuBuild", "MenuPublish", "MenuSaveAsTemplate", "MenuPreviewInBrowser",
+           "MenuWelcomeBar", "MenuTopic", "MenuMenu", "MenuHotspot", "MenuFoot", "MenuFrame",
+           "MenuSize", "MenuColor", "MenuFont", "MenuLanguage", "MenuSiteOptions", "ToolBuild",
+           "ToolPublish", "ToolBrowser"});
 
 QStringList Sorted(QStringList list) {
     list.sort();
@@ -598,6 +600,7 @@ void TMainWindowTest::settingsDialogsRefreshOnlyOnOK() {
         {f.Form->MenuColor, TDialogKind::Color},
         {f.Form->MenuFont, TDialogKind::Font},
         {f.Form->MenuLanguage, TDialogKind::Language},
+        {f.Form->MenuSiteOptions, TDialogKind::Options},
     };
     std::vector<TDialogKind> shown;
     for (const auto& [action, kind] : items)

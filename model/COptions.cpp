@@ -1,0 +1,40 @@
+#include "model/COptions.h"
+
+#include "model/Values.h"
+
+const std::int32_t PictureSizes[3] = {1024, 1600, 2048};
+
+TDOptions::TDOptions(TXmlElement element) {
+    if (!element)
+        return;
+    ReadFlag(element, "MOBILE", MOBILE);
+    ReadFlag(element, "PAGE_TITLES", PAGE_TITLES);
+    ReadFlag(element, "SITEMAP", SITEMAP);
+    ReadFlag(element, "FEEDS", FEEDS);
+    ReadFlag(element, "ALT_TEXTS", ALT_TEXTS);
+    ReadInteger(element, "PICTURE_SIZE", PICTURE_SIZE);
+}
+
+void TDOptions::Save(TXmlElement element) const {
+    if (!element)
+        return;
+    RemoveAllChildren(element);
+    WriteFlag(element, "MOBILE", MOBILE);
+    WriteFlag(element, "PAGE_TITLES", PAGE_TITLES);
+    WriteFlag(element, "SITEMAP", SITEMAP);
+    WriteFlag(element, "FEEDS", FEEDS);
+    WriteFlag(element, "ALT_TEXTS", ALT_TEXTS);
+    WriteInteger(element, "PICTURE_SIZE", PICTURE_SIZE);
+}
+
+void TDOptions::SaveTemplate(TXmlElement element) const {
+    Save(element);
+}
+
+TDOptions TDOptions::ForNewProject() {
+    TDOptions options;
+    options.MOBILE = options.PAGE_TITLES = options.SITEMAP = options.FEEDS = options.ALT_TEXTS =
+        true;
+    options.PICTURE_SIZE = 1600;
+    return options;
+}

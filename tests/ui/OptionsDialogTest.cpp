@@ -1,0 +1,259 @@
+// The site options dialog: its controls, loading and writing the record, the list of sizes
+// (a size of the user's own kept), Cancel, and Style > Site Options... with the preview
+// built again after OK; and the Build dialog telling why an option wrote nothing.
+
+#include "UiTestSupport.h"
+
+#include "app/Startup.h"
+#include "model/COptions.h"
+#include "ui/FBuild.h"
+#include "ui/FMain.h"
+#include "ui/FOptions.h"
+#include "ui/Workspace.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include <memory>
+
+namespace {
+
+QStringList ComboItems(const QComboBox* combo) {
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    return items;
+}
+
+// Clicks a check box on its box: the control is as wide as the dialog, and its middle may lie
+// beyond its text, where a click does nothing.
+void Toggle(QCheckBox* box) {
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+}
+
+// An application folder with one open project.
+struct TFixture {
+    TFixture() : Workspace(Temp.Path() + "/") {
+        MakeFolder(Temp / "Projects");
+        Folder = Workspace.ProjectsFolder() + "Site";
+        MakeProject(Folder, {{"News", {"One"}}});
+        Workspace.Project = std::make_unique<TDProject>(Folder, Workspace.XMLDoc);
+    }
+    TDOptions& Options() { return Workspace.Project->OPTIONS; }
+    // The options as the project's file holds them.
+    TDOptions Saved() {
+        TXmlDocument document;
+        return TDProject(Folder, document).OPTIONS;
+    }
+    void Show(QDialog& dialog) {
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    }
+
+    TTempFolder Temp;
+    TWorkspace Workspace;
+    std::string Folder;
+    TScriptedPrompter Prompter;
+};
+
+} // namespace
+
+class TOptionsDialogTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void controls();
+    void showLoadsAndOKWrites();
+    void aSizeOfTheUsersOwnIsKept();
+    void cancelWritesNothing();
+    void throughTheMainWindow();
+};
+
+void TOptionsDialogTest::controls() {
+    TFixture f;
+    TFormOptions form(f.Workspace, f.Prompter);
+    f.Show(form);
+    QCOMPARE(form.objectName(), QStringLiteral("FormOptions"));
+    QCOMPARE(form.windowTitle(), QStringLiteral("Site Options"));
+    const std::pair<QCheckBox*, const char*> boxes[] = {
+        {form.CheckBoxMobile, "CheckBoxMobile"},
+        {form.CheckBoxPageTitles, "CheckBoxPageTitles"},
+        {form.CheckBoxSitemap, "CheckBoxSitemap"},
+        {form.CheckBoxFeeds, "CheckBoxFeeds"},
+        {form.CheckBoxAltTexts, "CheckBoxAltTexts"},
+    };
+    for (const auto& [box, name] : boxes) {
+        QCOMPARE(box->objectName(), QString::fromLatin1(name));
+        QVERIFY(!box->text().isEmpty());
+    }
+    QCOMPARE(ComboItems(form.ComboBoxPictureSize), QStringList({"Off", "1024", "1600", "2048"}));
+    QVERIFY(!form.ComboBoxPictureSize->isEditable());
+    // One line under each control, each its own.
+    QStringList lines;
+    for (QLabel* label : form.LabelExplanation) {
+        QVERIFY(!label->text().isEmpty());
+        QVERIFY(!label->text().contains(QLatin1Char('\n')));
+        QVERIFY(label->isVisible());
+        lines << label->text();
+    }
+    lines.removeDuplicates();
+    QCOMPARE(lines.size(), 6);
+    QVERIFY(form.ButtonOK->isDefault());
+    QCOMPARE(form.focusWidget(), form.CheckBoxMobile);
+}
+
+void TOptionsDialogTest::showLoadsAndOKWrites() {
+    TFixture f;
+    // A project from before the options: everything off.
+    QVERIFY(f.Options() == TDOptions());
+    TFormOptions form(f.Workspace, f.Prompter);
+    f.Show(form);
+    for (QCheckBox* box : {form.CheckBoxMobile, form.CheckBoxPageTitles, form.CheckBoxSitemap,
+                           form.CheckBoxFeeds, form.CheckBoxAltTexts})
+        QVERIFY(!box->isChecked());
+    QCOMPARE(form.ComboBoxPictureSize->currentText(), QStringLiteral("Off"));
+
+    Toggle(form.CheckBoxMobile);
+    Toggle(form.CheckBoxFeeds);
+    form.ComboBoxPictureSize->setCurrentIndex(1);
+    QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    TDOptions expected;
+    expected.MOBILE = expected.FEEDS = true;
+    expected.PICTURE_SIZE = 1024;
+    QVERIFY(f.Options() == expected);
+    QVERIFY(f.Saved() == expected);
+
+    // Shown again, the controls load what the record now holds; each option by itself.
+    f.Options() = TDOptions::ForNewProject();
+    f.Options().SITEMAP = false;
+    f.Show(form);
+    QVERIFY(form.CheckBoxMobile->isChecked() && form.CheckBoxPageTitles->isChecked() &&
+            !form.CheckBoxSitemap->isChecked() && form.CheckBoxFeeds->isChecked() &&
+            form.CheckBoxAltTexts->isChecked());
+    QCOMPARE(form.ComboBoxPictureSize->currentText(), QStringLiteral("1600"));
+    Toggle(form.CheckBoxPageTitles);
+    Toggle(form.CheckBoxAltTexts);
+    form.ComboBoxPictureSize->setCurrentIndex(0);
+    QTest::keyClick(&form, Qt::Key_Return);
+    expected = TDOptions();
+    expected.MOBILE = expected.FEEDS = true;
+    QVERIFY(f.Saved() == expected);
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TOptionsDialogTest::aSizeOfTheUsersOwnIsKept() {
+    TFixture f;
+    f.Options().PICTURE_SIZE = 800; // written by hand into Default.Pro
+    TFormOptions form(f.Workspace, f.Prompter);
+    f.Show(form);
+    QCOMPARE(ComboItems(form.ComboBoxPictureSize),
+             QStringList({"Off", "1024", "1600", "2048", "800"}));
+    QCOMPARE(form.ComboBoxPictureSize->currentText(), QStringLiteral("800"));
+    QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
+    QCOMPARE(f.Saved().PICTURE_SIZE, 800);
+    // Once the size is one of the list's, the extra item goes.
+    f.Options().PICTURE_SIZE = 2048;
+    f.Show(form);
+    QCOMPARE(ComboItems(form.ComboBoxPictureSize), QStringList({"Off", "1024", "1600", "2048"}));
+    QCOMPARE(form.ComboBoxPictureSize->currentText(), QStringLiteral("2048"));
+    QTest::keyClick(&form, Qt::Key_Escape);
+}
+
+void TOptionsDialogTest::cancelWritesNothing() {
+    TFixture f;
+    f.Options().SITEMAP = true;
+    f.Options().PICTURE_SIZE = 1600;
+    f.Workspace.Project->Save();
+    const TDOptions before = f.Options();
+    const auto files = Snapshot(f.Folder);
+    TFormOptions form(f.Workspace, f.Prompter);
+    for (int way = 0; way < 3; ++way) {
+        f.Show(form);
+        Toggle(form.CheckBoxMobile);
+        Toggle(form.CheckBoxSitemap);
+        form.ComboBoxPictureSize->setCurrentIndex(3);
+        QVERIFY(form.CheckBoxMobile->isChecked() && !form.CheckBoxSitemap->isChecked());
+        if (way == 0)
+            QTest::mouseClick(form.ButtonCancel, Qt::LeftButton);
+        else if (way == 1)
+            QTest::keyClick(&form, Qt::Key_Escape);
+        else
+            form.close();
+        QCOMPARE(form.result(), int(QDialog::Rejected));
+        QVERIFY(f.Options() == before);
+        QVERIFY(Snapshot(f.Folder) == files);
+        // Shown again, the controls show the record, not what was clicked before Cancel.
+        f.Show(form);
+        QVERIFY(!form.CheckBoxMobile->isChecked());
+        QVERIFY(form.CheckBoxSitemap->isChecked());
+        QCOMPARE(form.ComboBoxPictureSize->currentText(), QStringLiteral("1600"));
+        form.reject();
+    }
+}
+
+void TOptionsDialogTest::throughTheMainWindow() {
+    TTempFolder temp;
+    TScriptedPrompter prompter;
+    TProgram program(temp.Path() + "/", prompter);
+    const std::string folder = program.Workspace.ProjectsFolder() + "Site";
+    MakeProject(folder, {{"News", {"One"}}});
+    program.Workspace.Project = std::make_unique<TDProject>(folder, program.Workspace.XMLDoc);
+    program.FormMain->SetProjectOpen(true);
+    TDProject& project = *program.Workspace.Project;
+    QVERIFY(program.FormMain->MenuSiteOptions->isEnabled());
+    QCOMPARE(program.FormMain->MenuSiteOptions->text(), QStringLiteral("Site Options..."));
+    const auto answered = AnswerModal(program.FormOptions, [&] {
+        Toggle(program.FormOptions->CheckBoxMobile);
+        QTest::keyClick(program.FormOptions, Qt::Key_Return);
+    });
+    program.FormMain->MenuSiteOptions->trigger();
+    QVERIFY(*answered);
+    QVERIFY(project.OPTIONS.MOBILE);
+    // The preview was built again with the option.
+    QVERIFY(ReadFileBytes(project.PreviewFile())
+                .find("<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">") !=
+            std::string::npos);
+
+    // A sitemap without the site's address: File > Build says why in its summary, once.
+    project.OPTIONS.SITEMAP = true;
+    project.TOPIC.DOMAIN = "http://";
+    project.Save();
+    QString notes;
+    const auto summed = AnswerModal(program.FormBuild, [&] {
+        notes = program.FormBuild->LabelNotes->isVisible() ? program.FormBuild->LabelNotes->text()
+                                                           : QStringLiteral("(hidden)");
+        QTest::keyClick(program.FormBuild, Qt::Key_Escape);
+    });
+    program.FormMain->MenuBuild->trigger();
+    QVERIFY(*summed);
+    QCOMPARE(notes, QStringLiteral("No sitemap was written: the domain \"http://\" (Page > "
+                                   "Topic...) is not an absolute http:// or https:// address"));
+    project.TOPIC.DOMAIN = "https://club.example/";
+    project.Save();
+    const auto summedAgain = AnswerModal(program.FormBuild, [&] {
+        notes = program.FormBuild->LabelNotes->isVisible() ? program.FormBuild->LabelNotes->text()
+                                                           : QStringLiteral("(hidden)");
+        QTest::keyClick(program.FormBuild, Qt::Key_Escape);
+    });
+    program.FormMain->MenuBuild->trigger();
+    QVERIFY(*summedAgain);
+    QCOMPARE(notes, QStringLiteral("(hidden)"));
+    QVERIFY(FileExists(project.HTMLPath() + "sitemap.xml"));
+
+    program.FormMain->SetProjectOpen(false);
+    QVERIFY(!program.FormMain->MenuSiteOptions->isEnabled());
+    QVERIFY(prompter.Calls.isEmpty());
+}
+
+int main(int argc, char** argv) {
+    PrepareTestEnvironment();
+    PrepareStartup();
+    TApplication application(argc, argv);
+    TOptionsDialogTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "OptionsDialogTest.moc"
