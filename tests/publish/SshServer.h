@@ -136,62 +136,70 @@ class TSshServer {
         // service makes at boot; a container that never ran the service lacks it.
         if (::geteuid() == 0)
             std::filesystem::create_directories("/run/sshd", ignored);
-        FPort = sshserver::FreePort();
-        const std::string config = "Port " + std::to_string(FPort) +
-                                   "\n"
-                                   "ListenAddress 127.0.0.1\n"
-                                   "HostKey " +
-                                   HostKeyFile + "\nPidFile " + PidFile() +
-                                   "\n"
-                                   "AuthorizedKeysFile " +
-                                   (Dir / "authorized_keys") +
-                                   "\n"
-                                   "StrictModes no\n"
-                                   "UsePAM no\n"
-                                   "PermitRootLogin yes\n"
-                                   "PubkeyAuthentication yes\n"
-                                   "PasswordAuthentication yes\n"
-                                   "KbdInteractiveAuthentication no\n"
-                                   "MaxAuthTries 10\n"
-                                   "LoginGraceTime 30\n"
-                                   "Subsystem sftp internal-sftp\n"
-                                   "LogLevel VERBOSE\n";
-        WriteFileBytes(Dir / "sshd_config", config);
-        // Everything the child needs is made before fork: it only execs.
-        const std::vector<std::string> argv = {"timeout",
-                                               std::to_string(sshserver::LifetimeSeconds),
-                                               sshserver::Sshd,
-                                               "-D",
-                                               "-e",
-                                               "-f",
-                                               Dir / "sshd_config"};
-        std::vector<char*> args = childprocess::Arguments(argv);
-        const int log =
-            ::open((Dir / "sshd.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-        FPid = ::fork();
-        if (FPid == 0) {
-            ::dup2(null, 0);
-            ::dup2(null, 1);
-            ::dup2(log, 2);
-            ::execvp(args[0], args.data());
-            ::_exit(127);
-        }
-        ::close(log);
-        ::close(null);
-        // sshd writes its process id file once it listens.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (std::chrono::steady_clock::now() < deadline) {
-            int status = 0;
-            if (::waitpid(FPid, &status, WNOHANG) == FPid) {
+        // Another program may take the free port before sshd does: then sshd ends, and it
+        // starts again on another.
+        for (int attempt = 0; attempt < 3 && !FStarted; ++attempt) {
+            FPort = sshserver::FreePort();
+            const std::string config = "Port " + std::to_string(FPort) +
+                                       "\n"
+                                       "ListenAddress 127.0.0.1\n"
+                                       "HostKey " +
+                                       HostKeyFile + "\nPidFile " + PidFile() +
+                                       "\n"
+                                       "AuthorizedKeysFile " +
+                                       (Dir / "authorized_keys") +
+                                       "\n"
+                                       "StrictModes no\n"
+                                       "UsePAM no\n"
+                                       "PermitRootLogin yes\n"
+                                       "PubkeyAuthentication yes\n"
+                                       "PasswordAuthentication yes\n"
+                                       "KbdInteractiveAuthentication no\n"
+                                       "MaxAuthTries 10\n"
+                                       "LoginGraceTime 30\n"
+                                       "Subsystem sftp internal-sftp\n"
+                                       "LogLevel VERBOSE\n";
+            WriteFileBytes(Dir / "sshd_config", config);
+            // Everything the child needs is made before fork: it only execs.
+            const std::vector<std::string> argv = {"timeout",
+                                                   std::to_string(sshserver::LifetimeSeconds),
+                                                   sshserver::Sshd,
+                                                   "-D",
+                                                   "-e",
+                                                   "-f",
+                                                   Dir / "sshd_config"};
+            std::vector<char*> args = childprocess::Arguments(argv);
+            const int log =
+                ::open((Dir / "sshd.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+            const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+            FPid = ::fork();
+            if (FPid == 0) {
+                ::dup2(null, 0);
+                ::dup2(null, 1);
+                ::dup2(log, 2);
+                ::execvp(args[0], args.data());
+                ::_exit(127);
+            }
+            ::close(log);
+            ::close(null);
+            // sshd writes its process id file once it listens.
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (std::chrono::steady_clock::now() < deadline) {
+                int status = 0;
+                if (::waitpid(FPid, &status, WNOHANG) == FPid) {
+                    FPid = -1;
+                    break;
+                }
+                if (PathExists(PidFile()) && !ReadFileBytes(PidFile()).empty()) {
+                    FStarted = true;
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            if (!FStarted && FPid > 0) {
+                childprocess::Stop(FPid);
                 FPid = -1;
-                break;
             }
-            if (PathExists(PidFile()) && !ReadFileBytes(PidFile()).empty()) {
-                FStarted = true;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
     ~TSshServer() {
