@@ -33,10 +33,13 @@ std::string SecondsText(int milliseconds) {
     return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
 }
 
-// Why there is no session bus to ask, or empty when there may be one. Without an address,
+// Why there is no session bus to ask (or it is not to be asked), or empty when there may be
+// one. Without an address,
 // the bus of the user's session is the socket "bus" in XDG_RUNTIME_DIR; anything else would
 // have GLib start a bus of its own (autolaunch), which is not wanted here.
 std::string NoSessionBus() {
+    if (const char* off = std::getenv(TKeyring::OffVariable); off && std::string(off) == "1")
+        return std::string("the keyring is not used (") + TKeyring::OffVariable + "=1)";
     const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
     if (address && *address)
         return {};

@@ -35,6 +35,9 @@ class TKeyring {
     static constexpr int DefaultTimeout = 5000;
     // The name of the keyring items' schema (their "xdg:schema" attribute).
     static constexpr const char* SchemaName = "example.corvane.Corvane.Publish";
+    // Set to 1, the keyring is not asked at all: every call answers NoKeyring (for scripts
+    // and tests that must not reach the desktop's keyring).
+    static constexpr const char* OffVariable = "CORVANE_NO_KEYRING";
 
     explicit TKeyring(int timeoutMs = DefaultTimeout) : FTimeout(timeoutMs) {}
     virtual ~TKeyring() = default;

@@ -143,6 +143,13 @@ TEST(KeyringWithoutBus, AnswersNoKeyringAtOnceAndABusThatDoesNotAnswerWithinTheT
                   "there is no keyring: no session bus (DBUS_SESSION_BUS_ADDRESS is not set)");
     }
     {
+        // Switched off: not asked, whatever bus there is.
+        TScopedVariable off(TKeyring::OffVariable, "1");
+        TKeyringAnswer answer = TKeyring().Find({"FTP", "h", 21, "u"});
+        EXPECT_EQ(answer.Status, TKeyringStatus::NoKeyring);
+        EXPECT_EQ(answer.Reason, "the keyring is not used (CORVANE_NO_KEYRING=1)");
+    }
+    {
         // An address where nothing listens.
         TScopedVariable address("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (folder / "none"));
         TKeyring keyring;
