@@ -17,7 +17,7 @@ inline bool ServersRequired() {
 // Skips the test (or fails it when servers are required) because of why.
 #define SKIP_WITHOUT_SERVER(why)                                                                   \
     do {                                                                                           \
-        const std::string reason_ = (why);                                                         \
+        const std::string& reason_ = (why);                                                        \
         if (ServersRequired())                                                                     \
             FAIL() << reason_ << " (required: CORVANE_REQUIRE_SERVERS=1)";                         \
         GTEST_SKIP() << reason_;                                                                   \
