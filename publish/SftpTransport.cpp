@@ -79,6 +79,9 @@ class TSftpTransport::TStep {
     TStep(TSftpTransport& transport, std::int32_t milliseconds) : FTransport(transport) {
         FTransport.FBusy = true;
         FTransport.Arm(milliseconds);
+        // A Cancel that came just before saw nothing busy: the step ends at once instead.
+        if (FTransport.FCancelled)
+            FTransport.ShutDownSocket();
     }
     ~TStep() {
         FTransport.Disarm();
@@ -644,7 +647,12 @@ void TSftpTransport::Upload(const std::string& localPath, const std::string& rem
             continue;
         if (got < 0) {
             const int error = errno;
-            sftp_close(file);
+            {
+                // The part sent does not stay behind as if it were the file.
+                TStep bounded(*this, FSettings.ReadTimeout);
+                sftp_close(file);
+                sftp_unlink(FSftp, path.c_str());
+            }
             Fail(step, localPath + ": " + ErrorText(error), TTransportFailure::Other,
                  "the file " + Quoted(localPath) + " cannot be read (" + ErrorText(error) + ")",
                  localPath);
