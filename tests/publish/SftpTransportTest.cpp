@@ -1,12 +1,16 @@
 // The SFTP transport against a real OpenSSH server on 127.0.0.1 (sshd from a test
-// configuration, SFTP inside sshd, key login with a test key), and against peers that
-// misbehave: nothing listening, a listener that never answers.
+// configuration, SFTP inside sshd, key login with a test key), against an SSH server of the
+// test's own for the password logins, and against peers that misbehave: nothing listening,
+// a listener that never answers.
 
 #include "publish/SftpTransport.h"
 
 #include "TestSupport.h"
 #include "publish/RequireServers.h"
 #include "publish/SshServer.h"
+
+#include <libssh/libssh.h>
+#include <libssh/server.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,6 +21,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
+#include <poll.h>
 #include <set>
 #include <string>
 #include <thread>
@@ -402,6 +408,173 @@ TEST_F(SftpPeerTest, ASilentServerIsNoAnswerAndCancelEndsTheWait) {
     connect.join();
     EXPECT_EQ(kind, TTransportFailure::Cancelled);
     EXPECT_LT(took, std::chrono::seconds(1));
+}
+
+// An SSH server of the test's own (libssh's server side) that asks for a password, plainly
+// or keyboard-interactively, and offers nothing after the login: a client that logged in
+// fails only when it opens its SFTP channel. OpenSSH's sshd would check the password against
+// the system's users, which a test must not touch.
+class TPasswordServer {
+  public:
+    enum TMode { Password, Interactive };
+
+    TPasswordServer(TMode mode, std::string password)
+        : FMode(mode), FPassword(std::move(password)) {
+        if (!sshserver::MakeKey(Dir / "host_key"))
+            return;
+        Fingerprint = sshserver::KeygenFingerprint(Dir / "host_key.pub");
+        FBind = ssh_bind_new();
+        const std::string key = Dir / "host_key";
+        unsigned port = 0;
+        if (ssh_bind_options_set(FBind, SSH_BIND_OPTIONS_BINDADDR, "127.0.0.1") != SSH_OK ||
+            ssh_bind_options_set(FBind, SSH_BIND_OPTIONS_BINDPORT, &port) != SSH_OK ||
+            ssh_bind_options_set(FBind, SSH_BIND_OPTIONS_HOSTKEY, key.c_str()) != SSH_OK ||
+            ssh_bind_listen(FBind) != SSH_OK)
+            return;
+        sockaddr_in address{};
+        socklen_t length = sizeof address;
+        if (::getsockname(ssh_bind_get_fd(FBind), reinterpret_cast<sockaddr*>(&address), &length) ==
+            0)
+            FPort = ntohs(address.sin_port);
+        FThread = std::thread([this] { Serve(); });
+    }
+    ~TPasswordServer() {
+        FStop = true;
+        {
+            std::lock_guard lock(FMutex);
+            if (FSession)
+                ::shutdown(ssh_get_fd(FSession), SHUT_RDWR);
+        }
+        if (FThread.joinable())
+            FThread.join();
+        if (FBind)
+            ssh_bind_free(FBind);
+    }
+    TPasswordServer(const TPasswordServer&) = delete;
+    TPasswordServer& operator=(const TPasswordServer&) = delete;
+
+    int Port() const { return FPort; }
+    std::string Fingerprint;
+    TTempFolder Dir;
+
+  private:
+    int Method() const {
+        return FMode == Password ? SSH_AUTH_METHOD_PASSWORD : SSH_AUTH_METHOD_INTERACTIVE;
+    }
+    // Answers one authentication request; true when it let the client in.
+    bool Authenticate(ssh_session session, ssh_message message) {
+        if (ssh_message_subtype(message) == SSH_AUTH_METHOD_PASSWORD && FMode == Password) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+            const char* given = ssh_message_auth_password(message);
+#pragma GCC diagnostic pop
+            if (given && FPassword == given) {
+                ssh_message_auth_reply_success(message, 0);
+                return true;
+            }
+        }
+        if (ssh_message_subtype(message) == SSH_AUTH_METHOD_INTERACTIVE && FMode == Interactive) {
+            if (!ssh_message_auth_kbdint_is_response(message)) {
+                const char* prompts[] = {"Password: "};
+                char echo[] = {0};
+                ssh_message_auth_interactive_request(message, "", "", 1, prompts, echo);
+                return false;
+            }
+            if (ssh_userauth_kbdint_getnanswers(session) == 1 &&
+                FPassword == ssh_userauth_kbdint_getanswer(session, 0)) {
+                ssh_message_auth_reply_success(message, 0);
+                return true;
+            }
+        }
+        ssh_message_auth_set_methods(message, Method());
+        ssh_message_reply_default(message);
+        return false;
+    }
+    void Serve() {
+        while (!FStop) {
+            pollfd p{ssh_bind_get_fd(FBind), POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            ssh_session session = ssh_new();
+            const long timeout = 10;
+            ssh_options_set(session, SSH_OPTIONS_TIMEOUT, &timeout);
+            if (ssh_bind_accept(FBind, session) != SSH_OK) {
+                ssh_free(session);
+                continue;
+            }
+            {
+                std::lock_guard lock(FMutex);
+                FSession = session;
+            }
+            if (ssh_handle_key_exchange(session) == SSH_OK) {
+                // Every request after the login (the SFTP channel) is refused.
+                while (ssh_message message = ssh_message_get(session)) {
+                    if (ssh_message_type(message) == SSH_REQUEST_AUTH)
+                        Authenticate(session, message);
+                    else
+                        ssh_message_reply_default(message);
+                    ssh_message_free(message);
+                }
+            }
+            {
+                std::lock_guard lock(FMutex);
+                FSession = nullptr;
+            }
+            ssh_disconnect(session);
+            ssh_free(session);
+        }
+    }
+
+    TMode FMode;
+    std::string FPassword;
+    ssh_bind FBind = nullptr;
+    int FPort = 0;
+    std::atomic<bool> FStop{false};
+    std::mutex FMutex;
+    ssh_session FSession = nullptr;
+    std::thread FThread;
+};
+
+TEST_F(SftpPeerTest, ThePasswordLogsInPlainlyOrKeyboardInteractively) {
+    // ssh-keygen makes the server's host key.
+    if (const std::string missing = SshServerMissing(); !missing.empty())
+        SKIP_WITHOUT_SERVER(missing);
+    for (const auto mode : {TPasswordServer::Password, TPasswordServer::Interactive}) {
+        const char* what = mode == TPasswordServer::Password ? "password" : "keyboard-interactive";
+        TPasswordServer server(mode, "pa55 w\xC3\xB6rd");
+        ASSERT_GT(server.Port(), 0) << "the test's SSH server did not start";
+        TTransportSettings settings;
+        settings.Host = "127.0.0.1";
+        settings.Port = server.Port();
+        settings.User = "site";
+        settings.Trusted = server.Fingerprint;
+        settings.KnownHostsFile = server.Dir / "known_hosts";
+        WriteFileBytes(settings.KnownHostsFile, "");
+        settings.ReadTimeout = 10000;
+        const struct {
+            std::string Password;
+            TTransportFailure Kind;
+            std::string Reason;
+        } cases[] = {
+            // Logged in: only the SFTP channel that the server refuses ends the connect.
+            {"pa55 w\xC3\xB6rd", TTransportFailure::Other, "the server offers no SFTP"},
+            {"pa55 word", TTransportFailure::LoginRefused,
+             "the server refused the user name or password"},
+            {"", TTransportFailure::LoginRefused, "the server refused the user name or password"},
+        };
+        for (const auto& c : cases) {
+            settings.Password = c.Password;
+            TSftpTransport sftp(settings);
+            std::vector<std::string> log;
+            sftp.OnLog = [&log](const std::string& line) { log.push_back(line); };
+            TTransportError e = FailureOf([&] { sftp.Connect(); });
+            EXPECT_EQ(e.Kind(), c.Kind) << what << " " << c.Password << ": " << e.what();
+            EXPECT_EQ(e.Reason(), c.Reason) << what << " " << c.Password;
+            const bool loggedIn =
+                std::find(log.begin(), log.end(), "Logged in with the password") != log.end();
+            EXPECT_EQ(loggedIn, c.Kind == TTransportFailure::Other) << what << " " << c.Password;
+        }
+    }
 }
 
 } // namespace
