@@ -67,6 +67,27 @@ TPublishPassword FindPublishPassword(const TKeyringKey& key, const std::string& 
     return result;
 }
 
+TPasswordKept KeepPublishPassword(const TKeyringKey& key, const std::string& typed,
+                                  std::string& storedPassword, TKeyring& keyring) {
+    const TKeyringAnswer answer = typed.empty() ? keyring.Delete(key) : keyring.Store(key, typed);
+    TPasswordKept kept;
+    if (answer.Status == TKeyringStatus::Done || answer.Status == TKeyringStatus::NotFound) {
+        storedPassword.clear();
+        kept.InKeyring = true;
+        return kept;
+    }
+    storedPassword = typed;
+    if (!typed.empty())
+        kept.Note = "The password is kept in the project: " + answer.Reason + ".";
+    return kept;
+}
+
+std::string LoadPublishPassword(const TKeyringKey& key, const std::string& storedPassword,
+                                TKeyring& keyring) {
+    const TKeyringAnswer found = keyring.Find(key);
+    return found.Status == TKeyringStatus::Done ? found.Password : storedPassword;
+}
+
 std::optional<std::string> AskPasswordOnTerminal(const std::string& prompt) {
     const int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
     if (tty < 0)

@@ -33,6 +33,23 @@ TPublishPassword FindPublishPassword(const TKeyringKey& key, const std::string& 
                                      TKeyring& keyring,
                                      const TPasswordReader& ask = TPasswordReader());
 
+// What the publish dialog does with the password on OK: it goes into the keyring under key
+// and storedPassword (the record's PASSWORD) becomes empty; an empty password is deleted
+// from the keyring. Without a keyring it stays in storedPassword as typed, and the answer's
+// Note says so for the dialog to show ("The password is kept in the project: ..."); Note is
+// empty when the keyring took it.
+struct TPasswordKept {
+    bool InKeyring = false;
+    std::string Note;
+};
+TPasswordKept KeepPublishPassword(const TKeyringKey& key, const std::string& typed,
+                                  std::string& storedPassword, TKeyring& keyring);
+
+// The password the publish dialog shows and sends: the keyring's for key, else
+// storedPassword (a project from before the keyring, or one without it).
+std::string LoadPublishPassword(const TKeyringKey& key, const std::string& storedPassword,
+                                TKeyring& keyring);
+
 // Reads one line from the controlling terminal (/dev/tty) with its echo off, after writing
 // prompt there; the echo is put back whatever happens (an interrupt is passed on after).
 // None when the process has no terminal.

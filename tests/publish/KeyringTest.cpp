@@ -128,6 +128,19 @@ TEST_F(KeyringTest, CorvaneCliTakesTheKeyringsPasswordBeforeTheProjects) {
     Keyring.Delete(key);
 }
 
+TEST_F(KeyringTest, TheDialogsPasswordGoesIntoTheKeyringAndComesBack) {
+    const TKeyringKey key{"FTP", "ftp.example.net", 21, "club"};
+    std::string stored = "typed before the keyring";
+    TPasswordKept kept = KeepPublishPassword(key, "n3w", stored, Keyring);
+    EXPECT_TRUE(kept.InKeyring) << kept.Note;
+    EXPECT_EQ(stored, "");
+    EXPECT_EQ(LoadPublishPassword(key, stored, Keyring), "n3w");
+    // Emptied in the dialog: gone from the keyring too.
+    kept = KeepPublishPassword(key, "", stored, Keyring);
+    EXPECT_TRUE(kept.InKeyring);
+    EXPECT_EQ(Keyring.Find(key).Status, TKeyringStatus::NotFound);
+}
+
 // Without a keyring, run as a process of its own (ctest keyring_no_bus_tests): GLib keeps
 // the first session bus it reaches for the life of the process.
 TEST(KeyringWithoutBus, AnswersNoKeyringAtOnceAndABusThatDoesNotAnswerWithinTheTimeOut) {
@@ -186,23 +199,84 @@ TEST(KeyringWithoutBus, AnswersNoKeyringAtOnceAndABusThatDoesNotAnswerWithinTheT
 class TFakeKeyring : public TKeyring {
   public:
     TKeyringAnswer Find(const TKeyringKey& key) override {
-        Asked.push_back(key.Protocol + " " + key.User + "@" + key.Host + ":" +
-                        std::to_string(key.Port));
+        Asked.push_back(Name(key));
         return Answer;
+    }
+    TKeyringAnswer Store(const TKeyringKey& key, const std::string& password) override {
+        Asked.push_back("store " + Name(key) + " " + password);
+        return Answer;
+    }
+    TKeyringAnswer Delete(const TKeyringKey& key) override {
+        Asked.push_back("delete " + Name(key));
+        return Answer;
+    }
+    static std::string Name(const TKeyringKey& key) {
+        return key.Protocol + " " + key.User + "@" + key.Host + ":" + std::to_string(key.Port);
     }
     TKeyringAnswer Answer;
     std::vector<std::string> Asked;
 };
 
+TKeyringAnswer AnswerOf(TKeyringStatus status, const std::string& password = {}) {
+    TKeyringAnswer a;
+    a.Status = status;
+    a.Password = password;
+    a.Reason = status == TKeyringStatus::NoKeyring ? "there is no keyring: none"
+               : status == TKeyringStatus::Failed  ? "the keyring is locked"
+                                                   : "";
+    return a;
+}
+
+TEST(PasswordSources, TheDialogsPasswordGoesIntoTheKeyringWhenThereIsOne) {
+    const TKeyringKey key{"FTPS", "example.org", 21, "site"};
+    const struct {
+        const char* What;
+        TKeyringStatus Keyring;
+        std::string Typed;
+        std::string Asked;
+        std::string Stored;
+        bool InKeyring;
+        std::string Note;
+    } cases[] = {
+        {"stored in the keyring", TKeyringStatus::Done, "secret",
+         "store FTPS site@example.org:21 secret", "", true, ""},
+        {"an empty one is deleted there", TKeyringStatus::Done, "",
+         "delete FTPS site@example.org:21", "", true, ""},
+        {"an empty one that was not there", TKeyringStatus::NotFound, "",
+         "delete FTPS site@example.org:21", "", true, ""},
+        {"no keyring", TKeyringStatus::NoKeyring, "secret", "store FTPS site@example.org:21 secret",
+         "secret", false, "The password is kept in the project: there is no keyring: none."},
+        {"a locked keyring", TKeyringStatus::Failed, "secret",
+         "store FTPS site@example.org:21 secret", "secret", false,
+         "The password is kept in the project: the keyring is locked."},
+        {"no keyring and no password", TKeyringStatus::NoKeyring, "",
+         "delete FTPS site@example.org:21", "", false, ""},
+    };
+    for (const auto& c : cases) {
+        TFakeKeyring keyring;
+        keyring.Answer = AnswerOf(c.Keyring);
+        std::string stored = "old";
+        TPasswordKept kept = KeepPublishPassword(key, c.Typed, stored, keyring);
+        EXPECT_EQ(keyring.Asked, std::vector<std::string>{c.Asked}) << c.What;
+        EXPECT_EQ(stored, c.Stored) << c.What;
+        EXPECT_EQ(kept.InKeyring, c.InKeyring) << c.What;
+        EXPECT_EQ(kept.Note, c.Note) << c.What;
+    }
+
+    // Shown and sent: the keyring's, else the project's.
+    for (const auto& [status, expected] :
+         std::vector<std::pair<TKeyringStatus, std::string>>{{TKeyringStatus::Done, "kept"},
+                                                             {TKeyringStatus::NotFound, "own"},
+                                                             {TKeyringStatus::NoKeyring, "own"},
+                                                             {TKeyringStatus::Failed, "own"}}) {
+        TFakeKeyring keyring;
+        keyring.Answer = AnswerOf(status, "kept");
+        EXPECT_EQ(LoadPublishPassword(key, "own", keyring), expected);
+    }
+}
+
 TEST(PasswordSources, KeyringThenProjectThenEnvironmentThenTerminal) {
     const TKeyringKey key{"SFTP", "example.org", 22, "site"};
-    auto answer = [](TKeyringStatus status, const std::string& password = {}) {
-        TKeyringAnswer a;
-        a.Status = status;
-        a.Password = password;
-        a.Reason = status == TKeyringStatus::NoKeyring ? "there is no keyring: none" : "";
-        return a;
-    };
     const struct {
         const char* What;
         TKeyringAnswer Keyring;
@@ -213,22 +287,22 @@ TEST(PasswordSources, KeyringThenProjectThenEnvironmentThenTerminal) {
         TPasswordSource Source;
         bool Asks;
     } cases[] = {
-        {"all there", answer(TKeyringStatus::Done, "k"), "p", "e", "t", "k",
+        {"all there", AnswerOf(TKeyringStatus::Done, "k"), "p", "e", "t", "k",
          TPasswordSource::Keyring, false},
-        {"an empty password in the keyring counts", answer(TKeyringStatus::Done, ""), "p", "e", "t",
-         "", TPasswordSource::Keyring, false},
-        {"not in the keyring", answer(TKeyringStatus::NotFound), "p", "e", "t", "p",
+        {"an empty password in the keyring counts", AnswerOf(TKeyringStatus::Done, ""), "p", "e",
+         "t", "", TPasswordSource::Keyring, false},
+        {"not in the keyring", AnswerOf(TKeyringStatus::NotFound), "p", "e", "t", "p",
          TPasswordSource::Project, false},
-        {"no keyring", answer(TKeyringStatus::NoKeyring), "p", "e", "t", "p",
+        {"no keyring", AnswerOf(TKeyringStatus::NoKeyring), "p", "e", "t", "p",
          TPasswordSource::Project, false},
-        {"a locked keyring", answer(TKeyringStatus::Failed), "", "e", "t", "e",
+        {"a locked keyring", AnswerOf(TKeyringStatus::Failed), "", "e", "t", "e",
          TPasswordSource::Environment, false},
-        {"nothing but the terminal", answer(TKeyringStatus::NotFound), "", std::nullopt,
+        {"nothing but the terminal", AnswerOf(TKeyringStatus::NotFound), "", std::nullopt,
          "t y p e d", "t y p e d", TPasswordSource::Terminal, true},
-        {"an empty variable does not count", answer(TKeyringStatus::NoKeyring), "", "", "t", "t",
+        {"an empty variable does not count", AnswerOf(TKeyringStatus::NoKeyring), "", "", "t", "t",
          TPasswordSource::Terminal, true},
-        {"no terminal either", answer(TKeyringStatus::NotFound), "", std::nullopt, std::nullopt, "",
-         TPasswordSource::None, true},
+        {"no terminal either", AnswerOf(TKeyringStatus::NotFound), "", std::nullopt, std::nullopt,
+         "", TPasswordSource::None, true},
     };
     for (const auto& c : cases) {
         TFakeKeyring keyring;
