@@ -207,6 +207,20 @@ TEST_F(SftpTransportTest, AChangedHostKeyIsRefusedUnlessTheNewOneIsTrusted) {
     TSftpTransport trusted(settings);
     trusted.Connect();
     EXPECT_TRUE(trusted.Connected());
+
+    // known_hosts knows a key of another type for it (the server moved from ECDSA to
+    // Ed25519): refused the same way, not as a failed handshake.
+    const std::string ecdsa = Local / "ecdsa_key";
+    ASSERT_EQ(
+        RunProcess({"ssh-keygen", "-q", "-t", "ecdsa", "-N", "", "-f", ecdsa}, "", 20000).ExitCode,
+        0);
+    WriteFileBytes(KnownHosts(), Server->KnownHostsLine(ecdsa + ".pub"));
+    settings.Trusted.clear();
+    TSftpTransport otherType(settings);
+    e = FailureOf([&] { otherType.Connect(); });
+    EXPECT_EQ(e.Kind(), TTransportFailure::NotTrusted) << e.what();
+    EXPECT_EQ(e.Fingerprint(), Server->HostFingerprint());
+    EXPECT_THAT(e.Reason(), HasSubstr("differs from the one known for it"));
 }
 
 TEST_F(SftpTransportTest, AWrongKeyOrPasswordIsLoginRefused) {
