@@ -1,7 +1,8 @@
 // corvane-cli publish PROJECT_FOLDER [--yes] [--no-build] [--verbose]: builds the site into
 // the emptied HTML folder as the Publish command does (or, with --no-build, takes the HTML
-// folder as it stands) and uploads its files with the project's stored FTP settings. On a
-// terminal a progress bar follows the run; otherwise each step is one plain line.
+// folder as it stands) and uploads its files with the project's stored FTP settings and the
+// password from the keyring, the project, CORVANE_PASSWORD or the terminal. On a terminal a
+// progress bar follows the run; otherwise each step is one plain line.
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
@@ -14,6 +15,7 @@
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/XmlDocument.h"
+#include "publish/PublishPassword.h"
 #include "publish/PublishRun.h"
 
 #include <algorithm>
@@ -205,6 +207,18 @@ int RunPublish(const std::vector<std::string>& args) {
     run.Show();
 
     const TDPublish& settings = project->PUBLISH;
+    // The password: the keyring's, else the project's, else CORVANE_PASSWORD, else asked on
+    // the terminal; sent, never stored. Not asked for a run that stops for want of a server
+    // or a user.
+    if (!TrimBlanks(settings.FTP_SERVER).empty() && !TrimBlanks(settings.USER_NAME).empty()) {
+        TKeyring keyring;
+        TPublishPassword password =
+            FindPublishPassword({"FTP", settings.FTP_SERVER, settings.FTP_PORT, settings.USER_NAME},
+                                settings.PASSWORD, keyring);
+        if (verbose && !password.KeyringReason.empty())
+            view.Line("Keyring: " + password.KeyringReason);
+        run.Password = std::move(password.Password);
+    }
     std::fprintf(stderr, "%zu file%s in %s\n", run.Rows.size(), run.Rows.size() == 1 ? "" : "s",
                  project->HTMLPath().c_str());
     for (const TPublishRow& row : run.Rows)

@@ -138,7 +138,8 @@ TPublishOutcome TPublishRun::Publish() {
         Tell(std::string("The user name") + unsendable, TPublishControl::EditUser);
         return TPublishOutcome::Stopped;
     }
-    if (breaksALine(record.PASSWORD)) {
+    const std::string& password = Password ? *Password : record.PASSWORD;
+    if (breaksALine(password)) {
         Tell(std::string("The password") + unsendable, TPublishControl::EditPassword);
         return TPublishOutcome::Stopped;
     }
@@ -166,7 +167,7 @@ TPublishOutcome TPublishRun::Publish() {
     IdFTP.Port = record.FTP_PORT;
     IdFTP.ReadTimeout = ReadTimeout;
     IdFTP.Username = record.USER_NAME;
-    IdFTP.Password = record.PASSWORD;
+    IdFTP.Password = password;
 
     SetStatus("Connect FTP Server...");
     try {

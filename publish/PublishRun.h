@@ -9,6 +9,7 @@
 #include "publish/IdFTP.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,9 @@ class TPublishRun {
     TIdFTP IdFTP;
     // The read time-out handed to the client.
     std::int32_t ReadTimeout = 30000;
+    // The password sent in place of the stored PASSWORD, when set: corvane-cli's, from the
+    // keyring, the environment or the terminal. It is never stored.
+    std::optional<std::string> Password;
     // The client's own account of the last failure (the user is shown the fixed message).
     std::string LastError;
 

@@ -322,3 +322,34 @@ TEST_F(PublishCommandTest, CtrlCCancelsTheRunWithinASecondAndNamesTheFileInTrans
     EXPECT_THAT(r.Err, HasSubstr("corvane-cli: Publishing cancelled. a.htm was not uploaded. ("));
     EXPECT_THAT(r.Err, HasSubstr("STOR a.htm: cancelled)"));
 }
+
+TEST_F(PublishCommandTest, ThePasswordIsTheProjectsElseCorvanePasswordAndIsNeverShown) {
+    WriteFileBytes(Html() + "a.htm", "a");
+    for (const bool inProject : {true, false}) {
+        TFakeFtpServer server([](TFakeFtpSession& s) {
+            s.Login();
+            s.ServeUploads();
+        });
+        Settings(server.Port());
+        if (!inProject) {
+            TXmlDocument document;
+            TDProject project(Folder(), document);
+            project.PUBLISH.PASSWORD = "";
+            project.Save();
+        }
+        // The keyring is not asked here (CORVANE_NO_KEYRING=1, as for every core test).
+        ::setenv("CORVANE_PASSWORD", "from-the-environment", 1);
+        TProcessResult r = Publish({"--yes", "--no-build", "--verbose"});
+        ::unsetenv("CORVANE_PASSWORD");
+        server.Finish();
+        EXPECT_EQ(r.ExitCode, 0) << r.Err;
+        EXPECT_THAT(
+            server.Commands(),
+            ::testing::Contains(inProject ? "PASS top-secret" : "PASS from-the-environment"));
+        EXPECT_THAT(r.Out + r.Err, Not(HasSubstr("from-the-environment")));
+        EXPECT_THAT(r.Err, HasSubstr("Keyring: the keyring is not used (CORVANE_NO_KEYRING=1)"));
+        // Only the project's own password is in the project.
+        TXmlDocument document;
+        EXPECT_EQ(TDProject(Folder(), document).PUBLISH.PASSWORD, inProject ? "top-secret" : "");
+    }
+}

@@ -446,6 +446,26 @@ TEST_F(PublishRunTest, NothingToUploadStillConnectsAndFinishes) {
     EXPECT_EQ(Run->ProgressBar, 100);
 }
 
+TEST_F(PublishRunTest, APasswordFromElsewhereIsSentInPlaceOfTheStoredOneAndNeverStored) {
+    TFakeFtpServer server(Uploads(0));
+    ShowFor(server.Port());
+    Project->PUBLISH.PASSWORD = "";
+    Run->Edits.EditPassword = "";
+    Run->Password = "from the keyring";
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished);
+    server.Finish();
+    EXPECT_THAT(server.Commands(),
+                ElementsAre("USER web", "PASS from the keyring", "TYPE I", "SYST"));
+    EXPECT_EQ(Project->PUBLISH.PASSWORD, "");
+    EXPECT_EQ(Stored().PASSWORD, "");
+
+    // It is checked as the stored one is.
+    Run->Show();
+    Run->Password = "two\nlines";
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Stopped);
+    EXPECT_THAT(View.Events, ::testing::Contains(HasSubstr("The password holds a line break")));
+}
+
 TEST_F(PublishRunTest, AFailureAtTheThirdFileAndASecondRunThatSendsTheRest) {
     for (const char* name : {"a.htm", "b.htm", "c.htm", "d.htm", "e.htm"})
         AddFile(name, 700);

@@ -1,0 +1,717 @@
+#include "publish/SftpTransport.h"
+
+#include <libssh/libssh.h>
+#include <libssh/sftp.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+// Status codes of later SFTP versions that some servers send.
+constexpr int SftpNoSpaceOnFilesystem = 14;
+constexpr int SftpQuotaExceeded = 15;
+
+// How long Disconnect waits for the server to take its goodbye when no time-out is set.
+constexpr std::int32_t DisconnectMilliseconds = 2000;
+// How often a wait looks whether it was cancelled.
+constexpr int CancelPollMilliseconds = 50;
+
+std::string ErrorText(int error) {
+    return std::strerror(error);
+}
+
+std::string SecondsText(std::int32_t milliseconds) {
+    const std::int32_t seconds = (milliseconds + 999) / 1000;
+    return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+}
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+// The upper-case hexadecimal pairs of bytes, joined by colons.
+std::string HexPairs(const unsigned char* bytes, std::size_t size) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (i > 0)
+            text += ':';
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
+bool SameFingerprint(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               auto upper = [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; };
+               return upper(x) == upper(y);
+           });
+}
+
+bool IsAbsolute(const std::string& path) {
+    return !path.empty() && path.front() == '/';
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty() || IsAbsolute(name))
+        return name;
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+} // namespace
+
+// One bounded step: arms the watchdog for the time-out and marks the transport busy, so
+// that Cancel shuts the socket down under it.
+class TSftpTransport::TStep {
+  public:
+    TStep(TSftpTransport& transport, std::int32_t milliseconds) : FTransport(transport) {
+        FTransport.FBusy = true;
+        FTransport.Arm(milliseconds);
+        // A Cancel that came just before saw nothing busy: the step ends at once instead.
+        if (FTransport.FCancelled)
+            FTransport.ShutDownSocket();
+    }
+    ~TStep() {
+        FTransport.Disarm();
+        FTransport.FBusy = false;
+    }
+    TStep(const TStep&) = delete;
+    TStep& operator=(const TStep&) = delete;
+
+  private:
+    TSftpTransport& FTransport;
+};
+
+TSftpTransport::TSftpTransport(TTransportSettings settings) : FSettings(std::move(settings)) {}
+
+TSftpTransport::~TSftpTransport() {
+    Disconnect();
+}
+
+std::unique_ptr<TTransport> MakeSftpTransport(const TTransportSettings& settings) {
+    return std::make_unique<TSftpTransport>(settings);
+}
+
+bool TSftpTransport::Connected() const {
+    return FConnected && !FBroken;
+}
+
+void TSftpTransport::Log(const std::string& line) const {
+    if (OnLog)
+        OnLog(line);
+}
+
+std::string TSftpTransport::ServerName() const {
+    return FSettings.Host + ":" + std::to_string(FSettings.Port);
+}
+
+std::string TSftpTransport::SessionError() const {
+    const char* text = FSession ? ssh_get_error(FSession) : nullptr;
+    return text && *text ? text : "no account of the failure";
+}
+
+int TSftpTransport::SftpError() const {
+    return FSftp ? sftp_get_error(FSftp) : SSH_FX_OK;
+}
+
+void TSftpTransport::Fail(const std::string& step, const std::string& detail,
+                          TTransportFailure kind, const std::string& reason,
+                          const std::string& fileName, const std::string& fingerprint) {
+    throw TTransportError("SFTP server " + ServerName() + ", " + step + ": " + detail, kind, reason,
+                          fingerprint, fileName);
+}
+
+void TSftpTransport::FailSession(const std::string& step, TTransportFailure kind,
+                                 const std::string& reason, const std::string& fileName) {
+    bool timedOut;
+    {
+        std::lock_guard lock(FWatchMutex);
+        timedOut = FTimedOut;
+    }
+    if (FCancelled) {
+        FBroken = true;
+        Fail(step, "cancelled", TTransportFailure::Cancelled, "cancelled", fileName);
+    }
+    if (timedOut) {
+        FBroken = true;
+        Fail(step, "no answer within " + SecondsText(FSettings.ReadTimeout),
+             TTransportFailure::NoAnswer,
+             "no answer from " + FSettings.Host + " within " + SecondsText(FSettings.ReadTimeout),
+             fileName);
+    }
+    if (FSession && (ssh_is_connected(FSession) == 0 ||
+                     ssh_get_status(FSession) & (SSH_CLOSED | SSH_CLOSED_ERROR))) {
+        FBroken = true;
+        Fail(step, SessionError(), TTransportFailure::Other,
+             "the connection to " + FSettings.Host + " was lost", fileName);
+    }
+    std::string detail = SessionError();
+    if (FSftp && SftpError() != SSH_FX_OK)
+        detail += " (SFTP status " + std::to_string(SftpError()) + ")";
+    Fail(step, detail, kind, reason, fileName);
+}
+
+void TSftpTransport::ThrowIfCancelled(const std::string& step) {
+    if (FCancelled)
+        Fail(step, "cancelled", TTransportFailure::Cancelled, "cancelled");
+}
+
+void TSftpTransport::RequireConnected(const std::string& step) {
+    ThrowIfCancelled(step);
+    if (!FConnected)
+        Fail(step, "not connected", TTransportFailure::Other,
+             "there is no connection to " + FSettings.Host);
+    if (FBroken)
+        Fail(step, "the connection was lost before", TTransportFailure::Other,
+             "the connection to " + FSettings.Host + " was lost");
+}
+
+void TSftpTransport::Cancel() noexcept {
+    FCancelled = true;
+    if (FBusy)
+        ShutDownSocket();
+}
+
+void TSftpTransport::ShutDownSocket() noexcept {
+    // Disconnect waits for every user to leave before it closes the socket, so the
+    // descriptor shut down here is never one that has been reused for something else.
+    ++FShutDownUsers;
+    const int fd = FShutDownFd.load();
+    if (fd >= 0)
+        ::shutdown(fd, SHUT_RDWR);
+    --FShutDownUsers;
+}
+
+void TSftpTransport::StartWatchdog() {
+    {
+        std::lock_guard lock(FWatchMutex);
+        FStopWatch = false;
+        FTimedOut = false;
+        FDeadline.reset();
+    }
+    FWatchdog = std::thread([this] { Watch(); });
+}
+
+void TSftpTransport::StopWatchdog() noexcept {
+    if (!FWatchdog.joinable())
+        return;
+    {
+        std::lock_guard lock(FWatchMutex);
+        FStopWatch = true;
+    }
+    FWatchWake.notify_all();
+    FWatchdog.join();
+}
+
+void TSftpTransport::Arm(std::int32_t milliseconds) {
+    std::lock_guard lock(FWatchMutex);
+    FTimedOut = false;
+    if (milliseconds > 0)
+        FDeadline = TClock::now() + std::chrono::milliseconds(milliseconds);
+    else
+        FDeadline.reset();
+    FWatchWake.notify_all();
+}
+
+void TSftpTransport::Disarm() noexcept {
+    std::lock_guard lock(FWatchMutex);
+    FDeadline.reset();
+}
+
+void TSftpTransport::Watch() {
+    std::unique_lock lock(FWatchMutex);
+    while (!FStopWatch) {
+        if (!FDeadline) {
+            FWatchWake.wait(lock);
+        } else if (TClock::now() >= *FDeadline) {
+            FTimedOut = true;
+            FDeadline.reset();
+            ShutDownSocket();
+        } else {
+            FWatchWake.wait_until(lock, *FDeadline);
+        }
+    }
+}
+
+void TSftpTransport::OpenSocket() {
+    const std::string step = "connect";
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const std::string port = std::to_string(FSettings.Port);
+    const int resolved = ::getaddrinfo(FSettings.Host.c_str(), port.c_str(), &hints, &found);
+    if (resolved != 0 || !found)
+        Fail(step,
+             std::string("the host name does not resolve (") +
+                 (resolved == EAI_SYSTEM ? ErrorText(errno) : ::gai_strerror(resolved)) + ")",
+             TTransportFailure::HostNotFound,
+             "the host name " + Quoted(FSettings.Host) + " does not resolve");
+    std::unique_ptr<addrinfo, void (*)(addrinfo*)> addresses(found, ::freeaddrinfo);
+
+    // All addresses together are bounded by ReadTimeout.
+    const bool bounded = FSettings.ReadTimeout > 0;
+    const TClock::time_point deadline =
+        TClock::now() + std::chrono::milliseconds(std::max(FSettings.ReadTimeout, 0));
+    int lastError = 0;
+    bool timedOut = false;
+    for (addrinfo* a = found; a; a = a->ai_next) {
+        ThrowIfCancelled(step);
+        const int fd =
+            ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
+        if (fd < 0) {
+            lastError = errno;
+            continue;
+        }
+        int result = ::connect(fd, a->ai_addr, a->ai_addrlen);
+        if (result < 0 && errno == EINPROGRESS) {
+            for (;;) {
+                if (FCancelled) {
+                    ::close(fd);
+                    ThrowIfCancelled(step);
+                }
+                int wait = CancelPollMilliseconds;
+                if (bounded) {
+                    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          deadline - TClock::now())
+                                          .count();
+                    if (left <= 0) {
+                        timedOut = true;
+                        break;
+                    }
+                    wait = static_cast<int>(std::min<long long>(wait, left));
+                }
+                pollfd p{fd, POLLOUT, 0};
+                const int n = ::poll(&p, 1, wait);
+                if (n < 0 && errno != EINTR) {
+                    lastError = errno;
+                    break;
+                }
+                if (n > 0) {
+                    int socketError = 0;
+                    socklen_t length = sizeof socketError;
+                    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &socketError, &length);
+                    result = socketError == 0 ? 0 : -1;
+                    lastError = socketError;
+                    break;
+                }
+            }
+        } else if (result < 0) {
+            lastError = errno;
+        }
+        if (result == 0) {
+            // libssh waits with poll itself; the socket blocks for it.
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            FSocket = fd;
+            FShutDownFd = fd;
+            return;
+        }
+        ::close(fd);
+        if (timedOut)
+            break;
+    }
+    if (timedOut)
+        Fail(step, "no connection within " + SecondsText(FSettings.ReadTimeout),
+             TTransportFailure::NoAnswer,
+             "no answer from " + FSettings.Host + " within " + SecondsText(FSettings.ReadTimeout));
+    if (lastError == ECONNREFUSED)
+        Fail(step, "cannot connect (" + ErrorText(lastError) + ")",
+             TTransportFailure::NothingListens, "nothing listens at " + ServerName());
+    Fail(step, "cannot connect (" + ErrorText(lastError) + ")", TTransportFailure::Other,
+         ServerName() + " cannot be reached (" + ErrorText(lastError) + ")");
+}
+
+void TSftpTransport::Connect() {
+    Disconnect();
+    const std::string step = "connect";
+    ThrowIfCancelled(step);
+    if (FSettings.Host.empty())
+        Fail(step, "no host name given", TTransportFailure::HostNotFound, "no host name is given");
+    if (FSettings.Port < 1 || FSettings.Port > 65535)
+        Fail(step, std::to_string(FSettings.Port) + " is not a valid TCP port",
+             TTransportFailure::Other, std::to_string(FSettings.Port) + " is not a valid port");
+
+    try {
+        Log("Connecting to " + ServerName() + " (SFTP)");
+        OpenSocket();
+        StartWatchdog();
+
+        FSession = ssh_new();
+        if (!FSession)
+            Fail(step, "libssh has no session", TTransportFailure::Other,
+                 "the SSH library cannot start a session");
+        const bool noConfig = false;
+        const int quiet = SSH_LOG_NOLOG;
+        const unsigned port = static_cast<unsigned>(FSettings.Port);
+        // libssh closes its descriptor when the session goes; this one stays for the
+        // watchdog until Disconnect.
+        socket_t fd = ::fcntl(FSocket, F_DUPFD_CLOEXEC, 0);
+        if (fd < 0)
+            Fail(step, "cannot duplicate the socket (" + ErrorText(errno) + ")",
+                 TTransportFailure::Other, "the connection cannot be set up");
+        bool optionsSet =
+            ssh_options_set(FSession, SSH_OPTIONS_PROCESS_CONFIG, &noConfig) == 0 &&
+            ssh_options_set(FSession, SSH_OPTIONS_LOG_VERBOSITY, &quiet) == 0 &&
+            ssh_options_set(FSession, SSH_OPTIONS_HOST, FSettings.Host.c_str()) == 0 &&
+            ssh_options_set(FSession, SSH_OPTIONS_PORT, &port) == 0;
+        if (ssh_options_set(FSession, SSH_OPTIONS_FD, &fd) != 0) {
+            ::close(fd);
+            optionsSet = false;
+        }
+        if (!FSettings.User.empty())
+            optionsSet = optionsSet &&
+                         ssh_options_set(FSession, SSH_OPTIONS_USER, FSettings.User.c_str()) == 0;
+        if (!FSettings.KnownHostsFile.empty())
+            optionsSet = optionsSet &&
+                         ssh_options_set(FSession, SSH_OPTIONS_KNOWNHOSTS,
+                                         FSettings.KnownHostsFile.c_str()) == 0 &&
+                         ssh_options_set(FSession, SSH_OPTIONS_GLOBAL_KNOWNHOSTS, "/dev/null") == 0;
+        if (FSettings.ReadTimeout > 0) {
+            // libssh's own limit only backs the watchdog up.
+            const long seconds = 2L * ((FSettings.ReadTimeout + 999) / 1000);
+            optionsSet =
+                optionsSet && ssh_options_set(FSession, SSH_OPTIONS_TIMEOUT, &seconds) == 0;
+        }
+        if (!optionsSet)
+            Fail(step, SessionError(), TTransportFailure::Other,
+                 "the SSH connection cannot be set up");
+
+        {
+            TStep bounded(*this, FSettings.ReadTimeout);
+            if (ssh_connect(FSession) != SSH_OK)
+                FailSession("SSH handshake", TTransportFailure::Other,
+                            ServerName() + " does not answer as an SSH server");
+        }
+        CheckHostKey();
+        Authenticate();
+
+        {
+            TStep bounded(*this, FSettings.ReadTimeout);
+            FSftp = sftp_new(FSession);
+            if (!FSftp)
+                FailSession("start SFTP", TTransportFailure::Other, "the server offers no SFTP");
+            if (sftp_init(FSftp) != SSH_OK)
+                FailSession("start SFTP", TTransportFailure::Other, "the server offers no SFTP");
+        }
+        FConnected = true;
+        Log("SFTP session open");
+    } catch (...) {
+        Disconnect();
+        throw;
+    }
+}
+
+void TSftpTransport::CheckHostKey() {
+    const std::string step = "host key";
+    ssh_key key = nullptr;
+    if (ssh_get_server_publickey(FSession, &key) != SSH_OK)
+        FailSession(step, TTransportFailure::Other, "the server shows no host key");
+    unsigned char* hash = nullptr;
+    std::size_t hashLength = 0;
+    const int hashed = ssh_get_publickey_hash(key, SSH_PUBLICKEY_HASH_SHA256, &hash, &hashLength);
+    const std::string keyType = ssh_key_type_to_char(ssh_key_type(key))
+                                    ? ssh_key_type_to_char(ssh_key_type(key))
+                                    : "unknown";
+    ssh_key_free(key);
+    if (hashed != 0)
+        FailSession(step, TTransportFailure::Other, "the server's host key cannot be read");
+    const std::string fingerprint = HexPairs(hash, hashLength);
+    ssh_clean_pubkey_hash(&hash);
+    Log("Host key " + keyType + " SHA-256 " + fingerprint);
+
+    const ssh_known_hosts_e known = ssh_session_is_known_server(FSession);
+    if (known == SSH_KNOWN_HOSTS_OK)
+        return;
+    if (known == SSH_KNOWN_HOSTS_ERROR)
+        FailSession(step, TTransportFailure::Other, "the known hosts cannot be read");
+    if (!FSettings.Trusted.empty() && SameFingerprint(FSettings.Trusted, fingerprint)) {
+        Log("Host key trusted for this project");
+        return;
+    }
+    const bool changed = known == SSH_KNOWN_HOSTS_CHANGED || known == SSH_KNOWN_HOSTS_OTHER;
+    const std::string which = changed ? "has changed" : "is unknown";
+    const std::string reason =
+        changed
+            ? "the host key of " + FSettings.Host +
+                  " is not trusted: it differs from the one known for it (SHA-256 " + fingerprint +
+                  ")"
+            : "the host key of " + FSettings.Host + " is not trusted (SHA-256 " + fingerprint + ")";
+    Fail(step, "the " + keyType + " host key " + which + " (SHA-256 " + fingerprint + ")",
+         TTransportFailure::NotTrusted, reason, {}, fingerprint);
+}
+
+bool TSftpTransport::AuthenticateWithKeys() {
+    TStep bounded(*this, FSettings.ReadTimeout);
+    if (!FSettings.IdentityFile.empty()) {
+        ssh_key key = nullptr;
+        if (ssh_pki_import_privkey_file(FSettings.IdentityFile.c_str(), nullptr, nullptr, nullptr,
+                                        &key) != SSH_OK)
+            Fail("public key login", "cannot read " + FSettings.IdentityFile,
+                 TTransportFailure::Other,
+                 "the key file " + Quoted(FSettings.IdentityFile) + " cannot be read",
+                 FSettings.IdentityFile);
+        const int result = ssh_userauth_publickey(FSession, nullptr, key);
+        ssh_key_free(key);
+        if (result == SSH_AUTH_ERROR)
+            FailSession("public key login", TTransportFailure::Other, "the login failed");
+        return result == SSH_AUTH_SUCCESS;
+    }
+    // The agent's keys and the user's default key files.
+    const int result = ssh_userauth_publickey_auto(FSession, nullptr, nullptr);
+    if (result == SSH_AUTH_ERROR)
+        FailSession("public key login", TTransportFailure::Other, "the login failed");
+    return result == SSH_AUTH_SUCCESS;
+}
+
+bool TSftpTransport::AuthenticateWithPassword(unsigned methods) {
+    TStep bounded(*this, FSettings.ReadTimeout);
+    if (methods & SSH_AUTH_METHOD_PASSWORD) {
+        const int result = ssh_userauth_password(FSession, nullptr, FSettings.Password.c_str());
+        if (result == SSH_AUTH_ERROR)
+            FailSession("password login", TTransportFailure::Other, "the login failed");
+        if (result == SSH_AUTH_SUCCESS)
+            return true;
+    }
+    if (methods & SSH_AUTH_METHOD_INTERACTIVE) {
+        // The server asks its questions; the password answers every one that is not echoed.
+        // A server that asks for more than a few rounds does not get in this way.
+        int result = ssh_userauth_kbdint(FSession, nullptr, nullptr);
+        for (int round = 0; result == SSH_AUTH_INFO && round < 4; ++round) {
+            const int prompts = ssh_userauth_kbdint_getnprompts(FSession);
+            for (int i = 0; i < prompts; ++i) {
+                char echo = 0;
+                ssh_userauth_kbdint_getprompt(FSession, static_cast<unsigned>(i), &echo);
+                ssh_userauth_kbdint_setanswer(FSession, static_cast<unsigned>(i),
+                                              echo ? "" : FSettings.Password.c_str());
+            }
+            result = ssh_userauth_kbdint(FSession, nullptr, nullptr);
+        }
+        if (result == SSH_AUTH_ERROR)
+            FailSession("password login", TTransportFailure::Other, "the login failed");
+        if (result == SSH_AUTH_SUCCESS)
+            return true;
+    }
+    return false;
+}
+
+void TSftpTransport::Authenticate() {
+    const std::string step = "login";
+    int result;
+    {
+        TStep bounded(*this, FSettings.ReadTimeout);
+        result = ssh_userauth_none(FSession, nullptr);
+    }
+    if (result == SSH_AUTH_SUCCESS)
+        return;
+    if (result == SSH_AUTH_ERROR)
+        FailSession(step, TTransportFailure::Other, "the login failed");
+    const unsigned methods = static_cast<unsigned>(ssh_userauth_list(FSession, nullptr));
+    if ((methods & SSH_AUTH_METHOD_PUBLICKEY) && AuthenticateWithKeys()) {
+        Log("Logged in with a key");
+        return;
+    }
+    ThrowIfCancelled(step);
+    if (!FSettings.Password.empty() && AuthenticateWithPassword(methods)) {
+        Log("Logged in with the password");
+        return;
+    }
+    ThrowIfCancelled(step);
+    Fail(step, "no key and no password was accepted", TTransportFailure::LoginRefused,
+         "the server refused the user name or password");
+}
+
+void TSftpTransport::ChangeFolder(const std::string& folder) {
+    const std::string step = "change folder";
+    RequireConnected(step);
+    const std::string path = JoinPath(FFolder, folder);
+    Log("Folder " + path);
+    sftp_attributes attributes;
+    {
+        TStep bounded(*this, FSettings.ReadTimeout);
+        attributes = sftp_stat(FSftp, path.c_str());
+    }
+    if (!attributes) {
+        const int error = SftpError();
+        if (error == SSH_FX_NO_SUCH_FILE || error == SSH_FX_NO_SUCH_PATH)
+            Fail(step, path + " does not exist", TTransportFailure::FolderMissing,
+                 "the folder " + Quoted(folder) + " does not exist");
+        if (error == SSH_FX_PERMISSION_DENIED)
+            Fail(step, path + ": permission denied", TTransportFailure::FolderMissing,
+                 "the folder " + Quoted(folder) + " cannot be entered");
+        FailSession(step, TTransportFailure::FolderMissing,
+                    "the folder " + Quoted(folder) + " does not exist or cannot be entered");
+    }
+    const bool isFolder = attributes->type == SSH_FILEXFER_TYPE_DIRECTORY;
+    sftp_attributes_free(attributes);
+    if (!isFolder)
+        Fail(step, path + " is not a folder", TTransportFailure::FolderMissing,
+             "the folder " + Quoted(folder) + " does not exist (a file has that name)");
+    FFolder = path;
+}
+
+void TSftpTransport::Upload(const std::string& localPath, const std::string& remoteName,
+                            const std::function<void(std::int64_t)>& progress) {
+    const std::string step = "upload " + remoteName;
+    RequireConnected(step);
+
+    // Non-blocking, so that a FIFO in the file's place does not hold the run.
+    const int local = ::open(localPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (local < 0)
+        Fail(step, localPath + ": " + ErrorText(errno), TTransportFailure::Other,
+             "the file " + Quoted(localPath) + " cannot be read (" + ErrorText(errno) + ")",
+             localPath);
+    std::unique_ptr<int, void (*)(int*)> closeLocal(new int(local), [](int* fd) {
+        ::close(*fd);
+        delete fd;
+    });
+    struct stat st {};
+    if (::fstat(local, &st) != 0 || !S_ISREG(st.st_mode))
+        Fail(step, localPath + " is not a regular file", TTransportFailure::Other,
+             "the file " + Quoted(localPath) + " cannot be read (it is not a regular file)",
+             localPath);
+
+    const std::string path = JoinPath(FFolder, remoteName);
+    Log("Upload " + path + " (" + std::to_string(st.st_size) + " bytes)");
+    sftp_file file;
+    {
+        TStep bounded(*this, FSettings.ReadTimeout);
+        file = sftp_open(FSftp, path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
+    if (!file) {
+        const int error = SftpError();
+        if (error == SftpNoSpaceOnFilesystem || error == SftpQuotaExceeded)
+            Fail(step, path + ": no space", TTransportFailure::DiskFull,
+                 "the server has no room for the file " + Quoted(remoteName), remoteName);
+        if (error == SSH_FX_PERMISSION_DENIED || error == SSH_FX_FAILURE ||
+            error == SSH_FX_NO_SUCH_FILE || error == SSH_FX_WRITE_PROTECT ||
+            error == SSH_FX_FILE_ALREADY_EXISTS)
+            Fail(step, path + ": refused (SFTP status " + std::to_string(error) + ")",
+                 TTransportFailure::FileRefused,
+                 "the server refused the file " + Quoted(remoteName), remoteName);
+        FailSession(step, TTransportFailure::FileRefused,
+                    "the server refused the file " + Quoted(remoteName), remoteName);
+    }
+
+    // A failed write leaves no part of the file behind when the session still serves.
+    auto failWrite = [&](const std::string& detail) {
+        const int error = SftpError();
+        {
+            std::lock_guard lock(FWatchMutex);
+            if (FCancelled || FTimedOut)
+                FBroken = true;
+        }
+        if (!FBroken && ssh_is_connected(FSession)) {
+            TStep bounded(*this, FSettings.ReadTimeout);
+            sftp_close(file);
+            sftp_unlink(FSftp, path.c_str());
+        } else {
+            sftp_close(file);
+        }
+        // Servers of the third version say "failure" for a full disk or quota: the write
+        // of a file that could be opened fails for little else.
+        if (!FCancelled && !FBroken &&
+            (error == SSH_FX_FAILURE || error == SftpNoSpaceOnFilesystem ||
+             error == SftpQuotaExceeded))
+            Fail(step, path + ": " + detail + " (SFTP status " + std::to_string(error) + ")",
+                 TTransportFailure::DiskFull,
+                 "the server has no room for the file " + Quoted(remoteName), remoteName);
+        if (!FCancelled && !FBroken && error == SSH_FX_PERMISSION_DENIED)
+            Fail(step, path + ": " + detail, TTransportFailure::FileRefused,
+                 "the server refused the file " + Quoted(remoteName), remoteName);
+        FailSession(step, TTransportFailure::FileRefused,
+                    "the server refused the file " + Quoted(remoteName), remoteName);
+    };
+
+    std::vector<char> buffer(ChunkSize);
+    std::int64_t sent = 0;
+    for (;;) {
+        if (FCancelled) {
+            // The session is given up, as when Cancel comes during a write.
+            ShutDownSocket();
+            failWrite("cancelled");
+        }
+        const ssize_t got = ::read(local, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            const int error = errno;
+            {
+                // The part sent does not stay behind as if it were the file.
+                TStep bounded(*this, FSettings.ReadTimeout);
+                sftp_close(file);
+                sftp_unlink(FSftp, path.c_str());
+            }
+            Fail(step, localPath + ": " + ErrorText(error), TTransportFailure::Other,
+                 "the file " + Quoted(localPath) + " cannot be read (" + ErrorText(error) + ")",
+                 localPath);
+        }
+        if (got == 0)
+            break;
+        ssize_t written;
+        {
+            TStep bounded(*this, FSettings.ReadTimeout);
+            written = sftp_write(file, buffer.data(), static_cast<std::size_t>(got));
+        }
+        if (written != got)
+            failWrite("the write failed");
+        sent += got;
+        if (progress)
+            progress(sent);
+    }
+    int closed;
+    {
+        TStep bounded(*this, FSettings.ReadTimeout);
+        closed = sftp_close(file);
+    }
+    if (closed != SSH_OK) {
+        const int error = SftpError();
+        if (!FCancelled && (error == SSH_FX_FAILURE || error == SftpNoSpaceOnFilesystem ||
+                            error == SftpQuotaExceeded))
+            Fail(step, path + ": the close failed", TTransportFailure::DiskFull,
+                 "the server has no room for the file " + Quoted(remoteName), remoteName);
+        FailSession(step, TTransportFailure::FileRefused,
+                    "the server refused the file " + Quoted(remoteName), remoteName);
+    }
+}
+
+void TSftpTransport::Disconnect() noexcept {
+    if (FSession) {
+        // A session that still serves says goodbye, bounded in time; a broken one does not.
+        const std::int32_t wait = FSettings.ReadTimeout > 0
+                                      ? std::min(FSettings.ReadTimeout, DisconnectMilliseconds)
+                                      : DisconnectMilliseconds;
+        if (FWatchdog.joinable())
+            Arm(FBroken ? 1 : wait);
+        if (FSftp)
+            sftp_free(FSftp);
+        FSftp = nullptr;
+        if (!FBroken)
+            ssh_disconnect(FSession);
+        ssh_free(FSession);
+        FSession = nullptr;
+        if (FWatchdog.joinable())
+            Disarm();
+    }
+    StopWatchdog();
+    FShutDownFd = -1;
+    while (FShutDownUsers.load() > 0)
+        std::this_thread::yield();
+    if (FSocket >= 0)
+        ::close(FSocket);
+    FSocket = -1;
+    FConnected = false;
+    FBroken = false;
+    FFolder.clear();
+}

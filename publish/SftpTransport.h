@@ -1,0 +1,110 @@
+#pragma once
+
+// Publishing over SFTP (SSH File Transfer Protocol) with libssh. The host key is checked
+// against the user's known_hosts; one that is unknown or has changed is refused with its
+// SHA-256 fingerprint unless it is the one the user trusted (TTransportSettings::Trusted).
+// The login tries the user's keys (ssh-agent and the default key files, or the identity file
+// given) and then the password. SFTP has no current folder: ChangeFolder checks the folder
+// and makes it the one the uploads go to.
+//
+// Every blocking step of libssh is bounded by ReadTimeout and ended by Cancel in the same
+// way: a watchdog (or Cancel itself) shuts the socket down under libssh, which then fails at
+// once. The connection is lost after that; the step fails as NoAnswer or Cancelled.
+
+#include "publish/Transport.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+struct ssh_session_struct;
+struct sftp_session_struct;
+
+class TSftpTransport : public TTransport {
+  public:
+    explicit TSftpTransport(TTransportSettings settings);
+    ~TSftpTransport() override;
+    TSftpTransport(const TSftpTransport&) = delete;
+    TSftpTransport& operator=(const TSftpTransport&) = delete;
+
+    void Connect() override;
+    void ChangeFolder(const std::string& folder) override;
+    void Upload(const std::string& localPath, const std::string& remoteName,
+                const std::function<void(std::int64_t)>& progress = {}) override;
+    void Disconnect() noexcept override;
+    bool Connected() const override;
+
+    void Cancel() noexcept override;
+    void ResetCancel() noexcept override { FCancelled = false; }
+
+    // The folder the uploads go to: empty for the login folder.
+    const std::string& Folder() const { return FFolder; }
+
+    // The bytes of one SFTP write request.
+    static constexpr std::size_t ChunkSize = 32768;
+
+  private:
+    class TStep;
+    friend class TStep;
+
+    [[noreturn]] void Fail(const std::string& step, const std::string& detail,
+                           TTransportFailure kind, const std::string& reason,
+                           const std::string& fileName = {}, const std::string& fingerprint = {});
+    // Fails a step that libssh reported failed: cancelled, timed out, the connection lost,
+    // or else kind with reason.
+    [[noreturn]] void FailSession(const std::string& step, TTransportFailure kind,
+                                  const std::string& reason, const std::string& fileName = {});
+    void ThrowIfCancelled(const std::string& step);
+    void RequireConnected(const std::string& step);
+    void Log(const std::string& line) const;
+    std::string ServerName() const;
+    std::string SessionError() const;
+    int SftpError() const;
+
+    void OpenSocket();
+    void CheckHostKey();
+    void Authenticate();
+    bool AuthenticateWithKeys();
+    bool AuthenticateWithPassword(unsigned methods);
+    void ShutDownSocket() noexcept;
+
+    // The watchdog: Arm bounds the step under way, Disarm ends the bound.
+    void StartWatchdog();
+    void StopWatchdog() noexcept;
+    void Arm(std::int32_t milliseconds);
+    void Disarm() noexcept;
+    void Watch();
+
+    TTransportSettings FSettings;
+    ssh_session_struct* FSession = nullptr;
+    sftp_session_struct* FSftp = nullptr;
+    std::string FFolder;
+    bool FConnected = false;
+    // A cancel, a time-out or a broken connection ended the session; only Disconnect is left.
+    bool FBroken = false;
+
+    // The socket under the session (libssh holds a duplicate of it): Cancel and the watchdog
+    // shut it down through FShutDownFd, which is -1 while there is nothing to shut down.
+    int FSocket = -1;
+    std::atomic<int> FShutDownFd{-1};
+    std::atomic<int> FShutDownUsers{0};
+    std::atomic<bool> FCancelled{false};
+    std::atomic<bool> FBusy{false};
+
+    std::mutex FWatchMutex;
+    std::condition_variable FWatchWake;
+    std::optional<std::chrono::steady_clock::time_point> FDeadline;
+    bool FTimedOut = false;
+    bool FStopWatch = false;
+    std::thread FWatchdog;
+};
+
+// The SFTP transport for settings (settings.Protocol is not looked at).
+std::unique_ptr<TTransport> MakeSftpTransport(const TTransportSettings& settings);

@@ -1,0 +1,594 @@
+// The SFTP transport against a real OpenSSH server on 127.0.0.1 (sshd from a test
+// configuration, SFTP inside sshd, key login with a test key), against an SSH server of the
+// test's own for the password logins, and against peers that misbehave: nothing listening,
+// a listener that never answers.
+
+#include "publish/SftpTransport.h"
+
+#include "TestSupport.h"
+#include "publish/RequireServers.h"
+#include "publish/SshServer.h"
+
+#include <libssh/libssh.h>
+#include <libssh/server.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <poll.h>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+using ::testing::HasSubstr;
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+std::string Binary(std::size_t size, unsigned seed) {
+    std::string data(size, '\0');
+    std::uint32_t x = seed;
+    for (char& c : data) {
+        x = x * 1664525u + 1013904223u;
+        c = static_cast<char>(x >> 24);
+    }
+    return data;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// The failure of f, which must throw a TTransportError.
+template <typename F> TTransportError FailureOf(F&& f) {
+    try {
+        f();
+    } catch (const TTransportError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no TTransportError";
+    return TTransportError("none", TTransportFailure::Other, "none");
+}
+
+class SftpTransportTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const std::string missing = SshServerMissing();
+        if (!missing.empty())
+            SKIP_WITHOUT_SERVER(missing);
+        Server = std::make_unique<TSshServer>();
+        ASSERT_TRUE(Server->Started()) << "sshd did not start:\n" << Server->Log();
+        WriteFileBytes(KnownHosts(), Server->KnownHostsLine(Server->HostPublicKey()));
+        std::filesystem::create_directories(Remote());
+    }
+
+    std::string KnownHosts() const { return Local.Path() + "/known_hosts"; }
+    std::string Remote() const { return Server->Dir / "remote"; }
+
+    TTransportSettings Settings() const {
+        TTransportSettings s;
+        s.Protocol = TTransportProtocol::SFTP;
+        s.Host = "127.0.0.1";
+        s.Port = Server->Port();
+        s.User = sshserver::UserName();
+        s.KnownHostsFile = KnownHosts();
+        s.IdentityFile = Server->ClientKey();
+        s.ReadTimeout = 10000;
+        return s;
+    }
+    std::string LocalFile(const std::string& name, const std::string& data) {
+        WriteFileBytes(Local / name, data);
+        return Local / name;
+    }
+
+    TTempFolder Local;
+    std::unique_ptr<TSshServer> Server;
+};
+
+TEST_F(SftpTransportTest, UploadsASiteIntoTheFolderByteForByte) {
+    const std::vector<std::pair<std::string, std::string>> site = {
+        {"index.htm", "<html>\r\n<body>Welcome</body>\r\n</html>\r\n"},
+        {"Column1.htm", "<html>\r\n</html>\r\n"},
+        {"picture.jpg", Binary(3 * TSftpTransport::ChunkSize + 17, 7)},
+        {"empty.txt", ""},
+    };
+    std::filesystem::create_directories(Remote() + "/www");
+    // A longer file of the same name is replaced, not written over in part.
+    WriteFileBytes(Remote() + "/www/index.htm", std::string(5000, 'x'));
+
+    TSftpTransport sftp(Settings());
+    std::vector<std::string> log;
+    sftp.OnLog = [&log](const std::string& line) { log.push_back(line); };
+    sftp.Connect();
+    EXPECT_TRUE(sftp.Connected());
+    sftp.ChangeFolder(Remote());
+    sftp.ChangeFolder("www"); // relative to the folder before, as CWD would be
+    EXPECT_EQ(sftp.Folder(), Remote() + "/www");
+    for (const auto& [name, data] : site) {
+        std::vector<std::int64_t> told;
+        sftp.Upload(LocalFile(name, data), name,
+                    [&told](std::int64_t sent) { told.push_back(sent); });
+        if (data.empty()) {
+            EXPECT_TRUE(told.empty()) << name;
+        } else {
+            ASSERT_FALSE(told.empty()) << name;
+            EXPECT_EQ(told.back(), static_cast<std::int64_t>(data.size())) << name;
+            EXPECT_TRUE(std::is_sorted(told.begin(), told.end())) << name;
+        }
+    }
+    sftp.Disconnect();
+    EXPECT_FALSE(sftp.Connected());
+
+    EXPECT_EQ(RegularFilesIn(Remote() + "/www"),
+              (std::set<std::string>{"index.htm", "Column1.htm", "picture.jpg", "empty.txt"}));
+    for (const auto& [name, data] : site)
+        EXPECT_EQ(ReadFileBytes(Remote() + "/www/" + name), data) << name;
+    for (const std::string& line : log)
+        EXPECT_THAT(line, ::testing::Not(HasSubstr("PRIVATE KEY")));
+}
+
+TEST_F(SftpTransportTest, AFolderThatIsNotThereOrIsAFileIsFolderMissing) {
+    WriteFileBytes(Remote() + "/plain.txt", "a file");
+    TSftpTransport sftp(Settings());
+    sftp.Connect();
+    const struct {
+        std::string Folder;
+        std::string Reason;
+    } cases[] = {
+        {Remote() + "/missing", "the folder \"" + Remote() + "/missing\" does not exist"},
+        {Remote() + "/missing/deeper", "the folder \"" + Remote() + "/missing/deeper\" does not"},
+        {Remote() + "/plain.txt", "does not exist (a file has that name)"},
+    };
+    for (const auto& c : cases) {
+        TTransportError e = FailureOf([&] { sftp.ChangeFolder(c.Folder); });
+        EXPECT_EQ(e.Kind(), TTransportFailure::FolderMissing) << c.Folder;
+        EXPECT_THAT(e.Reason(), HasSubstr(c.Reason));
+        EXPECT_THAT(e.what(), HasSubstr("SFTP server 127.0.0.1:" + std::to_string(Server->Port())));
+        // The session goes on: the folder was only checked.
+        EXPECT_TRUE(sftp.Connected());
+    }
+    sftp.ChangeFolder(Remote());
+    sftp.Upload(LocalFile("a.htm", "a"), "a.htm");
+    EXPECT_EQ(ReadFileBytes(Remote() + "/a.htm"), "a");
+}
+
+TEST_F(SftpTransportTest, AnUnknownHostKeyIsRefusedWithItsFingerprintUnlessTrusted) {
+    const std::string fingerprint = Server->HostFingerprint();
+    ASSERT_EQ(fingerprint.size(), 32u * 3 - 1) << "ssh-keygen gave no SHA-256 fingerprint";
+    WriteFileBytes(KnownHosts(), "");
+
+    TTransportSettings settings = Settings();
+    TSftpTransport unknown(settings);
+    TTransportError e = FailureOf([&] { unknown.Connect(); });
+    EXPECT_EQ(e.Kind(), TTransportFailure::NotTrusted);
+    EXPECT_EQ(e.Fingerprint(), fingerprint);
+    EXPECT_EQ(e.Reason(), "the host key of 127.0.0.1 is not trusted (SHA-256 " + fingerprint + ")");
+    EXPECT_FALSE(unknown.Connected());
+
+    // Another fingerprint does not open the door.
+    settings.Trusted = sshserver::KeygenFingerprint(Server->OtherKey() + ".pub");
+    TSftpTransport otherTrusted(settings);
+    EXPECT_EQ(FailureOf([&] { otherTrusted.Connect(); }).Kind(), TTransportFailure::NotTrusted);
+
+    // The one shown does, written in either case.
+    for (const std::string& trusted : {fingerprint, Lower(fingerprint)}) {
+        settings.Trusted = trusted;
+        TSftpTransport sftp(settings);
+        sftp.Connect();
+        sftp.ChangeFolder(Remote());
+        sftp.Upload(LocalFile("t.htm", trusted), "t.htm");
+        EXPECT_EQ(ReadFileBytes(Remote() + "/t.htm"), trusted);
+    }
+}
+
+TEST_F(SftpTransportTest, AChangedHostKeyIsRefusedUnlessTheNewOneIsTrusted) {
+    // known_hosts holds another key of the same type for this server.
+    WriteFileBytes(KnownHosts(), Server->KnownHostsLine(Server->OtherKey() + ".pub"));
+    TTransportSettings settings = Settings();
+    TSftpTransport sftp(settings);
+    TTransportError e = FailureOf([&] { sftp.Connect(); });
+    EXPECT_EQ(e.Kind(), TTransportFailure::NotTrusted);
+    EXPECT_EQ(e.Fingerprint(), Server->HostFingerprint());
+    EXPECT_THAT(e.Reason(), HasSubstr("differs from the one known for it"));
+
+    settings.Trusted = Server->HostFingerprint();
+    TSftpTransport trusted(settings);
+    trusted.Connect();
+    EXPECT_TRUE(trusted.Connected());
+
+    // known_hosts knows a key of another type for it (the server moved from ECDSA to
+    // Ed25519): refused the same way, not as a failed handshake.
+    const std::string ecdsa = Local / "ecdsa_key";
+    ASSERT_EQ(
+        RunProcess({"ssh-keygen", "-q", "-t", "ecdsa", "-N", "", "-f", ecdsa}, "", 20000).ExitCode,
+        0);
+    WriteFileBytes(KnownHosts(), Server->KnownHostsLine(ecdsa + ".pub"));
+    settings.Trusted.clear();
+    TSftpTransport otherType(settings);
+    e = FailureOf([&] { otherType.Connect(); });
+    EXPECT_EQ(e.Kind(), TTransportFailure::NotTrusted) << e.what();
+    EXPECT_EQ(e.Fingerprint(), Server->HostFingerprint());
+    EXPECT_THAT(e.Reason(), HasSubstr("differs from the one known for it"));
+}
+
+TEST_F(SftpTransportTest, AWrongKeyOrPasswordIsLoginRefused) {
+    const struct {
+        const char* What;
+        std::string Identity;
+        std::string Password;
+        std::string User;
+    } cases[] = {
+        {"a key the server does not know", Server->OtherKey(), "", sshserver::UserName()},
+        // UsePAM is off: sshd checks the password against the user's own, which this is not.
+        {"an unknown key and a wrong password", Server->OtherKey(), "not the password",
+         sshserver::UserName()},
+        {"a user that does not exist", Server->ClientKey(), "x", "corvane-no-such-user"},
+    };
+    for (const auto& c : cases) {
+        TTransportSettings settings = Settings();
+        settings.IdentityFile = c.Identity;
+        settings.Password = c.Password;
+        settings.User = c.User;
+        TSftpTransport sftp(settings);
+        std::vector<std::string> log;
+        sftp.OnLog = [&log](const std::string& line) { log.push_back(line); };
+        TTransportError e = FailureOf([&] { sftp.Connect(); });
+        EXPECT_EQ(e.Kind(), TTransportFailure::LoginRefused) << c.What << ": " << e.what();
+        EXPECT_EQ(e.Reason(), "the server refused the user name or password") << c.What;
+        EXPECT_FALSE(sftp.Connected());
+        for (const std::string& line : log) {
+            if (!c.Password.empty()) {
+                EXPECT_THAT(line, ::testing::Not(HasSubstr(c.Password)));
+            }
+        }
+    }
+
+    // The key is tried first: a wrong password beside the right key does not matter.
+    TTransportSettings settings = Settings();
+    settings.Password = "not the password";
+    TSftpTransport sftp(settings);
+    sftp.Connect();
+    EXPECT_TRUE(sftp.Connected());
+}
+
+TEST_F(SftpTransportTest, AFileTheServerCannotTakeIsRefusedOrDiskFull) {
+    std::filesystem::create_directories(Remote() + "/taken");
+    TSftpTransport sftp(Settings());
+    sftp.Connect();
+    sftp.ChangeFolder(Remote());
+    // A folder has the name.
+    TTransportError refused = FailureOf([&] { sftp.Upload(LocalFile("x", "x"), "taken"); });
+    EXPECT_EQ(refused.Kind(), TTransportFailure::FileRefused) << refused.what();
+    EXPECT_EQ(refused.Reason(), "the server refused the file \"taken\"");
+    EXPECT_EQ(refused.FileName(), "taken");
+    EXPECT_TRUE(sftp.Connected());
+
+    // A link to /dev/full, which takes no byte (ENOSPC), stands for a full disk. The failed
+    // upload removes what it made, the link, and never the device behind it.
+    std::filesystem::create_symlink("/dev/full", Remote() + "/full");
+    TTransportError full =
+        FailureOf([&] { sftp.Upload(LocalFile("big", Binary(70000, 3)), "full"); });
+    EXPECT_EQ(full.Kind(), TTransportFailure::DiskFull) << full.what();
+    EXPECT_EQ(full.Reason(), "the server has no room for the file \"full\"");
+    EXPECT_FALSE(std::filesystem::is_symlink(std::filesystem::symlink_status(Remote() + "/full")));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+
+    // A local file that is not there fails before anything is sent; the session goes on.
+    TTransportError local = FailureOf([&] { sftp.Upload(Local / "missing.htm", "missing.htm"); });
+    EXPECT_EQ(local.Kind(), TTransportFailure::Other);
+    EXPECT_THAT(local.Reason(), HasSubstr("cannot be read"));
+    sftp.Upload(LocalFile("after.htm", "after"), "after.htm");
+    EXPECT_EQ(ReadFileBytes(Remote() + "/after.htm"), "after");
+}
+
+TEST_F(SftpTransportTest, CancelEndsALargeUploadWithinASecond) {
+    // A sparse local file, large enough not to be sent before Cancel comes.
+    const std::string big = Local / "big.bin";
+    {
+        std::ofstream out(big, std::ios::binary);
+        out.seekp(1LL << 30);
+        out.put('\0');
+    }
+    TSftpTransport sftp(Settings());
+    sftp.Connect();
+    sftp.ChangeFolder(Remote());
+    std::atomic<std::int64_t> sent{0};
+    std::atomic<bool> ended{false};
+    TTransportFailure kind = TTransportFailure::Other;
+    std::thread upload([&] {
+        try {
+            sftp.Upload(big, "big.bin", [&sent](std::int64_t n) { sent = n; });
+        } catch (const TTransportError& e) {
+            kind = e.Kind();
+        }
+        ended = true;
+    });
+    const auto started = TClock::now();
+    while (sent < 1'000'000 && !ended && TClock::now() - started < std::chrono::seconds(30))
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_FALSE(ended) << "the upload ended before it was cancelled";
+    const auto cancelled = TClock::now();
+    sftp.Cancel();
+    while (!ended && TClock::now() - cancelled < std::chrono::seconds(10))
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const auto took = TClock::now() - cancelled;
+    upload.join();
+    EXPECT_EQ(kind, TTransportFailure::Cancelled);
+    EXPECT_LT(took, std::chrono::seconds(1));
+    EXPECT_FALSE(sftp.Connected());
+    // Every later operation fails as cancelled until ResetCancel.
+    EXPECT_EQ(FailureOf([&] { sftp.Connect(); }).Kind(), TTransportFailure::Cancelled);
+    sftp.ResetCancel();
+    sftp.Connect();
+    sftp.ChangeFolder(Remote());
+    sftp.Upload(LocalFile("again.htm", "again"), "again.htm");
+    EXPECT_EQ(ReadFileBytes(Remote() + "/again.htm"), "again");
+}
+
+// Peers without an SSH server.
+class SftpPeerTest : public ::testing::Test {};
+
+TEST_F(SftpPeerTest, NothingListeningAndANameThatDoesNotResolve) {
+    TTransportSettings settings;
+    settings.Protocol = TTransportProtocol::SFTP;
+    settings.Host = "127.0.0.1";
+    settings.Port = sshserver::FreePort();
+    settings.User = "site";
+    settings.ReadTimeout = 5000;
+    TSftpTransport nothing(settings);
+    TTransportError e = FailureOf([&] { nothing.Connect(); });
+    EXPECT_EQ(e.Kind(), TTransportFailure::NothingListens);
+    EXPECT_EQ(e.Reason(), "nothing listens at 127.0.0.1:" + std::to_string(settings.Port));
+
+    // A label longer than 63 characters cannot be put into a query: the resolver fails at
+    // once, without the network.
+    settings.Host = std::string(70, 'q') + ".invalid";
+    TSftpTransport unresolved(settings);
+    e = FailureOf([&] { unresolved.Connect(); });
+    EXPECT_EQ(e.Kind(), TTransportFailure::HostNotFound);
+    EXPECT_EQ(e.Reason(), "the host name \"" + settings.Host + "\" does not resolve");
+}
+
+// A listener that takes connections (the system completes them) and never says a word.
+class TSilentListener {
+  public:
+    TSilentListener() {
+        FFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(FFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::listen(FFd, 8) == 0 &&
+            ::getsockname(FFd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            FPort = ntohs(address.sin_port);
+    }
+    ~TSilentListener() { ::close(FFd); }
+    TSilentListener(const TSilentListener&) = delete;
+    TSilentListener& operator=(const TSilentListener&) = delete;
+    int Port() const { return FPort; }
+
+  private:
+    int FFd = -1;
+    int FPort = 0;
+};
+
+TEST_F(SftpPeerTest, ASilentServerIsNoAnswerAndCancelEndsTheWait) {
+    TSilentListener silent;
+    ASSERT_GT(silent.Port(), 0);
+    TTransportSettings settings;
+    settings.Host = "127.0.0.1";
+    settings.Port = silent.Port();
+    settings.User = "site";
+    settings.ReadTimeout = 300;
+    TSftpTransport sftp(settings);
+    TTransportError e = FailureOf([&] { sftp.Connect(); });
+    EXPECT_EQ(e.Kind(), TTransportFailure::NoAnswer) << e.what();
+    EXPECT_EQ(e.Reason(), "no answer from 127.0.0.1 within 1 second");
+    EXPECT_FALSE(sftp.Connected());
+
+    // Without a time-out only Cancel ends the wait.
+    settings.ReadTimeout = 0;
+    TSftpTransport forever(settings);
+    TTransportFailure kind = TTransportFailure::Other;
+    std::atomic<bool> ended{false};
+    std::thread connect([&] {
+        try {
+            forever.Connect();
+        } catch (const TTransportError& failure) {
+            kind = failure.Kind();
+        }
+        ended = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(ended);
+    const auto cancelled = TClock::now();
+    forever.Cancel();
+    while (!ended && TClock::now() - cancelled < std::chrono::seconds(10))
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const auto took = TClock::now() - cancelled;
+    connect.join();
+    EXPECT_EQ(kind, TTransportFailure::Cancelled);
+    EXPECT_LT(took, std::chrono::seconds(1));
+}
+
+// An SSH server of the test's own (libssh's server side) that asks for a password, plainly
+// or keyboard-interactively, and offers nothing after the login: a client that logged in
+// fails only when it opens its SFTP channel. OpenSSH's sshd would check the password against
+// the system's users, which a test must not touch.
+class TPasswordServer {
+  public:
+    enum TMode { Password, Interactive };
+
+    TPasswordServer(TMode mode, std::string password)
+        : FMode(mode), FPassword(std::move(password)) {
+        if (!sshserver::MakeKey(Dir / "host_key"))
+            return;
+        Fingerprint = sshserver::KeygenFingerprint(Dir / "host_key.pub");
+        FBind = ssh_bind_new();
+        const std::string key = Dir / "host_key";
+        unsigned port = 0;
+        if (ssh_bind_options_set(FBind, SSH_BIND_OPTIONS_BINDADDR, "127.0.0.1") != SSH_OK ||
+            ssh_bind_options_set(FBind, SSH_BIND_OPTIONS_BINDPORT, &port) != SSH_OK ||
+            ssh_bind_options_set(FBind, SSH_BIND_OPTIONS_HOSTKEY, key.c_str()) != SSH_OK ||
+            ssh_bind_listen(FBind) != SSH_OK)
+            return;
+        sockaddr_in address{};
+        socklen_t length = sizeof address;
+        if (::getsockname(ssh_bind_get_fd(FBind), reinterpret_cast<sockaddr*>(&address), &length) ==
+            0)
+            FPort = ntohs(address.sin_port);
+        FThread = std::thread([this] { Serve(); });
+    }
+    ~TPasswordServer() {
+        FStop = true;
+        {
+            std::lock_guard lock(FMutex);
+            if (FSession)
+                ::shutdown(ssh_get_fd(FSession), SHUT_RDWR);
+        }
+        if (FThread.joinable())
+            FThread.join();
+        if (FBind)
+            ssh_bind_free(FBind);
+    }
+    TPasswordServer(const TPasswordServer&) = delete;
+    TPasswordServer& operator=(const TPasswordServer&) = delete;
+
+    int Port() const { return FPort; }
+    std::string Fingerprint;
+    TTempFolder Dir;
+
+  private:
+    int Method() const {
+        return FMode == Password ? SSH_AUTH_METHOD_PASSWORD : SSH_AUTH_METHOD_INTERACTIVE;
+    }
+    // Answers one authentication request; true when it let the client in.
+    bool Authenticate(ssh_session session, ssh_message message) {
+        if (ssh_message_subtype(message) == SSH_AUTH_METHOD_PASSWORD && FMode == Password) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+            const char* given = ssh_message_auth_password(message);
+#pragma GCC diagnostic pop
+            if (given && FPassword == given) {
+                ssh_message_auth_reply_success(message, 0);
+                return true;
+            }
+        }
+        if (ssh_message_subtype(message) == SSH_AUTH_METHOD_INTERACTIVE && FMode == Interactive) {
+            if (!ssh_message_auth_kbdint_is_response(message)) {
+                const char* prompts[] = {"Password: "};
+                char echo[] = {0};
+                ssh_message_auth_interactive_request(message, "", "", 1, prompts, echo);
+                return false;
+            }
+            if (ssh_userauth_kbdint_getnanswers(session) == 1 &&
+                FPassword == ssh_userauth_kbdint_getanswer(session, 0)) {
+                ssh_message_auth_reply_success(message, 0);
+                return true;
+            }
+        }
+        ssh_message_auth_set_methods(message, Method());
+        ssh_message_reply_default(message);
+        return false;
+    }
+    void Serve() {
+        while (!FStop) {
+            pollfd p{ssh_bind_get_fd(FBind), POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            ssh_session session = ssh_new();
+            const long timeout = 10;
+            ssh_options_set(session, SSH_OPTIONS_TIMEOUT, &timeout);
+            if (ssh_bind_accept(FBind, session) != SSH_OK) {
+                ssh_free(session);
+                continue;
+            }
+            {
+                std::lock_guard lock(FMutex);
+                FSession = session;
+            }
+            if (ssh_handle_key_exchange(session) == SSH_OK) {
+                // Every request after the login (the SFTP channel) is refused.
+                while (ssh_message message = ssh_message_get(session)) {
+                    if (ssh_message_type(message) == SSH_REQUEST_AUTH)
+                        Authenticate(session, message);
+                    else
+                        ssh_message_reply_default(message);
+                    ssh_message_free(message);
+                }
+            }
+            {
+                std::lock_guard lock(FMutex);
+                FSession = nullptr;
+            }
+            ssh_disconnect(session);
+            ssh_free(session);
+        }
+    }
+
+    TMode FMode;
+    std::string FPassword;
+    ssh_bind FBind = nullptr;
+    int FPort = 0;
+    std::atomic<bool> FStop{false};
+    std::mutex FMutex;
+    ssh_session FSession = nullptr;
+    std::thread FThread;
+};
+
+TEST_F(SftpPeerTest, ThePasswordLogsInPlainlyOrKeyboardInteractively) {
+    // ssh-keygen makes the server's host key.
+    if (const std::string missing = SshServerMissing(); !missing.empty())
+        SKIP_WITHOUT_SERVER(missing);
+    for (const auto mode : {TPasswordServer::Password, TPasswordServer::Interactive}) {
+        const char* what = mode == TPasswordServer::Password ? "password" : "keyboard-interactive";
+        TPasswordServer server(mode, "pa55 w\xC3\xB6rd");
+        ASSERT_GT(server.Port(), 0) << "the test's SSH server did not start";
+        TTransportSettings settings;
+        settings.Host = "127.0.0.1";
+        settings.Port = server.Port();
+        settings.User = "site";
+        settings.Trusted = server.Fingerprint;
+        settings.KnownHostsFile = server.Dir / "known_hosts";
+        WriteFileBytes(settings.KnownHostsFile, "");
+        settings.ReadTimeout = 10000;
+        const struct {
+            std::string Password;
+            TTransportFailure Kind;
+            std::string Reason;
+        } cases[] = {
+            // Logged in: only the SFTP channel that the server refuses ends the connect.
+            {"pa55 w\xC3\xB6rd", TTransportFailure::Other, "the server offers no SFTP"},
+            {"pa55 word", TTransportFailure::LoginRefused,
+             "the server refused the user name or password"},
+            {"", TTransportFailure::LoginRefused, "the server refused the user name or password"},
+        };
+        for (const auto& c : cases) {
+            settings.Password = c.Password;
+            TSftpTransport sftp(settings);
+            std::vector<std::string> log;
+            sftp.OnLog = [&log](const std::string& line) { log.push_back(line); };
+            TTransportError e = FailureOf([&] { sftp.Connect(); });
+            EXPECT_EQ(e.Kind(), c.Kind) << what << " " << c.Password << ": " << e.what();
+            EXPECT_EQ(e.Reason(), c.Reason) << what << " " << c.Password;
+            const bool loggedIn =
+                std::find(log.begin(), log.end(), "Logged in with the password") != log.end();
+            EXPECT_EQ(loggedIn, c.Kind == TTransportFailure::Other) << what << " " << c.Password;
+        }
+    }
+}
+
+} // namespace
