@@ -225,8 +225,8 @@ struct TAddress {
     std::string Text() const {
         char text[INET6_ADDRSTRLEN] = {};
         if (Family() == AF_INET6)
-            ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(&Storage)->sin6_addr,
-                        text, sizeof text);
+            ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(&Storage)->sin6_addr, text,
+                        sizeof text);
         else
             ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&Storage)->sin_addr, text,
                         sizeof text);
@@ -616,7 +616,10 @@ void TIdFTP::Expect(const std::string& step, std::initializer_list<int> accepted
         }
         break;
     }
-    if (reason.empty())
+    if (reason.empty() && step == "greeting")
+        reason = "The server " + Server() + " turned the connection away (it replied " +
+                 Quoted(FReplyLines) + ").";
+    else if (reason.empty())
         reason = "The server " + Server() + " refused " + step + " (it replied " +
                  Quoted(FReplyLines) + ").";
     Fail(step, detail, FReplyCode, "", kind, reason);
@@ -661,8 +664,8 @@ void TIdFTP::StartTls(int fd, TTlsChannel& channel, const TTlsChannel* resumeFro
     if (resumeFrom) {
         // A data connection speaks with the server that the control connection checked.
         if (!SameFingerprint(fingerprint, resumeFrom->Fingerprint()))
-            Fail(step, "the data connection's certificate is not the control connection's", 0,
-                 "", TTransportFailure::NotTrusted,
+            Fail(step, "the data connection's certificate is not the control connection's", 0, "",
+                 TTransportFailure::NotTrusted,
                  "The data connection offered another certificate than the control "
                  "connection (SHA-256 fingerprint " +
                      fingerprint + ").",
@@ -677,8 +680,7 @@ void TIdFTP::StartTls(int fd, TTlsChannel& channel, const TTlsChannel* resumeFro
     }
     const std::string why = channel.VerifyError();
     if (!Trusted.empty() && SameFingerprint(fingerprint, Trusted)) {
-        Log("certificate not verified (" + why + ") but trusted by its fingerprint " +
-            fingerprint);
+        Log("certificate not verified (" + why + ") but trusted by its fingerprint " + fingerprint);
         return;
     }
     Fail(step, "the certificate is not trusted (" + why + "); SHA-256 fingerprint " + fingerprint,

@@ -140,8 +140,7 @@ class TIdFTP {
     // Reads from the control connection (TLS or not) into FInput; false at its end, with
     // error set on a failure; Blocked (want set) when nothing is there yet.
     long ReceiveControl(char* buffer, std::size_t size);
-    bool SendData(int fd, TTlsChannel* tls, const char* data, std::size_t size,
-                  std::string& error);
+    bool SendData(int fd, TTlsChannel* tls, const char* data, std::size_t size, std::string& error);
     // The TLS handshake on fd (the control connection, or a data connection resuming it),
     // then the certificate's check.
     void StartTls(int fd, TTlsChannel& channel, const TTlsChannel* resumeFrom,

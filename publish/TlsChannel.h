@@ -33,8 +33,8 @@ class TTlsChannel {
     // Starts the client's side on fd, naming host for the server (SNI) and for the
     // certificate's check; resumeFrom, when given, offers its session (a data connection
     // resumes the control connection's session). False with error set when it cannot start.
-    bool Start(ssl_ctx_st* context, int fd, const std::string& host,
-               const TTlsChannel* resumeFrom, std::string& error);
+    bool Start(ssl_ctx_st* context, int fd, const std::string& host, const TTlsChannel* resumeFrom,
+               std::string& error);
     // One step of the handshake: 1 when it is done, Blocked or Failed.
     long Handshake();
     long Read(char* buffer, std::size_t size);
