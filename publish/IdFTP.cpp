@@ -1,6 +1,7 @@
 #include "publish/IdFTP.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
@@ -368,14 +369,25 @@ struct TUploadSockets {
 // What a refused reply means in plain words, by the step it refused.
 enum class TRefusal { Plain, Login, Folder, Store };
 
+// True when a refusal speaks of TLS: "TLS", "SSL" or "FTPS" as words, or "encrypt..."
+// ("Non-anonymous sessions must use encryption", "SSL/TLS required").
 bool HintsAtTls(const std::vector<std::string>& lines) {
+    auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); };
     for (std::string line : lines) {
         for (char& c : line)
             if (c >= 'a' && c <= 'z')
                 c = static_cast<char>(c - 'a' + 'A');
-        for (const char* word : {"TLS", "SSL", "AUTH", "ENCRYPT", "SECURE", "FTPS"})
-            if (line.find(word, 4) != std::string::npos)
-                return true;
+        for (const char* word : {"TLS", "SSL", "FTPS", "ENCRYPT"}) {
+            const std::size_t length = std::strlen(word);
+            for (std::size_t at = line.find(word, 4); at != std::string::npos;
+                 at = line.find(word, at + 1)) {
+                const bool starts = !letter(line[at - 1]);
+                const bool ends = at + length >= line.size() || !letter(line[at + length]) ||
+                                  std::strcmp(word, "ENCRYPT") == 0;
+                if (starts && ends)
+                    return true;
+            }
+        }
     }
     return false;
 }
@@ -988,6 +1000,17 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName,
                WaitFor(s.Data.Get(), tls->Want(), deadline, FCancelled) == TWait::Ready) {
         }
         tls->Close();
+        // What the server sent on the data connection (session tickets, its own close
+        // notification) is read before it is closed: a close with unread data would reset
+        // the connection and could lose the file's last bytes at the server.
+        // The server's end is awaited a moment, not longer: one that waits for the client to
+        // close gets it soon.
+        ::shutdown(s.Data.Get(), SHUT_WR);
+        const TClock::time_point drained = std::min(deadline, DeadlineAfter(1000));
+        char rest[4096];
+        while (WaitFor(s.Data.Get(), POLLIN, drained, FCancelled) == TWait::Ready &&
+               ::recv(s.Data.Get(), rest, sizeof rest, MSG_DONTWAIT) > 0) {
+        }
     }
     s.Data.Reset();
 
