@@ -645,15 +645,15 @@ int TIdFTP::Command(const std::string& line, std::initializer_list<int> accepted
     return FReplyCode;
 }
 
-void TIdFTP::StartTls(int fd, TTlsChannel& channel, const TTlsChannel* resumeFrom,
-                      const std::string& step) {
+void TIdFTP::StartTls(int fd, TTlsChannel& channel, bool data, const std::string& step) {
     std::string error;
     if (!FTlsContext) {
         FTlsContext = TTlsChannel::NewContext(CaFile, error);
         if (!FTlsContext)
             Fail(step, "TLS cannot be set up (" + error + ")");
     }
-    if (!channel.Start(FTlsContext, fd, Host, resumeFrom, error))
+    ssl_session_st* resume = data ? TTlsChannel::LatestSession(FTlsContext) : nullptr;
+    if (!channel.Start(FTlsContext, fd, Host, resume, error))
         Fail(step, "TLS cannot start (" + error + ")");
     const TClock::time_point deadline = DeadlineAfter(ReadTimeout);
     for (;;) {
@@ -673,9 +673,9 @@ void TIdFTP::StartTls(int fd, TTlsChannel& channel, const TTlsChannel* resumeFro
             Fail(step, "the connection failed (" + ErrorText(errno) + ")");
     }
     const std::string fingerprint = channel.Fingerprint();
-    if (resumeFrom) {
+    if (data) {
         // A data connection speaks with the server that the control connection checked.
-        if (!SameFingerprint(fingerprint, resumeFrom->Fingerprint()))
+        if (!SameFingerprint(fingerprint, FControlTls.Fingerprint()))
             Fail(step, "the data connection's certificate is not the control connection's", 0, "",
                  TTransportFailure::NotTrusted,
                  "The data connection offered another certificate than the control "
@@ -766,7 +766,7 @@ void TIdFTP::Connect() {
         Expect("greeting", {220});
         if (UseTls) {
             Command("AUTH TLS", {234}, "", static_cast<int>(TRefusal::Login));
-            StartTls(FSocket.Get(), FControlTls, nullptr, "AUTH TLS");
+            StartTls(FSocket.Get(), FControlTls, false, "AUTH TLS");
         }
         if (Command("USER " + Username, {230, 331}, "", static_cast<int>(TRefusal::Login)) == 331)
             Command("PASS " + Password, {230}, "PASS ****", static_cast<int>(TRefusal::Login));
@@ -963,7 +963,7 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName,
     }
     FDataResumed = false;
     if (UseTls) {
-        StartTls(s.Data.Get(), s.DataTls, &FControlTls, store);
+        StartTls(s.Data.Get(), s.DataTls, true, store);
         FDataResumed = s.DataTls.Resumed();
     }
     TTlsChannel* tls = UseTls ? &s.DataTls : nullptr;
@@ -993,30 +993,38 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName,
                  std::to_string(expected) + " bytes)",
              0, localPath);
     if (tls) {
-        // The close notification ends the file; a server that cannot take it is heard in
-        // the final reply.
-        const TClock::time_point deadline = DeadlineAfter(ReadTimeout);
-        while (tls->Shutdown() == TTlsChannel::Blocked &&
-               WaitFor(s.Data.Get(), tls->Want(), deadline, FCancelled) == TWait::Ready) {
-        }
-        tls->Close();
-        // What the server sent on the data connection (session tickets, its own close
-        // notification) is read before it is closed: a close with unread data would reset
-        // the connection and could lose the file's last bytes at the server.
-        // The server's end is awaited a moment, not longer: one that waits for the client to
-        // close gets it soon.
-        ::shutdown(s.Data.Get(), SHUT_WR);
-        const TClock::time_point drained = std::min(deadline, DeadlineAfter(1000));
-        char rest[4096];
-        while (WaitFor(s.Data.Get(), POLLIN, drained, FCancelled) == TWait::Ready &&
-               ::recv(s.Data.Get(), rest, sizeof rest, MSG_DONTWAIT) > 0) {
-        }
+        FinishTlsTransfer(s.Data.Get(), *tls);
     }
     s.Data.Reset();
 
     Expect(store, {225, 226, 250, 426, 450}, static_cast<int>(TRefusal::Store), remoteName);
     if (FReplyCode == 426 || FReplyCode == 450)
         Expect(store, {225, 226}, static_cast<int>(TRefusal::Store), remoteName);
+}
+
+void TIdFTP::FinishTlsTransfer(int fd, TTlsChannel& channel) {
+    // The close notification ends the file; a server that cannot take it is heard in the
+    // final reply.
+    const TClock::time_point deadline = DeadlineAfter(ReadTimeout);
+    while (channel.Shutdown() == TTlsChannel::Blocked &&
+           WaitFor(fd, channel.Want(), deadline, FCancelled) == TWait::Ready) {
+    }
+    ::shutdown(fd, SHUT_WR);
+    // What the server sent is read up to its own close notification: the tickets of TLS 1.3
+    // among it (the next data connection resumes the newest; a server may take each once
+    // only), and nothing left unread, which would reset the connection and could lose the
+    // file's last bytes at the server. The server's end is awaited a moment, not longer.
+    const TClock::time_point drained = std::min(deadline, DeadlineAfter(1000));
+    char buffer[4096];
+    for (;;) {
+        const long r = channel.Read(buffer, sizeof buffer);
+        if (r > 0)
+            continue;
+        if (r != TTlsChannel::Blocked ||
+            WaitFor(fd, channel.Want(), drained, FCancelled) != TWait::Ready)
+            break;
+    }
+    channel.Close();
 }
 
 void TIdFTP::Disconnect() {

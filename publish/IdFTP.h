@@ -141,10 +141,12 @@ class TIdFTP {
     // error set on a failure; Blocked (want set) when nothing is there yet.
     long ReceiveControl(char* buffer, std::size_t size);
     bool SendData(int fd, TTlsChannel* tls, const char* data, std::size_t size, std::string& error);
-    // The TLS handshake on fd (the control connection, or a data connection resuming it),
-    // then the certificate's check.
-    void StartTls(int fd, TTlsChannel& channel, const TTlsChannel* resumeFrom,
-                  const std::string& step);
+    // The TLS handshake on fd (the control connection, or a data connection resuming its
+    // session), then the certificate's check.
+    void StartTls(int fd, TTlsChannel& channel, bool data, const std::string& step);
+    // Ends a transfer over TLS: the close notification, then what the server still sends
+    // (its tickets among it) up to its own.
+    void FinishTlsTransfer(int fd, TTlsChannel& channel);
     // The active transfer: listens on the control connection's local address and sends
     // PORT (IPv4) or EPRT (IPv6); returns the listener.
     TFileDescriptor ListenForData(const std::string& step);

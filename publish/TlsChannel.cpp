@@ -24,6 +24,23 @@ std::string QueuedError(const std::string& fallback) {
     return text;
 }
 
+// The sessions that the server gave, kept with the context.
+struct TTickets {
+    SSL_SESSION* Latest = nullptr;
+    unsigned Count = 0;
+};
+
+// OpenSSL's call for each new session or ticket: the latest is kept (the reference taken).
+extern "C" int KeepNewSession(SSL* ssl, SSL_SESSION* session) {
+    auto* tickets = static_cast<TTickets*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
+    if (!tickets)
+        return 0;
+    SSL_SESSION_free(tickets->Latest);
+    tickets->Latest = session;
+    ++tickets->Count;
+    return 1;
+}
+
 bool IsAddress(const std::string& host) {
     unsigned char buffer[16];
     return ::inet_pton(AF_INET, host.c_str(), buffer) == 1 ||
@@ -40,7 +57,10 @@ ssl_ctx_st* TTlsChannel::NewContext(const std::string& caFile, std::string& erro
     }
     SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
     // The sessions are kept so that each data connection can resume the control one's.
-    SSL_CTX_set_session_cache_mode(context, SSL_SESS_CACHE_CLIENT);
+    SSL_CTX_set_session_cache_mode(context,
+                                   SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+    SSL_CTX_set_app_data(context, new TTickets);
+    SSL_CTX_sess_set_new_cb(context, KeepNewSession);
     // A server that closes a connection without the close notification has ended it.
     SSL_CTX_set_options(context, SSL_OP_IGNORE_UNEXPECTED_EOF);
     SSL_CTX_set_mode(context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
@@ -51,13 +71,19 @@ ssl_ctx_st* TTlsChannel::NewContext(const std::string& caFile, std::string& erro
         ERR_clear_error();
     if (!caFile.empty() && SSL_CTX_load_verify_locations(context, caFile.c_str(), nullptr) != 1) {
         error = QueuedError("the CA file " + caFile + " cannot be read");
-        SSL_CTX_free(context);
+        FreeContext(context);
         return nullptr;
     }
     return context;
 }
 
 void TTlsChannel::FreeContext(ssl_ctx_st* context) noexcept {
+    if (!context)
+        return;
+    if (auto* tickets = static_cast<TTickets*>(SSL_CTX_get_app_data(context))) {
+        SSL_SESSION_free(tickets->Latest);
+        delete tickets;
+    }
     SSL_CTX_free(context);
 }
 
@@ -66,7 +92,7 @@ TTlsChannel::~TTlsChannel() {
 }
 
 bool TTlsChannel::Start(ssl_ctx_st* context, int fd, const std::string& host,
-                        const TTlsChannel* resumeFrom, std::string& error) {
+                        ssl_session_st* resume, std::string& error) {
     Close();
     int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) {
@@ -90,11 +116,8 @@ bool TTlsChannel::Start(ssl_ctx_st* context, int fd, const std::string& host,
     }
     if (named)
         SSL_set_tlsext_host_name(FSsl, host.c_str());
-    if (resumeFrom && resumeFrom->FSsl) {
-        SSL_SESSION* session = SSL_get_session(resumeFrom->FSsl);
-        if (session && SSL_SESSION_is_resumable(session))
-            SSL_set_session(FSsl, session);
-    }
+    if (resume && SSL_SESSION_is_resumable(resume))
+        SSL_set_session(FSsl, resume);
     SSL_set_connect_state(FSsl);
     return true;
 }
@@ -212,4 +235,14 @@ std::string TTlsChannel::Fingerprint() const {
 
 bool TTlsChannel::Resumed() const {
     return FSsl && SSL_session_reused(FSsl) == 1;
+}
+
+ssl_session_st* TTlsChannel::LatestSession(ssl_ctx_st* context) {
+    auto* tickets = context ? static_cast<TTickets*>(SSL_CTX_get_app_data(context)) : nullptr;
+    return tickets ? tickets->Latest : nullptr;
+}
+
+unsigned TTlsChannel::SessionsReceived(ssl_ctx_st* context) {
+    auto* tickets = context ? static_cast<TTickets*>(SSL_CTX_get_app_data(context)) : nullptr;
+    return tickets ? tickets->Count : 0;
 }

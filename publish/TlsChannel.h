@@ -12,6 +12,7 @@
 
 struct ssl_st;
 struct ssl_ctx_st;
+struct ssl_session_st;
 
 class TTlsChannel {
   public:
@@ -31,9 +32,9 @@ class TTlsChannel {
     static void FreeContext(ssl_ctx_st* context) noexcept;
 
     // Starts the client's side on fd, naming host for the server (SNI) and for the
-    // certificate's check; resumeFrom, when given, offers its session (a data connection
+    // certificate's check; resume, when given, is the session offered (a data connection
     // resumes the control connection's session). False with error set when it cannot start.
-    bool Start(ssl_ctx_st* context, int fd, const std::string& host, const TTlsChannel* resumeFrom,
+    bool Start(ssl_ctx_st* context, int fd, const std::string& host, ssl_session_st* resume,
                std::string& error);
     // One step of the handshake: 1 when it is done, Blocked or Failed.
     long Handshake();
@@ -58,6 +59,11 @@ class TTlsChannel {
     std::string VerifyError() const;
     std::string Fingerprint() const;
     bool Resumed() const;
+    // The last session (TLS 1.2 session, TLS 1.3 ticket) that the server gave any connection
+    // of the context (borrowed; null for none), and how many it gave so far: a data
+    // connection offers the last one.
+    static ssl_session_st* LatestSession(ssl_ctx_st* context);
+    static unsigned SessionsReceived(ssl_ctx_st* context);
 
   private:
     long Outcome(int result, const char* what);
