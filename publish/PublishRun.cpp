@@ -80,6 +80,78 @@ void TPublishRun::Cancel() noexcept {
     FCancelled = true;
     if (TTransport* transport = FActive.load())
         transport->Cancel();
+    if (TConnectionTest* test = FActiveTest.load())
+        test->Cancel();
+}
+
+bool TPublishRun::TestConnection() {
+    FCancelled = false;
+    LastReport = TConnectionReport();
+    std::optional<std::int32_t> ftpPort = TryStrictInteger(Edits.EditFTPPort);
+    if (!ftpPort) {
+        Tell("FTP Port is wrong!", TPublishControl::EditFTPPort);
+        return false;
+    }
+    TDPublish typed = FProject.PUBLISH;
+    typed.FTP_SERVER = Edits.EditFTP;
+    typed.FTP_PORT = *ftpPort;
+    typed.USER_NAME = Edits.EditUser;
+    typed.PASSWORD = Edits.EditPassword;
+    typed.USE_PROXY = false;
+    typed.FOLDER = Edits.EditFolder;
+    typed.PROTOCOL = Edits.ComboBoxProtocol;
+    typed.PASSIVE = Edits.CheckBoxPassive;
+    typed.TRUSTED = Edits.Trusted;
+    if (TrimBlanks(typed.FTP_SERVER).empty()) {
+        Tell("Need FTP server.", TPublishControl::EditFTP);
+        return false;
+    }
+    TTransportSettings settings;
+    try {
+        settings = TransportSettingsOf(typed, ReadTimeout);
+    } catch (const TError& e) {
+        Tell(e.Message(), TPublishControl::ComboBoxProtocol);
+        return false;
+    }
+    settings.CaFile = CaFile;
+
+    const bool publish = ButtonPublishEnabled, ok = ButtonOKEnabled, cancel = ButtonCancelEnabled;
+    SetButtons(false, false, true);
+    SetStatus("Test Connection...");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        TConnectionTest test(settings, typed.FOLDER);
+        test.TransportMaker = TransportMaker;
+        test.OnLog = [this](const std::string& line) {
+            if (OnLog)
+                OnLog(line);
+        };
+        FActiveTest = &test;
+        if (FCancelled)
+            test.Cancel();
+        LastReport = test.Run();
+        FActiveTest = nullptr;
+        if (attempt > 0 || LastReport.Failure != TTransportFailure::NotTrusted ||
+            LastReport.Fingerprint.empty() || FCancelled)
+            break;
+        const TTransportError offered(LastReport.Detail, LastReport.Failure, LastReport.Reason,
+                                      LastReport.Fingerprint);
+        if (!FView.Trust(TrustQuestion(offered), LastReport.Fingerprint))
+            break;
+        Edits.Trusted = LastReport.Fingerprint;
+        settings.Trusted = LastReport.Fingerprint;
+    }
+    SetStatus("");
+    std::string text;
+    for (const std::string& line : LastReport.Lines) {
+        if (!text.empty())
+            text.push_back('\n');
+        text.append(line);
+    }
+    if (LastReport.Works)
+        text.append("\nEverything works.");
+    FView.Message(text);
+    SetButtons(publish, ok, cancel);
+    return true;
 }
 
 bool TPublishRun::Cancelled(const std::exception& e) const {

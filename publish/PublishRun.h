@@ -6,6 +6,7 @@
 
 #include "model/CProject.h"
 #include "platform/Text.h"
+#include "publish/ConnectionTest.h"
 #include "publish/Transport.h"
 
 #include <atomic>
@@ -113,9 +114,18 @@ class TPublishRun {
     // second as a failure (Failed) with CancelledMessage; the row in transfer keeps an empty
     // status, so that a next run sends it again.
     TPublishOutcome Publish();
-    // Ends the run under way (safe from any thread and from a signal handler). A Cancel
-    // before a run ends nothing: each run starts uncancelled.
+    // Ends the run or the connection test under way (safe from any thread and from a signal
+    // handler). A Cancel before a run ends nothing: each run starts uncancelled.
     void Cancel() noexcept;
+    // The connection test with the settings as typed (nothing is stored): connects, logs in
+    // and changes to the folder, and shows its report in one message. A port that does not
+    // convert gets its message as in Store, and then nothing is tried (false). A certificate
+    // or host key that does not verify is put to the owner once; when trusted, its
+    // fingerprint goes into Edits.Trusted (stored with the next OK or Publish) and the test
+    // runs again.
+    bool TestConnection();
+    // The report of the last connection test.
+    TConnectionReport LastReport;
 
     // The transport of the last run (null before the first), for the tests.
     TTransport* LastTransport() const {
@@ -164,6 +174,7 @@ class TPublishRun {
     // Every transport of this run's life: a Cancel from another thread may still hold one.
     std::vector<std::unique_ptr<TTransport>> FTransports;
     std::atomic<TTransport*> FActive{nullptr};
+    std::atomic<TConnectionTest*> FActiveTest{nullptr};
     std::atomic<bool> FCancelled{false};
     // The step under way, and what the status line adds to each step once the transport
     // said so.

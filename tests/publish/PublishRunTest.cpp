@@ -10,6 +10,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -671,4 +672,34 @@ TEST_F(PublishRunTest, ACancelledRunNamesTheFileInTransferAndSendsItAgainNextTim
     EXPECT_EQ(run.Publish(), TPublishOutcome::Finished);
     server.Finish();
     EXPECT_EQ(StorCommands(server), (TStrings{"b.htm", "c.htm"}));
+}
+
+TEST_F(PublishRunTest, APassiveRunSaysInTheStatusLineWhenTheServerRefusedPassiveMode) {
+    AddFile("a.htm", 100);
+    AddFile("b.htm", 100);
+    TFakeFtpServer server([](TFakeFtpSession& s) {
+        s.Login();
+        s.Answer("502 Passive mode is not offered here");
+        s.Store();
+        s.Store();
+        s.WaitClosed();
+    });
+    ShowFor(server.Port());
+    Run->Edits.CheckBoxPassive = true;
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
+    server.Finish();
+    const std::string notice = " (The server refused passive mode; the files go in active mode.)";
+    TStrings statuses;
+    for (const std::string& e : View.Events)
+        if (e.rfind("status ", 0) == 0)
+            statuses.push_back(e.substr(7));
+    EXPECT_EQ(statuses,
+              (TStrings{"Building Project...", "Connect FTP Server...", "Upload a.htm (0K) ...",
+                        "Upload a.htm (0K) ..." + notice, "Upload b.htm (0K) ..." + notice,
+                        "Disconnect FTP Server..." + notice, "Finish!" + notice}));
+    EXPECT_THAT(StorCommands(server), ElementsAre("a.htm", "b.htm"));
+    // Passive mode was tried once, then the session stayed active.
+    TStrings commands = server.Commands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "PASV"), 1);
+    EXPECT_TRUE(Stored().PASSIVE);
 }
