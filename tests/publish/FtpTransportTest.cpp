@@ -456,3 +456,47 @@ TEST_F(FtpTransportTest, TheConnectionTestReportsEachStepInPlainWords) {
                                         "Log in as site: not tried.",
                                         "Change to the folder \"www\": not tried."));
 }
+
+TEST_F(FtpTransportTest, OverIpv6PassiveModeIsEpsvAndItsFallBackIsEprt) {
+    {
+        int port = 0;
+        const int probe = TFakeFtpSession::Listen(true, port);
+        if (probe < 0)
+            GTEST_SKIP() << "this machine has no IPv6 loopback (::1)";
+        ::close(probe);
+    }
+    TFakeFtpServer server(
+        [](TFakeFtpSession& s) {
+            s.Login();
+            int port = 0;
+            const int listener = TFakeFtpSession::Listen(true, port);
+            s.Answer("229 Entering Extended Passive Mode (|||" + std::to_string(port) + "|)");
+            s.Answer("150 Ok to send data");
+            s.Reply(s.ReceiveAll(s.AcceptData(listener)) == "over six" ? "226 Done"
+                                                                       : "451 Wrong bytes");
+            // The next transfer: passive mode refused, so active by EPRT.
+            s.Answer("500 EPSV not understood");
+            s.Answer("200 EPRT ok");
+            s.Answer("150 Ok to send data");
+            s.WaitClosed();
+        },
+        true);
+    TTransportSettings s = Settings();
+    s.Host = "::1";
+    s.Port = server.Port();
+    s.ReadTimeout = 1500; // the server never connects back for the second file
+    auto ftp = Make(s);
+    ftp->Connect();
+    ftp->Upload(Local("a.htm", "over six"), "a.htm");
+    EXPECT_EQ(TransportFailure([&] { ftp->Upload(Local("b.htm", "x"), "b.htm"); }).Kind(),
+              TTransportFailure::NoAnswer);
+    ftp->Disconnect();
+    server.Finish();
+    const TStrings commands = server.Commands();
+    ASSERT_GE(commands.size(), 9u);
+    EXPECT_EQ(commands[4], "EPSV");
+    EXPECT_EQ(commands[5], "STOR a.htm");
+    EXPECT_EQ(commands[6], "EPSV");
+    EXPECT_THAT(commands[7], ::testing::MatchesRegex("EPRT \\|2\\|::1\\|[0-9]+\\|"));
+    EXPECT_EQ(commands[8], "STOR b.htm");
+}
