@@ -365,7 +365,8 @@ TEST_F(PublishCommandTest, ConnectPrintsWhatWorksAndExitsWith0OnlyWhenEverything
 
 TEST_F(PublishCommandTest, AnUntrustedCertificateIsRefusedWithItsFingerprintUntilTrusted) {
     const std::string python = PythonWithPyftpdlib(true);
-    CORVANE_NEED_SERVER(!python.empty(), "python3 with pyftpdlib and pyOpenSSL is not installed");
+    if (python.empty())
+        SKIP_WITHOUT_SERVER("python3 with pyftpdlib and pyOpenSSL is not installed");
     std::filesystem::create_directories(Dir / "certs");
     TTestCertificates certificates(Dir / "certs");
     ASSERT_EQ(certificates.Error(), "");

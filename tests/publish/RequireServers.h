@@ -1,23 +1,24 @@
 #pragma once
 
-// The tests with real servers need packages (pyftpdlib, pyOpenSSL, vsftpd, openssl) and some
-// need root. Where one is missing they are skipped with the reason, except where
-// CORVANE_REQUIRE_SERVERS=1 is set (scripts/test.sh, CI): there they fail instead.
+// Tests against real servers skip themselves where a server's package is missing, with the
+// reason; with CORVANE_REQUIRE_SERVERS=1 (scripts/test.sh, CI) they fail instead, so that a
+// missing package cannot pass for a passing test.
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
-#include <gtest/gtest.h>
+#include <string>
 
 inline bool ServersRequired() {
     const char* value = std::getenv("CORVANE_REQUIRE_SERVERS");
-    return value && std::strcmp(value, "1") == 0;
+    return value && std::string(value) == "1";
 }
 
-#define CORVANE_NEED_SERVER(available, why)                                                        \
+// Skips the test (or fails it when servers are required) because of why.
+#define SKIP_WITHOUT_SERVER(why)                                                                   \
     do {                                                                                           \
-        if (!(available)) {                                                                        \
-            if (ServersRequired())                                                                 \
-                FAIL() << (why) << " (CORVANE_REQUIRE_SERVERS=1: not skipped)";                    \
-            GTEST_SKIP() << (why);                                                                 \
-        }                                                                                          \
-    } while (0)
+        const std::string& reason_ = (why);                                                        \
+        if (ServersRequired())                                                                     \
+            FAIL() << reason_ << " (required: CORVANE_REQUIRE_SERVERS=1)";                         \
+        GTEST_SKIP() << reason_;                                                                   \
+    } while (false)
