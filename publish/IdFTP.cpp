@@ -449,10 +449,12 @@ void TIdFTP::FailConnection(const std::string& step, const std::string& detail,
                             bool timedOut) const {
     if (FCancelled)
         Fail(step, CancelledText, 0, "", TTransportFailure::Cancelled, "Cancelled.");
-    if (timedOut)
+    if (timedOut) {
+        const int seconds = (ReadTimeout + 999) / 1000;
         Fail(step, detail, 0, "", TTransportFailure::NoAnswer,
-             "No answer from " + Server() + " within " +
-                 std::to_string((ReadTimeout + 999) / 1000) + " seconds.");
+             "No answer from " + Server() + " within " + std::to_string(seconds) +
+                 (seconds == 1 ? " second." : " seconds."));
+    }
     Fail(step, detail);
 }
 

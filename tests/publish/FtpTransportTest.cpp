@@ -342,7 +342,7 @@ TEST_F(FtpTransportTest, FailuresWithoutAServerInPlainWords) {
         {"nothing listens", "127.0.0.1", dead, TTransportFailure::NothingListens,
          "Nothing listens at 127.0.0.1:" + std::to_string(dead) + "."},
         {"no answer", "127.0.0.1", silent.Port(), TTransportFailure::NoAnswer,
-         "No answer from 127.0.0.1:" + std::to_string(silent.Port()) + " within 1 seconds."},
+         "No answer from 127.0.0.1:" + std::to_string(silent.Port()) + " within 1 second."},
     };
     for (const TCase& c : cases) {
         for (TTransportProtocol protocol : {TTransportProtocol::FTP, TTransportProtocol::FTPS}) {

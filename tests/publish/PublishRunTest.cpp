@@ -703,3 +703,16 @@ TEST_F(PublishRunTest, APassiveRunSaysInTheStatusLineWhenTheServerRefusedPassive
     EXPECT_EQ(std::count(commands.begin(), commands.end(), "PASV"), 1);
     EXPECT_TRUE(Stored().PASSIVE);
 }
+
+TEST_F(PublishRunTest, AnUnknownProtocolStopsTheRunBeforeConnecting) {
+    AddFile("a.htm", 10);
+    // Nothing listens on this port: a connection attempt would fail the run instead.
+    ShowFor(1);
+    Run->Edits.ComboBoxProtocol = "Gopher";
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Stopped);
+    EXPECT_EQ(View.Events, (TStrings{"message The protocol \"Gopher\" is not one of FTP, FTPS and "
+                                     "SFTP.",
+                                     "focus ComboBoxProtocol"}));
+    EXPECT_EQ(Run->LastTransport(), nullptr);
+    EXPECT_EQ(Stored().PROTOCOL, "Gopher"); // stored as typed, as every text is
+}
