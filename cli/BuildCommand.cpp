@@ -103,11 +103,7 @@ int RunBuild(const std::vector<std::string>& args) {
     else
         std::printf("Homepage: %s\n", stats.Homepage.c_str());
     if (stats.CopyFailures > 0) {
-        std::fprintf(stderr,
-                     "corvane-cli: %d picture%s or download%s could not be written, the first "
-                     "%s\n",
-                     stats.CopyFailures, Plural(stats.CopyFailures), Plural(stats.CopyFailures),
-                     stats.FirstCopyFailure.c_str());
+        std::fprintf(stderr, "corvane-cli: %s\n", CopyFailureText(stats).c_str());
         return 1;
     }
     return 0;

@@ -86,8 +86,20 @@ int RunCheck(const std::vector<std::string>& args) {
                 project->MenuCount == 1 ? "" : "s", columns, columns == 1 ? "" : "s", links,
                 links == 1 ? "" : "s");
     std::printf("  %d page%s in all columns\n", pages, pages == 1 ? "" : "s");
-    std::printf("  homepage: %s.htm, layout \"%s\"\n", project->FRAME.HOMEPAGE.c_str(),
-                project->FRAME.FRAME.c_str());
+    // Names from the project reach the terminal with their control characters as "?".
+    auto shown = [](std::string text) {
+        for (char& c : text)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+                c = '?';
+        return text;
+    };
+    std::printf("  homepage: %s.htm, layout \"%s\"\n", shown(project->FRAME.HOMEPAGE).c_str(),
+                shown(project->FRAME.FRAME).c_str());
+    // A build refuses a homepage name that is no plain file name: so does the check.
+    const bool badHomepage = !IsPlainFileName(project->FRAME.HOMEPAGE);
+    if (badHomepage)
+        std::printf("  the homepage name \"%s\" is not a plain file name\n",
+                    shown(project->FRAME.HOMEPAGE).c_str());
     for (const std::string& bad : badColumns)
         std::printf("  unreadable %s\n", bad.c_str());
     auto report = [](const TMissing& m, const char* kind, const char* folder) {
@@ -102,7 +114,7 @@ int RunCheck(const std::vector<std::string>& args) {
         report(m, "picture", "Images");
     for (const TMissing& m : downloads)
         report(m, "download", "Downloads");
-    if (badColumns.empty() && pictures.empty() && downloads.empty())
+    if (badColumns.empty() && pictures.empty() && downloads.empty() && !badHomepage)
         std::printf("  everything the project names is in place\n");
-    return badColumns.empty() ? 0 : 1;
+    return badColumns.empty() && !badHomepage ? 0 : 1;
 }

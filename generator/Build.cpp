@@ -87,8 +87,7 @@ void WriteEmptyHomepageText(TDProject& project) {
 // holds a path would write elsewhere, and an empty one, "." or ".." would name a hidden page.
 void CheckHomepageName(const TDProject& project) {
     const std::string& name = project.FRAME.HOMEPAGE;
-    if (name.empty() || name == "." || name == ".." ||
-        name.find_first_of(std::string("/\\\0", 3)) != std::string::npos)
+    if (!IsPlainFileName(name))
         throw TError("The homepage name \"" + name + "\" is not a plain file name",
                      project.ProjectFile());
 }
@@ -162,9 +161,23 @@ void BuildInto(TDProject& project, const std::string& folder, TBuildStats* stats
     }
 }
 
-void Build(TDProject& project, const std::string& folderName) {
+std::string CopyFailureText(const TBuildStats& stats) {
+    if (stats.CopyFailures <= 0)
+        return {};
+    const char* const plural = stats.CopyFailures == 1 ? "" : "s";
+    std::string text = std::to_string(stats.CopyFailures);
+    text += " picture";
+    text += plural;
+    text += " or download";
+    text += plural;
+    text += " could not be written, the first ";
+    text += stats.FirstCopyFailure;
+    return text;
+}
+
+void Build(TDProject& project, const std::string& folderName, TBuildStats* stats) {
     CheckRealFolder(project.Folder + "/" + folderName);
-    BuildInto(project, project.Folder + "/" + folderName);
+    BuildInto(project, project.Folder + "/" + folderName, stats);
 }
 
 void BuildPreview(TDProject& project) {

@@ -24,6 +24,10 @@ struct TBuildStats {
     std::string FirstCopyFailure;
 };
 
+// "N pictures or downloads could not be written, the first NAME: reason", or empty when
+// every copy was written.
+std::string CopyFailureText(const TBuildStats& stats);
+
 // Called before each column is built with its number (from 1) and the number of columns.
 using TBuildProgress = std::function<void(int column, int columns)>;
 

@@ -12,7 +12,10 @@
 #include <string>
 
 // ---- Build driver and file naming (Build.cpp), shared operations (Operations.cpp)
-void Build(TDProject& project, const std::string& folderName);
+struct TBuildStats;
+// Builds into the project's folder of that name, which must be a real folder (never a link);
+// stats, when given, is told what the build wrote and which copies failed.
+void Build(TDProject& project, const std::string& folderName, TBuildStats* stats = nullptr);
 void BuildPreview(TDProject& project);
 void WriteEmptyHomepage(TDProject& project);
 std::string ReplaceAll(std::string s, const std::string& oldText, const std::string& newText);

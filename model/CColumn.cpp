@@ -10,7 +10,8 @@ TDColumn::TDColumn(const std::string& fileName, TXmlDocument& document)
     : FileName(fileName), Document(&document) {
     TEmptyAfterUse empty{document};
     try {
-        document.Load(fileName);
+        // The name comes from the project document: a link there is never followed.
+        document.Load(fileName, TXmlDocument::TLinks::Refuse);
         for (TXmlElement node : ChildNodes(document.Root())) {
             if (PageCount >= Capacity)
                 break;
@@ -60,7 +61,7 @@ void TDColumn::MovePageDown(int index) {
 void TDColumn::Save() {
     TEmptyAfterUse empty{*Document};
     try {
-        Document->Load(FileName);
+        Document->Load(FileName, TXmlDocument::TLinks::Refuse);
         TXmlElement root = Document->Root();
         RemoveAllChildren(root);
         for (int i = 0; i < PageCount; ++i)

@@ -282,3 +282,8 @@ std::string FolderPart(const std::string& path) {
     std::size_t pos = path.find_last_of('/');
     return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
 }
+
+bool IsPlainFileName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
+}

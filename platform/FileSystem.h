@@ -50,6 +50,9 @@ void WriteFileAtomically(const std::string& fileName, const std::string& data,
 // for fileName (fileName + ".~" + digits + "_" + digits) that a crash left behind.
 bool IsLeftoverTemporaryOf(const std::string& name, const std::string& fileName);
 
+// Whether name can be a file's name in a folder as it stands: not empty, not "." or "..",
+// without "/", "\" or NUL.
+bool IsPlainFileName(const std::string& name);
 // The text after the last "/", "\" or ":" of a name; a bare name is its own file-name part.
 std::string FileNamePart(const std::string& name);
 // The extension of the file-name part, with its dot, or empty.

@@ -20,12 +20,15 @@ constexpr unsigned ParseOptions = pugi::parse_default | pugi::parse_declaration 
                                   pugi::parse_comments | pugi::parse_pi |
                                   pugi::parse_ws_pcdata_single;
 
-std::string ReadWholeFile(const std::string& fileName) {
+std::string ReadWholeFile(const std::string& fileName, bool followLinks) {
     // Non-blocking, so that a FIFO or a device in place of a document is refused at once by
     // the test below instead of holding the program; for a regular file it changes nothing.
-    TFileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    TFileDescriptor fd(::open(fileName.c_str(),
+                              O_RDONLY | O_NONBLOCK | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW)));
     if (!fd) {
         const int error = errno;
+        if (error == ELOOP && !followLinks)
+            throw TError("The file is a symbolic link, which is not read", fileName);
         throw TError(std::string("Cannot open the file: ") + std::strerror(error), fileName);
     }
     struct stat st {};
@@ -101,8 +104,8 @@ class TStringWriter : public pugi::xml_writer {
 
 TXmlDocument::TXmlDocument() = default;
 
-void TXmlDocument::Load(const std::string& fileName) {
-    LoadFromBytes(ReadWholeFile(fileName), fileName);
+void TXmlDocument::Load(const std::string& fileName, TLinks links) {
+    LoadFromBytes(ReadWholeFile(fileName, links == TLinks::Follow), fileName);
 }
 
 void TXmlDocument::LoadFromBytes(const std::string& data, const std::string& fileName) {

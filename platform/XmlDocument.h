@@ -19,9 +19,13 @@ class TXmlDocument {
 
     TXmlDocument();
 
+    // Whether Load opens a file through a symbolic link: never for a name that comes from
+    // a document (a column document), which a hand-edited project could point anywhere.
+    enum class TLinks { Follow, Refuse };
+
     // Reads a file. Accepts a byte-order mark, UTF-16 and whitespace between elements.
     // Throws TError naming the file (and line and column where the parser knows them).
-    void Load(const std::string& fileName);
+    void Load(const std::string& fileName, TLinks links = TLinks::Follow);
     // The same from bytes in memory; fileName only names them in errors.
     void LoadFromBytes(const std::string& data, const std::string& fileName);
 

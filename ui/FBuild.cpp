@@ -38,6 +38,11 @@ TFormBuild::TFormBuild(TWorkspace& workspace, QWidget* parent)
     LabelHome = label("LabelHome");
     LabelCount = label("LabelCount");
     LabelSize = label("LabelSize");
+    LabelCopyFailures = new QLabel(this);
+    LabelCopyFailures->setObjectName(QStringLiteral("LabelCopyFailures"));
+    LabelCopyFailures->setWordWrap(true);
+    LabelCopyFailures->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    LabelCopyFailures->setVisible(false);
     ButtonClose = new QPushButton(QStringLiteral("Close"), this);
     ButtonClose->setObjectName(QStringLiteral("ButtonClose"));
     ButtonClose->setDefault(true);
@@ -52,6 +57,7 @@ TFormBuild::TFormBuild(TWorkspace& workspace, QWidget* parent)
     buttons->addWidget(ButtonClose);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(LabelCopyFailures);
     layout->addStretch(1);
     layout->addLayout(buttons);
     setFixedSize(354, 176);
@@ -91,5 +97,13 @@ void TFormBuild::FormShow() {
     LabelHome->setText(QString::fromStdString(project.FRAME.HOMEPAGE + ".htm"));
     LabelCount->setText(QString::fromStdString(FormatThousands(count) + " Files"));
     LabelSize->setText(QString::fromStdString(FormatThousands(total) + " Byte"));
+    const std::string failures = CopyFailureText(Workspace.LastBuild);
+    LabelCopyFailures->setText(QString::fromStdString(failures));
+    LabelCopyFailures->setVisible(!failures.empty());
+    // The dialog keeps its size, and grows only to show the failures whole.
+    if (failures.empty())
+        setFixedSize(354, 176);
+    else
+        setFixedSize(QSize(354, 176).expandedTo(sizeHint()));
     ButtonClose->setFocus();
 }

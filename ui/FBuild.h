@@ -8,7 +8,7 @@ class QLineEdit;
 class QPushButton;
 
 // The Build dialog: after a build, sums up the HTML folder (its path, the homepage, the
-// number of files and their total size).
+// number of files and their total size, and the copies that failed).
 class TFormBuild : public QDialog {
     Q_OBJECT
 
@@ -24,6 +24,9 @@ class TFormBuild : public QDialog {
     QLabel* LabelHome;
     QLabel* LabelCount;
     QLabel* LabelSize;
+    // Under the summary, only after a build some of whose pictures or downloads could not
+    // be written: how many, and the first with its reason.
+    QLabel* LabelCopyFailures;
     QPushButton* ButtonClose;
 
   protected:

@@ -571,17 +571,25 @@ void TFormMain::BuildWithStatus(const std::string& folderName) {
     // The generator runs on this thread: paint the message before it starts.
     StatusPanel1->repaint();
     try {
-        if (folderName.empty())
+        if (folderName.empty()) {
             BuildPreview(*Workspace.Project);
-        else
-            Build(*Workspace.Project, folderName);
+        } else {
+            Workspace.LastBuild = TBuildStats{};
+            Build(*Workspace.Project, folderName, &Workspace.LastBuild);
+        }
     } catch (...) {
         // Never leave an out-of-date page looking current.
         StatusPanel1->setText(folderName.empty() ? QStringLiteral("Preview is out of date")
                                                  : QStringLiteral("Build failed"));
         throw;
     }
-    StatusPanel1->clear();
+    // Copies that failed stay named in the status bar until the next build.
+    const std::string failures =
+        folderName.empty() ? std::string() : CopyFailureText(Workspace.LastBuild);
+    if (failures.empty())
+        StatusPanel1->clear();
+    else
+        StatusPanel1->setText(Q(failures));
 }
 
 void TFormMain::RefreshPreview() {

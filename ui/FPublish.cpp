@@ -79,7 +79,8 @@ class TFormPublish::TView : public TPublishView {
         OnWindow([&] {
             Form.ButtonPublish->setEnabled(Form.FRun->ButtonPublishEnabled);
             Form.ButtonOK->setEnabled(Form.FRun->ButtonOKEnabled);
-            Form.ButtonCancel->setEnabled(Form.FRun->ButtonCancelEnabled);
+            // While a run is under way Cancel stays on: it ends the run.
+            Form.ButtonCancel->setEnabled(Form.FRun->ButtonCancelEnabled || Form.FRunning);
         });
     }
     void FocusControl(TPublishControl control) override {
@@ -314,9 +315,17 @@ void TFormPublish::ButtonPublishClick() {
 }
 
 bool TFormPublish::eventFilter(QObject* watched, QEvent* event) {
-    // While a run is under way the dialog takes no input, as a busy window would not; it
-    // still paints itself, and message boxes of the run answer as usual.
+    // While a run is under way the dialog takes no input, as a busy window would not, but
+    // for Cancel (a click, or Esc) which ends the run; it still paints itself, and message
+    // boxes of the run answer as usual.
     if (FRunning && watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this) {
+        if (watched == ButtonCancel && ButtonCancel->isEnabled())
+            return QDialog::eventFilter(watched, event);
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            CancelRun();
+            return true;
+        }
         switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
@@ -335,9 +344,18 @@ bool TFormPublish::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFormPublish::reject() {
-    if (FRunning)
+    if (FRunning) {
+        CancelRun();
         return;
+    }
     QDialog::reject();
+}
+
+void TFormPublish::CancelRun() {
+    if (!FRunning || !FRun)
+        return;
+    FRun->Cancel();
+    LabelPublish->setText(QStringLiteral("Cancelling..."));
 }
 
 void TFormPublish::closeEvent(QCloseEvent* event) {

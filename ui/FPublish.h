@@ -55,6 +55,7 @@ class TFormPublish : public QDialog {
     QPushButton* ButtonCancel;
 
   public slots:
+    // While a run is under way: ends the run (the dialog stays), else closes the dialog.
     void reject() override;
 
   protected:
@@ -72,5 +73,8 @@ class TFormPublish : public QDialog {
     IPrompter& Prompter;
     std::unique_ptr<TView> FView;
     std::unique_ptr<TPublishRun> FRun;
+    // Ends the run under way within a second; its end is told as a failure with the file in
+    // transfer named.
+    void CancelRun();
     bool FRunning = false;
 };

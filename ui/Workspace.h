@@ -1,5 +1,6 @@
 #pragma once
 
+#include "generator/Driver.h"
 #include "model/CColumn.h"
 #include "model/CProject.h"
 #include "model/CTemplate.h"
@@ -37,4 +38,6 @@ class TWorkspace {
     const std::string BundledTemplatesFolder;
     TXmlDocument XMLDoc;
     std::unique_ptr<TDProject> Project;
+    // What the last build into the HTML folder wrote, for the Build dialog's summary.
+    TBuildStats LastBuild;
 };

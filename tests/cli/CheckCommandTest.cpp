@@ -70,6 +70,35 @@ TEST_F(CheckCommandTest, ReportsWhatTheProjectHoldsAndWhatIsMissing) {
     EXPECT_NE(run.Out.find(Site + "/Column2.Clm"), std::string::npos) << run.Out;
 }
 
+// A homepage name that a build refuses fails the check too; names reach the terminal with
+// their control characters shown as "?".
+TEST_F(CheckCommandTest, AHomepageNameThatIsNoPlainFileNameFailsTheCheck) {
+    for (const char* name : {"", ".", "..", "../x", "sub/Index", "a\\b"}) {
+        SCOPED_TRACE(name);
+        {
+            TDProject project(Site, Document);
+            project.FRAME.HOMEPAGE = name;
+            project.Save();
+        }
+        TCliRun run = Check();
+        EXPECT_EQ(run.Status, 1);
+        EXPECT_NE(run.Out.find(std::string("  the homepage name \"") + name +
+                               "\" is not a plain file name\n"),
+                  std::string::npos)
+            << run.Out;
+        EXPECT_EQ(run.Out.find("everything the project names is in place"), std::string::npos);
+    }
+    {
+        TDProject project(Site, Document);
+        project.FRAME.HOMEPAGE = "x\x1b[31m";
+        project.Save();
+    }
+    TCliRun run = Check();
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_NE(run.Out.find("  homepage: x?[31m.htm, layout"), std::string::npos) << run.Out;
+    EXPECT_EQ(run.Out.find('\x1b'), std::string::npos);
+}
+
 TEST_F(CheckCommandTest, ALinkOrAFifoInPlaceOfAFileIsReportedAndNeverWaitedOn) {
     {
         TDProject project(Site, Document);

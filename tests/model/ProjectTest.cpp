@@ -314,6 +314,33 @@ TEST_F(ProjectTest, AFifoInPlaceOfADocumentIsRefusedAtOnce) {
     EXPECT_THROW(TDColumn(project->ColumnFile(0), Document), TError);
 }
 
+// A column document's name comes from Default.Pro, so a link there is never followed: even
+// one to a well-formed column document elsewhere is refused, naming the file.
+TEST_F(ProjectTest, AColumnDocumentThatIsASymbolicLinkIsNotRead) {
+    ::mkdir(Folder().c_str(), 0755);
+    auto project = Open();
+    project->AddMenuItem(false);
+    project->Save();
+    const std::string outside = Dir / "outside.Clm";
+    const std::string bytes = "<COLUMN><PAGE><TITLE>Elsewhere</TITLE></PAGE></COLUMN>";
+    WriteFileBytes(outside, bytes);
+    std::filesystem::remove(project->ColumnFile(0));
+    std::filesystem::create_symlink(outside, project->ColumnFile(0));
+    try {
+        TDColumn column(project->ColumnFile(0), Document);
+        ADD_FAILURE() << "read through the link: " << column.PageCount << " pages";
+    } catch (const TError& e) {
+        EXPECT_EQ(e.FileName(), project->ColumnFile(0));
+        EXPECT_EQ(e.Message(), "The file is a symbolic link, which is not read");
+    }
+    EXPECT_EQ(ReadFileBytes(outside), bytes);
+    // The project document itself, whose name is fixed, may be a link.
+    const std::string moved = Dir / "Default.Pro";
+    std::filesystem::rename(ProjectFile(), moved);
+    std::filesystem::create_symlink(moved, ProjectFile());
+    EXPECT_NO_THROW(Open());
+}
+
 TEST_F(ProjectTest, ANewColumnNeverTakesAFileThatAMenuItemReads) {
     for (const char* stored :
          {"./Column1.Clm", "C:Column1.Clm", "old\\Column1.Clm", "a/b/Column1.Clm"}) {

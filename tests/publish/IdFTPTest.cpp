@@ -1118,3 +1118,53 @@ TEST_F(IdFTPUpload, CancelEndsAnyWaitWithinASecond) {
         server.Finish();
     }
 }
+
+// A send must get some bytes through in each period of the read time-out: a server that
+// takes part of the file and then stops reading ends the upload soon after, with the bytes
+// it took counted as "too little" or "nothing", however long the file; the control
+// connection stays usable.
+TEST_F(IdFTPUpload, ATransferThatStopsMakingProgressFailsWithinReadTimeout) {
+    struct TCase {
+        const char* Name;
+        std::size_t TakenFirst; // bytes the server reads before it stops
+    };
+    const TCase cases[] = {{"taking nothing", 0}, {"taking a megabyte first", 1 << 20}};
+    // Far more than the socket buffers hold, so that the transfer blocks.
+    const std::string local = Local("big.bin", std::string(64 << 20, 'b'));
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFakeFtpServer server([&c](TFakeFtpSession& s) {
+            s.Login();
+            s.Answer("200 PORT ok");
+            s.Answer("150 Go");
+            const int data = s.ConnectBack();
+            // A small receive buffer, so that the stop is felt at once.
+            const int small = 4096;
+            ::setsockopt(data, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+            std::vector<char> buffer(65536);
+            std::size_t taken = 0;
+            while (taken < c.TakenFirst) {
+                const ssize_t n = ::read(data, buffer.data(), buffer.size());
+                if (n <= 0)
+                    break;
+                taken += static_cast<std::size_t>(n);
+            }
+            s.Command(); // the CWD below: the client gave up the transfer
+            s.Reply("250 Ok");
+            s.WaitClosed();
+            ::close(data);
+        });
+        TIdFTP ftp;
+        Prepare(ftp, server.Port(), 300);
+        ftp.Connect();
+        const auto start = std::chrono::steady_clock::now();
+        TFTPError e = Failure([&] { ftp.Upload(local, "big.bin"); });
+        EXPECT_LT(ElapsedMs(start), 5000);
+        EXPECT_THAT(e.what(), HasSubstr("STOR big.bin: the data connection broke ("));
+        EXPECT_THAT(e.what(), HasSubstr("could be sent within 300 ms"));
+        EXPECT_TRUE(ftp.Connected());
+        EXPECT_NO_THROW(ftp.ChangeFolder("x"));
+        ftp.Disconnect();
+        server.Finish();
+    }
+}

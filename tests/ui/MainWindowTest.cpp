@@ -181,6 +181,7 @@ class TMainWindowTest : public QObject {
     void settingsDialogsRefreshOnlyOnOK();
     void closeWritesNothing();
     void buildEmptiesHtmlAndSumsUpTheFolder();
+    void buildSummaryNamesCopiesThatFailed();
     void publishBuildsBeforeItsDialog();
     void previewShowsTheBuiltHomepage();
     void unreadableProjectKeepsProgramUsable();
@@ -694,6 +695,48 @@ void TMainWindowTest::buildEmptiesHtmlAndSumsUpTheFolder() {
         digits.substr(0, 1) + "." + digits.substr(1, 3) + "." + digits.substr(4, 3);
     QCOMPARE(summary, QStringList({QString::fromStdString(html), "Default.htm", "4 Files",
                                    QString::fromStdString(grouped + " Byte")}));
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+// A picture that is there but whose copy cannot be written (a folder holds its name in HTML)
+// is named in the Build dialog and the status bar; the next build that writes it clears both.
+void TMainWindowTest::buildSummaryNamesCopiesThatFailed() {
+    TMainFixture f;
+    MakeProject(f.Folder("Site"), {{"News", {"One"}}});
+    {
+        TXmlDocument document;
+        TDProject project(f.Folder("Site"), document);
+        project.TOPIC.LOGO = "Logo.gif";
+        project.Save();
+        WriteFileBytes(f.Folder("Site") + "/Images/Logo.gif", "GIF89a logo");
+    }
+    QVERIFY(f.Open("Site"));
+    const std::string html = f.Folder("Site") + "/HTML/";
+    MakeFolder(html + "Logo.gif");
+
+    TFormBuild formBuild(f.Workspace, f.Form.get());
+    QStringList shown;
+    f.Dialogs.Register(TDialogKind::Build, [&] {
+        formBuild.show();
+        shown << (formBuild.LabelCopyFailures->isVisible() ? formBuild.LabelCopyFailures->text()
+                                                           : QStringLiteral("(hidden)"))
+              << f.Form->StatusPanel1->text();
+        formBuild.hide();
+        return false;
+    });
+    f.Form->ToolBuild->trigger();
+    QCOMPARE(shown.size(), 2);
+    QVERIFY2(shown[0].startsWith("1 picture or download could not be written, the first "
+                                 "Logo.gif: "),
+             qPrintable(shown[0]));
+    QCOMPARE(shown[1], shown[0]);
+    QVERIFY(formBuild.height() >= 176);
+
+    std::filesystem::remove(html + "Logo.gif");
+    shown.clear();
+    f.Form->ToolBuild->trigger();
+    QCOMPARE(shown, QStringList({"(hidden)", ""}));
+    QCOMPARE(ReadFileBytes(html + "Logo.gif"), std::string("GIF89a logo"));
     QVERIFY(f.Prompter.Calls.isEmpty());
 }
 

@@ -14,6 +14,7 @@
 #include "ui/Workspace.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -168,6 +169,7 @@ class TPublishDialogTest : public QObject {
     void publishesEveryTickedFileToARealServer();
     void failuresLeaveTheDialogUsable();
     void windowPaintsAndTakesNoInputWhileAFileUploads();
+    void cancelEndsTheRunWithinASecond();
     void theMainWindowBuildsAndShowsTheSite();
 };
 
@@ -511,8 +513,8 @@ void TPublishDialogTest::windowPaintsAndTakesNoInputWhileAFileUploads() {
     TPaintCounter paints;
     f.Form.ListViewFile->viewport()->installEventFilter(&paints);
     // While the first file is on its way (the server holds back its answer), the window's
-    // thread goes on: its timer ticks, the list repaints, and the user types, unticks a row,
-    // presses Esc and closes the window.
+    // thread goes on: its timer ticks, the list repaints, and the user types, unticks a row
+    // and closes the window.
     int ticksWhileUploading = 0;
     bool triedInput = false;
     QTimer ticker;
@@ -528,7 +530,6 @@ void TPublishDialogTest::windowPaintsAndTakesNoInputWhileAFileUploads() {
         const QRect box = f.Form.ListViewFile->visualItemRect(f.Form.ListViewFile->topLevelItem(3));
         QTest::mouseClick(f.Form.ListViewFile->viewport(), Qt::LeftButton, Qt::NoModifier,
                           box.topLeft() + QPoint(6, box.height() / 2));
-        QTest::keyClick(&f.Form, Qt::Key_Escape);
         f.Form.close();
     });
     ticker.start(20);
@@ -557,6 +558,60 @@ void TPublishDialogTest::windowPaintsAndTakesNoInputWhileAFileUploads() {
     QTest::mouseClick(f.Form.ListViewFile->viewport(), Qt::LeftButton, Qt::NoModifier,
                       box.topLeft() + QPoint(6, box.height() / 2));
     QCOMPARE(f.Form.ListViewFile->topLevelItem(3)->checkState(0), Qt::Unchecked);
+}
+
+// While a file is on its way and the server holds back its answer far longer than a second,
+// Cancel (clicked, or Esc) ends the run within a second: the dialog stays open and usable,
+// names the file in transfer, which keeps no status, and a next run sends it.
+void TPublishDialogTest::cancelEndsTheRunWithinASecond() {
+    for (const bool byEscape : {false, true}) {
+        TFixture f;
+        TFakeFtpServer server([](TFakeFtpSession& s) {
+            s.Login();
+            s.Answer("200 PORT command successful");
+            s.Answer("150 Opening data connection");
+            s.ReceiveAll(s.ConnectBack());
+            s.WaitClosed(20000);
+        });
+        f.Account(server.Port(), "");
+        f.Show();
+        f.Form.Run()->ReadTimeout = 30000;
+        const QString first = f.Form.ListViewFile->topLevelItem(0)->text(0);
+
+        bool cancelEnabled = false;
+        QElapsedTimer sinceCancel;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            if (sinceCancel.isValid() || !f.Form.Running() ||
+                !f.Form.LabelPublish->text().startsWith("Upload "))
+                return;
+            cancelEnabled = f.Form.ButtonCancel->isEnabled();
+            sinceCancel.start();
+            if (byEscape)
+                QTest::keyClick(f.Form.ListViewFile, Qt::Key_Escape);
+            else
+                QTest::mouseClick(f.Form.ButtonCancel, Qt::LeftButton);
+        });
+        ticker.start(20);
+        f.Publish();
+        const qint64 took = sinceCancel.isValid() ? sinceCancel.elapsed() : -1;
+        ticker.stop();
+        server.Finish();
+        QVERIFY2(sinceCancel.isValid(), "the run never reached its first upload");
+        QVERIFY(cancelEnabled);
+        QVERIFY2(took < 1000, qPrintable(QString::number(took)));
+        QVERIFY(f.Form.isVisible());
+        QCOMPARE(f.Prompter.TakeCalls(), QStringList({"ConfirmOKCancel: Publish your website?",
+                                                      "Information: Publishing cancelled. " +
+                                                          first + " was not uploaded."}));
+        QCOMPARE(f.Enabling(), QStringLiteral("POC"));
+        QCOMPARE(f.Form.LabelPublish->text(), QString());
+        QCOMPARE(f.Form.ListViewFile->topLevelItem(0)->text(2), QString());
+        // The dialog is no longer running: Cancel closes it.
+        QTest::mouseClick(f.Form.ButtonCancel, Qt::LeftButton);
+        QVERIFY(!f.Form.isVisible());
+        QCOMPARE(f.Form.result(), int(QDialog::Rejected));
+    }
 }
 
 void TPublishDialogTest::theMainWindowBuildsAndShowsTheSite() {
