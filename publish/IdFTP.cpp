@@ -945,11 +945,16 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName,
 
     TUploadSockets s;
     s.File.Reset(::open(localPath.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!s.File)
-        Fail(step, "the local file cannot be opened (" + ErrorText(errno) + ")", 0, localPath);
+    if (!s.File) {
+        const std::string why = ErrorText(errno);
+        Fail(step, "the local file cannot be opened (" + why + ")", 0, localPath,
+             TTransportFailure::Other,
+             "The local file " + localPath + " cannot be opened (" + why + ").");
+    }
     struct stat st {};
     if (::fstat(s.File.Get(), &st) != 0 || !S_ISREG(st.st_mode))
-        Fail(step, "the local file is not an ordinary file", 0, localPath);
+        Fail(step, "the local file is not an ordinary file", 0, localPath, TTransportFailure::Other,
+             "The local file " + localPath + " is not an ordinary file.");
     const std::int64_t expected = st.st_size;
 
     const std::string store = "STOR " + remoteName;
@@ -977,8 +982,12 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName,
         ssize_t n = ::read(s.File.Get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
-            Fail(step, "the local file cannot be read (" + ErrorText(errno) + ")", 0, localPath);
+        if (n < 0) {
+            const std::string why = ErrorText(errno);
+            Fail(step, "the local file cannot be read (" + why + ")", 0, localPath,
+                 TTransportFailure::Other,
+                 "The local file " + localPath + " cannot be read (" + why + ").");
+        }
         if (n == 0)
             break;
         if (!SendData(s.Data.Get(), tls, buffer, static_cast<std::size_t>(n), error))
