@@ -8,3 +8,4 @@
 int RunCheck(const std::vector<std::string>& args);
 int RunBuild(const std::vector<std::string>& args);
 int RunPublish(const std::vector<std::string>& args);
+int RunConnect(const std::vector<std::string>& args);

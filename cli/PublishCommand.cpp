@@ -1,8 +1,9 @@
-// corvane-cli publish PROJECT_FOLDER [--yes] [--no-build] [--verbose]: builds the site into
-// the emptied HTML folder as the Publish command does (or, with --no-build, takes the HTML
-// folder as it stands) and uploads its files with the project's stored FTP settings and the
-// password from the keyring, the project, CORVANE_PASSWORD or the terminal. On a terminal a
-// progress bar follows the run; otherwise each step is one plain line.
+// corvane-cli publish PROJECT_FOLDER [--yes] [--no-build] [--verbose] [--trust FINGERPRINT]:
+// builds the site into the emptied HTML folder as the Publish command does (or, with
+// --no-build, takes the HTML folder as it stands) and uploads its files with the project's
+// stored settings (FTP, FTPS or SFTP) and the password from the keyring, the project,
+// CORVANE_PASSWORD or the terminal. On a terminal a progress bar follows the run; otherwise
+// each step is one plain line.
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
@@ -77,6 +78,13 @@ class TConsoleView : public TPublishView {
         return FRunning;
     }
 
+    // Nobody is asked: a certificate or host key that does not verify is refused (--trust
+    // accepts one), and its fingerprint named.
+    bool Trust(const std::string&, const std::string& fingerprint) override {
+        Fingerprint = fingerprint;
+        return false;
+    }
+
     // A line of its own, above the bar when there is one.
     void Line(const std::string& text) {
         ClearBar();
@@ -94,6 +102,7 @@ class TConsoleView : public TPublishView {
     }
 
     std::string LastMessage;
+    std::string Fingerprint;
 
   private:
     // The bar shows the run from the confirmation to its end, nothing before or after.
@@ -126,14 +135,14 @@ class TConsoleView : public TPublishView {
     bool FRunning = false; // between the confirmation and the end of the run
 };
 
-// The client that Ctrl+C cancels while a run goes on.
-TIdFTP* InterruptedClient = nullptr;
+// The run that Ctrl+C cancels while it goes on.
+TPublishRun* InterruptedRun = nullptr;
 
 extern "C" void CancelOnInterrupt(int) {
-    // Both are safe in a signal handler: an atomic store and signal(2). A second Ctrl+C ends
-    // the program as usual.
-    if (InterruptedClient)
-        InterruptedClient->Cancel();
+    // Both are safe in a signal handler: atomic stores and loads, and signal(2). A second
+    // Ctrl+C ends the program as usual.
+    if (InterruptedRun)
+        InterruptedRun->Cancel();
     std::signal(SIGINT, SIG_DFL);
 }
 
@@ -141,8 +150,8 @@ extern "C" void CancelOnInterrupt(int) {
 // instead of killing the program, for as long as this lives.
 class TCancelOnInterrupt {
   public:
-    explicit TCancelOnInterrupt(TIdFTP& client) {
-        InterruptedClient = &client;
+    explicit TCancelOnInterrupt(TPublishRun& run) {
+        InterruptedRun = &run;
         struct sigaction action {};
         action.sa_handler = CancelOnInterrupt;
         sigemptyset(&action.sa_mask);
@@ -151,7 +160,7 @@ class TCancelOnInterrupt {
     }
     ~TCancelOnInterrupt() {
         ::sigaction(SIGINT, &FBefore, nullptr);
-        InterruptedClient = nullptr;
+        InterruptedRun = nullptr;
     }
     TCancelOnInterrupt(const TCancelOnInterrupt&) = delete;
     TCancelOnInterrupt& operator=(const TCancelOnInterrupt&) = delete;
@@ -165,8 +174,10 @@ class TCancelOnInterrupt {
 int RunPublish(const std::vector<std::string>& args) {
     TCommandLine line;
     int status = 0;
-    const std::vector<TKnownOption> options = {
-        {"--yes", "-y", false}, {"--no-build", "", false}, {"--verbose", "-v", false}};
+    const std::vector<TKnownOption> options = {{"--yes", "-y", false},
+                                               {"--no-build", "", false},
+                                               {"--verbose", "-v", false},
+                                               {"--trust", "", true}};
     if (!ParseCommandLine(args, options, 1, PublishUsage, line, status))
         return status;
     const std::string& projectFolder = line.Arguments[0];
@@ -203,8 +214,11 @@ int RunPublish(const std::vector<std::string>& args) {
     TPublishRun run(*project, view);
     view.Attach(run);
     if (verbose)
-        run.IdFTP.OnLog = [&view](const std::string& line) { view.Line(line); };
+        run.OnLog = [&view](const std::string& line) { view.Line(line); };
     run.Show();
+    // Accepted for this project as the window's Trust would: stored with the settings.
+    if (line.Has("--trust"))
+        run.Edits.Trusted = TrimBlanks(line.Value("--trust"));
 
     const TDPublish& settings = project->PUBLISH;
     // The password: the keyring's, else the project's, else CORVANE_PASSWORD, else asked on
@@ -213,7 +227,7 @@ int RunPublish(const std::vector<std::string>& args) {
     if (!TrimBlanks(settings.FTP_SERVER).empty() && !TrimBlanks(settings.USER_NAME).empty()) {
         TKeyring keyring;
         TPublishPassword password =
-            FindPublishPassword({"FTP", settings.FTP_SERVER, settings.FTP_PORT, settings.USER_NAME},
+            FindPublishPassword({settings.PROTOCOL, settings.FTP_SERVER, settings.FTP_PORT, settings.USER_NAME},
                                 settings.PASSWORD, keyring);
         if (verbose && !password.KeyringReason.empty())
             view.Line("Keyring: " + password.KeyringReason);
@@ -226,7 +240,7 @@ int RunPublish(const std::vector<std::string>& args) {
 
     TPublishOutcome outcome;
     {
-        TCancelOnInterrupt interrupt(run.IdFTP);
+        TCancelOnInterrupt interrupt(run);
         outcome = run.Publish();
     }
     view.End();
@@ -248,6 +262,11 @@ int RunPublish(const std::vector<std::string>& args) {
     case TPublishOutcome::Failed:
         std::fprintf(stderr, "corvane-cli: %s (%s)\n", view.LastMessage.c_str(),
                      run.LastError.c_str());
+        if (!view.Fingerprint.empty())
+            std::fprintf(stderr,
+                         "corvane-cli: to trust exactly this certificate or host key, publish "
+                         "again with --trust %s\n",
+                         view.Fingerprint.c_str());
         return 1;
     case TPublishOutcome::Stopped:
         break;

@@ -9,8 +9,10 @@ const char* const ProgramUsage =
     "  check PROJECT_FOLDER          open a project and report what it holds\n"
     "  build PROJECT_FOLDER [--into FOLDER]\n"
     "                                build the site (into HTML, or FOLDER)\n"
-    "  publish PROJECT_FOLDER [--yes] [--no-build] [--verbose]\n"
-    "                                build and upload the site by FTP\n"
+    "  publish PROJECT_FOLDER [--yes] [--no-build] [--verbose] [--trust FINGERPRINT]\n"
+    "                                build and upload the site (FTP, FTPS or SFTP)\n"
+    "  connect PROJECT_FOLDER [--verbose] [--trust FINGERPRINT]\n"
+    "                                test the connection to the server\n"
     "  help [COMMAND]                show this text, or a command's own\n"
     "\n"
     "Options:\n"
@@ -42,13 +44,31 @@ const char* const BuildUsage =
 
 const char* const PublishUsage =
     "Usage: corvane-cli publish PROJECT_FOLDER [--yes] [--no-build] [--verbose]\n"
-    "Builds the site into the emptied HTML folder and uploads its files by FTP with the\n"
-    "project's stored settings, after asking.\n"
+    "                           [--trust FINGERPRINT]\n"
+    "Builds the site into the emptied HTML folder and uploads its files with the project's\n"
+    "stored settings (FTP, FTPS or SFTP), after asking. A certificate or host key that does\n"
+    "not verify is refused and its SHA-256 fingerprint printed.\n"
     "\n"
     "Options:\n"
     "  -y, --yes      publish without asking\n"
     "  --no-build     upload the HTML folder as it stands, without building first\n"
-    "  -v, --verbose  show the FTP exchange (the password is never shown)\n"
+    "  -v, --verbose  show the exchange with the server (the password is never shown)\n"
+    "  --trust FINGERPRINT\n"
+    "                 trust the certificate or host key with this SHA-256 fingerprint\n"
+    "                 (AB:CD:...) for this project, and keep it in the project\n"
+    "  -h, --help     show this text\n";
+
+const char* const ConnectUsage =
+    "Usage: corvane-cli connect PROJECT_FOLDER [--verbose] [--trust FINGERPRINT]\n"
+    "Connects to the project's server with its stored settings, logs in and changes to the\n"
+    "folder, uploads nothing, and prints what works and what does not. Exits with 0 when\n"
+    "everything works.\n"
+    "\n"
+    "Options:\n"
+    "  -v, --verbose  show the exchange with the server (the password is never shown)\n"
+    "  --trust FINGERPRINT\n"
+    "                 trust the certificate or host key with this SHA-256 fingerprint\n"
+    "                 (AB:CD:...) for this test; the project is not changed\n"
     "  -h, --help     show this text\n";
 
 const char* CommandUsage(const std::string& command) {
@@ -58,5 +78,7 @@ const char* CommandUsage(const std::string& command) {
         return BuildUsage;
     if (command == "publish")
         return PublishUsage;
+    if (command == "connect")
+        return ConnectUsage;
     return nullptr;
 }

@@ -9,6 +9,7 @@ extern const char* const ProgramUsage;
 extern const char* const CheckUsage;
 extern const char* const BuildUsage;
 extern const char* const PublishUsage;
+extern const char* const ConnectUsage;
 
 // The usage of the named command; null for a name that is not a command.
 const char* CommandUsage(const std::string& command);

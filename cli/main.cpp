@@ -39,6 +39,8 @@ int main(int argc, char** argv) {
             return RunBuild(args);
         if (command == "publish")
             return RunPublish(args);
+        if (command == "connect")
+            return RunConnect(args);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "corvane-cli: %s\n", e.what());
         return 1;

@@ -13,6 +13,9 @@ TDPublish::TDPublish(TXmlElement element) {
     ReadInteger(element, "FTP_PORT", FTP_PORT);
     ReadInteger(element, "PROXY_PORT", PROXY_PORT);
     ReadFlag(element, "USE_PROXY", USE_PROXY);
+    ReadText(element, "PROTOCOL", PROTOCOL);
+    ReadFlag(element, "PASSIVE", PASSIVE);
+    ReadText(element, "TRUSTED", TRUSTED);
 }
 
 void TDPublish::Save(TXmlElement element) const {
@@ -27,4 +30,7 @@ void TDPublish::Save(TXmlElement element) const {
     WriteInteger(element, "PROXY_PORT", PROXY_PORT);
     WriteFlag(element, "USE_PROXY", USE_PROXY);
     WriteText(element, "FOLDER", FOLDER);
+    WriteText(element, "PROTOCOL", PROTOCOL);
+    WriteFlag(element, "PASSIVE", PASSIVE);
+    WriteText(element, "TRUSTED", TRUSTED);
 }

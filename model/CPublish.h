@@ -20,4 +20,12 @@ class TDPublish {
     std::int32_t FTP_PORT = 0;
     std::int32_t PROXY_PORT = 0;
     bool USE_PROXY = false;
+    // How the site reaches the server: "FTP", "FTPS" or "SFTP".
+    std::string PROTOCOL = "FTP";
+    // Passive data connections (FTP and FTPS). Set for a new project; a document whose
+    // PUBLISH element has no PASSIVE child keeps the active exchange.
+    bool PASSIVE = true;
+    // The SHA-256 fingerprint ("AB:CD:...") of the certificate or host key that the owner
+    // accepted although it does not verify; empty for none.
+    std::string TRUSTED;
 };

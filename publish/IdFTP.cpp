@@ -1,6 +1,7 @@
 #include "publish/IdFTP.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
@@ -142,14 +143,17 @@ void AbortSocket(TFileDescriptor& fd) {
 // that is left when less is.
 constexpr std::size_t LeastProgress = 4096;
 
-// Sends all bytes; false with error set when the connection breaks, when it is cancelled or
-// when a period of periodMs passes with less than LeastProgress bytes (or the rest) sent.
-bool SendAll(int fd, const char* data, std::size_t size, std::int32_t periodMs,
-             const std::atomic<bool>& cancel, std::string& error) {
+// Sends all bytes, through tls when it is given; false with error set (timedOut when the
+// time ran out) when the connection breaks, when it is cancelled or when a period of
+// periodMs passes with less than LeastProgress bytes (or the rest) sent.
+bool SendAll(int fd, TTlsChannel* tls, const char* data, std::size_t size, std::int32_t periodMs,
+             const std::atomic<bool>& cancel, std::string& error, bool& timedOut) {
+    timedOut = false;
     TClock::time_point periodEnd = DeadlineAfter(periodMs);
     std::size_t sentInPeriod = 0;
+    short want = POLLOUT;
     while (size > 0) {
-        TWait ready = WaitFor(fd, POLLOUT, periodEnd, cancel);
+        TWait ready = WaitFor(fd, want, periodEnd, cancel);
         if (ready == TWait::Cancelled) {
             error = "cancelled";
             return false;
@@ -157,18 +161,34 @@ bool SendAll(int fd, const char* data, std::size_t size, std::int32_t periodMs,
         if (ready == TWait::TimedOut) {
             error = (sentInPeriod == 0 ? std::string("nothing") : "too little") +
                     " could be sent within " + Milliseconds(periodMs);
+            timedOut = true;
             return false;
         }
         if (ready == TWait::Failed) {
             error = ErrorText(errno);
             return false;
         }
-        ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n < 0) {
-            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
+        ssize_t n;
+        if (tls) {
+            long r = tls->Write(data, size);
+            if (r == TTlsChannel::Blocked) {
+                want = tls->Want();
                 continue;
-            error = ErrorText(errno);
-            return false;
+            }
+            if (r <= 0) {
+                error = tls->Error();
+                return false;
+            }
+            n = r;
+            want = POLLOUT;
+        } else {
+            n = ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0) {
+                if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
+                    continue;
+                error = ErrorText(errno);
+                return false;
+            }
         }
         data += n;
         size -= static_cast<std::size_t>(n);
@@ -181,51 +201,106 @@ bool SendAll(int fd, const char* data, std::size_t size, std::int32_t periodMs,
     return true;
 }
 
-// Opens a TCP connection; none with error set when it fails, is cancelled or is not made by
-// deadline (none: the platform's own limit); timeoutMs is the time named in the error.
-TFileDescriptor ConnectTo(const sockaddr_in& address, TClock::time_point deadline,
-                          std::int32_t timeoutMs, const std::atomic<bool>& cancel,
-                          std::string& error) {
-    TFileDescriptor fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!fd) {
-        error = ErrorText(errno);
-        return fd;
+// An IPv4 or IPv6 socket address.
+struct TAddress {
+    sockaddr_storage Storage{};
+    socklen_t Length = 0;
+
+    int Family() const { return Storage.ss_family; }
+    sockaddr* Raw() { return reinterpret_cast<sockaddr*>(&Storage); }
+    const sockaddr* Raw() const { return reinterpret_cast<const sockaddr*>(&Storage); }
+    unsigned Port() const {
+        return Family() == AF_INET6
+                   ? ntohs(reinterpret_cast<const sockaddr_in6*>(&Storage)->sin6_port)
+                   : ntohs(reinterpret_cast<const sockaddr_in*>(&Storage)->sin_port);
     }
+    void SetPort(unsigned port) {
+        if (Family() == AF_INET6)
+            reinterpret_cast<sockaddr_in6*>(&Storage)->sin6_port =
+                htons(static_cast<std::uint16_t>(port));
+        else
+            reinterpret_cast<sockaddr_in*>(&Storage)->sin_port =
+                htons(static_cast<std::uint16_t>(port));
+    }
+    // The address without the port, as text.
+    std::string Text() const {
+        char text[INET6_ADDRSTRLEN] = {};
+        if (Family() == AF_INET6)
+            ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(&Storage)->sin6_addr, text,
+                        sizeof text);
+        else
+            ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&Storage)->sin_addr, text,
+                        sizeof text);
+        return text;
+    }
+    // The same host (the ports aside).
+    bool SameHost(const TAddress& other) const {
+        if (Family() != other.Family())
+            return false;
+        if (Family() == AF_INET6)
+            return std::memcmp(&reinterpret_cast<const sockaddr_in6*>(&Storage)->sin6_addr,
+                               &reinterpret_cast<const sockaddr_in6*>(&other.Storage)->sin6_addr,
+                               sizeof(in6_addr)) == 0;
+        return reinterpret_cast<const sockaddr_in*>(&Storage)->sin_addr.s_addr ==
+               reinterpret_cast<const sockaddr_in*>(&other.Storage)->sin_addr.s_addr;
+    }
+};
+
+bool PeerAddress(int fd, TAddress& address) {
+    address.Length = sizeof address.Storage;
+    return ::getpeername(fd, address.Raw(), &address.Length) == 0;
+}
+
+bool LocalAddress(int fd, TAddress& address) {
+    address.Length = sizeof address.Storage;
+    return ::getsockname(fd, address.Raw(), &address.Length) == 0;
+}
+
+// How a connect attempt failed.
+struct TConnectFailure {
+    std::string Text;
+    int Code = 0; // errno, ETIMEDOUT when the time ran out, ECANCELED when cancelled
+};
+
+// Opens a TCP connection; none with failure set when it fails, is cancelled or is not made
+// by deadline (none: the platform's own limit); timeoutMs is the time named in the error.
+TFileDescriptor ConnectTo(const TAddress& address, TClock::time_point deadline,
+                          std::int32_t timeoutMs, const std::atomic<bool>& cancel,
+                          TConnectFailure& failure) {
+    auto failed = [&](int code, std::string text) {
+        failure.Code = code;
+        failure.Text = std::move(text);
+        return TFileDescriptor();
+    };
+    TFileDescriptor fd(::socket(address.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd)
+        return failed(errno, ErrorText(errno));
     int flags = ::fcntl(fd.Get(), F_GETFL);
     ::fcntl(fd.Get(), F_SETFL, flags | O_NONBLOCK);
-    int result = ::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    if (result < 0 && errno != EINPROGRESS && errno != EINTR) {
-        error = ErrorText(errno);
-        return TFileDescriptor();
-    }
+    int result = ::connect(fd.Get(), address.Raw(), address.Length);
+    if (result < 0 && errno != EINPROGRESS && errno != EINTR)
+        return failed(errno, ErrorText(errno));
     if (result < 0) {
         TWait ready = WaitFor(fd.Get(), POLLOUT, deadline, cancel);
-        if (ready != TWait::Ready) {
-            error = ready == TWait::TimedOut    ? "no connection within " + Milliseconds(timeoutMs)
-                    : ready == TWait::Cancelled ? std::string("cancelled")
-                                                : ErrorText(errno);
-            return TFileDescriptor();
-        }
+        if (ready == TWait::TimedOut)
+            return failed(ETIMEDOUT, "no connection within " + Milliseconds(timeoutMs));
+        if (ready == TWait::Cancelled)
+            return failed(ECANCELED, "cancelled");
+        if (ready == TWait::Failed)
+            return failed(errno, ErrorText(errno));
         int socketError = 0;
         socklen_t length = sizeof socketError;
         ::getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &socketError, &length);
-        if (socketError != 0) {
-            error = ErrorText(socketError);
-            return TFileDescriptor();
-        }
+        if (socketError != 0)
+            return failed(socketError, ErrorText(socketError));
     }
     ::fcntl(fd.Get(), F_SETFL, flags);
     return fd;
 }
 
-std::string DottedAddress(const sockaddr_in& address) {
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
-    return text;
-}
-
-// The six numbers of a PASV reply, "h1,h2,h3,h4,p1,p2", found after the reply code.
-bool ParsePassiveAddress(const std::string& text, sockaddr_in& address) {
+// The port of a PASV reply's six numbers "h1,h2,h3,h4,p1,p2", found after the reply code,
+// and the address they name (which is not used: the data connection goes to the server).
+bool ParsePassiveReply(const std::string& text, unsigned& port, std::string& named) {
     std::size_t pos = text.find('(');
     if (pos == std::string::npos) {
         pos = 3;
@@ -249,11 +324,31 @@ bool ParsePassiveAddress(const std::string& text, sockaddr_in& address) {
             return false;
         numbers[i] = value;
     }
-    address = sockaddr_in{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr =
-        htonl((numbers[0] << 24) | (numbers[1] << 16) | (numbers[2] << 8) | numbers[3]);
-    address.sin_port = htons(static_cast<std::uint16_t>(numbers[4] * 256 + numbers[5]));
+    named = std::to_string(numbers[0]) + "." + std::to_string(numbers[1]) + "." +
+            std::to_string(numbers[2]) + "." + std::to_string(numbers[3]);
+    port = numbers[4] * 256 + numbers[5];
+    return port != 0;
+}
+
+// The port of an EPSV reply: "229 Entering Extended Passive Mode (|||6446|)", the delimiter
+// being any character.
+bool ParseExtendedPassiveReply(const std::string& text, unsigned& port) {
+    std::size_t open = text.find('(');
+    if (open == std::string::npos || open + 4 >= text.size())
+        return false;
+    const char d = text[open + 1];
+    if (text[open + 2] != d || text[open + 3] != d)
+        return false;
+    std::size_t pos = open + 4;
+    unsigned value = 0;
+    std::size_t digits = 0;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && digits < 5) {
+        value = value * 10 + static_cast<unsigned>(text[pos++] - '0');
+        ++digits;
+    }
+    if (digits == 0 || pos >= text.size() || text[pos] != d || value == 0 || value > 65535)
+        return false;
+    port = value;
     return true;
 }
 
@@ -263,18 +358,62 @@ struct TUploadSockets {
     TFileDescriptor File;
     TFileDescriptor Listener;
     TFileDescriptor Data;
+    TTlsChannel DataTls;
     ~TUploadSockets() {
+        DataTls.Close();
         Listener.Reset();
         AbortSocket(Data);
     }
 };
 
+// What a refused reply means in plain words, by the step it refused.
+enum class TRefusal { Plain, Login, Folder, Store };
+
+// True when a refusal speaks of TLS: "TLS", "SSL" or "FTPS" as words, or "encrypt..."
+// ("Non-anonymous sessions must use encryption", "SSL/TLS required").
+bool HintsAtTls(const std::vector<std::string>& lines) {
+    auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); };
+    for (std::string line : lines) {
+        for (char& c : line)
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 'a' + 'A');
+        for (const char* word : {"TLS", "SSL", "FTPS", "ENCRYPT"}) {
+            const std::size_t length = std::strlen(word);
+            for (std::size_t at = line.find(word, 4); at != std::string::npos;
+                 at = line.find(word, at + 1)) {
+                const bool starts = !letter(line[at - 1]);
+                const bool ends = at + length >= line.size() || !letter(line[at + length]) ||
+                                  std::strcmp(word, "ENCRYPT") == 0;
+                if (starts && ends)
+                    return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool SameFingerprint(const std::string& a, const std::string& b) {
+    const std::string x = TrimBlanks(a), y = TrimBlanks(b);
+    if (x.size() != y.size())
+        return false;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        auto upper = [](char c) {
+            return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        };
+        if (upper(x[i]) != upper(y[i]))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 const char* const TIdFTP::CancelledText = "cancelled";
 
-TFTPError::TFTPError(const std::string& message, int replyCode, const std::string& fileName)
-    : TError(message, fileName), FReplyCode(replyCode) {}
+TFTPError::TFTPError(const std::string& message, int replyCode, const std::string& fileName,
+                     TTransportFailure kind, std::string reason, std::string fingerprint)
+    : TError(message, fileName), FReplyCode(replyCode), FKind(kind), FReason(std::move(reason)),
+      FFingerprint(std::move(fingerprint)) {}
 
 TIdFTP::~TIdFTP() {
     Disconnect();
@@ -285,13 +424,53 @@ std::string TIdFTP::Server() const {
 }
 
 void TIdFTP::Fail(const std::string& step, const std::string& detail, int code,
-                  const std::string& fileName) const {
-    throw TFTPError("FTP server " + Server() + ", " + step + ": " + detail, code, fileName);
+                  const std::string& fileName, TTransportFailure kind, const std::string& reason,
+                  const std::string& fingerprint) const {
+    std::string plain = reason;
+    if (FCancelled && kind == TTransportFailure::Other) {
+        kind = TTransportFailure::Cancelled;
+        plain = "Cancelled.";
+    }
+    if (plain.empty()) {
+        // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) about "text" + string.
+        plain = "The FTP server ";
+        plain.append(Server());
+        plain.append(", ");
+        plain.append(step);
+        plain.append(": ");
+        plain.append(detail);
+        plain.push_back('.');
+    }
+    throw TFTPError("FTP server " + Server() + ", " + step + ": " + detail, code, fileName, kind,
+                    plain, fingerprint);
+}
+
+void TIdFTP::FailConnection(const std::string& step, const std::string& detail,
+                            bool timedOut) const {
+    if (FCancelled)
+        Fail(step, CancelledText, 0, "", TTransportFailure::Cancelled, "Cancelled.");
+    if (timedOut) {
+        const int seconds = (ReadTimeout + 999) / 1000;
+        Fail(step, detail, 0, "", TTransportFailure::NoAnswer,
+             "No answer from " + Server() + " within " + std::to_string(seconds) +
+                 (seconds == 1 ? " second." : " seconds."));
+    }
+    Fail(step, detail);
 }
 
 void TIdFTP::Log(const std::string& line) const {
     if (OnLog)
         OnLog(line);
+}
+
+bool TIdFTP::SendData(int fd, TTlsChannel* tls, const char* data, std::size_t size,
+                      std::string& error) {
+    bool timedOut = false;
+    if (SendAll(fd, tls, data, size, ReadTimeout, FCancelled, error, timedOut))
+        return true;
+    if (timedOut)
+        error = "timed out: " + error;
+    return false;
 }
 
 void TIdFTP::SendLine(const std::string& line, const std::string& step, const std::string& shown) {
@@ -304,13 +483,28 @@ void TIdFTP::SendLine(const std::string& line, const std::string& step, const st
     std::string data = line + "\r\n", error;
     if (FCancelled)
         Fail(step, CancelledText);
-    if (!SendAll(FSocket.Get(), data.data(), data.size(), ReadTimeout, FCancelled, error))
-        Fail(step, FCancelled ? CancelledText : "the command could not be sent (" + error + ")");
+    bool timedOut = false;
+    if (!SendAll(FSocket.Get(), FControlTls.Active() ? &FControlTls : nullptr, data.data(),
+                 data.size(), ReadTimeout, FCancelled, error, timedOut))
+        FailConnection(step,
+                       FCancelled ? CancelledText : "the command could not be sent (" + error + ")",
+                       timedOut);
+}
+
+long TIdFTP::ReceiveControl(char* buffer, std::size_t size) {
+    if (FControlTls.Active())
+        return FControlTls.Read(buffer, size);
+    ssize_t n = ::recv(FSocket.Get(), buffer, size, MSG_DONTWAIT);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+        return TTlsChannel::Blocked;
+    return n < 0 ? TTlsChannel::Failed : n;
 }
 
 std::string TIdFTP::ReadLine(const std::string& step, TClock::time_point deadline) {
     const std::string tooLong =
         "a reply line is longer than " + std::to_string(MaxLineLength) + " characters";
+    short want = POLLIN;
+    bool waited = false;
     for (;;) {
         std::size_t lf = FInput.find('\n');
         if (lf != std::string::npos) {
@@ -325,21 +519,30 @@ std::string TIdFTP::ReadLine(const std::string& step, TClock::time_point deadlin
         // One more character may still be the CR before the LF.
         if (FInput.size() > MaxLineLength + 1)
             Fail(step, tooLong);
-        TWait ready = WaitFor(FSocket.Get(), POLLIN, deadline, FCancelled);
-        if (ready == TWait::Cancelled)
-            Fail(step, CancelledText);
-        if (ready == TWait::TimedOut)
-            Fail(step, "no reply within " + Milliseconds(ReadTimeout));
-        if (ready == TWait::Failed)
-            Fail(step, "the connection failed (" + ErrorText(errno) + ")");
+        // Decrypted bytes waiting are read at once; otherwise the socket is waited for.
+        if (!waited && !FControlTls.Pending()) {
+            TWait ready = WaitFor(FSocket.Get(), want, deadline, FCancelled);
+            if (ready == TWait::Cancelled)
+                Fail(step, CancelledText);
+            if (ready == TWait::TimedOut)
+                FailConnection(step, "no reply within " + Milliseconds(ReadTimeout), true);
+            if (ready == TWait::Failed)
+                Fail(step, "the connection failed (" + ErrorText(errno) + ")");
+        }
         char buffer[4096];
-        ssize_t n = ::recv(FSocket.Get(), buffer, sizeof buffer, MSG_DONTWAIT);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+        long n = ReceiveControl(buffer, sizeof buffer);
+        waited = false;
+        if (n == TTlsChannel::Blocked) {
+            want = FControlTls.Active() ? FControlTls.Want() : static_cast<short>(POLLIN);
             continue;
-        if (n < 0)
-            Fail(step, "the connection broke (" + ErrorText(errno) + ")");
+        }
+        want = POLLIN;
+        if (n == TTlsChannel::Failed)
+            Fail(step, "the connection broke (" +
+                           (FControlTls.Active() ? FControlTls.Error() : ErrorText(errno)) + ")");
         if (n == 0)
-            Fail(step, "the server closed the connection");
+            Fail(step, "the server closed the connection", 0, "", TTransportFailure::Other,
+                 "The server " + Server() + " closed the connection.");
         FInput.append(buffer, static_cast<std::size_t>(n));
     }
 }
@@ -382,23 +585,128 @@ void TIdFTP::ReadReply(const std::string& step) {
 }
 
 void TIdFTP::Expect(const std::string& step, std::initializer_list<int> accepted) {
+    Expect(step, accepted, 0, "");
+}
+
+void TIdFTP::Expect(const std::string& step, std::initializer_list<int> accepted, int refusal,
+                    const std::string& subject) {
     ReadReply(step);
     for (int code : accepted)
         if (code == FReplyCode)
             return;
-    Fail(step, "the server replied " + Quoted(FReplyLines), FReplyCode);
+    const std::string detail = "the server replied " + Quoted(FReplyLines);
+    TTransportFailure kind = TTransportFailure::Other;
+    std::string reason;
+    switch (static_cast<TRefusal>(refusal)) {
+    case TRefusal::Plain:
+        break;
+    case TRefusal::Login:
+        if (!UseTls && (FReplyCode == 534 || (FReplyCode >= 400 && HintsAtTls(FReplyLines)))) {
+            kind = TTransportFailure::TlsRequired;
+            reason = "The server requires TLS: choose FTPS (TLS) (it replied " +
+                     Quoted(FReplyLines) + ").";
+        } else if (FReplyCode == 530) {
+            kind = TTransportFailure::LoginRefused;
+            reason = "The server refused the user name or password.";
+        }
+        break;
+    case TRefusal::Folder:
+        if (FReplyCode >= 500) {
+            kind = TTransportFailure::FolderMissing;
+            reason = "The folder \"" + Shown(subject) +
+                     "\" does not exist on the server or cannot be entered.";
+        }
+        break;
+    case TRefusal::Store:
+        if (FReplyCode == 452 || FReplyCode == 552) {
+            kind = TTransportFailure::DiskFull;
+            reason = "The server has no room for \"" + Shown(subject) + "\" (it replied " +
+                     Quoted(FReplyLines) + ").";
+        } else if (FReplyCode == 553 || FReplyCode == 550 || FReplyCode == 532 ||
+                   FReplyCode == 450) {
+            kind = TTransportFailure::FileRefused;
+            reason = "The server refused the file \"" + Shown(subject) + "\" (it replied " +
+                     Quoted(FReplyLines) + ").";
+        }
+        break;
+    }
+    if (reason.empty() && step == "greeting")
+        reason = "The server " + Server() + " turned the connection away (it replied " +
+                 Quoted(FReplyLines) + ").";
+    else if (reason.empty())
+        reason = "The server " + Server() + " refused " + step + " (it replied " +
+                 Quoted(FReplyLines) + ").";
+    Fail(step, detail, FReplyCode, "", kind, reason);
 }
 
 int TIdFTP::Command(const std::string& line, std::initializer_list<int> accepted,
-                    const std::string& shown) {
+                    const std::string& shown, int refusal, const std::string& subject) {
     const std::string step = shown.empty() ? line : shown;
     SendLine(line, step, step);
-    Expect(step, accepted);
+    Expect(step, accepted, refusal, subject);
     return FReplyCode;
+}
+
+void TIdFTP::StartTls(int fd, TTlsChannel& channel, bool data, const std::string& step) {
+    std::string error;
+    if (!FTlsContext) {
+        FTlsContext = TTlsChannel::NewContext(CaFile, error);
+        if (!FTlsContext)
+            Fail(step, "TLS cannot be set up (" + error + ")");
+    }
+    ssl_session_st* resume = data ? TTlsChannel::LatestSession(FTlsContext) : nullptr;
+    if (!channel.Start(FTlsContext, fd, Host, resume, error))
+        Fail(step, "TLS cannot start (" + error + ")");
+    const TClock::time_point deadline = DeadlineAfter(ReadTimeout);
+    for (;;) {
+        long r = channel.Handshake();
+        if (r == 1)
+            break;
+        if (r != TTlsChannel::Blocked)
+            Fail(step, "the TLS handshake failed (" + channel.Error() + ")", 0, "",
+                 TTransportFailure::Other,
+                 "The TLS handshake with " + Server() + " failed (" + channel.Error() + ").");
+        TWait ready = WaitFor(fd, channel.Want(), deadline, FCancelled);
+        if (ready == TWait::Cancelled)
+            Fail(step, CancelledText);
+        if (ready == TWait::TimedOut)
+            FailConnection(step, "no TLS handshake within " + Milliseconds(ReadTimeout), true);
+        if (ready == TWait::Failed)
+            Fail(step, "the connection failed (" + ErrorText(errno) + ")");
+    }
+    const std::string fingerprint = channel.Fingerprint();
+    if (data) {
+        // A data connection speaks with the server that the control connection checked.
+        if (!SameFingerprint(fingerprint, FControlTls.Fingerprint()))
+            Fail(step, "the data connection's certificate is not the control connection's", 0, "",
+                 TTransportFailure::NotTrusted,
+                 "The data connection offered another certificate than the control "
+                 "connection (SHA-256 fingerprint " +
+                     fingerprint + ").",
+                 fingerprint);
+        Log(channel.Resumed() ? "data connection: TLS session resumed"
+                              : "data connection: new TLS session");
+        return;
+    }
+    if (channel.Verified()) {
+        Log("certificate verified (SHA-256 " + fingerprint + ")");
+        return;
+    }
+    const std::string why = channel.VerifyError();
+    if (!Trusted.empty() && SameFingerprint(fingerprint, Trusted)) {
+        Log("certificate not verified (" + why + ") but trusted by its fingerprint " + fingerprint);
+        return;
+    }
+    Fail(step, "the certificate is not trusted (" + why + "); SHA-256 fingerprint " + fingerprint,
+         0, "", TTransportFailure::NotTrusted,
+         "The server's certificate is not trusted (" + why + "). Its SHA-256 fingerprint is " +
+             fingerprint + ".",
+         fingerprint);
 }
 
 void TIdFTP::Connect() {
     Disconnect();
+    FPassiveRefused = false;
     const std::string step = "connect";
     if (Host.empty())
         Fail(step, "no host name given");
@@ -410,34 +718,64 @@ void TIdFTP::Connect() {
         Fail(step, "the password holds a line break or a NUL character");
 
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    // The active plain exchange is IPv4 as it always was; passive mode and TLS also take
+    // IPv6 addresses.
+    hints.ai_family = Passive || UseTls ? AF_UNSPEC : AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     int resolved = ::getaddrinfo(Host.c_str(), nullptr, &hints, &found);
-    if (resolved != 0 || !found)
-        Fail(step, "the host name \"" + Host + "\" does not resolve (" +
-                       (resolved == EAI_SYSTEM ? ErrorText(errno) : ::gai_strerror(resolved)) +
-                       ")");
-    std::string error = "no address";
+    if (resolved != 0 || !found) {
+        const bool unknown = resolved == EAI_NONAME || resolved == EAI_NODATA ||
+                             resolved == EAI_FAIL || resolved == EAI_AGAIN;
+        const std::string why =
+            resolved == EAI_SYSTEM ? ErrorText(errno) : ::gai_strerror(resolved);
+        Fail(step, "the host name \"" + Host + "\" does not resolve (" + why + ")", 0, "",
+             unknown ? TTransportFailure::HostNotFound : TTransportFailure::Other,
+             "The host name \"" + Shown(Host) + "\" does not resolve (" + why + ").");
+    }
+    TConnectFailure failure{"no address", 0};
+    bool refused = false;
     // All addresses together are bounded by ReadTimeout when it is set, so an address that
     // swallows the attempt fails the connect instead of holding the program for minutes.
     const TClock::time_point deadline = DeadlineAfter(ReadTimeout);
     for (addrinfo* a = found; a && !FSocket && !FCancelled; a = a->ai_next) {
-        sockaddr_in address;
-        std::memcpy(&address, a->ai_addr, sizeof address);
-        address.sin_port = htons(static_cast<std::uint16_t>(Port));
-        FSocket = ConnectTo(address, deadline, ReadTimeout, FCancelled, error);
+        if (a->ai_family != AF_INET && a->ai_family != AF_INET6)
+            continue;
+        TAddress address;
+        std::memcpy(&address.Storage, a->ai_addr, a->ai_addrlen);
+        address.Length = a->ai_addrlen;
+        address.SetPort(static_cast<unsigned>(Port));
+        FSocket = ConnectTo(address, deadline, ReadTimeout, FCancelled, failure);
+        refused = refused || failure.Code == ECONNREFUSED;
     }
     ::freeaddrinfo(found);
     if (FCancelled)
         FSocket.Reset();
-    if (!FSocket)
-        Fail(step, FCancelled ? CancelledText : "cannot connect (" + error + ")");
+    if (!FSocket) {
+        const std::string detail = "cannot connect (" + failure.Text + ")";
+        if (FCancelled)
+            Fail(step, CancelledText);
+        if (failure.Code == ETIMEDOUT && !refused)
+            FailConnection(step, detail, true);
+        if (refused)
+            Fail(step, detail, 0, "", TTransportFailure::NothingListens,
+                 "Nothing listens at " + Shown(Server()) + ".");
+        Fail(step, detail, 0, "", TTransportFailure::Other,
+             Shown(Server()) + " cannot be reached (" + failure.Text + ").");
+    }
 
     try {
         Expect("greeting", {220});
-        if (Command("USER " + Username, {230, 331}) == 331)
-            Command("PASS " + Password, {230}, "PASS ****");
+        if (UseTls) {
+            Command("AUTH TLS", {234}, "", static_cast<int>(TRefusal::Login));
+            StartTls(FSocket.Get(), FControlTls, false, "AUTH TLS");
+        }
+        if (Command("USER " + Username, {230, 331}, "", static_cast<int>(TRefusal::Login)) == 331)
+            Command("PASS " + Password, {230}, "PASS ****", static_cast<int>(TRefusal::Login));
+        if (UseTls) {
+            Command("PBSZ 0", {200});
+            Command("PROT P", {200});
+        }
         Command(TransferType == ftASCII ? "TYPE A" : "TYPE I", {200});
         Command("SYST", {200, 215, 500});
     } catch (...) {
@@ -449,27 +787,73 @@ void TIdFTP::Connect() {
 void TIdFTP::ChangeFolder(const std::string& folder) {
     if (BreaksALine(folder))
         Fail("change folder", "the folder name holds a line break or a NUL character");
-    Command("CWD " + folder, {200, 250});
+    Command("CWD " + folder, {200, 250}, "", static_cast<int>(TRefusal::Folder), folder);
 }
 
-TFileDescriptor TIdFTP::OpenDataConnection(const std::string& step, const std::string& remoteName) {
-    Command("PASV", {227});
-    sockaddr_in address{};
+bool TIdFTP::OpenPassiveConnection(const std::string& step, TFileDescriptor& data) {
+    TAddress server;
+    if (!PeerAddress(FSocket.Get(), server))
+        Fail(step, "the control connection has no peer address (" + ErrorText(errno) + ")");
+    const bool extended = server.Family() == AF_INET6;
+    const std::string command = extended ? "EPSV" : "PASV";
+    SendLine(command, command, command);
+    ReadReply(command);
+    if (FReplyCode >= 500 && FReplyCode <= 599) {
+        FPassiveRefused = true;
+        Log("passive mode refused: active mode for the rest of the session");
+        if (OnStatus)
+            OnStatus("The server refused passive mode; the files go in active mode.");
+        return false;
+    }
+    if (FReplyCode != (extended ? 229 : 227))
+        Fail(command, "the server replied " + Quoted(FReplyLines), FReplyCode);
     std::string text;
-    for (const std::string& line : FReplyLines)
-        text += line + " ";
-    if (!ParsePassiveAddress(text, address))
-        Fail("PASV", "the reply " + Quoted(FReplyLines) + " holds no address", FReplyCode);
-    std::string error;
-    TFileDescriptor data =
-        ConnectTo(address, DeadlineAfter(ReadTimeout), ReadTimeout, FCancelled, error);
+    for (const std::string& line : FReplyLines) {
+        text.append(line);
+        text.push_back(' ');
+    }
+    unsigned port = 0;
+    std::string named;
+    if (extended ? !ParseExtendedPassiveReply(text, port) : !ParsePassiveReply(text, port, named))
+        Fail(command, "the reply " + Quoted(FReplyLines) + " holds no address", FReplyCode);
+    // Whatever address the reply names (a private one behind NAT, or a third host), the data
+    // connection goes to the server the control connection reached.
+    if (!named.empty() && named != server.Text())
+        Log("the reply names " + named + "; the data connection goes to " + server.Text());
+    server.SetPort(port);
+    TConnectFailure failure;
+    data = ConnectTo(server, DeadlineAfter(ReadTimeout), ReadTimeout, FCancelled, failure);
     if (!data && FCancelled)
         Fail(step, CancelledText);
     if (!data)
-        Fail(step, "cannot open the data connection to " + DottedAddress(address) + ":" +
-                       std::to_string(ntohs(address.sin_port)) + " (" + error + ")");
-    Command("STOR " + remoteName, {125, 150});
-    return data;
+        FailConnection(step,
+                       "cannot open the data connection to " + server.Text() + ":" +
+                           std::to_string(port) + " (" + failure.Text + ")",
+                       failure.Code == ETIMEDOUT);
+    return true;
+}
+
+TFileDescriptor TIdFTP::ListenForData(const std::string& step) {
+    TAddress local;
+    if (!LocalAddress(FSocket.Get(), local))
+        Fail(step, "the control connection has no local address (" + ErrorText(errno) + ")");
+    local.SetPort(0);
+    TFileDescriptor listener(::socket(local.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!listener || ::bind(listener.Get(), local.Raw(), local.Length) != 0 ||
+        ::listen(listener.Get(), 1) != 0 || !LocalAddress(listener.Get(), local))
+        Fail(step, "cannot listen for the data connection (" + ErrorText(errno) + ")");
+    const unsigned port = local.Port();
+    if (local.Family() == AF_INET6) {
+        Command("EPRT |2|" + local.Text() + "|" + std::to_string(port) + "|", {200});
+    } else {
+        const std::uint32_t host =
+            ntohl(reinterpret_cast<const sockaddr_in*>(&local.Storage)->sin_addr.s_addr);
+        Command("PORT " + std::to_string(host >> 24) + "," + std::to_string((host >> 16) & 255) +
+                    "," + std::to_string((host >> 8) & 255) + "," + std::to_string(host & 255) +
+                    "," + std::to_string(port / 256) + "," + std::to_string(port % 256),
+                {200});
+    }
+    return listener;
 }
 
 bool TIdFTP::WaitForDataConnection(int listener, TClock::time_point deadline, std::string& error) {
@@ -506,15 +890,16 @@ bool TIdFTP::WaitForDataConnection(int listener, TClock::time_point deadline, st
         if (!watchControl || p[1].revents == 0)
             continue;
         char buffer[4096];
-        ssize_t got = ::recv(FSocket.Get(), buffer, sizeof buffer, MSG_DONTWAIT);
+        long got = ReceiveControl(buffer, sizeof buffer);
         if (got == 0) {
             error = "the server closed the connection";
             return false;
         }
+        if (got == TTlsChannel::Blocked)
+            continue;
         if (got < 0) {
-            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
-                continue;
-            error = "the connection broke (" + ErrorText(errno) + ")";
+            error = "the connection broke (" +
+                    (FControlTls.Active() ? FControlTls.Error() : ErrorText(errno)) + ")";
             return false;
         }
         FInput.append(buffer, static_cast<std::size_t>(got));
@@ -524,34 +909,34 @@ bool TIdFTP::WaitForDataConnection(int listener, TClock::time_point deadline, st
 }
 
 TFileDescriptor TIdFTP::AcceptDataConnection(int listener, const std::string& step) {
-    sockaddr_in server{};
-    socklen_t length = sizeof server;
-    if (::getpeername(FSocket.Get(), reinterpret_cast<sockaddr*>(&server), &length) != 0)
+    TAddress server;
+    if (!PeerAddress(FSocket.Get(), server))
         Fail(step, "the control connection has no peer address (" + ErrorText(errno) + ")");
     const TClock::time_point deadline = DeadlineAfter(ReadTimeout);
     for (;;) {
         std::string error;
         if (!WaitForDataConnection(listener, deadline, error))
-            Fail(step, FCancelled ? CancelledText : "no data connection came (" + error + ")");
-        sockaddr_in peer{};
-        length = sizeof peer;
-        TFileDescriptor data(
-            ::accept4(listener, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC));
+            FailConnection(step,
+                           FCancelled ? CancelledText : "no data connection came (" + error + ")",
+                           TClock::now() >= deadline);
+        TAddress peer;
+        peer.Length = sizeof peer.Storage;
+        TFileDescriptor data(::accept4(listener, peer.Raw(), &peer.Length, SOCK_CLOEXEC));
         if (!data) {
             if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN)
                 continue;
             Fail(step, "the data connection failed (" + ErrorText(errno) + ")");
         }
-        if (length >= sizeof peer && peer.sin_family == AF_INET &&
-            peer.sin_addr.s_addr == server.sin_addr.s_addr)
+        if (peer.SameHost(server))
             return data;
         // Someone else: whatever it would send or take, it gets nothing.
-        Log("data connection from " + DottedAddress(peer) + " refused (not the server)");
+        Log("data connection from " + peer.Text() + " refused (not the server)");
         AbortSocket(data);
     }
 }
 
-void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName) {
+void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName,
+                    const std::function<void(std::int64_t)>& progress) {
     const std::string step = "upload of " + localPath;
     if (!Connected())
         Fail(step, "not connected");
@@ -560,39 +945,35 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName)
 
     TUploadSockets s;
     s.File.Reset(::open(localPath.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!s.File)
-        Fail(step, "the local file cannot be opened (" + ErrorText(errno) + ")", 0, localPath);
+    if (!s.File) {
+        const std::string why = ErrorText(errno);
+        Fail(step, "the local file cannot be opened (" + why + ")", 0, localPath,
+             TTransportFailure::Other,
+             "The local file " + localPath + " cannot be opened (" + why + ").");
+    }
     struct stat st {};
     if (::fstat(s.File.Get(), &st) != 0 || !S_ISREG(st.st_mode))
-        Fail(step, "the local file is not an ordinary file", 0, localPath);
+        Fail(step, "the local file is not an ordinary file", 0, localPath, TTransportFailure::Other,
+             "The local file " + localPath + " is not an ordinary file.");
     const std::int64_t expected = st.st_size;
 
-    if (Passive) {
-        s.Data = OpenDataConnection(step, remoteName);
-    } else {
-        sockaddr_in local{};
-        socklen_t length = sizeof local;
-        if (::getsockname(FSocket.Get(), reinterpret_cast<sockaddr*>(&local), &length) != 0)
-            Fail(step, "the control connection has no local address (" + ErrorText(errno) + ")");
-        local.sin_port = 0;
-        s.Listener.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-        if (!s.Listener ||
-            ::bind(s.Listener.Get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-            ::listen(s.Listener.Get(), 1) != 0 ||
-            ::getsockname(s.Listener.Get(), reinterpret_cast<sockaddr*>(&local), &length) != 0)
-            Fail(step, "cannot listen for the data connection (" + ErrorText(errno) + ")");
-
-        const std::uint32_t host = ntohl(local.sin_addr.s_addr);
-        const unsigned port = ntohs(local.sin_port);
-        Command("PORT " + std::to_string(host >> 24) + "," + std::to_string((host >> 16) & 255) +
-                    "," + std::to_string((host >> 8) & 255) + "," + std::to_string(host & 255) +
-                    "," + std::to_string(port / 256) + "," + std::to_string(port % 256),
-                {200});
-        Command("STOR " + remoteName, {125, 150});
-
-        s.Data = AcceptDataConnection(s.Listener.Get(), "STOR " + remoteName);
+    const std::string store = "STOR " + remoteName;
+    bool passive = Passive && !FPassiveRefused;
+    if (passive && !OpenPassiveConnection(step, s.Data))
+        passive = false;
+    if (!passive)
+        s.Listener = ListenForData(step);
+    Command(store, {125, 150}, "", static_cast<int>(TRefusal::Store), remoteName);
+    if (!passive) {
+        s.Data = AcceptDataConnection(s.Listener.Get(), store);
         s.Listener.Reset();
     }
+    FDataResumed = false;
+    if (UseTls) {
+        StartTls(s.Data.Get(), s.DataTls, true, store);
+        FDataResumed = s.DataTls.Resumed();
+    }
+    TTlsChannel* tls = UseTls ? &s.DataTls : nullptr;
 
     std::int64_t sent = 0;
     std::string error;
@@ -601,29 +982,68 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName)
         ssize_t n = ::read(s.File.Get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
-            Fail(step, "the local file cannot be read (" + ErrorText(errno) + ")", 0, localPath);
+        if (n < 0) {
+            const std::string why = ErrorText(errno);
+            Fail(step, "the local file cannot be read (" + why + ")", 0, localPath,
+                 TTransportFailure::Other,
+                 "The local file " + localPath + " cannot be read (" + why + ").");
+        }
         if (n == 0)
             break;
-        if (!SendAll(s.Data.Get(), buffer, static_cast<std::size_t>(n), ReadTimeout, FCancelled,
-                     error))
-            Fail("STOR " + remoteName,
-                 FCancelled ? CancelledText : "the data connection broke (" + error + ")");
+        if (!SendData(s.Data.Get(), tls, buffer, static_cast<std::size_t>(n), error))
+            FailConnection(store,
+                           FCancelled ? CancelledText : "the data connection broke (" + error + ")",
+                           error.rfind("timed out", 0) == 0);
         sent += n;
+        if (progress)
+            progress(sent);
     }
     if (sent < expected)
         Fail(step,
              "the local file shrank while it was sent (" + std::to_string(sent) + " of " +
                  std::to_string(expected) + " bytes)",
              0, localPath);
+    if (tls) {
+        FinishTlsTransfer(s.Data.Get(), *tls);
+    }
     s.Data.Reset();
 
-    Expect("STOR " + remoteName, {225, 226, 250, 426, 450});
+    Expect(store, {225, 226, 250, 426, 450}, static_cast<int>(TRefusal::Store), remoteName);
     if (FReplyCode == 426 || FReplyCode == 450)
-        Expect("STOR " + remoteName, {225, 226});
+        Expect(store, {225, 226}, static_cast<int>(TRefusal::Store), remoteName);
+}
+
+void TIdFTP::FinishTlsTransfer(int fd, TTlsChannel& channel) {
+    // The close notification ends the file; a server that cannot take it is heard in the
+    // final reply.
+    const TClock::time_point deadline = DeadlineAfter(ReadTimeout);
+    while (channel.Shutdown() == TTlsChannel::Blocked &&
+           WaitFor(fd, channel.Want(), deadline, FCancelled) == TWait::Ready) {
+    }
+    ::shutdown(fd, SHUT_WR);
+    // What the server sent is read up to its own close notification: the tickets of TLS 1.3
+    // among it (the next data connection resumes the newest; a server may take each once
+    // only), and nothing left unread, which would reset the connection and could lose the
+    // file's last bytes at the server. The server's end is awaited a moment, not longer.
+    const TClock::time_point drained = std::min(deadline, DeadlineAfter(1000));
+    char buffer[4096];
+    for (;;) {
+        const long r = channel.Read(buffer, sizeof buffer);
+        if (r > 0)
+            continue;
+        if (r != TTlsChannel::Blocked ||
+            WaitFor(fd, channel.Want(), drained, FCancelled) != TWait::Ready)
+            break;
+    }
+    channel.Close();
 }
 
 void TIdFTP::Disconnect() {
+    FControlTls.Close();
     FSocket.Reset();
     FInput.clear();
+    if (FTlsContext) {
+        TTlsChannel::FreeContext(FTlsContext);
+        FTlsContext = nullptr;
+    }
 }

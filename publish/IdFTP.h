@@ -3,10 +3,14 @@
 // The small FTP client with which the site is published: one control connection, logged in
 // by Connect, at most one ChangeFolder, any number of Upload (one data connection each,
 // active mode unless Passive is set) and Disconnect, which closes the control connection
-// without QUIT. Every operation blocks; every failure is a TFTPError.
+// without QUIT. With UseTls it speaks explicit FTPS: AUTH TLS before the login, PBSZ 0 and
+// PROT P after it, and TLS on every data connection, resuming the control connection's
+// session. Every operation blocks; every failure is a TFTPError.
 
 #include "platform/Error.h"
 #include "platform/FileDescriptor.h"
+#include "publish/TlsChannel.h"
+#include "publish/Transport.h"
 
 #include <atomic>
 #include <chrono>
@@ -28,15 +32,24 @@ struct TIdFtpProxySettings {
 };
 
 // A failed FTP operation. The message names the server, the step and the server's reply;
-// ReplyCode is the reply's code, or 0 when the failure was not a refused reply.
+// ReplyCode is the reply's code, or 0 when the failure was not a refused reply. Kind and
+// Reason say in plain words what went wrong; Fingerprint names a certificate not trusted.
 class TFTPError : public TError {
   public:
     explicit TFTPError(const std::string& message, int replyCode = 0,
-                       const std::string& fileName = "");
+                       const std::string& fileName = "",
+                       TTransportFailure kind = TTransportFailure::Other, std::string reason = {},
+                       std::string fingerprint = {});
     int ReplyCode() const { return FReplyCode; }
+    TTransportFailure Kind() const { return FKind; }
+    const std::string& Reason() const { return FReason; }
+    const std::string& Fingerprint() const { return FFingerprint; }
 
   private:
     int FReplyCode;
+    TTransportFailure FKind;
+    std::string FReason;
+    std::string FFingerprint;
 };
 
 class TIdFTP {
@@ -60,7 +73,9 @@ class TIdFTP {
     void ChangeFolder(const std::string& folder);
     // Stores the whole local file on the server under remoteName in the current folder.
     // The control connection stays open when it fails.
-    void Upload(const std::string& localPath, const std::string& remoteName);
+    // progress is told the bytes sent so far.
+    void Upload(const std::string& localPath, const std::string& remoteName,
+                const std::function<void(std::int64_t)>& progress = {});
     // Closes the control connection. Sends nothing and never fails.
     void Disconnect();
 
@@ -87,7 +102,15 @@ class TIdFTP {
     // in each of which a send must get 4096 bytes (or the rest) through; 0 waits without
     // limit.
     std::int32_t ReadTimeout = 0;
+    // Passive data connections: EPSV when the control connection is IPv6, else PASV, each
+    // connected to the control connection's peer whatever address the reply names. A server
+    // that refuses them (5xx) gets PORT (or EPRT) for the rest of the session.
     bool Passive = false;
+    // Explicit FTPS. The certificate must verify against the system's CA store (and CaFile)
+    // and Host, or have the SHA-256 fingerprint Trusted (compared without regard to case).
+    bool UseTls = false;
+    std::string CaFile;
+    std::string Trusted;
     TIdFTPTransferType TransferType = ftBinary;
     TIdFtpProxySettings ProxySettings;
 
@@ -95,21 +118,54 @@ class TIdFTP {
     // shown as "****". A server's text, here and in messages, has each control character
     // shown as "?" and at most 200 characters.
     std::function<void(const std::string&)> OnLog;
+    // Told what the status line should say besides the step (the fall-back to active mode).
+    std::function<void(const std::string&)> OnStatus;
+
+    // True when passive mode was refused and this session's transfers go in active mode.
+    bool PassiveRefused() const { return FPassiveRefused; }
+    // True when the last data connection resumed the control connection's TLS session.
+    bool LastDataResumed() const { return FDataResumed; }
 
   private:
     std::string Server() const;
     [[noreturn]] void Fail(const std::string& step, const std::string& detail, int code = 0,
-                           const std::string& fileName = "") const;
+                           const std::string& fileName = "",
+                           TTransportFailure kind = TTransportFailure::Other,
+                           const std::string& reason = "",
+                           const std::string& fingerprint = "") const;
+    // A failure of the connection itself (resolve, connect, read or send): cancelled, timed
+    // out or broken, in plain words.
+    [[noreturn]] void FailConnection(const std::string& step, const std::string& detail,
+                                     bool timedOut) const;
+    // Reads from the control connection (TLS or not) into FInput; false at its end, with
+    // error set on a failure; Blocked (want set) when nothing is there yet.
+    long ReceiveControl(char* buffer, std::size_t size);
+    bool SendData(int fd, TTlsChannel* tls, const char* data, std::size_t size, std::string& error);
+    // The TLS handshake on fd (the control connection, or a data connection resuming its
+    // session), then the certificate's check.
+    void StartTls(int fd, TTlsChannel& channel, bool data, const std::string& step);
+    // Ends a transfer over TLS: the close notification, then what the server still sends
+    // (its tickets among it) up to its own.
+    void FinishTlsTransfer(int fd, TTlsChannel& channel);
+    // The active transfer: listens on the control connection's local address and sends
+    // PORT (IPv4) or EPRT (IPv6); returns the listener.
+    TFileDescriptor ListenForData(const std::string& step);
+    // Tries EPSV or PASV; false when the server refused it (5xx) and active mode is to be
+    // used, else the data connection, not yet with TLS.
+    bool OpenPassiveConnection(const std::string& step, TFileDescriptor& data);
     void Log(const std::string& line) const;
     void SendLine(const std::string& line, const std::string& step, const std::string& shown);
     std::string ReadLine(const std::string& step, std::chrono::steady_clock::time_point deadline);
     void ReadReply(const std::string& step);
     // Sends a command (shown in logs and messages as `shown`), reads its reply and fails
     // unless the reply's code is one of `accepted`; returns the code.
+    // refusal (a TRefusal of IdFTP.cpp) says what a refused reply means in plain words,
+    // with subject the folder or file it concerns.
     int Command(const std::string& line, std::initializer_list<int> accepted,
-                const std::string& shown = "");
+                const std::string& shown = "", int refusal = 0, const std::string& subject = "");
     void Expect(const std::string& step, std::initializer_list<int> accepted);
-    TFileDescriptor OpenDataConnection(const std::string& step, const std::string& remoteName);
+    void Expect(const std::string& step, std::initializer_list<int> accepted, int refusal,
+                const std::string& subject);
     // Waits, until deadline when ReadTimeout is set, for a connection to the listening socket.
     // Meanwhile whatever arrives on the control connection is kept for the next reply;
     // false (with error set) when the control connection ends first.
@@ -120,6 +176,10 @@ class TIdFTP {
     TFileDescriptor AcceptDataConnection(int listener, const std::string& step);
 
     TFileDescriptor FSocket;
+    ssl_ctx_st* FTlsContext = nullptr;
+    TTlsChannel FControlTls;
+    bool FPassiveRefused = false;
+    bool FDataResumed = false;
     std::atomic<bool> FCancelled{false};
     std::string FInput;
     int FReplyCode = 0;

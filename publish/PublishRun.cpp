@@ -25,13 +25,175 @@ std::string ShownName(const std::string& name) {
     return shown;
 }
 
+// The message of a failure followed by its reason in plain words.
+std::string WithReason(const std::string& message, const std::exception& e) {
+    std::string text = message;
+    if (const auto* failure = dynamic_cast<const TTransportError*>(&e);
+        failure && !failure->Reason().empty()) {
+        text.push_back('\n');
+        text.append(failure->Reason());
+    }
+    return text;
+}
+
 } // namespace
+
+TTransportSettings TransportSettingsOf(const TDPublish& record, std::int32_t readTimeout) {
+    TTransportSettings settings;
+    if (!ProtocolFromText(record.PROTOCOL, settings.Protocol))
+        throw TError("The protocol \"" + ShownName(record.PROTOCOL) +
+                     "\" is not one of FTP, FTPS and SFTP.");
+    settings.Host = record.FTP_SERVER;
+    settings.Port = record.FTP_PORT;
+    settings.User = record.USER_NAME;
+    settings.Password = record.PASSWORD;
+    settings.Passive = record.PASSIVE;
+    settings.Trusted = record.TRUSTED;
+    settings.ReadTimeout = readTimeout;
+    settings.ProxyHost = record.USE_PROXY ? record.PROXY_SERVER : std::string();
+    settings.ProxyPort = record.USE_PROXY ? record.PROXY_PORT : 0;
+    return settings;
+}
+
+std::string TrustQuestion(const TTransportError& error) {
+    std::string question = error.Reason();
+    question.append("\n\nTrust exactly this certificate or host key for this project?\n"
+                    "SHA-256 fingerprint: ");
+    question.append(error.Fingerprint());
+    return question;
+}
 
 TPublishRun::TPublishRun(TDProject& project, TPublishView& view) : FProject(project), FView(view) {}
 
 void TPublishRun::SetStatus(const std::string& text) {
+    FStep = text;
     LabelPublish = text;
-    FView.StatusChanged(text);
+    if (!text.empty() && !FNotice.empty()) {
+        LabelPublish.append(" (");
+        LabelPublish.append(FNotice);
+        LabelPublish.push_back(')');
+    }
+    FView.StatusChanged(LabelPublish);
+}
+
+void TPublishRun::Cancel() noexcept {
+    FCancelled = true;
+    if (TTransport* transport = FActive.load())
+        transport->Cancel();
+    if (TConnectionTest* test = FActiveTest.load())
+        test->Cancel();
+}
+
+bool TPublishRun::TestConnection() {
+    FCancelled = false;
+    LastReport = TConnectionReport();
+    std::optional<std::int32_t> ftpPort = TryStrictInteger(Edits.EditFTPPort);
+    if (!ftpPort) {
+        Tell("FTP Port is wrong!", TPublishControl::EditFTPPort);
+        return false;
+    }
+    TDPublish typed = FProject.PUBLISH;
+    typed.FTP_SERVER = Edits.EditFTP;
+    typed.FTP_PORT = *ftpPort;
+    typed.USER_NAME = Edits.EditUser;
+    typed.PASSWORD = Edits.EditPassword;
+    typed.USE_PROXY = false;
+    typed.FOLDER = Edits.EditFolder;
+    typed.PROTOCOL = Edits.ComboBoxProtocol;
+    typed.PASSIVE = Edits.CheckBoxPassive;
+    typed.TRUSTED = Edits.Trusted;
+    if (TrimBlanks(typed.FTP_SERVER).empty()) {
+        Tell("Need FTP server.", TPublishControl::EditFTP);
+        return false;
+    }
+    TTransportSettings settings;
+    try {
+        settings = TransportSettingsOf(typed, ReadTimeout);
+    } catch (const TError& e) {
+        Tell(e.Message(), TPublishControl::ComboBoxProtocol);
+        return false;
+    }
+    settings.CaFile = CaFile;
+
+    const bool publish = ButtonPublishEnabled, ok = ButtonOKEnabled, cancel = ButtonCancelEnabled;
+    SetButtons(false, false, true);
+    SetStatus("Test Connection...");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        TConnectionTest test(settings, typed.FOLDER);
+        test.TransportMaker = TransportMaker;
+        test.OnLog = [this](const std::string& line) {
+            if (OnLog)
+                OnLog(line);
+        };
+        FActiveTest = &test;
+        if (FCancelled)
+            test.Cancel();
+        LastReport = test.Run();
+        FActiveTest = nullptr;
+        if (attempt > 0 || LastReport.Failure != TTransportFailure::NotTrusted ||
+            LastReport.Fingerprint.empty() || FCancelled)
+            break;
+        const TTransportError offered(LastReport.Detail, LastReport.Failure, LastReport.Reason,
+                                      LastReport.Fingerprint);
+        if (!FView.Trust(TrustQuestion(offered), LastReport.Fingerprint))
+            break;
+        Edits.Trusted = LastReport.Fingerprint;
+        settings.Trusted = LastReport.Fingerprint;
+    }
+    SetStatus("");
+    std::string text;
+    for (const std::string& line : LastReport.Lines) {
+        if (!text.empty())
+            text.push_back('\n');
+        text.append(line);
+    }
+    if (LastReport.Works)
+        text.append("\nEverything works.");
+    FView.Message(text);
+    SetButtons(publish, ok, cancel);
+    return true;
+}
+
+bool TPublishRun::Cancelled(const std::exception& e) const {
+    const auto* failure = dynamic_cast<const TTransportError*>(&e);
+    return FCancelled || (failure && failure->Kind() == TTransportFailure::Cancelled);
+}
+
+TTransport& TPublishRun::NewTransport() {
+    FTransports.push_back(TransportMaker(Settings));
+    TTransport& transport = *FTransports.back();
+    transport.OnLog = [this](const std::string& line) {
+        if (OnLog)
+            OnLog(line);
+    };
+    transport.OnStatus = [this](const std::string& notice) {
+        FNotice = notice;
+        SetStatus(FStep);
+    };
+    FActive = &transport;
+    // A Cancel that came while there was no transport yet.
+    if (FCancelled)
+        transport.Cancel();
+    return transport;
+}
+
+void TPublishRun::ConnectTrusting(TTransport*& transport) {
+    transport = &NewTransport();
+    try {
+        transport->Connect();
+        return;
+    } catch (const TTransportError& e) {
+        if (e.Kind() != TTransportFailure::NotTrusted || e.Fingerprint().empty() || FCancelled ||
+            !FView.Trust(TrustQuestion(e), e.Fingerprint()))
+            throw;
+        // Exactly this certificate, from now on, for this project.
+        Edits.Trusted = e.Fingerprint();
+        FProject.PUBLISH.TRUSTED = e.Fingerprint();
+        FProject.Save();
+        Settings.Trusted = e.Fingerprint();
+    }
+    transport = &NewTransport();
+    transport->Connect();
 }
 
 void TPublishRun::SetProgress(int value) {
@@ -61,6 +223,9 @@ void TPublishRun::Show() {
     Edits.EditProxy = record.PROXY_SERVER;
     Edits.EditProxyPort = IntegerToText(record.PROXY_PORT);
     Edits.EditFolder = record.FOLDER;
+    Edits.ComboBoxProtocol = record.PROTOCOL;
+    Edits.CheckBoxPassive = record.PASSIVE;
+    Edits.Trusted = record.TRUSTED;
 
     // Ordinary files directly in the HTML folder; hidden files and sub-folders stay out.
     Rows.clear();
@@ -100,14 +265,17 @@ bool TPublishRun::Store() {
     record.PROXY_SERVER = Edits.CheckBoxProxy ? Edits.EditProxy : std::string();
     record.PROXY_PORT = Edits.CheckBoxProxy ? *proxyPort : 0;
     record.FOLDER = Edits.EditFolder;
+    record.PROTOCOL = Edits.ComboBoxProtocol;
+    record.PASSIVE = Edits.CheckBoxPassive;
+    record.TRUSTED = Edits.Trusted;
     FProject.Save();
     return true;
 }
 
 TPublishOutcome TPublishRun::FailureEnding(const std::string& message, bool disconnect) {
     FView.Message(message);
-    if (disconnect)
-        IdFTP.Disconnect();
+    if (disconnect && !FTransports.empty())
+        FTransports.back()->Disconnect();
     SetStatus("");
     SetProgress(0);
     SetButtons(true, true, true);
@@ -116,7 +284,8 @@ TPublishOutcome TPublishRun::FailureEnding(const std::string& message, bool disc
 
 TPublishOutcome TPublishRun::Publish() {
     LastError.clear();
-    IdFTP.ResetCancel();
+    FNotice.clear();
+    FCancelled = false;
     if (!Store())
         return TPublishOutcome::Stopped;
     const TDPublish& record = FProject.PUBLISH;
@@ -132,6 +301,13 @@ TPublishOutcome TPublishRun::Publish() {
     auto breaksALine = [](const std::string& text) {
         return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
     };
+    try {
+        Settings = TransportSettingsOf(record, ReadTimeout);
+    } catch (const TError& e) {
+        Tell(e.Message(), TPublishControl::ComboBoxProtocol);
+        return TPublishOutcome::Stopped;
+    }
+    Settings.CaFile = CaFile;
     const char* const unsendable =
         " holds a line break or a NUL character and cannot be sent to the FTP server.";
     if (breaksALine(record.USER_NAME)) {
@@ -161,30 +337,27 @@ TPublishOutcome TPublishRun::Publish() {
     SetStatus("Building Project...");
     SetProgress(10);
 
-    IdFTP.ProxySettings.Host = record.USE_PROXY ? record.PROXY_SERVER : std::string();
-    IdFTP.ProxySettings.Port = record.USE_PROXY ? record.PROXY_PORT : 0;
-    IdFTP.Host = record.FTP_SERVER;
-    IdFTP.Port = record.FTP_PORT;
-    IdFTP.ReadTimeout = ReadTimeout;
-    IdFTP.Username = record.USER_NAME;
-    IdFTP.Password = password;
-
+    Settings.Password = password;
+    TTransport* transport = nullptr;
     SetStatus("Connect FTP Server...");
     try {
-        IdFTP.Connect();
+        ConnectTrusting(transport);
     } catch (const std::exception& e) {
         LastError = e.what();
-        return FailureEnding(IdFTP.Cancelled() ? CancelledMessage : "FTP cannot connect!", false);
+        return FailureEnding(Cancelled(e) ? std::string(CancelledMessage)
+                                          : WithReason("FTP cannot connect!", e),
+                             false);
     }
     SetProgress(20);
 
     if (!TrimBlanks(record.FOLDER).empty()) {
         SetStatus("Change Folder...");
         try {
-            IdFTP.ChangeFolder(record.FOLDER);
+            transport->ChangeFolder(record.FOLDER);
         } catch (const std::exception& e) {
             LastError = e.what();
-            return FailureEnding(IdFTP.Cancelled() ? CancelledMessage : "FTP upload timeout!",
+            return FailureEnding(Cancelled(e) ? std::string(CancelledMessage)
+                                              : WithReason("FTP upload timeout!", e),
                                  true);
         }
     }
@@ -201,13 +374,13 @@ TPublishOutcome TPublishRun::Publish() {
             continue;
         SetStatus("Upload " + row.Name + " (" + row.Size + ") ...");
         try {
-            IdFTP.Upload(FProject.HTMLPath() + row.Name, row.Name);
+            transport->Upload(FProject.HTMLPath() + row.Name, row.Name);
         } catch (const std::exception& e) {
             LastError = e.what();
             // The server was sent a reset for the file in transfer, never its end.
-            return FailureEnding(IdFTP.Cancelled() ? std::string(CancelledMessage) + " " +
-                                                         ShownName(row.Name) + " was not uploaded."
-                                                   : "FTP upload timeout!",
+            return FailureEnding(Cancelled(e) ? std::string(CancelledMessage) + " " +
+                                                    ShownName(row.Name) + " was not uploaded."
+                                              : WithReason("FTP upload timeout!", e),
                                  true);
         }
         row.Status = SuccessStatus;
@@ -217,7 +390,7 @@ TPublishOutcome TPublishRun::Publish() {
     }
 
     SetStatus("Disconnect FTP Server...");
-    IdFTP.Disconnect();
+    transport->Disconnect();
     SetStatus("Finish!");
     SetProgress(100);
     SetButtons(false, true, true);

@@ -6,9 +6,13 @@
 
 #include "model/CProject.h"
 #include "platform/Text.h"
-#include "publish/IdFTP.h"
+#include "publish/ConnectionTest.h"
+#include "publish/Transport.h"
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,7 +25,8 @@ enum class TPublishControl {
     EditProxyPort,
     ButtonOK,
     EditPassword,
-    EditFolder
+    EditFolder,
+    ComboBoxProtocol
 };
 
 // What a run tells the one who shows it. Everything happens on the caller's thread, inside
@@ -42,6 +47,11 @@ class TPublishView {
     virtual void Message(const std::string& text) = 0;
     // A confirmation with OK and Cancel; true for OK.
     virtual bool Confirm(const std::string& question) = 0;
+    // The one-time question whether to trust a certificate or host key that does not
+    // verify, with "Trust" and "Cancel"; true for Trust. Nobody there to ask: not trusted.
+    virtual bool Trust(const std::string& /*question*/, const std::string& /*fingerprint*/) {
+        return false;
+    }
 };
 
 // The texts of the dialog's edits and its check box.
@@ -54,7 +64,20 @@ struct TPublishEdits {
     std::string EditProxy;
     std::string EditProxyPort;
     std::string EditFolder;
+    // The protocol as the record holds it: "FTP", "FTPS" or "SFTP".
+    std::string ComboBoxProtocol = "FTP";
+    bool CheckBoxPassive = false;
+    // Not an edit: the fingerprint accepted so far, kept as it is unless the owner trusts
+    // another certificate.
+    std::string Trusted;
 };
+
+// The settings with which a transport reaches the server of a publishing record; a TError
+// when its PROTOCOL is not one of "FTP", "FTPS" and "SFTP".
+TTransportSettings TransportSettingsOf(const TDPublish& record, std::int32_t readTimeout);
+
+// The question asked when a certificate or host key does not verify.
+std::string TrustQuestion(const TTransportError& error);
 
 // One file of the HTML folder.
 struct TPublishRow {
@@ -67,7 +90,7 @@ struct TPublishRow {
 enum class TPublishOutcome {
     Stopped,   // a message ended the run before anything was asked or sent
     Cancelled, // the confirmation was not given
-    Failed,    // the FTP exchange failed; LastError holds the client's account
+    Failed,    // the exchange failed; LastError holds the transport's account
     Finished,  // every ticked row without a status was uploaded
 };
 
@@ -77,7 +100,7 @@ std::string PublishSizeText(std::int64_t bytes);
 class TPublishRun {
   public:
     static constexpr const char* SuccessStatus = "Success";
-    // The message of a run ended by IdFTP.Cancel (the file in transfer is named after it).
+    // The message of a run ended by Cancel (the file in transfer is named after it).
     static constexpr const char* CancelledMessage = "Publishing cancelled.";
 
     TPublishRun(TDProject& project, TPublishView& view);
@@ -88,12 +111,27 @@ class TPublishRun {
     // Validate and store: false (after the message) when a port does not convert, and
     // then nothing is stored; otherwise the record is set and the project saved.
     bool Store();
-    // The publish run. IdFTP.Cancel, from another thread or a signal handler, ends it within
-    // a second as a failure (Failed) with CancelledMessage; the row in transfer keeps an
-    // empty status, so that a next run sends it again.
+    // The publish run. Cancel, from another thread or a signal handler, ends it within a
+    // second as a failure (Failed) with CancelledMessage; the row in transfer keeps an empty
+    // status, so that a next run sends it again.
     TPublishOutcome Publish();
-    // Ends the run under way, from any thread or a signal handler, as IdFTP.Cancel does.
-    void Cancel() noexcept { IdFTP.Cancel(); }
+    // Ends the run or the connection test under way (safe from any thread and from a signal
+    // handler). A Cancel before a run ends nothing: each run starts uncancelled.
+    void Cancel() noexcept;
+    // The connection test with the settings as typed (nothing is stored): connects, logs in
+    // and changes to the folder, and shows its report in one message. A port that does not
+    // convert gets its message as in Store, and then nothing is tried (false). A certificate
+    // or host key that does not verify is put to the owner once; when trusted, its
+    // fingerprint goes into Edits.Trusted (stored with the next OK or Publish) and the test
+    // runs again.
+    bool TestConnection();
+    // The report of the last connection test.
+    TConnectionReport LastReport;
+
+    // The transport of the last run (null before the first), for the tests.
+    TTransport* LastTransport() const {
+        return FTransports.empty() ? nullptr : FTransports.back().get();
+    }
 
     TPublishEdits Edits;
     std::vector<TPublishRow> Rows;
@@ -103,15 +141,24 @@ class TPublishRun {
     bool ButtonOKEnabled = true;
     bool ButtonCancelEnabled = true;
 
-    // The client; each run sets all of its settings before it connects.
-    TIdFTP IdFTP;
-    // The read time-out handed to the client.
+    // Makes the transport of a run from its settings; MakeTransport unless a test puts in
+    // its own.
+    std::function<std::unique_ptr<TTransport>(const TTransportSettings&)> TransportMaker =
+        MakeTransport;
+    // The settings of the last run's transport.
+    TTransportSettings Settings;
+    // The read time-out handed to the transport.
     std::int32_t ReadTimeout = 30000;
     // The password sent in place of the stored PASSWORD, when set: corvane-cli's, from the
     // keyring, the environment or the terminal. It is never stored.
     std::optional<std::string> Password;
-    // The client's own account of the last failure (the user is shown the fixed message).
+    // Tests only: the CA file handed to the transport.
+    std::string CaFile;
+    // The transport's own account of the last failure (the user is shown the fixed message
+    // and its reason).
     std::string LastError;
+    // A verbose log of the exchange (the lines sent and received, never a password).
+    std::function<void(const std::string&)> OnLog;
 
   private:
     void SetStatus(const std::string& text);
@@ -119,7 +166,22 @@ class TPublishRun {
     void SetButtons(bool publish, bool ok, bool cancel);
     void Tell(const std::string& message, TPublishControl focus);
     TPublishOutcome FailureEnding(const std::string& message, bool disconnect);
+    // A new transport for Settings, cancelled at once when the run was.
+    TTransport& NewTransport();
+    // Connects; a certificate or host key that does not verify is put to the owner once,
+    // and when trusted the fingerprint is stored and the connection made again.
+    void ConnectTrusting(TTransport*& transport);
+    bool Cancelled(const std::exception& e) const;
 
     TDProject& FProject;
     TPublishView& FView;
+    // Every transport of this run's life: a Cancel from another thread may still hold one.
+    std::vector<std::unique_ptr<TTransport>> FTransports;
+    std::atomic<TTransport*> FActive{nullptr};
+    std::atomic<TConnectionTest*> FActiveTest{nullptr};
+    std::atomic<bool> FCancelled{false};
+    // The step under way, and what the status line adds to each step once the transport
+    // said so.
+    std::string FStep;
+    std::string FNotice;
 };

@@ -68,6 +68,10 @@ struct TTransportSettings {
     std::string CaFile;
     std::string KnownHostsFile;
     std::string IdentityFile;
+    // The proxy of the publishing record, handed over as publishing always did; the
+    // connection is direct (FTP's proxy kind fpcmNone uses neither).
+    std::string ProxyHost;
+    std::int32_t ProxyPort = 0;
 };
 
 class TTransport {
@@ -91,7 +95,17 @@ class TTransport {
 
     // Told every line sent and received, for a verbose log; never a password.
     std::function<void(const std::string&)> OnLog;
+    // Told what the status line should show besides the step under way (for FTP: that the
+    // server refused passive mode and the files go in active mode).
+    std::function<void(const std::string&)> OnStatus;
 };
 
 // The transport for settings.Protocol.
 std::unique_ptr<TTransport> MakeTransport(const TTransportSettings& settings);
+
+// The protocol of a publishing record's PROTOCOL text ("FTP", "FTPS", "SFTP"); false for
+// any other text.
+bool ProtocolFromText(const std::string& text, TTransportProtocol& protocol);
+const char* ProtocolText(TTransportProtocol protocol);
+// 22 for SFTP, 21 otherwise.
+std::int32_t DefaultPort(TTransportProtocol protocol);

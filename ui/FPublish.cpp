@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QEventLoop>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -16,7 +17,10 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QShowEvent>
+#include <QSignalBlocker>
 #include <QThread>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -35,6 +39,19 @@ QLineEdit* Edit(QWidget* parent, const char* name, int limit) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(QString::fromLatin1(name));
     LimitTyping(edit, limit);
+    return edit;
+}
+
+// The protocols as the list shows them, in the order of the record's texts.
+const char* const ProtocolCaptions[] = {"FTP", "FTPS (TLS)", "SFTP"};
+const char* const ProtocolTexts[] = {"FTP", "FTPS", "SFTP"};
+
+// A port edit: typing takes the numbers 1 to 65535 only (no sign, no leading zero).
+QLineEdit* PortEdit(QWidget* parent, const char* name) {
+    QLineEdit* edit = Edit(parent, name, 5);
+    static const QRegularExpression port(QStringLiteral(
+        "[1-9][0-9]{0,3}|[1-5][0-9]{4}|6[0-4][0-9]{3}|65[0-4][0-9]{2}|655[0-2][0-9]|6553[0-5]"));
+    edit->setValidator(new QRegularExpressionValidator(port, edit));
     return edit;
 }
 
@@ -108,6 +125,9 @@ class TFormPublish::TView : public TPublishView {
             case TPublishControl::EditFolder:
                 target = Form.EditFolder;
                 break;
+            case TPublishControl::ComboBoxProtocol:
+                target = Form.ComboBoxProtocol;
+                break;
             }
             if (target)
                 target->setFocus();
@@ -120,6 +140,12 @@ class TFormPublish::TView : public TPublishView {
         bool answer = false;
         OnWindow(
             [&] { answer = Form.Prompter.Confirm(QText(question), TConfirmButtons::OKCancel); });
+        return answer;
+    }
+    bool Trust(const std::string& question, const std::string&) override {
+        bool answer = false;
+        OnWindow(
+            [&] { answer = Form.Prompter.Confirm(QText(question), TConfirmButtons::TrustCancel); });
         return answer;
     }
 
@@ -141,8 +167,12 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     setWindowTitle(QStringLiteral("Publish"));
     setModal(true);
 
+    ComboBoxProtocol = MakeDropDownList(
+        this, "ComboBoxProtocol", {ProtocolCaptions[0], ProtocolCaptions[1], ProtocolCaptions[2]});
+    CheckBoxPassive = new QCheckBox(QStringLiteral("Passive mode"), this);
+    CheckBoxPassive->setObjectName(QStringLiteral("CheckBoxPassive"));
     EditFTP = Edit(this, "EditFTP", 128);
-    EditFTPPort = Edit(this, "EditFTPPort", 4);
+    EditFTPPort = PortEdit(this, "EditFTPPort");
     EditUser = Edit(this, "EditUser", 36);
     EditPassword = Edit(this, "EditPassword", 36);
     EditPassword->setEchoMode(QLineEdit::Password);
@@ -150,7 +180,7 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     CheckBoxProxy = new QCheckBox(QStringLiteral("Use Proxy Server"), this);
     CheckBoxProxy->setObjectName(QStringLiteral("CheckBoxProxy"));
     EditProxy = Edit(this, "EditProxy", 128);
-    EditProxyPort = Edit(this, "EditProxyPort", 4);
+    EditProxyPort = PortEdit(this, "EditProxyPort");
     EditFolder = Edit(this, "EditFolder", 128);
     ListViewFile = new QTreeWidget(this);
     ListViewFile->setObjectName(QStringLiteral("ListViewFile"));
@@ -168,6 +198,7 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     ProgressBar = new QProgressBar(this);
     ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
     ProgressBar->setRange(0, 100);
+    ButtonTest = Button(this, "ButtonTest", "Test Connection");
     ButtonPublish = Button(this, "ButtonPublish", "Publish");
     ButtonOK = Button(this, "ButtonOK", "OK");
     ButtonOK->setDefault(true);
@@ -180,18 +211,21 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
         grid->addWidget(label, r, column);
         grid->addWidget(field, r, column + 1);
     };
-    row(0, 0, "FTP Server:", EditFTP);
-    row(0, 2, "FTP Port:", EditFTPPort);
-    row(1, 0, "User Name:", EditUser);
-    row(1, 2, "Password:", EditPassword);
-    grid->addWidget(CheckBoxProxy, 2, 1);
-    row(3, 0, "Proxy Server:", EditProxy);
-    row(3, 2, "Proxy Port:", EditProxyPort);
-    row(4, 0, "Sub Folder:", EditFolder);
+    row(0, 0, "Protocol:", ComboBoxProtocol);
+    grid->addWidget(CheckBoxPassive, 0, 3);
+    row(1, 0, "FTP Server:", EditFTP);
+    row(1, 2, "FTP Port:", EditFTPPort);
+    row(2, 0, "User Name:", EditUser);
+    row(2, 2, "Password:", EditPassword);
+    grid->addWidget(CheckBoxProxy, 3, 1);
+    row(4, 0, "Proxy Server:", EditProxy);
+    row(4, 2, "Proxy Port:", EditProxyPort);
+    row(5, 0, "Sub Folder:", EditFolder);
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(3, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(ButtonPublish);
+    buttons->addWidget(ButtonTest);
     buttons->addStretch(1);
     buttons->addWidget(ButtonOK);
     buttons->addWidget(ButtonCancel);
@@ -201,9 +235,12 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     layout->addWidget(LabelPublish);
     layout->addWidget(ProgressBar);
     layout->addLayout(buttons);
-    resize(520, 440);
+    resize(560, 470);
 
     connect(CheckBoxProxy, &QCheckBox::clicked, this, &TFormPublish::CheckBoxProxyClick);
+    connect(ComboBoxProtocol, &QComboBox::currentIndexChanged, this,
+            &TFormPublish::ComboBoxProtocolChange);
+    connect(ButtonTest, &QPushButton::clicked, this, &TFormPublish::ButtonTestClick);
     connect(ButtonPublish, &QPushButton::clicked, this, &TFormPublish::ButtonPublishClick);
     connect(ButtonOK, &QPushButton::clicked, this, &TFormPublish::ButtonOKClick);
     connect(ButtonCancel, &QPushButton::clicked, this, &TFormPublish::reject);
@@ -245,6 +282,18 @@ void TFormPublish::FormShow() {
 
 void TFormPublish::RunToControls() {
     const TPublishEdits& edits = FRun->Edits;
+    // An unknown protocol text shows no item; the run names it when it is used.
+    int protocol = -1;
+    for (int i = 0; i < 3; ++i)
+        if (edits.ComboBoxProtocol == ProtocolTexts[i])
+            protocol = i;
+    FProtocol = protocol;
+    {
+        const QSignalBlocker quiet(ComboBoxProtocol);
+        ComboBoxProtocol->setCurrentIndex(protocol);
+    }
+    CheckBoxPassive->setChecked(edits.CheckBoxPassive);
+    CheckBoxPassive->setEnabled(protocol != 2);
     EditFTP->setText(QText(edits.EditFTP));
     EditFTPPort->setText(QText(edits.EditFTPPort));
     EditUser->setText(QText(edits.EditUser));
@@ -257,6 +306,10 @@ void TFormPublish::RunToControls() {
 
 void TFormPublish::ControlsToRun() {
     TPublishEdits& edits = FRun->Edits;
+    const int protocol = ComboBoxProtocol->currentIndex();
+    if (protocol >= 0)
+        edits.ComboBoxProtocol = ProtocolTexts[protocol];
+    edits.CheckBoxPassive = CheckBoxPassive->isChecked();
     edits.EditFTP = StdText(EditFTP->text());
     edits.EditFTPPort = StdText(EditFTPPort->text());
     edits.EditUser = StdText(EditUser->text());
@@ -279,6 +332,18 @@ void TFormPublish::CheckBoxProxyClick() {
         EditProxy->setFocus();
 }
 
+void TFormPublish::ComboBoxProtocolChange() {
+    const int protocol = ComboBoxProtocol->currentIndex();
+    CheckBoxPassive->setEnabled(protocol != 2);
+    // The port follows the protocol when it was the other one's default.
+    const QString port = EditFTPPort->text();
+    if (protocol == 2 && FProtocol != 2 && port == QStringLiteral("21"))
+        EditFTPPort->setText(QStringLiteral("22"));
+    else if (protocol >= 0 && protocol != 2 && FProtocol == 2 && port == QStringLiteral("22"))
+        EditFTPPort->setText(QStringLiteral("21"));
+    FProtocol = protocol;
+}
+
 void TFormPublish::ButtonOKClick() {
     if (!FRun || FRunning)
         return;
@@ -291,7 +356,17 @@ void TFormPublish::ButtonPublishClick() {
     if (!FRun || FRunning)
         return;
     ControlsToRun();
+    RunBlocking([this] { FRun->Publish(); });
+}
 
+void TFormPublish::ButtonTestClick() {
+    if (!FRun || FRunning)
+        return;
+    ControlsToRun();
+    RunBlocking([this] { FRun->TestConnection(); });
+}
+
+void TFormPublish::RunBlocking(const std::function<void()>& work) {
     // The exchange blocks, so it runs on a thread of its own; this thread goes on painting
     // the window and does what the run asks of it (TView) until the run has ended.
     FRunning = true;
@@ -300,7 +375,7 @@ void TFormPublish::ButtonPublishClick() {
     QEventLoop loop;
     std::thread worker([&] {
         try {
-            FRun->Publish();
+            work();
         } catch (...) {
             failure = std::current_exception();
         }

@@ -2,20 +2,23 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 
 class IPrompter;
 class TPublishRun;
 class TWorkspace;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTreeWidget;
 
-// The Publish dialog: the project's FTP settings, the files of the HTML folder with a tick
-// each, and the run that uploads the ticked files. The FTP exchange runs on a thread of its
+// The Publish dialog: the project's publishing settings (protocol, server, passive mode,
+// login, proxy, folder), the files of the HTML folder with a tick each, the connection test
+// and the run that uploads the ticked files. The FTP exchange runs on a thread of its
 // own while the window goes on painting itself; everything the run shows or asks is done
 // here, on the window's thread, in the run's order, while the run waits for it. The user's
 // input to the dialog is held back until the run has ended, as if the window were busy.
@@ -31,14 +34,20 @@ class TFormPublish : public QDialog {
 
     void FormShow();
     void CheckBoxProxyClick();
+    // The protocol chosen: passive mode only for FTP and FTPS; the port follows from 21 to
+    // 22 and back when it was the other protocol's default.
+    void ComboBoxProtocolChange();
     void ButtonOKClick();
     void ButtonPublishClick();
+    void ButtonTestClick();
 
     // The run of the current showing (none before the first showing).
     TPublishRun* Run() { return FRun.get(); }
     // True while a publish run is under way.
     bool Running() const { return FRunning; }
 
+    QComboBox* ComboBoxProtocol;
+    QCheckBox* CheckBoxPassive;
     QLineEdit* EditFTP;
     QLineEdit* EditFTPPort;
     QLineEdit* EditUser;
@@ -50,6 +59,7 @@ class TFormPublish : public QDialog {
     QTreeWidget* ListViewFile;
     QLabel* LabelPublish;
     QProgressBar* ProgressBar;
+    QPushButton* ButtonTest;
     QPushButton* ButtonPublish;
     QPushButton* ButtonOK;
     QPushButton* ButtonCancel;
@@ -68,6 +78,9 @@ class TFormPublish : public QDialog {
     // The edits and the ticks into the run, and back.
     void ControlsToRun();
     void RunToControls();
+    // Runs work (the publish run or the connection test) on a thread of its own while this
+    // thread paints the window and does what the run asks.
+    void RunBlocking(const std::function<void()>& work);
 
     TWorkspace& Workspace;
     IPrompter& Prompter;
@@ -77,4 +90,5 @@ class TFormPublish : public QDialog {
     // transfer named.
     void CancelRun();
     bool FRunning = false;
+    int FProtocol = 0;
 };

@@ -6,6 +6,7 @@
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 
 namespace {
 
@@ -22,6 +23,15 @@ void TQtPrompter::Information(const QString& text) {
 }
 
 bool TQtPrompter::Confirm(const QString& text, TConfirmButtons buttons) {
+    if (buttons == TConfirmButtons::TrustCancel) {
+        QMessageBox box(QMessageBox::Warning, Title, text, QMessageBox::NoButton, Owner());
+        QPushButton* trust = box.addButton(QStringLiteral("Trust"), QMessageBox::AcceptRole);
+        QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+        box.setDefaultButton(cancel);
+        box.setEscapeButton(cancel);
+        box.exec();
+        return box.clickedButton() == trust;
+    }
     if (buttons == TConfirmButtons::YesNo)
         return QMessageBox::question(Owner(), Title, text, QMessageBox::Yes | QMessageBox::No,
                                      QMessageBox::Yes) == QMessageBox::Yes;

@@ -4,8 +4,9 @@
 
 class QPrinter;
 
-// The buttons of a confirmation.
-enum class TConfirmButtons { OKCancel, YesNo };
+// The buttons of a confirmation. TrustCancel: "Trust" and "Cancel", Cancel the default (the
+// question whether to trust a server's certificate or host key).
+enum class TConfirmButtons { OKCancel, YesNo, TrustCancel };
 
 // Every message box and file or print dialog of the program goes through one of these, so
 // that the windows can be driven without a person (the tests answer them from a script).
@@ -15,7 +16,7 @@ class IPrompter {
 
     // An information message with the single button OK.
     virtual void Information(const QString& text) = 0;
-    // A question; true when the answer is OK or Yes.
+    // A question; true when the answer is OK, Yes or Trust.
     virtual bool Confirm(const QString& text, TConfirmButtons buttons) = 0;
     // The application's error report: the error's own message.
     virtual void Error(const QString& text) = 0;

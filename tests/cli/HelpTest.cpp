@@ -11,11 +11,11 @@
 
 namespace {
 
-const std::vector<std::string> Commands = {"check", "build", "publish"};
+const std::vector<std::string> Commands = {"check", "build", "publish", "connect"};
 
 // Every option of every command, and the program's own.
 const std::vector<std::string> Options = {"--help", "-h",         "--version", "--into", "--yes",
-                                          "-y",     "--no-build", "--verbose", "-v"};
+                                          "-y",     "--no-build", "--verbose", "-v",     "--trust"};
 
 class HelpTest : public ::testing::Test {
   protected:

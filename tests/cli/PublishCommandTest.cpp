@@ -8,6 +8,9 @@
 #include "TestSupport.h"
 #include "publish/ChildProcess.h"
 #include "publish/FakeFtpServer.h"
+#include "publish/PyFtpdServer.h"
+#include "publish/RequireServers.h"
+#include "publish/TestCertificates.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -53,6 +56,8 @@ class PublishCommandTest : public ::testing::Test {
         project.PUBLISH.USER_NAME = user;
         project.PUBLISH.PASSWORD = "top-secret";
         project.PUBLISH.FOLDER = folder;
+        // The scripted server speaks the active exchange.
+        project.PUBLISH.PASSIVE = false;
         project.Save();
     }
     // A port on which nothing listens.
@@ -190,7 +195,8 @@ TEST_F(PublishCommandTest, EveryFailureEndsWithTheRunsMessageAndStatus1) {
              s.Answer("530 Login incorrect");
              s.WaitClosed();
          },
-         "web", "127.0.0.1", "corvane-cli: FTP cannot connect! ("},
+         "web", "127.0.0.1",
+         "corvane-cli: FTP cannot connect!\nThe server refused the user name or password. ("},
         {"second upload refused",
          [](TFakeFtpSession& s) {
              s.Login();
@@ -199,7 +205,9 @@ TEST_F(PublishCommandTest, EveryFailureEndsWithTheRunsMessageAndStatus1) {
              s.Answer("552 Quota exceeded");
              s.WaitClosed();
          },
-         "web", "127.0.0.1", "corvane-cli: FTP upload timeout! ("},
+         "web", "127.0.0.1",
+         "corvane-cli: FTP upload timeout!\nThe server has no room for \"b.htm\" (it replied "
+         "\"552 Quota exceeded\"). ("},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -212,7 +220,8 @@ TEST_F(PublishCommandTest, EveryFailureEndsWithTheRunsMessageAndStatus1) {
             server->Finish();
         EXPECT_EQ(r.ExitCode, 1);
         EXPECT_EQ(r.Out, "");
-        const std::string last = r.Err.substr(r.Err.rfind('\n', r.Err.size() - 2) + 1);
+        // The run's message (and its reason) ends what is shown.
+        const std::string last = r.Err.substr(r.Err.rfind("corvane-cli: "));
         EXPECT_THAT(last, ::testing::StartsWith(c.Message));
         EXPECT_THAT(r.Err, Not(HasSubstr("top-secret")));
     }
@@ -265,7 +274,8 @@ TEST_F(PublishCommandTest, AFailedRunOnATerminalLeavesNoBarBehind) {
                                      "", CliTimeoutMs);
     EXPECT_EQ(r.ExitCode, 1) << r.Out;
     EXPECT_THAT(r.Out, HasSubstr("]  10%  Connect FTP Server...\r\033[K"
-                                 "corvane-cli: FTP cannot connect! (FTP server 127.0.0.1:"));
+                                 "corvane-cli: FTP cannot connect!\r\nNothing listens at "
+                                 "127.0.0.1:"));
     EXPECT_THAT(r.Out, Not(HasSubstr("0%  \r")));
 }
 
@@ -352,4 +362,90 @@ TEST_F(PublishCommandTest, ThePasswordIsTheProjectsElseCorvanePasswordAndIsNever
         TXmlDocument document;
         EXPECT_EQ(TDProject(Folder(), document).PUBLISH.PASSWORD, inProject ? "top-secret" : "");
     }
+}
+
+TEST_F(PublishCommandTest, ConnectPrintsWhatWorksAndExitsWith0OnlyWhenEverythingDoes) {
+    TFakeFtpServer server([](TFakeFtpSession& s) {
+        s.Login();
+        s.ServeUploads();
+    });
+    Settings(server.Port(), "www");
+    const auto before = ReadFileBytes(Folder() + "/Default.Pro");
+    TProcessResult r = RunProcess({CorvaneCliPath(), "connect", Folder()}, "", CliTimeoutMs);
+    server.Finish();
+    const std::string at =
+        "Connect to 127.0.0.1:" + std::to_string(server.Port()) + " (FTP, active)";
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Out, Lines({at + ": works.", "Log in as web: works.",
+                            "Change to the folder \"www\": works.", "Everything works."}));
+    // Nothing is sent but the login and the folder, and the project is not touched.
+    EXPECT_EQ(server.Commands(), (std::vector<std::string>{"USER web", "PASS top-secret", "TYPE I",
+                                                           "SYST", "CWD www"}));
+    EXPECT_EQ(ReadFileBytes(Folder() + "/Default.Pro"), before);
+
+    const int dead = DeadPort();
+    Settings(dead, "www");
+    r = RunProcess({CorvaneCliPath(), "connect", Folder()}, "", CliTimeoutMs);
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Out,
+              Lines({"Connect to 127.0.0.1:" + std::to_string(dead) +
+                         " (FTP, active): fails. Nothing listens at 127.0.0.1:" +
+                         std::to_string(dead) + ".",
+                     "Log in as web: not tried.", "Change to the folder \"www\": not tried."}));
+}
+
+TEST_F(PublishCommandTest, AnUntrustedCertificateIsRefusedWithItsFingerprintUntilTrusted) {
+    const std::string python = PythonWithPyftpdlib(true);
+    if (python.empty())
+        SKIP_WITHOUT_SERVER("python3 with pyftpdlib and pyOpenSSL is not installed");
+    std::filesystem::create_directories(Dir / "certs");
+    TTestCertificates certificates(Dir / "certs");
+    ASSERT_EQ(certificates.Error(), "");
+    const std::string home = Dir / "ftphome";
+    std::filesystem::create_directories(home);
+    TPyFtpdOptions options;
+    options.CertFile = certificates.SelfSignedCertificate();
+    options.KeyFile = certificates.SelfSignedKey();
+    options.TlsRequired = true;
+    TPyFtpdServer server(python, Dir.Path(), home, "web", "top-secret",
+                         pyftpd::ServerLifetimeSeconds, options);
+    ASSERT_GT(server.Port(), 0);
+    {
+        TXmlDocument document;
+        TDProject project(Folder(), document);
+        project.PUBLISH.FTP_SERVER = "127.0.0.1";
+        project.PUBLISH.FTP_PORT = server.Port();
+        project.PUBLISH.USER_NAME = "web";
+        project.PUBLISH.PASSWORD = "top-secret";
+        project.PUBLISH.PROTOCOL = "FTPS";
+        project.Save();
+    }
+    WriteFileBytes(Html() + "a.htm", "secure");
+    const std::string fingerprint =
+        TTestCertificates::Fingerprint(certificates.SelfSignedCertificate());
+
+    TProcessResult r = Publish({"--yes", "--no-build"});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_THAT(r.Err, HasSubstr("corvane-cli: FTP cannot connect!\nThe server's certificate is "
+                                 "not trusted (self-signed certificate). Its SHA-256 fingerprint "
+                                 "is " +
+                                 fingerprint + "."));
+    EXPECT_THAT(r.Err, HasSubstr("publish again with --trust " + fingerprint + "\n"));
+    EXPECT_FALSE(std::filesystem::exists(home + "/a.htm"));
+
+    r = RunProcess({CorvaneCliPath(), "connect", Folder()}, "", CliTimeoutMs);
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_THAT(r.Out, HasSubstr("--trust " + fingerprint + "\n"));
+    r = RunProcess({CorvaneCliPath(), "connect", Folder(), "--trust", fingerprint}, "",
+                   CliTimeoutMs);
+    EXPECT_EQ(r.ExitCode, 0) << r.Out;
+
+    r = Publish({"--yes", "--no-build", "--trust", fingerprint});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(ReadFileBytes(home + "/a.htm"), "secure");
+    // Kept in the project: the next run needs no option.
+    TXmlDocument document;
+    EXPECT_EQ(TDProject(Folder(), document).PUBLISH.TRUSTED, fingerprint);
+    r = Publish({"--yes", "--no-build"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
 }

@@ -32,6 +32,9 @@ TEST_F(ProjectTest, AnEmptyFolderBecomesABlankProject) {
     EXPECT_EQ(project->MenuCount, 0);
     EXPECT_EQ(project->CurrentItem, -1);
     EXPECT_TRUE(project->FRAME.HAS_WELCOME);
+    // A new project publishes by passive plain FTP.
+    EXPECT_TRUE(project->PUBLISH.PASSIVE);
+    EXPECT_EQ(project->PUBLISH.PROTOCOL, "FTP");
     EXPECT_FALSE(Document.Active());
     EXPECT_EQ(project->PreviewFile(), Folder() + "/Temp/Default.htm");
     EXPECT_EQ(project->ImagesPath(), Folder() + "/Images/");
@@ -63,6 +66,7 @@ TEST_F(ProjectTest, RootNameOrderAndUnknownChildren) {
         "  <FRAME><HOMEPAGE>Index</HOMEPAGE></FRAME>\n</TEMPLATE>\n");
     auto project = Open();
     EXPECT_EQ(project->PUBLISH.FTP_SERVER, "ftp.example.org");
+    EXPECT_FALSE(project->PUBLISH.PASSIVE); // written before passive mode: active, as it was
     EXPECT_EQ(project->FRAME.HOMEPAGE, "Index");
     EXPECT_FALSE(project->FRAME.HAS_WELCOME);
     EXPECT_EQ(project->SIZE.TEXT_HEIGHT, 320);

@@ -68,7 +68,8 @@ TEST(Records, DefaultsAreWrittenInTheFixedChildOrder) {
               "<POSITION>Center</POSITION></FOOT>");
     EXPECT_EQ(SavedXml(TDPublish(), "PUBLISH"),
               "<PUBLISH><FTP_SERVER/><FTP_PORT>0</FTP_PORT><USER_NAME/><PASSWORD/>"
-              "<PROXY_SERVER/><PROXY_PORT>0</PROXY_PORT><FOLDER/></PUBLISH>");
+              "<PROXY_SERVER/><PROXY_PORT>0</PROXY_PORT><FOLDER/><PROTOCOL>FTP</PROTOCOL>"
+              "<PASSIVE/><TRUSTED/></PUBLISH>");
     EXPECT_EQ(SavedXml(TDOptions(), "OPTIONS"),
               "<OPTIONS><PICTURE_SIZE>0</PICTURE_SIZE></OPTIONS>");
     EXPECT_EQ(SavedXml(TDOptions::ForNewProject(), "OPTIONS"),
@@ -291,6 +292,9 @@ template <> struct TRecordCase<TDPublish> {
         r.FTP_PORT = 2121;
         r.PROXY_PORT = 8080;
         r.USE_PROXY = true;
+        r.PROTOCOL = "SFTP";
+        r.PASSIVE = false;
+        r.TRUSTED = "0A:1B:2C";
         return r;
     }
 };
@@ -531,10 +535,13 @@ TEST(Records, ChangedRecordsAreWrittenWithTheirOptionalGroups) {
     pub.USE_PROXY = true;
     pub.FTP_PORT = 21;
     pub.FOLDER = "/www";
-    EXPECT_EQ(
-        SavedXml(pub, "PUBLISH"),
-        "<PUBLISH><FTP_SERVER/><FTP_PORT>21</FTP_PORT><USER_NAME/><PASSWORD/>"
-        "<PROXY_SERVER/><PROXY_PORT>0</PROXY_PORT><USE_PROXY/><FOLDER>/www</FOLDER></PUBLISH>");
+    pub.PASSIVE = false;
+    pub.PROTOCOL = "FTPS";
+    pub.TRUSTED = "ab:cd";
+    EXPECT_EQ(SavedXml(pub, "PUBLISH"),
+              "<PUBLISH><FTP_SERVER/><FTP_PORT>21</FTP_PORT><USER_NAME/><PASSWORD/>"
+              "<PROXY_SERVER/><PROXY_PORT>0</PROXY_PORT><USE_PROXY/><FOLDER>/www</FOLDER>"
+              "<PROTOCOL>FTPS</PROTOCOL><TRUSTED>ab:cd</TRUSTED></PUBLISH>");
 
     TDMenuItem item;
     item.SHOW_AUTHOR = item.SHOW_DATE = true;
@@ -582,6 +589,20 @@ TEST(Records, FlagDefaultsHoldOnlyWithoutAnElement) {
     TDFont n(font.Element());
     EXPECT_FALSE(n.BOLD_TOPIC || n.BOLD_TITLE || n.UNDERLINE_LINK);
     EXPECT_EQ(n.TOPIC, 24);
+
+    // A project written before the protocol settings keeps the active plain FTP exchange;
+    // a new one is passive.
+    TFragment old("<PUBLISH><FTP_SERVER>ftp.example.org</FTP_SERVER><FTP_PORT>21</FTP_PORT>"
+                  "<FOLDER>www</FOLDER></PUBLISH>");
+    TDPublish p(old.Element());
+    EXPECT_FALSE(p.PASSIVE);
+    EXPECT_EQ(p.PROTOCOL, "FTP");
+    EXPECT_EQ(p.TRUSTED, "");
+    EXPECT_TRUE(TDPublish().PASSIVE);
+    TFragment passive("<PUBLISH><PASSIVE>no</PASSIVE><PROTOCOL>FTPS</PROTOCOL></PUBLISH>");
+    TDPublish q(passive.Element());
+    EXPECT_TRUE(q.PASSIVE);
+    EXPECT_EQ(q.PROTOCOL, "FTPS");
 }
 
 // ---- Dependent children are read only with their leading child.

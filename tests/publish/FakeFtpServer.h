@@ -109,6 +109,44 @@ class TFakeFtpSession {
         }
         return fd;
     }
+    // A listening socket on 127.0.0.1 or ::1 on a port the system chooses (port set); -1
+    // when it cannot listen.
+    static int Listen(bool ipv6, int& port) {
+        int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_storage storage{};
+        socklen_t length;
+        if (ipv6) {
+            auto* a = reinterpret_cast<sockaddr_in6*>(&storage);
+            a->sin6_family = AF_INET6;
+            a->sin6_addr = in6addr_loopback;
+            length = sizeof *a;
+        } else {
+            auto* a = reinterpret_cast<sockaddr_in*>(&storage);
+            a->sin_family = AF_INET;
+            a->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            length = sizeof *a;
+        }
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&storage), length) != 0 ||
+            ::listen(fd, 4) != 0 ||
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&storage), &length) != 0) {
+            if (fd >= 0)
+                ::close(fd);
+            return -1;
+        }
+        port = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port
+                          : reinterpret_cast<sockaddr_in*>(&storage)->sin_port);
+        return fd;
+    }
+    // Takes one connection of a passive transfer on listener (closed afterwards).
+    int AcceptData(int listener) {
+        const bool ready = WaitReadable(listener, WaitMs);
+        int fd = ready ? ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC) : -1;
+        ::close(listener);
+        if (fd < 0)
+            throw TScriptEnd("no passive data connection came");
+        return fd;
+    }
+
     // Reads a data connection to its end and closes it.
     std::string ReceiveAll(int fd) {
         std::string data;
@@ -256,18 +294,13 @@ class TFakeFtpServer {
   public:
     using TScript = std::function<void(TFakeFtpSession&)>;
 
-    explicit TFakeFtpServer(TScript script) : FScript(std::move(script)) {
-        FListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (FListener < 0 ||
-            ::bind(FListener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(FListener, 4) != 0 ||
-            ::getsockname(FListener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    // On 127.0.0.1, or with ipv6 on ::1.
+    explicit TFakeFtpServer(TScript script, bool ipv6 = false) : FScript(std::move(script)) {
+        int port = 0;
+        FListener = TFakeFtpSession::Listen(ipv6, port);
+        if (FListener < 0)
             throw std::runtime_error("the fake FTP server cannot listen");
-        FPort = ntohs(address.sin_port);
+        FPort = port;
         FThread = std::thread([this] { Serve(); });
     }
     ~TFakeFtpServer() { Finish(); }

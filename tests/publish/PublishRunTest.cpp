@@ -10,6 +10,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -38,8 +39,8 @@ class TRecordingView : public TPublishView {
                              (Run->ButtonCancelEnabled ? "C" : "-"));
     }
     void FocusControl(TPublishControl control) override {
-        static const char* names[] = {"EditFTP",  "EditFTPPort",  "EditUser",  "EditProxyPort",
-                                      "ButtonOK", "EditPassword", "EditFolder"};
+        static const char* names[] = {"EditFTP",  "EditFTPPort",  "EditUser",   "EditProxyPort",
+                                      "ButtonOK", "EditPassword", "EditFolder", "ComboBoxProtocol"};
         Events.push_back(std::string("focus ") + names[static_cast<int>(control)]);
     }
     void Message(const std::string& text) override { Events.push_back("message " + text); }
@@ -76,6 +77,8 @@ class PublishRunTest : public ::testing::Test {
         Project->PUBLISH.USER_NAME = "web";
         Project->PUBLISH.PASSWORD = "pw";
         Project->PUBLISH.FOLDER = folder;
+        // A project from before passive mode: the active exchange.
+        Project->PUBLISH.PASSIVE = false;
         Run->Show();
         View.Events.clear();
     }
@@ -220,6 +223,7 @@ TEST_F(PublishRunTest, StoreValidatesThePortsAndSavesTheRecord) {
     before.USE_PROXY = true;
     before.PROXY_SERVER = "oldproxy";
     before.PROXY_PORT = 3128;
+    before.PASSIVE = false;
     auto record = [](std::string server, int port, std::string user, std::string password,
                      bool proxy, std::string proxyServer, int proxyPort, std::string folder) {
         TDPublish p;
@@ -231,46 +235,53 @@ TEST_F(PublishRunTest, StoreValidatesThePortsAndSavesTheRecord) {
         p.PROXY_SERVER = proxyServer;
         p.PROXY_PORT = proxyPort;
         p.FOLDER = folder;
+        p.PASSIVE = false;
         return p;
     };
     const TCase cases[] = {
         {"plain",
-         {" ftp.site ", "2121", " me ", " pw ", false, "", "", " www "},
+         {" ftp.site ", "2121", " me ", " pw ", false, "", "", " www ", "FTPS", true, "ab:CD"},
          "",
          "",
-         record(" ftp.site ", 2121, " me ", " pw ", false, "", 0, " www ")},
+         [&] {
+             TDPublish p = record(" ftp.site ", 2121, " me ", " pw ", false, "", 0, " www ");
+             p.PROTOCOL = "FTPS";
+             p.PASSIVE = true;
+             p.TRUSTED = "ab:CD";
+             return p;
+         }()},
         {"strict integer forms",
-         {"h", " 21", "u", "", true, "px", "$1F90", ""},
+         {"h", " 21", "u", "", true, "px", "$1F90", "", "FTP", false, ""},
          "",
          "",
          record("h", 21, "u", "", true, "px", 8080, "")},
         {"no range test on ports",
-         {"h", "-5", "u", "", true, "px", "99999", ""},
+         {"h", "-5", "u", "", true, "px", "99999", "", "FTP", false, ""},
          "",
          "",
          record("h", -5, "u", "", true, "px", 99999, "")},
         {"proxy unticked ignores its edits",
-         {"h", "21", "u", "", false, "px", "letters", ""},
+         {"h", "21", "u", "", false, "px", "letters", "", "FTP", false, ""},
          "",
          "",
          record("h", 21, "u", "", false, "", 0, "")},
         {"FTP port letters",
-         {"new", "abc", "new", "x", false, "", "", "f"},
+         {"new", "abc", "new", "x", false, "", "", "f", "FTP", false, ""},
          "FTP Port is wrong!",
          "EditFTPPort",
          before},
         {"FTP port with a trailing blank",
-         {"new", "21 ", "new", "x", false, "", "", "f"},
+         {"new", "21 ", "new", "x", false, "", "", "f", "FTP", false, ""},
          "FTP Port is wrong!",
          "EditFTPPort",
          before},
         {"FTP port empty",
-         {"new", "", "new", "x", false, "", "", "f"},
+         {"new", "", "new", "x", false, "", "", "f", "FTP", false, ""},
          "FTP Port is wrong!",
          "EditFTPPort",
          before},
         {"proxy port letters",
-         {"new", "21", "new", "x", true, "p", "80a", "f"},
+         {"new", "21", "new", "x", true, "p", "80a", "f", "FTP", false, ""},
          "Proxy Port is wrong!",
          "EditProxyPort",
          before},
@@ -297,6 +308,9 @@ TEST_F(PublishRunTest, StoreValidatesThePortsAndSavesTheRecord) {
             EXPECT_EQ(p.PROXY_SERVER, c.Expected.PROXY_SERVER);
             EXPECT_EQ(p.PROXY_PORT, c.Expected.PROXY_PORT);
             EXPECT_EQ(p.FOLDER, c.Expected.FOLDER);
+            EXPECT_EQ(p.PROTOCOL, c.Expected.PROTOCOL);
+            EXPECT_EQ(p.PASSIVE, c.Expected.PASSIVE);
+            EXPECT_EQ(p.TRUSTED, c.Expected.TRUSTED);
         }
     }
 }
@@ -401,14 +415,14 @@ TEST_F(PublishRunTest, ARunUploadsEveryTickedFileAndReportsEachStep) {
     ASSERT_EQ(files.size(), 3u);
     for (const auto& [name, data] : files)
         EXPECT_EQ(data, ReadFileBytes(Project->HTMLPath() + name)) << name;
-    // The client was set up from the record, with the publishing read time-out.
-    EXPECT_EQ(Run->IdFTP.Host, "127.0.0.1");
-    EXPECT_EQ(Run->IdFTP.Username, "web");
-    EXPECT_EQ(Run->IdFTP.Password, "pw");
-    EXPECT_EQ(Run->IdFTP.ReadTimeout, 30000);
-    EXPECT_FALSE(Run->IdFTP.Passive);
-    EXPECT_EQ(Run->IdFTP.TransferType, ftBinary);
-    EXPECT_FALSE(Run->IdFTP.Connected());
+    // The transport was set up from the record, with the publishing read time-out.
+    EXPECT_EQ(Run->Settings.Protocol, TTransportProtocol::FTP);
+    EXPECT_EQ(Run->Settings.Host, "127.0.0.1");
+    EXPECT_EQ(Run->Settings.User, "web");
+    EXPECT_EQ(Run->Settings.Password, "pw");
+    EXPECT_EQ(Run->Settings.ReadTimeout, 30000);
+    EXPECT_FALSE(Run->Settings.Passive);
+    EXPECT_FALSE(Run->LastTransport()->Connected());
 }
 
 TEST_F(PublishRunTest, UntickedRowsAndABlankFolderAreLeftOut) {
@@ -480,7 +494,9 @@ TEST_F(PublishRunTest, AFailureAtTheThirdFileAndASecondRunThatSendsTheRest) {
     const TStrings tail(View.Events.end() - 6, View.Events.end());
     EXPECT_EQ(tail,
               (TStrings{"progress 48", "status Upload c.htm (1K) ...",
-                        "message FTP upload timeout!", "status ", "progress 0", "buttons POC"}));
+                        "message FTP upload timeout!\nThe server refused the file \"c.htm\" (it "
+                        "replied \"553 Could not create file\").",
+                        "status ", "progress 0", "buttons POC"}));
     EXPECT_THAT(Run->LastError, HasSubstr("553 Could not create file"));
     EXPECT_EQ(Run->LabelPublish, "");
 
@@ -520,8 +536,10 @@ TEST_F(PublishRunTest, ConnectAndFolderFailuresEndTheRun) {
          "",
          "FTP cannot connect!",
          "421 Busy",
-         {"status Connect FTP Server...", "message FTP cannot connect!", "status ", "progress 0",
-          "buttons POC"}},
+         {"status Connect FTP Server...",
+          "message FTP cannot connect!\nThe server 127.0.0.1:PORT turned the connection away (it "
+          "replied \"421 Busy\").",
+          "status ", "progress 0", "buttons POC"}},
         {"folder missing",
          [](TFakeFtpSession& s) {
              s.Login();
@@ -532,7 +550,9 @@ TEST_F(PublishRunTest, ConnectAndFolderFailuresEndTheRun) {
          "FTP upload timeout!",
          "CWD nowhere",
          {"status Connect FTP Server...", "progress 20", "status Change Folder...",
-          "message FTP upload timeout!", "status ", "progress 0", "buttons POC"}},
+          "message FTP upload timeout!\nThe folder \"nowhere\" does not exist on the server or "
+          "cannot be entered.",
+          "status ", "progress 0", "buttons POC"}},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -543,9 +563,13 @@ TEST_F(PublishRunTest, ConnectAndFolderFailuresEndTheRun) {
         server.Finish();
         EXPECT_EQ(server.ScriptEnd(), ""); // the client closed the control connection
         TStrings events(View.Events.begin() + 4, View.Events.end());
-        EXPECT_EQ(events, c.Events);
+        TStrings expected = c.Events;
+        for (std::string& e : expected)
+            if (std::size_t at = e.find(":PORT"); at != std::string::npos)
+                e.replace(at + 1, 4, std::to_string(server.Port()));
+        EXPECT_EQ(events, expected);
         EXPECT_THAT(Run->LastError, HasSubstr(c.Detail));
-        EXPECT_FALSE(Run->IdFTP.Connected());
+        EXPECT_TRUE(!Run->LastTransport() || !Run->LastTransport()->Connected());
         EXPECT_THAT(Statuses(), ElementsAre(""));
     }
 }
@@ -557,16 +581,15 @@ TEST_F(PublishRunTest, TheProxySettingsReachTheClient) {
     Run->Edits.EditProxy = "proxy.lan";
     Run->Edits.EditProxyPort = "3128";
     EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished);
-    EXPECT_EQ(Run->IdFTP.ProxySettings.ProxyType, fpcmNone);
-    EXPECT_EQ(Run->IdFTP.ProxySettings.Host, "proxy.lan");
-    EXPECT_EQ(Run->IdFTP.ProxySettings.Port, 3128);
+    EXPECT_EQ(Run->Settings.ProxyHost, "proxy.lan");
+    EXPECT_EQ(Run->Settings.ProxyPort, 3128);
 
     TFakeFtpServer direct(Uploads(0));
     Run->Edits.EditFTPPort = std::to_string(direct.Port());
     Run->Edits.CheckBoxProxy = false;
     EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished);
-    EXPECT_EQ(Run->IdFTP.ProxySettings.Host, "");
-    EXPECT_EQ(Run->IdFTP.ProxySettings.Port, 0);
+    EXPECT_EQ(Run->Settings.ProxyHost, "");
+    EXPECT_EQ(Run->Settings.ProxyPort, 0);
 }
 
 TEST_F(PublishRunTest, ALineBreakInAnyTextSentStopsTheRunBeforeConnecting) {
@@ -615,7 +638,7 @@ TEST_F(PublishRunTest, ALineBreakInAnyTextSentStopsTheRunBeforeConnecting) {
         Run->Edits.EditPassword = c.Password;
         EXPECT_EQ(Run->Publish(), TPublishOutcome::Stopped);
         EXPECT_EQ(View.Events, c.Events);
-        EXPECT_FALSE(Run->IdFTP.Connected());
+        EXPECT_TRUE(!Run->LastTransport() || !Run->LastTransport()->Connected());
     }
 }
 
@@ -628,7 +651,7 @@ TEST_F(PublishRunTest, ACancelledRunNamesTheFileInTransferAndSendsItAgainNextTim
             if (Client && text.rfind("Upload b.htm", 0) == 0)
                 Client->Cancel();
         }
-        TIdFTP* Client = nullptr;
+        TPublishRun* Client = nullptr;
     };
     AddFile("a.htm", 100);
     AddFile("b.htm", 100);
@@ -636,7 +659,7 @@ TEST_F(PublishRunTest, ACancelledRunNamesTheFileInTransferAndSendsItAgainNextTim
     TCancellingView view;
     TPublishRun run(*Project, view);
     view.Run = &run;
-    view.Client = &run.IdFTP;
+    view.Client = &run;
     {
         TFakeFtpServer server([](TFakeFtpSession& s) {
             s.Login();
@@ -646,6 +669,7 @@ TEST_F(PublishRunTest, ACancelledRunNamesTheFileInTransferAndSendsItAgainNextTim
         Project->PUBLISH.FTP_SERVER = "127.0.0.1";
         Project->PUBLISH.FTP_PORT = server.Port();
         Project->PUBLISH.USER_NAME = "web";
+        Project->PUBLISH.PASSIVE = false;
         run.Show();
         view.Events.clear();
         EXPECT_EQ(run.Publish(), TPublishOutcome::Failed);
@@ -653,7 +677,7 @@ TEST_F(PublishRunTest, ACancelledRunNamesTheFileInTransferAndSendsItAgainNextTim
         EXPECT_THAT(view.Events,
                     ::testing::Contains("message Publishing cancelled. b.htm was not uploaded."));
         EXPECT_THAT(run.LastError, HasSubstr("cancelled"));
-        EXPECT_FALSE(run.IdFTP.Connected());
+        EXPECT_FALSE(run.LastTransport()->Connected());
         TStrings statuses;
         for (const TPublishRow& row : run.Rows)
             statuses.push_back(row.Status);
@@ -668,4 +692,47 @@ TEST_F(PublishRunTest, ACancelledRunNamesTheFileInTransferAndSendsItAgainNextTim
     EXPECT_EQ(run.Publish(), TPublishOutcome::Finished);
     server.Finish();
     EXPECT_EQ(StorCommands(server), (TStrings{"b.htm", "c.htm"}));
+}
+
+TEST_F(PublishRunTest, APassiveRunSaysInTheStatusLineWhenTheServerRefusedPassiveMode) {
+    AddFile("a.htm", 100);
+    AddFile("b.htm", 100);
+    TFakeFtpServer server([](TFakeFtpSession& s) {
+        s.Login();
+        s.Answer("502 Passive mode is not offered here");
+        s.Store();
+        s.Store();
+        s.WaitClosed();
+    });
+    ShowFor(server.Port());
+    Run->Edits.CheckBoxPassive = true;
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
+    server.Finish();
+    const std::string notice = " (The server refused passive mode; the files go in active mode.)";
+    TStrings statuses;
+    for (const std::string& e : View.Events)
+        if (e.rfind("status ", 0) == 0)
+            statuses.push_back(e.substr(7));
+    EXPECT_EQ(statuses,
+              (TStrings{"Building Project...", "Connect FTP Server...", "Upload a.htm (0K) ...",
+                        "Upload a.htm (0K) ..." + notice, "Upload b.htm (0K) ..." + notice,
+                        "Disconnect FTP Server..." + notice, "Finish!" + notice}));
+    EXPECT_THAT(StorCommands(server), ElementsAre("a.htm", "b.htm"));
+    // Passive mode was tried once, then the session stayed active.
+    TStrings commands = server.Commands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "PASV"), 1);
+    EXPECT_TRUE(Stored().PASSIVE);
+}
+
+TEST_F(PublishRunTest, AnUnknownProtocolStopsTheRunBeforeConnecting) {
+    AddFile("a.htm", 10);
+    // Nothing listens on this port: a connection attempt would fail the run instead.
+    ShowFor(1);
+    Run->Edits.ComboBoxProtocol = "Gopher";
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Stopped);
+    EXPECT_EQ(View.Events, (TStrings{"message The protocol \"Gopher\" is not one of FTP, FTPS and "
+                                     "SFTP.",
+                                     "focus ComboBoxProtocol"}));
+    EXPECT_EQ(Run->LastTransport(), nullptr);
+    EXPECT_EQ(Stored().PROTOCOL, "Gopher"); // stored as typed, as every text is
 }

@@ -17,16 +17,35 @@ namespace pyftpd {
 // The server ends by itself after this many seconds.
 constexpr int ServerLifetimeSeconds = 120;
 
-inline const char* const ServerScript = R"(import logging, os, signal, sys
+inline const char* const ServerScript = R"(import json, logging, os, signal, sys
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
 home, user, password, lifetime = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+options = json.loads(sys.argv[5])
 signal.alarm(lifetime)
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, home, perm="elradfmwMT")
-handler = FTPHandler
+base = FTPHandler
+if options.get("certfile"):
+    from pyftpdlib.handlers import TLS_FTPHandler
+    base = TLS_FTPHandler
+class Handler(base):
+    pass
+if options.get("certfile"):
+    Handler.certfile = options["certfile"]
+    Handler.keyfile = options["keyfile"]
+    Handler.tls_control_required = options.get("tls_required", False)
+    Handler.tls_data_required = options.get("tls_required", False)
+if options.get("refuse_passive"):
+    def refuse(self, line):
+        self.respond("502 Passive mode is not offered here.")
+    Handler.ftp_PASV = refuse
+    Handler.ftp_EPSV = refuse
+if options.get("masquerade"):
+    Handler.masquerade_address = options["masquerade"]
+handler = Handler
 handler.authorizer = authorizer
 server = FTPServer(("127.0.0.1", 0), handler)
 print(server.address[1], flush=True)
@@ -37,9 +56,43 @@ server.serve_forever(timeout=0.2)
 
 } // namespace pyftpd
 
-// The first python3 that has pyftpdlib, or empty (the tests that need it are skipped).
-inline std::string PythonWithPyftpdlib() {
-    static const std::string found = [] {
+// How the server is to behave beyond plain FTP.
+struct TPyFtpdOptions {
+    // FTPS (explicit, AUTH TLS) with this certificate and key; plain FTP when empty.
+    std::string CertFile;
+    std::string KeyFile;
+    // With FTPS: plain control and data connections refused.
+    bool TlsRequired = false;
+    // PASV and EPSV answered 502.
+    bool RefusePassive = false;
+    // The address that the 227 reply names instead of the server's own.
+    std::string Masquerade;
+
+    std::string Json() const {
+        std::string json = "{";
+        auto add = [&](const std::string& item) {
+            if (json.size() > 1)
+                json += ", ";
+            json += item;
+        };
+        if (!CertFile.empty()) {
+            add("\"certfile\": \"" + CertFile + "\"");
+            add("\"keyfile\": \"" + KeyFile + "\"");
+        }
+        if (TlsRequired)
+            add("\"tls_required\": true");
+        if (RefusePassive)
+            add("\"refuse_passive\": true");
+        if (!Masquerade.empty())
+            add("\"masquerade\": \"" + Masquerade + "\"");
+        return json + "}";
+    }
+};
+
+// The first python3 that has pyftpdlib (and, with tls, pyOpenSSL for its TLS handler), or
+// empty (the tests that need it are skipped).
+inline std::string PythonWithPyftpdlib(bool tls = false) {
+    static const std::string plain = [] {
         for (const char* python : {"python3", "/usr/bin/python3"}) {
             TProcessResult r = RunProcess({python, "-c", "import pyftpdlib"}, "", 20000);
             if (r.ExitCode == 0)
@@ -47,7 +100,21 @@ inline std::string PythonWithPyftpdlib() {
         }
         return std::string();
     }();
-    return found;
+    if (!tls)
+        return plain;
+    static const std::string withTls = [] {
+        for (const char* python : {"python3", "/usr/bin/python3"}) {
+            TProcessResult r =
+                RunProcess({python, "-c",
+                            "import pyftpdlib, OpenSSL; from pyftpdlib.handlers import "
+                            "TLS_FTPHandler"},
+                           "", 20000);
+            if (r.ExitCode == 0)
+                return std::string(python);
+        }
+        return std::string();
+    }();
+    return withTls;
 }
 
 class TPyFtpdServer {
@@ -56,12 +123,13 @@ class TPyFtpdServer {
     // script is written into scriptFolder. Port() is 0 when it did not start.
     TPyFtpdServer(const std::string& python, const std::string& scriptFolder,
                   const std::string& home, const std::string& user, const std::string& password,
-                  int lifetimeSeconds = pyftpd::ServerLifetimeSeconds) {
+                  int lifetimeSeconds = pyftpd::ServerLifetimeSeconds,
+                  const TPyFtpdOptions& options = {}) {
         const std::string script = scriptFolder + "/server.py";
         WriteFileBytes(script, pyftpd::ServerScript);
         FProcess = std::make_unique<TServerProcess>(
             std::vector<std::string>{python, script, home, user, password,
-                                     std::to_string(lifetimeSeconds)},
+                                     std::to_string(lifetimeSeconds), options.Json()},
             20000);
         FPort = std::atoi(FProcess->FirstLine().c_str());
     }

@@ -8,6 +8,7 @@
 #include "publish/ChildProcess.h"
 #include "publish/FtpFailure.h"
 #include "publish/PyFtpdServer.h"
+#include "publish/RequireServers.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -27,7 +28,7 @@ class PyFtpdTest : public ::testing::Test {
     void SetUp() override {
         Python = PythonWithPyftpdlib();
         if (Python.empty())
-            GTEST_SKIP() << "python3 with pyftpdlib is not installed";
+            SKIP_WITHOUT_SERVER("python3 with pyftpdlib is not installed");
         std::filesystem::create_directory(Home());
         Server = std::make_unique<TPyFtpdServer>(Python, Dir.Path(), Home(), "site", "pa55 word");
         Port = Server->Port();

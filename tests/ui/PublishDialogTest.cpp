@@ -9,11 +9,13 @@
 #include "publish/FakeFtpServer.h"
 #include "publish/PublishRun.h"
 #include "publish/PyFtpdServer.h"
+#include "publish/TestCertificates.h"
 #include "ui/FMain.h"
 #include "ui/FPublish.h"
 #include "ui/Workspace.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
@@ -166,6 +168,9 @@ class TPublishDialogTest : public QObject {
     void typingLimitsAndTheProxyBox();
     void validationMessagesAndFocus();
     void okStoresAndCancelDoesNot();
+    void theProtocolChoiceSetsPassiveModeAndThePort();
+    void testConnectionReportsWhatWorksInPlainWords();
+    void anUntrustedCertificateIsPutToTheOwnerOnce();
     void publishesEveryTickedFileToARealServer();
     void failuresLeaveTheDialogUsable();
     void windowPaintsAndTakesNoInputWhileAFileUploads();
@@ -204,7 +209,7 @@ void TPublishDialogTest::controlsAndShow() {
         {f.Form.EditFTP, "FTP Server:"},     {f.Form.EditFTPPort, "FTP Port:"},
         {f.Form.EditUser, "User Name:"},     {f.Form.EditPassword, "Password:"},
         {f.Form.EditProxy, "Proxy Server:"}, {f.Form.EditProxyPort, "Proxy Port:"},
-        {f.Form.EditFolder, "Sub Folder:"}};
+        {f.Form.EditFolder, "Sub Folder:"},  {f.Form.ComboBoxProtocol, "Protocol:"}};
     for (const auto& [edit, caption] : captions) {
         QString found;
         for (QLabel* label : f.Form.findChildren<QLabel*>())
@@ -214,6 +219,15 @@ void TPublishDialogTest::controlsAndShow() {
     }
     QCOMPARE(f.Form.CheckBoxProxy->text(), QStringLiteral("Use Proxy Server"));
     QCOMPARE(f.Form.ButtonPublish->text(), QStringLiteral("Publish"));
+    QCOMPARE(f.Form.ButtonTest->text(), QStringLiteral("Test Connection"));
+    // The protocol: plain FTP, passive as for any new project.
+    QStringList protocols;
+    for (int i = 0; i < f.Form.ComboBoxProtocol->count(); ++i)
+        protocols << f.Form.ComboBoxProtocol->itemText(i);
+    QCOMPARE(protocols, QStringList({"FTP", "FTPS (TLS)", "SFTP"}));
+    QCOMPARE(f.Form.ComboBoxProtocol->currentText(), QStringLiteral("FTP"));
+    QCOMPARE(f.Form.CheckBoxPassive->text(), QStringLiteral("Passive mode"));
+    QVERIFY(f.Form.CheckBoxPassive->isChecked() && f.Form.CheckBoxPassive->isEnabled());
     QVERIFY(f.Form.ButtonOK->isDefault());
 
     // The list: the ordinary files of the HTML folder in the listing's order, ticked.
@@ -246,10 +260,11 @@ void TPublishDialogTest::controlsAndShow() {
 void TPublishDialogTest::typingLimitsAndTheProxyBox() {
     TFixture f;
     f.Show();
-    const std::vector<std::pair<QLineEdit*, int>> limits = {
-        {f.Form.EditFTP, 128},     {f.Form.EditFTPPort, 4}, {f.Form.EditUser, 36},
-        {f.Form.EditPassword, 36}, {f.Form.EditProxy, 128}, {f.Form.EditProxyPort, 4},
-        {f.Form.EditFolder, 128}};
+    const std::vector<std::pair<QLineEdit*, int>> limits = {{f.Form.EditFTP, 128},
+                                                            {f.Form.EditUser, 36},
+                                                            {f.Form.EditPassword, 36},
+                                                            {f.Form.EditProxy, 128},
+                                                            {f.Form.EditFolder, 128}};
     QTest::mouseClick(f.Form.CheckBoxProxy, Qt::LeftButton, Qt::NoModifier,
                       QPoint(8, f.Form.CheckBoxProxy->height() / 2));
     QVERIFY(f.Form.CheckBoxProxy->isChecked());
@@ -259,6 +274,16 @@ void TPublishDialogTest::typingLimitsAndTheProxyBox() {
         edit->clear();
         QTest::keyClicks(edit, QString(limit + 5, QChar('9')));
         QCOMPARE(edit->text().size(), limit);
+    }
+    // The ports take 1 to 65535, digits only.
+    for (QLineEdit* port : {f.Form.EditFTPPort, f.Form.EditProxyPort}) {
+        const std::vector<std::pair<const char*, const char*>> typed = {
+            {"21210", "21210"}, {"65535", "65535"}, {"2x1", "21"}, {"99999", "9999"}};
+        for (const auto& [keys, shown] : typed) {
+            port->clear();
+            QTest::keyClicks(port, QString::fromLatin1(keys));
+            QCOMPARE(port->text(), QString::fromLatin1(shown));
+        }
     }
     // Unticked again: disabled, and the focus stays where it was.
     f.Form.EditFolder->setFocus();
@@ -389,6 +414,129 @@ void TPublishDialogTest::okStoresAndCancelDoesNot() {
     QCOMPARE(saved.FOLDER, std::string("www "));
 }
 
+void TPublishDialogTest::theProtocolChoiceSetsPassiveModeAndThePort() {
+    TFixture f;
+    f.Record().FTP_PORT = 21;
+    f.Show();
+    auto choose = [&](int index) { f.Form.ComboBoxProtocol->setCurrentIndex(index); };
+    choose(2); // SFTP
+    QCOMPARE(f.Form.EditFTPPort->text(), QStringLiteral("22"));
+    QVERIFY(!f.Form.CheckBoxPassive->isEnabled());
+    choose(1); // FTPS
+    QCOMPARE(f.Form.EditFTPPort->text(), QStringLiteral("21"));
+    QVERIFY(f.Form.CheckBoxPassive->isEnabled());
+    // A port of one's own stays whatever the protocol.
+    f.Form.EditFTPPort->setText("2121");
+    choose(2);
+    QCOMPARE(f.Form.EditFTPPort->text(), QStringLiteral("2121"));
+    choose(0);
+    QCOMPARE(f.Form.EditFTPPort->text(), QStringLiteral("2121"));
+    // OK stores the protocol and passive mode.
+    choose(1);
+    f.Form.CheckBoxPassive->setChecked(false);
+    QTest::mouseClick(f.Form.ButtonOK, Qt::LeftButton);
+    QCOMPARE(f.Form.result(), int(QDialog::Accepted));
+    QCOMPARE(f.Saved().PROTOCOL, std::string("FTPS"));
+    QVERIFY(!f.Saved().PASSIVE);
+    // Shown again as stored: an existing project's active mode stays active.
+    f.Show();
+    QCOMPARE(f.Form.ComboBoxProtocol->currentText(), QStringLiteral("FTPS (TLS)"));
+    QVERIFY(!f.Form.CheckBoxPassive->isChecked());
+}
+
+void TPublishDialogTest::testConnectionReportsWhatWorksInPlainWords() {
+    TFixture f;
+    START_SERVER(server, f);
+    MakeFolder(server.Home + "/public");
+    f.Account(server.Port(), "public");
+    f.Workspace.Project->Save();
+    f.Show();
+    const auto files = Snapshot(f.Folder);
+    const QString at = QStringLiteral("Connect to 127.0.0.1:%1 (FTP, passive)").arg(server.Port());
+    QTest::mouseClick(f.Form.ButtonTest, Qt::LeftButton);
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList({"Information: " + at +
+                          ": works.\nLog in as site: works.\nChange to the folder \"public\": "
+                          "works.\nEverything works."}));
+    // What was typed is tried, not stored.
+    f.Form.EditPassword->setText("wrong");
+    QTest::mouseClick(f.Form.ButtonTest, Qt::LeftButton);
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList({"Information: " + at +
+                          ": works.\nLog in as site: fails. The server refused the user name or "
+                          "password.\nChange to the folder \"public\": not tried."}));
+    f.Form.EditPassword->setText("pa55 word");
+    f.Form.EditFolder->setText("nowhere");
+    QTest::mouseClick(f.Form.ButtonTest, Qt::LeftButton);
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList({"Information: " + at +
+                          ": works.\nLog in as site: works.\nChange to the folder \"nowhere\": "
+                          "fails. The folder \"nowhere\" does not exist on the server or cannot "
+                          "be entered."}));
+    QVERIFY(Snapshot(f.Folder) == files);
+    QCOMPARE(f.Form.LabelPublish->text(), QString());
+    QCOMPARE(f.Enabling(), QStringLiteral("POC"));
+}
+
+void TPublishDialogTest::anUntrustedCertificateIsPutToTheOwnerOnce() {
+    TFixture f;
+    const std::string python = PythonWithPyftpdlib(true);
+    if (python.empty())
+        QSKIP("python3 with pyftpdlib and pyOpenSSL is not installed");
+    MakeFolder(f.Temp / "certs");
+    TTestCertificates certificates(f.Temp / "certs");
+    QVERIFY2(certificates.Error().empty(), certificates.Error().c_str());
+    const std::string home = f.Temp / "ftphome";
+    MakeFolder(home);
+    MakeFolder(home + "/public");
+    TPyFtpdOptions options;
+    options.CertFile = certificates.SelfSignedCertificate();
+    options.KeyFile = certificates.SelfSignedKey();
+    options.TlsRequired = true;
+    TPyFtpdServer server(python, f.Temp.Path(), home, "site", "pa55 word",
+                         pyftpd::ServerLifetimeSeconds, options);
+    QVERIFY(server.Port() > 0);
+    const std::string fingerprint =
+        TTestCertificates::Fingerprint(certificates.SelfSignedCertificate());
+    f.Account(server.Port(), "public");
+    f.Record().PROTOCOL = "FTPS";
+    f.Show();
+
+    // Cancel: refused, nothing kept.
+    f.Prompter.Answers = {true, false};
+    QTest::mouseClick(f.Form.ButtonPublish, Qt::LeftButton);
+    QStringList calls = f.Prompter.TakeCalls();
+    QCOMPARE(calls.size(), 3);
+    QVERIFY2(calls[1].startsWith("ConfirmTrustCancel: The server's certificate is not trusted "
+                                 "(self-signed certificate)."),
+             qPrintable(calls[1]));
+    QVERIFY(calls[1].endsWith(Q("SHA-256 fingerprint: " + fingerprint)));
+    QVERIFY2(calls[2].startsWith("Information: FTP cannot connect!\nThe server's certificate is "
+                                 "not trusted"),
+             qPrintable(calls[2]));
+    QCOMPARE(f.Saved().TRUSTED, std::string());
+
+    // Trust: the fingerprint is kept and the run goes on.
+    f.Prompter.Answers = {true, true};
+    QTest::mouseClick(f.Form.ButtonPublish, Qt::LeftButton);
+    calls = f.Prompter.TakeCalls();
+    QCOMPARE(calls.size(), 2);
+    QVERIFY(calls[1].startsWith("ConfirmTrustCancel: "));
+    QCOMPARE(f.Form.LabelPublish->text(), QStringLiteral("Finish!"));
+    QCOMPARE(f.Saved().TRUSTED, fingerprint);
+    for (const auto& [name, bytes] : f.Files)
+        QCOMPARE(ReadFileBytes(home + "/public/" + name), bytes);
+
+    // The next showing is not asked again.
+    QTest::keyClick(&f.Form, Qt::Key_Escape);
+    f.Show();
+    f.Prompter.Answers = {};
+    QTest::mouseClick(f.Form.ButtonTest, Qt::LeftButton);
+    calls = f.Prompter.TakeCalls();
+    QCOMPARE(calls.size(), 1);
+    QVERIFY2(calls[0].endsWith("Everything works."), qPrintable(calls[0]));
+}
+
 void TPublishDialogTest::publishesEveryTickedFileToARealServer() {
     TFixture f;
     START_SERVER(server, f);
@@ -442,12 +590,16 @@ void TPublishDialogTest::publishesEveryTickedFileToARealServer() {
 void TPublishDialogTest::failuresLeaveTheDialogUsable() {
     TFixture f;
     START_SERVER(server, f);
-    // Nothing listens: the connection fails.
-    f.Account(ClosedPort(), "");
+    // Nothing listens: the connection fails, and the message says so.
+    const int closed = ClosedPort();
+    f.Account(closed, "");
     f.Show();
     f.Publish();
-    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"ConfirmOKCancel: Publish your website?",
-                                                  "Information: FTP cannot connect!"}));
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList({"ConfirmOKCancel: Publish your website?",
+                          QStringLiteral("Information: FTP cannot connect!\nNothing listens at "
+                                         "127.0.0.1:%1.")
+                              .arg(closed)}));
     QCOMPARE(f.Form.LabelPublish->text(), QString());
     QCOMPARE(f.Form.ProgressBar->value(), 0);
     QCOMPARE(f.Enabling(), QStringLiteral("POC"));
@@ -456,8 +608,10 @@ void TPublishDialogTest::failuresLeaveTheDialogUsable() {
     f.Form.EditFTPPort->setText(QString::number(server.Port()));
     f.Form.EditFolder->setText("public");
     f.Publish();
-    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"ConfirmOKCancel: Publish your website?",
-                                                  "Information: FTP upload timeout!"}));
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList({"ConfirmOKCancel: Publish your website?",
+                          "Information: FTP upload timeout!\nThe folder \"public\" does not exist "
+                          "on the server or cannot be entered."}));
     QCOMPARE(f.Enabling(), QStringLiteral("POC"));
     QCOMPARE(Rows(f.Form.ListViewFile).filter("Success").size(), 0);
 
@@ -467,8 +621,10 @@ void TPublishDialogTest::failuresLeaveTheDialogUsable() {
     const std::string thirdBytes = ReadFileBytes(f.Html + third);
     std::filesystem::remove(f.Html + third);
     f.Publish();
-    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"ConfirmOKCancel: Publish your website?",
-                                                  "Information: FTP upload timeout!"}));
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList({"ConfirmOKCancel: Publish your website?",
+                          Q("Information: FTP upload timeout!\nThe local file " + f.Html + third +
+                            " cannot be opened (No such file or directory).")}));
     QCOMPARE(f.Enabling(), QStringLiteral("POC"));
     QCOMPARE(f.Form.ProgressBar->value(), 0);
     QStringList statuses;
@@ -507,6 +663,7 @@ void TPublishDialogTest::windowPaintsAndTakesNoInputWhileAFileUploads() {
         s.ServeUploads();
     });
     f.Account(server.Port(), "");
+    f.Record().PASSIVE = false; // the scripted server speaks the active exchange
     f.Show();
     f.Form.Run()->ReadTimeout = 5000;
 
@@ -574,6 +731,7 @@ void TPublishDialogTest::cancelEndsTheRunWithinASecond() {
             s.WaitClosed(20000);
         });
         f.Account(server.Port(), "");
+        f.Record().PASSIVE = false; // the scripted server speaks the active exchange
         f.Show();
         f.Form.Run()->ReadTimeout = 30000;
         const QString first = f.Form.ListViewFile->topLevelItem(0)->text(0);

@@ -46,7 +46,10 @@ class TScriptedPrompter : public IPrompter {
   public:
     void Information(const QString& text) override { Record("Information", text); }
     bool Confirm(const QString& text, TConfirmButtons buttons) override {
-        Record(buttons == TConfirmButtons::YesNo ? "ConfirmYesNo" : "ConfirmOKCancel", text);
+        Record(buttons == TConfirmButtons::YesNo         ? "ConfirmYesNo"
+               : buttons == TConfirmButtons::TrustCancel ? "ConfirmTrustCancel"
+                                                         : "ConfirmOKCancel",
+               text);
         return Next(Answers, false);
     }
     void Error(const QString& text) override { Record("Error", text); }

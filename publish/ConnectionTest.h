@@ -1,0 +1,46 @@
+#pragma once
+
+// The connection test of the publish dialog and of corvane-cli connect: connects to the
+// server, logs in and changes to the folder as a publish run would, uploads nothing, and
+// reports in plain words what works and what does not.
+
+#include "publish/Transport.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct TConnectionReport {
+    // One line per step: "Connect to ...: works." or "...: fails. <reason>", and so on.
+    std::vector<std::string> Lines;
+    bool Works = false;
+    // The first failure: its kind, its plain reason, the technical account, and for
+    // NotTrusted the fingerprint offered.
+    TTransportFailure Failure = TTransportFailure::Other;
+    std::string Reason;
+    std::string Detail;
+    std::string Fingerprint;
+};
+
+class TConnectionTest {
+  public:
+    // folder: the record's FOLDER; blank (after trimming) for none.
+    TConnectionTest(TTransportSettings settings, std::string folder);
+
+    TConnectionReport Run();
+    // Ends the test under way (any thread, a signal handler).
+    void Cancel() noexcept;
+
+    std::function<std::unique_ptr<TTransport>(const TTransportSettings&)> TransportMaker =
+        MakeTransport;
+    std::function<void(const std::string&)> OnLog;
+
+  private:
+    TTransportSettings FSettings;
+    std::string FFolder;
+    std::unique_ptr<TTransport> FTransport;
+    std::atomic<TTransport*> FActive{nullptr};
+    std::atomic<bool> FCancelled{false};
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+// The transport for FTP and explicit FTPS: the FTP client behind the transport interface,
+// its failures as transport errors with their plain-words reasons.
+
+#include "publish/IdFTP.h"
+#include "publish/Transport.h"
+
+class TFtpTransport : public TTransport {
+  public:
+    explicit TFtpTransport(const TTransportSettings& settings);
+
+    void Connect() override;
+    void ChangeFolder(const std::string& folder) override;
+    void Upload(const std::string& localPath, const std::string& remoteName,
+                const std::function<void(std::int64_t)>& progress = {}) override;
+    void Disconnect() noexcept override;
+    bool Connected() const override;
+    void Cancel() noexcept override;
+    void ResetCancel() noexcept override;
+
+    // The client, for what only FTP has (the tests look at it).
+    TIdFTP& Client() { return FClient; }
+
+  private:
+    template <typename F> void Translated(F operation);
+
+    TIdFTP FClient;
+};

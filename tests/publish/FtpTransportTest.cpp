@@ -1,0 +1,503 @@
+// The FTP and FTPS transport against real servers on 127.0.0.1 (pyftpdlib plain, passive,
+// refusing passive mode, with TLS and certificates made by the test) and against the scripted
+// server and silent sockets: passive mode and its fall-back, certificates checked and
+// trusted, and every failure in plain words.
+
+#include "publish/FtpTransport.h"
+#include "publish/ConnectionTest.h"
+#include "publish/Transport.h"
+
+#include "TestSupport.h"
+#include "publish/ChildProcess.h"
+#include "publish/FakeFtpServer.h"
+#include "publish/PyFtpdServer.h"
+#include "publish/RequireServers.h"
+#include "publish/TestCertificates.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <netinet/in.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+using ::testing::AllOf;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+namespace {
+
+using TStrings = std::vector<std::string>;
+
+// Runs f and returns the TTransportError it raised; fails the test when it raised none.
+template <typename F> TTransportError TransportFailure(F f) {
+    try {
+        f();
+    } catch (const TTransportError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no TTransportError was raised";
+    return TTransportError("", TTransportFailure::Other, "");
+}
+
+// A listening socket on 127.0.0.1 that never accepts: a connect succeeds (the system
+// completes it) and then nothing is ever said.
+class TSilentServer {
+  public:
+    TSilentServer() {
+        FFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (FFd >= 0 && ::bind(FFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::listen(FFd, 4) == 0 &&
+            ::getsockname(FFd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            FPort = ntohs(address.sin_port);
+    }
+    ~TSilentServer() {
+        if (FFd >= 0)
+            ::close(FFd);
+    }
+    int Port() const { return FPort; }
+
+  private:
+    int FFd = -1;
+    int FPort = 0;
+};
+
+// A port of 127.0.0.1 on which nothing listens.
+int DeadPort() {
+    int port;
+    {
+        TSilentServer once;
+        port = once.Port();
+    }
+    return port;
+}
+
+std::string Binary(std::size_t size, unsigned seed) {
+    std::string data(size, '\0');
+    std::uint32_t x = seed;
+    for (char& c : data) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    return data;
+}
+
+class FtpTransportTest : public ::testing::Test {
+  protected:
+    // Starts pyftpdlib with options (TLS ones need pyOpenSSL); skipped or failed when the
+    // packages are missing.
+    void StartServer(const TPyFtpdOptions& options = {}) {
+        const bool tls = !options.CertFile.empty();
+        Python = PythonWithPyftpdlib(tls);
+        if (Python.empty())
+            SKIP_WITHOUT_SERVER(tls ? "python3 with pyftpdlib and pyOpenSSL is not "
+                                      "installed"
+                                    : "python3 with pyftpdlib is not installed");
+        std::filesystem::create_directories(Home() + "/www");
+        const std::string scripts = Dir / ("script" + std::to_string(++FServers));
+        std::filesystem::create_directories(scripts);
+        Server = std::make_unique<TPyFtpdServer>(Python, scripts, Home(), "site", "pa55 word",
+                                                 pyftpd::ServerLifetimeSeconds, options);
+        Port = Server->Port();
+        ASSERT_GT(Port, 0) << "the FTP server did not start";
+    }
+    // Makes the test's certificates; skipped or failed without openssl.
+    void MakeCertificates() {
+        std::filesystem::create_directories(Dir / "certs");
+        Certificates = std::make_unique<TTestCertificates>(Dir / "certs");
+        if (!Certificates->Error().empty())
+            SKIP_WITHOUT_SERVER("the openssl program cannot make the test certificates: " +
+                                Certificates->Error());
+    }
+    TPyFtpdOptions Tls(const std::string& cert, const std::string& key, bool required = true) {
+        TPyFtpdOptions options;
+        options.CertFile = cert;
+        options.KeyFile = key;
+        options.TlsRequired = required;
+        return options;
+    }
+
+    TTransportSettings Settings(TTransportProtocol protocol = TTransportProtocol::FTP,
+                                bool passive = true) {
+        TTransportSettings s;
+        s.Protocol = protocol;
+        s.Host = "127.0.0.1";
+        s.Port = Port;
+        s.User = "site";
+        s.Password = "pa55 word";
+        s.Passive = passive;
+        s.ReadTimeout = 10000;
+        return s;
+    }
+    // A transport whose log and status lines are kept.
+    std::unique_ptr<TTransport> Make(const TTransportSettings& settings) {
+        std::unique_ptr<TTransport> t = MakeTransport(settings);
+        t->OnLog = [this](const std::string& line) { Log.push_back(line); };
+        t->OnStatus = [this](const std::string& line) { Status.push_back(line); };
+        return t;
+    }
+    // The commands sent, as the log shows them.
+    TStrings Sent() const {
+        TStrings sent;
+        for (const std::string& line : Log)
+            if (line.rfind("> ", 0) == 0)
+                sent.push_back(line.substr(2, line.find(' ', 2) - 2));
+        return sent;
+    }
+    std::string Local(const std::string& name, const std::string& data) {
+        std::filesystem::create_directories(Dir / "local");
+        WriteFileBytes(Dir / ("local/" + name), data);
+        return Dir / ("local/" + name);
+    }
+    std::string Home() { return Dir / "home"; }
+
+    TTempFolder Dir;
+    std::string Python;
+    std::unique_ptr<TPyFtpdServer> Server;
+    std::unique_ptr<TTestCertificates> Certificates;
+    int Port = 0;
+    int FServers = 0;
+    TStrings Log, Status;
+};
+
+} // namespace
+
+TEST_F(FtpTransportTest, PassiveModeConnectsToTheServerWhateverAddressTheReplyNames) {
+    TPyFtpdOptions options;
+    // Behind NAT a server names its private address; the data connection goes to the server
+    // the control connection reached all the same.
+    options.Masquerade = "10.255.0.1";
+    StartServer(options);
+    auto ftp = Make(Settings());
+    ftp->Connect();
+    ftp->ChangeFolder("www");
+    const std::string data = Binary(300000, 5);
+    std::vector<std::int64_t> progress;
+    ftp->Upload(Local("a.bin", data), "a.bin",
+                [&](std::int64_t sent) { progress.push_back(sent); });
+    ftp->Upload(Local("b.htm", "<html></html>"), "b.htm");
+    ftp->Disconnect();
+    EXPECT_EQ(ReadFileBytes(Home() + "/www/a.bin"), data);
+    EXPECT_EQ(ReadFileBytes(Home() + "/www/b.htm"), "<html></html>");
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), static_cast<std::int64_t>(data.size()));
+    EXPECT_EQ(Sent(),
+              (TStrings{"USER", "PASS", "TYPE", "SYST", "CWD", "PASV", "STOR", "PASV", "STOR"}));
+    EXPECT_THAT(Log, Contains("the reply names 10.255.0.1; the data connection goes to 127.0.0.1"));
+    EXPECT_TRUE(Status.empty());
+}
+
+TEST_F(FtpTransportTest, RefusedPassiveModeFallsBackToActiveOnceForTheSession) {
+    TPyFtpdOptions options;
+    options.RefusePassive = true;
+    StartServer(options);
+    auto ftp = Make(Settings());
+    ftp->Connect();
+    ftp->Upload(Local("a.htm", "first"), "a.htm");
+    ftp->Upload(Local("b.htm", "second"), "b.htm");
+    EXPECT_EQ(ReadFileBytes(Home() + "/a.htm"), "first");
+    EXPECT_EQ(ReadFileBytes(Home() + "/b.htm"), "second");
+    // PASV once; then PORT for every file.
+    EXPECT_EQ(Sent(),
+              (TStrings{"USER", "PASS", "TYPE", "SYST", "PASV", "PORT", "STOR", "PORT", "STOR"}));
+    EXPECT_THAT(Status,
+                ElementsAre("The server refused passive mode; the files go in active mode."));
+    // A new session tries passive mode again.
+    ftp->Disconnect();
+    Log.clear();
+    ftp->Connect();
+    ftp->Upload(Local("c.htm", "third"), "c.htm");
+    EXPECT_THAT(Sent(), Contains("PASV"));
+}
+
+TEST_F(FtpTransportTest, TheActiveExchangeIsUnchangedForProjectsThatAskForIt) {
+    StartServer();
+    auto ftp = Make(Settings(TTransportProtocol::FTP, false));
+    ftp->Connect();
+    ftp->Upload(Local("a.htm", "active"), "a.htm");
+    EXPECT_EQ(ReadFileBytes(Home() + "/a.htm"), "active");
+    EXPECT_EQ(Sent(), (TStrings{"USER", "PASS", "TYPE", "SYST", "PORT", "STOR"}));
+}
+
+TEST_F(FtpTransportTest, FtpsWithACertificateThatVerifiesUploadsOverTls) {
+    MakeCertificates();
+    StartServer(Tls(Certificates->ServerCertificate(), Certificates->ServerKey()));
+    for (bool passive : {true, false}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        Log.clear();
+        TTransportSettings s = Settings(TTransportProtocol::FTPS, passive);
+        s.CaFile = Certificates->CaFile();
+        auto ftp = Make(s);
+        ftp->Connect();
+        ftp->ChangeFolder("www");
+        const std::string data = Binary(200000, passive ? 1 : 2);
+        ftp->Upload(Local("a.bin", data), "a.bin");
+        ftp->Upload(Local("empty.htm", ""), "empty.htm");
+        ftp->Disconnect();
+        EXPECT_EQ(ReadFileBytes(Home() + "/www/a.bin"), data);
+        EXPECT_EQ(ReadFileBytes(Home() + "/www/empty.htm"), "");
+        const TStrings sent = Sent();
+        ASSERT_GE(sent.size(), 8u);
+        EXPECT_EQ(TStrings(sent.begin(), sent.begin() + 8),
+                  (TStrings{"AUTH", "USER", "PASS", "PBSZ", "PROT", "TYPE", "SYST", "CWD"}));
+        EXPECT_THAT(Log, Contains(HasSubstr(
+                             "certificate verified (SHA-256 " +
+                             TTestCertificates::Fingerprint(Certificates->ServerCertificate()))));
+    }
+    // By name too: the certificate names localhost.
+    Log.clear();
+    TTransportSettings s = Settings(TTransportProtocol::FTPS);
+    s.Host = "localhost";
+    s.CaFile = Certificates->CaFile();
+    auto ftp = Make(s);
+    ftp->Connect();
+    EXPECT_THAT(Log, Contains(HasSubstr("certificate verified")));
+}
+
+TEST_F(FtpTransportTest, ACertificateThatDoesNotVerifyIsRefusedUnlessItsFingerprintIsTrusted) {
+    MakeCertificates();
+    StartServer(Tls(Certificates->SelfSignedCertificate(), Certificates->SelfSignedKey()));
+    const std::string fingerprint =
+        TTestCertificates::Fingerprint(Certificates->SelfSignedCertificate());
+    ASSERT_EQ(fingerprint.size(), 95u);
+
+    TTransportSettings s = Settings(TTransportProtocol::FTPS);
+    s.CaFile = Certificates->CaFile(); // the test CA did not sign this one
+    {
+        auto ftp = Make(s);
+        TTransportError e = TransportFailure([&] { ftp->Connect(); });
+        EXPECT_EQ(e.Kind(), TTransportFailure::NotTrusted);
+        EXPECT_EQ(e.Fingerprint(), fingerprint);
+        EXPECT_THAT(e.Reason(), AllOf(HasSubstr("not trusted (self-signed certificate)"),
+                                      HasSubstr(fingerprint)));
+        EXPECT_FALSE(ftp->Connected());
+        // Nothing was sent after the handshake: not the user name, not the password.
+        EXPECT_EQ(Sent(), TStrings{"AUTH"});
+    }
+    // Another fingerprint trusted: refused all the same.
+    s.Trusted = "00:" + fingerprint.substr(3);
+    EXPECT_EQ(TransportFailure([&] { Make(s)->Connect(); }).Kind(), TTransportFailure::NotTrusted);
+    // Exactly this one, in any case: accepted.
+    s.Trusted = fingerprint;
+    for (char& c : s.Trusted)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    auto ftp = Make(s);
+    ftp->Connect();
+    ftp->Upload(Local("a.htm", "trusted"), "a.htm");
+    EXPECT_EQ(ReadFileBytes(Home() + "/a.htm"), "trusted");
+}
+
+TEST_F(FtpTransportTest, AServerThatRequiresTlsSaysSoToAPlainClient) {
+    MakeCertificates();
+    StartServer(Tls(Certificates->ServerCertificate(), Certificates->ServerKey()));
+    auto ftp = Make(Settings(TTransportProtocol::FTP));
+    TTransportError e = TransportFailure([&] { ftp->Connect(); });
+    EXPECT_EQ(e.Kind(), TTransportFailure::TlsRequired);
+    EXPECT_THAT(e.Reason(), HasSubstr("The server requires TLS: choose FTPS (TLS)"));
+}
+
+TEST_F(FtpTransportTest, FailuresOfARealServerInPlainWords) {
+    StartServer();
+    TTransportSettings wrong = Settings();
+    wrong.Password = "wrong";
+    TTransportError login = TransportFailure([&] { Make(wrong)->Connect(); });
+    EXPECT_EQ(login.Kind(), TTransportFailure::LoginRefused);
+    EXPECT_EQ(login.Reason(), "The server refused the user name or password.");
+    EXPECT_THAT(login.what(), Not(HasSubstr("wrong")));
+
+    auto ftp = Make(Settings());
+    ftp->Connect();
+    TTransportError folder = TransportFailure([&] { ftp->ChangeFolder("no/such"); });
+    EXPECT_EQ(folder.Kind(), TTransportFailure::FolderMissing);
+    EXPECT_EQ(folder.Reason(),
+              "The folder \"no/such\" does not exist on the server or cannot be entered.");
+    EXPECT_TRUE(ftp->Connected());
+}
+
+TEST_F(FtpTransportTest, FailuresWithoutAServerInPlainWords) {
+    TSilentServer silent;
+    ASSERT_GT(silent.Port(), 0);
+    const int dead = DeadPort();
+    struct TCase {
+        const char* Name;
+        std::string Host;
+        int Port;
+        TTransportFailure Kind;
+        std::string Reason;
+    };
+    const TCase cases[] = {
+        {"unresolvable host", "ftp.corvane.invalid", 21, TTransportFailure::HostNotFound,
+         "The host name \"ftp.corvane.invalid\" does not resolve"},
+        {"nothing listens", "127.0.0.1", dead, TTransportFailure::NothingListens,
+         "Nothing listens at 127.0.0.1:" + std::to_string(dead) + "."},
+        {"no answer", "127.0.0.1", silent.Port(), TTransportFailure::NoAnswer,
+         "No answer from 127.0.0.1:" + std::to_string(silent.Port()) + " within 1 second."},
+    };
+    for (const TCase& c : cases) {
+        for (TTransportProtocol protocol : {TTransportProtocol::FTP, TTransportProtocol::FTPS}) {
+            SCOPED_TRACE(std::string(c.Name) + " " + ProtocolText(protocol));
+            TTransportSettings s = Settings(protocol);
+            s.Host = c.Host;
+            s.Port = c.Port;
+            s.ReadTimeout = 600;
+            TTransportError e = TransportFailure([&] { Make(s)->Connect(); });
+            EXPECT_EQ(e.Kind(), c.Kind);
+            EXPECT_THAT(e.Reason(), HasSubstr(c.Reason));
+        }
+    }
+}
+
+TEST_F(FtpTransportTest, RefusedFilesAndAFullDiskInPlainWords) {
+    struct TCase {
+        const char* Name;
+        TStrings Replies; // to STOR, or after the data with a leading "after "
+        TTransportFailure Kind;
+        std::string Reason;
+    };
+    const TCase cases[] = {
+        {"name refused",
+         {"553 Could not create file."},
+         TTransportFailure::FileRefused,
+         "The server refused the file \"a.htm\" (it replied \"553 Could not create file.\")."},
+        {"no room before",
+         {"452 Insufficient storage space."},
+         TTransportFailure::DiskFull,
+         "The server has no room for \"a.htm\""},
+        {"no room after",
+         {"after 552 Quota exceeded."},
+         TTransportFailure::DiskFull,
+         "The server has no room for \"a.htm\" (it replied \"552 Quota exceeded.\")."},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string reply = c.Replies.front();
+        TFakeFtpServer server([reply](TFakeFtpSession& s) {
+            s.Login();
+            if (reply.rfind("after ", 0) == 0) {
+                s.Store({reply.substr(6)});
+            } else {
+                s.Answer("200 PORT ok");
+                s.Answer(reply);
+            }
+            s.WaitClosed();
+        });
+        Port = server.Port();
+        auto ftp = Make(Settings(TTransportProtocol::FTP, false));
+        ftp->Connect();
+        TTransportError e = TransportFailure([&] { ftp->Upload(Local("a.htm", "x"), "a.htm"); });
+        EXPECT_EQ(e.Kind(), c.Kind);
+        EXPECT_THAT(e.Reason(), HasSubstr(c.Reason));
+        ftp->Disconnect();
+        server.Finish();
+    }
+}
+
+TEST_F(FtpTransportTest, TheConnectionTestReportsEachStepInPlainWords) {
+    StartServer();
+    struct TCase {
+        const char* Name;
+        std::function<void(TTransportSettings&)> Change;
+        std::string Folder;
+        bool Works;
+        TStrings Lines;
+    };
+    const std::string at = "Connect to 127.0.0.1:" + std::to_string(Port) + " (FTP, passive)";
+    const TCase cases[] = {
+        {"everything works",
+         [](TTransportSettings&) {},
+         "www",
+         true,
+         {at + ": works.", "Log in as site: works.", "Change to the folder \"www\": works."}},
+        {"no folder",
+         [](TTransportSettings&) {},
+         "  ",
+         true,
+         {at + ": works.", "Log in as site: works.",
+          "No folder set: the files go into the login folder."}},
+        {"wrong password",
+         [](TTransportSettings& s) { s.Password = "wrong"; },
+         "www",
+         false,
+         {at + ": works.", "Log in as site: fails. The server refused the user name or password.",
+          "Change to the folder \"www\": not tried."}},
+        {"missing folder",
+         [](TTransportSettings&) {},
+         "nowhere",
+         false,
+         {at + ": works.", "Log in as site: works.",
+          "Change to the folder \"nowhere\": fails. The folder \"nowhere\" does not exist on "
+          "the server or cannot be entered."}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTransportSettings s = Settings();
+        c.Change(s);
+        TConnectionReport report = TConnectionTest(s, c.Folder).Run();
+        EXPECT_EQ(report.Works, c.Works);
+        EXPECT_EQ(report.Lines, c.Lines);
+    }
+    // A dead server is told apart from a wrong password.
+    TTransportSettings s = Settings();
+    s.Port = DeadPort();
+    TConnectionReport dead = TConnectionTest(s, "www").Run();
+    EXPECT_FALSE(dead.Works);
+    EXPECT_EQ(dead.Failure, TTransportFailure::NothingListens);
+    EXPECT_THAT(dead.Lines, ElementsAre(HasSubstr(": fails. Nothing listens at 127.0.0.1:"),
+                                        "Log in as site: not tried.",
+                                        "Change to the folder \"www\": not tried."));
+}
+
+TEST_F(FtpTransportTest, OverIpv6PassiveModeIsEpsvAndItsFallBackIsEprt) {
+    {
+        int port = 0;
+        const int probe = TFakeFtpSession::Listen(true, port);
+        if (probe < 0)
+            GTEST_SKIP() << "this machine has no IPv6 loopback (::1)";
+        ::close(probe);
+    }
+    TFakeFtpServer server(
+        [](TFakeFtpSession& s) {
+            s.Login();
+            int port = 0;
+            const int listener = TFakeFtpSession::Listen(true, port);
+            s.Answer("229 Entering Extended Passive Mode (|||" + std::to_string(port) + "|)");
+            s.Answer("150 Ok to send data");
+            s.Reply(s.ReceiveAll(s.AcceptData(listener)) == "over six" ? "226 Done"
+                                                                       : "451 Wrong bytes");
+            // The next transfer: passive mode refused, so active by EPRT.
+            s.Answer("500 EPSV not understood");
+            s.Answer("200 EPRT ok");
+            s.Answer("150 Ok to send data");
+            s.WaitClosed();
+        },
+        true);
+    TTransportSettings s = Settings();
+    s.Host = "::1";
+    s.Port = server.Port();
+    s.ReadTimeout = 1500; // the server never connects back for the second file
+    auto ftp = Make(s);
+    ftp->Connect();
+    ftp->Upload(Local("a.htm", "over six"), "a.htm");
+    EXPECT_EQ(TransportFailure([&] { ftp->Upload(Local("b.htm", "x"), "b.htm"); }).Kind(),
+              TTransportFailure::NoAnswer);
+    ftp->Disconnect();
+    server.Finish();
+    const TStrings commands = server.Commands();
+    ASSERT_GE(commands.size(), 9u);
+    EXPECT_EQ(commands[4], "EPSV");
+    EXPECT_EQ(commands[5], "STOR a.htm");
+    EXPECT_EQ(commands[6], "EPSV");
+    EXPECT_THAT(commands[7], ::testing::MatchesRegex("EPRT \\|2\\|::1\\|[0-9]+\\|"));
+    EXPECT_EQ(commands[8], "STOR b.htm");
+}
