@@ -226,9 +226,9 @@ int RunPublish(const std::vector<std::string>& args) {
     // or a user.
     if (!TrimBlanks(settings.FTP_SERVER).empty() && !TrimBlanks(settings.USER_NAME).empty()) {
         TKeyring keyring;
-        TPublishPassword password =
-            FindPublishPassword({settings.PROTOCOL, settings.FTP_SERVER, settings.FTP_PORT, settings.USER_NAME},
-                                settings.PASSWORD, keyring);
+        TPublishPassword password = FindPublishPassword(
+            {settings.PROTOCOL, settings.FTP_SERVER, settings.FTP_PORT, settings.USER_NAME},
+            settings.PASSWORD, keyring);
         if (verbose && !password.KeyringReason.empty())
             view.Line("Keyring: " + password.KeyringReason);
         run.Password = std::move(password.Password);

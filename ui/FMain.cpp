@@ -592,10 +592,26 @@ void TFormMain::UpdateCaption() {
 }
 
 void TFormMain::SetProjectOpen(bool open) {
-    for (QAction* action : {MenuClose, MenuBuild, MenuPublish, MenuSaveAsTemplate,
-                            MenuRestoreEarlierVersion, MenuPreviewInBrowser, MenuWelcomeBar,
-                            MenuTopic, MenuMenu, MenuHotspot, MenuFoot, MenuFrame, MenuSize,
-                            MenuColor, MenuFont, MenuLanguage, MenuSiteOptions, ToolBuild, ToolPublish, ToolBrowser})
+    for (QAction* action : {MenuClose,
+                            MenuBuild,
+                            MenuPublish,
+                            MenuSaveAsTemplate,
+                            MenuRestoreEarlierVersion,
+                            MenuPreviewInBrowser,
+                            MenuWelcomeBar,
+                            MenuTopic,
+                            MenuMenu,
+                            MenuHotspot,
+                            MenuFoot,
+                            MenuFrame,
+                            MenuSize,
+                            MenuColor,
+                            MenuFont,
+                            MenuLanguage,
+                            MenuSiteOptions,
+                            ToolBuild,
+                            ToolPublish,
+                            ToolBrowser})
         action->setEnabled(open);
     UpdateUndoActions();
     SetPreviewMode(MenuPreview->isChecked());

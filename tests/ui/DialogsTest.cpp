@@ -690,11 +690,11 @@ void TDialogsTest::startupCreatesTheDialogsInOrder() {
     QStringList order;
     for (QDialog* dialog : program.FormMain->findChildren<QDialog*>(Qt::FindDirectChildrenOnly))
         order << dialog->objectName();
-    QCOMPARE(order, QStringList({"FormNew", "FormOpen", "FormFrame", "FormSize", "FormColor",
-                                 "FormFont", "FormLanguage", "FormOptions", "FormWelcome",
-                                 "FormTopic", "FormMenu", "FormHotspot", "FormFoot", "FormColumn",
-                                 "FormPage", "FormPublish", "FormBuild", "FormAbout",
-                                 "FormRestore"}));
+    QCOMPARE(order,
+             QStringList({"FormNew", "FormOpen", "FormFrame", "FormSize", "FormColor", "FormFont",
+                          "FormLanguage", "FormOptions", "FormWelcome", "FormTopic", "FormMenu",
+                          "FormHotspot", "FormFoot", "FormColumn", "FormPage", "FormPublish",
+                          "FormBuild", "FormAbout", "FormRestore"}));
     for (TDialogKind kind :
          {TDialogKind::New, TDialogKind::Open, TDialogKind::Frame, TDialogKind::Size,
           TDialogKind::Color, TDialogKind::Font, TDialogKind::Language, TDialogKind::Options,
