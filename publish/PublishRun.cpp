@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
 #include "platform/Text.h"
+#include "publish/PublishPassword.h"
 
 #include <exception>
 #include <optional>
@@ -213,12 +214,24 @@ void TPublishRun::Tell(const std::string& message, TPublishControl focus) {
     FView.FocusControl(focus);
 }
 
+TKeyringKey KeyringKeyOf(const TDPublish& record) {
+    return {record.PROTOCOL, record.FTP_SERVER, record.FTP_PORT, record.USER_NAME};
+}
+
 void TPublishRun::Show() {
     const TDPublish& record = FProject.PUBLISH;
     Edits.EditFTP = record.FTP_SERVER;
     Edits.EditFTPPort = IntegerToText(record.FTP_PORT);
     Edits.EditUser = record.USER_NAME;
     Edits.EditPassword = record.PASSWORD;
+    KeyringNote.clear();
+    if (Keyring) {
+        const TKeyringAnswer found = Keyring->Find(KeyringKeyOf(record));
+        if (found.Status == TKeyringStatus::Done)
+            Edits.EditPassword = found.Password;
+        else if (found.Status != TKeyringStatus::NotFound && !record.PASSWORD.empty())
+            KeyringNote = "The password is kept in the project: " + found.Reason + ".";
+    }
     Edits.CheckBoxProxy = record.USE_PROXY;
     Edits.EditProxy = record.PROXY_SERVER;
     Edits.EditProxyPort = IntegerToText(record.PROXY_PORT);
@@ -262,10 +275,20 @@ bool TPublishRun::Store() {
     record.USER_NAME = Edits.EditUser;
     record.PASSWORD = Edits.EditPassword;
     record.USE_PROXY = Edits.CheckBoxProxy;
+    record.PROTOCOL = Edits.ComboBoxProtocol;
+    if (Keyring) {
+        // Into the keyring, out of Default.Pro; the run sends what was typed.
+        const TPasswordKept kept = KeepPublishPassword(KeyringKeyOf(record), Edits.EditPassword,
+                                                       record.PASSWORD, *Keyring);
+        KeyringNote = kept.Note;
+        if (kept.InKeyring)
+            Password = Edits.EditPassword;
+        else
+            Password.reset();
+    }
     record.PROXY_SERVER = Edits.CheckBoxProxy ? Edits.EditProxy : std::string();
     record.PROXY_PORT = Edits.CheckBoxProxy ? *proxyPort : 0;
     record.FOLDER = Edits.EditFolder;
-    record.PROTOCOL = Edits.ComboBoxProtocol;
     record.PASSIVE = Edits.CheckBoxPassive;
     record.TRUSTED = Edits.Trusted;
     FProject.Save();

@@ -7,6 +7,7 @@
 #include "model/CProject.h"
 #include "platform/Text.h"
 #include "publish/ConnectionTest.h"
+#include "publish/Keyring.h"
 #include "publish/Transport.h"
 
 #include <atomic>
@@ -94,6 +95,9 @@ enum class TPublishOutcome {
     Finished,  // every ticked row without a status was uploaded
 };
 
+// The keyring's key of a publishing record's password: protocol, host, port and user.
+TKeyringKey KeyringKeyOf(const TDPublish& record);
+
 // "%.0nK": the size in KiB, rounded with halves away from zero, with thousands separators.
 std::string PublishSizeText(std::int64_t bytes);
 
@@ -152,6 +156,13 @@ class TPublishRun {
     // The password sent in place of the stored PASSWORD, when set: corvane-cli's, from the
     // keyring, the environment or the terminal. It is never stored.
     std::optional<std::string> Password;
+    // The desktop's keyring, when the publish dialog keeps the password there: Show takes
+    // the password from it, and Store moves the typed one into it and empties PASSWORD
+    // (without a keyring it stays in the project, and KeyringNote says so). None (as for
+    // corvane-cli, which finds its password itself): PASSWORD holds it as it always did.
+    TKeyring* Keyring = nullptr;
+    // Why the password stays in the project although a keyring is wanted; empty otherwise.
+    std::string KeyringNote;
     // Tests only: the CA file handed to the transport.
     std::string CaFile;
     // The transport's own account of the last failure (the user is shown the fixed message

@@ -265,6 +265,8 @@ void TFormPublish::FormShow() {
         return;
     EditFTP->setFocus();
     FRun = std::make_unique<TPublishRun>(*Workspace.Project, *FView);
+    // The password lives in the desktop's keyring when there is one.
+    FRun->Keyring = &FKeyring;
     FRun->Show();
     RunToControls();
     ListViewFile->clear();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "publish/Keyring.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -86,6 +88,7 @@ class TFormPublish : public QDialog {
     IPrompter& Prompter;
     std::unique_ptr<TView> FView;
     std::unique_ptr<TPublishRun> FRun;
+    TKeyring FKeyring;
     // Ends the run under way within a second; its end is told as a failure with the file in
     // transfer named.
     void CancelRun();

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -478,6 +479,68 @@ TEST_F(PublishRunTest, APasswordFromElsewhereIsSentInPlaceOfTheStoredOneAndNever
     Run->Password = "two\nlines";
     EXPECT_EQ(Run->Publish(), TPublishOutcome::Stopped);
     EXPECT_THAT(View.Events, ::testing::Contains(HasSubstr("The password holds a line break")));
+}
+
+// A keyring in memory: what the desktop's would hold, or none at all.
+class TMemoryKeyring : public TKeyring {
+  public:
+    TKeyringAnswer Store(const TKeyringKey& key, const std::string& password) override {
+        if (!Present)
+            return {TKeyringStatus::NoKeyring, "", "no keyring here"};
+        Items[Text(key)] = password;
+        return {TKeyringStatus::Done, "", ""};
+    }
+    TKeyringAnswer Find(const TKeyringKey& key) override {
+        if (!Present)
+            return {TKeyringStatus::NoKeyring, "", "no keyring here"};
+        auto found = Items.find(Text(key));
+        if (found == Items.end())
+            return {TKeyringStatus::NotFound, "", ""};
+        return {TKeyringStatus::Done, found->second, ""};
+    }
+    TKeyringAnswer Delete(const TKeyringKey& key) override {
+        if (!Present)
+            return {TKeyringStatus::NoKeyring, "", "no keyring here"};
+        return {Items.erase(Text(key)) ? TKeyringStatus::Done : TKeyringStatus::NotFound, "", ""};
+    }
+    static std::string Text(const TKeyringKey& key) {
+        return key.Protocol + " " + key.Host + " " + std::to_string(key.Port) + " " + key.User;
+    }
+    bool Present = true;
+    std::map<std::string, std::string> Items;
+};
+
+// With a keyring the dialog's OK moves the password out of Default.Pro into the keyring,
+// the run sends it, and the next Show takes it from there; without one it stays in the
+// project and KeyringNote says why.
+TEST_F(PublishRunTest, WithAKeyringThePasswordLeavesTheProject) {
+    TMemoryKeyring keyring;
+    Run->Keyring = &keyring;
+    TFakeFtpServer server(Uploads(0));
+    ShowFor(server.Port());
+    EXPECT_EQ(Run->Edits.EditPassword, "pw"); // from the project, the keyring has none yet
+    Run->Edits.EditPassword = "s3cret";
+    ASSERT_TRUE(Run->Store());
+    EXPECT_EQ(Stored().PASSWORD, "");
+    EXPECT_EQ(keyring.Items.at("FTP 127.0.0.1 " + std::to_string(server.Port()) + " web"),
+              "s3cret");
+    EXPECT_EQ(Run->KeyringNote, "");
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished);
+    server.Finish();
+    EXPECT_THAT(server.Commands(), ::testing::Contains("PASS s3cret"));
+    EXPECT_EQ(Stored().PASSWORD, "");
+    Run->Show();
+    EXPECT_EQ(Run->Edits.EditPassword, "s3cret");
+
+    // No keyring: the password stays in the project, and the run says why.
+    keyring.Present = false;
+    Run->Edits.EditPassword = "kept";
+    ASSERT_TRUE(Run->Store());
+    EXPECT_EQ(Stored().PASSWORD, "kept");
+    EXPECT_EQ(Run->KeyringNote, "The password is kept in the project: no keyring here.");
+    Run->Show();
+    EXPECT_EQ(Run->Edits.EditPassword, "kept");
+    EXPECT_EQ(Run->KeyringNote, "The password is kept in the project: no keyring here.");
 }
 
 TEST_F(PublishRunTest, AFailureAtTheThirdFileAndASecondRunThatSendsTheRest) {
