@@ -1,5 +1,7 @@
 #include "publish/IdFTP.h"
+
 #include "platform/Text.h"
+#include "publish/HostResolver.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -722,13 +724,26 @@ void TIdFTP::Connect() {
     // IPv6 addresses.
     hints.ai_family = Passive || UseTls ? AF_UNSPEC : AF_INET;
     hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    int resolved = ::getaddrinfo(Host.c_str(), nullptr, &hints, &found);
+    // One deadline for the whole connect, the name lookup included.
+    const TClock::time_point deadline = DeadlineAfter(ReadTimeout);
+    const TLookup lookup = LookUpHost(Host, "", hints, deadline, FCancelled);
+    if (lookup.End == TLookupEnd::Cancelled)
+        Fail(step, CancelledText, 0, "", TTransportFailure::Cancelled, "Cancelled.");
+    if (lookup.End == TLookupEnd::TimedOut) {
+        const int seconds = (ReadTimeout + 999) / 1000;
+        Fail(step,
+             "the host name \"" + Host + "\" was not looked up within " + Milliseconds(ReadTimeout),
+             0, "", TTransportFailure::NoAnswer,
+             "The host name \"" + Shown(Host) + "\" could not be looked up within " +
+                 std::to_string(seconds) + (seconds == 1 ? " second." : " seconds."));
+    }
+    addrinfo* found = lookup.Found;
+    const int resolved = lookup.Code;
     if (resolved != 0 || !found) {
         const bool unknown = resolved == EAI_NONAME || resolved == EAI_NODATA ||
                              resolved == EAI_FAIL || resolved == EAI_AGAIN;
         const std::string why =
-            resolved == EAI_SYSTEM ? ErrorText(errno) : ::gai_strerror(resolved);
+            resolved == EAI_SYSTEM ? ErrorText(lookup.Errno) : ::gai_strerror(resolved);
         Fail(step, "the host name \"" + Host + "\" does not resolve (" + why + ")", 0, "",
              unknown ? TTransportFailure::HostNotFound : TTransportFailure::Other,
              "The host name \"" + Shown(Host) + "\" does not resolve (" + why + ").");
@@ -737,7 +752,6 @@ void TIdFTP::Connect() {
     bool refused = false;
     // All addresses together are bounded by ReadTimeout when it is set, so an address that
     // swallows the attempt fails the connect instead of holding the program for minutes.
-    const TClock::time_point deadline = DeadlineAfter(ReadTimeout);
     for (addrinfo* a = found; a && !FSocket && !FCancelled; a = a->ai_next) {
         if (a->ai_family != AF_INET && a->ai_family != AF_INET6)
             continue;
@@ -944,7 +958,8 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName,
         Fail(step, "the remote file name holds a line break or a NUL character", 0, localPath);
 
     TUploadSockets s;
-    s.File.Reset(::open(localPath.c_str(), O_RDONLY | O_CLOEXEC));
+    // A file of the site: never through a link, never waiting on a FIFO put in its place.
+    s.File.Reset(::open(localPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!s.File) {
         const std::string why = ErrorText(errno);
         Fail(step, "the local file cannot be opened (" + why + ")", 0, localPath,

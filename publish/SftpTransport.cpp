@@ -1,5 +1,7 @@
 #include "publish/SftpTransport.h"
 
+#include "publish/HostResolver.h"
+
 #include <libssh/libssh.h>
 #include <libssh/sftp.h>
 
@@ -250,21 +252,30 @@ void TSftpTransport::OpenSocket() {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
     const std::string port = std::to_string(FSettings.Port);
-    const int resolved = ::getaddrinfo(FSettings.Host.c_str(), port.c_str(), &hints, &found);
+    // The name lookup and all addresses together are bounded by ReadTimeout.
+    const bool bounded = FSettings.ReadTimeout > 0;
+    const TClock::time_point deadline =
+        bounded ? TClock::now() + std::chrono::milliseconds(FSettings.ReadTimeout)
+                : TClock::time_point::max();
+    const TLookup lookup = LookUpHost(FSettings.Host, port, hints, deadline, FCancelled);
+    ThrowIfCancelled(step);
+    if (lookup.End == TLookupEnd::TimedOut)
+        Fail(step, "the host name was not looked up within " + SecondsText(FSettings.ReadTimeout),
+             TTransportFailure::NoAnswer,
+             "the host name " + Quoted(FSettings.Host) + " could not be looked up within " +
+                 SecondsText(FSettings.ReadTimeout));
+    addrinfo* found = lookup.Found;
+    const int resolved = lookup.Code;
     if (resolved != 0 || !found)
         Fail(step,
              std::string("the host name does not resolve (") +
-                 (resolved == EAI_SYSTEM ? ErrorText(errno) : ::gai_strerror(resolved)) + ")",
+                 (resolved == EAI_SYSTEM ? ErrorText(lookup.Errno) : ::gai_strerror(resolved)) +
+                 ")",
              TTransportFailure::HostNotFound,
              "the host name " + Quoted(FSettings.Host) + " does not resolve");
     std::unique_ptr<addrinfo, void (*)(addrinfo*)> addresses(found, ::freeaddrinfo);
 
-    // All addresses together are bounded by ReadTimeout.
-    const bool bounded = FSettings.ReadTimeout > 0;
-    const TClock::time_point deadline =
-        TClock::now() + std::chrono::milliseconds(std::max(FSettings.ReadTimeout, 0));
     int lastError = 0;
     bool timedOut = false;
     for (addrinfo* a = found; a; a = a->ai_next) {
@@ -567,7 +578,7 @@ void TSftpTransport::Upload(const std::string& localPath, const std::string& rem
     RequireConnected(step);
 
     // Non-blocking, so that a FIFO in the file's place does not hold the run.
-    const int local = ::open(localPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int local = ::open(localPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (local < 0)
         Fail(step, localPath + ": " + ErrorText(errno), TTransportFailure::Other,
              "the file " + Quoted(localPath) + " cannot be read (" + ErrorText(errno) + ")",
