@@ -1,0 +1,128 @@
+#include "publish/SyncPlan.h"
+
+#include "platform/FileSystem.h"
+#include "platform/Locale.h"
+
+#include <algorithm>
+#include <set>
+
+const char* SyncKindText(TSyncKind kind) {
+    switch (kind) {
+    case TSyncKind::New:
+        return "New";
+    case TSyncKind::Changed:
+        return "Changed";
+    case TSyncKind::Unchanged:
+        return "Unchanged";
+    case TSyncKind::Delete:
+        return "Delete";
+    }
+    return "";
+}
+
+TSyncPlan TSyncPlan::Make(const std::vector<TLocalFile>& site, const TManifest* remote) {
+    TSyncPlan plan;
+    if (remote)
+        plan.Remote = *remote;
+    std::set<std::string> onSite;
+    for (const TLocalFile& file : site) {
+        onSite.insert(file.Name);
+        TSyncItem item{file.Name, TSyncKind::New, file.Size, file.Sha256, true};
+        const auto listed = plan.Remote.Files.find(file.Name);
+        if (listed != plan.Remote.Files.end()) {
+            const bool same =
+                listed->second.Size == file.Size && listed->second.Sha256 == file.Sha256;
+            item.Kind = same ? TSyncKind::Unchanged : TSyncKind::Changed;
+            item.Ticked = !same;
+        }
+        plan.Items.push_back(item);
+    }
+    for (const auto& [name, entry] : plan.Remote.Files)
+        if (onSite.count(name) == 0)
+            plan.Items.push_back(
+                TSyncItem{name, TSyncKind::Delete, entry.Size, entry.Sha256, true});
+    return plan;
+}
+
+int TSyncPlan::Uploads() const {
+    return static_cast<int>(std::count_if(Items.begin(), Items.end(), [](const TSyncItem& item) {
+        return item.Ticked && item.Kind != TSyncKind::Delete;
+    }));
+}
+
+std::int64_t TSyncPlan::UploadBytes() const {
+    std::int64_t bytes = 0;
+    for (const TSyncItem& item : Items)
+        if (item.Ticked && item.Kind != TSyncKind::Delete)
+            bytes += item.Size;
+    return bytes;
+}
+
+int TSyncPlan::Deletes() const {
+    return static_cast<int>(std::count_if(Items.begin(), Items.end(), [](const TSyncItem& item) {
+        return item.Ticked && item.Kind == TSyncKind::Delete;
+    }));
+}
+
+int TSyncPlan::Unchanged() const {
+    return static_cast<int>(std::count_if(Items.begin(), Items.end(), [](const TSyncItem& item) {
+        return !item.Ticked && item.Kind == TSyncKind::Unchanged;
+    }));
+}
+
+std::string TSyncPlan::Summary() const {
+    const std::int64_t bytes = UploadBytes();
+    // Whole KB, halves rounded up, as the file list shows sizes.
+    std::string text = FormatThousands(Uploads());
+    text += " to upload (";
+    text += FormatThousands((bytes + 512) / 1024);
+    text += " KB), ";
+    text += FormatThousands(Deletes());
+    text += " to delete, ";
+    text += FormatThousands(Unchanged());
+    text += " unchanged";
+    return text;
+}
+
+std::string TSyncPlan::DeleteQuestion() const {
+    const int deletes = Deletes();
+    if (deletes <= DeleteCap)
+        return {};
+    std::string text = "Delete ";
+    text += FormatThousands(deletes);
+    text += " files that the site no longer has?";
+    return text;
+}
+
+TManifest TSyncPlan::ManifestAfterRun() const {
+    TManifest after;
+    for (const TSyncItem& item : Items) {
+        const auto listed = Remote.Files.find(item.Name);
+        if (item.Kind == TSyncKind::Delete) {
+            if (!item.Ticked)
+                after.Files[item.Name] = listed->second;
+            continue;
+        }
+        if (item.Ticked || item.Kind == TSyncKind::Unchanged)
+            after.Files[item.Name] = TManifestEntry{item.Size, item.Sha256};
+        else if (listed != Remote.Files.end())
+            after.Files[item.Name] = listed->second;
+    }
+    return after;
+}
+
+std::vector<TLocalFile> ListSiteFiles(const std::string& folder) {
+    std::vector<TLocalFile> files;
+    std::string path = folder;
+    if (!path.empty() && path.back() != '/')
+        path += '/';
+    for (const TFileEntry& entry : ListFolder(path)) {
+        if (!entry.IsRegular || entry.IsLink || entry.Name.empty() || entry.Name[0] == '.')
+            continue;
+        TLocalFile file;
+        file.Name = entry.Name;
+        file.Sha256 = Sha256OfFile(path + entry.Name, &file.Size);
+        files.push_back(file);
+    }
+    return files;
+}

@@ -1,0 +1,224 @@
+// The manifest of published files and the plan of a synchronising publish: what is new,
+// changed, unchanged or to be deleted, the summary, the delete cap and the manifest written
+// after a run.
+
+#include "publish/SyncPlan.h"
+
+#include "TestSupport.h"
+#include "platform/Error.h"
+#include "platform/Locale.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using ::testing::HasSubstr;
+
+namespace {
+
+const std::string HashA(64, 'a');
+const std::string HashB(64, 'b');
+const std::string HashC(64, 'c');
+
+std::string Line(const std::string& hash, const std::string& size, const std::string& name) {
+    return hash + " " + size + " " + name + "\n";
+}
+
+} // namespace
+
+TEST(Manifest, Sha256OfKnownBytesAndFiles) {
+    EXPECT_EQ(Sha256OfBytes(""),
+              "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(Sha256OfBytes("abc"),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    TTempFolder dir;
+    // Larger than one read, so that the pieces are put together.
+    const std::string big(200000, 'x');
+    WriteFileBytes(dir / "big.bin", big);
+    std::int64_t size = -1;
+    EXPECT_EQ(Sha256OfFile(dir / "big.bin", &size), Sha256OfBytes(big));
+    EXPECT_EQ(size, 200000);
+    // Never through a link, never a FIFO or folder.
+    std::filesystem::create_symlink(dir / "big.bin", dir / "link.bin");
+    EXPECT_THROW(Sha256OfFile(dir / "link.bin"), TError);
+    EXPECT_THROW(Sha256OfFile(dir.Path()), TError);
+    try {
+        Sha256OfFile(dir / "missing.htm");
+        ADD_FAILURE() << "a missing file was hashed";
+    } catch (const TError& e) {
+        EXPECT_EQ(e.FileName(), dir / "missing.htm");
+    }
+}
+
+TEST(Manifest, TextRoundTripsAndNamesMayHoldBlanks) {
+    TManifest manifest;
+    manifest.Files["Default.htm"] = {1234, HashA};
+    manifest.Files["my page.htm"] = {0, HashB};
+    manifest.Files["logo.gif"] = {98765432101, HashC};
+    const std::string text = manifest.Text();
+    EXPECT_EQ(text, "corvane-manifest 1\n" + Line(HashA, "1234", "Default.htm") +
+                        Line(HashC, "98765432101", "logo.gif") + Line(HashB, "0", "my page.htm"));
+    EXPECT_EQ(TManifest::Parse(text), manifest);
+    EXPECT_EQ(TManifest::Parse("corvane-manifest 1\n").Files.size(), 0u);
+}
+
+TEST(Manifest, AnythingElseIsRefusedWithWhatIsWrong) {
+    const std::string header = "corvane-manifest 1\n";
+    struct TCase {
+        std::string Text;
+        const char* Says;
+    };
+    const TCase cases[] = {
+        {"", "empty"},
+        {"corvane-manifest 2\n", "line 1 is not"},
+        {"<html>\n", "line 1 is not"},
+        {"corvane-manifest 1", "does not end with a line break"},
+        {header + Line(HashA, "1", "a.htm").substr(0, 70), "line 2 does not end"},
+        {header + HashA + " 1\n", "line 2 is not \"hash size name\""},
+        {header + Line(std::string(63, 'a'), "1", "a.htm"), "no SHA-256"},
+        {header + Line(std::string(64, 'A'), "1", "a.htm"), "no SHA-256"},
+        {header + Line(HashA, "-1", "a.htm"), "no size"},
+        {header + Line(HashA, "1x", "a.htm"), "no size"},
+        {header + Line(HashA, "1234567890123456789", "a.htm"), "no size"},
+        {header + Line(HashA, "1", ""), "no plain file name"},
+        {header + Line(HashA, "1", "../a.htm"), "no plain file name"},
+        {header + Line(HashA, "1", "sub\\a.htm"), "no plain file name"},
+        {header + Line(HashA, "1", "a.htm\r"), "no plain file name"},
+        {header + Line(HashA, "1", ".."), "no plain file name"},
+        {header + Line(HashA, "1", "a.htm") + Line(HashB, "2", "a.htm"),
+         "line 3 names a.htm a second time"},
+        {std::string(TManifest::MaxBytes + 1, 'x'), "too large"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Text.substr(0, 80));
+        try {
+            TManifest::Parse(c.Text);
+            ADD_FAILURE() << "accepted";
+        } catch (const TError& e) {
+            EXPECT_THAT(e.what(), HasSubstr(c.Says));
+        }
+    }
+}
+
+TEST(SyncPlan, EachFileIsNewChangedUnchangedOrDeleted) {
+    TManifest remote;
+    remote.Files["same.htm"] = {10, HashA};
+    remote.Files["resized.htm"] = {10, HashB};  // same hash, other size
+    remote.Files["rehashed.htm"] = {20, HashB}; // same size, other hash
+    remote.Files["gone.htm"] = {30, HashC};     // no longer on the site
+    remote.Files["also gone.gif"] = {40, HashC};
+    const std::vector<TLocalFile> site = {{"same.htm", 10, HashA},
+                                          {"resized.htm", 11, HashB},
+                                          {"rehashed.htm", 20, HashC},
+                                          {"fresh.htm", 5, HashA}};
+    TSyncPlan plan = TSyncPlan::Make(site, &remote);
+    std::vector<std::string> rows;
+    for (const TSyncItem& item : plan.Items)
+        rows.push_back(item.Name + " " + SyncKindText(item.Kind) + " " + std::to_string(item.Size) +
+                       (item.Ticked ? " ticked" : " unticked"));
+    EXPECT_EQ(rows, (std::vector<std::string>{
+                        "same.htm Unchanged 10 unticked", "resized.htm Changed 11 ticked",
+                        "rehashed.htm Changed 20 ticked", "fresh.htm New 5 ticked",
+                        "also gone.gif Delete 40 ticked", "gone.htm Delete 30 ticked"}));
+    EXPECT_EQ(plan.Uploads(), 3);
+    EXPECT_EQ(plan.UploadBytes(), 36);
+    EXPECT_EQ(plan.Deletes(), 2);
+    EXPECT_EQ(plan.Unchanged(), 1);
+
+    // Without a manifest everything is new and nothing is deleted.
+    TSyncPlan first = TSyncPlan::Make(site, nullptr);
+    ASSERT_EQ(first.Items.size(), 4u);
+    for (const TSyncItem& item : first.Items) {
+        EXPECT_EQ(item.Kind, TSyncKind::New);
+        EXPECT_TRUE(item.Ticked);
+    }
+    EXPECT_EQ(first.Deletes(), 0);
+}
+
+TEST(SyncPlan, SummaryFollowsTheTicks) {
+    SetThousandsSeparator(",");
+    std::vector<TLocalFile> site;
+    TManifest remote;
+    for (int i = 0; i < 1000; ++i) {
+        const std::string name = "File" + std::to_string(i) + ".htm";
+        site.push_back({name, 1000, HashA});
+        remote.Files[name] = {1000, i < 12 ? HashB : HashA};
+    }
+    for (int i = 0; i < 3; ++i)
+        remote.Files["Old" + std::to_string(i) + ".htm"] = {1, HashC};
+    TSyncPlan plan = TSyncPlan::Make(site, &remote);
+    // 12 × 1000 bytes are 11.7 KB: 12 KB.
+    EXPECT_EQ(plan.Summary(), "12 to upload (12 KB), 3 to delete, 988 unchanged");
+    // An unchanged file ticked is sent again; an unticked deletion is kept.
+    plan.Items[500].Ticked = true;
+    plan.Items.back().Ticked = false;
+    EXPECT_EQ(plan.Summary(), "13 to upload (13 KB), 2 to delete, 987 unchanged");
+    EXPECT_EQ(plan.DeleteQuestion(), "");
+    SetThousandsSeparator("");
+}
+
+TEST(SyncPlan, MoreThanFiftyDeletionsAskFirst) {
+    TManifest remote;
+    for (int i = 0; i < 51; ++i)
+        remote.Files["Page" + std::to_string(i) + ".htm"] = {1, HashA};
+    TSyncPlan plan = TSyncPlan::Make({}, &remote);
+    EXPECT_EQ(plan.Deletes(), 51);
+    EXPECT_EQ(plan.DeleteQuestion(), "Delete 51 files that the site no longer has?");
+    plan.Items[0].Ticked = false;
+    EXPECT_EQ(plan.DeleteQuestion(), "");
+}
+
+TEST(SyncPlan, TheManifestAfterARunListsWhatTheServerHolds) {
+    TManifest remote;
+    remote.Files["same.htm"] = {10, HashA};
+    remote.Files["changed.htm"] = {10, HashA};
+    remote.Files["changed unsent.htm"] = {10, HashA};
+    remote.Files["gone.htm"] = {30, HashC};
+    remote.Files["kept.htm"] = {40, HashC};
+    TSyncPlan plan = TSyncPlan::Make({{"same.htm", 10, HashA},
+                                      {"changed.htm", 12, HashB},
+                                      {"changed unsent.htm", 12, HashB},
+                                      {"new.htm", 5, HashB},
+                                      {"new unsent.htm", 5, HashB}},
+                                     &remote);
+    for (TSyncItem& item : plan.Items)
+        if (item.Name == "changed unsent.htm" || item.Name == "new unsent.htm" ||
+            item.Name == "kept.htm")
+            item.Ticked = false;
+    TManifest expected;
+    expected.Files["same.htm"] = {10, HashA};
+    expected.Files["changed.htm"] = {12, HashB};
+    expected.Files["changed unsent.htm"] = {10, HashA}; // still changed next time
+    expected.Files["new.htm"] = {5, HashB};
+    expected.Files["kept.htm"] = {40, HashC}; // not deleted: still on the server
+    EXPECT_EQ(plan.ManifestAfterRun(), expected);
+    // The next run against that manifest finds only what was left out.
+    std::vector<TLocalFile> site = {{"same.htm", 10, HashA},
+                                    {"changed.htm", 12, HashB},
+                                    {"changed unsent.htm", 12, HashB},
+                                    {"new.htm", 5, HashB},
+                                    {"new unsent.htm", 5, HashB}};
+    const TManifest after = plan.ManifestAfterRun();
+    TSyncPlan next = TSyncPlan::Make(site, &after);
+    EXPECT_EQ(next.Summary(), "2 to upload (0 KB), 1 to delete, 3 unchanged");
+}
+
+TEST(SyncPlan, TheSiteIsThePlainFilesOfTheFolder) {
+    TTempFolder dir;
+    WriteFileBytes(dir / "b.htm", "bee");
+    WriteFileBytes(dir / "a.gif", "GIF89a");
+    WriteFileBytes(dir / ".htaccess", "hidden");
+    std::filesystem::create_directory(dir / "sub");
+    WriteFileBytes(dir / "sub/inner.htm", "inner");
+    std::filesystem::create_symlink(dir / "b.htm", dir / "c.htm");
+    const std::vector<TLocalFile> files = ListSiteFiles(dir.Path());
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].Name, "a.gif");
+    EXPECT_EQ(files[0].Size, 6);
+    EXPECT_EQ(files[0].Sha256, Sha256OfBytes("GIF89a"));
+    EXPECT_EQ(files[1].Name, "b.htm");
+    EXPECT_EQ(files[1].Sha256, Sha256OfBytes("bee"));
+}
