@@ -13,6 +13,7 @@
 #include "platform/Text.h"
 #include "platform/XmlDocument.h"
 #include "publish/ConnectionTest.h"
+#include "publish/PublishPassword.h"
 #include "publish/PublishRun.h"
 
 #include <csignal>
@@ -61,6 +62,13 @@ int RunConnect(const std::vector<std::string>& args) {
     }
     if (line.Has("--trust"))
         settings.Trusted = TrimBlanks(line.Value("--trust"));
+    // The password as publish finds it: the keyring's, else the project's, else
+    // CORVANE_PASSWORD, else asked on the terminal; never shown.
+    if (!TrimBlanks(record.USER_NAME).empty()) {
+        TKeyring keyring;
+        settings.Password =
+            FindPublishPassword(KeyringKeyOf(record), record.PASSWORD, keyring).Password;
+    }
 
     TConnectionTest test(settings, record.FOLDER);
     if (line.Has("--verbose"))

@@ -25,6 +25,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <cstdlib>
 #include <exception>
 #include <functional>
 #include <thread>
@@ -265,10 +266,14 @@ void TFormPublish::FormShow() {
         return;
     EditFTP->setFocus();
     FRun = std::make_unique<TPublishRun>(*Workspace.Project, *FView);
-    // The password lives in the desktop's keyring when there is one.
-    FRun->Keyring = &FKeyring;
+    // The password lives in the desktop's keyring when there is one (and it is wanted).
+    const char* off = std::getenv(TKeyring::OffVariable);
+    if (!off || std::string(off) != "1")
+        FRun->Keyring = &FKeyring;
     FRun->Show();
     RunToControls();
+    if (!FRun->KeyringNote.empty())
+        LabelPublish->setText(QText(FRun->KeyringNote));
     ListViewFile->clear();
     for (const TPublishRow& r : FRun->Rows) {
         auto* item = new QTreeWidgetItem(ListViewFile);
@@ -350,8 +355,12 @@ void TFormPublish::ButtonOKClick() {
     if (!FRun || FRunning)
         return;
     ControlsToRun();
-    if (FRun->Store())
-        accept();
+    if (!FRun->Store())
+        return;
+    // Without a keyring the password stays in the project: say so once.
+    if (!FRun->KeyringNote.empty())
+        Prompter.Information(QText(FRun->KeyringNote));
+    accept();
 }
 
 void TFormPublish::ButtonPublishClick() {
