@@ -1135,7 +1135,8 @@ void TFormMain::ReloadProject() {
         TreeView->setCurrentItem(node);
         node->setSelected(true);
     }
-    TreeViewChange(SelectedNode());
+    // With the preview alone the node commands stay off, as the tree is out of sight.
+    TreeViewChange(MenuPreview->isChecked() ? nullptr : SelectedNode());
     RefreshPreview();
 }
 

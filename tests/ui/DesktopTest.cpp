@@ -552,6 +552,13 @@ void TDesktopTest::treeBesidePreviewAndPreviewAlone() {
     QVERIFY(!m.MenuAddColumn->isEnabled());
     QVERIFY(m.MenuPrint->isEnabled());
     QVERIFY(m.MenuGoHome->isEnabled());
+    // An Undo with the preview alone keeps the commands of the unseen tree off.
+    QVERIFY(m.MenuUndo->isEnabled());
+    m.MenuUndo->trigger();
+    QVERIFY(f.Preview().find("New Link") == std::string::npos);
+    QVERIFY(!m.MenuRemove->isEnabled());
+    QVERIFY(!m.MenuInformation->isEnabled());
+    QVERIFY(!m.MenuAddColumn->isEnabled());
     m.MenuPreview->trigger();
     QCOMPARE(views(), Lines({"tree", "preview"}));
     QVERIFY(m.MenuAddColumn->isEnabled());
