@@ -7,6 +7,7 @@
 #include "model/CProject.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 #include "platform/XmlDocument.h"
 
 #include <cstdio>
@@ -87,19 +88,14 @@ int RunCheck(const std::vector<std::string>& args) {
                 links == 1 ? "" : "s");
     std::printf("  %d page%s in all columns\n", pages, pages == 1 ? "" : "s");
     // Names from the project reach the terminal with their control characters as "?".
-    auto shown = [](std::string text) {
-        for (char& c : text)
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-                c = '?';
-        return text;
-    };
-    std::printf("  homepage: %s.htm, layout \"%s\"\n", shown(project->FRAME.HOMEPAGE).c_str(),
-                shown(project->FRAME.FRAME).c_str());
+    std::printf("  homepage: %s.htm, layout \"%s\"\n",
+                ControlCharactersShown(project->FRAME.HOMEPAGE).c_str(),
+                ControlCharactersShown(project->FRAME.FRAME).c_str());
     // A build refuses a homepage name that is no plain file name: so does the check.
     const bool badHomepage = !IsPlainFileName(project->FRAME.HOMEPAGE);
     if (badHomepage)
         std::printf("  the homepage name \"%s\" is not a plain file name\n",
-                    shown(project->FRAME.HOMEPAGE).c_str());
+                    ControlCharactersShown(project->FRAME.HOMEPAGE).c_str());
     for (const std::string& bad : badColumns)
         std::printf("  unreadable %s\n", bad.c_str());
     auto report = [](const TMissing& m, const char* kind, const char* folder) {

@@ -8,3 +8,11 @@ std::string TrimBlanks(const std::string& text) {
         --end;
     return text.substr(begin, end - begin);
 }
+
+std::string ControlCharactersShown(const std::string& text) {
+    std::string shown = text;
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    return shown;
+}

@@ -19,15 +19,6 @@ std::string Describe(const TTransportSettings& settings) {
     return text;
 }
 
-// A text as it goes into a line: each control character shown as "?".
-std::string Shown(const std::string& text) {
-    std::string shown = text;
-    for (char& c : shown)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            c = '?';
-    return shown;
-}
-
 } // namespace
 
 TConnectionTest::TConnectionTest(TTransportSettings settings, std::string folder)
@@ -42,9 +33,9 @@ void TConnectionTest::Cancel() noexcept {
 TConnectionReport TConnectionTest::Run() {
     TConnectionReport report;
     const std::string connect = Describe(FSettings);
-    const std::string login = "Log in as " + Shown(FSettings.User);
+    const std::string login = "Log in as " + ControlCharactersShown(FSettings.User);
     const bool hasFolder = !TrimBlanks(FFolder).empty();
-    const std::string folder = "Change to the folder \"" + Shown(FFolder) + "\"";
+    const std::string folder = "Change to the folder \"" + ControlCharactersShown(FFolder) + "\"";
     auto failed = [&](const std::exception& e) {
         const auto* failure = dynamic_cast<const TTransportError*>(&e);
         report.Failure = failure ? failure->Kind() : TTransportFailure::Other;

@@ -17,15 +17,6 @@ std::string PublishSizeText(std::int64_t bytes) {
 
 namespace {
 
-// A name as it goes into a message: each control character shown as "?".
-std::string ShownName(const std::string& name) {
-    std::string shown = name;
-    for (char& c : shown)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            c = '?';
-    return shown;
-}
-
 // The message of a failure followed by its reason in plain words.
 std::string WithReason(const std::string& message, const std::exception& e) {
     std::string text = message;
@@ -42,7 +33,7 @@ std::string WithReason(const std::string& message, const std::exception& e) {
 TTransportSettings TransportSettingsOf(const TDPublish& record, std::int32_t readTimeout) {
     TTransportSettings settings;
     if (!ProtocolFromText(record.PROTOCOL, settings.Protocol))
-        throw TError("The protocol \"" + ShownName(record.PROTOCOL) +
+        throw TError("The protocol \"" + ControlCharactersShown(record.PROTOCOL) +
                      "\" is not one of FTP, FTPS and SFTP.");
     settings.Host = record.FTP_SERVER;
     settings.Port = record.FTP_PORT;
@@ -348,7 +339,7 @@ TPublishOutcome TPublishRun::Publish() {
     }
     for (const TPublishRow& row : Rows)
         if (row.Ticked && breaksALine(row.Name)) {
-            Tell("The file name \"" + ShownName(row.Name) + "\"" + unsendable,
+            Tell("The file name \"" + ControlCharactersShown(row.Name) + "\"" + unsendable,
                  TPublishControl::ButtonOK);
             return TPublishOutcome::Stopped;
         }
@@ -401,9 +392,10 @@ TPublishOutcome TPublishRun::Publish() {
         } catch (const std::exception& e) {
             LastError = e.what();
             // The server was sent a reset for the file in transfer, never its end.
-            return FailureEnding(Cancelled(e) ? std::string(CancelledMessage) + " " +
-                                                    ShownName(row.Name) + " was not uploaded."
-                                              : WithReason("FTP upload timeout!", e),
+            return FailureEnding(Cancelled(e)
+                                     ? std::string(CancelledMessage) + " " +
+                                           ControlCharactersShown(row.Name) + " was not uploaded."
+                                     : WithReason("FTP upload timeout!", e),
                                  true);
         }
         row.Status = SuccessStatus;
