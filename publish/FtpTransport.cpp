@@ -59,3 +59,22 @@ void TFtpTransport::Cancel() noexcept {
 void TFtpTransport::ResetCancel() noexcept {
     FClient.ResetCancel();
 }
+
+// Not built yet for this protocol: the synchronising publish needs them.
+static TTransportError NotYet(const char* what) {
+    return TTransportError(std::string(what) + " is not available yet.", TTransportFailure::Other,
+                           std::string(what) + " is not available yet.");
+}
+
+std::string TFtpTransport::Download(const std::string&, std::int64_t) {
+    throw NotYet("Download");
+}
+void TFtpTransport::Delete(const std::string&) {
+    throw NotYet("Delete");
+}
+void TFtpTransport::Rename(const std::string&, const std::string&) {
+    throw NotYet("Rename");
+}
+std::int64_t TFtpTransport::RemoteSize(const std::string&) {
+    throw NotYet("RemoteSize");
+}

@@ -38,6 +38,10 @@ class TSftpTransport : public TTransport {
     void ChangeFolder(const std::string& folder) override;
     void Upload(const std::string& localPath, const std::string& remoteName,
                 const std::function<void(std::int64_t)>& progress = {}) override;
+    std::string Download(const std::string& remoteName, std::int64_t maxBytes) override;
+    void Delete(const std::string& remoteName) override;
+    void Rename(const std::string& fromName, const std::string& toName) override;
+    std::int64_t RemoteSize(const std::string& remoteName) override;
     void Disconnect() noexcept override;
     bool Connected() const override;
 

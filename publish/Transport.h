@@ -1,9 +1,9 @@
 #pragma once
 
 // One way of reaching the web server (FTP, FTPS or SFTP), as the publish run, the connection
-// test and corvane-cli use it: connect and log in, change to the folder, upload files under
-// their names, disconnect. Every operation blocks; every failure is a TTransportError. Cancel
-// may be called from any thread or a signal handler.
+// test and corvane-cli use it: connect and log in, change to the folder, upload, download,
+// delete and rename files, ask a file's size, disconnect. Every operation blocks; every failure is
+// a TTransportError. Cancel may be called from any thread or a signal handler.
 
 #include "platform/Error.h"
 
@@ -27,6 +27,7 @@ enum class TTransportFailure {
     NotTrusted,     // the certificate or host key is not trusted (Fingerprint says which)
     FileRefused,    // the server refused a file (name, permission)
     DiskFull,       // the server has no room for the file
+    FileMissing,    // the file asked for (download, delete, size) is not on the server
     Cancelled,      // Cancel ended the operation
 };
 
@@ -42,12 +43,19 @@ class TTransportError : public TError {
     const std::string& Reason() const { return FReason; }
     const std::string& Fingerprint() const { return FFingerprint; }
     const std::string& FileName() const { return FFileName; }
+    // The server's reply code (FTP) or status (SFTP) that the failure came with; 0 for none.
+    int ReplyCode() const { return FReplyCode; }
+    TTransportError& WithReplyCode(int code) {
+        FReplyCode = code;
+        return *this;
+    }
 
   private:
     TTransportFailure FKind;
     std::string FReason;
     std::string FFingerprint;
     std::string FFileName;
+    int FReplyCode = 0;
 };
 
 // Everything a transport needs to reach the server.
@@ -84,6 +92,18 @@ class TTransport {
     // the bytes sent so far.
     virtual void Upload(const std::string& localPath, const std::string& remoteName,
                         const std::function<void(std::int64_t)>& progress = {}) = 0;
+    // The whole file remoteName of the current folder, at most maxBytes long (longer fails).
+    // A file the server does not have fails as FileMissing.
+    virtual std::string Download(const std::string& remoteName, std::int64_t maxBytes) = 0;
+    // Deletes remoteName in the current folder; a file the server does not have fails as
+    // FileMissing.
+    virtual void Delete(const std::string& remoteName) = 0;
+    // Renames fromName to toName in the current folder. Whether an existing toName is replaced
+    // is the server's choice; where it is not, the rename fails.
+    virtual void Rename(const std::string& fromName, const std::string& toName) = 0;
+    // The size in bytes of remoteName in the current folder, or -1 when the server cannot
+    // tell; a file the server does not have fails as FileMissing.
+    virtual std::int64_t RemoteSize(const std::string& remoteName) = 0;
     // Closes the connection. Never fails.
     virtual void Disconnect() noexcept = 0;
     virtual bool Connected() const = 0;
