@@ -394,20 +394,6 @@ bool HintsAtTls(const std::vector<std::string>& lines) {
     return false;
 }
 
-bool SameFingerprint(const std::string& a, const std::string& b) {
-    const std::string x = TrimBlanks(a), y = TrimBlanks(b);
-    if (x.size() != y.size())
-        return false;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        auto upper = [](char c) {
-            return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-        };
-        if (upper(x[i]) != upper(y[i]))
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 const char* const TIdFTP::CancelledText = "cancelled";

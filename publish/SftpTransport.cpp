@@ -42,26 +42,6 @@ std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
 
-// The upper-case hexadecimal pairs of bytes, joined by colons.
-std::string HexPairs(const unsigned char* bytes, std::size_t size) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text;
-    for (std::size_t i = 0; i < size; ++i) {
-        if (i > 0)
-            text += ':';
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 0x0F];
-    }
-    return text;
-}
-
-bool SameFingerprint(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto upper = [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; };
-               return upper(x) == upper(y);
-           });
-}
-
 bool IsAbsolute(const std::string& path) {
     return !path.empty() && path.front() == '/';
 }
@@ -438,7 +418,7 @@ void TSftpTransport::CheckHostKey() {
     ssh_key_free(key);
     if (hashed != 0)
         FailSession(step, TTransportFailure::Other, "the server's host key cannot be read");
-    const std::string fingerprint = HexPairs(hash, hashLength);
+    const std::string fingerprint = FingerprintText(hash, hashLength);
     ssh_clean_pubkey_hash(&hash);
     Log("Host key " + keyType + " SHA-256 " + fingerprint);
 

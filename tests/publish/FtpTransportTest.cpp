@@ -501,3 +501,37 @@ TEST_F(FtpTransportTest, OverIpv6PassiveModeIsEpsvAndItsFallBackIsEprt) {
     EXPECT_THAT(commands[7], ::testing::MatchesRegex("EPRT \\|2\\|::1\\|[0-9]+\\|"));
     EXPECT_EQ(commands[8], "STOR b.htm");
 }
+
+TEST(Fingerprint, ShownAsUpperCasePairsAndComparedWithoutCaseOrSurroundingBlanks) {
+    const unsigned char bytes[] = {0x00, 0x0f, 0xa0, 0xff, 0x5c};
+    EXPECT_EQ(FingerprintText(bytes, sizeof bytes), "00:0F:A0:FF:5C");
+    EXPECT_EQ(FingerprintText(bytes, 1), "00");
+    EXPECT_EQ(FingerprintText(bytes, 0), "");
+
+    struct TCase {
+        std::string A, B;
+        bool Same;
+    };
+    const TCase cases[] = {
+        {"00:0F:A0:FF:5C", "00:0F:A0:FF:5C", true},
+        {"00:0F:A0:FF:5C", "00:0f:a0:ff:5c", true},
+        {"00:0f:A0:fF:5c", "00:0F:a0:Ff:5C", true},
+        {"  00:0F:A0:FF:5C\n", "00:0F:A0:FF:5C", true},
+        {"\t00:0F:A0:FF:5C \r\n", " 00:0f:a0:ff:5c\t", true},
+        {"00:0F:A0:FF:5C", "00:0F:A0:FF:5D", false},
+        {"00:0F:A0:FF:5C", "00:0F:A0:FF", false},
+        {"00:0F:A0:FF:5C", "000FA0FF5C", false},
+        {"00:0F:A0:FF:5C", "00:0F: A0:FF:5C", false},
+        {"", "", false},
+        {"  ", "", false},
+        {"00:0F:A0:FF:5C", "", false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE("\"" + c.A + "\" and \"" + c.B + "\"");
+        EXPECT_EQ(SameFingerprint(c.A, c.B), c.Same);
+        EXPECT_EQ(SameFingerprint(c.B, c.A), c.Same);
+    }
+    EXPECT_EQ(NormalFingerprint(" ab:cd:0e \n"), "AB:CD:0E");
+    EXPECT_EQ(NormalFingerprint("AB:CD"), "AB:CD");
+    EXPECT_EQ(NormalFingerprint(" \t\r\n"), "");
+}
