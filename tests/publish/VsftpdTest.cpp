@@ -9,6 +9,7 @@
 
 #include "TestSupport.h"
 #include "publish/ChildProcess.h"
+#include "publish/FileOperationCases.h"
 #include "publish/RequireServers.h"
 #include "publish/TestCertificates.h"
 
@@ -254,4 +255,19 @@ TEST_F(VsftpdTest, ItsRefusalsInPlainWords) {
     ftp.Connect();
     EXPECT_EQ(TransportFailure([&] { ftp.ChangeFolder("missing"); }).Kind(),
               TTransportFailure::FolderMissing);
+}
+
+TEST_F(VsftpdTest, DownloadDeleteRenameAndSizeResumeTheSessionToo) {
+    for (bool passive : {true, false}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        TFtpTransport ftp(Settings(TTransportProtocol::FTPS, passive));
+        std::vector<std::string> log;
+        ftp.OnLog = [&](const std::string& line) { log.push_back(line); };
+        ftp.Connect();
+        ftp.ChangeFolder("www");
+        fileoperations::PlayCases(ftp, Home() + "/www", 550);
+        ftp.Disconnect();
+        EXPECT_THAT(log, Contains("data connection: TLS session resumed"));
+        EXPECT_THAT(log, ::testing::Not(Contains("data connection: new TLS session")));
+    }
 }
