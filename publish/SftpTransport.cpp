@@ -707,21 +707,185 @@ void TSftpTransport::Disconnect() noexcept {
     FFolder.clear();
 }
 
-// Not built yet for this protocol: the synchronising publish needs them.
-static TTransportError NotYet(const char* what) {
-    return TTransportError(std::string(what) + " is not available yet.", TTransportFailure::Other,
-                           std::string(what) + " is not available yet.");
+[[noreturn]] void TSftpTransport::FailFile(const std::string& step, const std::string& path,
+                                           const std::string& remoteName,
+                                           TTransportFailure otherwise) {
+    const int status = SftpError();
+    {
+        std::lock_guard lock(FWatchMutex);
+        if (FCancelled || FTimedOut)
+            FBroken = true;
+    }
+    if (!FBroken && status == SSH_FX_NO_SUCH_FILE)
+        throw TTransportError(
+            "SFTP server " + ServerName() + ", " + step + ": " + path + " does not exist",
+            TTransportFailure::FileMissing,
+            "The file " + Quoted(remoteName) + " is not on the server.", {}, remoteName)
+            .WithReplyCode(status);
+    if (!FBroken && (status == SftpNoSpaceOnFilesystem || status == SftpQuotaExceeded))
+        throw TTransportError("SFTP server " + ServerName() + ", " + step + ": " + path +
+                                  ": no space (SFTP status " + std::to_string(status) + ")",
+                              TTransportFailure::DiskFull,
+                              "The server has no room for " + Quoted(remoteName) + ".", {},
+                              remoteName)
+            .WithReplyCode(status);
+    if (!FBroken && (status == SSH_FX_PERMISSION_DENIED || status == SSH_FX_WRITE_PROTECT ||
+                     status == SSH_FX_FILE_ALREADY_EXISTS))
+        throw TTransportError("SFTP server " + ServerName() + ", " + step + ": " + path +
+                                  ": refused (SFTP status " + std::to_string(status) + ")",
+                              TTransportFailure::FileRefused,
+                              "The server refused the file " + Quoted(remoteName) + ".", {},
+                              remoteName)
+            .WithReplyCode(status);
+    try {
+        FailSession(step, otherwise,
+                    otherwise == TTransportFailure::FileRefused
+                        ? "The server refused the file " + Quoted(remoteName) + "."
+                        : "The file " + Quoted(remoteName) + " could not be read on the server.",
+                    remoteName);
+    } catch (TTransportError& e) {
+        e.WithReplyCode(status);
+        throw;
+    }
 }
 
-std::string TSftpTransport::Download(const std::string&, std::int64_t) {
-    throw NotYet("Download");
+std::string TSftpTransport::Download(const std::string& remoteName, std::int64_t maxBytes) {
+    const std::string step = "download " + remoteName;
+    RequireConnected(step);
+    const std::string path = JoinPath(FFolder, remoteName);
+    Log("Download " + path);
+    sftp_file file;
+    {
+        TStep bounded(*this, FSettings.ReadTimeout);
+        file = sftp_open(FSftp, path.c_str(), O_RDONLY, 0);
+    }
+    if (!file)
+        FailFile(step, path, remoteName, TTransportFailure::Other);
+    std::unique_ptr<sftp_file_struct, void (*)(sftp_file_struct*)> closeFile(
+        file, [](sftp_file_struct* f) { sftp_close(f); });
+    // Closing waits for the server: bounded as every step, and given up with a broken session.
+    auto close = [&] {
+        if (FBroken) {
+            // libssh frees the handle without waiting when the socket is shut down.
+            sftp_close(closeFile.release());
+            return;
+        }
+        TStep bounded(*this, FSettings.ReadTimeout);
+        sftp_close(closeFile.release());
+    };
+    const std::size_t limit = maxBytes < 0 ? 0 : static_cast<std::size_t>(maxBytes);
+    std::string content;
+    std::vector<char> buffer(ChunkSize);
+    for (;;) {
+        if (FCancelled) {
+            ShutDownSocket();
+            FBroken = true;
+            close();
+            ThrowIfCancelled(step);
+        }
+        // One byte past the limit is enough to know that the file is too long.
+        const std::size_t room = std::min(buffer.size(), limit + 1 - content.size());
+        ssize_t got;
+        {
+            TStep bounded(*this, FSettings.ReadTimeout);
+            got = sftp_read(file, buffer.data(), room);
+        }
+        if (got < 0) {
+            const int status = SftpError();
+            {
+                std::lock_guard lock(FWatchMutex);
+                if (FCancelled || FTimedOut)
+                    FBroken = true;
+            }
+            close();
+            try {
+                FailSession(step, TTransportFailure::Other,
+                            "The file " + Quoted(remoteName) + " could not be read on the server.",
+                            remoteName);
+            } catch (TTransportError& e) {
+                e.WithReplyCode(status);
+                throw;
+            }
+        }
+        if (got == 0)
+            break;
+        content.append(buffer.data(), static_cast<std::size_t>(got));
+        if (content.size() > limit) {
+            close();
+            Fail(step, path + " is longer than " + std::to_string(maxBytes) + " bytes",
+                 TTransportFailure::Other,
+                 "The file " + Quoted(remoteName) + " on the server is longer than " +
+                     std::to_string(maxBytes) + " bytes.",
+                 remoteName);
+        }
+    }
+    close();
+    return content;
 }
-void TSftpTransport::Delete(const std::string&) {
-    throw NotYet("Delete");
+
+void TSftpTransport::Delete(const std::string& remoteName) {
+    const std::string step = "delete " + remoteName;
+    RequireConnected(step);
+    const std::string path = JoinPath(FFolder, remoteName);
+    Log("Delete " + path);
+    int result;
+    {
+        TStep bounded(*this, FSettings.ReadTimeout);
+        result = sftp_unlink(FSftp, path.c_str());
+    }
+    if (result != SSH_OK)
+        FailFile(step, path, remoteName, TTransportFailure::FileRefused);
 }
-void TSftpTransport::Rename(const std::string&, const std::string&) {
-    throw NotYet("Rename");
+
+void TSftpTransport::Rename(const std::string& fromName, const std::string& toName) {
+    const std::string step = "rename " + fromName;
+    RequireConnected(step);
+    const std::string from = JoinPath(FFolder, fromName), to = JoinPath(FFolder, toName);
+    Log("Rename " + from + " to " + to);
+    // libssh (0.10) renames with the plain SFTP rename, never with OpenSSH's posix-rename
+    // extension: OpenSSH and most servers then refuse to replace an existing file (status
+    // "failure"), and the one who renames deletes the old file first.
+    int result;
+    {
+        TStep bounded(*this, FSettings.ReadTimeout);
+        result = sftp_rename(FSftp, from.c_str(), to.c_str());
+    }
+    if (result == SSH_OK)
+        return;
+    const int status = SftpError();
+    if (status == SSH_FX_FAILURE && !FCancelled) {
+        sftp_attributes existing;
+        {
+            TStep bounded(*this, FSettings.ReadTimeout);
+            existing = sftp_stat(FSftp, to.c_str());
+        }
+        if (existing) {
+            sftp_attributes_free(existing);
+            throw TTransportError("SFTP server " + ServerName() + ", " + step + ": " + to +
+                                      " exists and is not replaced (SFTP status 4)",
+                                  TTransportFailure::FileRefused,
+                                  "The server does not rename " + Quoted(fromName) +
+                                      " over the existing file " + Quoted(toName) + ".",
+                                  {}, toName)
+                .WithReplyCode(status);
+        }
+    }
+    FailFile(step, from, fromName, TTransportFailure::FileRefused);
 }
-std::int64_t TSftpTransport::RemoteSize(const std::string&) {
-    throw NotYet("RemoteSize");
+
+std::int64_t TSftpTransport::RemoteSize(const std::string& remoteName) {
+    const std::string step = "size " + remoteName;
+    RequireConnected(step);
+    const std::string path = JoinPath(FFolder, remoteName);
+    sftp_attributes attributes;
+    {
+        TStep bounded(*this, FSettings.ReadTimeout);
+        attributes = sftp_stat(FSftp, path.c_str());
+    }
+    if (!attributes)
+        FailFile(step, path, remoteName, TTransportFailure::Other);
+    const bool known = (attributes->flags & SSH_FILEXFER_ATTR_SIZE) != 0;
+    const std::int64_t size = known ? static_cast<std::int64_t>(attributes->size) : -1;
+    sftp_attributes_free(attributes);
+    return size;
 }

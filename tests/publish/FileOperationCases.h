@@ -54,7 +54,10 @@ struct TCase {
 
 // Plays every case against transport, connected and in the folder that is serverFolder on
 // this machine; missingCode is the reply code (FTP) or status (SFTP) of a missing file.
-inline void PlayCases(TTransport& transport, const std::string& serverFolder, int missingCode) {
+// renameReplaces: the server renames over an existing file; otherwise that rename fails as
+// FileRefused with the code refusedCode and leaves both files as they were.
+inline void PlayCases(TTransport& transport, const std::string& serverFolder, int missingCode,
+                      bool renameReplaces = true, int refusedCode = 0) {
     const std::string page = "<html>\r\n<body>Page</body>\r\n</html>\r\n";
     const std::string big = Bytes(300000, 11);
     const TCase cases[] = {
@@ -126,8 +129,9 @@ inline void PlayCases(TTransport& transport, const std::string& serverFolder, in
              return std::string();
          },
          "",
-         {},
-         {{"page.htm", page}}},
+         renameReplaces ? std::nullopt : std::optional(TTransportFailure::FileRefused),
+         renameReplaces ? TFiles{{"page.htm", page}}
+                        : TFiles{{"page.htm.part", page}, {"page.htm", std::string(5000, 'x')}}},
         {"rename of a missing file",
          {{"page.htm", page}},
          [](TTransport& t) {
@@ -172,6 +176,9 @@ inline void PlayCases(TTransport& transport, const std::string& serverFolder, in
             if (*c.Failure == TTransportFailure::FileMissing) {
                 EXPECT_EQ(failure->ReplyCode(), missingCode) << failure->what();
                 EXPECT_THAT(failure->Reason(), ::testing::HasSubstr("is not on the server"));
+            } else if (*c.Failure == TTransportFailure::FileRefused) {
+                EXPECT_EQ(failure->ReplyCode(), refusedCode) << failure->what();
+                EXPECT_THAT(failure->Reason(), ::testing::HasSubstr("over the existing file"));
             } else {
                 EXPECT_THAT(failure->Reason(), ::testing::HasSubstr("is longer than"));
             }

@@ -6,11 +6,13 @@
 #include "publish/SftpTransport.h"
 
 #include "TestSupport.h"
+#include "publish/FileOperationCases.h"
 #include "publish/RequireServers.h"
 #include "publish/SshServer.h"
 
 #include <libssh/libssh.h>
 #include <libssh/server.h>
+#include <libssh/sftp.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -20,6 +22,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <poll.h>
@@ -335,6 +338,54 @@ TEST_F(SftpTransportTest, CancelEndsALargeUploadWithinASecond) {
     sftp.ChangeFolder(Remote());
     sftp.Upload(LocalFile("again.htm", "again"), "again.htm");
     EXPECT_EQ(ReadFileBytes(Remote() + "/again.htm"), "again");
+}
+
+TEST_F(SftpTransportTest, DownloadDeleteRenameAndSize) {
+    std::filesystem::create_directories(Remote() + "/www");
+    TSftpTransport sftp(Settings());
+    sftp.Connect();
+    sftp.ChangeFolder(Remote());
+    sftp.ChangeFolder("www");
+    // OpenSSH replaces an existing file only by its posix-rename extension, which libssh's
+    // rename does not use.
+    fileoperations::PlayCases(sftp, Remote() + "/www", SSH_FX_NO_SUCH_FILE, false, SSH_FX_FAILURE);
+}
+
+TEST_F(SftpTransportTest, CancelEndsADownloadAndEveryOperationAfterIt) {
+    {
+        std::ofstream out(Remote() + "/big.bin", std::ios::binary);
+        out.seekp(1LL << 30);
+        out.put('\0');
+    }
+    TSftpTransport sftp(Settings());
+    sftp.Connect();
+    sftp.ChangeFolder(Remote());
+    std::atomic<bool> ended{false};
+    TTransportFailure kind = TTransportFailure::Other;
+    std::thread download([&] {
+        try {
+            sftp.Download("big.bin", 2LL << 30);
+        } catch (const TTransportError& e) {
+            kind = e.Kind();
+        }
+        ended = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_FALSE(ended) << "the download ended before it was cancelled";
+    const auto cancelled = TClock::now();
+    sftp.Cancel();
+    while (!ended && TClock::now() - cancelled < std::chrono::seconds(10))
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    const auto took = TClock::now() - cancelled;
+    download.join();
+    EXPECT_EQ(kind, TTransportFailure::Cancelled);
+    EXPECT_LT(took, std::chrono::seconds(1));
+    for (const auto& operation : std::vector<std::function<void()>>{
+             [&] { sftp.Delete("big.bin"); }, [&] { sftp.Rename("big.bin", "b"); },
+             [&] { sftp.RemoteSize("big.bin"); }, [&] { sftp.Download("big.bin", 1); }}) {
+        EXPECT_EQ(FailureOf(operation).Kind(), TTransportFailure::Cancelled);
+    }
+    EXPECT_TRUE(PathExists(Remote() + "/big.bin"));
 }
 
 // Peers without an SSH server.
