@@ -124,20 +124,21 @@ void TSftpTransport::FailSession(const std::string& step, TTransportFailure kind
     }
     if (FCancelled) {
         FBroken = true;
-        Fail(step, "cancelled", TTransportFailure::Cancelled, "cancelled", fileName);
+        Fail(step, "cancelled", TTransportFailure::Cancelled, "Cancelled.", fileName);
     }
     if (timedOut) {
         FBroken = true;
         Fail(step, "no answer within " + SecondsText(FSettings.ReadTimeout),
              TTransportFailure::NoAnswer,
-             "no answer from " + FSettings.Host + " within " + SecondsText(FSettings.ReadTimeout),
+             "No answer from " + ServerName() + " within " + SecondsText(FSettings.ReadTimeout) +
+                 ".",
              fileName);
     }
     if (FSession && (ssh_is_connected(FSession) == 0 ||
                      ssh_get_status(FSession) & (SSH_CLOSED | SSH_CLOSED_ERROR))) {
         FBroken = true;
         Fail(step, SessionError(), TTransportFailure::Other,
-             "the connection to " + FSettings.Host + " was lost", fileName);
+             "The connection to " + ServerName() + " was lost.", fileName);
     }
     std::string detail = SessionError();
     if (FSftp && SftpError() != SSH_FX_OK)
@@ -147,17 +148,17 @@ void TSftpTransport::FailSession(const std::string& step, TTransportFailure kind
 
 void TSftpTransport::ThrowIfCancelled(const std::string& step) {
     if (FCancelled)
-        Fail(step, "cancelled", TTransportFailure::Cancelled, "cancelled");
+        Fail(step, "cancelled", TTransportFailure::Cancelled, "Cancelled.");
 }
 
 void TSftpTransport::RequireConnected(const std::string& step) {
     ThrowIfCancelled(step);
     if (!FConnected)
         Fail(step, "not connected", TTransportFailure::Other,
-             "there is no connection to " + FSettings.Host);
+             "There is no connection to " + ServerName() + ".");
     if (FBroken)
         Fail(step, "the connection was lost before", TTransportFailure::Other,
-             "the connection to " + FSettings.Host + " was lost");
+             "The connection to " + ServerName() + " was lost.");
 }
 
 void TSftpTransport::Cancel() noexcept {
@@ -243,17 +244,16 @@ void TSftpTransport::OpenSocket() {
     if (lookup.End == TLookupEnd::TimedOut)
         Fail(step, "the host name was not looked up within " + SecondsText(FSettings.ReadTimeout),
              TTransportFailure::NoAnswer,
-             "the host name " + Quoted(FSettings.Host) + " could not be looked up within " +
-                 SecondsText(FSettings.ReadTimeout));
+             "The host name " + Quoted(FSettings.Host) + " could not be looked up within " +
+                 SecondsText(FSettings.ReadTimeout) + ".");
     addrinfo* found = lookup.Found;
     const int resolved = lookup.Code;
-    if (resolved != 0 || !found)
-        Fail(step,
-             std::string("the host name does not resolve (") +
-                 (resolved == EAI_SYSTEM ? ErrorText(lookup.Errno) : ::gai_strerror(resolved)) +
-                 ")",
-             TTransportFailure::HostNotFound,
-             "the host name " + Quoted(FSettings.Host) + " does not resolve");
+    if (resolved != 0 || !found) {
+        const std::string why =
+            resolved == EAI_SYSTEM ? ErrorText(lookup.Errno) : ::gai_strerror(resolved);
+        Fail(step, "the host name does not resolve (" + why + ")", TTransportFailure::HostNotFound,
+             "The host name " + Quoted(FSettings.Host) + " does not resolve (" + why + ").");
+    }
     std::unique_ptr<addrinfo, void (*)(addrinfo*)> addresses(found, ::freeaddrinfo);
 
     int lastError = 0;
@@ -316,12 +316,13 @@ void TSftpTransport::OpenSocket() {
     if (timedOut)
         Fail(step, "no connection within " + SecondsText(FSettings.ReadTimeout),
              TTransportFailure::NoAnswer,
-             "no answer from " + FSettings.Host + " within " + SecondsText(FSettings.ReadTimeout));
+             "No answer from " + ServerName() + " within " + SecondsText(FSettings.ReadTimeout) +
+                 ".");
     if (lastError == ECONNREFUSED)
         Fail(step, "cannot connect (" + ErrorText(lastError) + ")",
-             TTransportFailure::NothingListens, "nothing listens at " + ServerName());
+             TTransportFailure::NothingListens, "Nothing listens at " + ServerName() + ".");
     Fail(step, "cannot connect (" + ErrorText(lastError) + ")", TTransportFailure::Other,
-         ServerName() + " cannot be reached (" + ErrorText(lastError) + ")");
+         ServerName() + " cannot be reached (" + ErrorText(lastError) + ").");
 }
 
 void TSftpTransport::Connect() {
@@ -342,7 +343,7 @@ void TSftpTransport::Connect() {
         FSession = ssh_new();
         if (!FSession)
             Fail(step, "libssh has no session", TTransportFailure::Other,
-                 "the SSH library cannot start a session");
+                 "The SSH library cannot start a session.");
         const bool noConfig = false;
         const int quiet = SSH_LOG_NOLOG;
         const unsigned port = static_cast<unsigned>(FSettings.Port);
@@ -351,7 +352,7 @@ void TSftpTransport::Connect() {
         socket_t fd = ::fcntl(FSocket, F_DUPFD_CLOEXEC, 0);
         if (fd < 0)
             Fail(step, "cannot duplicate the socket (" + ErrorText(errno) + ")",
-                 TTransportFailure::Other, "the connection cannot be set up");
+                 TTransportFailure::Other, "The connection cannot be set up.");
         bool optionsSet =
             ssh_options_set(FSession, SSH_OPTIONS_PROCESS_CONFIG, &noConfig) == 0 &&
             ssh_options_set(FSession, SSH_OPTIONS_LOG_VERBOSITY, &quiet) == 0 &&
@@ -377,13 +378,13 @@ void TSftpTransport::Connect() {
         }
         if (!optionsSet)
             Fail(step, SessionError(), TTransportFailure::Other,
-                 "the SSH connection cannot be set up");
+                 "The SSH connection cannot be set up.");
 
         {
             TStep bounded(*this, FSettings.ReadTimeout);
             if (ssh_connect(FSession) != SSH_OK)
                 FailSession("SSH handshake", TTransportFailure::Other,
-                            ServerName() + " does not answer as an SSH server");
+                            ServerName() + " does not answer as an SSH server.");
         }
         CheckHostKey();
         Authenticate();
@@ -392,9 +393,9 @@ void TSftpTransport::Connect() {
             TStep bounded(*this, FSettings.ReadTimeout);
             FSftp = sftp_new(FSession);
             if (!FSftp)
-                FailSession("start SFTP", TTransportFailure::Other, "the server offers no SFTP");
+                FailSession("start SFTP", TTransportFailure::Other, "The server offers no SFTP.");
             if (sftp_init(FSftp) != SSH_OK)
-                FailSession("start SFTP", TTransportFailure::Other, "the server offers no SFTP");
+                FailSession("start SFTP", TTransportFailure::Other, "The server offers no SFTP.");
         }
         FConnected = true;
         Log("SFTP session open");
@@ -408,7 +409,7 @@ void TSftpTransport::CheckHostKey() {
     const std::string step = "host key";
     ssh_key key = nullptr;
     if (ssh_get_server_publickey(FSession, &key) != SSH_OK)
-        FailSession(step, TTransportFailure::Other, "the server shows no host key");
+        FailSession(step, TTransportFailure::Other, "The server shows no host key.");
     unsigned char* hash = nullptr;
     std::size_t hashLength = 0;
     const int hashed = ssh_get_publickey_hash(key, SSH_PUBLICKEY_HASH_SHA256, &hash, &hashLength);
@@ -417,7 +418,7 @@ void TSftpTransport::CheckHostKey() {
                                     : "unknown";
     ssh_key_free(key);
     if (hashed != 0)
-        FailSession(step, TTransportFailure::Other, "the server's host key cannot be read");
+        FailSession(step, TTransportFailure::Other, "The server's host key cannot be read.");
     const std::string fingerprint = FingerprintText(hash, hashLength);
     ssh_clean_pubkey_hash(&hash);
     Log("Host key " + keyType + " SHA-256 " + fingerprint);
@@ -426,19 +427,18 @@ void TSftpTransport::CheckHostKey() {
     if (known == SSH_KNOWN_HOSTS_OK)
         return;
     if (known == SSH_KNOWN_HOSTS_ERROR)
-        FailSession(step, TTransportFailure::Other, "the known hosts cannot be read");
+        FailSession(step, TTransportFailure::Other, "The known hosts cannot be read.");
     if (!FSettings.Trusted.empty() && SameFingerprint(FSettings.Trusted, fingerprint)) {
         Log("Host key trusted for this project");
         return;
     }
     const bool changed = known == SSH_KNOWN_HOSTS_CHANGED || known == SSH_KNOWN_HOSTS_OTHER;
     const std::string which = changed ? "has changed" : "is unknown";
+    // As a certificate that does not verify: why, then the fingerprint to trust.
     const std::string reason =
-        changed
-            ? "the host key of " + FSettings.Host +
-                  " is not trusted: it differs from the one known for it (SHA-256 " + fingerprint +
-                  ")"
-            : "the host key of " + FSettings.Host + " is not trusted (SHA-256 " + fingerprint + ")";
+        "The server's host key is not trusted (" +
+        std::string(changed ? "it differs from the one known for " : "it is not known for ") +
+        FSettings.Host + "). Its SHA-256 fingerprint is " + fingerprint + ".";
     Fail(step, "the " + keyType + " host key " + which + " (SHA-256 " + fingerprint + ")",
          TTransportFailure::NotTrusted, reason, {}, fingerprint);
 }
@@ -451,18 +451,18 @@ bool TSftpTransport::AuthenticateWithKeys() {
                                         &key) != SSH_OK)
             Fail("public key login", "cannot read " + FSettings.IdentityFile,
                  TTransportFailure::Other,
-                 "the key file " + Quoted(FSettings.IdentityFile) + " cannot be read",
+                 "The key file " + Quoted(FSettings.IdentityFile) + " cannot be read.",
                  FSettings.IdentityFile);
         const int result = ssh_userauth_publickey(FSession, nullptr, key);
         ssh_key_free(key);
         if (result == SSH_AUTH_ERROR)
-            FailSession("public key login", TTransportFailure::Other, "the login failed");
+            FailSession("public key login", TTransportFailure::Other, "The login failed.");
         return result == SSH_AUTH_SUCCESS;
     }
     // The agent's keys and the user's default key files.
     const int result = ssh_userauth_publickey_auto(FSession, nullptr, nullptr);
     if (result == SSH_AUTH_ERROR)
-        FailSession("public key login", TTransportFailure::Other, "the login failed");
+        FailSession("public key login", TTransportFailure::Other, "The login failed.");
     return result == SSH_AUTH_SUCCESS;
 }
 
@@ -471,7 +471,7 @@ bool TSftpTransport::AuthenticateWithPassword(unsigned methods) {
     if (methods & SSH_AUTH_METHOD_PASSWORD) {
         const int result = ssh_userauth_password(FSession, nullptr, FSettings.Password.c_str());
         if (result == SSH_AUTH_ERROR)
-            FailSession("password login", TTransportFailure::Other, "the login failed");
+            FailSession("password login", TTransportFailure::Other, "The login failed.");
         if (result == SSH_AUTH_SUCCESS)
             return true;
     }
@@ -490,7 +490,7 @@ bool TSftpTransport::AuthenticateWithPassword(unsigned methods) {
             result = ssh_userauth_kbdint(FSession, nullptr, nullptr);
         }
         if (result == SSH_AUTH_ERROR)
-            FailSession("password login", TTransportFailure::Other, "the login failed");
+            FailSession("password login", TTransportFailure::Other, "The login failed.");
         if (result == SSH_AUTH_SUCCESS)
             return true;
     }
@@ -507,7 +507,7 @@ void TSftpTransport::Authenticate() {
     if (result == SSH_AUTH_SUCCESS)
         return;
     if (result == SSH_AUTH_ERROR)
-        FailSession(step, TTransportFailure::Other, "the login failed");
+        FailSession(step, TTransportFailure::Other, "The login failed.");
     const unsigned methods = static_cast<unsigned>(ssh_userauth_list(FSession, nullptr));
     if ((methods & SSH_AUTH_METHOD_PUBLICKEY) && AuthenticateWithKeys()) {
         Log("Logged in with a key");
@@ -520,7 +520,7 @@ void TSftpTransport::Authenticate() {
     }
     ThrowIfCancelled(step);
     Fail(step, "no key and no password was accepted", TTransportFailure::LoginRefused,
-         "the server refused the user name or password");
+         "The server refused the user name or password.");
 }
 
 void TSftpTransport::ChangeFolder(const std::string& folder) {
@@ -537,18 +537,20 @@ void TSftpTransport::ChangeFolder(const std::string& folder) {
         const int error = SftpError();
         if (error == SSH_FX_NO_SUCH_FILE || error == SSH_FX_NO_SUCH_PATH)
             Fail(step, path + " does not exist", TTransportFailure::FolderMissing,
-                 "the folder " + Quoted(folder) + " does not exist");
+                 "The folder " + Quoted(folder) + " does not exist on the server.");
         if (error == SSH_FX_PERMISSION_DENIED)
             Fail(step, path + ": permission denied", TTransportFailure::FolderMissing,
-                 "the folder " + Quoted(folder) + " cannot be entered");
+                 "The folder " + Quoted(folder) + " cannot be entered.");
         FailSession(step, TTransportFailure::FolderMissing,
-                    "the folder " + Quoted(folder) + " does not exist or cannot be entered");
+                    "The folder " + Quoted(folder) +
+                        " does not exist on the server or cannot be entered.");
     }
     const bool isFolder = attributes->type == SSH_FILEXFER_TYPE_DIRECTORY;
     sftp_attributes_free(attributes);
     if (!isFolder)
         Fail(step, path + " is not a folder", TTransportFailure::FolderMissing,
-             "the folder " + Quoted(folder) + " does not exist (a file has that name)");
+             "The folder " + Quoted(folder) +
+                 " does not exist on the server (a file has that name).");
     FFolder = path;
 }
 
@@ -561,7 +563,7 @@ void TSftpTransport::Upload(const std::string& localPath, const std::string& rem
     const int local = ::open(localPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (local < 0)
         Fail(step, localPath + ": " + ErrorText(errno), TTransportFailure::Other,
-             "the file " + Quoted(localPath) + " cannot be read (" + ErrorText(errno) + ")",
+             "The local file " + Quoted(localPath) + " cannot be read (" + ErrorText(errno) + ").",
              localPath);
     std::unique_ptr<int, void (*)(int*)> closeLocal(new int(local), [](int* fd) {
         ::close(*fd);
@@ -570,7 +572,7 @@ void TSftpTransport::Upload(const std::string& localPath, const std::string& rem
     struct stat st {};
     if (::fstat(local, &st) != 0 || !S_ISREG(st.st_mode))
         Fail(step, localPath + " is not a regular file", TTransportFailure::Other,
-             "the file " + Quoted(localPath) + " cannot be read (it is not a regular file)",
+             "The local file " + Quoted(localPath) + " cannot be read (it is not a regular file).",
              localPath);
 
     const std::string path = JoinPath(FFolder, remoteName);
@@ -584,15 +586,15 @@ void TSftpTransport::Upload(const std::string& localPath, const std::string& rem
         const int error = SftpError();
         if (error == SftpNoSpaceOnFilesystem || error == SftpQuotaExceeded)
             Fail(step, path + ": no space", TTransportFailure::DiskFull,
-                 "the server has no room for the file " + Quoted(remoteName), remoteName);
+                 "The server has no room for " + Quoted(remoteName) + ".", remoteName);
         if (error == SSH_FX_PERMISSION_DENIED || error == SSH_FX_FAILURE ||
             error == SSH_FX_NO_SUCH_FILE || error == SSH_FX_WRITE_PROTECT ||
             error == SSH_FX_FILE_ALREADY_EXISTS)
             Fail(step, path + ": refused (SFTP status " + std::to_string(error) + ")",
                  TTransportFailure::FileRefused,
-                 "the server refused the file " + Quoted(remoteName), remoteName);
+                 "The server refused the file " + Quoted(remoteName) + ".", remoteName);
         FailSession(step, TTransportFailure::FileRefused,
-                    "the server refused the file " + Quoted(remoteName), remoteName);
+                    "The server refused the file " + Quoted(remoteName) + ".", remoteName);
     }
 
     // A failed write leaves no part of the file behind when the session still serves.
@@ -617,12 +619,12 @@ void TSftpTransport::Upload(const std::string& localPath, const std::string& rem
              error == SftpQuotaExceeded))
             Fail(step, path + ": " + detail + " (SFTP status " + std::to_string(error) + ")",
                  TTransportFailure::DiskFull,
-                 "the server has no room for the file " + Quoted(remoteName), remoteName);
+                 "The server has no room for " + Quoted(remoteName) + ".", remoteName);
         if (!FCancelled && !FBroken && error == SSH_FX_PERMISSION_DENIED)
             Fail(step, path + ": " + detail, TTransportFailure::FileRefused,
-                 "the server refused the file " + Quoted(remoteName), remoteName);
+                 "The server refused the file " + Quoted(remoteName) + ".", remoteName);
         FailSession(step, TTransportFailure::FileRefused,
-                    "the server refused the file " + Quoted(remoteName), remoteName);
+                    "The server refused the file " + Quoted(remoteName) + ".", remoteName);
     };
 
     std::vector<char> buffer(ChunkSize);
@@ -645,7 +647,8 @@ void TSftpTransport::Upload(const std::string& localPath, const std::string& rem
                 sftp_unlink(FSftp, path.c_str());
             }
             Fail(step, localPath + ": " + ErrorText(error), TTransportFailure::Other,
-                 "the file " + Quoted(localPath) + " cannot be read (" + ErrorText(error) + ")",
+                 "The local file " + Quoted(localPath) + " cannot be read (" + ErrorText(error) +
+                     ").",
                  localPath);
         }
         if (got == 0)
@@ -671,9 +674,9 @@ void TSftpTransport::Upload(const std::string& localPath, const std::string& rem
         if (!FCancelled && (error == SSH_FX_FAILURE || error == SftpNoSpaceOnFilesystem ||
                             error == SftpQuotaExceeded))
             Fail(step, path + ": the close failed", TTransportFailure::DiskFull,
-                 "the server has no room for the file " + Quoted(remoteName), remoteName);
+                 "The server has no room for " + Quoted(remoteName) + ".", remoteName);
         FailSession(step, TTransportFailure::FileRefused,
-                    "the server refused the file " + Quoted(remoteName), remoteName);
+                    "The server refused the file " + Quoted(remoteName) + ".", remoteName);
     }
 }
 

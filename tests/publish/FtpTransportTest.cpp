@@ -349,7 +349,9 @@ TEST_F(FtpTransportTest, FailuresWithoutAServerInPlainWords) {
          "No answer from 127.0.0.1:" + std::to_string(silent.Port()) + " within 1 second."},
     };
     for (const TCase& c : cases) {
-        for (TTransportProtocol protocol : {TTransportProtocol::FTP, TTransportProtocol::FTPS}) {
+        // SFTP says the same in the same words.
+        for (TTransportProtocol protocol :
+             {TTransportProtocol::FTP, TTransportProtocol::FTPS, TTransportProtocol::SFTP}) {
             SCOPED_TRACE(std::string(c.Name) + " " + ProtocolText(protocol));
             TTransportSettings s = Settings(protocol);
             s.Host = c.Host;

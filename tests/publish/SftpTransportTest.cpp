@@ -150,14 +150,18 @@ TEST_F(SftpTransportTest, AFolderThatIsNotThereOrIsAFileIsFolderMissing) {
         std::string Folder;
         std::string Reason;
     } cases[] = {
-        {Remote() + "/missing", "the folder \"" + Remote() + "/missing\" does not exist"},
-        {Remote() + "/missing/deeper", "the folder \"" + Remote() + "/missing/deeper\" does not"},
-        {Remote() + "/plain.txt", "does not exist (a file has that name)"},
+        {Remote() + "/missing",
+         "The folder \"" + Remote() + "/missing\" does not exist on the server."},
+        {Remote() + "/missing/deeper",
+         "The folder \"" + Remote() + "/missing/deeper\" does not exist on the server."},
+        {Remote() + "/plain.txt", "The folder \"" + Remote() +
+                                      "/plain.txt\" does not exist on the server (a file has "
+                                      "that name)."},
     };
     for (const auto& c : cases) {
         TTransportError e = FailureOf([&] { sftp.ChangeFolder(c.Folder); });
         EXPECT_EQ(e.Kind(), TTransportFailure::FolderMissing) << c.Folder;
-        EXPECT_THAT(e.Reason(), HasSubstr(c.Reason));
+        EXPECT_EQ(e.Reason(), c.Reason);
         EXPECT_THAT(e.what(), HasSubstr("SFTP server 127.0.0.1:" + std::to_string(Server->Port())));
         // The session goes on: the folder was only checked.
         EXPECT_TRUE(sftp.Connected());
@@ -177,7 +181,10 @@ TEST_F(SftpTransportTest, AnUnknownHostKeyIsRefusedWithItsFingerprintUnlessTrust
     TTransportError e = FailureOf([&] { unknown.Connect(); });
     EXPECT_EQ(e.Kind(), TTransportFailure::NotTrusted);
     EXPECT_EQ(e.Fingerprint(), fingerprint);
-    EXPECT_EQ(e.Reason(), "the host key of 127.0.0.1 is not trusted (SHA-256 " + fingerprint + ")");
+    EXPECT_EQ(e.Reason(),
+              "The server's host key is not trusted (it is not known for 127.0.0.1). Its "
+              "SHA-256 fingerprint is " +
+                  fingerprint + ".");
     EXPECT_FALSE(unknown.Connected());
 
     // Another fingerprint does not open the door.
@@ -204,7 +211,10 @@ TEST_F(SftpTransportTest, AChangedHostKeyIsRefusedUnlessTheNewOneIsTrusted) {
     TTransportError e = FailureOf([&] { sftp.Connect(); });
     EXPECT_EQ(e.Kind(), TTransportFailure::NotTrusted);
     EXPECT_EQ(e.Fingerprint(), Server->HostFingerprint());
-    EXPECT_THAT(e.Reason(), HasSubstr("differs from the one known for it"));
+    EXPECT_THAT(
+        e.Reason(),
+        HasSubstr("(it differs from the one known for 127.0.0.1). Its SHA-256 fingerprint is " +
+                  Server->HostFingerprint() + "."));
 
     settings.Trusted = Server->HostFingerprint();
     TSftpTransport trusted(settings);
@@ -223,7 +233,10 @@ TEST_F(SftpTransportTest, AChangedHostKeyIsRefusedUnlessTheNewOneIsTrusted) {
     e = FailureOf([&] { otherType.Connect(); });
     EXPECT_EQ(e.Kind(), TTransportFailure::NotTrusted) << e.what();
     EXPECT_EQ(e.Fingerprint(), Server->HostFingerprint());
-    EXPECT_THAT(e.Reason(), HasSubstr("differs from the one known for it"));
+    EXPECT_THAT(
+        e.Reason(),
+        HasSubstr("(it differs from the one known for 127.0.0.1). Its SHA-256 fingerprint is " +
+                  Server->HostFingerprint() + "."));
 }
 
 TEST_F(SftpTransportTest, AWrongKeyOrPasswordIsLoginRefused) {
@@ -249,7 +262,7 @@ TEST_F(SftpTransportTest, AWrongKeyOrPasswordIsLoginRefused) {
         sftp.OnLog = [&log](const std::string& line) { log.push_back(line); };
         TTransportError e = FailureOf([&] { sftp.Connect(); });
         EXPECT_EQ(e.Kind(), TTransportFailure::LoginRefused) << c.What << ": " << e.what();
-        EXPECT_EQ(e.Reason(), "the server refused the user name or password") << c.What;
+        EXPECT_EQ(e.Reason(), "The server refused the user name or password.") << c.What;
         EXPECT_FALSE(sftp.Connected());
         for (const std::string& line : log) {
             if (!c.Password.empty()) {
@@ -274,7 +287,7 @@ TEST_F(SftpTransportTest, AFileTheServerCannotTakeIsRefusedOrDiskFull) {
     // A folder has the name.
     TTransportError refused = FailureOf([&] { sftp.Upload(LocalFile("x", "x"), "taken"); });
     EXPECT_EQ(refused.Kind(), TTransportFailure::FileRefused) << refused.what();
-    EXPECT_EQ(refused.Reason(), "the server refused the file \"taken\"");
+    EXPECT_EQ(refused.Reason(), "The server refused the file \"taken\".");
     EXPECT_EQ(refused.FileName(), "taken");
     EXPECT_TRUE(sftp.Connected());
 
@@ -284,14 +297,15 @@ TEST_F(SftpTransportTest, AFileTheServerCannotTakeIsRefusedOrDiskFull) {
     TTransportError full =
         FailureOf([&] { sftp.Upload(LocalFile("big", Binary(70000, 3)), "full"); });
     EXPECT_EQ(full.Kind(), TTransportFailure::DiskFull) << full.what();
-    EXPECT_EQ(full.Reason(), "the server has no room for the file \"full\"");
+    EXPECT_EQ(full.Reason(), "The server has no room for \"full\".");
     EXPECT_FALSE(std::filesystem::is_symlink(std::filesystem::symlink_status(Remote() + "/full")));
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
 
     // A local file that is not there fails before anything is sent; the session goes on.
     TTransportError local = FailureOf([&] { sftp.Upload(Local / "missing.htm", "missing.htm"); });
     EXPECT_EQ(local.Kind(), TTransportFailure::Other);
-    EXPECT_THAT(local.Reason(), HasSubstr("cannot be read"));
+    EXPECT_THAT(local.Reason(), HasSubstr("The local file \"" + (Local / "missing.htm") +
+                                          "\" cannot be read (No such file or directory)."));
     sftp.Upload(LocalFile("after.htm", "after"), "after.htm");
     EXPECT_EQ(ReadFileBytes(Remote() + "/after.htm"), "after");
 }
@@ -401,7 +415,7 @@ TEST_F(SftpPeerTest, NothingListeningAndANameThatDoesNotResolve) {
     TSftpTransport nothing(settings);
     TTransportError e = FailureOf([&] { nothing.Connect(); });
     EXPECT_EQ(e.Kind(), TTransportFailure::NothingListens);
-    EXPECT_EQ(e.Reason(), "nothing listens at 127.0.0.1:" + std::to_string(settings.Port));
+    EXPECT_EQ(e.Reason(), "Nothing listens at 127.0.0.1:" + std::to_string(settings.Port) + ".");
 
     // A label longer than 63 characters cannot be put into a query: the resolver fails at
     // once, without the network.
@@ -409,7 +423,8 @@ TEST_F(SftpPeerTest, NothingListeningAndANameThatDoesNotResolve) {
     TSftpTransport unresolved(settings);
     e = FailureOf([&] { unresolved.Connect(); });
     EXPECT_EQ(e.Kind(), TTransportFailure::HostNotFound);
-    EXPECT_EQ(e.Reason(), "the host name \"" + settings.Host + "\" does not resolve");
+    EXPECT_THAT(e.Reason(),
+                HasSubstr("The host name \"" + settings.Host + "\" does not resolve ("));
 }
 
 // A listener that takes connections (the system completes them) and never says a word.
@@ -447,7 +462,8 @@ TEST_F(SftpPeerTest, ASilentServerIsNoAnswerAndCancelEndsTheWait) {
     TSftpTransport sftp(settings);
     TTransportError e = FailureOf([&] { sftp.Connect(); });
     EXPECT_EQ(e.Kind(), TTransportFailure::NoAnswer) << e.what();
-    EXPECT_EQ(e.Reason(), "no answer from 127.0.0.1 within 1 second");
+    EXPECT_EQ(e.Reason(),
+              "No answer from 127.0.0.1:" + std::to_string(silent.Port()) + " within 1 second.");
     EXPECT_FALSE(sftp.Connected());
 
     // Without a time-out only Cancel ends the wait.
@@ -622,10 +638,10 @@ TEST_F(SftpPeerTest, ThePasswordLogsInPlainlyOrKeyboardInteractively) {
             std::string Reason;
         } cases[] = {
             // Logged in: only the SFTP channel that the server refuses ends the connect.
-            {"pa55 w\xC3\xB6rd", TTransportFailure::Other, "the server offers no SFTP"},
+            {"pa55 w\xC3\xB6rd", TTransportFailure::Other, "The server offers no SFTP."},
             {"pa55 word", TTransportFailure::LoginRefused,
-             "the server refused the user name or password"},
-            {"", TTransportFailure::LoginRefused, "the server refused the user name or password"},
+             "The server refused the user name or password."},
+            {"", TTransportFailure::LoginRefused, "The server refused the user name or password."},
         };
         for (const auto& c : cases) {
             settings.Password = c.Password;
