@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include "publish/FileOperationCases.h"
 #include "publish/RequireServers.h"
+#include "publish/SampleSite.h"
 #include "publish/SshServer.h"
 
 #include <libssh/libssh.h>
@@ -400,6 +401,42 @@ TEST_F(SftpTransportTest, CancelEndsADownloadAndEveryOperationAfterIt) {
         EXPECT_EQ(FailureOf(operation).Kind(), TTransportFailure::Cancelled);
     }
     EXPECT_TRUE(PathExists(Remote() + "/big.bin"));
+}
+
+TEST_F(SftpTransportTest, APublishRunSendsTheSampleSiteByteForByte) {
+    TSampleSite site(Local.Path());
+    ASSERT_GT(site.Published().size(), 5u);
+    std::filesystem::create_directories(Remote() + "/public_html");
+    TDPublish& record = site.Project->PUBLISH;
+    record.PROTOCOL = "SFTP";
+    record.FTP_SERVER = "127.0.0.1";
+    record.FTP_PORT = Server->Port();
+    record.USER_NAME = sshserver::UserName();
+    record.PASSWORD.clear();
+    record.FOLDER = Remote() + "/public_html";
+    TUnwatchedView view;
+    TPublishRun run(*site.Project, view);
+    // The known hosts and the key of the test, as the transport's own settings take them.
+    run.KnownHostsFile = KnownHosts();
+    run.IdentityFile = Server->ClientKey();
+    run.ReadTimeout = 10000;
+    run.Show();
+    ASSERT_EQ(run.Publish(), TPublishOutcome::Finished)
+        << run.LastError << (view.Messages.empty() ? "" : "\n" + view.Messages.back());
+    EXPECT_EQ(run.Settings.KnownHostsFile, KnownHosts());
+    EXPECT_EQ(run.Settings.IdentityFile, Server->ClientKey());
+    EXPECT_EQ(TSampleSite::Files(Remote() + "/public_html"), site.Published());
+
+    // Without them the user's own known hosts do not know the test's server.
+    run.KnownHostsFile = Local.Path() + "/empty_known_hosts";
+    WriteFileBytes(run.KnownHostsFile, "");
+    run.Show();
+    EXPECT_EQ(run.Publish(), TPublishOutcome::Failed);
+    ASSERT_FALSE(view.Messages.empty());
+    EXPECT_EQ(view.Messages.back(),
+              "FTP cannot connect!\nThe server's host key is not trusted (it is not known for "
+              "127.0.0.1). Its SHA-256 fingerprint is " +
+                  Server->HostFingerprint() + ".");
 }
 
 // Peers without an SSH server.
