@@ -439,6 +439,47 @@ TEST_F(SftpTransportTest, APublishRunSendsTheSampleSiteByteForByte) {
                   Server->HostFingerprint() + ".");
 }
 
+TEST_F(SftpTransportTest, TheAgentsKeyLogsIn) {
+    TSshAgent agent;
+    ASSERT_TRUE(agent.Started()) << "ssh-agent did not start";
+    TTransportSettings settings = Settings();
+    // No key file: the agent's keys and the user's default key files, which the test's
+    // server does not know.
+    settings.IdentityFile.clear();
+    const struct {
+        const char* What;
+        bool Agent;
+        std::string Key; // added to the agent
+        bool LogsIn;
+    } cases[] = {
+        {"no agent", false, "", false},
+        {"an agent without keys", true, "", false},
+        {"an agent with a key the server does not know", true, Server->OtherKey(), false},
+        {"an agent with the server's key", true, Server->ClientKey(), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        if (!c.Key.empty()) {
+            ASSERT_EQ(agent.Add(c.Key), "");
+        }
+        TScopedEnvironment socket("SSH_AUTH_SOCK", c.Agent ? agent.Socket().c_str() : nullptr);
+        TSftpTransport sftp(settings);
+        std::vector<std::string> log;
+        sftp.OnLog = [&log](const std::string& line) { log.push_back(line); };
+        if (!c.LogsIn) {
+            TTransportError e = FailureOf([&] { sftp.Connect(); });
+            EXPECT_EQ(e.Kind(), TTransportFailure::LoginRefused) << e.what();
+            EXPECT_EQ(e.Reason(), "The server refused the user name or password.");
+            continue;
+        }
+        sftp.Connect();
+        EXPECT_THAT(log, ::testing::Contains("Logged in with a key"));
+        sftp.ChangeFolder(Remote());
+        sftp.Upload(LocalFile("agent.htm", "by the agent's key"), "agent.htm");
+        EXPECT_EQ(ReadFileBytes(Remote() + "/agent.htm"), "by the agent's key");
+    }
+}
+
 // Peers without an SSH server.
 class SftpPeerTest : public ::testing::Test {};
 
