@@ -302,6 +302,45 @@ TEST_F(FtpTransportTest, ACertificateThatDoesNotVerifyIsRefusedUnlessItsFingerpr
     EXPECT_EQ(ReadFileBytes(Home() + "/a.htm"), "trusted");
 }
 
+TEST_F(FtpTransportTest, ExpiredAndWrongNameCertificatesAreRefusedUntilTheirFingerprintIsTrusted) {
+    MakeCertificates();
+    ASSERT_EQ(Certificates->MakeUnverifiable(), "");
+    struct TCase {
+        const char* Name;
+        std::string Certificate, Key, Host, Why;
+    };
+    const TCase cases[] = {
+        {"expired", Certificates->ExpiredCertificate(), Certificates->ExpiredKey(), "127.0.0.1",
+         "certificate has expired"},
+        {"another name, reached by address", Certificates->WrongNameCertificate(),
+         Certificates->WrongNameKey(), "127.0.0.1", "IP address mismatch"},
+        {"another name, reached by name", Certificates->WrongNameCertificate(),
+         Certificates->WrongNameKey(), "localhost", "hostname mismatch"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string fingerprint = TTestCertificates::Fingerprint(c.Certificate);
+        ASSERT_EQ(fingerprint.size(), 95u);
+        StartServer(Tls(c.Certificate, c.Key));
+        TTransportSettings s = Settings(TTransportProtocol::FTPS);
+        s.Host = c.Host;
+        s.CaFile = Certificates->CaFile(); // the CA signed it: only the date or name is wrong
+        TTransportError e = TransportFailure([&] { Make(s)->Connect(); });
+        EXPECT_EQ(e.Kind(), TTransportFailure::NotTrusted) << e.what();
+        EXPECT_EQ(e.Fingerprint(), fingerprint);
+        EXPECT_EQ(e.Reason(), "The server's certificate is not trusted (" + c.Why +
+                                  "). Its SHA-256 fingerprint is " + fingerprint + ".");
+        // Trusted by its fingerprint (as the dialog's Trust stores it): the files go.
+        s.Trusted = " " + fingerprint + "\n";
+        auto ftp = Make(s);
+        ftp->Connect();
+        ftp->Upload(Local("a.htm", c.Name), "a.htm");
+        EXPECT_EQ(ReadFileBytes(Home() + "/a.htm"), c.Name);
+        EXPECT_EQ(ftp->Download("a.htm", 100), c.Name);
+        ftp->Disconnect();
+    }
+}
+
 TEST_F(FtpTransportTest, AServerThatRequiresTlsSaysSoToAPlainClient) {
     MakeCertificates();
     StartServer(Tls(Certificates->ServerCertificate(), Certificates->ServerKey()));
