@@ -681,7 +681,13 @@ TEST_F(FtpTransportTest, RepliesToTheFileOperationsCarryTheirCode) {
          "",
          TTransportFailure::Other,
          551},
-        {"the server hangs up", Delete, {"HANGUP"}, "", TTransportFailure::Other, 0},
+        {"the server hangs up", Delete, {"HANGUP"}, "", TTransportFailure::ConnectionLost, 0},
+        {"the server hangs up during a download",
+         Download,
+         {"200 PORT ok", "150 Here it comes", "DATA ab", "HANGUP"},
+         "",
+         TTransportFailure::ConnectionLost,
+         0},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -691,7 +697,8 @@ TEST_F(FtpTransportTest, RepliesToTheFileOperationsCarryTheirCode) {
             bool sent = false;
             for (const std::string& reply : c.Replies) {
                 if (reply == "HANGUP") {
-                    s.Command();
+                    if (!sent)
+                        s.Command();
                     s.HangUp();
                 } else if (reply.rfind("DATA ", 0) == 0) {
                     s.SendData(s.ConnectBack(), reply.substr(5));
@@ -731,9 +738,10 @@ TEST_F(FtpTransportTest, RepliesToTheFileOperationsCarryTheirCode) {
             ASSERT_TRUE(failure.has_value());
             EXPECT_EQ(failure->Kind(), c.Kind) << failure->what();
             EXPECT_EQ(failure->ReplyCode(), c.Code) << failure->what();
-        } else if (c.Replies.front() == "HANGUP") {
+        } else if (c.Replies.back() == "HANGUP") {
             ASSERT_TRUE(failure.has_value());
             EXPECT_EQ(failure->ReplyCode(), 0);
+            EXPECT_EQ(failure->Kind(), TTransportFailure::ConnectionLost);
             EXPECT_THAT(failure->Reason(), HasSubstr("closed the connection"));
         } else {
             EXPECT_FALSE(failure.has_value()) << failure->what();
