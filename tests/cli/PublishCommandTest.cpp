@@ -457,7 +457,7 @@ namespace {
 
 // The bundled sample, copied to folder/Sample with the given publishing settings; its folder.
 std::string SampleWith(const std::string& folder, const std::function<void(TDPublish&)>& set) {
-    const std::string sample = folder + "/Sample";
+    std::string sample = folder + "/Sample";
     std::filesystem::copy(SourceFolder() + "/examples/Sample", sample,
                           std::filesystem::copy_options::recursive);
     TXmlDocument document;

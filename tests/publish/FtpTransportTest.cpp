@@ -751,7 +751,7 @@ TEST_F(FtpTransportTest, RepliesToTheFileOperationsCarryTheirCode) {
         server.Finish();
         const TStrings commands = server.Commands();
         ASSERT_GE(commands.size(), 5u);
-        const std::string first = commands[4];
+        const std::string& first = commands[4];
         switch (c.Operation) {
         case Download:
             EXPECT_THAT(commands, Contains("RETR a.htm"));
