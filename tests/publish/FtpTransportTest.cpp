@@ -852,3 +852,25 @@ TEST(Fingerprint, ShownAsUpperCasePairsAndComparedWithoutCaseOrSurroundingBlanks
     EXPECT_EQ(NormalFingerprint("AB:CD"), "AB:CD");
     EXPECT_EQ(NormalFingerprint(" \t\r\n"), "");
 }
+
+TEST_F(FtpTransportTest, ASizeIsAskedInBinaryTypeWhateverTheSessionsType) {
+    TFakeFtpServer server([](TFakeFtpSession& s) {
+        s.Login();
+        s.Answer("200 Type set to I");
+        s.Answer("213 77");
+        s.Answer("200 Type set to A");
+        s.WaitClosed();
+    });
+    Port = server.Port();
+    TFtpTransport ftp(Settings(TTransportProtocol::FTP, false));
+    ftp.Client().TransferType = ftASCII;
+    ftp.Connect();
+    EXPECT_EQ(ftp.RemoteSize("a.htm"), 77);
+    ftp.Disconnect();
+    server.Finish();
+    const TStrings commands = server.Commands();
+    ASSERT_EQ(commands.size(), 7u);
+    EXPECT_EQ(commands[2], "TYPE A");
+    EXPECT_EQ(TStrings(commands.begin() + 4, commands.end()),
+              (TStrings{"TYPE I", "SIZE a.htm", "TYPE A"}));
+}
