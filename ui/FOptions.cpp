@@ -9,6 +9,8 @@
 #include <QGridLayout>
 #include <QLabel>
 
+#include <utility>
+
 TFormOptions::TFormOptions(TWorkspace& workspace, IPrompter& prompter, QWidget* parent)
     : TDialogForm("FormOptions", "Site Options", prompter, parent), Workspace(workspace) {
     auto checkBox = [this](const char* caption, const char* name) {
@@ -84,7 +86,7 @@ void TFormOptions::FormShow() {
 
 void TFormOptions::ButtonOKClick() {
     TDProject& project = OpenProjectOf(Workspace);
-    TDOptions& options = project.OPTIONS;
+    TDOptions options = project.OPTIONS;
     options.MOBILE = CheckBoxMobile->isChecked();
     options.PAGE_TITLES = CheckBoxPageTitles->isChecked();
     options.SITEMAP = CheckBoxSitemap->isChecked();
@@ -92,6 +94,6 @@ void TFormOptions::ButtonOKClick() {
     options.ALT_TEXTS = CheckBoxAltTexts->isChecked();
     const int index = ComboBoxPictureSize->currentIndex();
     options.PICTURE_SIZE = index <= 0 ? 0 : ComboBoxPictureSize->currentText().toInt();
-    project.Save();
+    ReplaceAndSave(project.OPTIONS, std::move(options), [&project] { project.Save(); });
     accept();
 }
