@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <tuple>
-#include <utility>
 
 namespace {
 
@@ -395,6 +394,6 @@ void TFormColor::ButtonOKClick() {
     color.FOOT_BG = ShapeFoot->Color();
     color.FOOT_TRANS = ShapeFoot->Hatched();
     color.FOOT_TEXT = LabelFoot->Color();
-    ReplaceAndSave(project.COLOR, std::move(color), [&project] { project.Save(); });
+    ReplaceAndSave(project.COLOR, color, [&project] { project.Save(); });
     accept();
 }

@@ -9,8 +9,6 @@
 #include <QGridLayout>
 #include <QLabel>
 
-#include <utility>
-
 TFormOptions::TFormOptions(TWorkspace& workspace, IPrompter& prompter, QWidget* parent)
     : TDialogForm("FormOptions", "Site Options", prompter, parent), Workspace(workspace) {
     auto checkBox = [this](const char* caption, const char* name) {
@@ -94,6 +92,6 @@ void TFormOptions::ButtonOKClick() {
     options.ALT_TEXTS = CheckBoxAltTexts->isChecked();
     const int index = ComboBoxPictureSize->currentIndex();
     options.PICTURE_SIZE = index <= 0 ? 0 : ComboBoxPictureSize->currentText().toInt();
-    ReplaceAndSave(project.OPTIONS, std::move(options), [&project] { project.Save(); });
+    ReplaceAndSave(project.OPTIONS, options, [&project] { project.Save(); });
     accept();
 }

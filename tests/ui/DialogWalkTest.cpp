@@ -368,7 +368,7 @@ QString OrderFault(QWidget* window, QWidget* container, const QList<QWidget*>& c
     }
     for (const TPart& p : parts)
         if (p.Controls.size() > 1 || p.Controls[0] != p.Widget) {
-            const QString fault = OrderFault(window, p.Widget, p.Controls);
+            QString fault = OrderFault(window, p.Widget, p.Controls);
             if (!fault.isEmpty())
                 return fault;
         }
