@@ -72,7 +72,7 @@ TFormColor::TFormColor(TWorkspace& workspace, TColorPicker& picker, QWidget* par
     dialogFont.setPixelSize(11);
     setFont(dialogFont);
 
-    auto swatch = [this](QWidget* parent, const char* name, QRect place, bool outline = true) {
+    auto swatch = [](QWidget* parent, const char* name, QRect place, bool outline = true) {
         auto* shape = new TColorShape(parent, name, outline);
         shape->setGeometry(place);
         return shape;

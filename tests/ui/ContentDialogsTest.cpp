@@ -647,7 +647,7 @@ void TContentDialogsTest::columnDialogOnAColumnAndOnALink() {
     QCOMPARE(form.LabelURL->text(), QStringLiteral("URL:"));
     QCOMPARE(form.EditURL->text(), QStringLiteral("http://example.com"));
     // The link's style is not one of the list's items.
-    QVERIFY(linkStyle != "" && form.ComboBoxStyle->currentIndex() == -1);
+    QVERIFY(!linkStyle.empty() && form.ComboBoxStyle->currentIndex() == -1);
     const bool states[] = {false, true, false};
     int i = 0;
     for (QCheckBox* box :
