@@ -49,6 +49,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QWebEngineView>
 
 #include <algorithm>
 #include <functional>
@@ -760,6 +761,10 @@ void TDialogWalkTest::everyControlHasANameOfItsOwn() {
     for (const auto& [button, name] : named)
         QCOMPARE(button->accessibleName(), QString::fromLatin1(name));
     QCOMPARE(p.FormPublish->ListViewFile->accessibleName(), QStringLiteral("Files to publish"));
+    // The main window's two views.
+    QCOMPARE(f.Main().TreeView->accessibleName(), QStringLiteral("Project tree"));
+    QCOMPARE(f.Main().WebBrowser->accessibleName(), QStringLiteral("Site preview"));
+    QVERIFY(!f.Main().WebBrowser->accessibleDescription().isEmpty());
     // A swatch also tells its colour.
     QCOMPARE(p.FormColor->ShapeWhite->accessibleDescription(), QStringLiteral("#ffffff"));
 
