@@ -43,7 +43,45 @@ bool ParseInfo(const std::string& text, TEarlierVersion& version) {
     return true;
 }
 
+const std::string ProjectDocument = "Default.Pro";
+
+// The publishing password of a project document, as PUBLISH/PASSWORD holds it; empty when
+// the bytes do not parse or hold none.
+std::string PasswordIn(const std::string& bytes) {
+    TXmlDocument document;
+    try {
+        document.LoadFromBytes(bytes, ProjectDocument);
+        return ElementText(ChildByName(ChildByName(document.Root(), "PUBLISH"), "PASSWORD"));
+    } catch (const TError&) {
+        return std::string();
+    }
+}
+
+// The project document with password in PUBLISH/PASSWORD. Bytes that do not parse, hold no
+// such element or hold that password already are given back as they are, byte for byte.
+std::string WithPassword(const std::string& bytes, const std::string& password) {
+    TXmlDocument document;
+    try {
+        document.LoadFromBytes(bytes, ProjectDocument);
+        const TXmlElement element =
+            ChildByName(ChildByName(document.Root(), "PUBLISH"), "PASSWORD");
+        if (!element || ElementText(element) == password)
+            return bytes;
+        SetElementText(element, password);
+        return document.ToString();
+    } catch (const TError&) {
+        return bytes;
+    }
+}
+
 } // namespace
+
+TDocumentBytes TEarlierVersions::Kept(TDocumentBytes documents) {
+    const auto project = documents.find(ProjectDocument);
+    if (project != documents.end())
+        project->second = WithPassword(project->second, std::string());
+    return documents;
+}
 
 TEarlierVersions::TEarlierVersions(std::string projectFolder)
     : FProjectFolder(std::move(projectFolder)) {}
@@ -98,7 +136,19 @@ TDocumentBytes TEarlierVersions::Read(const TEarlierVersion& version) const {
 
 void TEarlierVersions::Restore(const TEarlierVersion& version) const {
     // Read all of it first: a version that cannot be read changes nothing.
-    const TDocumentBytes documents = Read(version);
+    TDocumentBytes documents = Read(version);
+    // The version holds no password: the project keeps the one it has now.
+    const std::string current = FProjectFolder + "/" + ProjectDocument;
+    if (IsPlainFile(current)) {
+        std::string password;
+        try {
+            password = PasswordIn(ReadDocumentFile(current));
+        } catch (const TError&) {
+            password.clear(); // an unreadable document has no password to keep
+        }
+        std::string& project = documents[ProjectDocument];
+        project = WithPassword(project, password);
+    }
     for (const auto& [name, bytes] : documents)
         WriteProjectDocument(FProjectFolder, name, bytes);
 }
@@ -111,17 +161,18 @@ void TEarlierVersions::Keep(const std::string& change, const TDocumentBytes& bef
     if (!FolderExists(folder))
         throw TError("Cannot make the folder for the earlier versions", folder);
     const std::vector<TEarlierVersion> versions = List();
+    const TDocumentBytes keptBefore = Kept(before);
     bool beforeKept = false;
     if (!versions.empty()) {
         try {
-            beforeKept = Read(versions.front()) == before;
+            beforeKept = Read(versions.front()) == keptBefore;
         } catch (const TError&) {
             beforeKept = false;
         }
     }
     if (!beforeKept && !before.empty())
-        Add(std::string("Before ").append(change), before, time);
-    Add(change, after, time);
+        Add(std::string("Before ").append(change), keptBefore, time);
+    Add(change, Kept(after), time);
     Prune();
 }
 
@@ -165,8 +216,10 @@ void TEarlierVersions::Prune() const {
             (entry.Name == id || entry.Name == id + ".txt"))
             RemoveVersion(id);
     }
-    std::int64_t bytes = 0;
-    std::size_t keep = 0;
+    // The newest version stays whatever its size: a project larger than MaxBytes keeps the
+    // state of its last change, where a strict limit would leave it no history at all.
+    std::int64_t bytes = versions.empty() ? 0 : versions.front().Bytes;
+    std::size_t keep = versions.empty() ? 0 : 1;
     while (keep < versions.size() && keep < MaxVersions &&
            bytes + versions[keep].Bytes <= MaxBytes) {
         bytes += versions[keep].Bytes;

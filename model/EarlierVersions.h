@@ -20,6 +20,11 @@ struct TEarlierVersion {
 // a running number, with its time and change in a file beside it ("<number>.txt", written
 // last: a version without one is an unfinished write and is cleared away). The newest
 // MaxVersions versions of at most MaxBytes bytes together are kept; the oldest go first.
+// The newest version is kept even when it alone is larger than MaxBytes (the older ones
+// then all go): a large project keeps the state its last change gave, instead of an empty
+// history.
+// The versions never hold the publishing password: the kept copy of Default.Pro has an
+// empty PUBLISH/PASSWORD, and a restore keeps the password that the project has then.
 // Build and Publish never see the folder (the generator copies only the pictures and
 // downloads the pages name, and hidden entries are never listed or deleted), and templates
 // are made from the records, never from the folder.
@@ -41,14 +46,19 @@ class TEarlierVersions {
 
     // The versions kept, newest first.
     std::vector<TEarlierVersion> List() const;
-    // The documents of a version. Throws TError when it is gone or cannot be read.
+    // The documents of a version (Default.Pro without the password). Throws TError when it
+    // is gone or cannot be read.
     TDocumentBytes Read(const TEarlierVersion& version) const;
-    // Writes the version's documents back into the project folder (each atomically).
+    // Writes the version's documents back into the project folder (each atomically), with
+    // the password of the project's Default.Pro as it is now.
     // Documents that the version does not hold stay as they are: a column document that
     // is no longer in the menu list does no harm. The caller records this as a change.
     void Restore(const TEarlierVersion& version) const;
 
     std::string Folder() const { return FProjectFolder + "/" + FolderName; }
+
+    // The documents as a version keeps them: Default.Pro without its password.
+    static TDocumentBytes Kept(TDocumentBytes documents);
 
   private:
     std::string VersionFolder(const std::string& id) const { return Folder() + "/" + id; }

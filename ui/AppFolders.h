@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Where the program keeps its projects, templates and help: the application folder. It is
 // the executable's own folder, unless the program is installed (its folder is the install
@@ -28,6 +29,28 @@ std::string ApplicationFolder();
 // installed. The choice itself, free of the environment, and that of the running program.
 std::string ChooseBundledTemplatesFolder(const std::string& executableFolder, bool installed);
 std::string BundledTemplatesFolder();
+
+// Where F1 looks for the user manual, in this order (each path only once):
+//   1. Help/Default.htm in the application folder;
+//   2. Help/Default.htm beside the executable (the copy the build puts there, when the
+//      application folder is elsewhere);
+//   3. the installed copy, installedManual (the install prefix's data folder,
+//      corvane/Help/Default.htm);
+//   4. corvane/Help/Default.htm in the XDG data folders: $XDG_DATA_HOME (else
+//      ~/.local/share), then each folder of $XDG_DATA_DIRS (else /usr/local/share and
+//      /usr/share), in their order. Relative folders are invalid and left out, as the XDG
+//      rules say.
+// The choice itself, free of the environment; xdgDataHome, xdgDataDirs and home may be null.
+std::vector<std::string> UserManualPlaces(const std::string& applicationFolder,
+                                          const std::string& executableFolder,
+                                          const std::string& installedManual,
+                                          const char* xdgDataHome, const char* xdgDataDirs,
+                                          const char* home);
+// The first of places that is a file; the first place when none is (to name it as missing).
+std::string FindUserManual(const std::vector<std::string>& places);
+// The user manual of the running program (QCoreApplication must exist), for the given
+// application folder.
+std::string UserManualFor(const std::string& applicationFolder);
 
 // Before QApplication exists: Qt WebEngine cannot use its sandbox when the program runs as
 // root, so it is switched off then, and only then.

@@ -8,10 +8,29 @@
 
 #include <initializer_list>
 #include <string>
+#include <utility>
 
 class QComboBox;
 class QLineEdit;
 class QWidget;
+
+// How a dialog's OK writes its record: the controls go into a copy of the record (edited),
+// which then takes the record's place, and save writes the document that holds it. When
+// save throws, the record is put back as it was and the error goes on to the caller. So an
+// OK that fails anywhere (a picture that cannot be copied, a document that cannot be
+// written) leaves nothing of the dialog in memory, where a later OK of another dialog would
+// write it.
+template <typename TRecord, typename TSave>
+void ReplaceAndSave(TRecord& record, TRecord edited, TSave save) {
+    TRecord before = std::move(record);
+    record = std::move(edited);
+    try {
+        save();
+    } catch (...) {
+        record = std::move(before);
+        throw;
+    }
+}
 
 // Text conversions between the records (UTF-8) and the controls.
 inline QString QText(const std::string& text) {

@@ -3,6 +3,7 @@
 #include "model/ColorScheme.h"
 #include "ui/ColorPicker.h"
 #include "ui/ColorSwatch.h"
+#include "ui/DialogControls.h"
 #include "ui/Workspace.h"
 
 #include <QComboBox>
@@ -71,7 +72,7 @@ TFormColor::TFormColor(TWorkspace& workspace, TColorPicker& picker, QWidget* par
     dialogFont.setPixelSize(11);
     setFont(dialogFont);
 
-    auto swatch = [this](QWidget* parent, const char* name, QRect place, bool outline = true) {
+    auto swatch = [](QWidget* parent, const char* name, QRect place, bool outline = true) {
         auto* shape = new TColorShape(parent, name, outline);
         shape->setGeometry(place);
         return shape;
@@ -141,7 +142,13 @@ TFormColor::TFormColor(TWorkspace& workspace, TColorPicker& picker, QWidget* par
     ShapeGray->setAccessibleName(QStringLiteral("Gray"));
     ShapeBlack->setAccessibleName(QStringLiteral("Black"));
     ShapeEmpty->setAccessibleName(QStringLiteral("Transparent"));
-    ShapeOther->setAccessibleName(QStringLiteral("Other Color"));
+    // The swatch of the colour last picked with Other Color, not the button itself.
+    ShapeOther->setAccessibleName(QStringLiteral("Other Color Picked"));
+    ButtonBase->setAccessibleName(QStringLiteral("Choose Base Color"));
+    ButtonBase->setAccessibleDescription(
+        QStringLiteral("Opens the color picker; the sixteen swatches follow the base color"));
+    ButtonColor->setAccessibleDescription(
+        QStringLiteral("Opens the color picker for the item's color"));
     ShapeColor->setAccessibleName(QStringLiteral("Item Color"));
     ComboBoxItem->setAccessibleName(QStringLiteral("Item"));
     // Alt and the caption's letter reach the control it captions.
@@ -365,7 +372,7 @@ void TFormColor::ApplySwatch(const TColorShape* swatch) {
 
 void TFormColor::ButtonOKClick() {
     TDProject& project = *Workspace.Project;
-    TDColor& color = project.COLOR;
+    TDColor color = project.COLOR;
     color.BASE = ShapeBase->Color();
     color.BG = ShapeBg->Color();
     color.TEXT_BG = ShapeText->Color();
@@ -387,6 +394,6 @@ void TFormColor::ButtonOKClick() {
     color.FOOT_BG = ShapeFoot->Color();
     color.FOOT_TRANS = ShapeFoot->Hatched();
     color.FOOT_TEXT = LabelFoot->Color();
-    project.Save();
+    ReplaceAndSave(project.COLOR, color, [&project] { project.Save(); });
     accept();
 }

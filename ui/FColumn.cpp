@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include <utility>
+
 TFormColumn::TFormColumn(TWorkspace& workspace, IPrompter& prompter, QWidget* parent)
     : TDialogForm("FormColumn", "Column", prompter, parent), Workspace(workspace) {
     EditTitle = MakeEdit("EditTitle", 64);
@@ -70,13 +72,14 @@ void TFormColumn::FormShow() {
 }
 
 void TFormColumn::ButtonOKClick() {
-    TDMenuItem& item = Item();
+    TDMenuItem& record = Item();
+    TDMenuItem item = record;
     item.TITLE = StdText(EditTitle->text());
     item.STYLE = SelectedItemText(ComboBoxStyle);
     item.URL = StdText(EditURL->text());
     item.SHOW_AUTHOR = CheckBoxShowAuthor->isChecked();
     item.SHOW_DATE = CheckBoxShowDate->isChecked();
     item.HAS_BORDER = CheckBoxHasBorder->isChecked();
-    OpenProjectOf(Workspace).Save();
+    ReplaceAndSave(record, std::move(item), [this] { OpenProjectOf(Workspace).Save(); });
     accept();
 }

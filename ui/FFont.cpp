@@ -15,6 +15,8 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 QComboBox* List(QWidget* parent, const char* name, const char* const* items, int count) {
@@ -134,7 +136,7 @@ void TFormFont::FormShow() {
 
 void TFormFont::ButtonOKClick() {
     TDProject& project = *Workspace.Project;
-    TDFont& font = project.FONT;
+    TDFont font = project.FONT;
     font.ENCODING = SelectedItemText(ComboBoxEncoding);
     font.FAMILY = SelectedItemText(ComboBoxFont);
     font.TOPIC = Topic.Value();
@@ -145,6 +147,6 @@ void TFormFont::ButtonOKClick() {
     font.BOLD_TITLE = CheckBoxBoldTitle->isChecked();
     font.BOLD_LINK = CheckBoxBoldLink->isChecked();
     font.UNDERLINE_LINK = CheckBoxUnderlineLink->isChecked();
-    project.Save();
+    ReplaceAndSave(project.FONT, std::move(font), [&project] { project.Save(); });
     accept();
 }

@@ -7,6 +7,8 @@
 #include <QGridLayout>
 #include <QLineEdit>
 
+#include <utility>
+
 TFormFoot::TFormFoot(TWorkspace& workspace, IPrompter& prompter, QWidget* parent)
     : TDialogForm("FormFoot", "Foot", prompter, parent), Workspace(workspace) {
     EditCopyright = MakeEdit("EditCopyright", 128);
@@ -43,13 +45,13 @@ void TFormFoot::FormShow() {
 
 void TFormFoot::ButtonOKClick() {
     TDProject& project = OpenProjectOf(Workspace);
-    TDFoot& foot = project.FOOT;
+    TDFoot foot = project.FOOT;
     foot.COPYRIGHT = StdText(EditCopyright->text());
     foot.ADDRESS = StdText(EditAddress->text());
     foot.TEL = StdText(EditTel->text());
     foot.FAX = StdText(EditFax->text());
     foot.EMAIL = StdText(EditEmail->text());
     foot.POSITION = SelectedItemText(ComboBoxPosition);
-    project.Save();
+    ReplaceAndSave(project.FOOT, std::move(foot), [&project] { project.Save(); });
     accept();
 }

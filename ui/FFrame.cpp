@@ -19,6 +19,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -116,6 +117,7 @@ TFormFrame::TFormFrame(TWorkspace& workspace, IPrompter& prompter, QWidget* pare
         button->setObjectName(QStringLiteral("RadioButton%1").arg(i + 1));
         // The value it stands for, as its accessible name (it has no caption).
         button->setAccessibleName(QString::fromLatin1(FrameLayouts[i]));
+        button->setAccessibleDescription(QStringLiteral("A frame layout, drawn beside it"));
         group->addButton(button, i);
         auto* drawing = new QLabel(this);
         drawing->setObjectName(QStringLiteral("ImageFrame%1").arg(i + 1));
@@ -157,6 +159,9 @@ TFormFrame::TFormFrame(TWorkspace& workspace, IPrompter& prompter, QWidget* pare
     TOKCancel buttons(this, layout);
     ButtonOK = buttons.ButtonOK;
     ButtonCancel = buttons.ButtonCancel;
+    // Tab goes down the column of check boxes to the homepage below them, then to the
+    // background beside them.
+    setTabOrder(CheckBoxOnLeft, ComboBoxHomepage);
     connect(ButtonOK, &QPushButton::clicked, this, &TFormFrame::ButtonOKClick);
 }
 
@@ -203,7 +208,7 @@ void TFormFrame::FormShow() {
 
 void TFormFrame::ButtonOKClick() {
     TDProject& project = *Workspace.Project;
-    TDFrame& frame = project.FRAME;
+    TDFrame frame = project.FRAME;
     for (std::size_t i = 0; i < RadioButton.size(); ++i)
         if (RadioButton[i]->isChecked())
             frame.FRAME = FrameLayouts[i];
@@ -213,6 +218,6 @@ void TFormFrame::ButtonOKClick() {
     frame.HAS_WELCOME = CheckBoxWelcome->isChecked();
     frame.HAS_HOTSPOT = CheckBoxHotspot->isChecked();
     PictureBackground->Store(frame.BACKGROUND, project.ImagesPath());
-    project.Save();
+    ReplaceAndSave(project.FRAME, std::move(frame), [&project] { project.Save(); });
     accept();
 }

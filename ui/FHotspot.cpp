@@ -10,6 +10,8 @@
 #include <QGridLayout>
 #include <QLineEdit>
 
+#include <utility>
+
 TFormHotspot::TFormHotspot(TWorkspace& workspace, IPrompter& prompter, QWidget* parent)
     : TDialogForm("FormHotspot", "Hotspot Column", prompter, parent), Workspace(workspace) {
     EditTitle = MakeEdit("EditTitle", 128);
@@ -49,13 +51,13 @@ void TFormHotspot::FormShow() {
 
 void TFormHotspot::ButtonOKClick() {
     TDProject& project = OpenProjectOf(Workspace);
-    TDHotspot& hotspot = project.HOTSPOT;
+    TDHotspot hotspot = project.HOTSPOT;
     hotspot.TITLE = StdText(EditTitle->text());
     PicturePicture->Store(hotspot.PICTURE, hotspot.PICTURE_WIDTH, hotspot.PICTURE_HEIGHT,
                           project.ImagesPath());
     hotspot.TEXT = MemoText->StoredText();
     Link->Store(hotspot.LINK, hotspot.KIND, hotspot.URL, project.DownloadsPath());
     hotspot.POSITION = SelectedItemText(ComboBoxPosition);
-    project.Save();
+    ReplaceAndSave(project.HOTSPOT, std::move(hotspot), [&project] { project.Save(); });
     accept();
 }

@@ -1196,6 +1196,8 @@ void TFormMain::ShowRemembered() {
     MenuTreeBesidePreview->setChecked(
         settings.value(QStringLiteral("Window/TreeBesidePreview"), true).toBool());
     Splitter->restoreState(settings.value(QStringLiteral("Window/Splitter")).toByteArray());
+    // The preview alone (F11) as it was left.
+    MenuPreview->setChecked(settings.value(QStringLiteral("Window/PreviewAlone"), false).toBool());
     SetPreviewMode(MenuPreview->isChecked());
 
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -1227,4 +1229,5 @@ void TFormMain::RememberWindow() const {
     settings.setValue(QStringLiteral("Window/Splitter"), Splitter->saveState());
     settings.setValue(QStringLiteral("Window/TreeBesidePreview"),
                       MenuTreeBesidePreview->isChecked());
+    settings.setValue(QStringLiteral("Window/PreviewAlone"), MenuPreview->isChecked());
 }

@@ -12,6 +12,7 @@
 #include <QSlider>
 
 #include <algorithm>
+#include <utility>
 
 int SpaceOnSlider(std::int32_t space) {
     return static_cast<int>(std::clamp<std::int32_t>(space, 0, TFormMenu::SpaceMax));
@@ -73,11 +74,11 @@ void TFormMenu::TrackBarSpaceChange() {
 
 void TFormMenu::ButtonOKClick() {
     TDProject& project = OpenProjectOf(Workspace);
-    TDMenu& menu = project.MENU;
+    TDMenu menu = project.MENU;
     menu.HAS_SEPARATOR = CheckBoxHasSeparator->isChecked();
     PictureButton->Store(menu.BUTTON, menu.BUTTON_WIDTH, menu.BUTTON_HEIGHT, project.ImagesPath());
     menu.SPACE = TrackBarSpace->value();
     menu.POSITION = SelectedItemText(ComboBoxPosition);
-    project.Save();
+    ReplaceAndSave(project.MENU, std::move(menu), [&project] { project.Save(); });
     accept();
 }

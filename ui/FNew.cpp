@@ -15,6 +15,9 @@
 #include <QPushButton>
 #include <QShowEvent>
 
+#include <memory>
+#include <utility>
+
 namespace {
 
 const char* const BlankProject = "[Blank Project]";
@@ -143,12 +146,15 @@ void TFormNew::ButtonCreateClick() {
     std::string templateFile;
     if (ComboBoxTemp->currentIndex() > 0)
         templateFile = ComboBoxTemp->currentData().toString().toStdString();
-    Workspace.Project = std::make_unique<TDProject>(folder, Workspace.XMLDoc, templateFile);
+    // The project becomes the open one only when it is whole: a Create that fails leaves
+    // none open, so that Cancel then leaves the program as it was.
+    auto project = std::make_unique<TDProject>(folder, Workspace.XMLDoc, templateFile);
     // A project of its own starts with the site options on; one made from a template has the
     // template's.
     if (templateFile.empty()) {
-        Workspace.Project->OPTIONS = TDOptions::ForNewProject();
-        Workspace.Project->Save();
+        project->OPTIONS = TDOptions::ForNewProject();
+        project->Save();
     }
+    Workspace.Project = std::move(project);
     accept();
 }

@@ -84,7 +84,7 @@ void TFormOptions::FormShow() {
 
 void TFormOptions::ButtonOKClick() {
     TDProject& project = OpenProjectOf(Workspace);
-    TDOptions& options = project.OPTIONS;
+    TDOptions options = project.OPTIONS;
     options.MOBILE = CheckBoxMobile->isChecked();
     options.PAGE_TITLES = CheckBoxPageTitles->isChecked();
     options.SITEMAP = CheckBoxSitemap->isChecked();
@@ -92,6 +92,6 @@ void TFormOptions::ButtonOKClick() {
     options.ALT_TEXTS = CheckBoxAltTexts->isChecked();
     const int index = ComboBoxPictureSize->currentIndex();
     options.PICTURE_SIZE = index <= 0 ? 0 : ComboBoxPictureSize->currentText().toInt();
-    project.Save();
+    ReplaceAndSave(project.OPTIONS, options, [&project] { project.Save(); });
     accept();
 }

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 
 #include <cctype>
+#include <utility>
 
 namespace {
 
@@ -126,7 +127,7 @@ void TFormPage::FormShow() {
 
 void TFormPage::ButtonOKClick() {
     TDProject& project = OpenProjectOf(Workspace);
-    TDPage& page = Page();
+    TDPage page = Page();
     page.TITLE = StdText(EditTitle->text());
     page.AUTHOR = StdText(EditAuthor->text());
     page.DATE = StoredPageDate(DateTimePicker->date());
@@ -134,6 +135,6 @@ void TFormPage::ButtonOKClick() {
                           project.ImagesPath());
     page.TEXT = MemoText->StoredText();
     Link->Store(page.LINK, page.KIND, page.URL, project.DownloadsPath());
-    CurrentColumn->Save();
+    ReplaceAndSave(Page(), std::move(page), [] { CurrentColumn->Save(); });
     accept();
 }

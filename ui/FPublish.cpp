@@ -194,6 +194,9 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     ListViewFile->header()->setStretchLastSection(true);
     ListViewFile->setColumnWidth(ColumnName, 220);
     ListViewFile->setColumnWidth(ColumnSize, 80);
+    ListViewFile->setAccessibleName(QStringLiteral("Files to publish"));
+    ListViewFile->setAccessibleDescription(
+        QStringLiteral("The files of the HTML folder with their sizes; a ticked file is uploaded"));
     LabelPublish = new QLabel(this);
     LabelPublish->setObjectName(QStringLiteral("LabelPublish"));
     ProgressBar = new QProgressBar(this);
@@ -237,6 +240,8 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     layout->addWidget(ProgressBar);
     layout->addLayout(buttons);
     resize(560, 470);
+    // The buttons in the order they stand in.
+    setTabOrder(ListViewFile, ButtonPublish);
 
     connect(CheckBoxProxy, &QCheckBox::clicked, this, &TFormPublish::CheckBoxProxyClick);
     connect(ComboBoxProtocol, &QComboBox::currentIndexChanged, this,

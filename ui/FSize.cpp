@@ -1,6 +1,7 @@
 #include "ui/FSize.h"
 
 #include "ui/ColorSwatch.h"
+#include "ui/DialogControls.h"
 #include "ui/Workspace.h"
 
 #include <QGridLayout>
@@ -11,6 +12,8 @@
 #include <QShowEvent>
 #include <QSlider>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -146,7 +149,7 @@ void TFormSize::FormShow() {
 
 void TFormSize::ButtonOKClick() {
     TDProject& project = *Workspace.Project;
-    TDSize& size = project.SIZE;
+    TDSize size = project.SIZE;
     size.SCREEN = RadioButton640->isChecked()   ? "610"
                   : RadioButton800->isChecked() ? "750"
                                                 : "100%";
@@ -157,6 +160,6 @@ void TFormSize::ButtonOKClick() {
     size.FOOT_HEIGHT = FootHeight.Value();
     size.MENU_WIDTH = MenuWidth.Value();
     size.HOTSPOT_WIDTH = HotspotWidth.Value();
-    project.Save();
+    ReplaceAndSave(project.SIZE, std::move(size), [&project] { project.Save(); });
     accept();
 }

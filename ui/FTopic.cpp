@@ -8,6 +8,8 @@
 #include <QGridLayout>
 #include <QLineEdit>
 
+#include <utility>
+
 TFormTopic::TFormTopic(TWorkspace& workspace, IPrompter& prompter, QWidget* parent)
     : TDialogForm("FormTopic", "Topic", prompter, parent), Workspace(workspace) {
     EditCaption = MakeEdit("EditCaption", 64);
@@ -52,7 +54,7 @@ void TFormTopic::FormShow() {
 
 void TFormTopic::ButtonOKClick() {
     TDProject& project = OpenProjectOf(Workspace);
-    TDTopic& topic = project.TOPIC;
+    TDTopic topic = project.TOPIC;
     topic.CAPTION = StdText(EditCaption->text());
     topic.DOMAIN = StdText(EditDomain->text());
     topic.DESCRIPTION = StdText(EditDescription->text());
@@ -60,6 +62,6 @@ void TFormTopic::ButtonOKClick() {
     topic.TITLE = StdText(EditTitle->text());
     PictureLogo->Store(topic.LOGO, topic.LOGO_WIDTH, topic.LOGO_HEIGHT, project.ImagesPath());
     topic.POSITION = SelectedItemText(ComboBoxPosition);
-    project.Save();
+    ReplaceAndSave(project.TOPIC, std::move(topic), [&project] { project.Save(); });
     accept();
 }

@@ -7,6 +7,8 @@
 #include <QComboBox>
 #include <QGridLayout>
 
+#include <utility>
+
 TFormWelcome::TFormWelcome(TWorkspace& workspace, IPrompter& prompter, QWidget* parent)
     : TDialogForm("FormWelcome", "Welcome Bar", prompter, parent), Workspace(workspace) {
     auto checkBox = [this](const char* caption, const char* name) {
@@ -43,11 +45,11 @@ void TFormWelcome::FormShow() {
 
 void TFormWelcome::ButtonOKClick() {
     TDProject& project = OpenProjectOf(Workspace);
-    TDWelcome& welcome = project.WELCOME;
+    TDWelcome welcome = project.WELCOME;
     welcome.HAS_HOMEPAGE = CheckBoxHasHomePage->isChecked();
     welcome.HAS_FAVORITE = CheckBoxHasFavorite->isChecked();
     welcome.HAS_CONTACT = CheckBoxHasContact->isChecked();
     welcome.POSITION = SelectedItemText(ComboBoxPosition);
-    project.Save();
+    ReplaceAndSave(project.WELCOME, std::move(welcome), [&project] { project.Save(); });
     accept();
 }

@@ -51,6 +51,9 @@ TLinkField::TLinkField(IPrompter& prompter, QWidget* parent) : QObject(parent), 
     ButtonFile->setAutoDefault(false);
     ButtonFile->setFixedWidth(40);
     ButtonFile->setEnabled(false);
+    ButtonFile->setAccessibleName(QStringLiteral("Choose File to Download"));
+    ButtonFile->setAccessibleDescription(
+        QStringLiteral("Opens a file; OK copies it into the project's Downloads folder"));
     LabelLink->setBuddy(EditLink);
     LabelKind->setBuddy(ComboBoxKind);
     LabelURL->setBuddy(EditURL);

@@ -27,11 +27,11 @@ const char* const NoteCannotLoad = "The picture cannot be shown";
 namespace {
 
 const TPictureMemberInfo Members[] = {
-    {"Has Background", "CheckBoxHasBackground", "ImageBackground", "Background"},
-    {"Has Logo", "CheckBoxHasLogo", "ImageLogo", "Logo"},
-    {"Has Button", "CheckBoxHasButton", "ImageButton", "Button"},
-    {"Has Picture", "CheckBoxHasPicture", "ImagePicture", "Hotspot"},
-    {"Has Picture", "CheckBoxHasPicture", "ImagePicture", nullptr},
+    {"Has Background", "CheckBoxHasBackground", "ImageBackground", "Background", "Background"},
+    {"Has Logo", "CheckBoxHasLogo", "ImageLogo", "Logo", "Logo"},
+    {"Has Button", "CheckBoxHasButton", "ImageButton", "Button", "Menu Button"},
+    {"Has Picture", "CheckBoxHasPicture", "ImagePicture", "Hotspot", "Hotspot"},
+    {"Has Picture", "CheckBoxHasPicture", "ImagePicture", nullptr, "Page"},
 };
 
 } // namespace
@@ -129,6 +129,15 @@ TPictureField::TPictureField(TPictureMember member, IPrompter& prompter,
     ButtonPicture->setObjectName(QStringLiteral("ButtonPicture"));
     ButtonSize = new QPushButton(QString::fromLatin1(SizeButtonCaption(true)), this);
     ButtonSize->setObjectName(QStringLiteral("ButtonSize"));
+    // The captions "..." and "<>" tell a screen reader nothing: the names say what for.
+    const QString owner = QString::fromLatin1(info.Owner);
+    ButtonPicture->setAccessibleName(QStringLiteral("Choose Picture for the ") + owner);
+    ButtonPicture->setAccessibleDescription(
+        QStringLiteral("Opens a GIF or JPEG file; OK copies it into the project's Images folder"));
+    ButtonSize->setAccessibleName(owner + QStringLiteral(" Preview Size"));
+    ButtonSize->setAccessibleDescription(
+        QStringLiteral("Shows the picture fitted into the preview or at its natural size"));
+    Image->setAccessibleName(owner + QStringLiteral(" Preview"));
     for (QPushButton* button : {ButtonPicture, ButtonSize}) {
         button->setAutoDefault(false);
         button->setFixedWidth(40);

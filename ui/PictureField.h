@@ -53,6 +53,9 @@ struct TPictureMemberInfo {
     // The copy in the Images folder is CopyName + extension; for a page (nullptr) it is the
     // first free "File" + n + extension.
     const char* CopyName;
+    // What the picture is for, in the accessible names of the buttons ("Choose Picture for
+    // the Logo", "Logo Preview Size").
+    const char* Owner;
 };
 const TPictureMemberInfo& PictureMemberInfo(TPictureMember member);
 

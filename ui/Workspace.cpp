@@ -2,6 +2,7 @@
 
 #include "model/CColumn.h"
 #include "platform/FileSystem.h"
+#include "ui/AppFolders.h"
 
 #include <utility>
 
@@ -17,8 +18,5 @@ std::vector<TTemplateChoice> TWorkspace::Templates() const {
 }
 
 std::string TWorkspace::UserManual() const {
-    std::string beside = ApplicationFolder + "Help/Default.htm";
-    if (!FileExists(beside) && FileExists(CORVANE_INSTALLED_MANUAL))
-        return CORVANE_INSTALLED_MANUAL;
-    return beside;
+    return UserManualFor(ApplicationFolder);
 }

@@ -29,7 +29,8 @@ class TWorkspace {
     // The templates a new project can start from: the user's and the bundled ones, by
     // name; the user's folder wins on a name clash.
     std::vector<TTemplateChoice> Templates() const;
-    // The user manual: Help/Default.htm in the application folder, else the installed copy.
+    // The user manual: Help/Default.htm in the application folder, else the first copy
+    // found beside the program, installed or in the XDG data folders (ui/AppFolders.h).
     std::string UserManual() const;
 
     bool IsOpen() const { return Project != nullptr; }

@@ -4,6 +4,8 @@
 
 #include "GeneratorFixture.h"
 #include "generator/Driver.h"
+#include "model/EarlierVersions.h"
+#include "model/ProjectDocuments.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 
@@ -15,6 +17,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <utility>
 #include <vector>
@@ -237,6 +240,61 @@ TEST_F(BuildTest, BuildIntoAnotherFolder) {
     EXPECT_EQ(RegularFilesIn(elsewhere),
               (std::set<std::string>{"Default.htm", "Page0_0.htm", "Keep.txt"}));
     EXPECT_EQ(Project->OutputFolder, elsewhere);
+}
+
+TEST_F(BuildTest, TheEarlierVersionsNeverReachABuild) {
+    const int index = AddColumn(2);
+    const std::string gif = ReadFileBytes(SourceFolder() + "/tests/platform/pictures/bands.gif");
+    WriteFileBytes(Project->ImagesPath() + "Photo.gif", gif);
+    WriteFileBytes(Project->DownloadsPath() + "Report.pdf", "report");
+    {
+        TDColumn column(Project->ColumnFile(index), Document);
+        column.Page(0).PICTURE = "Photo.gif";
+        column.Page(0).LINK = "Report";
+        column.Page(0).KIND = "Download";
+        column.Page(0).URL = "Report.pdf";
+        // Hand-edited names that lead into the folder of the earlier versions.
+        column.Page(1).PICTURE = "../.history/00000002/Default.Pro";
+        column.Page(1).LINK = "Notes";
+        column.Page(1).KIND = "Download";
+        column.Page(1).URL = "../.history/00000001.txt";
+        column.Save();
+    }
+    Project->TOPIC.LOGO = ".history";
+    Project->Save();
+    // Two changes kept, as the main window keeps them.
+    TDocumentBytes before = ReadProjectDocuments(*Project);
+    Project->TOPIC.CAPTION = "Kept";
+    Project->Save();
+    TEarlierVersions(Project->Folder).Keep("Topic", before, ReadProjectDocuments(*Project), 1);
+    ASSERT_EQ(TEarlierVersions(Project->Folder).List().size(), 2u);
+    std::set<std::string> kept;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(Dir / "Site/.history"))
+        if (entry.is_regular_file())
+            kept.insert(ReadFileBytes(entry.path().string()));
+
+    // Every file of a build, by its path below the folder, with its bytes.
+    auto built = [](const std::string& folder) {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+            files[std::filesystem::relative(entry.path(), folder).string()] =
+                entry.is_regular_file() ? ReadFileBytes(entry.path().string()) : "(folder)";
+        return files;
+    };
+    Build(*Project, "HTML");
+    const auto html = built(Html());
+    EXPECT_EQ(html.count("Photo.gif"), 1u);
+    EXPECT_EQ(html.count("Report.pdf"), 1u);
+    for (const auto& [name, bytes] : html) {
+        EXPECT_EQ(name.find(".history"), std::string::npos) << name;
+        EXPECT_EQ(kept.count(bytes), 0u) << name << " is a copy of an earlier version";
+    }
+    // The same build without the folder gives the same files.
+    std::filesystem::remove_all(Dir / "Site/.history");
+    const std::string again = Dir / "Again";
+    std::filesystem::create_directory(again);
+    BuildInto(*Project, again);
+    EXPECT_EQ(built(again), html);
 }
 
 // ---- Failures

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -146,6 +147,94 @@ TEST_F(EarlierVersionsTest, AtMostTwentyMegabytesAreKept) {
                                                        "Page 3", "Page 2"}));
 }
 
+TEST_F(EarlierVersionsTest, ANewestVersionLargerThanTheLimitIsKeptAlone) {
+    TXmlDocument document;
+    TDProject project(Dir.Path(), document);
+    Change(project, "Add Column", [](TProjectEditor& e) { e.AddColumn(); });
+    Change(project, "Add Page", [](TProjectEditor& e) { e.AddPage(0); });
+    // One page's text makes the documents larger than all versions may take together.
+    const std::string text(static_cast<std::size_t>(TEarlierVersions::MaxBytes) + 1024, 'x');
+    auto setText = [&](const std::string& pageText) {
+        return [&project, &document, pageText](TProjectEditor&) {
+            TDColumn column(project.ColumnFile(0), document);
+            column.Page(0).TEXT = pageText;
+            column.Save();
+        };
+    };
+    Change(project, "Large Page", setText(text));
+    TEarlierVersions versions(Dir.Path());
+    std::vector<TEarlierVersion> list = versions.List();
+    // The newest stays, whatever its size; the older ones go to make room.
+    ASSERT_EQ(Changes(list), std::vector<std::string>{"Large Page"});
+    EXPECT_GT(list[0].Bytes, TEarlierVersions::MaxBytes);
+    EXPECT_EQ(RegularFilesIn(Dir / ".history").size(), 1u);
+    // It brings the project back byte for byte.
+    const std::string large = ReadFileBytes(project.ColumnFile(0));
+    TProjectEditor(project).Remove({0, 0});
+    versions.Restore(list[0]);
+    EXPECT_EQ(ReadFileBytes(project.ColumnFile(0)), large);
+
+    // A small version after it: the large one no longer fits beside the newest, and goes.
+    Change(project, "Small Page", setText("small"));
+    EXPECT_EQ(Changes(versions.List()), std::vector<std::string>{"Small Page"});
+    Change(project, "Small Again", setText("smaller"));
+    EXPECT_EQ(Changes(versions.List()), (std::vector<std::string>{"Small Again", "Small Page"}));
+}
+
+TEST_F(EarlierVersionsTest, TheVersionsNeverHoldThePublishingPassword) {
+    TXmlDocument document;
+    TDProject project(Dir.Path(), document);
+    project.PUBLISH.PASSWORD = "s3cret-pw";
+    project.PUBLISH.USER_NAME = "web";
+    project.Save();
+    Change(project, "Add Column", [](TProjectEditor& e) { e.AddColumn(); });
+    Change(project, "Topic", [&](TProjectEditor&) {
+        project.TOPIC.CAPTION = "Second";
+        project.Save();
+    });
+    TEarlierVersions versions(Dir.Path());
+    std::vector<TEarlierVersion> list = versions.List();
+    // A change that starts from the newest version keeps no "Before" copy of it, although
+    // the version lacks the password that the file has.
+    EXPECT_EQ(Changes(list),
+              (std::vector<std::string>{"Topic", "Add Column", "Before Add Column"}));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(Dir / ".history")) {
+        if (entry.is_regular_file()) {
+            EXPECT_EQ(ReadFileBytes(entry.path().string()).find("s3cret-pw"), std::string::npos)
+                << entry.path();
+        }
+    }
+    for (const TEarlierVersion& version : list) {
+        TXmlDocument kept;
+        kept.LoadFromBytes(versions.Read(version).at("Default.Pro"), "Default.Pro");
+        const TDPublish publish(ChildByName(kept.Root(), "PUBLISH"));
+        EXPECT_EQ(publish.PASSWORD, "") << version.Change;
+        // Everything else of the record is kept.
+        EXPECT_EQ(publish.USER_NAME, "web") << version.Change;
+    }
+
+    // Restoring keeps the password the project has now, whatever it has become.
+    project.PUBLISH.PASSWORD = "newer-pw";
+    project.Save();
+    versions.Restore(list.back());
+    {
+        TXmlDocument reread;
+        TDProject restored(Dir.Path(), reread);
+        EXPECT_EQ(restored.PUBLISH.PASSWORD, "newer-pw");
+        EXPECT_EQ(restored.TOPIC.CAPTION, TDTopic().CAPTION);
+        EXPECT_EQ(restored.MenuCount, 0);
+    }
+    // A project without a password gets the version's bytes as they are.
+    project.PUBLISH.PASSWORD.clear();
+    project.Save();
+    versions.Restore(list.front());
+    EXPECT_EQ(ReadFileBytes(project.ProjectFile()), versions.Read(list.front()).at("Default.Pro"));
+    // Undoing to a state that the file had is possible: the versions compare without the
+    // password on both sides.
+    EXPECT_EQ(TEarlierVersions::Kept({{"Default.Pro", ReadFileBytes(project.ProjectFile())}}),
+              (TDocumentBytes{{"Default.Pro", versions.Read(list.front()).at("Default.Pro")}}));
+}
+
 TEST_F(EarlierVersionsTest, UnfinishedAndForeignEntriesAreNoVersions) {
     TXmlDocument document;
     TDProject project(Dir.Path(), document);
@@ -213,6 +302,20 @@ TEST_F(EarlierVersionsTest, TemplatesAndBuildsLeaveTheHistoryOut) {
     SaveAsTemplate(project, templates / "Look.Tmp");
     EXPECT_EQ(RegularFilesIn(templates.Path()), std::set<std::string>{"Look.Tmp"});
     EXPECT_EQ(ReadFileBytes(templates / "Look.Tmp").find("history"), std::string::npos);
+    // Not even when the records were brought back from a version: the template is the same.
+    TEarlierVersions versions(Dir.Path());
+    const std::string look = ReadFileBytes(templates / "Look.Tmp");
+    versions.Restore(versions.List().front());
+    TXmlDocument reread;
+    TDProject restored(Dir.Path(), reread);
+    SaveAsTemplate(restored, templates / "Again.Tmp");
+    EXPECT_EQ(ReadFileBytes(templates / "Again.Tmp"), look);
+    // A new project from the template starts without earlier versions.
+    TTempFolder fresh;
+    TXmlDocument freshDocument;
+    TDProject made(fresh.Path(), freshDocument, templates / "Look.Tmp");
+    EXPECT_FALSE(PathExists(fresh / ".history"));
+    EXPECT_TRUE(TEarlierVersions(fresh.Path()).List().empty());
 }
 
 } // namespace

@@ -4,8 +4,11 @@
 #include "publish/PublishRun.h"
 
 #include "TestSupport.h"
+#include "model/EarlierVersions.h"
+#include "model/ProjectDocuments.h"
 #include "platform/Locale.h"
 #include "publish/FakeFtpServer.h"
+#include "publish/SyncPlan.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -207,6 +210,36 @@ TEST_F(PublishRunTest, ShowLoadsTheRecordAndTheOrdinaryFilesOfTheHtmlFolder) {
     EXPECT_EQ(Run->LabelPublish, "");
     EXPECT_EQ(Run->ProgressBar, 0);
     EXPECT_TRUE(Run->ButtonPublishEnabled && Run->ButtonOKEnabled && Run->ButtonCancelEnabled);
+}
+
+TEST_F(PublishRunTest, TheEarlierVersionsAreNeverUploaded) {
+    AddFile("a.htm", 100);
+    AddFile("b.gif", 200);
+    // The project keeps its earlier versions; a copy of the folder even landed in the HTML
+    // folder (a project copied there by hand).
+    const TDocumentBytes before = ReadProjectDocuments(*Project);
+    Project->TOPIC.CAPTION = "Changed";
+    Project->Save();
+    TEarlierVersions(Project->Folder).Keep("Topic", before, ReadProjectDocuments(*Project), 1);
+    ASSERT_FALSE(TEarlierVersions(Project->Folder).List().empty());
+    std::filesystem::copy(Project->Folder + "/.history", Project->HTMLPath() + ".history",
+                          std::filesystem::copy_options::recursive);
+    WriteFileBytes(Project->HTMLPath() + ".history.txt", "1\nTopic\n");
+
+    TFakeFtpServer server(Uploads(2));
+    ShowFor(server.Port());
+    TStrings rows;
+    for (const TPublishRow& row : Run->Rows)
+        rows.push_back(row.Name);
+    EXPECT_THAT(rows, ElementsAre("a.htm", "b.gif"));
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished);
+    server.Finish();
+    EXPECT_THAT(StorCommands(server), ElementsAre("a.htm", "b.gif"));
+    // The synchronising publish lists the same files.
+    TStrings site;
+    for (const TLocalFile& file : ListSiteFiles(Project->HTMLPath()))
+        site.push_back(file.Name);
+    EXPECT_THAT(site, ElementsAre("a.htm", "b.gif"));
 }
 
 TEST_F(PublishRunTest, StoreValidatesThePortsAndSavesTheRecord) {

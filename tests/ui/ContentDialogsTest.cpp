@@ -395,20 +395,22 @@ void TContentDialogsTest::topicOkStopsWhereTheCopyFails() {
     form.EditTitle->setText(QStringLiteral("Written before the logo"));
     form.ComboBoxPosition->setCurrentIndex(0);
     std::filesystem::remove_all(f.Images());
+    const TDTopic shown = f.Project().TOPIC;
 
     form.ButtonOK->click();
-    // The error report names the copy; the dialog stays open; what came before the logo is
-    // in the record, what comes after it is not, and nothing was saved.
+    // The error report names the copy; the dialog stays open; nothing the dialog holds is in
+    // the record, not even what comes before the logo, and nothing was saved.
     const QStringList calls = f.Prompter.TakeCalls();
     QCOMPARE(calls.size(), 2);
     QVERIFY2(calls[1].startsWith("Error: ") && calls[1].contains(Q(f.Images() + "Logo.gif")),
              qPrintable(calls[1]));
     QVERIFY(form.isVisible());
-    QCOMPARE(f.Project().TOPIC.TITLE, std::string("Written before the logo"));
+    QCOMPARE(f.Project().TOPIC.TITLE, TDTopic().TITLE);
     QCOMPARE(f.Project().TOPIC.LOGO, std::string());
     QCOMPARE(f.Project().TOPIC.POSITION, std::string("Left (Vertical)"));
     QCOMPARE(ReadFileBytes(f.Folder() + "/Default.Pro"), before);
     form.reject();
+    QVERIFY(f.Project().TOPIC == shown);
 }
 
 void TContentDialogsTest::menuSliderAndButton() {
@@ -645,7 +647,7 @@ void TContentDialogsTest::columnDialogOnAColumnAndOnALink() {
     QCOMPARE(form.LabelURL->text(), QStringLiteral("URL:"));
     QCOMPARE(form.EditURL->text(), QStringLiteral("http://example.com"));
     // The link's style is not one of the list's items.
-    QVERIFY(linkStyle != "" && form.ComboBoxStyle->currentIndex() == -1);
+    QVERIFY(!linkStyle.empty() && form.ComboBoxStyle->currentIndex() == -1);
     const bool states[] = {false, true, false};
     int i = 0;
     for (QCheckBox* box :

@@ -7,7 +7,7 @@
 #include "model/ColumnInUse.h"
 #include "model/EarlierVersions.h"
 #include "platform/FileFaults.h"
-#include "ui/ColorSwatch.h"
+#include "ui/AppFolders.h"
 #include "ui/FBuild.h"
 #include "ui/FColor.h"
 #include "ui/FMain.h"
@@ -117,13 +117,12 @@ class TDesktopTest : public QObject {
     void failedUndoIsReportedAndChangesNothing();
     void restoreAnEarlierVersionAfterARestart();
     void everyMenuAndDialogHasMnemonicsWithoutClashes();
-    void tabOrderFollowsTheVisualOrder();
     void deleteEnterAndDoubleClickInTheTree();
     void treeBesidePreviewAndPreviewAlone();
     void windowIsRememberedAndFitsItsContent();
-    void accessibleNamesTellTheControlsApart();
     void longPathsAreElidedInTheMiddle();
     void theManualIsBesideTheProgramInTheBuildTree();
+    void theManualIsFoundInstalledAndInTheDataFolders();
 };
 
 void TDesktopTest::undoAndRedoTheStructureCommands() {
@@ -422,45 +421,6 @@ void TDesktopTest::everyMenuAndDialogHasMnemonicsWithoutClashes() {
         QCOMPARE(action->shortcut(), key);
 }
 
-void TDesktopTest::tabOrderFollowsTheVisualOrder() {
-    TDesktopFixture f;
-    QVERIFY(f.Open());
-    f.Project().CurrentItem = 0;
-    TColumnInUse column(f.ColumnFile(), f.Program->Workspace.XMLDoc);
-    column->CurrentPage = 0;
-    QStringList faults;
-    for (QDialog* dialog : f.Main().findChildren<QDialog*>()) {
-        if (dialog->objectName() == QStringLiteral("FormPublish"))
-            continue; // its fields change with the protocol; its own tests cover it
-        dialog->show();
-        QVERIFY(QTest::qWaitForWindowExposed(dialog));
-        // Tab from the first control on: each next control lies below the one before, or
-        // beside it to the right.
-        QList<QWidget*> chain;
-        QWidget* widget = dialog;
-        for (int guard = 0; guard < 200; ++guard) {
-            widget = widget->nextInFocusChain();
-            if (widget == dialog)
-                break;
-            if (dialog->isAncestorOf(widget) && widget->isVisibleTo(dialog) &&
-                widget->isEnabled() && (widget->focusPolicy() & Qt::TabFocus) &&
-                !widget->focusProxy() && !chain.contains(widget))
-                chain << widget;
-        }
-        for (int i = 1; i < chain.size(); ++i) {
-            const QRect before(chain[i - 1]->mapTo(dialog, QPoint(0, 0)), chain[i - 1]->size());
-            const QRect after(chain[i]->mapTo(dialog, QPoint(0, 0)), chain[i]->size());
-            const bool below = after.top() >= before.top() - 4;
-            const bool right = after.left() >= before.right() - 4;
-            if (!below && !right)
-                faults << dialog->objectName() + QStringLiteral(": ") + chain[i]->objectName() +
-                              QStringLiteral(" after ") + chain[i - 1]->objectName();
-        }
-        dialog->hide();
-    }
-    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
-}
-
 void TDesktopTest::deleteEnterAndDoubleClickInTheTree() {
     TDesktopFixture f;
     QVERIFY(f.Open());
@@ -607,8 +567,33 @@ void TDesktopTest::windowIsRememberedAndFitsItsContent() {
         QCOMPARE(f.Main().geometry().size(), remembered.size());
         QCOMPARE(f.Main().geometry().topLeft(), remembered.topLeft());
         QVERIFY(std::abs(f.Main().Splitter->sizes().value(0) - 150) <= 2);
-        // The one-view window chosen.
+        QVERIFY(!f.Main().MenuPreview->isChecked());
+        // The one-view window chosen, and the preview alone (F11).
         f.Main().MenuTreeBesidePreview->trigger();
+        f.Main().MenuPreview->trigger();
+        QVERIFY(f.Main().PanelTree->isHidden());
+        QVERIFY(closeWindow(f));
+    }
+    {
+        // The preview alone comes back with its enabling; F11 goes back to the tree alone.
+        TDesktopFixture f;
+        f.Main().hide();
+        f.Main().ShowRemembered();
+        QVERIFY(!f.Main().MenuTreeBesidePreview->isChecked());
+        QVERIFY(f.Main().MenuPreview->isChecked());
+        QVERIFY(f.Main().ToolPreview->isChecked());
+        QVERIFY(f.Main().PanelTree->isHidden());
+        QVERIFY(!f.Main().WebBrowser->isHidden());
+        QVERIFY(!f.Main().MenuAddColumn->isEnabled());
+        // Opening a project keeps the view: the preview alone shows its homepage.
+        QVERIFY(f.Open());
+        QVERIFY(f.Main().PanelTree->isHidden());
+        QVERIFY(f.Main().MenuPrint->isEnabled());
+        QVERIFY(!f.Main().MenuAddColumn->isEnabled());
+        QCOMPARE(f.Main().WebBrowser->url(), QUrl::fromLocalFile(Q(f.Project().PreviewFile())));
+        f.Main().MenuPreview->trigger();
+        QVERIFY(f.Main().WebBrowser->isHidden());
+        QVERIFY(!f.Main().PanelTree->isHidden());
         QVERIFY(closeWindow(f));
     }
     {
@@ -616,6 +601,8 @@ void TDesktopTest::windowIsRememberedAndFitsItsContent() {
         f.Main().hide();
         f.Main().ShowRemembered();
         QVERIFY(!f.Main().MenuTreeBesidePreview->isChecked());
+        QVERIFY(!f.Main().MenuPreview->isChecked());
+        QVERIFY(!f.Main().PanelTree->isHidden());
         QVERIFY(f.Main().WebBrowser->isHidden());
         // A remembered window too small for its content (the maximised window of old came
         // back at 773 x 298) comes back at 80% of the screen instead.
@@ -635,57 +622,6 @@ void TDesktopTest::windowIsRememberedAndFitsItsContent() {
         QVERIFY(std::abs(f.Main().height() - screen.height() * 4 / 5) <= 2);
     }
     QSettings(QStringLiteral("Corvane"), QStringLiteral("Corvane")).clear();
-}
-
-void TDesktopTest::accessibleNamesTellTheControlsApart() {
-    TDesktopFixture f;
-    QStringList faults;
-    // Within one window, every tool button, slider, list, swatch and captionless radio
-    // button has a name of its own.
-    auto check = [&faults](QWidget* window, const QList<QWidget*>& controls) {
-        QMap<QString, QString> names;
-        for (QWidget* control : controls) {
-            const QString name = control->accessibleName();
-            const QString what = window->objectName() + QStringLiteral(": ") +
-                                 control->objectName() + QStringLiteral(" (") +
-                                 QString::fromLatin1(control->metaObject()->className()) +
-                                 QStringLiteral(")");
-            if (name.isEmpty())
-                faults << what + QStringLiteral(" has no accessible name");
-            else if (names.contains(name))
-                faults << what + QStringLiteral(" is called ") + name + QStringLiteral(" like ") +
-                              names[name];
-            else
-                names[name] = what;
-        }
-    };
-    QList<QWidget*> tools;
-    for (QAction* action : f.Main().ToolBarProject->actions())
-        if (!action->isSeparator()) {
-            QWidget* button = f.Main().ToolBarProject->widgetForAction(action);
-            tools << button;
-            if (button->accessibleDescription().isEmpty())
-                faults << QStringLiteral("no description on the tool button ") + action->text();
-        }
-    check(&f.Main(), tools + QList<QWidget*>{f.Main().TreeView, f.Main().WebBrowser});
-    for (QDialog* dialog : f.Main().findChildren<QDialog*>()) {
-        if (dialog->objectName() == QStringLiteral("FormPublish"))
-            continue; // its own helper names its list
-        QList<QWidget*> controls;
-        for (QWidget* widget : dialog->findChildren<QWidget*>()) {
-            if (widget->window() != dialog)
-                continue; // the drop-down lists of the combo boxes
-            auto* radio = qobject_cast<QRadioButton*>(widget);
-            if (qobject_cast<QSlider*>(widget) || qobject_cast<QListView*>(widget) ||
-                qobject_cast<QTreeView*>(widget) || qobject_cast<TColorShape*>(widget) ||
-                (radio && radio->text().isEmpty()))
-                controls << widget;
-        }
-        check(dialog, controls);
-    }
-    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
-    // A swatch also tells its colour.
-    QVERIFY(f.Program->FormColor->ShapeWhite->accessibleDescription() == QStringLiteral("#ffffff"));
 }
 
 void TDesktopTest::longPathsAreElidedInTheMiddle() {
@@ -727,6 +663,76 @@ void TDesktopTest::theManualIsBesideTheProgramInTheBuildTree() {
     QVERIFY(FileExists(workspace.UserManual()));
     QCOMPARE(ReadFileBytes(workspace.UserManual()),
              ReadFileBytes(SourceFolder() + "/help/Default.htm"));
+}
+
+void TDesktopTest::theManualIsFoundInstalledAndInTheDataFolders() {
+    TTempFolder temp;
+    const std::string app = temp / "app/";
+    const std::string exe = temp / "exe/";
+    const std::string installed = temp / "prefix/share/corvane/Help/Default.htm";
+    const std::string xdgHome = temp / "data-home";
+    const std::string home = temp / "home";
+    const std::string first = temp / "dirs-1";
+    const std::string second = temp / "dirs-2";
+    const std::string dirs = first + ":relative::" + second + "/";
+    const std::string inData = "/corvane/Help/Default.htm";
+    // Every place, in the order F1 looks.
+    const std::vector<std::string> places =
+        UserManualPlaces(app, exe, installed, xdgHome.c_str(), dirs.c_str(), home.c_str());
+    QCOMPARE(places, (std::vector<std::string>{app + "Help/Default.htm", exe + "Help/Default.htm",
+                                               installed, xdgHome + inData, first + inData,
+                                               second + inData}));
+    // Without $XDG_DATA_HOME the home folder's data folder; without $XDG_DATA_DIRS the
+    // standard ones; relative folders count for nothing; a place is named once.
+    QCOMPARE(UserManualPlaces(app, app, installed, nullptr, nullptr, home.c_str()),
+             (std::vector<std::string>{app + "Help/Default.htm", installed,
+                                       home + "/.local/share" + inData, "/usr/local/share" + inData,
+                                       "/usr/share" + inData}));
+    QCOMPARE(UserManualPlaces(app, "", "", "relative", "", home.c_str()),
+             (std::vector<std::string>{app + "Help/Default.htm", home + "/.local/share" + inData,
+                                       "/usr/local/share" + inData, "/usr/share" + inData}));
+
+    // Which copy is found, for each set of copies that are there.
+    const struct {
+        std::vector<std::size_t> There;
+        std::size_t Found;
+    } cases[] = {
+        {{0, 1, 2, 3, 4, 5}, 0},
+        {{1, 2, 3, 4, 5}, 1},
+        {{2, 3, 4, 5}, 2},
+        {{3, 4, 5}, 3},
+        {{4, 5}, 4},
+        {{5}, 5},
+        {{0, 5}, 0},
+        {{2, 5}, 2},
+        {{}, 0},
+    };
+    for (const auto& c : cases) {
+        for (const std::string& place : places)
+            DeleteFileQuietly(place);
+        for (std::size_t i : c.There) {
+            std::filesystem::create_directories(std::filesystem::path(places[i]).parent_path());
+            WriteFileBytes(places[i], "manual");
+        }
+        QCOMPARE(FindUserManual(places), places[c.Found]);
+    }
+    // A folder named like the manual is no manual.
+    std::filesystem::create_directories(places[0]);
+    WriteFileBytes(places[3], "manual");
+    QCOMPARE(FindUserManual(places), places[3]);
+
+    // The running program: an application folder without the manual, and the manual in
+    // $XDG_DATA_HOME.
+    const QByteArray oldHome = qgetenv("XDG_DATA_HOME");
+    const bool hadHome = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(xdgHome));
+    const TWorkspace workspace(temp / "elsewhere/");
+    const std::string found = workspace.UserManual();
+    if (hadHome)
+        qputenv("XDG_DATA_HOME", oldHome);
+    else
+        qunsetenv("XDG_DATA_HOME");
+    QCOMPARE(found, xdgHome + inData);
 }
 
 int main(int argc, char** argv) {
