@@ -4,6 +4,8 @@
 
 #include "UiTestSupport.h"
 
+#include "app/Startup.h"
+
 #include "generator/Driver.h"
 #include "model/CPage.h"
 #include "ui/Dialogs.h"
@@ -14,6 +16,10 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QLabel>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QWebEngineView>
 
@@ -88,10 +94,10 @@ class TPreviewTest : public QObject {
 
   private slots:
     void windowAnswersWhileTheRestIsBuilt();
+    void buildShowsItsProgressAndCanBeCancelled();
 };
 
 void TPreviewTest::windowAnswersWhileTheRestIsBuilt() {
-    PrepareTestEnvironment();
     TTempFolder temp;
     TScriptedPrompter prompter;
     TWorkspace workspace(temp.Path() + "/");
@@ -147,7 +153,72 @@ void TPreviewTest::windowAnswersWhileTheRestIsBuilt() {
     }
 }
 
+void TPreviewTest::buildShowsItsProgressAndCanBeCancelled() {
+    TTempFolder temp;
+    TScriptedPrompter prompter;
+    TWorkspace workspace(temp.Path() + "/");
+    TDialogs dialogs;
+    auto form = std::make_unique<TFormMain>(workspace, prompter, dialogs);
+    const std::string folder = workspace.ProjectsFolder() + "Big";
+    MakeLargeProject(folder, 24, 400);
+    dialogs.Register(TDialogKind::Open, [&] {
+        workspace.Project = std::make_unique<TDProject>(folder, workspace.XMLDoc);
+        return true;
+    });
+    int summaries = 0;
+    dialogs.Register(TDialogKind::Build, [&] {
+        ++summaries;
+        return false;
+    });
+    form->resize(900, 640);
+    form->show();
+    form->MenuOpenProject->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !form->Preview->IsRunning(); }, LoadTimeout * 3));
+
+    // After half a second the progress shows; Cancel stops the build, and no summary follows.
+    QString label;
+    bool cancelled = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* progress = form->findChild<QProgressDialog*>(QStringLiteral("FormBuildProgress"));
+        if (!progress || !progress->isVisible() || cancelled)
+            return;
+        label = progress->labelText();
+        cancelled = true;
+        // As the user does: the dialog's Cancel button.
+        auto* button = progress->findChild<QPushButton*>();
+        QVERIFY(button);
+        QCOMPARE(button->text(), QStringLiteral("Cancel"));
+        button->click();
+    });
+    poll.start(50);
+    form->ToolBuild->trigger();
+    poll.stop();
+    QVERIFY2(label.startsWith(QStringLiteral("Building page ")), qPrintable(label));
+    QVERIFY2(label.contains(QStringLiteral(" of ")), qPrintable(label));
+    QVERIFY(cancelled);
+    QCOMPARE(summaries, 0);
+    QCOMPARE(form->StatusPanel1->text(), QStringLiteral("Build cancelled"));
+
+    // The next build repairs what the cancelled one left.
+    form->ToolBuild->trigger();
+    QCOMPARE(summaries, 1);
+    const std::map<std::string, std::string> fresh = FreshBuild(folder, temp.Path() + "/fresh");
+    const std::map<std::string, std::string> built = FilesIn(folder + "/HTML");
+    QCOMPARE(built.size(), fresh.size());
+    for (const auto& [name, bytes] : fresh)
+        QVERIFY2(built.count(name) && built.at(name) == bytes, name.c_str());
+    QVERIFY(prompter.Calls.isEmpty());
+}
+
 } // namespace
 
-QTEST_MAIN(TPreviewTest)
+int main(int argc, char** argv) {
+    PrepareTestEnvironment();
+    PrepareStartup();
+    TApplication application(argc, argv);
+    TPreviewTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "PreviewTest.moc"
