@@ -823,6 +823,7 @@ void TFormMain::RefreshPreview() {
 }
 
 void TFormMain::StartBackgroundPreview() {
+    FPreviewStale = true;
     Preview->Start(*Workspace.Project);
     PreviewStarted.start();
     PreviewProgress->start();
@@ -830,6 +831,7 @@ void TFormMain::StartBackgroundPreview() {
 
 void TFormMain::PreviewFinished(bool completed, const QString& error) {
     PreviewProgress->stop();
+    FPreviewStale = !completed;
     if (completed)
         StatusPanel1->clear();
     else
@@ -850,9 +852,10 @@ void TFormMain::ShowPreviewProgress() {
 }
 
 void TFormMain::BeforePreviewNavigation(const QUrl& url) {
-    // A page of the preview that the background build may not have reached yet is written
-    // now, from the project as it is, with the bytes that the build gives it.
-    if (!IsOpen() || FProjectBusy || !Preview->IsRunning() || !url.isLocalFile())
+    // A page of the preview that the background build may not have reached yet (it runs,
+    // was stopped or failed) is written now, from the project as it is, with the bytes that
+    // the build gives it.
+    if (!IsOpen() || FProjectBusy || !FPreviewStale || !url.isLocalFile())
         return;
     TDProject& project = *Workspace.Project;
     const std::string temp = project.Folder + "/Temp";

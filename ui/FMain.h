@@ -259,6 +259,9 @@ class TFormMain : public QMainWindow {
     bool FProjectsFolderMissing = false;
     // While a build on another thread uses the project.
     bool FProjectBusy = false;
+    // Until the background build has written every page of the preview since the last
+    // change: a page may still be out of date.
+    bool FPreviewStale = false;
     QTimer* PreviewProgress;
     QElapsedTimer PreviewStarted;
     std::unique_ptr<QPrinter> FPrinter;

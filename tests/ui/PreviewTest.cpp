@@ -130,11 +130,24 @@ void TPreviewTest::windowAnswersWhileTheRestIsBuilt() {
     TEventCounter counter;
     counter.Builder = form->Preview;
     form->TreeView->setCurrentItem(form->TreeView->topLevelItem(23));
+    QSignalSpy homepageShown(form->WebBrowser, &QWebEngineView::loadFinished);
     form->MenuAddPage->trigger();
     QVERIFY(form->Preview->IsRunning());
     QCoreApplication::postEvent(&counter, new QEvent(QEvent::User));
     QVERIFY(QTest::qWaitFor([&] { return counter.Count > 0; }, LoadTimeout));
     QVERIFY(counter.WhileBuilding);
+
+    // A page that the background build has not reached (here: stopped before the last
+    // column) is written before the browser shows it, with the bytes of the whole build.
+    QVERIFY(form->Preview->CancelAndWait());
+    QVERIFY(homepageShown.count() > 0 || homepageShown.wait(LoadTimeout));
+    const std::string listing = folder + "/Temp/Page23.htm";
+    QSignalSpy listingShown(form->WebBrowser, &QWebEngineView::loadFinished);
+    form->Navigate(listing);
+    QVERIFY(listingShown.wait(LoadTimeout));
+    QCOMPARE(form->WebBrowser->url(), QUrl::fromLocalFile(QString::fromStdString(listing)));
+    const std::map<std::string, std::string> now = FreshBuild(folder, temp.Path() + "/now");
+    QVERIFY(ReadFileBytes(listing) == now.at("Page23.htm"));
 
     // The next change cancels the build that it makes stale; what is left is repaired.
     form->TreeView->setCurrentItem(form->TreeView->topLevelItem(0));
