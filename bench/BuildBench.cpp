@@ -1,18 +1,23 @@
 // corvane-bench [WORK_FOLDER]: builds a small, a medium (with its pages in UTF-8 and again in
 // ISO-8859-1) and the largest project and compares each build with cp -r of the same output
-// tree, measured in the same run; then times the preview refresh after one page of the medium
-// project changed.
+// tree, measured in the same run; then times the whole preview build after one page of the
+// medium project changed, and on the largest project the preview's homepage after each kind
+// of change and after opening it.
 #include "bench/BenchProject.h"
 #include "generator/Driver.h"
 #include "generator/Generator.h"
 #include "model/CColumn.h"
 #include "model/CProject.h"
+#include "model/ProjectEditor.h"
 #include "platform/FileSystem.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -90,6 +95,144 @@ TResult Measure(const std::string& work, const std::string& name, int columns, i
     return best;
 }
 
+// One change of the kind the window meets, made and saved as its dialog does.
+struct TPreviewChange {
+    const char* Name;
+    std::function<void(TDProject&, TXmlDocument&, int run)> Make;
+};
+
+void EditPage(TDProject& project, TXmlDocument& document, int item, int page,
+              const std::function<void(TDPage&)>& edit) {
+    TDColumn column(project.ColumnFile(item), document);
+    edit(column.Page(page));
+    column.Save();
+}
+
+// The preview of the largest project: the time from a change saved to the homepage's bytes
+// in Temp (BuildHomepageInto, what the window shows at once), for each kind of change; then
+// the rest of the site, which the window builds in the background; and opening the project
+// to its first preview.
+void MeasurePreview(const std::string& folder) {
+    const TPreviewChange changes[] = {
+        {"one page changed",
+         [](TDProject& p, TXmlDocument& d, int run) {
+             EditPage(p, d, 0, 7, [run](TDPage& page) {
+                 page.TEXT = "Changed text " + std::to_string(run) + "#$D#$Aand more.";
+             });
+         }},
+        {"a page title changed",
+         [](TDProject& p, TXmlDocument& d, int run) {
+             EditPage(p, d, 0, 500,
+                      [run](TDPage& page) { page.TITLE = "Changed title " + std::to_string(run); });
+         }},
+        {"a page of the last column changed",
+         [](TDProject& p, TXmlDocument& d, int run) {
+             EditPage(p, d, 98, 999,
+                      [run](TDPage& page) { page.TITLE = "Changed title " + std::to_string(run); });
+         }},
+        {"a column renamed",
+         [](TDProject& p, TXmlDocument&, int run) {
+             p.MenuItem(50).TITLE = "Renamed column " + std::to_string(run);
+             p.Save();
+         }},
+        {"the style changed",
+         [](TDProject& p, TXmlDocument&, int run) {
+             p.COLOR.TEXT_BG = static_cast<TColor>(0x00336600 + run);
+             p.SIZE.MENU_WIDTH = 150 + run;
+             p.Save();
+         }},
+        {"the language changed",
+         [](TDProject& p, TXmlDocument&, int run) {
+             p.LANGUAGE.Values[16] = "Previous " + std::to_string(run);
+             p.Save();
+         }},
+        {"an option changed",
+         [](TDProject& p, TXmlDocument&, int run) {
+             p.OPTIONS.PAGE_TITLES = run % 2 == 0;
+             p.Save();
+         }},
+    };
+    TXmlDocument document;
+    auto project = std::make_unique<TDProject>(folder, document);
+    const std::string temp = folder + "/Temp";
+    BuildInto(*project, temp);
+    for (const TPreviewChange& change : changes) {
+        // The whole build after it, in the background in the window and as the window did
+        // before: for one page (most files found unchanged) and for the style (every file
+        // written again).
+        const bool whole = &change == &changes[0] || &change == &changes[4];
+        double best = 0;
+        double rest = 0;
+        for (int run = 0; run < 3; ++run) {
+            Settle();
+            auto start = TClock::now();
+            change.Make(*project, document, run);
+            BuildHomepageInto(*project, temp);
+            double t = Seconds(start, TClock::now());
+            if (run == 0 || t < best)
+                best = t;
+            if (whole && run == 2) {
+                Settle();
+                start = TClock::now();
+                BuildInto(*project, temp);
+                rest = Seconds(start, TClock::now());
+            }
+        }
+        std::printf("preview refresh after %s (maximal): %.3f s\n", change.Name, best);
+        if (whole)
+            std::printf("  whole preview build after it (background now, as before): %.3f s\n",
+                        rest);
+        std::fflush(stdout);
+    }
+
+    // Opening: the project read from its files, its homepage written into Temp, as an
+    // earlier session left the folder.
+    double best = 0;
+    for (int run = 0; run < 3; ++run) {
+        project.reset();
+        Settle();
+        auto start = TClock::now();
+        TXmlDocument opened;
+        project = std::make_unique<TDProject>(folder, opened);
+        BuildHomepageInto(*project, temp);
+        double t = Seconds(start, TClock::now());
+        if (run == 0 || t < best)
+            best = t;
+        project.reset();
+    }
+    std::printf("open to first preview (maximal): %.3f s\n", best);
+
+    // What the window reads for its tree before it shows the preview: every column's titles.
+    best = 0;
+    for (int run = 0; run < 2; ++run) {
+        TXmlDocument opened;
+        TDProject tree(folder, opened);
+        Settle();
+        auto start = TClock::now();
+        std::size_t titles = 0;
+        for (int i = 0; i < tree.MenuCount; ++i)
+            if (tree.MenuItem(i).IsColumn())
+                titles += TProjectEditor(tree).PageTitles(i).size();
+        double t = Seconds(start, TClock::now());
+        if (run == 0 || t < best)
+            best = t;
+        if (titles == 0)
+            std::printf("(no titles)\n");
+    }
+    std::printf("the tree's page titles at opening (maximal): %.3f s\n", best);
+
+    // As the window did before: the whole site at every opening.
+    Settle();
+    auto start = TClock::now();
+    {
+        TXmlDocument opened;
+        TDProject whole(folder, opened);
+        BuildInto(whole, temp);
+    }
+    std::printf("open with the whole preview build, as before (maximal): %.3f s\n",
+                Seconds(start, TClock::now()));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -97,6 +240,14 @@ int main(int argc, char** argv) {
                                 : std::filesystem::temp_directory_path().string() +
                                       "/corvane-bench-" + std::to_string(::getpid());
     MakeFolder(work);
+    // "corvane-bench FOLDER preview" makes the largest project and times its preview only.
+    if (argc > 2 && std::string(argv[2]) == "preview") {
+        RemoveTree(work + "/maximal");
+        MakeBenchProject(work + "/maximal", 100, 1000, "UTF-8");
+        MeasurePreview(work + "/maximal");
+        RemoveTree(work);
+        return 0;
+    }
     // The medium project once more with its pages in ISO-8859-1 rather than UTF-8, the
     // texts' own encoding.
     struct TSize {
@@ -119,8 +270,8 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
 
-    // The preview after one page of the medium project changed: rewrite the page, then
-    // BuildPreview, as the main window does after the page dialog's OK.
+    // The whole preview build after one page of the medium project changed: rewrite the
+    // page, then BuildPreview.
     {
         TXmlDocument document;
         TDProject project(work + "/medium", document);
@@ -139,8 +290,10 @@ int main(int argc, char** argv) {
             if (run == 0 || t < best)
                 best = t;
         }
-        std::printf("preview refresh after one page changed (medium): %.3f s\n", best);
+        std::printf("whole preview build after one page changed (medium): %.3f s\n", best);
     }
+    std::fflush(stdout);
+    MeasurePreview(work + "/maximal");
     RemoveTree(work);
     return 0;
 }

@@ -1,5 +1,6 @@
 // The build driver: which files a build writes, their names and order.
 
+#include "generator/BuildControl.h"
 #include "generator/BuildState.h"
 #include "generator/Driver.h"
 #include "generator/Generator.h"
@@ -8,6 +9,7 @@
 #include "model/ColumnInUse.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/XmlDocument.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -96,63 +98,178 @@ bool WritesPageFiles(const TDMenuItem& item) {
     return item.STYLE != "Title list and contents" && item.STYLE != "Contents";
 }
 
-} // namespace
+// The page a build writes under a file name: the menu item and the page (-1 for the listing
+// page), or the homepage alone.
+struct TPageTarget {
+    bool Homepage = false;
+    int Item = -1;
+    int Page = -1;
+};
 
-void BuildInto(TDProject& project, const std::string& folder, TBuildStats* stats,
-               const TBuildProgress& progress) {
+// Reads "Page%d.htm" or "Page%d_%d.htm" with numbers as the build writes them (decimal, no
+// leading zeros, within the capacities).
+bool ParsePageFileName(const std::string& fileName, int& item, int& page) {
+    int i = -1;
+    int j = -1;
+    char tail = 0;
+    char name[32];
+    if (std::sscanf(fileName.c_str(), "Page%d_%d.ht%c", &i, &j, &tail) == 3 && tail == 'm') {
+        std::snprintf(name, sizeof name, "Page%d_%d.htm", i, j);
+    } else if (std::sscanf(fileName.c_str(), "Page%d.ht%c", &i, &tail) == 2 && tail == 'm') {
+        j = -1;
+        std::snprintf(name, sizeof name, "Page%d.htm", i);
+    } else {
+        return false;
+    }
+    if (fileName != name || i < 0 || i >= TDProject::Capacity || j < -1 || j >= TDColumn::Capacity)
+        return false;
+    item = i;
+    page = j;
+    return true;
+}
+
+// Page files a column gives without reading it as a document: its listing page and, in the
+// styles with files of their own, one per PAGE element (at most a column's capacity). Only
+// for the progress figures, which an odd document may make inexact.
+int CountedPageFiles(const std::string& columnFile, bool ownFiles) {
+    if (!ownFiles)
+        return 1;
+    std::string bytes;
+    try {
+        bytes = ReadDocumentFile(columnFile);
+    } catch (const TError&) {
+        return 1; // the build itself will say why it cannot be read
+    }
+    int pages = 0;
+    for (std::size_t at = bytes.find("<PAGE");
+         at != std::string::npos && pages < TDColumn::Capacity; at = bytes.find("<PAGE", at + 5)) {
+        const char next = at + 5 < bytes.size() ? bytes[at + 5] : '\0';
+        if (next == '>' || next == '/' || next == ' ' || next == '\t' || next == '\r' ||
+            next == '\n')
+            ++pages;
+    }
+    return 1 + pages;
+}
+
+int CountedPageFiles(const TDProject& project) {
+    if (project.MenuCount == 0)
+        return 1;
+    int total = 0;
+    for (int i = 0; i < project.MenuCount; ++i) {
+        const TDMenuItem& item = project.MenuItem(i);
+        if (item.IsColumn())
+            total += CountedPageFiles(project.ColumnFile(i), WritesPageFiles(item));
+    }
+    return total;
+}
+
+void WriteDiscarded(TDProject& project) {
+    // Runs the page writers for what they bring beside the page (pictures and downloads) and
+    // what they tell the build state; the page itself is thrown away.
+    project.Output.Open(project.OutputFolder + "/" + project.PageName + ".htm");
+    try {
+        WritePage(project);
+    } catch (...) {
+        project.Output.Abandon();
+        throw;
+    }
+    project.Output.Abandon();
+}
+
+// The build: the whole site, or with target only the one page file it names, with what the
+// build writes before that page and that page depends on (the homepage's and its column's
+// pictures) done as the whole build does it.
+void RunBuild(TDProject& project, const std::string& folder, TBuildStats* stats,
+              const TBuildProgress& progress, TBuildControl* control, const TPageTarget* target) {
     CheckHomepageName(project);
     TBuildState state;
     state.Skeleton = MakePageSkeleton(project);
     TBuildScope scope(project, state);
     const TEncodingScope encoding(project.Output, CharsetEncoding(project.FONT.ENCODING));
     project.OutputFolder = folder;
+    if (control && !target)
+        control->SetPagesTotal(CountedPageFiles(project));
 
     int columns = 0;
     for (int i = 0; i < project.MenuCount; ++i)
         columns += project.MenuItem(i).IsColumn() ? 1 : 0;
 
     bool homepagePending = true;
+    bool cancelled = false;
     int pageFiles = 0;
-    if (project.MenuCount == 0) {
-        WriteEmptyHomepage(project);
-        if (project.OPTIONS.SITEMAP)
-            state.SitePages.push_back({project.FRAME.HOMEPAGE + ".htm", std::nullopt});
-        homepagePending = false;
+    auto pageWritten = [&] {
         ++pageFiles;
+        if (control)
+            control->PageDone();
+    };
+    if (project.MenuCount == 0) {
+        if (!target || target->Homepage) {
+            WriteEmptyHomepage(project);
+            if (project.OPTIONS.SITEMAP && !target)
+                state.SitePages.push_back({project.FRAME.HOMEPAGE + ".htm", std::nullopt});
+            pageWritten();
+        }
+        homepagePending = false;
     }
     int column = 0;
     char name[32];
-    for (int i = 0; i < project.MenuCount; ++i) {
+    for (int i = 0; i < project.MenuCount && !cancelled; ++i) {
         const TDMenuItem& item = project.MenuItem(i);
         if (!item.IsColumn())
             continue;
         ++column;
+        const bool firstColumn = homepagePending;
+        // A single page needs the first column (the homepage) and its own column only.
+        if (target && !firstColumn && i != target->Item)
+            continue;
         if (progress)
             progress(column, columns);
         TColumnInUse inUse(project.ColumnFile(i), *project.Document);
         TDColumn& current = *inUse;
         const bool ownFiles = WritesPageFiles(item);
-        const bool firstColumn = homepagePending;
-        NoteSitePages(project, i, current, firstColumn, ownFiles);
+        if (!target)
+            NoteSitePages(project, i, current, firstColumn, ownFiles);
         for (int j = -1; j < current.PageCount; ++j) {
             const int length = j < 0 ? std::snprintf(name, sizeof name, "Page%d", i)
                                      : std::snprintf(name, sizeof name, "Page%d_%d", i, j);
             project.PageName.assign(name, static_cast<std::size_t>(length));
+            const bool homepage = homepagePending;
             if (homepagePending) {
                 project.PageName = project.FRAME.HOMEPAGE;
                 homepagePending = false;
             }
-            if (j == -1 || ownFiles) {
-                project.CurrentItem = i;
-                current.CurrentPage = j;
-                WriteOutputFile(project, project.PageName, WritePage);
-                ++pageFiles;
+            if (j != -1 && !ownFiles)
+                continue;
+            if (control && control->Cancelled()) {
+                cancelled = true;
+                break;
             }
+            project.CurrentItem = i;
+            current.CurrentPage = j;
+            if (!target) {
+                WriteOutputFile(project, project.PageName, WritePage);
+                pageWritten();
+                continue;
+            }
+            const bool wanted =
+                target->Homepage ? homepage : !homepage && i == target->Item && j == target->Page;
+            if (wanted) {
+                WriteOutputFile(project, project.PageName, WritePage);
+                pageWritten();
+                break;
+            }
+            // The listing page before a page of its column, and the homepage before anything.
+            if (j == -1)
+                WriteDiscarded(project);
+            if (i != target->Item)
+                break;
         }
-        if (project.OPTIONS.FEEDS)
+        if (target && (target->Homepage || i == target->Item))
+            break;
+        if (project.OPTIONS.FEEDS && !target && !cancelled)
             WriteFeed(project, i, current, firstColumn);
     }
-    if (project.OPTIONS.SITEMAP)
+    if (project.OPTIONS.SITEMAP && !target && !cancelled)
         WriteSitemap(project);
 
     if (stats) {
@@ -165,9 +282,57 @@ void BuildInto(TDProject& project, const std::string& folder, TBuildStats* stats
         stats->FirstCopyFailure = state.FirstCopyFailure;
         stats->PageFiles = pageFiles;
         stats->Notes = state.Notes;
-        stats->Homepage =
-            homepagePending ? std::string() : folder + "/" + project.FRAME.HOMEPAGE + ".htm";
+        stats->Cancelled = cancelled;
+        stats->Homepage = homepagePending || target
+                              ? std::string()
+                              : folder + "/" + project.FRAME.HOMEPAGE + ".htm";
     }
+}
+
+} // namespace
+
+void BuildInto(TDProject& project, const std::string& folder, TBuildStats* stats,
+               const TBuildProgress& progress, TBuildControl* control) {
+    RunBuild(project, folder, stats, progress, control, nullptr);
+}
+
+bool BuildPageInto(TDProject& project, const std::string& folder, const std::string& fileName) {
+    TPageTarget target;
+    if (!ParsePageFileName(fileName, target.Item, target.Page) ||
+        target.Item >= project.MenuCount || !project.MenuItem(target.Item).IsColumn())
+        target.Item = -1;
+    // The homepage's name may be that of another page file; that page, written later, wins.
+    target.Homepage = target.Item < 0 && fileName == project.FRAME.HOMEPAGE + ".htm";
+    if (target.Item < 0 && !target.Homepage)
+        return false;
+    if (target.Item >= 0) {
+        // The first column's listing page is the homepage, not a file of its own name; a
+        // page beyond the column's end, or in a style without own files, is no file either.
+        int first = -1;
+        for (int i = 0; i < project.MenuCount && first < 0; ++i)
+            if (project.MenuItem(i).IsColumn())
+                first = i;
+        const TDMenuItem& item = project.MenuItem(target.Item);
+        bool written = target.Page >= 0 ? WritesPageFiles(item) : target.Item != first;
+        if (written && target.Page >= 0) {
+            TColumnInUse inUse(project.ColumnFile(target.Item), *project.Document);
+            written = target.Page < inUse->PageCount;
+        }
+        if (!written) {
+            if (fileName != project.FRAME.HOMEPAGE + ".htm")
+                return false;
+            target = TPageTarget{};
+            target.Homepage = true;
+        }
+    }
+    TBuildStats stats;
+    RunBuild(project, folder, &stats, {}, nullptr, &target);
+    return stats.PageFiles > 0;
+}
+
+bool BuildHomepageInto(TDProject& project, const std::string& folder) {
+    CheckHomepageName(project);
+    return BuildPageInto(project, folder, project.FRAME.HOMEPAGE + ".htm");
 }
 
 std::string CopyFailureText(const TBuildStats& stats) {

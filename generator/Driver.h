@@ -25,6 +25,8 @@ struct TBuildStats {
     std::string FirstCopyFailure;
     // What the build has to tell its user, each once: why an option wrote nothing.
     std::vector<std::string> Notes;
+    // The build was stopped by its TBuildControl before it wrote every file.
+    bool Cancelled = false;
 };
 
 // "N pictures or downloads could not be written, the first NAME: reason", or empty when
@@ -34,7 +36,21 @@ std::string CopyFailureText(const TBuildStats& stats);
 // Called before each column is built with its number (from 1) and the number of columns.
 using TBuildProgress = std::function<void(int column, int columns)>;
 
+class TBuildControl;
+
 // Builds the whole site into folder, an existing folder given by its full path; deletes
 // nothing. Build(project, name) is BuildInto(project, project.Folder + "/" + name).
+// With control, another thread can stop the build before any page file (stats then says
+// Cancelled; the files written so far stay, the feeds and the sitemap are not written) and
+// read how many page files it has written of how many.
 void BuildInto(TDProject& project, const std::string& folder, TBuildStats* stats = nullptr,
-               const TBuildProgress& progress = {});
+               const TBuildProgress& progress = {}, TBuildControl* control = nullptr);
+
+// Writes the one page file fileName ("Default.htm", "Page3.htm", "Page3_7.htm") into folder
+// with exactly the bytes that BuildInto writes for it, and the pictures and downloads that
+// the build writes before it and it shows; reads only the column documents of the homepage
+// and of that page. False, writing nothing, when the whole build writes no such page file.
+bool BuildPageInto(TDProject& project, const std::string& folder, const std::string& fileName);
+// The homepage alone, as BuildPageInto of its name; false when the build writes none
+// (a menu list of links only).
+bool BuildHomepageInto(TDProject& project, const std::string& folder);

@@ -108,11 +108,11 @@ struct TKnownTarget {
 };
 
 std::unordered_map<std::string, TKnownPicture>& KnownPictures() {
-    static std::unordered_map<std::string, TKnownPicture> known;
+    thread_local std::unordered_map<std::string, TKnownPicture> known;
     return known;
 }
 std::unordered_map<std::string, TKnownTarget>& KnownTargets() {
-    static std::unordered_map<std::string, TKnownTarget> known;
+    thread_local std::unordered_map<std::string, TKnownTarget> known;
     return known;
 }
 

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-TDColumn* CurrentColumn = nullptr;
+thread_local TDColumn* CurrentColumn = nullptr;
 
 TDColumn::TDColumn(const std::string& fileName, TXmlDocument& document)
     : FileName(fileName), Document(&document) {

@@ -36,5 +36,6 @@ class TDColumn {
     int CurrentPage = -1;
 };
 
-// The one column document in use, program-wide; none between uses.
-extern TDColumn* CurrentColumn;
+// The one column document in use, one per thread (a build in the background has its own);
+// none between uses.
+extern thread_local TDColumn* CurrentColumn;

@@ -4,6 +4,7 @@
 #include "platform/FileDescriptor.h"
 #include "platform/FileFaults.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -109,7 +110,8 @@ void TOutputFile::WriteToDisk(TKnownFile& known) {
     // Written beside the page and renamed into place: whatever entry has the page's name (a
     // link to a file elsewhere among them) is replaced, never opened, and a page that cannot
     // be written is never left half written.
-    static unsigned counter = 0;
+    // Two builds may write at once, each on a thread of its own.
+    static std::atomic<unsigned> counter{0};
     std::string temporary;
     TFileDescriptor fd;
     for (int attempt = 0; !fd && attempt < 10000; ++attempt) {

@@ -52,6 +52,13 @@ class TOutputFile {
     std::uint64_t FilesUnchanged() const { return FUnchanged; }
     // Forgets what was written: every later file is written.
     void ForgetWrittenFiles() { FKnown.clear(); }
+    // Gives what this writer remembers of the files it wrote to another writer, which
+    // forgets its own; this one then remembers nothing. For a build that runs with an output
+    // of its own each time and should still leave unchanged files alone.
+    void HandOverWrittenFiles(TOutputFile& to) {
+        to.FKnown = std::move(FKnown);
+        FKnown.clear();
+    }
 
   private:
     struct TKnownFile {

@@ -11,14 +11,18 @@
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "ui/ErrorReport.h"
+#include "ui/FBuildProgress.h"
 #include "ui/FRestore.h"
 #include "ui/Pictures.h"
+#include "ui/PreviewBuilder.h"
+#include "ui/PreviewPage.h"
 #include "ui/Prompter.h"
 #include "ui/Workspace.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -31,6 +35,7 @@
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -41,6 +46,8 @@
 
 #include <algorithm>
 #include <ctime>
+#include <exception>
+#include <thread>
 #include <utility>
 
 const char* const TFormMain::HomePageAddress = "https://corvane.example/";
@@ -155,8 +162,12 @@ TError TreeOutOfStep() {
 } // namespace
 
 TFormMain::TFormMain(TWorkspace& workspace, IPrompter& prompter, TDialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), Workspace(workspace), Prompter(prompter), Dialogs(dialogs) {
+    : QMainWindow(parent), Preview(new TPreviewBuilder(this)), Workspace(workspace),
+      Prompter(prompter), Dialogs(dialogs), PreviewProgress(new QTimer(this)) {
     setObjectName(QStringLiteral("FormMain"));
+    connect(Preview, &TPreviewBuilder::Finished, this, &TFormMain::PreviewFinished);
+    PreviewProgress->setInterval(250);
+    connect(PreviewProgress, &QTimer::timeout, this, &TFormMain::ShowPreviewProgress);
     ShellOpen = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     CreateActions();
     CreateMenus();
@@ -179,7 +190,10 @@ TFormMain::TFormMain(TWorkspace& workspace, IPrompter& prompter, TDialogs& dialo
     SetProjectOpen(false);
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain() {
+    // Before the project goes: the background build has its own, but writes its folder.
+    Preview->CancelAndWait();
+}
 
 // ---- Construction of the controls
 
@@ -540,6 +554,9 @@ void TFormMain::CreateViews() {
     WebBrowser->setAccessibleDescription(
         QStringLiteral("The homepage of the site as it is built now"));
     WebBrowser->setObjectName(QStringLiteral("WebBrowser"));
+    auto* page = new TPreviewPage(WebBrowser);
+    page->BeforeNavigation = [this](const QUrl& url) { BeforePreviewNavigation(url); };
+    WebBrowser->setPage(page);
     connect(WebBrowser->page(), &QWebEnginePage::linkHovered, this,
             &TFormMain::BrowserStatusTextChange);
     QAction* back = WebBrowser->pageAction(QWebEnginePage::Back);
@@ -736,7 +753,7 @@ void TFormMain::BuildWithStatus(const std::string& folderName) {
             Workspace.BuildNotes.clear();
             const std::string folder = Workspace.Project->Folder + "/" + folderName;
             CheckRealFolder(folder);
-            BuildInto(*Workspace.Project, folder, &Workspace.LastBuild);
+            BuildOffThread(folder);
             Workspace.BuildNotes = Workspace.LastBuild.Notes;
         }
     } catch (...) {
@@ -748,17 +765,122 @@ void TFormMain::BuildWithStatus(const std::string& folderName) {
     // Copies that failed stay named in the status bar until the next build.
     const std::string failures =
         folderName.empty() ? std::string() : CopyFailureText(Workspace.LastBuild);
-    if (failures.empty())
+    if (!folderName.empty() && Workspace.LastBuild.Cancelled)
+        StatusPanel1->setText(QStringLiteral("Build cancelled"));
+    else if (failures.empty())
         StatusPanel1->clear();
     else
         StatusPanel1->setText(Q(failures));
 }
 
+void TFormMain::BuildOffThread(const std::string& folder) {
+    TBuildControl control;
+    std::exception_ptr error;
+    std::atomic<bool> finished{false};
+    TDProject& project = *Workspace.Project;
+    // The window's thread only paints and shows the progress meanwhile, and touches neither
+    // the project nor its column in use.
+    FProjectBusy = true;
+    std::thread build([&] {
+        try {
+            BuildInto(project, folder, &Workspace.LastBuild, {}, &control);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        finished = true;
+    });
+    TFormBuildProgress::Wait(
+        this, [&finished] { return finished.load(); },
+        [&control] { return std::make_pair(control.PagesDone(), control.PagesTotal()); },
+        [&control] { control.Cancel(); });
+    build.join();
+    FProjectBusy = false;
+    if (error)
+        std::rethrow_exception(error);
+}
+
 void TFormMain::RefreshPreview() {
     if (!IsOpen())
         return;
-    BuildWithStatus("");
-    Navigate(Workspace.Project->PreviewFile());
+    Preview->CancelAndWait();
+    TDProject& project = *Workspace.Project;
+    StatusPanel1->setText(QStringLiteral("Building Project..."));
+    StatusPanel1->repaint();
+    try {
+        // The homepage first, as the whole build writes it: the browser shows it at once.
+        const std::string temp = project.Folder + "/Temp";
+        CheckRealFolder(temp);
+        BuildHomepageInto(project, temp);
+    } catch (...) {
+        // Never leave an out-of-date page looking current.
+        StatusPanel1->setText(QStringLiteral("Preview is out of date"));
+        throw;
+    }
+    StatusPanel1->clear();
+    Navigate(project.PreviewFile());
+    // Then every other page, in the background.
+    StartBackgroundPreview();
+}
+
+void TFormMain::StartBackgroundPreview() {
+    FPreviewStale = true;
+    Preview->Start(*Workspace.Project);
+    PreviewStarted.start();
+    PreviewProgress->start();
+}
+
+void TFormMain::PreviewFinished(bool completed, const QString& error) {
+    PreviewProgress->stop();
+    FPreviewStale = !completed;
+    if (completed)
+        StatusPanel1->clear();
+    else
+        StatusPanel1->setText(QStringLiteral("Preview is out of date: ") + error);
+}
+
+void TFormMain::ShowPreviewProgress() {
+    if (!Preview->IsRunning()) {
+        PreviewProgress->stop();
+        return;
+    }
+    // A background build that ends within half a second says nothing.
+    const int total = Preview->PagesTotal();
+    if (total > 0 && PreviewStarted.elapsed() >= TFormBuildProgress::DelayMilliseconds)
+        StatusPanel1->setText(QStringLiteral("Building page %1 of %2")
+                                  .arg(std::min(Preview->PagesDone() + 1, total))
+                                  .arg(total));
+}
+
+void TFormMain::BeforePreviewNavigation(const QUrl& url) {
+    // A page of the preview that the background build may not have reached yet (it runs,
+    // was stopped or failed) is written now, from the project as it is, with the bytes that
+    // the build gives it.
+    if (!IsOpen() || FProjectBusy || !FPreviewStale || !url.isLocalFile())
+        return;
+    TDProject& project = *Workspace.Project;
+    const std::string temp = project.Folder + "/Temp";
+    const std::string file = url.toLocalFile().toStdString();
+    if (file.size() <= temp.size() + 1 || file.compare(0, temp.size() + 1, temp + "/") != 0)
+        return;
+    const std::string name = file.substr(temp.size() + 1);
+    if (name == project.FRAME.HOMEPAGE + ".htm" || name.find('/') != std::string::npos)
+        return;
+    try {
+        BuildPageInto(project, temp, name);
+    } catch (const TError&) {
+        // The background build meets the same error and reports it.
+    }
+}
+
+bool TFormMain::WaitForPreview() {
+    if (!Preview->IsRunning())
+        return true;
+    // Cancel stops the waiting, not the build: the preview goes on being built.
+    bool stopped = false;
+    return TFormBuildProgress::Wait(
+        this, [this, &stopped] { return stopped || !Preview->IsRunning(); },
+        [this] { return std::make_pair(Preview->PagesDone(), Preview->PagesTotal()); },
+        [&stopped] { stopped = true; });
 }
 
 void TFormMain::Navigate(const std::string& fileOrBlank) {
@@ -810,6 +932,8 @@ void TFormMain::OpenProjectClick() {
 }
 
 void TFormMain::CloseClick() {
+    Preview->CancelAndWait();
+    PreviewProgress->stop();
     UndoHistory.Clear();
     if (IsOpen()) {
         Workspace.Project.reset();
@@ -820,23 +944,24 @@ void TFormMain::CloseClick() {
     SetProjectOpen(false);
 }
 
-void TFormMain::BuildIntoHTML() {
+bool TFormMain::BuildIntoHTML() {
     Editor().PrepareHTMLFolder();
     BuildWithStatus("HTML");
+    return !Workspace.LastBuild.Cancelled;
 }
 
 void TFormMain::BuildClick() {
     if (!IsOpen())
         return;
-    BuildIntoHTML();
-    Dialogs.Show(TDialogKind::Build);
+    if (BuildIntoHTML())
+        Dialogs.Show(TDialogKind::Build);
 }
 
 void TFormMain::PublishClick() {
     if (!IsOpen())
         return;
-    BuildIntoHTML();
-    Dialogs.Show(TDialogKind::Publish);
+    if (BuildIntoHTML())
+        Dialogs.Show(TDialogKind::Publish);
 }
 
 void TFormMain::SaveAsTemplateClick() {
@@ -1027,7 +1152,8 @@ void TFormMain::TreeBesidePreviewClick(bool checked) {
 }
 
 void TFormMain::PreviewInBrowserClick() {
-    if (IsOpen())
+    // The system's browser may go to any page: every one of them must be there first.
+    if (IsOpen() && WaitForPreview())
         ShellOpen(QUrl::fromLocalFile(Q(Workspace.Project->PreviewFile())));
 }
 
@@ -1078,6 +1204,13 @@ void TFormMain::RunChange(const std::string& name, const std::function<void()>& 
         command();
         return;
     }
+    // The background build reads the documents that the command may write: it stops first,
+    // and starts again when the command did not refresh the preview.
+    const bool previewStopped = Preview->CancelAndWait();
+    TAtExit resume([this, previewStopped] {
+        if (previewStopped && IsOpen() && !Preview->IsRunning())
+            StartBackgroundPreview();
+    });
     const std::string folder = Workspace.Project->Folder;
     const TDocumentBytes before = ReadProjectDocuments(*Workspace.Project);
     auto record = [this, &folder, &name, &before] {
@@ -1143,6 +1276,8 @@ void TFormMain::ReloadProject() {
 void TFormMain::UndoClick() {
     if (!IsOpen() || !UndoHistory.CanUndo())
         return;
+    // The documents are written back under the background build: it stops first.
+    Preview->CancelAndWait();
     const std::string folder = Workspace.Project->Folder;
     const TDocumentBytes before = ReadProjectDocuments(*Workspace.Project);
     TAtExit update([this] { UpdateUndoActions(); });
@@ -1155,6 +1290,8 @@ void TFormMain::UndoClick() {
 void TFormMain::RedoClick() {
     if (!IsOpen() || !UndoHistory.CanRedo())
         return;
+    // The documents are written back under the background build: it stops first.
+    Preview->CancelAndWait();
     const std::string folder = Workspace.Project->Folder;
     const TDocumentBytes before = ReadProjectDocuments(*Workspace.Project);
     TAtExit update([this] { UpdateUndoActions(); });

@@ -4,6 +4,7 @@
 #include "model/UndoHistory.h"
 #include "ui/Dialogs.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QUrl>
 
@@ -19,6 +20,8 @@ class QMenu;
 class QPrinter;
 class QSplitter;
 class TFormRestore;
+class TPreviewBuilder;
+class QTimer;
 class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -44,9 +47,14 @@ class TFormMain : public QMainWindow {
     // Runs the generator with "Building Project..." in status panel 1: into the named
     // sub-folder of the project, or the preview (Temp) when folderName is empty.
     void BuildWithStatus(const std::string& folderName);
-    // BuildWithStatus for the preview, then the browser shows the preview file. When the
-    // build fails, status panel 1 says that the preview is out of date.
+    // The preview after a change: the homepage is written at once, as the whole build writes
+    // it, and the browser shows it; the rest of the site follows in the background (Preview)
+    // with "Building page N of M" in status panel 1. When a build fails, status panel 1 says
+    // that the preview is out of date.
     void RefreshPreview();
+    // Waits for the background build with a progress dialog after half a second; false when
+    // the user cancelled it.
+    bool WaitForPreview();
     // The browser's report that going back (command 2) or forward (command 1) became
     // possible or impossible.
     void BrowserCommandStateChange(int command, bool enabled);
@@ -198,6 +206,9 @@ class TFormMain : public QMainWindow {
 
     static constexpr int StatusPanel1Width = 200;
 
+    // The rest of the preview, built in the background after each change.
+    TPreviewBuilder* Preview;
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -230,12 +241,28 @@ class TFormMain : public QMainWindow {
     TProjectEditor Editor() const;
     QTreeWidgetItem* AppendTopLevelNode(const std::string& title, int icon);
     void MoveNode(bool up);
-    void BuildIntoHTML();
+    // Empties the HTML folder and builds into it; false when the user cancelled the build.
+    bool BuildIntoHTML();
+    // BuildInto the folder on a thread of its own while this one paints and shows the
+    // progress (TFormBuildProgress); the build's error is thrown here.
+    void BuildOffThread(const std::string& folder);
+    void PreviewFinished(bool completed, const QString& error);
+    void ShowPreviewProgress();
+    // Builds the whole preview in the background, its progress in status panel 1.
+    void StartBackgroundPreview();
+    void BeforePreviewNavigation(const QUrl& url);
     QPrinter& Printer();
 
     TWorkspace& Workspace;
     IPrompter& Prompter;
     TDialogs& Dialogs;
     bool FProjectsFolderMissing = false;
+    // While a build on another thread uses the project.
+    bool FProjectBusy = false;
+    // Until the background build has written every page of the preview since the last
+    // change: a page may still be out of date.
+    bool FPreviewStale = false;
+    QTimer* PreviewProgress;
+    QElapsedTimer PreviewStarted;
     std::unique_ptr<QPrinter> FPrinter;
 };

@@ -10,6 +10,7 @@
 #include "ui/FMain.h"
 #include "ui/FNew.h"
 #include "ui/Pictures.h"
+#include "ui/PreviewBuilder.h"
 #include "ui/Workspace.h"
 
 #include <QAction>
@@ -89,6 +90,10 @@ class TMainFixture {
         return titles;
     }
     std::string PreviewBytes() { return ReadFileBytes(Project().PreviewFile()); }
+    // Until the background build of the preview has written every page.
+    void WaitForPreview() {
+        QVERIFY(QTest::qWaitFor([this] { return !Form->Preview->IsRunning(); }, LoadTimeout));
+    }
     // The title of the page the browser shows, asked of the page itself.
     QString BrowserTitle() {
         QString title = QStringLiteral("(no answer)");
@@ -397,12 +402,14 @@ void TMainWindowTest::fullListsAddNothing() {
     QCOMPARE(f.Node(0)->childCount(), TDColumn::Capacity);
 
     f.Select(f.Node(0, 5));
+    f.WaitForPreview();
     const auto before = Snapshot(f.Folder("Full"));
     const QUrl shown = f.Form->WebBrowser->url();
     for (QAction* action : {f.Form->MenuAddColumn, f.Form->MenuAddLink, f.Form->MenuAddPage}) {
         QVERIFY(action->isEnabled());
         action->trigger();
     }
+    f.WaitForPreview();
     QVERIFY(Snapshot(f.Folder("Full")) == before);
     QCOMPARE(f.Form->TreeView->topLevelItemCount(), TDProject::Capacity);
     QCOMPARE(f.Node(0)->childCount(), TDColumn::Capacity);

@@ -153,12 +153,18 @@ inline std::vector<std::string> MenuTitles(const std::string& folder) {
     return titles;
 }
 
-// Every file below folder with its bytes, to show that nothing was written.
+// Every file below folder with its bytes, to show that nothing was written. A file being
+// written beside its place (name.~pid_n, renamed into place when complete) is no part of
+// it: the preview is built in the background and may be writing one.
 inline std::map<std::string, std::string> Snapshot(const std::string& folder) {
     std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string path = entry.path().string();
+        if (entry.path().filename().string().find(".~") != std::string::npos)
+            continue;
         if (entry.is_regular_file())
-            files[entry.path().string()] = ReadFileBytes(entry.path().string());
+            files[path] = ReadFileBytes(path);
+    }
     return files;
 }
 

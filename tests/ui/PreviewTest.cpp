@@ -1,0 +1,237 @@
+// The preview of a large project: the homepage at once, the rest in the background while
+// the window answers, the next change cancelling what it makes stale, Preview In Browser
+// waiting, and Temp equal to a fresh build afterwards.
+
+#include "UiTestSupport.h"
+
+#include "app/Startup.h"
+
+#include "generator/Driver.h"
+#include "model/CPage.h"
+#include "ui/Dialogs.h"
+#include "ui/FMain.h"
+#include "ui/PreviewBuilder.h"
+#include "ui/Workspace.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWebEngineView>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+
+namespace {
+
+constexpr int LoadTimeout = 20000;
+
+// Columns of many pages with long texts, each document written in one go.
+void MakeLargeProject(const std::string& folder, int columns, int pages) {
+    MakeFolder(folder);
+    TXmlDocument document;
+    TDProject project(folder, document);
+    for (int i = 0; i < columns; ++i) {
+        TDMenuItem* item = project.AddMenuItem(false);
+        item->TITLE = "Column " + std::to_string(i);
+        item->STYLE = i % 2 ? "Only title list" : "Title list with summary";
+        document.New();
+        TXmlElement root = document.CreateRoot("COLUMN");
+        for (int j = 0; j < pages; ++j) {
+            TDPage page;
+            page.TITLE = "Page " + std::to_string(i) + "/" + std::to_string(j);
+            page.TEXT = std::string(2000, static_cast<char>('a' + j % 26)) + "#$D#$Aend";
+            page.Save(AppendChild(root, "PAGE"));
+        }
+        document.SaveToFile(project.ColumnFile(project.MenuCount - 1));
+        document.Clear();
+    }
+    project.Save();
+}
+
+std::map<std::string, std::string> FilesIn(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[entry.path().filename().string()] = ReadFileBytes(entry.path().string());
+    return files;
+}
+
+// What a fresh full build writes for the project as its files hold it now.
+std::map<std::string, std::string> FreshBuild(const std::string& project, const std::string& out) {
+    MakeFolder(out);
+    TXmlDocument document;
+    TDProject opened(project, document);
+    BuildInto(opened, out);
+    return FilesIn(out);
+}
+
+// Counts the events it is sent: proof that the window's thread answers.
+class TEventCounter : public QObject {
+  public:
+    int Count = 0;
+    bool WhileBuilding = false;
+    TPreviewBuilder* Builder = nullptr;
+
+  protected:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::User) {
+            ++Count;
+            WhileBuilding = WhileBuilding || Builder->IsRunning();
+            return true;
+        }
+        return QObject::event(e);
+    }
+};
+
+class TPreviewTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void windowAnswersWhileTheRestIsBuilt();
+    void buildShowsItsProgressAndCanBeCancelled();
+};
+
+void TPreviewTest::windowAnswersWhileTheRestIsBuilt() {
+    TTempFolder temp;
+    TScriptedPrompter prompter;
+    TWorkspace workspace(temp.Path() + "/");
+    TDialogs dialogs;
+    // The window makes the Projects folder.
+    auto form = std::make_unique<TFormMain>(workspace, prompter, dialogs);
+    const std::string folder = workspace.ProjectsFolder() + "Big";
+    MakeLargeProject(folder, 24, 400);
+    form->ShellOpen = [](const QUrl&) { return true; };
+    dialogs.Register(TDialogKind::Open, [&] {
+        workspace.Project = std::make_unique<TDProject>(folder, workspace.XMLDoc);
+        return true;
+    });
+    form->resize(900, 640);
+    form->show();
+
+    // Opening shows the homepage while the rest is still being built.
+    QSignalSpy loaded(form->WebBrowser, &QWebEngineView::loadFinished);
+    form->MenuOpenProject->trigger();
+    const std::string homepage = workspace.Project->PreviewFile();
+    QVERIFY(FileExists(homepage));
+    QVERIFY(form->Preview->IsRunning());
+    QVERIFY(loaded.count() > 0 || loaded.wait(LoadTimeout));
+    QVERIFY(!form->Preview->IsRunning() ||
+            form->Preview->PagesDone() < form->Preview->PagesTotal());
+
+    // A page added to the last column: the window answers an event while the rest of the
+    // preview is built.
+    form->Preview->CancelAndWait();
+    TEventCounter counter;
+    counter.Builder = form->Preview;
+    form->TreeView->setCurrentItem(form->TreeView->topLevelItem(23));
+    QSignalSpy homepageShown(form->WebBrowser, &QWebEngineView::loadFinished);
+    form->MenuAddPage->trigger();
+    QVERIFY(form->Preview->IsRunning());
+    QCoreApplication::postEvent(&counter, new QEvent(QEvent::User));
+    QVERIFY(QTest::qWaitFor([&] { return counter.Count > 0; }, LoadTimeout));
+    QVERIFY(counter.WhileBuilding);
+
+    // A page that the background build has not reached (here: stopped before the last
+    // column) is written before the browser shows it, with the bytes of the whole build.
+    QVERIFY(form->Preview->CancelAndWait());
+    QVERIFY(homepageShown.count() > 0 || homepageShown.wait(LoadTimeout));
+    const std::string listing = folder + "/Temp/Page23.htm";
+    QSignalSpy listingShown(form->WebBrowser, &QWebEngineView::loadFinished);
+    form->Navigate(listing);
+    QVERIFY(listingShown.wait(LoadTimeout));
+    QCOMPARE(form->WebBrowser->url(), QUrl::fromLocalFile(QString::fromStdString(listing)));
+    const std::map<std::string, std::string> now = FreshBuild(folder, temp.Path() + "/now");
+    QVERIFY(ReadFileBytes(listing) == now.at("Page23.htm"));
+
+    // The next change cancels the build that it makes stale; what is left is repaired.
+    form->TreeView->setCurrentItem(form->TreeView->topLevelItem(0));
+    form->MenuAddPage->trigger();
+    // Preview In Browser waits for every page before the system's browser opens one.
+    form->MenuPreviewInBrowser->trigger();
+    QVERIFY(!form->Preview->IsRunning());
+    QVERIFY(prompter.Calls.isEmpty());
+
+    const std::map<std::string, std::string> fresh = FreshBuild(folder, temp.Path() + "/fresh");
+    const std::map<std::string, std::string> shown = FilesIn(folder + "/Temp");
+    QCOMPARE(shown.size(), fresh.size());
+    for (const auto& [name, bytes] : fresh) {
+        QVERIFY2(shown.count(name), name.c_str());
+        QVERIFY2(shown.at(name) == bytes, name.c_str());
+    }
+}
+
+void TPreviewTest::buildShowsItsProgressAndCanBeCancelled() {
+    TTempFolder temp;
+    TScriptedPrompter prompter;
+    TWorkspace workspace(temp.Path() + "/");
+    TDialogs dialogs;
+    auto form = std::make_unique<TFormMain>(workspace, prompter, dialogs);
+    const std::string folder = workspace.ProjectsFolder() + "Big";
+    MakeLargeProject(folder, 24, 400);
+    dialogs.Register(TDialogKind::Open, [&] {
+        workspace.Project = std::make_unique<TDProject>(folder, workspace.XMLDoc);
+        return true;
+    });
+    int summaries = 0;
+    dialogs.Register(TDialogKind::Build, [&] {
+        ++summaries;
+        return false;
+    });
+    form->resize(900, 640);
+    form->show();
+    form->MenuOpenProject->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !form->Preview->IsRunning(); }, LoadTimeout * 3));
+
+    // After half a second the progress shows; Cancel stops the build, and no summary follows.
+    QString label;
+    bool cancelled = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* progress = form->findChild<QProgressDialog*>(QStringLiteral("FormBuildProgress"));
+        if (!progress || !progress->isVisible() || cancelled)
+            return;
+        label = progress->labelText();
+        cancelled = true;
+        // As the user does: the dialog's Cancel button.
+        auto* button = progress->findChild<QPushButton*>();
+        QVERIFY(button);
+        QCOMPARE(button->text(), QStringLiteral("Cancel"));
+        button->click();
+    });
+    poll.start(50);
+    form->ToolBuild->trigger();
+    poll.stop();
+    QVERIFY2(label.startsWith(QStringLiteral("Building page ")), qPrintable(label));
+    QVERIFY2(label.contains(QStringLiteral(" of ")), qPrintable(label));
+    QVERIFY(cancelled);
+    QCOMPARE(summaries, 0);
+    QCOMPARE(form->StatusPanel1->text(), QStringLiteral("Build cancelled"));
+
+    // The next build repairs what the cancelled one left.
+    form->ToolBuild->trigger();
+    QCOMPARE(summaries, 1);
+    const std::map<std::string, std::string> fresh = FreshBuild(folder, temp.Path() + "/fresh");
+    const std::map<std::string, std::string> built = FilesIn(folder + "/HTML");
+    QCOMPARE(built.size(), fresh.size());
+    for (const auto& [name, bytes] : fresh)
+        QVERIFY2(built.count(name) && built.at(name) == bytes, name.c_str());
+    QVERIFY(prompter.Calls.isEmpty());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    PrepareTestEnvironment();
+    PrepareStartup();
+    TApplication application(argc, argv);
+    TPreviewTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "PreviewTest.moc"
