@@ -56,8 +56,9 @@ class PublishCommandTest : public ::testing::Test {
         project.PUBLISH.USER_NAME = user;
         project.PUBLISH.PASSWORD = "top-secret";
         project.PUBLISH.FOLDER = folder;
-        // The scripted server speaks the active exchange.
+        // The scripted server speaks the active exchange of every file.
         project.PUBLISH.PASSIVE = false;
+        project.PUBLISH.SYNC = false;
         project.Save();
     }
     // A port on which nothing listens.

@@ -78,8 +78,10 @@ class PublishRunTest : public ::testing::Test {
         Project->PUBLISH.USER_NAME = "web";
         Project->PUBLISH.PASSWORD = "pw";
         Project->PUBLISH.FOLDER = folder;
-        // A project from before passive mode: the active exchange.
+        // A project from before passive mode and synchronising: the active exchange of
+        // every ticked file.
         Project->PUBLISH.PASSIVE = false;
+        Project->PUBLISH.SYNC = false;
         Run->Show();
         View.Events.clear();
     }
@@ -357,6 +359,7 @@ TEST_F(PublishRunTest, ARunStopsBeforeConnectingWhenSomethingIsMissingOrDeclined
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         Project->PUBLISH = TDPublish();
+        Project->PUBLISH.SYNC = false;
         Project->Save();
         Run->Show();
         View.Events.clear();
@@ -733,6 +736,7 @@ TEST_F(PublishRunTest, ACancelledRunNamesTheFileInTransferAndSendsItAgainNextTim
         Project->PUBLISH.FTP_PORT = server.Port();
         Project->PUBLISH.USER_NAME = "web";
         Project->PUBLISH.PASSIVE = false;
+        Project->PUBLISH.SYNC = false;
         run.Show();
         view.Events.clear();
         EXPECT_EQ(run.Publish(), TPublishOutcome::Failed);
