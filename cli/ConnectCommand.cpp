@@ -61,7 +61,7 @@ int RunConnect(const std::vector<std::string>& args) {
         return 1;
     }
     if (line.Has("--trust"))
-        settings.Trusted = TrimBlanks(line.Value("--trust"));
+        settings.Trusted = NormalFingerprint(line.Value("--trust"));
     // The password as publish finds it: the keyring's, else the project's, else
     // CORVANE_PASSWORD, else asked on the terminal; never shown.
     if (!TrimBlanks(record.USER_NAME).empty()) {

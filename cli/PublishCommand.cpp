@@ -218,7 +218,7 @@ int RunPublish(const std::vector<std::string>& args) {
     run.Show();
     // Accepted for this project as the window's Trust would: stored with the settings.
     if (line.Has("--trust"))
-        run.Edits.Trusted = TrimBlanks(line.Value("--trust"));
+        run.Edits.Trusted = NormalFingerprint(line.Value("--trust"));
 
     const TDPublish& settings = project->PUBLISH;
     // The password: the keyring's, else the project's, else CORVANE_PASSWORD, else asked on

@@ -27,7 +27,10 @@ template <typename F> void TFtpTransport::Translated(F operation) {
     try {
         operation();
     } catch (const TFTPError& e) {
-        throw TTransportError(e.Message(), e.Kind(), e.Reason(), e.Fingerprint(), e.FileName());
+        // The reply code goes along, so that a caller can tell a passing refusal (4xx) from
+        // a lasting one (5xx).
+        throw TTransportError(e.Message(), e.Kind(), e.Reason(), e.Fingerprint(), e.FileName())
+            .WithReplyCode(e.ReplyCode());
     }
 }
 
@@ -60,21 +63,22 @@ void TFtpTransport::ResetCancel() noexcept {
     FClient.ResetCancel();
 }
 
-// Not built yet for this protocol: the synchronising publish needs them.
-static TTransportError NotYet(const char* what) {
-    return TTransportError(std::string(what) + " is not available yet.", TTransportFailure::Other,
-                           std::string(what) + " is not available yet.");
+std::string TFtpTransport::Download(const std::string& remoteName, std::int64_t maxBytes) {
+    std::string content;
+    Translated([&] { content = FClient.Download(remoteName, maxBytes); });
+    return content;
 }
 
-std::string TFtpTransport::Download(const std::string&, std::int64_t) {
-    throw NotYet("Download");
+void TFtpTransport::Delete(const std::string& remoteName) {
+    Translated([&] { FClient.Delete(remoteName); });
 }
-void TFtpTransport::Delete(const std::string&) {
-    throw NotYet("Delete");
+
+void TFtpTransport::Rename(const std::string& fromName, const std::string& toName) {
+    Translated([&] { FClient.Rename(fromName, toName); });
 }
-void TFtpTransport::Rename(const std::string&, const std::string&) {
-    throw NotYet("Rename");
-}
-std::int64_t TFtpTransport::RemoteSize(const std::string&) {
-    throw NotYet("RemoteSize");
+
+std::int64_t TFtpTransport::RemoteSize(const std::string& remoteName) {
+    std::int64_t size = -1;
+    Translated([&] { size = FClient.RemoteSize(remoteName); });
+    return size;
 }

@@ -369,7 +369,7 @@ struct TUploadSockets {
 };
 
 // What a refused reply means in plain words, by the step it refused.
-enum class TRefusal { Plain, Login, Folder, Store };
+enum class TRefusal { Plain, Login, Folder, Store, Missing };
 
 // True when a refusal speaks of TLS: "TLS", "SSL" or "FTPS" as words, or "encrypt..."
 // ("Non-anonymous sessions must use encryption", "SSL/TLS required").
@@ -392,20 +392,6 @@ bool HintsAtTls(const std::vector<std::string>& lines) {
         }
     }
     return false;
-}
-
-bool SameFingerprint(const std::string& a, const std::string& b) {
-    const std::string x = TrimBlanks(a), y = TrimBlanks(b);
-    if (x.size() != y.size())
-        return false;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        auto upper = [](char c) {
-            return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-        };
-        if (upper(x[i]) != upper(y[i]))
-            return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -617,6 +603,17 @@ void TIdFTP::Expect(const std::string& step, std::initializer_list<int> accepted
             kind = TTransportFailure::FolderMissing;
             reason = "The folder \"" + Shown(subject) +
                      "\" does not exist on the server or cannot be entered.";
+        }
+        break;
+    case TRefusal::Missing:
+        if (FReplyCode == 550) {
+            kind = TTransportFailure::FileMissing;
+            reason = "The file \"" + Shown(subject) + "\" is not on the server (it replied " +
+                     Quoted(FReplyLines) + ").";
+        } else if (FReplyCode == 553 || FReplyCode == 532 || FReplyCode == 450) {
+            kind = TTransportFailure::FileRefused;
+            reason = "The server refused the file \"" + Shown(subject) + "\" (it replied " +
+                     Quoted(FReplyLines) + ").";
         }
         break;
     case TRefusal::Store:
@@ -973,22 +970,8 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName,
     const std::int64_t expected = st.st_size;
 
     const std::string store = "STOR " + remoteName;
-    bool passive = Passive && !FPassiveRefused;
-    if (passive && !OpenPassiveConnection(step, s.Data))
-        passive = false;
-    if (!passive)
-        s.Listener = ListenForData(step);
-    Command(store, {125, 150}, "", static_cast<int>(TRefusal::Store), remoteName);
-    if (!passive) {
-        s.Data = AcceptDataConnection(s.Listener.Get(), store);
-        s.Listener.Reset();
-    }
-    FDataResumed = false;
-    if (UseTls) {
-        StartTls(s.Data.Get(), s.DataTls, true, store);
-        FDataResumed = s.DataTls.Resumed();
-    }
-    TTlsChannel* tls = UseTls ? &s.DataTls : nullptr;
+    TTlsChannel* tls = OpenTransfer(step, store, static_cast<int>(TRefusal::Store), remoteName,
+                                    s.Listener, s.Data, s.DataTls);
 
     std::int64_t sent = 0;
     std::string error;
@@ -1026,6 +1009,168 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName,
     Expect(store, {225, 226, 250, 426, 450}, static_cast<int>(TRefusal::Store), remoteName);
     if (FReplyCode == 426 || FReplyCode == 450)
         Expect(store, {225, 226}, static_cast<int>(TRefusal::Store), remoteName);
+}
+
+TTlsChannel* TIdFTP::OpenTransfer(const std::string& step, const std::string& command, int refusal,
+                                  const std::string& subject, TFileDescriptor& listener,
+                                  TFileDescriptor& data, TTlsChannel& dataTls) {
+    bool passive = Passive && !FPassiveRefused;
+    if (passive && !OpenPassiveConnection(step, data))
+        passive = false;
+    if (!passive)
+        listener = ListenForData(step);
+    Command(command, {125, 150}, "", refusal, subject);
+    if (!passive) {
+        data = AcceptDataConnection(listener.Get(), command);
+        listener.Reset();
+    }
+    FDataResumed = false;
+    if (!UseTls)
+        return nullptr;
+    StartTls(data.Get(), dataTls, true, command);
+    FDataResumed = dataTls.Resumed();
+    return &dataTls;
+}
+
+std::string TIdFTP::Download(const std::string& remoteName, std::int64_t maxBytes) {
+    const std::string step = "download of " + remoteName;
+    if (!Connected())
+        Fail(step, "not connected");
+    if (BreaksALine(remoteName))
+        Fail(step, "the remote file name holds a line break or a NUL character", 0, remoteName);
+
+    TUploadSockets s;
+    const std::string retrieve = "RETR " + remoteName;
+    TTlsChannel* tls = OpenTransfer(step, retrieve, static_cast<int>(TRefusal::Missing), remoteName,
+                                    s.Listener, s.Data, s.DataTls);
+    std::string content;
+    const std::size_t limit = maxBytes < 0 ? 0 : static_cast<std::size_t>(maxBytes);
+    char buffer[1 << 16];
+    short want = POLLIN;
+    bool tooLong = false;
+    // Each piece must come within ReadTimeout, as each reply must.
+    TClock::time_point deadline = DeadlineAfter(ReadTimeout);
+    for (;;) {
+        if (!(tls && tls->Pending())) {
+            const TWait ready = WaitFor(s.Data.Get(), want, deadline, FCancelled);
+            if (ready == TWait::Cancelled)
+                FailConnection(retrieve, CancelledText, false);
+            if (ready == TWait::TimedOut)
+                FailConnection(retrieve,
+                               "no data came within " + Milliseconds(ReadTimeout) + " (" +
+                                   std::to_string(content.size()) + " bytes so far)",
+                               true);
+            if (ready == TWait::Failed)
+                Fail(retrieve, "the data connection failed (" + ErrorText(errno) + ")");
+        }
+        // One byte past the limit is enough to know that the file is too long.
+        const std::size_t room = std::min(sizeof buffer, limit + 1 - content.size());
+        long n;
+        if (tls) {
+            n = tls->Read(buffer, room);
+            if (n == TTlsChannel::Blocked) {
+                want = tls->Want();
+                continue;
+            }
+        } else {
+            n = ::recv(s.Data.Get(), buffer, room, MSG_DONTWAIT);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+                continue;
+        }
+        want = POLLIN;
+        if (n < 0)
+            FailConnection(retrieve,
+                           "the data connection broke (" + (tls ? tls->Error() : ErrorText(errno)) +
+                               ")",
+                           false);
+        if (n == 0)
+            break;
+        content.append(buffer, static_cast<std::size_t>(n));
+        deadline = DeadlineAfter(ReadTimeout);
+        if (content.size() > limit) {
+            tooLong = true;
+            break;
+        }
+    }
+    if (tooLong) {
+        // The rest is refused: the data connection is reset, and whatever the server says
+        // to that (426, or 226 when it had sent everything) ends the transfer.
+        s.DataTls.Close();
+        AbortSocket(s.Data);
+        try {
+            ReadReply(retrieve);
+        } catch (const TFTPError&) {
+            // Without its reply the exchange is out of step: the session is given up.
+            Disconnect();
+        }
+        Fail(step, "the file is longer than " + std::to_string(maxBytes) + " bytes", 0, remoteName,
+             TTransportFailure::Other,
+             "The file \"" + Shown(remoteName) + "\" on the server is longer than " +
+                 std::to_string(maxBytes) + " bytes.");
+    }
+    if (tls) {
+        // The server's close notification came; ours answers it.
+        tls->Shutdown();
+        tls->Close();
+    }
+    s.Data.Reset();
+    Expect(retrieve, {225, 226, 250}, static_cast<int>(TRefusal::Missing), remoteName);
+    return content;
+}
+
+void TIdFTP::Delete(const std::string& remoteName) {
+    const std::string step = "delete of " + remoteName;
+    if (!Connected())
+        Fail(step, "not connected");
+    if (BreaksALine(remoteName))
+        Fail(step, "the remote file name holds a line break or a NUL character", 0, remoteName);
+    Command("DELE " + remoteName, {200, 250}, "", static_cast<int>(TRefusal::Missing), remoteName);
+}
+
+void TIdFTP::Rename(const std::string& fromName, const std::string& toName) {
+    const std::string step = "rename of " + fromName;
+    if (!Connected())
+        Fail(step, "not connected");
+    if (BreaksALine(fromName) || BreaksALine(toName))
+        Fail(step, "a file name holds a line break or a NUL character", 0, fromName);
+    Command("RNFR " + fromName, {350}, "", static_cast<int>(TRefusal::Missing), fromName);
+    Command("RNTO " + toName, {200, 250}, "", static_cast<int>(TRefusal::Store), toName);
+}
+
+std::int64_t TIdFTP::RemoteSize(const std::string& remoteName) {
+    const std::string step = "size of " + remoteName;
+    if (!Connected())
+        Fail(step, "not connected");
+    if (BreaksALine(remoteName))
+        Fail(step, "the remote file name holds a line break or a NUL character", 0, remoteName);
+    // A size in ASCII type would count line ends as the server sends them.
+    const bool ascii = TransferType == ftASCII;
+    if (ascii)
+        Command("TYPE I", {200});
+    const std::string size = "SIZE " + remoteName;
+    const int code =
+        Command(size, {213, 500, 502}, "", static_cast<int>(TRefusal::Missing), remoteName);
+    std::int64_t bytes = -1;
+    if (code == 213) {
+        // "213 1234": the digits after the code, and nothing else.
+        const std::string& line = FReplyLines.front();
+        std::size_t pos = 3;
+        while (pos < line.size() && line[pos] == ' ')
+            ++pos;
+        bytes = 0;
+        std::size_t digits = 0;
+        for (; pos < line.size() && line[pos] >= '0' && line[pos] <= '9' && digits < 18; ++pos) {
+            bytes = bytes * 10 + (line[pos] - '0');
+            ++digits;
+        }
+        if (digits == 0 || pos != line.size())
+            Fail(size, "the reply " + Quoted(FReplyLines) + " holds no size", code, remoteName);
+    } else {
+        Log("the server does not tell sizes (SIZE)");
+    }
+    if (ascii)
+        Command("TYPE A", {200});
+    return bytes;
 }
 
 void TIdFTP::FinishTlsTransfer(int fd, TTlsChannel& channel) {

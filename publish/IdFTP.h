@@ -1,11 +1,11 @@
 #pragma once
 
 // The small FTP client with which the site is published: one control connection, logged in
-// by Connect, at most one ChangeFolder, any number of Upload (one data connection each,
-// active mode unless Passive is set) and Disconnect, which closes the control connection
-// without QUIT. With UseTls it speaks explicit FTPS: AUTH TLS before the login, PBSZ 0 and
-// PROT P after it, and TLS on every data connection, resuming the control connection's
-// session. Every operation blocks; every failure is a TFTPError.
+// by Connect, at most one ChangeFolder, any number of Upload and Download (one data
+// connection each, active mode unless Passive is set), Delete, Rename and RemoteSize, and
+// Disconnect, which closes the control connection without QUIT. With UseTls it speaks explicit
+// FTPS: AUTH TLS before the login, PBSZ 0 and PROT P after it, and TLS on every data connection,
+// resuming the control connection's session. Every operation blocks; every failure is a TFTPError.
 
 #include "platform/Error.h"
 #include "platform/FileDescriptor.h"
@@ -76,6 +76,18 @@ class TIdFTP {
     // progress is told the bytes sent so far.
     void Upload(const std::string& localPath, const std::string& remoteName,
                 const std::function<void(std::int64_t)>& progress = {});
+    // RETR: the whole file remoteName of the current folder, over a data connection as an
+    // upload's. A file longer than maxBytes fails (its data connection reset); 550 fails as
+    // FileMissing.
+    std::string Download(const std::string& remoteName, std::int64_t maxBytes);
+    // DELE; 550 fails as FileMissing.
+    void Delete(const std::string& remoteName);
+    // RNFR and RNTO; 550 to RNFR fails as FileMissing.
+    void Rename(const std::string& fromName, const std::string& toName);
+    // SIZE in binary type (TYPE I first when TransferType is ftASCII, and back after): the
+    // size in bytes, -1 when the server does not know the command (500, 502); 550 fails as
+    // FileMissing.
+    std::int64_t RemoteSize(const std::string& remoteName);
     // Closes the control connection. Sends nothing and never fails.
     void Disconnect();
 
@@ -153,6 +165,12 @@ class TIdFTP {
     // Tries EPSV or PASV; false when the server refused it (5xx) and active mode is to be
     // used, else the data connection, not yet with TLS.
     bool OpenPassiveConnection(const std::string& step, TFileDescriptor& data);
+    // Opens a transfer's data connection (passive, or active by PORT or EPRT), sends command
+    // (accepted with 125 or 150; refusal as for Command), takes the active connection and
+    // starts TLS on it: the channel to use, or null without TLS.
+    TTlsChannel* OpenTransfer(const std::string& step, const std::string& command, int refusal,
+                              const std::string& subject, TFileDescriptor& listener,
+                              TFileDescriptor& data, TTlsChannel& dataTls);
     void Log(const std::string& line) const;
     void SendLine(const std::string& line, const std::string& step, const std::string& shown);
     std::string ReadLine(const std::string& step, std::chrono::steady_clock::time_point deadline);

@@ -109,6 +109,8 @@ bool TPublishRun::TestConnection() {
         return false;
     }
     settings.CaFile = CaFile;
+    settings.KnownHostsFile = KnownHostsFile;
+    settings.IdentityFile = IdentityFile;
 
     const bool publish = ButtonPublishEnabled, ok = ButtonOKEnabled, cancel = ButtonCancelEnabled;
     SetButtons(false, false, true);
@@ -333,6 +335,8 @@ bool TPublishRun::CheckedSettings(std::string& password) {
         return false;
     }
     Settings.CaFile = CaFile;
+    Settings.KnownHostsFile = KnownHostsFile;
+    Settings.IdentityFile = IdentityFile;
     const char* const unsendable =
         " holds a line break or a NUL character and cannot be sent to the FTP server.";
     if (breaksALine(record.USER_NAME)) {

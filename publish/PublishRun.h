@@ -208,8 +208,11 @@ class TPublishRun {
     TKeyring* Keyring = nullptr;
     // Why the password stays in the project although a keyring is wanted; empty otherwise.
     std::string KeyringNote;
-    // Tests only: the CA file handed to the transport.
+    // Tests only: the CA file (FTPS), the known_hosts file and the private key file (SFTP)
+    // handed to the transport in place of the system's and the user's.
     std::string CaFile;
+    std::string KnownHostsFile;
+    std::string IdentityFile;
     // The transport's own account of the last failure (the user is shown the fixed message
     // and its reason).
     std::string LastError;

@@ -42,26 +42,6 @@ std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
 
-// The upper-case hexadecimal pairs of bytes, joined by colons.
-std::string HexPairs(const unsigned char* bytes, std::size_t size) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text;
-    for (std::size_t i = 0; i < size; ++i) {
-        if (i > 0)
-            text += ':';
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 0x0F];
-    }
-    return text;
-}
-
-bool SameFingerprint(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto upper = [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; };
-               return upper(x) == upper(y);
-           });
-}
-
 bool IsAbsolute(const std::string& path) {
     return !path.empty() && path.front() == '/';
 }
@@ -144,20 +124,21 @@ void TSftpTransport::FailSession(const std::string& step, TTransportFailure kind
     }
     if (FCancelled) {
         FBroken = true;
-        Fail(step, "cancelled", TTransportFailure::Cancelled, "cancelled", fileName);
+        Fail(step, "cancelled", TTransportFailure::Cancelled, "Cancelled.", fileName);
     }
     if (timedOut) {
         FBroken = true;
         Fail(step, "no answer within " + SecondsText(FSettings.ReadTimeout),
              TTransportFailure::NoAnswer,
-             "no answer from " + FSettings.Host + " within " + SecondsText(FSettings.ReadTimeout),
+             "No answer from " + ServerName() + " within " + SecondsText(FSettings.ReadTimeout) +
+                 ".",
              fileName);
     }
     if (FSession && (ssh_is_connected(FSession) == 0 ||
                      ssh_get_status(FSession) & (SSH_CLOSED | SSH_CLOSED_ERROR))) {
         FBroken = true;
         Fail(step, SessionError(), TTransportFailure::Other,
-             "the connection to " + FSettings.Host + " was lost", fileName);
+             "The connection to " + ServerName() + " was lost.", fileName);
     }
     std::string detail = SessionError();
     if (FSftp && SftpError() != SSH_FX_OK)
@@ -167,17 +148,17 @@ void TSftpTransport::FailSession(const std::string& step, TTransportFailure kind
 
 void TSftpTransport::ThrowIfCancelled(const std::string& step) {
     if (FCancelled)
-        Fail(step, "cancelled", TTransportFailure::Cancelled, "cancelled");
+        Fail(step, "cancelled", TTransportFailure::Cancelled, "Cancelled.");
 }
 
 void TSftpTransport::RequireConnected(const std::string& step) {
     ThrowIfCancelled(step);
     if (!FConnected)
         Fail(step, "not connected", TTransportFailure::Other,
-             "there is no connection to " + FSettings.Host);
+             "There is no connection to " + ServerName() + ".");
     if (FBroken)
         Fail(step, "the connection was lost before", TTransportFailure::Other,
-             "the connection to " + FSettings.Host + " was lost");
+             "The connection to " + ServerName() + " was lost.");
 }
 
 void TSftpTransport::Cancel() noexcept {
@@ -263,17 +244,16 @@ void TSftpTransport::OpenSocket() {
     if (lookup.End == TLookupEnd::TimedOut)
         Fail(step, "the host name was not looked up within " + SecondsText(FSettings.ReadTimeout),
              TTransportFailure::NoAnswer,
-             "the host name " + Quoted(FSettings.Host) + " could not be looked up within " +
-                 SecondsText(FSettings.ReadTimeout));
+             "The host name " + Quoted(FSettings.Host) + " could not be looked up within " +
+                 SecondsText(FSettings.ReadTimeout) + ".");
     addrinfo* found = lookup.Found;
     const int resolved = lookup.Code;
-    if (resolved != 0 || !found)
-        Fail(step,
-             std::string("the host name does not resolve (") +
-                 (resolved == EAI_SYSTEM ? ErrorText(lookup.Errno) : ::gai_strerror(resolved)) +
-                 ")",
-             TTransportFailure::HostNotFound,
-             "the host name " + Quoted(FSettings.Host) + " does not resolve");
+    if (resolved != 0 || !found) {
+        const std::string why =
+            resolved == EAI_SYSTEM ? ErrorText(lookup.Errno) : ::gai_strerror(resolved);
+        Fail(step, "the host name does not resolve (" + why + ")", TTransportFailure::HostNotFound,
+             "The host name " + Quoted(FSettings.Host) + " does not resolve (" + why + ").");
+    }
     std::unique_ptr<addrinfo, void (*)(addrinfo*)> addresses(found, ::freeaddrinfo);
 
     int lastError = 0;
@@ -336,12 +316,13 @@ void TSftpTransport::OpenSocket() {
     if (timedOut)
         Fail(step, "no connection within " + SecondsText(FSettings.ReadTimeout),
              TTransportFailure::NoAnswer,
-             "no answer from " + FSettings.Host + " within " + SecondsText(FSettings.ReadTimeout));
+             "No answer from " + ServerName() + " within " + SecondsText(FSettings.ReadTimeout) +
+                 ".");
     if (lastError == ECONNREFUSED)
         Fail(step, "cannot connect (" + ErrorText(lastError) + ")",
-             TTransportFailure::NothingListens, "nothing listens at " + ServerName());
+             TTransportFailure::NothingListens, "Nothing listens at " + ServerName() + ".");
     Fail(step, "cannot connect (" + ErrorText(lastError) + ")", TTransportFailure::Other,
-         ServerName() + " cannot be reached (" + ErrorText(lastError) + ")");
+         ServerName() + " cannot be reached (" + ErrorText(lastError) + ").");
 }
 
 void TSftpTransport::Connect() {
@@ -362,7 +343,7 @@ void TSftpTransport::Connect() {
         FSession = ssh_new();
         if (!FSession)
             Fail(step, "libssh has no session", TTransportFailure::Other,
-                 "the SSH library cannot start a session");
+                 "The SSH library cannot start a session.");
         const bool noConfig = false;
         const int quiet = SSH_LOG_NOLOG;
         const unsigned port = static_cast<unsigned>(FSettings.Port);
@@ -371,7 +352,7 @@ void TSftpTransport::Connect() {
         socket_t fd = ::fcntl(FSocket, F_DUPFD_CLOEXEC, 0);
         if (fd < 0)
             Fail(step, "cannot duplicate the socket (" + ErrorText(errno) + ")",
-                 TTransportFailure::Other, "the connection cannot be set up");
+                 TTransportFailure::Other, "The connection cannot be set up.");
         bool optionsSet =
             ssh_options_set(FSession, SSH_OPTIONS_PROCESS_CONFIG, &noConfig) == 0 &&
             ssh_options_set(FSession, SSH_OPTIONS_LOG_VERBOSITY, &quiet) == 0 &&
@@ -397,13 +378,13 @@ void TSftpTransport::Connect() {
         }
         if (!optionsSet)
             Fail(step, SessionError(), TTransportFailure::Other,
-                 "the SSH connection cannot be set up");
+                 "The SSH connection cannot be set up.");
 
         {
             TStep bounded(*this, FSettings.ReadTimeout);
             if (ssh_connect(FSession) != SSH_OK)
                 FailSession("SSH handshake", TTransportFailure::Other,
-                            ServerName() + " does not answer as an SSH server");
+                            ServerName() + " does not answer as an SSH server.");
         }
         CheckHostKey();
         Authenticate();
@@ -412,9 +393,9 @@ void TSftpTransport::Connect() {
             TStep bounded(*this, FSettings.ReadTimeout);
             FSftp = sftp_new(FSession);
             if (!FSftp)
-                FailSession("start SFTP", TTransportFailure::Other, "the server offers no SFTP");
+                FailSession("start SFTP", TTransportFailure::Other, "The server offers no SFTP.");
             if (sftp_init(FSftp) != SSH_OK)
-                FailSession("start SFTP", TTransportFailure::Other, "the server offers no SFTP");
+                FailSession("start SFTP", TTransportFailure::Other, "The server offers no SFTP.");
         }
         FConnected = true;
         Log("SFTP session open");
@@ -428,7 +409,7 @@ void TSftpTransport::CheckHostKey() {
     const std::string step = "host key";
     ssh_key key = nullptr;
     if (ssh_get_server_publickey(FSession, &key) != SSH_OK)
-        FailSession(step, TTransportFailure::Other, "the server shows no host key");
+        FailSession(step, TTransportFailure::Other, "The server shows no host key.");
     unsigned char* hash = nullptr;
     std::size_t hashLength = 0;
     const int hashed = ssh_get_publickey_hash(key, SSH_PUBLICKEY_HASH_SHA256, &hash, &hashLength);
@@ -437,8 +418,8 @@ void TSftpTransport::CheckHostKey() {
                                     : "unknown";
     ssh_key_free(key);
     if (hashed != 0)
-        FailSession(step, TTransportFailure::Other, "the server's host key cannot be read");
-    const std::string fingerprint = HexPairs(hash, hashLength);
+        FailSession(step, TTransportFailure::Other, "The server's host key cannot be read.");
+    const std::string fingerprint = FingerprintText(hash, hashLength);
     ssh_clean_pubkey_hash(&hash);
     Log("Host key " + keyType + " SHA-256 " + fingerprint);
 
@@ -446,19 +427,18 @@ void TSftpTransport::CheckHostKey() {
     if (known == SSH_KNOWN_HOSTS_OK)
         return;
     if (known == SSH_KNOWN_HOSTS_ERROR)
-        FailSession(step, TTransportFailure::Other, "the known hosts cannot be read");
+        FailSession(step, TTransportFailure::Other, "The known hosts cannot be read.");
     if (!FSettings.Trusted.empty() && SameFingerprint(FSettings.Trusted, fingerprint)) {
         Log("Host key trusted for this project");
         return;
     }
     const bool changed = known == SSH_KNOWN_HOSTS_CHANGED || known == SSH_KNOWN_HOSTS_OTHER;
     const std::string which = changed ? "has changed" : "is unknown";
+    // As a certificate that does not verify: why, then the fingerprint to trust.
     const std::string reason =
-        changed
-            ? "the host key of " + FSettings.Host +
-                  " is not trusted: it differs from the one known for it (SHA-256 " + fingerprint +
-                  ")"
-            : "the host key of " + FSettings.Host + " is not trusted (SHA-256 " + fingerprint + ")";
+        "The server's host key is not trusted (" +
+        std::string(changed ? "it differs from the one known for " : "it is not known for ") +
+        FSettings.Host + "). Its SHA-256 fingerprint is " + fingerprint + ".";
     Fail(step, "the " + keyType + " host key " + which + " (SHA-256 " + fingerprint + ")",
          TTransportFailure::NotTrusted, reason, {}, fingerprint);
 }
@@ -471,18 +451,18 @@ bool TSftpTransport::AuthenticateWithKeys() {
                                         &key) != SSH_OK)
             Fail("public key login", "cannot read " + FSettings.IdentityFile,
                  TTransportFailure::Other,
-                 "the key file " + Quoted(FSettings.IdentityFile) + " cannot be read",
+                 "The key file " + Quoted(FSettings.IdentityFile) + " cannot be read.",
                  FSettings.IdentityFile);
         const int result = ssh_userauth_publickey(FSession, nullptr, key);
         ssh_key_free(key);
         if (result == SSH_AUTH_ERROR)
-            FailSession("public key login", TTransportFailure::Other, "the login failed");
+            FailSession("public key login", TTransportFailure::Other, "The login failed.");
         return result == SSH_AUTH_SUCCESS;
     }
     // The agent's keys and the user's default key files.
     const int result = ssh_userauth_publickey_auto(FSession, nullptr, nullptr);
     if (result == SSH_AUTH_ERROR)
-        FailSession("public key login", TTransportFailure::Other, "the login failed");
+        FailSession("public key login", TTransportFailure::Other, "The login failed.");
     return result == SSH_AUTH_SUCCESS;
 }
 
@@ -491,7 +471,7 @@ bool TSftpTransport::AuthenticateWithPassword(unsigned methods) {
     if (methods & SSH_AUTH_METHOD_PASSWORD) {
         const int result = ssh_userauth_password(FSession, nullptr, FSettings.Password.c_str());
         if (result == SSH_AUTH_ERROR)
-            FailSession("password login", TTransportFailure::Other, "the login failed");
+            FailSession("password login", TTransportFailure::Other, "The login failed.");
         if (result == SSH_AUTH_SUCCESS)
             return true;
     }
@@ -510,7 +490,7 @@ bool TSftpTransport::AuthenticateWithPassword(unsigned methods) {
             result = ssh_userauth_kbdint(FSession, nullptr, nullptr);
         }
         if (result == SSH_AUTH_ERROR)
-            FailSession("password login", TTransportFailure::Other, "the login failed");
+            FailSession("password login", TTransportFailure::Other, "The login failed.");
         if (result == SSH_AUTH_SUCCESS)
             return true;
     }
@@ -527,7 +507,7 @@ void TSftpTransport::Authenticate() {
     if (result == SSH_AUTH_SUCCESS)
         return;
     if (result == SSH_AUTH_ERROR)
-        FailSession(step, TTransportFailure::Other, "the login failed");
+        FailSession(step, TTransportFailure::Other, "The login failed.");
     const unsigned methods = static_cast<unsigned>(ssh_userauth_list(FSession, nullptr));
     if ((methods & SSH_AUTH_METHOD_PUBLICKEY) && AuthenticateWithKeys()) {
         Log("Logged in with a key");
@@ -540,7 +520,7 @@ void TSftpTransport::Authenticate() {
     }
     ThrowIfCancelled(step);
     Fail(step, "no key and no password was accepted", TTransportFailure::LoginRefused,
-         "the server refused the user name or password");
+         "The server refused the user name or password.");
 }
 
 void TSftpTransport::ChangeFolder(const std::string& folder) {
@@ -557,18 +537,20 @@ void TSftpTransport::ChangeFolder(const std::string& folder) {
         const int error = SftpError();
         if (error == SSH_FX_NO_SUCH_FILE || error == SSH_FX_NO_SUCH_PATH)
             Fail(step, path + " does not exist", TTransportFailure::FolderMissing,
-                 "the folder " + Quoted(folder) + " does not exist");
+                 "The folder " + Quoted(folder) + " does not exist on the server.");
         if (error == SSH_FX_PERMISSION_DENIED)
             Fail(step, path + ": permission denied", TTransportFailure::FolderMissing,
-                 "the folder " + Quoted(folder) + " cannot be entered");
+                 "The folder " + Quoted(folder) + " cannot be entered.");
         FailSession(step, TTransportFailure::FolderMissing,
-                    "the folder " + Quoted(folder) + " does not exist or cannot be entered");
+                    "The folder " + Quoted(folder) +
+                        " does not exist on the server or cannot be entered.");
     }
     const bool isFolder = attributes->type == SSH_FILEXFER_TYPE_DIRECTORY;
     sftp_attributes_free(attributes);
     if (!isFolder)
         Fail(step, path + " is not a folder", TTransportFailure::FolderMissing,
-             "the folder " + Quoted(folder) + " does not exist (a file has that name)");
+             "The folder " + Quoted(folder) +
+                 " does not exist on the server (a file has that name).");
     FFolder = path;
 }
 
@@ -581,7 +563,7 @@ void TSftpTransport::Upload(const std::string& localPath, const std::string& rem
     const int local = ::open(localPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (local < 0)
         Fail(step, localPath + ": " + ErrorText(errno), TTransportFailure::Other,
-             "the file " + Quoted(localPath) + " cannot be read (" + ErrorText(errno) + ")",
+             "The local file " + Quoted(localPath) + " cannot be read (" + ErrorText(errno) + ").",
              localPath);
     std::unique_ptr<int, void (*)(int*)> closeLocal(new int(local), [](int* fd) {
         ::close(*fd);
@@ -590,7 +572,7 @@ void TSftpTransport::Upload(const std::string& localPath, const std::string& rem
     struct stat st {};
     if (::fstat(local, &st) != 0 || !S_ISREG(st.st_mode))
         Fail(step, localPath + " is not a regular file", TTransportFailure::Other,
-             "the file " + Quoted(localPath) + " cannot be read (it is not a regular file)",
+             "The local file " + Quoted(localPath) + " cannot be read (it is not a regular file).",
              localPath);
 
     const std::string path = JoinPath(FFolder, remoteName);
@@ -604,15 +586,15 @@ void TSftpTransport::Upload(const std::string& localPath, const std::string& rem
         const int error = SftpError();
         if (error == SftpNoSpaceOnFilesystem || error == SftpQuotaExceeded)
             Fail(step, path + ": no space", TTransportFailure::DiskFull,
-                 "the server has no room for the file " + Quoted(remoteName), remoteName);
+                 "The server has no room for " + Quoted(remoteName) + ".", remoteName);
         if (error == SSH_FX_PERMISSION_DENIED || error == SSH_FX_FAILURE ||
             error == SSH_FX_NO_SUCH_FILE || error == SSH_FX_WRITE_PROTECT ||
             error == SSH_FX_FILE_ALREADY_EXISTS)
             Fail(step, path + ": refused (SFTP status " + std::to_string(error) + ")",
                  TTransportFailure::FileRefused,
-                 "the server refused the file " + Quoted(remoteName), remoteName);
+                 "The server refused the file " + Quoted(remoteName) + ".", remoteName);
         FailSession(step, TTransportFailure::FileRefused,
-                    "the server refused the file " + Quoted(remoteName), remoteName);
+                    "The server refused the file " + Quoted(remoteName) + ".", remoteName);
     }
 
     // A failed write leaves no part of the file behind when the session still serves.
@@ -637,12 +619,12 @@ void TSftpTransport::Upload(const std::string& localPath, const std::string& rem
              error == SftpQuotaExceeded))
             Fail(step, path + ": " + detail + " (SFTP status " + std::to_string(error) + ")",
                  TTransportFailure::DiskFull,
-                 "the server has no room for the file " + Quoted(remoteName), remoteName);
+                 "The server has no room for " + Quoted(remoteName) + ".", remoteName);
         if (!FCancelled && !FBroken && error == SSH_FX_PERMISSION_DENIED)
             Fail(step, path + ": " + detail, TTransportFailure::FileRefused,
-                 "the server refused the file " + Quoted(remoteName), remoteName);
+                 "The server refused the file " + Quoted(remoteName) + ".", remoteName);
         FailSession(step, TTransportFailure::FileRefused,
-                    "the server refused the file " + Quoted(remoteName), remoteName);
+                    "The server refused the file " + Quoted(remoteName) + ".", remoteName);
     };
 
     std::vector<char> buffer(ChunkSize);
@@ -665,7 +647,8 @@ void TSftpTransport::Upload(const std::string& localPath, const std::string& rem
                 sftp_unlink(FSftp, path.c_str());
             }
             Fail(step, localPath + ": " + ErrorText(error), TTransportFailure::Other,
-                 "the file " + Quoted(localPath) + " cannot be read (" + ErrorText(error) + ")",
+                 "The local file " + Quoted(localPath) + " cannot be read (" + ErrorText(error) +
+                     ").",
                  localPath);
         }
         if (got == 0)
@@ -691,9 +674,9 @@ void TSftpTransport::Upload(const std::string& localPath, const std::string& rem
         if (!FCancelled && (error == SSH_FX_FAILURE || error == SftpNoSpaceOnFilesystem ||
                             error == SftpQuotaExceeded))
             Fail(step, path + ": the close failed", TTransportFailure::DiskFull,
-                 "the server has no room for the file " + Quoted(remoteName), remoteName);
+                 "The server has no room for " + Quoted(remoteName) + ".", remoteName);
         FailSession(step, TTransportFailure::FileRefused,
-                    "the server refused the file " + Quoted(remoteName), remoteName);
+                    "The server refused the file " + Quoted(remoteName) + ".", remoteName);
     }
 }
 
@@ -727,21 +710,185 @@ void TSftpTransport::Disconnect() noexcept {
     FFolder.clear();
 }
 
-// Not built yet for this protocol: the synchronising publish needs them.
-static TTransportError NotYet(const char* what) {
-    return TTransportError(std::string(what) + " is not available yet.", TTransportFailure::Other,
-                           std::string(what) + " is not available yet.");
+[[noreturn]] void TSftpTransport::FailFile(const std::string& step, const std::string& path,
+                                           const std::string& remoteName,
+                                           TTransportFailure otherwise) {
+    const int status = SftpError();
+    {
+        std::lock_guard lock(FWatchMutex);
+        if (FCancelled || FTimedOut)
+            FBroken = true;
+    }
+    if (!FBroken && status == SSH_FX_NO_SUCH_FILE)
+        throw TTransportError(
+            "SFTP server " + ServerName() + ", " + step + ": " + path + " does not exist",
+            TTransportFailure::FileMissing,
+            "The file " + Quoted(remoteName) + " is not on the server.", {}, remoteName)
+            .WithReplyCode(status);
+    if (!FBroken && (status == SftpNoSpaceOnFilesystem || status == SftpQuotaExceeded))
+        throw TTransportError("SFTP server " + ServerName() + ", " + step + ": " + path +
+                                  ": no space (SFTP status " + std::to_string(status) + ")",
+                              TTransportFailure::DiskFull,
+                              "The server has no room for " + Quoted(remoteName) + ".", {},
+                              remoteName)
+            .WithReplyCode(status);
+    if (!FBroken && (status == SSH_FX_PERMISSION_DENIED || status == SSH_FX_WRITE_PROTECT ||
+                     status == SSH_FX_FILE_ALREADY_EXISTS))
+        throw TTransportError("SFTP server " + ServerName() + ", " + step + ": " + path +
+                                  ": refused (SFTP status " + std::to_string(status) + ")",
+                              TTransportFailure::FileRefused,
+                              "The server refused the file " + Quoted(remoteName) + ".", {},
+                              remoteName)
+            .WithReplyCode(status);
+    try {
+        FailSession(step, otherwise,
+                    otherwise == TTransportFailure::FileRefused
+                        ? "The server refused the file " + Quoted(remoteName) + "."
+                        : "The file " + Quoted(remoteName) + " could not be read on the server.",
+                    remoteName);
+    } catch (TTransportError& e) {
+        e.WithReplyCode(status);
+        throw;
+    }
 }
 
-std::string TSftpTransport::Download(const std::string&, std::int64_t) {
-    throw NotYet("Download");
+std::string TSftpTransport::Download(const std::string& remoteName, std::int64_t maxBytes) {
+    const std::string step = "download " + remoteName;
+    RequireConnected(step);
+    const std::string path = JoinPath(FFolder, remoteName);
+    Log("Download " + path);
+    sftp_file file;
+    {
+        TStep bounded(*this, FSettings.ReadTimeout);
+        file = sftp_open(FSftp, path.c_str(), O_RDONLY, 0);
+    }
+    if (!file)
+        FailFile(step, path, remoteName, TTransportFailure::Other);
+    std::unique_ptr<sftp_file_struct, void (*)(sftp_file_struct*)> closeFile(
+        file, [](sftp_file_struct* f) { sftp_close(f); });
+    // Closing waits for the server: bounded as every step, and given up with a broken session.
+    auto close = [&] {
+        if (FBroken) {
+            // libssh frees the handle without waiting when the socket is shut down.
+            sftp_close(closeFile.release());
+            return;
+        }
+        TStep bounded(*this, FSettings.ReadTimeout);
+        sftp_close(closeFile.release());
+    };
+    const std::size_t limit = maxBytes < 0 ? 0 : static_cast<std::size_t>(maxBytes);
+    std::string content;
+    std::vector<char> buffer(ChunkSize);
+    for (;;) {
+        if (FCancelled) {
+            ShutDownSocket();
+            FBroken = true;
+            close();
+            ThrowIfCancelled(step);
+        }
+        // One byte past the limit is enough to know that the file is too long.
+        const std::size_t room = std::min(buffer.size(), limit + 1 - content.size());
+        ssize_t got;
+        {
+            TStep bounded(*this, FSettings.ReadTimeout);
+            got = sftp_read(file, buffer.data(), room);
+        }
+        if (got < 0) {
+            const int status = SftpError();
+            {
+                std::lock_guard lock(FWatchMutex);
+                if (FCancelled || FTimedOut)
+                    FBroken = true;
+            }
+            close();
+            try {
+                FailSession(step, TTransportFailure::Other,
+                            "The file " + Quoted(remoteName) + " could not be read on the server.",
+                            remoteName);
+            } catch (TTransportError& e) {
+                e.WithReplyCode(status);
+                throw;
+            }
+        }
+        if (got == 0)
+            break;
+        content.append(buffer.data(), static_cast<std::size_t>(got));
+        if (content.size() > limit) {
+            close();
+            Fail(step, path + " is longer than " + std::to_string(maxBytes) + " bytes",
+                 TTransportFailure::Other,
+                 "The file " + Quoted(remoteName) + " on the server is longer than " +
+                     std::to_string(maxBytes) + " bytes.",
+                 remoteName);
+        }
+    }
+    close();
+    return content;
 }
-void TSftpTransport::Delete(const std::string&) {
-    throw NotYet("Delete");
+
+void TSftpTransport::Delete(const std::string& remoteName) {
+    const std::string step = "delete " + remoteName;
+    RequireConnected(step);
+    const std::string path = JoinPath(FFolder, remoteName);
+    Log("Delete " + path);
+    int result;
+    {
+        TStep bounded(*this, FSettings.ReadTimeout);
+        result = sftp_unlink(FSftp, path.c_str());
+    }
+    if (result != SSH_OK)
+        FailFile(step, path, remoteName, TTransportFailure::FileRefused);
 }
-void TSftpTransport::Rename(const std::string&, const std::string&) {
-    throw NotYet("Rename");
+
+void TSftpTransport::Rename(const std::string& fromName, const std::string& toName) {
+    const std::string step = "rename " + fromName;
+    RequireConnected(step);
+    const std::string from = JoinPath(FFolder, fromName), to = JoinPath(FFolder, toName);
+    Log("Rename " + from + " to " + to);
+    // libssh (0.10) renames with the plain SFTP rename, never with OpenSSH's posix-rename
+    // extension: OpenSSH and most servers then refuse to replace an existing file (status
+    // "failure"), and the one who renames deletes the old file first.
+    int result;
+    {
+        TStep bounded(*this, FSettings.ReadTimeout);
+        result = sftp_rename(FSftp, from.c_str(), to.c_str());
+    }
+    if (result == SSH_OK)
+        return;
+    const int status = SftpError();
+    if (status == SSH_FX_FAILURE && !FCancelled) {
+        sftp_attributes existing;
+        {
+            TStep bounded(*this, FSettings.ReadTimeout);
+            existing = sftp_stat(FSftp, to.c_str());
+        }
+        if (existing) {
+            sftp_attributes_free(existing);
+            throw TTransportError("SFTP server " + ServerName() + ", " + step + ": " + to +
+                                      " exists and is not replaced (SFTP status 4)",
+                                  TTransportFailure::FileRefused,
+                                  "The server does not rename " + Quoted(fromName) +
+                                      " over the existing file " + Quoted(toName) + ".",
+                                  {}, toName)
+                .WithReplyCode(status);
+        }
+    }
+    FailFile(step, from, fromName, TTransportFailure::FileRefused);
 }
-std::int64_t TSftpTransport::RemoteSize(const std::string&) {
-    throw NotYet("RemoteSize");
+
+std::int64_t TSftpTransport::RemoteSize(const std::string& remoteName) {
+    const std::string step = "size " + remoteName;
+    RequireConnected(step);
+    const std::string path = JoinPath(FFolder, remoteName);
+    sftp_attributes attributes;
+    {
+        TStep bounded(*this, FSettings.ReadTimeout);
+        attributes = sftp_stat(FSftp, path.c_str());
+    }
+    if (!attributes)
+        FailFile(step, path, remoteName, TTransportFailure::Other);
+    const bool known = (attributes->flags & SSH_FILEXFER_ATTR_SIZE) != 0;
+    const std::int64_t size = known ? static_cast<std::int64_t>(attributes->size) : -1;
+    sftp_attributes_free(attributes);
+    return size;
 }

@@ -65,6 +65,10 @@ class TSftpTransport : public TTransport {
     // or else kind with reason.
     [[noreturn]] void FailSession(const std::string& step, TTransportFailure kind,
                                   const std::string& reason, const std::string& fileName = {});
+    // Fails an operation on the file remoteName (at path) by the SFTP status: FileMissing,
+    // DiskFull or FileRefused, else otherwise; the status goes along as the reply code.
+    [[noreturn]] void FailFile(const std::string& step, const std::string& path,
+                               const std::string& remoteName, TTransportFailure otherwise);
     void ThrowIfCancelled(const std::string& step);
     void RequireConnected(const std::string& step);
     void Log(const std::string& line) const;

@@ -1,5 +1,7 @@
 #include "publish/TlsChannel.h"
 
+#include "publish/Transport.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -222,15 +224,7 @@ std::string TTlsChannel::Fingerprint() const {
     unsigned int length = 0;
     if (!certificate || X509_digest(certificate, EVP_sha256(), digest, &length) != 1)
         return "";
-    static const char* const Hex = "0123456789ABCDEF";
-    std::string text;
-    for (unsigned int i = 0; i < length; ++i) {
-        if (i > 0)
-            text.push_back(':');
-        text.push_back(Hex[digest[i] >> 4]);
-        text.push_back(Hex[digest[i] & 15]);
-    }
-    return text;
+    return FingerprintText(digest, length);
 }
 
 bool TTlsChannel::Resumed() const {

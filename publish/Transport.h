@@ -7,6 +7,7 @@
 
 #include "platform/Error.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -129,3 +130,13 @@ bool ProtocolFromText(const std::string& text, TTransportProtocol& protocol);
 const char* ProtocolText(TTransportProtocol protocol);
 // 22 for SFTP, 21 otherwise.
 std::int32_t DefaultPort(TTransportProtocol protocol);
+
+// A SHA-256 fingerprint (of a certificate or a host key) as it is shown and kept: the bytes
+// as upper-case hexadecimal pairs joined by colons ("AB:CD:...").
+std::string FingerprintText(const unsigned char* bytes, std::size_t size);
+// A fingerprint as typed or stored, in the form that is compared: surrounding white space
+// (blanks, tabs, line ends) trimmed, letters in upper case.
+std::string NormalFingerprint(const std::string& text);
+// True when both name the same fingerprint (as NormalFingerprint compares them); an empty
+// one is never the same as another.
+bool SameFingerprint(const std::string& a, const std::string& b);

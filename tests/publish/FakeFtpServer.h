@@ -164,6 +164,21 @@ class TFakeFtpSession {
         ::close(fd);
         return data;
     }
+    // Sends data over a data connection, then closes it unless told not to.
+    void SendData(int fd, const std::string& data, bool close = true) {
+        std::size_t done = 0;
+        while (done < data.size()) {
+            ssize_t n = ::send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        if (close)
+            ::close(fd);
+    }
+
     // A whole upload: PORT with 200, STOR with 150, the data, then the final reply(s).
     // Returns the bytes received, also kept under the file's name.
     std::string Store(const std::vector<std::string>& finalReplies = {"226 Transfer complete"}) {

@@ -10,6 +10,7 @@
 #include "TestSupport.h"
 #include "publish/ChildProcess.h"
 #include "publish/FakeFtpServer.h"
+#include "publish/FileOperationCases.h"
 #include "publish/PyFtpdServer.h"
 #include "publish/RequireServers.h"
 #include "publish/TestCertificates.h"
@@ -17,12 +18,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <netinet/in.h>
+#include <optional>
 #include <string>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -298,6 +302,45 @@ TEST_F(FtpTransportTest, ACertificateThatDoesNotVerifyIsRefusedUnlessItsFingerpr
     EXPECT_EQ(ReadFileBytes(Home() + "/a.htm"), "trusted");
 }
 
+TEST_F(FtpTransportTest, ExpiredAndWrongNameCertificatesAreRefusedUntilTheirFingerprintIsTrusted) {
+    MakeCertificates();
+    ASSERT_EQ(Certificates->MakeUnverifiable(), "");
+    struct TCase {
+        const char* Name;
+        std::string Certificate, Key, Host, Why;
+    };
+    const TCase cases[] = {
+        {"expired", Certificates->ExpiredCertificate(), Certificates->ExpiredKey(), "127.0.0.1",
+         "certificate has expired"},
+        {"another name, reached by address", Certificates->WrongNameCertificate(),
+         Certificates->WrongNameKey(), "127.0.0.1", "IP address mismatch"},
+        {"another name, reached by name", Certificates->WrongNameCertificate(),
+         Certificates->WrongNameKey(), "localhost", "hostname mismatch"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string fingerprint = TTestCertificates::Fingerprint(c.Certificate);
+        ASSERT_EQ(fingerprint.size(), 95u);
+        StartServer(Tls(c.Certificate, c.Key));
+        TTransportSettings s = Settings(TTransportProtocol::FTPS);
+        s.Host = c.Host;
+        s.CaFile = Certificates->CaFile(); // the CA signed it: only the date or name is wrong
+        TTransportError e = TransportFailure([&] { Make(s)->Connect(); });
+        EXPECT_EQ(e.Kind(), TTransportFailure::NotTrusted) << e.what();
+        EXPECT_EQ(e.Fingerprint(), fingerprint);
+        EXPECT_EQ(e.Reason(), "The server's certificate is not trusted (" + c.Why +
+                                  "). Its SHA-256 fingerprint is " + fingerprint + ".");
+        // Trusted by its fingerprint (as the dialog's Trust stores it): the files go.
+        s.Trusted = " " + fingerprint + "\n";
+        auto ftp = Make(s);
+        ftp->Connect();
+        ftp->Upload(Local("a.htm", c.Name), "a.htm");
+        EXPECT_EQ(ReadFileBytes(Home() + "/a.htm"), c.Name);
+        EXPECT_EQ(ftp->Download("a.htm", 100), c.Name);
+        ftp->Disconnect();
+    }
+}
+
 TEST_F(FtpTransportTest, AServerThatRequiresTlsSaysSoToAPlainClient) {
     MakeCertificates();
     StartServer(Tls(Certificates->ServerCertificate(), Certificates->ServerKey()));
@@ -345,7 +388,9 @@ TEST_F(FtpTransportTest, FailuresWithoutAServerInPlainWords) {
          "No answer from 127.0.0.1:" + std::to_string(silent.Port()) + " within 1 second."},
     };
     for (const TCase& c : cases) {
-        for (TTransportProtocol protocol : {TTransportProtocol::FTP, TTransportProtocol::FTPS}) {
+        // SFTP says the same in the same words.
+        for (TTransportProtocol protocol :
+             {TTransportProtocol::FTP, TTransportProtocol::FTPS, TTransportProtocol::SFTP}) {
             SCOPED_TRACE(std::string(c.Name) + " " + ProtocolText(protocol));
             TTransportSettings s = Settings(protocol);
             s.Host = c.Host;
@@ -500,4 +545,302 @@ TEST_F(FtpTransportTest, OverIpv6PassiveModeIsEpsvAndItsFallBackIsEprt) {
     EXPECT_EQ(commands[6], "EPSV");
     EXPECT_THAT(commands[7], ::testing::MatchesRegex("EPRT \\|2\\|::1\\|[0-9]+\\|"));
     EXPECT_EQ(commands[8], "STOR b.htm");
+}
+
+TEST_F(FtpTransportTest, DownloadDeleteRenameAndSizeInPassiveAndActiveModeWithAndWithoutTls) {
+    MakeCertificates();
+    StartServer(Tls(Certificates->ServerCertificate(), Certificates->ServerKey(), false));
+    for (TTransportProtocol protocol : {TTransportProtocol::FTP, TTransportProtocol::FTPS}) {
+        for (bool passive : {true, false}) {
+            SCOPED_TRACE(std::string(ProtocolText(protocol)) + (passive ? " passive" : " active"));
+            Log.clear();
+            TTransportSettings s = Settings(protocol, passive);
+            s.CaFile = Certificates->CaFile();
+            auto ftp = Make(s);
+            ftp->Connect();
+            ftp->ChangeFolder("www");
+            fileoperations::PlayCases(*ftp, Home() + "/www", 550);
+            ftp->Disconnect();
+            const TStrings sent = Sent();
+            EXPECT_THAT(sent, Contains(passive ? "PASV" : "PORT"));
+            EXPECT_THAT(sent, Not(Contains(passive ? "PORT" : "PASV")));
+            EXPECT_THAT(sent, Contains("SIZE"));
+            EXPECT_THAT(sent, Contains("RNFR"));
+            EXPECT_THAT(sent, Contains("DELE"));
+            if (protocol == TTransportProtocol::FTPS) {
+                EXPECT_THAT(Log, Contains("data connection: TLS session resumed"));
+            }
+        }
+    }
+}
+
+TEST_F(FtpTransportTest, RepliesToTheFileOperationsCarryTheirCode) {
+    enum TOperation { Download, Delete, Rename, Size };
+    struct TCase {
+        const char* Name;
+        TOperation Operation;
+        // After the login; "DATA text" sends text over the data connection, "HANGUP" closes
+        // the control connection instead of replying.
+        TStrings Replies;
+        std::string Result;
+        TTransportFailure Kind;
+        int Code;
+    };
+    const TCase cases[] = {
+        {"size", Size, {"213 1234"}, "1234", TTransportFailure::Other, 0},
+        {"size not understood (500)",
+         Size,
+         {"500 Unknown command."},
+         "-1",
+         TTransportFailure::Other,
+         0},
+        {"size not implemented (502)",
+         Size,
+         {"502 SIZE not implemented."},
+         "-1",
+         TTransportFailure::Other,
+         0},
+        {"size of a missing file",
+         Size,
+         {"550 No such file."},
+         "",
+         TTransportFailure::FileMissing,
+         550},
+        {"size refused for a while",
+         Size,
+         {"421 Too many users."},
+         "",
+         TTransportFailure::Other,
+         421},
+        {"size without a number", Size, {"213 many"}, "", TTransportFailure::Other, 213},
+        {"delete", Delete, {"250 Deleted."}, "", TTransportFailure::Other, 0},
+        {"delete of a missing file",
+         Delete,
+         {"550 No such file."},
+         "",
+         TTransportFailure::FileMissing,
+         550},
+        {"delete of a busy file",
+         Delete,
+         {"450 File busy."},
+         "",
+         TTransportFailure::FileRefused,
+         450},
+        {"delete not allowed",
+         Delete,
+         {"553 Not allowed."},
+         "",
+         TTransportFailure::FileRefused,
+         553},
+        {"rename", Rename, {"350 Ready.", "250 Renamed."}, "", TTransportFailure::Other, 0},
+        {"rename of a missing file",
+         Rename,
+         {"550 No such file."},
+         "",
+         TTransportFailure::FileMissing,
+         550},
+        {"rename onto a refused name",
+         Rename,
+         {"350 Ready.", "553 Not allowed."},
+         "",
+         TTransportFailure::FileRefused,
+         553},
+        {"rename with no room",
+         Rename,
+         {"350 Ready.", "452 No room."},
+         "",
+         TTransportFailure::DiskFull,
+         452},
+        {"download",
+         Download,
+         {"200 PORT ok", "150 Here it comes", "DATA abc", "226 Done"},
+         "abc",
+         TTransportFailure::Other,
+         0},
+        {"download of a missing file",
+         Download,
+         {"200 PORT ok", "550 No such file."},
+         "",
+         TTransportFailure::FileMissing,
+         550},
+        {"download that the server cannot start",
+         Download,
+         {"200 PORT ok", "425 No data."},
+         "",
+         TTransportFailure::Other,
+         425},
+        {"download aborted by the server",
+         Download,
+         {"200 PORT ok", "150 Here it comes", "DATA ab", "426 Connection closed."},
+         "",
+         TTransportFailure::Other,
+         426},
+        {"download failed at the server",
+         Download,
+         {"200 PORT ok", "150 Here it comes", "DATA ab", "551 Read error."},
+         "",
+         TTransportFailure::Other,
+         551},
+        {"the server hangs up", Delete, {"HANGUP"}, "", TTransportFailure::Other, 0},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFakeFtpServer server([&c](TFakeFtpSession& s) {
+            s.Login();
+            // Each reply answers a command; after the data, the final reply comes unasked.
+            bool sent = false;
+            for (const std::string& reply : c.Replies) {
+                if (reply == "HANGUP") {
+                    s.Command();
+                    s.HangUp();
+                } else if (reply.rfind("DATA ", 0) == 0) {
+                    s.SendData(s.ConnectBack(), reply.substr(5));
+                    sent = true;
+                } else if (sent) {
+                    s.Reply(reply);
+                } else {
+                    s.Answer(reply);
+                }
+            }
+            s.WaitClosed();
+        });
+        Port = server.Port();
+        auto ftp = Make(Settings(TTransportProtocol::FTP, false));
+        ftp->Connect();
+        std::string result;
+        std::optional<TTransportError> failure;
+        try {
+            switch (c.Operation) {
+            case Download:
+                result = ftp->Download("a.htm", 100);
+                break;
+            case Delete:
+                ftp->Delete("a.htm");
+                break;
+            case Rename:
+                ftp->Rename("a.tmp", "a.htm");
+                break;
+            case Size:
+                result = std::to_string(ftp->RemoteSize("a.htm"));
+                break;
+            }
+        } catch (const TTransportError& e) {
+            failure = e;
+        }
+        if (c.Result.empty() && c.Code != 0) {
+            ASSERT_TRUE(failure.has_value());
+            EXPECT_EQ(failure->Kind(), c.Kind) << failure->what();
+            EXPECT_EQ(failure->ReplyCode(), c.Code) << failure->what();
+        } else if (c.Replies.front() == "HANGUP") {
+            ASSERT_TRUE(failure.has_value());
+            EXPECT_EQ(failure->ReplyCode(), 0);
+            EXPECT_THAT(failure->Reason(), HasSubstr("closed the connection"));
+        } else {
+            EXPECT_FALSE(failure.has_value()) << failure->what();
+            EXPECT_EQ(result, c.Result);
+        }
+        ftp->Disconnect();
+        server.Finish();
+        const TStrings commands = server.Commands();
+        ASSERT_GE(commands.size(), 5u);
+        const std::string first = commands[4];
+        switch (c.Operation) {
+        case Download:
+            EXPECT_THAT(commands, Contains("RETR a.htm"));
+            break;
+        case Delete:
+            EXPECT_EQ(first, "DELE a.htm");
+            break;
+        case Rename:
+            EXPECT_EQ(first, "RNFR a.tmp");
+            break;
+        case Size:
+            EXPECT_EQ(first, "SIZE a.htm");
+            break;
+        }
+    }
+}
+
+TEST_F(FtpTransportTest, CancelEndsADownloadThatStalls) {
+    for (bool passive : {false, true}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        TFakeFtpServer server([passive](TFakeFtpSession& s) {
+            s.Login();
+            int data = -1;
+            if (passive) {
+                int port = 0;
+                const int listener = TFakeFtpSession::Listen(false, port);
+                s.Answer("227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) +
+                         "," + std::to_string(port % 256) + ")");
+                s.Answer("150 Here it comes");
+                data = s.AcceptData(listener);
+            } else {
+                s.Answer("200 PORT ok");
+                s.Answer("150 Here it comes");
+                data = s.ConnectBack();
+            }
+            // A little, then nothing.
+            s.SendData(data, "the start", false);
+            s.WaitClosed();
+            ::close(data);
+        });
+        Port = server.Port();
+        TTransportSettings settings = Settings(TTransportProtocol::FTP, passive);
+        settings.ReadTimeout = 0; // only the cancel ends the wait
+        auto ftp = Make(settings);
+        ftp->Connect();
+        std::chrono::steady_clock::time_point cancelledAt;
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            cancelledAt = std::chrono::steady_clock::now();
+            ftp->Cancel();
+        });
+        TTransportError e = TransportFailure([&] { ftp->Download("a.htm", 1000); });
+        const auto took = std::chrono::steady_clock::now() - cancelledAt;
+        canceller.join();
+        EXPECT_EQ(e.Kind(), TTransportFailure::Cancelled) << e.what();
+        EXPECT_LT(took, std::chrono::milliseconds(1000));
+        // Every later operation is cancelled too, until ResetCancel.
+        for (const auto& operation : std::vector<std::function<void()>>{
+                 [&] { ftp->Delete("a.htm"); }, [&] { ftp->Rename("a", "b"); },
+                 [&] { ftp->RemoteSize("a.htm"); }, [&] { ftp->Download("a.htm", 1); }}) {
+            EXPECT_EQ(TransportFailure(operation).Kind(), TTransportFailure::Cancelled);
+        }
+        ftp->Disconnect();
+        server.Finish();
+    }
+}
+
+TEST(Fingerprint, ShownAsUpperCasePairsAndComparedWithoutCaseOrSurroundingBlanks) {
+    const unsigned char bytes[] = {0x00, 0x0f, 0xa0, 0xff, 0x5c};
+    EXPECT_EQ(FingerprintText(bytes, sizeof bytes), "00:0F:A0:FF:5C");
+    EXPECT_EQ(FingerprintText(bytes, 1), "00");
+    EXPECT_EQ(FingerprintText(bytes, 0), "");
+
+    struct TCase {
+        std::string A, B;
+        bool Same;
+    };
+    const TCase cases[] = {
+        {"00:0F:A0:FF:5C", "00:0F:A0:FF:5C", true},
+        {"00:0F:A0:FF:5C", "00:0f:a0:ff:5c", true},
+        {"00:0f:A0:fF:5c", "00:0F:a0:Ff:5C", true},
+        {"  00:0F:A0:FF:5C\n", "00:0F:A0:FF:5C", true},
+        {"\t00:0F:A0:FF:5C \r\n", " 00:0f:a0:ff:5c\t", true},
+        {"00:0F:A0:FF:5C", "00:0F:A0:FF:5D", false},
+        {"00:0F:A0:FF:5C", "00:0F:A0:FF", false},
+        {"00:0F:A0:FF:5C", "000FA0FF5C", false},
+        {"00:0F:A0:FF:5C", "00:0F: A0:FF:5C", false},
+        {"", "", false},
+        {"  ", "", false},
+        {"00:0F:A0:FF:5C", "", false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE("\"" + c.A + "\" and \"" + c.B + "\"");
+        EXPECT_EQ(SameFingerprint(c.A, c.B), c.Same);
+        EXPECT_EQ(SameFingerprint(c.B, c.A), c.Same);
+    }
+    EXPECT_EQ(NormalFingerprint(" ab:cd:0e \n"), "AB:CD:0E");
+    EXPECT_EQ(NormalFingerprint("AB:CD"), "AB:CD");
+    EXPECT_EQ(NormalFingerprint(" \t\r\n"), "");
 }

@@ -13,8 +13,10 @@
 #include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <memory>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <string>
@@ -236,5 +238,65 @@ class TSshServer {
     std::string HostKeyFile;
     pid_t FPid = -1;
     int FPort = 0;
+    bool FStarted = false;
+};
+
+// Sets an environment variable (or, with no value, unsets it) for as long as it lives, then
+// puts back what was there.
+class TScopedEnvironment {
+  public:
+    TScopedEnvironment(std::string name, const char* value) : FName(std::move(name)) {
+        if (const char* before = std::getenv(FName.c_str())) {
+            FHad = true;
+            FBefore = before;
+        }
+        if (value)
+            ::setenv(FName.c_str(), value, 1);
+        else
+            ::unsetenv(FName.c_str());
+    }
+    ~TScopedEnvironment() {
+        if (FHad)
+            ::setenv(FName.c_str(), FBefore.c_str(), 1);
+        else
+            ::unsetenv(FName.c_str());
+    }
+    TScopedEnvironment(const TScopedEnvironment&) = delete;
+    TScopedEnvironment& operator=(const TScopedEnvironment&) = delete;
+
+  private:
+    std::string FName;
+    bool FHad = false;
+    std::string FBefore;
+};
+
+// An ssh-agent of the test's own, listening at a socket in its folder: it ends by itself
+// after its lifetime (coreutils' timeout runs it) and is stopped by its process id when the
+// object goes. Keys are added with ssh-add.
+class TSshAgent {
+  public:
+    TSshAgent() {
+        // -D: in the foreground, telling its socket on the first line.
+        FProcess = std::make_unique<TServerProcess>(
+            std::vector<std::string>{"timeout", std::to_string(sshserver::LifetimeSeconds),
+                                     "ssh-agent", "-D", "-a", Socket()},
+            10000);
+        FStarted = FProcess->FirstLine().find("SSH_AUTH_SOCK=" + Socket()) != std::string::npos;
+    }
+
+    bool Started() const { return FStarted; }
+    std::string Socket() const { return Dir / "agent.sock"; }
+    // Adds the private key file to the agent; the error output when it fails.
+    std::string Add(const std::string& keyFile) const {
+        TProcessResult r =
+            RunProcess({"env", "SSH_AUTH_SOCK=" + Socket(), "ssh-add", keyFile}, "", 20000);
+        return r.ExitCode == 0 ? std::string()
+                               : r.Err + " (exit " + std::to_string(r.ExitCode) + ")";
+    }
+
+    TTempFolder Dir;
+
+  private:
+    std::unique_ptr<TServerProcess> FProcess;
     bool FStarted = false;
 };

@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "publish/ChildProcess.h"
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,53 @@ class TTestCertificates {
 
     // Empty when every certificate was made.
     const std::string& Error() const { return FError; }
+
+    // Makes two more server certificates that the test CA signed and that do not verify all
+    // the same: one that expired (valid for a day in 2020, for the right names) and one for
+    // another host name only ("wrong.example"). The error output, or empty.
+    std::string MakeUnverifiable() {
+        const std::string folder = FFolder;
+        std::filesystem::create_directories(folder + "/issued");
+        WriteFileBytes(folder + "/index.txt", "");
+        WriteFileBytes(folder + "/serial", "1000\n");
+        WriteFileBytes(folder + "/ca.cnf",
+                       "[ ca ]\ndefault_ca = test\n[ test ]\ndatabase = " + folder +
+                           "/index.txt\nnew_certs_dir = " + folder + "/issued\nserial = " + folder +
+                           "/serial\ndefault_md = sha256\n"
+                           "policy = any\nunique_subject = no\n"
+                           "[ any ]\ncommonName = supplied\n");
+        WriteFileBytes(folder + "/wrong.ext", "subjectAltName=DNS:wrong.example\n");
+        std::string error;
+        auto run = [&](const std::vector<std::string>& argv) {
+            TProcessResult r = RunProcess(argv, "", 30000);
+            if (r.ExitCode != 0)
+                error += r.Err;
+        };
+        auto issue = [&](const std::string& name, const std::string& subject,
+                         const std::string& extensions, std::vector<std::string> dates) {
+            run({"openssl", "req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                 "-nodes", "-keyout", folder + "/" + name + ".key", "-out",
+                 folder + "/" + name + ".csr", "-subj", subject});
+            std::vector<std::string> argv = {"openssl",  "ca",
+                                             "-batch",   "-notext",
+                                             "-config",  folder + "/ca.cnf",
+                                             "-cert",    CaFile(),
+                                             "-keyfile", CaKey(),
+                                             "-in",      folder + "/" + name + ".csr",
+                                             "-out",     folder + "/" + name + ".pem",
+                                             "-extfile", extensions};
+            argv.insert(argv.end(), dates.begin(), dates.end());
+            run(argv);
+        };
+        issue("expired", "/CN=localhost", folder + "/server.ext",
+              {"-startdate", "20200101000000Z", "-enddate", "20200102000000Z"});
+        issue("wrong", "/CN=wrong.example", folder + "/wrong.ext", {"-days", "2"});
+        return error;
+    }
+    std::string ExpiredCertificate() const { return FFolder + "/expired.pem"; }
+    std::string ExpiredKey() const { return FFolder + "/expired.key"; }
+    std::string WrongNameCertificate() const { return FFolder + "/wrong.pem"; }
+    std::string WrongNameKey() const { return FFolder + "/wrong.key"; }
 
     std::string CaFile() const { return FFolder + "/ca.pem"; }
     std::string CaKey() const { return FFolder + "/ca.key"; }

@@ -9,7 +9,9 @@
 
 #include "TestSupport.h"
 #include "publish/ChildProcess.h"
+#include "publish/FileOperationCases.h"
 #include "publish/RequireServers.h"
+#include "publish/SampleSite.h"
 #include "publish/TestCertificates.h"
 
 #include <gmock/gmock.h>
@@ -254,4 +256,51 @@ TEST_F(VsftpdTest, ItsRefusalsInPlainWords) {
     ftp.Connect();
     EXPECT_EQ(TransportFailure([&] { ftp.ChangeFolder("missing"); }).Kind(),
               TTransportFailure::FolderMissing);
+}
+
+TEST_F(VsftpdTest, DownloadDeleteRenameAndSizeResumeTheSessionToo) {
+    for (bool passive : {true, false}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        TFtpTransport ftp(Settings(TTransportProtocol::FTPS, passive));
+        std::vector<std::string> log;
+        ftp.OnLog = [&](const std::string& line) { log.push_back(line); };
+        ftp.Connect();
+        ftp.ChangeFolder("www");
+        fileoperations::PlayCases(ftp, Home() + "/www", 550);
+        ftp.Disconnect();
+        EXPECT_THAT(log, Contains("data connection: TLS session resumed"));
+        EXPECT_THAT(log, ::testing::Not(Contains("data connection: new TLS session")));
+    }
+}
+
+TEST_F(VsftpdTest, APublishRunSendsTheSampleSiteOverFtpsByteForByte) {
+    TSampleSite site(Dir / "site");
+    ASSERT_GT(site.Published().size(), 5u);
+    for (bool passive : {true, false}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        const std::string folder = passive ? "www" : "www/active";
+        std::filesystem::create_directories(Home() + "/" + folder);
+        ::chmod((Home() + "/" + folder).c_str(), 0777);
+        TDPublish& record = site.Project->PUBLISH;
+        record.PROTOCOL = "FTPS";
+        record.PASSIVE = passive;
+        record.FTP_SERVER = "127.0.0.1";
+        record.FTP_PORT = Port;
+        record.USER_NAME = "root";
+        record.PASSWORD = "pa55 word";
+        record.FOLDER = folder;
+        record.TRUSTED.clear();
+        TUnwatchedView view;
+        TPublishRun run(*site.Project, view);
+        std::vector<std::string> log;
+        run.OnLog = [&](const std::string& line) { log.push_back(line); };
+        run.CaFile = Certificates->CaFile();
+        run.ReadTimeout = 10000;
+        run.Show();
+        ASSERT_EQ(run.Publish(), TPublishOutcome::Finished)
+            << run.LastError << (view.Messages.empty() ? "" : "\n" + view.Messages.back());
+        EXPECT_EQ(TSampleSite::Files(Home() + "/" + folder), site.Published());
+        EXPECT_THAT(log, Contains("data connection: TLS session resumed"));
+        EXPECT_THAT(log, ::testing::Not(Contains("data connection: new TLS session")));
+    }
 }
