@@ -114,6 +114,8 @@ struct TFixture {
         Record().USER_NAME = "site";
         Record().PASSWORD = "pa55 word";
         Record().FOLDER = folder;
+        // Every ticked file, as a project from before synchronising publishes.
+        Record().SYNC = false;
     }
     void Publish(bool confirm = true) {
         Prompter.Answers.push_back(confirm);
