@@ -627,8 +627,9 @@ TPublishOutcome TPublishRun::PublishSynchronising() {
         }
     };
     FActiveSync = &sync;
+    // A Cancel while the questions were open.
     if (FCancelled)
-        sync.Cancel();
+        return FailureEnding(CancelledMessage, false);
     LastTotals = sync.Run(deletesConfirmed);
     Failures = LastTotals.Failures;
     PlanSummary = sync.Plan.Summary();

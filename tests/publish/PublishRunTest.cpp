@@ -12,10 +12,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 using ::testing::ElementsAre;
@@ -963,5 +965,33 @@ TEST_F(SyncPublishRunTest, ManyDeletionsAreAskedAboutAndADeclineDeletesNothing) 
         EXPECT_EQ(run.LastTotals.Deleted, answer ? 60 : 0);
         EXPECT_EQ(run.LastTotals.DeletesHeldBack, answer ? 0 : 60);
     }
+    ExpectServerEqualsSite();
+}
+
+TEST_F(SyncPublishRunTest, CancelEndsASynchronisingRunWithinASecondAndKeepsTheOldManifest) {
+    for (int i = 0; i < 6; ++i)
+        AddFile("Page" + std::to_string(i) + ".htm", 100);
+    ShowSync();
+    ASSERT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
+    const std::string manifest = Server.Files[TManifest::FileName];
+    for (int i = 0; i < 6; ++i)
+        AddFile("Page" + std::to_string(i) + ".htm", 200);
+    Server.UploadMs = 60000;
+    ShowSync();
+    std::thread canceller([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        Run->Cancel();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Failed);
+    const auto took = std::chrono::steady_clock::now() - started;
+    canceller.join();
+    EXPECT_LT(took, std::chrono::milliseconds(1500));
+    EXPECT_THAT(View.Events, ::testing::Contains("message Publishing cancelled."));
+    EXPECT_TRUE(Run->ButtonPublishEnabled);
+    EXPECT_EQ(Server.Files[TManifest::FileName], manifest);
+    // The next run sends them.
+    Server.UploadMs = 0;
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
     ExpectServerEqualsSite();
 }

@@ -305,6 +305,8 @@ void TPublishDialogTest::validationMessagesAndFocus() {
     f.Record().FTP_PORT = 21;
     f.Record().PROXY_SERVER = "old proxy";
     f.Record().PROXY_PORT = 3128;
+    // Asked before anything is sent, as every file is (a synchronising run compares first).
+    f.Record().SYNC = false;
     f.Workspace.Project->Save();
     f.Show();
     const auto files = Snapshot(f.Folder);
