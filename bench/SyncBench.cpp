@@ -125,22 +125,20 @@ int main(int argc, char** argv) {
         if (python.empty())
             throw std::runtime_error("no python3 with pyftpdlib");
         TServerProcess server({python, work + "/server.py", home,
-                               std::to_string(ServerLifetimeSeconds),
-                               std::to_string(ReplyDelayMs)},
+                               std::to_string(ServerLifetimeSeconds), std::to_string(ReplyDelayMs)},
                               20000);
         const int port = std::atoi(server.FirstLine().c_str());
         if (port <= 0)
             throw std::runtime_error("the FTP server did not start");
-        std::printf("%d files, every reply held back %d ms, 4 connections\n", Files,
-                    ReplyDelayMs);
+        std::printf("%d files, every reply held back %d ms, 4 connections\n", Files, ReplyDelayMs);
 
         auto started = std::chrono::steady_clock::now();
-        const TProcessResult lftp = RunProcess(
-            {"lftp", "-u", "bench,bench", "-p", std::to_string(port), "-e",
-             "set ftp:passive-mode on; set ftp:ssl-allow no; mirror -R -P 4 " + site +
-                 " /lftp; quit",
-             "127.0.0.1"},
-            "", 600000);
+        const TProcessResult lftp =
+            RunProcess({"lftp", "-u", "bench,bench", "-p", std::to_string(port), "-e",
+                        "set ftp:passive-mode on; set ftp:ssl-allow no; mirror -R -P 4 " + site +
+                            " /lftp; quit",
+                        "127.0.0.1"},
+                       "", 600000);
         const double lftpSeconds = Seconds(started);
         if (lftp.ExitCode != 0)
             throw std::runtime_error("lftp failed: " + lftp.Out);

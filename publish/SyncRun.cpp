@@ -249,6 +249,7 @@ void TSyncRun::DropConnections() {
 
 void TSyncRun::Prepare() {
     FCancelled = false;
+    FPrepared = false;
     DropConnections();
     ManifestFound = false;
     ManifestNote.clear();
@@ -291,6 +292,7 @@ void TSyncRun::Prepare() {
     const std::vector<TLocalFile> site = ListSiteFiles(FSiteFolder);
     Plan = TSyncPlan::Make(site, ManifestFound ? &remote : nullptr);
     FManifestCurrent = ManifestFound;
+    FPrepared = true;
     Status.assign(Plan.Items.size(), TSyncItemStatus());
     std::lock_guard<std::mutex> lock(FServerMutex);
     FServer = Plan.Remote;
@@ -541,6 +543,10 @@ void TSyncRun::WriteManifest(TSyncTotals& totals) {
 }
 
 TSyncTotals TSyncRun::Run(bool deletesConfirmed) {
+    // Without the manifest read there is nothing to compare with, and a manifest written
+    // from nothing would forget every file published before.
+    if (!FPrepared)
+        throw TError("A synchronising publish runs only after Prepare");
     const auto started = std::chrono::steady_clock::now();
     FCancelled = false;
     for (auto& slot : FActive)

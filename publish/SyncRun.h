@@ -122,7 +122,8 @@ class TSyncRun {
 
     // Sends the ticked files, then (when none failed) deletes the ticked deletions, at most
     // TSyncPlan::DeleteCap of them unless deletesConfirmed, then (when nothing failed) writes
-    // the manifest. Failures are counted per item, never thrown.
+    // the manifest. Failures are counted per item, never thrown; a Run without a Prepare that
+    // succeeded throws TError.
     TSyncTotals Run(bool deletesConfirmed = false);
     // Ends Prepare or Run within a second; the items under way fail as cancelled.
     void Cancel() noexcept;
@@ -180,6 +181,8 @@ class TSyncRun {
     std::mutex FTransportsMutex;
     std::vector<std::unique_ptr<TTransport>> FTransports;
 
+    // Whether Prepare succeeded.
+    bool FPrepared = false;
     // Whether the server's manifest is Plan.Remote, as read or as last written.
     bool FManifestCurrent = false;
     mutable std::mutex FServerMutex;

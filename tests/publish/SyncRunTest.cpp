@@ -6,6 +6,7 @@
 #include "publish/SyncRun.h"
 
 #include "TestSupport.h"
+#include "platform/Error.h"
 #include "platform/Locale.h"
 #include "publish/MemoryTransport.h"
 
@@ -683,6 +684,16 @@ TEST_F(SyncRunTest, PrepareFailsOnAConnectionOrFolderFailureAndOnABrokenManifest
             EXPECT_EQ(e.Kind(), c.Kind);
         }
     }
+}
+
+TEST_F(SyncRunTest, RunNeedsAPrepareThatSucceeded) {
+    Site(FirstSite);
+    auto run = NewRun();
+    EXPECT_THROW(run->Run(), TError);
+    Server.Folder = "elsewhere";
+    EXPECT_THROW(run->Prepare(), TTransportError);
+    EXPECT_THROW(run->Run(), TError);
+    EXPECT_TRUE(Server.Files.empty());
 }
 
 TEST(SyncTransient, WhichFailuresAreRetried) {
