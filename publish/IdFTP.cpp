@@ -443,7 +443,7 @@ void TIdFTP::FailConnection(const std::string& step, const std::string& detail,
              "No answer from " + Server() + " within " + std::to_string(seconds) +
                  (seconds == 1 ? " second." : " seconds."));
     }
-    Fail(step, detail);
+    Fail(step, detail, 0, "", TTransportFailure::ConnectionLost);
 }
 
 void TIdFTP::Log(const std::string& line) const {
@@ -526,10 +526,12 @@ std::string TIdFTP::ReadLine(const std::string& step, TClock::time_point deadlin
         }
         want = POLLIN;
         if (n == TTlsChannel::Failed)
-            Fail(step, "the connection broke (" +
-                           (FControlTls.Active() ? FControlTls.Error() : ErrorText(errno)) + ")");
+            Fail(step,
+                 "the connection broke (" +
+                     (FControlTls.Active() ? FControlTls.Error() : ErrorText(errno)) + ")",
+                 0, "", TTransportFailure::ConnectionLost);
         if (n == 0)
-            Fail(step, "the server closed the connection", 0, "", TTransportFailure::Other,
+            Fail(step, "the server closed the connection", 0, "", TTransportFailure::ConnectionLost,
                  "The server " + Server() + " closed the connection.");
         FInput.append(buffer, static_cast<std::size_t>(n));
     }

@@ -137,7 +137,7 @@ void TSftpTransport::FailSession(const std::string& step, TTransportFailure kind
     if (FSession && (ssh_is_connected(FSession) == 0 ||
                      ssh_get_status(FSession) & (SSH_CLOSED | SSH_CLOSED_ERROR))) {
         FBroken = true;
-        Fail(step, SessionError(), TTransportFailure::Other,
+        Fail(step, SessionError(), TTransportFailure::ConnectionLost,
              "The connection to " + ServerName() + " was lost.", fileName);
     }
     std::string detail = SessionError();
@@ -157,7 +157,7 @@ void TSftpTransport::RequireConnected(const std::string& step) {
         Fail(step, "not connected", TTransportFailure::Other,
              "There is no connection to " + ServerName() + ".");
     if (FBroken)
-        Fail(step, "the connection was lost before", TTransportFailure::Other,
+        Fail(step, "the connection was lost before", TTransportFailure::ConnectionLost,
              "The connection to " + ServerName() + " was lost.");
 }
 

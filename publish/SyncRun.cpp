@@ -80,11 +80,9 @@ bool IsTransientFailure(const TTransportError& error, TTransportProtocol protoco
     }
     switch (error.Kind()) {
     case TTransportFailure::NoAnswer:
+    case TTransportFailure::ConnectionLost:
     case TTransportFailure::NothingListens:
         return true;
-    case TTransportFailure::Other:
-        // A broken or reset connection carries no reply; a refused step does.
-        return code == 0;
     default:
         return false;
     }
@@ -370,8 +368,8 @@ void TSyncRun::SendFile(TTransport& transport, std::size_t index) {
         }
         throw TTransportError("The server holds " + std::to_string(remoteSize) + " of the " +
                                   std::to_string(localSize) + " bytes of " + item.Name,
-                              TTransportFailure::Other, "The file did not arrive whole.", {},
-                              item.Name);
+                              TTransportFailure::ConnectionLost, "The file did not arrive whole.",
+                              {}, item.Name);
     }
     RenameIntoPlace(transport, part, item.Name);
     std::lock_guard<std::mutex> lock(FServerMutex);
@@ -523,7 +521,8 @@ void TSyncRun::WriteManifest(TSyncTotals& totals) {
             if (size >= 0 && size != static_cast<std::int64_t>(text.size()))
                 throw TTransportError("The server holds " + std::to_string(size) + " of the " +
                                           std::to_string(text.size()) + " bytes of the manifest",
-                                      TTransportFailure::Other, "The file did not arrive whole.");
+                                      TTransportFailure::ConnectionLost,
+                                      "The file did not arrive whole.");
             RenameIntoPlace(transport, part, TManifest::FileName);
             totals.ManifestWritten = true;
             Drain();

@@ -65,9 +65,9 @@ struct TSyncTotals {
     bool Succeeded() const { return Failures == 0 && !Cancelled && ManifestError.empty(); }
 };
 
-// Whether a failure is worth another attempt on a fresh connection: a broken connection, a
-// time-out, an FTP reply of the 4xx kind (an SFTP connection lost); not a 5xx reply, a refused
-// name or login, a missing folder or an untrusted server.
+// Whether a failure is worth another attempt on a fresh connection: a broken or closed
+// connection, a time-out, an FTP reply of the 4xx kind (an SFTP connection lost); not a 5xx
+// reply, a refused name or login, a missing folder, an untrusted server or anything else.
 bool IsTransientFailure(const TTransportError& error, TTransportProtocol protocol);
 
 class TSyncRun {

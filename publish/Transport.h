@@ -30,6 +30,7 @@ enum class TTransportFailure {
     DiskFull,       // the server has no room for the file
     FileMissing,    // the file asked for (download, delete, size) is not on the server
     Cancelled,      // Cancel ended the operation
+    ConnectionLost, // the connection (control or data) broke or the server closed it
 };
 
 class TTransportError : public TError {
@@ -45,6 +46,8 @@ class TTransportError : public TError {
     const std::string& Fingerprint() const { return FFingerprint; }
     const std::string& FileName() const { return FFileName; }
     // The server's reply code (FTP) or status (SFTP) that the failure came with; 0 for none.
+    // For FTP a 4xx code is a refusal for now (worth another try), a 5xx one a lasting
+    // refusal; a failure without a code of kind NoAnswer or ConnectionLost is passing too.
     int ReplyCode() const { return FReplyCode; }
     TTransportError& WithReplyCode(int code) {
         FReplyCode = code;
@@ -100,7 +103,9 @@ class TTransport {
     // FileMissing.
     virtual void Delete(const std::string& remoteName) = 0;
     // Renames fromName to toName in the current folder. Whether an existing toName is replaced
-    // is the server's choice; where it is not, the rename fails.
+    // is the server's choice; where it is not, the rename fails as FileRefused (FTP servers
+    // such as vsftpd and pyftpdlib replace it; SFTP through libssh never does on OpenSSH, so
+    // the caller deletes toName first there).
     virtual void Rename(const std::string& fromName, const std::string& toName) = 0;
     // The size in bytes of remoteName in the current folder, or -1 when the server cannot
     // tell; a file the server does not have fails as FileMissing.

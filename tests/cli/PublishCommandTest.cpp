@@ -10,7 +10,9 @@
 #include "publish/FakeFtpServer.h"
 #include "publish/PyFtpdServer.h"
 #include "publish/RequireServers.h"
+#include "publish/SshServer.h"
 #include "publish/TestCertificates.h"
+#include "publish/VsftpdServer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -20,6 +22,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -551,4 +554,104 @@ TEST_F(PublishCommandTest, JobsMustBeOneToEight) {
         EXPECT_EQ(r.ExitCode, 2) << jobs;
         EXPECT_THAT(r.Err, HasSubstr("corvane-cli: --jobs takes a number from 1 to 8")) << jobs;
     }
+}
+
+namespace {
+
+// The bundled sample, copied to folder/Sample with the given publishing settings; its folder.
+std::string SampleWith(const std::string& folder, const std::function<void(TDPublish&)>& set) {
+    std::string sample = folder + "/Sample";
+    std::filesystem::copy(SourceFolder() + "/examples/Sample", sample,
+                          std::filesystem::copy_options::recursive);
+    TXmlDocument document;
+    TDProject project(sample, document);
+    set(project.PUBLISH);
+    project.Save();
+    return sample;
+}
+
+// The ordinary files of folder that are not hidden, and their bytes.
+std::map<std::string, std::string> VisibleFiles(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_regular_file() && name[0] != '.')
+            files[name] = ReadFileBytes(entry.path().string());
+    }
+    return files;
+}
+
+} // namespace
+
+// As a user with an SSH key in an agent publishes: the host key, unknown to the user's
+// known hosts, is refused with its fingerprint until it is trusted; then the sample site is
+// built and published whole.
+TEST_F(PublishCommandTest, TheSamplePublishesOverSftpWithTheAgentsKey) {
+    if (const std::string missing = SshServerMissing(); !missing.empty())
+        SKIP_WITHOUT_SERVER(missing);
+    TSshServer server;
+    ASSERT_TRUE(server.Started()) << server.Log();
+    TSshAgent agent;
+    ASSERT_TRUE(agent.Started()) << "ssh-agent did not start";
+    ASSERT_EQ(agent.Add(server.ClientKey()), "");
+    const std::string remote = server.Dir / "public_html";
+    std::filesystem::create_directories(remote);
+    const std::string sample = SampleWith(Dir.Path(), [&](TDPublish& p) {
+        p.PROTOCOL = "SFTP";
+        p.FTP_SERVER = "127.0.0.1";
+        p.FTP_PORT = server.Port();
+        p.USER_NAME = sshserver::UserName();
+        p.PASSWORD = "not the password";
+        p.FOLDER = remote;
+    });
+    TScopedEnvironment socket("SSH_AUTH_SOCK", agent.Socket().c_str());
+    const std::string fingerprint = server.HostFingerprint();
+
+    TProcessResult r = RunProcess({CorvaneCliPath(), "publish", sample, "--yes"}, "", CliTimeoutMs);
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_THAT(r.Err, HasSubstr("FTP cannot connect!\nThe server's host key is not trusted (it "
+                                 "is not known for 127.0.0.1). Its SHA-256 fingerprint is " +
+                                 fingerprint + "."));
+    EXPECT_THAT(r.Err, HasSubstr("publish again with --trust " + fingerprint + "\n"));
+    EXPECT_TRUE(std::filesystem::is_empty(remote));
+
+    r = RunProcess({CorvaneCliPath(), "publish", sample, "--yes", "--trust", fingerprint}, "",
+                   CliTimeoutMs);
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    const auto published = VisibleFiles(sample + "/HTML");
+    EXPECT_GT(published.size(), 5u);
+    EXPECT_TRUE(published.count("Index.htm"));
+    EXPECT_EQ(VisibleFiles(remote), published);
+    EXPECT_EQ(r.Out, "Published " + std::to_string(published.size()) + " files to 127.0.0.1:" +
+                         std::to_string(server.Port()) + " in " + remote + "\n");
+}
+
+// FTPS against vsftpd, whose data connections must resume the session: the certificate,
+// signed by a CA the system does not know, is trusted by its fingerprint.
+TEST_F(PublishCommandTest, TheSamplePublishesOverFtpsToVsftpd) {
+    if (const std::string missing = TVsftpdServer::Missing(); !missing.empty())
+        SKIP_WITHOUT_SERVER(missing);
+    TVsftpdServer server;
+    ASSERT_EQ(server.Start(), "");
+    const std::string fingerprint =
+        TTestCertificates::Fingerprint(server.Certificates->ServerCertificate());
+    const std::string sample = SampleWith(Dir.Path(), [&](TDPublish& p) {
+        p.PROTOCOL = "FTPS";
+        p.PASSIVE = true;
+        p.FTP_SERVER = "127.0.0.1";
+        p.FTP_PORT = server.Port;
+        p.USER_NAME = "root";
+        p.PASSWORD = "pa55 word";
+        p.FOLDER = "www";
+    });
+    TProcessResult r = RunProcess(
+        {CorvaneCliPath(), "publish", sample, "--yes", "--verbose", "--trust", fingerprint}, "",
+        CliTimeoutMs);
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    const auto published = VisibleFiles(sample + "/HTML");
+    EXPECT_GT(published.size(), 5u);
+    EXPECT_EQ(VisibleFiles(server.Home() + "/www"), published);
+    EXPECT_THAT(r.Err, HasSubstr("data connection: TLS session resumed"));
+    EXPECT_THAT(r.Err, Not(HasSubstr("data connection: new TLS session")));
+    EXPECT_THAT(r.Err, Not(HasSubstr("pa55 word")));
 }

@@ -681,7 +681,13 @@ TEST_F(FtpTransportTest, RepliesToTheFileOperationsCarryTheirCode) {
          "",
          TTransportFailure::Other,
          551},
-        {"the server hangs up", Delete, {"HANGUP"}, "", TTransportFailure::Other, 0},
+        {"the server hangs up", Delete, {"HANGUP"}, "", TTransportFailure::ConnectionLost, 0},
+        {"the server hangs up during a download",
+         Download,
+         {"200 PORT ok", "150 Here it comes", "DATA ab", "HANGUP"},
+         "",
+         TTransportFailure::ConnectionLost,
+         0},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -691,7 +697,8 @@ TEST_F(FtpTransportTest, RepliesToTheFileOperationsCarryTheirCode) {
             bool sent = false;
             for (const std::string& reply : c.Replies) {
                 if (reply == "HANGUP") {
-                    s.Command();
+                    if (!sent)
+                        s.Command();
                     s.HangUp();
                 } else if (reply.rfind("DATA ", 0) == 0) {
                     s.SendData(s.ConnectBack(), reply.substr(5));
@@ -731,9 +738,10 @@ TEST_F(FtpTransportTest, RepliesToTheFileOperationsCarryTheirCode) {
             ASSERT_TRUE(failure.has_value());
             EXPECT_EQ(failure->Kind(), c.Kind) << failure->what();
             EXPECT_EQ(failure->ReplyCode(), c.Code) << failure->what();
-        } else if (c.Replies.front() == "HANGUP") {
+        } else if (c.Replies.back() == "HANGUP") {
             ASSERT_TRUE(failure.has_value());
             EXPECT_EQ(failure->ReplyCode(), 0);
+            EXPECT_EQ(failure->Kind(), TTransportFailure::ConnectionLost);
             EXPECT_THAT(failure->Reason(), HasSubstr("closed the connection"));
         } else {
             EXPECT_FALSE(failure.has_value()) << failure->what();
@@ -743,7 +751,7 @@ TEST_F(FtpTransportTest, RepliesToTheFileOperationsCarryTheirCode) {
         server.Finish();
         const TStrings commands = server.Commands();
         ASSERT_GE(commands.size(), 5u);
-        const std::string first = commands[4];
+        const std::string& first = commands[4];
         switch (c.Operation) {
         case Download:
             EXPECT_THAT(commands, Contains("RETR a.htm"));
@@ -843,4 +851,26 @@ TEST(Fingerprint, ShownAsUpperCasePairsAndComparedWithoutCaseOrSurroundingBlanks
     EXPECT_EQ(NormalFingerprint(" ab:cd:0e \n"), "AB:CD:0E");
     EXPECT_EQ(NormalFingerprint("AB:CD"), "AB:CD");
     EXPECT_EQ(NormalFingerprint(" \t\r\n"), "");
+}
+
+TEST_F(FtpTransportTest, ASizeIsAskedInBinaryTypeWhateverTheSessionsType) {
+    TFakeFtpServer server([](TFakeFtpSession& s) {
+        s.Login();
+        s.Answer("200 Type set to I");
+        s.Answer("213 77");
+        s.Answer("200 Type set to A");
+        s.WaitClosed();
+    });
+    Port = server.Port();
+    TFtpTransport ftp(Settings(TTransportProtocol::FTP, false));
+    ftp.Client().TransferType = ftASCII;
+    ftp.Connect();
+    EXPECT_EQ(ftp.RemoteSize("a.htm"), 77);
+    ftp.Disconnect();
+    server.Finish();
+    const TStrings commands = server.Commands();
+    ASSERT_EQ(commands.size(), 7u);
+    EXPECT_EQ(commands[2], "TYPE A");
+    EXPECT_EQ(TStrings(commands.begin() + 4, commands.end()),
+              (TStrings{"TYPE I", "SIZE a.htm", "TYPE A"}));
 }

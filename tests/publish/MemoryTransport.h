@@ -76,7 +76,7 @@ inline TTransportError RefusedReply(int code, const std::string& name = {}) {
     return e;
 }
 inline TTransportError ConnectionReset() {
-    return TTransportError("Connection reset by peer", TTransportFailure::Other,
+    return TTransportError("Connection reset by peer", TTransportFailure::ConnectionLost,
                            "The connection broke.");
 }
 inline TTransportError TimedOut() {

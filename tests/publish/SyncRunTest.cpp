@@ -669,7 +669,7 @@ TEST_F(SyncRunTest, PrepareFailsOnAConnectionOrFolderFailureAndOnABrokenManifest
              if (op == "DOWNLOAD")
                  throw ConnectionReset();
          },
-         "www", TTransportFailure::Other},
+         "www", TTransportFailure::ConnectionLost},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.What);
@@ -704,7 +704,9 @@ TEST(SyncTransient, WhichFailuresAreRetried) {
         bool Transient;
     };
     const TCase cases[] = {
-        {TTransportFailure::Other, 0, TTransportProtocol::FTP, true},
+        {TTransportFailure::Other, 0, TTransportProtocol::FTP, false},
+        {TTransportFailure::ConnectionLost, 0, TTransportProtocol::FTP, true},
+        {TTransportFailure::ConnectionLost, 0, TTransportProtocol::SFTP, true},
         {TTransportFailure::NoAnswer, 0, TTransportProtocol::FTP, true},
         {TTransportFailure::FileRefused, 421, TTransportProtocol::FTP, true},
         {TTransportFailure::DiskFull, 452, TTransportProtocol::FTPS, true},

@@ -14,6 +14,7 @@
 #include "publish/SampleSite.h"
 #include "publish/SyncServerCases.h"
 #include "publish/TestCertificates.h"
+#include "publish/VsftpdServer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -39,130 +40,21 @@ using ::testing::HasSubstr;
 
 namespace {
 
-const char* const Vsftpd = "/usr/sbin/vsftpd";
-const char* const PamFolder = "/etc/pam.d";
-const char* const PamPrefix = "corvane-test-";
-
-// A free port of 127.0.0.1 (taken by the system, then let go).
-int FreePort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    if (fd >= 0)
-        ::close(fd);
-    return port;
-}
-
-// True once something accepts connections on 127.0.0.1:port, within waitMs.
-bool Listening(int port, int waitMs) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-    while (std::chrono::steady_clock::now() < end) {
-        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        const bool up =
-            fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        if (fd >= 0)
-            ::close(fd);
-        if (up)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-}
-
-// Removes the PAM services that earlier runs of the test left behind (their process gone).
-void RemoveStalePamServices() {
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(PamFolder, error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.rfind(PamPrefix, 0) != 0)
-            continue;
-        const pid_t pid = static_cast<pid_t>(std::atol(name.c_str() + std::strlen(PamPrefix)));
-        if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH)
-            std::filesystem::remove(entry.path(), error);
-    }
-}
-
 class VsftpdTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (::access(Vsftpd, X_OK) != 0)
-            SKIP_WITHOUT_SERVER("vsftpd is not installed");
-        if (::geteuid() != 0)
-            SKIP_WITHOUT_SERVER("vsftpd is started as root (as in CI)");
-        std::filesystem::create_directories(Dir / "certs");
-        Certificates = std::make_unique<TTestCertificates>(Dir / "certs");
-        if (!Certificates->Error().empty())
-            SKIP_WITHOUT_SERVER("the openssl program cannot make the test certificates");
-
-        // The empty folder is vsftpd's secure chroot, root's only.
-        ::chmod(Dir.Path().c_str(), 0755);
-        std::filesystem::create_directories(Home() + "/www");
-        std::filesystem::create_directories(Dir / "empty");
-        ::chmod(Home().c_str(), 0777);
-        ::chmod((Home() + "/www").c_str(), 0777);
-        ::chmod((Dir / "empty").c_str(), 0755);
-
-        // The test's password, in a Berkeley DB that the PAM service of this test only reads.
-        const std::string users = Dir / "users";
-        TProcessResult made =
-            RunProcess({"/usr/bin/python3", "-c",
-                        "import dbm.ndbm, sys\nd = dbm.ndbm.open(sys.argv[1], 'c', 0o600)\n"
-                        "d[b'root'] = b'pa55 word'\nd.close()\n",
-                        users},
-                       "", 20000);
-        if (made.ExitCode != 0)
-            SKIP_WITHOUT_SERVER("python3 cannot write a Berkeley DB for pam_userdb: " + made.Err);
-        RemoveStalePamServices();
-        Service = std::string(PamPrefix) + std::to_string(::getpid());
-        WriteFileBytes(std::string(PamFolder) + "/" + Service,
-                       "auth required pam_userdb.so db=" + users +
-                           "\naccount required pam_permit.so\nsession required pam_permit.so\n");
-
-        Port = FreePort();
-        ASSERT_GT(Port, 0);
-        const std::string config = Dir / "vsftpd.conf";
-        WriteFileBytes(config, "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n"
-                               "listen_port=" +
-                                   std::to_string(Port) +
-                                   "\nbackground=NO\n"
-                                   "anonymous_enable=NO\nlocal_enable=YES\nwrite_enable=YES\n"
-                                   "local_root=" +
-                                   Home() +
-                                   "\nchroot_local_user=NO\n"
-                                   "pam_service_name=" +
-                                   Service + "\nsecure_chroot_dir=" + (Dir / "empty") +
-                                   "\nseccomp_sandbox=NO\nisolate=NO\nisolate_network=NO\n"
-                                   "ssl_enable=YES\nrsa_cert_file=" +
-                                   Certificates->ServerCertificate() +
-                                   "\nrsa_private_key_file=" + Certificates->ServerKey() +
-                                   "\nforce_local_logins_ssl=YES\nforce_local_data_ssl=YES\n"
-                                   "require_ssl_reuse=YES\nssl_ciphers=HIGH\n"
-                                   "pasv_enable=YES\nport_enable=YES\n"
-                                   "connect_from_port_20=NO\nxferlog_enable=NO\n"
-                                   "local_umask=022\nfile_open_mode=0666\n");
-        ::chmod(config.c_str(), 0600);
-        // Ends by itself after two minutes, whatever happens to the test.
-        Server = std::make_unique<TServerProcess>(
-            std::vector<std::string>{"timeout", "120", Vsftpd, config}, 200);
-        ASSERT_TRUE(Listening(Port, 10000)) << "vsftpd did not start";
-    }
-    void TearDown() override {
-        Server.reset();
-        if (!Service.empty())
-            std::filesystem::remove(std::string(PamFolder) + "/" + Service);
+        if (const std::string missing = TVsftpdServer::Missing(); !missing.empty())
+            SKIP_WITHOUT_SERVER(missing);
+        const std::string failed = Vsftpd.Start();
+        if (failed == "the openssl program cannot make the test certificates" ||
+            failed.rfind("python3 cannot", 0) == 0)
+            SKIP_WITHOUT_SERVER(failed);
+        ASSERT_EQ(failed, "");
+        Port = Vsftpd.Port;
+        Certificates = Vsftpd.Certificates.get();
     }
 
-    std::string Home() { return Dir / "home"; }
+    std::string Home() { return Vsftpd.Home(); }
     TTransportSettings Settings(TTransportProtocol protocol, bool passive) {
         TTransportSettings s;
         s.Protocol = protocol;
@@ -181,10 +73,9 @@ class VsftpdTest : public ::testing::Test {
         return Dir / ("local/" + name);
     }
 
-    TTempFolder Dir;
-    std::unique_ptr<TTestCertificates> Certificates;
-    std::unique_ptr<TServerProcess> Server;
-    std::string Service;
+    TVsftpdServer Vsftpd;
+    TTempFolder& Dir = Vsftpd.Dir;
+    TTestCertificates* Certificates = nullptr;
     int Port = 0;
 };
 
