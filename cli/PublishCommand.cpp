@@ -1,9 +1,11 @@
-// corvane-cli publish PROJECT_FOLDER [--yes] [--no-build] [--verbose] [--trust FINGERPRINT]:
-// builds the site into the emptied HTML folder as the Publish command does (or, with
-// --no-build, takes the HTML folder as it stands) and uploads its files with the project's
-// stored settings (FTP, FTPS or SFTP) and the password from the keyring, the project,
-// CORVANE_PASSWORD or the terminal. On a terminal a progress bar follows the run; otherwise
-// each step is one plain line.
+// corvane-cli publish PROJECT_FOLDER [--yes] [--no-build] [--verbose] [--trust FINGERPRINT]
+// [--dry-run] [--all] [--jobs N]: builds the site into the emptied HTML folder as the Publish
+// command does (or, with --no-build, takes the HTML folder as it stands) and uploads its files
+// with the project's stored settings (FTP, FTPS or SFTP) and the password from the keyring,
+// the project, CORVANE_PASSWORD or the terminal. A project that synchronises (SYNC) sends only
+// what changed and deletes what the site no longer has, as the publish dialog does; --dry-run
+// says what that would be and changes nothing. On a terminal a progress bar follows the run;
+// otherwise each step is one plain line.
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
@@ -13,6 +15,7 @@
 #include "generator/Generator.h"
 #include "model/CProject.h"
 #include "model/ProjectEditor.h"
+#include "model/Values.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/XmlDocument.h"
@@ -25,6 +28,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <signal.h>
 #include <string>
 #include <system_error>
@@ -32,6 +36,20 @@
 #include <vector>
 
 namespace {
+
+// The rows a synchronising run sends or deletes, one a line, and the summary.
+void PrintPlan(const TPublishRun& run, std::FILE* out) {
+    for (const TPublishRow& row : run.Rows) {
+        if (!row.Ticked)
+            continue;
+        if (row.Kind == "Delete")
+            std::fprintf(out, "  delete  %s\n", row.Name.c_str());
+        else
+            std::fprintf(out, "  upload  %s (%s, %s)\n", row.Name.c_str(), row.Size.c_str(),
+                         row.Kind.c_str());
+    }
+    std::fprintf(out, "%s\n", run.PlanSummary.c_str());
+}
 
 // Shows a run on stderr: on a terminal one redrawn line with a bar, the percentage and the
 // step, with a line of its own for each file done; elsewhere one line per step and file.
@@ -54,6 +72,15 @@ class TConsoleView : public TPublishView {
     void RowChanged(int index) override {
         const TPublishRow& row = FRun->Rows[static_cast<std::size_t>(index)];
         Line("  " + row.Status + "  " + row.Name + " (" + row.Size + ")");
+    }
+    // A synchronising run compared the site with the server: what it will send and delete,
+    // once.
+    void RowsChanged() override {
+        if (FPlanShown)
+            return;
+        FPlanShown = true;
+        ClearBar();
+        PrintPlan(*FRun, stderr);
     }
     // A message ends what the bar has to show: the run stops or fails.
     void Message(const std::string& text) override {
@@ -131,6 +158,7 @@ class TConsoleView : public TPublishView {
     const TPublishRun* FRun = nullptr;
     bool FTerminal;
     bool FAssumeYes;
+    bool FPlanShown = false;
     bool FDrawn = false;   // the bar is on the screen now
     bool FRunning = false; // between the confirmation and the end of the run
 };
@@ -174,15 +202,21 @@ class TCancelOnInterrupt {
 int RunPublish(const std::vector<std::string>& args) {
     TCommandLine line;
     int status = 0;
-    const std::vector<TKnownOption> options = {{"--yes", "-y", false},
-                                               {"--no-build", "", false},
-                                               {"--verbose", "-v", false},
-                                               {"--trust", "", true}};
+    const std::vector<TKnownOption> options = {
+        {"--yes", "-y", false}, {"--no-build", "", false},  {"--verbose", "-v", false},
+        {"--trust", "", true},  {"--dry-run", "-n", false}, {"--all", "", false},
+        {"--jobs", "-j", true}};
     if (!ParseCommandLine(args, options, 1, PublishUsage, line, status))
         return status;
     const std::string& projectFolder = line.Arguments[0];
     const bool yes = line.Has("--yes"), build = !line.Has("--no-build"),
-               verbose = line.Has("--verbose");
+               verbose = line.Has("--verbose"), dryRun = line.Has("--dry-run");
+    std::optional<int> jobs;
+    if (line.Has("--jobs")) {
+        jobs = TryStrictInteger(line.Value("--jobs"));
+        if (!jobs || *jobs < TDPublish::MinJobs || *jobs > TDPublish::MaxJobs)
+            return UsageError("--jobs takes a number from 1 to 8", PublishUsage);
+    }
 
     TXmlDocument document;
     std::unique_ptr<TDProject> project = OpenProject(projectFolder, document);
@@ -216,6 +250,8 @@ int RunPublish(const std::vector<std::string>& args) {
     if (verbose)
         run.OnLog = [&view](const std::string& line) { view.Line(line); };
     run.Show();
+    run.SendAll = line.Has("--all");
+    run.Jobs = jobs;
     // Accepted for this project as the window's Trust would: stored with the settings.
     if (line.Has("--trust"))
         run.Edits.Trusted = NormalFingerprint(line.Value("--trust"));
@@ -235,8 +271,37 @@ int RunPublish(const std::vector<std::string>& args) {
     }
     std::fprintf(stderr, "%zu file%s in %s\n", run.Rows.size(), run.Rows.size() == 1 ? "" : "s",
                  project->HTMLPath().c_str());
-    for (const TPublishRow& row : run.Rows)
-        std::fprintf(stderr, "  %s (%s)\n", row.Name.c_str(), row.Size.c_str());
+    if (!settings.SYNC || dryRun)
+        for (const TPublishRow& row : run.Rows)
+            std::fprintf(stderr, "  %s (%s)\n", row.Name.c_str(), row.Size.c_str());
+
+    if (dryRun) {
+        // What a run would send and delete; the server is read, never changed.
+        if (!settings.SYNC) {
+            for (TPublishRow& row : run.Rows)
+                row.Kind = "New";
+            run.PlanSummary = std::to_string(run.Rows.size()) +
+                              " to upload (every file: the project does not synchronise)";
+            PrintPlan(run, stdout);
+            return 0;
+        }
+        TPublishOutcome compared;
+        {
+            TCancelOnInterrupt interrupt(run);
+            compared = run.Compare();
+        }
+        view.End();
+        if (compared != TPublishOutcome::Finished) {
+            std::fprintf(stderr, "corvane-cli: %s%s%s%s\n", view.LastMessage.c_str(),
+                         run.LastError.empty() ? "" : " (", run.LastError.c_str(),
+                         run.LastError.empty() ? "" : ")");
+            return 1;
+        }
+        if (!run.SyncRun()->ManifestNote.empty())
+            std::fprintf(stderr, "%s\n", run.SyncRun()->ManifestNote.c_str());
+        PrintPlan(run, stdout);
+        return 0;
+    }
 
     TPublishOutcome outcome;
     {
@@ -246,6 +311,19 @@ int RunPublish(const std::vector<std::string>& args) {
     view.End();
     switch (outcome) {
     case TPublishOutcome::Finished: {
+        if (settings.SYNC) {
+            const TSyncTotals& totals = run.LastTotals;
+            std::printf("Uploaded %d file%s (%lld bytes), deleted %d, %d unchanged in %.1f s\n",
+                        totals.Uploaded, totals.Uploaded == 1 ? "" : "s",
+                        static_cast<long long>(totals.UploadedBytes), totals.Deleted,
+                        totals.Unchanged, totals.Seconds);
+            if (totals.DeletesHeldBack > 0)
+                std::fprintf(stderr,
+                             "corvane-cli: %d files were not deleted (not confirmed; --yes "
+                             "confirms)\n",
+                             totals.DeletesHeldBack);
+            return 0;
+        }
         std::size_t sent = 0;
         for (const TPublishRow& row : run.Rows)
             if (row.Status == TPublishRun::SuccessStatus)
@@ -262,6 +340,11 @@ int RunPublish(const std::vector<std::string>& args) {
     case TPublishOutcome::Failed:
         std::fprintf(stderr, "corvane-cli: %s (%s)\n", view.LastMessage.c_str(),
                      run.LastError.c_str());
+        if (settings.SYNC && run.Failures > 0)
+            for (std::size_t i = 0; i < run.Rows.size(); ++i)
+                if (run.Rows[i].Status == TPublishRun::FailedStatus)
+                    std::fprintf(stderr, "corvane-cli: failed: %s: %s\n", run.Rows[i].Name.c_str(),
+                                 run.SyncRun()->Status[i].Error.c_str());
         if (!view.Fingerprint.empty())
             std::fprintf(stderr,
                          "corvane-cli: to trust exactly this certificate or host key, publish "

@@ -10,6 +10,7 @@ const char* const ProgramUsage =
     "  build PROJECT_FOLDER [--into FOLDER]\n"
     "                                build the site (into HTML, or FOLDER)\n"
     "  publish PROJECT_FOLDER [--yes] [--no-build] [--verbose] [--trust FINGERPRINT]\n"
+    "          [--dry-run] [--all] [--jobs N]\n"
     "                                build and upload the site (FTP, FTPS or SFTP)\n"
     "  connect PROJECT_FOLDER [--verbose] [--trust FINGERPRINT]\n"
     "                                test the connection to the server\n"
@@ -44,18 +45,24 @@ const char* const BuildUsage =
 
 const char* const PublishUsage =
     "Usage: corvane-cli publish PROJECT_FOLDER [--yes] [--no-build] [--verbose]\n"
-    "                           [--trust FINGERPRINT]\n"
+    "                           [--trust FINGERPRINT] [--dry-run] [--all] [--jobs N]\n"
     "Builds the site into the emptied HTML folder and uploads its files with the project's\n"
-    "stored settings (FTP, FTPS or SFTP), after asking. A certificate or host key that does\n"
-    "not verify is refused and its SHA-256 fingerprint printed.\n"
+    "stored settings (FTP, FTPS or SFTP), after asking. A project that synchronises sends\n"
+    "only the files that changed since the last publish and deletes from the server the\n"
+    "files the site no longer has (more than 50 only when confirmed); others send every\n"
+    "file. A certificate or host key that does not verify is refused and its SHA-256\n"
+    "fingerprint printed.\n"
     "\n"
     "Options:\n"
-    "  -y, --yes      publish without asking\n"
+    "  -y, --yes      publish without asking, deletions above 50 included\n"
     "  --no-build     upload the HTML folder as it stands, without building first\n"
     "  -v, --verbose  show the exchange with the server (the password is never shown)\n"
     "  --trust FINGERPRINT\n"
     "                 trust the certificate or host key with this SHA-256 fingerprint\n"
     "                 (AB:CD:...) for this project, and keep it in the project\n"
+    "  -n, --dry-run  print what would be uploaded and deleted; change nothing on the server\n"
+    "  --all          send every file, the unchanged ones too\n"
+    "  -j, --jobs N   use N connections at once (1 to 8; the project's setting otherwise)\n"
     "  -h, --help     show this text\n";
 
 const char* const ConnectUsage =

@@ -2,6 +2,8 @@
 
 #include "model/Values.h"
 
+#include <algorithm>
+
 TDPublish::TDPublish(TXmlElement element) {
     if (!element)
         return;
@@ -16,6 +18,9 @@ TDPublish::TDPublish(TXmlElement element) {
     ReadText(element, "PROTOCOL", PROTOCOL);
     ReadFlag(element, "PASSIVE", PASSIVE);
     ReadText(element, "TRUSTED", TRUSTED);
+    ReadFlag(element, "SYNC", SYNC);
+    ReadInteger(element, "JOBS", JOBS);
+    JOBS = std::clamp(JOBS, MinJobs, MaxJobs);
 }
 
 void TDPublish::Save(TXmlElement element) const {
@@ -33,4 +38,6 @@ void TDPublish::Save(TXmlElement element) const {
     WriteText(element, "PROTOCOL", PROTOCOL);
     WriteFlag(element, "PASSIVE", PASSIVE);
     WriteText(element, "TRUSTED", TRUSTED);
+    WriteFlag(element, "SYNC", SYNC);
+    WriteInteger(element, "JOBS", JOBS);
 }

@@ -28,4 +28,13 @@ class TDPublish {
     // The SHA-256 fingerprint ("AB:CD:...") of the certificate or host key that the owner
     // accepted although it does not verify; empty for none.
     std::string TRUSTED;
+    // Publish only what changed (the manifest on the server, removed files deleted). Set for a
+    // new project; a document whose PUBLISH element has no SYNC child keeps uploading every
+    // ticked file and reads and deletes nothing.
+    bool SYNC = true;
+    // The connections a synchronising publish uses at once, 1 to 8; 4 when missing.
+    std::int32_t JOBS = 4;
+
+    static constexpr std::int32_t MinJobs = 1;
+    static constexpr std::int32_t MaxJobs = 8;
 };

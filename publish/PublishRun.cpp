@@ -6,6 +6,7 @@
 #include "platform/Text.h"
 #include "publish/PublishPassword.h"
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 
@@ -70,6 +71,8 @@ void TPublishRun::SetStatus(const std::string& text) {
 
 void TPublishRun::Cancel() noexcept {
     FCancelled = true;
+    if (TSyncRun* sync = FActiveSync.load())
+        sync->Cancel();
     if (TTransport* transport = FActive.load())
         transport->Cancel();
     if (TConnectionTest* test = FActiveTest.load())
@@ -231,14 +234,23 @@ void TPublishRun::Show() {
     Edits.EditFolder = record.FOLDER;
     Edits.ComboBoxProtocol = record.PROTOCOL;
     Edits.CheckBoxPassive = record.PASSIVE;
+    Edits.CheckBoxSync = record.SYNC;
+    Edits.SpinBoxJobs = record.JOBS;
     Edits.Trusted = record.TRUSTED;
+    // A new showing compares anew.
+    if (FSync)
+        FOldSyncs.push_back(std::move(FSync));
+    FCompared = false;
+    PlanSummary.clear();
+    Failures = 0;
+    LastTotals = TSyncTotals();
 
     // Ordinary files directly in the HTML folder; hidden files and sub-folders stay out.
     Rows.clear();
     for (const TFileEntry& entry : ListFolder(FProject.HTMLPath())) {
         if (!entry.IsRegular || entry.Name.empty() || entry.Name[0] == '.')
             continue;
-        Rows.push_back(TPublishRow{entry.Name, PublishSizeText(entry.Size), "", true});
+        Rows.push_back(TPublishRow{entry.Name, PublishSizeText(entry.Size), "", true, ""});
     }
 
     LastError.clear();
@@ -283,6 +295,8 @@ bool TPublishRun::Store() {
     record.PROXY_PORT = Edits.CheckBoxProxy ? *proxyPort : 0;
     record.FOLDER = Edits.EditFolder;
     record.PASSIVE = Edits.CheckBoxPassive;
+    record.SYNC = Edits.CheckBoxSync;
+    record.JOBS = std::clamp(Edits.SpinBoxJobs, TDPublish::MinJobs, TDPublish::MaxJobs);
     record.TRUSTED = Edits.Trusted;
     FProject.Save();
     return true;
@@ -298,20 +312,17 @@ TPublishOutcome TPublishRun::FailureEnding(const std::string& message, bool disc
     return TPublishOutcome::Failed;
 }
 
-TPublishOutcome TPublishRun::Publish() {
-    LastError.clear();
-    FNotice.clear();
-    FCancelled = false;
+bool TPublishRun::CheckedSettings(std::string& password) {
     if (!Store())
-        return TPublishOutcome::Stopped;
+        return false;
     const TDPublish& record = FProject.PUBLISH;
     if (TrimBlanks(record.FTP_SERVER).empty()) {
         Tell("Need FTP server.", TPublishControl::EditFTP);
-        return TPublishOutcome::Stopped;
+        return false;
     }
     if (TrimBlanks(record.USER_NAME).empty()) {
         Tell("Need user name.", TPublishControl::EditUser);
-        return TPublishOutcome::Stopped;
+        return false;
     }
     // A CR, LF or NUL would end the command it is sent in and start another on the server.
     auto breaksALine = [](const std::string& text) {
@@ -321,7 +332,7 @@ TPublishOutcome TPublishRun::Publish() {
         Settings = TransportSettingsOf(record, ReadTimeout);
     } catch (const TError& e) {
         Tell(e.Message(), TPublishControl::ComboBoxProtocol);
-        return TPublishOutcome::Stopped;
+        return false;
     }
     Settings.CaFile = CaFile;
     Settings.KnownHostsFile = KnownHostsFile;
@@ -330,23 +341,37 @@ TPublishOutcome TPublishRun::Publish() {
         " holds a line break or a NUL character and cannot be sent to the FTP server.";
     if (breaksALine(record.USER_NAME)) {
         Tell(std::string("The user name") + unsendable, TPublishControl::EditUser);
-        return TPublishOutcome::Stopped;
+        return false;
     }
-    const std::string& password = Password ? *Password : record.PASSWORD;
+    password = Password ? *Password : record.PASSWORD;
     if (breaksALine(password)) {
         Tell(std::string("The password") + unsendable, TPublishControl::EditPassword);
-        return TPublishOutcome::Stopped;
+        return false;
     }
     if (breaksALine(record.FOLDER)) {
         Tell(std::string("The folder") + unsendable, TPublishControl::EditFolder);
-        return TPublishOutcome::Stopped;
+        return false;
     }
     for (const TPublishRow& row : Rows)
         if (row.Ticked && breaksALine(row.Name)) {
             Tell("The file name \"" + ControlCharactersShown(row.Name) + "\"" + unsendable,
                  TPublishControl::ButtonOK);
-            return TPublishOutcome::Stopped;
+            return false;
         }
+    return true;
+}
+
+TPublishOutcome TPublishRun::Publish() {
+    LastError.clear();
+    FNotice.clear();
+    FCancelled = false;
+    std::string password;
+    if (!CheckedSettings(password))
+        return TPublishOutcome::Stopped;
+    const TDPublish& record = FProject.PUBLISH;
+    Settings.Password = password;
+    if (record.SYNC)
+        return PublishSynchronising();
     if (!FView.Confirm("Publish your website?"))
         return TPublishOutcome::Cancelled;
 
@@ -355,7 +380,6 @@ TPublishOutcome TPublishRun::Publish() {
     SetStatus("Building Project...");
     SetProgress(10);
 
-    Settings.Password = password;
     TTransport* transport = nullptr;
     SetStatus("Connect FTP Server...");
     try {
@@ -410,6 +434,221 @@ TPublishOutcome TPublishRun::Publish() {
 
     SetStatus("Disconnect FTP Server...");
     transport->Disconnect();
+    SetStatus("Finish!");
+    SetProgress(100);
+    SetButtons(false, true, true);
+    FView.FocusControl(TPublishControl::ButtonOK);
+    return TPublishOutcome::Finished;
+}
+
+bool TPublishRun::CompareChecked() {
+    if (FSync)
+        FOldSyncs.push_back(std::move(FSync));
+    FCompared = false;
+    const TDPublish& record = FProject.PUBLISH;
+    SetButtons(false, false, false);
+    SetProgress(10);
+    bool connected = false;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        FSync = std::make_unique<TSyncRun>(Settings, record.FOLDER, FProject.HTMLPath(),
+                                           TransportMaker);
+        TSyncRun& sync = *FSync;
+        sync.Jobs = std::clamp(Jobs.value_or(record.JOBS), TDPublish::MinJobs, TDPublish::MaxJobs);
+        sync.RetryPauseMs = RetryPauseMs;
+        sync.OnLog = [this](const std::string& line) {
+            if (OnLog)
+                OnLog(line);
+        };
+        sync.OnNotice = [this](const std::string& notice) {
+            FNotice = notice;
+            SetStatus(FStep);
+        };
+        sync.OnStatus = [this, &connected](const std::string& text) {
+            if (text != "Connect FTP Server...") {
+                if (!connected)
+                    SetProgress(20);
+                connected = true;
+            }
+            SetStatus(text);
+        };
+        FActiveSync = &sync;
+        if (FCancelled)
+            sync.Cancel();
+        try {
+            sync.Prepare();
+            sync.OnStatus = [this](const std::string& text) { SetStatus(text); };
+            break;
+        } catch (const std::exception& e) {
+            const auto* failure = dynamic_cast<const TTransportError*>(&e);
+            if (attempt == 0 && failure && failure->Kind() == TTransportFailure::NotTrusted &&
+                !failure->Fingerprint().empty() && !FCancelled &&
+                FView.Trust(TrustQuestion(*failure), failure->Fingerprint())) {
+                // Exactly this certificate, from now on, for this project.
+                Edits.Trusted = failure->Fingerprint();
+                FProject.PUBLISH.TRUSTED = failure->Fingerprint();
+                FProject.Save();
+                Settings.Trusted = failure->Fingerprint();
+                FOldSyncs.push_back(std::move(FSync));
+                continue;
+            }
+            LastError = e.what();
+            FOldSyncs.push_back(std::move(FSync));
+            FailureEnding(Cancelled(e) ? std::string(CancelledMessage)
+                          : !connected ? WithReason("FTP cannot connect!", e)
+                                       : WithReason("FTP upload timeout!", e),
+                          false);
+            return false;
+        }
+    }
+
+    // The rows anew, in the plan's order; a row the owner unticked stays unticked.
+    std::vector<std::string> unticked;
+    for (const TPublishRow& row : Rows)
+        if (!row.Ticked)
+            unticked.push_back(row.Name);
+    Rows.clear();
+    for (TSyncItem& item : FSync->Plan.Items) {
+        if (SendAll && item.Kind != TSyncKind::Delete)
+            item.Ticked = true;
+        if (item.Kind != TSyncKind::Delete &&
+            std::find(unticked.begin(), unticked.end(), item.Name) != unticked.end())
+            item.Ticked = false;
+        Rows.push_back(TPublishRow{item.Name, PublishSizeText(item.Size), "", item.Ticked,
+                                   SyncKindText(item.Kind)});
+    }
+    PlanSummary = FSync->Plan.Summary();
+    FCompared = true;
+    FView.RowsChanged();
+    return true;
+}
+
+TPublishOutcome TPublishRun::Compare() {
+    LastError.clear();
+    FNotice.clear();
+    FCancelled = false;
+    std::string password;
+    if (!CheckedSettings(password))
+        return TPublishOutcome::Stopped;
+    Settings.Password = password;
+    if (!CompareChecked())
+        return TPublishOutcome::Failed;
+    SetStatus(FSync->ManifestNote);
+    SetProgress(0);
+    SetButtons(true, true, true);
+    return TPublishOutcome::Finished;
+}
+
+void TPublishRun::TickPlanFromRows() {
+    std::vector<TSyncItem>& items = FSync->Plan.Items;
+    for (std::size_t i = 0; i < items.size() && i < Rows.size(); ++i) {
+        const TPublishRow& row = Rows[i];
+        // Done in this showing: not again.
+        items[i].Ticked = row.Ticked && row.Status != SuccessStatus && row.Status != DeletedStatus;
+    }
+    PlanSummary = FSync->Plan.Summary();
+}
+
+bool TPublishRun::RetryFailed() {
+    bool any = false;
+    for (std::size_t i = 0; i < Rows.size(); ++i) {
+        TPublishRow& row = Rows[i];
+        const bool failed = row.Status == FailedStatus;
+        any = any || failed;
+        if (row.Ticked != failed) {
+            row.Ticked = failed;
+            FView.RowChanged(static_cast<int>(i));
+        }
+    }
+    if (Compared())
+        TickPlanFromRows();
+    return any;
+}
+
+TPublishOutcome TPublishRun::PublishSynchronising() {
+    const bool fresh = !Compared();
+    if (fresh && !CompareChecked())
+        return TPublishOutcome::Failed;
+    TSyncRun& sync = *FSync;
+    TickPlanFromRows();
+    FView.RowsChanged();
+    if (!FView.Confirm("Publish your website?\n" + PlanSummary)) {
+        if (fresh) {
+            SetStatus("");
+            SetProgress(0);
+            SetButtons(true, true, true);
+        }
+        return TPublishOutcome::Cancelled;
+    }
+    bool deletesConfirmed = true;
+    if (const std::string question = sync.Plan.DeleteQuestion(); !question.empty())
+        deletesConfirmed = FView.Confirm(question);
+
+    SetButtons(false, false, false);
+    SetProgress(20);
+    int progress = 20;
+    sync.OnStatus = [this](const std::string& text) {
+        // The files' own steps are shown with their sizes below.
+        if (text.rfind("Upload ", 0) != 0 && text.rfind("Delete ", 0) != 0)
+            SetStatus(text);
+    };
+    sync.OnItem = [this, &sync](std::size_t index) {
+        if (index >= Rows.size())
+            return;
+        TPublishRow& row = Rows[index];
+        const TSyncItem& item = sync.Plan.Items[index];
+        const TSyncItemStatus& status = sync.Status[index];
+        const bool deletion = item.Kind == TSyncKind::Delete;
+        switch (status.State) {
+        case TSyncState::Sending:
+            SetStatus(deletion ? "Delete " + row.Name + " ..."
+                               : "Upload " + row.Name + " (" + row.Size + ") ...");
+            return;
+        case TSyncState::Done:
+            row.Status = deletion ? DeletedStatus : SuccessStatus;
+            break;
+        case TSyncState::Failed:
+            row.Status = FailedStatus;
+            if (LastError.empty())
+                LastError = row.Name + ": " + status.Error;
+            break;
+        case TSyncState::Skipped:
+        case TSyncState::Waiting:
+            return;
+        }
+        FView.RowChanged(static_cast<int>(index));
+    };
+    sync.OnProgress = [this, &progress](std::int64_t done, std::int64_t total) {
+        if (total <= 0)
+            return;
+        const int value = 20 + static_cast<int>((70 * done) / total);
+        if (value != progress) {
+            progress = value;
+            SetProgress(value);
+        }
+    };
+    FActiveSync = &sync;
+    // A Cancel while the questions were open.
+    if (FCancelled)
+        return FailureEnding(CancelledMessage, false);
+    LastTotals = sync.Run(deletesConfirmed);
+    Failures = LastTotals.Failures;
+    PlanSummary = sync.Plan.Summary();
+
+    if (LastTotals.Cancelled)
+        return FailureEnding(CancelledMessage, false);
+    if (!LastTotals.Succeeded()) {
+        std::string message;
+        if (Failures > 0) {
+            message = FormatThousands(Failures) + (Failures == 1 ? " file" : " files") +
+                      " could not be published. Retry Failed tries them again.";
+        } else {
+            LastError = LastTotals.ManifestError;
+            message = "The list of published files cannot be written on the server: " +
+                      LastTotals.ManifestError;
+        }
+        return FailureEnding(message, false);
+    }
+    SetStatus("Disconnect FTP Server...");
     SetStatus("Finish!");
     SetProgress(100);
     SetButtons(false, true, true);

@@ -8,6 +8,7 @@
 #include "platform/Text.h"
 #include "publish/ConnectionTest.h"
 #include "publish/Keyring.h"
+#include "publish/SyncRun.h"
 #include "publish/Transport.h"
 
 #include <atomic>
@@ -41,6 +42,9 @@ class TPublishView {
     virtual void ProgressChanged(int) {}
     // The status of row index changed; the list is to be repainted.
     virtual void RowChanged(int) {}
+    // The rows were made anew (a synchronising publish compared the site with the server:
+    // each row has its kind, the deletions are added) and PlanSummary changed.
+    virtual void RowsChanged() {}
     // ButtonPublishEnabled, ButtonOKEnabled or ButtonCancelEnabled changed.
     virtual void ButtonsChanged() {}
     virtual void FocusControl(TPublishControl) {}
@@ -71,6 +75,9 @@ struct TPublishEdits {
     // Not an edit: the fingerprint accepted so far, kept as it is unless the owner trusts
     // another certificate.
     std::string Trusted;
+    // Publish only what changed, over this many connections (1 to 8).
+    bool CheckBoxSync = true;
+    int SpinBoxJobs = 4;
 };
 
 // The settings with which a transport reaches the server of a publishing record; a TError
@@ -86,13 +93,16 @@ struct TPublishRow {
     std::string Size;
     std::string Status;
     bool Ticked = true;
+    // In a synchronising publish once compared: "New", "Changed", "Unchanged" or "Delete";
+    // empty otherwise.
+    std::string Kind;
 };
 
 enum class TPublishOutcome {
     Stopped,   // a message ended the run before anything was asked or sent
     Cancelled, // the confirmation was not given
     Failed,    // the exchange failed; LastError holds the transport's account
-    Finished,  // every ticked row without a status was uploaded
+    Finished,  // every ticked row without a status was uploaded (and deleted)
 };
 
 // The keyring's key of a publishing record's password: protocol, host, port and user.
@@ -104,6 +114,9 @@ std::string PublishSizeText(std::int64_t bytes);
 class TPublishRun {
   public:
     static constexpr const char* SuccessStatus = "Success";
+    // The statuses of a synchronising publish besides SuccessStatus.
+    static constexpr const char* DeletedStatus = "Deleted";
+    static constexpr const char* FailedStatus = "Failed";
     // The message of a run ended by Cancel (the file in transfer is named after it).
     static constexpr const char* CancelledMessage = "Publishing cancelled.";
 
@@ -118,7 +131,39 @@ class TPublishRun {
     // The publish run. Cancel, from another thread or a signal handler, ends it within a
     // second as a failure (Failed) with CancelledMessage; the row in transfer keeps an empty
     // status, so that a next run sends it again.
+    //
+    // With TDPublish.SYNC set, the run first compares (below) unless it has in this showing,
+    // asks "Publish your website?" with the plan's summary and, for more than
+    // TSyncPlan::DeleteCap deletions, the delete question (declined: nothing is deleted),
+    // then sends the ticked rows over up to JOBS connections and deletes the ticked "Delete"
+    // rows. A run with failures says how many (Failures) and leaves the failed rows "Failed";
+    // RetryFailed keeps only those ticked for the next Publish.
     TPublishOutcome Publish();
+    // A synchronising publish's first step, without sending anything: validate and store,
+    // connect, read the server's manifest and compare the site with it. The rows are made
+    // anew from the plan, in its order: the site's files with their kinds (unchanged ones
+    // unticked, unless SendAll; a row unticked before stays unticked), then the deletions.
+    // Stopped or Failed (after the message) or Finished.
+    TPublishOutcome Compare();
+    // Only the rows that failed stay ticked; false when none failed.
+    bool RetryFailed();
+    // Whether the rows hold a comparison (kinds and deletions).
+    bool Compared() const { return FSync != nullptr && FCompared; }
+    // "12 to upload (340 KB), 3 to delete, 988 unchanged" of the ticked rows, once compared.
+    std::string PlanSummary;
+    // The failures of the last synchronising run.
+    int Failures = 0;
+    // What the last synchronising run did.
+    TSyncTotals LastTotals;
+    // The synchronising run of this showing (null before Compare), for the tests and
+    // corvane-cli.
+    const TSyncRun* SyncRun() const { return FSync.get(); }
+    // Every site file is ticked when compared, unchanged ones too (corvane-cli --all).
+    bool SendAll = false;
+    // The connections of a synchronising run in place of TDPublish.JOBS (corvane-cli --jobs).
+    std::optional<int> Jobs;
+    // The pause before a file's first retry (tests make it short).
+    int RetryPauseMs = 500;
     // Ends the run or the connection test under way (safe from any thread and from a signal
     // handler). A Cancel before a run ends nothing: each run starts uncancelled.
     void Cancel() noexcept;
@@ -186,6 +231,12 @@ class TPublishRun {
     // and when trusted the fingerprint is stored and the connection made again.
     void ConnectTrusting(TTransport*& transport);
     bool Cancelled(const std::exception& e) const;
+    // Store and the checks of a run before anything is asked: false after the message.
+    bool CheckedSettings(std::string& password);
+    // Compares after CheckedSettings; false after the failure ending.
+    bool CompareChecked();
+    TPublishOutcome PublishSynchronising();
+    void TickPlanFromRows();
 
     TDProject& FProject;
     TPublishView& FView;
@@ -193,6 +244,12 @@ class TPublishRun {
     std::vector<std::unique_ptr<TTransport>> FTransports;
     std::atomic<TTransport*> FActive{nullptr};
     std::atomic<TConnectionTest*> FActiveTest{nullptr};
+    // The synchronising run of this showing, and every one made before it (a Cancel from
+    // another thread may still hold one).
+    std::unique_ptr<TSyncRun> FSync;
+    std::vector<std::unique_ptr<TSyncRun>> FOldSyncs;
+    std::atomic<TSyncRun*> FActiveSync{nullptr};
+    bool FCompared = false;
     std::atomic<bool> FCancelled{false};
     // The step under way, and what the status line adds to each step once the transport
     // said so.

@@ -87,9 +87,17 @@ class TFormPublish::TView : public TPublishView {
     void RowChanged(int row) override {
         OnWindow([&] {
             QTreeWidgetItem* item = Form.ListViewFile->topLevelItem(row);
-            if (item)
-                item->setText(ColumnStatus,
-                              QText(Form.FRun->Rows[static_cast<std::size_t>(row)].Status));
+            if (item) {
+                const TPublishRow& r = Form.FRun->Rows[static_cast<std::size_t>(row)];
+                item->setText(ColumnStatus, QText(r.Status.empty() ? r.Kind : r.Status));
+                item->setCheckState(ColumnName, r.Ticked ? Qt::Checked : Qt::Unchecked);
+            }
+            Form.ListViewFile->viewport()->repaint();
+        });
+    }
+    void RowsChanged() override {
+        OnWindow([&] {
+            Form.FillList();
             Form.ListViewFile->viewport()->repaint();
         });
     }
@@ -204,6 +212,8 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     ProgressBar->setRange(0, 100);
     ButtonTest = Button(this, "ButtonTest", "Test Connection");
     ButtonPublish = Button(this, "ButtonPublish", "Publish");
+    ButtonRetry = Button(this, "ButtonRetry", "Retry Failed");
+    ButtonRetry->setVisible(false);
     ButtonOK = Button(this, "ButtonOK", "OK");
     ButtonOK->setDefault(true);
     ButtonCancel = Button(this, "ButtonCancel", "Cancel");
@@ -229,6 +239,7 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     grid->setColumnStretch(3, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(ButtonPublish);
+    buttons->addWidget(ButtonRetry);
     buttons->addWidget(ButtonTest);
     buttons->addStretch(1);
     buttons->addWidget(ButtonOK);
@@ -248,6 +259,7 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
             &TFormPublish::ComboBoxProtocolChange);
     connect(ButtonTest, &QPushButton::clicked, this, &TFormPublish::ButtonTestClick);
     connect(ButtonPublish, &QPushButton::clicked, this, &TFormPublish::ButtonPublishClick);
+    connect(ButtonRetry, &QPushButton::clicked, this, &TFormPublish::ButtonRetryClick);
     connect(ButtonOK, &QPushButton::clicked, this, &TFormPublish::ButtonOKClick);
     connect(ButtonCancel, &QPushButton::clicked, this, &TFormPublish::reject);
 }
@@ -279,17 +291,22 @@ void TFormPublish::FormShow() {
     RunToControls();
     if (!FRun->KeyringNote.empty())
         LabelPublish->setText(QText(FRun->KeyringNote));
+    ButtonRetry->setVisible(false);
+    FillList();
+    CheckBoxProxyClick();
+}
+
+void TFormPublish::FillList() {
     ListViewFile->clear();
     for (const TPublishRow& r : FRun->Rows) {
         auto* item = new QTreeWidgetItem(ListViewFile);
         item->setText(ColumnName, QText(r.Name));
         item->setText(ColumnSize, QText(r.Size));
         item->setTextAlignment(ColumnSize, Qt::AlignRight | Qt::AlignVCenter);
-        item->setText(ColumnStatus, QText(r.Status));
+        item->setText(ColumnStatus, QText(r.Status.empty() ? r.Kind : r.Status));
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(ColumnName, r.Ticked ? Qt::Checked : Qt::Unchecked);
     }
-    CheckBoxProxyClick();
 }
 
 void TFormPublish::RunToControls() {
@@ -373,6 +390,17 @@ void TFormPublish::ButtonPublishClick() {
         return;
     ControlsToRun();
     RunBlocking([this] { FRun->Publish(); });
+    ButtonRetry->setVisible(FRun->Failures > 0);
+}
+
+void TFormPublish::ButtonRetryClick() {
+    if (!FRun || FRunning)
+        return;
+    ControlsToRun();
+    if (!FRun->RetryFailed())
+        return;
+    RunBlocking([this] { FRun->Publish(); });
+    ButtonRetry->setVisible(FRun->Failures > 0);
 }
 
 void TFormPublish::ButtonTestClick() {

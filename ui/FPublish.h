@@ -42,6 +42,9 @@ class TFormPublish : public QDialog {
     void ButtonOKClick();
     void ButtonPublishClick();
     void ButtonTestClick();
+    // After a synchronising run with failures: only the failed rows stay ticked, and they
+    // are published again.
+    void ButtonRetryClick();
 
     // The run of the current showing (none before the first showing).
     TPublishRun* Run() { return FRun.get(); }
@@ -63,6 +66,8 @@ class TFormPublish : public QDialog {
     QProgressBar* ProgressBar;
     QPushButton* ButtonTest;
     QPushButton* ButtonPublish;
+    // "Retry Failed", shown after a synchronising run with failures.
+    QPushButton* ButtonRetry;
     QPushButton* ButtonOK;
     QPushButton* ButtonCancel;
 
@@ -80,6 +85,9 @@ class TFormPublish : public QDialog {
     // The edits and the ticks into the run, and back.
     void ControlsToRun();
     void RunToControls();
+    // The list from the run's rows: a row's status, or before it has one its kind ("New",
+    // "Changed", "Unchanged", "Delete") in a synchronising publish.
+    void FillList();
     // Runs work (the publish run or the connection test) on a thread of its own while this
     // thread paints the window and does what the run asks.
     void RunBlocking(const std::function<void()>& work);

@@ -14,8 +14,9 @@ namespace {
 const std::vector<std::string> Commands = {"check", "build", "publish", "connect"};
 
 // Every option of every command, and the program's own.
-const std::vector<std::string> Options = {"--help", "-h",         "--version", "--into", "--yes",
-                                          "-y",     "--no-build", "--verbose", "-v",     "--trust"};
+const std::vector<std::string> Options = {
+    "--help", "-h",      "--version", "--into", "--yes", "-y",     "--no-build", "--verbose",
+    "-v",     "--trust", "--dry-run", "-n",     "--all", "--jobs", "-j"};
 
 class HelpTest : public ::testing::Test {
   protected:
@@ -69,7 +70,8 @@ TEST_F(HelpTest, EachCommandHasItsOwnHelp) {
         }
     }
     EXPECT_NE(CommandUsage("build").find("--into FOLDER"), std::string::npos);
-    for (const char* option : {"-y, --yes", "--no-build", "-v, --verbose"})
+    for (const char* option :
+         {"-y, --yes", "--no-build", "-v, --verbose", "-n, --dry-run", "--all", "-j, --jobs N"})
         EXPECT_NE(CommandUsage("publish").find(option), std::string::npos) << option;
 }
 

@@ -59,8 +59,9 @@ class PublishCommandTest : public ::testing::Test {
         project.PUBLISH.USER_NAME = user;
         project.PUBLISH.PASSWORD = "top-secret";
         project.PUBLISH.FOLDER = folder;
-        // The scripted server speaks the active exchange.
+        // The scripted server speaks the active exchange of every file.
         project.PUBLISH.PASSIVE = false;
+        project.PUBLISH.SYNC = false;
         project.Save();
     }
     // A port on which nothing listens.
@@ -451,6 +452,108 @@ TEST_F(PublishCommandTest, AnUntrustedCertificateIsRefusedWithItsFingerprintUnti
     EXPECT_EQ(TDProject(Folder(), document).PUBLISH.TRUSTED, fingerprint);
     r = Publish({"--yes", "--no-build"});
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
+}
+
+TEST_F(PublishCommandTest, ASynchronisingProjectSendsOnlyWhatChangedAndADryRunChangesNothing) {
+    const std::string python = PythonWithPyftpdlib();
+    if (python.empty())
+        SKIP_WITHOUT_SERVER("python3 with pyftpdlib is not installed");
+    const std::string home = Dir / "ftphome";
+    std::filesystem::create_directories(home + "/www");
+    TPyFtpdServer server(python, Dir.Path(), home, "web", "top-secret");
+    ASSERT_GT(server.Port(), 0);
+    {
+        TXmlDocument document;
+        TDProject project(Folder(), document);
+        ASSERT_TRUE(project.PUBLISH.SYNC);
+        project.PUBLISH.FTP_SERVER = "127.0.0.1";
+        project.PUBLISH.FTP_PORT = server.Port();
+        project.PUBLISH.USER_NAME = "web";
+        project.PUBLISH.PASSWORD = "top-secret";
+        project.PUBLISH.FOLDER = "www";
+        project.Save();
+    }
+    WriteFileBytes(Html() + "Default.htm", std::string(1500, 'd'));
+    WriteFileBytes(Html() + "Column1.htm", std::string(700, 'c'));
+    WriteFileBytes(Html() + "Column2.htm", std::string(300, 'e'));
+    auto serverFiles = [&] {
+        std::map<std::string, std::string> files;
+        for (const std::string& name : RegularFilesIn(home + "/www"))
+            files[name] = ReadFileBytes(home + "/www/" + name);
+        return files;
+    };
+    auto siteFiles = [&] {
+        std::map<std::string, std::string> files;
+        for (const std::string& name : RegularFilesIn(Html()))
+            files[name] = ReadFileBytes(Html() + name);
+        return files;
+    };
+    auto publishedFiles = [&] {
+        std::map<std::string, std::string> files = serverFiles();
+        EXPECT_EQ(files.count(".corvane-manifest"), 1u);
+        files.erase(".corvane-manifest");
+        return files;
+    };
+
+    TProcessResult r = Publish({"--yes", "--no-build"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_THAT(r.Out, ::testing::MatchesRegex("Uploaded 3 files \\(2500 bytes\\), deleted 0, 0 "
+                                               "unchanged in [0-9]+\\.[0-9] s\n"));
+    EXPECT_THAT(r.Err, HasSubstr("  upload  Column1.htm (1K, New)\n"));
+    EXPECT_THAT(r.Err, HasSubstr("3 to upload (2 KB), 0 to delete, 0 unchanged\n"));
+    EXPECT_EQ(publishedFiles(), siteFiles());
+
+    // One change and one file gone: the dry run says so and leaves the server as it is.
+    WriteFileBytes(Html() + "Column1.htm", std::string(700, 'C'));
+    std::filesystem::remove(Html() + "Column2.htm");
+    const auto before = serverFiles();
+    r = Publish({"--dry-run", "--no-build"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Out, Lines({"  upload  Column1.htm (1K, Changed)", "  delete  Column2.htm",
+                            "1 to upload (1 KB), 1 to delete, 1 unchanged"}));
+    EXPECT_EQ(serverFiles(), before);
+
+    r = Publish({"--yes", "--no-build", "--jobs", "2"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_THAT(r.Out, ::testing::MatchesRegex("Uploaded 1 file \\(700 bytes\\), deleted 1, 1 "
+                                               "unchanged in [0-9]+\\.[0-9] s\n"));
+    EXPECT_EQ(publishedFiles(), siteFiles());
+
+    // Nothing changed: nothing sent; --all sends everything again.
+    r = Publish({"--yes", "--no-build"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_THAT(r.Out, HasSubstr("Uploaded 0 files (0 bytes), deleted 0, 2 unchanged in "));
+    r = Publish({"--yes", "--no-build", "--all", "-j", "1"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_THAT(r.Out, HasSubstr("Uploaded 2 files (2200 bytes), deleted 0, 0 unchanged in "));
+    EXPECT_EQ(publishedFiles(), siteFiles());
+
+    // A server file this program never published stays.
+    WriteFileBytes(home + "/www/stats.html", "statistics");
+    std::filesystem::remove(Html() + "Default.htm");
+    r = Publish({"--yes", "--no-build"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_THAT(r.Out, HasSubstr("deleted 1, 1 unchanged"));
+    auto published = publishedFiles();
+    EXPECT_EQ(published["stats.html"], "statistics");
+    published.erase("stats.html");
+    EXPECT_EQ(published, siteFiles());
+
+    // Asked without --yes: the question carries the summary.
+    WriteFileBytes(Html() + "New.htm", "new");
+    r = Publish({"--no-build"}, "n\n");
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_THAT(r.Err, HasSubstr("Publish your website?\n1 to upload (0 KB), 0 to delete, 1 "
+                                 "unchanged [y/N] "));
+    EXPECT_FALSE(std::filesystem::exists(home + "/www/New.htm"));
+}
+
+TEST_F(PublishCommandTest, JobsMustBeOneToEight) {
+    for (const char* jobs : {"0", "9", "four", "-1"}) {
+        TProcessResult r = Publish({"--yes", "--no-build", "--jobs", jobs});
+        EXPECT_EQ(r.ExitCode, 2) << jobs;
+        EXPECT_THAT(r.Err, HasSubstr("corvane-cli: --jobs takes a number from 1 to 8")) << jobs;
+    }
 }
 
 namespace {

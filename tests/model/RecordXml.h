@@ -183,12 +183,13 @@ inline auto Fields(TDFoot& r) {
 
 inline auto Fields(TDPublish& r) {
     auto& [FTP_SERVER, USER_NAME, PASSWORD, PROXY_SERVER, FOLDER, FTP_PORT, PROXY_PORT, USE_PROXY,
-           PROTOCOL, PASSIVE, TRUSTED] = r;
-    return std::tuple(
-        Field("FTP_SERVER", FTP_SERVER), Field("USER_NAME", USER_NAME), Field("PASSWORD", PASSWORD),
-        Field("PROXY_SERVER", PROXY_SERVER), Field("FOLDER", FOLDER), Field("FTP_PORT", FTP_PORT),
-        Field("PROXY_PORT", PROXY_PORT), Field("USE_PROXY", USE_PROXY), Field("PROTOCOL", PROTOCOL),
-        Field("PASSIVE", PASSIVE), Field("TRUSTED", TRUSTED));
+           PROTOCOL, PASSIVE, TRUSTED, SYNC, JOBS] = r;
+    return std::tuple(Field("FTP_SERVER", FTP_SERVER), Field("USER_NAME", USER_NAME),
+                      Field("PASSWORD", PASSWORD), Field("PROXY_SERVER", PROXY_SERVER),
+                      Field("FOLDER", FOLDER), Field("FTP_PORT", FTP_PORT),
+                      Field("PROXY_PORT", PROXY_PORT), Field("USE_PROXY", USE_PROXY),
+                      Field("PROTOCOL", PROTOCOL), Field("PASSIVE", PASSIVE),
+                      Field("TRUSTED", TRUSTED), Field("SYNC", SYNC), Field("JOBS", JOBS));
 }
 
 inline auto Fields(TDOptions& r) {

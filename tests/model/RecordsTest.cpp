@@ -69,7 +69,7 @@ TEST(Records, DefaultsAreWrittenInTheFixedChildOrder) {
     EXPECT_EQ(SavedXml(TDPublish(), "PUBLISH"),
               "<PUBLISH><FTP_SERVER/><FTP_PORT>0</FTP_PORT><USER_NAME/><PASSWORD/>"
               "<PROXY_SERVER/><PROXY_PORT>0</PROXY_PORT><FOLDER/><PROTOCOL>FTP</PROTOCOL>"
-              "<PASSIVE/><TRUSTED/></PUBLISH>");
+              "<PASSIVE/><TRUSTED/><SYNC/><JOBS>4</JOBS></PUBLISH>");
     EXPECT_EQ(SavedXml(TDOptions(), "OPTIONS"),
               "<OPTIONS><PICTURE_SIZE>0</PICTURE_SIZE></OPTIONS>");
     EXPECT_EQ(SavedXml(TDOptions::ForNewProject(), "OPTIONS"),
@@ -295,6 +295,8 @@ template <> struct TRecordCase<TDPublish> {
         r.PROTOCOL = "SFTP";
         r.PASSIVE = false;
         r.TRUSTED = "0A:1B:2C";
+        r.SYNC = false;
+        r.JOBS = 7;
         return r;
     }
 };
@@ -541,7 +543,16 @@ TEST(Records, ChangedRecordsAreWrittenWithTheirOptionalGroups) {
     EXPECT_EQ(SavedXml(pub, "PUBLISH"),
               "<PUBLISH><FTP_SERVER/><FTP_PORT>21</FTP_PORT><USER_NAME/><PASSWORD/>"
               "<PROXY_SERVER/><PROXY_PORT>0</PROXY_PORT><USE_PROXY/><FOLDER>/www</FOLDER>"
-              "<PROTOCOL>FTPS</PROTOCOL><TRUSTED>ab:cd</TRUSTED></PUBLISH>");
+              "<PROTOCOL>FTPS</PROTOCOL><TRUSTED>ab:cd</TRUSTED><SYNC/><JOBS>4</JOBS></PUBLISH>");
+
+    // Without SYNC the exchange of every ticked file, with the number of connections all
+    // the same.
+    pub.SYNC = false;
+    pub.JOBS = 2;
+    EXPECT_EQ(SavedXml(pub, "PUBLISH"),
+              "<PUBLISH><FTP_SERVER/><FTP_PORT>21</FTP_PORT><USER_NAME/><PASSWORD/>"
+              "<PROXY_SERVER/><PROXY_PORT>0</PROXY_PORT><USE_PROXY/><FOLDER>/www</FOLDER>"
+              "<PROTOCOL>FTPS</PROTOCOL><TRUSTED>ab:cd</TRUSTED><JOBS>2</JOBS></PUBLISH>");
 
     TDMenuItem item;
     item.SHOW_AUTHOR = item.SHOW_DATE = true;
@@ -603,6 +614,44 @@ TEST(Records, FlagDefaultsHoldOnlyWithoutAnElement) {
     TDPublish q(passive.Element());
     EXPECT_TRUE(q.PASSIVE);
     EXPECT_EQ(q.PROTOCOL, "FTPS");
+
+    // The same for synchronising: a new project synchronises with 4 connections, one written
+    // before keeps sending every file.
+    EXPECT_FALSE(p.SYNC);
+    EXPECT_EQ(p.JOBS, 4);
+    EXPECT_TRUE(TDPublish().SYNC);
+    EXPECT_EQ(TDPublish().JOBS, 4);
+}
+
+TEST(Records, PublishJobsAreClampedToOneToEight) {
+    struct TCase {
+        const char* Xml;
+        bool Sync;
+        std::int32_t Jobs;
+    };
+    const TCase cases[] = {
+        {"<PUBLISH><SYNC/></PUBLISH>", true, 4},
+        {"<PUBLISH><SYNC>no</SYNC><JOBS>1</JOBS></PUBLISH>", true, 1},
+        {"<PUBLISH><JOBS>8</JOBS></PUBLISH>", false, 8},
+        {"<PUBLISH><JOBS>0</JOBS></PUBLISH>", false, 1},
+        {"<PUBLISH><JOBS>-3</JOBS></PUBLISH>", false, 1},
+        {"<PUBLISH><JOBS>9</JOBS></PUBLISH>", false, 8},
+        {"<PUBLISH><JOBS>$7FFFFFFF</JOBS></PUBLISH>", false, 8},
+        {"<PUBLISH><JOBS> 3</JOBS></PUBLISH>", false, 3},
+    };
+    for (const TCase& c : cases) {
+        TFragment fragment(c.Xml);
+        TDPublish p(fragment.Element());
+        EXPECT_EQ(p.SYNC, c.Sync) << c.Xml;
+        EXPECT_EQ(p.JOBS, c.Jobs) << c.Xml;
+    }
+    TFragment wrong("<PUBLISH><SYNC/><JOBS>four</JOBS></PUBLISH>");
+    try {
+        TDPublish p(wrong.Element());
+        ADD_FAILURE() << "JOBS \"four\" was read";
+    } catch (const TError& e) {
+        EXPECT_EQ(e.Message(), "'four' is not a valid integer value");
+    }
 }
 
 // ---- Dependent children are read only with their leading child.

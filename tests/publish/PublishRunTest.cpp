@@ -8,16 +8,19 @@
 #include "model/ProjectDocuments.h"
 #include "platform/Locale.h"
 #include "publish/FakeFtpServer.h"
+#include "publish/MemoryTransport.h"
 #include "publish/SyncPlan.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 using ::testing::ElementsAre;
@@ -36,6 +39,7 @@ class TRecordingView : public TPublishView {
         Events.push_back("progress " + std::to_string(value));
     }
     void RowChanged(int row) override { Events.push_back("row " + std::to_string(row)); }
+    void RowsChanged() override { Events.push_back("rows"); }
     void ButtonsChanged() override {
         if (Run)
             Events.push_back(std::string("buttons ") + (Run->ButtonPublishEnabled ? "P" : "-") +
@@ -81,8 +85,10 @@ class PublishRunTest : public ::testing::Test {
         Project->PUBLISH.USER_NAME = "web";
         Project->PUBLISH.PASSWORD = "pw";
         Project->PUBLISH.FOLDER = folder;
-        // A project from before passive mode: the active exchange.
+        // A project from before passive mode and synchronising: the active exchange of
+        // every ticked file.
         Project->PUBLISH.PASSIVE = false;
+        Project->PUBLISH.SYNC = false;
         Run->Show();
         View.Events.clear();
     }
@@ -390,6 +396,7 @@ TEST_F(PublishRunTest, ARunStopsBeforeConnectingWhenSomethingIsMissingOrDeclined
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         Project->PUBLISH = TDPublish();
+        Project->PUBLISH.SYNC = false;
         Project->Save();
         Run->Show();
         View.Events.clear();
@@ -766,6 +773,7 @@ TEST_F(PublishRunTest, ACancelledRunNamesTheFileInTransferAndSendsItAgainNextTim
         Project->PUBLISH.FTP_PORT = server.Port();
         Project->PUBLISH.USER_NAME = "web";
         Project->PUBLISH.PASSIVE = false;
+        Project->PUBLISH.SYNC = false;
         run.Show();
         view.Events.clear();
         EXPECT_EQ(run.Publish(), TPublishOutcome::Failed);
@@ -831,4 +839,192 @@ TEST_F(PublishRunTest, AnUnknownProtocolStopsTheRunBeforeConnecting) {
                                      "focus ComboBoxProtocol"}));
     EXPECT_EQ(Run->LastTransport(), nullptr);
     EXPECT_EQ(Stored().PROTOCOL, "Gopher"); // stored as typed, as every text is
+}
+
+// ---- A synchronising publish, against the server in memory.
+
+namespace {
+
+class SyncPublishRunTest : public PublishRunTest {
+  protected:
+    SyncPublishRunTest() {
+        Run->TransportMaker = MemoryTransportMaker(Server);
+        Run->RetryPauseMs = 1;
+    }
+    void ShowSync() {
+        Project->PUBLISH.FTP_SERVER = "ftp.example.org";
+        Project->PUBLISH.USER_NAME = "web";
+        Project->PUBLISH.FOLDER = "www";
+        Project->PUBLISH.SYNC = true;
+        Run->Show();
+        View.Events.clear();
+    }
+    TStrings Kinds() const {
+        TStrings kinds;
+        for (const TPublishRow& row : Run->Rows)
+            kinds.push_back(row.Name + " " + row.Kind + (row.Ticked ? " ticked" : ""));
+        return kinds;
+    }
+    // The server's files but the manifest equal the HTML folder's.
+    void ExpectServerEqualsSite() {
+        std::map<std::string, std::string> site, published;
+        for (const std::string& name : RegularFilesIn(Project->HTMLPath()))
+            site[name] = ReadFileBytes(Project->HTMLPath() + name);
+        for (const auto& [name, data] : Server.Files)
+            if (name != TManifest::FileName)
+                published[name] = data;
+        EXPECT_EQ(published, site);
+    }
+
+    TMemoryServer Server;
+};
+
+} // namespace
+
+TEST_F(SyncPublishRunTest, ComparesAsksWithTheSummaryAndSendsOnlyWhatChanged) {
+    AddFile("Default.htm", 2000);
+    AddFile("Column1.htm", 600);
+    AddFile("Column2.htm", 700);
+    ShowSync();
+    EXPECT_TRUE(Project->PUBLISH.SYNC);
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
+    EXPECT_THAT(View.Events, ::testing::Contains("confirm Publish your website?\n"
+                                                 "3 to upload (3 KB), 0 to delete, 0 unchanged"));
+    EXPECT_THAT(Kinds(), ElementsAre("Column1.htm New ticked", "Column2.htm New ticked",
+                                     "Default.htm New ticked"));
+    EXPECT_THAT(Statuses(), ElementsAre("Success", "Success", "Success"));
+    EXPECT_EQ(Run->LabelPublish, "Finish!");
+    EXPECT_EQ(Run->ProgressBar, 100);
+    EXPECT_EQ(Run->LastTotals.Uploaded, 3);
+    ExpectServerEqualsSite();
+
+    // A new showing: one file changed, one gone, one new.
+    AddFile("Column1.htm", 650);
+    std::filesystem::remove(Project->HTMLPath() + "Column2.htm");
+    AddFile("Column3.htm", 100);
+    ShowSync();
+    EXPECT_FALSE(Run->Compared());
+    EXPECT_EQ(Run->Compare(), TPublishOutcome::Finished);
+    EXPECT_TRUE(Run->Compared());
+    EXPECT_THAT(Kinds(), ElementsAre("Column1.htm Changed ticked", "Column3.htm New ticked",
+                                     "Default.htm Unchanged", "Column2.htm Delete ticked"));
+    EXPECT_EQ(Run->PlanSummary, "2 to upload (1 KB), 1 to delete, 1 unchanged");
+    EXPECT_THAT(View.Events, ::testing::Contains("rows"));
+    // The owner sends the unchanged file again and keeps the deleted one.
+    Run->Rows[2].Ticked = true;
+    Run->Rows[3].Ticked = false;
+    Server.ClearOperations();
+    View.Events.clear();
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
+    EXPECT_THAT(View.Events, ::testing::Contains("confirm Publish your website?\n"
+                                                 "3 to upload (3 KB), 0 to delete, 0 unchanged"));
+    // The comparison's connection goes on; of the four, two more are made for three files.
+    EXPECT_EQ(Server.Count("CONNECT"), 2);
+    EXPECT_EQ(Server.Count("UPLOAD .corvane-part-Default.htm"), 1);
+    EXPECT_EQ(Server.Count("DELETE"), 0);
+    EXPECT_THAT(Statuses(), ElementsAre("Success", "Success", "Success", ""));
+    EXPECT_EQ(Server.Files.count("Column2.htm"), 1u);
+    EXPECT_EQ(TManifest::Parse(Server.Files[TManifest::FileName]).Files.count("Column2.htm"), 1u);
+
+    // The next showing offers it again; now it goes.
+    ShowSync();
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
+    EXPECT_THAT(Statuses(), ElementsAre("", "", "", "Deleted"));
+    ExpectServerEqualsSite();
+}
+
+TEST_F(SyncPublishRunTest, FailuresAreCountedAndRetryFailedSendsOnlyThose) {
+    AddFile("a.htm", 100);
+    AddFile("b.htm", 200);
+    AddFile("c.htm", 300);
+    int refused = 0;
+    Server.Fault = [&](const std::string& op, const std::string& name, int) {
+        if (op == "UPLOAD" && name == ".corvane-part-b.htm" && refused++ == 0)
+            throw RefusedReply(553, name);
+    };
+    ShowSync();
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Failed);
+    EXPECT_EQ(Run->Failures, 1);
+    EXPECT_THAT(View.Events,
+                ::testing::Contains("message 1 file could not be published. Retry Failed tries "
+                                    "them again."));
+    EXPECT_THAT(Statuses(), ElementsAre("Success", "Failed", "Success"));
+    EXPECT_THAT(Run->LastError, HasSubstr("b.htm"));
+    EXPECT_TRUE(Run->ButtonPublishEnabled);
+    EXPECT_EQ(Server.Files.count(TManifest::FileName), 0u);
+
+    EXPECT_TRUE(Run->RetryFailed());
+    EXPECT_THAT(Kinds(), ElementsAre("a.htm New", "b.htm New ticked", "c.htm New"));
+    EXPECT_EQ(Run->PlanSummary, "1 to upload (0 KB), 0 to delete, 0 unchanged");
+    Server.ClearOperations();
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
+    EXPECT_EQ(Server.Count("UPLOAD .corvane-part-"), 2); // b.htm and the manifest
+    EXPECT_THAT(Statuses(), ElementsAre("Success", "Success", "Success"));
+    EXPECT_EQ(Run->Failures, 0);
+    EXPECT_FALSE(Run->RetryFailed());
+    ExpectServerEqualsSite();
+    EXPECT_EQ(TManifest::Parse(Server.Files[TManifest::FileName]).Files.size(), 3u);
+}
+
+TEST_F(SyncPublishRunTest, ManyDeletionsAreAskedAboutAndADeclineDeletesNothing) {
+    for (int i = 0; i < 60; ++i)
+        AddFile("Old" + std::to_string(i) + ".htm", 10);
+    ShowSync();
+    ASSERT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
+    for (int i = 0; i < 60; ++i)
+        std::filesystem::remove(Project->HTMLPath() + "Old" + std::to_string(i) + ".htm");
+    AddFile("Default.htm", 10);
+    for (bool answer : {false, true}) {
+        SCOPED_TRACE(answer);
+        ShowSync();
+        // The first confirmation is OK; the delete question gets the answer.
+        int asked = 0;
+        struct TView : public TRecordingView {
+            int* Asked;
+            bool DeleteAnswer;
+            bool Confirm(const std::string& question) override {
+                Events.push_back("confirm " + question);
+                return ++*Asked == 1 || DeleteAnswer;
+            }
+        } view;
+        view.Asked = &asked;
+        view.DeleteAnswer = answer;
+        TPublishRun run(*Project, view);
+        run.TransportMaker = MemoryTransportMaker(Server);
+        run.Show();
+        EXPECT_EQ(run.Publish(), TPublishOutcome::Finished) << run.LastError;
+        EXPECT_THAT(view.Events,
+                    ::testing::Contains("confirm Delete 60 files that the site no longer has?"));
+        EXPECT_EQ(run.LastTotals.Deleted, answer ? 60 : 0);
+        EXPECT_EQ(run.LastTotals.DeletesHeldBack, answer ? 0 : 60);
+    }
+    ExpectServerEqualsSite();
+}
+
+TEST_F(SyncPublishRunTest, CancelEndsASynchronisingRunWithinASecondAndKeepsTheOldManifest) {
+    for (int i = 0; i < 6; ++i)
+        AddFile("Page" + std::to_string(i) + ".htm", 100);
+    ShowSync();
+    ASSERT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
+    const std::string manifest = Server.Files[TManifest::FileName];
+    for (int i = 0; i < 6; ++i)
+        AddFile("Page" + std::to_string(i) + ".htm", 200);
+    Server.UploadMs = 60000;
+    ShowSync();
+    std::thread canceller([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        Run->Cancel();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Failed);
+    const auto took = std::chrono::steady_clock::now() - started;
+    canceller.join();
+    EXPECT_LT(took, std::chrono::milliseconds(1500));
+    EXPECT_THAT(View.Events, ::testing::Contains("message Publishing cancelled."));
+    EXPECT_TRUE(Run->ButtonPublishEnabled);
+    EXPECT_EQ(Server.Files[TManifest::FileName], manifest);
+    // The next run sends them.
+    Server.UploadMs = 0;
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
+    ExpectServerEqualsSite();
 }

@@ -9,6 +9,7 @@
 #include "publish/FtpFailure.h"
 #include "publish/PyFtpdServer.h"
 #include "publish/RequireServers.h"
+#include "publish/SyncServerCases.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -142,10 +143,29 @@ TEST_F(PyFtpdTest, APublishRunCopiesTheHtmlFolder) {
     run.Edits.EditUser = "site";
     run.Edits.EditPassword = "pa55 word";
     run.Edits.EditFolder = "public";
+    // Every ticked file, as a project from before synchronising publishes.
+    run.Edits.CheckBoxSync = false;
     EXPECT_EQ(run.Publish(), TPublishOutcome::Finished) << run.LastError;
     EXPECT_TRUE(view.Messages.empty());
     for (const char* name : {"index.htm", "File1.htm", "logo.gif"})
         EXPECT_EQ(ReadFileBytes(Home() + "/public/" + name),
                   ReadFileBytes(project.HTMLPath() + name))
             << name;
+}
+
+TEST_F(PyFtpdTest, ASynchronisingPublishSendsOnlyWhatChangedPassiveAndActive) {
+    for (bool passive : {true, false}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        const std::string folder = passive ? "sync-passive" : "sync-active";
+        std::filesystem::create_directory(Home() + "/" + folder);
+        TTransportSettings settings;
+        settings.Host = "127.0.0.1";
+        settings.Port = Port;
+        settings.User = "site";
+        settings.Password = "pa55 word";
+        settings.Passive = passive;
+        settings.ReadTimeout = 10000;
+        std::filesystem::create_directory(Dir / folder);
+        syncserver::TSyncServerCases(settings, folder, Home() + "/" + folder, Dir / folder).Play();
+    }
 }

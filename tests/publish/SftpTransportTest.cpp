@@ -10,6 +10,7 @@
 #include "publish/RequireServers.h"
 #include "publish/SampleSite.h"
 #include "publish/SshServer.h"
+#include "publish/SyncServerCases.h"
 
 #include <libssh/libssh.h>
 #include <libssh/server.h>
@@ -737,3 +738,10 @@ TEST_F(SftpPeerTest, ThePasswordLogsInPlainlyOrKeyboardInteractively) {
 }
 
 } // namespace
+
+TEST_F(SftpTransportTest, ASynchronisingPublishSendsOnlyWhatChanged) {
+    std::filesystem::create_directories(Remote() + "/sync");
+    std::filesystem::create_directories(Local / "sync");
+    syncserver::TSyncServerCases(Settings(), Remote() + "/sync", Remote() + "/sync", Local / "sync")
+        .Play();
+}

@@ -12,6 +12,7 @@
 #include "publish/FileOperationCases.h"
 #include "publish/RequireServers.h"
 #include "publish/SampleSite.h"
+#include "publish/SyncServerCases.h"
 #include "publish/TestCertificates.h"
 #include "publish/VsftpdServer.h"
 
@@ -194,4 +195,13 @@ TEST_F(VsftpdTest, APublishRunSendsTheSampleSiteOverFtpsByteForByte) {
         EXPECT_THAT(log, Contains("data connection: TLS session resumed"));
         EXPECT_THAT(log, ::testing::Not(Contains("data connection: new TLS session")));
     }
+}
+
+TEST_F(VsftpdTest, ASynchronisingPublishOverFtpsSendsOnlyWhatChanged) {
+    std::filesystem::create_directories(Home() + "/www/sync");
+    ::chmod((Home() + "/www/sync").c_str(), 0777);
+    std::filesystem::create_directories(Dir / "sync");
+    syncserver::TSyncServerCases(Settings(TTransportProtocol::FTPS, true), "www/sync",
+                                 Home() + "/www/sync", Dir / "sync")
+        .Play();
 }

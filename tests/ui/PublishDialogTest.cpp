@@ -114,6 +114,8 @@ struct TFixture {
         Record().USER_NAME = "site";
         Record().PASSWORD = "pa55 word";
         Record().FOLDER = folder;
+        // Every ticked file, as a project from before synchronising publishes.
+        Record().SYNC = false;
     }
     void Publish(bool confirm = true) {
         Prompter.Answers.push_back(confirm);
@@ -172,6 +174,7 @@ class TPublishDialogTest : public QObject {
     void testConnectionReportsWhatWorksInPlainWords();
     void anUntrustedCertificateIsPutToTheOwnerOnce();
     void publishesEveryTickedFileToARealServer();
+    void aSynchronisingRunShowsEachRowsKindAndRetriesWhatFailed();
     void failuresLeaveTheDialogUsable();
     void windowPaintsAndTakesNoInputWhileAFileUploads();
     void cancelEndsTheRunWithinASecond();
@@ -303,6 +306,8 @@ void TPublishDialogTest::validationMessagesAndFocus() {
     f.Record().FTP_PORT = 21;
     f.Record().PROXY_SERVER = "old proxy";
     f.Record().PROXY_PORT = 3128;
+    // Asked before anything is sent, as every file is (a synchronising run compares first).
+    f.Record().SYNC = false;
     f.Workspace.Project->Save();
     f.Show();
     const auto files = Snapshot(f.Folder);
@@ -810,3 +815,55 @@ int main(int argc, char** argv) {
 }
 
 #include "PublishDialogTest.moc"
+
+void TPublishDialogTest::aSynchronisingRunShowsEachRowsKindAndRetriesWhatFailed() {
+    TFixture f;
+    START_SERVER(server, f);
+    MakeFolder(server.Home + "/public");
+    f.Account(server.Port(), "public");
+    f.Record().SYNC = true;
+    f.Show();
+    f.Publish();
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"ConfirmOKCancel: Publish your website?\n"
+                                                  "4 to upload (5 KB), 0 to delete, 0 unchanged"}));
+    QVERIFY2(f.Form.Run()->LastError.empty(), f.Form.Run()->LastError.c_str());
+    for (const QString& row : Rows(f.Form.ListViewFile))
+        QVERIFY2(row.endsWith(" | Success | ticked"), qPrintable(row));
+    QVERIFY(!f.Form.ButtonRetry->isVisible());
+
+    // The next showing: one file changed, one gone; the list shows what the run will do. The
+    // changed one is refused by the server (a folder stands in its way), so the run fails.
+    QTest::keyClick(&f.Form, Qt::Key_Escape);
+    WriteFileBytes(f.Html + "Column1.htm", std::string(1536, 'C'));
+    std::filesystem::remove(f.Html + "File1.htm");
+    MakeFolder(server.Home + "/public/.corvane-part-Column1.htm");
+    f.Show();
+    f.Publish();
+    QStringList calls = f.Prompter.TakeCalls();
+    QCOMPARE(calls.size(), 2);
+    QCOMPARE(calls[0], QStringLiteral("ConfirmOKCancel: Publish your website?\n"
+                                      "1 to upload (2 KB), 1 to delete, 2 unchanged"));
+    QVERIFY2(calls[1].startsWith("Information: 1 file could not be published."),
+             qPrintable(calls[1]));
+    QCOMPARE(Rows(f.Form.ListViewFile),
+             QStringList(
+                 {"Column1.htm | 2K | Failed | ticked", "Default.htm | 0K | Unchanged | unticked",
+                  "logo.gif | 1K | Unchanged | unticked", "File1.htm | 2K | Delete | ticked"}));
+    QVERIFY(f.Form.ButtonRetry->isVisible());
+    QVERIFY(PathExists(server.Home + "/public/File1.htm"));
+
+    // Retry Failed: only the failed row, and now it goes.
+    std::filesystem::remove(server.Home + "/public/.corvane-part-Column1.htm");
+    f.Prompter.Answers.push_back(true);
+    QTest::mouseClick(f.Form.ButtonRetry, Qt::LeftButton);
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"ConfirmOKCancel: Publish your website?\n"
+                                                  "1 to upload (2 KB), 0 to delete, 2 unchanged"}));
+    QVERIFY2(f.Form.Run()->LastError.empty(), f.Form.Run()->LastError.c_str());
+    QCOMPARE(Rows(f.Form.ListViewFile),
+             QStringList(
+                 {"Column1.htm | 2K | Success | ticked", "Default.htm | 0K | Unchanged | unticked",
+                  "logo.gif | 1K | Unchanged | unticked", "File1.htm | 2K | Delete | unticked"}));
+    QVERIFY(!f.Form.ButtonRetry->isVisible());
+    QCOMPARE(ReadFileBytes(server.Home + "/public/Column1.htm"), std::string(1536, 'C'));
+    QCOMPARE(f.Form.LabelPublish->text(), QStringLiteral("Finish!"));
+}

@@ -1,0 +1,621 @@
+#include "publish/SyncRun.h"
+
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+// SFTP statuses that say the connection, not the file, is the trouble.
+constexpr int SftpNoConnection = 6;
+constexpr int SftpConnectionLost = 7;
+
+// Progress of a file is told at most every so many bytes (and at its end).
+constexpr std::int64_t ProgressStep = 64 * 1024;
+
+// A local file holding text for as long as it lives: the manifest goes up from it.
+class TLocalTextFile {
+  public:
+    explicit TLocalTextFile(const std::string& text) {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "corvane-manifest-XXXXXX").string();
+        const int fd = ::mkstemp(pattern.data());
+        if (fd < 0)
+            throw TError(std::string("Cannot make a temporary file: ") + std::strerror(errno),
+                         pattern);
+        FPath = pattern;
+        std::size_t at = 0;
+        while (at < text.size()) {
+            const ssize_t n = ::write(fd, text.data() + at, text.size() - at);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                const int error = errno;
+                ::close(fd);
+                throw TError(std::string("Cannot write a temporary file: ") + std::strerror(error),
+                             FPath);
+            }
+            at += static_cast<std::size_t>(n);
+        }
+        ::close(fd);
+    }
+    ~TLocalTextFile() { ::unlink(FPath.c_str()); }
+    TLocalTextFile(const TLocalTextFile&) = delete;
+    TLocalTextFile& operator=(const TLocalTextFile&) = delete;
+    const std::string& Path() const { return FPath; }
+
+  private:
+    std::string FPath;
+};
+
+std::string ConnectionPrefix(int connection) {
+    return "[" + std::to_string(connection + 1) + "] ";
+}
+
+} // namespace
+
+bool IsTransientFailure(const TTransportError& error, TTransportProtocol protocol) {
+    if (error.Kind() == TTransportFailure::Cancelled)
+        return false;
+    const int code = error.ReplyCode();
+    if (protocol == TTransportProtocol::SFTP) {
+        if (code == SftpNoConnection || code == SftpConnectionLost)
+            return true;
+    } else {
+        if (code >= 400 && code <= 499)
+            return true;
+        if (code >= 500 && code <= 599)
+            return false;
+    }
+    switch (error.Kind()) {
+    case TTransportFailure::NoAnswer:
+    case TTransportFailure::ConnectionLost:
+    case TTransportFailure::NothingListens:
+        return true;
+    default:
+        return false;
+    }
+}
+
+TSyncRun::TSyncRun(TTransportSettings settings, std::string folder, std::string siteFolder,
+                   TTransportMaker maker)
+    : FSettings(std::move(settings)), FFolder(std::move(folder)),
+      FSiteFolder(std::move(siteFolder)), FMaker(std::move(maker)) {
+    if (!FSiteFolder.empty() && FSiteFolder.back() != '/')
+        FSiteFolder.push_back('/');
+    for (auto& slot : FActive)
+        slot = nullptr;
+}
+
+TSyncRun::~TSyncRun() {
+    DropConnections();
+}
+
+void TSyncRun::Cancel() noexcept {
+    FCancelled = true;
+    for (auto& slot : FActive)
+        if (TTransport* transport = slot.load())
+            transport->Cancel();
+}
+
+void TSyncRun::Post(TEvent event) {
+    {
+        std::lock_guard<std::mutex> lock(FEventsMutex);
+        FEvents.push_back(std::move(event));
+    }
+    FEventsReady.notify_one();
+}
+
+void TSyncRun::Drain() {
+    std::deque<TEvent> events;
+    {
+        std::lock_guard<std::mutex> lock(FEventsMutex);
+        events.swap(FEvents);
+    }
+    for (const TEvent& event : events)
+        Apply(event);
+}
+
+void TSyncRun::Apply(const TEvent& event) {
+    switch (event.Kind) {
+    case TEvent::TKind::Status:
+        if (OnStatus)
+            OnStatus(event.Text);
+        break;
+    case TEvent::TKind::Log:
+        if (OnLog)
+            OnLog(event.Text);
+        break;
+    case TEvent::TKind::Notice:
+        if (OnNotice)
+            OnNotice(event.Text);
+        break;
+    case TEvent::TKind::Progress: {
+        TSyncItemStatus& status = Status[event.Index];
+        FBytesDone += event.Bytes - status.Sent;
+        status.Sent = event.Bytes;
+        if (OnProgress)
+            OnProgress(FBytesDone, FBytesTotal);
+        break;
+    }
+    case TEvent::TKind::Item: {
+        TSyncItemStatus& status = Status[event.Index];
+        const TSyncItem& item = Plan.Items[event.Index];
+        status.State = event.State;
+        status.Attempts = event.Attempts;
+        status.Error = event.Text;
+        const bool upload = item.Kind != TSyncKind::Delete;
+        if (upload && event.State != TSyncState::Sending) {
+            // A file done counts whole; one that failed counts as not sent.
+            const std::int64_t now = event.State == TSyncState::Done ? item.Size : 0;
+            FBytesDone += now - status.Sent;
+            status.Sent = now;
+            if (OnProgress)
+                OnProgress(FBytesDone, FBytesTotal);
+        }
+        if (FTotals) {
+            if (event.State == TSyncState::Done && upload) {
+                ++FTotals->Uploaded;
+                FTotals->UploadedBytes += item.Size;
+            } else if (event.State == TSyncState::Done) {
+                ++FTotals->Deleted;
+            } else if (event.State == TSyncState::Failed) {
+                ++FTotals->Failures;
+            }
+        }
+        if (OnItem)
+            OnItem(event.Index);
+        break;
+    }
+    }
+}
+
+bool TSyncRun::Pause(int ms) const {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!Cancelled()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= until)
+            return true;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            until - now, std::chrono::milliseconds(20)));
+    }
+    return false;
+}
+
+TTransport& TSyncRun::NewTransport(int connection) {
+    if (TTransport* old = FActive[static_cast<std::size_t>(connection)].load())
+        old->Disconnect();
+    std::unique_ptr<TTransport> made = FMaker(FSettings);
+    TTransport* transport = made.get();
+    {
+        std::lock_guard<std::mutex> lock(FTransportsMutex);
+        FTransports.push_back(std::move(made));
+    }
+    const std::string prefix = Jobs > 1 ? ConnectionPrefix(connection) : std::string();
+    transport->OnLog = [this, prefix](const std::string& line) {
+        TEvent event;
+        event.Kind = TEvent::TKind::Log;
+        event.Text = prefix + line;
+        Post(std::move(event));
+    };
+    transport->OnStatus = [this](const std::string& notice) {
+        TEvent event;
+        event.Kind = TEvent::TKind::Notice;
+        event.Text = notice;
+        Post(std::move(event));
+    };
+    FActive[static_cast<std::size_t>(connection)] = transport;
+    // A Cancel that came before this connection was there.
+    if (Cancelled())
+        transport->Cancel();
+    return *transport;
+}
+
+TTransport& TSyncRun::Fresh(int connection) {
+    TTransport& transport = NewTransport(connection);
+    transport.Connect();
+    if (!TrimBlanks(FFolder).empty())
+        transport.ChangeFolder(FFolder);
+    return transport;
+}
+
+TTransport& TSyncRun::Ensure(int connection) {
+    TTransport* transport = FActive[static_cast<std::size_t>(connection)].load();
+    if (transport && transport->Connected())
+        return *transport;
+    return Fresh(connection);
+}
+
+void TSyncRun::DropConnections() {
+    for (auto& slot : FActive) {
+        if (TTransport* transport = slot.load())
+            transport->Disconnect();
+        slot = nullptr;
+    }
+}
+
+void TSyncRun::Prepare() {
+    FCancelled = false;
+    FPrepared = false;
+    DropConnections();
+    ManifestFound = false;
+    ManifestNote.clear();
+    auto status = [this](const std::string& text) {
+        Drain();
+        if (OnStatus)
+            OnStatus(text);
+    };
+    // What the connection logged is told before whatever ended Prepare.
+    struct TDrainAtEnd {
+        TSyncRun& Run;
+        ~TDrainAtEnd() { Run.Drain(); }
+    } drainAtEnd{*this};
+
+    // The connection of slot 0, made step by step so that each step is shown.
+    TTransport* transport = &NewTransport(0);
+    status("Connect FTP Server...");
+    transport->Connect();
+    if (!TrimBlanks(FFolder).empty()) {
+        status("Change Folder...");
+        transport->ChangeFolder(FFolder);
+    }
+
+    status("Read Manifest...");
+    TManifest remote;
+    try {
+        remote = TManifest::Parse(transport->Download(TManifest::FileName, TManifest::MaxBytes));
+        ManifestFound = true;
+    } catch (const TTransportError& e) {
+        if (e.Kind() == TTransportFailure::Cancelled || Cancelled() ||
+            IsTransientFailure(e, FSettings.Protocol))
+            throw;
+        if (e.Kind() != TTransportFailure::FileMissing)
+            ManifestNote = std::string("The manifest on the server cannot be read: ") + e.what();
+    } catch (const TError& e) {
+        ManifestNote = "The manifest on the server cannot be read: " + e.Message();
+    }
+
+    status("Compare Files...");
+    const std::vector<TLocalFile> site = ListSiteFiles(FSiteFolder);
+    Plan = TSyncPlan::Make(site, ManifestFound ? &remote : nullptr);
+    FManifestCurrent = ManifestFound;
+    FPrepared = true;
+    Status.assign(Plan.Items.size(), TSyncItemStatus());
+    std::lock_guard<std::mutex> lock(FServerMutex);
+    FServer = Plan.Remote;
+}
+
+TManifest TSyncRun::ServerManifest() const {
+    std::lock_guard<std::mutex> lock(FServerMutex);
+    return FServer;
+}
+
+int TSyncRun::Failures() const {
+    return static_cast<int>(std::count_if(
+        Status.begin(), Status.end(), [](const auto& s) { return s.State == TSyncState::Failed; }));
+}
+
+void TSyncRun::TickOnlyFailed() {
+    for (std::size_t i = 0; i < Plan.Items.size(); ++i)
+        Plan.Items[i].Ticked = Status[i].State == TSyncState::Failed;
+}
+
+void TSyncRun::RenameIntoPlace(TTransport& transport, const std::string& part,
+                               const std::string& name) {
+    try {
+        transport.Rename(part, name);
+        return;
+    } catch (const TTransportError& e) {
+        if (Cancelled() || IsTransientFailure(e, FSettings.Protocol))
+            throw;
+    }
+    // A server that does not rename over an existing file: the target goes first.
+    try {
+        transport.Delete(name);
+    } catch (const TTransportError& e) {
+        if (e.Kind() != TTransportFailure::FileMissing)
+            throw;
+    }
+    {
+        std::lock_guard<std::mutex> lock(FServerMutex);
+        FServer.Files.erase(name);
+    }
+    transport.Rename(part, name);
+}
+
+void TSyncRun::SendFile(TTransport& transport, std::size_t index) {
+    const TSyncItem& item = Plan.Items[index];
+    const std::string local = FSiteFolder + item.Name;
+    const std::string part = PartPrefix + item.Name;
+    std::int64_t told = 0;
+    transport.Upload(local, part, [this, index, &told](std::int64_t sent) {
+        if (sent - told < ProgressStep)
+            return;
+        told = sent;
+        TEvent event;
+        event.Kind = TEvent::TKind::Progress;
+        event.Index = index;
+        event.Bytes = sent;
+        Post(std::move(event));
+    });
+    const std::int64_t remoteSize = transport.RemoteSize(part);
+    // What went up must be what was compared: a file changed since would leave the manifest
+    // claiming content that the server does not have.
+    std::int64_t localSize = 0;
+    const std::string hash = Sha256OfFile(local, &localSize);
+    if (hash != item.Sha256 || localSize != item.Size) {
+        try {
+            transport.Delete(part);
+        } catch (const TTransportError&) {
+        }
+        throw TError("The file changed while it was published; publish again", local);
+    }
+    if (remoteSize >= 0 && remoteSize != localSize) {
+        try {
+            transport.Delete(part);
+        } catch (const TTransportError&) {
+        }
+        throw TTransportError("The server holds " + std::to_string(remoteSize) + " of the " +
+                                  std::to_string(localSize) + " bytes of " + item.Name,
+                              TTransportFailure::ConnectionLost, "The file did not arrive whole.",
+                              {}, item.Name);
+    }
+    RenameIntoPlace(transport, part, item.Name);
+    std::lock_guard<std::mutex> lock(FServerMutex);
+    FServer.Files[item.Name] = TManifestEntry{item.Size, item.Sha256};
+}
+
+void TSyncRun::DeleteFile(TTransport& transport, std::size_t index) {
+    const std::string& name = Plan.Items[index].Name;
+    try {
+        transport.Delete(name);
+    } catch (const TTransportError& e) {
+        // Already gone is as good as deleted.
+        if (e.Kind() != TTransportFailure::FileMissing)
+            throw;
+    }
+    std::lock_guard<std::mutex> lock(FServerMutex);
+    FServer.Files.erase(name);
+}
+
+void TSyncRun::Item(int connection, std::size_t index, bool upload) {
+    const TSyncItem& item = Plan.Items[index];
+    TEvent event;
+    event.Kind = TEvent::TKind::Status;
+    event.Text = upload ? "Upload " + item.Name + " ..." : "Delete " + item.Name + " ...";
+    Post(event);
+    event.Kind = TEvent::TKind::Item;
+    event.Index = index;
+    event.State = TSyncState::Sending;
+    event.Text.clear();
+    event.Attempts = 1;
+    Post(event);
+
+    std::string error;
+    bool done = false;
+    int attempts = 0;
+    for (int attempt = 0; attempt <= Retries && !Cancelled(); ++attempt) {
+        if (attempt > 0) {
+            if (!Pause(RetryPauseMs << (attempt - 1)))
+                break;
+            TEvent log;
+            log.Kind = TEvent::TKind::Log;
+            log.Text = ConnectionPrefix(connection) + "Retrying " + item.Name + " (" + error + ")";
+            Post(std::move(log));
+            // The bytes of the attempt that failed no longer count.
+            TEvent progress;
+            progress.Kind = TEvent::TKind::Progress;
+            progress.Index = index;
+            Post(std::move(progress));
+        }
+        attempts = attempt + 1;
+        try {
+            TTransport& transport = attempt > 0 ? Fresh(connection) : Ensure(connection);
+            if (upload)
+                SendFile(transport, index);
+            else
+                DeleteFile(transport, index);
+            done = true;
+            break;
+        } catch (const TTransportError& e) {
+            error = e.what();
+            if (!e.Reason().empty())
+                error += " (" + e.Reason() + ")";
+            if (Cancelled() || !IsTransientFailure(e, FSettings.Protocol))
+                break;
+        } catch (const std::exception& e) {
+            // The local file, or anything else that another attempt would not change.
+            error = e.what();
+            break;
+        }
+    }
+    if (!done && Cancelled())
+        error = "Cancelled";
+    event.State = done ? TSyncState::Done : TSyncState::Failed;
+    event.Attempts = attempts;
+    event.Text = done ? std::string() : error;
+    Post(std::move(event));
+}
+
+void TSyncRun::Worker(int connection, const std::vector<std::size_t>& items,
+                      std::atomic<std::size_t>& next, bool uploads) {
+    try {
+        if (connection > 0) {
+            // An extra connection that the server does not allow leaves the files to the
+            // others instead of failing them.
+            try {
+                Ensure(connection);
+            } catch (const std::exception& e) {
+                TEvent log;
+                log.Kind = TEvent::TKind::Log;
+                log.Text = ConnectionPrefix(connection) + "Not connected: " + e.what();
+                Post(std::move(log));
+                return;
+            }
+        }
+        while (!Cancelled()) {
+            const std::size_t k = next++;
+            if (k >= items.size())
+                return;
+            Item(connection, items[k], uploads);
+        }
+    } catch (...) {
+        // Nothing may leave a thread; the item under way has been told already.
+    }
+}
+
+void TSyncRun::RunPhase(const std::vector<std::size_t>& items, bool uploads) {
+    if (items.empty())
+        return;
+    const int jobs = std::clamp(Jobs, 1, MaxJobs);
+    const int workers =
+        static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(jobs), items.size()));
+    std::atomic<std::size_t> next{0};
+    std::atomic<int> running{workers};
+    std::vector<std::thread> threads;
+    threads.reserve(static_cast<std::size_t>(workers));
+    for (int w = 0; w < workers; ++w)
+        threads.emplace_back([this, w, &items, &next, &running, uploads] {
+            Worker(w, items, next, uploads);
+            --running;
+            FEventsReady.notify_one();
+        });
+    while (running.load() > 0) {
+        {
+            std::unique_lock<std::mutex> lock(FEventsMutex);
+            FEventsReady.wait_for(lock, std::chrono::milliseconds(50),
+                                  [this, &running] { return !FEvents.empty() || running == 0; });
+        }
+        Drain();
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    Drain();
+}
+
+void TSyncRun::WriteManifest(TSyncTotals& totals) {
+    const std::string text = ServerManifest().Text();
+    const std::string part = std::string(PartPrefix) + TManifest::FileName;
+    if (OnStatus)
+        OnStatus("Write Manifest...");
+    std::string error;
+    for (int attempt = 0; attempt <= Retries && !Cancelled(); ++attempt) {
+        if (attempt > 0 && !Pause(RetryPauseMs << (attempt - 1)))
+            break;
+        try {
+            TTransport& transport = attempt > 0 ? Fresh(0) : Ensure(0);
+            const TLocalTextFile local(text);
+            transport.Upload(local.Path(), part);
+            const std::int64_t size = transport.RemoteSize(part);
+            if (size >= 0 && size != static_cast<std::int64_t>(text.size()))
+                throw TTransportError("The server holds " + std::to_string(size) + " of the " +
+                                          std::to_string(text.size()) + " bytes of the manifest",
+                                      TTransportFailure::ConnectionLost,
+                                      "The file did not arrive whole.");
+            RenameIntoPlace(transport, part, TManifest::FileName);
+            totals.ManifestWritten = true;
+            Drain();
+            return;
+        } catch (const TTransportError& e) {
+            error = e.what();
+            Drain();
+            if (Cancelled() || !IsTransientFailure(e, FSettings.Protocol))
+                break;
+        } catch (const std::exception& e) {
+            error = e.what();
+            break;
+        }
+    }
+    Drain();
+    totals.ManifestError = Cancelled() ? std::string("Cancelled") : error;
+}
+
+TSyncTotals TSyncRun::Run(bool deletesConfirmed) {
+    // Without the manifest read there is nothing to compare with, and a manifest written
+    // from nothing would forget every file published before.
+    if (!FPrepared)
+        throw TError("A synchronising publish runs only after Prepare");
+    const auto started = std::chrono::steady_clock::now();
+    FCancelled = false;
+    for (auto& slot : FActive)
+        if (TTransport* transport = slot.load())
+            transport->ResetCancel();
+    TSyncTotals totals;
+    FTotals = &totals;
+    FBytesDone = 0;
+    FBytesTotal = 0;
+
+    std::vector<std::size_t> uploads, deletes;
+    Status.resize(Plan.Items.size());
+    for (std::size_t i = 0; i < Plan.Items.size(); ++i) {
+        const TSyncItem& item = Plan.Items[i];
+        Status[i] = TSyncItemStatus();
+        Status[i].State = item.Ticked ? TSyncState::Waiting : TSyncState::Skipped;
+        if (!item.Ticked) {
+            if (item.Kind == TSyncKind::Unchanged)
+                ++totals.Unchanged;
+            continue;
+        }
+        if (item.Kind == TSyncKind::Delete) {
+            deletes.push_back(i);
+        } else {
+            uploads.push_back(i);
+            FBytesTotal += item.Size;
+        }
+    }
+    if (static_cast<int>(deletes.size()) > TSyncPlan::DeleteCap && !deletesConfirmed) {
+        totals.DeletesHeldBack = static_cast<int>(deletes.size());
+        for (std::size_t i : deletes)
+            Status[i].State = TSyncState::Skipped;
+        deletes.clear();
+    }
+
+    RunPhase(uploads, true);
+    if (!Cancelled()) {
+        if (totals.Failures == 0) {
+            RunPhase(deletes, false);
+        } else {
+            totals.DeletesNotBegun = static_cast<int>(deletes.size());
+            for (std::size_t i : deletes) {
+                Status[i].State = TSyncState::Skipped;
+                if (OnItem)
+                    OnItem(i);
+            }
+        }
+    }
+    // Items never begun because of a Cancel.
+    for (std::size_t i = 0; i < Status.size(); ++i)
+        if (Status[i].State == TSyncState::Waiting)
+            Status[i].State = TSyncState::Skipped;
+
+    totals.Cancelled = Cancelled();
+    if (totals.Failures == 0 && !totals.Cancelled) {
+        // Nothing to say that the server does not already say: left as it is.
+        const bool same = FManifestCurrent && ServerManifest() == Plan.Remote;
+        if (!same)
+            WriteManifest(totals);
+        if (totals.ManifestWritten) {
+            std::lock_guard<std::mutex> lock(FServerMutex);
+            Plan.Remote = FServer;
+            FManifestCurrent = true;
+        }
+    }
+    totals.Cancelled = Cancelled();
+    DropConnections();
+    Drain();
+    FTotals = nullptr;
+    totals.Seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return totals;
+}

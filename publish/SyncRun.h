@@ -1,0 +1,198 @@
+#pragma once
+
+// A synchronising publish without its window: Prepare connects, reads the manifest the server
+// holds and compares the site with it (the plan); Run sends the plan's ticked files over up
+// to eight connections at once, then deletes the ticked files the site no longer has, then
+// writes the new manifest. Each file goes up under a temporary name in the same folder and is
+// renamed into place, so that a visitor never gets half a page; a broken run leaves the old
+// manifest, so the server never claims, through it, more than it was sent.
+//
+// Every callback is called on the thread that called Prepare or Run, never on a connection's
+// own thread. Cancel may be called from any thread and from a signal handler.
+
+#include "publish/SyncPlan.h"
+#include "publish/Transport.h"
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+enum class TSyncState {
+    Skipped, // not ticked for this run (or a deletion held back)
+    Waiting, // ticked, not yet begun
+    Sending, // under way (upload or delete)
+    Done,    // uploaded and in place, or deleted (also when it was already gone)
+    Failed,  // given up on; Error says why
+};
+
+struct TSyncItemStatus {
+    TSyncState State = TSyncState::Skipped;
+    // The bytes of this file sent so far in the attempt under way.
+    std::int64_t Sent = 0;
+    // How many attempts were made (1 plus the retries).
+    int Attempts = 0;
+    // The account of the failure that ended it (Failed).
+    std::string Error;
+};
+
+// What one Run did.
+struct TSyncTotals {
+    int Uploaded = 0;
+    std::int64_t UploadedBytes = 0;
+    int Deleted = 0;
+    // The site's files left alone because they are unchanged.
+    int Unchanged = 0;
+    // Items given up on (upload or delete).
+    int Failures = 0;
+    // Deletions not made because more than TSyncPlan::DeleteCap were ticked without the
+    // user's confirmation; they stay listed in the manifest.
+    int DeletesHeldBack = 0;
+    // Deletions not begun because an upload failed.
+    int DeletesNotBegun = 0;
+    bool ManifestWritten = false;
+    // Why the manifest could not be written (the run then counts as failed).
+    std::string ManifestError;
+    bool Cancelled = false;
+    double Seconds = 0;
+
+    bool Succeeded() const { return Failures == 0 && !Cancelled && ManifestError.empty(); }
+};
+
+// Whether a failure is worth another attempt on a fresh connection: a broken or closed
+// connection, a time-out, an FTP reply of the 4xx kind (an SFTP connection lost); not a 5xx
+// reply, a refused name or login, a missing folder, an untrusted server or anything else.
+bool IsTransientFailure(const TTransportError& error, TTransportProtocol protocol);
+
+class TSyncRun {
+  public:
+    using TTransportMaker = std::function<std::unique_ptr<TTransport>(const TTransportSettings&)>;
+
+    // The name a file is sent under before it is renamed into place.
+    static constexpr const char* PartPrefix = ".corvane-part-";
+    // Further attempts after a transient failure.
+    static constexpr int Retries = 3;
+    static constexpr int MaxJobs = 8;
+
+    // settings: how to reach the server; folder: the remote folder (none when blank);
+    // siteFolder: the local folder of the site (the HTML folder).
+    TSyncRun(TTransportSettings settings, std::string folder, std::string siteFolder,
+             TTransportMaker maker = MakeTransport);
+    ~TSyncRun();
+    TSyncRun(const TSyncRun&) = delete;
+    TSyncRun& operator=(const TSyncRun&) = delete;
+
+    // Connections at once, clamped to 1..8.
+    int Jobs = 4;
+    // The pause before the first retry of a file; each further pause is twice as long.
+    int RetryPauseMs = 500;
+
+    // The step under way ("Connect FTP Server...", "Upload index.htm ...").
+    std::function<void(const std::string&)> OnStatus;
+    // Status[index] changed.
+    std::function<void(std::size_t)> OnItem;
+    // The bytes sent so far of all the files to send.
+    std::function<void(std::int64_t, std::int64_t)> OnProgress;
+    // Every line a connection sends and receives (never a password), prefixed with the
+    // connection's number when there is more than one.
+    std::function<void(const std::string&)> OnLog;
+    // What a transport adds to the status line (passive mode refused, and so on).
+    std::function<void(const std::string&)> OnNotice;
+
+    // Connects, changes to the folder, reads the manifest (missing or unreadable: every file
+    // counts as new and nothing is deleted), lists the site and makes the plan. Throws the
+    // TTransportError of a failed connection, folder or manifest read (a broken connection,
+    // not a missing or unreadable manifest), the TError of a site file that cannot be read.
+    void Prepare();
+    // Whether Prepare found a manifest it could read.
+    bool ManifestFound = false;
+    // Why the manifest on the server was not used, when it was there but unreadable.
+    std::string ManifestNote;
+
+    // The plan: the caller may tick and untick its items between Prepare and Run.
+    TSyncPlan Plan;
+    // One status per item of the plan.
+    std::vector<TSyncItemStatus> Status;
+
+    // Sends the ticked files, then (when none failed) deletes the ticked deletions, at most
+    // TSyncPlan::DeleteCap of them unless deletesConfirmed, then (when nothing failed) writes
+    // the manifest. Failures are counted per item, never thrown; a Run without a Prepare that
+    // succeeded throws TError.
+    TSyncTotals Run(bool deletesConfirmed = false);
+    // Ends Prepare or Run within a second; the items under way fail as cancelled.
+    void Cancel() noexcept;
+
+    // After a run with failures: only the failed items stay ticked, for "Retry Failed".
+    void TickOnlyFailed();
+    int Failures() const;
+    // What the server holds of what this program published, as far as the runs know: the
+    // manifest read, with every file sent and deleted since. It is what Run writes.
+    TManifest ServerManifest() const;
+
+  private:
+    struct TEvent {
+        enum class TKind { Status, Item, Progress, Log, Notice };
+        TKind Kind = TKind::Log;
+        std::size_t Index = 0;
+        TSyncState State = TSyncState::Waiting;
+        std::int64_t Bytes = 0;
+        int Attempts = 0;
+        std::string Text;
+    };
+
+    void Post(TEvent event);
+    void Drain();
+    void Apply(const TEvent& event);
+    // Runs work(connection, index) for each index on up to Jobs connections.
+    void RunPhase(const std::vector<std::size_t>& items, bool uploads);
+    void Worker(int connection, const std::vector<std::size_t>& items,
+                std::atomic<std::size_t>& next, bool uploads);
+    void Item(int connection, std::size_t index, bool upload);
+    void SendFile(TTransport& transport, std::size_t index);
+    void DeleteFile(TTransport& transport, std::size_t index);
+    void RenameIntoPlace(TTransport& transport, const std::string& part, const std::string& name);
+    void WriteManifest(TSyncTotals& totals);
+    // A new transport in slot connection, not yet connected.
+    TTransport& NewTransport(int connection);
+    // A new connection in slot connection, connected and in the folder.
+    TTransport& Fresh(int connection);
+    // The slot's connection, or a new one when it has none or lost it.
+    TTransport& Ensure(int connection);
+    void DropConnections();
+    // Waits ms milliseconds unless cancelled; false when cancelled.
+    bool Pause(int ms) const;
+    bool Cancelled() const { return FCancelled.load(); }
+
+    TTransportSettings FSettings;
+    std::string FFolder;
+    std::string FSiteFolder;
+    TTransportMaker FMaker;
+
+    std::atomic<bool> FCancelled{false};
+    // The connection of each slot; read by Cancel, so atomic. The objects live as long as
+    // the run (FTransports), so that a Cancel holding a pointer never reaches a dead one.
+    std::array<std::atomic<TTransport*>, MaxJobs> FActive{};
+    std::mutex FTransportsMutex;
+    std::vector<std::unique_ptr<TTransport>> FTransports;
+
+    // Whether Prepare succeeded.
+    bool FPrepared = false;
+    // Whether the server's manifest is Plan.Remote, as read or as last written.
+    bool FManifestCurrent = false;
+    mutable std::mutex FServerMutex;
+    TManifest FServer;
+
+    std::mutex FEventsMutex;
+    std::condition_variable FEventsReady;
+    std::deque<TEvent> FEvents;
+
+    std::int64_t FBytesDone = 0;
+    std::int64_t FBytesTotal = 0;
+    TSyncTotals* FTotals = nullptr;
+};

@@ -1,0 +1,730 @@
+// The synchronising publish against a server in memory: what is sent, renamed, deleted and
+// left alone, the manifest written last, retries, failures, the delete cap, Cancel and
+// parallel connections. After every run that succeeds the server's folder, apart from the
+// manifest and the files this program never published, equals the site byte for byte.
+
+#include "publish/SyncRun.h"
+
+#include "TestSupport.h"
+#include "platform/Error.h"
+#include "platform/Locale.h"
+#include "publish/MemoryTransport.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+namespace {
+
+using TFiles = std::map<std::string, std::string>;
+
+std::string Content(const std::string& name, int version, std::size_t size = 300) {
+    std::string data = "<html>\r\n" + name + " v" + std::to_string(version) + "\r\n";
+    while (data.size() < size)
+        data += static_cast<char>('a' + (data.size() * 7 + name.size()) % 26);
+    return data;
+}
+
+class SyncRunTest : public ::testing::Test {
+  protected:
+    SyncRunTest() {
+        SetThousandsSeparator(",");
+        std::filesystem::create_directory(Html());
+    }
+
+    std::string Html() { return Dir / "HTML"; }
+
+    // Makes the site folder hold exactly files.
+    void Site(const TFiles& files) {
+        for (const auto& entry : std::filesystem::directory_iterator(Html()))
+            std::filesystem::remove(entry.path());
+        for (const auto& [name, data] : files)
+            WriteFileBytes(Html() + "/" + name, data);
+        Expected = files;
+    }
+
+    std::unique_ptr<TSyncRun> NewRun(int jobs = 1) {
+        TTransportSettings settings;
+        settings.Host = "memory";
+        auto run =
+            std::make_unique<TSyncRun>(settings, "www", Html(), MemoryTransportMaker(Server));
+        run->Jobs = jobs;
+        run->RetryPauseMs = 5;
+        return run;
+    }
+
+    // Prepare and Run with a new run; the run is kept in Last.
+    TSyncTotals Publish(int jobs = 1, bool confirmed = false) {
+        Last = NewRun(jobs);
+        Last->Prepare();
+        return Last->Run(confirmed);
+    }
+
+    std::map<std::string, TSyncKind> Kinds() const {
+        std::map<std::string, TSyncKind> kinds;
+        for (const TSyncItem& item : Last->Plan.Items)
+            kinds[item.Name] = item.Kind;
+        return kinds;
+    }
+
+    // The server's files apart from the manifest and the foreign ones equal the site, and
+    // the manifest lists exactly the site's files with their sizes and hashes.
+    void ExpectServerEqualsSite(const std::set<std::string>& foreign = {}) {
+        TFiles published;
+        for (const auto& [name, data] : Server.Files)
+            if (name != TManifest::FileName && foreign.count(name) == 0)
+                published[name] = data;
+        EXPECT_EQ(published, Expected);
+        for (const std::string& name : foreign)
+            EXPECT_EQ(Server.Files.count(name), 1u) << name << " was touched";
+        ASSERT_EQ(Server.Files.count(TManifest::FileName), 1u);
+        const TManifest manifest = TManifest::Parse(Server.Files[TManifest::FileName]);
+        std::set<std::string> listed;
+        for (const auto& [name, entry] : manifest.Files) {
+            if (foreign.count(name) > 0)
+                continue;
+            listed.insert(name);
+            ASSERT_EQ(Expected.count(name), 1u) << name << " is listed but not on the site";
+            EXPECT_EQ(entry.Size, static_cast<std::int64_t>(Expected[name].size())) << name;
+            EXPECT_EQ(entry.Sha256, Sha256OfBytes(Expected[name])) << name;
+        }
+        EXPECT_EQ(listed.size(), Expected.size());
+    }
+
+    TTempFolder Dir;
+    TMemoryServer Server;
+    TFiles Expected;
+    std::unique_ptr<TSyncRun> Last;
+};
+
+const TFiles FirstSite = {
+    {"Default.htm", Content("Default.htm", 1)},
+    {"Column1.htm", Content("Column1.htm", 1)},
+    {"Column1_1.htm", Content("Column1_1.htm", 1)},
+    {"Column2.htm", Content("Column2.htm", 1)},
+    {"Column2_1.htm", Content("Column2_1.htm", 1)},
+    {"logo.gif", std::string("GIF89a\0\1\2\r\n", 11)},
+    {"empty.htm", ""},
+};
+
+} // namespace
+
+TEST_F(SyncRunTest, AFirstPublishSendsEveryFileUnderATemporaryNameAndWritesTheManifestLast) {
+    Site(FirstSite);
+    const TSyncTotals totals = Publish();
+    EXPECT_TRUE(totals.Succeeded());
+    EXPECT_FALSE(Last->ManifestFound);
+    EXPECT_EQ(Last->ManifestNote, "");
+    EXPECT_EQ(totals.Uploaded, 7);
+    EXPECT_EQ(totals.Deleted, 0);
+    EXPECT_EQ(totals.Unchanged, 0);
+    EXPECT_TRUE(totals.ManifestWritten);
+    for (const auto& [name, kind] : Kinds())
+        EXPECT_EQ(kind, TSyncKind::New) << name;
+    ExpectServerEqualsSite();
+
+    // Each file: up under the temporary name, its size asked, renamed into place.
+    const std::vector<std::string> ops = Server.Operations();
+    ASSERT_GE(ops.size(), 5u);
+    EXPECT_THAT(std::vector<std::string>(ops.begin(), ops.begin() + 3),
+                ElementsAre("CONNECT ", "CWD www", "DOWNLOAD .corvane-manifest"));
+    EXPECT_EQ(std::count(ops.begin(), ops.end(), "UPLOAD .corvane-part-Column1.htm"), 1);
+    const auto upload = std::find(ops.begin(), ops.end(), "UPLOAD .corvane-part-Column1.htm");
+    ASSERT_NE(upload, ops.end());
+    EXPECT_EQ(*(upload + 1), "SIZE .corvane-part-Column1.htm");
+    EXPECT_EQ(*(upload + 2), "RENAME Column1.htm");
+    // The manifest last of all, through its own temporary name.
+    EXPECT_THAT(std::vector<std::string>(ops.end() - 3, ops.end()),
+                ElementsAre("UPLOAD .corvane-part-.corvane-manifest",
+                            "SIZE .corvane-part-.corvane-manifest", "RENAME .corvane-manifest"));
+    // One connection, logged in once.
+    EXPECT_EQ(Server.Connects, 1);
+    // The manifest is the plan's manifest after the run.
+    EXPECT_EQ(TManifest::Parse(Server.Files[TManifest::FileName]), Last->Plan.ManifestAfterRun());
+}
+
+TEST_F(SyncRunTest, ChangesRemovedFilesAndARenamedHomepage) {
+    Site(FirstSite);
+    ASSERT_TRUE(Publish().Succeeded());
+
+    struct TCase {
+        const char* What;
+        std::function<void(TFiles&)> Change;
+        std::map<std::string, TSyncKind> Kinds; // those that are not Unchanged
+        int Uploaded;
+        int Deleted;
+    };
+    const std::vector<TCase> cases = {
+        {"one page's title changed",
+         [](TFiles& f) { f["Column1_1.htm"] = Content("Column1_1.htm", 2); },
+         {{"Column1_1.htm", TSyncKind::Changed}},
+         1,
+         0},
+        {"same size, other bytes",
+         [](TFiles& f) {
+             std::string& data = f["Column2.htm"];
+             data[data.size() - 1] = data[data.size() - 1] == 'x' ? 'y' : 'x';
+         },
+         {{"Column2.htm", TSyncKind::Changed}},
+         1,
+         0},
+        {"a removed column: its files deleted",
+         [](TFiles& f) {
+             f.erase("Column2.htm");
+             f.erase("Column2_1.htm");
+         },
+         {{"Column2.htm", TSyncKind::Delete}, {"Column2_1.htm", TSyncKind::Delete}},
+         0,
+         2},
+        {"a renamed homepage",
+         [](TFiles& f) {
+             f["Index.htm"] = f["Default.htm"];
+             f.erase("Default.htm");
+         },
+         {{"Index.htm", TSyncKind::New}, {"Default.htm", TSyncKind::Delete}},
+         1,
+         1},
+        {"nothing changed", [](TFiles&) {}, {}, 0, 0},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        TFiles site = Expected;
+        c.Change(site);
+        Site(site);
+        Server.ClearOperations();
+        const TSyncTotals totals = Publish();
+        EXPECT_TRUE(totals.Succeeded()) << totals.ManifestError;
+        EXPECT_TRUE(Last->ManifestFound);
+        for (const auto& [name, kind] : Kinds()) {
+            const auto expected = c.Kinds.find(name);
+            EXPECT_EQ(kind, expected == c.Kinds.end() ? TSyncKind::Unchanged : expected->second)
+                << name;
+        }
+        EXPECT_EQ(totals.Uploaded, c.Uploaded);
+        EXPECT_EQ(totals.Deleted, c.Deleted);
+        const int sentOrNew =
+            static_cast<int>(std::count_if(c.Kinds.begin(), c.Kinds.end(), [](const auto& k) {
+                return k.second != TSyncKind::Delete;
+            }));
+        EXPECT_EQ(totals.Unchanged, static_cast<int>(Expected.size()) - sentOrNew);
+        // Only what changed goes up.
+        EXPECT_EQ(Server.Count("UPLOAD .corvane-part-") - (totals.ManifestWritten ? 1 : 0),
+                  c.Uploaded);
+        // Nothing changed: the manifest stays as it is, nothing but the reading is done.
+        EXPECT_EQ(totals.ManifestWritten, c.Uploaded + c.Deleted > 0);
+        ExpectServerEqualsSite();
+    }
+}
+
+TEST_F(SyncRunTest, AFileOnTheServerThatTheManifestDoesNotListIsLeftAlone) {
+    Site(FirstSite);
+    ASSERT_TRUE(Publish().Succeeded());
+    Server.Files["stats.html"] = "the host's statistics";
+    Server.Files[".htaccess"] = "Options -Indexes";
+    TFiles site = Expected;
+    site.erase("Column1.htm");
+    Site(site);
+    const TSyncTotals totals = Publish();
+    EXPECT_TRUE(totals.Succeeded());
+    EXPECT_EQ(totals.Deleted, 1);
+    EXPECT_EQ(Server.Files["stats.html"], "the host's statistics");
+    ExpectServerEqualsSite({"stats.html", ".htaccess"});
+    for (const TSyncItem& item : Last->Plan.Items)
+        EXPECT_NE(item.Name, "stats.html");
+}
+
+TEST_F(SyncRunTest, AMissingOrUnreadableManifestMakesEveryFileNewAndDeletesNothing) {
+    struct TCase {
+        const char* What;
+        std::function<void(TMemoryServer&)> Server;
+        bool Note;
+    };
+    const std::vector<TCase> cases = {
+        {"missing", [](TMemoryServer& s) { s.Files.erase(TManifest::FileName); }, false},
+        {"another format",
+         [](TMemoryServer& s) { s.Files[TManifest::FileName] = "corvane-manifest 9\n"; }, true},
+        {"cut short",
+         [](TMemoryServer& s) {
+             std::string& text = s.Files[TManifest::FileName];
+             text.resize(text.size() - 3);
+         },
+         true},
+        {"refused",
+         [](TMemoryServer& s) {
+             s.Fault = [](const std::string& op, const std::string&, int) {
+                 if (op == "DOWNLOAD")
+                     throw RefusedReply(550);
+             };
+         },
+         true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        Server.Files.clear();
+        Server.Fault = nullptr;
+        Site(FirstSite);
+        ASSERT_TRUE(Publish().Succeeded());
+        // A file the old manifest listed that is still on the server.
+        TFiles site = Expected;
+        site.erase("Column2_1.htm");
+        Site(site);
+        c.Server(Server);
+        const TSyncTotals totals = Publish();
+        EXPECT_TRUE(totals.Succeeded());
+        EXPECT_FALSE(Last->ManifestFound);
+        EXPECT_EQ(!Last->ManifestNote.empty(), c.Note) << Last->ManifestNote;
+        EXPECT_EQ(totals.Uploaded, 6);
+        EXPECT_EQ(totals.Deleted, 0);
+        for (const auto& [name, kind] : Kinds())
+            EXPECT_EQ(kind, TSyncKind::New) << name;
+        Server.Fault = nullptr;
+        // The file it no longer knows of stays, as any file it never published.
+        ExpectServerEqualsSite({"Column2_1.htm"});
+    }
+}
+
+TEST_F(SyncRunTest, ARunCancelledInTheMiddleAndRepeatedLeavesTheServerEqualToTheSite) {
+    Site(FirstSite);
+    ASSERT_TRUE(Publish().Succeeded());
+    const std::string oldManifest = Server.Files[TManifest::FileName];
+    TFiles site;
+    for (const auto& [name, data] : Expected)
+        site[name] = Content(name, 2, 400);
+    site.erase("Column2.htm");
+    site["New.htm"] = Content("New.htm", 1);
+    Site(site);
+
+    // The third upload is cut off half way: a part file is left behind, and the run stops.
+    Last = NewRun();
+    TSyncRun* run = Last.get();
+    int uploads = 0;
+    Server.Fault = [&](const std::string& op, const std::string& name, int) {
+        if (op == "UPLOAD" && ++uploads == 3) {
+            {
+                std::lock_guard<std::mutex> lock(Server.Mutex);
+                Server.Files[name] = "<html>\r\nhalf";
+            }
+            run->Cancel();
+            throw TTransportError("Cancelled", TTransportFailure::Cancelled, "Cancelled.");
+        }
+    };
+    run->Prepare();
+    const TSyncTotals broken = run->Run();
+    EXPECT_TRUE(broken.Cancelled);
+    EXPECT_FALSE(broken.Succeeded());
+    EXPECT_EQ(broken.Uploaded, 2);
+    EXPECT_EQ(broken.Deleted, 0);
+    EXPECT_FALSE(broken.ManifestWritten);
+    EXPECT_EQ(Server.Files[TManifest::FileName], oldManifest);
+    EXPECT_EQ(Server.Files.count("Column2.htm"), 1u);
+
+    Server.Fault = nullptr;
+    const TSyncTotals repeated = Publish();
+    EXPECT_TRUE(repeated.Succeeded());
+    EXPECT_EQ(repeated.Deleted, 1);
+    ExpectServerEqualsSite();
+    for (const auto& [name, data] : Server.Files)
+        EXPECT_NE(name.rfind(TSyncRun::PartPrefix, 0), 0u) << name << " was left behind";
+}
+
+TEST_F(SyncRunTest, MoreDeletionsThanTheCapNeedConfirmation) {
+    TFiles site = FirstSite;
+    for (int i = 1; i <= TSyncPlan::DeleteCap + 1; ++i)
+        site["Old" + std::to_string(i) + ".htm"] = Content("Old", i);
+    Site(site);
+    ASSERT_TRUE(Publish().Succeeded());
+    Site(FirstSite);
+
+    // Not confirmed: nothing is deleted and the manifest keeps them for the next run.
+    TSyncTotals totals = Publish(2, false);
+    EXPECT_EQ(Last->Plan.DeleteQuestion(), "Delete 51 files that the site no longer has?");
+    EXPECT_TRUE(totals.Succeeded());
+    EXPECT_EQ(totals.Deleted, 0);
+    EXPECT_EQ(totals.DeletesHeldBack, 51);
+    EXPECT_EQ(Server.Count("DELETE"), 0);
+    EXPECT_EQ(TManifest::Parse(Server.Files[TManifest::FileName]).Files.size(), site.size());
+
+    // Unticking one brings it to the cap: no question, and fifty go.
+    Last = NewRun(3);
+    Last->Prepare();
+    EXPECT_EQ(Last->Plan.Deletes(), 51);
+    for (TSyncItem& item : Last->Plan.Items)
+        if (item.Name == "Old7.htm")
+            item.Ticked = false;
+    EXPECT_EQ(Last->Plan.DeleteQuestion(), "");
+    totals = Last->Run(false);
+    EXPECT_TRUE(totals.Succeeded());
+    EXPECT_EQ(totals.Deleted, 50);
+    EXPECT_EQ(TManifest::Parse(Server.Files[TManifest::FileName]).Files.count("Old7.htm"), 1u);
+    ExpectServerEqualsSite({"Old7.htm"});
+
+    // Confirmed: the rest goes too (here one, below the cap anyway).
+    totals = Publish(1, true);
+    EXPECT_EQ(totals.Deleted, 1);
+    ExpectServerEqualsSite();
+
+    // Above the cap and confirmed.
+    Site(site);
+    ASSERT_TRUE(Publish(4).Succeeded());
+    Site(FirstSite);
+    totals = Publish(4, true);
+    EXPECT_TRUE(totals.Succeeded());
+    EXPECT_EQ(totals.Deleted, 51);
+    ExpectServerEqualsSite();
+}
+
+TEST_F(SyncRunTest, TransientFailuresAreRetriedOnAFreshConnection) {
+    struct TCase {
+        const char* What;
+        std::function<TTransportError()> Failure;
+        const char* Op;
+        int Times;
+        bool Succeeds;
+        int Attempts;
+    };
+    const std::vector<TCase> cases = {
+        {"421 reply", [] { return RefusedReply(421); }, "UPLOAD", 1, true, 2},
+        {"450 reply on the rename", [] { return RefusedReply(450); }, "RENAME", 2, true, 3},
+        {"connection reset", [] { return ConnectionReset(); }, "UPLOAD", 3, true, 4},
+        {"time-out asking the size", [] { return TimedOut(); }, "SIZE", 1, true, 2},
+        {"four resets: given up", [] { return ConnectionReset(); }, "UPLOAD", 4, false, 4},
+        {"553 refused name: at once", [] { return RefusedReply(553); }, "UPLOAD", 1, false, 1},
+        {"550 on the rename: the target deleted first, then fails again",
+         [] { return RefusedReply(550); }, "RENAME", 2, false, 1},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        Server.Files.clear();
+        Server.Fault = nullptr;
+        Site(FirstSite);
+        ASSERT_TRUE(Publish().Succeeded());
+        const std::string oldManifest = Server.Files[TManifest::FileName];
+        TFiles site = Expected;
+        site["Column1.htm"] = Content("Column1.htm", 2);
+        site["Column2.htm"] = Content("Column2.htm", 2);
+        site.erase("Column2_1.htm");
+        Site(site);
+        Server.ClearOperations();
+        int failed = 0;
+        Server.Fault = [&](const std::string& op, const std::string& name, int) {
+            if (op == c.Op && name.find("Column1.htm") != std::string::npos && failed < c.Times) {
+                ++failed;
+                throw c.Failure();
+            }
+        };
+        const TSyncTotals totals = Publish();
+        std::size_t index = 0;
+        while (Last->Plan.Items[index].Name != "Column1.htm")
+            ++index;
+        const TSyncItemStatus& status = Last->Status[index];
+        EXPECT_EQ(status.Attempts, c.Attempts);
+        EXPECT_EQ(totals.Succeeded(), c.Succeeds);
+        // The other file goes all the same.
+        EXPECT_EQ(totals.Uploaded, c.Succeeds ? 2 : 1);
+        if (c.Succeeds) {
+            EXPECT_EQ(status.State, TSyncState::Done);
+            // Each retry on a connection of its own.
+            EXPECT_EQ(Server.Connects, c.Attempts);
+            Server.Fault = nullptr;
+            ExpectServerEqualsSite();
+        } else {
+            EXPECT_EQ(status.State, TSyncState::Failed);
+            EXPECT_FALSE(status.Error.empty());
+            EXPECT_EQ(totals.Failures, 1);
+            EXPECT_EQ(Last->Failures(), 1);
+            // No deletion after a failed upload, and the old manifest stays.
+            EXPECT_EQ(totals.DeletesNotBegun, 1);
+            EXPECT_EQ(Server.Count("DELETE Column2_1.htm"), 0);
+            EXPECT_EQ(Server.Files.count("Column2_1.htm"), 1u);
+            EXPECT_FALSE(totals.ManifestWritten);
+            EXPECT_EQ(Server.Files[TManifest::FileName], oldManifest);
+
+            // Retry Failed: only the failed file goes again, and then the manifest.
+            Server.Fault = nullptr;
+            Server.ClearOperations();
+            Last->TickOnlyFailed();
+            EXPECT_EQ(Last->Plan.Uploads(), 1);
+            EXPECT_EQ(Last->Plan.Deletes(), 0);
+            const TSyncTotals retried = Last->Run();
+            EXPECT_TRUE(retried.Succeeded());
+            EXPECT_EQ(retried.Uploaded, 1);
+            EXPECT_EQ(Server.Count("UPLOAD .corvane-part-Column1.htm"), 1);
+            EXPECT_EQ(Server.Count("UPLOAD .corvane-part-Column2.htm"), 0);
+            // The file not deleted stays listed, to be deleted by the next run.
+            const TManifest written = TManifest::Parse(Server.Files[TManifest::FileName]);
+            EXPECT_EQ(written.Files.count("Column2_1.htm"), 1u);
+            EXPECT_EQ(written.Files.at("Column1.htm").Sha256, Sha256OfBytes(site["Column1.htm"]));
+            EXPECT_EQ(written.Files.at("Column2.htm").Sha256, Sha256OfBytes(site["Column2.htm"]));
+            EXPECT_TRUE(Publish().Succeeded());
+            EXPECT_EQ(Server.Files.count("Column2_1.htm"), 0u);
+            ExpectServerEqualsSite();
+        }
+    }
+}
+
+TEST_F(SyncRunTest, AServerThatDoesNotRenameOverAFileGetsTheTargetDeletedFirst) {
+    Server.RenameReplaces = false;
+    Site(FirstSite);
+    ASSERT_TRUE(Publish().Succeeded());
+    TFiles site = Expected;
+    site["Default.htm"] = Content("Default.htm", 5);
+    Site(site);
+    Server.ClearOperations();
+    const TSyncTotals totals = Publish();
+    EXPECT_TRUE(totals.Succeeded());
+    const std::vector<std::string> ops = Server.Operations();
+    const auto rename = std::find(ops.begin(), ops.end(), "RENAME Default.htm");
+    ASSERT_NE(rename, ops.end());
+    EXPECT_EQ(*(rename + 1), "DELETE Default.htm");
+    EXPECT_EQ(*(rename + 2), "RENAME Default.htm");
+    ExpectServerEqualsSite();
+}
+
+TEST_F(SyncRunTest, AFileThatDidNotArriveWholeIsSentAgainAndAServerWithoutSizeIsTrusted) {
+    Site(FirstSite);
+    int cut = 0;
+    Server.Fault = [&](const std::string& op, const std::string& name, int) {
+        // The upload "succeeds" but the server holds less.
+        if (op == "SIZE" && name == ".corvane-part-Column1.htm" && cut++ == 0) {
+            std::lock_guard<std::mutex> lock(Server.Mutex);
+            Server.Files[name].resize(10);
+        }
+    };
+    TSyncTotals totals = Publish();
+    EXPECT_TRUE(totals.Succeeded());
+    EXPECT_EQ(Server.Count("UPLOAD .corvane-part-Column1.htm"), 2);
+    ExpectServerEqualsSite();
+
+    Server.Files.clear();
+    Server.Fault = nullptr;
+    Server.TellsSize = false;
+    totals = Publish();
+    EXPECT_TRUE(totals.Succeeded());
+    ExpectServerEqualsSite();
+}
+
+TEST_F(SyncRunTest, ARunFailingAfterSomeUploadsLeavesTheOldManifest) {
+    Site(FirstSite);
+    ASSERT_TRUE(Publish().Succeeded());
+    const std::string oldManifest = Server.Files[TManifest::FileName];
+    TFiles site;
+    for (const auto& [name, data] : Expected)
+        site[name] = Content(name, 3);
+    Site(site);
+    // The fifth file is refused; the other six go up.
+    Server.ClearOperations();
+    int uploads = 0;
+    Server.Fault = [&](const std::string& op, const std::string&, int) {
+        if (op == "UPLOAD" && ++uploads == 5)
+            throw RefusedReply(552);
+    };
+    const TSyncTotals totals = Publish();
+    EXPECT_FALSE(totals.Succeeded());
+    EXPECT_EQ(totals.Uploaded, 6);
+    EXPECT_EQ(totals.Failures, 1);
+    EXPECT_EQ(Server.Files[TManifest::FileName], oldManifest);
+    EXPECT_EQ(Server.Count("UPLOAD .corvane-part-.corvane-manifest"), 0);
+
+    // A failure sending the manifest itself: the old one stays too, and the run failed.
+    Server.Fault = [&](const std::string& op, const std::string& name, int) {
+        if (op == "UPLOAD" && name == std::string(TSyncRun::PartPrefix) + TManifest::FileName)
+            throw RefusedReply(552);
+    };
+    const TSyncTotals again = Publish();
+    EXPECT_FALSE(again.Succeeded());
+    EXPECT_EQ(again.Failures, 0);
+    // The old manifest still says the files are changed: all seven go again.
+    EXPECT_EQ(again.Uploaded, 7);
+    EXPECT_FALSE(again.ManifestError.empty());
+    EXPECT_EQ(Server.Files[TManifest::FileName], oldManifest);
+
+    // A server that renames nothing into its place: the old manifest was deleted to make room
+    // and none takes its place, so that none claims what the server may not have.
+    Server.Fault = [&](const std::string& op, const std::string& name, int) {
+        if (op == "RENAME" && name == TManifest::FileName)
+            throw RefusedReply(553);
+    };
+    const TSyncTotals third = Publish();
+    EXPECT_FALSE(third.Succeeded());
+    EXPECT_FALSE(third.ManifestError.empty());
+    EXPECT_EQ(Server.Files.count(TManifest::FileName), 0u);
+    Server.Fault = nullptr;
+    EXPECT_TRUE(Publish().Succeeded());
+    ExpectServerEqualsSite();
+}
+
+TEST_F(SyncRunTest, ParallelConnectionsEachLoggedInOnceAndReused) {
+    TFiles site;
+    for (int i = 0; i < 24; ++i)
+        site["Page" + std::to_string(i) + ".htm"] = Content("Page", i, 2000 + 10 * i);
+    Site(site);
+    Server.UploadMs = 20;
+    std::vector<std::thread::id> callbackThreads;
+    Last = NewRun(4);
+    int items = 0;
+    std::int64_t lastDone = -1, lastTotal = -1;
+    Last->OnItem = [&](std::size_t) {
+        ++items;
+        callbackThreads.push_back(std::this_thread::get_id());
+    };
+    Last->OnProgress = [&](std::int64_t done, std::int64_t total) {
+        lastDone = done;
+        lastTotal = total;
+        callbackThreads.push_back(std::this_thread::get_id());
+    };
+    Last->Prepare();
+    const TSyncTotals totals = Last->Run();
+    EXPECT_TRUE(totals.Succeeded());
+    EXPECT_EQ(totals.Uploaded, 24);
+    EXPECT_EQ(Server.Connects, 4);
+    EXPECT_EQ(Server.MostUploadsAtOnce.load(), 4);
+    // Sending and done for each file, and every callback on this thread.
+    EXPECT_EQ(items, 48);
+    for (const std::thread::id& id : callbackThreads)
+        EXPECT_EQ(id, std::this_thread::get_id());
+    EXPECT_EQ(lastDone, totals.UploadedBytes);
+    EXPECT_EQ(lastTotal, totals.UploadedBytes);
+    ExpectServerEqualsSite();
+
+    // A server that allows two connections: the others give their files to those two.
+    Server.Files.clear();
+    Server.ClearOperations();
+    Server.Fault = [](const std::string& op, const std::string&, int connection) {
+        if (op == "CONNECT" && connection > 2)
+            throw RefusedReply(421);
+    };
+    const TSyncTotals limited = Publish(8);
+    EXPECT_TRUE(limited.Succeeded());
+    EXPECT_EQ(limited.Uploaded, 24);
+    EXPECT_LE(Server.MostUploadsAtOnce.load(), 2);
+    ExpectServerEqualsSite();
+}
+
+TEST_F(SyncRunTest, CancelFromAnotherThreadEndsARunWithinASecond) {
+    TFiles site;
+    for (int i = 0; i < 8; ++i)
+        site["Slow" + std::to_string(i) + ".htm"] = Content("Slow", i);
+    Site(site);
+    Server.UploadMs = 60000;
+    Last = NewRun(2);
+    Last->Prepare();
+    std::thread canceller([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        Last->Cancel();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    const TSyncTotals totals = Last->Run();
+    const auto took = std::chrono::steady_clock::now() - started;
+    canceller.join();
+    EXPECT_TRUE(totals.Cancelled);
+    EXPECT_LT(took, std::chrono::milliseconds(1200));
+    EXPECT_EQ(totals.Uploaded, 0);
+    EXPECT_FALSE(totals.ManifestWritten);
+    EXPECT_EQ(Server.Files.count(TManifest::FileName), 0u);
+    int failed = 0, skipped = 0;
+    for (const TSyncItemStatus& status : Last->Status) {
+        if (status.State == TSyncState::Failed) {
+            ++failed;
+            EXPECT_EQ(status.Error, "Cancelled");
+        } else {
+            EXPECT_EQ(status.State, TSyncState::Skipped);
+            ++skipped;
+        }
+    }
+    EXPECT_EQ(failed, 2);
+    EXPECT_EQ(skipped, 6);
+}
+
+TEST_F(SyncRunTest, PrepareFailsOnAConnectionOrFolderFailureAndOnABrokenManifestRead) {
+    Site(FirstSite);
+    struct TCase {
+        const char* What;
+        std::function<void(const std::string&, const std::string&, int)> Fault;
+        std::string Folder;
+        TTransportFailure Kind;
+    };
+    const std::vector<TCase> cases = {
+        {"login refused",
+         [](const std::string& op, const std::string&, int) {
+             if (op == "CONNECT")
+                 throw TTransportError("530 Login incorrect", TTransportFailure::LoginRefused,
+                                       "The user name or password was refused.")
+                     .WithReplyCode(530);
+         },
+         "www", TTransportFailure::LoginRefused},
+        {"no folder", nullptr, "elsewhere", TTransportFailure::FolderMissing},
+        {"reset while reading the manifest",
+         [](const std::string& op, const std::string&, int) {
+             if (op == "DOWNLOAD")
+                 throw ConnectionReset();
+         },
+         "www", TTransportFailure::ConnectionLost},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        Server.Fault = c.Fault;
+        Server.Folder = c.Folder;
+        TTransportSettings settings;
+        TSyncRun run(settings, "www", Html(), MemoryTransportMaker(Server));
+        try {
+            run.Prepare();
+            ADD_FAILURE() << "Prepare went through";
+        } catch (const TTransportError& e) {
+            EXPECT_EQ(e.Kind(), c.Kind);
+        }
+    }
+}
+
+TEST_F(SyncRunTest, RunNeedsAPrepareThatSucceeded) {
+    Site(FirstSite);
+    auto run = NewRun();
+    EXPECT_THROW(run->Run(), TError);
+    Server.Folder = "elsewhere";
+    EXPECT_THROW(run->Prepare(), TTransportError);
+    EXPECT_THROW(run->Run(), TError);
+    EXPECT_TRUE(Server.Files.empty());
+}
+
+TEST(SyncTransient, WhichFailuresAreRetried) {
+    struct TCase {
+        TTransportFailure Kind;
+        int Code;
+        TTransportProtocol Protocol;
+        bool Transient;
+    };
+    const TCase cases[] = {
+        {TTransportFailure::Other, 0, TTransportProtocol::FTP, false},
+        {TTransportFailure::ConnectionLost, 0, TTransportProtocol::FTP, true},
+        {TTransportFailure::ConnectionLost, 0, TTransportProtocol::SFTP, true},
+        {TTransportFailure::NoAnswer, 0, TTransportProtocol::FTP, true},
+        {TTransportFailure::FileRefused, 421, TTransportProtocol::FTP, true},
+        {TTransportFailure::DiskFull, 452, TTransportProtocol::FTPS, true},
+        {TTransportFailure::FileRefused, 553, TTransportProtocol::FTP, false},
+        {TTransportFailure::Other, 550, TTransportProtocol::FTP, false},
+        {TTransportFailure::LoginRefused, 530, TTransportProtocol::FTP, false},
+        {TTransportFailure::FolderMissing, 0, TTransportProtocol::SFTP, false},
+        {TTransportFailure::FileRefused, 0, TTransportProtocol::SFTP, false},
+        {TTransportFailure::Other, 7, TTransportProtocol::SFTP, true},
+        {TTransportFailure::Other, 4, TTransportProtocol::SFTP, false},
+        {TTransportFailure::NotTrusted, 0, TTransportProtocol::FTPS, false},
+        {TTransportFailure::Cancelled, 0, TTransportProtocol::FTP, false},
+        {TTransportFailure::Cancelled, 421, TTransportProtocol::FTP, false},
+    };
+    for (const TCase& c : cases) {
+        TTransportError error("x", c.Kind, "x");
+        error.WithReplyCode(c.Code);
+        EXPECT_EQ(IsTransientFailure(error, c.Protocol), c.Transient)
+            << static_cast<int>(c.Kind) << " " << c.Code;
+    }
+}
