@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -541,6 +542,53 @@ TEST_F(PublishRunTest, WithAKeyringThePasswordLeavesTheProject) {
     Run->Show();
     EXPECT_EQ(Run->Edits.EditPassword, "kept");
     EXPECT_EQ(Run->KeyringNote, "The password is kept in the project: no keyring here.");
+}
+
+// A Default.Pro written before the protocol and passive mode (PUBLISH without PROTOCOL,
+// PASSIVE and TRUSTED) publishes with the active plain exchange as it always did: the same
+// commands in the same order, PORT with the control connection's address, no PASV, EPSV,
+// AUTH or QUIT, and the files' bytes unchanged.
+TEST_F(PublishRunTest, AnExistingProjectKeepsTheActiveExchangeCommandForCommand) {
+    TFakeFtpServer server(Uploads(2, 0, true));
+    const std::string folder = Dir / "Existing";
+    std::filesystem::create_directory(folder);
+    WriteFileBytes(folder + "/Default.Pro",
+                   std::string(XmlDeclaration) +
+                       "<PROJECT><PUBLISH><FTP_SERVER>127.0.0.1</FTP_SERVER><FTP_PORT>" +
+                       std::to_string(server.Port()) +
+                       "</FTP_PORT><USER_NAME>web</USER_NAME><PASSWORD>pw</PASSWORD>"
+                       "<PROXY_SERVER/><PROXY_PORT>0</PROXY_PORT><FOLDER>www</FOLDER>"
+                       "</PUBLISH></PROJECT>");
+    TXmlDocument document;
+    TDProject existing(folder, document);
+    EXPECT_FALSE(existing.PUBLISH.PASSIVE);
+    EXPECT_EQ(existing.PUBLISH.PROTOCOL, "FTP");
+    WriteFileBytes(existing.HTMLPath() + "a.htm", "<html>\r\n</html>\r\n");
+    WriteFileBytes(existing.HTMLPath() + "b.gif", std::string("GIF89a\0\x01\xff", 9));
+    TRecordingView view;
+    TPublishRun run(existing, view);
+    view.Run = &run;
+    run.Show();
+    ASSERT_EQ(run.Publish(), TPublishOutcome::Finished);
+    server.Finish();
+    EXPECT_EQ(server.ScriptEnd(), "");
+
+    TStrings commands = server.Commands();
+    ASSERT_EQ(commands.size(), 9u);
+    for (std::size_t i : {5u, 7u}) {
+        unsigned p1 = 0, p2 = 0;
+        ASSERT_EQ(std::sscanf(commands[i].c_str(), "PORT 127,0,0,1,%u,%u", &p1, &p2), 2)
+            << commands[i];
+        EXPECT_EQ(commands[i], "PORT 127,0,0,1," + std::to_string(p1) + "," + std::to_string(p2));
+        commands[i] = "PORT";
+    }
+    TStrings stored = StorCommands(server);
+    EXPECT_EQ(commands, (TStrings{"USER web", "PASS pw", "TYPE I", "SYST", "CWD www", "PORT",
+                                  "STOR " + stored.at(0), "PORT", "STOR " + stored.at(1)}));
+    std::sort(stored.begin(), stored.end());
+    EXPECT_EQ(stored, (TStrings{"a.htm", "b.gif"}));
+    for (const auto& [name, data] : server.Files())
+        EXPECT_EQ(data, ReadFileBytes(existing.HTMLPath() + name)) << name;
 }
 
 TEST_F(PublishRunTest, AFailureAtTheThirdFileAndASecondRunThatSendsTheRest) {
