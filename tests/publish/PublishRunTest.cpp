@@ -494,6 +494,8 @@ class TMemoryKeyring : public TKeyring {
     TKeyringAnswer Find(const TKeyringKey& key) override {
         if (!Present)
             return {TKeyringStatus::NoKeyring, "", "no keyring here"};
+        if (FindFails)
+            return {TKeyringStatus::Failed, "", "the keyring is locked"};
         auto found = Items.find(Text(key));
         if (found == Items.end())
             return {TKeyringStatus::NotFound, "", ""};
@@ -508,6 +510,9 @@ class TMemoryKeyring : public TKeyring {
         return key.Protocol + " " + key.Host + " " + std::to_string(key.Port) + " " + key.User;
     }
     bool Present = true;
+    // Find alone refuses (a locked keyring whose unlock was dismissed, or one that did not
+    // answer in time when the dialog was shown).
+    bool FindFails = false;
     std::map<std::string, std::string> Items;
 };
 
@@ -589,6 +594,37 @@ TEST_F(PublishRunTest, AnExistingProjectKeepsTheActiveExchangeCommandForCommand)
     EXPECT_EQ(stored, (TStrings{"a.htm", "b.gif"}));
     for (const auto& [name, data] : server.Files())
         EXPECT_EQ(data, ReadFileBytes(existing.HTMLPath() + name)) << name;
+}
+
+// A keyring that could not be read when the dialog was shown leaves the password field
+// empty; an OK then (to change the folder, say) does not take that for an emptied password
+// and keeps the keyring's. Emptied after the keyring was read, it goes.
+TEST_F(PublishRunTest, AKeyringThatCouldNotBeReadKeepsItsPasswordOnOk) {
+    TMemoryKeyring keyring;
+    Run->Keyring = &keyring;
+    ShowFor(21);
+    Run->Edits.EditPassword = "s3cret";
+    ASSERT_TRUE(Run->Store());
+    const std::string key = "FTP 127.0.0.1 21 web";
+    ASSERT_EQ(keyring.Items.at(key), "s3cret");
+
+    keyring.FindFails = true;
+    Run->Show();
+    EXPECT_EQ(Run->Edits.EditPassword, "");
+    Run->Edits.EditFolder = "www";
+    ASSERT_TRUE(Run->Store());
+    EXPECT_EQ(keyring.Items.at(key), "s3cret");
+    EXPECT_EQ(Stored().PASSWORD, "");
+    EXPECT_EQ(Stored().FOLDER, "www");
+    EXPECT_EQ(Run->KeyringNote, "");
+
+    keyring.FindFails = false;
+    Run->Show();
+    EXPECT_EQ(Run->Edits.EditPassword, "s3cret");
+    Run->Edits.EditPassword.clear();
+    ASSERT_TRUE(Run->Store());
+    EXPECT_EQ(keyring.Items.count(key), 0u);
+    EXPECT_EQ(Stored().PASSWORD, "");
 }
 
 TEST_F(PublishRunTest, AFailureAtTheThirdFileAndASecondRunThatSendsTheRest) {
