@@ -379,9 +379,12 @@ TEST_F(FtpTransportTest, FailuresWithoutAServerInPlainWords) {
         TTransportFailure Kind;
         std::string Reason;
     };
+    // A label longer than 63 characters cannot be put into a query: the resolver fails at
+    // once, without asking a name server off this machine.
+    const std::string unresolvable = std::string(70, 'q') + ".invalid";
     const TCase cases[] = {
-        {"unresolvable host", "ftp.corvane.invalid", 21, TTransportFailure::HostNotFound,
-         "The host name \"ftp.corvane.invalid\" does not resolve"},
+        {"unresolvable host", unresolvable, 21, TTransportFailure::HostNotFound,
+         "The host name \"" + unresolvable + "\" does not resolve ("},
         {"nothing listens", "127.0.0.1", dead, TTransportFailure::NothingListens,
          "Nothing listens at 127.0.0.1:" + std::to_string(dead) + "."},
         {"no answer", "127.0.0.1", silent.Port(), TTransportFailure::NoAnswer,
