@@ -495,6 +495,17 @@ TEST_F(FtpTransportTest, TheConnectionTestReportsEachStepInPlainWords) {
         EXPECT_EQ(report.Works, c.Works);
         EXPECT_EQ(report.Lines, c.Lines);
     }
+    // A host name with control characters is shown without them (the report goes to a
+    // terminal too); its label is too long for a query, so nothing asks a name server.
+    TTransportSettings odd = Settings();
+    odd.Host = std::string(70, 'q') + "\x1b[2J\a.invalid";
+    TConnectionReport shown = TConnectionTest(odd, "").Run();
+    ASSERT_FALSE(shown.Lines.empty());
+    EXPECT_THAT(shown.Lines.front(),
+                HasSubstr("Connect to " + std::string(70, 'q') +
+                          "?[2J?.invalid:" + std::to_string(Port) + " (FTP, passive): fails."));
+    for (const std::string& line : shown.Lines)
+        EXPECT_EQ(line.find_first_of("\x1b\a"), std::string::npos) << line;
     // A dead server is told apart from a wrong password.
     TTransportSettings s = Settings();
     s.Port = DeadPort();
