@@ -8,7 +8,8 @@ namespace {
 
 std::string Describe(const TTransportSettings& settings) {
     std::string text = "Connect to ";
-    text.append(settings.Host);
+    // The report goes to a terminal too (corvane-cli connect): no escape reaches it.
+    text.append(ControlCharactersShown(settings.Host));
     text.push_back(':');
     text.append(std::to_string(settings.Port));
     text.append(" (");

@@ -221,8 +221,11 @@ void TPublishRun::Show() {
     Edits.EditUser = record.USER_NAME;
     Edits.EditPassword = record.PASSWORD;
     KeyringNote.clear();
+    FKeyringKnown = false;
     if (Keyring) {
         const TKeyringAnswer found = Keyring->Find(KeyringKeyOf(record));
+        FKeyringKnown =
+            found.Status == TKeyringStatus::Done || found.Status == TKeyringStatus::NotFound;
         if (found.Status == TKeyringStatus::Done)
             Edits.EditPassword = found.Password;
         else if (found.Status != TKeyringStatus::NotFound && !record.PASSWORD.empty())
@@ -281,7 +284,12 @@ bool TPublishRun::Store() {
     record.PASSWORD = Edits.EditPassword;
     record.USE_PROXY = Edits.CheckBoxProxy;
     record.PROTOCOL = Edits.ComboBoxProtocol;
-    if (Keyring) {
+    if (Keyring && Edits.EditPassword.empty() && !FKeyringKnown) {
+        // The keyring could not be read when the dialog was shown, so the field is empty for
+        // want of it, not because the owner emptied it: the password kept there stays.
+        KeyringNote.clear();
+        Password.reset();
+    } else if (Keyring) {
         // Into the keyring, out of Default.Pro; the run sends what was typed.
         const TPasswordKept kept = KeepPublishPassword(KeyringKeyOf(record), Edits.EditPassword,
                                                        record.PASSWORD, *Keyring);
@@ -290,6 +298,7 @@ bool TPublishRun::Store() {
             Password = Edits.EditPassword;
         else
             Password.reset();
+        FKeyringKnown = FKeyringKnown || kept.InKeyring;
     }
     record.PROXY_SERVER = Edits.CheckBoxProxy ? Edits.EditProxy : std::string();
     record.PROXY_PORT = Edits.CheckBoxProxy ? *proxyPort : 0;

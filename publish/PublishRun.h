@@ -255,4 +255,7 @@ class TPublishRun {
     // said so.
     std::string FStep;
     std::string FNotice;
+    // Whether Show knows what the keyring holds for the record (it found a password, or
+    // none): only then does an empty password field mean that the password is to go.
+    bool FKeyringKnown = false;
 };

@@ -379,9 +379,12 @@ TEST_F(FtpTransportTest, FailuresWithoutAServerInPlainWords) {
         TTransportFailure Kind;
         std::string Reason;
     };
+    // A label longer than 63 characters cannot be put into a query: the resolver fails at
+    // once, without asking a name server off this machine.
+    const std::string unresolvable = std::string(70, 'q') + ".invalid";
     const TCase cases[] = {
-        {"unresolvable host", "ftp.corvane.invalid", 21, TTransportFailure::HostNotFound,
-         "The host name \"ftp.corvane.invalid\" does not resolve"},
+        {"unresolvable host", unresolvable, 21, TTransportFailure::HostNotFound,
+         "The host name \"" + unresolvable + "\" does not resolve ("},
         {"nothing listens", "127.0.0.1", dead, TTransportFailure::NothingListens,
          "Nothing listens at 127.0.0.1:" + std::to_string(dead) + "."},
         {"no answer", "127.0.0.1", silent.Port(), TTransportFailure::NoAnswer,
@@ -492,6 +495,17 @@ TEST_F(FtpTransportTest, TheConnectionTestReportsEachStepInPlainWords) {
         EXPECT_EQ(report.Works, c.Works);
         EXPECT_EQ(report.Lines, c.Lines);
     }
+    // A host name with control characters is shown without them (the report goes to a
+    // terminal too); its label is too long for a query, so nothing asks a name server.
+    TTransportSettings odd = Settings();
+    odd.Host = std::string(70, 'q') + "\x1b[2J\a.invalid";
+    TConnectionReport shown = TConnectionTest(odd, "").Run();
+    ASSERT_FALSE(shown.Lines.empty());
+    EXPECT_THAT(shown.Lines.front(),
+                HasSubstr("Connect to " + std::string(70, 'q') +
+                          "?[2J?.invalid:" + std::to_string(Port) + " (FTP, passive): fails."));
+    for (const std::string& line : shown.Lines)
+        EXPECT_EQ(line.find_first_of("\x1b\a"), std::string::npos) << line;
     // A dead server is told apart from a wrong password.
     TTransportSettings s = Settings();
     s.Port = DeadPort();

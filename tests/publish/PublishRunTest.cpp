@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -533,6 +534,8 @@ class TMemoryKeyring : public TKeyring {
     TKeyringAnswer Find(const TKeyringKey& key) override {
         if (!Present)
             return {TKeyringStatus::NoKeyring, "", "no keyring here"};
+        if (FindFails)
+            return {TKeyringStatus::Failed, "", "the keyring is locked"};
         auto found = Items.find(Text(key));
         if (found == Items.end())
             return {TKeyringStatus::NotFound, "", ""};
@@ -547,6 +550,9 @@ class TMemoryKeyring : public TKeyring {
         return key.Protocol + " " + key.Host + " " + std::to_string(key.Port) + " " + key.User;
     }
     bool Present = true;
+    // Find alone refuses (a locked keyring whose unlock was dismissed, or one that did not
+    // answer in time when the dialog was shown).
+    bool FindFails = false;
     std::map<std::string, std::string> Items;
 };
 
@@ -581,6 +587,84 @@ TEST_F(PublishRunTest, WithAKeyringThePasswordLeavesTheProject) {
     Run->Show();
     EXPECT_EQ(Run->Edits.EditPassword, "kept");
     EXPECT_EQ(Run->KeyringNote, "The password is kept in the project: no keyring here.");
+}
+
+// A Default.Pro written before the protocol and passive mode (PUBLISH without PROTOCOL,
+// PASSIVE and TRUSTED) publishes with the active plain exchange as it always did: the same
+// commands in the same order, PORT with the control connection's address, no PASV, EPSV,
+// AUTH or QUIT, and the files' bytes unchanged.
+TEST_F(PublishRunTest, AnExistingProjectKeepsTheActiveExchangeCommandForCommand) {
+    TFakeFtpServer server(Uploads(2, 0, true));
+    const std::string folder = Dir / "Existing";
+    std::filesystem::create_directory(folder);
+    WriteFileBytes(folder + "/Default.Pro",
+                   std::string(XmlDeclaration) +
+                       "<PROJECT><PUBLISH><FTP_SERVER>127.0.0.1</FTP_SERVER><FTP_PORT>" +
+                       std::to_string(server.Port()) +
+                       "</FTP_PORT><USER_NAME>web</USER_NAME><PASSWORD>pw</PASSWORD>"
+                       "<PROXY_SERVER/><PROXY_PORT>0</PROXY_PORT><FOLDER>www</FOLDER>"
+                       "</PUBLISH></PROJECT>");
+    TXmlDocument document;
+    TDProject existing(folder, document);
+    EXPECT_FALSE(existing.PUBLISH.PASSIVE);
+    EXPECT_EQ(existing.PUBLISH.PROTOCOL, "FTP");
+    WriteFileBytes(existing.HTMLPath() + "a.htm", "<html>\r\n</html>\r\n");
+    WriteFileBytes(existing.HTMLPath() + "b.gif", std::string("GIF89a\0\x01\xff", 9));
+    TRecordingView view;
+    TPublishRun run(existing, view);
+    view.Run = &run;
+    run.Show();
+    ASSERT_EQ(run.Publish(), TPublishOutcome::Finished);
+    server.Finish();
+    EXPECT_EQ(server.ScriptEnd(), "");
+
+    TStrings commands = server.Commands();
+    ASSERT_EQ(commands.size(), 9u);
+    for (std::size_t i : {5u, 7u}) {
+        unsigned p1 = 0, p2 = 0;
+        ASSERT_EQ(std::sscanf(commands[i].c_str(), "PORT 127,0,0,1,%u,%u", &p1, &p2), 2)
+            << commands[i];
+        EXPECT_EQ(commands[i], "PORT 127,0,0,1," + std::to_string(p1) + "," + std::to_string(p2));
+        commands[i] = "PORT";
+    }
+    TStrings stored = StorCommands(server);
+    EXPECT_EQ(commands, (TStrings{"USER web", "PASS pw", "TYPE I", "SYST", "CWD www", "PORT",
+                                  "STOR " + stored.at(0), "PORT", "STOR " + stored.at(1)}));
+    std::sort(stored.begin(), stored.end());
+    EXPECT_EQ(stored, (TStrings{"a.htm", "b.gif"}));
+    for (const auto& [name, data] : server.Files())
+        EXPECT_EQ(data, ReadFileBytes(existing.HTMLPath() + name)) << name;
+}
+
+// A keyring that could not be read when the dialog was shown leaves the password field
+// empty; an OK then (to change the folder, say) does not take that for an emptied password
+// and keeps the keyring's. Emptied after the keyring was read, it goes.
+TEST_F(PublishRunTest, AKeyringThatCouldNotBeReadKeepsItsPasswordOnOk) {
+    TMemoryKeyring keyring;
+    Run->Keyring = &keyring;
+    ShowFor(21);
+    Run->Edits.EditPassword = "s3cret";
+    ASSERT_TRUE(Run->Store());
+    const std::string key = "FTP 127.0.0.1 21 web";
+    ASSERT_EQ(keyring.Items.at(key), "s3cret");
+
+    keyring.FindFails = true;
+    Run->Show();
+    EXPECT_EQ(Run->Edits.EditPassword, "");
+    Run->Edits.EditFolder = "www";
+    ASSERT_TRUE(Run->Store());
+    EXPECT_EQ(keyring.Items.at(key), "s3cret");
+    EXPECT_EQ(Stored().PASSWORD, "");
+    EXPECT_EQ(Stored().FOLDER, "www");
+    EXPECT_EQ(Run->KeyringNote, "");
+
+    keyring.FindFails = false;
+    Run->Show();
+    EXPECT_EQ(Run->Edits.EditPassword, "s3cret");
+    Run->Edits.EditPassword.clear();
+    ASSERT_TRUE(Run->Store());
+    EXPECT_EQ(keyring.Items.count(key), 0u);
+    EXPECT_EQ(Stored().PASSWORD, "");
 }
 
 TEST_F(PublishRunTest, AFailureAtTheThirdFileAndASecondRunThatSendsTheRest) {

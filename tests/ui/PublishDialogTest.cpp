@@ -14,12 +14,14 @@
 #include "ui/FPublish.h"
 #include "ui/Workspace.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
@@ -30,6 +32,7 @@
 #include <sys/socket.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -179,6 +182,8 @@ class TPublishDialogTest : public QObject {
     void windowPaintsAndTakesNoInputWhileAFileUploads();
     void cancelEndsTheRunWithinASecond();
     void theMainWindowBuildsAndShowsTheSite();
+    void theTrustQuestionOffersTrustAndCancel();
+    void withoutAKeyringTheDialogSaysThePasswordStaysInTheProject();
 };
 
 void TPublishDialogTest::controlsAndShow() {
@@ -804,6 +809,93 @@ void TPublishDialogTest::theMainWindowBuildsAndShowsTheSite() {
     QCOMPARE(shown.size(), names.size());
     for (const QString& name : names)
         QCOMPARE(shown.filter(name + " | ").size(), 1);
+}
+
+void TPublishDialogTest::theTrustQuestionOffersTrustAndCancel() {
+    // The desktop's question box: "Trust" and "Cancel", Cancel the default and Esc's button.
+    struct TCase {
+        const char* Name;
+        const char* Press; // a button's caption, or "Esc"
+        bool Trusted;
+    };
+    const TCase cases[] = {
+        {"Trust", "Trust", true}, {"Cancel", "Cancel", false}, {"Esc", "Esc", false}};
+    for (const TCase& c : cases) {
+        QStringList captions;
+        QString defaultCaption;
+        bool found = false;
+        QTimer::singleShot(0, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            if (!box) {
+                // Not the question box: closed, so that the test fails instead of waiting.
+                if (modal)
+                    modal->close();
+                return;
+            }
+            found = true;
+            for (QAbstractButton* button : box->buttons())
+                captions << button->text();
+            if (box->defaultButton())
+                defaultCaption = box->defaultButton()->text();
+            if (QString::fromLatin1(c.Press) == "Esc") {
+                QTest::keyClick(box, Qt::Key_Escape);
+                return;
+            }
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == QString::fromLatin1(c.Press))
+                    button->click();
+        });
+        TQtPrompter prompter;
+        const bool trusted =
+            prompter.Confirm(QStringLiteral("The server's certificate is not trusted."),
+                             TConfirmButtons::TrustCancel);
+        QVERIFY2(found, c.Name);
+        captions.sort();
+        QCOMPARE(captions, QStringList({"Cancel", "Trust"}));
+        QCOMPARE(defaultCaption, QStringLiteral("Cancel"));
+        QCOMPARE(trusted, c.Trusted);
+    }
+}
+
+void TPublishDialogTest::withoutAKeyringTheDialogSaysThePasswordStaysInTheProject() {
+    // The keyring is wanted, but there is no session bus to find it on.
+    TFixture f;
+    const QByteArray off = qgetenv(TKeyring::OffVariable);
+    const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    qunsetenv(TKeyring::OffVariable);
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(f.Temp.Path()));
+    struct TRestore {
+        std::function<void()> Action;
+        ~TRestore() { Action(); }
+    } restore{[&] {
+        if (off.isNull())
+            qunsetenv(TKeyring::OffVariable);
+        else
+            qputenv(TKeyring::OffVariable, off);
+        if (runtime.isNull())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", runtime);
+        if (bus.isNull())
+            qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+        else
+            qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
+    }};
+    const QString note = QStringLiteral("The password is kept in the project: there is no "
+                                        "keyring: no session bus (DBUS_SESSION_BUS_ADDRESS is "
+                                        "not set).");
+    f.Record().PASSWORD = "pw";
+    f.Show();
+    QCOMPARE(f.Form.EditPassword->text(), QStringLiteral("pw"));
+    QCOMPARE(f.Form.LabelPublish->text(), note);
+    f.Form.EditPassword->setText("new pw");
+    QTest::mouseClick(f.Form.ButtonOK, Qt::LeftButton);
+    QCOMPARE(f.Form.result(), int(QDialog::Accepted));
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"Information: " + note}));
+    QCOMPARE(f.Saved().PASSWORD, std::string("new pw"));
 }
 
 int main(int argc, char** argv) {
