@@ -22,12 +22,11 @@ namespace {
 
 const char* const BlankProject = "[Blank Project]";
 
-// A read-only path field: greyed text, passed over by the Tab key, a long path elided in the
-// middle.
+// A read-only path field: greyed text, a long path elided in the middle. Tab reaches it like
+// any field, so that the path can be selected and copied without the mouse.
 QLineEdit* PathField(QWidget* parent, const char* name) {
     auto* edit = new TPathEdit(parent);
     edit->setObjectName(QString::fromLatin1(name));
-    edit->setFocusPolicy(Qt::ClickFocus);
     QPalette palette = edit->palette();
     palette.setColor(QPalette::Text, palette.color(QPalette::Disabled, QPalette::Text));
     edit->setPalette(palette);
@@ -79,7 +78,9 @@ TFormNew::TFormNew(TWorkspace& workspace, IPrompter& prompter, QWidget* parent)
     layout->addStretch(1);
     layout->addLayout(buttons);
     setTabOrder(EditName, ComboBoxTemp);
-    setTabOrder(ComboBoxTemp, ButtonCreate);
+    setTabOrder(ComboBoxTemp, EditPath);
+    setTabOrder(EditPath, EditHTML);
+    setTabOrder(EditHTML, ButtonCreate);
     setTabOrder(ButtonCreate, ButtonCancel);
     setFixedSize(342, 200);
 

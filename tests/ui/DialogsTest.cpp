@@ -19,6 +19,7 @@
 #include "ui/FSplash.h"
 #include "ui/Workspace.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -109,8 +110,18 @@ void TDialogsTest::newShowsPathsKeystrokeByKeystroke() {
     QCOMPARE(form.EditHTML->text(), Q(f.Projects() + "/HTML"));
     QCOMPARE(form.focusWidget(), form.EditName);
     QVERIFY(form.EditPath->isReadOnly() && form.EditHTML->isReadOnly());
-    QCOMPARE(form.EditPath->focusPolicy() & Qt::TabFocus, 0);
     QVERIFY(form.ButtonCreate->isDefault());
+    // Tab goes through the fields as they are seen, the two paths too, so that they can be
+    // selected and copied from the keyboard.
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QCOMPARE(QApplication::focusWidget(), form.EditName);
+    for (QWidget* next :
+         std::initializer_list<QWidget*>{form.ComboBoxTemp, form.EditPath, form.EditHTML,
+                                         form.ButtonCreate, form.ButtonCancel, form.EditName}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
 
     std::string typed;
     for (char c : std::string(" Site")) {
