@@ -33,6 +33,19 @@ QLineEdit* PathField(QWidget* parent, const char* name) {
     return edit;
 }
 
+// Removes a folder that this Create made, with everything made in it since: the folder was
+// new, so all it holds is the half-made project. Symbolic links are removed, never followed.
+void RemoveMadeFolder(const std::string& folder) {
+    for (const TFileEntry& entry : ListFolder(folder)) {
+        const std::string path = folder + "/" + entry.Name;
+        if (entry.IsFolder && !entry.IsLink)
+            RemoveMadeFolder(path);
+        else
+            DeleteFileQuietly(path);
+    }
+    RemoveEmptyFolder(folder);
+}
+
 } // namespace
 
 TFormNew::TFormNew(TWorkspace& workspace, IPrompter& prompter, QWidget* parent)
@@ -148,13 +161,21 @@ void TFormNew::ButtonCreateClick() {
     if (ComboBoxTemp->currentIndex() > 0)
         templateFile = ComboBoxTemp->currentData().toString().toStdString();
     // The project becomes the open one only when it is whole: a Create that fails leaves
-    // none open, so that Cancel then leaves the program as it was.
-    auto project = std::make_unique<TDProject>(folder, Workspace.XMLDoc, templateFile);
-    // A project of its own starts with the site options on; one made from a template has the
-    // template's.
-    if (templateFile.empty()) {
-        project->OPTIONS = TDOptions::ForNewProject();
-        project->Save();
+    // none open, so that Cancel then leaves the program as it was, and takes away the folder
+    // it made, so that the same name can be tried again.
+    std::unique_ptr<TDProject> project;
+    try {
+        project = std::make_unique<TDProject>(folder, Workspace.XMLDoc, templateFile);
+        // A project of its own starts with the site options on; one made from a template has
+        // the template's.
+        if (templateFile.empty()) {
+            project->OPTIONS = TDOptions::ForNewProject();
+            project->Save();
+        }
+    } catch (...) {
+        project.reset();
+        RemoveMadeFolder(folder);
+        throw;
     }
     Workspace.Project = std::move(project);
     accept();

@@ -249,10 +249,16 @@ void TDialogsTest::newStaysOpenWhenTheTemplateCannotBeRead() {
     QCOMPARE(calls.size(), 1);
     QVERIFY2(calls[0].startsWith("Error: ") && calls[0].contains("Broken.Tmp"),
              qPrintable(calls[0]));
-    // The folder was made, so the next try is refused.
+    // The folder that the failed try made is gone with all it made, so the name can be
+    // tried again: with the blank project it is made.
+    QVERIFY(!FolderExists(f.Projects("Site")));
+    QVERIFY(ListFolder(f.Temp / "Projects").empty());
+    form.ComboBoxTemp->setCurrentIndex(0);
     QTest::mouseClick(form.ButtonCreate, Qt::LeftButton);
-    QCOMPARE(f.Prompter.TakeCalls(),
-             QStringList{"Information: \"Site\" exists, try another name!"});
+    QVERIFY(f.Prompter.Calls.isEmpty());
+    QVERIFY(f.Workspace.IsOpen());
+    QCOMPARE(f.Workspace.Project->Folder, f.Projects("Site"));
+    QCOMPARE(form.result(), int(QDialog::Accepted));
 }
 
 void TDialogsTest::newListsTheBundledTemplatesAndTheUsersOwn() {
