@@ -17,10 +17,12 @@
 #include "ui/FTopic.h"
 #include "ui/Mnemonics.h"
 #include "ui/PathEdit.h"
+#include "ui/PictureField.h"
 #include "ui/Workspace.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -113,6 +115,7 @@ class TDesktopTest : public QObject {
   private slots:
     void undoAndRedoTheStructureCommands();
     void undoAndRedoADialogsOK();
+    void undoLeavesTheCopiedPicturesInImages();
     void cancelledDialogsAndClosingLeaveNothingToUndo();
     void failedUndoIsReportedAndChangesNothing();
     void restoreAnEarlierVersionAfterARestart();
@@ -221,6 +224,44 @@ void TDesktopTest::undoAndRedoADialogsOK() {
     // The selection stays in its place.
     QCOMPARE(f.Main().SelectedNode(), f.Node(0, 0));
     QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TDesktopTest::undoLeavesTheCopiedPicturesInImages() {
+    TDesktopFixture f;
+    QVERIFY(f.Open());
+    const std::string logo = f.Folder() + "/Images/Logo.gif";
+    QVERIFY(!FileExists(logo));
+    const std::string picked = f.Temp / "Picked.gif";
+    WriteFileBytes(picked, ReadFileBytes(SamplePicture("bands.gif")));
+    const std::string before = ReadFileBytes(f.Project().ProjectFile());
+    // The Topic dialog's OK copies the picked logo into Images.
+    auto answered = AnswerModal(f.Program->FormTopic, [&] {
+        TFormTopic& form = *f.Program->FormTopic;
+        if (!form.PictureLogo->CheckBox->isChecked())
+            form.PictureLogo->CheckBox->click();
+        f.Prompter.Files.push_back(Q(picked));
+        form.PictureLogo->ButtonPicture->click();
+        form.ButtonOK->click();
+    });
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuTopic));
+    QVERIFY(*answered);
+    QCOMPARE(f.Project().TOPIC.LOGO, std::string("Logo.gif"));
+    QVERIFY(FileExists(logo));
+    const std::string copied = ReadFileBytes(logo);
+    QCOMPARE(copied, ReadFileBytes(picked));
+    QVERIFY(f.Preview().find("Logo.gif") != std::string::npos);
+
+    // Undo takes the document back, not the copy: the picture stays for a Redo.
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuUndo));
+    QCOMPARE(ReadFileBytes(f.Project().ProjectFile()), before);
+    QVERIFY(f.Project().TOPIC.LOGO.empty());
+    QVERIFY(f.Preview().find("Logo.gif") == std::string::npos);
+    QCOMPARE(ReadFileBytes(logo), copied);
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuRedo));
+    QCOMPARE(f.Project().TOPIC.LOGO, std::string("Logo.gif"));
+    QCOMPARE(ReadFileBytes(logo), copied);
+    QVERIFY(f.Preview().find("Logo.gif") != std::string::npos);
+    QCOMPARE(f.Prompter.TakeCalls().filter(QStringLiteral("Error")), QStringList());
 }
 
 void TDesktopTest::cancelledDialogsAndClosingLeaveNothingToUndo() {
