@@ -122,6 +122,7 @@ class TDesktopTest : public QObject {
     void everyMenuAndDialogHasMnemonicsWithoutClashes();
     void deleteEnterAndDoubleClickInTheTree();
     void treeBesidePreviewAndPreviewAlone();
+    void undoAndRedoKeysReachTheProgramFromThePreview();
     void windowIsRememberedAndFitsItsContent();
     void longPathsAreElidedInTheMiddle();
     void theManualIsBesideTheProgramInTheBuildTree();
@@ -573,6 +574,35 @@ void TDesktopTest::treeBesidePreviewAndPreviewAlone() {
     QCOMPARE(views(), Lines({"-", "preview"}));
     m.MenuPreview->trigger();
     QCOMPARE(views(), Lines({"tree", "preview"}));
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TDesktopTest::undoAndRedoKeysReachTheProgramFromThePreview() {
+    TDesktopFixture f;
+    QVERIFY(f.Open());
+    TFormMain& m = f.Main();
+    m.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&m));
+    QVERIFY(f.TriggerAndLoad(m.MenuAddLink));
+    // F11: the preview alone has the focus; Ctrl+Z and Ctrl+Shift+Z are the program's Undo
+    // and Redo there too, as in the preview beside the tree.
+    for (const bool alone : {true, false}) {
+        if (alone)
+            m.MenuPreview->trigger();
+        m.WebBrowser->setFocus();
+        QWidget* page = m.WebBrowser->focusProxy() ? m.WebBrowser->focusProxy() : m.WebBrowser;
+        QSignalSpy undone(m.WebBrowser, &QWebEngineView::loadFinished);
+        QTest::keyClick(page, Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY2(undone.count() > 0 || undone.wait(LoadTimeout), alone ? "alone" : "beside");
+        QCOMPARE(f.UndoText(), QStringLiteral("Undo"));
+        QVERIFY(MenuTitles(f.Folder()) == (std::vector<std::string>{"News", "Elsewhere"}));
+        QSignalSpy redone(m.WebBrowser, &QWebEngineView::loadFinished);
+        QTest::keyClick(page, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY2(redone.count() > 0 || redone.wait(LoadTimeout), alone ? "alone" : "beside");
+        QCOMPARE(f.UndoText(), QStringLiteral("Undo Add Link"));
+        if (alone)
+            m.MenuPreview->trigger();
+    }
     QVERIFY(f.Prompter.Calls.isEmpty());
 }
 
