@@ -22,16 +22,28 @@ namespace {
 
 const char* const BlankProject = "[Blank Project]";
 
-// A read-only path field: greyed text, passed over by the Tab key, a long path elided in the
-// middle.
+// A read-only path field: greyed text, a long path elided in the middle. Tab reaches it like
+// any field, so that the path can be selected and copied without the mouse.
 QLineEdit* PathField(QWidget* parent, const char* name) {
     auto* edit = new TPathEdit(parent);
     edit->setObjectName(QString::fromLatin1(name));
-    edit->setFocusPolicy(Qt::ClickFocus);
     QPalette palette = edit->palette();
     palette.setColor(QPalette::Text, palette.color(QPalette::Disabled, QPalette::Text));
     edit->setPalette(palette);
     return edit;
+}
+
+// Removes a folder that this Create made, with everything made in it since: the folder was
+// new, so all it holds is the half-made project. Symbolic links are removed, never followed.
+void RemoveMadeFolder(const std::string& folder) {
+    for (const TFileEntry& entry : ListFolder(folder)) {
+        const std::string path = folder + "/" + entry.Name;
+        if (entry.IsFolder && !entry.IsLink)
+            RemoveMadeFolder(path);
+        else
+            DeleteFileQuietly(path);
+    }
+    RemoveEmptyFolder(folder);
 }
 
 } // namespace
@@ -79,7 +91,9 @@ TFormNew::TFormNew(TWorkspace& workspace, IPrompter& prompter, QWidget* parent)
     layout->addStretch(1);
     layout->addLayout(buttons);
     setTabOrder(EditName, ComboBoxTemp);
-    setTabOrder(ComboBoxTemp, ButtonCreate);
+    setTabOrder(ComboBoxTemp, EditPath);
+    setTabOrder(EditPath, EditHTML);
+    setTabOrder(EditHTML, ButtonCreate);
     setTabOrder(ButtonCreate, ButtonCancel);
     setFixedSize(342, 200);
 
@@ -147,13 +161,21 @@ void TFormNew::ButtonCreateClick() {
     if (ComboBoxTemp->currentIndex() > 0)
         templateFile = ComboBoxTemp->currentData().toString().toStdString();
     // The project becomes the open one only when it is whole: a Create that fails leaves
-    // none open, so that Cancel then leaves the program as it was.
-    auto project = std::make_unique<TDProject>(folder, Workspace.XMLDoc, templateFile);
-    // A project of its own starts with the site options on; one made from a template has the
-    // template's.
-    if (templateFile.empty()) {
-        project->OPTIONS = TDOptions::ForNewProject();
-        project->Save();
+    // none open, so that Cancel then leaves the program as it was, and takes away the folder
+    // it made, so that the same name can be tried again.
+    std::unique_ptr<TDProject> project;
+    try {
+        project = std::make_unique<TDProject>(folder, Workspace.XMLDoc, templateFile);
+        // A project of its own starts with the site options on; one made from a template has
+        // the template's.
+        if (templateFile.empty()) {
+            project->OPTIONS = TDOptions::ForNewProject();
+            project->Save();
+        }
+    } catch (...) {
+        project.reset();
+        RemoveMadeFolder(folder);
+        throw;
     }
     Workspace.Project = std::move(project);
     accept();

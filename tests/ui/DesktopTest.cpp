@@ -17,10 +17,12 @@
 #include "ui/FTopic.h"
 #include "ui/Mnemonics.h"
 #include "ui/PathEdit.h"
+#include "ui/PictureField.h"
 #include "ui/Workspace.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -113,12 +115,14 @@ class TDesktopTest : public QObject {
   private slots:
     void undoAndRedoTheStructureCommands();
     void undoAndRedoADialogsOK();
+    void undoLeavesTheCopiedPicturesInImages();
     void cancelledDialogsAndClosingLeaveNothingToUndo();
     void failedUndoIsReportedAndChangesNothing();
     void restoreAnEarlierVersionAfterARestart();
     void everyMenuAndDialogHasMnemonicsWithoutClashes();
     void deleteEnterAndDoubleClickInTheTree();
     void treeBesidePreviewAndPreviewAlone();
+    void undoAndRedoKeysReachTheProgramFromThePreview();
     void windowIsRememberedAndFitsItsContent();
     void longPathsAreElidedInTheMiddle();
     void theManualIsBesideTheProgramInTheBuildTree();
@@ -221,6 +225,44 @@ void TDesktopTest::undoAndRedoADialogsOK() {
     // The selection stays in its place.
     QCOMPARE(f.Main().SelectedNode(), f.Node(0, 0));
     QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TDesktopTest::undoLeavesTheCopiedPicturesInImages() {
+    TDesktopFixture f;
+    QVERIFY(f.Open());
+    const std::string logo = f.Folder() + "/Images/Logo.gif";
+    QVERIFY(!FileExists(logo));
+    const std::string picked = f.Temp / "Picked.gif";
+    WriteFileBytes(picked, ReadFileBytes(SamplePicture("bands.gif")));
+    const std::string before = ReadFileBytes(f.Project().ProjectFile());
+    // The Topic dialog's OK copies the picked logo into Images.
+    auto answered = AnswerModal(f.Program->FormTopic, [&] {
+        TFormTopic& form = *f.Program->FormTopic;
+        if (!form.PictureLogo->CheckBox->isChecked())
+            form.PictureLogo->CheckBox->click();
+        f.Prompter.Files.push_back(Q(picked));
+        form.PictureLogo->ButtonPicture->click();
+        form.ButtonOK->click();
+    });
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuTopic));
+    QVERIFY(*answered);
+    QCOMPARE(f.Project().TOPIC.LOGO, std::string("Logo.gif"));
+    QVERIFY(FileExists(logo));
+    const std::string copied = ReadFileBytes(logo);
+    QCOMPARE(copied, ReadFileBytes(picked));
+    QVERIFY(f.Preview().find("Logo.gif") != std::string::npos);
+
+    // Undo takes the document back, not the copy: the picture stays for a Redo.
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuUndo));
+    QCOMPARE(ReadFileBytes(f.Project().ProjectFile()), before);
+    QVERIFY(f.Project().TOPIC.LOGO.empty());
+    QVERIFY(f.Preview().find("Logo.gif") == std::string::npos);
+    QCOMPARE(ReadFileBytes(logo), copied);
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuRedo));
+    QCOMPARE(f.Project().TOPIC.LOGO, std::string("Logo.gif"));
+    QCOMPARE(ReadFileBytes(logo), copied);
+    QVERIFY(f.Preview().find("Logo.gif") != std::string::npos);
+    QCOMPARE(f.Prompter.TakeCalls().filter(QStringLiteral("Error")), QStringList());
 }
 
 void TDesktopTest::cancelledDialogsAndClosingLeaveNothingToUndo() {
@@ -532,6 +574,35 @@ void TDesktopTest::treeBesidePreviewAndPreviewAlone() {
     QCOMPARE(views(), Lines({"-", "preview"}));
     m.MenuPreview->trigger();
     QCOMPARE(views(), Lines({"tree", "preview"}));
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TDesktopTest::undoAndRedoKeysReachTheProgramFromThePreview() {
+    TDesktopFixture f;
+    QVERIFY(f.Open());
+    TFormMain& m = f.Main();
+    m.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&m));
+    QVERIFY(f.TriggerAndLoad(m.MenuAddLink));
+    // F11: the preview alone has the focus; Ctrl+Z and Ctrl+Shift+Z are the program's Undo
+    // and Redo there too, as in the preview beside the tree.
+    for (const bool alone : {true, false}) {
+        if (alone)
+            m.MenuPreview->trigger();
+        m.WebBrowser->setFocus();
+        QWidget* page = m.WebBrowser->focusProxy() ? m.WebBrowser->focusProxy() : m.WebBrowser;
+        QSignalSpy undone(m.WebBrowser, &QWebEngineView::loadFinished);
+        QTest::keyClick(page, Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY2(undone.count() > 0 || undone.wait(LoadTimeout), alone ? "alone" : "beside");
+        QCOMPARE(f.UndoText(), QStringLiteral("Undo"));
+        QVERIFY(MenuTitles(f.Folder()) == (std::vector<std::string>{"News", "Elsewhere"}));
+        QSignalSpy redone(m.WebBrowser, &QWebEngineView::loadFinished);
+        QTest::keyClick(page, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY2(redone.count() > 0 || redone.wait(LoadTimeout), alone ? "alone" : "beside");
+        QCOMPARE(f.UndoText(), QStringLiteral("Undo Add Link"));
+        if (alone)
+            m.MenuPreview->trigger();
+    }
     QVERIFY(f.Prompter.Calls.isEmpty());
 }
 

@@ -599,9 +599,20 @@ void TDialogWalkTest::failedCreateLeavesNoProjectOpen() {
              qPrintable(calls.join(" | ")));
     QVERIFY(form.isVisible());
     QVERIFY(!f.Program->Workspace.IsOpen());
+    // The half-made folder is gone: the same name is not "taken" by the failed try, and the
+    // project folder that was there before stays untouched.
+    QVERIFY(!FolderExists(f.Temp / "Projects/Fresh"));
+    QVERIFY(FolderExists(f.Folder()));
     Click(form.ButtonCancel);
     QCOMPARE(form.result(), int(QDialog::Rejected));
     QVERIFY(!f.Program->Workspace.IsOpen());
+    form.show();
+    form.EditName->setText(QStringLiteral("Fresh"));
+    Click(form.ButtonCreate);
+    QVERIFY2(f.Prompter.Calls.isEmpty(), qPrintable(f.Prompter.Calls.join(" | ")));
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QVERIFY(f.Program->Workspace.IsOpen());
+    QCOMPARE(f.Program->Workspace.Project->Folder, f.Temp / "Projects/Fresh");
 }
 
 void TDialogWalkTest::cancelLeavesTheRecordsAsTheyWere() {

@@ -19,6 +19,7 @@
 #include "ui/FSplash.h"
 #include "ui/Workspace.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -109,8 +110,18 @@ void TDialogsTest::newShowsPathsKeystrokeByKeystroke() {
     QCOMPARE(form.EditHTML->text(), Q(f.Projects() + "/HTML"));
     QCOMPARE(form.focusWidget(), form.EditName);
     QVERIFY(form.EditPath->isReadOnly() && form.EditHTML->isReadOnly());
-    QCOMPARE(form.EditPath->focusPolicy() & Qt::TabFocus, 0);
     QVERIFY(form.ButtonCreate->isDefault());
+    // Tab goes through the fields as they are seen, the two paths too, so that they can be
+    // selected and copied from the keyboard.
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QCOMPARE(QApplication::focusWidget(), form.EditName);
+    for (QWidget* next :
+         std::initializer_list<QWidget*>{form.ComboBoxTemp, form.EditPath, form.EditHTML,
+                                         form.ButtonCreate, form.ButtonCancel, form.EditName}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
 
     std::string typed;
     for (char c : std::string(" Site")) {
@@ -238,10 +249,16 @@ void TDialogsTest::newStaysOpenWhenTheTemplateCannotBeRead() {
     QCOMPARE(calls.size(), 1);
     QVERIFY2(calls[0].startsWith("Error: ") && calls[0].contains("Broken.Tmp"),
              qPrintable(calls[0]));
-    // The folder was made, so the next try is refused.
+    // The folder that the failed try made is gone with all it made, so the name can be
+    // tried again: with the blank project it is made.
+    QVERIFY(!FolderExists(f.Projects("Site")));
+    QVERIFY(ListFolder(f.Temp / "Projects").empty());
+    form.ComboBoxTemp->setCurrentIndex(0);
     QTest::mouseClick(form.ButtonCreate, Qt::LeftButton);
-    QCOMPARE(f.Prompter.TakeCalls(),
-             QStringList{"Information: \"Site\" exists, try another name!"});
+    QVERIFY(f.Prompter.Calls.isEmpty());
+    QVERIFY(f.Workspace.IsOpen());
+    QCOMPARE(f.Workspace.Project->Folder, f.Projects("Site"));
+    QCOMPARE(form.result(), int(QDialog::Accepted));
 }
 
 void TDialogsTest::newListsTheBundledTemplatesAndTheUsersOwn() {

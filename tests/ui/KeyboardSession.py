@@ -164,7 +164,16 @@ def run(program):
         time.sleep(1)
         corvane = session.start([os.path.join(app, "corvane")], "corvane.log")
         session.wait_active("Corvane")
-        # The first start: about 80% of the screen.
+        # The first start: about 80% of the 1280 x 900 screen, centred.
+        code, words = session.xdotool("search", "--onlyvisible", "--name", "^Corvane$",
+                                      "getwindowgeometry")
+        size = [w for w in words if "x" in w and w.replace("x", "").isdigit()]
+        if code != 0 or not size:
+            raise Failure("no geometry of the main window: %s" % " ".join(words))
+        width, height = (int(n) for n in size[-1].split("x"))
+        if not (abs(width - 1024) <= 40 and abs(height - 720) <= 60):
+            raise Failure("the first window is %d x %d, not about 80%% of 1280 x 900"
+                          % (width, height))
 
         print("New Project (Ctrl+N), the name, Enter")
         session.keys("ctrl+n")
