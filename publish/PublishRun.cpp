@@ -277,7 +277,10 @@ bool TPublishRun::Store() {
         }
     }
 
-    TDPublish& record = FProject.PUBLISH;
+    // The typed settings go into a copy, which replaces the record only together with a
+    // successful save: a save that fails leaves the record as it was, so that no later OK of
+    // another dialog writes what this one could not.
+    TDPublish record = FProject.PUBLISH;
     record.FTP_SERVER = Edits.EditFTP;
     record.FTP_PORT = *ftpPort;
     record.USER_NAME = Edits.EditUser;
@@ -307,7 +310,13 @@ bool TPublishRun::Store() {
     record.SYNC = Edits.CheckBoxSync;
     record.JOBS = std::clamp(Edits.SpinBoxJobs, TDPublish::MinJobs, TDPublish::MaxJobs);
     record.TRUSTED = Edits.Trusted;
-    FProject.Save();
+    TDPublish before = std::exchange(FProject.PUBLISH, std::move(record));
+    try {
+        FProject.Save();
+    } catch (...) {
+        FProject.PUBLISH = std::move(before);
+        throw;
+    }
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "model/EarlierVersions.h"
 #include "model/ProjectDocuments.h"
+#include "platform/FileFaults.h"
 #include "platform/Locale.h"
 #include "publish/FakeFtpServer.h"
 #include "publish/MemoryTransport.h"
@@ -354,6 +355,42 @@ TEST_F(PublishRunTest, StoreValidatesThePortsAndSavesTheRecord) {
             EXPECT_EQ(p.TRUSTED, c.Expected.TRUSTED);
         }
     }
+}
+
+// A save that fails at any step leaves the record in memory and Default.Pro as they were, so
+// that a later OK of another dialog cannot write the settings that this one could not.
+TEST_F(PublishRunTest, AStoreWhoseSaveFailsLeavesTheRecordAsItWas) {
+    Project->PUBLISH.FTP_SERVER = "old.example.org";
+    Project->PUBLISH.FTP_PORT = 21;
+    Project->PUBLISH.USER_NAME = "old";
+    Project->PUBLISH.PASSWORD = "oldpw";
+    Project->Save();
+    const TDPublish before = Project->PUBLISH;
+    const std::string file = ReadFileBytes(Project->ProjectFile());
+    struct TCase {
+        const char* Name;
+        TFileFaults Faults;
+    };
+    TCase cases[] = {{"create", {}}, {"write", {}}, {"fsync", {}}, {"rename", {}}};
+    cases[0].Faults.FailCreate = 1;
+    cases[1].Faults.FailWrite = 1;
+    cases[2].Faults.FailFsync = 1;
+    cases[3].Faults.FailRename = 1;
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Run->Edits = {
+            "new.example.org", "2121", "new", "newpw", false, "", "", "www", "SFTP", true, "AB:CD"};
+        {
+            TScopedFileFaults scoped(c.Faults);
+            EXPECT_THROW(Run->Store(), TError);
+        }
+        EXPECT_EQ(Project->PUBLISH, before);
+        EXPECT_EQ(ReadFileBytes(Project->ProjectFile()), file);
+    }
+    // The same edits without a fault are stored, so the cases above failed for their fault.
+    ASSERT_TRUE(Run->Store());
+    EXPECT_EQ(Project->PUBLISH.FTP_SERVER, "new.example.org");
+    EXPECT_EQ(Stored().FTP_SERVER, "new.example.org");
 }
 
 TEST_F(PublishRunTest, ARunStopsBeforeConnectingWhenSomethingIsMissingOrDeclined) {
