@@ -248,18 +248,40 @@ void TPublishRun::Show() {
     Failures = 0;
     LastTotals = TSyncTotals();
 
-    // Ordinary files directly in the HTML folder; hidden files and sub-folders stay out.
-    Rows.clear();
-    for (const TFileEntry& entry : ListFolder(FProject.HTMLPath())) {
-        if (!entry.IsRegular || entry.Name.empty() || entry.Name[0] == '.')
-            continue;
-        Rows.push_back(TPublishRow{entry.Name, PublishSizeText(entry.Size), "", true, ""});
-    }
+    ListRows({});
 
     LastError.clear();
     SetButtons(true, true, true);
     SetStatus("");
     SetProgress(0);
+}
+
+void TPublishRun::ListRows(const std::vector<std::string>& unticked) {
+    // Ordinary files directly in the HTML folder; hidden files and sub-folders stay out.
+    Rows.clear();
+    for (const TFileEntry& entry : ListFolder(FProject.HTMLPath())) {
+        if (!entry.IsRegular || entry.Name.empty() || entry.Name[0] == '.')
+            continue;
+        const bool ticked =
+            std::find(unticked.begin(), unticked.end(), entry.Name) == unticked.end();
+        Rows.push_back(TPublishRow{entry.Name, PublishSizeText(entry.Size), "", ticked, ""});
+    }
+}
+
+void TPublishRun::ForgetComparison() {
+    std::vector<std::string> unticked;
+    for (const TPublishRow& row : Rows)
+        // Unchanged rows were unticked by the comparison, not by the owner.
+        if (!row.Ticked && row.Kind != SyncKindText(TSyncKind::Delete) &&
+            row.Kind != SyncKindText(TSyncKind::Unchanged))
+            unticked.push_back(row.Name);
+    if (FSync)
+        FOldSyncs.push_back(std::move(FSync));
+    FCompared = false;
+    PlanSummary.clear();
+    Failures = 0;
+    ListRows(unticked);
+    FView.RowsChanged();
 }
 
 bool TPublishRun::Store() {

@@ -147,6 +147,11 @@ class TPublishRun {
     TPublishOutcome Compare();
     // Only the rows that failed stay ticked; false when none failed.
     bool RetryFailed();
+    // The rows of the plain publish again, as Show lists them, without kinds, deletions or
+    // statuses (a row unticked before stays unticked); the comparison, its summary and the
+    // failures are forgotten, so that a next synchronising Publish compares anew. Nothing is
+    // sent or read from the server.
+    void ForgetComparison();
     // Whether the rows hold a comparison (kinds and deletions).
     bool Compared() const { return FSync != nullptr && FCompared; }
     // "12 to upload (340 KB), 3 to delete, 988 unchanged" of the ticked rows, once compared.
@@ -237,6 +242,8 @@ class TPublishRun {
     bool CompareChecked();
     TPublishOutcome PublishSynchronising();
     void TickPlanFromRows();
+    // The rows of the HTML folder's ordinary files; the names in unticked start unticked.
+    void ListRows(const std::vector<std::string>& unticked);
 
     TDProject& FProject;
     TPublishView& FView;

@@ -21,6 +21,7 @@
 #include <QRegularExpressionValidator>
 #include <QShowEvent>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QThread>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -180,6 +181,18 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
         this, "ComboBoxProtocol", {ProtocolCaptions[0], ProtocolCaptions[1], ProtocolCaptions[2]});
     CheckBoxPassive = new QCheckBox(QStringLiteral("Passive mode"), this);
     CheckBoxPassive->setObjectName(QStringLiteral("CheckBoxPassive"));
+    CheckBoxSync = new QCheckBox(QStringLiteral("Only send what changed"), this);
+    CheckBoxSync->setObjectName(QStringLiteral("CheckBoxSync"));
+    CheckBoxSync->setAccessibleName(QStringLiteral("Only send what changed"));
+    CheckBoxSync->setAccessibleDescription(
+        QStringLiteral("Compares the site with what was published before: only new and changed "
+                       "files are uploaded, and files the site no longer has are deleted"));
+    SpinBoxJobs = new QSpinBox(this);
+    SpinBoxJobs->setObjectName(QStringLiteral("SpinBoxJobs"));
+    SpinBoxJobs->setRange(TDPublish::MinJobs, TDPublish::MaxJobs);
+    SpinBoxJobs->setAccessibleName(QStringLiteral("Connections"));
+    SpinBoxJobs->setAccessibleDescription(
+        QStringLiteral("How many connections upload files at the same time, 1 to 8"));
     EditFTP = Edit(this, "EditFTP", 128);
     EditFTPPort = PortEdit(this, "EditFTPPort");
     EditUser = Edit(this, "EditUser", 36);
@@ -227,14 +240,16 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     };
     row(0, 0, "Protocol:", ComboBoxProtocol);
     grid->addWidget(CheckBoxPassive, 0, 3);
-    row(1, 0, "FTP Server:", EditFTP);
-    row(1, 2, "FTP Port:", EditFTPPort);
-    row(2, 0, "User Name:", EditUser);
-    row(2, 2, "Password:", EditPassword);
-    grid->addWidget(CheckBoxProxy, 3, 1);
-    row(4, 0, "Proxy Server:", EditProxy);
-    row(4, 2, "Proxy Port:", EditProxyPort);
-    row(5, 0, "Sub Folder:", EditFolder);
+    grid->addWidget(CheckBoxSync, 1, 1);
+    row(1, 2, "Connections:", SpinBoxJobs);
+    row(2, 0, "FTP Server:", EditFTP);
+    row(2, 2, "FTP Port:", EditFTPPort);
+    row(3, 0, "User Name:", EditUser);
+    row(3, 2, "Password:", EditPassword);
+    grid->addWidget(CheckBoxProxy, 4, 1);
+    row(5, 0, "Proxy Server:", EditProxy);
+    row(5, 2, "Proxy Port:", EditProxyPort);
+    row(6, 0, "Sub Folder:", EditFolder);
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(3, 1);
     auto* buttons = new QHBoxLayout;
@@ -255,6 +270,7 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     setTabOrder(ListViewFile, ButtonPublish);
 
     connect(CheckBoxProxy, &QCheckBox::clicked, this, &TFormPublish::CheckBoxProxyClick);
+    connect(CheckBoxSync, &QCheckBox::clicked, this, &TFormPublish::CheckBoxSyncClick);
     connect(ComboBoxProtocol, &QComboBox::currentIndexChanged, this,
             &TFormPublish::ComboBoxProtocolChange);
     connect(ButtonTest, &QPushButton::clicked, this, &TFormPublish::ButtonTestClick);
@@ -323,6 +339,9 @@ void TFormPublish::RunToControls() {
     }
     CheckBoxPassive->setChecked(edits.CheckBoxPassive);
     CheckBoxPassive->setEnabled(protocol != 2);
+    CheckBoxSync->setChecked(edits.CheckBoxSync);
+    SpinBoxJobs->setValue(edits.SpinBoxJobs);
+    SpinBoxJobs->setEnabled(edits.CheckBoxSync);
     EditFTP->setText(QText(edits.EditFTP));
     EditFTPPort->setText(QText(edits.EditFTPPort));
     EditUser->setText(QText(edits.EditUser));
@@ -339,6 +358,8 @@ void TFormPublish::ControlsToRun() {
     if (protocol >= 0)
         edits.ComboBoxProtocol = ProtocolTexts[protocol];
     edits.CheckBoxPassive = CheckBoxPassive->isChecked();
+    edits.CheckBoxSync = CheckBoxSync->isChecked();
+    edits.SpinBoxJobs = SpinBoxJobs->value();
     edits.EditFTP = StdText(EditFTP->text());
     edits.EditFTPPort = StdText(EditFTPPort->text());
     edits.EditUser = StdText(EditUser->text());
@@ -359,6 +380,20 @@ void TFormPublish::CheckBoxProxyClick() {
     EditProxyPort->setEnabled(on);
     if (on)
         EditProxy->setFocus();
+}
+
+void TFormPublish::CheckBoxSyncClick() {
+    SpinBoxJobs->setEnabled(CheckBoxSync->isChecked());
+    if (!FRun || FRunning)
+        return;
+    // A comparison shown belongs to the synchronising publish: without it the list shows the
+    // plain rows, and with it again the next Publish compares anew (nothing goes over the
+    // network here).
+    if (FRun->Compared() || ButtonRetry->isVisible()) {
+        ControlsToRun();
+        FRun->ForgetComparison();
+        ButtonRetry->setVisible(false);
+    }
 }
 
 void TFormPublish::ComboBoxProtocolChange() {

@@ -16,6 +16,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QTreeWidget;
 
 // The Publish dialog: the project's publishing settings (protocol, server, passive mode,
@@ -39,6 +40,9 @@ class TFormPublish : public QDialog {
     // The protocol chosen: passive mode only for FTP and FTPS; the port follows from 21 to
     // 22 and back when it was the other protocol's default.
     void ComboBoxProtocolChange();
+    // "Only send what changed" ticked or unticked: the connections follow it, and the list
+    // goes back to the plain rows (without kinds) until the next Publish compares again.
+    void CheckBoxSyncClick();
     void ButtonOKClick();
     void ButtonPublishClick();
     void ButtonTestClick();
@@ -53,6 +57,9 @@ class TFormPublish : public QDialog {
 
     QComboBox* ComboBoxProtocol;
     QCheckBox* CheckBoxPassive;
+    // A synchronising publish (only what changed), over SpinBoxJobs connections.
+    QCheckBox* CheckBoxSync;
+    QSpinBox* SpinBoxJobs;
     QLineEdit* EditFTP;
     QLineEdit* EditFTPPort;
     QLineEdit* EditUser;
