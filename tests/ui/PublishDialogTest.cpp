@@ -24,6 +24,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStyle>
 #include <QTimer>
 #include <QTreeWidget>
@@ -174,10 +175,12 @@ class TPublishDialogTest : public QObject {
     void validationMessagesAndFocus();
     void okStoresAndCancelDoesNot();
     void theProtocolChoiceSetsPassiveModeAndThePort();
+    void theSyncBoxAndTheConnectionsLoadAndStore();
     void testConnectionReportsWhatWorksInPlainWords();
     void anUntrustedCertificateIsPutToTheOwnerOnce();
     void publishesEveryTickedFileToARealServer();
     void aSynchronisingRunShowsEachRowsKindAndRetriesWhatFailed();
+    void untickingTheSyncBoxShowsThePlainRowsAndTickingComparesAgain();
     void failuresLeaveTheDialogUsable();
     void windowPaintsAndTakesNoInputWhileAFileUploads();
     void cancelEndsTheRunWithinASecond();
@@ -422,6 +425,73 @@ void TPublishDialogTest::okStoresAndCancelDoesNot() {
     QCOMPARE(saved.PROXY_SERVER, std::string("proxy"));
     QCOMPARE(saved.PROXY_PORT, 8080);
     QCOMPARE(saved.FOLDER, std::string("www "));
+}
+
+void TPublishDialogTest::theSyncBoxAndTheConnectionsLoadAndStore() {
+    TFixture f;
+    // The controls, their captions and their range.
+    f.Show();
+    QCOMPARE(f.Form.CheckBoxSync->text(), QStringLiteral("Only send what changed"));
+    QString caption;
+    for (QLabel* label : f.Form.findChildren<QLabel*>())
+        if (label->buddy() == f.Form.SpinBoxJobs)
+            caption = label->text();
+    QCOMPARE(caption, QStringLiteral("Connections:"));
+    QCOMPARE(f.Form.SpinBoxJobs->minimum(), 1);
+    QCOMPARE(f.Form.SpinBoxJobs->maximum(), 8);
+    f.Form.SpinBoxJobs->setValue(0);
+    QCOMPARE(f.Form.SpinBoxJobs->value(), 1);
+    f.Form.SpinBoxJobs->setValue(9);
+    QCOMPARE(f.Form.SpinBoxJobs->value(), 8);
+    QVERIFY(!f.Form.CheckBoxSync->accessibleDescription().isEmpty());
+    QVERIFY(!f.Form.SpinBoxJobs->accessibleDescription().isEmpty());
+    // Beside passive mode, and Tab goes from one to the other before the server's edits.
+    QCOMPARE(f.Form.CheckBoxPassive->nextInFocusChain(), f.Form.CheckBoxSync);
+    QCOMPARE(f.Form.CheckBoxSync->nextInFocusChain(), f.Form.SpinBoxJobs);
+    QTest::keyClick(&f.Form, Qt::Key_Escape);
+
+    struct TCase {
+        bool Sync;
+        int Jobs;
+        bool Click;
+        int Typed;
+    };
+    // Loaded as the record has them; the connections only with the box ticked; OK stores both
+    // into the project on disk.
+    const TCase cases[] = {{true, 4, false, 6},
+                           {true, 4, true, 2},
+                           {false, 3, true, 8},
+                           {false, 1, false, 1},
+                           {true, 8, true, 5}};
+    for (const TCase& c : cases) {
+        f.Record().SYNC = c.Sync;
+        f.Record().JOBS = c.Jobs;
+        f.Show();
+        QCOMPARE(f.Form.CheckBoxSync->isChecked(), c.Sync);
+        QCOMPARE(f.Form.SpinBoxJobs->value(), c.Jobs);
+        QCOMPARE(f.Form.SpinBoxJobs->isEnabled(), c.Sync);
+        if (c.Click) {
+            QTest::mouseClick(f.Form.CheckBoxSync, Qt::LeftButton);
+            QCOMPARE(f.Form.SpinBoxJobs->isEnabled(), !c.Sync);
+        }
+        const bool sync = c.Sync != c.Click;
+        f.Form.SpinBoxJobs->setValue(c.Typed);
+        QTest::mouseClick(f.Form.ButtonOK, Qt::LeftButton);
+        QCOMPARE(f.Form.result(), int(QDialog::Accepted));
+        const TDPublish saved = f.Saved();
+        QCOMPARE(saved.SYNC, sync);
+        QCOMPARE(saved.JOBS, c.Typed);
+        QCOMPARE(f.Record().SYNC, sync);
+        QCOMPARE(f.Record().JOBS, c.Typed);
+    }
+    // Cancel stores neither.
+    f.Show();
+    QTest::mouseClick(f.Form.CheckBoxSync, Qt::LeftButton);
+    f.Form.SpinBoxJobs->setValue(7);
+    QTest::mouseClick(f.Form.ButtonCancel, Qt::LeftButton);
+    QCOMPARE(f.Form.result(), int(QDialog::Rejected));
+    QCOMPARE(f.Saved().SYNC, false);
+    QCOMPARE(f.Saved().JOBS, 5);
 }
 
 void TPublishDialogTest::theProtocolChoiceSetsPassiveModeAndThePort() {
@@ -958,4 +1028,72 @@ void TPublishDialogTest::aSynchronisingRunShowsEachRowsKindAndRetriesWhatFailed(
     QVERIFY(!f.Form.ButtonRetry->isVisible());
     QCOMPARE(ReadFileBytes(server.Home + "/public/Column1.htm"), std::string(1536, 'C'));
     QCOMPARE(f.Form.LabelPublish->text(), QStringLiteral("Finish!"));
+}
+
+void TPublishDialogTest::untickingTheSyncBoxShowsThePlainRowsAndTickingComparesAgain() {
+    TFixture f;
+    START_SERVER(server, f);
+    MakeFolder(server.Home + "/public");
+    f.Account(server.Port(), "public");
+    f.Record().SYNC = true;
+    f.Show();
+    f.Publish();
+    QCOMPARE(f.Prompter.TakeCalls().size(), 1);
+    QVERIFY2(f.Form.Run()->LastError.empty(), f.Form.Run()->LastError.c_str());
+
+    // The next showing compares (the publish question declined) and shows the kinds.
+    QTest::keyClick(&f.Form, Qt::Key_Escape);
+    WriteFileBytes(f.Html + "Column1.htm", std::string(1536, 'C'));
+    WriteFileBytes(f.Html + "New.htm", "new");
+    std::filesystem::remove(f.Html + "File1.htm");
+    f.Show();
+    QStringList plain;
+    for (const TPublishRow& row : f.Form.Run()->Rows)
+        plain << Q(row.Name + " | " + row.Size + " |  | " +
+                   (row.Name == "New.htm" ? "unticked" : "ticked"));
+    f.Publish(false);
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"ConfirmOKCancel: Publish your website?\n"
+                                                  "2 to upload (2 KB), 1 to delete, 2 unchanged"}));
+    QStringList compared = Rows(f.Form.ListViewFile);
+    compared.sort();
+    QCOMPARE(
+        compared,
+        QStringList({"Column1.htm | 2K | Changed | ticked",
+                     "Default.htm | 0K | Unchanged | unticked", "File1.htm | 2K | Delete | ticked",
+                     "New.htm | 0K | New | ticked", "logo.gif | 1K | Unchanged | unticked"}));
+    f.Untick("New.htm");
+
+    // Unticked: the plain publish's rows, every file ticked but the one the owner unticked,
+    // no deletion; nothing asked, nothing sent.
+    QTest::mouseClick(f.Form.CheckBoxSync, Qt::LeftButton);
+    QVERIFY(!f.Form.SpinBoxJobs->isEnabled());
+    QCOMPARE(Rows(f.Form.ListViewFile), plain);
+    QVERIFY(!f.Form.Run()->Compared());
+    QVERIFY(f.Prompter.Calls.isEmpty());
+    QCOMPARE(f.Record().SYNC, true);
+
+    // Ticked again: still the plain rows until Publish compares anew.
+    QTest::mouseClick(f.Form.CheckBoxSync, Qt::LeftButton);
+    QVERIFY(f.Form.SpinBoxJobs->isEnabled());
+    QCOMPARE(Rows(f.Form.ListViewFile), plain);
+    f.Publish(false);
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"ConfirmOKCancel: Publish your website?\n"
+                                                  "1 to upload (2 KB), 1 to delete, 2 unchanged"}));
+    compared = Rows(f.Form.ListViewFile);
+    compared.sort();
+    QCOMPARE(
+        compared,
+        QStringList({"Column1.htm | 2K | Changed | ticked",
+                     "Default.htm | 0K | Unchanged | unticked", "File1.htm | 2K | Delete | ticked",
+                     "New.htm | 0K | New | unticked", "logo.gif | 1K | Unchanged | unticked"}));
+
+    // Unticked and published: every ticked file is sent the plain way, nothing deleted.
+    QTest::mouseClick(f.Form.CheckBoxSync, Qt::LeftButton);
+    f.Publish();
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"ConfirmOKCancel: Publish your website?"}));
+    QVERIFY2(f.Form.Run()->LastError.empty(), f.Form.Run()->LastError.c_str());
+    QCOMPARE(f.Saved().SYNC, false);
+    QVERIFY(PathExists(server.Home + "/public/File1.htm"));
+    QVERIFY(!PathExists(server.Home + "/public/New.htm"));
+    QCOMPARE(ReadFileBytes(server.Home + "/public/Column1.htm"), std::string(1536, 'C'));
 }
