@@ -60,7 +60,9 @@ class TLocalTextFile {
 };
 
 std::string ConnectionPrefix(int connection) {
-    return "[" + std::to_string(connection + 1) + "] ";
+    std::string prefix("[");
+    prefix.append(std::to_string(connection + 1)).append("] ");
+    return prefix;
 }
 
 } // namespace
