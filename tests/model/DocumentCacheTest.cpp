@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
@@ -148,6 +149,17 @@ TEST_F(DocumentCacheTest, AFileWrittenJustBeforeItsReadingIsReadAgainNextTime) {
     // Now the times of the files are older than the reading: nothing to read any more.
     EXPECT_EQ(cache.Read(*Project), ReadProjectDocuments(*Project));
     EXPECT_EQ(cache.FilesRead(), 0U);
+
+    // A file whose times lie ahead of the clock (written by a machine whose clock is ahead)
+    // could be rewritten without its signature moving on: it is read at every reading.
+    timespec ahead{};
+    ASSERT_EQ(::clock_gettime(CLOCK_REALTIME, &ahead), 0);
+    ahead.tv_sec += 3600;
+    SetModified(path, ahead);
+    for (int reading = 0; reading < 2; ++reading) {
+        EXPECT_EQ(cache.Read(*Project), ReadProjectDocuments(*Project));
+        EXPECT_EQ(cache.FilesRead(), 1U);
+    }
 }
 
 TEST_F(DocumentCacheTest, AFailedReadIsTriedAgainAndAnotherFolderStartsAfresh) {
