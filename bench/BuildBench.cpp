@@ -2,13 +2,16 @@
 // ISO-8859-1) and the largest project and compares each build with cp -r of the same output
 // tree, measured in the same run; then times the whole preview build after one page of the
 // medium project changed, and on the largest project the preview's homepage after each kind
-// of change and after opening it.
+// of change and after opening it, and what the window reads and keeps around one change.
 #include "bench/BenchProject.h"
 #include "generator/Driver.h"
 #include "generator/Generator.h"
 #include "model/CColumn.h"
 #include "model/CProject.h"
+#include "model/DocumentCache.h"
+#include "model/EarlierVersions.h"
 #include "model/ProjectEditor.h"
+#include "model/UndoHistory.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
@@ -233,6 +236,48 @@ void MeasurePreview(const std::string& folder) {
                 Seconds(start, TClock::now()));
 }
 
+// What the window does around one page change of the largest project besides the change
+// itself: the documents read before and after it (every file, as before, or through the
+// cache, which reads the changed file), the undo step recorded and the version kept.
+void MeasureChangeRecord(const std::string& folder) {
+    TXmlDocument document;
+    TDProject project(folder, document);
+    TDocumentCache cache;
+    // The first change of a session fills the cache; the window's later ones find it filled.
+    cache.Read(project);
+    for (const bool cached : {false, true}) {
+        TUndoHistory history;
+        double reading = 0;
+        double keeping = 0;
+        for (int run = 0; run < 3; ++run) {
+            Settle();
+            auto start = TClock::now();
+            const TDocumentBytes before =
+                cached ? cache.Read(project) : ReadProjectDocuments(project);
+            const double read = Seconds(start, TClock::now());
+            EditPage(project, document, 0, 7, [run, cached](TDPage& page) {
+                page.TITLE = std::string("Recorded ") + (cached ? "c" : "u") + std::to_string(run);
+            });
+            start = TClock::now();
+            const TDocumentBytes after =
+                cached ? cache.Read(project) : ReadProjectDocuments(project);
+            const double reads = read + Seconds(start, TClock::now());
+            start = TClock::now();
+            if (history.Record(folder, "Page", before, after))
+                TEarlierVersions(folder).Keep("Page", before, after, 1000 + run);
+            const double keep = Seconds(start, TClock::now());
+            if (run == 0 || reads < reading)
+                reading = reads;
+            if (run == 0 || keep < keeping)
+                keeping = keep;
+        }
+        std::printf("one page change, documents read before and after (%s, maximal): %.3f s\n",
+                    cached ? "cached" : "every file", reading);
+        std::printf("  undo step recorded and version kept after it: %.3f s\n", keeping);
+        std::fflush(stdout);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -245,6 +290,16 @@ int main(int argc, char** argv) {
         RemoveTree(work + "/maximal");
         MakeBenchProject(work + "/maximal", 100, 1000, "UTF-8");
         MeasurePreview(work + "/maximal");
+        MeasureChangeRecord(work + "/maximal");
+        RemoveTree(work);
+        return 0;
+    }
+    // "corvane-bench FOLDER record" makes it and times only what the window does around a
+    // change.
+    if (argc > 2 && std::string(argv[2]) == "record") {
+        RemoveTree(work + "/maximal");
+        MakeBenchProject(work + "/maximal", 100, 1000, "UTF-8");
+        MeasureChangeRecord(work + "/maximal");
         RemoveTree(work);
         return 0;
     }
@@ -294,6 +349,7 @@ int main(int argc, char** argv) {
     }
     std::fflush(stdout);
     MeasurePreview(work + "/maximal");
+    MeasureChangeRecord(work + "/maximal");
     RemoveTree(work);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/XmlDocument.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace {
@@ -18,12 +19,9 @@ bool IsColumnDocumentName(const std::string& name) {
     return true;
 }
 
-void ReadInto(TDocumentBytes& documents, const std::string& folder, const std::string& name) {
-    if (!IsDocumentName(name) || documents.count(name) != 0)
-        return;
-    const std::string file = folder + "/" + name;
-    if (IsPlainFile(file))
-        documents[name] = ReadDocumentFile(file);
+void AddName(std::vector<std::string>& names, const std::string& name) {
+    if (IsDocumentName(name) && std::find(names.begin(), names.end(), name) == names.end())
+        names.push_back(name);
 }
 
 } // namespace
@@ -33,15 +31,25 @@ bool IsDocumentName(const std::string& name) {
            name.find('\\') == std::string::npos;
 }
 
-TDocumentBytes ReadProjectDocuments(const TDProject& project) {
-    TDocumentBytes documents;
-    ReadInto(documents, project.Folder, FileNamePart(project.ProjectFile()));
+std::vector<std::string> ProjectDocumentNames(const TDProject& project) {
+    std::vector<std::string> names;
+    AddName(names, FileNamePart(project.ProjectFile()));
     for (int i = 0; i < project.MenuCount; ++i)
         if (project.MenuItem(i).IsColumn())
-            ReadInto(documents, project.Folder, FileNamePart(project.ColumnFile(i)));
+            AddName(names, FileNamePart(project.ColumnFile(i)));
     for (const TFileEntry& entry : ListFolder(project.Folder))
         if (entry.IsRegular && IsColumnDocumentName(entry.Name))
-            ReadInto(documents, project.Folder, entry.Name);
+            AddName(names, entry.Name);
+    return names;
+}
+
+TDocumentBytes ReadProjectDocuments(const TDProject& project) {
+    TDocumentBytes documents;
+    for (const std::string& name : ProjectDocumentNames(project)) {
+        const std::string file = project.Folder + "/" + name;
+        if (IsPlainFile(file))
+            documents[name] = ReadDocumentFile(file);
+    }
     return documents;
 }
 

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 // The documents of a project folder by their bare file names ("Default.Pro",
 // "Column1.Clm"), each with its bytes. A name that is not there stands for a document that
@@ -15,6 +16,10 @@ using TDocumentBytes = std::map<std::string, std::string>;
 // document stays on disk and comes back with its menu item). Only regular files are read;
 // throws TError naming the file that cannot be read.
 TDocumentBytes ReadProjectDocuments(const TDProject& project);
+
+// The names of the documents that ReadProjectDocuments reads, in that order and each once,
+// whether there is a regular file of that name or not.
+std::vector<std::string> ProjectDocumentNames(const TDProject& project);
 
 // Writes one document back into the project folder, atomically (a new Default.Pro gets the
 // owner-only mode that the project gives it). Throws TError naming the file.

@@ -34,13 +34,19 @@ bool TUndoHistory::Record(const std::string& folder, const std::string& name,
         names.insert(document);
     TUndoStep step{name, folder, {}};
     for (const std::string& document : names) {
+        // Compared in place: only the documents that changed are copied.
+        const auto earlier = before.find(document);
+        const auto later = after.find(document);
+        const bool hadBefore = earlier != before.end();
+        const bool hasAfter = later != after.end();
+        if (hadBefore && hasAfter && earlier->second == later->second)
+            continue;
         TDocumentChange change{document, std::nullopt, std::nullopt};
-        if (auto found = before.find(document); found != before.end())
-            change.Before = found->second;
-        if (auto found = after.find(document); found != after.end())
-            change.After = found->second;
-        if (change.Before != change.After)
-            step.Changes.push_back(std::move(change));
+        if (hadBefore)
+            change.Before = earlier->second;
+        if (hasAfter)
+            change.After = later->second;
+        step.Changes.push_back(std::move(change));
     }
     if (step.Changes.empty())
         return false;

@@ -123,6 +123,20 @@ bool ReadFileStamp(const std::string& path, TFileStamp& stamp) {
     return true;
 }
 
+bool ReadFileSignature(const std::string& path, TFileSignature& signature) {
+    struct stat st {};
+    if (path.empty() || ::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    signature.Stamp.Device = static_cast<std::uint64_t>(st.st_dev);
+    signature.Stamp.Inode = static_cast<std::uint64_t>(st.st_ino);
+    signature.Stamp.Size = st.st_size;
+    signature.Stamp.ModifiedSeconds = st.st_mtim.tv_sec;
+    signature.Stamp.ModifiedNanoseconds = st.st_mtim.tv_nsec;
+    signature.ChangedSeconds = st.st_ctim.tv_sec;
+    signature.ChangedNanoseconds = st.st_ctim.tv_nsec;
+    return true;
+}
+
 // CopyFileReplacing with the errno of a failure in error.
 static bool CopyPlainFile(const std::string& source, const std::string& target, int& error) {
     // Never through a link, and never waiting on a FIFO or device: only a plain file is read.

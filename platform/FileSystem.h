@@ -39,6 +39,19 @@ struct TFileStamp {
 // The stamp of a regular file itself (not through a symbolic link); false for anything else.
 bool ReadFileStamp(const std::string& path, TFileStamp& stamp);
 
+// What tells one content of a file from another more strictly than TFileStamp: the stamp and
+// the time of the last change of the file's inode (which every write, rename into place and
+// change of mode moves on, and which no program can set back).
+struct TFileSignature {
+    TFileStamp Stamp;
+    std::int64_t ChangedSeconds = 0;
+    long ChangedNanoseconds = 0;
+    bool operator==(const TFileSignature&) const = default;
+};
+// The signature of a regular file itself (not through a symbolic link); false for anything
+// else.
+bool ReadFileSignature(const std::string& path, TFileSignature& signature);
+
 struct TFileEntry {
     std::string Name;
     std::int64_t Size = 0;

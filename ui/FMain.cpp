@@ -935,6 +935,7 @@ void TFormMain::CloseClick() {
     Preview->CancelAndWait();
     PreviewProgress->stop();
     UndoHistory.Clear();
+    Documents.Clear();
     if (IsOpen()) {
         Workspace.Project.reset();
         UpdateCaption();
@@ -1212,11 +1213,12 @@ void TFormMain::RunChange(const std::string& name, const std::function<void()>& 
             StartBackgroundPreview();
     });
     const std::string folder = Workspace.Project->Folder;
-    const TDocumentBytes before = ReadProjectDocuments(*Workspace.Project);
+    // A copy: the reading after the command replaces the cache's.
+    const TDocumentBytes before = Documents.Read(*Workspace.Project);
     auto record = [this, &folder, &name, &before] {
         if (!IsOpen() || Workspace.Project->Folder != folder)
             return;
-        const TDocumentBytes after = ReadProjectDocuments(*Workspace.Project);
+        const TDocumentBytes& after = Documents.Read(*Workspace.Project);
         if (UndoHistory.Record(folder, name, before, after))
             TEarlierVersions(folder).Keep(name, before, after, std::time(nullptr));
     };
@@ -1279,11 +1281,11 @@ void TFormMain::UndoClick() {
     // The documents are written back under the background build: it stops first.
     Preview->CancelAndWait();
     const std::string folder = Workspace.Project->Folder;
-    const TDocumentBytes before = ReadProjectDocuments(*Workspace.Project);
+    const TDocumentBytes before = Documents.Read(*Workspace.Project);
     TAtExit update([this] { UpdateUndoActions(); });
     const std::string name = std::string("Undo ").append(UndoHistory.Undo().Name);
     ReloadProject();
-    TEarlierVersions(folder).Keep(name, before, ReadProjectDocuments(*Workspace.Project),
+    TEarlierVersions(folder).Keep(name, before, Documents.Read(*Workspace.Project),
                                   std::time(nullptr));
 }
 
@@ -1293,11 +1295,11 @@ void TFormMain::RedoClick() {
     // The documents are written back under the background build: it stops first.
     Preview->CancelAndWait();
     const std::string folder = Workspace.Project->Folder;
-    const TDocumentBytes before = ReadProjectDocuments(*Workspace.Project);
+    const TDocumentBytes before = Documents.Read(*Workspace.Project);
     TAtExit update([this] { UpdateUndoActions(); });
     const std::string name = std::string("Redo ").append(UndoHistory.Redo().Name);
     ReloadProject();
-    TEarlierVersions(folder).Keep(name, before, ReadProjectDocuments(*Workspace.Project),
+    TEarlierVersions(folder).Keep(name, before, Documents.Read(*Workspace.Project),
                                   std::time(nullptr));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/DocumentCache.h"
 #include "model/ProjectEditor.h"
 #include "model/UndoHistory.h"
 #include "ui/Dialogs.h"
@@ -101,6 +102,9 @@ class TFormMain : public QMainWindow {
     void RunChange(const std::string& name, const std::function<void()>& command);
     // The changes of this session on the open project; emptied when it closes.
     TUndoHistory UndoHistory;
+    // The open project's documents as the last change read them: the readings before and
+    // after a change read only the files that changed since.
+    TDocumentCache Documents;
 
     // Shows the window as it was when it was last closed (position, size, maximised state,
     // splitter and view, from the settings), or at about 80% of the screen, centred, the
