@@ -353,6 +353,9 @@ TPublishOutcome TPublishRun::FailureEnding(const std::string& message, bool disc
 }
 
 bool TPublishRun::CheckedSettings(std::string& password) {
+    LastError.clear();
+    FNotice.clear();
+    FCancelled = false;
     if (!Store())
         return false;
     const TDPublish& record = FProject.PUBLISH;
@@ -402,9 +405,6 @@ bool TPublishRun::CheckedSettings(std::string& password) {
 }
 
 TPublishOutcome TPublishRun::Publish() {
-    LastError.clear();
-    FNotice.clear();
-    FCancelled = false;
     std::string password;
     if (!CheckedSettings(password))
         return TPublishOutcome::Stopped;
@@ -563,9 +563,6 @@ bool TPublishRun::CompareChecked() {
 }
 
 TPublishOutcome TPublishRun::Compare() {
-    LastError.clear();
-    FNotice.clear();
-    FCancelled = false;
     std::string password;
     if (!CheckedSettings(password))
         return TPublishOutcome::Stopped;

@@ -236,7 +236,8 @@ class TPublishRun {
     // and when trusted the fingerprint is stored and the connection made again.
     void ConnectTrusting(TTransport*& transport);
     bool Cancelled(const std::exception& e) const;
-    // Store and the checks of a run before anything is asked: false after the message.
+    // The start of a run (no error, notice or cancel left from the last one), Store and the
+    // checks before anything is asked: false after the message.
     bool CheckedSettings(std::string& password);
     // Compares after CheckedSettings; false after the failure ending.
     bool CompareChecked();

@@ -323,16 +323,7 @@ void TSyncRun::RenameIntoPlace(TTransport& transport, const std::string& part,
             throw;
     }
     // A server that does not rename over an existing file: the target goes first.
-    try {
-        transport.Delete(name);
-    } catch (const TTransportError& e) {
-        if (e.Kind() != TTransportFailure::FileMissing)
-            throw;
-    }
-    {
-        std::lock_guard<std::mutex> lock(FServerMutex);
-        FServer.Files.erase(name);
-    }
+    DeleteFile(transport, name);
     transport.Rename(part, name);
 }
 
@@ -378,8 +369,7 @@ void TSyncRun::SendFile(TTransport& transport, std::size_t index) {
     FServer.Files[item.Name] = TManifestEntry{item.Size, item.Sha256};
 }
 
-void TSyncRun::DeleteFile(TTransport& transport, std::size_t index) {
-    const std::string& name = Plan.Items[index].Name;
+void TSyncRun::DeleteFile(TTransport& transport, const std::string& name) {
     try {
         transport.Delete(name);
     } catch (const TTransportError& e) {
@@ -427,7 +417,7 @@ void TSyncRun::Item(int connection, std::size_t index, bool upload) {
             if (upload)
                 SendFile(transport, index);
             else
-                DeleteFile(transport, index);
+                DeleteFile(transport, Plan.Items[index].Name);
             done = true;
             break;
         } catch (const TTransportError& e) {

@@ -155,7 +155,9 @@ class TSyncRun {
                 std::atomic<std::size_t>& next, bool uploads);
     void Item(int connection, std::size_t index, bool upload);
     void SendFile(TTransport& transport, std::size_t index);
-    void DeleteFile(TTransport& transport, std::size_t index);
+    // Deletes name on the server (already gone is as good as deleted) and from what the
+    // server holds.
+    void DeleteFile(TTransport& transport, const std::string& name);
     void RenameIntoPlace(TTransport& transport, const std::string& part, const std::string& name);
     void WriteManifest(TSyncTotals& totals);
     // A new transport in slot connection, not yet connected.
