@@ -26,7 +26,7 @@ constexpr int ReplyDelayMs = 25;
 // The server ends by itself after this many seconds, whatever happens to the benchmark.
 constexpr int ServerLifetimeSeconds = 900;
 
-const char* const ServerScript = R"(import logging, os, signal, sys, time
+const char* const ServerScript = R"(import collections, logging, os, signal, sys
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import ThreadedFTPServer
@@ -36,9 +36,31 @@ signal.alarm(lifetime)
 authorizer = DummyAuthorizer()
 authorizer.add_user("bench", "bench", home, perm="elradfmwMT")
 class Handler(FTPHandler):
-    def respond(self, resp, logfun=logging.debug):
-        time.sleep(delay)
-        FTPHandler.respond(self, resp, logfun)
+    # Every byte of the control connection goes out delay seconds after the server wrote
+    # it, in the order written, without holding up the connection meanwhile: the server
+    # reads and answers the next command at once, as a server across the internet would.
+    def push(self, data):
+        if not hasattr(self, "held"):
+            self.held = collections.deque()
+            self.closing = False
+        self.held.append(data)
+        self.ioloop.call_later(delay, self.release, _errback=self.handle_error)
+    def release(self):
+        # One timer per piece, each releasing the oldest: the order stays whatever order
+        # timers of the same moment fire in.
+        if not self.held:
+            return
+        data = self.held.popleft()
+        if self._closed:
+            return
+        FTPHandler.push(self, data)
+        if self.closing and not self.held:
+            FTPHandler.close_when_done(self)
+    def close_when_done(self):
+        if getattr(self, "held", None):
+            self.closing = True
+        else:
+            FTPHandler.close_when_done(self)
 Handler.authorizer = authorizer
 server = ThreadedFTPServer(("127.0.0.1", 0), Handler)
 print(server.address[1], flush=True)

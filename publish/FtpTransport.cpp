@@ -1,6 +1,6 @@
 #include "publish/FtpTransport.h"
 
-TFtpTransport::TFtpTransport(const TTransportSettings& settings) {
+TFtpTransport::TFtpTransport(const TTransportSettings& settings) : FProtocol(settings.Protocol) {
     FClient.Host = settings.Host;
     FClient.Port = settings.Port;
     FClient.Username = settings.User;
@@ -81,4 +81,16 @@ std::int64_t TFtpTransport::RemoteSize(const std::string& remoteName) {
     std::int64_t size = -1;
     Translated([&] { size = FClient.RemoteSize(remoteName); });
     return size;
+}
+
+void TFtpTransport::UploadReplacing(const std::string& localPath, const std::string& remoteName,
+                                    const std::string& tempName,
+                                    const std::function<void(std::int64_t)>& progress,
+                                    const std::function<void()>& beforeRename) {
+    if (!FClient.Pipelining || FClient.TransferType != ftBinary) {
+        TTransport::UploadReplacing(localPath, remoteName, tempName, progress, beforeRename);
+        return;
+    }
+    Translated(
+        [&] { FClient.UploadReplacing(localPath, remoteName, tempName, progress, beforeRename); });
 }

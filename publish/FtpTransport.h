@@ -18,6 +18,15 @@ class TFtpTransport : public TTransport {
     void Delete(const std::string& remoteName) override;
     void Rename(const std::string& fromName, const std::string& toName) override;
     std::int64_t RemoteSize(const std::string& remoteName) override;
+    // The commands of the steps after the transfer go out together (the client's
+    // UploadReplacing) unless Pipelining was turned off or the session is in ASCII type.
+    void UploadReplacing(const std::string& localPath, const std::string& remoteName,
+                         const std::string& tempName,
+                         const std::function<void(std::int64_t)>& progress = {},
+                         const std::function<void()>& beforeRename = {}) override;
+    bool Pipelining() const override { return FClient.Pipelining; }
+    void SetPipelining(bool pipelining) override { FClient.Pipelining = pipelining; }
+    TTransportProtocol Protocol() const override { return FProtocol; }
     void Disconnect() noexcept override;
     bool Connected() const override;
     void Cancel() noexcept override;
@@ -30,4 +39,5 @@ class TFtpTransport : public TTransport {
     template <typename F> void Translated(F operation);
 
     TIdFTP FClient;
+    TTransportProtocol FProtocol;
 };

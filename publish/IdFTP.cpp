@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -581,6 +582,11 @@ void TIdFTP::Expect(const std::string& step, std::initializer_list<int> accepted
 void TIdFTP::Expect(const std::string& step, std::initializer_list<int> accepted, int refusal,
                     const std::string& subject) {
     ReadReply(step);
+    Judge(step, accepted, refusal, subject);
+}
+
+void TIdFTP::Judge(const std::string& step, std::initializer_list<int> accepted, int refusal,
+                   const std::string& subject) {
     for (int code : accepted)
         if (code == FReplyCode)
             return;
@@ -807,10 +813,27 @@ bool TIdFTP::OpenPassiveConnection(const std::string& step, TFileDescriptor& dat
     TAddress server;
     if (!PeerAddress(FSocket.Get(), server))
         Fail(step, "the control connection has no peer address (" + ErrorText(errno) + ")");
-    const bool extended = server.Family() == AF_INET6;
-    const std::string command = extended ? "EPSV" : "PASV";
+    if (FPreparedData) {
+        data = std::move(FPreparedData);
+        return true;
+    }
+    const std::string command = PassiveCommand();
     SendLine(command, command, command);
     ReadReply(command);
+    return PassiveReplied(step, data);
+}
+
+std::string TIdFTP::PassiveCommand() const {
+    TAddress server;
+    return PeerAddress(FSocket.Get(), server) && server.Family() == AF_INET6 ? "EPSV" : "PASV";
+}
+
+bool TIdFTP::PassiveReplied(const std::string& step, TFileDescriptor& data) {
+    TAddress server;
+    if (!PeerAddress(FSocket.Get(), server))
+        Fail(step, "the control connection has no peer address (" + ErrorText(errno) + ")");
+    const bool extended = server.Family() == AF_INET6;
+    const std::string command = extended ? "EPSV" : "PASV";
     if (FReplyCode >= 500 && FReplyCode <= 599) {
         FPassiveRefused = true;
         Log("passive mode refused: active mode for the rest of the session");
@@ -950,6 +973,11 @@ TFileDescriptor TIdFTP::AcceptDataConnection(int listener, const std::string& st
 
 void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName,
                     const std::function<void(std::int64_t)>& progress) {
+    Store(localPath, remoteName, progress);
+}
+
+std::int64_t TIdFTP::Store(const std::string& localPath, const std::string& remoteName,
+                           const std::function<void(std::int64_t)>& progress) {
     const std::string step = "upload of " + localPath;
     if (!Connected())
         Fail(step, "not connected");
@@ -1011,6 +1039,7 @@ void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName,
     Expect(store, {225, 226, 250, 426, 450}, static_cast<int>(TRefusal::Store), remoteName);
     if (FReplyCode == 426 || FReplyCode == 450)
         Expect(store, {225, 226}, static_cast<int>(TRefusal::Store), remoteName);
+    return sent;
 }
 
 TTlsChannel* TIdFTP::OpenTransfer(const std::string& step, const std::string& command, int refusal,
@@ -1150,29 +1179,185 @@ std::int64_t TIdFTP::RemoteSize(const std::string& remoteName) {
     if (ascii)
         Command("TYPE I", {200});
     const std::string size = "SIZE " + remoteName;
-    const int code =
-        Command(size, {213, 500, 502}, "", static_cast<int>(TRefusal::Missing), remoteName);
-    std::int64_t bytes = -1;
-    if (code == 213) {
-        // "213 1234": the digits after the code, and nothing else.
-        const std::string& line = FReplyLines.front();
-        std::size_t pos = 3;
-        while (pos < line.size() && line[pos] == ' ')
-            ++pos;
-        bytes = 0;
-        std::size_t digits = 0;
-        for (; pos < line.size() && line[pos] >= '0' && line[pos] <= '9' && digits < 18; ++pos) {
-            bytes = bytes * 10 + (line[pos] - '0');
-            ++digits;
-        }
-        if (digits == 0 || pos != line.size())
-            Fail(size, "the reply " + Quoted(FReplyLines) + " holds no size", code, remoteName);
-    } else {
-        Log("the server does not tell sizes (SIZE)");
-    }
+    Command(size, {213, 500, 502}, "", static_cast<int>(TRefusal::Missing), remoteName);
+    const std::int64_t bytes = SizeOfReply(size, remoteName);
     if (ascii)
         Command("TYPE A", {200});
     return bytes;
+}
+
+std::int64_t TIdFTP::SizeOfReply(const std::string& step, const std::string& remoteName) {
+    if (FReplyCode != 213) {
+        Log("the server does not tell sizes (SIZE)");
+        return -1;
+    }
+    // "213 1234": the digits after the code, and nothing else.
+    const std::string& line = FReplyLines.front();
+    std::size_t pos = 3;
+    while (pos < line.size() && line[pos] == ' ')
+        ++pos;
+    std::int64_t bytes = 0;
+    std::size_t digits = 0;
+    for (; pos < line.size() && line[pos] >= '0' && line[pos] <= '9' && digits < 18; ++pos) {
+        bytes = bytes * 10 + (line[pos] - '0');
+        ++digits;
+    }
+    if (digits == 0 || pos != line.size())
+        Fail(step, "the reply " + Quoted(FReplyLines) + " holds no size", FReplyCode, remoteName);
+    return bytes;
+}
+
+void TIdFTP::SendTogether(const std::vector<std::string>& lines, const std::string& step) {
+    if (!Connected())
+        Fail(step, "not connected");
+    std::string data;
+    for (const std::string& line : lines) {
+        if (BreaksALine(line))
+            Fail(step, "the command holds a line break or a NUL character and is not sent");
+        data.append(line).append("\r\n");
+    }
+    if (FCancelled)
+        Fail(step, CancelledText);
+    for (const std::string& line : lines)
+        Log("> " + line);
+    std::string error;
+    bool timedOut = false;
+    if (!SendAll(FSocket.Get(), FControlTls.Active() ? &FControlTls : nullptr, data.data(),
+                 data.size(), ReadTimeout, FCancelled, error, timedOut)) {
+        // Part of it may have gone: the exchange is out of step.
+        Disconnect();
+        FailConnection(
+            step, FCancelled ? CancelledText : "the commands could not be sent (" + error + ")",
+            timedOut);
+    }
+}
+
+TIdFTP::TReply TIdFTP::ReadSentReply(const std::string& step, bool later) {
+    try {
+        ReadReply(step);
+    } catch (const TFTPError& e) {
+        // A command sent with this one has no reply yet: the exchange is out of step, and the
+        // session is given up. A server that left a later command unanswered gets one command
+        // at a time from now on.
+        if (later && e.Kind() != TTransportFailure::Cancelled && !FCancelled) {
+            Pipelining = false;
+            Log("no reply to a command sent with another: one command at a time from now on");
+        }
+        Disconnect();
+        throw;
+    }
+    return TReply{FReplyCode, FReplyLines};
+}
+
+void TIdFTP::Restore(const TReply& reply) {
+    FReplyCode = reply.Code;
+    FReplyLines = reply.Lines;
+}
+
+void TIdFTP::UploadReplacing(const std::string& localPath, const std::string& remoteName,
+                             const std::string& tempName,
+                             const std::function<void(std::int64_t)>& progress,
+                             const std::function<void()>& beforeRename) {
+    const std::string step = "upload of " + localPath;
+    if (BreaksALine(remoteName))
+        Fail(step, "the remote file name holds a line break or a NUL character", 0, localPath);
+    const std::int64_t sent = Store(localPath, tempName, progress);
+
+    // The size and the first half of the rename go together; what beforeRename finds is
+    // heard once both replies are in.
+    const std::string size = "SIZE " + tempName;
+    const std::string from = "RNFR " + tempName;
+    SendTogether({size, from}, size);
+    std::exception_ptr failure;
+    if (beforeRename) {
+        try {
+            beforeRename();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    const TReply sizeReply = ReadSentReply(size, false);
+    const TReply fromReply = ReadSentReply(from, true);
+    if (!failure) {
+        try {
+            Restore(sizeReply);
+            Judge(size, {213, 500, 502}, static_cast<int>(TRefusal::Missing), tempName);
+            const std::int64_t held = SizeOfReply(size, tempName);
+            Restore(fromReply);
+            Judge(from, {350}, static_cast<int>(TRefusal::Missing), tempName);
+            if (held >= 0 && held != sent) {
+                std::string detail = "the server holds ";
+                detail.append(std::to_string(held))
+                    .append(" of the ")
+                    .append(std::to_string(sent))
+                    .append(" bytes");
+                Fail(size, detail, 0, remoteName, TTransportFailure::ConnectionLost,
+                     "The file did not arrive whole.");
+            }
+        } catch (const TFTPError&) {
+            failure = std::current_exception();
+        }
+    }
+    if (failure) {
+        // The rename begun is ended on the file itself (renamed onto its own name), and the
+        // file goes.
+        try {
+            if (fromReply.Code == 350)
+                Command("RNTO " + tempName, {200, 250});
+            Command("DELE " + tempName, {200, 250});
+        } catch (const TFTPError&) {
+        }
+        std::rethrow_exception(failure);
+    }
+
+    // The rename's second half, and with it the next transfer's passive connection asked
+    // for, so that the next upload waits for one reply less.
+    const std::string to = "RNTO " + remoteName;
+    const bool prepare = Passive && !FPassiveRefused;
+    const std::string passive = prepare ? PassiveCommand() : std::string();
+    if (prepare)
+        SendTogether({to, passive}, to);
+    else
+        SendLine(to, to, to);
+    TReply toReply;
+    if (prepare) {
+        toReply = ReadSentReply(to, false);
+    } else {
+        ReadReply(to);
+        toReply = TReply{FReplyCode, FReplyLines};
+    }
+    const bool renamed = toReply.Code == 200 || toReply.Code == 250;
+    if (prepare) {
+        try {
+            ReadSentReply(passive, true);
+        } catch (const TFTPError&) {
+            // The file is in place all the same; the next step finds the connection gone.
+            if (renamed)
+                return;
+            throw;
+        }
+        try {
+            PassiveReplied(passive, FPreparedData);
+        } catch (const TFTPError& e) {
+            FPreparedData.Reset();
+            Log(std::string("no passive connection ready for the next transfer: ") + e.what());
+        }
+    }
+    Restore(toReply);
+    if (renamed)
+        return;
+    if (toReply.Code >= 500 && toReply.Code <= 599) {
+        // A server that does not rename over an existing file: the target goes first.
+        try {
+            Delete(remoteName);
+        } catch (const TFTPError& e) {
+            if (e.Kind() != TTransportFailure::FileMissing)
+                throw;
+        }
+        Rename(tempName, remoteName);
+        return;
+    }
+    Judge(to, {200, 250}, static_cast<int>(TRefusal::Store), remoteName);
 }
 
 void TIdFTP::FinishTlsTransfer(int fd, TTlsChannel& channel) {
@@ -1201,6 +1386,7 @@ void TIdFTP::FinishTlsTransfer(int fd, TTlsChannel& channel) {
 }
 
 void TIdFTP::Disconnect() {
+    FPreparedData.Reset();
     FControlTls.Close();
     FSocket.Reset();
     FInput.clear();

@@ -88,6 +88,22 @@ class TIdFTP {
     // size in bytes, -1 when the server does not know the command (500, 502); 550 fails as
     // FileMissing.
     std::int64_t RemoteSize(const std::string& remoteName);
+    // Puts the local file in place as remoteName in the current folder (binary type only):
+    // stores it under tempName, then sends SIZE and RNFR together, calls beforeRename while
+    // their replies come, and when the server holds every byte sent sends RNTO, in passive
+    // mode together with the next transfer's EPSV or PASV (that transfer then uses the
+    // connection made). A rename that the server refuses for good (5xx) is made again
+    // after DELE remoteName. When a step before the rename fails (beforeRename's throw
+    // among them) the begun rename is ended by RNTO tempName and tempName deleted. Every
+    // reply to commands sent together is read before a failure is thrown; a server that
+    // leaves the later of them unanswered (or closes the connection before it) fails the
+    // step, loses the session and turns Pipelining off.
+    void UploadReplacing(const std::string& localPath, const std::string& remoteName,
+                         const std::string& tempName,
+                         const std::function<void(std::int64_t)>& progress = {},
+                         const std::function<void()>& beforeRename = {});
+    // Whether UploadReplacing may be used; see above.
+    bool Pipelining = true;
     // Closes the control connection. Sends nothing and never fails.
     void Disconnect();
 
@@ -181,6 +197,31 @@ class TIdFTP {
     // with subject the folder or file it concerns.
     int Command(const std::string& line, std::initializer_list<int> accepted,
                 const std::string& shown = "", int refusal = 0, const std::string& subject = "");
+    // A reply as it was read.
+    struct TReply {
+        int Code = 0;
+        std::vector<std::string> Lines;
+    };
+    // Sends the lines at once (the session is given up when they cannot all be sent).
+    void SendTogether(const std::vector<std::string>& lines, const std::string& step);
+    // Reads the reply to a command sent with others; when it fails the session is given up
+    // and, for a later command (later), Pipelining turned off.
+    TReply ReadSentReply(const std::string& step, bool later);
+    // Makes reply the last reply again.
+    void Restore(const TReply& reply);
+    // Fails unless the last reply's code is one of accepted (as Expect after its reading).
+    void Judge(const std::string& step, std::initializer_list<int> accepted, int refusal,
+               const std::string& subject);
+    // The size that a SIZE reply (the last one) gives: -1 unless its code is 213.
+    std::int64_t SizeOfReply(const std::string& step, const std::string& remoteName);
+    // Upload's work: the bytes sent.
+    std::int64_t Store(const std::string& localPath, const std::string& remoteName,
+                       const std::function<void(std::int64_t)>& progress);
+    // EPSV when the control connection is IPv6, else PASV.
+    std::string PassiveCommand() const;
+    // The data connection named by the last reply, to EPSV or PASV: false when the server
+    // refused passive mode (5xx), active mode then being used for the rest of the session.
+    bool PassiveReplied(const std::string& step, TFileDescriptor& data);
     void Expect(const std::string& step, std::initializer_list<int> accepted);
     void Expect(const std::string& step, std::initializer_list<int> accepted, int refusal,
                 const std::string& subject);
@@ -199,6 +240,8 @@ class TIdFTP {
     bool FPassiveRefused = false;
     bool FDataResumed = false;
     std::atomic<bool> FCancelled{false};
+    // The passive data connection that UploadReplacing made for the next transfer.
+    TFileDescriptor FPreparedData;
     std::string FInput;
     int FReplyCode = 0;
     std::vector<std::string> FReplyLines;

@@ -42,6 +42,7 @@ class TSftpTransport : public TTransport {
     void Delete(const std::string& remoteName) override;
     void Rename(const std::string& fromName, const std::string& toName) override;
     std::int64_t RemoteSize(const std::string& remoteName) override;
+    TTransportProtocol Protocol() const override { return TTransportProtocol::SFTP; }
     void Disconnect() noexcept override;
     bool Connected() const override;
 

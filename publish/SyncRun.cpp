@@ -17,10 +17,6 @@
 
 namespace {
 
-// SFTP statuses that say the connection, not the file, is the trouble.
-constexpr int SftpNoConnection = 6;
-constexpr int SftpConnectionLost = 7;
-
 // Progress of a file is told at most every so many bytes (and at its end).
 constexpr std::int64_t ProgressStep = 64 * 1024;
 
@@ -66,29 +62,6 @@ std::string ConnectionPrefix(int connection) {
 }
 
 } // namespace
-
-bool IsTransientFailure(const TTransportError& error, TTransportProtocol protocol) {
-    if (error.Kind() == TTransportFailure::Cancelled)
-        return false;
-    const int code = error.ReplyCode();
-    if (protocol == TTransportProtocol::SFTP) {
-        if (code == SftpNoConnection || code == SftpConnectionLost)
-            return true;
-    } else {
-        if (code >= 400 && code <= 499)
-            return true;
-        if (code >= 500 && code <= 599)
-            return false;
-    }
-    switch (error.Kind()) {
-    case TTransportFailure::NoAnswer:
-    case TTransportFailure::ConnectionLost:
-    case TTransportFailure::NothingListens:
-        return true;
-    default:
-        return false;
-    }
-}
 
 TSyncRun::TSyncRun(TTransportSettings settings, std::string folder, std::string siteFolder,
                    TTransportMaker maker)
@@ -196,10 +169,16 @@ bool TSyncRun::Pause(int ms) const {
 }
 
 TTransport& TSyncRun::NewTransport(int connection) {
-    if (TTransport* old = FActive[static_cast<std::size_t>(connection)].load())
+    if (TTransport* old = FActive[static_cast<std::size_t>(connection)].load()) {
+        // A server that could not take commands sent together gets one at a time from now on.
+        if (!old->Pipelining())
+            FPipelining = false;
         old->Disconnect();
+    }
     std::unique_ptr<TTransport> made = FMaker(FSettings);
     TTransport* transport = made.get();
+    if (!FPipelining.load())
+        transport->SetPipelining(false);
     {
         std::lock_guard<std::mutex> lock(FTransportsMutex);
         FTransports.push_back(std::move(made));
@@ -330,9 +309,8 @@ void TSyncRun::RenameIntoPlace(TTransport& transport, const std::string& part,
 void TSyncRun::SendFile(TTransport& transport, std::size_t index) {
     const TSyncItem& item = Plan.Items[index];
     const std::string local = FSiteFolder + item.Name;
-    const std::string part = PartPrefix + item.Name;
     std::int64_t told = 0;
-    transport.Upload(local, part, [this, index, &told](std::int64_t sent) {
+    const auto progress = [this, index, &told](std::int64_t sent) {
         if (sent - told < ProgressStep)
             return;
         told = sent;
@@ -341,30 +319,16 @@ void TSyncRun::SendFile(TTransport& transport, std::size_t index) {
         event.Index = index;
         event.Bytes = sent;
         Post(std::move(event));
-    });
-    const std::int64_t remoteSize = transport.RemoteSize(part);
+    };
     // What went up must be what was compared: a file changed since would leave the manifest
     // claiming content that the server does not have.
-    std::int64_t localSize = 0;
-    const std::string hash = Sha256OfFile(local, &localSize);
-    if (hash != item.Sha256 || localSize != item.Size) {
-        try {
-            transport.Delete(part);
-        } catch (const TTransportError&) {
-        }
-        throw TError("The file changed while it was published; publish again", local);
-    }
-    if (remoteSize >= 0 && remoteSize != localSize) {
-        try {
-            transport.Delete(part);
-        } catch (const TTransportError&) {
-        }
-        throw TTransportError("The server holds " + std::to_string(remoteSize) + " of the " +
-                                  std::to_string(localSize) + " bytes of " + item.Name,
-                              TTransportFailure::ConnectionLost, "The file did not arrive whole.",
-                              {}, item.Name);
-    }
-    RenameIntoPlace(transport, part, item.Name);
+    const auto unchanged = [&] {
+        std::int64_t localSize = 0;
+        const std::string hash = Sha256OfFile(local, &localSize);
+        if (hash != item.Sha256 || localSize != item.Size)
+            throw TError("The file changed while it was published; publish again", local);
+    };
+    transport.UploadReplacing(local, item.Name, PartPrefix + item.Name, progress, unchanged);
     std::lock_guard<std::mutex> lock(FServerMutex);
     FServer.Files[item.Name] = TManifestEntry{item.Size, item.Sha256};
 }

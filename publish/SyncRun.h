@@ -65,11 +65,6 @@ struct TSyncTotals {
     bool Succeeded() const { return Failures == 0 && !Cancelled && ManifestError.empty(); }
 };
 
-// Whether a failure is worth another attempt on a fresh connection: a broken or closed
-// connection, a time-out, an FTP reply of the 4xx kind (an SFTP connection lost); not a 5xx
-// reply, a refused name or login, a missing folder, an untrusted server or anything else.
-bool IsTransientFailure(const TTransportError& error, TTransportProtocol protocol);
-
 class TSyncRun {
   public:
     using TTransportMaker = std::function<std::unique_ptr<TTransport>(const TTransportSettings&)>;
@@ -177,6 +172,8 @@ class TSyncRun {
     TTransportMaker FMaker;
 
     std::atomic<bool> FCancelled{false};
+    // Cleared once a connection found that the server cannot take commands sent together.
+    std::atomic<bool> FPipelining{true};
     // The connection of each slot; read by Cancel, so atomic. The objects live as long as
     // the run (FTransports), so that a Cancel holding a pointer never reaches a dead one.
     std::array<std::atomic<TTransport*>, MaxJobs> FActive{};

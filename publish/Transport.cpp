@@ -3,6 +3,91 @@
 #include "publish/FtpTransport.h"
 #include "publish/SftpTransport.h"
 
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+// SFTP statuses that say the connection, not the file, is the trouble.
+constexpr int SftpNoConnection = 6;
+constexpr int SftpConnectionLost = 7;
+
+} // namespace
+
+bool IsTransientFailure(const TTransportError& error, TTransportProtocol protocol) {
+    if (error.Kind() == TTransportFailure::Cancelled)
+        return false;
+    const int code = error.ReplyCode();
+    if (protocol == TTransportProtocol::SFTP) {
+        if (code == SftpNoConnection || code == SftpConnectionLost)
+            return true;
+    } else {
+        if (code >= 400 && code <= 499)
+            return true;
+        if (code >= 500 && code <= 599)
+            return false;
+    }
+    switch (error.Kind()) {
+    case TTransportFailure::NoAnswer:
+    case TTransportFailure::ConnectionLost:
+    case TTransportFailure::NothingListens:
+        return true;
+    default:
+        return false;
+    }
+}
+
+TTransportError NotWholeError(const std::string& name, std::int64_t held, std::int64_t size) {
+    std::string message = "The server holds ";
+    message.append(std::to_string(held))
+        .append(" of the ")
+        .append(std::to_string(size))
+        .append(" bytes of ")
+        .append(name);
+    return TTransportError(message, TTransportFailure::ConnectionLost,
+                           "The file did not arrive whole.", {}, name);
+}
+
+void TTransport::UploadReplacing(const std::string& localPath, const std::string& remoteName,
+                                 const std::string& tempName,
+                                 const std::function<void(std::int64_t)>& progress,
+                                 const std::function<void()>& beforeRename) {
+    Upload(localPath, tempName, progress);
+    const auto dropTemp = [&] {
+        try {
+            Delete(tempName);
+        } catch (const TTransportError&) {
+        }
+    };
+    const std::int64_t held = RemoteSize(tempName);
+    std::error_code error;
+    const auto size = std::filesystem::file_size(localPath, error);
+    try {
+        if (beforeRename)
+            beforeRename();
+        if (held >= 0 && !error && held != static_cast<std::int64_t>(size))
+            throw NotWholeError(remoteName, held, static_cast<std::int64_t>(size));
+    } catch (...) {
+        dropTemp();
+        throw;
+    }
+    try {
+        Rename(tempName, remoteName);
+        return;
+    } catch (const TTransportError& e) {
+        if (e.Kind() == TTransportFailure::Cancelled || IsTransientFailure(e, Protocol()))
+            throw;
+    }
+    // A server that does not rename over an existing file: the target goes first.
+    try {
+        Delete(remoteName);
+    } catch (const TTransportError& e) {
+        if (e.Kind() != TTransportFailure::FileMissing)
+            throw;
+    }
+    Rename(tempName, remoteName);
+}
+
 std::unique_ptr<TTransport> MakeTransport(const TTransportSettings& settings) {
     switch (settings.Protocol) {
     case TTransportProtocol::FTP:

@@ -110,6 +110,26 @@ class TTransport {
     // The size in bytes of remoteName in the current folder, or -1 when the server cannot
     // tell; a file the server does not have fails as FileMissing.
     virtual std::int64_t RemoteSize(const std::string& remoteName) = 0;
+    // Puts the whole local file in place as remoteName in the current folder so that nobody
+    // ever reads half of it: stores it under tempName, checks that the server holds as many
+    // bytes under that name as the file has (where the server tells sizes), calls
+    // beforeRename (which may throw to stop there), then renames tempName to remoteName;
+    // where the server refuses for good to rename over an existing remoteName, remoteName is
+    // deleted first and the rename made again. When a step before the rename fails, tempName
+    // is deleted (as far as the server lets it) and the failure thrown; a file that did not
+    // arrive whole fails as ConnectionLost. Here the steps go one after another; a transport
+    // may send the commands of several steps at once.
+    virtual void UploadReplacing(const std::string& localPath, const std::string& remoteName,
+                                 const std::string& tempName,
+                                 const std::function<void(std::int64_t)>& progress = {},
+                                 const std::function<void()>& beforeRename = {});
+    // Whether UploadReplacing may send a command before the replies to those before it came.
+    // A transport turns it off itself when the server failed to answer commands sent together;
+    // whoever connects to the same server again carries that over to the new connection.
+    virtual bool Pipelining() const { return false; }
+    virtual void SetPipelining(bool /*pipelining*/) {}
+    // The protocol spoken: it says which failures are passing ones (IsTransientFailure).
+    virtual TTransportProtocol Protocol() const { return TTransportProtocol::FTP; }
     // Closes the connection. Never fails.
     virtual void Disconnect() noexcept = 0;
     virtual bool Connected() const = 0;
@@ -125,6 +145,14 @@ class TTransport {
     // server refused passive mode and the files go in active mode).
     std::function<void(const std::string&)> OnStatus;
 };
+
+// Whether a failure is worth another attempt on a fresh connection: a broken or closed
+// connection, a time-out, an FTP reply of the 4xx kind (an SFTP connection lost); not a 5xx
+// reply, a refused name or login, a missing folder, an untrusted server or anything else.
+bool IsTransientFailure(const TTransportError& error, TTransportProtocol protocol);
+
+// The failure of a file of size bytes of which the server holds only held (name: the file).
+TTransportError NotWholeError(const std::string& name, std::int64_t held, std::int64_t size);
 
 // The transport for settings.Protocol.
 std::unique_ptr<TTransport> MakeTransport(const TTransportSettings& settings);

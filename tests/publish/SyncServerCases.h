@@ -66,6 +66,16 @@ class TFaultyTransport : public TTransport {
         Step("SIZE", remoteName);
         return FInner->RemoteSize(remoteName);
     }
+    void UploadReplacing(const std::string& localPath, const std::string& remoteName,
+                         const std::string& tempName,
+                         const std::function<void(std::int64_t)>& progress,
+                         const std::function<void()>& beforeRename) override {
+        Step("UPLOAD", tempName);
+        FInner->UploadReplacing(localPath, remoteName, tempName, progress, beforeRename);
+    }
+    bool Pipelining() const override { return FInner->Pipelining(); }
+    void SetPipelining(bool pipelining) override { FInner->SetPipelining(pipelining); }
+    TTransportProtocol Protocol() const override { return FInner->Protocol(); }
     void Disconnect() noexcept override { FInner->Disconnect(); }
     bool Connected() const override { return FInner->Connected(); }
     void Cancel() noexcept override { FInner->Cancel(); }
