@@ -1,9 +1,16 @@
 // corvane-bench-sync [WORK_FOLDER]: the synchronising publish of a 1,000-file site against a
-// real FTP server on 127.0.0.1 whose every reply is held back 25 ms (pyftpdlib, one thread
-// per connection, standing in for a server across the internet), in one run: (a) the first
-// publish with 4 connections against lftp's "mirror -R -P 4" of the same site into another
-// folder of the same server, (b) the publish after one page's title changed, (c) the publish
-// with nothing changed. Prints the seconds and the ratio of (a).
+// real FTP server on 127.0.0.1 whose every reply leaves 25 ms after the server wrote it, in
+// one run: (a) the first publish with 4 connections against lftp's "mirror -R -P 4" of the
+// same site into another folder of the same server, (b) the publish after one page's title
+// changed, (c) the publish with nothing changed. Prints the seconds and the ratio of (a).
+//
+// The delay stands in for the distance to a server across the internet, not for a slow
+// server: pyftpdlib (one thread, every connection in its event loop) reads and answers each
+// command at once, and its replies (the greeting and both replies of a transfer among them)
+// are held back 25 ms each on their way out, in the order written, while the connection goes
+// on reading. A client that waits for each reply waits 25 ms per command; one that sends
+// commands together waits 25 ms for all of them, as it would over the internet. The data
+// connections are not delayed.
 
 #include "publish/SyncRun.h"
 
@@ -29,7 +36,7 @@ constexpr int ServerLifetimeSeconds = 900;
 const char* const ServerScript = R"(import collections, logging, os, signal, sys
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
-from pyftpdlib.servers import ThreadedFTPServer
+from pyftpdlib.servers import FTPServer
 
 home, lifetime, delay = sys.argv[1], int(sys.argv[2]), float(sys.argv[3]) / 1000.0
 signal.alarm(lifetime)
@@ -62,11 +69,11 @@ class Handler(FTPHandler):
         else:
             FTPHandler.close_when_done(self)
 Handler.authorizer = authorizer
-server = ThreadedFTPServer(("127.0.0.1", 0), Handler)
+server = FTPServer(("127.0.0.1", 0), Handler)
 print(server.address[1], flush=True)
 sys.stderr = open(os.devnull, "w")
 logging.basicConfig(level=logging.CRITICAL, stream=sys.stderr)
-server.serve_forever(timeout=0.2)
+server.serve_forever()
 )";
 
 void Write(const std::string& path, const std::string& data) {

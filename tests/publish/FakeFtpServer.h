@@ -6,6 +6,7 @@
 // so a test never hangs on it; a script that meets something unexpected simply ends, and
 // the control connection is closed.
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -70,6 +71,22 @@ class TFakeFtpSession {
                 throw TScriptEnd("the client closed the control connection");
             FInput.append(buffer, static_cast<std::size_t>(n));
         }
+    }
+    // True when a whole command line is there to be read, or comes within waitMs: a client
+    // that sent it before the reply to the command before was sent.
+    bool LineWithin(int waitMs) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+        while (FInput.find('\n') == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                end - std::chrono::steady_clock::now());
+            char buffer[4096];
+            const ssize_t n = ReadSome(FControl, buffer, sizeof buffer,
+                                       static_cast<int>(std::max<long>(left.count(), 0)));
+            if (n <= 0)
+                return false;
+            FInput.append(buffer, static_cast<std::size_t>(n));
+        }
+        return true;
     }
     // Reads a command and answers it with one line.
     std::string Answer(const std::string& reply) {

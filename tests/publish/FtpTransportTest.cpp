@@ -18,12 +18,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <netinet/in.h>
 #include <optional>
+#include <set>
 #include <string>
 #include <sys/socket.h>
 #include <thread>
@@ -887,4 +890,377 @@ TEST_F(FtpTransportTest, ASizeIsAskedInBinaryTypeWhateverTheSessionsType) {
     EXPECT_EQ(commands[2], "TYPE A");
     EXPECT_EQ(TStrings(commands.begin() + 4, commands.end()),
               (TStrings{"TYPE I", "SIZE a.htm", "TYPE A"}));
+}
+
+// ---- A file put in place through a temporary name, the commands after its transfer sent
+// together
+
+namespace {
+
+// Listens for a passive data connection and names it in a 227 reply; the listener.
+int OfferPassive(TFakeFtpSession& s) {
+    int port = 0;
+    const int listener = TFakeFtpSession::Listen(false, port);
+    if (listener < 0)
+        throw TScriptEnd("cannot listen for the data connection");
+    s.Reply("227 Entering Passive Mode (127,0,0,1," + std::to_string(port / 256) + "," +
+            std::to_string(port % 256) + ")");
+    return listener;
+}
+
+// STOR: 150, the data over the listener's connection, 226; the bytes received.
+std::string StoreOver(TFakeFtpSession& s, int listener) {
+    s.Command();
+    s.Reply("150 Go ahead");
+    std::string data = s.ReceiveAll(s.AcceptData(listener));
+    s.Reply("226 Transfer complete");
+    return data;
+}
+
+// What a scripted server answers after the transfer of one file: SIZE and RNFR (both read
+// before either is answered, so a client that waits for the first reply fails), then each
+// later command by its verb, in turn ("PASV" offers a data connection, "HANGUP" closes the
+// control connection instead of answering, a verb without a reply left gets 502).
+struct TReplacingCase {
+    const char* What;
+    std::string SizeReply;
+    std::string FromReply;
+    std::map<std::string, std::vector<std::string>> Later;
+    // Whether beforeRename throws.
+    bool ChangedLocally;
+    // The commands after RNFR.
+    TStrings Tail;
+    // The failure, or none.
+    std::optional<TTransportFailure> Kind;
+    int Code;
+    bool ConnectedAfter;
+    bool PipeliningAfter;
+};
+
+} // namespace
+
+TEST_F(FtpTransportTest, UploadReplacingSendsSizeWithRnfrAndRntoWithTheNextPassiveCommand) {
+    std::vector<bool> together;
+    TFakeFtpServer server([&](TFakeFtpSession& s) {
+        s.Login();
+        s.Command();
+        int listener = OfferPassive(s);
+        for (int file = 0; file < 2; ++file) {
+            const std::string data = StoreOver(s, listener);
+            s.Command();
+            together.push_back(s.LineWithin(500));
+            s.Command();
+            s.Reply("213 " + std::to_string(data.size()));
+            s.Reply("350 Ready for RNTO");
+            s.Command();
+            together.push_back(s.LineWithin(500));
+            s.Command();
+            s.Reply("250 Renamed");
+            listener = OfferPassive(s);
+        }
+        s.WaitClosed();
+        ::close(listener);
+    });
+    Port = server.Port();
+    auto ftp = Make(Settings());
+    ftp->Connect();
+    EXPECT_TRUE(ftp->Pipelining());
+    int checks = 0;
+    std::vector<std::int64_t> progress;
+    ftp->UploadReplacing(
+        Local("a.htm", "<html>a</html>"), "a.htm", ".part-a.htm",
+        [&](std::int64_t sent) { progress.push_back(sent); }, [&] { ++checks; });
+    ftp->UploadReplacing(Local("b.htm", Binary(200000, 3)), "b.htm", ".part-b.htm", {},
+                         [&] { ++checks; });
+    EXPECT_TRUE(ftp->Connected());
+    ftp->Disconnect();
+    server.Finish();
+    EXPECT_EQ(server.ScriptEnd(), "");
+    EXPECT_EQ(checks, 2);
+    EXPECT_EQ(progress, (std::vector<std::int64_t>{14}));
+    EXPECT_EQ(together, (std::vector<bool>{true, true, true, true}));
+    // The second file's transfer takes the data connection that came with the first's RNTO.
+    EXPECT_EQ(server.Commands(),
+              (TStrings{"USER site", "PASS pa55 word", "TYPE I", "SYST", "PASV",
+                        "STOR .part-a.htm", "SIZE .part-a.htm", "RNFR .part-a.htm", "RNTO a.htm",
+                        "PASV", "STOR .part-b.htm", "SIZE .part-b.htm", "RNFR .part-b.htm",
+                        "RNTO b.htm", "PASV"}));
+    EXPECT_EQ(server.Files().size(), 0u);
+}
+
+TEST_F(FtpTransportTest, UploadReplacingReadsEveryReplyBeforeItFailsAndEndsWhatItBegan) {
+    const std::vector<TReplacingCase> cases = {
+        {"the server holds less than was sent",
+         "213 3",
+         "350 Ready",
+         {{"RNTO", {"250 Renamed"}}, {"DELE", {"250 Deleted"}}},
+         false,
+         {"RNTO .part-a.htm", "DELE .part-a.htm"},
+         TTransportFailure::ConnectionLost,
+         0,
+         true,
+         true},
+        {"the local file changed while it went",
+         "213 14",
+         "350 Ready",
+         {{"RNTO", {"250 Renamed"}}, {"DELE", {"250 Deleted"}}},
+         true,
+         {"RNTO .part-a.htm", "DELE .part-a.htm"},
+         std::nullopt,
+         -1,
+         true,
+         true},
+        {"the temporary file is gone",
+         "550 No such file",
+         "550 No such file",
+         {{"DELE", {"550 No such file"}}},
+         false,
+         {"DELE .part-a.htm"},
+         TTransportFailure::FileMissing,
+         550,
+         true,
+         true},
+        {"RNFR refused after a good size",
+         "213 14",
+         "553 Not allowed",
+         {{"DELE", {"250 Deleted"}}},
+         false,
+         {"DELE .part-a.htm"},
+         TTransportFailure::FileRefused,
+         553,
+         true,
+         true},
+        {"a server that does not rename over an existing file",
+         "213 14",
+         "350 Ready",
+         {{"RNTO", {"553 File exists", "250 Renamed"}},
+          {"PASV", {"PASV"}},
+          {"DELE", {"250 Deleted"}},
+          {"RNFR", {"350 Ready"}}},
+         false,
+         {"RNTO a.htm", "PASV", "DELE a.htm", "RNFR .part-a.htm", "RNTO a.htm"},
+         std::nullopt,
+         0,
+         true,
+         true},
+        {"a passing refusal of the rename",
+         "213 14",
+         "350 Ready",
+         {{"RNTO", {"450 Busy"}}, {"PASV", {"PASV"}}},
+         false,
+         {"RNTO a.htm", "PASV"},
+         TTransportFailure::FileRefused,
+         450,
+         true,
+         true},
+        {"a server that drops the command sent with another",
+         "213 14",
+         "",
+         {},
+         false,
+         {},
+         TTransportFailure::NoAnswer,
+         0,
+         false,
+         false},
+        {"the connection lost after the first reply",
+         "213 14",
+         "HANGUP",
+         {},
+         false,
+         {},
+         TTransportFailure::ConnectionLost,
+         0,
+         false,
+         false},
+        {"the connection lost after the rename",
+         "213 14",
+         "350 Ready",
+         {{"RNTO", {"250 Renamed"}}, {"PASV", {"HANGUP"}}},
+         false,
+         {"RNTO a.htm", "PASV"},
+         std::nullopt,
+         0,
+         false,
+         false},
+    };
+    for (const TReplacingCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        TFakeFtpServer server([&c](TFakeFtpSession& s) {
+            s.Login();
+            s.Command();
+            int listener = OfferPassive(s);
+            StoreOver(s, listener);
+            s.Command();
+            s.Command();
+            s.Reply(c.SizeReply);
+            if (c.FromReply == "HANGUP") {
+                s.HangUp();
+                s.WaitClosed();
+                return;
+            }
+            if (!c.FromReply.empty())
+                s.Reply(c.FromReply);
+            auto later = c.Later;
+            for (;;) {
+                const std::string command = s.Command();
+                auto& replies = later[command.substr(0, command.find(' '))];
+                const std::string reply = replies.empty() ? "502 No" : replies.front();
+                if (!replies.empty())
+                    replies.erase(replies.begin());
+                if (reply == "HANGUP") {
+                    s.HangUp();
+                    s.WaitClosed();
+                    return;
+                }
+                if (reply == "PASV")
+                    listener = OfferPassive(s);
+                else
+                    s.Reply(reply);
+            }
+        });
+        Port = server.Port();
+        TTransportSettings settings = Settings();
+        settings.ReadTimeout = 1000;
+        auto ftp = Make(settings);
+        ftp->Connect();
+        const auto started = std::chrono::steady_clock::now();
+        std::string failure;
+        std::optional<TTransportFailure> kind;
+        int code = -1;
+        try {
+            ftp->UploadReplacing(Local("a.htm", "<html>a</html>"), "a.htm", ".part-a.htm", {},
+                                 [&] {
+                                     if (c.ChangedLocally)
+                                         throw TError("changed while it went");
+                                 });
+        } catch (const TTransportError& e) {
+            failure = e.what();
+            kind = e.Kind();
+            code = e.ReplyCode();
+        } catch (const TError& e) {
+            failure = e.what();
+        }
+        // Never longer than one reply's time-out.
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(2500));
+        EXPECT_EQ(kind, c.Kind) << failure;
+        if (c.Kind) {
+            EXPECT_EQ(code, c.Code) << failure;
+        } else if (c.ChangedLocally) {
+            EXPECT_EQ(failure, "changed while it went");
+        } else {
+            EXPECT_EQ(failure, "");
+        }
+        if (c.Kind == TTransportFailure::ConnectionLost && c.ConnectedAfter) {
+            EXPECT_THAT(failure, HasSubstr("holds 3 of the 14 bytes"));
+        }
+        EXPECT_EQ(ftp->Connected(), c.ConnectedAfter);
+        EXPECT_EQ(ftp->Pipelining(), c.PipeliningAfter);
+        ftp->Disconnect();
+        server.Finish();
+        TStrings commands = server.Commands();
+        ASSERT_GE(commands.size(), 8u);
+        EXPECT_EQ(TStrings(commands.begin() + 4, commands.begin() + 8),
+                  (TStrings{"PASV", "STOR .part-a.htm", "SIZE .part-a.htm", "RNFR .part-a.htm"}));
+        EXPECT_EQ(TStrings(commands.begin() + 8, commands.end()), c.Tail);
+    }
+}
+
+TEST_F(FtpTransportTest, WithoutPipeliningUploadReplacingWaitsForEachReply) {
+    std::vector<bool> early;
+    TFakeFtpServer server([&](TFakeFtpSession& s) {
+        s.Login();
+        s.Command();
+        const int listener = OfferPassive(s);
+        const std::string data = StoreOver(s, listener);
+        for (const std::string& reply :
+             {"213 " + std::to_string(data.size()), std::string("350 Ready"),
+              std::string("250 Renamed")}) {
+            s.Command();
+            early.push_back(s.LineWithin(300));
+            s.Reply(reply);
+        }
+        s.WaitClosed();
+    });
+    Port = server.Port();
+    auto ftp = Make(Settings());
+    ftp->SetPipelining(false);
+    ftp->Connect();
+    ftp->UploadReplacing(Local("a.htm", "<html>a</html>"), "a.htm", ".part-a.htm");
+    ftp->Disconnect();
+    server.Finish();
+    EXPECT_EQ(early, (std::vector<bool>{false, false, false}));
+    EXPECT_EQ(server.Commands(),
+              (TStrings{"USER site", "PASS pa55 word", "TYPE I", "SYST", "PASV",
+                        "STOR .part-a.htm", "SIZE .part-a.htm", "RNFR .part-a.htm",
+                        "RNTO a.htm"}));
+}
+
+TEST_F(FtpTransportTest, UploadReplacingAgainstARealServerPlainAndOverTls) {
+    MakeCertificates();
+    struct TCase {
+        const char* What;
+        bool Tls;
+        bool Passive;
+        bool RenameKeeps;
+    };
+    const TCase cases[] = {
+        {"plain, passive", false, true, false},  {"plain, active", false, false, false},
+        {"TLS, passive", true, true, false},     {"TLS, active", true, false, false},
+        {"rename kept, passive", false, true, true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        TPyFtpdOptions options;
+        if (c.Tls)
+            options = Tls(Certificates->ServerCertificate(), Certificates->ServerKey());
+        options.RenameKeeps = c.RenameKeeps;
+        options.CutOnce = "cut";
+        StartServer(options);
+        std::filesystem::remove_all(Home() + "/www");
+        std::filesystem::create_directories(Home() + "/www");
+        WriteFileBytes(Home() + "/www/a.htm", "old");
+        TTransportSettings settings =
+            Settings(c.Tls ? TTransportProtocol::FTPS : TTransportProtocol::FTP, c.Passive);
+        settings.CaFile = c.Tls ? Certificates->CaFile() : std::string();
+        Log.clear();
+        auto ftp = Make(settings);
+        ftp->Connect();
+        ftp->ChangeFolder("www");
+        const std::string big = Binary(300000, 9);
+        ftp->UploadReplacing(Local("a.htm", "<html>new</html>"), "a.htm", ".part-a.htm");
+        ftp->UploadReplacing(Local("b.bin", big), "b.bin", ".part-b.bin");
+        // The server cuts this one short.
+        TTransportError e = TransportFailure(
+            [&] { ftp->UploadReplacing(Local("cut.htm", "<html>cut</html>"), "cut.htm",
+                                       ".part-cut.htm"); });
+        EXPECT_EQ(e.Kind(), TTransportFailure::ConnectionLost) << e.what();
+        EXPECT_EQ(e.Reason(), "The file did not arrive whole.");
+        // A transfer after them (here the prepared data connection's) goes as any other.
+        EXPECT_EQ(ftp->Download("a.htm", 1000), "<html>new</html>");
+        ftp->UploadReplacing(Local("cut.htm", "<html>cut</html>"), "cut.htm", ".part-cut.htm");
+        EXPECT_TRUE(ftp->Pipelining());
+        ftp->Disconnect();
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(Home() + "/www"))
+            names.insert(entry.path().filename().string());
+        EXPECT_EQ(names, (std::set<std::string>{"a.htm", "b.bin", "cut.htm"}));
+        EXPECT_EQ(ReadFileBytes(Home() + "/www/a.htm"), "<html>new</html>");
+        EXPECT_EQ(ReadFileBytes(Home() + "/www/b.bin"), big);
+        EXPECT_EQ(ReadFileBytes(Home() + "/www/cut.htm"), "<html>cut</html>");
+        // SIZE and RNFR went before the size came back.
+        const auto size = std::find(Log.begin(), Log.end(), "> SIZE .part-a.htm");
+        ASSERT_NE(size, Log.end());
+        ASSERT_LT(size + 2, Log.end());
+        EXPECT_EQ(*(size + 1), "> RNFR .part-a.htm");
+        EXPECT_THAT(*(size + 2), HasSubstr("< 213"));
+        if (c.RenameKeeps) {
+            EXPECT_THAT(Log, Contains("> DELE a.htm"));
+        } else {
+            EXPECT_THAT(Log, Not(Contains("> DELE a.htm")));
+        }
+        EXPECT_THAT(Log, Contains("> RNTO .part-cut.htm"));
+        EXPECT_THAT(Log, Contains("> DELE .part-cut.htm"));
+        Server.reset();
+    }
 }

@@ -36,6 +36,12 @@ class TMemoryServer {
     // Files itself.
     std::function<void(const std::string&, const std::string&, int)> Fault;
 
+    // Whether a connection that sends commands together (UploadReplacing while Pipelining)
+    // gets no answer to them: it times out, and the connection is gone.
+    bool DropsCommandsSentTogether = false;
+    // The uploads that a connection tried so.
+    std::atomic<int> SentTogether{0};
+
     std::map<std::string, std::string> Files;
 
     std::vector<std::string> Operations() {
@@ -167,6 +173,22 @@ class TMemoryTransport : public TTransport {
             throw Missing(remoteName);
         return FServer.TellsSize ? static_cast<std::int64_t>(found->second.size()) : -1;
     }
+    void UploadReplacing(const std::string& localPath, const std::string& remoteName,
+                         const std::string& tempName,
+                         const std::function<void(std::int64_t)>& progress,
+                         const std::function<void()>& beforeRename) override {
+        if (FPipelining && FServer.DropsCommandsSentTogether) {
+            Step("UPLOAD", tempName);
+            ++FServer.SentTogether;
+            // As the FTP transport does when a reply to commands sent together does not come.
+            FPipelining = false;
+            FConnected = false;
+            throw TimedOut();
+        }
+        TTransport::UploadReplacing(localPath, remoteName, tempName, progress, beforeRename);
+    }
+    bool Pipelining() const override { return FPipelining; }
+    void SetPipelining(bool pipelining) override { FPipelining = pipelining; }
     void Disconnect() noexcept override { FConnected = false; }
     bool Connected() const override { return FConnected; }
     void Cancel() noexcept override { FCancelled = true; }
@@ -206,6 +228,7 @@ class TMemoryTransport : public TTransport {
     int FNumber = 0;
     bool FConnected = false;
     bool FInFolder = false;
+    bool FPipelining = true;
     std::atomic<bool> FCancelled{false};
 };
 

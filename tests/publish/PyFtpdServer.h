@@ -43,6 +43,23 @@ if options.get("refuse_passive"):
         self.respond("502 Passive mode is not offered here.")
     Handler.ftp_PASV = refuse
     Handler.ftp_EPSV = refuse
+if options.get("rename_keeps"):
+    base_rnto = Handler.ftp_RNTO
+    def rename_keeps(self, path):
+        if self._rnfr and self._rnfr != path and os.path.exists(path):
+            self._rnfr = None
+            self.respond("550 File exists.")
+            return
+        return base_rnto(self, path)
+    Handler.ftp_RNTO = rename_keeps
+if options.get("cut_once"):
+    cut = {"marker": options["cut_once"]}
+    def cut_once(self, file):
+        if cut["marker"] and cut["marker"] in os.path.basename(file):
+            cut["marker"] = None
+            with open(file, "r+b") as f:
+                f.truncate(max(os.path.getsize(file) - 1, 0))
+    Handler.on_file_received = cut_once
 if options.get("masquerade"):
     Handler.masquerade_address = options["masquerade"]
 handler = Handler
@@ -67,6 +84,10 @@ struct TPyFtpdOptions {
     bool RefusePassive = false;
     // The address that the 227 reply names instead of the server's own.
     std::string Masquerade;
+    // RNTO onto an existing file refused with 550, as some servers do.
+    bool RenameKeeps = false;
+    // The first file received whose name holds this text loses its last byte.
+    std::string CutOnce;
 
     std::string Json() const {
         std::string json = "{";
@@ -85,6 +106,10 @@ struct TPyFtpdOptions {
             add("\"refuse_passive\": true");
         if (!Masquerade.empty())
             add("\"masquerade\": \"" + Masquerade + "\"");
+        if (RenameKeeps)
+            add("\"rename_keeps\": true");
+        if (!CutOnce.empty())
+            add("\"cut_once\": \"" + CutOnce + "\"");
         return json + "}";
     }
 };

@@ -10,6 +10,7 @@
 #include "publish/PyFtpdServer.h"
 #include "publish/RequireServers.h"
 #include "publish/SyncServerCases.h"
+#include "publish/TestCertificates.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -168,4 +169,36 @@ TEST_F(PyFtpdTest, ASynchronisingPublishSendsOnlyWhatChangedPassiveAndActive) {
         std::filesystem::create_directory(Dir / folder);
         syncserver::TSyncServerCases(settings, folder, Home() + "/" + folder, Dir / folder).Play();
     }
+}
+
+TEST_F(PyFtpdTest, ASynchronisingPublishOverFtpsSendsOnlyWhatChanged) {
+    const std::string python = PythonWithPyftpdlib(true);
+    if (python.empty())
+        SKIP_WITHOUT_SERVER("python3 with pyftpdlib and pyOpenSSL is not installed");
+    std::filesystem::create_directories(Dir / "certs");
+    TTestCertificates certificates(Dir / "certs");
+    if (!certificates.Error().empty())
+        SKIP_WITHOUT_SERVER("the openssl program cannot make the test certificates: " +
+                            certificates.Error());
+    TPyFtpdOptions options;
+    options.CertFile = certificates.ServerCertificate();
+    options.KeyFile = certificates.ServerKey();
+    options.TlsRequired = true;
+    std::filesystem::create_directories(Dir / "tls-script");
+    TPyFtpdServer server(python, Dir / "tls-script", Home(), "site", "pa55 word",
+                         pyftpd::ServerLifetimeSeconds, options);
+    ASSERT_GT(server.Port(), 0) << "the FTPS server did not start";
+    const std::string folder = "sync-tls";
+    std::filesystem::create_directory(Home() + "/" + folder);
+    TTransportSettings settings;
+    settings.Protocol = TTransportProtocol::FTPS;
+    settings.Host = "127.0.0.1";
+    settings.Port = server.Port();
+    settings.User = "site";
+    settings.Password = "pa55 word";
+    settings.Passive = true;
+    settings.ReadTimeout = 10000;
+    settings.CaFile = certificates.CaFile();
+    std::filesystem::create_directory(Dir / folder);
+    syncserver::TSyncServerCases(settings, folder, Home() + "/" + folder, Dir / folder).Play();
 }

@@ -611,6 +611,33 @@ TEST_F(SyncRunTest, ParallelConnectionsEachLoggedInOnceAndReused) {
     ExpectServerEqualsSite();
 }
 
+TEST_F(SyncRunTest, AServerThatCannotTakeCommandsSentTogetherGetsOneAtATimeOnEveryNewConnection) {
+    TFiles site;
+    for (int i = 0; i < 12; ++i)
+        site["Page" + std::to_string(i) + ".htm"] = Content("Page", i, 500 + i);
+    Site(site);
+    Server.DropsCommandsSentTogether = true;
+    const TSyncTotals totals = Publish(3);
+    EXPECT_TRUE(totals.Succeeded());
+    EXPECT_EQ(totals.Uploaded, 12);
+    // At most once on each of the three connections that were there before a failure was
+    // seen; every connection made after one is told.
+    EXPECT_GE(Server.SentTogether.load(), 1);
+    EXPECT_LE(Server.SentTogether.load(), 3);
+    int retried = 0;
+    for (const TSyncItemStatus& status : Last->Status)
+        retried += status.Attempts > 1 ? 1 : 0;
+    EXPECT_EQ(retried, Server.SentTogether.load());
+    ExpectServerEqualsSite();
+
+    // A run of its own starts over with commands sent together.
+    Server.Files.clear();
+    Server.SentTogether = 0;
+    EXPECT_TRUE(Publish(1).Succeeded());
+    EXPECT_EQ(Server.SentTogether.load(), 1);
+    ExpectServerEqualsSite();
+}
+
 TEST_F(SyncRunTest, CancelFromAnotherThreadEndsARunWithinASecond) {
     TFiles site;
     for (int i = 0; i < 8; ++i)

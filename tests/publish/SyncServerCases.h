@@ -17,12 +17,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace syncserver {
 
@@ -221,6 +223,43 @@ class TSyncServerCases {
         }
         FFault = nullptr;
         Expect("after the permanent failure", Publish(2), 2, 1);
+
+        // A page changed while it went up: not put in place, its temporary copy removed, the
+        // old manifest kept; the next run sends it.
+        {
+            const std::string before = ServerManifest();
+            const std::string serverCopy = ReadFileBytes(FServerFolder + "/Column1.htm");
+            site["Column1.htm"] = Page("Column1.htm", 7);
+            Site(site);
+            FFault = [&](const std::string& op, const std::string& name) {
+                if (op == "UPLOAD" && name == ".corvane-part-Column1.htm")
+                    WriteFileBytes(FSite + "/Column1.htm", Page("Column1.htm", 8));
+            };
+            const TSyncTotals changed = Publish(1);
+            FFault = nullptr;
+            EXPECT_EQ(changed.Failures, 1);
+            EXPECT_THAT(FLastErrors, ::testing::HasSubstr("changed while it was published"));
+            FLastErrors.clear();
+            EXPECT_EQ(ReadFileBytes(FServerFolder + "/Column1.htm"), serverCopy);
+            EXPECT_FALSE(PathExists(FServerFolder + "/.corvane-part-Column1.htm"));
+            EXPECT_EQ(ServerManifest(), before);
+            if (FSettings.Protocol != TTransportProtocol::SFTP) {
+                // The size and the rename's first half went together, and the rename begun
+                // was ended on the temporary file itself before it was deleted.
+                const auto size =
+                    std::find(FLog.begin(), FLog.end(), "> SIZE .corvane-part-Column1.htm");
+                ASSERT_NE(size, FLog.end());
+                ASSERT_NE(size + 1, FLog.end());
+                EXPECT_EQ(*(size + 1), "> RNFR .corvane-part-Column1.htm");
+                const auto end = std::find(size, FLog.end(), "> RNTO .corvane-part-Column1.htm");
+                ASSERT_NE(end, FLog.end());
+                EXPECT_NE(std::find(end, FLog.end(), "> DELE .corvane-part-Column1.htm"),
+                          FLog.end());
+            }
+            site["Column1.htm"] = Page("Column1.htm", 8);
+            Site(site);
+            Expect("after the change while it went", Publish(1), 1, 0);
+        }
     }
 
   private:
@@ -231,9 +270,11 @@ class TSyncServerCases {
             });
         run->Jobs = jobs;
         run->RetryPauseMs = 20;
+        run->OnLog = [this](const std::string& line) { FLog.push_back(line); };
         return run;
     }
     TSyncTotals Publish(int jobs, bool confirmed = false) {
+        FLog.clear();
         auto run = NewRun(jobs);
         try {
             run->Prepare();
@@ -288,6 +329,8 @@ class TSyncServerCases {
     TFaultyTransport::TFault FFault;
     TFiles FExpected;
     std::string FLastErrors;
+    // What the connections of the last Publish logged.
+    std::vector<std::string> FLog;
 };
 
 } // namespace syncserver

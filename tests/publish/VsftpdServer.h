@@ -130,7 +130,10 @@ class TVsftpdServer {
         if (made.ExitCode != 0)
             return "python3 cannot write a Berkeley DB for pam_userdb: " + made.Err;
         RemoveStalePamServices();
-        Service = std::string(PamPrefix) + std::to_string(::getpid());
+        // One service for each server of this process (the process's id first).
+        static int servers = 0;
+        Service = std::string(PamPrefix) + std::to_string(::getpid()) + "-" +
+                  std::to_string(++servers);
         WriteFileBytes(std::string(PamFolder) + "/" + Service,
                        "auth required pam_userdb.so db=" + users +
                            "\naccount required pam_permit.so\nsession required pam_permit.so\n");
@@ -153,7 +156,10 @@ class TVsftpdServer {
                                    "ssl_enable=YES\nrsa_cert_file=" +
                                    Certificates->ServerCertificate() +
                                    "\nrsa_private_key_file=" + Certificates->ServerKey() +
-                                   "\nforce_local_logins_ssl=YES\nforce_local_data_ssl=YES\n"
+                                   (RequireTls ? "\nforce_local_logins_ssl=YES\n"
+                                                 "force_local_data_ssl=YES\n"
+                                               : "\nforce_local_logins_ssl=NO\n"
+                                                 "force_local_data_ssl=NO\n") +
                                    "require_ssl_reuse=YES\nssl_ciphers=HIGH\n"
                                    "pasv_enable=YES\nport_enable=YES\n"
                                    "connect_from_port_20=NO\nxferlog_enable=NO\n"
@@ -169,6 +175,9 @@ class TVsftpdServer {
 
     std::string Home() { return Dir / "home"; }
 
+    // Whether logins and data connections must use TLS (set before Start); plain FTP is
+    // allowed besides FTPS otherwise.
+    bool RequireTls = true;
     TTempFolder Dir;
     std::unique_ptr<TTestCertificates> Certificates;
     std::unique_ptr<TServerProcess> Server;

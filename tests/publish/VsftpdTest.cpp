@@ -205,3 +205,20 @@ TEST_F(VsftpdTest, ASynchronisingPublishOverFtpsSendsOnlyWhatChanged) {
                                  Home() + "/www/sync", Dir / "sync")
         .Play();
 }
+
+TEST_F(VsftpdTest, ASynchronisingPublishOverPlainFtpSendsOnlyWhatChanged) {
+    TVsftpdServer plain;
+    plain.RequireTls = false;
+    ASSERT_EQ(plain.Start(), "");
+    for (bool passive : {true, false}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        const std::string folder = passive ? "www/sync-passive" : "www/sync-active";
+        std::filesystem::create_directories(plain.Home() + "/" + folder);
+        ::chmod((plain.Home() + "/" + folder).c_str(), 0777);
+        TTransportSettings settings = Settings(TTransportProtocol::FTP, passive);
+        settings.Port = plain.Port;
+        std::filesystem::create_directories(Dir / folder);
+        syncserver::TSyncServerCases(settings, folder, plain.Home() + "/" + folder, Dir / folder)
+            .Play();
+    }
+}
