@@ -980,11 +980,11 @@ TEST_F(FtpTransportTest, UploadReplacingSendsSizeWithRnfrAndRntoWithTheNextPassi
     EXPECT_EQ(progress, (std::vector<std::int64_t>{14}));
     EXPECT_EQ(together, (std::vector<bool>{true, true, true, true}));
     // The second file's transfer takes the data connection that came with the first's RNTO.
-    EXPECT_EQ(server.Commands(),
-              (TStrings{"USER site", "PASS pa55 word", "TYPE I", "SYST", "PASV",
-                        "STOR .part-a.htm", "SIZE .part-a.htm", "RNFR .part-a.htm", "RNTO a.htm",
-                        "PASV", "STOR .part-b.htm", "SIZE .part-b.htm", "RNFR .part-b.htm",
-                        "RNTO b.htm", "PASV"}));
+    EXPECT_EQ(
+        server.Commands(),
+        (TStrings{"USER site", "PASS pa55 word", "TYPE I", "SYST", "PASV", "STOR .part-a.htm",
+                  "SIZE .part-a.htm", "RNFR .part-a.htm", "RNTO a.htm", "PASV", "STOR .part-b.htm",
+                  "SIZE .part-b.htm", "RNFR .part-b.htm", "RNTO b.htm", "PASV"}));
     EXPECT_EQ(server.Files().size(), 0u);
 }
 
@@ -1129,11 +1129,10 @@ TEST_F(FtpTransportTest, UploadReplacingReadsEveryReplyBeforeItFailsAndEndsWhatI
         std::optional<TTransportFailure> kind;
         int code = -1;
         try {
-            ftp->UploadReplacing(Local("a.htm", "<html>a</html>"), "a.htm", ".part-a.htm", {},
-                                 [&] {
-                                     if (c.ChangedLocally)
-                                         throw TError("changed while it went");
-                                 });
+            ftp->UploadReplacing(Local("a.htm", "<html>a</html>"), "a.htm", ".part-a.htm", {}, [&] {
+                if (c.ChangedLocally)
+                    throw TError("changed while it went");
+            });
         } catch (const TTransportError& e) {
             failure = e.what();
             kind = e.Kind();
@@ -1173,9 +1172,8 @@ TEST_F(FtpTransportTest, WithoutPipeliningUploadReplacingWaitsForEachReply) {
         s.Command();
         const int listener = OfferPassive(s);
         const std::string data = StoreOver(s, listener);
-        for (const std::string& reply :
-             {"213 " + std::to_string(data.size()), std::string("350 Ready"),
-              std::string("250 Renamed")}) {
+        for (const std::string& reply : {"213 " + std::to_string(data.size()),
+                                         std::string("350 Ready"), std::string("250 Renamed")}) {
             s.Command();
             early.push_back(s.LineWithin(300));
             s.Reply(reply);
@@ -1191,9 +1189,8 @@ TEST_F(FtpTransportTest, WithoutPipeliningUploadReplacingWaitsForEachReply) {
     server.Finish();
     EXPECT_EQ(early, (std::vector<bool>{false, false, false}));
     EXPECT_EQ(server.Commands(),
-              (TStrings{"USER site", "PASS pa55 word", "TYPE I", "SYST", "PASV",
-                        "STOR .part-a.htm", "SIZE .part-a.htm", "RNFR .part-a.htm",
-                        "RNTO a.htm"}));
+              (TStrings{"USER site", "PASS pa55 word", "TYPE I", "SYST", "PASV", "STOR .part-a.htm",
+                        "SIZE .part-a.htm", "RNFR .part-a.htm", "RNTO a.htm"}));
 }
 
 TEST_F(FtpTransportTest, UploadReplacingAgainstARealServerPlainAndOverTls) {
@@ -1205,8 +1202,8 @@ TEST_F(FtpTransportTest, UploadReplacingAgainstARealServerPlainAndOverTls) {
         bool RenameKeeps;
     };
     const TCase cases[] = {
-        {"plain, passive", false, true, false},  {"plain, active", false, false, false},
-        {"TLS, passive", true, true, false},     {"TLS, active", true, false, false},
+        {"plain, passive", false, true, false},      {"plain, active", false, false, false},
+        {"TLS, passive", true, true, false},         {"TLS, active", true, false, false},
         {"rename kept, passive", false, true, true},
     };
     for (const TCase& c : cases) {
@@ -1231,9 +1228,9 @@ TEST_F(FtpTransportTest, UploadReplacingAgainstARealServerPlainAndOverTls) {
         ftp->UploadReplacing(Local("a.htm", "<html>new</html>"), "a.htm", ".part-a.htm");
         ftp->UploadReplacing(Local("b.bin", big), "b.bin", ".part-b.bin");
         // The server cuts this one short.
-        TTransportError e = TransportFailure(
-            [&] { ftp->UploadReplacing(Local("cut.htm", "<html>cut</html>"), "cut.htm",
-                                       ".part-cut.htm"); });
+        TTransportError e = TransportFailure([&] {
+            ftp->UploadReplacing(Local("cut.htm", "<html>cut</html>"), "cut.htm", ".part-cut.htm");
+        });
         EXPECT_EQ(e.Kind(), TTransportFailure::ConnectionLost) << e.what();
         EXPECT_EQ(e.Reason(), "The file did not arrive whole.");
         // A transfer after them (here the prepared data connection's) goes as any other.

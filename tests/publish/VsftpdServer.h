@@ -132,8 +132,8 @@ class TVsftpdServer {
         RemoveStalePamServices();
         // One service for each server of this process (the process's id first).
         static int servers = 0;
-        Service = std::string(PamPrefix) + std::to_string(::getpid()) + "-" +
-                  std::to_string(++servers);
+        Service =
+            std::string(PamPrefix) + std::to_string(::getpid()) + "-" + std::to_string(++servers);
         WriteFileBytes(std::string(PamFolder) + "/" + Service,
                        "auth required pam_userdb.so db=" + users +
                            "\naccount required pam_permit.so\nsession required pam_permit.so\n");
