@@ -1042,7 +1042,7 @@ TEST_F(SyncPublishRunTest, ComparesAsksWithTheSummaryAndSendsOnlyWhatChanged) {
     // The comparison's connection goes on; of the four, two more are made for three files.
     EXPECT_EQ(Server.Count("CONNECT"), 2);
     EXPECT_EQ(Server.Count("UPLOAD .corvane-part-Default.htm"), 1);
-    EXPECT_EQ(Server.Count("DELETE"), 0);
+    EXPECT_EQ(Server.Count("DELETE Column2.htm"), 0);
     EXPECT_THAT(Statuses(), ElementsAre("Success", "Success", "Success", ""));
     EXPECT_EQ(Server.Files.count("Column2.htm"), 1u);
     EXPECT_EQ(TManifest::Parse(Server.Files[TManifest::FileName]).Files.count("Column2.htm"), 1u);
