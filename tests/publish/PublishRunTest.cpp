@@ -1054,6 +1054,36 @@ TEST_F(SyncPublishRunTest, ComparesAsksWithTheSummaryAndSendsOnlyWhatChanged) {
     ExpectServerEqualsSite();
 }
 
+// Unticking "Only send what changed" after a comparison: the rows are the plain ones again,
+// each ticked unless the owner unticked it, and nothing is read from or sent to the server.
+TEST_F(SyncPublishRunTest, ForgettingTheComparisonGivesThePlainRowsBackWithoutTheServer) {
+    AddFile("Default.htm", 2000);
+    AddFile("Column1.htm", 600);
+    AddFile("Column2.htm", 700);
+    ShowSync();
+    ASSERT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
+    AddFile("Column1.htm", 650);
+    AddFile("Column3.htm", 100);
+    std::filesystem::remove(Project->HTMLPath() + "Column2.htm");
+    ShowSync();
+    ASSERT_EQ(Run->Compare(), TPublishOutcome::Finished);
+    ASSERT_THAT(Kinds(), ElementsAre("Column1.htm Changed ticked", "Column3.htm New ticked",
+                                     "Default.htm Unchanged", "Column2.htm Delete ticked"));
+    // The owner unticks a new file: that stays unticked; the unchanged one is ticked again.
+    Run->Rows[1].Ticked = false;
+    Server.ClearOperations();
+    Run->ForgetComparison();
+    EXPECT_FALSE(Run->Compared());
+    EXPECT_EQ(Run->PlanSummary, "");
+    EXPECT_EQ(Run->Failures, 0);
+    EXPECT_THAT(Kinds(), ElementsAre("Column1.htm  ticked", "Column3.htm ", "Default.htm  ticked"));
+    EXPECT_TRUE(Server.Operations().empty());
+    // Comparing again finds the same plan, with the owner's choice kept.
+    ASSERT_EQ(Run->Compare(), TPublishOutcome::Finished);
+    EXPECT_THAT(Kinds(), ElementsAre("Column1.htm Changed ticked", "Column3.htm New",
+                                     "Default.htm Unchanged", "Column2.htm Delete ticked"));
+}
+
 TEST_F(SyncPublishRunTest, FailuresAreCountedAndRetryFailedSendsOnlyThose) {
     AddFile("a.htm", 100);
     AddFile("b.htm", 200);
