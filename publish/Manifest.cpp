@@ -21,6 +21,12 @@ bool IsLowerHex(const std::string& text) {
     return true;
 }
 
+// A name the lists may hold: a file directly in the remote folder.
+bool IsPlainName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string("/\\\r\0", 4)) == std::string::npos;
+}
+
 std::string Hex(const unsigned char* bytes, unsigned length) {
     static const char digits[] = "0123456789abcdef";
     std::string text;
@@ -90,8 +96,7 @@ TManifest TManifest::Parse(const std::string& text) {
         if (size.empty() || size.size() > 18 ||
             size.find_first_not_of("0123456789") != std::string::npos)
             fail("holds no size");
-        if (name.empty() || name == "." || name == ".." ||
-            name.find_first_of(std::string("/\\\r\0", 4)) != std::string::npos)
+        if (!IsPlainName(name))
             fail("holds no plain file name");
         if (!manifest.Files.emplace(name, TManifestEntry{std::stoll(size), hash}).second)
             fail("names " + name + " a second time");
@@ -105,6 +110,8 @@ std::string TManifest::Text() const {
     std::string text = Header;
     text += '\n';
     for (const auto& [name, entry] : Files) {
+        if (!entry.Known())
+            continue;
         text += entry.Sha256;
         text += ' ';
         text += std::to_string(entry.Size);
@@ -113,6 +120,60 @@ std::string TManifest::Text() const {
         text += '\n';
     }
     return text;
+}
+
+std::set<std::string> TManifest::ParsePending(const std::string& text) {
+    if (text.size() > MaxBytes)
+        throw TError("The list of files under way is too large");
+    std::set<std::string> names;
+    std::size_t at = 0;
+    int lineNumber = 0;
+    auto fail = [&lineNumber](const std::string& what) {
+        throw TError("The list of files under way: line " + std::to_string(lineNumber) + " " +
+                     what);
+    };
+    while (at < text.size()) {
+        const std::size_t end = text.find('\n', at);
+        ++lineNumber;
+        if (end == std::string::npos)
+            fail("does not end with a line break");
+        const std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (lineNumber == 1) {
+            if (line != PendingHeader)
+                fail("is not \"" + std::string(PendingHeader) + "\"");
+            continue;
+        }
+        if (!IsPlainName(line))
+            fail("holds no plain file name");
+        names.insert(line);
+    }
+    if (lineNumber == 0)
+        throw TError("The list of files under way is empty");
+    return names;
+}
+
+std::string TManifest::PendingText(const std::set<std::string>& names) {
+    std::string text = PendingHeader;
+    text += '\n';
+    for (const std::string& name : names) {
+        text += name;
+        text += '\n';
+    }
+    return text;
+}
+
+void TManifest::MarkUnknown(const std::set<std::string>& names) {
+    for (const std::string& name : names)
+        Files[name] = TManifestEntry{-1, std::string()};
+}
+
+std::set<std::string> TManifest::Unknown() const {
+    std::set<std::string> names;
+    for (const auto& [name, entry] : Files)
+        if (!entry.Known())
+            names.insert(name);
+    return names;
 }
 
 std::string Sha256OfBytes(const std::string& bytes) {

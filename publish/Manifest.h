@@ -7,14 +7,24 @@
 // Its text: the header line, then one line per file, "SHA256 SIZE NAME" (the hash in 64
 // lower-case hexadecimal digits, the size in decimal, the name to the end of the line, so
 // that it may hold blanks), each line ending with LF, the files in name order.
+//
+// Beside it, while a run is under way, the list of the files whose content on the server is
+// not known (".corvane-pending"): the header line, then one name per line. A run writes it
+// before it sends or deletes anything and removes it after the new manifest, so that a run
+// broken off between the two leaves the names it may have changed marked as unknown. The
+// next run then sends those files again (or deletes them when the site no longer has them),
+// whatever the manifest says of them; a manifest entry alone would claim the old content.
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 
 struct TManifestEntry {
     std::int64_t Size = 0;
+    // Empty when the content on the server is not known (a file listed as pending).
     std::string Sha256;
+    bool Known() const { return !Sha256.empty(); }
     bool operator==(const TManifestEntry&) const = default;
 };
 
@@ -30,7 +40,20 @@ class TManifest {
     // Reads a manifest's text; throws TError saying what is wrong (another header, a line
     // that is not "hash size name", a name twice, a name with a folder part).
     static TManifest Parse(const std::string& text);
+    // The text of the entries whose content is known; the others belong in the pending list.
     std::string Text() const;
+
+    // The name and first line of the pending list.
+    static constexpr const char* PendingFileName = ".corvane-pending";
+    static constexpr const char* PendingHeader = "corvane-pending 1";
+    // Reads a pending list's text; throws TError saying what is wrong.
+    static std::set<std::string> ParsePending(const std::string& text);
+    static std::string PendingText(const std::set<std::string>& names);
+
+    // Every name in names is listed with its content unknown.
+    void MarkUnknown(const std::set<std::string>& names);
+    // The names listed with their content unknown.
+    std::set<std::string> Unknown() const;
 
     std::map<std::string, TManifestEntry> Files;
     bool operator==(const TManifest&) const = default;

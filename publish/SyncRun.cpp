@@ -267,9 +267,40 @@ void TSyncRun::Prepare() {
         ManifestNote = "The manifest on the server cannot be read: " + e.Message();
     }
 
+    // The files an earlier run may have changed before it was broken off.
+    FPendingFound = false;
+    FPendingNames.clear();
+    bool pendingRead = true;
+    try {
+        FPendingNames = TManifest::ParsePending(
+            transport->Download(TManifest::PendingFileName, TManifest::MaxBytes));
+        FPendingFound = true;
+    } catch (const TTransportError& e) {
+        if (e.Kind() == TTransportFailure::Cancelled || Cancelled() ||
+            IsTransientFailure(e, FSettings.Protocol))
+            throw;
+        if (e.Kind() != TTransportFailure::FileMissing) {
+            FPendingFound = true;
+            pendingRead = false;
+            ManifestNote = std::string("The list of files under way on the server cannot be read: ")
+                               .append(e.what());
+        }
+    } catch (const TError& e) {
+        FPendingFound = true;
+        pendingRead = false;
+        ManifestNote = std::string("The list of files under way on the server cannot be read: ")
+                           .append(e.Message());
+    }
+    // Without it nothing the manifest says can be trusted: every file counts as new.
+    if (!pendingRead) {
+        ManifestFound = false;
+        remote = TManifest();
+    }
+    remote.MarkUnknown(FPendingNames);
+
     status("Compare Files...");
     const std::vector<TLocalFile> site = ListSiteFiles(FSiteFolder);
-    Plan = TSyncPlan::Make(site, ManifestFound ? &remote : nullptr);
+    Plan = TSyncPlan::Make(site, ManifestFound || !FPendingNames.empty() ? &remote : nullptr);
     FManifestCurrent = ManifestFound;
     FPrepared = true;
     Status.assign(Plan.Items.size(), TSyncItemStatus());
@@ -327,6 +358,10 @@ void TSyncRun::SendFile(TTransport& transport, std::size_t index) {
         const std::string hash = Sha256OfFile(local, &localSize);
         if (hash != item.Sha256 || localSize != item.Size)
             throw TError("The file changed while it was published; publish again", local);
+        // From the rename on, the server may hold either content, or none (a server that
+        // does not rename over a file loses the old one first).
+        std::lock_guard<std::mutex> lock(FServerMutex);
+        FServer.MarkUnknown({item.Name});
     };
     transport.UploadReplacing(local, item.Name, PartPrefix + item.Name, progress, unchanged);
     std::lock_guard<std::mutex> lock(FServerMutex);
@@ -460,11 +495,9 @@ void TSyncRun::RunPhase(const std::vector<std::size_t>& items, bool uploads) {
     Drain();
 }
 
-void TSyncRun::WriteManifest(TSyncTotals& totals) {
-    const std::string text = ServerManifest().Text();
-    const std::string part = std::string(PartPrefix) + TManifest::FileName;
-    if (OnStatus)
-        OnStatus("Write Manifest...");
+std::string TSyncRun::WriteRemoteText(const std::string& name, const std::string& text,
+                                      const std::string& what) {
+    const std::string part = std::string(PartPrefix) + name;
     std::string error;
     for (int attempt = 0; attempt <= Retries && !Cancelled(); ++attempt) {
         if (attempt > 0 && !Pause(RetryPauseMs << (attempt - 1)))
@@ -476,13 +509,12 @@ void TSyncRun::WriteManifest(TSyncTotals& totals) {
             const std::int64_t size = transport.RemoteSize(part);
             if (size >= 0 && size != static_cast<std::int64_t>(text.size()))
                 throw TTransportError("The server holds " + std::to_string(size) + " of the " +
-                                          std::to_string(text.size()) + " bytes of the manifest",
+                                          std::to_string(text.size()) + " bytes of " + what,
                                       TTransportFailure::ConnectionLost,
                                       "The file did not arrive whole.");
-            RenameIntoPlace(transport, part, TManifest::FileName);
-            totals.ManifestWritten = true;
+            RenameIntoPlace(transport, part, name);
             Drain();
-            return;
+            return std::string();
         } catch (const TTransportError& e) {
             error = e.what();
             Drain();
@@ -494,7 +526,60 @@ void TSyncRun::WriteManifest(TSyncTotals& totals) {
         }
     }
     Drain();
-    totals.ManifestError = Cancelled() ? std::string("Cancelled") : error;
+    return Cancelled() ? std::string("Cancelled") : error;
+}
+
+void TSyncRun::WriteManifest(TSyncTotals& totals) {
+    if (OnStatus)
+        OnStatus("Write Manifest...");
+    totals.ManifestError =
+        WriteRemoteText(TManifest::FileName, ServerManifest().Text(), "the manifest");
+    totals.ManifestWritten = totals.ManifestError.empty();
+}
+
+bool TSyncRun::MarkPending(const std::set<std::string>& names, TSyncTotals& totals) {
+    std::set<std::string> wanted = ServerManifest().Unknown();
+    wanted.insert(names.begin(), names.end());
+    // What the server lists already says as much: nothing to write.
+    if (FPendingFound &&
+        std::includes(FPendingNames.begin(), FPendingNames.end(), wanted.begin(), wanted.end()))
+        return true;
+    const std::string error = WriteRemoteText(
+        TManifest::PendingFileName, TManifest::PendingText(wanted), "the list of files under way");
+    if (!error.empty()) {
+        totals.ManifestError = error;
+        return false;
+    }
+    FPendingFound = true;
+    FPendingNames = std::move(wanted);
+    return true;
+}
+
+void TSyncRun::ClearPending() {
+    if (!FPendingFound)
+        return;
+    const std::set<std::string> unknown = ServerManifest().Unknown();
+    if (unknown == FPendingNames && !unknown.empty())
+        return;
+    // Left behind, the list only makes the next run send its files again: not a failure.
+    std::string error;
+    if (unknown.empty()) {
+        try {
+            DeleteFile(Ensure(0), TManifest::PendingFileName);
+            FPendingFound = false;
+            FPendingNames.clear();
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+    } else {
+        error = WriteRemoteText(TManifest::PendingFileName, TManifest::PendingText(unknown),
+                                "the list of files under way");
+        if (error.empty())
+            FPendingNames = unknown;
+    }
+    Drain();
+    if (!error.empty() && OnLog)
+        OnLog("The list of files under way stays on the server: " + error);
 }
 
 TSyncTotals TSyncRun::Run(bool deletesConfirmed) {
@@ -537,8 +622,20 @@ TSyncTotals TSyncRun::Run(bool deletesConfirmed) {
         deletes.clear();
     }
 
+    std::set<std::string> pending;
+    for (std::size_t i : uploads)
+        pending.insert(Plan.Items[i].Name);
+    for (std::size_t i : deletes)
+        pending.insert(Plan.Items[i].Name);
+    if (!pending.empty() && !MarkPending(pending, totals)) {
+        for (TSyncItemStatus& status : Status)
+            status.State = TSyncState::Skipped;
+        uploads.clear();
+        deletes.clear();
+    }
+
     RunPhase(uploads, true);
-    if (!Cancelled()) {
+    if (!Cancelled() && totals.ManifestError.empty()) {
         if (totals.Failures == 0) {
             RunPhase(deletes, false);
         } else {
@@ -556,7 +653,7 @@ TSyncTotals TSyncRun::Run(bool deletesConfirmed) {
             Status[i].State = TSyncState::Skipped;
 
     totals.Cancelled = Cancelled();
-    if (totals.Failures == 0 && !totals.Cancelled) {
+    if (totals.Failures == 0 && !totals.Cancelled && totals.ManifestError.empty()) {
         // Nothing to say that the server does not already say: left as it is.
         const bool same = FManifestCurrent && ServerManifest() == Plan.Remote;
         if (!same)
@@ -566,6 +663,8 @@ TSyncTotals TSyncRun::Run(bool deletesConfirmed) {
             Plan.Remote = FServer;
             FManifestCurrent = true;
         }
+        if (same || totals.ManifestWritten)
+            ClearPending();
     }
     totals.Cancelled = Cancelled();
     DropConnections();

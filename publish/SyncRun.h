@@ -5,7 +5,8 @@
 // to eight connections at once, then deletes the ticked files the site no longer has, then
 // writes the new manifest. Each file goes up under a temporary name in the same folder and is
 // renamed into place, so that a visitor never gets half a page; a broken run leaves the old
-// manifest, so the server never claims, through it, more than it was sent.
+// manifest, so the server never claims, through it, more than it was sent, and the pending
+// list written before the first upload marks what the run may have changed since.
 //
 // Every callback is called on the thread that called Prepare or Run, never on a connection's
 // own thread. Cancel may be called from any thread and from a signal handler.
@@ -21,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -57,7 +59,8 @@ struct TSyncTotals {
     // Deletions not begun because an upload failed.
     int DeletesNotBegun = 0;
     bool ManifestWritten = false;
-    // Why the manifest could not be written (the run then counts as failed).
+    // Why the manifest, or the list of files under way written before anything is sent,
+    // could not be written (the run then counts as failed).
     std::string ManifestError;
     bool Cancelled = false;
     double Seconds = 0;
@@ -154,7 +157,15 @@ class TSyncRun {
     // server holds.
     void DeleteFile(TTransport& transport, const std::string& name);
     void RenameIntoPlace(TTransport& transport, const std::string& part, const std::string& name);
+    // Sends text to the server as name, through a temporary name; the error, or nothing.
+    std::string WriteRemoteText(const std::string& name, const std::string& text,
+                                const std::string& what);
     void WriteManifest(TSyncTotals& totals);
+    // Before anything is sent or deleted: the pending list on the server names names (and
+    // what it named already). False, with the run's error set, when it cannot be written.
+    bool MarkPending(const std::set<std::string>& names, TSyncTotals& totals);
+    // After the manifest: the pending list names only what is still unknown, or goes.
+    void ClearPending();
     // A new transport in slot connection, not yet connected.
     TTransport& NewTransport(int connection);
     // A new connection in slot connection, connected and in the folder.
@@ -184,6 +195,9 @@ class TSyncRun {
     bool FPrepared = false;
     // Whether the server's manifest is Plan.Remote, as read or as last written.
     bool FManifestCurrent = false;
+    // Whether the server holds a pending list, and the names it holds.
+    bool FPendingFound = false;
+    std::set<std::string> FPendingNames;
     mutable std::mutex FServerMutex;
     TManifest FServer;
 

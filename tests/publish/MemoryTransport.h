@@ -28,7 +28,8 @@ class TMemoryServer {
     bool RenameReplaces = true;
     // Whether SIZE is answered; otherwise RemoteSize is -1.
     bool TellsSize = true;
-    // Each upload takes this long (in steps that a Cancel ends).
+    // Each upload of a site's file takes this long (in steps that a Cancel ends); the lists
+    // kept beside the files go up at once.
     int UploadMs = 0;
     // Called before every operation with its name ("CONNECT", "CWD", "UPLOAD", "DOWNLOAD",
     // "DELETE", "RENAME", "SIZE") and the file it is about (the target for a rename) and the
@@ -47,6 +48,14 @@ class TMemoryServer {
     std::vector<std::string> Operations() {
         std::lock_guard<std::mutex> lock(Mutex);
         return FOperations;
+    }
+    // Whether name is the temporary name of the manifest or of the pending list.
+    static bool IsListPart(const std::string& name) {
+        return name.rfind(".corvane-part-.corvane-", 0) == 0;
+    }
+    // The uploads of the site's files, without those of the lists kept beside them.
+    int SiteUploads() {
+        return Count("UPLOAD .corvane-part-") - Count("UPLOAD .corvane-part-.corvane-");
     }
     int Count(const std::string& prefix) {
         std::lock_guard<std::mutex> lock(Mutex);
@@ -125,7 +134,8 @@ class TMemoryTransport : public TTransport {
             TMemoryServer& Server;
             ~TDone() { --Server.UploadsNow; }
         } done{FServer};
-        for (int waited = 0; waited < FServer.UploadMs; waited += 5) {
+        const int ms = TMemoryServer::IsListPart(remoteName) ? 0 : FServer.UploadMs;
+        for (int waited = 0; waited < ms; waited += 5) {
             CheckCancel();
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }

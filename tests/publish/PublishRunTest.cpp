@@ -1042,7 +1042,7 @@ TEST_F(SyncPublishRunTest, ComparesAsksWithTheSummaryAndSendsOnlyWhatChanged) {
     // The comparison's connection goes on; of the four, two more are made for three files.
     EXPECT_EQ(Server.Count("CONNECT"), 2);
     EXPECT_EQ(Server.Count("UPLOAD .corvane-part-Default.htm"), 1);
-    EXPECT_EQ(Server.Count("DELETE"), 0);
+    EXPECT_EQ(Server.Count("DELETE Column2.htm"), 0);
     EXPECT_THAT(Statuses(), ElementsAre("Success", "Success", "Success", ""));
     EXPECT_EQ(Server.Files.count("Column2.htm"), 1u);
     EXPECT_EQ(TManifest::Parse(Server.Files[TManifest::FileName]).Files.count("Column2.htm"), 1u);
@@ -1052,6 +1052,36 @@ TEST_F(SyncPublishRunTest, ComparesAsksWithTheSummaryAndSendsOnlyWhatChanged) {
     EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
     EXPECT_THAT(Statuses(), ElementsAre("", "", "", "Deleted"));
     ExpectServerEqualsSite();
+}
+
+// Unticking "Only send what changed" after a comparison: the rows are the plain ones again,
+// each ticked unless the owner unticked it, and nothing is read from or sent to the server.
+TEST_F(SyncPublishRunTest, ForgettingTheComparisonGivesThePlainRowsBackWithoutTheServer) {
+    AddFile("Default.htm", 2000);
+    AddFile("Column1.htm", 600);
+    AddFile("Column2.htm", 700);
+    ShowSync();
+    ASSERT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
+    AddFile("Column1.htm", 650);
+    AddFile("Column3.htm", 100);
+    std::filesystem::remove(Project->HTMLPath() + "Column2.htm");
+    ShowSync();
+    ASSERT_EQ(Run->Compare(), TPublishOutcome::Finished);
+    ASSERT_THAT(Kinds(), ElementsAre("Column1.htm Changed ticked", "Column3.htm New ticked",
+                                     "Default.htm Unchanged", "Column2.htm Delete ticked"));
+    // The owner unticks a new file: that stays unticked; the unchanged one is ticked again.
+    Run->Rows[1].Ticked = false;
+    Server.ClearOperations();
+    Run->ForgetComparison();
+    EXPECT_FALSE(Run->Compared());
+    EXPECT_EQ(Run->PlanSummary, "");
+    EXPECT_EQ(Run->Failures, 0);
+    EXPECT_THAT(Kinds(), ElementsAre("Column1.htm  ticked", "Column3.htm ", "Default.htm  ticked"));
+    EXPECT_TRUE(Server.Operations().empty());
+    // Comparing again finds the same plan, with the owner's choice kept.
+    ASSERT_EQ(Run->Compare(), TPublishOutcome::Finished);
+    EXPECT_THAT(Kinds(), ElementsAre("Column1.htm Changed ticked", "Column3.htm New",
+                                     "Default.htm Unchanged", "Column2.htm Delete ticked"));
 }
 
 TEST_F(SyncPublishRunTest, FailuresAreCountedAndRetryFailedSendsOnlyThose) {

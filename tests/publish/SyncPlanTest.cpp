@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,43 @@ TEST(Manifest, AnythingElseIsRefusedWithWhatIsWrong) {
             ADD_FAILURE() << "accepted";
         } catch (const TError& e) {
             EXPECT_THAT(e.what(), HasSubstr(c.Says));
+        }
+    }
+}
+
+TEST(Manifest, ThePendingListRoundTripsAndUnknownEntriesStayOutOfTheManifest) {
+    const std::set<std::string> names = {"Default.htm", "my page.htm", "Old.htm"};
+    const std::string text = TManifest::PendingText(names);
+    EXPECT_EQ(text, "corvane-pending 1\nDefault.htm\nOld.htm\nmy page.htm\n");
+    EXPECT_EQ(TManifest::ParsePending(text), names);
+    EXPECT_EQ(TManifest::ParsePending("corvane-pending 1\n").size(), 0u);
+
+    TManifest manifest;
+    manifest.Files["Default.htm"] = {1234, HashA};
+    manifest.Files["logo.gif"] = {10, HashC};
+    manifest.MarkUnknown({"Default.htm", "New.htm"});
+    EXPECT_EQ(manifest.Unknown(), (std::set<std::string>{"Default.htm", "New.htm"}));
+    EXPECT_FALSE(manifest.Files["New.htm"].Known());
+    EXPECT_EQ(manifest.Text(), "corvane-manifest 1\n" + Line(HashC, "10", "logo.gif"));
+
+    const std::string header = "corvane-pending 1\n";
+    const std::pair<std::string, const char*> refused[] = {
+        {"", "empty"},
+        {"corvane-pending 2\n", "line 1 is not"},
+        {"corvane-manifest 1\n", "line 1 is not"},
+        {header + "a.htm", "line 2 does not end with a line break"},
+        {header + "\n", "line 2 holds no plain file name"},
+        {header + "../a.htm\n", "no plain file name"},
+        {header + "a.htm\r\n", "no plain file name"},
+        {std::string(TManifest::MaxBytes + 1, 'x'), "too large"},
+    };
+    for (const auto& [bad, says] : refused) {
+        SCOPED_TRACE(bad.substr(0, 40));
+        try {
+            TManifest::ParsePending(bad);
+            ADD_FAILURE() << "accepted";
+        } catch (const TError& e) {
+            EXPECT_THAT(e.what(), HasSubstr(says));
         }
     }
 }

@@ -137,17 +137,21 @@ TEST_F(SyncRunTest, AFirstPublishSendsEveryFileUnderATemporaryNameAndWritesTheMa
     // Each file: up under the temporary name, its size asked, renamed into place.
     const std::vector<std::string> ops = Server.Operations();
     ASSERT_GE(ops.size(), 5u);
-    EXPECT_THAT(std::vector<std::string>(ops.begin(), ops.begin() + 3),
-                ElementsAre("CONNECT ", "CWD www", "DOWNLOAD .corvane-manifest"));
+    // Before anything is sent, the list of files under way goes up: all of them.
+    EXPECT_THAT(std::vector<std::string>(ops.begin(), ops.begin() + 7),
+                ElementsAre("CONNECT ", "CWD www", "DOWNLOAD .corvane-manifest",
+                            "DOWNLOAD .corvane-pending", "UPLOAD .corvane-part-.corvane-pending",
+                            "SIZE .corvane-part-.corvane-pending", "RENAME .corvane-pending"));
     EXPECT_EQ(std::count(ops.begin(), ops.end(), "UPLOAD .corvane-part-Column1.htm"), 1);
     const auto upload = std::find(ops.begin(), ops.end(), "UPLOAD .corvane-part-Column1.htm");
     ASSERT_NE(upload, ops.end());
     EXPECT_EQ(*(upload + 1), "SIZE .corvane-part-Column1.htm");
     EXPECT_EQ(*(upload + 2), "RENAME Column1.htm");
-    // The manifest last of all, through its own temporary name.
-    EXPECT_THAT(std::vector<std::string>(ops.end() - 3, ops.end()),
+    // The manifest last of all, through its own temporary name; then the list goes.
+    EXPECT_THAT(std::vector<std::string>(ops.end() - 4, ops.end()),
                 ElementsAre("UPLOAD .corvane-part-.corvane-manifest",
-                            "SIZE .corvane-part-.corvane-manifest", "RENAME .corvane-manifest"));
+                            "SIZE .corvane-part-.corvane-manifest", "RENAME .corvane-manifest",
+                            "DELETE .corvane-pending"));
     // One connection, logged in once.
     EXPECT_EQ(Server.Connects, 1);
     // The manifest is the plan's manifest after the run.
@@ -219,10 +223,11 @@ TEST_F(SyncRunTest, ChangesRemovedFilesAndARenamedHomepage) {
             }));
         EXPECT_EQ(totals.Unchanged, static_cast<int>(Expected.size()) - sentOrNew);
         // Only what changed goes up.
-        EXPECT_EQ(Server.Count("UPLOAD .corvane-part-") - (totals.ManifestWritten ? 1 : 0),
-                  c.Uploaded);
+        EXPECT_EQ(Server.SiteUploads(), c.Uploaded);
         // Nothing changed: the manifest stays as it is, nothing but the reading is done.
         EXPECT_EQ(totals.ManifestWritten, c.Uploaded + c.Deleted > 0);
+        EXPECT_EQ(Server.Count("UPLOAD .corvane-part-.corvane-pending"),
+                  c.Uploaded + c.Deleted > 0 ? 1 : 0);
         ExpectServerEqualsSite();
     }
 }
@@ -310,7 +315,7 @@ TEST_F(SyncRunTest, ARunCancelledInTheMiddleAndRepeatedLeavesTheServerEqualToThe
     TSyncRun* run = Last.get();
     int uploads = 0;
     Server.Fault = [&](const std::string& op, const std::string& name, int) {
-        if (op == "UPLOAD" && ++uploads == 3) {
+        if (op == "UPLOAD" && !TMemoryServer::IsListPart(name) && ++uploads == 3) {
             {
                 std::lock_guard<std::mutex> lock(Server.Mutex);
                 Server.Files[name] = "<html>\r\nhalf";
@@ -338,6 +343,147 @@ TEST_F(SyncRunTest, ARunCancelledInTheMiddleAndRepeatedLeavesTheServerEqualToThe
         EXPECT_NE(name.rfind(TSyncRun::PartPrefix, 0), 0u) << name << " was left behind";
 }
 
+// A run broken off after it changed the server, with the site put back as it was before the
+// next run: what the broken run may have changed is sent (or deleted) again, whatever the old
+// manifest says of it.
+TEST_F(SyncRunTest, WhatABrokenRunMayHaveChangedIsSentAgainEvenWhenTheSiteWentBack) {
+    struct TCase {
+        const char* What;
+        // The site of the broken run, made from the first one.
+        std::function<void(TFiles&)> Change;
+        // Called before each operation of the broken run: true when the run is cut off there.
+        std::function<bool(TMemoryServer&, const std::string&, const std::string&)> CutAt;
+        std::set<std::string> Pending; // what the list of files under way names
+    };
+    const std::vector<TCase> cases = {
+        {"a changed file in place, the next one not",
+         [](TFiles& f) {
+             f["Column1.htm"] = Content("Column1.htm", 2);
+             f["Column2.htm"] = Content("Column2.htm", 2);
+         },
+         [](TMemoryServer&, const std::string& op, const std::string& name) {
+             return op == "UPLOAD" && name == ".corvane-part-Column2.htm";
+         },
+         {"Column1.htm", "Column2.htm"}},
+        {"a file deleted, the manifest not yet written",
+         [](TFiles& f) { f.erase("Column2_1.htm"); },
+         [](TMemoryServer& server, const std::string& op, const std::string& name) {
+             if (op != "DELETE" || name != "Column2_1.htm")
+                 return false;
+             server.Files.erase(name);
+             return true;
+         },
+         {"Column2_1.htm"}},
+        {"a new file in place, then the site without it",
+         [](TFiles& f) { f["New.htm"] = Content("New.htm", 1); },
+         [](TMemoryServer&, const std::string& op, const std::string& name) {
+             return op == "UPLOAD" && name == ".corvane-part-.corvane-manifest";
+         },
+         {"New.htm"}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        Server.Files.clear();
+        Server.Fault = nullptr;
+        Site(FirstSite);
+        ASSERT_TRUE(Publish().Succeeded());
+        const std::string oldManifest = Server.Files[TManifest::FileName];
+        TFiles changed = FirstSite;
+        c.Change(changed);
+        Site(changed);
+        Last = NewRun();
+        TSyncRun* run = Last.get();
+        Server.Fault = [&](const std::string& op, const std::string& name, int) {
+            if (c.CutAt(Server, op, name)) {
+                run->Cancel();
+                throw TTransportError("Cancelled", TTransportFailure::Cancelled, "Cancelled.");
+            }
+        };
+        run->Prepare();
+        EXPECT_TRUE(run->Run().Cancelled);
+        Server.Fault = nullptr;
+        EXPECT_EQ(Server.Files[TManifest::FileName], oldManifest);
+        ASSERT_EQ(Server.Files.count(TManifest::PendingFileName), 1u);
+        EXPECT_EQ(TManifest::ParsePending(Server.Files[TManifest::PendingFileName]), c.Pending);
+
+        // The site as it was: every name the list holds is sent again or deleted.
+        Site(FirstSite);
+        const TSyncTotals repeated = Publish();
+        EXPECT_TRUE(repeated.Succeeded()) << repeated.ManifestError;
+        for (const auto& [name, kind] : Kinds()) {
+            const bool pending = c.Pending.count(name) > 0;
+            const TSyncKind expected = !pending                    ? TSyncKind::Unchanged
+                                       : FirstSite.count(name) > 0 ? TSyncKind::Changed
+                                                                   : TSyncKind::Delete;
+            EXPECT_EQ(kind, expected) << name;
+        }
+        ExpectServerEqualsSite();
+        EXPECT_EQ(Server.Files.count(TManifest::PendingFileName), 0u);
+    }
+}
+
+TEST_F(SyncRunTest, AnUnreadableOrUnwritablePendingListIsNeverTrusted) {
+    Site(FirstSite);
+    ASSERT_TRUE(Publish().Succeeded());
+    TFiles site = Expected;
+    site.erase("Column2_1.htm");
+    site["Column1.htm"] = Content("Column1.htm", 2);
+    Site(site);
+
+    // Not written: nothing is sent or deleted, and the run fails saying why.
+    Server.ClearOperations();
+    Server.Fault = [](const std::string& op, const std::string& name, int) {
+        if (op == "UPLOAD" && name == ".corvane-part-.corvane-pending")
+            throw RefusedReply(553, name);
+    };
+    TSyncTotals totals = Publish();
+    EXPECT_FALSE(totals.Succeeded());
+    EXPECT_THAT(totals.ManifestError, HasSubstr("553"));
+    EXPECT_EQ(Server.SiteUploads(), 0);
+    EXPECT_EQ(Server.Count("DELETE Column2_1.htm"), 0);
+    for (const TSyncItemStatus& status : Last->Status)
+        EXPECT_EQ(status.State, TSyncState::Skipped);
+
+    // Not readable: as with an unreadable manifest, every file is new and nothing is
+    // deleted; the run that succeeds removes it.
+    Server.Fault = nullptr;
+    Server.Files[TManifest::PendingFileName] = "corvane-pending 1\n../Default.htm\n";
+    totals = Publish();
+    EXPECT_TRUE(totals.Succeeded());
+    EXPECT_FALSE(Last->ManifestFound);
+    EXPECT_THAT(Last->ManifestNote, HasSubstr("list of files under way"));
+    EXPECT_EQ(totals.Uploaded, 6);
+    EXPECT_EQ(totals.Deleted, 0);
+    ExpectServerEqualsSite({"Column2_1.htm"});
+    EXPECT_EQ(Server.Files.count(TManifest::PendingFileName), 0u);
+
+    // Not removed after the manifest: the run still succeeds, and the next one sends what it
+    // names once more, then removes it.
+    site["Column1.htm"] = Content("Column1.htm", 3);
+    Site(site);
+    Server.Fault = [](const std::string& op, const std::string& name, int) {
+        if (op == "DELETE" && name == TManifest::PendingFileName)
+            throw RefusedReply(550, name);
+    };
+    std::vector<std::string> log;
+    Last = NewRun();
+    Last->OnLog = [&log](const std::string& line) { log.push_back(line); };
+    Last->Prepare();
+    totals = Last->Run();
+    EXPECT_TRUE(totals.Succeeded());
+    EXPECT_THAT(log, ::testing::Contains(HasSubstr("The list of files under way stays")));
+    EXPECT_EQ(TManifest::ParsePending(Server.Files[TManifest::PendingFileName]),
+              std::set<std::string>{"Column1.htm"});
+    Server.Fault = nullptr;
+    Server.ClearOperations();
+    totals = Publish();
+    EXPECT_TRUE(totals.Succeeded());
+    EXPECT_EQ(Kinds()["Column1.htm"], TSyncKind::Changed);
+    EXPECT_EQ(totals.Uploaded, 1);
+    ExpectServerEqualsSite({"Column2_1.htm"});
+    EXPECT_EQ(Server.Files.count(TManifest::PendingFileName), 0u);
+}
+
 TEST_F(SyncRunTest, MoreDeletionsThanTheCapNeedConfirmation) {
     TFiles site = FirstSite;
     for (int i = 1; i <= TSyncPlan::DeleteCap + 1; ++i)
@@ -352,7 +498,7 @@ TEST_F(SyncRunTest, MoreDeletionsThanTheCapNeedConfirmation) {
     EXPECT_TRUE(totals.Succeeded());
     EXPECT_EQ(totals.Deleted, 0);
     EXPECT_EQ(totals.DeletesHeldBack, 51);
-    EXPECT_EQ(Server.Count("DELETE"), 0);
+    EXPECT_EQ(Server.Count("DELETE Old"), 0);
     EXPECT_EQ(TManifest::Parse(Server.Files[TManifest::FileName]).Files.size(), site.size());
 
     // Unticking one brings it to the cap: no question, and fifty go.
@@ -525,8 +671,8 @@ TEST_F(SyncRunTest, ARunFailingAfterSomeUploadsLeavesTheOldManifest) {
     // The fifth file is refused; the other six go up.
     Server.ClearOperations();
     int uploads = 0;
-    Server.Fault = [&](const std::string& op, const std::string&, int) {
-        if (op == "UPLOAD" && ++uploads == 5)
+    Server.Fault = [&](const std::string& op, const std::string& name, int) {
+        if (op == "UPLOAD" && !TMemoryServer::IsListPart(name) && ++uploads == 5)
             throw RefusedReply(552);
     };
     const TSyncTotals totals = Publish();

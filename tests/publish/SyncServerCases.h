@@ -158,8 +158,8 @@ class TSyncServerCases {
             auto run = NewRun(1);
             int uploads = 0;
             TSyncRun* cancelling = run.get();
-            FFault = [&](const std::string& op, const std::string&) {
-                if (op == "UPLOAD" && ++uploads == 3)
+            FFault = [&](const std::string& op, const std::string& name) {
+                if (op == "UPLOAD" && !IsListPart(name) && ++uploads == 3)
                     cancelling->Cancel();
             };
             run->Prepare();
@@ -168,8 +168,31 @@ class TSyncServerCases {
             EXPECT_TRUE(totals.Cancelled);
             EXPECT_EQ(totals.Uploaded, 2);
             EXPECT_EQ(ServerManifest(), oldManifest);
+            EXPECT_TRUE(PathExists(FServerFolder + "/" + TManifest::PendingFileName));
         }
         Expect("the repeated run", Publish(2), 5, 1);
+
+        // Broken off once the changed page is in place, then the site put back as it was:
+        // the page the old manifest still lists goes again.
+        {
+            const TFiles before = site;
+            site["Column1.htm"] = Page("Column1.htm", 7);
+            Site(site);
+            auto run = NewRun(1);
+            TSyncRun* cancelling = run.get();
+            FFault = [&](const std::string& op, const std::string& name) {
+                if (op == "UPLOAD" &&
+                    name == std::string(TSyncRun::PartPrefix) + TManifest::FileName)
+                    cancelling->Cancel();
+            };
+            run->Prepare();
+            EXPECT_TRUE(run->Run().Cancelled);
+            FFault = nullptr;
+            EXPECT_EQ(ReadFileBytes(FServerFolder + "/Column1.htm"), site["Column1.htm"]);
+            site = before;
+            Site(site);
+        }
+        Expect("the site put back after a broken run", Publish(2), 1, 0);
 
         // The delete cap: 51 files more, then gone.
         TFiles many = site;
@@ -263,6 +286,10 @@ class TSyncServerCases {
     }
 
   private:
+    // Whether name is the temporary name of the manifest or of the pending list.
+    static bool IsListPart(const std::string& name) {
+        return name.rfind(std::string(TSyncRun::PartPrefix) + ".corvane-", 0) == 0;
+    }
     std::unique_ptr<TSyncRun> NewRun(int jobs) {
         auto run = std::make_unique<TSyncRun>(
             FSettings, FFolder, FSite, [this](const TTransportSettings& settings) {
@@ -310,6 +337,7 @@ class TSyncServerCases {
             const std::string name = entry.path().filename().string();
             if (!entry.is_regular_file() || name == TManifest::FileName || name == "stats.html")
                 continue;
+            EXPECT_NE(name, TManifest::PendingFileName) << "a run that succeeded left it";
             published[name] = ReadFileBytes(entry.path().string());
         }
         EXPECT_EQ(published, FExpected);
