@@ -1301,11 +1301,17 @@ void TIdFTP::UploadReplacing(const std::string& localPath, const std::string& re
     if (failure) {
         // The rename begun is ended on the file itself (renamed onto its own name), and the
         // file goes.
-        try {
-            if (fromReply.Code == 350)
+        if (fromReply.Code == 350) {
+            try {
                 Command("RNTO " + tempName, {200, 250});
+            } catch (const TFTPError&) {
+                // Refused or not, the reply ended the rename.
+            }
+        }
+        try {
             Command("DELE " + tempName, {200, 250});
         } catch (const TFTPError&) {
+            // A file that cannot be deleted is sent over the next time.
         }
         std::rethrow_exception(failure);
     }
