@@ -1236,9 +1236,9 @@ TIdFTP::TReply TIdFTP::ReadSentReply(const std::string& step, bool later) {
     try {
         ReadReply(step);
     } catch (const TFTPError& e) {
-        // A command sent with this one has no reply yet: the exchange is out of step, and the
-        // session is given up. A server that left a later command unanswered gets one command
-        // at a time from now on.
+        // Not every reply to the commands sent together was read: the exchange is out of
+        // step, and the session is given up. A server that left a later command unanswered
+        // gets one command at a time from now on.
         if (later && e.Kind() != TTransportFailure::Cancelled && !FCancelled) {
             Pipelining = false;
             Log("no reply to a command sent with another: one command at a time from now on");
