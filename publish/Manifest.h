@@ -8,6 +8,8 @@
 // lower-case hexadecimal digits, the size in decimal, the name to the end of the line, so
 // that it may hold blanks), each line ending with LF, the files in name order.
 
+#include "platform/Sha256.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -35,9 +37,3 @@ class TManifest {
     std::map<std::string, TManifestEntry> Files;
     bool operator==(const TManifest&) const = default;
 };
-
-// The SHA-256 of a file's bytes in lower-case hexadecimal; throws TError naming the file when
-// it cannot be read. The size read is stored in size when given.
-std::string Sha256OfFile(const std::string& path, std::int64_t* size = nullptr);
-// The SHA-256 of bytes in memory.
-std::string Sha256OfBytes(const std::string& bytes);
