@@ -117,7 +117,7 @@ TEST_F(DocumentCacheTest, ReadsAgainOnlyTheFilesThatChanged) {
     };
     TDocumentCache cache;
     WaitPastRecentWrites();
-    EXPECT_EQ(cache.Read(*Project), ReadProjectDocuments(*Project));
+    EXPECT_EQ(cache.ReadBytes(*Project), ReadProjectDocuments(*Project));
     EXPECT_EQ(cache.FilesRead(), 3U);
     for (const TCacheCase& test : cases) {
         SCOPED_TRACE(test.Name);
@@ -128,7 +128,7 @@ TEST_F(DocumentCacheTest, ReadsAgainOnlyTheFilesThatChanged) {
         TFileFaults faults;
         faults.FailRead = test.FilesRead == 0 ? 1 : 0;
         TScopedFileFaults scoped(faults);
-        EXPECT_EQ(cache.Read(*Project), expected);
+        EXPECT_EQ(cache.ReadBytes(*Project), expected);
         EXPECT_EQ(cache.FilesRead(), test.FilesRead);
         EXPECT_EQ(scoped.Faults().Reads == 0, test.FilesRead == 0);
     }
@@ -140,14 +140,14 @@ TEST_F(DocumentCacheTest, AFileWrittenJustBeforeItsReadingIsReadAgainNextTime) {
     const std::string path = ColumnPath(0);
     std::string bytes = ReadFileBytes(path);
     RewriteInPlace(path, bytes);
-    EXPECT_EQ(cache.Read(*Project), ReadProjectDocuments(*Project));
+    EXPECT_EQ(cache.ReadBytes(*Project), ReadProjectDocuments(*Project));
     bytes.back() = bytes.back() == ' ' ? '\n' : ' ';
     RewriteInPlace(path, bytes);
-    EXPECT_EQ(cache.Read(*Project).at(ColumnName(0)), bytes);
+    EXPECT_EQ(cache.ReadBytes(*Project).at(ColumnName(0)), bytes);
     WaitPastRecentWrites();
-    cache.Read(*Project);
+    cache.ReadBytes(*Project);
     // Now the times of the files are older than the reading: nothing to read any more.
-    EXPECT_EQ(cache.Read(*Project), ReadProjectDocuments(*Project));
+    EXPECT_EQ(cache.ReadBytes(*Project), ReadProjectDocuments(*Project));
     EXPECT_EQ(cache.FilesRead(), 0U);
 
     // A file whose times lie ahead of the clock (written by a machine whose clock is ahead)
@@ -157,7 +157,7 @@ TEST_F(DocumentCacheTest, AFileWrittenJustBeforeItsReadingIsReadAgainNextTime) {
     ahead.tv_sec += 3600;
     SetModified(path, ahead);
     for (int reading = 0; reading < 2; ++reading) {
-        EXPECT_EQ(cache.Read(*Project), ReadProjectDocuments(*Project));
+        EXPECT_EQ(cache.ReadBytes(*Project), ReadProjectDocuments(*Project));
         EXPECT_EQ(cache.FilesRead(), 1U);
     }
 }
@@ -169,20 +169,20 @@ TEST_F(DocumentCacheTest, AFailedReadIsTriedAgainAndAnotherFolderStartsAfresh) {
         TFileFaults faults;
         faults.FailRead = 2;
         TScopedFileFaults scoped(faults);
-        EXPECT_THROW(cache.Read(*Project), TError);
+        EXPECT_THROW(cache.ReadBytes(*Project), TError);
     }
-    EXPECT_EQ(cache.Read(*Project), ReadProjectDocuments(*Project));
+    EXPECT_EQ(cache.ReadBytes(*Project), ReadProjectDocuments(*Project));
     EXPECT_GE(cache.FilesRead(), 1U);
-    EXPECT_EQ(cache.Read(*Project).size(), 3U);
+    EXPECT_EQ(cache.ReadBytes(*Project).size(), 3U);
     EXPECT_EQ(cache.FilesRead(), 0U);
 
     TTempFolder other;
     TXmlDocument document;
     TDProject second(other.Path(), document);
-    EXPECT_EQ(cache.Read(second), ReadProjectDocuments(second));
+    EXPECT_EQ(cache.ReadBytes(second), ReadProjectDocuments(second));
     EXPECT_EQ(cache.FilesRead(), 1U);
     cache.Clear();
-    EXPECT_EQ(cache.Read(second), ReadProjectDocuments(second));
+    EXPECT_EQ(cache.ReadBytes(second), ReadProjectDocuments(second));
     EXPECT_EQ(cache.FilesRead(), 1U);
 }
 
