@@ -936,6 +936,7 @@ void TFormMain::CloseClick() {
     PreviewProgress->stop();
     UndoHistory.Clear();
     Documents.Clear();
+    Versions.reset();
     if (IsOpen()) {
         Workspace.Project.reset();
         UpdateCaption();
@@ -1213,14 +1214,15 @@ void TFormMain::RunChange(const std::string& name, const std::function<void()>& 
             StartBackgroundPreview();
     });
     const std::string folder = Workspace.Project->Folder;
-    // A copy: the reading after the command replaces the cache's.
-    const TDocumentBytes before = Documents.Read(*Workspace.Project);
+    // A copy of the reading, which shares the bytes: the reading after the command replaces
+    // the cache's.
+    const TSharedDocuments before = Documents.Read(*Workspace.Project);
     auto record = [this, &folder, &name, &before] {
         if (!IsOpen() || Workspace.Project->Folder != folder)
             return;
-        const TDocumentBytes& after = Documents.Read(*Workspace.Project);
+        const TSharedDocuments& after = Documents.Read(*Workspace.Project);
         if (UndoHistory.Record(folder, name, before, after))
-            TEarlierVersions(folder).Keep(name, before, after, std::time(nullptr));
+            VersionsOf(folder).Keep(name, before, after, std::time(nullptr));
     };
     TAtExit update([this] { UpdateUndoActions(); });
     try {
@@ -1235,6 +1237,12 @@ void TFormMain::RunChange(const std::string& name, const std::function<void()>& 
         throw;
     }
     record();
+}
+
+TEarlierVersions& TFormMain::VersionsOf(const std::string& folder) {
+    if (!Versions || Versions->ProjectFolder() != folder)
+        Versions = std::make_unique<TEarlierVersions>(folder);
+    return *Versions;
 }
 
 void TFormMain::UpdateUndoActions() {
@@ -1281,12 +1289,11 @@ void TFormMain::UndoClick() {
     // The documents are written back under the background build: it stops first.
     Preview->CancelAndWait();
     const std::string folder = Workspace.Project->Folder;
-    const TDocumentBytes before = Documents.Read(*Workspace.Project);
+    const TSharedDocuments before = Documents.Read(*Workspace.Project);
     TAtExit update([this] { UpdateUndoActions(); });
     const std::string name = std::string("Undo ").append(UndoHistory.Undo().Name);
     ReloadProject();
-    TEarlierVersions(folder).Keep(name, before, Documents.Read(*Workspace.Project),
-                                  std::time(nullptr));
+    VersionsOf(folder).Keep(name, before, Documents.Read(*Workspace.Project), std::time(nullptr));
 }
 
 void TFormMain::RedoClick() {
@@ -1295,18 +1302,17 @@ void TFormMain::RedoClick() {
     // The documents are written back under the background build: it stops first.
     Preview->CancelAndWait();
     const std::string folder = Workspace.Project->Folder;
-    const TDocumentBytes before = Documents.Read(*Workspace.Project);
+    const TSharedDocuments before = Documents.Read(*Workspace.Project);
     TAtExit update([this] { UpdateUndoActions(); });
     const std::string name = std::string("Redo ").append(UndoHistory.Redo().Name);
     ReloadProject();
-    TEarlierVersions(folder).Keep(name, before, Documents.Read(*Workspace.Project),
-                                  std::time(nullptr));
+    VersionsOf(folder).Keep(name, before, Documents.Read(*Workspace.Project), std::time(nullptr));
 }
 
 void TFormMain::RestoreEarlierVersionClick() {
     if (!IsOpen())
         return;
-    TEarlierVersions versions(Workspace.Project->Folder);
+    TEarlierVersions& versions = VersionsOf(Workspace.Project->Folder);
     const std::vector<TEarlierVersion> list = versions.List();
     if (list.empty()) {
         Prompter.Information(QStringLiteral("This project has no earlier versions yet."));
