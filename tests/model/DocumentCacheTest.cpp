@@ -16,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -187,3 +188,43 @@ TEST_F(DocumentCacheTest, AFailedReadIsTriedAgainAndAnotherFolderStartsAfresh) {
 }
 
 } // namespace
+
+TEST_F(DocumentCacheTest, UnchangedDocumentsShareTheirBytesFromReadingToReading) {
+    TDocumentCache cache;
+    const TSharedDocuments first = cache.Read(*Project);
+    WaitPastRecentWrites();
+    const std::string earlier = *first.at(ColumnName(1));
+    struct TCase {
+        const char* Name;
+        std::function<void()> Change;
+        std::set<std::string> Moved; // the documents whose bytes are new
+    } cases[] = {
+        {"nothing", [] {}, {}},
+        {"a column rewritten with its own bytes",
+         [this] { RewriteInPlace(ColumnPath(0), ReadFileBytes(ColumnPath(0))); },
+         {}},
+        {"a column rewritten with other bytes",
+         [this] { RewriteInPlace(ColumnPath(1), ReadFileBytes(ColumnPath(1)) + " "); },
+         {ColumnName(1)}},
+        {"the project saved with other records",
+         [this] {
+             Project->TOPIC.CAPTION = "Other";
+             Project->Save();
+         },
+         {"Default.Pro"}},
+    };
+    TSharedDocuments previous = first;
+    for (const TCase& test : cases) {
+        test.Change();
+        const TSharedDocuments reading = cache.Read(*Project);
+        EXPECT_EQ(BytesOf(reading), ReadProjectDocuments(*Project)) << test.Name;
+        ASSERT_EQ(reading.size(), previous.size()) << test.Name;
+        for (const auto& [name, bytes] : reading)
+            EXPECT_EQ(bytes != previous.at(name), test.Moved.count(name) != 0)
+                << test.Name << ": " << name;
+        previous = reading;
+    }
+    // An earlier reading keeps its bytes.
+    EXPECT_EQ(*first.at(ColumnName(1)), earlier);
+    EXPECT_NE(*previous.at(ColumnName(1)), earlier);
+}
