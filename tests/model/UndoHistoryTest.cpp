@@ -222,10 +222,12 @@ TEST_F(UndoHistoryTest, SharedReadingsRecordWhatChanged) {
             const auto later = test.After.find(change.Name);
             EXPECT_EQ(change.Before.has_value(), earlier != before.end()) << test.Name;
             EXPECT_EQ(change.After.has_value(), later != test.After.end()) << test.Name;
-            if (change.Before && earlier != before.end())
+            if (change.Before && earlier != before.end()) {
                 EXPECT_EQ(*change.Before, *earlier->second) << test.Name;
-            if (change.After && later != test.After.end())
+            }
+            if (change.After && later != test.After.end()) {
                 EXPECT_EQ(*change.After, *later->second) << test.Name;
+            }
         }
         EXPECT_EQ(changed, test.Changed) << test.Name;
     }
