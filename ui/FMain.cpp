@@ -721,12 +721,18 @@ void TFormMain::FillTree() {
     TreeView->clear();
     if (IsOpen()) {
         TDProject& project = *Workspace.Project;
+        // Every column document is read for its titles: on two threads, as they are large.
+        const std::vector<TProjectEditor::TColumnTitles> columns =
+            TProjectEditor(project).AllPageTitles(2);
         for (int i = 0; i < project.MenuCount; ++i) {
             const TDMenuItem& item = project.MenuItem(i);
             QTreeWidgetItem* node =
                 AppendTopLevelNode(item.TITLE, item.IsColumn() ? TreeIconColumn : TreeIconLink);
             if (item.IsColumn()) {
-                for (const std::string& title : TProjectEditor(project).PageTitles(i)) {
+                const TProjectEditor::TColumnTitles& column = columns[static_cast<std::size_t>(i)];
+                if (column.Error)
+                    std::rethrow_exception(column.Error);
+                for (const std::string& title : column.Titles) {
                     auto* page = new QTreeWidgetItem(node, QStringList(Q(title)));
                     page->setData(0, IconRole, TreeIconPage);
                     page->setIcon(0, TreeIcon(TreeIconPage));
