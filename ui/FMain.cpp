@@ -520,6 +520,8 @@ void TFormMain::CreateViews() {
     TreeView->setHeaderHidden(true);
     TreeView->setColumnCount(1);
     TreeView->setIconSize(QSize(16, 16));
+    // Every row is one line of text beside a 16-pixel icon: the view need not measure each.
+    TreeView->setUniformRowHeights(true);
     TreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TreeView->setSelectionMode(QAbstractItemView::SingleSelection);
     TreeView->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -724,21 +726,38 @@ void TFormMain::FillTree() {
         // Every column document is read for its titles: on two threads, as they are large.
         const std::vector<TProjectEditor::TColumnTitles> columns =
             TProjectEditor(project).AllPageTitles(2);
+        // The nodes are made outside the tree and put into it together, and each icon is
+        // drawn once: the largest project has a hundred thousand pages.
+        const QIcon icons[3] = {TreeIcon(TreeIconColumn), TreeIcon(TreeIconLink),
+                                TreeIcon(TreeIconPage)};
+        auto newNode = [&icons](const std::string& title, int icon) {
+            auto* node = new QTreeWidgetItem(QStringList(Q(title)));
+            node->setData(0, IconRole, icon);
+            node->setIcon(0, icons[icon]);
+            return node;
+        };
+        QList<QTreeWidgetItem*> nodes;
+        nodes.reserve(project.MenuCount);
+        // What was read before a column that cannot be read is shown, as far as it goes.
+        TAtExit show([this, &nodes] {
+            TreeView->addTopLevelItems(nodes);
+            TreeView->expandAll();
+        });
         for (int i = 0; i < project.MenuCount; ++i) {
             const TDMenuItem& item = project.MenuItem(i);
             QTreeWidgetItem* node =
-                AppendTopLevelNode(item.TITLE, item.IsColumn() ? TreeIconColumn : TreeIconLink);
+                newNode(item.TITLE, item.IsColumn() ? TreeIconColumn : TreeIconLink);
+            nodes.append(node);
             if (item.IsColumn()) {
                 const TProjectEditor::TColumnTitles& column = columns[static_cast<std::size_t>(i)];
                 if (column.Error)
                     std::rethrow_exception(column.Error);
-                for (const std::string& title : column.Titles) {
-                    auto* page = new QTreeWidgetItem(node, QStringList(Q(title)));
-                    page->setData(0, IconRole, TreeIconPage);
-                    page->setIcon(0, TreeIcon(TreeIconPage));
-                }
+                QList<QTreeWidgetItem*> pages;
+                pages.reserve(static_cast<qsizetype>(column.Titles.size()));
+                for (const std::string& title : column.Titles)
+                    pages.append(newNode(title, TreeIconPage));
+                node->addChildren(pages);
             }
-            ExpandAll(node);
         }
     }
     if (TreeView->topLevelItemCount() > 0)

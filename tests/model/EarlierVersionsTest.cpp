@@ -602,6 +602,25 @@ TEST_F(EarlierVersionsTest, HistoryThroughASymbolicLinkIsRefused) {
     const TDocumentBytes before = ReadProjectDocuments(project);
     EXPECT_THROW(TEarlierVersions(Dir.Path()).Keep("Add Link", before, before, 1), TError);
     EXPECT_TRUE(std::filesystem::is_empty(elsewhere.Path()));
+
+    // The same for the folder of the documents kept: nothing is written, and a version
+    // whose documents would be read through it is not read.
+    std::filesystem::remove(Dir / ".history");
+    Change(project, "Add Column", [](TProjectEditor& e) { e.AddColumn(); });
+    TEarlierVersions versions(Dir.Path());
+    const std::vector<TEarlierVersion> list = versions.List();
+    ASSERT_EQ(list.size(), 2u);
+    std::filesystem::rename(Dir / ".history/objects", elsewhere / "objects");
+    std::filesystem::create_directory_symlink(elsewhere / "objects", Dir / ".history/objects");
+    const std::size_t objects = RegularFilesIn(elsewhere / "objects").size();
+    try {
+        versions.Read(list[0]);
+        ADD_FAILURE() << "a version was read through a link";
+    } catch (const TError& e) {
+        EXPECT_EQ(e.FileName(), Dir / ".history/objects");
+    }
+    EXPECT_THROW(Change(project, "Add Link", [](TProjectEditor& e) { e.AddLink(); }), TError);
+    EXPECT_EQ(RegularFilesIn(elsewhere / "objects").size(), objects);
 }
 
 TEST_F(EarlierVersionsTest, TemplatesAndBuildsLeaveTheHistoryOut) {
