@@ -551,7 +551,7 @@ TEST_F(EarlierVersionsTest, ABrokenVersionIsNamedOrLeftOutAndNeverRestored) {
          false},
         {"list a FIFO",
          [](const std::string& history, const std::string& id, const std::string&) {
-             const std::string list = history + "/" + id + ".list";
+             std::string list = history + "/" + id + ".list";
              DeleteFileQuietly(list);
              EXPECT_EQ(::mkfifo(list.c_str(), 0600), 0);
              return list;
@@ -568,7 +568,7 @@ TEST_F(EarlierVersionsTest, ABrokenVersionIsNamedOrLeftOutAndNeverRestored) {
         const std::vector<TEarlierVersion> list = versions.List();
         ASSERT_EQ(list.size(), 3u);
         // The version of Add Column: its column object is its own.
-        const TEarlierVersion broken = list[1];
+        const TEarlierVersion& broken = list[1];
         const std::string named = test.Break(dir / ".history", broken.Id,
                                              ObjectOf(dir.Path(), broken, ColumnName(project, 0)));
         EXPECT_EQ(Changes(versions.List()),
