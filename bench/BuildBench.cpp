@@ -13,6 +13,7 @@
 #include "model/ProjectEditor.h"
 #include "model/UndoHistory.h"
 #include "platform/FileSystem.h"
+#include "platform/XmlDocument.h"
 
 #include <algorithm>
 #include <chrono>
@@ -111,6 +112,42 @@ void EditPage(TDProject& project, TXmlDocument& document, int item, int page,
     column.Save();
 }
 
+// What the window reads for its tree before it shows the preview: every column's titles,
+// one column after another, and on two threads as the window reads them now; the best of
+// runs runs.
+void MeasureTreeTitles(const std::string& folder, int runs) {
+    for (const unsigned threads : {1U, 2U}) {
+        double best = 0;
+        for (int run = 0; run < runs; ++run) {
+            TXmlDocument opened;
+            TDProject tree(folder, opened);
+            Settle();
+            auto start = TClock::now();
+            std::size_t titles = 0;
+            if (threads == 1) {
+                for (int i = 0; i < tree.MenuCount; ++i)
+                    if (tree.MenuItem(i).IsColumn())
+                        titles += TProjectEditor(tree).PageTitles(i).size();
+            } else {
+                for (const auto& column : TProjectEditor(tree).AllPageTitles(threads))
+                    titles += column.Titles.size();
+            }
+            double t = Seconds(start, TClock::now());
+            if (run == 0 || t < best)
+                best = t;
+            if (titles == 0)
+                std::printf("(no titles)\n");
+        }
+        if (threads == 1)
+            std::printf("the tree's page titles at opening, one column after another (maximal): "
+                        "%.3f s\n",
+                        best);
+        else
+            std::printf("the tree's page titles at opening (maximal, %u threads): %.3f s\n",
+                        threads, best);
+    }
+}
+
 // The preview of the largest project: the time from a change saved to the homepage's bytes
 // in Temp (BuildHomepageInto, what the window shows at once), for each kind of change; then
 // the rest of the site, which the window builds in the background; and opening the project
@@ -205,24 +242,7 @@ void MeasurePreview(const std::string& folder) {
     }
     std::printf("open to first preview (maximal): %.3f s\n", best);
 
-    // What the window reads for its tree before it shows the preview: every column's titles.
-    best = 0;
-    for (int run = 0; run < 2; ++run) {
-        TXmlDocument opened;
-        TDProject tree(folder, opened);
-        Settle();
-        auto start = TClock::now();
-        std::size_t titles = 0;
-        for (int i = 0; i < tree.MenuCount; ++i)
-            if (tree.MenuItem(i).IsColumn())
-                titles += TProjectEditor(tree).PageTitles(i).size();
-        double t = Seconds(start, TClock::now());
-        if (run == 0 || t < best)
-            best = t;
-        if (titles == 0)
-            std::printf("(no titles)\n");
-    }
-    std::printf("the tree's page titles at opening (maximal): %.3f s\n", best);
+    MeasureTreeTitles(folder, 2);
 
     // As the window did before: the whole site at every opening.
     Settle();
@@ -236,44 +256,122 @@ void MeasurePreview(const std::string& folder) {
                 Seconds(start, TClock::now()));
 }
 
+// How the versions were kept before they were kept by content: every document of the version
+// written again into a folder of its own, after the newest version's documents were read back
+// to compare with before. Only the newest copy is left, as the size limit left it.
+void KeepWholeCopy(const std::string& history, const TDocumentBytes& before,
+                   const TDocumentBytes& after, int run) {
+    MakeFolder(history);
+    const std::string newest = history + "/" + std::to_string(run);
+    TDocumentBytes kept;
+    if (FolderExists(newest))
+        for (const TFileEntry& entry : ListFolder(newest))
+            kept[entry.Name] = ReadDocumentFile(newest + "/" + entry.Name);
+    if (kept != TEarlierVersions::Kept(before))
+        std::fprintf(stderr, "the whole copy found before changed\n");
+    const std::string next = history + "/" + std::to_string(run + 1);
+    MakeFolder(next);
+    for (const auto& [name, bytes] : TEarlierVersions::Kept(after))
+        WriteFileAtomically(next + "/" + name, bytes, 0600);
+    RemoveTree(newest);
+}
+
 // What the window does around one page change of the largest project besides the change
 // itself: the documents read before and after it (every file, as before, or through the
-// cache, which reads the changed file), the undo step recorded and the version kept.
+// cache, which reads the changed file), the undo step recorded and the version kept, each
+// the way the window did it before and the way it does it now.
 void MeasureChangeRecord(const std::string& folder) {
     TXmlDocument document;
     TDProject project(folder, document);
-    TDocumentCache cache;
-    // The first change of a session fills the cache; the window's later ones find it filled.
-    cache.Read(project);
-    for (const bool cached : {false, true}) {
-        TUndoHistory history;
+    int edits = 0;
+    auto change = [&] {
+        EditPage(project, document, 0, 7, [&edits](TDPage& page) {
+            page.TITLE = std::string("Recorded ") + std::to_string(++edits);
+        });
+    };
+    auto best = [](double& figure, double t, int run) {
+        if (run == 0 || t < figure)
+            figure = t;
+    };
+
+    // As before: every file read, the documents compared and copied whole, every document
+    // written again.
+    {
+        const std::string history = folder + "/../whole-history";
+        RemoveTree(history);
+        TUndoHistory undo;
         double reading = 0;
+        double recording = 0;
         double keeping = 0;
+        KeepWholeCopy(history, {}, ReadProjectDocuments(project), 0);
         for (int run = 0; run < 3; ++run) {
             Settle();
             auto start = TClock::now();
-            const TDocumentBytes before =
-                cached ? cache.Read(project) : ReadProjectDocuments(project);
-            const double read = Seconds(start, TClock::now());
-            EditPage(project, document, 0, 7, [run, cached](TDPage& page) {
-                page.TITLE = std::string("Recorded ") + (cached ? "c" : "u") + std::to_string(run);
-            });
+            const TDocumentBytes before = ReadProjectDocuments(project);
+            double read = Seconds(start, TClock::now());
+            change();
             start = TClock::now();
-            const TDocumentBytes after =
-                cached ? cache.Read(project) : ReadProjectDocuments(project);
-            const double reads = read + Seconds(start, TClock::now());
+            const TDocumentBytes after = ReadProjectDocuments(project);
+            best(reading, read + Seconds(start, TClock::now()), run);
             start = TClock::now();
-            if (history.Record(folder, "Page", before, after))
-                TEarlierVersions(folder).Keep("Page", before, after, 1000 + run);
-            const double keep = Seconds(start, TClock::now());
-            if (run == 0 || reads < reading)
-                reading = reads;
-            if (run == 0 || keep < keeping)
-                keeping = keep;
+            undo.Record(folder, "Page", before, after);
+            best(recording, Seconds(start, TClock::now()), run);
+            start = TClock::now();
+            KeepWholeCopy(history, before, after, run + 1);
+            best(keeping, Seconds(start, TClock::now()), run);
         }
-        std::printf("one page change, documents read before and after (%s, maximal): %.3f s\n",
-                    cached ? "cached" : "every file", reading);
-        std::printf("  undo step recorded and version kept after it: %.3f s\n", keeping);
+        RemoveTree(history);
+        std::printf("around one page change, as before (maximal): documents read %.3f s, undo "
+                    "step %.3f s, version kept whole %.3f s, together %.3f s\n",
+                    reading, recording, keeping, reading + recording + keeping);
+        std::fflush(stdout);
+    }
+
+    // Now: the cache's shared reading, the undo step of the rewritten document, the version
+    // kept by content.
+    {
+        TDocumentCache cache;
+        TUndoHistory undo;
+        TEarlierVersions versions(folder);
+        double reading = 0;
+        double recording = 0;
+        double keeping = 0;
+        double first = 0;
+        std::size_t written = 0;
+        std::size_t digested = 0;
+        // The first change of a session fills the cache and digests every document.
+        for (int run = 0; run < 4; ++run) {
+            Settle();
+            auto start = TClock::now();
+            const TSharedDocuments before = cache.Read(project);
+            double read = Seconds(start, TClock::now());
+            change();
+            start = TClock::now();
+            const TSharedDocuments& after = cache.Read(project);
+            read += Seconds(start, TClock::now());
+            start = TClock::now();
+            undo.Record(folder, "Page", before, after);
+            const double record = Seconds(start, TClock::now());
+            start = TClock::now();
+            versions.Keep("Page", before, after, 1000 + run);
+            const double keep = Seconds(start, TClock::now());
+            if (run == 0) {
+                first = read + record + keep;
+                continue;
+            }
+            best(reading, read, run - 1);
+            best(recording, record, run - 1);
+            best(keeping, keep, run - 1);
+            written = versions.DocumentsWritten();
+            digested = versions.DocumentsDigested();
+        }
+        std::printf("around one page change, now (maximal): documents read %.3f s, undo step "
+                    "%.3f s, version kept by content %.3f s (%zu documents digested, %zu "
+                    "written), together %.3f s\n",
+                    reading, recording, keeping, digested, written, reading + recording + keeping);
+        std::printf("  the first change of a session (every document read and digested): "
+                    "%.3f s\n",
+                    first);
         std::fflush(stdout);
     }
 }
@@ -291,6 +389,14 @@ int main(int argc, char** argv) {
         MakeBenchProject(work + "/maximal", 100, 1000, "UTF-8");
         MeasurePreview(work + "/maximal");
         MeasureChangeRecord(work + "/maximal");
+        RemoveTree(work);
+        return 0;
+    }
+    // "corvane-bench FOLDER open" makes it and times only the tree's titles at opening.
+    if (argc > 2 && std::string(argv[2]) == "open") {
+        RemoveTree(work + "/maximal");
+        MakeBenchProject(work + "/maximal", 100, 1000, "UTF-8");
+        MeasureTreeTitles(work + "/maximal", 5);
         RemoveTree(work);
         return 0;
     }

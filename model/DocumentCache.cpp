@@ -36,7 +36,7 @@ bool IsRecent(const TFileSignature& signature, std::int64_t now) {
 
 } // namespace
 
-const TDocumentBytes& TDocumentCache::Read(const TDProject& project) {
+const TSharedDocuments& TDocumentCache::Read(const TDProject& project) {
     if (project.Folder != FFolder) {
         Clear();
         FFolder = project.Folder;
@@ -57,11 +57,19 @@ const TDocumentBytes& TDocumentCache::Read(const TDProject& project) {
             continue;
         // Forgotten first: when the read fails, the next reading tries again.
         FEntries.erase(name);
-        FDocuments.erase(name);
+        TSharedBytes earlier;
+        if (const auto found = FDocuments.find(name); found != FDocuments.end()) {
+            earlier = std::move(found->second);
+            FDocuments.erase(found);
+        }
         // Bytes newer than the signature are read again next time, as its signature moved.
         std::string bytes = ReadDocumentFile(file);
         ++FFilesRead;
-        FDocuments[name] = std::move(bytes);
+        // The same bytes again (a file read again because it was written lately, or saved
+        // as it was) stay the ones shared.
+        FDocuments[name] = earlier && *earlier == bytes
+                               ? std::move(earlier)
+                               : std::make_shared<const std::string>(std::move(bytes));
         FEntries[name] = TEntry{signature, IsRecent(signature, now)};
     }
     for (auto it = FDocuments.begin(); it != FDocuments.end();)

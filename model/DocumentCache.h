@@ -19,9 +19,13 @@
 class TDocumentCache {
   public:
     // The documents as ReadProjectDocuments reads them, byte for byte. The reference holds
-    // until the next Read or Clear. Throws TError naming the file that cannot be read; the
-    // files read so far stay known.
-    const TDocumentBytes& Read(const TDProject& project);
+    // until the next Read or Clear; the bytes themselves as long as anyone shares them. A
+    // document whose bytes did not change since the reading before (its file was not
+    // written, or was written with the same bytes) shares that reading's bytes. Throws
+    // TError naming the file that cannot be read; the files read so far stay known.
+    const TSharedDocuments& Read(const TDProject& project);
+    // The same, copied out.
+    TDocumentBytes ReadBytes(const TDProject& project) { return BytesOf(Read(project)); }
 
     void Clear();
 
@@ -36,6 +40,6 @@ class TDocumentCache {
 
     std::string FFolder;
     std::map<std::string, TEntry> FEntries;
-    TDocumentBytes FDocuments;
+    TSharedDocuments FDocuments;
     std::size_t FFilesRead = 0;
 };

@@ -2,10 +2,12 @@
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/Sha256.h"
 #include "platform/XmlDocument.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <set>
 #include <utility>
 
@@ -74,6 +76,91 @@ std::string WithPassword(const std::string& bytes, const std::string& password) 
     }
 }
 
+constexpr const char* ListHeader = "corvane-history 1";
+constexpr std::size_t MaxSizeDigits = 18;
+
+std::string ListName(const std::string& id) {
+    return id + ".list";
+}
+std::string InfoName(const std::string& id) {
+    return id + ".txt";
+}
+
+// The bytes of a file in the history: a plain file, never read through a link.
+std::string ReadHistoryFile(const std::string& path) {
+    return ReadDocumentFile(path, TXmlDocument::TLinks::Refuse);
+}
+
+// The entries of the history folder by version: which of a version's files are there.
+struct TEntries {
+    std::set<std::string> Folders;  // "<id>": the documents themselves
+    std::set<std::string> Lists;    // "<id>.list"
+    std::set<std::string> Infos;    // "<id>.txt"
+    std::set<std::string> Anything; // every id that any entry begins with
+};
+
+TEntries ScanFolder(const std::string& folder) {
+    TEntries entries;
+    for (const TFileEntry& entry : ListFolder(folder)) {
+        const std::string id = entry.Name.substr(0, IdDigits);
+        if (!IsVersionId(id))
+            continue;
+        entries.Anything.insert(id);
+        if (entry.Name == id && entry.IsFolder && !entry.IsLink)
+            entries.Folders.insert(id);
+        else if (entry.Name == ListName(id) && entry.IsRegular)
+            entries.Lists.insert(id);
+        else if (entry.Name == InfoName(id) && entry.IsRegular)
+            entries.Infos.insert(id);
+    }
+    return entries;
+}
+
+} // namespace
+
+struct TEarlierVersions::TStored {
+    TEarlierVersion Version;
+    bool IsList = false;
+    TListing Listing; // of a list version
+};
+
+namespace {
+
+// A version's list as ListText writes it; false for anything else.
+bool ParseList(const std::string& text,
+               std::map<std::string, std::pair<std::string, std::int64_t>>& listing) {
+    std::size_t at = 0;
+    bool header = true;
+    while (at < text.size()) {
+        const std::size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            return false;
+        const std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (header) {
+            if (line != ListHeader)
+                return false;
+            header = false;
+            continue;
+        }
+        const std::size_t first = line.find(' ');
+        const std::size_t second =
+            first == std::string::npos ? std::string::npos : line.find(' ', first + 1);
+        if (second == std::string::npos)
+            return false;
+        const std::string hash = line.substr(0, first);
+        const std::string size = line.substr(first + 1, second - first - 1);
+        const std::string name = line.substr(second + 1);
+        if (!IsSha256Text(hash) || size.empty() || size.size() > MaxSizeDigits ||
+            size.find_first_not_of("0123456789") != std::string::npos || !IsDocumentName(name) ||
+            name.find_first_of("\r\n") != std::string::npos)
+            return false;
+        if (!listing.emplace(name, std::make_pair(hash, std::stoll(size))).second)
+            return false;
+    }
+    return !header && listing.count(ProjectDocument) != 0;
+}
+
 } // namespace
 
 TDocumentBytes TEarlierVersions::Kept(TDocumentBytes documents) {
@@ -86,50 +173,101 @@ TDocumentBytes TEarlierVersions::Kept(TDocumentBytes documents) {
 TEarlierVersions::TEarlierVersions(std::string projectFolder)
     : FProjectFolder(std::move(projectFolder)) {}
 
-std::vector<TEarlierVersion> TEarlierVersions::List() const {
-    std::vector<TEarlierVersion> versions;
+std::vector<TEarlierVersions::TStored> TEarlierVersions::Stored(bool checkObjects) const {
+    std::vector<TStored> versions;
     const std::string folder = Folder();
     if (!FolderExists(folder))
         return versions;
     CheckRealFolder(folder);
-    std::set<std::string> folders;
-    for (const TFileEntry& entry : ListFolder(folder))
-        if (entry.IsFolder && !entry.IsLink && IsVersionId(entry.Name))
-            folders.insert(entry.Name);
-    for (const TFileEntry& entry : ListFolder(folder)) {
-        if (!entry.IsRegular || entry.Name.size() != IdDigits + 4 ||
-            entry.Name.compare(IdDigits, 4, ".txt") != 0)
-            continue;
-        TEarlierVersion version;
-        version.Id = entry.Name.substr(0, IdDigits);
-        if (folders.count(version.Id) == 0)
+    const TEntries entries = ScanFolder(folder);
+    // Each object looked at once, however many versions share it.
+    std::map<std::string, bool> present;
+    auto objectThere = [this, &present](const TListed& listed) {
+        const auto known = present.find(listed.Hash);
+        if (known != present.end())
+            return known->second;
+        const std::string path = ObjectsFolder() + "/" + listed.Hash;
+        const bool there = IsPlainFile(path) && FileSize(path) == listed.Size;
+        present.emplace(listed.Hash, there);
+        return there;
+    };
+    for (const std::string& id : entries.Infos) {
+        TStored stored;
+        stored.Version.Id = id;
+        stored.IsList = entries.Lists.count(id) != 0;
+        if (!stored.IsList && entries.Folders.count(id) == 0)
             continue;
         try {
-            if (!ParseInfo(ReadDocumentFile(folder + "/" + entry.Name), version))
+            if (!ParseInfo(ReadHistoryFile(folder + "/" + InfoName(id)), stored.Version))
                 continue;
+            if (stored.IsList) {
+                std::map<std::string, std::pair<std::string, std::int64_t>> listing;
+                if (!ParseList(ReadHistoryFile(folder + "/" + ListName(id)), listing))
+                    continue;
+                bool complete = true;
+                for (const auto& [name, entry] : listing) {
+                    const TListed listed{entry.first, entry.second};
+                    if (checkObjects && !objectThere(listed))
+                        complete = false;
+                    stored.Version.Bytes += listed.Size;
+                    stored.Listing.emplace(name, listed);
+                }
+                if (!complete)
+                    continue;
+            } else {
+                for (const TFileEntry& document : ListFolder(folder + "/" + id))
+                    if (document.IsRegular)
+                        stored.Version.Bytes += document.Size;
+            }
         } catch (const TError&) {
             continue; // an unreadable version is no version
         }
-        for (const TFileEntry& document : ListFolder(VersionFolder(version.Id)))
-            if (document.IsRegular)
-                version.Bytes += document.Size;
-        versions.push_back(std::move(version));
+        versions.push_back(std::move(stored));
     }
     std::sort(versions.begin(), versions.end(),
-              [](const TEarlierVersion& a, const TEarlierVersion& b) { return a.Id > b.Id; });
+              [](const TStored& a, const TStored& b) { return a.Version.Id > b.Version.Id; });
+    return versions;
+}
+
+std::vector<TEarlierVersion> TEarlierVersions::List() const {
+    std::vector<TEarlierVersion> versions;
+    for (TStored& stored : Stored(true))
+        versions.push_back(std::move(stored.Version));
     return versions;
 }
 
 TDocumentBytes TEarlierVersions::Read(const TEarlierVersion& version) const {
-    const std::string folder = VersionFolder(version.Id);
+    const std::string history = Folder();
+    if (FolderExists(history))
+        CheckRealFolder(history);
+    TDocumentBytes documents;
+    const std::string list = history + "/" + ListName(version.Id);
+    const std::string folder = history + "/" + version.Id;
+    if (IsVersionId(version.Id) && FileExists(list)) {
+        std::map<std::string, std::pair<std::string, std::int64_t>> listing;
+        if (!ParseList(ReadHistoryFile(list), listing))
+            throw TError("The list of this earlier version is broken", list);
+        CheckRealFolder(ObjectsFolder());
+        for (const auto& [name, entry] : listing) {
+            const std::string object = ObjectsFolder() + "/" + entry.first;
+            if (!FileExists(object))
+                throw TError("A document of this earlier version is missing", object);
+            std::string bytes = ReadHistoryFile(object);
+            if (static_cast<std::int64_t>(bytes.size()) != entry.second ||
+                Sha256OfBytes(bytes) != entry.first)
+                throw TError("A document of this earlier version no longer holds what was kept",
+                             object);
+            documents.emplace(name, std::move(bytes));
+        }
+        return documents;
+    }
     if (!IsVersionId(version.Id) || !FolderExists(folder))
         throw TError("This earlier version is no longer kept", folder);
     CheckRealFolder(folder);
-    TDocumentBytes documents;
     for (const TFileEntry& entry : ListFolder(folder))
         if (entry.IsRegular && IsDocumentName(entry.Name))
-            documents[entry.Name] = ReadDocumentFile(folder + "/" + entry.Name);
-    if (documents.count("Default.Pro") == 0)
+            documents[entry.Name] = ReadHistoryFile(folder + "/" + entry.Name);
+    if (documents.count(ProjectDocument) == 0)
         throw TError("This earlier version holds no Default.Pro", folder);
     return documents;
 }
@@ -153,51 +291,107 @@ void TEarlierVersions::Restore(const TEarlierVersion& version) const {
         WriteProjectDocument(FProjectFolder, name, bytes);
 }
 
+TEarlierVersions::TListing TEarlierVersions::Listing(const TSharedDocuments& documents) {
+    TListing listing;
+    for (const auto& [name, bytes] : documents) {
+        TDigested& digested = FDigests[name];
+        if (digested.Bytes.lock() != bytes) {
+            // Default.Pro is digested as it is kept, without its password.
+            const std::string kept =
+                name == ProjectDocument ? WithPassword(*bytes, std::string()) : std::string();
+            const std::string& keptBytes = name == ProjectDocument ? kept : *bytes;
+            digested.Listed =
+                TListed{Sha256OfBytes(keptBytes), static_cast<std::int64_t>(keptBytes.size())};
+            digested.Bytes = bytes;
+            ++FDigested;
+        }
+        listing.emplace(name, digested.Listed);
+    }
+    // The digests of documents that are gone are of no more use.
+    for (auto it = FDigests.begin(); it != FDigests.end();)
+        it = it->second.Bytes.expired() ? FDigests.erase(it) : std::next(it);
+    return listing;
+}
+
 void TEarlierVersions::Keep(const std::string& change, const TDocumentBytes& before,
                             const TDocumentBytes& after, std::int64_t time) {
+    Keep(change, Shared(before), Shared(after), time);
+}
+
+void TEarlierVersions::Keep(const std::string& change, const TSharedDocuments& before,
+                            const TSharedDocuments& after, std::int64_t time) {
+    FDigested = 0;
+    FWritten = 0;
     const std::string folder = Folder();
     MakeFolder(folder);
     CheckRealFolder(folder);
     if (!FolderExists(folder))
         throw TError("Cannot make the folder for the earlier versions", folder);
-    const std::vector<TEarlierVersion> versions = List();
-    const TDocumentBytes keptBefore = Kept(before);
+    MakeFolder(ObjectsFolder());
+    CheckRealFolder(ObjectsFolder());
+    if (!FolderExists(ObjectsFolder()))
+        throw TError("Cannot make the folder for the earlier versions", ObjectsFolder());
+    const TListing beforeListing = Listing(before);
+    const TListing afterListing = Listing(after);
+    // Whether before is the newest version: compared by the digests, without reading the
+    // documents kept, unless that version is a folder of an earlier release.
+    const std::vector<TStored> versions = Stored(false);
     bool beforeKept = false;
     if (!versions.empty()) {
-        try {
-            beforeKept = Read(versions.front()) == keptBefore;
-        } catch (const TError&) {
-            beforeKept = false;
+        const TStored& newest = versions.front();
+        if (newest.IsList) {
+            beforeKept = newest.Listing == beforeListing;
+        } else {
+            try {
+                beforeKept = Read(newest.Version) == Kept(BytesOf(before));
+            } catch (const TError&) {
+                beforeKept = false;
+            }
         }
     }
     if (!beforeKept && !before.empty())
-        Add(std::string("Before ").append(change), keptBefore, time);
-    Add(change, Kept(after), time);
+        Add(std::string("Before ").append(change), beforeListing, before, time);
+    Add(change, afterListing, after, time);
     Prune();
 }
 
-void TEarlierVersions::Add(const std::string& change, const TDocumentBytes& documents,
-                           std::int64_t time) {
+void TEarlierVersions::Add(const std::string& change, const TListing& listing,
+                           const TSharedDocuments& documents, std::int64_t time) {
     unsigned long next = 1;
-    for (const TFileEntry& entry : ListFolder(Folder())) {
-        const std::string id = entry.Name.substr(0, IdDigits);
-        if (IsVersionId(id))
-            next = std::max(next, std::stoul(id) + 1);
-    }
+    for (const std::string& id : ScanFolder(Folder()).Anything)
+        next = std::max(next, std::stoul(id) + 1);
     const std::string id = IdOf(next);
-    const std::string folder = VersionFolder(id);
-    if (!MakeFolder(folder))
-        throw TError("Cannot make the folder for an earlier version", folder);
-    for (const auto& [name, bytes] : documents)
-        WriteFileAtomically(folder + "/" + name, bytes, 0600);
+    std::string text = ListHeader;
+    text += '\n';
+    for (const auto& [name, listed] : listing) {
+        const std::string object = ObjectsFolder() + "/" + listed.Hash;
+        // A document kept before is there already; anything else in its place is replaced.
+        if (!IsPlainFile(object) || FileSize(object) != listed.Size) {
+            const std::string& bytes = *documents.at(name);
+            WriteFileAtomically(
+                object, name == ProjectDocument ? WithPassword(bytes, std::string()) : bytes, 0600);
+            ++FWritten;
+        }
+        text += listed.Hash;
+        text += ' ';
+        text += std::to_string(listed.Size);
+        text += ' ';
+        text += name;
+        text += '\n';
+    }
+    WriteFileAtomically(Folder() + "/" + ListName(id), text, 0600);
     // Last: only now is the version complete.
-    WriteFileAtomically(Folder() + "/" + id + ".txt", std::to_string(time) + "\n" + change + "\n",
+    WriteFileAtomically(Folder() + "/" + InfoName(id), std::to_string(time) + "\n" + change + "\n",
                         0600);
 }
 
 void TEarlierVersions::RemoveVersion(const std::string& id) const {
-    DeleteFileQuietly(Folder() + "/" + id + ".txt");
-    const std::string folder = VersionFolder(id);
+    DeleteFileQuietly(Folder() + "/" + InfoName(id));
+    DeleteFileQuietly(Folder() + "/" + ListName(id));
+    const std::string folder = Folder() + "/" + id;
+    if (!FolderExists(folder) || !IsVersionId(id))
+        return;
+    CheckRealFolder(folder);
     for (const TFileEntry& entry : ListFolder(folder))
         if (!entry.IsFolder || entry.IsLink)
             DeleteFileQuietly(folder + "/" + entry.Name);
@@ -205,26 +399,36 @@ void TEarlierVersions::RemoveVersion(const std::string& id) const {
 }
 
 void TEarlierVersions::Prune() const {
-    std::vector<TEarlierVersion> versions = List();
+    const std::vector<TStored> versions = Stored(false);
     std::set<std::string> complete;
-    for (const TEarlierVersion& version : versions)
-        complete.insert(version.Id);
-    // What an interrupted write left: a folder without its description, or the reverse.
-    for (const TFileEntry& entry : ListFolder(Folder())) {
-        const std::string id = entry.Name.substr(0, IdDigits);
-        if (IsVersionId(id) && complete.count(id) == 0 &&
-            (entry.Name == id || entry.Name == id + ".txt"))
+    for (const TStored& stored : versions)
+        complete.insert(stored.Version.Id);
+    // What an interrupted write left: a version without its description, or the reverse.
+    for (const std::string& id : ScanFolder(Folder()).Anything)
+        if (complete.count(id) == 0)
             RemoveVersion(id);
-    }
     // The newest version stays whatever its size: a project larger than MaxBytes keeps the
-    // state of its last change, where a strict limit would leave it no history at all.
-    std::int64_t bytes = versions.empty() ? 0 : versions.front().Bytes;
-    std::size_t keep = versions.empty() ? 0 : 1;
-    while (keep < versions.size() && keep < MaxVersions &&
-           bytes + versions[keep].Bytes <= MaxBytes) {
-        bytes += versions[keep].Bytes;
+    // state of its last change, where a strict limit would leave it no history at all. A
+    // document that several versions list counts once.
+    std::set<std::string> counted;
+    std::int64_t bytes = 0;
+    std::size_t keep = 0;
+    for (const TStored& stored : versions) {
+        std::int64_t more = stored.IsList ? 0 : stored.Version.Bytes;
+        for (const auto& [name, listed] : stored.Listing)
+            if (counted.count(listed.Hash) == 0)
+                more += listed.Size;
+        if (keep > 0 && (keep >= MaxVersions || bytes + more > MaxBytes))
+            break;
+        bytes += more;
+        for (const auto& [name, listed] : stored.Listing)
+            counted.insert(listed.Hash);
         ++keep;
     }
     for (std::size_t i = keep; i < versions.size(); ++i)
-        RemoveVersion(versions[i].Id);
+        RemoveVersion(versions[i].Version.Id);
+    // The documents that no kept version lists go with the versions.
+    for (const TFileEntry& entry : ListFolder(ObjectsFolder()))
+        if (!entry.IsFolder && counted.count(entry.Name) == 0)
+            DeleteFileQuietly(ObjectsFolder() + "/" + entry.Name);
 }

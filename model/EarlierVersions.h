@@ -3,36 +3,51 @@
 #include "model/ProjectDocuments.h"
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 // One kept state of a project's documents: when it was kept, and the change that gave it.
 struct TEarlierVersion {
-    std::string Id;         // the name of its folder in .history
+    std::string Id;         // its running number in .history
     std::int64_t Time = 0;  // seconds since 1970, UTC
     std::string Change;     // "Add Page", "Topic", "Before Remove"
-    std::int64_t Bytes = 0; // what its documents take on disk
+    std::int64_t Bytes = 0; // what its documents take, those it shares with others included
 };
 
 // The earlier versions of a project, kept in the hidden folder ".history" of the project
 // folder so that they outlive the program: after every change the documents as they are
-// then (Default.Pro and every column document), each version in a folder of its own named by
-// a running number, with its time and change in a file beside it ("<number>.txt", written
-// last: a version without one is an unfinished write and is cleared away). The newest
-// MaxVersions versions of at most MaxBytes bytes together are kept; the oldest go first.
-// The newest version is kept even when it alone is larger than MaxBytes (the older ones
-// then all go): a large project keeps the state its last change gave, instead of an empty
-// history.
+// then (Default.Pro and every column document).
+// Each distinct document is kept once, in "objects/<SHA-256 of its bytes>"; a version is the
+// list of its documents' names with their digests and sizes ("<number>.list", header line
+// "corvane-history 1", then "<SHA-256> <size> <name>" lines), so that a change keeps only
+// the documents it rewrote. Versions of earlier releases, a folder "<number>" holding the
+// documents themselves, are read, restored and pruned alike. Every version has its time and
+// change in a file beside it ("<number>.txt", written last: a version without one is an
+// unfinished write and is cleared away).
+// The newest MaxVersions versions of at most MaxBytes bytes together are kept, a document
+// that several of them share counted once; the oldest go first, and the documents that no
+// kept version lists go with them. The newest version is kept even when it alone is larger
+// than MaxBytes (the older ones then all go): a large project keeps the state its last change
+// gave, instead of an empty history.
 // The versions never hold the publishing password: the kept copy of Default.Pro has an
 // empty PUBLISH/PASSWORD, and a restore keeps the password that the project has then.
+// A document whose bytes no longer give its digest, a missing one, a broken list or anything
+// but a plain file where a version's file should be makes that version unreadable (Read
+// names the file) and leaves it out of List; nothing is read or written through a symbolic
+// link.
 // Build and Publish never see the folder (the generator copies only the pictures and
 // downloads the pages name, and hidden entries are never listed or deleted), and templates
 // are made from the records, never from the folder.
+// One object serves one project folder; it remembers the digests of the documents it kept,
+// so that the window, which keeps one per open project, digests only what a change rewrote.
 class TEarlierVersions {
   public:
     static constexpr std::size_t MaxVersions = 100;
     static constexpr std::int64_t MaxBytes = 20 * 1024 * 1024;
     static constexpr const char* FolderName = ".history";
+    static constexpr const char* ObjectsName = "objects";
 
     explicit TEarlierVersions(std::string projectFolder);
 
@@ -41,6 +56,8 @@ class TEarlierVersions {
     // since), before is kept first, as "Before " + change, so that the state the change
     // started from can always be brought back. Throws TError naming the file or folder
     // that cannot be written.
+    void Keep(const std::string& change, const TSharedDocuments& before,
+              const TSharedDocuments& after, std::int64_t time);
     void Keep(const std::string& change, const TDocumentBytes& before, const TDocumentBytes& after,
               std::int64_t time);
 
@@ -56,15 +73,40 @@ class TEarlierVersions {
     void Restore(const TEarlierVersion& version) const;
 
     std::string Folder() const { return FProjectFolder + "/" + FolderName; }
+    std::string ProjectFolder() const { return FProjectFolder; }
 
     // The documents as a version keeps them: Default.Pro without its password.
     static TDocumentBytes Kept(TDocumentBytes documents);
 
+    // How many documents the last Keep digested and wrote.
+    std::size_t DocumentsDigested() const { return FDigested; }
+    std::size_t DocumentsWritten() const { return FWritten; }
+
   private:
-    std::string VersionFolder(const std::string& id) const { return Folder() + "/" + id; }
-    void Add(const std::string& change, const TDocumentBytes& documents, std::int64_t time);
+    // A document as a version lists it.
+    struct TListed {
+        std::string Hash;
+        std::int64_t Size = 0;
+        bool operator==(const TListed&) const = default;
+    };
+    using TListing = std::map<std::string, TListed>;
+    // A digest worked out, and the bytes it was worked out for.
+    struct TDigested {
+        std::weak_ptr<const std::string> Bytes;
+        TListed Listed;
+    };
+    struct TStored;
+
+    std::string ObjectsFolder() const { return Folder() + "/" + ObjectsName; }
+    std::vector<TStored> Stored(bool checkObjects) const;
+    TListing Listing(const TSharedDocuments& documents);
+    void Add(const std::string& change, const TListing& listing, const TSharedDocuments& documents,
+             std::int64_t time);
     void RemoveVersion(const std::string& id) const;
     void Prune() const;
 
     std::string FProjectFolder;
+    std::map<std::string, TDigested> FDigests;
+    std::size_t FDigested = 0;
+    std::size_t FWritten = 0;
 };

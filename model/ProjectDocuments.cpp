@@ -58,3 +58,17 @@ void WriteProjectDocument(const std::string& folder, const std::string& name,
     // Default.Pro holds the FTP password: a new one is for its owner only.
     WriteFileAtomically(folder + "/" + name, bytes, name == "Default.Pro" ? 0600 : 0666);
 }
+
+TDocumentBytes BytesOf(const TSharedDocuments& documents) {
+    TDocumentBytes bytes;
+    for (const auto& [name, shared] : documents)
+        bytes.emplace(name, *shared);
+    return bytes;
+}
+
+TSharedDocuments Shared(const TDocumentBytes& documents) {
+    TSharedDocuments shared;
+    for (const auto& [name, bytes] : documents)
+        shared.emplace(name, std::make_shared<const std::string>(bytes));
+    return shared;
+}

@@ -3,6 +3,7 @@
 #include "model/CProject.h"
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,16 @@
 // "Column1.Clm"), each with its bytes. A name that is not there stands for a document that
 // does not exist.
 using TDocumentBytes = std::map<std::string, std::string>;
+
+// The same with each document's bytes held once and shared: a copy of a reading copies no
+// bytes, and a document that two readings share is the same in both without a comparison.
+using TSharedBytes = std::shared_ptr<const std::string>;
+using TSharedDocuments = std::map<std::string, TSharedBytes>;
+
+// The bytes of shared documents, copied.
+TDocumentBytes BytesOf(const TSharedDocuments& documents);
+// Documents to share, copied.
+TSharedDocuments Shared(const TDocumentBytes& documents);
 
 // Reads the project's documents as they are on disk: Default.Pro, every column document that
 // the menu list names and every other "*.Clm" file directly in the folder (a removed column's

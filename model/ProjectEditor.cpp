@@ -4,6 +4,10 @@
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
 namespace {
 
 std::string Joined(const std::string& folder, const std::string& name) {
@@ -95,6 +99,39 @@ std::vector<std::string> TProjectEditor::PageTitles(int item) const {
     titles.reserve(static_cast<std::size_t>(column->PageCount));
     for (int j = 0; j < column->PageCount; ++j)
         titles.push_back(column->Page(j).TITLE);
+    return titles;
+}
+
+std::vector<TProjectEditor::TColumnTitles> TProjectEditor::AllPageTitles(unsigned threads) const {
+    const std::size_t count = static_cast<std::size_t>(std::max(FProject.MenuCount, 0));
+    std::vector<TColumnTitles> titles(count);
+    std::vector<std::string> files(count);
+    for (std::size_t i = 0; i < count; ++i)
+        if (FProject.MenuItem(static_cast<int>(i)).IsColumn())
+            files[i] = ColumnFile(static_cast<int>(i));
+    std::atomic<std::size_t> next{0};
+    // Each reader takes the next column that no one has taken, with a document of its own.
+    auto read = [&files, &titles, &next] {
+        TXmlDocument document;
+        for (std::size_t i = next++; i < files.size(); i = next++) {
+            if (files[i].empty())
+                continue;
+            try {
+                TColumnInUse column(files[i], document);
+                titles[i].Titles.reserve(static_cast<std::size_t>(column->PageCount));
+                for (int j = 0; j < column->PageCount; ++j)
+                    titles[i].Titles.push_back(column->Page(j).TITLE);
+            } catch (...) {
+                titles[i].Error = std::current_exception();
+            }
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (unsigned i = 1; i < threads && i < count; ++i)
+        helpers.emplace_back(read);
+    read();
+    for (std::thread& helper : helpers)
+        helper.join();
     return titles;
 }
 

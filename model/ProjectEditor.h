@@ -4,6 +4,7 @@
 #include "model/CProject.h"
 #include "platform/Error.h"
 
+#include <exception>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,6 +49,14 @@ class TProjectEditor {
 
     // The titles of the pages of the column of menu item `item`, in page order.
     std::vector<std::string> PageTitles(int item) const;
+    // The page titles of every menu item, in menu order (none for a link), as PageTitles
+    // gives them; the columns are read on up to `threads` threads at once, each with a
+    // document of its own. A column that cannot be read has its error in its place.
+    struct TColumnTitles {
+        std::vector<std::string> Titles;
+        std::exception_ptr Error;
+    };
+    std::vector<TColumnTitles> AllPageTitles(unsigned threads) const;
     // The column document of menu item `item`; TNoSuchPlace when it is no column.
     std::string ColumnFile(int item) const;
     // Throws TNoSuchPlace unless the place is in the menu list (a page's column is not read).

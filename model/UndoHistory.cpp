@@ -23,10 +23,25 @@ std::size_t BytesOf(const TUndoStep& step) {
     return bytes;
 }
 
+const std::string& BytesIn(const std::string& bytes) {
+    return bytes;
+}
+const std::string& BytesIn(const TSharedBytes& bytes) {
+    return *bytes;
+}
+
+bool Same(const std::string& a, const std::string& b) {
+    return a == b;
+}
+bool Same(const TSharedBytes& a, const TSharedBytes& b) {
+    return a == b || *a == *b;
+}
+
 } // namespace
 
-bool TUndoHistory::Record(const std::string& folder, const std::string& name,
-                          const TDocumentBytes& before, const TDocumentBytes& after) {
+template <typename TDocuments>
+bool TUndoHistory::RecordDocuments(const std::string& folder, const std::string& name,
+                                   const TDocuments& before, const TDocuments& after) {
     std::set<std::string> names;
     for (const auto& [document, bytes] : before)
         names.insert(document);
@@ -39,13 +54,13 @@ bool TUndoHistory::Record(const std::string& folder, const std::string& name,
         const auto later = after.find(document);
         const bool hadBefore = earlier != before.end();
         const bool hasAfter = later != after.end();
-        if (hadBefore && hasAfter && earlier->second == later->second)
+        if (hadBefore && hasAfter && Same(earlier->second, later->second))
             continue;
         TDocumentChange change{document, std::nullopt, std::nullopt};
         if (hadBefore)
-            change.Before = earlier->second;
+            change.Before = BytesIn(earlier->second);
         if (hasAfter)
-            change.After = later->second;
+            change.After = BytesIn(later->second);
         step.Changes.push_back(std::move(change));
     }
     if (step.Changes.empty())
@@ -54,6 +69,16 @@ bool TUndoHistory::Record(const std::string& folder, const std::string& name,
     FRedo.clear();
     Trim();
     return true;
+}
+
+bool TUndoHistory::Record(const std::string& folder, const std::string& name,
+                          const TDocumentBytes& before, const TDocumentBytes& after) {
+    return RecordDocuments(folder, name, before, after);
+}
+
+bool TUndoHistory::Record(const std::string& folder, const std::string& name,
+                          const TSharedDocuments& before, const TSharedDocuments& after) {
+    return RecordDocuments(folder, name, before, after);
 }
 
 void TUndoHistory::Trim() {

@@ -39,6 +39,10 @@ class TUndoHistory {
     // that were undone go.
     bool Record(const std::string& folder, const std::string& name, const TDocumentBytes& before,
                 const TDocumentBytes& after);
+    // The same for shared readings: a document that both share is unchanged without a
+    // comparison, so that the cost follows the documents that the change rewrote.
+    bool Record(const std::string& folder, const std::string& name, const TSharedDocuments& before,
+                const TSharedDocuments& after);
 
     bool CanUndo() const { return !FUndo.empty(); }
     bool CanRedo() const { return !FRedo.empty(); }
@@ -57,6 +61,9 @@ class TUndoHistory {
     void Clear();
 
   private:
+    template <typename TDocuments>
+    bool RecordDocuments(const std::string& folder, const std::string& name,
+                         const TDocuments& before, const TDocuments& after);
     static void Apply(const TUndoStep& step, bool undo);
     void Trim();
 

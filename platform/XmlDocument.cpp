@@ -13,6 +13,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -148,7 +149,8 @@ void TXmlDocument::LoadFromBytes(const std::string& data, const std::string& fil
         throw TError("The document is nested too deeply (more than " + std::to_string(MaxDepth) +
                          " levels)",
                      fileName);
-    FDoc.reset(doc);
+    // Moved, not copied: a copy of a large document costs as much as its parse.
+    FDoc = std::move(doc);
     FFileName = fileName;
     FActive = true;
 }

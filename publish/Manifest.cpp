@@ -1,61 +1,13 @@
 #include "publish/Manifest.h"
 
 #include "platform/Error.h"
-#include "platform/FileDescriptor.h"
-
-#include <openssl/evp.h>
-
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
-
-bool IsLowerHex(const std::string& text) {
-    for (char c : text)
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
-            return false;
-    return true;
-}
 
 // A name the lists may hold: a file directly in the remote folder.
 bool IsPlainName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." &&
            name.find_first_of(std::string("/\\\r\0", 4)) == std::string::npos;
-}
-
-std::string Hex(const unsigned char* bytes, unsigned length) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(length * 2);
-    for (unsigned i = 0; i < length; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 0x0f];
-    }
-    return text;
-}
-
-struct TDigestFree {
-    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-};
-using TDigest = std::unique_ptr<EVP_MD_CTX, TDigestFree>;
-
-TDigest NewSha256() {
-    TDigest context(EVP_MD_CTX_new());
-    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
-        throw TError("SHA-256 is not available");
-    return context;
-}
-
-std::string Finish(EVP_MD_CTX* context) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned length = 0;
-    if (EVP_DigestFinal_ex(context, digest, &length) != 1)
-        throw TError("SHA-256 is not available");
-    return Hex(digest, length);
 }
 
 } // namespace
@@ -91,7 +43,7 @@ TManifest TManifest::Parse(const std::string& text) {
         const std::string hash = line.substr(0, firstBlank);
         const std::string size = line.substr(firstBlank + 1, secondBlank - firstBlank - 1);
         const std::string name = line.substr(secondBlank + 1);
-        if (hash.size() != 64 || !IsLowerHex(hash))
+        if (!IsSha256Text(hash))
             fail("holds no SHA-256");
         if (size.empty() || size.size() > 18 ||
             size.find_first_not_of("0123456789") != std::string::npos)
@@ -174,42 +126,4 @@ std::set<std::string> TManifest::Unknown() const {
         if (!entry.Known())
             names.insert(name);
     return names;
-}
-
-std::string Sha256OfBytes(const std::string& bytes) {
-    TDigest context = NewSha256();
-    if (EVP_DigestUpdate(context.get(), bytes.data(), bytes.size()) != 1)
-        throw TError("SHA-256 is not available");
-    return Finish(context.get());
-}
-
-std::string Sha256OfFile(const std::string& path, std::int64_t* size) {
-    // As every file the site is made of: a plain file, never read through a link.
-    TFileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!fd) {
-        const int error = errno;
-        throw TError(std::string("Cannot open the file: ") + std::strerror(error), path);
-    }
-    struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
-        throw TError("Not a plain file", path);
-    TDigest context = NewSha256();
-    std::int64_t total = 0;
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const int error = errno;
-            throw TError(std::string("Cannot read the file: ") + std::strerror(error), path);
-        }
-        if (n == 0)
-            break;
-        EVP_DigestUpdate(context.get(), buffer, static_cast<std::size_t>(n));
-        total += n;
-    }
-    if (size)
-        *size = total;
-    return Finish(context.get());
 }

@@ -15,6 +15,8 @@
 // next run then sends those files again (or deletes them when the site no longer has them),
 // whatever the manifest says of them; a manifest entry alone would claim the old content.
 
+#include "platform/Sha256.h"
+
 #include <cstdint>
 #include <map>
 #include <set>
@@ -58,9 +60,3 @@ class TManifest {
     std::map<std::string, TManifestEntry> Files;
     bool operator==(const TManifest&) const = default;
 };
-
-// The SHA-256 of a file's bytes in lower-case hexadecimal; throws TError naming the file when
-// it cannot be read. The size read is stored in size when given.
-std::string Sha256OfFile(const std::string& path, std::int64_t* size = nullptr);
-// The SHA-256 of bytes in memory.
-std::string Sha256OfBytes(const std::string& bytes);

@@ -520,6 +520,8 @@ void TFormMain::CreateViews() {
     TreeView->setHeaderHidden(true);
     TreeView->setColumnCount(1);
     TreeView->setIconSize(QSize(16, 16));
+    // Every row is one line of text beside a 16-pixel icon: the view need not measure each.
+    TreeView->setUniformRowHeights(true);
     TreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TreeView->setSelectionMode(QAbstractItemView::SingleSelection);
     TreeView->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -721,18 +723,41 @@ void TFormMain::FillTree() {
     TreeView->clear();
     if (IsOpen()) {
         TDProject& project = *Workspace.Project;
+        // Every column document is read for its titles: on two threads, as they are large.
+        const std::vector<TProjectEditor::TColumnTitles> columns =
+            TProjectEditor(project).AllPageTitles(2);
+        // The nodes are made outside the tree and put into it together, and each icon is
+        // drawn once: the largest project has a hundred thousand pages.
+        const QIcon icons[3] = {TreeIcon(TreeIconColumn), TreeIcon(TreeIconLink),
+                                TreeIcon(TreeIconPage)};
+        auto newNode = [&icons](const std::string& title, int icon) {
+            auto* node = new QTreeWidgetItem(QStringList(Q(title)));
+            node->setData(0, IconRole, icon);
+            node->setIcon(0, icons[icon]);
+            return node;
+        };
+        QList<QTreeWidgetItem*> nodes;
+        nodes.reserve(project.MenuCount);
+        // What was read before a column that cannot be read is shown, as far as it goes.
+        TAtExit show([this, &nodes] {
+            TreeView->addTopLevelItems(nodes);
+            TreeView->expandAll();
+        });
         for (int i = 0; i < project.MenuCount; ++i) {
             const TDMenuItem& item = project.MenuItem(i);
             QTreeWidgetItem* node =
-                AppendTopLevelNode(item.TITLE, item.IsColumn() ? TreeIconColumn : TreeIconLink);
+                newNode(item.TITLE, item.IsColumn() ? TreeIconColumn : TreeIconLink);
+            nodes.append(node);
             if (item.IsColumn()) {
-                for (const std::string& title : TProjectEditor(project).PageTitles(i)) {
-                    auto* page = new QTreeWidgetItem(node, QStringList(Q(title)));
-                    page->setData(0, IconRole, TreeIconPage);
-                    page->setIcon(0, TreeIcon(TreeIconPage));
-                }
+                const TProjectEditor::TColumnTitles& column = columns[static_cast<std::size_t>(i)];
+                if (column.Error)
+                    std::rethrow_exception(column.Error);
+                QList<QTreeWidgetItem*> pages;
+                pages.reserve(static_cast<qsizetype>(column.Titles.size()));
+                for (const std::string& title : column.Titles)
+                    pages.append(newNode(title, TreeIconPage));
+                node->addChildren(pages);
             }
-            ExpandAll(node);
         }
     }
     if (TreeView->topLevelItemCount() > 0)
@@ -936,6 +961,7 @@ void TFormMain::CloseClick() {
     PreviewProgress->stop();
     UndoHistory.Clear();
     Documents.Clear();
+    Versions.reset();
     if (IsOpen()) {
         Workspace.Project.reset();
         UpdateCaption();
@@ -1213,14 +1239,15 @@ void TFormMain::RunChange(const std::string& name, const std::function<void()>& 
             StartBackgroundPreview();
     });
     const std::string folder = Workspace.Project->Folder;
-    // A copy: the reading after the command replaces the cache's.
-    const TDocumentBytes before = Documents.Read(*Workspace.Project);
+    // A copy of the reading, which shares the bytes: the reading after the command replaces
+    // the cache's.
+    const TSharedDocuments before = Documents.Read(*Workspace.Project);
     auto record = [this, &folder, &name, &before] {
         if (!IsOpen() || Workspace.Project->Folder != folder)
             return;
-        const TDocumentBytes& after = Documents.Read(*Workspace.Project);
+        const TSharedDocuments& after = Documents.Read(*Workspace.Project);
         if (UndoHistory.Record(folder, name, before, after))
-            TEarlierVersions(folder).Keep(name, before, after, std::time(nullptr));
+            VersionsOf(folder).Keep(name, before, after, std::time(nullptr));
     };
     TAtExit update([this] { UpdateUndoActions(); });
     try {
@@ -1235,6 +1262,12 @@ void TFormMain::RunChange(const std::string& name, const std::function<void()>& 
         throw;
     }
     record();
+}
+
+TEarlierVersions& TFormMain::VersionsOf(const std::string& folder) {
+    if (!Versions || Versions->ProjectFolder() != folder)
+        Versions = std::make_unique<TEarlierVersions>(folder);
+    return *Versions;
 }
 
 void TFormMain::UpdateUndoActions() {
@@ -1281,12 +1314,11 @@ void TFormMain::UndoClick() {
     // The documents are written back under the background build: it stops first.
     Preview->CancelAndWait();
     const std::string folder = Workspace.Project->Folder;
-    const TDocumentBytes before = Documents.Read(*Workspace.Project);
+    const TSharedDocuments before = Documents.Read(*Workspace.Project);
     TAtExit update([this] { UpdateUndoActions(); });
     const std::string name = std::string("Undo ").append(UndoHistory.Undo().Name);
     ReloadProject();
-    TEarlierVersions(folder).Keep(name, before, Documents.Read(*Workspace.Project),
-                                  std::time(nullptr));
+    VersionsOf(folder).Keep(name, before, Documents.Read(*Workspace.Project), std::time(nullptr));
 }
 
 void TFormMain::RedoClick() {
@@ -1295,18 +1327,17 @@ void TFormMain::RedoClick() {
     // The documents are written back under the background build: it stops first.
     Preview->CancelAndWait();
     const std::string folder = Workspace.Project->Folder;
-    const TDocumentBytes before = Documents.Read(*Workspace.Project);
+    const TSharedDocuments before = Documents.Read(*Workspace.Project);
     TAtExit update([this] { UpdateUndoActions(); });
     const std::string name = std::string("Redo ").append(UndoHistory.Redo().Name);
     ReloadProject();
-    TEarlierVersions(folder).Keep(name, before, Documents.Read(*Workspace.Project),
-                                  std::time(nullptr));
+    VersionsOf(folder).Keep(name, before, Documents.Read(*Workspace.Project), std::time(nullptr));
 }
 
 void TFormMain::RestoreEarlierVersionClick() {
     if (!IsOpen())
         return;
-    TEarlierVersions versions(Workspace.Project->Folder);
+    TEarlierVersions& versions = VersionsOf(Workspace.Project->Folder);
     const std::vector<TEarlierVersion> list = versions.List();
     if (list.empty()) {
         Prompter.Information(QStringLiteral("This project has no earlier versions yet."));

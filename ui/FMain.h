@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/DocumentCache.h"
+#include "model/EarlierVersions.h"
 #include "model/ProjectEditor.h"
 #include "model/UndoHistory.h"
 #include "ui/Dialogs.h"
@@ -105,6 +106,10 @@ class TFormMain : public QMainWindow {
     // The open project's documents as the last change read them: the readings before and
     // after a change read only the files that changed since.
     TDocumentCache Documents;
+    // The open project's earlier versions, which remember the digests of the documents kept
+    // so that a change digests only what it rewrote; made at the first change.
+    std::unique_ptr<TEarlierVersions> Versions;
+    TEarlierVersions& VersionsOf(const std::string& folder);
 
     // Shows the window as it was when it was last closed (position, size, maximised state,
     // splitter and view, from the settings), or at about 80% of the screen, centred, the

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -117,7 +118,7 @@ TEST_F(DocumentCacheTest, ReadsAgainOnlyTheFilesThatChanged) {
     };
     TDocumentCache cache;
     WaitPastRecentWrites();
-    EXPECT_EQ(cache.Read(*Project), ReadProjectDocuments(*Project));
+    EXPECT_EQ(cache.ReadBytes(*Project), ReadProjectDocuments(*Project));
     EXPECT_EQ(cache.FilesRead(), 3U);
     for (const TCacheCase& test : cases) {
         SCOPED_TRACE(test.Name);
@@ -128,7 +129,7 @@ TEST_F(DocumentCacheTest, ReadsAgainOnlyTheFilesThatChanged) {
         TFileFaults faults;
         faults.FailRead = test.FilesRead == 0 ? 1 : 0;
         TScopedFileFaults scoped(faults);
-        EXPECT_EQ(cache.Read(*Project), expected);
+        EXPECT_EQ(cache.ReadBytes(*Project), expected);
         EXPECT_EQ(cache.FilesRead(), test.FilesRead);
         EXPECT_EQ(scoped.Faults().Reads == 0, test.FilesRead == 0);
     }
@@ -140,14 +141,14 @@ TEST_F(DocumentCacheTest, AFileWrittenJustBeforeItsReadingIsReadAgainNextTime) {
     const std::string path = ColumnPath(0);
     std::string bytes = ReadFileBytes(path);
     RewriteInPlace(path, bytes);
-    EXPECT_EQ(cache.Read(*Project), ReadProjectDocuments(*Project));
+    EXPECT_EQ(cache.ReadBytes(*Project), ReadProjectDocuments(*Project));
     bytes.back() = bytes.back() == ' ' ? '\n' : ' ';
     RewriteInPlace(path, bytes);
-    EXPECT_EQ(cache.Read(*Project).at(ColumnName(0)), bytes);
+    EXPECT_EQ(cache.ReadBytes(*Project).at(ColumnName(0)), bytes);
     WaitPastRecentWrites();
-    cache.Read(*Project);
+    cache.ReadBytes(*Project);
     // Now the times of the files are older than the reading: nothing to read any more.
-    EXPECT_EQ(cache.Read(*Project), ReadProjectDocuments(*Project));
+    EXPECT_EQ(cache.ReadBytes(*Project), ReadProjectDocuments(*Project));
     EXPECT_EQ(cache.FilesRead(), 0U);
 
     // A file whose times lie ahead of the clock (written by a machine whose clock is ahead)
@@ -157,7 +158,7 @@ TEST_F(DocumentCacheTest, AFileWrittenJustBeforeItsReadingIsReadAgainNextTime) {
     ahead.tv_sec += 3600;
     SetModified(path, ahead);
     for (int reading = 0; reading < 2; ++reading) {
-        EXPECT_EQ(cache.Read(*Project), ReadProjectDocuments(*Project));
+        EXPECT_EQ(cache.ReadBytes(*Project), ReadProjectDocuments(*Project));
         EXPECT_EQ(cache.FilesRead(), 1U);
     }
 }
@@ -169,21 +170,61 @@ TEST_F(DocumentCacheTest, AFailedReadIsTriedAgainAndAnotherFolderStartsAfresh) {
         TFileFaults faults;
         faults.FailRead = 2;
         TScopedFileFaults scoped(faults);
-        EXPECT_THROW(cache.Read(*Project), TError);
+        EXPECT_THROW(cache.ReadBytes(*Project), TError);
     }
-    EXPECT_EQ(cache.Read(*Project), ReadProjectDocuments(*Project));
+    EXPECT_EQ(cache.ReadBytes(*Project), ReadProjectDocuments(*Project));
     EXPECT_GE(cache.FilesRead(), 1U);
-    EXPECT_EQ(cache.Read(*Project).size(), 3U);
+    EXPECT_EQ(cache.ReadBytes(*Project).size(), 3U);
     EXPECT_EQ(cache.FilesRead(), 0U);
 
     TTempFolder other;
     TXmlDocument document;
     TDProject second(other.Path(), document);
-    EXPECT_EQ(cache.Read(second), ReadProjectDocuments(second));
+    EXPECT_EQ(cache.ReadBytes(second), ReadProjectDocuments(second));
     EXPECT_EQ(cache.FilesRead(), 1U);
     cache.Clear();
-    EXPECT_EQ(cache.Read(second), ReadProjectDocuments(second));
+    EXPECT_EQ(cache.ReadBytes(second), ReadProjectDocuments(second));
     EXPECT_EQ(cache.FilesRead(), 1U);
 }
 
 } // namespace
+
+TEST_F(DocumentCacheTest, UnchangedDocumentsShareTheirBytesFromReadingToReading) {
+    TDocumentCache cache;
+    const TSharedDocuments first = cache.Read(*Project);
+    WaitPastRecentWrites();
+    const std::string earlier = *first.at(ColumnName(1));
+    struct TCase {
+        const char* Name;
+        std::function<void()> Change;
+        std::set<std::string> Moved; // the documents whose bytes are new
+    } cases[] = {
+        {"nothing", [] {}, {}},
+        {"a column rewritten with its own bytes",
+         [this] { RewriteInPlace(ColumnPath(0), ReadFileBytes(ColumnPath(0))); },
+         {}},
+        {"a column rewritten with other bytes",
+         [this] { RewriteInPlace(ColumnPath(1), ReadFileBytes(ColumnPath(1)) + " "); },
+         {ColumnName(1)}},
+        {"the project saved with other records",
+         [this] {
+             Project->TOPIC.CAPTION = "Other";
+             Project->Save();
+         },
+         {"Default.Pro"}},
+    };
+    TSharedDocuments previous = first;
+    for (const TCase& test : cases) {
+        test.Change();
+        const TSharedDocuments reading = cache.Read(*Project);
+        EXPECT_EQ(BytesOf(reading), ReadProjectDocuments(*Project)) << test.Name;
+        ASSERT_EQ(reading.size(), previous.size()) << test.Name;
+        for (const auto& [name, bytes] : reading)
+            EXPECT_EQ(bytes != previous.at(name), test.Moved.count(name) != 0)
+                << test.Name << ": " << name;
+        previous = reading;
+    }
+    // An earlier reading keeps its bytes.
+    EXPECT_EQ(*first.at(ColumnName(1)), earlier);
+    EXPECT_NE(*previous.at(ColumnName(1)), earlier);
+}

@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "model/CColumn.h"
 #include "model/CTemplate.h"
+#include "model/DocumentCache.h"
 #include "model/ProjectEditor.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -14,7 +15,9 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -121,8 +124,10 @@ TEST_F(EarlierVersionsTest, TheNewestHundredAreKept) {
     ASSERT_EQ(list.size(), TEarlierVersions::MaxVersions);
     EXPECT_EQ(list.front().Change, "Topic 104");
     EXPECT_EQ(list.back().Change, "Topic 5");
-    // What was dropped is gone from the disk, not only from the list.
-    EXPECT_EQ(RegularFilesIn(Dir / ".history").size(), TEarlierVersions::MaxVersions);
+    // What was dropped is gone from the disk, not only from the list: a list and a
+    // description for each version, and the Default.Pro of each.
+    EXPECT_EQ(RegularFilesIn(Dir / ".history").size(), 2 * TEarlierVersions::MaxVersions);
+    EXPECT_EQ(RegularFilesIn(Dir / ".history/objects").size(), TEarlierVersions::MaxVersions);
 }
 
 TEST_F(EarlierVersionsTest, AtMostTwentyMegabytesAreKept) {
@@ -167,7 +172,9 @@ TEST_F(EarlierVersionsTest, ANewestVersionLargerThanTheLimitIsKeptAlone) {
     // The newest stays, whatever its size; the older ones go to make room.
     ASSERT_EQ(Changes(list), std::vector<std::string>{"Large Page"});
     EXPECT_GT(list[0].Bytes, TEarlierVersions::MaxBytes);
-    EXPECT_EQ(RegularFilesIn(Dir / ".history").size(), 1u);
+    EXPECT_EQ(RegularFilesIn(Dir / ".history"),
+              (std::set<std::string>{list[0].Id + ".list", list[0].Id + ".txt"}));
+    EXPECT_EQ(RegularFilesIn(Dir / ".history/objects").size(), 2u);
     // It brings the project back byte for byte.
     const std::string large = ReadFileBytes(project.ColumnFile(0));
     TProjectEditor(project).Remove({0, 0});
@@ -259,7 +266,7 @@ TEST_F(EarlierVersionsTest, UnfinishedAndForeignEntriesAreNoVersions) {
     EXPECT_EQ(list.front().Id, "00000053");
 }
 
-TEST_F(EarlierVersionsTest, AVersionThatIsGoneOrBrokenChangesNothing) {
+TEST_F(EarlierVersionsTest, AVersionThatIsGoneChangesNothing) {
     TXmlDocument document;
     TDProject project(Dir.Path(), document);
     Change(project, "Add Column", [](TProjectEditor& e) { e.AddColumn(); });
@@ -269,14 +276,322 @@ TEST_F(EarlierVersionsTest, AVersionThatIsGoneOrBrokenChangesNothing) {
     TEarlierVersion gone = list[0];
     gone.Id = "00000099";
     EXPECT_THROW(versions.Restore(gone), TError);
-    DeleteFileQuietly(Dir / std::string(".history/").append(list[1].Id).append("/Default.Pro"));
-    try {
-        versions.Restore(list[1]);
-        FAIL() << "a version without Default.Pro was restored";
-    } catch (const TError& e) {
-        EXPECT_EQ(e.Message(), "This earlier version holds no Default.Pro");
-    }
+    gone.Id = "../00000001";
+    EXPECT_THROW(versions.Restore(gone), TError);
     EXPECT_EQ(ReadFileBytes(project.ProjectFile()), files);
+}
+
+std::string ColumnName(TDProject& project, int index) {
+    return FileNamePart(project.ColumnFile(index));
+}
+
+// The object file that a version lists for a document.
+std::string ObjectOf(const std::string& folder, const TEarlierVersion& version,
+                     const std::string& name) {
+    const std::string list = ReadFileBytes(folder + "/.history/" + version.Id + ".list");
+    const std::size_t line = list.find(" " + name + "\n");
+    if (line == std::string::npos)
+        return std::string();
+    const std::size_t start = list.rfind('\n', list.rfind(' ', line - 1)) + 1;
+    return folder + "/.history/objects/" + list.substr(start, 64);
+}
+
+// A version as the releases before kept it: a folder holding the documents themselves.
+void WriteFolderVersion(const std::string& folder, const std::string& id,
+                        const TDocumentBytes& documents, const std::string& change) {
+    MakeFolder(folder + "/.history");
+    MakeFolder(folder + "/.history/" + id);
+    for (const auto& [name, bytes] : TEarlierVersions::Kept(documents))
+        WriteFileBytes(folder + "/.history/" + id + "/" + name, bytes);
+    WriteFileBytes(folder + "/.history/" + id + ".txt", "500\n" + change + "\n");
+}
+
+TEST_F(EarlierVersionsTest, ADocumentSharedByVersionsIsKeptOnceAndCountedOnce) {
+    TXmlDocument document;
+    TDProject project(Dir.Path(), document);
+    Change(project, "Add Column", [](TProjectEditor& e) { e.AddColumn(); });
+    Change(project, "Add Page", [&](TProjectEditor& e) {
+        e.AddPage(0);
+        TDColumn column(project.ColumnFile(0), document);
+        column.Page(0).TEXT = std::string(6 * 1024 * 1024, 'y');
+        column.Save();
+    });
+    // Ten changes that leave the large column as it is: each version lists it, and takes
+    // more than 6 MB, but together they take little more than one of them.
+    for (int i = 0; i < 10; ++i)
+        Change(project, std::string("Topic ").append(std::to_string(i)),
+               [&project, i](TProjectEditor&) {
+                   project.TOPIC.CAPTION = std::to_string(i);
+                   project.Save();
+               });
+    TEarlierVersions versions(Dir.Path());
+    const std::vector<TEarlierVersion> list = versions.List();
+    ASSERT_EQ(list.size(), 13u);
+    std::int64_t listed = 0;
+    for (std::size_t i = 0; i < 11; ++i) {
+        EXPECT_GT(list[i].Bytes, 6 * 1024 * 1024) << list[i].Change;
+        listed += list[i].Bytes;
+    }
+    EXPECT_GT(listed, TEarlierVersions::MaxBytes);
+    const std::string column = ObjectOf(Dir.Path(), list[0], ColumnName(project, 0));
+    for (std::size_t i = 1; i < 11; ++i)
+        EXPECT_EQ(ObjectOf(Dir.Path(), list[i], ColumnName(project, 0)), column) << list[i].Change;
+    // Objects: the large column once, the empty column and the first one, and one
+    // Default.Pro for each distinct state.
+    std::int64_t stored = 0;
+    for (const std::string& name : RegularFilesIn(Dir / ".history/objects"))
+        stored += FileSize(Dir / std::string(".history/objects/").append(name));
+    EXPECT_LT(stored, 7 * 1024 * 1024);
+    // A second large column that does not fit beside the first: the versions that list the
+    // first go, and with them every document that no kept version lists.
+    Change(project, "Large Again", [&](TProjectEditor&) {
+        TDColumn column(project.ColumnFile(0), document);
+        column.Page(0).TEXT = std::string(15 * 1024 * 1024, 'z');
+        column.Save();
+    });
+    const std::vector<TEarlierVersion> after = versions.List();
+    ASSERT_EQ(Changes(after), std::vector<std::string>{"Large Again"});
+    EXPECT_EQ(RegularFilesIn(Dir / ".history/objects"),
+              (std::set<std::string>{
+                  std::filesystem::path(ObjectOf(Dir.Path(), after[0], "Default.Pro"))
+                      .filename()
+                      .string(),
+                  std::filesystem::path(ObjectOf(Dir.Path(), after[0], ColumnName(project, 0)))
+                      .filename()
+                      .string()}));
+}
+
+TEST_F(EarlierVersionsTest, AChangeDigestsAndWritesOnlyWhatItRewrote) {
+    TXmlDocument document;
+    TDProject project(Dir.Path(), document);
+    for (int i = 0; i < 3; ++i)
+        TProjectEditor(project).AddColumn();
+    TDocumentCache cache;
+    TEarlierVersions versions(Dir.Path());
+    // As the window does it: shared readings from its cache, one object for the project.
+    auto change = [&](const std::string& name, const std::function<void()>& command) {
+        const TSharedDocuments before = cache.Read(project);
+        command();
+        versions.Keep(name, before, cache.Read(project), 1000);
+    };
+    struct TCase {
+        const char* Name;
+        std::function<void()> Command;
+        std::size_t Digested, Written, Versions;
+    } cases[] = {
+        // The first change digests every document, and keeps the state before it too; the
+        // three empty columns are one object.
+        {"Add Page", [&] { TProjectEditor(project).AddPage(1); }, 5, 3, 2},
+        {"Page",
+         [&] {
+             TDColumn column(project.ColumnFile(1), document);
+             column.Page(0).TITLE = "Changed";
+             column.Save();
+         },
+         1, 1, 3},
+        // Back to a state kept before: digested, but nothing to write.
+        {"Page Back",
+         [&] {
+             TDColumn column(project.ColumnFile(1), document);
+             column.Page(0).TITLE = TDPage().TITLE;
+             column.Save();
+         },
+         1, 0, 4},
+        // Saved with the same bytes: nothing digested.
+        {"Same", [&] { TDColumn(project.ColumnFile(2), document).Save(); }, 0, 0, 5},
+        {"Topic",
+         [&] {
+             project.TOPIC.CAPTION = "Topic";
+             project.Save();
+         },
+         1, 1, 6},
+    };
+    for (const TCase& test : cases) {
+        change(test.Name, test.Command);
+        EXPECT_EQ(versions.DocumentsDigested(), test.Digested) << test.Name;
+        EXPECT_EQ(versions.DocumentsWritten(), test.Written) << test.Name;
+        EXPECT_EQ(versions.List().size(), test.Versions) << test.Name;
+        EXPECT_EQ(versions.Read(versions.List().front()),
+                  TEarlierVersions::Kept(ReadProjectDocuments(project)))
+            << test.Name;
+    }
+    // Files changed by something else: the state before is kept again, and digested.
+    project.TOPIC.CAPTION = "Elsewhere";
+    project.Save();
+    change("Add Link", [&] { TProjectEditor(project).AddLink(); });
+    EXPECT_EQ(Changes(versions.List())[1], "Before Add Link");
+    EXPECT_EQ(versions.DocumentsDigested(), 2u);
+}
+
+TEST_F(EarlierVersionsTest, VersionsOfTheEarlierLayoutMixWithTheNewOnes) {
+    TXmlDocument document;
+    TDProject project(Dir.Path(), document);
+    TProjectEditor(project).AddColumn();
+    const TDocumentBytes first = ReadProjectDocuments(project);
+    WriteFolderVersion(Dir.Path(), "00000001", {{"Default.Pro", "<broken"}}, "Topic");
+    TProjectEditor(project).AddPage(0);
+    const TDocumentBytes second = ReadProjectDocuments(project);
+    WriteFolderVersion(Dir.Path(), "00000002", first, "Add Column");
+    WriteFolderVersion(Dir.Path(), "00000003", second, "Add Page");
+    // The change starts from the newest version, which is a folder: no "Before" copy.
+    Change(project, "Add Link", [](TProjectEditor& e) { e.AddLink(); });
+    TEarlierVersions versions(Dir.Path());
+    std::vector<TEarlierVersion> list = versions.List();
+    ASSERT_EQ(Changes(list),
+              (std::vector<std::string>{"Add Link", "Add Page", "Add Column", "Topic"}));
+    EXPECT_EQ(list[0].Id, "00000004");
+    EXPECT_TRUE(PathExists(Dir / ".history/00000004.list"));
+    EXPECT_EQ(list[1].Bytes, static_cast<std::int64_t>(second.at("Default.Pro").size() +
+                                                       second.at(ColumnName(project, 0)).size()));
+    EXPECT_EQ(versions.Read(list[2]), first);
+    // Restored either way.
+    versions.Restore(list[2]);
+    EXPECT_EQ(ReadProjectDocuments(project), first);
+    versions.Restore(list[0]);
+    EXPECT_EQ(ReadFileBytes(project.ProjectFile()), versions.Read(list[0]).at("Default.Pro"));
+    // A restore of a folder version after a change of the new kind keeps "Before" again.
+    Change(project, "Restore", [&](TProjectEditor&) { versions.Restore(list[1]); });
+    list = versions.List();
+    EXPECT_EQ(Changes(list)[0], "Restore");
+    EXPECT_EQ(versions.Read(list[0]), second);
+    // Pruned alike: the folders go as the newer versions push them out.
+    TXmlDocument reread;
+    TDProject again(Dir.Path(), reread);
+    for (int i = 0; i < 100; ++i)
+        Change(again, std::string("Topic ").append(std::to_string(i)),
+               [&again, i](TProjectEditor&) {
+                   again.TOPIC.CAPTION = std::to_string(i);
+                   again.Save();
+               });
+    EXPECT_EQ(versions.List().size(), TEarlierVersions::MaxVersions);
+    for (const char* id : {"00000001", "00000002", "00000003"}) {
+        EXPECT_FALSE(PathExists(Dir / std::string(".history/").append(id))) << id;
+        EXPECT_FALSE(PathExists(Dir / std::string(".history/").append(id).append(".txt"))) << id;
+    }
+}
+
+TEST_F(EarlierVersionsTest, AnUnfinishedVersionIsClearedAway) {
+    TXmlDocument document;
+    TDProject project(Dir.Path(), document);
+    Change(project, "Add Column", [](TProjectEditor& e) { e.AddColumn(); });
+    // A write that stopped after the object and the list, before the description, and one
+    // that stopped after the object.
+    const std::string orphan = std::string(64, 'a');
+    WriteFileBytes(Dir / std::string(".history/objects/").append(orphan), "left");
+    WriteFileBytes(Dir / ".history/00000007.list",
+                   "corvane-history 1\n" + orphan + " 4 Default.Pro\n");
+    WriteFileBytes(Dir / ".history/00000008.txt", "1\nAdd Link\n");
+    EXPECT_EQ(Changes(TEarlierVersions(Dir.Path()).List()),
+              (std::vector<std::string>{"Add Column", "Before Add Column"}));
+    Change(project, "Add Link", [](TProjectEditor& e) { e.AddLink(); });
+    EXPECT_EQ(Changes(TEarlierVersions(Dir.Path()).List()),
+              (std::vector<std::string>{"Add Link", "Add Column", "Before Add Column"}));
+    EXPECT_FALSE(PathExists(Dir / ".history/00000007.list"));
+    EXPECT_FALSE(PathExists(Dir / ".history/00000008.txt"));
+    EXPECT_FALSE(PathExists(Dir / std::string(".history/objects/").append(orphan)));
+    EXPECT_TRUE(PathExists(Dir / ".history/00000009.list"));
+}
+
+TEST_F(EarlierVersionsTest, ABrokenVersionIsNamedOrLeftOutAndNeverRestored) {
+    struct TCase {
+        const char* Name;
+        // Breaks the version's files; gives the file that an error names.
+        std::function<std::string(const std::string& history, const std::string& id,
+                                  const std::string& object)>
+            Break;
+        bool Listed; // still listed (the fault shows only when read)
+    } cases[] = {
+        {"object rewritten with other bytes of its size",
+         [](const std::string&, const std::string&, const std::string& object) {
+             std::string bytes = ReadFileBytes(object);
+             bytes[bytes.size() / 2] ^= 1;
+             WriteFileBytes(object, bytes);
+             return object;
+         },
+         true},
+        {"object missing",
+         [](const std::string&, const std::string&, const std::string& object) {
+             DeleteFileQuietly(object);
+             return object;
+         },
+         false},
+        {"object a symbolic link to its own bytes",
+         [](const std::string& history, const std::string&, const std::string& object) {
+             std::filesystem::rename(object, history + "/elsewhere");
+             std::filesystem::create_symlink(history + "/elsewhere", object);
+             return object;
+         },
+         false},
+        {"object a FIFO",
+         [](const std::string&, const std::string&, const std::string& object) {
+             DeleteFileQuietly(object);
+             EXPECT_EQ(::mkfifo(object.c_str(), 0600), 0);
+             return object;
+         },
+         false},
+        {"list broken",
+         [](const std::string& history, const std::string& id, const std::string&) {
+             WriteFileBytes(history + "/" + id + ".list", "corvane-history 1\nnot a line\n");
+             return history + "/" + id + ".list";
+         },
+         false},
+        {"list naming a file outside",
+         [](const std::string& history, const std::string& id, const std::string& object) {
+             const std::string hash = std::filesystem::path(object).filename().string();
+             WriteFileBytes(history + "/" + id + ".list",
+                            "corvane-history 1\n" + hash + " 10 ../Default.Pro\n");
+             return history + "/" + id + ".list";
+         },
+         false},
+        {"list of another format",
+         [](const std::string& history, const std::string& id, const std::string&) {
+             WriteFileBytes(history + "/" + id + ".list", "corvane-history 9\n");
+             return history + "/" + id + ".list";
+         },
+         false},
+        {"list a FIFO",
+         [](const std::string& history, const std::string& id, const std::string&) {
+             std::string list = history + "/" + id + ".list";
+             DeleteFileQuietly(list);
+             EXPECT_EQ(::mkfifo(list.c_str(), 0600), 0);
+             return list;
+         },
+         false},
+    };
+    for (const TCase& test : cases) {
+        TTempFolder dir;
+        TXmlDocument document;
+        TDProject project(dir.Path(), document);
+        Change(project, "Add Column", [](TProjectEditor& e) { e.AddColumn(); });
+        Change(project, "Add Page", [](TProjectEditor& e) { e.AddPage(0); });
+        TEarlierVersions versions(dir.Path());
+        const std::vector<TEarlierVersion> list = versions.List();
+        ASSERT_EQ(list.size(), 3u);
+        // The version of Add Column: its column object is its own.
+        const TEarlierVersion& broken = list[1];
+        const std::string named = test.Break(dir / ".history", broken.Id,
+                                             ObjectOf(dir.Path(), broken, ColumnName(project, 0)));
+        EXPECT_EQ(Changes(versions.List()),
+                  test.Listed ? Changes(list)
+                              : (std::vector<std::string>{"Add Page", "Before Add Column"}))
+            << test.Name;
+        const TDocumentBytes files = ReadProjectDocuments(project);
+        try {
+            versions.Restore(broken);
+            ADD_FAILURE() << test.Name << ": a broken version was restored";
+        } catch (const TError& e) {
+            EXPECT_EQ(e.FileName(), named) << test.Name << ": " << e.Message();
+        }
+        EXPECT_EQ(ReadProjectDocuments(project), files) << test.Name;
+        // The history goes on, and the other versions are whole.
+        Change(project, "Add Link", [](TProjectEditor& e) { e.AddLink(); });
+        const std::vector<TEarlierVersion> later = versions.List();
+        ASSERT_FALSE(later.empty()) << test.Name;
+        EXPECT_EQ(later[0].Change, "Add Link") << test.Name;
+        EXPECT_EQ(versions.Read(later[0]), TEarlierVersions::Kept(ReadProjectDocuments(project)))
+            << test.Name;
+        EXPECT_NO_THROW(versions.Read(later.back())) << test.Name;
+    }
 }
 
 TEST_F(EarlierVersionsTest, HistoryThroughASymbolicLinkIsRefused) {
@@ -287,6 +602,25 @@ TEST_F(EarlierVersionsTest, HistoryThroughASymbolicLinkIsRefused) {
     const TDocumentBytes before = ReadProjectDocuments(project);
     EXPECT_THROW(TEarlierVersions(Dir.Path()).Keep("Add Link", before, before, 1), TError);
     EXPECT_TRUE(std::filesystem::is_empty(elsewhere.Path()));
+
+    // The same for the folder of the documents kept: nothing is written, and a version
+    // whose documents would be read through it is not read.
+    std::filesystem::remove(Dir / ".history");
+    Change(project, "Add Column", [](TProjectEditor& e) { e.AddColumn(); });
+    TEarlierVersions versions(Dir.Path());
+    const std::vector<TEarlierVersion> list = versions.List();
+    ASSERT_EQ(list.size(), 2u);
+    std::filesystem::rename(Dir / ".history/objects", elsewhere / "objects");
+    std::filesystem::create_directory_symlink(elsewhere / "objects", Dir / ".history/objects");
+    const std::size_t objects = RegularFilesIn(elsewhere / "objects").size();
+    try {
+        versions.Read(list[0]);
+        ADD_FAILURE() << "a version was read through a link";
+    } catch (const TError& e) {
+        EXPECT_EQ(e.FileName(), Dir / ".history/objects");
+    }
+    EXPECT_THROW(Change(project, "Add Link", [](TProjectEditor& e) { e.AddLink(); }), TError);
+    EXPECT_EQ(RegularFilesIn(elsewhere / "objects").size(), objects);
 }
 
 TEST_F(EarlierVersionsTest, TemplatesAndBuildsLeaveTheHistoryOut) {

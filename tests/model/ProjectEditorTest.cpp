@@ -4,6 +4,8 @@
 #include "TestSupport.h"
 #include "model/CColumn.h"
 #include "model/ColumnInUse.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -50,6 +52,45 @@ class ProjectEditorTest : public ::testing::Test {
     TDProject Project;
     TProjectEditor Editor;
 };
+
+TEST_F(ProjectEditorTest, AllPageTitlesAreThoseOfEachColumnOnAnyNumberOfThreads) {
+    MakeMenu();
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_NE(Editor.AddColumn(), nullptr);
+        for (int j = 0; j <= i; ++j)
+            ASSERT_TRUE(Editor.AddPage(Project.MenuCount - 1));
+        Rename(Project.MenuCount - 1, {"Column " + std::to_string(i)});
+    }
+    // A column document that is not XML, and one that is missing.
+    WriteFileBytes(Project.ColumnFile(4), "<broken");
+    DeleteFileQuietly(Project.ColumnFile(6));
+    const std::set<int> broken{4, 6};
+    for (const unsigned threads : {0U, 1U, 2U, 3U, 16U}) {
+        const std::vector<TProjectEditor::TColumnTitles> all = Editor.AllPageTitles(threads);
+        ASSERT_EQ(all.size(), static_cast<std::size_t>(Project.MenuCount)) << threads;
+        for (int i = 0; i < Project.MenuCount; ++i) {
+            const TProjectEditor::TColumnTitles& column = all[static_cast<std::size_t>(i)];
+            if (!Project.MenuItem(i).IsColumn()) {
+                EXPECT_TRUE(column.Titles.empty() && !column.Error) << threads << " " << i;
+                continue;
+            }
+            if (broken.count(i) != 0) {
+                ASSERT_TRUE(column.Error) << threads << " " << i;
+                try {
+                    std::rethrow_exception(column.Error);
+                } catch (const TError& e) {
+                    EXPECT_EQ(e.FileName(), Project.ColumnFile(i)) << threads << " " << i;
+                }
+                EXPECT_THROW(Editor.PageTitles(i), TError);
+                continue;
+            }
+            EXPECT_FALSE(column.Error) << threads << " " << i;
+            EXPECT_EQ(column.Titles, Editor.PageTitles(i)) << threads << " " << i;
+        }
+    }
+    EXPECT_EQ(CurrentColumn, nullptr);
+    EXPECT_FALSE(Document.Active());
+}
 
 TEST_F(ProjectEditorTest, AddsColumnsLinksAndPagesAndWritesThemAtOnce) {
     MakeMenu();

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -181,3 +182,53 @@ TEST_F(UndoHistoryTest, OldestStepsGoBeyondTheDepth) {
 }
 
 } // namespace
+
+TEST_F(UndoHistoryTest, SharedReadingsRecordWhatChanged) {
+    const TSharedBytes project = std::make_shared<const std::string>("project");
+    const TSharedBytes column = std::make_shared<const std::string>("column");
+    struct TCase {
+        const char* Name;
+        TSharedDocuments After;
+        std::vector<std::string> Changed;
+    } cases[] = {
+        {"the same bytes shared", {{"Default.Pro", project}, {"Column1.Clm", column}}, {}},
+        {"the same bytes read again",
+         {{"Default.Pro", std::make_shared<const std::string>("project")}, {"Column1.Clm", column}},
+         {}},
+        {"other bytes",
+         {{"Default.Pro", project}, {"Column1.Clm", std::make_shared<const std::string>("new")}},
+         {"Column1.Clm"}},
+        {"a document gone", {{"Default.Pro", project}}, {"Column1.Clm"}},
+        {"a document made",
+         {{"Default.Pro", project},
+          {"Column1.Clm", column},
+          {"Column2.Clm", std::make_shared<const std::string>("two")}},
+         {"Column2.Clm"}},
+    };
+    const TSharedDocuments before{{"Default.Pro", project}, {"Column1.Clm", column}};
+    for (const TCase& test : cases) {
+        TUndoHistory history;
+        EXPECT_EQ(history.Record(Dir.Path(), "Change", before, test.After), !test.Changed.empty())
+            << test.Name;
+        if (test.Changed.empty())
+            continue;
+        ASSERT_TRUE(history.CanUndo());
+        // The step holds the bytes of the documents that changed, on both sides.
+        const TUndoStep& step = history.Undo();
+        std::vector<std::string> changed;
+        for (const TDocumentChange& change : step.Changes) {
+            changed.push_back(change.Name);
+            const auto earlier = before.find(change.Name);
+            const auto later = test.After.find(change.Name);
+            EXPECT_EQ(change.Before.has_value(), earlier != before.end()) << test.Name;
+            EXPECT_EQ(change.After.has_value(), later != test.After.end()) << test.Name;
+            if (change.Before && earlier != before.end()) {
+                EXPECT_EQ(*change.Before, *earlier->second) << test.Name;
+            }
+            if (change.After && later != test.After.end()) {
+                EXPECT_EQ(*change.After, *later->second) << test.Name;
+            }
+        }
+        EXPECT_EQ(changed, test.Changed) << test.Name;
+    }
+}
