@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 #include "platform/FileDescriptor.h"
+#include "platform/Text.h"
 
 #include <openssl/evp.h>
 
@@ -21,9 +22,11 @@ bool IsLowerHex(const std::string& text) {
     return true;
 }
 
-// A name the lists may hold: a file directly in the remote folder.
+// A name the lists may hold: a file directly in the remote folder that a run may have sent,
+// never a hidden one (the site's hidden files are never published, and the server's, such
+// as .htaccess or this program's own lists, are not to be deleted).
 bool IsPlainName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." &&
+    return !name.empty() && name[0] != '.' &&
            name.find_first_of(std::string("/\\\r\0", 4)) == std::string::npos;
 }
 
@@ -99,7 +102,7 @@ TManifest TManifest::Parse(const std::string& text) {
         if (!IsPlainName(name))
             fail("holds no plain file name");
         if (!manifest.Files.emplace(name, TManifestEntry{std::stoll(size), hash}).second)
-            fail("names " + name + " a second time");
+            fail("names " + ControlCharactersShown(name) + " a second time");
     }
     if (lineNumber == 0)
         throw TError("The manifest is empty");

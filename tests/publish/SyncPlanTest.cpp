@@ -89,6 +89,12 @@ TEST(Manifest, AnythingElseIsRefusedWithWhatIsWrong) {
         {header + Line(HashA, "1", "sub\\a.htm"), "no plain file name"},
         {header + Line(HashA, "1", "a.htm\r"), "no plain file name"},
         {header + Line(HashA, "1", ".."), "no plain file name"},
+        {header + Line(HashA, "1", ".htaccess"), "no plain file name"},
+        {header + Line(HashA, "1", ".corvane-pending"), "no plain file name"},
+        {header + Line(HashA, "1", ".corvane-manifest"), "no plain file name"},
+        {header + Line(HashA, "1", ".corvane-part-a.htm"), "no plain file name"},
+        {header + Line(HashA, "1", "\x1b[2J") + Line(HashB, "2", "\x1b[2J"),
+         "line 3 names ?[2J a second time"},
         {header + Line(HashA, "1", "a.htm") + Line(HashB, "2", "a.htm"),
          "line 3 names a.htm a second time"},
         {std::string(TManifest::MaxBytes + 1, 'x'), "too large"},
@@ -128,6 +134,9 @@ TEST(Manifest, ThePendingListRoundTripsAndUnknownEntriesStayOutOfTheManifest) {
         {header + "\n", "line 2 holds no plain file name"},
         {header + "../a.htm\n", "no plain file name"},
         {header + "a.htm\r\n", "no plain file name"},
+        {header + ".htaccess\n", "no plain file name"},
+        {header + ".corvane-pending\n", "no plain file name"},
+        {header + ".corvane-manifest\n", "no plain file name"},
         {std::string(TManifest::MaxBytes + 1, 'x'), "too large"},
     };
     for (const auto& [bad, says] : refused) {

@@ -249,6 +249,66 @@ TEST_F(SyncRunTest, AFileOnTheServerThatTheManifestDoesNotListIsLeftAlone) {
         EXPECT_NE(item.Name, "stats.html");
 }
 
+TEST_F(SyncRunTest, AListNamingAHiddenFileIsNotTrustedAndTheFileStays) {
+    // Hidden files are never published, so a list that names one was not written by a run:
+    // neither the server's own files nor the lists beside the manifest are deleted for it.
+    struct TCase {
+        const char* List;
+        std::string Line;
+        const char* Hidden;
+    };
+    const std::string hash(64, 'a');
+    const std::vector<TCase> cases = {
+        {TManifest::FileName, hash + " 16 .htaccess\n", ".htaccess"},
+        {TManifest::FileName, hash + " 5 .corvane-pending\n", TManifest::PendingFileName},
+        {TManifest::PendingFileName, ".htaccess\n", ".htaccess"},
+        {TManifest::PendingFileName, ".corvane-pending\n", TManifest::PendingFileName},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Line);
+        Server.Files.clear();
+        Server.Fault = nullptr;
+        Site(FirstSite);
+        ASSERT_TRUE(Publish().Succeeded());
+        // The server's own hidden file; the list of files under way is the run's.
+        const bool ownList = std::string(c.Hidden) == TManifest::PendingFileName;
+        const std::string hidden = "kept " + std::string(c.Hidden);
+        if (!ownList)
+            Server.Files[c.Hidden] = hidden;
+        std::string& list = Server.Files[c.List];
+        if (list.empty())
+            list = std::string(TManifest::PendingHeader) + "\n";
+        list += c.Line;
+        // A change, and the manifest that would record it refused: the run fails after
+        // sending, and whatever list the server holds must still be there.
+        TFiles site = Expected;
+        site["Column1.htm"] = Content("Column1.htm", 2);
+        Site(site);
+        Server.Fault = [](const std::string& op, const std::string& name, int) {
+            if (op == "UPLOAD" && name == std::string(TSyncRun::PartPrefix) + TManifest::FileName)
+                throw RefusedReply(552);
+        };
+        EXPECT_FALSE(Publish(1, true).Succeeded());
+        for (const TSyncItem& item : Last->Plan.Items)
+            EXPECT_NE(item.Name, c.Hidden);
+        if (ownList) {
+            ASSERT_EQ(Server.Files.count(c.Hidden), 1u);
+            EXPECT_EQ(TManifest::ParsePending(Server.Files[c.Hidden]).count("Column1.htm"), 1u);
+        } else {
+            EXPECT_EQ(Server.Files[c.Hidden], hidden);
+        }
+        Server.Fault = nullptr;
+        EXPECT_TRUE(Publish(1, true).Succeeded());
+        // The run that succeeded removes the list of files under way, as always.
+        if (ownList) {
+            ExpectServerEqualsSite();
+        } else {
+            EXPECT_EQ(Server.Files[c.Hidden], hidden);
+            ExpectServerEqualsSite({c.Hidden});
+        }
+    }
+}
+
 TEST_F(SyncRunTest, AMissingOrUnreadableManifestMakesEveryFileNewAndDeletesNothing) {
     struct TCase {
         const char* What;
