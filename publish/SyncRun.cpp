@@ -410,9 +410,22 @@ void TSyncRun::DeleteFile(TTransport& transport, const std::string& name) {
     try {
         transport.Delete(name);
     } catch (const TTransportError& e) {
-        // Already gone is as good as deleted.
+        // Already gone is as good as deleted. An FTP server answers 550 both for a file it
+        // does not have and for one it will not delete: a size it still tells is the latter.
         if (e.Kind() != TTransportFailure::FileMissing)
             throw;
+        std::int64_t size = -1;
+        try {
+            size = transport.RemoteSize(name);
+        } catch (const TTransportError& missing) {
+            if (missing.Kind() != TTransportFailure::FileMissing)
+                throw;
+        }
+        if (size >= 0)
+            throw TTransportError(std::string(e.what()) + "; the server still holds " + name,
+                                  TTransportFailure::FileRefused,
+                                  "The server did not delete the file.", {}, name)
+                .WithReplyCode(e.ReplyCode());
     }
     std::lock_guard<std::mutex> lock(FServerMutex);
     FServer.Files.erase(name);

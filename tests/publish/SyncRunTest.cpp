@@ -544,6 +544,65 @@ TEST_F(SyncRunTest, AnUnreadableOrUnwritablePendingListIsNeverTrusted) {
     EXPECT_EQ(Server.Files.count(TManifest::PendingFileName), 0u);
 }
 
+TEST_F(SyncRunTest, ADeletionAnsweredAsMissingCountsOnlyWhenTheFileIsGone) {
+    // An FTP server answers 550 alike for a file it does not have and one it will not delete.
+    struct TCase {
+        const char* What;
+        bool FileStays;
+        bool TellsSize;
+        bool Deleted;
+    };
+    const TCase cases[] = {
+        {"already gone", false, true, true},
+        {"refused, its size still told", true, true, false},
+        {"refused, the server tells no sizes", true, false, true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        Server.Files.clear();
+        Server.Fault = nullptr;
+        Server.TellsSize = c.TellsSize;
+        Site(FirstSite);
+        ASSERT_TRUE(Publish().Succeeded());
+        TFiles site = Expected;
+        site.erase("Column2.htm");
+        Site(site);
+        Server.Fault = [&](const std::string& op, const std::string& name, int) {
+            if (op != "DELETE" || name != "Column2.htm")
+                return;
+            if (!c.FileStays)
+                Server.Files.erase(name);
+            throw TTransportError("550 " + name + ": not deleted", TTransportFailure::FileMissing,
+                                  "The file is not on the server.", {}, name)
+                .WithReplyCode(550);
+        };
+        const TSyncTotals totals = Publish();
+        Server.Fault = nullptr;
+        EXPECT_EQ(totals.Succeeded(), c.Deleted);
+        EXPECT_EQ(totals.Deleted, c.Deleted ? 1 : 0);
+        const TManifest manifest = TManifest::Parse(Server.Files[TManifest::FileName]);
+        EXPECT_EQ(manifest.Files.count("Column2.htm"), c.Deleted ? 0u : 1u);
+        if (!c.Deleted) {
+            EXPECT_EQ(totals.Failures, 1);
+            const auto& items = Last->Plan.Items;
+            for (std::size_t i = 0; i < items.size(); ++i)
+                if (items[i].Name == "Column2.htm") {
+                    EXPECT_EQ(Last->Status[i].State, TSyncState::Failed);
+                    EXPECT_THAT(Last->Status[i].Error, HasSubstr("still holds Column2.htm"));
+                    // Permanent: tried once.
+                    EXPECT_EQ(Last->Status[i].Attempts, 1);
+                }
+            // Once the server lets it go, the next run deletes it.
+            EXPECT_TRUE(Publish().Succeeded());
+            EXPECT_EQ(Server.Files.count("Column2.htm"), 0u);
+        }
+        if (c.FileStays && c.Deleted)
+            Server.Files.erase("Column2.htm");
+        ExpectServerEqualsSite();
+    }
+    Server.TellsSize = true;
+}
+
 TEST_F(SyncRunTest, MoreDeletionsThanTheCapNeedConfirmation) {
     TFiles site = FirstSite;
     for (int i = 1; i <= TSyncPlan::DeleteCap + 1; ++i)
