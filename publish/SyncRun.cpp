@@ -595,6 +595,20 @@ bool TSyncRun::MarkPending(const std::set<std::string>& names, TSyncTotals& tota
     if (FPendingFound &&
         std::includes(FPendingNames.begin(), FPendingNames.end(), wanted.begin(), wanted.end()))
         return true;
+    if (FPendingFound) {
+        // The list on the server is replaced, and a server that does not rename over a file
+        // loses it for a moment: the manifest first stops claiming the names the list holds
+        // (it lists only what is known), so that a run broken off then trusts none of them.
+        const std::string error =
+            WriteRemoteText(TManifest::FileName, ServerManifest().Text(), "the manifest");
+        if (!error.empty()) {
+            totals.ManifestError = error;
+            return false;
+        }
+        std::lock_guard<std::mutex> lock(FServerMutex);
+        Plan.Remote = FServer;
+        FManifestCurrent = true;
+    }
     const std::string error = WriteRemoteText(
         TManifest::PendingFileName, TManifest::PendingText(wanted), "the list of files under way");
     if (!error.empty()) {

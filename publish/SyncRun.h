@@ -167,7 +167,8 @@ class TSyncRun {
                                 const std::string& what);
     void WriteManifest(TSyncTotals& totals);
     // Before anything is sent or deleted: the pending list on the server names names (and
-    // what it named already). False, with the run's error set, when it cannot be written.
+    // what it named already); a list already there is replaced only after the manifest lists
+    // just what is known. False, with the run's error set, when either cannot be written.
     bool MarkPending(const std::set<std::string>& names, TSyncTotals& totals);
     // After the manifest: the pending list names only what is still unknown, or goes.
     void ClearPending();

@@ -288,12 +288,16 @@ TEST_F(SyncRunTest, AListNamingAHiddenFileIsNotTrustedAndTheFileStays) {
             if (op == "UPLOAD" && name == std::string(TSyncRun::PartPrefix) + TManifest::FileName)
                 throw RefusedReply(552);
         };
-        EXPECT_FALSE(Publish(1, true).Succeeded());
+        const TSyncTotals failed = Publish(1, true);
+        EXPECT_FALSE(failed.Succeeded());
         for (const TSyncItem& item : Last->Plan.Items)
             EXPECT_NE(item.Name, c.Hidden);
         if (ownList) {
+            // The changed page went up only under a list that names it.
             ASSERT_EQ(Server.Files.count(c.Hidden), 1u);
-            EXPECT_EQ(TManifest::ParsePending(Server.Files[c.Hidden]).count("Column1.htm"), 1u);
+            if (failed.Uploaded > 0) {
+                EXPECT_EQ(TManifest::ParsePending(Server.Files[c.Hidden]).count("Column1.htm"), 1u);
+            }
         } else {
             EXPECT_EQ(Server.Files[c.Hidden], hidden);
         }
@@ -480,6 +484,64 @@ TEST_F(SyncRunTest, WhatABrokenRunMayHaveChangedIsSentAgainEvenWhenTheSiteWentBa
         ExpectServerEqualsSite();
         EXPECT_EQ(Server.Files.count(TManifest::PendingFileName), 0u);
     }
+}
+
+TEST_F(SyncRunTest, ARunBrokenOffWhileItReplacesTheListOfFilesUnderWayTrustsNoneOfItsNames) {
+    // A server that does not rename over a file: the old list goes before the new one takes
+    // its place, and a run broken off between the two must not leave the old manifest
+    // claiming what the earlier broken run changed.
+    for (const bool replaces : {false, true}) {
+        SCOPED_TRACE(replaces ? "renames over a file" : "does not rename over a file");
+        Server.Files.clear();
+        Server.Fault = nullptr;
+        Server.RenameReplaces = replaces;
+        Site(FirstSite);
+        ASSERT_TRUE(Publish().Succeeded());
+
+        // Broken off before the manifest: the server has the changed page, the old manifest
+        // the old one, the list of files under way its name.
+        TFiles changed = FirstSite;
+        changed["Column1.htm"] = Content("Column1.htm", 2);
+        Site(changed);
+        Last = NewRun();
+        TSyncRun* run = Last.get();
+        Server.Fault = [&](const std::string& op, const std::string& name, int) {
+            if (op == "UPLOAD" && name == std::string(TSyncRun::PartPrefix) + TManifest::FileName) {
+                run->Cancel();
+                throw TTransportError("Cancelled", TTransportFailure::Cancelled, "Cancelled.");
+            }
+        };
+        run->Prepare();
+        EXPECT_TRUE(run->Run().Cancelled);
+        ASSERT_EQ(Server.Files.count(TManifest::PendingFileName), 1u);
+
+        // The site as it was and one page more: the list grows, and the run is broken off
+        // once the old list is gone.
+        TFiles back = FirstSite;
+        back["New.htm"] = Content("New.htm", 1);
+        Site(back);
+        Last = NewRun();
+        run = Last.get();
+        bool listDeleted = false;
+        Server.Fault = [&](const std::string& op, const std::string& name, int) {
+            if (op == "DELETE" && name == TManifest::PendingFileName)
+                listDeleted = true;
+            if (op == "RENAME" && name == TManifest::PendingFileName && listDeleted) {
+                run->Cancel();
+                throw TTransportError("Cancelled", TTransportFailure::Cancelled, "Cancelled.");
+            }
+        };
+        run->Prepare();
+        const TSyncTotals broken = run->Run();
+        EXPECT_EQ(broken.Cancelled, !replaces);
+        Server.Fault = nullptr;
+
+        // The next run sends the page the server may hold in another version.
+        EXPECT_TRUE(Publish().Succeeded());
+        ExpectServerEqualsSite();
+        EXPECT_EQ(Server.Files.count(TManifest::PendingFileName), 0u);
+    }
+    Server.RenameReplaces = true;
 }
 
 TEST_F(SyncRunTest, AnUnreadableOrUnwritablePendingListIsNeverTrusted) {
