@@ -113,7 +113,9 @@ std::string TManifest::Text() const {
     std::string text = Header;
     text += '\n';
     for (const auto& [name, entry] : Files) {
-        if (!entry.Known())
+        // A name that Parse refuses would make the whole manifest unreadable; left out, the
+        // file only counts as new the next time.
+        if (!entry.Known() || !IsPlainName(name))
             continue;
         text += entry.Sha256;
         text += ' ';
@@ -160,6 +162,9 @@ std::string TManifest::PendingText(const std::set<std::string>& names) {
     std::string text = PendingHeader;
     text += '\n';
     for (const std::string& name : names) {
+        // The manifest never lists such a name (Text), so no entry needs it marked.
+        if (!IsPlainName(name))
+            continue;
         text += name;
         text += '\n';
     }

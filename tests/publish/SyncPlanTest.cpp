@@ -66,6 +66,22 @@ TEST(Manifest, TextRoundTripsAndNamesMayHoldBlanks) {
     EXPECT_EQ(TManifest::Parse("corvane-manifest 1\n").Files.size(), 0u);
 }
 
+TEST(Manifest, ANameTheListsCannotHoldIsLeftOutSoThatTheyStayReadable) {
+    // Such a name may be a site's file ("a\\b.htm"); listed, it made the whole list unreadable.
+    for (const char* bad : {"a\\b.htm", "sub/a.htm", ".hidden", "a\rb.htm"}) {
+        SCOPED_TRACE(bad);
+        TManifest manifest;
+        manifest.Files["Default.htm"] = {1234, HashA};
+        manifest.Files[bad] = {5, HashB};
+        const std::string text = manifest.Text();
+        EXPECT_EQ(text, "corvane-manifest 1\n" + Line(HashA, "1234", "Default.htm"));
+        EXPECT_EQ(TManifest::Parse(text).Files.size(), 1u);
+        const std::string pending = TManifest::PendingText({"Default.htm", bad});
+        EXPECT_EQ(pending, "corvane-pending 1\nDefault.htm\n");
+        EXPECT_EQ(TManifest::ParsePending(pending), std::set<std::string>{"Default.htm"});
+    }
+}
+
 TEST(Manifest, AnythingElseIsRefusedWithWhatIsWrong) {
     const std::string header = "corvane-manifest 1\n";
     struct TCase {

@@ -313,6 +313,21 @@ TEST_F(SyncRunTest, AListNamingAHiddenFileIsNotTrustedAndTheFileStays) {
     }
 }
 
+TEST_F(SyncRunTest, ASiteFileWhoseNameTheManifestCannotHoldLeavesTheRestKnown) {
+    TFiles site = FirstSite;
+    site["a\\b.htm"] = Content("a\\b.htm", 1);
+    Site(site);
+    EXPECT_TRUE(Publish().Succeeded());
+    EXPECT_EQ(Server.Files["a\\b.htm"], site["a\\b.htm"]);
+    const TSyncTotals again = Publish();
+    EXPECT_TRUE(again.Succeeded());
+    EXPECT_TRUE(Last->ManifestFound) << Last->ManifestNote;
+    // Only that file goes again; the others are known unchanged.
+    EXPECT_EQ(again.Uploaded, 1);
+    EXPECT_EQ(again.Unchanged, static_cast<int>(FirstSite.size()));
+    EXPECT_EQ(Kinds()["a\\b.htm"], TSyncKind::New);
+}
+
 TEST_F(SyncRunTest, AMissingOrUnreadableManifestMakesEveryFileNewAndDeletesNothing) {
     struct TCase {
         const char* What;
