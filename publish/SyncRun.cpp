@@ -111,6 +111,13 @@ void TSyncRun::Cancel() noexcept {
             transport->Cancel();
 }
 
+void TSyncRun::ResetCancel() noexcept {
+    FCancelled = false;
+    for (auto& slot : FActive)
+        if (TTransport* transport = slot.load())
+            transport->ResetCancel();
+}
+
 void TSyncRun::Post(TEvent event) {
     {
         std::lock_guard<std::mutex> lock(FEventsMutex);
@@ -248,7 +255,6 @@ void TSyncRun::DropConnections() {
 }
 
 void TSyncRun::Prepare() {
-    FCancelled = false;
     FPrepared = false;
     DropConnections();
     ManifestFound = false;
@@ -653,10 +659,6 @@ TSyncTotals TSyncRun::Run(bool deletesConfirmed) {
     if (!FPrepared)
         throw TError("A synchronising publish runs only after Prepare");
     const auto started = std::chrono::steady_clock::now();
-    FCancelled = false;
-    for (auto& slot : FActive)
-        if (TTransport* transport = slot.load())
-            transport->ResetCancel();
     TSyncTotals totals;
     FTotals = &totals;
     FBytesDone = 0;

@@ -128,8 +128,12 @@ class TSyncRun {
     // the manifest. Failures are counted per item, never thrown; a Run without a Prepare that
     // succeeded throws TError.
     TSyncTotals Run(bool deletesConfirmed = false);
-    // Ends Prepare or Run within a second; the items under way fail as cancelled.
+    // Ends Prepare or Run within a second; the items under way fail as cancelled. A Cancel
+    // before them ends them too, until ResetCancel: neither forgets one by itself, so that a
+    // Cancel that comes just before a Run is never lost.
     void Cancel() noexcept;
+    // Forgets a Cancel, for a next Run (as Retry Failed makes) after a cancelled one.
+    void ResetCancel() noexcept;
 
     // After a run with failures: only the failed items stay ticked, for "Retry Failed".
     void TickOnlyFailed();

@@ -953,6 +953,43 @@ TEST_F(SyncRunTest, ParallelConnectionsEachLoggedInOnceAndReused) {
     ExpectServerEqualsSite();
 }
 
+TEST_F(SyncRunTest, ACancelJustBeforePrepareOrRunIsNotLost) {
+    // The publish run hands its Cancel on as soon as the run is there, which may be before
+    // Prepare or Run begins: they must not forget it.
+    enum class TWhen { BeforePrepare, BeforeRun, ResetBeforeRun };
+    for (const TWhen when : {TWhen::BeforePrepare, TWhen::BeforeRun, TWhen::ResetBeforeRun}) {
+        SCOPED_TRACE(static_cast<int>(when));
+        Server.Files.clear();
+        Site(FirstSite);
+        Last = NewRun(2);
+        if (when == TWhen::BeforePrepare) {
+            Last->Cancel();
+            try {
+                Last->Prepare();
+                ADD_FAILURE() << "prepared";
+            } catch (const TTransportError& e) {
+                EXPECT_EQ(e.Kind(), TTransportFailure::Cancelled);
+            }
+            EXPECT_EQ(Server.Count("DOWNLOAD"), 0);
+            continue;
+        }
+        Last->Prepare();
+        Last->Cancel();
+        if (when == TWhen::ResetBeforeRun)
+            Last->ResetCancel();
+        const TSyncTotals totals = Last->Run();
+        if (when == TWhen::BeforeRun) {
+            EXPECT_TRUE(totals.Cancelled);
+            EXPECT_EQ(totals.Uploaded, 0);
+            EXPECT_EQ(Server.SiteUploads(), 0);
+            EXPECT_EQ(Server.Files.count(TManifest::FileName), 0u);
+        } else {
+            EXPECT_TRUE(totals.Succeeded());
+            ExpectServerEqualsSite();
+        }
+    }
+}
+
 TEST_F(SyncRunTest, CancelFromAnotherThreadEndsARunWithinASecond) {
     TFiles site;
     for (int i = 0; i < 8; ++i)
