@@ -18,6 +18,7 @@
 #include "model/Values.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 #include "platform/XmlDocument.h"
 #include "publish/PublishPassword.h"
 #include "publish/PublishRun.h"
@@ -37,15 +38,21 @@
 
 namespace {
 
+// Text for the terminal: the names of the deletions come from the server's manifest, and no
+// name may move the cursor, clear the screen or retitle the window.
+std::string Shown(const std::string& text) {
+    return ControlCharactersShown(text);
+}
+
 // The rows a synchronising run sends or deletes, one a line, and the summary.
 void PrintPlan(const TPublishRun& run, std::FILE* out) {
     for (const TPublishRow& row : run.Rows) {
         if (!row.Ticked)
             continue;
         if (row.Kind == "Delete")
-            std::fprintf(out, "  delete  %s\n", row.Name.c_str());
+            std::fprintf(out, "  delete  %s\n", Shown(row.Name).c_str());
         else
-            std::fprintf(out, "  upload  %s (%s, %s)\n", row.Name.c_str(), row.Size.c_str(),
+            std::fprintf(out, "  upload  %s (%s, %s)\n", Shown(row.Name).c_str(), row.Size.c_str(),
                          row.Kind.c_str());
     }
     std::fprintf(out, "%s\n", run.PlanSummary.c_str());
@@ -63,7 +70,7 @@ class TConsoleView : public TPublishView {
         if (FTerminal)
             DrawWhileRunning();
         else if (!text.empty())
-            std::fprintf(stderr, "%s\n", text.c_str());
+            std::fprintf(stderr, "%s\n", Shown(text).c_str());
     }
     void ProgressChanged(int) override {
         if (FTerminal)
@@ -71,7 +78,7 @@ class TConsoleView : public TPublishView {
     }
     void RowChanged(int index) override {
         const TPublishRow& row = FRun->Rows[static_cast<std::size_t>(index)];
-        Line("  " + row.Status + "  " + row.Name + " (" + row.Size + ")");
+        Line("  " + row.Status + "  " + Shown(row.Name) + " (" + row.Size + ")");
     }
     // A synchronising run compared the site with the server: what it will send and delete,
     // once.
@@ -115,7 +122,7 @@ class TConsoleView : public TPublishView {
     // A line of its own, above the bar when there is one.
     void Line(const std::string& text) {
         ClearBar();
-        std::fprintf(stderr, "%s\n", text.c_str());
+        std::fprintf(stderr, "%s\n", Shown(text).c_str());
         if (FTerminal && FRunning)
             Draw();
     }
@@ -143,7 +150,8 @@ class TConsoleView : public TPublishView {
         const int filled = progress * Width / 100;
         std::string bar = "\r\033[K[" + std::string(static_cast<std::size_t>(filled), '#') +
                           std::string(static_cast<std::size_t>(Width - filled), '-') + "] ";
-        std::fprintf(stderr, "%s%3d%%  %s", bar.c_str(), progress, FRun->LabelPublish.c_str());
+        std::fprintf(stderr, "%s%3d%%  %s", bar.c_str(), progress,
+                     Shown(FRun->LabelPublish).c_str());
         std::fflush(stderr);
         FDrawn = true;
     }
@@ -293,12 +301,12 @@ int RunPublish(const std::vector<std::string>& args) {
         view.End();
         if (compared != TPublishOutcome::Finished) {
             std::fprintf(stderr, "corvane-cli: %s%s%s%s\n", view.LastMessage.c_str(),
-                         run.LastError.empty() ? "" : " (", run.LastError.c_str(),
+                         run.LastError.empty() ? "" : " (", Shown(run.LastError).c_str(),
                          run.LastError.empty() ? "" : ")");
             return 1;
         }
         if (!run.SyncRun()->ManifestNote.empty())
-            std::fprintf(stderr, "%s\n", run.SyncRun()->ManifestNote.c_str());
+            std::fprintf(stderr, "%s\n", Shown(run.SyncRun()->ManifestNote).c_str());
         PrintPlan(run, stdout);
         return 0;
     }
@@ -339,12 +347,13 @@ int RunPublish(const std::vector<std::string>& args) {
         return 1;
     case TPublishOutcome::Failed:
         std::fprintf(stderr, "corvane-cli: %s (%s)\n", view.LastMessage.c_str(),
-                     run.LastError.c_str());
+                     Shown(run.LastError).c_str());
         if (settings.SYNC && run.Failures > 0)
             for (std::size_t i = 0; i < run.Rows.size(); ++i)
                 if (run.Rows[i].Status == TPublishRun::FailedStatus)
-                    std::fprintf(stderr, "corvane-cli: failed: %s: %s\n", run.Rows[i].Name.c_str(),
-                                 run.SyncRun()->Status[i].Error.c_str());
+                    std::fprintf(stderr, "corvane-cli: failed: %s: %s\n",
+                                 Shown(run.Rows[i].Name).c_str(),
+                                 Shown(run.SyncRun()->Status[i].Error).c_str());
         if (!view.Fingerprint.empty())
             std::fprintf(stderr,
                          "corvane-cli: to trust exactly this certificate or host key, publish "

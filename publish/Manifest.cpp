@@ -1,12 +1,15 @@
 #include "publish/Manifest.h"
 
 #include "platform/Error.h"
+#include "platform/Text.h"
 
 namespace {
 
-// A name the lists may hold: a file directly in the remote folder.
+// A name the lists may hold: a file directly in the remote folder that a run may have sent,
+// never a hidden one (the site's hidden files are never published, and the server's, such
+// as .htaccess or this program's own lists, are not to be deleted).
 bool IsPlainName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." &&
+    return !name.empty() && name[0] != '.' &&
            name.find_first_of(std::string("/\\\r\0", 4)) == std::string::npos;
 }
 
@@ -51,7 +54,7 @@ TManifest TManifest::Parse(const std::string& text) {
         if (!IsPlainName(name))
             fail("holds no plain file name");
         if (!manifest.Files.emplace(name, TManifestEntry{std::stoll(size), hash}).second)
-            fail("names " + name + " a second time");
+            fail("names " + ControlCharactersShown(name) + " a second time");
     }
     if (lineNumber == 0)
         throw TError("The manifest is empty");
@@ -62,7 +65,9 @@ std::string TManifest::Text() const {
     std::string text = Header;
     text += '\n';
     for (const auto& [name, entry] : Files) {
-        if (!entry.Known())
+        // A name that Parse refuses would make the whole manifest unreadable; left out, the
+        // file only counts as new the next time.
+        if (!entry.Known() || !IsPlainName(name))
             continue;
         text += entry.Sha256;
         text += ' ';
@@ -109,6 +114,9 @@ std::string TManifest::PendingText(const std::set<std::string>& names) {
     std::string text = PendingHeader;
     text += '\n';
     for (const std::string& name : names) {
+        // The manifest never lists such a name (Text), so no entry needs it marked.
+        if (!IsPlainName(name))
+            continue;
         text += name;
         text += '\n';
     }

@@ -40,7 +40,7 @@ class TManifest {
     static constexpr std::size_t MaxBytes = 16u * 1024u * 1024u;
 
     // Reads a manifest's text; throws TError saying what is wrong (another header, a line
-    // that is not "hash size name", a name twice, a name with a folder part).
+    // that is not "hash size name", a name twice, a name with a folder part or a hidden one).
     static TManifest Parse(const std::string& text);
     // The text of the entries whose content is known; the others belong in the pending list.
     std::string Text() const;

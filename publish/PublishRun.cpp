@@ -603,6 +603,12 @@ bool TPublishRun::RetryFailed() {
 
 TPublishOutcome TPublishRun::PublishSynchronising() {
     const bool fresh = !Compared();
+    // The Cancel of the last run is forgotten here, with this run's own (CheckedSettings):
+    // one that comes from now on ends this run, wherever it finds it.
+    if (!fresh)
+        FSync->ResetCancel();
+    if (FCancelled)
+        FSync->Cancel();
     if (fresh && !CompareChecked())
         return TPublishOutcome::Failed;
     TSyncRun& sync = *FSync;

@@ -84,6 +84,13 @@ void TSyncRun::Cancel() noexcept {
             transport->Cancel();
 }
 
+void TSyncRun::ResetCancel() noexcept {
+    FCancelled = false;
+    for (auto& slot : FActive)
+        if (TTransport* transport = slot.load())
+            transport->ResetCancel();
+}
+
 void TSyncRun::Post(TEvent event) {
     {
         std::lock_guard<std::mutex> lock(FEventsMutex);
@@ -227,7 +234,6 @@ void TSyncRun::DropConnections() {
 }
 
 void TSyncRun::Prepare() {
-    FCancelled = false;
     FPrepared = false;
     DropConnections();
     ManifestFound = false;
@@ -372,9 +378,22 @@ void TSyncRun::DeleteFile(TTransport& transport, const std::string& name) {
     try {
         transport.Delete(name);
     } catch (const TTransportError& e) {
-        // Already gone is as good as deleted.
+        // Already gone is as good as deleted. An FTP server answers 550 both for a file it
+        // does not have and for one it will not delete: a size it still tells is the latter.
         if (e.Kind() != TTransportFailure::FileMissing)
             throw;
+        std::int64_t size = -1;
+        try {
+            size = transport.RemoteSize(name);
+        } catch (const TTransportError& missing) {
+            if (missing.Kind() != TTransportFailure::FileMissing)
+                throw;
+        }
+        if (size >= 0)
+            throw TTransportError(std::string(e.what()) + "; the server still holds " + name,
+                                  TTransportFailure::FileRefused,
+                                  "The server did not delete the file.", {}, name)
+                .WithReplyCode(e.ReplyCode());
     }
     std::lock_guard<std::mutex> lock(FServerMutex);
     FServer.Files.erase(name);
@@ -544,6 +563,20 @@ bool TSyncRun::MarkPending(const std::set<std::string>& names, TSyncTotals& tota
     if (FPendingFound &&
         std::includes(FPendingNames.begin(), FPendingNames.end(), wanted.begin(), wanted.end()))
         return true;
+    if (FPendingFound) {
+        // The list on the server is replaced, and a server that does not rename over a file
+        // loses it for a moment: the manifest first stops claiming the names the list holds
+        // (it lists only what is known), so that a run broken off then trusts none of them.
+        const std::string error =
+            WriteRemoteText(TManifest::FileName, ServerManifest().Text(), "the manifest");
+        if (!error.empty()) {
+            totals.ManifestError = error;
+            return false;
+        }
+        std::lock_guard<std::mutex> lock(FServerMutex);
+        Plan.Remote = FServer;
+        FManifestCurrent = true;
+    }
     const std::string error = WriteRemoteText(
         TManifest::PendingFileName, TManifest::PendingText(wanted), "the list of files under way");
     if (!error.empty()) {
@@ -588,10 +621,6 @@ TSyncTotals TSyncRun::Run(bool deletesConfirmed) {
     if (!FPrepared)
         throw TError("A synchronising publish runs only after Prepare");
     const auto started = std::chrono::steady_clock::now();
-    FCancelled = false;
-    for (auto& slot : FActive)
-        if (TTransport* transport = slot.load())
-            transport->ResetCancel();
     TSyncTotals totals;
     FTotals = &totals;
     FBytesDone = 0;

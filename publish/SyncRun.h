@@ -123,8 +123,12 @@ class TSyncRun {
     // the manifest. Failures are counted per item, never thrown; a Run without a Prepare that
     // succeeded throws TError.
     TSyncTotals Run(bool deletesConfirmed = false);
-    // Ends Prepare or Run within a second; the items under way fail as cancelled.
+    // Ends Prepare or Run within a second; the items under way fail as cancelled. A Cancel
+    // before them ends them too, until ResetCancel: neither forgets one by itself, so that a
+    // Cancel that comes just before a Run is never lost.
     void Cancel() noexcept;
+    // Forgets a Cancel, for a next Run (as Retry Failed makes) after a cancelled one.
+    void ResetCancel() noexcept;
 
     // After a run with failures: only the failed items stay ticked, for "Retry Failed".
     void TickOnlyFailed();
@@ -162,7 +166,8 @@ class TSyncRun {
                                 const std::string& what);
     void WriteManifest(TSyncTotals& totals);
     // Before anything is sent or deleted: the pending list on the server names names (and
-    // what it named already). False, with the run's error set, when it cannot be written.
+    // what it named already); a list already there is replaced only after the manifest lists
+    // just what is known. False, with the run's error set, when either cannot be written.
     bool MarkPending(const std::set<std::string>& names, TSyncTotals& totals);
     // After the manifest: the pending list names only what is still unknown, or goes.
     void ClearPending();

@@ -548,6 +548,58 @@ TEST_F(PublishCommandTest, ASynchronisingProjectSendsOnlyWhatChangedAndADryRunCh
     EXPECT_FALSE(std::filesystem::exists(home + "/www/New.htm"));
 }
 
+TEST_F(PublishCommandTest, NamesFromTheServersManifestReachTheTerminalWithoutControlCharacters) {
+    const std::string python = PythonWithPyftpdlib();
+    if (python.empty())
+        SKIP_WITHOUT_SERVER("python3 with pyftpdlib is not installed");
+    const std::string home = Dir / "ftphome";
+    std::filesystem::create_directories(home + "/www");
+    TPyFtpdServer server(python, Dir.Path(), home, "web", "top-secret");
+    ASSERT_GT(server.Port(), 0);
+    {
+        TXmlDocument document;
+        TDProject project(Folder(), document);
+        project.PUBLISH.FTP_SERVER = "127.0.0.1";
+        project.PUBLISH.FTP_PORT = server.Port();
+        project.PUBLISH.USER_NAME = "web";
+        project.PUBLISH.PASSWORD = "top-secret";
+        project.PUBLISH.FOLDER = "www";
+        project.Save();
+    }
+    WriteFileBytes(Html() + "Default.htm", "home");
+    // Each name a manifest may hold, a file the site no longer has: the plan names it, and
+    // the run that deletes it names it again.
+    struct TCase {
+        std::string Name;
+        std::string Shown;
+    };
+    const TCase cases[] = {
+        {"a\x1b]0;owned\x07.htm", "a?]0;owned?.htm"},
+        {"b\x1b[2J\x1b[H.htm", "b?[2J?[H.htm"},
+        {"c\tx\x7f.htm", "c?x?.htm"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Shown);
+        WriteFileBytes(home + "/www/.corvane-manifest",
+                       "corvane-manifest 1\n" + std::string(64, 'a') + " 3 " + c.Name + "\n");
+        WriteFileBytes(home + "/www/" + c.Name, "old");
+        TProcessResult dry = Publish({"--dry-run", "--no-build"});
+        ASSERT_EQ(dry.ExitCode, 0) << dry.Err;
+        EXPECT_THAT(dry.Out, HasSubstr("  delete  " + c.Shown + "\n"));
+        TProcessResult run = Publish({"--yes", "--no-build", "--verbose"});
+        ASSERT_EQ(run.ExitCode, 0) << run.Err;
+        EXPECT_THAT(run.Err, HasSubstr("  delete  " + c.Shown + "\n"));
+        EXPECT_THAT(run.Err, HasSubstr("  Deleted  " + c.Shown + " (0K)\n"));
+        EXPECT_FALSE(std::filesystem::exists(home + "/www/" + c.Name));
+        for (const TProcessResult* r : {&dry, &run})
+            for (const std::string* text : {&r->Out, &r->Err})
+                for (char ch : *text)
+                    EXPECT_FALSE((static_cast<unsigned char>(ch) < 0x20 && ch != '\n') ||
+                                 ch == 0x7f)
+                        << "control character " << static_cast<int>(ch) << " in " << *text;
+    }
+}
+
 TEST_F(PublishCommandTest, JobsMustBeOneToEight) {
     for (const char* jobs : {"0", "9", "four", "-1"}) {
         TProcessResult r = Publish({"--yes", "--no-build", "--jobs", jobs});

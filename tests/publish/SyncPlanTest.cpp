@@ -42,6 +42,22 @@ TEST(Manifest, TextRoundTripsAndNamesMayHoldBlanks) {
     EXPECT_EQ(TManifest::Parse("corvane-manifest 1\n").Files.size(), 0u);
 }
 
+TEST(Manifest, ANameTheListsCannotHoldIsLeftOutSoThatTheyStayReadable) {
+    // Such a name may be a site's file ("a\\b.htm"); listed, it made the whole list unreadable.
+    for (const char* bad : {"a\\b.htm", "sub/a.htm", ".hidden", "a\rb.htm"}) {
+        SCOPED_TRACE(bad);
+        TManifest manifest;
+        manifest.Files["Default.htm"] = {1234, HashA};
+        manifest.Files[bad] = {5, HashB};
+        const std::string text = manifest.Text();
+        EXPECT_EQ(text, "corvane-manifest 1\n" + Line(HashA, "1234", "Default.htm"));
+        EXPECT_EQ(TManifest::Parse(text).Files.size(), 1u);
+        const std::string pending = TManifest::PendingText({"Default.htm", bad});
+        EXPECT_EQ(pending, "corvane-pending 1\nDefault.htm\n");
+        EXPECT_EQ(TManifest::ParsePending(pending), std::set<std::string>{"Default.htm"});
+    }
+}
+
 TEST(Manifest, AnythingElseIsRefusedWithWhatIsWrong) {
     const std::string header = "corvane-manifest 1\n";
     struct TCase {
@@ -65,6 +81,12 @@ TEST(Manifest, AnythingElseIsRefusedWithWhatIsWrong) {
         {header + Line(HashA, "1", "sub\\a.htm"), "no plain file name"},
         {header + Line(HashA, "1", "a.htm\r"), "no plain file name"},
         {header + Line(HashA, "1", ".."), "no plain file name"},
+        {header + Line(HashA, "1", ".htaccess"), "no plain file name"},
+        {header + Line(HashA, "1", ".corvane-pending"), "no plain file name"},
+        {header + Line(HashA, "1", ".corvane-manifest"), "no plain file name"},
+        {header + Line(HashA, "1", ".corvane-part-a.htm"), "no plain file name"},
+        {header + Line(HashA, "1", "\x1b[2J") + Line(HashB, "2", "\x1b[2J"),
+         "line 3 names ?[2J a second time"},
         {header + Line(HashA, "1", "a.htm") + Line(HashB, "2", "a.htm"),
          "line 3 names a.htm a second time"},
         {std::string(TManifest::MaxBytes + 1, 'x'), "too large"},
@@ -104,6 +126,9 @@ TEST(Manifest, ThePendingListRoundTripsAndUnknownEntriesStayOutOfTheManifest) {
         {header + "\n", "line 2 holds no plain file name"},
         {header + "../a.htm\n", "no plain file name"},
         {header + "a.htm\r\n", "no plain file name"},
+        {header + ".htaccess\n", "no plain file name"},
+        {header + ".corvane-pending\n", "no plain file name"},
+        {header + ".corvane-manifest\n", "no plain file name"},
         {std::string(TManifest::MaxBytes + 1, 'x'), "too large"},
     };
     for (const auto& [bad, says] : refused) {

@@ -249,6 +249,85 @@ TEST_F(SyncRunTest, AFileOnTheServerThatTheManifestDoesNotListIsLeftAlone) {
         EXPECT_NE(item.Name, "stats.html");
 }
 
+TEST_F(SyncRunTest, AListNamingAHiddenFileIsNotTrustedAndTheFileStays) {
+    // Hidden files are never published, so a list that names one was not written by a run:
+    // neither the server's own files nor the lists beside the manifest are deleted for it.
+    struct TCase {
+        const char* List;
+        std::string Line;
+        const char* Hidden;
+    };
+    const std::string hash(64, 'a');
+    const std::vector<TCase> cases = {
+        {TManifest::FileName, hash + " 16 .htaccess\n", ".htaccess"},
+        {TManifest::FileName, hash + " 5 .corvane-pending\n", TManifest::PendingFileName},
+        {TManifest::PendingFileName, ".htaccess\n", ".htaccess"},
+        {TManifest::PendingFileName, ".corvane-pending\n", TManifest::PendingFileName},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Line);
+        Server.Files.clear();
+        Server.Fault = nullptr;
+        Site(FirstSite);
+        ASSERT_TRUE(Publish().Succeeded());
+        // The server's own hidden file; the list of files under way is the run's.
+        const bool ownList = std::string(c.Hidden) == TManifest::PendingFileName;
+        const std::string hidden = "kept " + std::string(c.Hidden);
+        if (!ownList)
+            Server.Files[c.Hidden] = hidden;
+        std::string& list = Server.Files[c.List];
+        if (list.empty())
+            list = std::string(TManifest::PendingHeader) + "\n";
+        list += c.Line;
+        // A change, and the manifest that would record it refused: the run fails after
+        // sending, and whatever list the server holds must still be there.
+        TFiles site = Expected;
+        site["Column1.htm"] = Content("Column1.htm", 2);
+        Site(site);
+        Server.Fault = [](const std::string& op, const std::string& name, int) {
+            if (op == "UPLOAD" && name == std::string(TSyncRun::PartPrefix) + TManifest::FileName)
+                throw RefusedReply(552);
+        };
+        const TSyncTotals failed = Publish(1, true);
+        EXPECT_FALSE(failed.Succeeded());
+        for (const TSyncItem& item : Last->Plan.Items)
+            EXPECT_NE(item.Name, c.Hidden);
+        if (ownList) {
+            // The changed page went up only under a list that names it.
+            ASSERT_EQ(Server.Files.count(c.Hidden), 1u);
+            if (failed.Uploaded > 0) {
+                EXPECT_EQ(TManifest::ParsePending(Server.Files[c.Hidden]).count("Column1.htm"), 1u);
+            }
+        } else {
+            EXPECT_EQ(Server.Files[c.Hidden], hidden);
+        }
+        Server.Fault = nullptr;
+        EXPECT_TRUE(Publish(1, true).Succeeded());
+        // The run that succeeded removes the list of files under way, as always.
+        if (ownList) {
+            ExpectServerEqualsSite();
+        } else {
+            EXPECT_EQ(Server.Files[c.Hidden], hidden);
+            ExpectServerEqualsSite({c.Hidden});
+        }
+    }
+}
+
+TEST_F(SyncRunTest, ASiteFileWhoseNameTheManifestCannotHoldLeavesTheRestKnown) {
+    TFiles site = FirstSite;
+    site["a\\b.htm"] = Content("a\\b.htm", 1);
+    Site(site);
+    EXPECT_TRUE(Publish().Succeeded());
+    EXPECT_EQ(Server.Files["a\\b.htm"], site["a\\b.htm"]);
+    const TSyncTotals again = Publish();
+    EXPECT_TRUE(again.Succeeded());
+    EXPECT_TRUE(Last->ManifestFound) << Last->ManifestNote;
+    // Only that file goes again; the others are known unchanged.
+    EXPECT_EQ(again.Uploaded, 1);
+    EXPECT_EQ(again.Unchanged, static_cast<int>(FirstSite.size()));
+    EXPECT_EQ(Kinds()["a\\b.htm"], TSyncKind::New);
+}
+
 TEST_F(SyncRunTest, AMissingOrUnreadableManifestMakesEveryFileNewAndDeletesNothing) {
     struct TCase {
         const char* What;
@@ -422,6 +501,64 @@ TEST_F(SyncRunTest, WhatABrokenRunMayHaveChangedIsSentAgainEvenWhenTheSiteWentBa
     }
 }
 
+TEST_F(SyncRunTest, ARunBrokenOffWhileItReplacesTheListOfFilesUnderWayTrustsNoneOfItsNames) {
+    // A server that does not rename over a file: the old list goes before the new one takes
+    // its place, and a run broken off between the two must not leave the old manifest
+    // claiming what the earlier broken run changed.
+    for (const bool replaces : {false, true}) {
+        SCOPED_TRACE(replaces ? "renames over a file" : "does not rename over a file");
+        Server.Files.clear();
+        Server.Fault = nullptr;
+        Server.RenameReplaces = replaces;
+        Site(FirstSite);
+        ASSERT_TRUE(Publish().Succeeded());
+
+        // Broken off before the manifest: the server has the changed page, the old manifest
+        // the old one, the list of files under way its name.
+        TFiles changed = FirstSite;
+        changed["Column1.htm"] = Content("Column1.htm", 2);
+        Site(changed);
+        Last = NewRun();
+        TSyncRun* run = Last.get();
+        Server.Fault = [&](const std::string& op, const std::string& name, int) {
+            if (op == "UPLOAD" && name == std::string(TSyncRun::PartPrefix) + TManifest::FileName) {
+                run->Cancel();
+                throw TTransportError("Cancelled", TTransportFailure::Cancelled, "Cancelled.");
+            }
+        };
+        run->Prepare();
+        EXPECT_TRUE(run->Run().Cancelled);
+        ASSERT_EQ(Server.Files.count(TManifest::PendingFileName), 1u);
+
+        // The site as it was and one page more: the list grows, and the run is broken off
+        // once the old list is gone.
+        TFiles back = FirstSite;
+        back["New.htm"] = Content("New.htm", 1);
+        Site(back);
+        Last = NewRun();
+        run = Last.get();
+        bool listDeleted = false;
+        Server.Fault = [&](const std::string& op, const std::string& name, int) {
+            if (op == "DELETE" && name == TManifest::PendingFileName)
+                listDeleted = true;
+            if (op == "RENAME" && name == TManifest::PendingFileName && listDeleted) {
+                run->Cancel();
+                throw TTransportError("Cancelled", TTransportFailure::Cancelled, "Cancelled.");
+            }
+        };
+        run->Prepare();
+        const TSyncTotals broken = run->Run();
+        EXPECT_EQ(broken.Cancelled, !replaces);
+        Server.Fault = nullptr;
+
+        // The next run sends the page the server may hold in another version.
+        EXPECT_TRUE(Publish().Succeeded());
+        ExpectServerEqualsSite();
+        EXPECT_EQ(Server.Files.count(TManifest::PendingFileName), 0u);
+    }
+    Server.RenameReplaces = true;
+}
+
 TEST_F(SyncRunTest, AnUnreadableOrUnwritablePendingListIsNeverTrusted) {
     Site(FirstSite);
     ASSERT_TRUE(Publish().Succeeded());
@@ -482,6 +619,65 @@ TEST_F(SyncRunTest, AnUnreadableOrUnwritablePendingListIsNeverTrusted) {
     EXPECT_EQ(totals.Uploaded, 1);
     ExpectServerEqualsSite({"Column2_1.htm"});
     EXPECT_EQ(Server.Files.count(TManifest::PendingFileName), 0u);
+}
+
+TEST_F(SyncRunTest, ADeletionAnsweredAsMissingCountsOnlyWhenTheFileIsGone) {
+    // An FTP server answers 550 alike for a file it does not have and one it will not delete.
+    struct TCase {
+        const char* What;
+        bool FileStays;
+        bool TellsSize;
+        bool Deleted;
+    };
+    const TCase cases[] = {
+        {"already gone", false, true, true},
+        {"refused, its size still told", true, true, false},
+        {"refused, the server tells no sizes", true, false, true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        Server.Files.clear();
+        Server.Fault = nullptr;
+        Server.TellsSize = c.TellsSize;
+        Site(FirstSite);
+        ASSERT_TRUE(Publish().Succeeded());
+        TFiles site = Expected;
+        site.erase("Column2.htm");
+        Site(site);
+        Server.Fault = [&](const std::string& op, const std::string& name, int) {
+            if (op != "DELETE" || name != "Column2.htm")
+                return;
+            if (!c.FileStays)
+                Server.Files.erase(name);
+            throw TTransportError("550 " + name + ": not deleted", TTransportFailure::FileMissing,
+                                  "The file is not on the server.", {}, name)
+                .WithReplyCode(550);
+        };
+        const TSyncTotals totals = Publish();
+        Server.Fault = nullptr;
+        EXPECT_EQ(totals.Succeeded(), c.Deleted);
+        EXPECT_EQ(totals.Deleted, c.Deleted ? 1 : 0);
+        const TManifest manifest = TManifest::Parse(Server.Files[TManifest::FileName]);
+        EXPECT_EQ(manifest.Files.count("Column2.htm"), c.Deleted ? 0u : 1u);
+        if (!c.Deleted) {
+            EXPECT_EQ(totals.Failures, 1);
+            const auto& items = Last->Plan.Items;
+            for (std::size_t i = 0; i < items.size(); ++i)
+                if (items[i].Name == "Column2.htm") {
+                    EXPECT_EQ(Last->Status[i].State, TSyncState::Failed);
+                    EXPECT_THAT(Last->Status[i].Error, HasSubstr("still holds Column2.htm"));
+                    // Permanent: tried once.
+                    EXPECT_EQ(Last->Status[i].Attempts, 1);
+                }
+            // Once the server lets it go, the next run deletes it.
+            EXPECT_TRUE(Publish().Succeeded());
+            EXPECT_EQ(Server.Files.count("Column2.htm"), 0u);
+        }
+        if (c.FileStays && c.Deleted)
+            Server.Files.erase("Column2.htm");
+        ExpectServerEqualsSite();
+    }
+    Server.TellsSize = true;
 }
 
 TEST_F(SyncRunTest, MoreDeletionsThanTheCapNeedConfirmation) {
@@ -782,6 +978,43 @@ TEST_F(SyncRunTest, AServerThatCannotTakeCommandsSentTogetherGetsOneAtATimeOnEve
     EXPECT_TRUE(Publish(1).Succeeded());
     EXPECT_EQ(Server.SentTogether.load(), 1);
     ExpectServerEqualsSite();
+}
+
+TEST_F(SyncRunTest, ACancelJustBeforePrepareOrRunIsNotLost) {
+    // The publish run hands its Cancel on as soon as the run is there, which may be before
+    // Prepare or Run begins: they must not forget it.
+    enum class TWhen { BeforePrepare, BeforeRun, ResetBeforeRun };
+    for (const TWhen when : {TWhen::BeforePrepare, TWhen::BeforeRun, TWhen::ResetBeforeRun}) {
+        SCOPED_TRACE(static_cast<int>(when));
+        Server.Files.clear();
+        Site(FirstSite);
+        Last = NewRun(2);
+        if (when == TWhen::BeforePrepare) {
+            Last->Cancel();
+            try {
+                Last->Prepare();
+                ADD_FAILURE() << "prepared";
+            } catch (const TTransportError& e) {
+                EXPECT_EQ(e.Kind(), TTransportFailure::Cancelled);
+            }
+            EXPECT_EQ(Server.Count("DOWNLOAD"), 0);
+            continue;
+        }
+        Last->Prepare();
+        Last->Cancel();
+        if (when == TWhen::ResetBeforeRun)
+            Last->ResetCancel();
+        const TSyncTotals totals = Last->Run();
+        if (when == TWhen::BeforeRun) {
+            EXPECT_TRUE(totals.Cancelled);
+            EXPECT_EQ(totals.Uploaded, 0);
+            EXPECT_EQ(Server.SiteUploads(), 0);
+            EXPECT_EQ(Server.Files.count(TManifest::FileName), 0u);
+        } else {
+            EXPECT_TRUE(totals.Succeeded());
+            ExpectServerEqualsSite();
+        }
+    }
 }
 
 TEST_F(SyncRunTest, CancelFromAnotherThreadEndsARunWithinASecond) {
