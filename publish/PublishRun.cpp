@@ -569,10 +569,18 @@ TPublishOutcome TPublishRun::Compare() {
     Settings.Password = password;
     if (!CompareChecked())
         return TPublishOutcome::Failed;
-    SetStatus(FSync->ManifestNote);
+    SetStatus(ComparisonStatus());
     SetProgress(0);
     SetButtons(true, true, true);
     return TPublishOutcome::Finished;
+}
+
+std::string TPublishRun::ComparisonStatus() const {
+    // What the comparison found, and why it found no manifest to go by when it could not
+    // read the one on the server.
+    if (FSync->ManifestNote.empty())
+        return PlanSummary;
+    return FSync->ManifestNote + "; " + PlanSummary;
 }
 
 void TPublishRun::TickPlanFromRows() {
@@ -614,9 +622,9 @@ TPublishOutcome TPublishRun::PublishSynchronising() {
     TSyncRun& sync = *FSync;
     TickPlanFromRows();
     FView.RowsChanged();
+    SetStatus(ComparisonStatus());
     if (!FView.Confirm("Publish your website?\n" + PlanSummary)) {
         if (fresh) {
-            SetStatus("");
             SetProgress(0);
             SetButtons(true, true, true);
         }

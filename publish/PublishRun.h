@@ -243,6 +243,8 @@ class TPublishRun {
     bool CompareChecked();
     TPublishOutcome PublishSynchronising();
     void TickPlanFromRows();
+    // The status line after a comparison: the summary, after the manifest note when there is one.
+    std::string ComparisonStatus() const;
     // The rows of the HTML folder's ordinary files; the names in unticked start unticked.
     void ListRows(const std::vector<std::string>& unticked);
 

@@ -1011,6 +1011,9 @@ TEST_F(SyncPublishRunTest, ComparesAsksWithTheSummaryAndSendsOnlyWhatChanged) {
     EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
     EXPECT_THAT(View.Events, ::testing::Contains("confirm Publish your website?\n"
                                                  "3 to upload (3 KB), 0 to delete, 0 unchanged"));
+    // The window shows the summary too, while it asks.
+    EXPECT_THAT(View.Events,
+                ::testing::Contains("status 3 to upload (3 KB), 0 to delete, 0 unchanged"));
     EXPECT_THAT(Kinds(), ElementsAre("Column1.htm New ticked", "Column2.htm New ticked",
                                      "Default.htm New ticked"));
     EXPECT_THAT(Statuses(), ElementsAre("Success", "Success", "Success"));
@@ -1030,6 +1033,7 @@ TEST_F(SyncPublishRunTest, ComparesAsksWithTheSummaryAndSendsOnlyWhatChanged) {
     EXPECT_THAT(Kinds(), ElementsAre("Column1.htm Changed ticked", "Column3.htm New ticked",
                                      "Default.htm Unchanged", "Column2.htm Delete ticked"));
     EXPECT_EQ(Run->PlanSummary, "2 to upload (1 KB), 1 to delete, 1 unchanged");
+    EXPECT_EQ(Run->LabelPublish, Run->PlanSummary);
     EXPECT_THAT(View.Events, ::testing::Contains("rows"));
     // The owner sends the unchanged file again and keeps the deleted one.
     Run->Rows[2].Ticked = true;
@@ -1069,6 +1073,19 @@ TEST_F(SyncPublishRunTest, ForgettingTheComparisonGivesThePlainRowsBackWithoutTh
     ASSERT_EQ(Run->Compare(), TPublishOutcome::Finished);
     ASSERT_THAT(Kinds(), ElementsAre("Column1.htm Changed ticked", "Column3.htm New ticked",
                                      "Default.htm Unchanged", "Column2.htm Delete ticked"));
+    // A manifest the server garbled: the note comes before the summary in the window.
+    {
+        const std::string manifest = Server.Files[TManifest::FileName];
+        Server.Files[TManifest::FileName] = "<html>\n";
+        ShowSync();
+        ASSERT_EQ(Run->Compare(), TPublishOutcome::Finished);
+        EXPECT_EQ(Run->LabelPublish,
+                  "The manifest on the server cannot be read: The manifest's line 1 is not "
+                  "\"corvane-manifest 1\"; 3 to upload (3 KB), 0 to delete, 0 unchanged");
+        Server.Files[TManifest::FileName] = manifest;
+        ShowSync();
+        ASSERT_EQ(Run->Compare(), TPublishOutcome::Finished);
+    }
     // The owner unticks a new file: that stays unticked; the unchanged one is ticked again.
     Run->Rows[1].Ticked = false;
     Server.ClearOperations();
