@@ -61,6 +61,12 @@ class TEarlierVersions {
     void Keep(const std::string& change, const TDocumentBytes& before, const TDocumentBytes& after,
               std::int64_t time);
 
+    // Works out the digests of documents ahead of the next Keep, which then digests only the
+    // documents whose bytes are not these (shared readings compare by their bytes' identity).
+    // What the window does on another thread after opening a project, so that its first
+    // change digests only what it rewrote; nothing is read from or written to the folder.
+    void Prime(const TSharedDocuments& documents) { Listing(documents); }
+
     // The versions kept, newest first.
     std::vector<TEarlierVersion> List() const;
     // The documents of a version (Default.Pro without the password). Throws TError when it
