@@ -63,8 +63,8 @@ TEST_F(WarmUpTest, TheFirstChangeAfterAWarmUpReadsAndDigestsOnlyWhatItRewrote) {
         {"a warm-up", [](TFileFaults&) {}, true, true, 0, 1},
         // The second file fails (a file takes two reads, the second finding its end): the
         // first stays read, the rest is read by the change.
-        {"a warm-up whose reading fails", [](TFileFaults& faults) { faults.FailRead = 3; },
-         true, false, 3, 5},
+        {"a warm-up whose reading fails", [](TFileFaults& faults) { faults.FailRead = 3; }, true,
+         false, 3, 5},
     };
     int run = 0;
     for (const TCase& test : cases) {
