@@ -1248,6 +1248,7 @@ void TFormMain::RunChange(const std::string& name, const std::function<void()>& 
     // the cache's.
     const TSharedDocuments before = Documents.Read(*Workspace.Project);
     auto record = [this, &folder, &name, &before] {
+        WaitForWarmUp();
         if (!IsOpen() || Workspace.Project->Folder != folder)
             return;
         const TSharedDocuments& after = Documents.Read(*Workspace.Project);
