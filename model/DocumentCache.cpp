@@ -37,16 +37,21 @@ bool IsRecent(const TFileSignature& signature, std::int64_t now) {
 } // namespace
 
 const TSharedDocuments& TDocumentCache::Read(const TDProject& project) {
-    if (project.Folder != FFolder) {
+    return Read(project.Folder, ProjectDocumentNames(project));
+}
+
+const TSharedDocuments& TDocumentCache::Read(const std::string& folder,
+                                             const std::vector<std::string>& names) {
+    if (folder != FFolder) {
         Clear();
-        FFolder = project.Folder;
+        FFolder = folder;
     }
     FFilesRead = 0;
     // Taken before any signature: a write after it moves the file's times past it.
     const std::int64_t now = Now();
     std::set<std::string> present;
-    for (const std::string& name : ProjectDocumentNames(project)) {
-        const std::string file = project.Folder + "/" + name;
+    for (const std::string& name : names) {
+        const std::string file = folder + "/" + name;
         TFileSignature signature;
         if (!ReadFileSignature(file, signature))
             continue;

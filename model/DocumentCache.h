@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 // The documents of one project folder as they were last read, each with the signature of
 // its file then, so that reading them again reads only the files whose signature moved on:
@@ -24,6 +25,9 @@ class TDocumentCache {
     // written, or was written with the same bytes) shares that reading's bytes. Throws
     // TError naming the file that cannot be read; the files read so far stay known.
     const TSharedDocuments& Read(const TDProject& project);
+    // The same for the named documents of folder (ProjectDocumentNames), without the project
+    // object: what a reading on another thread is given, the names worked out beforehand.
+    const TSharedDocuments& Read(const std::string& folder, const std::vector<std::string>& names);
     // The same, copied out.
     TDocumentBytes ReadBytes(const TDProject& project) { return BytesOf(Read(project)); }
 

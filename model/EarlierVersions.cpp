@@ -82,8 +82,15 @@ constexpr std::size_t MaxSizeDigits = 18;
 std::string ListName(const std::string& id) {
     return id + ".list";
 }
+// The description of a folder version, as the earlier releases write it.
 std::string InfoName(const std::string& id) {
     return id + ".txt";
+}
+// The description of a list version. Not "<id>.txt": the earlier releases take one of those
+// without its folder for an unfinished write and delete it, and so would empty the history
+// of a project opened with them again.
+std::string ListInfoName(const std::string& id) {
+    return id + ".info";
 }
 
 // The bytes of a file in the history: a plain file, never read through a link.
@@ -93,10 +100,11 @@ std::string ReadHistoryFile(const std::string& path) {
 
 // The entries of the history folder by version: which of a version's files are there.
 struct TEntries {
-    std::set<std::string> Folders;  // "<id>": the documents themselves
-    std::set<std::string> Lists;    // "<id>.list"
-    std::set<std::string> Infos;    // "<id>.txt"
-    std::set<std::string> Anything; // every id that any entry begins with
+    std::set<std::string> Folders;   // "<id>": the documents themselves
+    std::set<std::string> Lists;     // "<id>.list"
+    std::set<std::string> Infos;     // "<id>.txt"
+    std::set<std::string> ListInfos; // "<id>.info"
+    std::set<std::string> Anything;  // every id that any entry begins with
 };
 
 TEntries ScanFolder(const std::string& folder) {
@@ -112,6 +120,8 @@ TEntries ScanFolder(const std::string& folder) {
             entries.Lists.insert(id);
         else if (entry.Name == InfoName(id) && entry.IsRegular)
             entries.Infos.insert(id);
+        else if (entry.Name == ListInfoName(id) && entry.IsRegular)
+            entries.ListInfos.insert(id);
     }
     return entries;
 }
@@ -191,14 +201,18 @@ std::vector<TEarlierVersions::TStored> TEarlierVersions::Stored(bool checkObject
         present.emplace(listed.Hash, there);
         return there;
     };
-    for (const std::string& id : entries.Infos) {
+    // A list with its description, or a folder with its own.
+    std::set<std::string> described = entries.Infos;
+    described.insert(entries.ListInfos.begin(), entries.ListInfos.end());
+    for (const std::string& id : described) {
         TStored stored;
         stored.Version.Id = id;
-        stored.IsList = entries.Lists.count(id) != 0;
-        if (!stored.IsList && entries.Folders.count(id) == 0)
+        stored.IsList = entries.Lists.count(id) != 0 && entries.ListInfos.count(id) != 0;
+        if (!stored.IsList && (entries.Folders.count(id) == 0 || entries.Infos.count(id) == 0))
             continue;
         try {
-            if (!ParseInfo(ReadHistoryFile(folder + "/" + InfoName(id)), stored.Version))
+            const std::string info = stored.IsList ? ListInfoName(id) : InfoName(id);
+            if (!ParseInfo(ReadHistoryFile(folder + "/" + info), stored.Version))
                 continue;
             if (stored.IsList) {
                 std::map<std::string, std::pair<std::string, std::int64_t>> listing;
@@ -381,11 +395,12 @@ void TEarlierVersions::Add(const std::string& change, const TListing& listing,
     }
     WriteFileAtomically(Folder() + "/" + ListName(id), text, 0600);
     // Last: only now is the version complete.
-    WriteFileAtomically(Folder() + "/" + InfoName(id), std::to_string(time) + "\n" + change + "\n",
-                        0600);
+    WriteFileAtomically(Folder() + "/" + ListInfoName(id),
+                        std::to_string(time) + "\n" + change + "\n", 0600);
 }
 
 void TEarlierVersions::RemoveVersion(const std::string& id) const {
+    DeleteFileQuietly(Folder() + "/" + ListInfoName(id));
     DeleteFileQuietly(Folder() + "/" + InfoName(id));
     DeleteFileQuietly(Folder() + "/" + ListName(id));
     const std::string folder = Folder() + "/" + id;

@@ -24,8 +24,11 @@ struct TEarlierVersion {
 // "corvane-history 1", then "<SHA-256> <size> <name>" lines), so that a change keeps only
 // the documents it rewrote. Versions of earlier releases, a folder "<number>" holding the
 // documents themselves, are read, restored and pruned alike. Every version has its time and
-// change in a file beside it ("<number>.txt", written last: a version without one is an
-// unfinished write and is cleared away).
+// change in a file beside it, written last: a version without one is an unfinished write and
+// is cleared away. A list's is "<number>.info", a folder's "<number>.txt" as the earlier
+// releases write it. Those releases look only at "<number>" and "<number>.txt" (and delete a
+// "<number>.txt" without its folder), and number their versions past every entry that starts
+// with a number: a project opened with them again keeps the versions of both kinds.
 // The newest MaxVersions versions of at most MaxBytes bytes together are kept, a document
 // that several of them share counted once; the oldest go first, and the documents that no
 // kept version lists go with them. The newest version is kept even when it alone is larger
@@ -60,6 +63,12 @@ class TEarlierVersions {
               const TSharedDocuments& after, std::int64_t time);
     void Keep(const std::string& change, const TDocumentBytes& before, const TDocumentBytes& after,
               std::int64_t time);
+
+    // Works out the digests of documents ahead of the next Keep, which then digests only the
+    // documents whose bytes are not these (shared readings compare by their bytes' identity).
+    // What the window does on another thread after opening a project, so that its first
+    // change digests only what it rewrote; nothing is read from or written to the folder.
+    void Prime(const TSharedDocuments& documents) { Listing(documents); }
 
     // The versions kept, newest first.
     std::vector<TEarlierVersion> List() const;

@@ -191,6 +191,7 @@ TFormMain::TFormMain(TWorkspace& workspace, IPrompter& prompter, TDialogs& dialo
 }
 
 TFormMain::~TFormMain() {
+    WaitForWarmUp();
     // Before the project goes: the background build has its own, but writes its folder.
     Preview->CancelAndWait();
 }
@@ -943,6 +944,7 @@ void TFormMain::NewProjectClick() {
     SetProjectOpen(true);
     FillTree();
     RefreshPreview();
+    StartWarmUp();
 }
 
 void TFormMain::OpenProjectClick() {
@@ -954,9 +956,11 @@ void TFormMain::OpenProjectClick() {
     SetProjectOpen(true);
     FillTree();
     RefreshPreview();
+    StartWarmUp();
 }
 
 void TFormMain::CloseClick() {
+    WaitForWarmUp();
     Preview->CancelAndWait();
     PreviewProgress->stop();
     UndoHistory.Clear();
@@ -1234,6 +1238,7 @@ void TFormMain::RunChange(const std::string& name, const std::function<void()>& 
     // The background build reads the documents that the command may write: it stops first,
     // and starts again when the command did not refresh the preview.
     const bool previewStopped = Preview->CancelAndWait();
+    WaitForWarmUp();
     TAtExit resume([this, previewStopped] {
         if (previewStopped && IsOpen() && !Preview->IsRunning())
             StartBackgroundPreview();
@@ -1243,6 +1248,7 @@ void TFormMain::RunChange(const std::string& name, const std::function<void()>& 
     // the cache's.
     const TSharedDocuments before = Documents.Read(*Workspace.Project);
     auto record = [this, &folder, &name, &before] {
+        WaitForWarmUp();
         if (!IsOpen() || Workspace.Project->Folder != folder)
             return;
         const TSharedDocuments& after = Documents.Read(*Workspace.Project);
@@ -1264,7 +1270,21 @@ void TFormMain::RunChange(const std::string& name, const std::function<void()>& 
     record();
 }
 
+void TFormMain::StartWarmUp() {
+    if (!IsOpen())
+        return;
+    const std::string folder = Workspace.Project->Folder;
+    std::vector<std::string> names;
+    try {
+        names = ProjectDocumentNames(*Workspace.Project);
+    } catch (const TError&) {
+        return; // the first change reads the folder, and reports what it cannot read
+    }
+    WarmUp.Start(Documents, VersionsOf(folder), folder, std::move(names));
+}
+
 TEarlierVersions& TFormMain::VersionsOf(const std::string& folder) {
+    WaitForWarmUp();
     if (!Versions || Versions->ProjectFolder() != folder)
         Versions = std::make_unique<TEarlierVersions>(folder);
     return *Versions;
@@ -1313,6 +1333,7 @@ void TFormMain::UndoClick() {
         return;
     // The documents are written back under the background build: it stops first.
     Preview->CancelAndWait();
+    WaitForWarmUp();
     const std::string folder = Workspace.Project->Folder;
     const TSharedDocuments before = Documents.Read(*Workspace.Project);
     TAtExit update([this] { UpdateUndoActions(); });
@@ -1326,6 +1347,7 @@ void TFormMain::RedoClick() {
         return;
     // The documents are written back under the background build: it stops first.
     Preview->CancelAndWait();
+    WaitForWarmUp();
     const std::string folder = Workspace.Project->Folder;
     const TSharedDocuments before = Documents.Read(*Workspace.Project);
     TAtExit update([this] { UpdateUndoActions(); });

@@ -4,6 +4,7 @@
 #include "model/EarlierVersions.h"
 #include "model/ProjectEditor.h"
 #include "model/UndoHistory.h"
+#include "model/WarmUp.h"
 #include "ui/Dialogs.h"
 
 #include <QElapsedTimer>
@@ -110,6 +111,12 @@ class TFormMain : public QMainWindow {
     // so that a change digests only what it rewrote; made at the first change.
     std::unique_ptr<TEarlierVersions> Versions;
     TEarlierVersions& VersionsOf(const std::string& folder);
+    // Once an opened project's homepage is shown, Documents and Versions are filled on a
+    // thread of their own, so that the first change reads and digests only what it rewrote.
+    // Everything that uses either waits for it first (WaitForWarmUp).
+    TWarmUp WarmUp;
+    void StartWarmUp();
+    void WaitForWarmUp() { WarmUp.Wait(); }
 
     // Shows the window as it was when it was last closed (position, size, maximised state,
     // splitter and view, from the settings), or at about 80% of the screen, centred, the

@@ -257,7 +257,7 @@ TEST_F(BuildTest, TheEarlierVersionsNeverReachABuild) {
         column.Page(1).PICTURE = "../.history/00000002/Default.Pro";
         column.Page(1).LINK = "Notes";
         column.Page(1).KIND = "Download";
-        column.Page(1).URL = "../.history/00000001.txt";
+        column.Page(1).URL = "../.history/00000001.info";
         column.Save();
     }
     Project->TOPIC.LOGO = ".history";

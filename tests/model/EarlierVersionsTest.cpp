@@ -12,8 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -173,7 +176,7 @@ TEST_F(EarlierVersionsTest, ANewestVersionLargerThanTheLimitIsKeptAlone) {
     ASSERT_EQ(Changes(list), std::vector<std::string>{"Large Page"});
     EXPECT_GT(list[0].Bytes, TEarlierVersions::MaxBytes);
     EXPECT_EQ(RegularFilesIn(Dir / ".history"),
-              (std::set<std::string>{list[0].Id + ".list", list[0].Id + ".txt"}));
+              (std::set<std::string>{list[0].Id + ".list", list[0].Id + ".info"}));
     EXPECT_EQ(RegularFilesIn(Dir / ".history/objects").size(), 2u);
     // It brings the project back byte for byte.
     const std::string large = ReadFileBytes(project.ColumnFile(0));
@@ -470,6 +473,107 @@ TEST_F(EarlierVersionsTest, VersionsOfTheEarlierLayoutMixWithTheNewOnes) {
     }
 }
 
+// What the releases before do to the history folder when they keep a version, done by
+// hand: a description without its folder, or a folder without its description, is taken for
+// an unfinished write and deleted; the next version is numbered past every entry whose name
+// starts with a number.
+std::string PruneAndNumberAsBefore(const std::string& history) {
+    std::set<std::string> names;
+    for (const std::filesystem::directory_entry& entry :
+         std::filesystem::directory_iterator(history))
+        names.insert(entry.path().filename().string());
+    unsigned long next = 1;
+    auto digits = [](const std::string& name) {
+        return name.size() >= 8 && name.find_first_not_of("0123456789") >= 8;
+    };
+    for (const std::string& name : names) {
+        if (!digits(name))
+            continue;
+        next = std::max(next, std::stoul(name.substr(0, 8)) + 1);
+        const std::string id = name.substr(0, 8);
+        if (name == id + ".txt" && names.count(id) == 0)
+            std::filesystem::remove(history + "/" + name);
+        if (name == id && names.count(id + ".txt") == 0)
+            std::filesystem::remove_all(history + "/" + name);
+    }
+    char id[16];
+    std::snprintf(id, sizeof id, "%08lu", next);
+    return id;
+}
+
+// Every file below folder with its bytes.
+std::map<std::string, std::string> FilesBelow(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[std::filesystem::relative(entry.path(), folder).string()] =
+                ReadFileBytes(entry.path().string());
+    return files;
+}
+
+TEST_F(EarlierVersionsTest, AReleaseBeforeLeavesTheVersionsOfThisOneWhole) {
+    struct TCase {
+        const char* Name;
+        bool FolderFirst; // a version that a release before kept, before the new ones
+        bool FolderAfter; // one that it keeps after them, through its own numbering
+        std::vector<std::string> Changes;
+    } cases[] = {
+        {"versions of this release only",
+         false,
+         false,
+         {"Add Link", "Add Column", "Before Add Column"}},
+        {"beside a version kept before", true, false, {"Add Link", "Add Column", "Old"}},
+        {"a release before keeps one after them",
+         true,
+         true,
+         {"Downgraded", "Add Link", "Add Column", "Old"}},
+    };
+    for (const TCase& test : cases) {
+        TTempFolder dir;
+        TXmlDocument document;
+        TDProject project(dir.Path(), document);
+        const std::string history = dir / ".history";
+        if (test.FolderFirst)
+            WriteFolderVersion(dir.Path(), "00000001", ReadProjectDocuments(project), "Old");
+        Change(project, "Add Column", [](TProjectEditor& e) { e.AddColumn(); });
+        Change(project, "Add Link", [](TProjectEditor& e) { e.AddLink(); });
+        const std::vector<TEarlierVersion> kept = TEarlierVersions(dir.Path()).List();
+        std::map<std::string, TDocumentBytes> documents;
+        for (const TEarlierVersion& version : kept)
+            documents[version.Id] = TEarlierVersions(dir.Path()).Read(version);
+        const std::map<std::string, std::string> files = FilesBelow(history);
+
+        // The project opened with a release before, which keeps a change of its own.
+        const std::string next = PruneAndNumberAsBefore(history);
+        EXPECT_EQ(FilesBelow(history), files) << test.Name;
+        EXPECT_EQ(std::stoul(next), std::stoul(kept.front().Id) + 1) << test.Name;
+        if (test.FolderAfter) {
+            TProjectEditor(project).AddPage(0);
+            WriteFolderVersion(dir.Path(), next, ReadProjectDocuments(project), "Downgraded");
+            PruneAndNumberAsBefore(history);
+        }
+
+        // And with this release again: every version is there, whole.
+        TEarlierVersions versions(dir.Path());
+        const std::vector<TEarlierVersion> list = versions.List();
+        EXPECT_EQ(Changes(list), test.Changes) << test.Name;
+        for (const TEarlierVersion& version : list) {
+            if (documents.count(version.Id) != 0) {
+                EXPECT_EQ(versions.Read(version), documents.at(version.Id))
+                    << test.Name << ": " << version.Id;
+            }
+        }
+        Change(project, "Topic", [&project](TProjectEditor&) {
+            project.TOPIC.CAPTION = "Again";
+            project.Save();
+        });
+        const std::vector<TEarlierVersion> again = versions.List();
+        EXPECT_EQ(again.size(), list.size() + 1) << test.Name;
+        EXPECT_GT(again.front().Id, list.front().Id) << test.Name;
+        EXPECT_EQ(Changes(again).front(), "Topic") << test.Name;
+    }
+}
+
 TEST_F(EarlierVersionsTest, AnUnfinishedVersionIsClearedAway) {
     TXmlDocument document;
     TDProject project(Dir.Path(), document);
@@ -481,6 +585,11 @@ TEST_F(EarlierVersionsTest, AnUnfinishedVersionIsClearedAway) {
     WriteFileBytes(Dir / ".history/00000007.list",
                    "corvane-history 1\n" + orphan + " 4 Default.Pro\n");
     WriteFileBytes(Dir / ".history/00000008.txt", "1\nAdd Link\n");
+    // A list's description without its list, and a list with a folder's description.
+    WriteFileBytes(Dir / ".history/00000005.info", "1\nAdd Link\n");
+    WriteFileBytes(Dir / ".history/00000004.list",
+                   "corvane-history 1\n" + orphan + " 4 Default.Pro\n");
+    WriteFileBytes(Dir / ".history/00000004.txt", "1\nAdd Link\n");
     EXPECT_EQ(Changes(TEarlierVersions(Dir.Path()).List()),
               (std::vector<std::string>{"Add Column", "Before Add Column"}));
     Change(project, "Add Link", [](TProjectEditor& e) { e.AddLink(); });
@@ -488,6 +597,8 @@ TEST_F(EarlierVersionsTest, AnUnfinishedVersionIsClearedAway) {
               (std::vector<std::string>{"Add Link", "Add Column", "Before Add Column"}));
     EXPECT_FALSE(PathExists(Dir / ".history/00000007.list"));
     EXPECT_FALSE(PathExists(Dir / ".history/00000008.txt"));
+    for (const char* name : {"00000005.info", "00000004.list", "00000004.txt"})
+        EXPECT_FALSE(PathExists(Dir / std::string(".history/").append(name))) << name;
     EXPECT_FALSE(PathExists(Dir / std::string(".history/objects/").append(orphan)));
     EXPECT_TRUE(PathExists(Dir / ".history/00000009.list"));
 }

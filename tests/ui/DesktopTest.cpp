@@ -119,6 +119,7 @@ class TDesktopTest : public QObject {
     void cancelledDialogsAndClosingLeaveNothingToUndo();
     void failedUndoIsReportedAndChangesNothing();
     void restoreAnEarlierVersionAfterARestart();
+    void theFirstChangeAfterOpeningDigestsOnlyWhatItRewrote();
     void everyMenuAndDialogHasMnemonicsWithoutClashes();
     void deleteEnterAndDoubleClickInTheTree();
     void treeBesidePreviewAndPreviewAlone();
@@ -310,6 +311,41 @@ void TDesktopTest::failedUndoIsReportedAndChangesNothing() {
     QCOMPARE(ReadFileBytes(f.Project().ProjectFile()), added);
     QCOMPARE(f.UndoText(), QStringLiteral("Undo Add Column"));
     QCOMPARE(f.Tree(), Lines({"News", "  First", "Elsewhere", "New Column"}));
+}
+
+void TDesktopTest::theFirstChangeAfterOpeningDigestsOnlyWhatItRewrote() {
+    TDesktopFixture f;
+    struct TCase {
+        const char* Name;
+        QAction* Command;
+    } cases[] = {
+        {"Add Column", f.Main().MenuAddColumn},
+        {"Add Link", f.Main().MenuAddLink},
+        {"Move Down", f.Main().MenuMoveDown},
+    };
+    for (const TCase& test : cases) {
+        // Opened afresh each time: the documents and their digests were read once the
+        // homepage was shown, so the change itself reads and digests only what it rewrote.
+        QVERIFY2(f.Open(), test.Name);
+        f.Main().TreeView->setCurrentItem(f.Node(0));
+        const TDocumentBytes before = ReadProjectDocuments(f.Project());
+        QVERIFY2(f.TriggerAndLoad(test.Command), test.Name);
+        const TDocumentBytes after = ReadProjectDocuments(f.Project());
+        std::size_t rewritten = 0;
+        for (const auto& [name, bytes] : after)
+            if (before.count(name) == 0 || before.at(name) != bytes)
+                ++rewritten;
+        QVERIFY2(rewritten > 0 && rewritten < after.size(), test.Name);
+        QVERIFY2(f.Main().Versions, test.Name);
+        QCOMPARE(f.Main().Versions->DocumentsDigested(), rewritten);
+        QCOMPARE(f.Main().Documents.FilesRead(), rewritten);
+        QCOMPARE(f.Main().Versions->Read(f.Main().Versions->List().front()),
+                 TEarlierVersions::Kept(after));
+        QCOMPARE(f.UndoText(), QStringLiteral("Undo ") + QString::fromUtf8(test.Name));
+        f.Main().MenuClose->trigger();
+        QVERIFY2(!f.Main().WarmUp.Pending(), test.Name);
+        QVERIFY2(!f.Main().Versions, test.Name);
+    }
 }
 
 void TDesktopTest::restoreAnEarlierVersionAfterARestart() {
