@@ -849,12 +849,17 @@ void TFormMain::RefreshPreview() {
 
 void TFormMain::StartBackgroundPreview() {
     FPreviewStale = true;
+    FWrittenOnDemand = false;
     Preview->Start(*Workspace.Project);
     PreviewStarted.start();
     PreviewProgress->start();
 }
 
 void TFormMain::PreviewFinished(bool completed, const QString& error) {
+    if (completed && FWrittenOnDemand) {
+        StartBackgroundPreview();
+        return;
+    }
     PreviewProgress->stop();
     FPreviewStale = !completed;
     if (completed)
@@ -891,21 +896,29 @@ void TFormMain::BeforePreviewNavigation(const QUrl& url) {
     if (name == project.FRAME.HOMEPAGE + ".htm" || name.find('/') != std::string::npos)
         return;
     try {
-        BuildPageInto(project, temp, name);
+        if (BuildPageInto(project, temp, name))
+            FWrittenOnDemand = true;
     } catch (const TError&) {
         // The background build meets the same error and reports it.
     }
 }
 
 bool TFormMain::WaitForPreview() {
-    if (!Preview->IsRunning())
-        return true;
     // Cancel stops the waiting, not the build: the preview goes on being built.
     bool stopped = false;
-    return TFormBuildProgress::Wait(
-        this, [this, &stopped] { return stopped || !Preview->IsRunning(); },
-        [this] { return std::make_pair(Preview->PagesDone(), Preview->PagesTotal()); },
-        [&stopped] { stopped = true; });
+    for (;;) {
+        // The build may have ended after a page written on demand without the window having
+        // heard of it yet; the waiting takes no input, so it runs once more at most.
+        if (FWrittenOnDemand && !Preview->IsRunning())
+            StartBackgroundPreview();
+        if (!Preview->IsRunning())
+            return true;
+        if (!TFormBuildProgress::Wait(
+                this, [this, &stopped] { return stopped || !Preview->IsRunning(); },
+                [this] { return std::make_pair(Preview->PagesDone(), Preview->PagesTotal()); },
+                [&stopped] { stopped = true; }))
+            return false;
+    }
 }
 
 void TFormMain::Navigate(const std::string& fileOrBlank) {

@@ -271,6 +271,11 @@ class TFormMain : public QMainWindow {
     // Until the background build has written every page of the preview since the last
     // change: a page may still be out of date.
     bool FPreviewStale = false;
+    // A page was written on demand since the background build started. With it came the
+    // pictures and downloads it shows, and one of them may bear the name of a file that the
+    // build had already written from another source (an image and a download of one name),
+    // which a whole build leaves as its last writer wrote it: the build then runs once more.
+    bool FWrittenOnDemand = false;
     QTimer* PreviewProgress;
     QElapsedTimer PreviewStarted;
     std::unique_ptr<QPrinter> FPrinter;

@@ -7,6 +7,7 @@
 #include "app/Startup.h"
 
 #include "generator/Driver.h"
+#include "model/CColumn.h"
 #include "model/CPage.h"
 #include "ui/Dialogs.h"
 #include "ui/FMain.h"
@@ -95,6 +96,7 @@ class TPreviewTest : public QObject {
   private slots:
     void windowAnswersWhileTheRestIsBuilt();
     void buildShowsItsProgressAndCanBeCancelled();
+    void aPageWrittenOnDemandLeavesTempAsAWholeBuild();
 };
 
 void TPreviewTest::windowAnswersWhileTheRestIsBuilt() {
@@ -221,6 +223,70 @@ void TPreviewTest::buildShowsItsProgressAndCanBeCancelled() {
     QCOMPARE(built.size(), fresh.size());
     for (const auto& [name, bytes] : fresh)
         QVERIFY2(built.count(name) && built.at(name) == bytes, name.c_str());
+    QVERIFY(prompter.Calls.isEmpty());
+}
+
+// A picture and a download of one name: a whole build leaves the file as the later column
+// wrote it. A page of the earlier column that the browser goes to while the build runs on
+// past the later one is written with its own, and Temp still ends as a whole build leaves it.
+void TPreviewTest::aPageWrittenOnDemandLeavesTempAsAWholeBuild() {
+    TTempFolder temp;
+    TScriptedPrompter prompter;
+    TWorkspace workspace(temp.Path() + "/");
+    TDialogs dialogs;
+    auto form = std::make_unique<TFormMain>(workspace, prompter, dialogs);
+    const std::string folder = workspace.ProjectsFolder() + "Big";
+    constexpr int Pages = 400;
+    MakeLargeProject(folder, 24, Pages);
+    {
+        TXmlDocument document;
+        const TDProject project(folder, document);
+        WriteFileBytes(project.ImagesPath() + "Shared.gif", "GIF89a the picture");
+        WriteFileBytes(project.DownloadsPath() + "Shared.gif", "GIF89a the download");
+        TDColumn pictured(project.ColumnFile(1), document);
+        pictured.Page(0).PICTURE = "Shared.gif";
+        pictured.Page(0).PICTURE_WIDTH = 40;
+        pictured.Page(0).PICTURE_HEIGHT = 30;
+        pictured.Save();
+        TDColumn offering(project.ColumnFile(2), document);
+        offering.Page(0).LINK = "The picture";
+        offering.Page(0).KIND = "Download";
+        offering.Page(0).URL = "Shared.gif";
+        offering.Save();
+    }
+    int opened = 0;
+    form->ShellOpen = [&opened](const QUrl&) {
+        ++opened;
+        return true;
+    };
+    dialogs.Register(TDialogKind::Open, [&] {
+        workspace.Project = std::make_unique<TDProject>(folder, workspace.XMLDoc);
+        return true;
+    });
+    form->resize(900, 640);
+    form->show();
+    QSignalSpy loaded(form->WebBrowser, &QWebEngineView::loadFinished);
+    form->MenuOpenProject->trigger();
+    QVERIFY(loaded.count() > 0 || loaded.wait(LoadTimeout));
+
+    // The build has written the first three columns (the homepage is the first listing).
+    QVERIFY(QTest::qWaitFor([&] { return form->Preview->PagesDone() > 3 * (Pages + 1); },
+                            LoadTimeout * 3));
+    QVERIFY(form->Preview->IsRunning());
+    const std::string page = folder + "/Temp/Page1_0.htm";
+    QSignalSpy pageShown(form->WebBrowser, &QWebEngineView::loadFinished);
+    form->Navigate(page);
+    QVERIFY(pageShown.wait(LoadTimeout));
+    QCOMPARE(form->WebBrowser->url(), QUrl::fromLocalFile(QString::fromStdString(page)));
+
+    // Preview In Browser waits until Temp holds what a whole build writes.
+    form->MenuPreviewInBrowser->trigger();
+    QCOMPARE(opened, 1);
+    const std::map<std::string, std::string> fresh = FreshBuild(folder, temp.Path() + "/fresh");
+    QCOMPARE(fresh.at("Shared.gif"), std::string("GIF89a the download"));
+    const std::map<std::string, std::string> shown = FilesIn(folder + "/Temp");
+    for (const auto& [name, bytes] : fresh)
+        QVERIFY2(shown.count(name) && shown.at(name) == bytes, name.c_str());
     QVERIFY(prompter.Calls.isEmpty());
 }
 
