@@ -862,10 +862,21 @@ void TFormMain::PreviewFinished(bool completed, const QString& error) {
     }
     PreviewProgress->stop();
     FPreviewStale = !completed;
-    if (completed)
+    if (completed) {
+        SetPreviewStatus(QString());
+    } else {
+        // Why the preview stopped is shown whatever the panel said.
         StatusPanel1->clear();
-    else
-        StatusPanel1->setText(QStringLiteral("Preview is out of date: ") + error);
+        SetPreviewStatus(QStringLiteral("Preview is out of date: ") + error);
+    }
+}
+
+void TFormMain::SetPreviewStatus(const QString& text) {
+    const QString shown = StatusPanel1->text();
+    if (!shown.isEmpty() && shown != FPreviewStatus)
+        return;
+    StatusPanel1->setText(text);
+    FPreviewStatus = text;
 }
 
 void TFormMain::ShowPreviewProgress() {
@@ -876,9 +887,9 @@ void TFormMain::ShowPreviewProgress() {
     // A background build that ends within half a second says nothing.
     const int total = Preview->PagesTotal();
     if (total > 0 && PreviewStarted.elapsed() >= TFormBuildProgress::DelayMilliseconds)
-        StatusPanel1->setText(QStringLiteral("Building page %1 of %2")
-                                  .arg(std::min(Preview->PagesDone() + 1, total))
-                                  .arg(total));
+        SetPreviewStatus(QStringLiteral("Building page %1 of %2")
+                             .arg(std::min(Preview->PagesDone() + 1, total))
+                             .arg(total));
 }
 
 void TFormMain::BeforePreviewNavigation(const QUrl& url) {

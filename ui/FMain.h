@@ -257,6 +257,10 @@ class TFormMain : public QMainWindow {
     void BuildOffThread(const std::string& folder);
     void PreviewFinished(bool completed, const QString& error);
     void ShowPreviewProgress();
+    // The background preview's words in status panel 1. They replace only what the preview
+    // itself said there, never what a build or a command says (a cancelled build, copies that
+    // failed), which stays until the next build.
+    void SetPreviewStatus(const QString& text);
     // Builds the whole preview in the background, its progress in status panel 1.
     void StartBackgroundPreview();
     void BeforePreviewNavigation(const QUrl& url);
@@ -277,6 +281,7 @@ class TFormMain : public QMainWindow {
     // which a whole build leaves as its last writer wrote it: the build then runs once more.
     bool FWrittenOnDemand = false;
     QTimer* PreviewProgress;
+    QString FPreviewStatus;
     QElapsedTimer PreviewStarted;
     std::unique_ptr<QPrinter> FPrinter;
 };

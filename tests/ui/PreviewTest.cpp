@@ -10,6 +10,7 @@
 #include "model/CColumn.h"
 #include "model/CPage.h"
 #include "ui/Dialogs.h"
+#include "ui/FBuildProgress.h"
 #include "ui/FMain.h"
 #include "ui/PreviewBuilder.h"
 #include "ui/Workspace.h"
@@ -97,6 +98,7 @@ class TPreviewTest : public QObject {
     void windowAnswersWhileTheRestIsBuilt();
     void buildShowsItsProgressAndCanBeCancelled();
     void aPageWrittenOnDemandLeavesTempAsAWholeBuild();
+    void whatABuildSaysOutlastsTheBackgroundPreview();
 };
 
 void TPreviewTest::windowAnswersWhileTheRestIsBuilt() {
@@ -287,6 +289,54 @@ void TPreviewTest::aPageWrittenOnDemandLeavesTempAsAWholeBuild() {
     const std::map<std::string, std::string> shown = FilesIn(folder + "/Temp");
     for (const auto& [name, bytes] : fresh)
         QVERIFY2(shown.count(name) && shown.at(name) == bytes, name.c_str());
+    QVERIFY(prompter.Calls.isEmpty());
+}
+
+// Build is no change: the background preview goes on meanwhile. What the build says in the
+// status bar stays there until the next build, also when the preview ends after it.
+void TPreviewTest::whatABuildSaysOutlastsTheBackgroundPreview() {
+    TTempFolder temp;
+    TScriptedPrompter prompter;
+    TWorkspace workspace(temp.Path() + "/");
+    TDialogs dialogs;
+    auto form = std::make_unique<TFormMain>(workspace, prompter, dialogs);
+    const std::string folder = workspace.ProjectsFolder() + "Big";
+    MakeLargeProject(folder, 24, 400);
+    dialogs.Register(TDialogKind::Open, [&] {
+        workspace.Project = std::make_unique<TDProject>(folder, workspace.XMLDoc);
+        return true;
+    });
+    dialogs.Register(TDialogKind::Build, [] { return false; });
+    form->resize(900, 640);
+    form->show();
+    form->MenuOpenProject->trigger();
+    QVERIFY(form->Preview->IsRunning());
+
+    // The build is cancelled as soon as its progress shows, with the dialog's Cancel button.
+    bool cancelled = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* progress = form->findChild<QProgressDialog*>(QStringLiteral("FormBuildProgress"));
+        if (!progress || !progress->isVisible() || cancelled)
+            return;
+        if (auto* button = progress->findChild<QPushButton*>()) {
+            cancelled = true;
+            button->click();
+        }
+    });
+    poll.start(50);
+    form->ToolBuild->trigger();
+    poll.stop();
+    QVERIFY(cancelled);
+    QCOMPARE(form->StatusPanel1->text(), QStringLiteral("Build cancelled"));
+    QVERIFY(form->Preview->IsRunning());
+
+    // The preview's progress and its end leave the build's words alone.
+    QTest::qWait(2 * TFormBuildProgress::DelayMilliseconds);
+    QCOMPARE(form->StatusPanel1->text(), QStringLiteral("Build cancelled"));
+    QVERIFY(QTest::qWaitFor([&] { return !form->Preview->IsRunning(); }, LoadTimeout * 3));
+    QTest::qWait(100);
+    QCOMPARE(form->StatusPanel1->text(), QStringLiteral("Build cancelled"));
     QVERIFY(prompter.Calls.isEmpty());
 }
 
