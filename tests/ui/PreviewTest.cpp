@@ -99,6 +99,7 @@ class TPreviewTest : public QObject {
     void buildShowsItsProgressAndCanBeCancelled();
     void aPageWrittenOnDemandLeavesTempAsAWholeBuild();
     void whatABuildSaysOutlastsTheBackgroundPreview();
+    void undoAndRedoWhileTheRestIsBuilt();
 };
 
 void TPreviewTest::windowAnswersWhileTheRestIsBuilt() {
@@ -337,6 +338,48 @@ void TPreviewTest::whatABuildSaysOutlastsTheBackgroundPreview() {
     QVERIFY(QTest::qWaitFor([&] { return !form->Preview->IsRunning(); }, LoadTimeout * 3));
     QTest::qWait(100);
     QCOMPARE(form->StatusPanel1->text(), QStringLiteral("Build cancelled"));
+    QVERIFY(prompter.Calls.isEmpty());
+}
+
+// Undo and Redo write the documents back while the background build of the change runs: it
+// stops first, and what Temp holds afterwards is what a whole build writes, each time.
+void TPreviewTest::undoAndRedoWhileTheRestIsBuilt() {
+    TTempFolder temp;
+    TScriptedPrompter prompter;
+    TWorkspace workspace(temp.Path() + "/");
+    TDialogs dialogs;
+    auto form = std::make_unique<TFormMain>(workspace, prompter, dialogs);
+    const std::string folder = workspace.ProjectsFolder() + "Big";
+    MakeLargeProject(folder, 24, 400);
+    form->ShellOpen = [](const QUrl&) { return true; };
+    dialogs.Register(TDialogKind::Open, [&] {
+        workspace.Project = std::make_unique<TDProject>(folder, workspace.XMLDoc);
+        return true;
+    });
+    form->resize(900, 640);
+    form->show();
+    form->MenuOpenProject->trigger();
+    form->TreeView->setCurrentItem(form->TreeView->topLevelItem(23));
+    form->MenuAddPage->trigger();
+
+    QAction* const steps[] = {form->MenuUndo, form->MenuRedo, form->MenuUndo};
+    int run = 0;
+    for (QAction* step : steps) {
+        const std::string name = step->objectName().toStdString();
+        // Each step comes while a background build runs.
+        if (run > 0)
+            form->Preview->Start(*workspace.Project);
+        QVERIFY2(form->Preview->IsRunning(), name.c_str());
+        QVERIFY2(step->isEnabled(), name.c_str());
+        step->trigger();
+        form->MenuPreviewInBrowser->trigger();
+        QVERIFY2(!form->Preview->IsRunning(), name.c_str());
+        const std::map<std::string, std::string> fresh =
+            FreshBuild(folder, temp.Path() + "/fresh" + std::to_string(++run));
+        const std::map<std::string, std::string> shown = FilesIn(folder + "/Temp");
+        for (const auto& [file, bytes] : fresh)
+            QVERIFY2(shown.count(file) && shown.at(file) == bytes, (name + " " + file).c_str());
+    }
     QVERIFY(prompter.Calls.isEmpty());
 }
 
