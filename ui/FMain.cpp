@@ -856,7 +856,7 @@ void TFormMain::StartBackgroundPreview() {
 }
 
 void TFormMain::PreviewFinished(bool completed, const QString& error) {
-    if (completed && FWrittenOnDemand) {
+    if (completed && FWrittenOnDemand && IsOpen()) {
         StartBackgroundPreview();
         return;
     }
@@ -983,6 +983,7 @@ void TFormMain::OpenProjectClick() {
 void TFormMain::CloseClick() {
     Preview->CancelAndWait();
     PreviewProgress->stop();
+    FWrittenOnDemand = false;
     UndoHistory.Clear();
     Documents.Clear();
     Versions.reset();

@@ -17,10 +17,12 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWebEngineView>
@@ -100,6 +102,7 @@ class TPreviewTest : public QObject {
     void aPageWrittenOnDemandLeavesTempAsAWholeBuild();
     void whatABuildSaysOutlastsTheBackgroundPreview();
     void undoAndRedoWhileTheRestIsBuilt();
+    void closedBeforeTheBuildsEndIsHeard();
 };
 
 void TPreviewTest::windowAnswersWhileTheRestIsBuilt() {
@@ -380,6 +383,45 @@ void TPreviewTest::undoAndRedoWhileTheRestIsBuilt() {
         for (const auto& [file, bytes] : fresh)
             QVERIFY2(shown.count(file) && shown.at(file) == bytes, (name + " " + file).c_str());
     }
+    QVERIFY(prompter.Calls.isEmpty());
+}
+
+// The background build ends after a page written on demand, and the project is closed
+// before the window hears of the end: nothing is built for the project that is gone.
+void TPreviewTest::closedBeforeTheBuildsEndIsHeard() {
+    TTempFolder temp;
+    TScriptedPrompter prompter;
+    TWorkspace workspace(temp.Path() + "/");
+    TDialogs dialogs;
+    auto form = std::make_unique<TFormMain>(workspace, prompter, dialogs);
+    const std::string folder = workspace.ProjectsFolder() + "Big";
+    MakeLargeProject(folder, 24, 100);
+    dialogs.Register(TDialogKind::Open, [&] {
+        workspace.Project = std::make_unique<TDProject>(folder, workspace.XMLDoc);
+        return true;
+    });
+    form->resize(900, 640);
+    form->show();
+    QSignalSpy loaded(form->WebBrowser, &QWebEngineView::loadFinished);
+    form->MenuOpenProject->trigger();
+    QVERIFY(loaded.count() > 0 || loaded.wait(LoadTimeout));
+    QVERIFY(form->Preview->IsRunning());
+    const std::string page = folder + "/Temp/Page23_99.htm";
+    QSignalSpy pageShown(form->WebBrowser, &QWebEngineView::loadFinished);
+    form->Navigate(page);
+    QVERIFY(pageShown.wait(LoadTimeout));
+
+    // The build's end is waited for without taking events, so that the window has not heard
+    // of it when the project closes.
+    QElapsedTimer waited;
+    waited.start();
+    while (form->Preview->IsRunning() && waited.elapsed() < LoadTimeout * 3)
+        QThread::msleep(10);
+    QVERIFY(!form->Preview->IsRunning());
+    form->MenuClose->trigger();
+    QVERIFY(!workspace.IsOpen());
+    QTest::qWait(200);
+    QVERIFY(!form->Preview->IsRunning());
     QVERIFY(prompter.Calls.isEmpty());
 }
 
