@@ -151,11 +151,16 @@ int CountedPageFiles(const std::string& columnFile, bool ownFiles) {
     return 1 + pages;
 }
 
-int CountedPageFiles(const TDProject& project) {
+// Reads every column document's bytes, which takes a while on a large site: a cancel that
+// comes meanwhile ends the counting (0, the total unknown), so that the thread that cancels
+// does not wait for it.
+int CountedPageFiles(const TDProject& project, const TBuildControl& control) {
     if (project.MenuCount == 0)
         return 1;
     int total = 0;
     for (int i = 0; i < project.MenuCount; ++i) {
+        if (control.Cancelled())
+            return 0;
         const TDMenuItem& item = project.MenuItem(i);
         if (item.IsColumn())
             total += CountedPageFiles(project.ColumnFile(i), WritesPageFiles(item));
@@ -188,7 +193,7 @@ void RunBuild(TDProject& project, const std::string& folder, TBuildStats* stats,
     const TEncodingScope encoding(project.Output, CharsetEncoding(project.FONT.ENCODING));
     project.OutputFolder = folder;
     if (control && !target)
-        control->SetPagesTotal(CountedPageFiles(project));
+        control->SetPagesTotal(CountedPageFiles(project, *control));
 
     int columns = 0;
     for (int i = 0; i < project.MenuCount; ++i)
@@ -224,6 +229,11 @@ void RunBuild(TDProject& project, const std::string& folder, TBuildStats* stats,
             continue;
         if (progress)
             progress(column, columns);
+        // Nor is another column document read once the build is cancelled.
+        if (control && control->Cancelled()) {
+            cancelled = true;
+            break;
+        }
         TColumnInUse inUse(project.ColumnFile(i), *project.Document);
         TDColumn& current = *inUse;
         const bool ownFiles = WritesPageFiles(item);

@@ -850,18 +850,34 @@ void TFormMain::RefreshPreview() {
 
 void TFormMain::StartBackgroundPreview() {
     FPreviewStale = true;
+    FWrittenOnDemand = false;
     Preview->Start(*Workspace.Project);
     PreviewStarted.start();
     PreviewProgress->start();
 }
 
 void TFormMain::PreviewFinished(bool completed, const QString& error) {
+    if (completed && FWrittenOnDemand && IsOpen()) {
+        StartBackgroundPreview();
+        return;
+    }
     PreviewProgress->stop();
     FPreviewStale = !completed;
-    if (completed)
+    if (completed) {
+        SetPreviewStatus(QString());
+    } else {
+        // Why the preview stopped is shown whatever the panel said.
         StatusPanel1->clear();
-    else
-        StatusPanel1->setText(QStringLiteral("Preview is out of date: ") + error);
+        SetPreviewStatus(QStringLiteral("Preview is out of date: ") + error);
+    }
+}
+
+void TFormMain::SetPreviewStatus(const QString& text) {
+    const QString shown = StatusPanel1->text();
+    if (!shown.isEmpty() && shown != FPreviewStatus)
+        return;
+    StatusPanel1->setText(text);
+    FPreviewStatus = text;
 }
 
 void TFormMain::ShowPreviewProgress() {
@@ -872,9 +888,9 @@ void TFormMain::ShowPreviewProgress() {
     // A background build that ends within half a second says nothing.
     const int total = Preview->PagesTotal();
     if (total > 0 && PreviewStarted.elapsed() >= TFormBuildProgress::DelayMilliseconds)
-        StatusPanel1->setText(QStringLiteral("Building page %1 of %2")
-                                  .arg(std::min(Preview->PagesDone() + 1, total))
-                                  .arg(total));
+        SetPreviewStatus(QStringLiteral("Building page %1 of %2")
+                             .arg(std::min(Preview->PagesDone() + 1, total))
+                             .arg(total));
 }
 
 void TFormMain::BeforePreviewNavigation(const QUrl& url) {
@@ -892,21 +908,29 @@ void TFormMain::BeforePreviewNavigation(const QUrl& url) {
     if (name == project.FRAME.HOMEPAGE + ".htm" || name.find('/') != std::string::npos)
         return;
     try {
-        BuildPageInto(project, temp, name);
+        if (BuildPageInto(project, temp, name))
+            FWrittenOnDemand = true;
     } catch (const TError&) {
         // The background build meets the same error and reports it.
     }
 }
 
 bool TFormMain::WaitForPreview() {
-    if (!Preview->IsRunning())
-        return true;
     // Cancel stops the waiting, not the build: the preview goes on being built.
     bool stopped = false;
-    return TFormBuildProgress::Wait(
-        this, [this, &stopped] { return stopped || !Preview->IsRunning(); },
-        [this] { return std::make_pair(Preview->PagesDone(), Preview->PagesTotal()); },
-        [&stopped] { stopped = true; });
+    for (;;) {
+        // The build may have ended after a page written on demand without the window having
+        // heard of it yet; the waiting takes no input, so it runs once more at most.
+        if (FWrittenOnDemand && !Preview->IsRunning())
+            StartBackgroundPreview();
+        if (!Preview->IsRunning())
+            return true;
+        if (!TFormBuildProgress::Wait(
+                this, [this, &stopped] { return stopped || !Preview->IsRunning(); },
+                [this] { return std::make_pair(Preview->PagesDone(), Preview->PagesTotal()); },
+                [&stopped] { stopped = true; }))
+            return false;
+    }
 }
 
 void TFormMain::Navigate(const std::string& fileOrBlank) {
@@ -963,6 +987,7 @@ void TFormMain::CloseClick() {
     WaitForWarmUp();
     Preview->CancelAndWait();
     PreviewProgress->stop();
+    FWrittenOnDemand = false;
     UndoHistory.Clear();
     Documents.Clear();
     Versions.reset();

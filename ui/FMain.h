@@ -264,6 +264,10 @@ class TFormMain : public QMainWindow {
     void BuildOffThread(const std::string& folder);
     void PreviewFinished(bool completed, const QString& error);
     void ShowPreviewProgress();
+    // The background preview's words in status panel 1. They replace only what the preview
+    // itself said there, never what a build or a command says (a cancelled build, copies that
+    // failed), which stays until the next build.
+    void SetPreviewStatus(const QString& text);
     // Builds the whole preview in the background, its progress in status panel 1.
     void StartBackgroundPreview();
     void BeforePreviewNavigation(const QUrl& url);
@@ -278,7 +282,13 @@ class TFormMain : public QMainWindow {
     // Until the background build has written every page of the preview since the last
     // change: a page may still be out of date.
     bool FPreviewStale = false;
+    // A page was written on demand since the background build started. With it came the
+    // pictures and downloads it shows, and one of them may bear the name of a file that the
+    // build had already written from another source (an image and a download of one name),
+    // which a whole build leaves as its last writer wrote it: the build then runs once more.
+    bool FWrittenOnDemand = false;
     QTimer* PreviewProgress;
+    QString FPreviewStatus;
     QElapsedTimer PreviewStarted;
     std::unique_ptr<QPrinter> FPrinter;
 };

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -413,6 +414,51 @@ TEST_F(PageOnItsOwnTest, ACancelBeforeTheStartWritesNothing) {
     EXPECT_TRUE(stats.Cancelled);
     EXPECT_EQ(stats.PageFiles, 0);
     EXPECT_TRUE(RegularFilesIn(Project->Folder + "/HTML").empty());
+}
+
+// A cancel stops the build before it reads another column document: the window waits for
+// the build to stop before its next change, and a large column takes a while to read. The
+// column after the cancel cannot be read here, so a build that still reads it fails.
+TEST_F(PageOnItsOwnTest, ACancelReadsNoFurtherColumn) {
+    struct TCase {
+        int CancelAt; // before the progress of this column (from 1); 0 before the start
+        int PagesDone;
+    };
+    const TCase cases[] = {{0, 0}, {1, 0}, {2, 3}, {3, 6}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE("cancelled at column " + std::to_string(c.CancelAt));
+        StartSite();
+        for (int i = 0; i < 3; ++i) {
+            TDMenuItem* item = Project->AddMenuItem(false);
+            item->TITLE = "Column " + std::to_string(i);
+            item->STYLE = "Only title list";
+            Project->Save();
+            TDColumn column(Project->ColumnFile(i), Document);
+            column.AddPage()->TITLE = "First";
+            column.AddPage()->TITLE = "Second";
+            column.Save();
+        }
+        const int unreadable = std::max(c.CancelAt, 1) - 1;
+        WriteFileBytes(Project->ColumnFile(unreadable), "<COLUMN><PAGE>");
+        TBuildControl control;
+        if (c.CancelAt == 0)
+            control.Cancel();
+        TBuildStats stats;
+        const std::string html = Project->Folder + "/HTML";
+        EXPECT_NO_THROW(BuildInto(
+            *Project, html, &stats,
+            [&](int column, int) {
+                if (column == c.CancelAt)
+                    control.Cancel();
+            },
+            &control));
+        EXPECT_TRUE(stats.Cancelled);
+        EXPECT_EQ(control.PagesDone(), c.PagesDone);
+        EXPECT_EQ(stats.PageFiles, c.PagesDone);
+        // Counting the pages reads every column document: a cancel before it leaves the
+        // total unknown. The unreadable document counts its one PAGE.
+        EXPECT_EQ(control.PagesTotal(), c.CancelAt == 0 ? 0 : 8);
+    }
 }
 
 // Two builds at once, each on its thread with a project of its own, do not see each other's

@@ -7,18 +7,22 @@
 #include "app/Startup.h"
 
 #include "generator/Driver.h"
+#include "model/CColumn.h"
 #include "model/CPage.h"
 #include "ui/Dialogs.h"
+#include "ui/FBuildProgress.h"
 #include "ui/FMain.h"
 #include "ui/PreviewBuilder.h"
 #include "ui/Workspace.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWebEngineView>
@@ -95,6 +99,10 @@ class TPreviewTest : public QObject {
   private slots:
     void windowAnswersWhileTheRestIsBuilt();
     void buildShowsItsProgressAndCanBeCancelled();
+    void aPageWrittenOnDemandLeavesTempAsAWholeBuild();
+    void whatABuildSaysOutlastsTheBackgroundPreview();
+    void undoAndRedoWhileTheRestIsBuilt();
+    void closedBeforeTheBuildsEndIsHeard();
 };
 
 void TPreviewTest::windowAnswersWhileTheRestIsBuilt() {
@@ -221,6 +229,199 @@ void TPreviewTest::buildShowsItsProgressAndCanBeCancelled() {
     QCOMPARE(built.size(), fresh.size());
     for (const auto& [name, bytes] : fresh)
         QVERIFY2(built.count(name) && built.at(name) == bytes, name.c_str());
+    QVERIFY(prompter.Calls.isEmpty());
+}
+
+// A picture and a download of one name: a whole build leaves the file as the later column
+// wrote it. A page of the earlier column that the browser goes to while the build runs on
+// past the later one is written with its own, and Temp still ends as a whole build leaves it.
+void TPreviewTest::aPageWrittenOnDemandLeavesTempAsAWholeBuild() {
+    TTempFolder temp;
+    TScriptedPrompter prompter;
+    TWorkspace workspace(temp.Path() + "/");
+    TDialogs dialogs;
+    auto form = std::make_unique<TFormMain>(workspace, prompter, dialogs);
+    const std::string folder = workspace.ProjectsFolder() + "Big";
+    constexpr int Pages = 400;
+    MakeLargeProject(folder, 24, Pages);
+    {
+        TXmlDocument document;
+        const TDProject project(folder, document);
+        WriteFileBytes(project.ImagesPath() + "Shared.gif", "GIF89a the picture");
+        WriteFileBytes(project.DownloadsPath() + "Shared.gif", "GIF89a the download");
+        TDColumn pictured(project.ColumnFile(1), document);
+        pictured.Page(0).PICTURE = "Shared.gif";
+        pictured.Page(0).PICTURE_WIDTH = 40;
+        pictured.Page(0).PICTURE_HEIGHT = 30;
+        pictured.Save();
+        TDColumn offering(project.ColumnFile(2), document);
+        offering.Page(0).LINK = "The picture";
+        offering.Page(0).KIND = "Download";
+        offering.Page(0).URL = "Shared.gif";
+        offering.Save();
+    }
+    int opened = 0;
+    form->ShellOpen = [&opened](const QUrl&) {
+        ++opened;
+        return true;
+    };
+    dialogs.Register(TDialogKind::Open, [&] {
+        workspace.Project = std::make_unique<TDProject>(folder, workspace.XMLDoc);
+        return true;
+    });
+    form->resize(900, 640);
+    form->show();
+    QSignalSpy loaded(form->WebBrowser, &QWebEngineView::loadFinished);
+    form->MenuOpenProject->trigger();
+    QVERIFY(loaded.count() > 0 || loaded.wait(LoadTimeout));
+
+    // The build has written the first three columns (the homepage is the first listing).
+    QVERIFY(QTest::qWaitFor([&] { return form->Preview->PagesDone() > 3 * (Pages + 1); },
+                            LoadTimeout * 3));
+    QVERIFY(form->Preview->IsRunning());
+    const std::string page = folder + "/Temp/Page1_0.htm";
+    QSignalSpy pageShown(form->WebBrowser, &QWebEngineView::loadFinished);
+    form->Navigate(page);
+    QVERIFY(pageShown.wait(LoadTimeout));
+    QCOMPARE(form->WebBrowser->url(), QUrl::fromLocalFile(QString::fromStdString(page)));
+
+    // Preview In Browser waits until Temp holds what a whole build writes.
+    form->MenuPreviewInBrowser->trigger();
+    QCOMPARE(opened, 1);
+    const std::map<std::string, std::string> fresh = FreshBuild(folder, temp.Path() + "/fresh");
+    QCOMPARE(fresh.at("Shared.gif"), std::string("GIF89a the download"));
+    const std::map<std::string, std::string> shown = FilesIn(folder + "/Temp");
+    for (const auto& [name, bytes] : fresh)
+        QVERIFY2(shown.count(name) && shown.at(name) == bytes, name.c_str());
+    QVERIFY(prompter.Calls.isEmpty());
+}
+
+// Build is no change: the background preview goes on meanwhile. What the build says in the
+// status bar stays there until the next build, also when the preview ends after it.
+void TPreviewTest::whatABuildSaysOutlastsTheBackgroundPreview() {
+    TTempFolder temp;
+    TScriptedPrompter prompter;
+    TWorkspace workspace(temp.Path() + "/");
+    TDialogs dialogs;
+    auto form = std::make_unique<TFormMain>(workspace, prompter, dialogs);
+    const std::string folder = workspace.ProjectsFolder() + "Big";
+    MakeLargeProject(folder, 24, 400);
+    dialogs.Register(TDialogKind::Open, [&] {
+        workspace.Project = std::make_unique<TDProject>(folder, workspace.XMLDoc);
+        return true;
+    });
+    dialogs.Register(TDialogKind::Build, [] { return false; });
+    form->resize(900, 640);
+    form->show();
+    form->MenuOpenProject->trigger();
+    QVERIFY(form->Preview->IsRunning());
+
+    // The build is cancelled as soon as its progress shows, with the dialog's Cancel button.
+    bool cancelled = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* progress = form->findChild<QProgressDialog*>(QStringLiteral("FormBuildProgress"));
+        if (!progress || !progress->isVisible() || cancelled)
+            return;
+        if (auto* button = progress->findChild<QPushButton*>()) {
+            cancelled = true;
+            button->click();
+        }
+    });
+    poll.start(50);
+    form->ToolBuild->trigger();
+    poll.stop();
+    QVERIFY(cancelled);
+    QCOMPARE(form->StatusPanel1->text(), QStringLiteral("Build cancelled"));
+    QVERIFY(form->Preview->IsRunning());
+
+    // The preview's progress and its end leave the build's words alone.
+    QTest::qWait(2 * TFormBuildProgress::DelayMilliseconds);
+    QCOMPARE(form->StatusPanel1->text(), QStringLiteral("Build cancelled"));
+    QVERIFY(QTest::qWaitFor([&] { return !form->Preview->IsRunning(); }, LoadTimeout * 3));
+    QTest::qWait(100);
+    QCOMPARE(form->StatusPanel1->text(), QStringLiteral("Build cancelled"));
+    QVERIFY(prompter.Calls.isEmpty());
+}
+
+// Undo and Redo write the documents back while the background build of the change runs: it
+// stops first, and what Temp holds afterwards is what a whole build writes, each time.
+void TPreviewTest::undoAndRedoWhileTheRestIsBuilt() {
+    TTempFolder temp;
+    TScriptedPrompter prompter;
+    TWorkspace workspace(temp.Path() + "/");
+    TDialogs dialogs;
+    auto form = std::make_unique<TFormMain>(workspace, prompter, dialogs);
+    const std::string folder = workspace.ProjectsFolder() + "Big";
+    MakeLargeProject(folder, 24, 400);
+    form->ShellOpen = [](const QUrl&) { return true; };
+    dialogs.Register(TDialogKind::Open, [&] {
+        workspace.Project = std::make_unique<TDProject>(folder, workspace.XMLDoc);
+        return true;
+    });
+    form->resize(900, 640);
+    form->show();
+    form->MenuOpenProject->trigger();
+    form->TreeView->setCurrentItem(form->TreeView->topLevelItem(23));
+    form->MenuAddPage->trigger();
+
+    QAction* const steps[] = {form->MenuUndo, form->MenuRedo, form->MenuUndo};
+    int run = 0;
+    for (QAction* step : steps) {
+        const std::string name = step->objectName().toStdString();
+        // Each step comes while a background build runs.
+        if (run > 0)
+            form->Preview->Start(*workspace.Project);
+        QVERIFY2(form->Preview->IsRunning(), name.c_str());
+        QVERIFY2(step->isEnabled(), name.c_str());
+        step->trigger();
+        form->MenuPreviewInBrowser->trigger();
+        QVERIFY2(!form->Preview->IsRunning(), name.c_str());
+        const std::map<std::string, std::string> fresh =
+            FreshBuild(folder, temp.Path() + "/fresh" + std::to_string(++run));
+        const std::map<std::string, std::string> shown = FilesIn(folder + "/Temp");
+        for (const auto& [file, bytes] : fresh)
+            QVERIFY2(shown.count(file) && shown.at(file) == bytes, (name + " " + file).c_str());
+    }
+    QVERIFY(prompter.Calls.isEmpty());
+}
+
+// The background build ends after a page written on demand, and the project is closed
+// before the window hears of the end: nothing is built for the project that is gone.
+void TPreviewTest::closedBeforeTheBuildsEndIsHeard() {
+    TTempFolder temp;
+    TScriptedPrompter prompter;
+    TWorkspace workspace(temp.Path() + "/");
+    TDialogs dialogs;
+    auto form = std::make_unique<TFormMain>(workspace, prompter, dialogs);
+    const std::string folder = workspace.ProjectsFolder() + "Big";
+    MakeLargeProject(folder, 24, 100);
+    dialogs.Register(TDialogKind::Open, [&] {
+        workspace.Project = std::make_unique<TDProject>(folder, workspace.XMLDoc);
+        return true;
+    });
+    form->resize(900, 640);
+    form->show();
+    QSignalSpy loaded(form->WebBrowser, &QWebEngineView::loadFinished);
+    form->MenuOpenProject->trigger();
+    QVERIFY(loaded.count() > 0 || loaded.wait(LoadTimeout));
+    QVERIFY(form->Preview->IsRunning());
+    const std::string page = folder + "/Temp/Page23_99.htm";
+    QSignalSpy pageShown(form->WebBrowser, &QWebEngineView::loadFinished);
+    form->Navigate(page);
+    QVERIFY(pageShown.wait(LoadTimeout));
+
+    // The build's end is waited for without taking events, so that the window has not heard
+    // of it when the project closes.
+    QElapsedTimer waited;
+    waited.start();
+    while (form->Preview->IsRunning() && waited.elapsed() < LoadTimeout * 3)
+        QThread::msleep(10);
+    QVERIFY(!form->Preview->IsRunning());
+    form->MenuClose->trigger();
+    QVERIFY(!workspace.IsOpen());
+    QTest::qWait(200);
+    QVERIFY(!form->Preview->IsRunning());
     QVERIFY(prompter.Calls.isEmpty());
 }
 
