@@ -829,6 +829,7 @@ void TFormMain::RefreshPreview() {
     if (!IsOpen())
         return;
     Preview->CancelAndWait();
+    ++FPreviewRefreshes;
     TDProject& project = *Workspace.Project;
     StatusPanel1->setText(QStringLiteral("Building Project..."));
     StatusPanel1->repaint();
@@ -1272,27 +1273,46 @@ void TFormMain::RunChange(const std::string& name, const std::function<void()>& 
     // A copy of the reading, which shares the bytes: the reading after the command replaces
     // the cache's.
     const TSharedDocuments before = Documents.Read(*Workspace.Project);
+    // Whether the command changed the documents.
     auto record = [this, &folder, &name, &before] {
         WaitForWarmUp();
         if (!IsOpen() || Workspace.Project->Folder != folder)
-            return;
+            return false;
         const TSharedDocuments& after = Documents.Read(*Workspace.Project);
-        if (UndoHistory.Record(folder, name, before, after))
-            VersionsOf(folder).Keep(name, before, after, std::time(nullptr));
+        if (!UndoHistory.Record(folder, name, before, after))
+            return false;
+        VersionsOf(folder).Keep(name, before, after, std::time(nullptr));
+        return true;
     };
     TAtExit update([this] { UpdateUndoActions(); });
+    // A command that stopped after writing part of its change (its error shown, or on its
+    // way out) left the records as they were before it and did not refresh the preview:
+    // the window reads the project again, so that the tree and the preview show the files.
+    const unsigned refreshes = FPreviewRefreshes;
+    auto reload = [this](bool changed) {
+        if (!changed || !IsOpen())
+            return;
+        try {
+            ReloadProject();
+        } catch (const std::exception&) {
+            // The status bar says that the preview is out of date.
+        }
+    };
     try {
         command();
     } catch (...) {
         // What the command wrote before it stopped stays done, and can be taken back.
+        bool changed = true;
         try {
-            record();
+            changed = record();
         } catch (const TError&) {
             // The command's own error is the one to show.
         }
+        reload(changed);
         throw;
     }
-    record();
+    const bool changed = record();
+    reload(changed && FPreviewRefreshes == refreshes);
 }
 
 void TFormMain::StartWarmUp() {

@@ -282,6 +282,9 @@ class TFormMain : public QMainWindow {
     // Until the background build has written every page of the preview since the last
     // change: a page may still be out of date.
     bool FPreviewStale = false;
+    // How many times the homepage was refreshed: a change that wrote documents without
+    // refreshing (a command stopped by an error) reads the project again after.
+    unsigned FPreviewRefreshes = 0;
     // A page was written on demand since the background build started. With it came the
     // pictures and downloads it shows, and one of them may bear the name of a file that the
     // build had already written from another source (an image and a download of one name),

@@ -4,6 +4,7 @@
 #include "UiTestSupport.h"
 
 #include "app/Startup.h"
+#include "generator/Driver.h"
 #include "model/ColumnInUse.h"
 #include "model/EarlierVersions.h"
 #include "platform/FileFaults.h"
@@ -18,6 +19,7 @@
 #include "ui/Mnemonics.h"
 #include "ui/PathEdit.h"
 #include "ui/PictureField.h"
+#include "ui/PreviewBuilder.h"
 #include "ui/Workspace.h"
 
 #include <QAbstractButton>
@@ -118,6 +120,7 @@ class TDesktopTest : public QObject {
     void undoLeavesTheCopiedPicturesInImages();
     void cancelledDialogsAndClosingLeaveNothingToUndo();
     void failedUndoIsReportedAndChangesNothing();
+    void aCommandStoppedHalfWayLeavesTheWindowAsTheFilesAre();
     void restoreAnEarlierVersionAfterARestart();
     void theFirstChangeAfterOpeningDigestsOnlyWhatItRewrote();
     void everyMenuAndDialogHasMnemonicsWithoutClashes();
@@ -311,6 +314,41 @@ void TDesktopTest::failedUndoIsReportedAndChangesNothing() {
     QCOMPARE(ReadFileBytes(f.Project().ProjectFile()), added);
     QCOMPARE(f.UndoText(), QStringLiteral("Undo Add Column"));
     QCOMPARE(f.Tree(), Lines({"News", "  First", "Elsewhere", "New Column"}));
+}
+
+void TDesktopTest::aCommandStoppedHalfWayLeavesTheWindowAsTheFilesAre() {
+    // Add Column writes the new column's document and the project document; the project
+    // document's replacing fails, or the column's, so the command stops with its error
+    // after writing part of the change.
+    for (const int failing : {1, 2}) {
+        TDesktopFixture f;
+        QVERIFY(f.Open());
+        QVERIFY(QTest::qWaitFor([&] { return !f.Main().Preview->IsRunning(); }, LoadTimeout));
+        const TDocumentBytes before = ReadProjectDocuments(f.Project());
+        TFileFaults faults;
+        faults.FailRename = failing;
+        {
+            TScopedFileFaults scoped(faults);
+            f.Main().MenuAddColumn->trigger();
+        }
+        const QStringList calls = f.Prompter.TakeCalls();
+        QCOMPARE(calls.size(), 1);
+        QVERIFY2(calls[0].startsWith(QStringLiteral("Error: ")), qPrintable(calls[0]));
+        const TDocumentBytes after = ReadProjectDocuments(f.Project());
+        // The records the window holds are those of the files: a preview made from them
+        // now shows what the files make.
+        f.Main().RefreshPreview();
+        QVERIFY(QTest::qWaitFor([&] { return !f.Main().Preview->IsRunning(); }, LoadTimeout));
+        // The homepage as the documents now make it.
+        TTempFolder scratch;
+        TXmlDocument document;
+        TDProject fresh(f.Folder(), document);
+        QVERIFY(BuildHomepageInto(fresh, scratch.Path()));
+        const std::string page = fresh.PreviewFile().substr(fresh.PreviewFile().rfind('/') + 1);
+        QCOMPARE(f.Preview(), ReadFileBytes(scratch.Path() + "/" + page));
+        // What was written can be taken back.
+        QCOMPARE(f.Main().MenuUndo->isEnabled(), after != before);
+    }
 }
 
 void TDesktopTest::theFirstChangeAfterOpeningDigestsOnlyWhatItRewrote() {
