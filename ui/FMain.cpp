@@ -1289,9 +1289,14 @@ void TFormMain::RunChange(const std::string& name, const std::function<void()>& 
     // way out) left the records as they were before it and did not refresh the preview:
     // the window reads the project again, so that the tree and the preview show the files.
     const unsigned refreshes = FPreviewRefreshes;
-    auto reload = [this](bool changed) {
-        if (!changed || !IsOpen())
+    auto reload = [this, refreshes](bool changed) {
+        if (!changed || !IsOpen() || FPreviewRefreshes != refreshes)
             return;
+        // A project document that went is never made anew by reading the project again.
+        if (!IsPlainFile(Workspace.Project->ProjectFile())) {
+            StatusPanel1->setText(QStringLiteral("Preview is out of date"));
+            return;
+        }
         try {
             ReloadProject();
         } catch (const std::exception&) {
@@ -1311,8 +1316,7 @@ void TFormMain::RunChange(const std::string& name, const std::function<void()>& 
         reload(changed);
         throw;
     }
-    const bool changed = record();
-    reload(changed && FPreviewRefreshes == refreshes);
+    reload(record());
 }
 
 void TFormMain::StartWarmUp() {

@@ -622,14 +622,19 @@ void TMainWindowTest::settingsDialogsRefreshOnlyOnOK() {
     QCOMPARE(shown.size(), std::size(items));
 
     // Cancel: no refresh. OK: the preview is built again and shown.
+    const std::string before = f.PreviewBytes();
     f.Dialogs.Register(TDialogKind::Topic, [&] {
         f.Project().TOPIC.CAPTION = "Caption of the test";
-        f.Project().Save();
         return false;
     });
+    QSignalSpy loads(f.Form->WebBrowser, &QWebEngineView::loadFinished);
     f.Form->MenuTopic->trigger();
-    QVERIFY(f.PreviewBytes().find("Caption of the test") == std::string::npos);
-    f.Dialogs.Register(TDialogKind::Topic, [] { return true; });
+    QVERIFY(!loads.wait(500));
+    QCOMPARE(f.PreviewBytes(), before);
+    f.Dialogs.Register(TDialogKind::Topic, [&] {
+        f.Project().Save();
+        return true;
+    });
     QVERIFY(f.TriggerAndLoad(f.Form->MenuTopic));
     QCOMPARE(TitleOf(f.PreviewBytes()), std::string("Caption of the test"));
     // The browser shows the page as it is now, not a remembered copy.
