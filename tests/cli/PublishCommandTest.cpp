@@ -64,6 +64,20 @@ class PublishCommandTest : public ::testing::Test {
         project.PUBLISH.SYNC = false;
         project.Save();
     }
+    // Stores the settings of a real server on this machine, leaving the passive mode and the
+    // synchronising as a new project has them.
+    void ServerSettings(int port, const std::string& folder, const std::string& protocol = "") {
+        TXmlDocument document;
+        TDProject project(Folder(), document);
+        project.PUBLISH.FTP_SERVER = "127.0.0.1";
+        project.PUBLISH.FTP_PORT = port;
+        project.PUBLISH.USER_NAME = "web";
+        project.PUBLISH.PASSWORD = "top-secret";
+        project.PUBLISH.FOLDER = folder;
+        if (!protocol.empty())
+            project.PUBLISH.PROTOCOL = protocol;
+        project.Save();
+    }
     // A port on which nothing listens.
     static int DeadPort() {
         int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -414,16 +428,7 @@ TEST_F(PublishCommandTest, AnUntrustedCertificateIsRefusedWithItsFingerprintUnti
     TPyFtpdServer server(python, Dir.Path(), home, "web", "top-secret",
                          pyftpd::ServerLifetimeSeconds, options);
     ASSERT_GT(server.Port(), 0);
-    {
-        TXmlDocument document;
-        TDProject project(Folder(), document);
-        project.PUBLISH.FTP_SERVER = "127.0.0.1";
-        project.PUBLISH.FTP_PORT = server.Port();
-        project.PUBLISH.USER_NAME = "web";
-        project.PUBLISH.PASSWORD = "top-secret";
-        project.PUBLISH.PROTOCOL = "FTPS";
-        project.Save();
-    }
+    ServerSettings(server.Port(), "", "FTPS");
     WriteFileBytes(Html() + "a.htm", "secure");
     const std::string fingerprint =
         TTestCertificates::Fingerprint(certificates.SelfSignedCertificate());
@@ -464,15 +469,9 @@ TEST_F(PublishCommandTest, ASynchronisingProjectSendsOnlyWhatChangedAndADryRunCh
     ASSERT_GT(server.Port(), 0);
     {
         TXmlDocument document;
-        TDProject project(Folder(), document);
-        ASSERT_TRUE(project.PUBLISH.SYNC);
-        project.PUBLISH.FTP_SERVER = "127.0.0.1";
-        project.PUBLISH.FTP_PORT = server.Port();
-        project.PUBLISH.USER_NAME = "web";
-        project.PUBLISH.PASSWORD = "top-secret";
-        project.PUBLISH.FOLDER = "www";
-        project.Save();
+        ASSERT_TRUE(TDProject(Folder(), document).PUBLISH.SYNC);
     }
+    ServerSettings(server.Port(), "www");
     WriteFileBytes(Html() + "Default.htm", std::string(1500, 'd'));
     WriteFileBytes(Html() + "Column1.htm", std::string(700, 'c'));
     WriteFileBytes(Html() + "Column2.htm", std::string(300, 'e'));
@@ -556,16 +555,7 @@ TEST_F(PublishCommandTest, NamesFromTheServersManifestReachTheTerminalWithoutCon
     std::filesystem::create_directories(home + "/www");
     TPyFtpdServer server(python, Dir.Path(), home, "web", "top-secret");
     ASSERT_GT(server.Port(), 0);
-    {
-        TXmlDocument document;
-        TDProject project(Folder(), document);
-        project.PUBLISH.FTP_SERVER = "127.0.0.1";
-        project.PUBLISH.FTP_PORT = server.Port();
-        project.PUBLISH.USER_NAME = "web";
-        project.PUBLISH.PASSWORD = "top-secret";
-        project.PUBLISH.FOLDER = "www";
-        project.Save();
-    }
+    ServerSettings(server.Port(), "www");
     WriteFileBytes(Html() + "Default.htm", "home");
     // Each name a manifest may hold, a file the site no longer has: the plan names it, and
     // the run that deletes it names it again.
