@@ -93,6 +93,30 @@ class TEventCounter : public QObject {
     }
 };
 
+// The window over a workspace of its own, shown, with a large project "Big" of 24 columns of
+// pages pages that File > Open Project opens.
+struct TLargeProjectWindow {
+    explicit TLargeProjectWindow(int pages)
+        // The window makes the Projects folder.
+        : Form(std::make_unique<TFormMain>(Workspace, Prompter, Dialogs)),
+          Folder(Workspace.ProjectsFolder() + "Big") {
+        MakeLargeProject(Folder, 24, pages);
+        Dialogs.Register(TDialogKind::Open, [this] {
+            Workspace.Project = std::make_unique<TDProject>(Folder, Workspace.XMLDoc);
+            return true;
+        });
+        Form->resize(900, 640);
+        Form->show();
+    }
+
+    TTempFolder Temp;
+    TScriptedPrompter Prompter;
+    TWorkspace Workspace{Temp.Path() + "/"};
+    TDialogs Dialogs;
+    std::unique_ptr<TFormMain> Form;
+    std::string Folder;
+};
+
 class TPreviewTest : public QObject {
     Q_OBJECT
 
@@ -106,21 +130,9 @@ class TPreviewTest : public QObject {
 };
 
 void TPreviewTest::windowAnswersWhileTheRestIsBuilt() {
-    TTempFolder temp;
-    TScriptedPrompter prompter;
-    TWorkspace workspace(temp.Path() + "/");
-    TDialogs dialogs;
-    // The window makes the Projects folder.
-    auto form = std::make_unique<TFormMain>(workspace, prompter, dialogs);
-    const std::string folder = workspace.ProjectsFolder() + "Big";
-    MakeLargeProject(folder, 24, 400);
+    TLargeProjectWindow window(400);
+    auto& [temp, prompter, workspace, dialogs, form, folder] = window;
     form->ShellOpen = [](const QUrl&) { return true; };
-    dialogs.Register(TDialogKind::Open, [&] {
-        workspace.Project = std::make_unique<TDProject>(folder, workspace.XMLDoc);
-        return true;
-    });
-    form->resize(900, 640);
-    form->show();
 
     // Opening shows the homepage while the rest is still being built.
     QSignalSpy loaded(form->WebBrowser, &QWebEngineView::loadFinished);
@@ -175,24 +187,13 @@ void TPreviewTest::windowAnswersWhileTheRestIsBuilt() {
 }
 
 void TPreviewTest::buildShowsItsProgressAndCanBeCancelled() {
-    TTempFolder temp;
-    TScriptedPrompter prompter;
-    TWorkspace workspace(temp.Path() + "/");
-    TDialogs dialogs;
-    auto form = std::make_unique<TFormMain>(workspace, prompter, dialogs);
-    const std::string folder = workspace.ProjectsFolder() + "Big";
-    MakeLargeProject(folder, 24, 400);
-    dialogs.Register(TDialogKind::Open, [&] {
-        workspace.Project = std::make_unique<TDProject>(folder, workspace.XMLDoc);
-        return true;
-    });
+    TLargeProjectWindow window(400);
+    auto& [temp, prompter, workspace, dialogs, form, folder] = window;
     int summaries = 0;
     dialogs.Register(TDialogKind::Build, [&] {
         ++summaries;
         return false;
     });
-    form->resize(900, 640);
-    form->show();
     form->MenuOpenProject->trigger();
     QVERIFY(QTest::qWaitFor([&] { return !form->Preview->IsRunning(); }, LoadTimeout * 3));
 
@@ -236,14 +237,9 @@ void TPreviewTest::buildShowsItsProgressAndCanBeCancelled() {
 // wrote it. A page of the earlier column that the browser goes to while the build runs on
 // past the later one is written with its own, and Temp still ends as a whole build leaves it.
 void TPreviewTest::aPageWrittenOnDemandLeavesTempAsAWholeBuild() {
-    TTempFolder temp;
-    TScriptedPrompter prompter;
-    TWorkspace workspace(temp.Path() + "/");
-    TDialogs dialogs;
-    auto form = std::make_unique<TFormMain>(workspace, prompter, dialogs);
-    const std::string folder = workspace.ProjectsFolder() + "Big";
     constexpr int Pages = 400;
-    MakeLargeProject(folder, 24, Pages);
+    TLargeProjectWindow window(Pages);
+    auto& [temp, prompter, workspace, dialogs, form, folder] = window;
     {
         TXmlDocument document;
         const TDProject project(folder, document);
@@ -265,12 +261,6 @@ void TPreviewTest::aPageWrittenOnDemandLeavesTempAsAWholeBuild() {
         ++opened;
         return true;
     };
-    dialogs.Register(TDialogKind::Open, [&] {
-        workspace.Project = std::make_unique<TDProject>(folder, workspace.XMLDoc);
-        return true;
-    });
-    form->resize(900, 640);
-    form->show();
     QSignalSpy loaded(form->WebBrowser, &QWebEngineView::loadFinished);
     form->MenuOpenProject->trigger();
     QVERIFY(loaded.count() > 0 || loaded.wait(LoadTimeout));
@@ -299,20 +289,9 @@ void TPreviewTest::aPageWrittenOnDemandLeavesTempAsAWholeBuild() {
 // Build is no change: the background preview goes on meanwhile. What the build says in the
 // status bar stays there until the next build, also when the preview ends after it.
 void TPreviewTest::whatABuildSaysOutlastsTheBackgroundPreview() {
-    TTempFolder temp;
-    TScriptedPrompter prompter;
-    TWorkspace workspace(temp.Path() + "/");
-    TDialogs dialogs;
-    auto form = std::make_unique<TFormMain>(workspace, prompter, dialogs);
-    const std::string folder = workspace.ProjectsFolder() + "Big";
-    MakeLargeProject(folder, 24, 400);
-    dialogs.Register(TDialogKind::Open, [&] {
-        workspace.Project = std::make_unique<TDProject>(folder, workspace.XMLDoc);
-        return true;
-    });
+    TLargeProjectWindow window(400);
+    auto& [temp, prompter, workspace, dialogs, form, folder] = window;
     dialogs.Register(TDialogKind::Build, [] { return false; });
-    form->resize(900, 640);
-    form->show();
     form->MenuOpenProject->trigger();
     QVERIFY(form->Preview->IsRunning());
 
@@ -347,20 +326,9 @@ void TPreviewTest::whatABuildSaysOutlastsTheBackgroundPreview() {
 // Undo and Redo write the documents back while the background build of the change runs: it
 // stops first, and what Temp holds afterwards is what a whole build writes, each time.
 void TPreviewTest::undoAndRedoWhileTheRestIsBuilt() {
-    TTempFolder temp;
-    TScriptedPrompter prompter;
-    TWorkspace workspace(temp.Path() + "/");
-    TDialogs dialogs;
-    auto form = std::make_unique<TFormMain>(workspace, prompter, dialogs);
-    const std::string folder = workspace.ProjectsFolder() + "Big";
-    MakeLargeProject(folder, 24, 400);
+    TLargeProjectWindow window(400);
+    auto& [temp, prompter, workspace, dialogs, form, folder] = window;
     form->ShellOpen = [](const QUrl&) { return true; };
-    dialogs.Register(TDialogKind::Open, [&] {
-        workspace.Project = std::make_unique<TDProject>(folder, workspace.XMLDoc);
-        return true;
-    });
-    form->resize(900, 640);
-    form->show();
     form->MenuOpenProject->trigger();
     form->TreeView->setCurrentItem(form->TreeView->topLevelItem(23));
     form->MenuAddPage->trigger();
@@ -389,19 +357,8 @@ void TPreviewTest::undoAndRedoWhileTheRestIsBuilt() {
 // The background build ends after a page written on demand, and the project is closed
 // before the window hears of the end: nothing is built for the project that is gone.
 void TPreviewTest::closedBeforeTheBuildsEndIsHeard() {
-    TTempFolder temp;
-    TScriptedPrompter prompter;
-    TWorkspace workspace(temp.Path() + "/");
-    TDialogs dialogs;
-    auto form = std::make_unique<TFormMain>(workspace, prompter, dialogs);
-    const std::string folder = workspace.ProjectsFolder() + "Big";
-    MakeLargeProject(folder, 24, 100);
-    dialogs.Register(TDialogKind::Open, [&] {
-        workspace.Project = std::make_unique<TDProject>(folder, workspace.XMLDoc);
-        return true;
-    });
-    form->resize(900, 640);
-    form->show();
+    TLargeProjectWindow window(100);
+    auto& [temp, prompter, workspace, dialogs, form, folder] = window;
     QSignalSpy loaded(form->WebBrowser, &QWebEngineView::loadFinished);
     form->MenuOpenProject->trigger();
     QVERIFY(loaded.count() > 0 || loaded.wait(LoadTimeout));
