@@ -329,20 +329,6 @@ void TSyncRun::TickOnlyFailed() {
         Plan.Items[i].Ticked = Status[i].State == TSyncState::Failed;
 }
 
-void TSyncRun::RenameIntoPlace(TTransport& transport, const std::string& part,
-                               const std::string& name) {
-    try {
-        transport.Rename(part, name);
-        return;
-    } catch (const TTransportError& e) {
-        if (Cancelled() || IsTransientFailure(e, FSettings.Protocol))
-            throw;
-    }
-    // A server that does not rename over an existing file: the target goes first.
-    DeleteFile(transport, name);
-    transport.Rename(part, name);
-}
-
 void TSyncRun::SendFile(TTransport& transport, std::size_t index) {
     const TSyncItem& item = Plan.Items[index];
     const std::string local = FSiteFolder + item.Name;
@@ -514,8 +500,7 @@ void TSyncRun::RunPhase(const std::vector<std::size_t>& items, bool uploads) {
     Drain();
 }
 
-std::string TSyncRun::WriteRemoteText(const std::string& name, const std::string& text,
-                                      const std::string& what) {
+std::string TSyncRun::WriteRemoteText(const std::string& name, const std::string& text) {
     const std::string part = std::string(PartPrefix) + name;
     std::string error;
     for (int attempt = 0; attempt <= Retries && !Cancelled(); ++attempt) {
@@ -524,14 +509,9 @@ std::string TSyncRun::WriteRemoteText(const std::string& name, const std::string
         try {
             TTransport& transport = attempt > 0 ? Fresh(0) : Ensure(0);
             const TLocalTextFile local(text);
-            transport.Upload(local.Path(), part);
-            const std::int64_t size = transport.RemoteSize(part);
-            if (size >= 0 && size != static_cast<std::int64_t>(text.size()))
-                throw TTransportError("The server holds " + std::to_string(size) + " of the " +
-                                          std::to_string(text.size()) + " bytes of " + what,
-                                      TTransportFailure::ConnectionLost,
-                                      "The file did not arrive whole.");
-            RenameIntoPlace(transport, part, name);
+            // Step after step, the base class's way: the lists are few and small, and a server
+            // that cannot take commands sent together is found out on a file of the site.
+            transport.TTransport::UploadReplacing(local.Path(), name, part);
             Drain();
             return std::string();
         } catch (const TTransportError& e) {
@@ -551,8 +531,7 @@ std::string TSyncRun::WriteRemoteText(const std::string& name, const std::string
 void TSyncRun::WriteManifest(TSyncTotals& totals) {
     if (OnStatus)
         OnStatus("Write Manifest...");
-    totals.ManifestError =
-        WriteRemoteText(TManifest::FileName, ServerManifest().Text(), "the manifest");
+    totals.ManifestError = WriteRemoteText(TManifest::FileName, ServerManifest().Text());
     totals.ManifestWritten = totals.ManifestError.empty();
 }
 
@@ -567,8 +546,7 @@ bool TSyncRun::MarkPending(const std::set<std::string>& names, TSyncTotals& tota
         // The list on the server is replaced, and a server that does not rename over a file
         // loses it for a moment: the manifest first stops claiming the names the list holds
         // (it lists only what is known), so that a run broken off then trusts none of them.
-        const std::string error =
-            WriteRemoteText(TManifest::FileName, ServerManifest().Text(), "the manifest");
+        const std::string error = WriteRemoteText(TManifest::FileName, ServerManifest().Text());
         if (!error.empty()) {
             totals.ManifestError = error;
             return false;
@@ -577,8 +555,8 @@ bool TSyncRun::MarkPending(const std::set<std::string>& names, TSyncTotals& tota
         Plan.Remote = FServer;
         FManifestCurrent = true;
     }
-    const std::string error = WriteRemoteText(
-        TManifest::PendingFileName, TManifest::PendingText(wanted), "the list of files under way");
+    const std::string error =
+        WriteRemoteText(TManifest::PendingFileName, TManifest::PendingText(wanted));
     if (!error.empty()) {
         totals.ManifestError = error;
         return false;
@@ -605,8 +583,7 @@ void TSyncRun::ClearPending() {
             error = e.what();
         }
     } else {
-        error = WriteRemoteText(TManifest::PendingFileName, TManifest::PendingText(unknown),
-                                "the list of files under way");
+        error = WriteRemoteText(TManifest::PendingFileName, TManifest::PendingText(unknown));
         if (error.empty())
             FPendingNames = unknown;
     }

@@ -160,10 +160,8 @@ class TSyncRun {
     // Deletes name on the server (already gone is as good as deleted) and from what the
     // server holds.
     void DeleteFile(TTransport& transport, const std::string& name);
-    void RenameIntoPlace(TTransport& transport, const std::string& part, const std::string& name);
     // Sends text to the server as name, through a temporary name; the error, or nothing.
-    std::string WriteRemoteText(const std::string& name, const std::string& text,
-                                const std::string& what);
+    std::string WriteRemoteText(const std::string& name, const std::string& text);
     void WriteManifest(TSyncTotals& totals);
     // Before anything is sent or deleted: the pending list on the server names names (and
     // what it named already); a list already there is replaced only after the manifest lists
