@@ -180,12 +180,16 @@ TTransport& TSyncRun::NewTransport(int connection) {
         // A server that could not take commands sent together gets one at a time from now on.
         if (!old->Pipelining())
             FPipelining = false;
+        if (old->RenamesRefused())
+            FRenamesRefused = true;
         old->Disconnect();
     }
     std::unique_ptr<TTransport> made = FMaker(FSettings);
     TTransport* transport = made.get();
     if (!FPipelining.load())
         transport->SetPipelining(false);
+    if (FRenamesRefused.load())
+        transport->SetRenamesRefused(true);
     {
         std::lock_guard<std::mutex> lock(FTransportsMutex);
         FTransports.push_back(std::move(made));
@@ -351,10 +355,21 @@ void TSyncRun::SendFile(TTransport& transport, std::size_t index) {
         if (hash != item.Sha256 || localSize != item.Size)
             throw TError("The file changed while it was published; publish again", local);
         // From the rename on, the server may hold either content, or none (a server that
-        // does not rename over a file loses the old one first).
+        // does not rename over a file moves the old one aside first).
         std::lock_guard<std::mutex> lock(FServerMutex);
         FServer.MarkUnknown({item.Name});
     };
+    // What one connection found out about renames holds for the others.
+    if (FRenamesRefused.load())
+        transport.SetRenamesRefused(true);
+    struct TTellRefused {
+        TSyncRun& Run;
+        TTransport& Transport;
+        ~TTellRefused() {
+            if (Transport.RenamesRefused())
+                Run.FRenamesRefused = true;
+        }
+    } tellRefused{*this, transport};
     transport.UploadReplacing(local, item.Name, PartPrefix + item.Name, progress, unchanged);
     std::lock_guard<std::mutex> lock(FServerMutex);
     FServer.Files[item.Name] = TManifestEntry{item.Size, item.Sha256};
