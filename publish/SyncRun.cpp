@@ -558,8 +558,9 @@ bool TSyncRun::MarkPending(const std::set<std::string>& names, TSyncTotals& tota
         std::includes(FPendingNames.begin(), FPendingNames.end(), wanted.begin(), wanted.end()))
         return true;
     if (FPendingFound) {
-        // The list on the server is replaced, and a server that does not rename over a file
-        // loses it for a moment: the manifest first stops claiming the names the list holds
+        // The list on the server is replaced, and on a server that does not rename over a
+        // file it leaves its name for a moment (moved aside, and left there when a run is
+        // broken off then): the manifest first stops claiming the names the list holds
         // (it lists only what is known), so that a run broken off then trusts none of them.
         const std::string error = WriteRemoteText(TManifest::FileName, ServerManifest().Text());
         if (!error.empty()) {
