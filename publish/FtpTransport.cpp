@@ -23,14 +23,22 @@ TFtpTransport::TFtpTransport(const TTransportSettings& settings) : FProtocol(set
     };
 }
 
+namespace {
+
+// The reply code goes along, so that a caller can tell a passing refusal (4xx) from a lasting
+// one (5xx).
+TTransportError Translation(const TFTPError& e) {
+    return TTransportError(e.Message(), e.Kind(), e.Reason(), e.Fingerprint(), e.FileName())
+        .WithReplyCode(e.ReplyCode());
+}
+
+} // namespace
+
 template <typename F> void TFtpTransport::Translated(F operation) {
     try {
         operation();
     } catch (const TFTPError& e) {
-        // The reply code goes along, so that a caller can tell a passing refusal (4xx) from
-        // a lasting one (5xx).
-        throw TTransportError(e.Message(), e.Kind(), e.Reason(), e.Fingerprint(), e.FileName())
-            .WithReplyCode(e.ReplyCode());
+        throw Translation(e);
     }
 }
 
@@ -91,6 +99,11 @@ void TFtpTransport::UploadReplacing(const std::string& localPath, const std::str
         TTransport::UploadReplacing(localPath, remoteName, tempName, progress, beforeRename);
         return;
     }
-    Translated(
-        [&] { FClient.UploadReplacing(localPath, remoteName, tempName, progress, beforeRename); });
+    // A refused rename goes on as in every transport: the old file moved aside, not deleted.
+    Translated([&] {
+        FClient.UploadReplacing(localPath, remoteName, tempName, progress, beforeRename,
+                                [&](const TFTPError& refusal) {
+                                    ReplaceRefused(Translation(refusal), tempName, remoteName);
+                                });
+    });
 }

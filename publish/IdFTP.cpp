@@ -1257,7 +1257,8 @@ void TIdFTP::Restore(const TReply& reply) {
 void TIdFTP::UploadReplacing(const std::string& localPath, const std::string& remoteName,
                              const std::string& tempName,
                              const std::function<void(std::int64_t)>& progress,
-                             const std::function<void()>& beforeRename) {
+                             const std::function<void()>& beforeRename,
+                             const std::function<void(const TFTPError&)>& renameRefused) {
     const std::string step = "upload of " + localPath;
     if (BreaksALine(remoteName))
         Fail(step, "the remote file name holds a line break or a NUL character", 0, localPath);
@@ -1353,15 +1354,21 @@ void TIdFTP::UploadReplacing(const std::string& localPath, const std::string& re
     if (renamed)
         return;
     if (toReply.Code >= 500 && toReply.Code <= 599) {
-        // A server that does not rename over an existing file: the target goes first.
+        // Refused for good: the file in place stays whatever comes after.
         try {
-            Delete(remoteName);
-        } catch (const TFTPError& e) {
-            if (e.Kind() != TTransportFailure::FileMissing)
-                throw;
+            Judge(to, {200, 250}, static_cast<int>(TRefusal::Store), remoteName);
+        } catch (const TFTPError& refusal) {
+            if (renameRefused) {
+                renameRefused(refusal);
+                return;
+            }
+            try {
+                Command("DELE " + tempName, {200, 250});
+            } catch (const TFTPError&) {
+                // A file that cannot be deleted is sent over the next time.
+            }
+            throw;
         }
-        Rename(tempName, remoteName);
-        return;
     }
     Judge(to, {200, 250}, static_cast<int>(TRefusal::Store), remoteName);
 }

@@ -92,8 +92,10 @@ class TIdFTP {
     // stores it under tempName, then sends SIZE and RNFR together, calls beforeRename while
     // their replies come, and when the server holds every byte sent sends RNTO, in passive
     // mode together with the next transfer's EPSV or PASV (that transfer then uses the
-    // connection made). A rename that the server refuses for good (5xx) is made again
-    // after DELE remoteName. When a step before the rename fails (beforeRename's throw
+    // connection made). A rename that the server refuses for good (5xx) goes to
+    // renameRefused with the refusal, when given, which decides what follows (it may throw);
+    // without it tempName is deleted and the refusal thrown. remoteName is never deleted.
+    // When a step before the rename fails (beforeRename's throw
     // among them) the begun rename is ended by RNTO tempName and tempName deleted. Every
     // reply to commands sent together is read before a failure is thrown; a server that
     // leaves the later of them unanswered (or closes the connection before it) fails the
@@ -101,7 +103,8 @@ class TIdFTP {
     void UploadReplacing(const std::string& localPath, const std::string& remoteName,
                          const std::string& tempName,
                          const std::function<void(std::int64_t)>& progress = {},
-                         const std::function<void()>& beforeRename = {});
+                         const std::function<void()>& beforeRename = {},
+                         const std::function<void(const TFTPError&)>& renameRefused = {});
     // Whether UploadReplacing may be used; see above.
     bool Pipelining = true;
     // Closes the control connection. Sends nothing and never fails.

@@ -556,6 +556,21 @@ void TSftpTransport::ChangeFolder(const std::string& folder) {
 
 void TSftpTransport::Upload(const std::string& localPath, const std::string& remoteName,
                             const std::function<void(std::int64_t)>& progress) {
+    // Never written into where it stands: a visitor never reads half of it, and a link of
+    // that name is replaced, not followed to wherever it points.
+    const std::string part = PrefixedName(PartFilePrefix, remoteName);
+    Store(localPath, part, remoteName, progress);
+    RenameIntoPlace(part, remoteName);
+}
+
+void TSftpTransport::UploadPart(const std::string& localPath, const std::string& tempName,
+                                const std::function<void(std::int64_t)>& progress) {
+    Store(localPath, tempName, tempName, progress);
+}
+
+void TSftpTransport::Store(const std::string& localPath, const std::string& partName,
+                           const std::string& remoteName,
+                           const std::function<void(std::int64_t)>& progress) {
     const std::string step = "upload " + remoteName;
     RequireConnected(step);
 
@@ -575,15 +590,30 @@ void TSftpTransport::Upload(const std::string& localPath, const std::string& rem
              "The local file " + Quoted(localPath) + " cannot be read (it is not a regular file).",
              localPath);
 
-    const std::string path = JoinPath(FFolder, remoteName);
+    const std::string path = JoinPath(FFolder, partName);
     Log("Upload " + path + " (" + std::to_string(st.st_size) + " bytes)");
-    sftp_file file;
-    {
+    // Made anew (SSH_FXF_EXCL), never opened through what has the name already.
+    const auto create = [&] {
         TStep bounded(*this, FSettings.ReadTimeout);
-        file = sftp_open(FSftp, path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        return sftp_open(FSftp, path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    };
+    sftp_file file = create();
+    int error = file ? SSH_FX_OK : SftpError();
+    if (!file && !FCancelled && (error == SSH_FX_FAILURE || error == SSH_FX_FILE_ALREADY_EXISTS)) {
+        // Something has the name: the part of an earlier attempt, or a link put there. The
+        // name goes (a link itself, not what it points to) and the file is made again.
+        int removed;
+        {
+            TStep bounded(*this, FSettings.ReadTimeout);
+            removed = sftp_unlink(FSftp, path.c_str());
+        }
+        if (removed == SSH_OK) {
+            Log("Removed " + path + ", which was in the way");
+            file = create();
+            error = file ? SSH_FX_OK : SftpError();
+        }
     }
     if (!file) {
-        const int error = SftpError();
         if (error == SftpNoSpaceOnFilesystem || error == SftpQuotaExceeded)
             Fail(step, path + ": no space", TTransportFailure::DiskFull,
                  "The server has no room for " + Quoted(remoteName) + ".", remoteName);
@@ -845,9 +875,9 @@ void TSftpTransport::Rename(const std::string& fromName, const std::string& toNa
     RequireConnected(step);
     const std::string from = JoinPath(FFolder, fromName), to = JoinPath(FFolder, toName);
     Log("Rename " + from + " to " + to);
-    // libssh (0.10) renames with the plain SFTP rename, never with OpenSSH's posix-rename
-    // extension: OpenSSH and most servers then refuse to replace an existing file (status
-    // "failure"), and the one who renames deletes the old file first.
+    // libssh (0.10) renames with the plain SFTP rename and offers no call for OpenSSH's
+    // posix-rename extension: OpenSSH and most servers then refuse to replace an existing
+    // file (status "failure"), and UploadReplacing moves the old file aside first.
     int result;
     {
         TStep bounded(*this, FSettings.ReadTimeout);
@@ -857,10 +887,11 @@ void TSftpTransport::Rename(const std::string& fromName, const std::string& toNa
         return;
     const int status = SftpError();
     if (status == SSH_FX_FAILURE && !FCancelled) {
+        // The name itself: a link there counts, whether or not it leads anywhere.
         sftp_attributes existing;
         {
             TStep bounded(*this, FSettings.ReadTimeout);
-            existing = sftp_stat(FSftp, to.c_str());
+            existing = sftp_lstat(FSftp, to.c_str());
         }
         if (existing) {
             sftp_attributes_free(existing);
@@ -891,4 +922,26 @@ std::int64_t TSftpTransport::RemoteSize(const std::string& remoteName) {
     const std::int64_t size = known ? static_cast<std::int64_t>(attributes->size) : -1;
     sftp_attributes_free(attributes);
     return size;
+}
+
+TTransport::TPresence TSftpTransport::TargetPresent(const std::string& remoteName) {
+    const std::string step = "look at " + remoteName;
+    RequireConnected(step);
+    const std::string path = JoinPath(FFolder, remoteName);
+    sftp_attributes attributes;
+    {
+        TStep bounded(*this, FSettings.ReadTimeout);
+        attributes = sftp_lstat(FSftp, path.c_str());
+    }
+    if (!attributes) {
+        if (!FCancelled && SftpError() == SSH_FX_NO_SUCH_FILE)
+            return TPresence::Absent;
+        FailFile(step, path, remoteName, TTransportFailure::Other);
+    }
+    // A file, or a link in its place (which is moved, never followed); a folder is not
+    // moved aside for a file.
+    const bool file = attributes->type == SSH_FILEXFER_TYPE_REGULAR ||
+                      attributes->type == SSH_FILEXFER_TYPE_SYMLINK;
+    sftp_attributes_free(attributes);
+    return file ? TPresence::Present : TPresence::Absent;
 }

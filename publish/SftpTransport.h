@@ -5,7 +5,9 @@
 // SHA-256 fingerprint unless it is the one the user trusted (TTransportSettings::Trusted).
 // The login tries the user's keys (ssh-agent and the default key files, or the identity file
 // given) and then the password. SFTP has no current folder: ChangeFolder checks the folder
-// and makes it the one the uploads go to.
+// and makes it the one the uploads go to. A file goes up into a file made anew under a
+// hidden name (whatever had that name removed first, a link never followed) and is then
+// renamed into place, so that no upload ever writes through a link to outside the folder.
 //
 // Every blocking step of libssh is bounded by ReadTimeout and ended by Cancel in the same
 // way: a watchdog (or Cancel itself) shuts the socket down under libssh, which then fails at
@@ -55,9 +57,20 @@ class TSftpTransport : public TTransport {
     // The bytes of one SFTP write request.
     static constexpr std::size_t ChunkSize = 32768;
 
+  protected:
+    void UploadPart(const std::string& localPath, const std::string& tempName,
+                    const std::function<void(std::int64_t)>& progress) override;
+    // By the name itself (a link counts, and is not followed).
+    TPresence TargetPresent(const std::string& remoteName) override;
+
   private:
     class TStep;
     friend class TStep;
+
+    // Writes the local file into a file made anew as partName (whatever had that name before
+    // removed, never written through); failures name remoteName.
+    void Store(const std::string& localPath, const std::string& partName,
+               const std::string& remoteName, const std::function<void(std::int64_t)>& progress);
 
     [[noreturn]] void Fail(const std::string& step, const std::string& detail,
                            TTransportFailure kind, const std::string& reason,

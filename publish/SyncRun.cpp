@@ -180,12 +180,16 @@ TTransport& TSyncRun::NewTransport(int connection) {
         // A server that could not take commands sent together gets one at a time from now on.
         if (!old->Pipelining())
             FPipelining = false;
+        if (old->RenamesRefused())
+            FRenamesRefused = true;
         old->Disconnect();
     }
     std::unique_ptr<TTransport> made = FMaker(FSettings);
     TTransport* transport = made.get();
     if (!FPipelining.load())
         transport->SetPipelining(false);
+    if (FRenamesRefused.load())
+        transport->SetRenamesRefused(true);
     {
         std::lock_guard<std::mutex> lock(FTransportsMutex);
         FTransports.push_back(std::move(made));
@@ -351,10 +355,21 @@ void TSyncRun::SendFile(TTransport& transport, std::size_t index) {
         if (hash != item.Sha256 || localSize != item.Size)
             throw TError("The file changed while it was published; publish again", local);
         // From the rename on, the server may hold either content, or none (a server that
-        // does not rename over a file loses the old one first).
+        // does not rename over a file moves the old one aside first).
         std::lock_guard<std::mutex> lock(FServerMutex);
         FServer.MarkUnknown({item.Name});
     };
+    // What one connection found out about renames holds for the others.
+    if (FRenamesRefused.load())
+        transport.SetRenamesRefused(true);
+    struct TTellRefused {
+        TSyncRun& Run;
+        TTransport& Transport;
+        ~TTellRefused() {
+            if (Transport.RenamesRefused())
+                Run.FRenamesRefused = true;
+        }
+    } tellRefused{*this, transport};
     transport.UploadReplacing(local, item.Name, PartPrefix + item.Name, progress, unchanged);
     std::lock_guard<std::mutex> lock(FServerMutex);
     FServer.Files[item.Name] = TManifestEntry{item.Size, item.Sha256};
@@ -543,8 +558,9 @@ bool TSyncRun::MarkPending(const std::set<std::string>& names, TSyncTotals& tota
         std::includes(FPendingNames.begin(), FPendingNames.end(), wanted.begin(), wanted.end()))
         return true;
     if (FPendingFound) {
-        // The list on the server is replaced, and a server that does not rename over a file
-        // loses it for a moment: the manifest first stops claiming the names the list holds
+        // The list on the server is replaced, and on a server that does not rename over a
+        // file it leaves its name for a moment (moved aside, and left there when a run is
+        // broken off then): the manifest first stops claiming the names the list holds
         // (it lists only what is known), so that a run broken off then trusts none of them.
         const std::string error = WriteRemoteText(TManifest::FileName, ServerManifest().Text());
         if (!error.empty()) {

@@ -73,7 +73,7 @@ class TSyncRun {
     using TTransportMaker = std::function<std::unique_ptr<TTransport>(const TTransportSettings&)>;
 
     // The name a file is sent under before it is renamed into place.
-    static constexpr const char* PartPrefix = ".corvane-part-";
+    static constexpr const char* PartPrefix = PartFilePrefix;
     // Further attempts after a transient failure.
     static constexpr int Retries = 3;
     static constexpr int MaxJobs = 8;
@@ -188,6 +188,9 @@ class TSyncRun {
     std::atomic<bool> FCancelled{false};
     // Cleared once a connection found that the server cannot take commands sent together.
     std::atomic<bool> FPipelining{true};
+    // Set once a connection found that the server refuses renames altogether; every
+    // connection after it (and each connection's next file) knows it from the start.
+    std::atomic<bool> FRenamesRefused{false};
     // The connection of each slot; read by Cancel, so atomic. The objects live as long as
     // the run (FTransports), so that a Cancel holding a pointer never reaches a dead one.
     std::array<std::atomic<TTransport*>, MaxJobs> FActive{};

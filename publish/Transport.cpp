@@ -12,6 +12,45 @@ namespace {
 constexpr int SftpNoConnection = 6;
 constexpr int SftpConnectionLost = 7;
 
+// SFTP statuses of a rename refused because the target exists.
+constexpr int SftpFailure = 4;
+constexpr int SftpFileAlreadyExists = 11;
+
+// Whether a refused rename says that its target exists: FTP's 550 or 553, SFTP's failure.
+bool RefusedAsExisting(const TTransportError& error, TTransportProtocol protocol) {
+    if (error.Kind() != TTransportFailure::FileRefused)
+        return false;
+    const int code = error.ReplyCode();
+    if (protocol == TTransportProtocol::SFTP)
+        return code == SftpFailure || code == SftpFileAlreadyExists;
+    return code == 550 || code == 553;
+}
+
+// Deletes name as far as the server lets it.
+void DropQuietly(TTransport& transport, const std::string& name) {
+    try {
+        transport.Delete(name);
+    } catch (const TTransportError&) {
+    }
+}
+
+// The failure of a file that the server would not rename into place (refusal in its words):
+// it refuses renames, how says how.
+TTransportError RenamesRefusedError(const TTransportError& refusal, const std::string& remoteName,
+                                    const std::string& how) {
+    std::string message = refusal.what();
+    message.append("; the server does not rename files (")
+        .append(how)
+        .append("): ")
+        .append(remoteName)
+        .append(" stays as it was");
+    return TTransportError(message, TTransportFailure::FileRefused,
+                           refusal.Reason() + " The server does not rename files: \"" + remoteName +
+                               "\" on it stays as it was.",
+                           {}, remoteName)
+        .WithReplyCode(refusal.ReplyCode());
+}
+
 } // namespace
 
 bool IsTransientFailure(const TTransportError& error, TTransportProtocol protocol) {
@@ -52,13 +91,7 @@ void TTransport::UploadReplacing(const std::string& localPath, const std::string
                                  const std::string& tempName,
                                  const std::function<void(std::int64_t)>& progress,
                                  const std::function<void()>& beforeRename) {
-    Upload(localPath, tempName, progress);
-    const auto dropTemp = [&] {
-        try {
-            Delete(tempName);
-        } catch (const TTransportError&) {
-        }
-    };
+    UploadPart(localPath, tempName, progress);
     const std::int64_t held = RemoteSize(tempName);
     std::error_code error;
     const auto size = std::filesystem::file_size(localPath, error);
@@ -68,24 +101,136 @@ void TTransport::UploadReplacing(const std::string& localPath, const std::string
         if (held >= 0 && !error && held != static_cast<std::int64_t>(size))
             throw NotWholeError(remoteName, held, static_cast<std::int64_t>(size));
     } catch (...) {
-        dropTemp();
+        DropQuietly(*this, tempName);
         throw;
     }
+    RenameIntoPlace(tempName, remoteName);
+}
+
+void TTransport::RenameIntoPlace(const std::string& tempName, const std::string& remoteName) {
     try {
         Rename(tempName, remoteName);
         return;
     } catch (const TTransportError& e) {
-        if (e.Kind() == TTransportFailure::Cancelled || IsTransientFailure(e, Protocol()))
-            throw;
+        ReplaceRefused(e, tempName, remoteName);
     }
-    // A server that does not rename over an existing file: the target goes first.
+}
+
+TTransport::TPresence TTransport::TargetPresent(const std::string& remoteName) {
+    // Where the folder can be listed, the listing tells this for servers without SIZE too.
     try {
-        Delete(remoteName);
+        return RemoteSize(remoteName) >= 0 ? TPresence::Present : TPresence::Unknown;
     } catch (const TTransportError& e) {
-        if (e.Kind() != TTransportFailure::FileMissing)
-            throw;
+        if (e.Kind() == TTransportFailure::FileMissing)
+            return TPresence::Absent;
+        throw;
     }
-    Rename(tempName, remoteName);
+}
+
+void TTransport::MoveAside(const std::string& remoteName, const std::string& aside) {
+    try {
+        Rename(remoteName, aside);
+        return;
+    } catch (const TTransportError& e) {
+        if (!RefusedAsExisting(e, Protocol()))
+            throw;
+        // The copy an earlier run left there when it was broken off is no live page.
+        try {
+            Delete(aside);
+        } catch (const TTransportError& d) {
+            if (d.Kind() == TTransportFailure::Cancelled || IsTransientFailure(d, Protocol()))
+                throw;
+            throw e;
+        }
+    }
+    Rename(remoteName, aside);
+}
+
+void TTransport::ReplaceRefused(const TTransportError& refusal, const std::string& tempName,
+                                const std::string& remoteName) {
+    const auto passing = [this](const TTransportError& e) {
+        return e.Kind() == TTransportFailure::Cancelled || IsTransientFailure(e, Protocol());
+    };
+    // Worth another attempt: the caller makes it, on a fresh connection where needed.
+    if (passing(refusal))
+        throw refusal;
+    // Anything but a refusal over an existing name is the file's failure as it is.
+    if (!RefusedAsExisting(refusal, Protocol())) {
+        DropQuietly(*this, tempName);
+        throw refusal;
+    }
+    if (FRenamesRefused) {
+        DropQuietly(*this, tempName);
+        throw RenamesRefusedError(refusal, remoteName, "as with a file before");
+    }
+    TPresence presence;
+    try {
+        presence = TargetPresent(remoteName);
+    } catch (const TTransportError& e) {
+        if (!passing(e))
+            DropQuietly(*this, tempName);
+        throw;
+    }
+    if (presence == TPresence::Absent) {
+        DropQuietly(*this, tempName);
+        throw refusal;
+    }
+
+    // The old file goes aside, the new one takes its place, and only then the old one goes.
+    const std::string aside = PrefixedName(AsideFilePrefix, remoteName);
+    try {
+        MoveAside(remoteName, aside);
+    } catch (const TTransportError& e) {
+        if (passing(e))
+            throw;
+        DropQuietly(*this, tempName);
+        // Not there after all (a server without SIZE): the refusal stands for this file.
+        if (e.Kind() == TTransportFailure::FileMissing && presence == TPresence::Unknown)
+            throw refusal;
+        FRenamesRefused = true;
+        throw RenamesRefusedError(refusal, remoteName, "not even to move the old file aside");
+    }
+    try {
+        Rename(tempName, remoteName);
+    } catch (const TTransportError& e) {
+        bool restored = true;
+        try {
+            Rename(aside, remoteName);
+        } catch (const TTransportError&) {
+            restored = false;
+        }
+        if (passing(e) && restored)
+            throw;
+        if (!passing(e)) {
+            FRenamesRefused = true;
+            DropQuietly(*this, tempName);
+        }
+        if (restored)
+            throw RenamesRefusedError(e, remoteName, "not even once the old file was moved aside");
+        // The old file could not be put back: it stays under the aside name, never deleted.
+        std::string message = e.what();
+        message.append("; the old ").append(remoteName).append(" is kept as ").append(aside);
+        throw TTransportError(message, e.Kind(),
+                              e.Reason() + " The old file is kept as \"" + aside +
+                                  "\" on the server.",
+                              {}, remoteName)
+            .WithReplyCode(e.ReplyCode());
+    }
+    try {
+        Delete(aside);
+    } catch (const TTransportError& e) {
+        // The new file is in place; the old one under the hidden name goes with the next
+        // replace of the file.
+        if (OnLog)
+            OnLog(std::string("The old file is left as ") + aside + ": " + e.what());
+    }
+}
+
+std::string PrefixedName(const char* prefix, const std::string& name) {
+    const std::size_t slash = name.rfind('/');
+    if (slash == std::string::npos)
+        return prefix + name;
+    return name.substr(0, slash + 1) + prefix + name.substr(slash + 1);
 }
 
 std::unique_ptr<TTransport> MakeTransport(const TTransportSettings& settings) {

@@ -105,7 +105,7 @@ class TTransport {
     // Renames fromName to toName in the current folder. Whether an existing toName is replaced
     // is the server's choice; where it is not, the rename fails as FileRefused (FTP servers
     // such as vsftpd and pyftpdlib replace it; SFTP through libssh never does on OpenSSH, so
-    // the caller deletes toName first there).
+    // UploadReplacing moves toName aside first there).
     virtual void Rename(const std::string& fromName, const std::string& toName) = 0;
     // The size in bytes of remoteName in the current folder, or -1 when the server cannot
     // tell; a file the server does not have fails as FileMissing.
@@ -113,12 +113,16 @@ class TTransport {
     // Puts the whole local file in place as remoteName in the current folder so that nobody
     // ever reads half of it: stores it under tempName, checks that the server holds as many
     // bytes under that name as the file has (where the server tells sizes), calls
-    // beforeRename (which may throw to stop there), then renames tempName to remoteName;
-    // where the server refuses for good to rename over an existing remoteName, remoteName is
-    // deleted first and the rename made again. When a step before the rename fails, tempName
-    // is deleted (as far as the server lets it) and the failure thrown; a file that did not
-    // arrive whole fails as ConnectionLost. Here the steps go one after another; a transport
-    // may send the commands of several steps at once.
+    // beforeRename (which may throw to stop there), then renames tempName to remoteName.
+    // Where the server refuses for good to rename over a remoteName that it holds (FTP: 550
+    // or 553; SFTP: a failure), remoteName is moved aside (AsideFilePrefix), tempName renamed
+    // into its place and the old file deleted only then; a refused second rename puts the old
+    // file back. So the file on the server is never deleted before its replacement is in
+    // place. A server found to refuse renames altogether (RenamesRefused) fails every later
+    // file at its first refused rename. When a step fails, tempName is deleted (as far as the
+    // server lets it), remoteName left as it was and the failure thrown with the server's
+    // words; a file that did not arrive whole fails as ConnectionLost. Here the steps go one
+    // after another; a transport may send the commands of several steps at once.
     virtual void UploadReplacing(const std::string& localPath, const std::string& remoteName,
                                  const std::string& tempName,
                                  const std::function<void(std::int64_t)>& progress = {},
@@ -128,6 +132,11 @@ class TTransport {
     // whoever connects to the same server again carries that over to the new connection.
     virtual bool Pipelining() const { return false; }
     virtual void SetPipelining(bool /*pipelining*/) {}
+    // Whether the server was found to refuse renames altogether: the rename over a file and
+    // the move aside of that file were both refused. UploadReplacing then tries no other way
+    // for the files after; whoever connects to the same server again carries it over.
+    virtual bool RenamesRefused() const { return FRenamesRefused; }
+    virtual void SetRenamesRefused(bool refused) { FRenamesRefused = refused; }
     // The protocol spoken: it says which failures are passing ones (IsTransientFailure).
     virtual TTransportProtocol Protocol() const { return TTransportProtocol::FTP; }
     // Closes the connection. Never fails.
@@ -144,7 +153,43 @@ class TTransport {
     // Told what the status line should show besides the step under way (for FTP: that the
     // server refused passive mode and the files go in active mode).
     std::function<void(const std::string&)> OnStatus;
+
+  protected:
+    // Stores the local file under tempName for UploadReplacing: Upload, unless the transport
+    // has a way that never writes into what already has the name.
+    virtual void UploadPart(const std::string& localPath, const std::string& tempName,
+                            const std::function<void(std::int64_t)>& progress) {
+        Upload(localPath, tempName, progress);
+    }
+    // Renames tempName to remoteName, replacing it as UploadReplacing says; on every failure
+    // tempName is deleted (unless the connection is gone) and remoteName left as it was.
+    void RenameIntoPlace(const std::string& tempName, const std::string& remoteName);
+    // The rest of RenameIntoPlace after the rename of tempName to remoteName failed with
+    // refusal: the move aside where the server holds remoteName, else the failure.
+    void ReplaceRefused(const TTransportError& refusal, const std::string& tempName,
+                        const std::string& remoteName);
+    enum class TPresence { Absent, Present, Unknown };
+    // Whether the server holds a file (not a folder) named remoteName: by its size (a missing
+    // file is Absent), Unknown where the server does not tell sizes. A transport that can list
+    // the folder or look at the name itself says more.
+    virtual TPresence TargetPresent(const std::string& remoteName);
+
+  private:
+    // Moves remoteName to aside; an aside left by an earlier run that was broken off between
+    // its renames is deleted first when it stands in the way.
+    void MoveAside(const std::string& remoteName, const std::string& aside);
+
+    bool FRenamesRefused = false;
 };
+
+// The prefix of the name a file goes up under before it takes its own name's place.
+constexpr const char* PartFilePrefix = ".corvane-part-";
+// The prefix of the name a file on the server is moved to while its replacement takes its
+// place, on a server that does not rename over a file.
+constexpr const char* AsideFilePrefix = ".corvane-old-";
+// name with prefix put before its last part: "a.htm" gives ".corvane-part-a.htm",
+// "www/a.htm" gives "www/.corvane-part-a.htm".
+std::string PrefixedName(const char* prefix, const std::string& name);
 
 // Whether a failure is worth another attempt on a fresh connection: a broken or closed
 // connection, a time-out, an FTP reply of the 4xx kind (an SFTP connection lost); not a 5xx

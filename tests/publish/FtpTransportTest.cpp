@@ -12,6 +12,7 @@
 #include "publish/FakeFtpServer.h"
 #include "publish/FileOperationCases.h"
 #include "publish/PyFtpdServer.h"
+#include "publish/ReplaceCases.h"
 #include "publish/RequireServers.h"
 #include "publish/TestCertificates.h"
 
@@ -1040,17 +1041,42 @@ TEST_F(FtpTransportTest, UploadReplacingReadsEveryReplyBeforeItFailsAndEndsWhatI
          553,
          true,
          true},
-        {"a server that does not rename over an existing file",
+        {"a server that does not rename over an existing file: the old one moved aside",
          "213 14",
          "350 Ready",
-         {{"RNTO", {"553 File exists", "250 Renamed"}},
+         {{"RNTO", {"553 File exists", "250 Renamed", "250 Renamed"}},
           {"PASV", {"PASV"}},
+          {"SIZE", {"213 5"}},
           {"DELE", {"250 Deleted"}},
-          {"RNFR", {"350 Ready"}}},
+          {"RNFR", {"350 Ready", "350 Ready"}}},
          false,
-         {"RNTO a.htm", "PASV", "DELE a.htm", "RNFR .part-a.htm", "RNTO a.htm"},
+         {"RNTO a.htm", "PASV", "SIZE a.htm", "RNFR a.htm", "RNTO .corvane-old-a.htm",
+          "RNFR .part-a.htm", "RNTO a.htm", "DELE .corvane-old-a.htm"},
          std::nullopt,
          0,
+         true,
+         true},
+        {"a rename refused although the server has no such file",
+         "213 14",
+         "350 Ready",
+         {{"RNTO", {"553 Not allowed"}},
+          {"PASV", {"PASV"}},
+          {"SIZE", {"550 No such file"}},
+          {"DELE", {"250 Deleted"}}},
+         false,
+         {"RNTO a.htm", "PASV", "SIZE a.htm", "DELE .part-a.htm"},
+         TTransportFailure::FileRefused,
+         553,
+         true,
+         true},
+        {"a lasting refusal that does not say the file exists",
+         "213 14",
+         "350 Ready",
+         {{"RNTO", {"502 Not implemented"}}, {"PASV", {"PASV"}}, {"DELE", {"250 Deleted"}}},
+         false,
+         {"RNTO a.htm", "PASV", "DELE .part-a.htm"},
+         TTransportFailure::Other,
+         502,
          true,
          true},
         {"a passing refusal of the rename",
@@ -1261,13 +1287,136 @@ TEST_F(FtpTransportTest, UploadReplacingAgainstARealServerPlainAndOverTls) {
         ASSERT_LT(size + 2, Log.end());
         EXPECT_EQ(*(size + 1), "> RNFR .part-a.htm");
         EXPECT_THAT(*(size + 2), HasSubstr("< 213"));
+        // A server that does not rename over a file has the old one moved aside, never
+        // deleted before the new one is in place.
+        EXPECT_THAT(Log, Not(Contains("> DELE a.htm")));
         if (c.RenameKeeps) {
-            EXPECT_THAT(Log, Contains("> DELE a.htm"));
+            EXPECT_THAT(Log, Contains("> RNTO .corvane-old-a.htm"));
+            EXPECT_THAT(Log, Contains("> DELE .corvane-old-a.htm"));
         } else {
-            EXPECT_THAT(Log, Not(Contains("> DELE a.htm")));
+            EXPECT_THAT(Log, Not(Contains("> RNTO .corvane-old-a.htm")));
         }
         EXPECT_THAT(Log, Contains("> RNTO .part-cut.htm"));
         EXPECT_THAT(Log, Contains("> DELE .part-cut.htm"));
         Server.reset();
+    }
+}
+
+namespace {
+
+// A scripted server that keeps a folder of files, as a server would (PASV, STOR, SIZE, RNFR,
+// RNTO, DELE), but renames as the case says: never (550 with the words below), or only to a
+// free name (550 over a file).
+class TFolderFtpServer {
+  public:
+    static constexpr const char* Words = "Renaming is not allowed here";
+
+    TFolderFtpServer(replacecases::TFiles files, bool refusesRenames)
+        : FFiles(std::move(files)),
+          FServer([this, refusesRenames](TFakeFtpSession& s) { Serve(s, refusesRenames); }) {}
+
+    int Port() const { return FServer.Port(); }
+    void Finish() { FServer.Finish(); }
+    replacecases::TFiles Files() {
+        std::lock_guard<std::mutex> lock(FMutex);
+        return FFiles;
+    }
+
+  private:
+    void Serve(TFakeFtpSession& s, bool refusesRenames) {
+        s.Login();
+        int listener = -1;
+        struct TCloseAtEnd {
+            int& Fd;
+            ~TCloseAtEnd() {
+                if (Fd >= 0)
+                    ::close(Fd);
+            }
+        } closeAtEnd{listener};
+        std::string from;
+        for (;;) {
+            const std::string command = s.Command();
+            const std::string verb = command.substr(0, command.find(' '));
+            const std::string name = command.size() > 5 ? command.substr(5) : std::string();
+            if (verb == "PASV") {
+                if (listener >= 0)
+                    ::close(listener);
+                listener = OfferPassive(s);
+                continue;
+            }
+            if (verb == "STOR") {
+                s.Reply("150 Go ahead");
+                const std::string data = s.ReceiveAll(s.AcceptData(listener));
+                listener = -1;
+                {
+                    std::lock_guard<std::mutex> lock(FMutex);
+                    FFiles[name] = data;
+                }
+                s.Reply("226 Transfer complete");
+                continue;
+            }
+            // The folder changes before the reply goes, and the lock is not held while it
+            // goes: the client looks at the folder when it reads the reply.
+            std::string reply = "502 No";
+            {
+                std::lock_guard<std::mutex> lock(FMutex);
+                const bool there = FFiles.count(name) > 0;
+                if (verb == "SIZE") {
+                    reply =
+                        there ? "213 " + std::to_string(FFiles[name].size()) : "550 No such file";
+                } else if (verb == "RNFR") {
+                    from = there ? name : std::string();
+                    reply = there ? "350 Ready for RNTO" : "550 No such file";
+                } else if (verb == "RNTO" && (refusesRenames || from.empty())) {
+                    reply = std::string("550 ") + Words;
+                } else if (verb == "RNTO" && there) {
+                    reply = "550 File exists";
+                } else if (verb == "RNTO") {
+                    FFiles[name] = FFiles[from];
+                    FFiles.erase(from);
+                    reply = "250 Renamed";
+                } else if (verb == "DELE") {
+                    FFiles.erase(name);
+                    reply = there ? "250 Deleted" : "550 No such file";
+                }
+            }
+            s.Reply(reply);
+        }
+    }
+
+    std::mutex FMutex;
+    replacecases::TFiles FFiles;
+    TFakeFtpServer FServer;
+};
+
+} // namespace
+
+TEST_F(FtpTransportTest, ARefusedRenameNeverCostsThePageOnTheServer) {
+    struct TCase {
+        const char* What;
+        bool RefusesRenames;
+        bool Pipelining;
+    };
+    const TCase cases[] = {
+        {"renames refused, commands sent together", true, true},
+        {"renames refused, one command at a time", true, false},
+        {"no rename over a file, commands sent together", false, true},
+        {"no rename over a file, one command at a time", false, false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        TFolderFtpServer server(replacecases::Pages("old"), c.RefusesRenames);
+        Port = server.Port();
+        auto ftp = Make(Settings());
+        ftp->SetPipelining(c.Pipelining);
+        ftp->Connect();
+        std::filesystem::remove_all(Dir / "pages");
+        std::filesystem::create_directories(Dir / "pages");
+        replacecases::PlayReplacing(
+            *ftp, [&server] { return server.Files(); }, Dir / "pages", c.RefusesRenames,
+            TFolderFtpServer::Words);
+        EXPECT_EQ(ftp->Pipelining(), c.Pipelining);
+        ftp->Disconnect();
+        server.Finish();
     }
 }

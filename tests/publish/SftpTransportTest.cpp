@@ -7,6 +7,7 @@
 
 #include "TestSupport.h"
 #include "publish/FileOperationCases.h"
+#include "publish/ReplaceCases.h"
 #include "publish/RequireServers.h"
 #include "publish/SampleSite.h"
 #include "publish/SshServer.h"
@@ -286,22 +287,14 @@ TEST_F(SftpTransportTest, AFileTheServerCannotTakeIsRefusedOrDiskFull) {
     TSftpTransport sftp(Settings());
     sftp.Connect();
     sftp.ChangeFolder(Remote());
-    // A folder has the name.
+    // A folder has the name: the file is not put in its place, and its part goes.
     TTransportError refused = FailureOf([&] { sftp.Upload(LocalFile("x", "x"), "taken"); });
     EXPECT_EQ(refused.Kind(), TTransportFailure::FileRefused) << refused.what();
-    EXPECT_EQ(refused.Reason(), "The server refused the file \"taken\".");
+    EXPECT_THAT(refused.Reason(), HasSubstr("\"taken\""));
     EXPECT_EQ(refused.FileName(), "taken");
+    EXPECT_TRUE(std::filesystem::is_directory(Remote() + "/taken"));
+    EXPECT_EQ(RegularFilesIn(Remote()), std::set<std::string>{});
     EXPECT_TRUE(sftp.Connected());
-
-    // A link to /dev/full, which takes no byte (ENOSPC), stands for a full disk. The failed
-    // upload removes what it made, the link, and never the device behind it.
-    std::filesystem::create_symlink("/dev/full", Remote() + "/full");
-    TTransportError full =
-        FailureOf([&] { sftp.Upload(LocalFile("big", Binary(70000, 3)), "full"); });
-    EXPECT_EQ(full.Kind(), TTransportFailure::DiskFull) << full.what();
-    EXPECT_EQ(full.Reason(), "The server has no room for \"full\".");
-    EXPECT_FALSE(std::filesystem::is_symlink(std::filesystem::symlink_status(Remote() + "/full")));
-    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
 
     // A local file that is not there fails before anything is sent; the session goes on.
     TTransportError local = FailureOf([&] { sftp.Upload(Local / "missing.htm", "missing.htm"); });
@@ -310,6 +303,30 @@ TEST_F(SftpTransportTest, AFileTheServerCannotTakeIsRefusedOrDiskFull) {
                                           "\" cannot be read (No such file or directory)."));
     sftp.Upload(LocalFile("after.htm", "after"), "after.htm");
     EXPECT_EQ(ReadFileBytes(Remote() + "/after.htm"), "after");
+}
+
+TEST_F(SftpTransportTest, AFullDiskIsDiskFullAndLeavesThePageAsItWas) {
+    // A server that writes no file past 64 KiB stands for a full disk.
+    TSshServer limited("host_ed25519", 65536);
+    ASSERT_TRUE(limited.Started()) << "sshd did not start:\n" << limited.Log();
+    WriteFileBytes(KnownHosts(), limited.KnownHostsLine(limited.HostPublicKey()));
+    const std::string remote = limited.Dir / "remote";
+    std::filesystem::create_directories(remote);
+    WriteFileBytes(remote + "/full.bin", "old");
+    TTransportSettings settings = Settings();
+    settings.Port = limited.Port();
+    settings.IdentityFile = limited.ClientKey();
+    TSftpTransport sftp(settings);
+    sftp.Connect();
+    sftp.ChangeFolder(remote);
+    TTransportError full =
+        FailureOf([&] { sftp.Upload(LocalFile("big", Binary(70000, 3)), "full.bin"); });
+    EXPECT_EQ(full.Kind(), TTransportFailure::DiskFull) << full.what();
+    EXPECT_EQ(full.Reason(), "The server has no room for \"full.bin\".");
+    // What it made is gone, and the page is as it was.
+    EXPECT_EQ(RegularFilesIn(remote), std::set<std::string>{"full.bin"});
+    EXPECT_EQ(ReadFileBytes(remote + "/full.bin"), "old");
+    EXPECT_TRUE(sftp.Connected());
 }
 
 TEST_F(SftpTransportTest, CancelEndsALargeUploadWithinASecond) {
@@ -438,6 +455,76 @@ TEST_F(SftpTransportTest, APublishRunSendsTheSampleSiteByteForByte) {
               "FTP cannot connect!\nThe server's host key is not trusted (it is not known for "
               "127.0.0.1). Its SHA-256 fingerprint is " +
                   Server->HostFingerprint() + ".");
+}
+
+TEST_F(SftpTransportTest, LinksInTheFolderAreReplacedNeverWrittenThrough) {
+    // Links named as a page and as its part file lead outside the folder, one of each to a
+    // file there and one to nothing; a publish, plain or synchronising, puts the pages in the
+    // folder as files of their own and never writes where a link leads.
+    for (const bool sync : {false, true}) {
+        SCOPED_TRACE(sync ? "synchronising publish" : "plain publish");
+        const std::string local = Local / (sync ? "sync" : "plain");
+        TSampleSite site(local);
+        const auto published = site.Published();
+        ASSERT_GE(published.size(), 2u);
+        const std::string first = published.begin()->first;
+        const std::string second = std::next(published.begin())->first;
+        const std::string remote = Remote() + (sync ? "/sync" : "/plain");
+        const std::string outside = Server->Dir / (sync ? "outside-sync" : "outside-plain");
+        std::filesystem::create_directories(remote);
+        std::filesystem::create_directories(outside);
+        const std::map<std::string, std::string> outsideBefore = {{"page", "outside the folder"},
+                                                                  {"part", "outside too"}};
+        for (const auto& [name, data] : outsideBefore)
+            WriteFileBytes(outside + "/" + name, data);
+        std::filesystem::create_symlink(outside + "/page", remote + "/" + first);
+        std::filesystem::create_symlink(outside + "/part",
+                                        remote + "/" + PrefixedName(PartFilePrefix, first));
+        std::filesystem::create_symlink(outside + "/nothing", remote + "/" + second);
+        std::filesystem::create_symlink(outside + "/nothing-part",
+                                        remote + "/" + PrefixedName(PartFilePrefix, second));
+
+        TDPublish& record = site.Project->PUBLISH;
+        record.PROTOCOL = "SFTP";
+        record.FTP_SERVER = "127.0.0.1";
+        record.FTP_PORT = Server->Port();
+        record.USER_NAME = sshserver::UserName();
+        record.PASSWORD.clear();
+        record.FOLDER = remote;
+        record.SYNC = sync;
+        TUnwatchedView view;
+        TPublishRun run(*site.Project, view);
+        run.KnownHostsFile = KnownHosts();
+        run.IdentityFile = Server->ClientKey();
+        run.ReadTimeout = 10000;
+        run.Show();
+        ASSERT_EQ(run.Publish(), TPublishOutcome::Finished)
+            << run.LastError << (view.Messages.empty() ? "" : "\n" + view.Messages.back());
+
+        EXPECT_EQ(TSampleSite::Files(outside), outsideBefore);
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(remote)) {
+            names.insert(entry.path().filename().string());
+            EXPECT_FALSE(entry.is_symlink()) << entry.path();
+        }
+        EXPECT_EQ(TSampleSite::Files(remote, true), published);
+        for (const std::string& name : names)
+            EXPECT_TRUE(published.count(name) > 0 || name == TManifest::FileName) << name;
+    }
+}
+
+TEST_F(SftpTransportTest, ReplacingAPageNeverDeletesItBeforeTheNewOneIsInPlace) {
+    // OpenSSH renames nothing over a file: each page is moved aside for its replacement.
+    const std::string folder = Remote() + "/pages";
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_directories(Local / "pages");
+    for (const auto& [name, data] : replacecases::Pages("old"))
+        WriteFileBytes(folder + "/" + name, data);
+    TSftpTransport sftp(Settings());
+    sftp.Connect();
+    sftp.ChangeFolder(folder);
+    replacecases::PlayReplacing(
+        sftp, [&folder] { return fileoperations::FilesIn(folder); }, Local / "pages", false);
 }
 
 TEST_F(SftpTransportTest, TheAgentsKeyLogsIn) {

@@ -20,6 +20,7 @@
 #include <netinet/in.h>
 #include <pwd.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
@@ -119,8 +120,10 @@ inline std::string SshServerMissing() {
 
 class TSshServer {
   public:
-    // Starts sshd with a new host key; the client key in ClientKey() may log in.
-    explicit TSshServer(const std::string& hostKeyName = "host_ed25519") {
+    // Starts sshd with a new host key; the client key in ClientKey() may log in. With
+    // fileSizeLimit, no file the server writes grows past that many bytes (the write fails
+    // as on a full disk).
+    explicit TSshServer(const std::string& hostKeyName = "host_ed25519", rlim_t fileSizeLimit = 0) {
         std::error_code ignored;
         // The folder is the server's: sshd reads it as the user it runs as.
         std::filesystem::permissions(
@@ -176,6 +179,12 @@ class TSshServer {
             const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
             FPid = ::fork();
             if (FPid == 0) {
+                if (fileSizeLimit > 0) {
+                    // The write past the limit fails (EFBIG) instead of ending the process.
+                    ::signal(SIGXFSZ, SIG_IGN);
+                    const rlimit limit{fileSizeLimit, fileSizeLimit};
+                    ::setrlimit(RLIMIT_FSIZE, &limit);
+                }
                 ::dup2(null, 0);
                 ::dup2(null, 1);
                 ::dup2(log, 2);

@@ -502,9 +502,9 @@ TEST_F(SyncRunTest, WhatABrokenRunMayHaveChangedIsSentAgainEvenWhenTheSiteWentBa
 }
 
 TEST_F(SyncRunTest, ARunBrokenOffWhileItReplacesTheListOfFilesUnderWayTrustsNoneOfItsNames) {
-    // A server that does not rename over a file: the old list goes before the new one takes
-    // its place, and a run broken off between the two must not leave the old manifest
-    // claiming what the earlier broken run changed.
+    // A server that does not rename over a file: the old list is moved aside before the new
+    // one takes its place, and a run broken off between the two must not leave the old
+    // manifest claiming what the earlier broken run changed.
     for (const bool replaces : {false, true}) {
         SCOPED_TRACE(replaces ? "renames over a file" : "does not rename over a file");
         Server.Files.clear();
@@ -531,7 +531,7 @@ TEST_F(SyncRunTest, ARunBrokenOffWhileItReplacesTheListOfFilesUnderWayTrustsNone
         ASSERT_EQ(Server.Files.count(TManifest::PendingFileName), 1u);
 
         // The site as it was and one page more: the list grows, and the run is broken off
-        // once the old list is gone.
+        // once the old list is gone from its name.
         TFiles back = FirstSite;
         back["New.htm"] = Content("New.htm", 1);
         Site(back);
@@ -539,7 +539,7 @@ TEST_F(SyncRunTest, ARunBrokenOffWhileItReplacesTheListOfFilesUnderWayTrustsNone
         run = Last.get();
         bool listDeleted = false;
         Server.Fault = [&](const std::string& op, const std::string& name, int) {
-            if (op == "DELETE" && name == TManifest::PendingFileName)
+            if (op == "RENAME" && name == PrefixedName(AsideFilePrefix, TManifest::PendingFileName))
                 listDeleted = true;
             if (op == "RENAME" && name == TManifest::PendingFileName && listDeleted) {
                 run->Cancel();
@@ -551,9 +551,13 @@ TEST_F(SyncRunTest, ARunBrokenOffWhileItReplacesTheListOfFilesUnderWayTrustsNone
         EXPECT_EQ(broken.Cancelled, !replaces);
         Server.Fault = nullptr;
 
-        // The next run sends the page the server may hold in another version.
+        // The next run sends the page the server may hold in another version. The old list
+        // stays under the name it was moved aside to, where no run reads it.
         EXPECT_TRUE(Publish().Succeeded());
-        ExpectServerEqualsSite();
+        if (replaces)
+            ExpectServerEqualsSite();
+        else
+            ExpectServerEqualsSite({PrefixedName(AsideFilePrefix, TManifest::PendingFileName)});
         EXPECT_EQ(Server.Files.count(TManifest::PendingFileName), 0u);
     }
     Server.RenameReplaces = true;
@@ -815,7 +819,7 @@ TEST_F(SyncRunTest, TransientFailuresAreRetriedOnAFreshConnection) {
     }
 }
 
-TEST_F(SyncRunTest, AServerThatDoesNotRenameOverAFileGetsTheTargetDeletedFirst) {
+TEST_F(SyncRunTest, AServerThatDoesNotRenameOverAFileHasTheOldOneMovedAsideNotDeleted) {
     Server.RenameReplaces = false;
     Site(FirstSite);
     ASSERT_TRUE(Publish().Succeeded());
@@ -828,9 +832,54 @@ TEST_F(SyncRunTest, AServerThatDoesNotRenameOverAFileGetsTheTargetDeletedFirst) 
     const std::vector<std::string> ops = Server.Operations();
     const auto rename = std::find(ops.begin(), ops.end(), "RENAME Default.htm");
     ASSERT_NE(rename, ops.end());
-    EXPECT_EQ(*(rename + 1), "DELETE Default.htm");
-    EXPECT_EQ(*(rename + 2), "RENAME Default.htm");
+    ASSERT_GE(ops.end() - rename, 5);
+    EXPECT_EQ(std::vector<std::string>(rename + 1, rename + 5),
+              (std::vector<std::string>{"SIZE Default.htm", "RENAME .corvane-old-Default.htm",
+                                        "RENAME Default.htm", "DELETE .corvane-old-Default.htm"}));
+    EXPECT_EQ(std::count(ops.begin(), ops.end(), "DELETE Default.htm"), 0);
     ExpectServerEqualsSite();
+}
+
+TEST_F(SyncRunTest, AServerThatRefusesRenamesKeepsEveryPageAndIsFoundOutOnce) {
+    Site(FirstSite);
+    ASSERT_TRUE(Publish().Succeeded());
+    const TFiles before = Server.Files;
+    TFiles site;
+    for (const auto& [name, data] : Expected)
+        site[name] = Content(name, 4);
+    Site(site);
+    // Every rename but those of the lists beside the pages is refused, and the connection
+    // breaks once after the first refusal: the next connection knows it from the start.
+    int refusals = 0;
+    bool reset = false;
+    Server.Fault = [&](const std::string& op, const std::string& name, int) {
+        if (op == "RENAME" && name != TManifest::FileName && name != TManifest::PendingFileName) {
+            ++refusals;
+            throw RefusedReply(550, name);
+        }
+        if (op == "UPLOAD" && refusals > 0 && !reset && !TMemoryServer::IsListPart(name)) {
+            reset = true;
+            throw ConnectionReset();
+        }
+    };
+    Server.ClearOperations();
+    const TSyncTotals totals = Publish();
+    Server.Fault = nullptr;
+    EXPECT_TRUE(reset);
+    EXPECT_FALSE(totals.Succeeded());
+    EXPECT_EQ(totals.Uploaded, 0);
+    EXPECT_EQ(totals.Failures, static_cast<int>(site.size()));
+    EXPECT_EQ(Server.Connects, 2);
+    // The first page tried the rename and the move aside, every other one its rename alone.
+    EXPECT_EQ(Server.Count("RENAME .corvane-old-"), 1);
+    EXPECT_EQ(refusals, static_cast<int>(site.size()) + 1);
+    for (const TSyncItemStatus& status : Last->Status)
+        EXPECT_THAT(status.Error, ::testing::HasSubstr("550 refused"));
+    // Every page as it was, and no part file left in the folder.
+    for (const auto& [name, data] : Expected)
+        EXPECT_EQ(Server.Files[name], before.at(name)) << name;
+    for (const auto& [name, data] : Server.Files)
+        EXPECT_NE(name.rfind(PartFilePrefix, 0), 0u) << name;
 }
 
 TEST_F(SyncRunTest, AFileThatDidNotArriveWholeIsSentAgainAndAServerWithoutSizeIsTrusted) {
@@ -891,8 +940,9 @@ TEST_F(SyncRunTest, ARunFailingAfterSomeUploadsLeavesTheOldManifest) {
     EXPECT_FALSE(again.ManifestError.empty());
     EXPECT_EQ(Server.Files[TManifest::FileName], oldManifest);
 
-    // A server that renames nothing into its place: the old manifest was deleted to make room
-    // and none takes its place, so that none claims what the server may not have.
+    // A server that renames nothing into its place (but moves a file aside): the old manifest
+    // was moved aside to make room, none took its place and it could not be put back, so
+    // that none claims what the server may not have; the old one is kept, never deleted.
     Server.Fault = [&](const std::string& op, const std::string& name, int) {
         if (op == "RENAME" && name == TManifest::FileName)
             throw RefusedReply(553);
@@ -901,9 +951,11 @@ TEST_F(SyncRunTest, ARunFailingAfterSomeUploadsLeavesTheOldManifest) {
     EXPECT_FALSE(third.Succeeded());
     EXPECT_FALSE(third.ManifestError.empty());
     EXPECT_EQ(Server.Files.count(TManifest::FileName), 0u);
+    const std::string aside = PrefixedName(AsideFilePrefix, TManifest::FileName);
+    EXPECT_EQ(Server.Files[aside], oldManifest);
     Server.Fault = nullptr;
     EXPECT_TRUE(Publish().Succeeded());
-    ExpectServerEqualsSite();
+    ExpectServerEqualsSite({aside});
 }
 
 TEST_F(SyncRunTest, ParallelConnectionsEachLoggedInOnceAndReused) {

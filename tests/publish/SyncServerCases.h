@@ -77,6 +77,8 @@ class TFaultyTransport : public TTransport {
     }
     bool Pipelining() const override { return FInner->Pipelining(); }
     void SetPipelining(bool pipelining) override { FInner->SetPipelining(pipelining); }
+    bool RenamesRefused() const override { return FInner->RenamesRefused(); }
+    void SetRenamesRefused(bool refused) override { FInner->SetRenamesRefused(refused); }
     TTransportProtocol Protocol() const override { return FInner->Protocol(); }
     void Disconnect() noexcept override { FInner->Disconnect(); }
     bool Connected() const override { return FInner->Connected(); }
