@@ -3,6 +3,7 @@
 #include "publish/FtpTransport.h"
 #include "publish/SftpTransport.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -86,6 +87,47 @@ void TTransport::UploadReplacing(const std::string& localPath, const std::string
             throw;
     }
     Rename(tempName, remoteName);
+}
+
+std::vector<std::string> TTransport::ListNames() {
+    throw TTransportError("This connection cannot list the folder", TTransportFailure::FileRefused,
+                          "The server gives no listing of the folder.");
+}
+
+TPresence TTransport::Presence(const std::string& remoteName) {
+    // What only the connection's own trouble explains is thrown; a refused command says that
+    // this way of asking does not work here.
+    const auto failedConnection = [this](const TTransportError& e) {
+        if (e.Kind() == TTransportFailure::Cancelled)
+            return true;
+        // An FTP reply of the 4xx kind refuses the command for now, over a sound connection.
+        const bool refusedForNow =
+            Protocol() != TTransportProtocol::SFTP && e.ReplyCode() >= 400 && e.ReplyCode() <= 499;
+        return !refusedForNow && IsTransientFailure(e, Protocol());
+    };
+    try {
+        if (RemoteSize(remoteName) >= 0)
+            return TPresence::Present;
+    } catch (const TTransportError& e) {
+        if (e.Kind() == TTransportFailure::FileMissing)
+            return TPresence::Absent;
+        if (failedConnection(e))
+            throw;
+    }
+    std::vector<std::string> names;
+    try {
+        names = ListNames();
+    } catch (const TTransportError& e) {
+        if (failedConnection(e))
+            throw;
+        return TPresence::Unknown;
+    }
+    if (std::find(names.begin(), names.end(), remoteName) != names.end())
+        return TPresence::Present;
+    // Many servers leave hidden files out of a listing.
+    if (!remoteName.empty() && remoteName[0] == '.')
+        return TPresence::Unknown;
+    return TPresence::Absent;
 }
 
 std::unique_ptr<TTransport> MakeTransport(const TTransportSettings& settings) {

@@ -13,8 +13,16 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 enum class TTransportProtocol { FTP, FTPS, SFTP };
+
+// Whether a file is in the folder, as far as the server lets it be known.
+enum class TPresence {
+    Present,
+    Absent,
+    Unknown, // the server tells no sizes and gives no listing that can be trusted for it
+};
 
 // Why an operation failed, so that the one who shows it can say so in plain words.
 enum class TTransportFailure {
@@ -110,6 +118,15 @@ class TTransport {
     // The size in bytes of remoteName in the current folder, or -1 when the server cannot
     // tell; a file the server does not have fails as FileMissing.
     virtual std::int64_t RemoteSize(const std::string& remoteName) = 0;
+    // The names in the current folder as the server lists them (files and whatever else it
+    // holds; a server may leave hidden ones out). A server that gives no listing fails with
+    // its refusal; this base has none to give and fails as FileRefused.
+    virtual std::vector<std::string> ListNames();
+    // Whether remoteName is in the current folder: by its size where the server tells sizes,
+    // else by the listing of the folder (whose silence on a hidden name proves nothing);
+    // Unknown when neither tells. Answers and refusals are never thrown; a Cancel, a broken
+    // connection or a time-out is.
+    TPresence Presence(const std::string& remoteName);
     // Puts the whole local file in place as remoteName in the current folder so that nobody
     // ever reads half of it: stores it under tempName, checks that the server holds as many
     // bytes under that name as the file has (where the server tells sizes), calls
