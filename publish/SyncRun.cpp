@@ -152,6 +152,8 @@ void TSyncRun::Apply(const TEvent& event) {
                 FTotals->UploadedBytes += item.Size;
             } else if (event.State == TSyncState::Done) {
                 ++FTotals->Deleted;
+            } else if (event.State == TSyncState::Unchecked) {
+                ++FTotals->DeletesUnchecked;
             } else if (event.State == TSyncState::Failed) {
                 ++FTotals->Failures;
             }
@@ -360,29 +362,38 @@ void TSyncRun::SendFile(TTransport& transport, std::size_t index) {
     FServer.Files[item.Name] = TManifestEntry{item.Size, item.Sha256};
 }
 
-void TSyncRun::DeleteFile(TTransport& transport, const std::string& name) {
+TPresence TSyncRun::DeleteChecked(TTransport& transport, const std::string& name) {
+    std::string answer = "the server answered the delete of " + name + " as done";
+    int code = 0;
     try {
         transport.Delete(name);
     } catch (const TTransportError& e) {
         // Already gone is as good as deleted. An FTP server answers 550 both for a file it
-        // does not have and for one it will not delete: a size it still tells is the latter.
+        // does not have and for one it will not delete: the check below tells which.
         if (e.Kind() != TTransportFailure::FileMissing)
             throw;
-        std::int64_t size = -1;
-        try {
-            size = transport.RemoteSize(name);
-        } catch (const TTransportError& missing) {
-            if (missing.Kind() != TTransportFailure::FileMissing)
-                throw;
-        }
-        if (size >= 0)
-            throw TTransportError(std::string(e.what()) + "; the server still holds " + name,
-                                  TTransportFailure::FileRefused,
-                                  "The server did not delete the file.", {}, name)
-                .WithReplyCode(e.ReplyCode());
+        answer = e.what();
+        code = e.ReplyCode();
     }
+    // Neither answer is proof: a server may answer that it deleted a file it kept.
+    const TPresence presence = transport.Presence(name);
+    if (presence == TPresence::Present)
+        throw TTransportError(answer + "; the server still holds " + name,
+                              TTransportFailure::FileRefused, "The server did not delete the file.",
+                              {}, name)
+            .WithReplyCode(code);
+    return presence;
+}
+
+bool TSyncRun::DeleteFile(TTransport& transport, const std::string& name) {
+    const TPresence presence = DeleteChecked(transport, name);
     std::lock_guard<std::mutex> lock(FServerMutex);
+    if (presence == TPresence::Unknown) {
+        FServer.MarkUnknown({name});
+        return false;
+    }
     FServer.Files.erase(name);
+    return true;
 }
 
 void TSyncRun::Item(int connection, std::size_t index, bool upload) {
@@ -400,6 +411,7 @@ void TSyncRun::Item(int connection, std::size_t index, bool upload) {
 
     std::string error;
     bool done = false;
+    bool checked = true;
     int attempts = 0;
     for (int attempt = 0; attempt <= Retries && !Cancelled(); ++attempt) {
         if (attempt > 0) {
@@ -421,7 +433,7 @@ void TSyncRun::Item(int connection, std::size_t index, bool upload) {
             if (upload)
                 SendFile(transport, index);
             else
-                DeleteFile(transport, Plan.Items[index].Name);
+                checked = DeleteFile(transport, Plan.Items[index].Name);
             done = true;
             break;
         } catch (const TTransportError& e) {
@@ -438,9 +450,14 @@ void TSyncRun::Item(int connection, std::size_t index, bool upload) {
     }
     if (!done && Cancelled())
         error = "Cancelled";
-    event.State = done ? TSyncState::Done : TSyncState::Failed;
+    event.State = !done ? TSyncState::Failed : checked ? TSyncState::Done : TSyncState::Unchecked;
     event.Attempts = attempts;
-    event.Text = done ? std::string() : error;
+    if (!done)
+        event.Text = error;
+    else if (!checked)
+        event.Text = "The server answered the delete, but whether " + item.Name +
+                     " is gone could not be checked (it tells no sizes and gives no listing); "
+                     "the next publish deletes it again.";
     Post(std::move(event));
 }
 
@@ -576,9 +593,12 @@ void TSyncRun::ClearPending() {
     std::string error;
     if (unknown.empty()) {
         try {
-            DeleteFile(Ensure(0), TManifest::PendingFileName);
-            FPendingFound = false;
-            FPendingNames.clear();
+            if (DeleteChecked(Ensure(0), TManifest::PendingFileName) == TPresence::Absent) {
+                FPendingFound = false;
+                FPendingNames.clear();
+            } else {
+                error = "whether it is gone could not be checked";
+            }
         } catch (const std::exception& e) {
             error = e.what();
         }
