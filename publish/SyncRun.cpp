@@ -334,6 +334,8 @@ void TSyncRun::TickOnlyFailed() {
 void TSyncRun::SendFile(TTransport& transport, std::size_t index) {
     const TSyncItem& item = Plan.Items[index];
     const std::string local = FSiteFolder + item.Name;
+    const auto found = FReplaced.find(item.Name);
+    const std::vector<std::string>* replaced = found == FReplaced.end() ? nullptr : &found->second;
     std::int64_t told = 0;
     const auto progress = [this, index, &told](std::int64_t sent) {
         if (sent - told < ProgressStep)
@@ -353,13 +355,19 @@ void TSyncRun::SendFile(TTransport& transport, std::size_t index) {
         if (hash != item.Sha256 || localSize != item.Size)
             throw TError("The file changed while it was published; publish again", local);
         // From the rename on, the server may hold either content, or none (a server that
-        // does not rename over a file loses the old one first).
+        // does not rename over a file loses the old one first); under every spelling of the
+        // name, to a server that ignores case.
         std::lock_guard<std::mutex> lock(FServerMutex);
         FServer.MarkUnknown({item.Name});
+        if (replaced)
+            FServer.MarkUnknown({replaced->begin(), replaced->end()});
     };
     transport.UploadReplacing(local, item.Name, PartPrefix + item.Name, progress, unchanged);
     std::lock_guard<std::mutex> lock(FServerMutex);
     FServer.Files[item.Name] = TManifestEntry{item.Size, item.Sha256};
+    if (replaced)
+        for (const std::string& other : *replaced)
+            FServer.Files.erase(other);
 }
 
 TPresence TSyncRun::DeleteChecked(TTransport& transport, const std::string& name) {
@@ -648,9 +656,36 @@ TSyncTotals TSyncRun::Run(bool deletesConfirmed) {
         deletes.clear();
     }
 
+    // The manifest's other spellings of the site's names: replaced by the file's upload, or
+    // dropped at once for a file left unchanged; kept while the file is not sent.
+    FReplaced.clear();
+    {
+        std::map<std::string, std::size_t> siteByFolded;
+        std::set<std::string> itemNames;
+        for (std::size_t i = 0; i < Plan.Items.size(); ++i) {
+            itemNames.insert(Plan.Items[i].Name);
+            if (Plan.Items[i].Kind != TSyncKind::Delete)
+                siteByFolded.emplace(FoldedName(Plan.Items[i].Name), i);
+        }
+        std::lock_guard<std::mutex> lock(FServerMutex);
+        for (const auto& [name, entry] : Plan.Remote.Files) {
+            const auto site = siteByFolded.find(FoldedName(name));
+            if (itemNames.count(name) > 0 || site == siteByFolded.end())
+                continue;
+            const TSyncItem& item = Plan.Items[site->second];
+            if (item.Ticked)
+                FReplaced[item.Name].push_back(name);
+            else if (item.Kind == TSyncKind::Unchanged)
+                FServer.Files.erase(name);
+        }
+    }
+
     std::set<std::string> pending;
-    for (std::size_t i : uploads)
+    for (std::size_t i : uploads) {
         pending.insert(Plan.Items[i].Name);
+        if (const auto found = FReplaced.find(Plan.Items[i].Name); found != FReplaced.end())
+            pending.insert(found->second.begin(), found->second.end());
+    }
     for (std::size_t i : deletes)
         pending.insert(Plan.Items[i].Name);
     if (!pending.empty() && !MarkPending(pending, totals)) {

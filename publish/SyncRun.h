@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -211,6 +212,9 @@ class TSyncRun {
     // Whether the server holds a pending list, and the names it holds.
     bool FPendingFound = false;
     std::set<std::string> FPendingNames;
+    // For each file this run sends, the other spellings of its name that the manifest lists
+    // and that its upload replaces on a server that ignores case: they go with it.
+    std::map<std::string, std::vector<std::string>> FReplaced;
     mutable std::mutex FServerMutex;
     TManifest FServer;
 

@@ -31,6 +31,9 @@ class TMemoryServer {
     bool TellsSize = true;
     // Whether the folder is listed; otherwise ListNames is refused with 502.
     bool Lists = true;
+    // Whether names that differ only in case are one file (as on a server on Windows): a file
+    // is found under any spelling, and keeps the one it got first when it is written again.
+    bool FoldsCase = false;
     // Files that a delete answers as deleted but leaves in place.
     std::set<std::string> KeptOnDelete;
     // Each upload of a site's file takes this long (in steps that a Cancel ends); the lists
@@ -79,9 +82,20 @@ class TMemoryServer {
         MostUploadsAtOnce = 0;
     }
 
-    // The file under name; end() when there is none. The caller holds Mutex.
+    // The file under name, in any spelling when FoldsCase; end() when there is none. The
+    // caller holds Mutex.
     std::map<std::string, std::string>::iterator Find(const std::string& name) {
-        return Files.find(name);
+        const auto exact = Files.find(name);
+        if (exact != Files.end() || !FoldsCase)
+            return exact;
+        return std::find_if(Files.begin(), Files.end(),
+                            [&](const auto& file) { return Folded(file.first) == Folded(name); });
+    }
+    static std::string Folded(std::string name) {
+        for (char& c : name)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        return name;
     }
 
     std::mutex Mutex;

@@ -706,6 +706,7 @@ TEST_F(SyncRunTest, ADeletionCountsOnlyWhenTheServerShowsTheFileGone) {
             EXPECT_EQ(status.State, TSyncState::Unchecked);
             EXPECT_THAT(status.Error, HasSubstr("could not be checked"));
             EXPECT_TRUE(Last->ServerManifest().Unknown().count("Column2.htm"));
+            ASSERT_EQ(Server.Files.count(TManifest::PendingFileName), 1u);
             EXPECT_EQ(TManifest::ParsePending(Server.Files[TManifest::PendingFileName]),
                       std::set<std::string>{"Column2.htm"});
             break;
@@ -726,6 +727,53 @@ TEST_F(SyncRunTest, ADeletionCountsOnlyWhenTheServerShowsTheFileGone) {
     }
     Server.TellsSize = true;
     Server.Lists = true;
+}
+
+TEST_F(SyncRunTest, ANameChangedOnlyInCaseIsSentAndItsOldSpellingNeverDeleted) {
+    // On a server that ignores case, deleting Index.htm after sending index.htm removed the
+    // page just put in place, and every later run found it unchanged.
+    struct TCase {
+        const char* What;
+        bool FoldsCase;
+        bool Changed;
+    };
+    const TCase cases[] = {
+        {"a server that ignores case, same content", true, false},
+        {"a server that ignores case, new content", true, true},
+        // The old spelling stays there, no longer listed: deleting it is not safe where the
+        // server's kind is not known.
+        {"a server that keeps case", false, true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        Server.Files.clear();
+        Server.FoldsCase = c.FoldsCase;
+        TFiles site = FirstSite;
+        site["Index.htm"] = Content("Index.htm", 1);
+        Site(site);
+        ASSERT_TRUE(Publish().Succeeded());
+        site.erase("Index.htm");
+        site["index.htm"] = c.Changed ? Content("index.htm", 2) : Content("Index.htm", 1);
+        Site(site);
+        Server.ClearOperations();
+        const TSyncTotals totals = Publish();
+        EXPECT_TRUE(totals.Succeeded());
+        EXPECT_EQ(totals.Uploaded, 1);
+        EXPECT_EQ(totals.Deleted, 0);
+        EXPECT_EQ(Server.Count("DELETE"), 1); // the list of files under way
+        EXPECT_EQ(Kinds().count("Index.htm"), 0u);
+        const std::set<std::string> foreign =
+            c.FoldsCase ? std::set<std::string>() : std::set<std::string>{"Index.htm"};
+        ExpectServerEqualsSite(foreign);
+        EXPECT_EQ(TManifest::Parse(Server.Files[TManifest::FileName]).Files.count("Index.htm"), 0u);
+        // The next run finds nothing to do, and the page is still there.
+        Server.ClearOperations();
+        const TSyncTotals next = Publish();
+        EXPECT_EQ(next.Uploaded + next.Deleted, 0);
+        EXPECT_EQ(Server.Count("DELETE"), 0);
+        ExpectServerEqualsSite(foreign);
+    }
+    Server.FoldsCase = false;
 }
 
 TEST_F(SyncRunTest, MoreDeletionsThanTheCapNeedConfirmation) {
