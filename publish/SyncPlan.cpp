@@ -130,7 +130,8 @@ TManifest TSyncPlan::ManifestAfterRun() const {
 
 std::vector<std::string> TSyncPlan::OtherSpellings(const std::string& siteName) const {
     std::vector<std::string> names;
-    for (const auto& [name, entry] : Remote.Files) {
+    for (const auto& listed : Remote.Files) {
+        const std::string& name = listed.first;
         if (name == siteName || !SameNameIgnoringCase(name, siteName))
             continue;
         const bool onSite = std::any_of(Items.begin(), Items.end(), [&](const TSyncItem& item) {
