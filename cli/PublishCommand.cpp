@@ -330,6 +330,12 @@ int RunPublish(const std::vector<std::string>& args) {
                              "corvane-cli: %d files were not deleted (not confirmed; --yes "
                              "confirms)\n",
                              totals.DeletesHeldBack);
+            if (totals.DeletesUnchecked > 0)
+                std::fprintf(stderr,
+                             "corvane-cli: %d deleted files could not be checked (the server "
+                             "tells no sizes and gives no listing); the next publish deletes "
+                             "them again\n",
+                             totals.DeletesUnchecked);
             return 0;
         }
         std::size_t sent = 0;

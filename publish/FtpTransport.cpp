@@ -91,6 +91,12 @@ std::int64_t TFtpTransport::RemoteSize(const std::string& remoteName) {
     return size;
 }
 
+std::vector<std::string> TFtpTransport::ListNames() {
+    std::vector<std::string> names;
+    Translated([&] { names = FClient.ListNames(); });
+    return names;
+}
+
 void TFtpTransport::UploadReplacing(const std::string& localPath, const std::string& remoteName,
                                     const std::string& tempName,
                                     const std::function<void(std::int64_t)>& progress,

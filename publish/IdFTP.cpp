@@ -1069,16 +1069,27 @@ std::string TIdFTP::Download(const std::string& remoteName, std::int64_t maxByte
         Fail(step, "not connected");
     if (BreaksALine(remoteName))
         Fail(step, "the remote file name holds a line break or a NUL character", 0, remoteName);
+    bool tooLong = false;
+    std::string content = Receive(step, "RETR " + remoteName, static_cast<int>(TRefusal::Missing),
+                                  remoteName, maxBytes, tooLong);
+    if (tooLong)
+        Fail(step, "the file is longer than " + std::to_string(maxBytes) + " bytes", 0, remoteName,
+             TTransportFailure::Other,
+             "The file \"" + Shown(remoteName) + "\" on the server is longer than " +
+                 std::to_string(maxBytes) + " bytes.");
+    return content;
+}
 
+std::string TIdFTP::Receive(const std::string& step, const std::string& retrieve, int refusal,
+                            const std::string& subject, std::int64_t maxBytes, bool& tooLong) {
     TUploadSockets s;
-    const std::string retrieve = "RETR " + remoteName;
-    TTlsChannel* tls = OpenTransfer(step, retrieve, static_cast<int>(TRefusal::Missing), remoteName,
-                                    s.Listener, s.Data, s.DataTls);
+    TTlsChannel* tls =
+        OpenTransfer(step, retrieve, refusal, subject, s.Listener, s.Data, s.DataTls);
     std::string content;
     const std::size_t limit = maxBytes < 0 ? 0 : static_cast<std::size_t>(maxBytes);
     char buffer[1 << 16];
     short want = POLLIN;
-    bool tooLong = false;
+    tooLong = false;
     // Each piece must come within ReadTimeout, as each reply must.
     TClock::time_point deadline = DeadlineAfter(ReadTimeout);
     for (;;) {
@@ -1134,10 +1145,7 @@ std::string TIdFTP::Download(const std::string& remoteName, std::int64_t maxByte
             // Without its reply the exchange is out of step: the session is given up.
             Disconnect();
         }
-        Fail(step, "the file is longer than " + std::to_string(maxBytes) + " bytes", 0, remoteName,
-             TTransportFailure::Other,
-             "The file \"" + Shown(remoteName) + "\" on the server is longer than " +
-                 std::to_string(maxBytes) + " bytes.");
+        return content;
     }
     if (tls) {
         // The server's close notification came; ours answers it.
@@ -1145,8 +1153,55 @@ std::string TIdFTP::Download(const std::string& remoteName, std::int64_t maxByte
         tls->Close();
     }
     s.Data.Reset();
-    Expect(retrieve, {225, 226, 250}, static_cast<int>(TRefusal::Missing), remoteName);
+    Expect(retrieve, {225, 226, 250}, refusal, subject);
     return content;
+}
+
+std::vector<std::string> TIdFTP::ListNames() {
+    const std::string step = "listing of the folder";
+    if (!Connected())
+        Fail(step, "not connected");
+    bool tooLong = false;
+    std::string text;
+    bool facts = false;
+    try {
+        text =
+            Receive(step, "NLST", static_cast<int>(TRefusal::Plain), "", MaxListingBytes, tooLong);
+    } catch (const TFTPError& e) {
+        // A server that refuses NLST (or has it answer only for a folder that is not empty)
+        // may still give the listing with facts.
+        if (e.ReplyCode() < 400 || !Connected() || FCancelled)
+            throw;
+        Log("NLST refused: MLSD instead");
+        facts = true;
+        text =
+            Receive(step, "MLSD", static_cast<int>(TRefusal::Plain), "", MaxListingBytes, tooLong);
+    }
+    if (tooLong)
+        Fail(step, "the listing is longer than " + std::to_string(MaxListingBytes) + " bytes", 0,
+             "", TTransportFailure::Other,
+             "The listing of the folder on the server " + Server() + " is too long.");
+    std::vector<std::string> names;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (facts) {
+            // "type=file;size=12;modify=...; name": the name follows the first blank.
+            const std::size_t blank = line.find(' ');
+            line = blank == std::string::npos ? std::string() : line.substr(blank + 1);
+        } else if (line.rfind("./", 0) == 0) {
+            line.erase(0, 2);
+        }
+        if (!line.empty())
+            names.push_back(line);
+    }
+    return names;
 }
 
 void TIdFTP::Delete(const std::string& remoteName) {

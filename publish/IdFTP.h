@@ -82,6 +82,10 @@ class TIdFTP {
     std::string Download(const std::string& remoteName, std::int64_t maxBytes);
     // DELE; 550 fails as FileMissing.
     void Delete(const std::string& remoteName);
+    // The names in the current folder: NLST, or MLSD where NLST is refused (4xx or 5xx), over
+    // a data connection as a download's; at most MaxListingBytes of listing.
+    std::vector<std::string> ListNames();
+    static constexpr std::int64_t MaxListingBytes = 16 * 1024 * 1024;
     // RNFR and RNTO; 550 to RNFR fails as FileMissing.
     void Rename(const std::string& fromName, const std::string& toName);
     // SIZE in binary type (TYPE I first when TransferType is ftASCII, and back after): the
@@ -217,6 +221,11 @@ class TIdFTP {
                const std::string& subject);
     // The size that a SIZE reply (the last one) gives: -1 unless its code is 213.
     std::int64_t SizeOfReply(const std::string& step, const std::string& remoteName);
+    // A download's work: sends retrieve over a new data connection (refusal and subject as
+    // for Command) and reads what comes, at most maxBytes (one byte more sets tooLong, resets
+    // the data connection and reads the reply, giving the session up without one).
+    std::string Receive(const std::string& step, const std::string& retrieve, int refusal,
+                        const std::string& subject, std::int64_t maxBytes, bool& tooLong);
     // Upload's work: the bytes sent.
     std::int64_t Store(const std::string& localPath, const std::string& remoteName,
                        const std::function<void(std::int64_t)>& progress);

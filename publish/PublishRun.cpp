@@ -588,7 +588,8 @@ void TPublishRun::TickPlanFromRows() {
     for (std::size_t i = 0; i < items.size() && i < Rows.size(); ++i) {
         const TPublishRow& row = Rows[i];
         // Done in this showing: not again.
-        items[i].Ticked = row.Ticked && row.Status != SuccessStatus && row.Status != DeletedStatus;
+        items[i].Ticked = row.Ticked && row.Status != SuccessStatus &&
+                          row.Status != DeletedStatus && row.Status != UncheckedStatus;
     }
     PlanSummary = FSync->Plan.Summary();
 }
@@ -656,6 +657,9 @@ TPublishOutcome TPublishRun::PublishSynchronising() {
             return;
         case TSyncState::Done:
             row.Status = deletion ? DeletedStatus : SuccessStatus;
+            break;
+        case TSyncState::Unchecked:
+            row.Status = UncheckedStatus;
             break;
         case TSyncState::Failed:
             row.Status = FailedStatus;

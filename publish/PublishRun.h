@@ -117,6 +117,8 @@ class TPublishRun {
     // The statuses of a synchronising publish besides SuccessStatus.
     static constexpr const char* DeletedStatus = "Deleted";
     static constexpr const char* FailedStatus = "Failed";
+    // A deletion that the server answered but that could not be checked (TSyncState::Unchecked).
+    static constexpr const char* UncheckedStatus = "Not checked";
     // The message of a run ended by Cancel (the file in transfer is named after it).
     static constexpr const char* CancelledMessage = "Publishing cancelled.";
 

@@ -924,7 +924,7 @@ std::int64_t TSftpTransport::RemoteSize(const std::string& remoteName) {
     return size;
 }
 
-TTransport::TPresence TSftpTransport::TargetPresent(const std::string& remoteName) {
+TPresence TSftpTransport::TargetPresent(const std::string& remoteName) {
     const std::string step = "look at " + remoteName;
     RequireConnected(step);
     const std::string path = JoinPath(FFolder, remoteName);
@@ -944,4 +944,51 @@ TTransport::TPresence TSftpTransport::TargetPresent(const std::string& remoteNam
                       attributes->type == SSH_FILEXFER_TYPE_SYMLINK;
     sftp_attributes_free(attributes);
     return file ? TPresence::Present : TPresence::Absent;
+}
+
+std::vector<std::string> TSftpTransport::ListNames() {
+    const std::string step = "list folder";
+    RequireConnected(step);
+    const std::string path = FFolder.empty() ? std::string(".") : FFolder;
+    sftp_dir folder;
+    {
+        TStep bounded(*this, FSettings.ReadTimeout);
+        folder = sftp_opendir(FSftp, path.c_str());
+    }
+    if (!folder)
+        FailSession(step, TTransportFailure::FolderMissing,
+                    "The folder " + Quoted(path) + " cannot be read on the server.");
+    std::unique_ptr<sftp_dir_struct, void (*)(sftp_dir_struct*)> closeFolder(
+        folder, [](sftp_dir_struct* d) { sftp_closedir(d); });
+    std::vector<std::string> names;
+    for (;;) {
+        sftp_attributes entry;
+        {
+            TStep bounded(*this, FSettings.ReadTimeout);
+            entry = sftp_readdir(FSftp, folder);
+        }
+        if (!entry)
+            break;
+        if (entry->name && std::strcmp(entry->name, ".") != 0 &&
+            std::strcmp(entry->name, "..") != 0)
+            names.emplace_back(entry->name);
+        sftp_attributes_free(entry);
+    }
+    const bool complete = sftp_dir_eof(folder) != 0;
+    {
+        std::lock_guard lock(FWatchMutex);
+        if (FCancelled || FTimedOut)
+            FBroken = true;
+    }
+    // libssh frees the handle without waiting when the socket is shut down.
+    if (FBroken) {
+        sftp_closedir(closeFolder.release());
+    } else {
+        TStep bounded(*this, FSettings.ReadTimeout);
+        sftp_closedir(closeFolder.release());
+    }
+    if (!complete)
+        FailSession(step, TTransportFailure::Other,
+                    "The folder " + Quoted(path) + " could not be read to its end on the server.");
+    return names;
 }

@@ -44,6 +44,8 @@ class TSftpTransport : public TTransport {
     void Delete(const std::string& remoteName) override;
     void Rename(const std::string& fromName, const std::string& toName) override;
     std::int64_t RemoteSize(const std::string& remoteName) override;
+    // The names that reading the folder gives (hidden ones included).
+    std::vector<std::string> ListNames() override;
     TTransportProtocol Protocol() const override { return TTransportProtocol::SFTP; }
     void Disconnect() noexcept override;
     bool Connected() const override;

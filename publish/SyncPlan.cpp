@@ -20,13 +20,26 @@ const char* SyncKindText(TSyncKind kind) {
     return "";
 }
 
+std::string FoldedName(const std::string& name) {
+    std::string folded = name;
+    for (char& c : folded)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return folded;
+}
+
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+    return FoldedName(a) == FoldedName(b);
+}
+
 TSyncPlan TSyncPlan::Make(const std::vector<TLocalFile>& site, const TManifest* remote) {
     TSyncPlan plan;
     if (remote)
         plan.Remote = *remote;
-    std::set<std::string> onSite;
+    std::set<std::string> onSite, foldedOnSite;
     for (const TLocalFile& file : site) {
         onSite.insert(file.Name);
+        foldedOnSite.insert(FoldedName(file.Name));
         TSyncItem item{file.Name, TSyncKind::New, file.Size, file.Sha256, true};
         const auto listed = plan.Remote.Files.find(file.Name);
         if (listed != plan.Remote.Files.end()) {
@@ -38,7 +51,7 @@ TSyncPlan TSyncPlan::Make(const std::vector<TLocalFile>& site, const TManifest* 
         plan.Items.push_back(item);
     }
     for (const auto& [name, entry] : plan.Remote.Files)
-        if (onSite.count(name) == 0)
+        if (onSite.count(name) == 0 && foldedOnSite.count(FoldedName(name)) == 0)
             plan.Items.push_back(
                 TSyncItem{name, TSyncKind::Delete, entry.Size, entry.Sha256, true});
     return plan;
@@ -103,12 +116,31 @@ TManifest TSyncPlan::ManifestAfterRun() const {
                 after.Files[item.Name] = listed->second;
             continue;
         }
-        if (item.Ticked || item.Kind == TSyncKind::Unchanged)
+        if (item.Ticked || item.Kind == TSyncKind::Unchanged) {
             after.Files[item.Name] = TManifestEntry{item.Size, item.Sha256};
-        else if (listed != Remote.Files.end())
+            continue;
+        }
+        if (listed != Remote.Files.end())
             after.Files[item.Name] = listed->second;
+        for (const std::string& other : OtherSpellings(item.Name))
+            after.Files[other] = Remote.Files.at(other);
     }
     return after;
+}
+
+std::vector<std::string> TSyncPlan::OtherSpellings(const std::string& siteName) const {
+    std::vector<std::string> names;
+    for (const auto& listed : Remote.Files) {
+        const std::string& name = listed.first;
+        if (name == siteName || !SameNameIgnoringCase(name, siteName))
+            continue;
+        const bool onSite = std::any_of(Items.begin(), Items.end(), [&](const TSyncItem& item) {
+            return item.Name == name && item.Kind != TSyncKind::Delete;
+        });
+        if (!onSite)
+            names.push_back(name);
+    }
+    return names;
 }
 
 std::vector<TLocalFile> ListSiteFiles(const std::string& folder) {

@@ -40,7 +40,9 @@ class TSyncPlan {
 
     // remote: the manifest read from the server, or none (missing or unreadable): then every
     // file counts as new and nothing is deleted. The site's files keep their order; the
-    // deletions follow in name order.
+    // deletions follow in name order. A listed name that a file of the site spells the same
+    // but for case is not deleted: to a server that ignores case both are one file, which
+    // the site's file takes over (its old spelling then drops out of the manifest).
     static TSyncPlan Make(const std::vector<TLocalFile>& site, const TManifest* remote);
 
     int Uploads() const;
@@ -56,13 +58,23 @@ class TSyncPlan {
     // The manifest to write once the run has ended with every ticked item done: what the
     // server then holds of what this program published. An item not sent keeps the old
     // manifest's entry (a changed file stays changed for the next run; a file not deleted
-    // stays listed).
+    // stays listed), and the entries of its other spellings; those of a file sent or
+    // unchanged go.
     TManifest ManifestAfterRun() const;
+    // The names the manifest lists that siteName spells the same but for case and that the
+    // site does not have (none in a plan made without a manifest).
+    std::vector<std::string> OtherSpellings(const std::string& siteName) const;
 
     std::vector<TSyncItem> Items;
     // The manifest the plan was made from (empty when there was none).
     TManifest Remote;
 };
+
+// name with its ASCII letters in lower case: two names that a server ignoring case takes for
+// one give the same.
+std::string FoldedName(const std::string& name);
+// Whether a and b are the same name to a server that ignores case.
+bool SameNameIgnoringCase(const std::string& a, const std::string& b);
 
 // The plain files directly in folder (hidden files, links and sub-folders left out), in name
 // order,

@@ -152,6 +152,8 @@ void TSyncRun::Apply(const TEvent& event) {
                 FTotals->UploadedBytes += item.Size;
             } else if (event.State == TSyncState::Done) {
                 ++FTotals->Deleted;
+            } else if (event.State == TSyncState::Unchecked) {
+                ++FTotals->DeletesUnchecked;
             } else if (event.State == TSyncState::Failed) {
                 ++FTotals->Failures;
             }
@@ -336,6 +338,8 @@ void TSyncRun::TickOnlyFailed() {
 void TSyncRun::SendFile(TTransport& transport, std::size_t index) {
     const TSyncItem& item = Plan.Items[index];
     const std::string local = FSiteFolder + item.Name;
+    const auto found = FReplaced.find(item.Name);
+    const std::vector<std::string>* replaced = found == FReplaced.end() ? nullptr : &found->second;
     std::int64_t told = 0;
     const auto progress = [this, index, &told](std::int64_t sent) {
         if (sent - told < ProgressStep)
@@ -355,9 +359,12 @@ void TSyncRun::SendFile(TTransport& transport, std::size_t index) {
         if (hash != item.Sha256 || localSize != item.Size)
             throw TError("The file changed while it was published; publish again", local);
         // From the rename on, the server may hold either content, or none (a server that
-        // does not rename over a file moves the old one aside first).
+        // does not rename over a file moves the old one aside first); under every spelling of
+        // the name, to a server that ignores case.
         std::lock_guard<std::mutex> lock(FServerMutex);
         FServer.MarkUnknown({item.Name});
+        if (replaced)
+            FServer.MarkUnknown({replaced->begin(), replaced->end()});
     };
     // What one connection found out about renames holds for the others.
     if (FRenamesRefused.load())
@@ -373,31 +380,43 @@ void TSyncRun::SendFile(TTransport& transport, std::size_t index) {
     transport.UploadReplacing(local, item.Name, PartPrefix + item.Name, progress, unchanged);
     std::lock_guard<std::mutex> lock(FServerMutex);
     FServer.Files[item.Name] = TManifestEntry{item.Size, item.Sha256};
+    if (replaced)
+        for (const std::string& other : *replaced)
+            FServer.Files.erase(other);
 }
 
-void TSyncRun::DeleteFile(TTransport& transport, const std::string& name) {
+TPresence TSyncRun::DeleteChecked(TTransport& transport, const std::string& name) {
+    std::string answer = "the server answered the delete of " + name + " as done";
+    int code = 0;
     try {
         transport.Delete(name);
     } catch (const TTransportError& e) {
         // Already gone is as good as deleted. An FTP server answers 550 both for a file it
-        // does not have and for one it will not delete: a size it still tells is the latter.
+        // does not have and for one it will not delete: the check below tells which.
         if (e.Kind() != TTransportFailure::FileMissing)
             throw;
-        std::int64_t size = -1;
-        try {
-            size = transport.RemoteSize(name);
-        } catch (const TTransportError& missing) {
-            if (missing.Kind() != TTransportFailure::FileMissing)
-                throw;
-        }
-        if (size >= 0)
-            throw TTransportError(std::string(e.what()) + "; the server still holds " + name,
-                                  TTransportFailure::FileRefused,
-                                  "The server did not delete the file.", {}, name)
-                .WithReplyCode(e.ReplyCode());
+        answer = e.what();
+        code = e.ReplyCode();
     }
+    // Neither answer is proof: a server may answer that it deleted a file it kept.
+    const TPresence presence = transport.Presence(name);
+    if (presence == TPresence::Present)
+        throw TTransportError(answer + "; the server still holds " + name,
+                              TTransportFailure::FileRefused, "The server did not delete the file.",
+                              {}, name)
+            .WithReplyCode(code);
+    return presence;
+}
+
+bool TSyncRun::DeleteFile(TTransport& transport, const std::string& name) {
+    const TPresence presence = DeleteChecked(transport, name);
     std::lock_guard<std::mutex> lock(FServerMutex);
+    if (presence == TPresence::Unknown) {
+        FServer.MarkUnknown({name});
+        return false;
+    }
     FServer.Files.erase(name);
+    return true;
 }
 
 void TSyncRun::Item(int connection, std::size_t index, bool upload) {
@@ -415,6 +434,7 @@ void TSyncRun::Item(int connection, std::size_t index, bool upload) {
 
     std::string error;
     bool done = false;
+    bool checked = true;
     int attempts = 0;
     for (int attempt = 0; attempt <= Retries && !Cancelled(); ++attempt) {
         if (attempt > 0) {
@@ -436,7 +456,7 @@ void TSyncRun::Item(int connection, std::size_t index, bool upload) {
             if (upload)
                 SendFile(transport, index);
             else
-                DeleteFile(transport, Plan.Items[index].Name);
+                checked = DeleteFile(transport, Plan.Items[index].Name);
             done = true;
             break;
         } catch (const TTransportError& e) {
@@ -453,9 +473,14 @@ void TSyncRun::Item(int connection, std::size_t index, bool upload) {
     }
     if (!done && Cancelled())
         error = "Cancelled";
-    event.State = done ? TSyncState::Done : TSyncState::Failed;
+    event.State = !done ? TSyncState::Failed : checked ? TSyncState::Done : TSyncState::Unchecked;
     event.Attempts = attempts;
-    event.Text = done ? std::string() : error;
+    if (!done)
+        event.Text = error;
+    else if (!checked)
+        event.Text = "The server answered the delete, but whether " + item.Name +
+                     " is gone could not be checked (it tells no sizes and gives no listing); "
+                     "the next publish deletes it again.";
     Post(std::move(event));
 }
 
@@ -592,9 +617,12 @@ void TSyncRun::ClearPending() {
     std::string error;
     if (unknown.empty()) {
         try {
-            DeleteFile(Ensure(0), TManifest::PendingFileName);
-            FPendingFound = false;
-            FPendingNames.clear();
+            if (DeleteChecked(Ensure(0), TManifest::PendingFileName) == TPresence::Absent) {
+                FPendingFound = false;
+                FPendingNames.clear();
+            } else {
+                error = "whether it is gone could not be checked";
+            }
         } catch (const std::exception& e) {
             error = e.what();
         }
@@ -644,9 +672,36 @@ TSyncTotals TSyncRun::Run(bool deletesConfirmed) {
         deletes.clear();
     }
 
+    // The manifest's other spellings of the site's names: replaced by the file's upload, or
+    // dropped at once for a file left unchanged; kept while the file is not sent.
+    FReplaced.clear();
+    {
+        std::map<std::string, std::size_t> siteByFolded;
+        std::set<std::string> itemNames;
+        for (std::size_t i = 0; i < Plan.Items.size(); ++i) {
+            itemNames.insert(Plan.Items[i].Name);
+            if (Plan.Items[i].Kind != TSyncKind::Delete)
+                siteByFolded.emplace(FoldedName(Plan.Items[i].Name), i);
+        }
+        std::lock_guard<std::mutex> lock(FServerMutex);
+        for (const auto& [name, entry] : Plan.Remote.Files) {
+            const auto site = siteByFolded.find(FoldedName(name));
+            if (itemNames.count(name) > 0 || site == siteByFolded.end())
+                continue;
+            const TSyncItem& item = Plan.Items[site->second];
+            if (item.Ticked)
+                FReplaced[item.Name].push_back(name);
+            else if (item.Kind == TSyncKind::Unchanged)
+                FServer.Files.erase(name);
+        }
+    }
+
     std::set<std::string> pending;
-    for (std::size_t i : uploads)
+    for (std::size_t i : uploads) {
         pending.insert(Plan.Items[i].Name);
+        if (const auto found = FReplaced.find(Plan.Items[i].Name); found != FReplaced.end())
+            pending.insert(found->second.begin(), found->second.end());
+    }
     for (std::size_t i : deletes)
         pending.insert(Plan.Items[i].Name);
     if (!pending.empty() && !MarkPending(pending, totals)) {

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -32,6 +33,10 @@ enum class TSyncState {
     Sending, // under way (upload or delete)
     Done,    // uploaded and in place, or deleted (also when it was already gone)
     Failed,  // given up on; Error says why
+    // Deleted as far as the server answered, but whether the file is gone could not be
+    // checked (the server tells no sizes and gives no listing); it stays listed, its content
+    // unknown, and the next run deletes it again. Error says so.
+    Unchecked,
 };
 
 struct TSyncItemStatus {
@@ -49,6 +54,8 @@ struct TSyncTotals {
     int Uploaded = 0;
     std::int64_t UploadedBytes = 0;
     int Deleted = 0;
+    // Deletions the server answered but whose effect could not be checked (Unchecked).
+    int DeletesUnchecked = 0;
     // The site's files left alone because they are unchanged.
     int Unchanged = 0;
     // Items given up on (upload or delete).
@@ -157,9 +164,13 @@ class TSyncRun {
                 std::atomic<std::size_t>& next, bool uploads);
     void Item(int connection, std::size_t index, bool upload);
     void SendFile(TTransport& transport, std::size_t index);
-    // Deletes name on the server (already gone is as good as deleted) and from what the
-    // server holds.
-    void DeleteFile(TTransport& transport, const std::string& name);
+    // Deletes name on the server and checks that it is gone (already gone is as good as
+    // deleted); a file that stays fails as FileRefused. Absent, or Unknown when the server
+    // cannot tell.
+    static TPresence DeleteChecked(TTransport& transport, const std::string& name);
+    // DeleteChecked, then what the server holds no longer lists name, or lists it with its
+    // content unknown when the check could not be made; false then.
+    bool DeleteFile(TTransport& transport, const std::string& name);
     // Sends text to the server as name, through a temporary name; the error, or nothing.
     std::string WriteRemoteText(const std::string& name, const std::string& text);
     void WriteManifest(TSyncTotals& totals);
@@ -204,6 +215,9 @@ class TSyncRun {
     // Whether the server holds a pending list, and the names it holds.
     bool FPendingFound = false;
     std::set<std::string> FPendingNames;
+    // For each file this run sends, the other spellings of its name that the manifest lists
+    // and that its upload replaces on a server that ignores case: they go with it.
+    std::map<std::string, std::vector<std::string>> FReplaced;
     mutable std::mutex FServerMutex;
     TManifest FServer;
 

@@ -3,6 +3,7 @@
 #include "publish/FtpTransport.h"
 #include "publish/SftpTransport.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -116,15 +117,8 @@ void TTransport::RenameIntoPlace(const std::string& tempName, const std::string&
     }
 }
 
-TTransport::TPresence TTransport::TargetPresent(const std::string& remoteName) {
-    // Where the folder can be listed, the listing tells this for servers without SIZE too.
-    try {
-        return RemoteSize(remoteName) >= 0 ? TPresence::Present : TPresence::Unknown;
-    } catch (const TTransportError& e) {
-        if (e.Kind() == TTransportFailure::FileMissing)
-            return TPresence::Absent;
-        throw;
-    }
+TPresence TTransport::TargetPresent(const std::string& remoteName) {
+    return Presence(remoteName);
 }
 
 void TTransport::MoveAside(const std::string& remoteName, const std::string& aside) {
@@ -231,6 +225,47 @@ std::string PrefixedName(const char* prefix, const std::string& name) {
     if (slash == std::string::npos)
         return prefix + name;
     return name.substr(0, slash + 1) + prefix + name.substr(slash + 1);
+}
+
+std::vector<std::string> TTransport::ListNames() {
+    throw TTransportError("This connection cannot list the folder", TTransportFailure::FileRefused,
+                          "The server gives no listing of the folder.");
+}
+
+TPresence TTransport::Presence(const std::string& remoteName) {
+    // What only the connection's own trouble explains is thrown; a refused command says that
+    // this way of asking does not work here.
+    const auto failedConnection = [this](const TTransportError& e) {
+        if (e.Kind() == TTransportFailure::Cancelled)
+            return true;
+        // An FTP reply of the 4xx kind refuses the command for now, over a sound connection.
+        const bool refusedForNow =
+            Protocol() != TTransportProtocol::SFTP && e.ReplyCode() >= 400 && e.ReplyCode() <= 499;
+        return !refusedForNow && IsTransientFailure(e, Protocol());
+    };
+    try {
+        if (RemoteSize(remoteName) >= 0)
+            return TPresence::Present;
+    } catch (const TTransportError& e) {
+        if (e.Kind() == TTransportFailure::FileMissing)
+            return TPresence::Absent;
+        if (failedConnection(e))
+            throw;
+    }
+    std::vector<std::string> names;
+    try {
+        names = ListNames();
+    } catch (const TTransportError& e) {
+        if (failedConnection(e))
+            throw;
+        return TPresence::Unknown;
+    }
+    if (std::find(names.begin(), names.end(), remoteName) != names.end())
+        return TPresence::Present;
+    // Many servers leave hidden files out of a listing.
+    if (!remoteName.empty() && remoteName[0] == '.')
+        return TPresence::Unknown;
+    return TPresence::Absent;
 }
 
 std::unique_ptr<TTransport> MakeTransport(const TTransportSettings& settings) {

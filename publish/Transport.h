@@ -13,8 +13,16 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 enum class TTransportProtocol { FTP, FTPS, SFTP };
+
+// Whether a file is in the folder, as far as the server lets it be known.
+enum class TPresence {
+    Present,
+    Absent,
+    Unknown, // the server tells no sizes and gives no listing that can be trusted for it
+};
 
 // Why an operation failed, so that the one who shows it can say so in plain words.
 enum class TTransportFailure {
@@ -110,6 +118,15 @@ class TTransport {
     // The size in bytes of remoteName in the current folder, or -1 when the server cannot
     // tell; a file the server does not have fails as FileMissing.
     virtual std::int64_t RemoteSize(const std::string& remoteName) = 0;
+    // The names in the current folder as the server lists them (files and whatever else it
+    // holds; a server may leave hidden ones out). A server that gives no listing fails with
+    // its refusal; this base has none to give and fails as FileRefused.
+    virtual std::vector<std::string> ListNames();
+    // Whether remoteName is in the current folder: by its size where the server tells sizes,
+    // else by the listing of the folder (whose silence on a hidden name proves nothing);
+    // Unknown when neither tells. Answers and refusals are never thrown; a Cancel, a broken
+    // connection or a time-out is.
+    TPresence Presence(const std::string& remoteName);
     // Puts the whole local file in place as remoteName in the current folder so that nobody
     // ever reads half of it: stores it under tempName, checks that the server holds as many
     // bytes under that name as the file has (where the server tells sizes), calls
@@ -168,10 +185,9 @@ class TTransport {
     // refusal: the move aside where the server holds remoteName, else the failure.
     void ReplaceRefused(const TTransportError& refusal, const std::string& tempName,
                         const std::string& remoteName);
-    enum class TPresence { Absent, Present, Unknown };
-    // Whether the server holds a file (not a folder) named remoteName: by its size (a missing
-    // file is Absent), Unknown where the server does not tell sizes. A transport that can list
-    // the folder or look at the name itself says more.
+    // Whether the server holds a file named remoteName: here as Presence tells (its size,
+    // else the folder's listing). A transport that can look at the name itself says more (a
+    // folder of that name is not a file to move aside).
     virtual TPresence TargetPresent(const std::string& remoteName);
 
   private:

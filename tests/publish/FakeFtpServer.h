@@ -234,6 +234,76 @@ class TFakeFtpSession {
         }
     }
 
+    // A folder of files served in active mode until the client goes, for a client that runs
+    // a whole publish: CWD, PORT, STOR, RETR, SIZE, RNFR and RNTO, DELE, NLST and MLSD as
+    // folder says; anything else 502. The files are kept in folder.Files.
+    struct TFolder {
+        std::map<std::string, std::string> Files;
+        // Whether SIZE, NLST and MLSD are known; otherwise 502.
+        bool Size = true;
+        bool Nlst = true;
+        bool Mlsd = false;
+        // Files that DELE leaves in place, answering KeptReply.
+        std::vector<std::string> Kept;
+        std::string KeptReply = "250 Deleted";
+    };
+    void ServeFolder(TFolder& folder) {
+        std::string renaming;
+        for (;;) {
+            const std::string command = Command();
+            const std::size_t blank = command.find(' ');
+            const std::string verb = command.substr(0, blank);
+            const std::string name = blank == std::string::npos ? "" : command.substr(blank + 1);
+            auto& files = folder.Files;
+            const auto found = files.find(name);
+            if (verb == "CWD") {
+                Reply("250 Folder changed");
+            } else if (verb == "PORT") {
+                Reply("200 PORT command successful");
+            } else if (verb == "STOR") {
+                Reply("150 Opening data connection");
+                files[name] = ReceiveAll(ConnectBack());
+                Reply("226 Transfer complete");
+            } else if (verb == "RETR" && found != files.end()) {
+                Reply("150 Opening data connection");
+                SendData(ConnectBack(), found->second);
+                Reply("226 Transfer complete");
+            } else if (verb == "SIZE" && folder.Size && found != files.end()) {
+                Reply("213 " + std::to_string(found->second.size()));
+            } else if (verb == "RNFR" && found != files.end()) {
+                renaming = name;
+                Reply("350 Ready for RNTO");
+            } else if (verb == "RNTO" && files.count(renaming) > 0) {
+                std::string data = std::move(files[renaming]);
+                files.erase(renaming);
+                files[name] = std::move(data);
+                Reply("250 Renamed");
+            } else if (verb == "DELE" && std::count(folder.Kept.begin(), folder.Kept.end(), name)) {
+                Reply(folder.KeptReply);
+            } else if (verb == "DELE" && found != files.end()) {
+                files.erase(found);
+                Reply("250 Deleted");
+            } else if ((verb == "NLST" && folder.Nlst) || (verb == "MLSD" && folder.Mlsd)) {
+                std::string listing;
+                for (const auto& [file, data] : files)
+                    listing +=
+                        (verb == "MLSD" ? "type=file;size=" + std::to_string(data.size()) + "; "
+                                        : std::string()) +
+                        file + "\r\n";
+                Reply("150 Here comes the listing");
+                SendData(ConnectBack(), listing);
+                Reply("226 Listing sent");
+            } else if (verb == "SIZE" && !folder.Size) {
+                Reply("502 SIZE not implemented");
+            } else if (verb == "NLST" || verb == "MLSD") {
+                Reply("502 " + verb + " not implemented");
+            } else if (verb == "RETR" || verb == "SIZE" || verb == "RNFR" || verb == "DELE") {
+                Reply("550 " + name + ": No such file");
+            } else {
+                Reply("502 Not implemented");
+            }
+        }
+    }
     // Waits for the client to close the control connection, recording whatever it still
     // sends; true when it closed within the wait.
     bool WaitClosed(int waitMs = WaitMs) {

@@ -1,6 +1,7 @@
 #pragma once
 
-// The file operations of a transport (download, delete, rename, remote size) as one table of
+// The file operations of a transport (download, delete, rename, remote size, the listing of the
+// folder and whether a file is there) as one table of
 // cases, played against a real server: each case lays out the server's folder on disk, runs
 // one operation through a transport connected and changed to that folder, and compares its
 // result, its failure and the folder afterwards.
@@ -12,11 +13,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace fileoperations {
 
@@ -61,6 +64,40 @@ inline void PlayCases(TTransport& transport, const std::string& serverFolder, in
     const std::string page = "<html>\r\n<body>Page</body>\r\n</html>\r\n";
     const std::string big = Bytes(300000, 11);
     const TCase cases[] = {
+        // Before the download cut short: a data connection of FTPS aborted so leaves the
+        // control connection's TLS session unfit to be resumed by the next one.
+        {"listing of the folder",
+         {{"page.htm", page}, {"empty.txt", ""}, {"picture.jpg", big}},
+         [](TTransport& t) {
+             std::vector<std::string> names = t.ListNames();
+             std::sort(names.begin(), names.end());
+             std::string text;
+             for (const std::string& name : names)
+                 text += name + "\n";
+             return text;
+         },
+         "empty.txt\npage.htm\npicture.jpg\n",
+         {},
+         {{"page.htm", page}, {"empty.txt", ""}, {"picture.jpg", big}}},
+        {"presence of a file and of a missing one",
+         {{"page.htm", page}},
+         [](TTransport& t) {
+             return std::string(t.Presence("page.htm") == TPresence::Present ? "present" : "?") +
+                    (t.Presence("missing.htm") == TPresence::Absent ? " absent" : " ?");
+         },
+         "present absent",
+         {},
+         {{"page.htm", page}}},
+        {"delete of a file, seen gone",
+         {{"old.htm", "old"}, {"page.htm", page}},
+         [](TTransport& t) {
+             t.Delete("old.htm");
+             return std::string(t.Presence("old.htm") == TPresence::Absent ? "gone"
+                                                                           : "still there");
+         },
+         "gone",
+         {},
+         {{"page.htm", page}}},
         {"download of a page",
          {{"page.htm", page}},
          [](TTransport& t) { return t.Download("page.htm", 1 << 20); },

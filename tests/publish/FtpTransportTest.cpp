@@ -5,6 +5,7 @@
 
 #include "publish/FtpTransport.h"
 #include "publish/ConnectionTest.h"
+#include "publish/SyncRun.h"
 #include "publish/Transport.h"
 
 #include "TestSupport.h"
@@ -1418,5 +1419,125 @@ TEST_F(FtpTransportTest, ARefusedRenameNeverCostsThePageOnTheServer) {
         EXPECT_EQ(ftp->Pipelining(), c.Pipelining);
         ftp->Disconnect();
         server.Finish();
+    }
+}
+
+namespace {
+
+// The names the list of files under way holds, or "(none)" when there is none.
+std::set<std::string> PendingNames(const std::map<std::string, std::string>& files) {
+    const auto found = files.find(TManifest::PendingFileName);
+    return found == files.end() ? std::set<std::string>{"(none)"}
+                                : TManifest::ParsePending(found->second);
+}
+
+} // namespace
+
+TEST_F(FtpTransportTest, ASynchronisingRunCountsADeleteOnlyWhenTheServerShowsTheFileGone) {
+    // The site lost old.htm. Neither DELE's 250 nor its 550 is proof: the file's size, or
+    // where the server tells none the listing of the folder (NLST, else MLSD), shows whether
+    // it is gone; where neither can be had, the run says so and the name stays for the next.
+    // The real servers' deletes are checked among their file operations (FileOperationCases.h).
+    const std::string page = "<html>\r\nIndex\r\n</html>\r\n";
+    const std::string old = "<html>\r\nOld\r\n</html>\r\n";
+    enum class TOutcome { Deleted, Failed, Unchecked };
+    struct TCase {
+        const char* What;
+        std::function<void(TFakeFtpSession::TFolder&)> Server;
+        TOutcome Outcome;
+        // What the client asked to see whether old.htm is gone.
+        TStrings Checks;
+    };
+    const TCase cases[] = {
+        {"DELE answered 250, the file stays and SIZE still tells it",
+         [](TFakeFtpSession::TFolder& f) { f.Kept = {"old.htm"}; },
+         TOutcome::Failed,
+         {"SIZE old.htm"}},
+        {"no SIZE, DELE answered 550, NLST still lists the file",
+         [](TFakeFtpSession::TFolder& f) {
+             f.Size = false;
+             f.Kept = {"old.htm"};
+             f.KeptReply = "550 Permission denied";
+         },
+         TOutcome::Failed,
+         {"SIZE old.htm", "NLST"}},
+        {"no SIZE, NLST refused, MLSD lists the file gone",
+         [](TFakeFtpSession::TFolder& f) {
+             f.Size = false;
+             f.Nlst = false;
+             f.Mlsd = true;
+         },
+         TOutcome::Deleted,
+         {"SIZE old.htm", "NLST", "MLSD"}},
+        {"no SIZE and no listing",
+         [](TFakeFtpSession::TFolder& f) {
+             f.Size = false;
+             f.Nlst = false;
+         },
+         TOutcome::Unchecked,
+         {"SIZE old.htm", "NLST", "MLSD"}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        TManifest manifest;
+        manifest.Files["index.htm"] = {static_cast<std::int64_t>(page.size()), Sha256OfBytes(page)};
+        manifest.Files["old.htm"] = {static_cast<std::int64_t>(old.size()), Sha256OfBytes(old)};
+        TFakeFtpSession::TFolder folder;
+        folder.Files = {
+            {"index.htm", page}, {"old.htm", old}, {TManifest::FileName, manifest.Text()}};
+        c.Server(folder);
+        TFakeFtpServer server([&](TFakeFtpSession& s) {
+            s.Login();
+            s.ServeFolder(folder);
+        });
+        Port = server.Port();
+        const std::string site = Dir / ("site" + std::to_string(&c - cases));
+        std::filesystem::create_directories(site);
+        WriteFileBytes(site + "/index.htm", page);
+        TSyncRun run(Settings(TTransportProtocol::FTP, false), "www", site);
+        run.Jobs = 1;
+        run.Prepare();
+        const TSyncTotals totals = run.Run();
+        server.Finish();
+        EXPECT_EQ(folder.Files.count("old.htm"), c.Outcome == TOutcome::Failed ? 1u : 0u);
+        EXPECT_EQ(totals.Deleted, c.Outcome == TOutcome::Deleted ? 1 : 0);
+        EXPECT_EQ(totals.Failures, c.Outcome == TOutcome::Failed ? 1 : 0);
+        EXPECT_EQ(totals.DeletesUnchecked, c.Outcome == TOutcome::Unchecked ? 1 : 0);
+        ASSERT_EQ(run.Status.size(), 2u);
+        const TSyncItemStatus& status = run.Status[1];
+        const TManifest after = TManifest::Parse(folder.Files[TManifest::FileName]);
+        switch (c.Outcome) {
+        case TOutcome::Deleted:
+            EXPECT_EQ(status.State, TSyncState::Done);
+            EXPECT_EQ(after.Files.count("old.htm"), 0u);
+            EXPECT_EQ(folder.Files.count(TManifest::PendingFileName), 0u);
+            break;
+        case TOutcome::Failed:
+            // The old manifest stays, and the list of files under way names the file.
+            EXPECT_EQ(status.State, TSyncState::Failed);
+            EXPECT_THAT(status.Error, HasSubstr("still holds old.htm"));
+            EXPECT_EQ(after, manifest);
+            EXPECT_EQ(PendingNames(folder.Files), std::set<std::string>{"old.htm"});
+            break;
+        case TOutcome::Unchecked:
+            // The run succeeds; the name stays, its content unknown, so the next run tries
+            // again.
+            EXPECT_TRUE(totals.Succeeded());
+            EXPECT_EQ(status.State, TSyncState::Unchecked);
+            EXPECT_THAT(status.Error, HasSubstr("could not be checked"));
+            EXPECT_EQ(after.Files.count("old.htm"), 0u);
+            EXPECT_EQ(PendingNames(folder.Files), std::set<std::string>{"old.htm"});
+            break;
+        }
+        // What the client sent after DELE old.htm, up to the next file's command.
+        const TStrings commands = server.Commands();
+        const auto dele = std::find(commands.begin(), commands.end(), "DELE old.htm");
+        ASSERT_NE(dele, commands.end());
+        TStrings checks;
+        for (auto it = dele + 1; it != commands.end() && it->find(".corvane") == std::string::npos;
+             ++it)
+            if (it->rfind("PORT", 0) != 0)
+                checks.push_back(*it);
+        EXPECT_EQ(checks, c.Checks);
     }
 }

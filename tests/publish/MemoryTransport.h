@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,13 +29,20 @@ class TMemoryServer {
     bool RenameReplaces = true;
     // Whether SIZE is answered; otherwise RemoteSize is -1.
     bool TellsSize = true;
+    // Whether the folder is listed; otherwise ListNames is refused with 502.
+    bool Lists = true;
+    // Whether names that differ only in case are one file (as on a server on Windows): a file
+    // is found under any spelling, and keeps the one it got first when it is written again.
+    bool FoldsCase = false;
+    // Files that a delete answers as deleted but leaves in place.
+    std::set<std::string> KeptOnDelete;
     // Each upload of a site's file takes this long (in steps that a Cancel ends); the lists
     // kept beside the files go up at once.
     int UploadMs = 0;
     // Called before every operation with its name ("CONNECT", "CWD", "UPLOAD", "DOWNLOAD",
-    // "DELETE", "RENAME", "SIZE") and the file it is about (the target for a rename) and the
-    // number of the connection (from 1); it may throw to inject a failure, and may change
-    // Files itself.
+    // "DELETE", "RENAME", "SIZE", "LIST") and the file it is about (the target for a rename) and
+    // the number of the connection (from 1); it may throw to inject a failure, and may change Files
+    // itself.
     std::function<void(const std::string&, const std::string&, int)> Fault;
 
     // Whether a connection that sends commands together (UploadReplacing while Pipelining)
@@ -72,6 +80,22 @@ class TMemoryServer {
         FOperations.clear();
         Connects = 0;
         MostUploadsAtOnce = 0;
+    }
+
+    // The file under name, in any spelling when FoldsCase; end() when there is none. The
+    // caller holds Mutex.
+    std::map<std::string, std::string>::iterator Find(const std::string& name) {
+        const auto exact = Files.find(name);
+        if (exact != Files.end() || !FoldsCase)
+            return exact;
+        return std::find_if(Files.begin(), Files.end(),
+                            [&](const auto& file) { return Folded(file.first) == Folded(name); });
+    }
+    static std::string Folded(std::string name) {
+        for (char& c : name)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        return name;
     }
 
     std::mutex Mutex;
@@ -143,12 +167,16 @@ class TMemoryTransport : public TTransport {
         if (progress)
             progress(static_cast<std::int64_t>(data.size()));
         std::lock_guard<std::mutex> lock(FServer.Mutex);
-        FServer.Files[remoteName] = data;
+        const auto existing = FServer.Find(remoteName);
+        if (existing != FServer.Files.end())
+            existing->second = data;
+        else
+            FServer.Files[remoteName] = data;
     }
     std::string Download(const std::string& remoteName, std::int64_t maxBytes) override {
         Step("DOWNLOAD", remoteName);
         std::lock_guard<std::mutex> lock(FServer.Mutex);
-        const auto found = FServer.Files.find(remoteName);
+        const auto found = FServer.Find(remoteName);
         if (found == FServer.Files.end())
             throw Missing(remoteName);
         if (static_cast<std::int64_t>(found->second.size()) > maxBytes)
@@ -160,28 +188,49 @@ class TMemoryTransport : public TTransport {
     void Delete(const std::string& remoteName) override {
         Step("DELETE", remoteName);
         std::lock_guard<std::mutex> lock(FServer.Mutex);
-        if (FServer.Files.erase(remoteName) == 0)
+        const auto found = FServer.Find(remoteName);
+        if (found == FServer.Files.end())
             throw Missing(remoteName);
+        if (FServer.KeptOnDelete.count(found->first) == 0)
+            FServer.Files.erase(found);
     }
     void Rename(const std::string& fromName, const std::string& toName) override {
         Step("RENAME", toName);
         std::lock_guard<std::mutex> lock(FServer.Mutex);
-        const auto found = FServer.Files.find(fromName);
+        const auto found = FServer.Find(fromName);
         if (found == FServer.Files.end())
             throw Missing(fromName);
-        if (!FServer.RenameReplaces && FServer.Files.count(toName) > 0)
+        const auto target = FServer.Find(toName);
+        if (!FServer.RenameReplaces && target != FServer.Files.end() && target != found)
             throw RefusedReply(550, toName);
         std::string data = std::move(found->second);
         FServer.Files.erase(found);
+        if (const auto old = FServer.Find(toName); old != FServer.Files.end())
+            FServer.Files.erase(old);
         FServer.Files[toName] = std::move(data);
     }
     std::int64_t RemoteSize(const std::string& remoteName) override {
         Step("SIZE", remoteName);
         std::lock_guard<std::mutex> lock(FServer.Mutex);
-        const auto found = FServer.Files.find(remoteName);
+        const auto found = FServer.Find(remoteName);
+        // A server without SIZE does not know the command, whatever the file.
+        if (!FServer.TellsSize)
+            return -1;
         if (found == FServer.Files.end())
             throw Missing(remoteName);
-        return FServer.TellsSize ? static_cast<std::int64_t>(found->second.size()) : -1;
+        return static_cast<std::int64_t>(found->second.size());
+    }
+    std::vector<std::string> ListNames() override {
+        Step("LIST", "");
+        std::lock_guard<std::mutex> lock(FServer.Mutex);
+        if (!FServer.Lists)
+            throw TTransportError("502 NLST not implemented", TTransportFailure::Other,
+                                  "The server refused the listing.")
+                .WithReplyCode(502);
+        std::vector<std::string> names;
+        for (const auto& [name, data] : FServer.Files)
+            names.push_back(name);
+        return names;
     }
     void UploadReplacing(const std::string& localPath, const std::string& remoteName,
                          const std::string& tempName,

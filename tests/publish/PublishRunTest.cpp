@@ -1058,6 +1058,28 @@ TEST_F(SyncPublishRunTest, ComparesAsksWithTheSummaryAndSendsOnlyWhatChanged) {
     ExpectServerEqualsSite();
 }
 
+TEST_F(SyncPublishRunTest, ADeletionTheServerCannotCheckShowsAsNotCheckedAndComesAgain) {
+    AddFile("Default.htm", 2000);
+    AddFile("Column1.htm", 600);
+    ShowSync();
+    ASSERT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
+    std::filesystem::remove(Project->HTMLPath() + "Column1.htm");
+    // Neither sizes nor a listing: whether the file went cannot be seen.
+    Server.TellsSize = false;
+    Server.Lists = false;
+    ShowSync();
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
+    EXPECT_THAT(Statuses(), ElementsAre("", TPublishRun::UncheckedStatus));
+    EXPECT_EQ(Run->LastTotals.DeletesUnchecked, 1);
+    EXPECT_EQ(Run->LastTotals.Deleted, 0);
+    // The next showing offers it again; a server that tells sizes shows it gone.
+    Server.TellsSize = true;
+    ShowSync();
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
+    EXPECT_THAT(Statuses(), ElementsAre("", "Deleted"));
+    ExpectServerEqualsSite();
+}
+
 // Unticking "Only send what changed" after a comparison: the rows are the plain ones again,
 // each ticked unless the owner unticked it, and nothing is read from or sent to the server.
 TEST_F(SyncPublishRunTest, ForgettingTheComparisonGivesThePlainRowsBackWithoutTheServer) {

@@ -60,6 +60,19 @@ if options.get("cut_once"):
             with open(file, "r+b") as f:
                 f.truncate(max(os.path.getsize(file) - 1, 0))
     Handler.on_file_received = cut_once
+if options.get("fold_case"):
+    from pyftpdlib.filesystems import AbstractedFS
+    class FoldingFS(AbstractedFS):
+        # A name that is not there reaches the entry spelt so but for case, as on Windows.
+        def ftp2fs(self, ftppath):
+            path = AbstractedFS.ftp2fs(self, ftppath)
+            folder, name = os.path.split(path)
+            if name and not os.path.lexists(path) and os.path.isdir(folder):
+                for entry in os.listdir(folder):
+                    if entry.lower() == name.lower():
+                        return os.path.join(folder, entry)
+            return path
+    Handler.abstracted_fs = FoldingFS
 if options.get("masquerade"):
     Handler.masquerade_address = options["masquerade"]
 handler = Handler
@@ -88,6 +101,8 @@ struct TPyFtpdOptions {
     bool RenameKeeps = false;
     // The first file received whose name holds this text loses its last byte.
     std::string CutOnce;
+    // Names that differ only in case are one file, as on Windows.
+    bool FoldCase = false;
 
     std::string Json() const {
         std::string json = "{";
@@ -108,6 +123,8 @@ struct TPyFtpdOptions {
             add("\"masquerade\": \"" + Masquerade + "\"");
         if (RenameKeeps)
             add("\"rename_keeps\": true");
+        if (FoldCase)
+            add("\"fold_case\": true");
         if (!CutOnce.empty())
             add("\"cut_once\": \"" + CutOnce + "\"");
         return json + "}";

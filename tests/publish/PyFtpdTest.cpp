@@ -3,6 +3,7 @@
 
 #include "publish/IdFTP.h"
 #include "publish/PublishRun.h"
+#include "publish/SyncRun.h"
 
 #include "TestSupport.h"
 #include "publish/ChildProcess.h"
@@ -201,4 +202,60 @@ TEST_F(PyFtpdTest, ASynchronisingPublishOverFtpsSendsOnlyWhatChanged) {
     settings.CaFile = certificates.CaFile();
     std::filesystem::create_directory(Dir / folder);
     syncserver::TSyncServerCases(settings, folder, Home() + "/" + folder, Dir / folder).Play();
+}
+
+TEST_F(PyFtpdTest, ANameChangedOnlyInCaseStaysOnAServerThatIgnoresCase) {
+    // Deleting the old spelling after sending the new one removed the page just put in place.
+    TPyFtpdOptions options;
+    options.FoldCase = true;
+    std::filesystem::create_directories(Dir / "fold-script");
+    TPyFtpdServer server(Python, Dir / "fold-script", Home(), "site", "pa55 word",
+                         pyftpd::ServerLifetimeSeconds, options);
+    ASSERT_GT(server.Port(), 0) << "the FTP server did not start";
+    const std::string remote = Home() + "/fold";
+    std::filesystem::create_directory(remote);
+    const std::string site = Dir / "fold-site";
+    std::filesystem::create_directory(site);
+    TTransportSettings settings;
+    settings.Host = "127.0.0.1";
+    settings.Port = server.Port();
+    settings.User = "site";
+    settings.Password = "pa55 word";
+    settings.Passive = true;
+    settings.ReadTimeout = 10000;
+    const auto publish = [&] {
+        TSyncRun run(settings, "fold", site);
+        run.Jobs = 2;
+        run.Prepare();
+        return run.Run();
+    };
+    // The one file of the folder spelt as name but for case, and its bytes.
+    const auto page = [&](const std::string& name) {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(remote))
+            if (SameNameIgnoringCase(entry.path().filename().string(), name))
+                found.push_back(ReadFileBytes(entry.path().string()));
+        return found;
+    };
+    WriteFileBytes(site + "/Index.htm", "<html>Home</html>");
+    WriteFileBytes(site + "/Other.htm", "<html>Other</html>");
+    ASSERT_TRUE(publish().Succeeded());
+
+    std::filesystem::remove(site + "/Index.htm");
+    WriteFileBytes(site + "/index.htm", "<html>Home, renamed</html>");
+    const TSyncTotals renamed = publish();
+    EXPECT_TRUE(renamed.Succeeded());
+    EXPECT_EQ(renamed.Uploaded, 1);
+    EXPECT_EQ(renamed.Deleted, 0);
+    EXPECT_EQ(page("index.htm"), std::vector<std::string>{"<html>Home, renamed</html>"});
+    const TManifest manifest = TManifest::Parse(ReadFileBytes(remote + "/" + TManifest::FileName));
+    EXPECT_EQ(manifest.Files.count("index.htm"), 1u);
+    EXPECT_EQ(manifest.Files.count("Index.htm"), 0u);
+
+    // The next run finds nothing to do, and the page is still there.
+    const TSyncTotals next = publish();
+    EXPECT_TRUE(next.Succeeded());
+    EXPECT_EQ(next.Uploaded + next.Deleted, 0);
+    EXPECT_EQ(page("index.htm"), std::vector<std::string>{"<html>Home, renamed</html>"});
+    EXPECT_EQ(page("other.htm"), std::vector<std::string>{"<html>Other</html>"});
 }

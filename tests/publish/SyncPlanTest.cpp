@@ -245,6 +245,51 @@ TEST(SyncPlan, TheManifestAfterARunListsWhatTheServerHolds) {
     EXPECT_EQ(next.Summary(), "2 to upload (0 KB), 1 to delete, 3 unchanged");
 }
 
+TEST(SyncPlan, ANameTheSiteSpellsOtherwiseOnlyInCaseIsNeverDeleted) {
+    // To a server that ignores case both spellings are one file: deleting the old one would
+    // remove the page just sent under the new.
+    TManifest remote;
+    remote.Files["Index.htm"] = {10, HashA};
+    remote.Files["LOGO.GIF"] = {20, HashB};
+    remote.Files["Old.htm"] = {30, HashC};
+    struct TCase {
+        const char* What;
+        bool IndexTicked;
+        std::vector<std::string> After;
+    };
+    const TCase cases[] = {
+        // Sent: the old spelling goes from the manifest with it.
+        {"sent", true, {"index.htm", "logo.gif"}},
+        // Not sent: the server still holds the old file under its old spelling.
+        {"not sent", false, {"Index.htm", "logo.gif"}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        TSyncPlan plan =
+            TSyncPlan::Make({{"index.htm", 10, HashA}, {"logo.gif", 20, HashB}}, &remote);
+        std::vector<std::string> names;
+        for (TSyncItem& item : plan.Items) {
+            names.push_back(item.Name + " " + SyncKindText(item.Kind));
+            if (item.Name == "index.htm")
+                item.Ticked = c.IndexTicked;
+        }
+        EXPECT_THAT(names,
+                    ::testing::ElementsAre("index.htm New", "logo.gif New", "Old.htm Delete"));
+        EXPECT_EQ(plan.Deletes(), 1);
+        EXPECT_THAT(plan.OtherSpellings("index.htm"), ::testing::ElementsAre("Index.htm"));
+        EXPECT_THAT(plan.OtherSpellings("Old.htm"), ::testing::ElementsAre());
+        std::vector<std::string> after;
+        for (const auto& [name, entry] : plan.ManifestAfterRun().Files)
+            after.push_back(name);
+        EXPECT_EQ(after, c.After);
+    }
+    // Two files of the site that differ only in case are both the site's.
+    const TSyncPlan both = TSyncPlan::Make({{"a.htm", 1, HashA}, {"A.htm", 1, HashB}}, &remote);
+    EXPECT_TRUE(both.OtherSpellings("a.htm").empty());
+    EXPECT_TRUE(SameNameIgnoringCase("Index.HTM", "index.htm"));
+    EXPECT_FALSE(SameNameIgnoringCase("index.htm", "index.html"));
+}
+
 TEST(SyncPlan, TheSiteIsThePlainFilesOfTheFolder) {
     TTempFolder dir;
     WriteFileBytes(dir / "b.htm", "bee");

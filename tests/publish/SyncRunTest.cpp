@@ -147,11 +147,12 @@ TEST_F(SyncRunTest, AFirstPublishSendsEveryFileUnderATemporaryNameAndWritesTheMa
     ASSERT_NE(upload, ops.end());
     EXPECT_EQ(*(upload + 1), "SIZE .corvane-part-Column1.htm");
     EXPECT_EQ(*(upload + 2), "RENAME Column1.htm");
-    // The manifest last of all, through its own temporary name; then the list goes.
-    EXPECT_THAT(std::vector<std::string>(ops.end() - 4, ops.end()),
+    // The manifest last of all, through its own temporary name; then the list goes, and is
+    // seen gone.
+    EXPECT_THAT(std::vector<std::string>(ops.end() - 5, ops.end()),
                 ElementsAre("UPLOAD .corvane-part-.corvane-manifest",
                             "SIZE .corvane-part-.corvane-manifest", "RENAME .corvane-manifest",
-                            "DELETE .corvane-pending"));
+                            "DELETE .corvane-pending", "SIZE .corvane-pending"));
     // One connection, logged in once.
     EXPECT_EQ(Server.Connects, 1);
     // The manifest is the plan's manifest after the run.
@@ -625,33 +626,52 @@ TEST_F(SyncRunTest, AnUnreadableOrUnwritablePendingListIsNeverTrusted) {
     EXPECT_EQ(Server.Files.count(TManifest::PendingFileName), 0u);
 }
 
-TEST_F(SyncRunTest, ADeletionAnsweredAsMissingCountsOnlyWhenTheFileIsGone) {
-    // An FTP server answers 550 alike for a file it does not have and one it will not delete.
+TEST_F(SyncRunTest, ADeletionCountsOnlyWhenTheServerShowsTheFileGone) {
+    // Neither answer to a delete is proof: an FTP server answers 550 alike for a file it does
+    // not have and one it will not delete, and some answer 250 and keep the file. Its size,
+    // or where the server tells none the listing of the folder, shows which.
+    enum class TAnswer { Deleted, MissingAndGone, MissingButKept, DoneButKept };
+    enum class TOutcome { Deleted, Failed, Unchecked };
     struct TCase {
         const char* What;
-        bool FileStays;
+        TAnswer Answer;
         bool TellsSize;
-        bool Deleted;
+        bool Lists;
+        TOutcome Outcome;
     };
     const TCase cases[] = {
-        {"already gone", false, true, true},
-        {"refused, its size still told", true, true, false},
-        {"refused, the server tells no sizes", true, false, true},
+        {"deleted, its size gone", TAnswer::Deleted, true, true, TOutcome::Deleted},
+        {"already gone", TAnswer::MissingAndGone, true, true, TOutcome::Deleted},
+        {"550, its size still told", TAnswer::MissingButKept, true, true, TOutcome::Failed},
+        {"250, its size still told", TAnswer::DoneButKept, true, true, TOutcome::Failed},
+        {"deleted, no sizes, gone from the listing", TAnswer::Deleted, false, true,
+         TOutcome::Deleted},
+        {"550, no sizes, still listed", TAnswer::MissingButKept, false, true, TOutcome::Failed},
+        {"250, no sizes, still listed", TAnswer::DoneButKept, false, true, TOutcome::Failed},
+        {"deleted, neither sizes nor a listing", TAnswer::Deleted, false, false,
+         TOutcome::Unchecked},
+        {"550, neither sizes nor a listing", TAnswer::MissingButKept, false, false,
+         TOutcome::Unchecked},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.What);
         Server.Files.clear();
         Server.Fault = nullptr;
+        Server.KeptOnDelete.clear();
         Server.TellsSize = c.TellsSize;
+        Server.Lists = c.Lists;
         Site(FirstSite);
         ASSERT_TRUE(Publish().Succeeded());
         TFiles site = Expected;
         site.erase("Column2.htm");
         Site(site);
+        if (c.Answer == TAnswer::DoneButKept)
+            Server.KeptOnDelete.insert("Column2.htm");
         Server.Fault = [&](const std::string& op, const std::string& name, int) {
-            if (op != "DELETE" || name != "Column2.htm")
+            if (op != "DELETE" || name != "Column2.htm" || c.Answer == TAnswer::Deleted ||
+                c.Answer == TAnswer::DoneButKept)
                 return;
-            if (!c.FileStays)
+            if (c.Answer == TAnswer::MissingAndGone)
                 Server.Files.erase(name);
             throw TTransportError("550 " + name + ": not deleted", TTransportFailure::FileMissing,
                                   "The file is not on the server.", {}, name)
@@ -659,29 +679,105 @@ TEST_F(SyncRunTest, ADeletionAnsweredAsMissingCountsOnlyWhenTheFileIsGone) {
         };
         const TSyncTotals totals = Publish();
         Server.Fault = nullptr;
-        EXPECT_EQ(totals.Succeeded(), c.Deleted);
-        EXPECT_EQ(totals.Deleted, c.Deleted ? 1 : 0);
-        const TManifest manifest = TManifest::Parse(Server.Files[TManifest::FileName]);
-        EXPECT_EQ(manifest.Files.count("Column2.htm"), c.Deleted ? 0u : 1u);
-        if (!c.Deleted) {
-            EXPECT_EQ(totals.Failures, 1);
-            const auto& items = Last->Plan.Items;
-            for (std::size_t i = 0; i < items.size(); ++i)
-                if (items[i].Name == "Column2.htm") {
-                    EXPECT_EQ(Last->Status[i].State, TSyncState::Failed);
-                    EXPECT_THAT(Last->Status[i].Error, HasSubstr("still holds Column2.htm"));
-                    // Permanent: tried once.
-                    EXPECT_EQ(Last->Status[i].Attempts, 1);
-                }
-            // Once the server lets it go, the next run deletes it.
-            EXPECT_TRUE(Publish().Succeeded());
-            EXPECT_EQ(Server.Files.count("Column2.htm"), 0u);
+        Server.KeptOnDelete.clear();
+        const bool kept = c.Answer == TAnswer::MissingButKept || c.Answer == TAnswer::DoneButKept;
+        EXPECT_EQ(Server.Files.count("Column2.htm"), kept ? 1u : 0u);
+        EXPECT_EQ(totals.Succeeded(), c.Outcome != TOutcome::Failed);
+        EXPECT_EQ(totals.Deleted, c.Outcome == TOutcome::Deleted ? 1 : 0);
+        EXPECT_EQ(totals.DeletesUnchecked, c.Outcome == TOutcome::Unchecked ? 1 : 0);
+        EXPECT_EQ(totals.Failures, c.Outcome == TOutcome::Failed ? 1 : 0);
+        std::size_t index = 0;
+        while (Last->Plan.Items[index].Name != "Column2.htm")
+            ++index;
+        const TSyncItemStatus& status = Last->Status[index];
+        switch (c.Outcome) {
+        case TOutcome::Deleted:
+            EXPECT_EQ(status.State, TSyncState::Done);
+            EXPECT_EQ(
+                TManifest::Parse(Server.Files[TManifest::FileName]).Files.count("Column2.htm"), 0u);
+            ExpectServerEqualsSite();
+            break;
+        case TOutcome::Failed:
+            // Permanent: tried once; the old manifest and the list of files under way stay.
+            EXPECT_EQ(status.State, TSyncState::Failed);
+            EXPECT_THAT(status.Error, HasSubstr("still holds Column2.htm"));
+            EXPECT_EQ(status.Attempts, 1);
+            EXPECT_EQ(
+                TManifest::Parse(Server.Files[TManifest::FileName]).Files.count("Column2.htm"), 1u);
+            break;
+        case TOutcome::Unchecked:
+            // The run succeeds; the name stays, its content unknown, for the next run.
+            EXPECT_EQ(status.State, TSyncState::Unchecked);
+            EXPECT_THAT(status.Error, HasSubstr("could not be checked"));
+            EXPECT_TRUE(Last->ServerManifest().Unknown().count("Column2.htm"));
+            ASSERT_EQ(Server.Files.count(TManifest::PendingFileName), 1u);
+            EXPECT_EQ(TManifest::ParsePending(Server.Files[TManifest::PendingFileName]),
+                      std::set<std::string>{"Column2.htm"});
+            break;
         }
-        if (c.FileStays && c.Deleted)
-            Server.Files.erase("Column2.htm");
+        if (c.Outcome == TOutcome::Deleted)
+            continue;
+        // The next run deletes it again; once the server lets it go and shows it gone, it
+        // drops out.
+        Server.Files["Column2.htm"] = FirstSite.at("Column2.htm");
+        Server.TellsSize = true;
+        Server.ClearOperations();
+        const TSyncTotals again = Publish();
+        EXPECT_TRUE(again.Succeeded());
+        EXPECT_EQ(again.Deleted, 1);
+        EXPECT_EQ(Server.Count("DELETE Column2.htm"), 1);
         ExpectServerEqualsSite();
+        EXPECT_EQ(Server.Files.count(TManifest::PendingFileName), 0u);
     }
     Server.TellsSize = true;
+    Server.Lists = true;
+}
+
+TEST_F(SyncRunTest, ANameChangedOnlyInCaseIsSentAndItsOldSpellingNeverDeleted) {
+    // On a server that ignores case, deleting Index.htm after sending index.htm removed the
+    // page just put in place, and every later run found it unchanged.
+    struct TCase {
+        const char* What;
+        bool FoldsCase;
+        bool Changed;
+    };
+    const TCase cases[] = {
+        {"a server that ignores case, same content", true, false},
+        {"a server that ignores case, new content", true, true},
+        // The old spelling stays there, no longer listed: deleting it is not safe where the
+        // server's kind is not known.
+        {"a server that keeps case", false, true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        Server.Files.clear();
+        Server.FoldsCase = c.FoldsCase;
+        TFiles site = FirstSite;
+        site["Index.htm"] = Content("Index.htm", 1);
+        Site(site);
+        ASSERT_TRUE(Publish().Succeeded());
+        site.erase("Index.htm");
+        site["index.htm"] = c.Changed ? Content("index.htm", 2) : Content("Index.htm", 1);
+        Site(site);
+        Server.ClearOperations();
+        const TSyncTotals totals = Publish();
+        EXPECT_TRUE(totals.Succeeded());
+        EXPECT_EQ(totals.Uploaded, 1);
+        EXPECT_EQ(totals.Deleted, 0);
+        EXPECT_EQ(Server.Count("DELETE"), 1); // the list of files under way
+        EXPECT_EQ(Kinds().count("Index.htm"), 0u);
+        const std::set<std::string> foreign =
+            c.FoldsCase ? std::set<std::string>() : std::set<std::string>{"Index.htm"};
+        ExpectServerEqualsSite(foreign);
+        EXPECT_EQ(TManifest::Parse(Server.Files[TManifest::FileName]).Files.count("Index.htm"), 0u);
+        // The next run finds nothing to do, and the page is still there.
+        Server.ClearOperations();
+        const TSyncTotals next = Publish();
+        EXPECT_EQ(next.Uploaded + next.Deleted, 0);
+        EXPECT_EQ(Server.Count("DELETE"), 0);
+        ExpectServerEqualsSite(foreign);
+    }
+    Server.FoldsCase = false;
 }
 
 TEST_F(SyncRunTest, MoreDeletionsThanTheCapNeedConfirmation) {

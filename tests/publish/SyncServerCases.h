@@ -68,6 +68,10 @@ class TFaultyTransport : public TTransport {
         Step("SIZE", remoteName);
         return FInner->RemoteSize(remoteName);
     }
+    std::vector<std::string> ListNames() override {
+        Step("LIST", "");
+        return FInner->ListNames();
+    }
     void UploadReplacing(const std::string& localPath, const std::string& remoteName,
                          const std::string& tempName,
                          const std::function<void(std::int64_t)>& progress,
