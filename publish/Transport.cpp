@@ -4,6 +4,7 @@
 #include "publish/SftpTransport.h"
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace {
@@ -127,10 +128,11 @@ TTransport::TPresence TTransport::TargetPresent(const std::string& remoteName) {
     }
 }
 
-void TTransport::MoveAside(const std::string& remoteName, const std::string& aside) {
+std::optional<TTransportError> TTransport::MoveAside(const std::string& remoteName,
+                                                     const std::string& aside) {
     try {
         Rename(remoteName, aside);
-        return;
+        return std::nullopt;
     } catch (const TTransportError& e) {
         if (!RefusedAsExisting(e, Protocol()))
             throw;
@@ -140,10 +142,16 @@ void TTransport::MoveAside(const std::string& remoteName, const std::string& asi
         } catch (const TTransportError& d) {
             if (d.Kind() == TTransportFailure::Cancelled || IsTransientFailure(d, Protocol()))
                 throw;
-            throw e;
+            // Nothing there: the rename was refused for itself.
+            if (d.Kind() == TTransportFailure::FileMissing)
+                throw e;
+            // Something there that will not go (a folder, a file the server keeps): it
+            // says nothing of the server's renames.
+            return d;
         }
     }
     Rename(remoteName, aside);
+    return std::nullopt;
 }
 
 void TTransport::ReplaceRefused(const TTransportError& refusal, const std::string& tempName,
@@ -178,8 +186,9 @@ void TTransport::ReplaceRefused(const TTransportError& refusal, const std::strin
 
     // The old file goes aside, the new one takes its place, and only then the old one goes.
     const std::string aside = PrefixedName(AsideFilePrefix, remoteName);
+    std::optional<TTransportError> inTheWay;
     try {
-        MoveAside(remoteName, aside);
+        inTheWay = MoveAside(remoteName, aside);
     } catch (const TTransportError& e) {
         if (passing(e))
             throw;
@@ -189,6 +198,24 @@ void TTransport::ReplaceRefused(const TTransportError& refusal, const std::strin
             throw refusal;
         FRenamesRefused = true;
         throw RenamesRefusedError(refusal, remoteName, "not even to move the old file aside");
+    }
+    if (inTheWay) {
+        DropQuietly(*this, tempName);
+        std::string message = refusal.what();
+        message.append("; ")
+            .append(aside)
+            .append(", where the old file goes while the new one takes its place, cannot be "
+                    "deleted (")
+            .append(inTheWay->what())
+            .append("): ")
+            .append(remoteName)
+            .append(" stays as it was");
+        throw TTransportError(message, TTransportFailure::FileRefused,
+                              refusal.Reason() + " \"" + aside +
+                                  "\" on the server is in the way and cannot be deleted: \"" +
+                                  remoteName + "\" on it stays as it was.",
+                              {}, remoteName)
+            .WithReplyCode(refusal.ReplyCode());
     }
     try {
         Rename(tempName, remoteName);

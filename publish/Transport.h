@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -176,8 +177,10 @@ class TTransport {
 
   private:
     // Moves remoteName to aside; an aside left by an earlier run that was broken off between
-    // its renames is deleted first when it stands in the way.
-    void MoveAside(const std::string& remoteName, const std::string& aside);
+    // its renames is deleted first when it stands in the way. What has the aside name and
+    // cannot be deleted (a folder) is returned, the failure of its delete, and nothing moved.
+    std::optional<TTransportError> MoveAside(const std::string& remoteName,
+                                             const std::string& aside);
 
     bool FRenamesRefused = false;
 };
