@@ -306,6 +306,34 @@ TEST_F(SftpTransportTest, AFileTheServerCannotTakeIsRefusedOrDiskFull) {
     EXPECT_EQ(ReadFileBytes(Remote() + "/after.htm"), "after");
 }
 
+TEST_F(SftpTransportTest, APageReplacedByThePlainPublishKeepsItsPermissions) {
+    // Written over in place, a page kept its permissions; the file that now takes its place
+    // gets them too (a new page gets the server's usual ones).
+    namespace fs = std::filesystem;
+    const std::string folder = Remote() + "/modes";
+    fs::create_directories(folder);
+    const std::map<std::string, fs::perms> modes = {
+        {"private.htm", fs::perms::owner_read | fs::perms::owner_write},
+        {"group.htm", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read},
+        {"script.cgi", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                           fs::perms::others_read | fs::perms::others_exec}};
+    for (const auto& [name, mode] : modes) {
+        WriteFileBytes(folder + "/" + name, "old");
+        fs::permissions(folder + "/" + name, mode);
+    }
+    TSftpTransport sftp(Settings());
+    sftp.Connect();
+    sftp.ChangeFolder(folder);
+    for (const auto& [name, mode] : modes) {
+        sftp.Upload(LocalFile(name, "new " + name), name);
+        EXPECT_EQ(ReadFileBytes(folder + "/" + name), "new " + name);
+        EXPECT_EQ(fs::status(folder + "/" + name).permissions(), mode) << name;
+    }
+    sftp.Upload(LocalFile("fresh.htm", "fresh"), "fresh.htm");
+    EXPECT_EQ(fs::status(folder + "/fresh.htm").permissions() & fs::perms::owner_write,
+              fs::perms::owner_write);
+}
+
 TEST_F(SftpTransportTest, AFullDiskIsDiskFullAndLeavesThePageAsItWas) {
     // A server that writes no file past 64 KiB stands for a full disk.
     TSshServer limited("host_ed25519", 65536);
