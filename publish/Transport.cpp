@@ -167,7 +167,7 @@ void TTransport::ReplaceRefused(const TTransportError& refusal, const std::strin
         DropQuietly(*this, tempName);
         throw refusal;
     }
-    if (FRenamesRefused) {
+    if (RenamesRefused()) {
         DropQuietly(*this, tempName);
         throw RenamesRefusedError(refusal, remoteName, "as with a file before");
     }
@@ -196,7 +196,7 @@ void TTransport::ReplaceRefused(const TTransportError& refusal, const std::strin
         // Not there after all (a server without SIZE): the refusal stands for this file.
         if (e.Kind() == TTransportFailure::FileMissing && presence == TPresence::Unknown)
             throw refusal;
-        FRenamesRefused = true;
+        SetRenamesRefused(true);
         throw RenamesRefusedError(refusal, remoteName, "not even to move the old file aside");
     }
     if (inTheWay) {
@@ -229,7 +229,7 @@ void TTransport::ReplaceRefused(const TTransportError& refusal, const std::strin
         if (passing(e) && restored)
             throw;
         if (!passing(e)) {
-            FRenamesRefused = true;
+            SetRenamesRefused(true);
             DropQuietly(*this, tempName);
         }
         if (restored)

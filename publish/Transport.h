@@ -135,7 +135,8 @@ class TTransport {
     virtual void SetPipelining(bool /*pipelining*/) {}
     // Whether the server was found to refuse renames altogether: the rename over a file and
     // the move aside of that file were both refused. UploadReplacing then tries no other way
-    // for the files after; whoever connects to the same server again carries it over.
+    // for the files after; whoever connects to the same server again carries it over. A
+    // transport that wraps another forwards both, and UploadReplacing goes by them.
     virtual bool RenamesRefused() const { return FRenamesRefused; }
     virtual void SetRenamesRefused(bool refused) { FRenamesRefused = refused; }
     // The protocol spoken: it says which failures are passing ones (IsTransientFailure).
