@@ -559,18 +559,37 @@ void TSftpTransport::Upload(const std::string& localPath, const std::string& rem
     // Never written into where it stands: a visitor never reads half of it, and a link of
     // that name is replaced, not followed to wherever it points.
     const std::string part = PrefixedName(PartFilePrefix, remoteName);
-    Store(localPath, part, remoteName, progress);
+    Store(localPath, part, remoteName, progress, ModeToKeep(remoteName));
     RenameIntoPlace(part, remoteName);
 }
 
 void TSftpTransport::UploadPart(const std::string& localPath, const std::string& tempName,
                                 const std::function<void(std::int64_t)>& progress) {
-    Store(localPath, tempName, tempName, progress);
+    Store(localPath, tempName, tempName, progress, NewFileMode);
+}
+
+std::uint32_t TSftpTransport::ModeToKeep(const std::string& remoteName) {
+    RequireConnected("look at " + remoteName);
+    const std::string path = JoinPath(FFolder, remoteName);
+    sftp_attributes attributes;
+    {
+        TStep bounded(*this, FSettings.ReadTimeout);
+        attributes = sftp_lstat(FSftp, path.c_str());
+    }
+    // Anything but a file of that name (none, a link, a folder) leaves the usual mode; a
+    // failure shows in the upload that follows.
+    std::uint32_t mode = NewFileMode;
+    if (attributes && attributes->type == SSH_FILEXFER_TYPE_REGULAR &&
+        (attributes->flags & SSH_FILEXFER_ATTR_PERMISSIONS) != 0)
+        mode = attributes->permissions & 0777;
+    if (attributes)
+        sftp_attributes_free(attributes);
+    return mode;
 }
 
 void TSftpTransport::Store(const std::string& localPath, const std::string& partName,
                            const std::string& remoteName,
-                           const std::function<void(std::int64_t)>& progress) {
+                           const std::function<void(std::int64_t)>& progress, std::uint32_t mode) {
     const std::string step = "upload " + remoteName;
     RequireConnected(step);
 
@@ -592,10 +611,12 @@ void TSftpTransport::Store(const std::string& localPath, const std::string& part
 
     const std::string path = JoinPath(FFolder, partName);
     Log("Upload " + path + " (" + std::to_string(st.st_size) + " bytes)");
-    // Made anew (SSH_FXF_EXCL), never opened through what has the name already.
+    // Made anew (SSH_FXF_EXCL), never opened through what has the name already. The mode
+    // goes with the open (the server's umask applies): a later setstat would go by the name,
+    // which a link may have taken by then.
     const auto create = [&] {
         TStep bounded(*this, FSettings.ReadTimeout);
-        return sftp_open(FSftp, path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        return sftp_open(FSftp, path.c_str(), O_WRONLY | O_CREAT | O_EXCL, mode);
     };
     sftp_file file = create();
     int error = file ? SSH_FX_OK : SftpError();

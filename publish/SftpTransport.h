@@ -69,10 +69,17 @@ class TSftpTransport : public TTransport {
     class TStep;
     friend class TStep;
 
-    // Writes the local file into a file made anew as partName (whatever had that name before
-    // removed, never written through); failures name remoteName.
+    // The mode a file made on the server gets unless it replaces one (less the server's umask).
+    static constexpr std::uint32_t NewFileMode = 0644;
+
+    // Writes the local file into a file made anew as partName with mode (whatever had that
+    // name before removed, never written through); failures name remoteName.
     void Store(const std::string& localPath, const std::string& partName,
-               const std::string& remoteName, const std::function<void(std::int64_t)>& progress);
+               const std::string& remoteName, const std::function<void(std::int64_t)>& progress,
+               std::uint32_t mode);
+    // The permissions of the file remoteName, which the file replacing it keeps as it did when
+    // it was written over in place; NewFileMode where no file has the name.
+    std::uint32_t ModeToKeep(const std::string& remoteName);
 
     [[noreturn]] void Fail(const std::string& step, const std::string& detail,
                            TTransportFailure kind, const std::string& reason,

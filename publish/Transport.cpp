@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace {
@@ -121,10 +122,11 @@ TPresence TTransport::TargetPresent(const std::string& remoteName) {
     return Presence(remoteName);
 }
 
-void TTransport::MoveAside(const std::string& remoteName, const std::string& aside) {
+std::optional<TTransportError> TTransport::MoveAside(const std::string& remoteName,
+                                                     const std::string& aside) {
     try {
         Rename(remoteName, aside);
-        return;
+        return std::nullopt;
     } catch (const TTransportError& e) {
         if (!RefusedAsExisting(e, Protocol()))
             throw;
@@ -134,10 +136,16 @@ void TTransport::MoveAside(const std::string& remoteName, const std::string& asi
         } catch (const TTransportError& d) {
             if (d.Kind() == TTransportFailure::Cancelled || IsTransientFailure(d, Protocol()))
                 throw;
-            throw e;
+            // Nothing there: the rename was refused for itself.
+            if (d.Kind() == TTransportFailure::FileMissing)
+                throw e;
+            // Something there that will not go (a folder, a file the server keeps): it
+            // says nothing of the server's renames.
+            return d;
         }
     }
     Rename(remoteName, aside);
+    return std::nullopt;
 }
 
 void TTransport::ReplaceRefused(const TTransportError& refusal, const std::string& tempName,
@@ -153,7 +161,7 @@ void TTransport::ReplaceRefused(const TTransportError& refusal, const std::strin
         DropQuietly(*this, tempName);
         throw refusal;
     }
-    if (FRenamesRefused) {
+    if (RenamesRefused()) {
         DropQuietly(*this, tempName);
         throw RenamesRefusedError(refusal, remoteName, "as with a file before");
     }
@@ -172,8 +180,9 @@ void TTransport::ReplaceRefused(const TTransportError& refusal, const std::strin
 
     // The old file goes aside, the new one takes its place, and only then the old one goes.
     const std::string aside = PrefixedName(AsideFilePrefix, remoteName);
+    std::optional<TTransportError> inTheWay;
     try {
-        MoveAside(remoteName, aside);
+        inTheWay = MoveAside(remoteName, aside);
     } catch (const TTransportError& e) {
         if (passing(e))
             throw;
@@ -181,8 +190,26 @@ void TTransport::ReplaceRefused(const TTransportError& refusal, const std::strin
         // Not there after all (a server without SIZE): the refusal stands for this file.
         if (e.Kind() == TTransportFailure::FileMissing && presence == TPresence::Unknown)
             throw refusal;
-        FRenamesRefused = true;
+        SetRenamesRefused(true);
         throw RenamesRefusedError(refusal, remoteName, "not even to move the old file aside");
+    }
+    if (inTheWay) {
+        DropQuietly(*this, tempName);
+        std::string message = refusal.what();
+        message.append("; ")
+            .append(aside)
+            .append(", where the old file goes while the new one takes its place, cannot be "
+                    "deleted (")
+            .append(inTheWay->what())
+            .append("): ")
+            .append(remoteName)
+            .append(" stays as it was");
+        throw TTransportError(message, TTransportFailure::FileRefused,
+                              refusal.Reason() + " \"" + aside +
+                                  "\" on the server is in the way and cannot be deleted: \"" +
+                                  remoteName + "\" on it stays as it was.",
+                              {}, remoteName)
+            .WithReplyCode(refusal.ReplyCode());
     }
     try {
         Rename(tempName, remoteName);
@@ -196,7 +223,7 @@ void TTransport::ReplaceRefused(const TTransportError& refusal, const std::strin
         if (passing(e) && restored)
             throw;
         if (!passing(e)) {
-            FRenamesRefused = true;
+            SetRenamesRefused(true);
             DropQuietly(*this, tempName);
         }
         if (restored)

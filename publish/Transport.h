@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -151,7 +152,8 @@ class TTransport {
     virtual void SetPipelining(bool /*pipelining*/) {}
     // Whether the server was found to refuse renames altogether: the rename over a file and
     // the move aside of that file were both refused. UploadReplacing then tries no other way
-    // for the files after; whoever connects to the same server again carries it over.
+    // for the files after; whoever connects to the same server again carries it over. A
+    // transport that wraps another forwards both, and UploadReplacing goes by them.
     virtual bool RenamesRefused() const { return FRenamesRefused; }
     virtual void SetRenamesRefused(bool refused) { FRenamesRefused = refused; }
     // The protocol spoken: it says which failures are passing ones (IsTransientFailure).
@@ -192,8 +194,10 @@ class TTransport {
 
   private:
     // Moves remoteName to aside; an aside left by an earlier run that was broken off between
-    // its renames is deleted first when it stands in the way.
-    void MoveAside(const std::string& remoteName, const std::string& aside);
+    // its renames is deleted first when it stands in the way. What has the aside name and
+    // cannot be deleted (a folder) is returned, the failure of its delete, and nothing moved.
+    std::optional<TTransportError> MoveAside(const std::string& remoteName,
+                                             const std::string& aside);
 
     bool FRenamesRefused = false;
 };

@@ -26,6 +26,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <poll.h>
@@ -305,6 +306,34 @@ TEST_F(SftpTransportTest, AFileTheServerCannotTakeIsRefusedOrDiskFull) {
     EXPECT_EQ(ReadFileBytes(Remote() + "/after.htm"), "after");
 }
 
+TEST_F(SftpTransportTest, APageReplacedByThePlainPublishKeepsItsPermissions) {
+    // Written over in place, a page kept its permissions; the file that now takes its place
+    // gets them too (a new page gets the server's usual ones).
+    namespace fs = std::filesystem;
+    const std::string folder = Remote() + "/modes";
+    fs::create_directories(folder);
+    const std::map<std::string, fs::perms> modes = {
+        {"private.htm", fs::perms::owner_read | fs::perms::owner_write},
+        {"group.htm", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read},
+        {"script.cgi", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                           fs::perms::others_read | fs::perms::others_exec}};
+    for (const auto& [name, mode] : modes) {
+        WriteFileBytes(folder + "/" + name, "old");
+        fs::permissions(folder + "/" + name, mode);
+    }
+    TSftpTransport sftp(Settings());
+    sftp.Connect();
+    sftp.ChangeFolder(folder);
+    for (const auto& [name, mode] : modes) {
+        sftp.Upload(LocalFile(name, "new " + name), name);
+        EXPECT_EQ(ReadFileBytes(folder + "/" + name), "new " + name);
+        EXPECT_EQ(fs::status(folder + "/" + name).permissions(), mode) << name;
+    }
+    sftp.Upload(LocalFile("fresh.htm", "fresh"), "fresh.htm");
+    EXPECT_EQ(fs::status(folder + "/fresh.htm").permissions() & fs::perms::owner_write,
+              fs::perms::owner_write);
+}
+
 TEST_F(SftpTransportTest, AFullDiskIsDiskFullAndLeavesThePageAsItWas) {
     // A server that writes no file past 64 KiB stands for a full disk.
     TSshServer limited("host_ed25519", 65536);
@@ -525,6 +554,53 @@ TEST_F(SftpTransportTest, ReplacingAPageNeverDeletesItBeforeTheNewOneIsInPlace) 
     sftp.ChangeFolder(folder);
     replacecases::PlayReplacing(
         sftp, [&folder] { return fileoperations::FilesIn(folder); }, Local / "pages", false);
+}
+
+TEST_F(SftpTransportTest, WhatHasTheAsideNameIsRemovedAsALinkOrFailsThatPageAlone) {
+    // A link to a file outside the folder has the aside name of one page: the link goes, never
+    // what it leads to. A folder has the aside name of another page, and cannot go: that page
+    // fails, naming it, and stays as it was; the server is not taken for one that refuses
+    // renames, and the last page is replaced as usual.
+    const std::string folder = Remote() + "/aside";
+    const std::string outside = Server->Dir / "outside-aside";
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_directories(outside);
+    const std::string local = Local / "aside";
+    std::filesystem::create_directories(local);
+    const replacecases::TFiles before = replacecases::Pages("old");
+    const replacecases::TFiles after = replacecases::Pages("new");
+    for (const auto& [name, data] : before)
+        WriteFileBytes(folder + "/" + name, data);
+    WriteFileBytes(outside + "/kept", "outside the folder");
+    std::filesystem::create_symlink(outside + "/kept",
+                                    folder + "/" + PrefixedName(AsideFilePrefix, "a.htm"));
+    const std::string stray = folder + "/" + PrefixedName(AsideFilePrefix, "b.htm");
+    std::filesystem::create_directories(stray);
+    WriteFileBytes(stray + "/inside", "inside");
+
+    TSftpTransport sftp(Settings());
+    sftp.Connect();
+    sftp.ChangeFolder(folder);
+    std::map<std::string, std::string> failures;
+    for (const auto& [name, data] : after) {
+        WriteFileBytes(local + "/" + name, data);
+        try {
+            sftp.UploadReplacing(local + "/" + name, name, PrefixedName(PartFilePrefix, name));
+        } catch (const TTransportError& e) {
+            failures[name] = e.what();
+            EXPECT_EQ(e.Kind(), TTransportFailure::FileRefused);
+            EXPECT_EQ(e.FileName(), name);
+            EXPECT_THAT(e.Reason(), HasSubstr(PrefixedName(AsideFilePrefix, name))) << e.Reason();
+        }
+    }
+    EXPECT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures.count("b.htm"), 1u);
+    EXPECT_FALSE(sftp.RenamesRefused());
+    EXPECT_EQ(ReadFileBytes(outside + "/kept"), "outside the folder");
+    EXPECT_EQ(ReadFileBytes(stray + "/inside"), "inside");
+    replacecases::TFiles expected = after;
+    expected["b.htm"] = before.at("b.htm");
+    EXPECT_EQ(fileoperations::FilesIn(folder), expected);
 }
 
 TEST_F(SftpTransportTest, TheAgentsKeyLogsIn) {

@@ -9,6 +9,7 @@
 #include "platform/Error.h"
 #include "platform/Locale.h"
 #include "publish/MemoryTransport.h"
+#include "publish/SyncServerCases.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -976,6 +977,33 @@ TEST_F(SyncRunTest, AServerThatRefusesRenamesKeepsEveryPageAndIsFoundOutOnce) {
         EXPECT_EQ(Server.Files[name], before.at(name)) << name;
     for (const auto& [name, data] : Server.Files)
         EXPECT_NE(name.rfind(PartFilePrefix, 0), 0u) << name;
+}
+
+TEST_F(SyncRunTest, WhatAWrappedTransportFindsOutAboutRenamesIsTheWrappedOnes) {
+    // The lists go up by the base class's steps on whatever transport the run holds, a
+    // wrapper among them: what those steps find out must reach the other connections.
+    Server.Files["a.htm"] = "old";
+    WriteFileBytes(Html() + "/a.htm", "new");
+    const syncserver::TFaultyTransport::TFault refuse = [](const std::string& op,
+                                                           const std::string& name) {
+        if (op == "RENAME")
+            throw RefusedReply(550, name);
+    };
+    for (const bool knownBefore : {false, true}) {
+        SCOPED_TRACE(knownBefore ? "known before" : "found out");
+        syncserver::TFaultyTransport wrapper(std::make_unique<TMemoryTransport>(Server), refuse);
+        wrapper.Connect();
+        wrapper.ChangeFolder("www");
+        wrapper.SetRenamesRefused(knownBefore);
+        Server.ClearOperations();
+        EXPECT_THROW(wrapper.TTransport::UploadReplacing(Html() + "/a.htm", "a.htm",
+                                                         PrefixedName(PartFilePrefix, "a.htm")),
+                     TTransportError);
+        EXPECT_TRUE(wrapper.RenamesRefused());
+        // Known before, the old file is not even looked at.
+        EXPECT_EQ(Server.Count("SIZE a.htm"), knownBefore ? 0 : 1);
+        EXPECT_EQ(Server.Files["a.htm"], "old");
+    }
 }
 
 TEST_F(SyncRunTest, AFileThatDidNotArriveWholeIsSentAgainAndAServerWithoutSizeIsTrusted) {
