@@ -787,6 +787,20 @@ void TIdFTP::Connect() {
         Expect("greeting", {220});
         if (UseTls) {
             Command("AUTH TLS", {234}, "", static_cast<int>(TRefusal::Login));
+            // Nothing said in the clear may pass for a reply that came through TLS: bytes
+            // after the 234 line were put there by the server or by someone on the way.
+            if (!FInput.empty()) {
+                const std::size_t injected = FInput.size();
+                FInput.clear();
+                Fail("AUTH TLS",
+                     std::to_string(injected) +
+                         " bytes came in the clear after the reply to AUTH TLS",
+                     0, "", TTransportFailure::Other,
+                     "The server " + Shown(Server()) +
+                         " sent more than its reply to AUTH TLS before TLS began (" +
+                         std::to_string(injected) +
+                         " bytes that could pass for replies); the connection was closed.");
+            }
             StartTls(FSocket.Get(), FControlTls, false, "AUTH TLS");
         }
         if (Command("USER " + Username, {230, 331}, "", static_cast<int>(TRefusal::Login)) == 331)

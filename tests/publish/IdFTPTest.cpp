@@ -210,6 +210,31 @@ TEST(IdFTPConnect, ThePasswordStaysOutOfLogsAndMessages) {
     EXPECT_THAT(e.what(), HasSubstr("530 Login incorrect"));
 }
 
+TEST(IdFTPConnect, BytesInTheClearAfterTheReplyToAuthTlsCloseTheConnection) {
+    // A forged reply to USER behind the 234, in the same write: it must never be read as
+    // a reply that came through TLS.
+    bool closed = false;
+    TFakeFtpServer server([&](TFakeFtpSession& s) {
+        s.Reply("220 Hi");
+        s.Command();
+        s.Send("234 Go ahead\r\n230 forged\r\n");
+        closed = s.WaitClosed(3000);
+    });
+    TIdFTP ftp;
+    Prepare(ftp, server.Port(), 2000);
+    ftp.UseTls = true;
+    const auto start = std::chrono::steady_clock::now();
+    TFTPError e = Failure([&] { ftp.Connect(); });
+    EXPECT_LT(ElapsedMs(start), 1000);
+    server.Finish();
+    EXPECT_THAT(e.what(), HasSubstr("AUTH TLS: 12 bytes came in the clear after the reply"));
+    EXPECT_THAT(e.Reason(), HasSubstr("sent more than its reply to AUTH TLS before TLS began"));
+    EXPECT_FALSE(ftp.Connected());
+    EXPECT_TRUE(closed);
+    // Not a byte of a TLS handshake went out after AUTH TLS.
+    EXPECT_THAT(server.Commands(), ElementsAre("AUTH TLS"));
+}
+
 // ---- Reading replies
 
 TEST(IdFTPReplies, MultiLineRepliesTrimmingAndLineEnds) {
