@@ -33,46 +33,9 @@ std::string Milliseconds(std::int32_t ms) {
 // The most characters of a server's text that are shown.
 constexpr std::size_t LongestShown = 200;
 
-// A server's text as people are shown it (in logs and messages): UTF-8 characters kept, each
-// control character (C0, DEL, C1) and each byte that is not part of a UTF-8 character
-// replaced by "?", so that nothing reaches a terminal as an escape or cuts a C string; at
-// most LongestShown characters, then "...".
+// A server's text as people are shown it (in logs and messages): see ControlCharactersShown.
 std::string Shown(const std::string& text) {
-    std::string shown;
-    std::size_t characters = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        if (characters == LongestShown)
-            return shown + "...";
-        const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-        const unsigned char lead = byte(i);
-        std::size_t length = lead < 0x80                    ? 1
-                             : lead >= 0xc2 && lead <= 0xdf ? 2
-                             : lead >= 0xe0 && lead <= 0xef ? 3
-                             : lead >= 0xf0 && lead <= 0xf4 ? 4
-                                                            : 0;
-        std::uint32_t code = length > 1 ? lead & (0x3fu >> (length - 1)) : lead;
-        for (std::size_t k = 1; k < length; ++k) {
-            if (i + k >= text.size() || (byte(i + k) & 0xc0) != 0x80) {
-                length = 0;
-                break;
-            }
-            code = (code << 6) | (byte(i + k) & 0x3fu);
-        }
-        // Over-long forms, surrogates and code points past U+10FFFF are not characters.
-        static constexpr std::uint32_t Least[5] = {0, 0, 0x80, 0x800, 0x10000};
-        if (length > 1 &&
-            (code < Least[length] || (code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff))
-            length = 0;
-        if (length == 0 || code < 0x20 || (code >= 0x7f && code <= 0x9f)) {
-            shown += '?';
-            i += length == 0 ? 1 : length;
-        } else {
-            shown.append(text, i, length);
-            i += length;
-        }
-        ++characters;
-    }
-    return shown;
+    return ControlCharactersShown(text, LongestShown);
 }
 
 // A reply as it goes into a message: its lines joined, shown as above.
@@ -430,8 +393,10 @@ void TIdFTP::Fail(const std::string& step, const std::string& detail, int code,
         plain.append(detail);
         plain.push_back('.');
     }
-    throw TFTPError("FTP server " + Server() + ", " + step + ": " + detail, code, fileName, kind,
-                    plain, fingerprint);
+    // The host name, the step's file name and the detail may come from a hand-edited project
+    // or from the server: no control character of theirs reaches a terminal.
+    throw TFTPError(ControlCharactersShown("FTP server " + Server() + ", " + step + ": " + detail),
+                    code, fileName, kind, ControlCharactersShown(plain), fingerprint);
 }
 
 void TIdFTP::FailConnection(const std::string& step, const std::string& detail,

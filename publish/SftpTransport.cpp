@@ -1,5 +1,6 @@
 #include "publish/SftpTransport.h"
 
+#include "platform/Text.h"
 #include "publish/HostResolver.h"
 
 #include <libssh/libssh.h>
@@ -36,6 +37,15 @@ std::string ErrorText(int error) {
 std::string SecondsText(std::int32_t milliseconds) {
     const std::int32_t seconds = (milliseconds + 999) / 1000;
     return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+}
+
+// A failure as it is shown: the host name and the file names in its texts may come from a
+// hand-edited project or from the server, and reach a terminal with no control character.
+TTransportError ShownError(const std::string& message, TTransportFailure kind,
+                           const std::string& reason, std::string fingerprint = {},
+                           std::string fileName = {}) {
+    return TTransportError(ControlCharactersShown(message), kind, ControlCharactersShown(reason),
+                           std::move(fingerprint), std::move(fileName));
 }
 
 std::string Quoted(const std::string& text) {
@@ -111,8 +121,8 @@ int TSftpTransport::SftpError() const {
 void TSftpTransport::Fail(const std::string& step, const std::string& detail,
                           TTransportFailure kind, const std::string& reason,
                           const std::string& fileName, const std::string& fingerprint) {
-    throw TTransportError("SFTP server " + ServerName() + ", " + step + ": " + detail, kind, reason,
-                          fingerprint, fileName);
+    throw ShownError("SFTP server " + ServerName() + ", " + step + ": " + detail, kind, reason,
+                     fingerprint, fileName);
 }
 
 void TSftpTransport::FailSession(const std::string& step, TTransportFailure kind,
@@ -720,25 +730,23 @@ void TSftpTransport::Disconnect() noexcept {
             FBroken = true;
     }
     if (!FBroken && status == SSH_FX_NO_SUCH_FILE)
-        throw TTransportError(
+        throw ShownError(
             "SFTP server " + ServerName() + ", " + step + ": " + path + " does not exist",
             TTransportFailure::FileMissing,
             "The file " + Quoted(remoteName) + " is not on the server.", {}, remoteName)
             .WithReplyCode(status);
     if (!FBroken && (status == SftpNoSpaceOnFilesystem || status == SftpQuotaExceeded))
-        throw TTransportError("SFTP server " + ServerName() + ", " + step + ": " + path +
-                                  ": no space (SFTP status " + std::to_string(status) + ")",
-                              TTransportFailure::DiskFull,
-                              "The server has no room for " + Quoted(remoteName) + ".", {},
-                              remoteName)
+        throw ShownError("SFTP server " + ServerName() + ", " + step + ": " + path +
+                             ": no space (SFTP status " + std::to_string(status) + ")",
+                         TTransportFailure::DiskFull,
+                         "The server has no room for " + Quoted(remoteName) + ".", {}, remoteName)
             .WithReplyCode(status);
     if (!FBroken && (status == SSH_FX_PERMISSION_DENIED || status == SSH_FX_WRITE_PROTECT ||
                      status == SSH_FX_FILE_ALREADY_EXISTS))
-        throw TTransportError("SFTP server " + ServerName() + ", " + step + ": " + path +
-                                  ": refused (SFTP status " + std::to_string(status) + ")",
-                              TTransportFailure::FileRefused,
-                              "The server refused the file " + Quoted(remoteName) + ".", {},
-                              remoteName)
+        throw ShownError("SFTP server " + ServerName() + ", " + step + ": " + path +
+                             ": refused (SFTP status " + std::to_string(status) + ")",
+                         TTransportFailure::FileRefused,
+                         "The server refused the file " + Quoted(remoteName) + ".", {}, remoteName)
             .WithReplyCode(status);
     try {
         FailSession(step, otherwise,
@@ -864,12 +872,12 @@ void TSftpTransport::Rename(const std::string& fromName, const std::string& toNa
         }
         if (existing) {
             sftp_attributes_free(existing);
-            throw TTransportError("SFTP server " + ServerName() + ", " + step + ": " + to +
-                                      " exists and is not replaced (SFTP status 4)",
-                                  TTransportFailure::FileRefused,
-                                  "The server does not rename " + Quoted(fromName) +
-                                      " over the existing file " + Quoted(toName) + ".",
-                                  {}, toName)
+            throw ShownError("SFTP server " + ServerName() + ", " + step + ": " + to +
+                                 " exists and is not replaced (SFTP status 4)",
+                             TTransportFailure::FileRefused,
+                             "The server does not rename " + Quoted(fromName) +
+                                 " over the existing file " + Quoted(toName) + ".",
+                             {}, toName)
                 .WithReplyCode(status);
         }
     }
