@@ -2,6 +2,7 @@
 
 #include "platform/Text.h"
 #include "publish/HostResolver.h"
+#include "publish/TransferPace.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -105,27 +106,22 @@ void AbortSocket(TFileDescriptor& fd) {
     fd.Reset();
 }
 
-// What a send must achieve in each period of the read time-out: this many bytes, or all
-// that is left when less is.
-constexpr std::size_t LeastProgress = 4096;
-
 // Sends all bytes, through tls when it is given; false with error set (timedOut when the
 // time ran out) when the connection breaks, when it is cancelled or when a period of
-// periodMs passes with less than LeastProgress bytes (or the rest) sent.
+// periodMs passes with less than TTransferPace::LeastSent bytes (or the rest) sent.
 bool SendAll(int fd, TTlsChannel* tls, const char* data, std::size_t size, std::int32_t periodMs,
              const std::atomic<bool>& cancel, std::string& error, bool& timedOut) {
     timedOut = false;
-    TClock::time_point periodEnd = DeadlineAfter(periodMs);
-    std::size_t sentInPeriod = 0;
+    TTransferPace pace(periodMs, TTransferPace::LeastSent);
     short want = POLLOUT;
     while (size > 0) {
-        TWait ready = WaitFor(fd, want, periodEnd, cancel);
+        TWait ready = WaitFor(fd, want, pace.PeriodEnd(), cancel);
         if (ready == TWait::Cancelled) {
             error = "cancelled";
             return false;
         }
         if (ready == TWait::TimedOut) {
-            error = (sentInPeriod == 0 ? std::string("nothing") : "too little") +
+            error = (pace.InPeriod() == 0 ? std::string("nothing") : "too little") +
                     " could be sent within " + Milliseconds(periodMs);
             timedOut = true;
             return false;
@@ -158,11 +154,7 @@ bool SendAll(int fd, TTlsChannel* tls, const char* data, std::size_t size, std::
         }
         data += n;
         size -= static_cast<std::size_t>(n);
-        sentInPeriod += static_cast<std::size_t>(n);
-        if (sentInPeriod >= LeastProgress || size == 0) {
-            periodEnd = DeadlineAfter(periodMs);
-            sentInPeriod = 0;
-        }
+        pace.Moved(static_cast<std::size_t>(n));
     }
     return true;
 }
@@ -1058,18 +1050,16 @@ std::string TIdFTP::Download(const std::string& remoteName, std::int64_t maxByte
     char buffer[1 << 16];
     short want = POLLIN;
     bool tooLong = false;
-    // Each piece must come within ReadTimeout, as each reply must.
-    TClock::time_point deadline = DeadlineAfter(ReadTimeout);
+    // However the server dribbles it, the file comes at a pace: something within
+    // ReadTimeout, then LeastReceived bytes in each ReadTimeout.
+    TTransferPace pace(ReadTimeout, TTransferPace::LeastReceived);
     for (;;) {
         if (!(tls && tls->Pending())) {
-            const TWait ready = WaitFor(s.Data.Get(), want, deadline, FCancelled);
+            const TWait ready = WaitFor(s.Data.Get(), want, pace.PeriodEnd(), FCancelled);
             if (ready == TWait::Cancelled)
                 FailConnection(retrieve, CancelledText, false);
             if (ready == TWait::TimedOut)
-                FailConnection(retrieve,
-                               "no data came within " + Milliseconds(ReadTimeout) + " (" +
-                                   std::to_string(content.size()) + " bytes so far)",
-                               true);
+                FailTooSlow(retrieve, remoteName, pace, s.Data, s.DataTls);
             if (ready == TWait::Failed)
                 Fail(retrieve, "the data connection failed (" + ErrorText(errno) + ")");
         }
@@ -1095,8 +1085,9 @@ std::string TIdFTP::Download(const std::string& remoteName, std::int64_t maxByte
                            false);
         if (n == 0)
             break;
+        MakeRoom(content, static_cast<std::size_t>(n), limit + 1);
         content.append(buffer, static_cast<std::size_t>(n));
-        deadline = DeadlineAfter(ReadTimeout);
+        pace.Moved(static_cast<std::size_t>(n));
         if (content.size() > limit) {
             tooLong = true;
             break;
@@ -1115,7 +1106,7 @@ std::string TIdFTP::Download(const std::string& remoteName, std::int64_t maxByte
         }
         Fail(step, "the file is longer than " + std::to_string(maxBytes) + " bytes", 0, remoteName,
              TTransportFailure::Other,
-             "The file \"" + Shown(remoteName) + "\" on the server is longer than " +
+             "The file \"" + Shown(remoteName) + "\" on " + Server() + " is longer than " +
                  std::to_string(maxBytes) + " bytes.");
     }
     if (tls) {
@@ -1126,6 +1117,30 @@ std::string TIdFTP::Download(const std::string& remoteName, std::int64_t maxByte
     s.Data.Reset();
     Expect(retrieve, {225, 226, 250}, static_cast<int>(TRefusal::Missing), remoteName);
     return content;
+}
+
+void TIdFTP::FailTooSlow(const std::string& step, const std::string& remoteName,
+                         const TTransferPace& pace, TFileDescriptor& data, TTlsChannel& dataTls) {
+    // The server is still sending, and its final reply would come as the reply to the next
+    // command: the transfer is broken off and the session given up.
+    dataTls.Close();
+    AbortSocket(data);
+    Disconnect();
+    const std::string seconds = std::to_string((ReadTimeout + 999) / 1000);
+    const std::string within = " within " + seconds + (seconds == "1" ? " second" : " seconds");
+    const std::string sofar = std::to_string(pace.Total()) + " bytes so far";
+    if (pace.Total() == 0)
+        Fail(step, "no data came within " + Milliseconds(ReadTimeout), 0, remoteName,
+             TTransportFailure::NoAnswer,
+             "Nothing of the file \"" + Shown(remoteName) + "\" came from " + Server() + within +
+                 ".");
+    Fail(step,
+         "less than " + std::to_string(pace.Least()) + " bytes came within " +
+             Milliseconds(ReadTimeout) + " (" + sofar + ")",
+         0, remoteName, TTransportFailure::NoAnswer,
+         "The file \"" + Shown(remoteName) + "\" came too slowly from " + Server() +
+             ": less than " + std::to_string(pace.Least() / 1024) + " KiB" + within + " (" + sofar +
+             ").");
 }
 
 void TIdFTP::Delete(const std::string& remoteName) {

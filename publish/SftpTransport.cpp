@@ -2,6 +2,7 @@
 
 #include "platform/Text.h"
 #include "publish/HostResolver.h"
+#include "publish/TransferPace.h"
 
 #include <libssh/libssh.h>
 #include <libssh/sftp.h>
@@ -787,6 +788,10 @@ std::string TSftpTransport::Download(const std::string& remoteName, std::int64_t
     const std::size_t limit = maxBytes < 0 ? 0 : static_cast<std::size_t>(maxBytes);
     std::string content;
     std::vector<char> buffer(ChunkSize);
+    // However the server dribbles it, the file comes at a pace: something within
+    // ReadTimeout, then LeastReceived bytes in each ReadTimeout; each read is bounded by what
+    // is left of the period under way.
+    TTransferPace pace(FSettings.ReadTimeout, TTransferPace::LeastReceived);
     for (;;) {
         if (FCancelled) {
             ShutDownSocket();
@@ -798,17 +803,21 @@ std::string TSftpTransport::Download(const std::string& remoteName, std::int64_t
         const std::size_t room = std::min(buffer.size(), limit + 1 - content.size());
         ssize_t got;
         {
-            TStep bounded(*this, FSettings.ReadTimeout);
+            TStep bounded(*this, pace.MillisecondsLeft());
             got = sftp_read(file, buffer.data(), room);
         }
         if (got < 0) {
             const int status = SftpError();
+            bool timedOut;
             {
                 std::lock_guard lock(FWatchMutex);
+                timedOut = FTimedOut && !FCancelled;
                 if (FCancelled || FTimedOut)
                     FBroken = true;
             }
             close();
+            if (timedOut)
+                FailTooSlow(step, path, remoteName, pace.Total(), pace.Least());
             try {
                 FailSession(step, TTransportFailure::Other,
                             "The file " + Quoted(remoteName) + " could not be read on the server.",
@@ -820,18 +829,39 @@ std::string TSftpTransport::Download(const std::string& remoteName, std::int64_t
         }
         if (got == 0)
             break;
+        MakeRoom(content, static_cast<std::size_t>(got), limit + 1);
         content.append(buffer.data(), static_cast<std::size_t>(got));
+        pace.Moved(static_cast<std::size_t>(got));
         if (content.size() > limit) {
             close();
             Fail(step, path + " is longer than " + std::to_string(maxBytes) + " bytes",
                  TTransportFailure::Other,
-                 "The file " + Quoted(remoteName) + " on the server is longer than " +
+                 "The file " + Quoted(remoteName) + " on " + ServerName() + " is longer than " +
                      std::to_string(maxBytes) + " bytes.",
                  remoteName);
         }
     }
     close();
     return content;
+}
+
+void TSftpTransport::FailTooSlow(const std::string& step, const std::string& path,
+                                 const std::string& remoteName, std::int64_t received,
+                                 std::size_t least) {
+    const std::string within = " within " + SecondsText(FSettings.ReadTimeout);
+    const std::string sofar = std::to_string(received) + " bytes so far";
+    if (received == 0)
+        Fail(step, path + ": no data came" + within, TTransportFailure::NoAnswer,
+             "Nothing of the file " + Quoted(remoteName) + " came from " + ServerName() + within +
+                 ".",
+             remoteName);
+    Fail(step,
+         path + ": less than " + std::to_string(least) + " bytes came" + within + " (" + sofar +
+             ")",
+         TTransportFailure::NoAnswer,
+         "The file " + Quoted(remoteName) + " came too slowly from " + ServerName() +
+             ": less than " + std::to_string(least / 1024) + " KiB" + within + " (" + sofar + ").",
+         remoteName);
 }
 
 void TSftpTransport::Delete(const std::string& remoteName) {

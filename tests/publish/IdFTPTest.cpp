@@ -1193,3 +1193,74 @@ TEST_F(IdFTPUpload, ATransferThatStopsMakingProgressFailsWithinReadTimeout) {
         server.Finish();
     }
 }
+
+// ---- Downloads
+
+TEST(IdFTPDownload, AFileDribbledSlowerThanItsPaceFailsNamingTheFileAndTheServer) {
+    struct TCase {
+        const char* Name;
+        std::size_t Piece; // bytes sent at a time, each after PauseMs
+        int PauseMs;
+        std::size_t Size;  // the whole file
+        const char* Fails; // the failure's detail, or null when the file comes whole
+        const char* Reason;
+    };
+    const TCase cases[] = {
+        {"a byte at a time", 1, 20, 200, "less than 16384 bytes came within 300 ms (",
+         "came too slowly from"},
+        {"nothing after the data connection", 0, 0, 100, "no data came within 300 ms",
+         "Nothing of the file \".corvane-manifest\" came from"},
+        {"a kilobyte now and then", 1024, 100, 64 * 1024,
+         "less than 16384 bytes came within 300 ms (", "less than 16 KiB within 1 second ("},
+        {"16 KiB now and then", 16 * 1024, 100, 80 * 1024, nullptr, nullptr},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFakeFtpServer server([&c](TFakeFtpSession& s) {
+            s.Login();
+            s.Answer("200 PORT ok");
+            s.Answer("150 Here it comes");
+            const int data = s.ConnectBack();
+            // Until the file is sent, the client goes or three seconds are over.
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+            std::size_t sent = 0;
+            while (sent < c.Size && std::chrono::steady_clock::now() < end) {
+                s.Pause(c.PauseMs);
+                const std::string piece(std::min(c.Piece, c.Size - sent), 'm');
+                // The client reset the connection: readable, at its end.
+                if (piece.empty() && TFakeFtpSession::WaitReadable(data, 100))
+                    break;
+                if (piece.empty())
+                    continue;
+                if (::send(data, piece.data(), piece.size(), MSG_NOSIGNAL) <= 0)
+                    break;
+                sent += piece.size();
+            }
+            ::close(data);
+            if (sent == c.Size)
+                s.Reply("226 Done");
+            s.WaitClosed();
+        });
+        TIdFTP ftp;
+        Prepare(ftp, server.Port(), 300);
+        ftp.Connect();
+        const auto start = std::chrono::steady_clock::now();
+        if (!c.Fails) {
+            EXPECT_EQ(ftp.Download(".corvane-manifest", 1 << 20), std::string(c.Size, 'm'));
+            ftp.Disconnect();
+            server.Finish();
+            continue;
+        }
+        TFTPError e = Failure([&] { ftp.Download(".corvane-manifest", 1 << 20); });
+        EXPECT_LT(ElapsedMs(start), 1500);
+        EXPECT_EQ(e.Kind(), TTransportFailure::NoAnswer);
+        EXPECT_EQ(e.FileName(), ".corvane-manifest");
+        EXPECT_THAT(e.what(), HasSubstr("RETR .corvane-manifest: " + std::string(c.Fails)));
+        EXPECT_THAT(e.Reason(), HasSubstr(c.Reason));
+        EXPECT_THAT(e.Reason(), HasSubstr("127.0.0.1:" + std::to_string(server.Port())));
+        EXPECT_THAT(e.Reason(), HasSubstr("\".corvane-manifest\""));
+        // The server's final reply would be out of step: the session is given up.
+        EXPECT_FALSE(ftp.Connected());
+        server.Finish();
+    }
+}
