@@ -306,17 +306,25 @@ void TSyncRun::Prepare() {
 
     status("Compare Files...");
     const std::vector<TLocalFile> site = ListSiteFiles(FSiteFolder);
-    Plan = TSyncPlan::Make(site, ManifestFound || !FPendingNames.empty() ? &remote : nullptr);
+    // The manifest read goes into the plan as it is, without a copy.
+    Plan = ManifestFound || !FPendingNames.empty() ? TSyncPlan::Make(site, std::move(remote))
+                                                   : TSyncPlan::Make(site, nullptr);
     FManifestCurrent = ManifestFound;
     FPrepared = true;
     Status.assign(Plan.Items.size(), TSyncItemStatus());
     std::lock_guard<std::mutex> lock(FServerMutex);
-    FServer = Plan.Remote;
+    FServer.reset();
 }
 
 TManifest TSyncRun::ServerManifest() const {
     std::lock_guard<std::mutex> lock(FServerMutex);
-    return FServer;
+    return FServer ? *FServer : Plan.Remote;
+}
+
+TManifest& TSyncRun::ChangedServer() {
+    if (!FServer)
+        FServer = Plan.Remote;
+    return *FServer;
 }
 
 int TSyncRun::Failures() const {
@@ -353,11 +361,11 @@ void TSyncRun::SendFile(TTransport& transport, std::size_t index) {
         // From the rename on, the server may hold either content, or none (a server that
         // does not rename over a file loses the old one first).
         std::lock_guard<std::mutex> lock(FServerMutex);
-        FServer.MarkUnknown({item.Name});
+        ChangedServer().MarkUnknown({item.Name});
     };
     transport.UploadReplacing(local, item.Name, PartPrefix + item.Name, progress, unchanged);
     std::lock_guard<std::mutex> lock(FServerMutex);
-    FServer.Files[item.Name] = TManifestEntry{item.Size, item.Sha256};
+    ChangedServer().Files[item.Name] = TManifestEntry{item.Size, item.Sha256};
 }
 
 void TSyncRun::DeleteFile(TTransport& transport, const std::string& name) {
@@ -382,7 +390,7 @@ void TSyncRun::DeleteFile(TTransport& transport, const std::string& name) {
                 .WithReplyCode(e.ReplyCode());
     }
     std::lock_guard<std::mutex> lock(FServerMutex);
-    FServer.Files.erase(name);
+    ChangedServer().Files.erase(name);
 }
 
 void TSyncRun::Item(int connection, std::size_t index, bool upload) {
@@ -552,7 +560,7 @@ bool TSyncRun::MarkPending(const std::set<std::string>& names, TSyncTotals& tota
             return false;
         }
         std::lock_guard<std::mutex> lock(FServerMutex);
-        Plan.Remote = FServer;
+        TakeServerIntoPlan();
         FManifestCurrent = true;
     }
     const std::string error =
@@ -666,7 +674,7 @@ TSyncTotals TSyncRun::Run(bool deletesConfirmed) {
             WriteManifest(totals);
         if (totals.ManifestWritten) {
             std::lock_guard<std::mutex> lock(FServerMutex);
-            Plan.Remote = FServer;
+            TakeServerIntoPlan();
             FManifestCurrent = true;
         }
         if (same || totals.ManifestWritten)

@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -202,7 +203,18 @@ class TSyncRun {
     bool FPendingFound = false;
     std::set<std::string> FPendingNames;
     mutable std::mutex FServerMutex;
-    TManifest FServer;
+    // What the server's manifest holds now, where it differs from Plan.Remote: a copy is made
+    // at the first change only, so that a large manifest is not held twice while nothing
+    // changed (a run compared, or sending nothing).
+    std::optional<TManifest> FServer;
+    // FServer, made from Plan.Remote when it is not yet; FServerMutex held.
+    TManifest& ChangedServer();
+    // Plan.Remote becomes what the server holds (FServerMutex held).
+    void TakeServerIntoPlan() {
+        if (FServer)
+            Plan.Remote = std::move(*FServer);
+        FServer.reset();
+    }
 
     std::mutex FEventsMutex;
     std::condition_variable FEventsReady;
