@@ -235,6 +235,29 @@ TEST(IdFTPConnect, BytesInTheClearAfterTheReplyToAuthTlsCloseTheConnection) {
     EXPECT_THAT(server.Commands(), ElementsAre("AUTH TLS"));
 }
 
+TEST(IdFTPConnect, BytesInTheClearThatComeLaterFailTheTlsHandshake) {
+    // The forged reply a moment after the 234: the handshake has begun and reads it as TLS.
+    TFakeFtpServer server([&](TFakeFtpSession& s) {
+        s.Reply("220 Hi");
+        s.Command();
+        s.Reply("234 Go ahead");
+        s.Pause(100);
+        s.Reply("230 forged");
+        s.WaitClosed(3000);
+    });
+    TIdFTP ftp;
+    Prepare(ftp, server.Port(), 2000);
+    ftp.UseTls = true;
+    const auto start = std::chrono::steady_clock::now();
+    TFTPError e = Failure([&] { ftp.Connect(); });
+    EXPECT_LT(ElapsedMs(start), 1000);
+    server.Finish();
+    EXPECT_THAT(e.Reason(), HasSubstr("The TLS handshake with 127.0.0.1:"));
+    EXPECT_FALSE(ftp.Connected());
+    const TStrings commands = server.Commands();
+    EXPECT_THAT(commands, Not(::testing::Contains(::testing::StartsWith("USER"))));
+}
+
 // ---- Reading replies
 
 TEST(IdFTPReplies, MultiLineRepliesTrimmingAndLineEnds) {
