@@ -82,7 +82,7 @@ int RunCheck(const std::vector<std::string>& args) {
         }
     }
 
-    std::printf("Project %s\n", project->Folder.c_str());
+    std::printf("Project %s\n", ControlCharactersShown(project->Folder).c_str());
     std::printf("  %d menu item%s: %d column%s, %d link%s\n", project->MenuCount,
                 project->MenuCount == 1 ? "" : "s", columns, columns == 1 ? "" : "s", links,
                 links == 1 ? "" : "s");
@@ -97,14 +97,16 @@ int RunCheck(const std::vector<std::string>& args) {
         std::printf("  the homepage name \"%s\" is not a plain file name\n",
                     ControlCharactersShown(project->FRAME.HOMEPAGE).c_str());
     for (const std::string& bad : badColumns)
-        std::printf("  unreadable %s\n", bad.c_str());
+        std::printf("  unreadable %s\n", ControlCharactersShown(bad).c_str());
     auto report = [](const TMissing& m, const char* kind, const char* folder) {
         if (m.NotPlain)
-            std::printf("  %s %s (%s) in %s is not a plain file\n", kind, m.Name.c_str(),
-                        m.Where.c_str(), folder);
+            std::printf("  %s %s (%s) in %s is not a plain file\n", kind,
+                        ControlCharactersShown(m.Name).c_str(),
+                        ControlCharactersShown(m.Where).c_str(), folder);
         else
-            std::printf("  missing %s %s (%s) in %s\n", kind, m.Name.c_str(), m.Where.c_str(),
-                        folder);
+            std::printf("  missing %s %s (%s) in %s\n", kind,
+                        ControlCharactersShown(m.Name).c_str(),
+                        ControlCharactersShown(m.Where).c_str(), folder);
     };
     for (const TMissing& m : pictures)
         report(m, "picture", "Images");

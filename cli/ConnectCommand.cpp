@@ -57,7 +57,7 @@ int RunConnect(const std::vector<std::string>& args) {
     try {
         settings = TransportSettingsOf(record, 30000);
     } catch (const TError& e) {
-        std::fprintf(stderr, "corvane-cli: %s\n", e.Message().c_str());
+        std::fprintf(stderr, "corvane-cli: %s\n", ControlCharactersShown(e.Message()).c_str());
         return 1;
     }
     if (line.Has("--trust"))
@@ -72,7 +72,9 @@ int RunConnect(const std::vector<std::string>& args) {
 
     TConnectionTest test(settings, record.FOLDER);
     if (line.Has("--verbose"))
-        test.OnLog = [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); };
+        test.OnLog = [](const std::string& text) {
+            std::fprintf(stderr, "%s\n", ControlCharactersShown(text).c_str());
+        };
     TConnectionReport report;
     {
         InterruptedTest = &test;
@@ -86,7 +88,7 @@ int RunConnect(const std::vector<std::string>& args) {
         InterruptedTest = nullptr;
     }
     for (const std::string& text : report.Lines)
-        std::printf("%s\n", text.c_str());
+        std::printf("%s\n", ControlCharactersShown(text).c_str());
     if (report.Works) {
         std::printf("Everything works.\n");
         return 0;

@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -40,7 +41,8 @@ std::unique_ptr<TDProject> OpenProject(const std::string& given, TXmlDocument& d
     try {
         return std::make_unique<TDProject>(folder, document, "", opening);
     } catch (const TError& e) {
-        std::fprintf(stderr, "corvane-cli: the project cannot be opened: %s\n", e.what());
+        std::fprintf(stderr, "corvane-cli: the project cannot be opened: %s\n",
+                     ControlCharactersShown(e.what()).c_str());
         return nullptr;
     }
 }

@@ -43,6 +43,10 @@ namespace {
 std::string Shown(const std::string& text) {
     return ControlCharactersShown(text);
 }
+// A message of several lines (a failure and its reason, a question) shown so.
+std::string ShownLines(const std::string& text) {
+    return ControlCharactersShownByLine(text);
+}
 
 // The rows a synchronising run sends or deletes, one a line, and the summary.
 void PrintPlan(const TPublishRun& run, std::FILE* out) {
@@ -99,7 +103,7 @@ class TConsoleView : public TPublishView {
         if (FAssumeYes)
             return FRunning = true;
         ClearBar();
-        std::fprintf(stderr, "%s [y/N] ", question.c_str());
+        std::fprintf(stderr, "%s [y/N] ", ShownLines(question).c_str());
         std::fflush(stderr);
         std::string answer;
         if (!std::getline(std::cin, answer))
@@ -236,7 +240,7 @@ int RunPublish(const std::vector<std::string>& args) {
         // Neither emptied, built nor uploaded through a link to another folder.
         CheckRealFolder(project->HTMLPath());
     } catch (const TError& e) {
-        std::fprintf(stderr, "corvane-cli: %s\n", e.what());
+        std::fprintf(stderr, "corvane-cli: %s\n", Shown(e.what()).c_str());
         return 1;
     }
     if (build) {
@@ -247,7 +251,8 @@ int RunPublish(const std::vector<std::string>& args) {
             TProjectEditor(*project).PrepareHTMLFolder();
             Build(*project, "HTML");
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "corvane-cli: the site cannot be built: %s\n", e.what());
+            std::fprintf(stderr, "corvane-cli: the site cannot be built: %s\n",
+                         Shown(e.what()).c_str());
             return 1;
         }
     }
@@ -278,10 +283,10 @@ int RunPublish(const std::vector<std::string>& args) {
         run.Password = std::move(password.Password);
     }
     std::fprintf(stderr, "%zu file%s in %s\n", run.Rows.size(), run.Rows.size() == 1 ? "" : "s",
-                 project->HTMLPath().c_str());
+                 Shown(project->HTMLPath()).c_str());
     if (!settings.SYNC || dryRun)
         for (const TPublishRow& row : run.Rows)
-            std::fprintf(stderr, "  %s (%s)\n", row.Name.c_str(), row.Size.c_str());
+            std::fprintf(stderr, "  %s (%s)\n", Shown(row.Name).c_str(), row.Size.c_str());
 
     if (dryRun) {
         // What a run would send and delete; the server is read, never changed.
@@ -300,7 +305,7 @@ int RunPublish(const std::vector<std::string>& args) {
         }
         view.End();
         if (compared != TPublishOutcome::Finished) {
-            std::fprintf(stderr, "corvane-cli: %s%s%s%s\n", view.LastMessage.c_str(),
+            std::fprintf(stderr, "corvane-cli: %s%s%s%s\n", ShownLines(view.LastMessage).c_str(),
                          run.LastError.empty() ? "" : " (", Shown(run.LastError).c_str(),
                          run.LastError.empty() ? "" : ")");
             return 1;
@@ -343,16 +348,16 @@ int RunPublish(const std::vector<std::string>& args) {
             if (row.Status == TPublishRun::SuccessStatus)
                 ++sent;
         std::printf("Published %zu file%s to %s:%d%s%s\n", sent, sent == 1 ? "" : "s",
-                    settings.FTP_SERVER.c_str(), settings.FTP_PORT,
+                    Shown(settings.FTP_SERVER).c_str(), settings.FTP_PORT,
                     TrimBlanks(settings.FOLDER).empty() ? "" : " in ",
-                    TrimBlanks(settings.FOLDER).empty() ? "" : settings.FOLDER.c_str());
+                    TrimBlanks(settings.FOLDER).empty() ? "" : Shown(settings.FOLDER).c_str());
         return 0;
     }
     case TPublishOutcome::Cancelled:
         std::fputs("corvane-cli: not published\n", stderr);
         return 1;
     case TPublishOutcome::Failed:
-        std::fprintf(stderr, "corvane-cli: %s (%s)\n", view.LastMessage.c_str(),
+        std::fprintf(stderr, "corvane-cli: %s (%s)\n", ShownLines(view.LastMessage).c_str(),
                      Shown(run.LastError).c_str());
         if (settings.SYNC && run.Failures > 0)
             for (std::size_t i = 0; i < run.Rows.size(); ++i)
@@ -369,6 +374,6 @@ int RunPublish(const std::vector<std::string>& args) {
     case TPublishOutcome::Stopped:
         break;
     }
-    std::fprintf(stderr, "corvane-cli: %s\n", view.LastMessage.c_str());
+    std::fprintf(stderr, "corvane-cli: %s\n", ShownLines(view.LastMessage).c_str());
     return 1;
 }

@@ -2,6 +2,8 @@
 #include "cli/Commands.h"
 #include "cli/Usage.h"
 
+#include "platform/Text.h"
+
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -42,7 +44,7 @@ int main(int argc, char** argv) {
         if (command == "connect")
             return RunConnect(args);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "corvane-cli: %s\n", e.what());
+        std::fprintf(stderr, "corvane-cli: %s\n", ControlCharactersShown(e.what()).c_str());
         return 1;
     }
     if (command.size() > 1 && command[0] == '-')

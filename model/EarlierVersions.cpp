@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -105,6 +106,10 @@ struct TEntries {
     std::set<std::string> Infos;     // "<id>.txt"
     std::set<std::string> ListInfos; // "<id>.info"
     std::set<std::string> Anything;  // every id that any entry begins with
+    // Entries named as a version's folder or file that are not what that name stands for (a
+    // symbolic link, a FIFO, a file for a folder, a folder for a file): never read, written
+    // or removed, only reported.
+    std::vector<std::string> Strays;
 };
 
 TEntries ScanFolder(const std::string& folder) {
@@ -113,14 +118,21 @@ TEntries ScanFolder(const std::string& folder) {
         const std::string id = entry.Name.substr(0, IdDigits);
         if (!IsVersionId(id))
             continue;
+        // Numbered past whatever it is, so that no version is written under its name.
         entries.Anything.insert(id);
-        if (entry.Name == id && entry.IsFolder && !entry.IsLink)
+        const bool folderName = entry.Name == id;
+        const bool fileName = entry.Name == ListName(id) || entry.Name == InfoName(id) ||
+                              entry.Name == ListInfoName(id);
+        const bool realFolder = entry.IsFolder && !entry.IsLink;
+        if ((folderName && !realFolder) || (fileName && !entry.IsRegular))
+            entries.Strays.push_back(entry.Name);
+        else if (folderName)
             entries.Folders.insert(id);
-        else if (entry.Name == ListName(id) && entry.IsRegular)
+        else if (entry.Name == ListName(id))
             entries.Lists.insert(id);
-        else if (entry.Name == InfoName(id) && entry.IsRegular)
+        else if (entry.Name == InfoName(id))
             entries.Infos.insert(id);
-        else if (entry.Name == ListInfoName(id) && entry.IsRegular)
+        else if (entry.Name == ListInfoName(id))
             entries.ListInfos.insert(id);
     }
     return entries;
@@ -241,6 +253,17 @@ std::vector<TEarlierVersions::TStored> TEarlierVersions::Stored(bool checkObject
     std::sort(versions.begin(), versions.end(),
               [](const TStored& a, const TStored& b) { return a.Version.Id > b.Version.Id; });
     return versions;
+}
+
+std::vector<std::string> TEarlierVersions::Strays() const {
+    std::vector<std::string> paths;
+    const std::string folder = Folder();
+    if (!FolderExists(folder))
+        return paths;
+    CheckRealFolder(folder);
+    for (const std::string& name : ScanFolder(folder).Strays)
+        paths.push_back(folder + "/" + name);
+    return paths;
 }
 
 std::vector<TEarlierVersion> TEarlierVersions::List() const {
@@ -400,13 +423,19 @@ void TEarlierVersions::Add(const std::string& change, const TListing& listing,
 }
 
 void TEarlierVersions::RemoveVersion(const std::string& id) const {
-    DeleteFileQuietly(Folder() + "/" + ListInfoName(id));
-    DeleteFileQuietly(Folder() + "/" + InfoName(id));
-    DeleteFileQuietly(Folder() + "/" + ListName(id));
+    // Only a version's own files and folder go; a stray entry under one of their names
+    // stays as it is (Strays reports it).
+    for (const std::string& name : {ListInfoName(id), InfoName(id), ListName(id)})
+        if (IsPlainFile(Folder() + "/" + name))
+            DeleteFileQuietly(Folder() + "/" + name);
     const std::string folder = Folder() + "/" + id;
-    if (!FolderExists(folder) || !IsVersionId(id))
+    if (!IsVersionId(id) || !FolderExists(folder))
         return;
-    CheckRealFolder(folder);
+    try {
+        CheckRealFolder(folder);
+    } catch (const TError&) {
+        return;
+    }
     for (const TFileEntry& entry : ListFolder(folder))
         if (!entry.IsFolder || entry.IsLink)
             DeleteFileQuietly(folder + "/" + entry.Name);

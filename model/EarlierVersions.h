@@ -39,7 +39,9 @@ struct TEarlierVersion {
 // A document whose bytes no longer give its digest, a missing one, a broken list or anything
 // but a plain file where a version's file should be makes that version unreadable (Read
 // names the file) and leaves it out of List; nothing is read or written through a symbolic
-// link.
+// link. An entry named as a version's folder or file that is not what the name stands for (a
+// link, a FIFO, a file for a folder) is a stray: Keep numbers past it and prunes the versions
+// around it, never reading, writing or removing it, and Strays names it.
 // Build and Publish never see the folder (the generator copies only the pictures and
 // downloads the pages name, and hidden entries are never listed or deleted), and templates
 // are made from the records, never from the folder.
@@ -72,6 +74,9 @@ class TEarlierVersions {
 
     // The versions kept, newest first.
     std::vector<TEarlierVersion> List() const;
+    // The stray entries of the folder (see above), as paths, in name order: for the one who
+    // keeps versions to report.
+    std::vector<std::string> Strays() const;
     // The documents of a version (Default.Pro without the password). Throws TError when it
     // is gone or cannot be read.
     TDocumentBytes Read(const TEarlierVersion& version) const;

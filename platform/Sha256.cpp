@@ -80,7 +80,7 @@ std::string Sha256OfFile(const std::string& path, std::int64_t* size) {
     return digest.Finish();
 }
 
-bool IsSha256Text(const std::string& text) {
+bool IsSha256Text(std::string_view text) {
     if (text.size() != 64)
         return false;
     for (char c : text)

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 // SHA-256 (OpenSSL's libcrypto), given as 64 lower-case hexadecimal digits: the name of a
 // file by its content, and the check that the content is still what the name says.
@@ -31,4 +32,4 @@ std::string Sha256OfBytes(const std::string& bytes);
 // when given.
 std::string Sha256OfFile(const std::string& path, std::int64_t* size = nullptr);
 // True for text that can be a digest as these functions give it.
-bool IsSha256Text(const std::string& text);
+bool IsSha256Text(std::string_view text);

@@ -1,5 +1,7 @@
 #include "platform/Text.h"
 
+#include <cstdint>
+
 std::string TrimBlanks(const std::string& text) {
     std::size_t begin = 0, end = text.size();
     while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ')
@@ -9,10 +11,53 @@ std::string TrimBlanks(const std::string& text) {
     return text.substr(begin, end - begin);
 }
 
-std::string ControlCharactersShown(const std::string& text) {
-    std::string shown = text;
-    for (char& c : shown)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            c = '?';
+std::string ControlCharactersShown(const std::string& text, std::size_t longest) {
+    std::string shown;
+    std::size_t characters = 0;
+    const auto byte = [&text](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    for (std::size_t i = 0; i < text.size(); ++characters) {
+        if (characters == longest)
+            return shown + "...";
+        // Decoded first: the continuation bytes of many characters (those of the euro sign
+        // among them) lie in 0x80..0x9F, where a C1 control's single byte would.
+        const unsigned char lead = byte(i);
+        std::size_t length = lead < 0x80                    ? 1
+                             : lead >= 0xc2 && lead <= 0xdf ? 2
+                             : lead >= 0xe0 && lead <= 0xef ? 3
+                             : lead >= 0xf0 && lead <= 0xf4 ? 4
+                                                            : 0;
+        std::uint32_t code = length > 1 ? lead & (0x3fu >> (length - 1)) : lead;
+        for (std::size_t k = 1; k < length; ++k) {
+            if (i + k >= text.size() || (byte(i + k) & 0xc0) != 0x80) {
+                length = 0;
+                break;
+            }
+            code = (code << 6) | (byte(i + k) & 0x3fu);
+        }
+        // Over-long forms, surrogates and code points past U+10FFFF are not characters.
+        static constexpr std::uint32_t Least[5] = {0, 0, 0x80, 0x800, 0x10000};
+        if (length > 1 &&
+            (code < Least[length] || (code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff))
+            length = 0;
+        if (length == 0 || code < 0x20 || (code >= 0x7f && code <= 0x9f)) {
+            shown += '?';
+            i += length == 0 ? 1 : length;
+        } else {
+            shown.append(text, i, length);
+            i += length;
+        }
+    }
     return shown;
+}
+
+std::string ControlCharactersShownByLine(const std::string& text) {
+    std::string shown;
+    for (std::size_t at = 0;;) {
+        const std::size_t end = text.find('\n', at);
+        shown += ControlCharactersShown(text.substr(at, end - at));
+        if (end == std::string::npos)
+            return shown;
+        shown += '\n';
+        at = end + 1;
+    }
 }

@@ -1,10 +1,17 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // The text without blanks and control characters (everything up to the space) at either end.
 std::string TrimBlanks(const std::string& text);
 
-// A text as it is shown in a message or on a terminal: each control character (below the
-// space, and DEL) replaced by "?".
-std::string ControlCharactersShown(const std::string& text);
+// A text as it is shown in a message or on a terminal, where it may come from a server or a
+// hand-edited project: its UTF-8 characters kept, each control character (C0 below the
+// space, DEL, and C1 from U+0080 to U+009F) and each byte that is not part of a UTF-8
+// character (a single byte of another charset among them) shown as "?", so that nothing
+// reaches a terminal as an escape sequence; at most longest characters, then "...".
+std::string ControlCharactersShown(const std::string& text,
+                                   std::size_t longest = std::string::npos);
+// The same for a text of several lines: each line shown as above, the line breaks (LF) kept.
+std::string ControlCharactersShownByLine(const std::string& text);

@@ -2,6 +2,7 @@
 
 #include "platform/Text.h"
 #include "publish/HostResolver.h"
+#include "publish/TransferPace.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -33,46 +34,9 @@ std::string Milliseconds(std::int32_t ms) {
 // The most characters of a server's text that are shown.
 constexpr std::size_t LongestShown = 200;
 
-// A server's text as people are shown it (in logs and messages): UTF-8 characters kept, each
-// control character (C0, DEL, C1) and each byte that is not part of a UTF-8 character
-// replaced by "?", so that nothing reaches a terminal as an escape or cuts a C string; at
-// most LongestShown characters, then "...".
+// A server's text as people are shown it (in logs and messages): see ControlCharactersShown.
 std::string Shown(const std::string& text) {
-    std::string shown;
-    std::size_t characters = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        if (characters == LongestShown)
-            return shown + "...";
-        const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-        const unsigned char lead = byte(i);
-        std::size_t length = lead < 0x80                    ? 1
-                             : lead >= 0xc2 && lead <= 0xdf ? 2
-                             : lead >= 0xe0 && lead <= 0xef ? 3
-                             : lead >= 0xf0 && lead <= 0xf4 ? 4
-                                                            : 0;
-        std::uint32_t code = length > 1 ? lead & (0x3fu >> (length - 1)) : lead;
-        for (std::size_t k = 1; k < length; ++k) {
-            if (i + k >= text.size() || (byte(i + k) & 0xc0) != 0x80) {
-                length = 0;
-                break;
-            }
-            code = (code << 6) | (byte(i + k) & 0x3fu);
-        }
-        // Over-long forms, surrogates and code points past U+10FFFF are not characters.
-        static constexpr std::uint32_t Least[5] = {0, 0, 0x80, 0x800, 0x10000};
-        if (length > 1 &&
-            (code < Least[length] || (code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff))
-            length = 0;
-        if (length == 0 || code < 0x20 || (code >= 0x7f && code <= 0x9f)) {
-            shown += '?';
-            i += length == 0 ? 1 : length;
-        } else {
-            shown.append(text, i, length);
-            i += length;
-        }
-        ++characters;
-    }
-    return shown;
+    return ControlCharactersShown(text, LongestShown);
 }
 
 // A reply as it goes into a message: its lines joined, shown as above.
@@ -142,27 +106,22 @@ void AbortSocket(TFileDescriptor& fd) {
     fd.Reset();
 }
 
-// What a send must achieve in each period of the read time-out: this many bytes, or all
-// that is left when less is.
-constexpr std::size_t LeastProgress = 4096;
-
 // Sends all bytes, through tls when it is given; false with error set (timedOut when the
 // time ran out) when the connection breaks, when it is cancelled or when a period of
-// periodMs passes with less than LeastProgress bytes (or the rest) sent.
+// periodMs passes with less than TTransferPace::LeastSent bytes (or the rest) sent.
 bool SendAll(int fd, TTlsChannel* tls, const char* data, std::size_t size, std::int32_t periodMs,
              const std::atomic<bool>& cancel, std::string& error, bool& timedOut) {
     timedOut = false;
-    TClock::time_point periodEnd = DeadlineAfter(periodMs);
-    std::size_t sentInPeriod = 0;
+    TTransferPace pace(periodMs, TTransferPace::LeastSent);
     short want = POLLOUT;
     while (size > 0) {
-        TWait ready = WaitFor(fd, want, periodEnd, cancel);
+        TWait ready = WaitFor(fd, want, pace.PeriodEnd(), cancel);
         if (ready == TWait::Cancelled) {
             error = "cancelled";
             return false;
         }
         if (ready == TWait::TimedOut) {
-            error = (sentInPeriod == 0 ? std::string("nothing") : "too little") +
+            error = (pace.InPeriod() == 0 ? std::string("nothing") : "too little") +
                     " could be sent within " + Milliseconds(periodMs);
             timedOut = true;
             return false;
@@ -195,11 +154,7 @@ bool SendAll(int fd, TTlsChannel* tls, const char* data, std::size_t size, std::
         }
         data += n;
         size -= static_cast<std::size_t>(n);
-        sentInPeriod += static_cast<std::size_t>(n);
-        if (sentInPeriod >= LeastProgress || size == 0) {
-            periodEnd = DeadlineAfter(periodMs);
-            sentInPeriod = 0;
-        }
+        pace.Moved(static_cast<std::size_t>(n));
     }
     return true;
 }
@@ -430,8 +385,10 @@ void TIdFTP::Fail(const std::string& step, const std::string& detail, int code,
         plain.append(detail);
         plain.push_back('.');
     }
-    throw TFTPError("FTP server " + Server() + ", " + step + ": " + detail, code, fileName, kind,
-                    plain, fingerprint);
+    // The host name, the step's file name and the detail may come from a hand-edited project
+    // or from the server: no control character of theirs reaches a terminal.
+    throw TFTPError(ControlCharactersShown("FTP server " + Server() + ", " + step + ": " + detail),
+                    code, fileName, kind, ControlCharactersShown(plain), fingerprint);
 }
 
 void TIdFTP::FailConnection(const std::string& step, const std::string& detail,
@@ -787,6 +744,20 @@ void TIdFTP::Connect() {
         Expect("greeting", {220});
         if (UseTls) {
             Command("AUTH TLS", {234}, "", static_cast<int>(TRefusal::Login));
+            // Nothing said in the clear may pass for a reply that came through TLS: bytes
+            // after the 234 line were put there by the server or by someone on the way.
+            if (!FInput.empty()) {
+                const std::size_t injected = FInput.size();
+                FInput.clear();
+                Fail("AUTH TLS",
+                     std::to_string(injected) +
+                         " bytes came in the clear after the reply to AUTH TLS",
+                     0, "", TTransportFailure::Other,
+                     "The server " + Shown(Server()) +
+                         " sent more than its reply to AUTH TLS before TLS began (" +
+                         std::to_string(injected) +
+                         " bytes that could pass for replies); the connection was closed.");
+            }
             StartTls(FSocket.Get(), FControlTls, false, "AUTH TLS");
         }
         if (Command("USER " + Username, {230, 331}, "", static_cast<int>(TRefusal::Login)) == 331)
@@ -1075,7 +1046,7 @@ std::string TIdFTP::Download(const std::string& remoteName, std::int64_t maxByte
     if (tooLong)
         Fail(step, "the file is longer than " + std::to_string(maxBytes) + " bytes", 0, remoteName,
              TTransportFailure::Other,
-             "The file \"" + Shown(remoteName) + "\" on the server is longer than " +
+             "The file \"" + Shown(remoteName) + "\" on " + Server() + " is longer than " +
                  std::to_string(maxBytes) + " bytes.");
     return content;
 }
@@ -1090,18 +1061,16 @@ std::string TIdFTP::Receive(const std::string& step, const std::string& retrieve
     char buffer[1 << 16];
     short want = POLLIN;
     tooLong = false;
-    // Each piece must come within ReadTimeout, as each reply must.
-    TClock::time_point deadline = DeadlineAfter(ReadTimeout);
+    // However the server dribbles it, the file comes at a pace: something within
+    // ReadTimeout, then LeastReceived bytes in each ReadTimeout.
+    TTransferPace pace(ReadTimeout, TTransferPace::LeastReceived);
     for (;;) {
         if (!(tls && tls->Pending())) {
-            const TWait ready = WaitFor(s.Data.Get(), want, deadline, FCancelled);
+            const TWait ready = WaitFor(s.Data.Get(), want, pace.PeriodEnd(), FCancelled);
             if (ready == TWait::Cancelled)
                 FailConnection(retrieve, CancelledText, false);
             if (ready == TWait::TimedOut)
-                FailConnection(retrieve,
-                               "no data came within " + Milliseconds(ReadTimeout) + " (" +
-                                   std::to_string(content.size()) + " bytes so far)",
-                               true);
+                FailTooSlow(retrieve, subject, pace, s.Data, s.DataTls);
             if (ready == TWait::Failed)
                 Fail(retrieve, "the data connection failed (" + ErrorText(errno) + ")");
         }
@@ -1127,8 +1096,9 @@ std::string TIdFTP::Receive(const std::string& step, const std::string& retrieve
                            false);
         if (n == 0)
             break;
+        MakeRoom(content, static_cast<std::size_t>(n), limit + 1);
         content.append(buffer, static_cast<std::size_t>(n));
-        deadline = DeadlineAfter(ReadTimeout);
+        pace.Moved(static_cast<std::size_t>(n));
         if (content.size() > limit) {
             tooLong = true;
             break;
@@ -1202,6 +1172,32 @@ std::vector<std::string> TIdFTP::ListNames() {
             names.push_back(line);
     }
     return names;
+}
+
+void TIdFTP::FailTooSlow(const std::string& step, const std::string& remoteName,
+                         const TTransferPace& pace, TFileDescriptor& data, TTlsChannel& dataTls) {
+    // The server is still sending, and its final reply would come as the reply to the next
+    // command: the transfer is broken off and the session given up.
+    dataTls.Close();
+    AbortSocket(data);
+    Disconnect();
+    const std::string seconds = std::to_string((ReadTimeout + 999) / 1000);
+    const std::string within = " within " + seconds + (seconds == "1" ? " second" : " seconds");
+    const std::string sofar = std::to_string(pace.Total()) + " bytes so far";
+    // A listing of the folder has no file name.
+    const std::string what = remoteName.empty() ? std::string("the listing of the folder")
+                                                : "the file \"" + Shown(remoteName) + "\"";
+    if (pace.Total() == 0)
+        Fail(step, "no data came within " + Milliseconds(ReadTimeout), 0, remoteName,
+             TTransportFailure::NoAnswer,
+             "Nothing of " + what + " came from " + Server() + within + ".");
+    Fail(step,
+         "less than " + std::to_string(pace.Least()) + " bytes came within " +
+             Milliseconds(ReadTimeout) + " (" + sofar + ")",
+         0, remoteName, TTransportFailure::NoAnswer,
+         "The " + what.substr(4) + " came too slowly from " + Server() +
+             ": less than " + std::to_string(pace.Least() / 1024) + " KiB" + within + " (" + sofar +
+             ").");
 }
 
 void TIdFTP::Delete(const std::string& remoteName) {

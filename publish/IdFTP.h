@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+class TTransferPace;
+
 enum TIdFTPTransferType { ftBinary, ftASCII };
 
 // The only proxy kind of this client: a direct connection, the proxy host and port unused.
@@ -78,7 +80,8 @@ class TIdFTP {
                 const std::function<void(std::int64_t)>& progress = {});
     // RETR: the whole file remoteName of the current folder, over a data connection as an
     // upload's. A file longer than maxBytes fails (its data connection reset); 550 fails as
-    // FileMissing.
+    // FileMissing. Its first bytes must come within ReadTimeout and then at least 16 KiB in
+    // each ReadTimeout (TTransferPace), or it fails as NoAnswer and the session is given up.
     std::string Download(const std::string& remoteName, std::int64_t maxBytes);
     // DELE; 550 fails as FileMissing.
     void Delete(const std::string& remoteName);
@@ -134,8 +137,8 @@ class TIdFTP {
     std::string Password;
     // Milliseconds within which each whole reply must come, the TCP connect (all addresses
     // together) must be made and the server must open an active transfer's connection, and
-    // in each of which a send must get 4096 bytes (or the rest) through; 0 waits without
-    // limit.
+    // in each of which a send must get 4096 bytes (or the rest) through and a download bring
+    // 16 KiB after its first bytes; 0 waits without limit.
     std::int32_t ReadTimeout = 0;
     // Passive data connections: EPSV when the control connection is IPv6, else PASV, each
     // connected to the control connection's peer whatever address the reply names. A server
@@ -176,6 +179,11 @@ class TIdFTP {
     // error set on a failure; Blocked (want set) when nothing is there yet.
     long ReceiveControl(char* buffer, std::size_t size);
     bool SendData(int fd, TTlsChannel* tls, const char* data, std::size_t size, std::string& error);
+    // Fails a download that did not keep its pace (TTransferPace), naming the file and the
+    // server; the data connection is reset and the session given up.
+    [[noreturn]] void FailTooSlow(const std::string& step, const std::string& remoteName,
+                                  const TTransferPace& pace, TFileDescriptor& data,
+                                  TTlsChannel& dataTls);
     // The TLS handshake on fd (the control connection, or a data connection resuming its
     // session), then the certificate's check.
     void StartTls(int fd, TTlsChannel& channel, bool data, const std::string& step);

@@ -17,15 +17,39 @@
 
 #include "platform/Sha256.h"
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
+
+// A SHA-256 as the manifest lists it, held as its 32 bytes so that the largest manifest
+// takes little memory; empty when the content is not known. Made from, compared with and
+// shown as the lower-case hexadecimal text that Sha256OfBytes gives (any other text makes
+// an empty one).
+class TSha256Digest {
+  public:
+    TSha256Digest() = default;
+    TSha256Digest(std::string_view text);
+    TSha256Digest(const std::string& text) : TSha256Digest(std::string_view(text)) {}
+    TSha256Digest(const char* text) : TSha256Digest(std::string_view(text)) {}
+
+    bool empty() const { return !FKnown; }
+    std::string Text() const;
+    operator std::string() const { return Text(); }
+    bool operator==(const TSha256Digest&) const = default;
+    bool operator==(const std::string& text) const { return Text() == text; }
+
+  private:
+    std::array<unsigned char, 32> FBytes{};
+    bool FKnown = false;
+};
 
 struct TManifestEntry {
     std::int64_t Size = 0;
     // Empty when the content on the server is not known (a file listed as pending).
-    std::string Sha256;
+    TSha256Digest Sha256;
     bool Known() const { return !Sha256.empty(); }
     bool operator==(const TManifestEntry&) const = default;
 };

@@ -1,6 +1,8 @@
 #include "publish/SftpTransport.h"
 
+#include "platform/Text.h"
 #include "publish/HostResolver.h"
+#include "publish/TransferPace.h"
 
 #include <libssh/libssh.h>
 #include <libssh/sftp.h>
@@ -36,6 +38,15 @@ std::string ErrorText(int error) {
 std::string SecondsText(std::int32_t milliseconds) {
     const std::int32_t seconds = (milliseconds + 999) / 1000;
     return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+}
+
+// A failure as it is shown: the host name and the file names in its texts may come from a
+// hand-edited project or from the server, and reach a terminal with no control character.
+TTransportError ShownError(const std::string& message, TTransportFailure kind,
+                           const std::string& reason, std::string fingerprint = {},
+                           std::string fileName = {}) {
+    return TTransportError(ControlCharactersShown(message), kind, ControlCharactersShown(reason),
+                           std::move(fingerprint), std::move(fileName));
 }
 
 std::string Quoted(const std::string& text) {
@@ -111,8 +122,8 @@ int TSftpTransport::SftpError() const {
 void TSftpTransport::Fail(const std::string& step, const std::string& detail,
                           TTransportFailure kind, const std::string& reason,
                           const std::string& fileName, const std::string& fingerprint) {
-    throw TTransportError("SFTP server " + ServerName() + ", " + step + ": " + detail, kind, reason,
-                          fingerprint, fileName);
+    throw ShownError("SFTP server " + ServerName() + ", " + step + ": " + detail, kind, reason,
+                     fingerprint, fileName);
 }
 
 void TSftpTransport::FailSession(const std::string& step, TTransportFailure kind,
@@ -771,25 +782,23 @@ void TSftpTransport::Disconnect() noexcept {
             FBroken = true;
     }
     if (!FBroken && status == SSH_FX_NO_SUCH_FILE)
-        throw TTransportError(
+        throw ShownError(
             "SFTP server " + ServerName() + ", " + step + ": " + path + " does not exist",
             TTransportFailure::FileMissing,
             "The file " + Quoted(remoteName) + " is not on the server.", {}, remoteName)
             .WithReplyCode(status);
     if (!FBroken && (status == SftpNoSpaceOnFilesystem || status == SftpQuotaExceeded))
-        throw TTransportError("SFTP server " + ServerName() + ", " + step + ": " + path +
-                                  ": no space (SFTP status " + std::to_string(status) + ")",
-                              TTransportFailure::DiskFull,
-                              "The server has no room for " + Quoted(remoteName) + ".", {},
-                              remoteName)
+        throw ShownError("SFTP server " + ServerName() + ", " + step + ": " + path +
+                             ": no space (SFTP status " + std::to_string(status) + ")",
+                         TTransportFailure::DiskFull,
+                         "The server has no room for " + Quoted(remoteName) + ".", {}, remoteName)
             .WithReplyCode(status);
     if (!FBroken && (status == SSH_FX_PERMISSION_DENIED || status == SSH_FX_WRITE_PROTECT ||
                      status == SSH_FX_FILE_ALREADY_EXISTS))
-        throw TTransportError("SFTP server " + ServerName() + ", " + step + ": " + path +
-                                  ": refused (SFTP status " + std::to_string(status) + ")",
-                              TTransportFailure::FileRefused,
-                              "The server refused the file " + Quoted(remoteName) + ".", {},
-                              remoteName)
+        throw ShownError("SFTP server " + ServerName() + ", " + step + ": " + path +
+                             ": refused (SFTP status " + std::to_string(status) + ")",
+                         TTransportFailure::FileRefused,
+                         "The server refused the file " + Quoted(remoteName) + ".", {}, remoteName)
             .WithReplyCode(status);
     try {
         FailSession(step, otherwise,
@@ -830,6 +839,10 @@ std::string TSftpTransport::Download(const std::string& remoteName, std::int64_t
     const std::size_t limit = maxBytes < 0 ? 0 : static_cast<std::size_t>(maxBytes);
     std::string content;
     std::vector<char> buffer(ChunkSize);
+    // However the server dribbles it, the file comes at a pace: something within
+    // ReadTimeout, then LeastReceived bytes in each ReadTimeout; each read is bounded by what
+    // is left of the period under way.
+    TTransferPace pace(FSettings.ReadTimeout, TTransferPace::LeastReceived);
     for (;;) {
         if (FCancelled) {
             ShutDownSocket();
@@ -841,17 +854,21 @@ std::string TSftpTransport::Download(const std::string& remoteName, std::int64_t
         const std::size_t room = std::min(buffer.size(), limit + 1 - content.size());
         ssize_t got;
         {
-            TStep bounded(*this, FSettings.ReadTimeout);
+            TStep bounded(*this, pace.MillisecondsLeft());
             got = sftp_read(file, buffer.data(), room);
         }
         if (got < 0) {
             const int status = SftpError();
+            bool timedOut;
             {
                 std::lock_guard lock(FWatchMutex);
+                timedOut = FTimedOut && !FCancelled;
                 if (FCancelled || FTimedOut)
                     FBroken = true;
             }
             close();
+            if (timedOut)
+                FailTooSlow(step, path, remoteName, pace.Total(), pace.Least());
             try {
                 FailSession(step, TTransportFailure::Other,
                             "The file " + Quoted(remoteName) + " could not be read on the server.",
@@ -863,18 +880,39 @@ std::string TSftpTransport::Download(const std::string& remoteName, std::int64_t
         }
         if (got == 0)
             break;
+        MakeRoom(content, static_cast<std::size_t>(got), limit + 1);
         content.append(buffer.data(), static_cast<std::size_t>(got));
+        pace.Moved(static_cast<std::size_t>(got));
         if (content.size() > limit) {
             close();
             Fail(step, path + " is longer than " + std::to_string(maxBytes) + " bytes",
                  TTransportFailure::Other,
-                 "The file " + Quoted(remoteName) + " on the server is longer than " +
+                 "The file " + Quoted(remoteName) + " on " + ServerName() + " is longer than " +
                      std::to_string(maxBytes) + " bytes.",
                  remoteName);
         }
     }
     close();
     return content;
+}
+
+void TSftpTransport::FailTooSlow(const std::string& step, const std::string& path,
+                                 const std::string& remoteName, std::int64_t received,
+                                 std::size_t least) {
+    const std::string within = " within " + SecondsText(FSettings.ReadTimeout);
+    const std::string sofar = std::to_string(received) + " bytes so far";
+    if (received == 0)
+        Fail(step, path + ": no data came" + within, TTransportFailure::NoAnswer,
+             "Nothing of the file " + Quoted(remoteName) + " came from " + ServerName() + within +
+                 ".",
+             remoteName);
+    Fail(step,
+         path + ": less than " + std::to_string(least) + " bytes came" + within + " (" + sofar +
+             ")",
+         TTransportFailure::NoAnswer,
+         "The file " + Quoted(remoteName) + " came too slowly from " + ServerName() +
+             ": less than " + std::to_string(least / 1024) + " KiB" + within + " (" + sofar + ").",
+         remoteName);
 }
 
 void TSftpTransport::Delete(const std::string& remoteName) {
@@ -916,12 +954,12 @@ void TSftpTransport::Rename(const std::string& fromName, const std::string& toNa
         }
         if (existing) {
             sftp_attributes_free(existing);
-            throw TTransportError("SFTP server " + ServerName() + ", " + step + ": " + to +
-                                      " exists and is not replaced (SFTP status 4)",
-                                  TTransportFailure::FileRefused,
-                                  "The server does not rename " + Quoted(fromName) +
-                                      " over the existing file " + Quoted(toName) + ".",
-                                  {}, toName)
+            throw ShownError("SFTP server " + ServerName() + ", " + step + ": " + to +
+                                 " exists and is not replaced (SFTP status 4)",
+                             TTransportFailure::FileRefused,
+                             "The server does not rename " + Quoted(fromName) +
+                                 " over the existing file " + Quoted(toName) + ".",
+                             {}, toName)
                 .WithReplyCode(status);
         }
     }

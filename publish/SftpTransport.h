@@ -92,6 +92,11 @@ class TSftpTransport : public TTransport {
     // DiskFull or FileRefused, else otherwise; the status goes along as the reply code.
     [[noreturn]] void FailFile(const std::string& step, const std::string& path,
                                const std::string& remoteName, TTransportFailure otherwise);
+    // Fails a download that did not keep its pace (TTransferPace): received bytes came, fewer
+    // than least in the last period.
+    [[noreturn]] void FailTooSlow(const std::string& step, const std::string& path,
+                                  const std::string& remoteName, std::int64_t received,
+                                  std::size_t least);
     void ThrowIfCancelled(const std::string& step);
     void RequireConnected(const std::string& step);
     void Log(const std::string& line) const;

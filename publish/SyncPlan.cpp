@@ -33,9 +33,15 @@ bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
 }
 
 TSyncPlan TSyncPlan::Make(const std::vector<TLocalFile>& site, const TManifest* remote) {
+    return Make(site, remote ? TManifest(*remote) : TManifest());
+}
+
+TSyncPlan TSyncPlan::Make(const std::vector<TLocalFile>& site, TManifest&& remote) {
     TSyncPlan plan;
-    if (remote)
-        plan.Remote = *remote;
+    plan.Remote = std::move(remote);
+    // At most every file of the site and every one of the manifest: never grown by doubling,
+    // which would hold a large plan twice for a moment.
+    plan.Items.reserve(site.size() + plan.Remote.Files.size());
     std::set<std::string> onSite, foldedOnSite;
     for (const TLocalFile& file : site) {
         onSite.insert(file.Name);
@@ -52,8 +58,8 @@ TSyncPlan TSyncPlan::Make(const std::vector<TLocalFile>& site, const TManifest* 
     }
     for (const auto& [name, entry] : plan.Remote.Files)
         if (onSite.count(name) == 0 && foldedOnSite.count(FoldedName(name)) == 0)
-            plan.Items.push_back(
-                TSyncItem{name, TSyncKind::Delete, entry.Size, entry.Sha256, true});
+            // Without its hash: the manifest keeps it, and a large manifest is not held twice.
+            plan.Items.push_back(TSyncItem{name, TSyncKind::Delete, entry.Size, {}, true});
     return plan;
 }
 

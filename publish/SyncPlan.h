@@ -26,7 +26,8 @@ struct TLocalFile {
 struct TSyncItem {
     std::string Name;
     TSyncKind Kind = TSyncKind::New;
-    // For a file of the site: its size and hash now; for Delete: what the manifest says.
+    // For a file of the site: its size and hash now; for Delete: the size the manifest says
+    // (its hash stays in the plan's Remote).
     std::int64_t Size = 0;
     std::string Sha256;
     // Whether the run sends it (or, for Delete, deletes it): unchanged files start unticked.
@@ -44,6 +45,8 @@ class TSyncPlan {
     // but for case is not deleted: to a server that ignores case both are one file, which
     // the site's file takes over (its old spelling then drops out of the manifest).
     static TSyncPlan Make(const std::vector<TLocalFile>& site, const TManifest* remote);
+    // The same with the manifest read, taken over without a copy.
+    static TSyncPlan Make(const std::vector<TLocalFile>& site, TManifest&& remote);
 
     int Uploads() const;
     std::int64_t UploadBytes() const;

@@ -312,17 +312,25 @@ void TSyncRun::Prepare() {
 
     status("Compare Files...");
     const std::vector<TLocalFile> site = ListSiteFiles(FSiteFolder);
-    Plan = TSyncPlan::Make(site, ManifestFound || !FPendingNames.empty() ? &remote : nullptr);
+    // The manifest read goes into the plan as it is, without a copy.
+    Plan = ManifestFound || !FPendingNames.empty() ? TSyncPlan::Make(site, std::move(remote))
+                                                   : TSyncPlan::Make(site, nullptr);
     FManifestCurrent = ManifestFound;
     FPrepared = true;
     Status.assign(Plan.Items.size(), TSyncItemStatus());
     std::lock_guard<std::mutex> lock(FServerMutex);
-    FServer = Plan.Remote;
+    FServer.reset();
 }
 
 TManifest TSyncRun::ServerManifest() const {
     std::lock_guard<std::mutex> lock(FServerMutex);
-    return FServer;
+    return FServer ? *FServer : Plan.Remote;
+}
+
+TManifest& TSyncRun::ChangedServer() {
+    if (!FServer)
+        FServer = Plan.Remote;
+    return *FServer;
 }
 
 int TSyncRun::Failures() const {
@@ -362,9 +370,9 @@ void TSyncRun::SendFile(TTransport& transport, std::size_t index) {
         // does not rename over a file moves the old one aside first); under every spelling of
         // the name, to a server that ignores case.
         std::lock_guard<std::mutex> lock(FServerMutex);
-        FServer.MarkUnknown({item.Name});
+        ChangedServer().MarkUnknown({item.Name});
         if (replaced)
-            FServer.MarkUnknown({replaced->begin(), replaced->end()});
+            ChangedServer().MarkUnknown({replaced->begin(), replaced->end()});
     };
     // What one connection found out about renames holds for the others.
     if (FRenamesRefused.load())
@@ -379,10 +387,10 @@ void TSyncRun::SendFile(TTransport& transport, std::size_t index) {
     } tellRefused{*this, transport};
     transport.UploadReplacing(local, item.Name, PartPrefix + item.Name, progress, unchanged);
     std::lock_guard<std::mutex> lock(FServerMutex);
-    FServer.Files[item.Name] = TManifestEntry{item.Size, item.Sha256};
+    ChangedServer().Files[item.Name] = TManifestEntry{item.Size, item.Sha256};
     if (replaced)
         for (const std::string& other : *replaced)
-            FServer.Files.erase(other);
+            ChangedServer().Files.erase(other);
 }
 
 TPresence TSyncRun::DeleteChecked(TTransport& transport, const std::string& name) {
@@ -412,10 +420,10 @@ bool TSyncRun::DeleteFile(TTransport& transport, const std::string& name) {
     const TPresence presence = DeleteChecked(transport, name);
     std::lock_guard<std::mutex> lock(FServerMutex);
     if (presence == TPresence::Unknown) {
-        FServer.MarkUnknown({name});
+        ChangedServer().MarkUnknown({name});
         return false;
     }
-    FServer.Files.erase(name);
+    ChangedServer().Files.erase(name);
     return true;
 }
 
@@ -593,7 +601,7 @@ bool TSyncRun::MarkPending(const std::set<std::string>& names, TSyncTotals& tota
             return false;
         }
         std::lock_guard<std::mutex> lock(FServerMutex);
-        Plan.Remote = FServer;
+        TakeServerIntoPlan();
         FManifestCurrent = true;
     }
     const std::string error =
@@ -692,7 +700,7 @@ TSyncTotals TSyncRun::Run(bool deletesConfirmed) {
             if (item.Ticked)
                 FReplaced[item.Name].push_back(name);
             else if (item.Kind == TSyncKind::Unchanged)
-                FServer.Files.erase(name);
+                ChangedServer().Files.erase(name);
         }
     }
 
@@ -737,7 +745,7 @@ TSyncTotals TSyncRun::Run(bool deletesConfirmed) {
             WriteManifest(totals);
         if (totals.ManifestWritten) {
             std::lock_guard<std::mutex> lock(FServerMutex);
-            Plan.Remote = FServer;
+            TakeServerIntoPlan();
             FManifestCurrent = true;
         }
         if (same || totals.ManifestWritten)

@@ -23,6 +23,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -219,7 +220,18 @@ class TSyncRun {
     // and that its upload replaces on a server that ignores case: they go with it.
     std::map<std::string, std::vector<std::string>> FReplaced;
     mutable std::mutex FServerMutex;
-    TManifest FServer;
+    // What the server's manifest holds now, where it differs from Plan.Remote: a copy is made
+    // at the first change only, so that a large manifest is not held twice while nothing
+    // changed (a run compared, or sending nothing).
+    std::optional<TManifest> FServer;
+    // FServer, made from Plan.Remote when it is not yet; FServerMutex held.
+    TManifest& ChangedServer();
+    // Plan.Remote becomes what the server holds (FServerMutex held).
+    void TakeServerIntoPlan() {
+        if (FServer)
+            Plan.Remote = std::move(*FServer);
+        FServer.reset();
+    }
 
     std::mutex FEventsMutex;
     std::condition_variable FEventsReady;

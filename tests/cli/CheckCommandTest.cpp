@@ -90,13 +90,16 @@ TEST_F(CheckCommandTest, AHomepageNameThatIsNoPlainFileNameFailsTheCheck) {
     }
     {
         TDProject project(Site, Document);
-        project.FRAME.HOMEPAGE = "x\x1b[31m";
+        project.FRAME.HOMEPAGE = "x\x1b[31m\xc2\x9b"
+                                 "0m\xe2\x82\xac";
         project.Save();
     }
     TCliRun run = Check();
     EXPECT_EQ(run.Status, 0);
-    EXPECT_NE(run.Out.find("  homepage: x?[31m.htm, layout"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("  homepage: x?[31m?0m\xe2\x82\xac.htm, layout"), std::string::npos)
+        << run.Out;
     EXPECT_EQ(run.Out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(run.Out.find("\xc2\x9b"), std::string::npos);
 }
 
 TEST_F(CheckCommandTest, ALinkOrAFifoInPlaceOfAFileIsReportedAndNeverWaitedOn) {

@@ -567,6 +567,12 @@ TEST_F(PublishCommandTest, NamesFromTheServersManifestReachTheTerminalWithoutCon
         {"a\x1b]0;owned\x07.htm", "a?]0;owned?.htm"},
         {"b\x1b[2J\x1b[H.htm", "b?[2J?[H.htm"},
         {"c\tx\x7f.htm", "c?x?.htm"},
+        // C1 controls are controls too (here CSI as UTF-8); other letters stay, whatever their
+        // bytes.
+        {"d\xc2\x9b"
+         "2J.htm",
+         "d?2J.htm"},
+        {"e\xe2\x82\xac\xc3\xa9.htm", "e\xe2\x82\xac\xc3\xa9.htm"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Shown);

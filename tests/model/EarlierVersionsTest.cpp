@@ -705,6 +705,72 @@ TEST_F(EarlierVersionsTest, ABrokenVersionIsNamedOrLeftOutAndNeverRestored) {
     }
 }
 
+TEST_F(EarlierVersionsTest, AStrayNamedLikeAVersionIsPassedOverAndReported) {
+    // Each put where version 3 (the next one) would go, as a folder version or as a list.
+    struct TCase {
+        const char* Name;
+        const char* Entry;
+        bool Fifo; // else a symbolic link to something outside the history
+    } cases[] = {
+        {"a link in place of a folder version", "00000003", false},
+        {"a FIFO in place of a folder version", "00000003", true},
+        {"a link in place of a list", "00000003.list", false},
+        {"a FIFO in place of a list", "00000003.list", true},
+        {"a link in place of a list's description", "00000003.info", false},
+        {"a FIFO in place of a folder version's description", "00000003.txt", true},
+    };
+    for (const TCase& test : cases) {
+        SCOPED_TRACE(test.Name);
+        TTempFolder dir;
+        TTempFolder outside;
+        WriteFileBytes(outside / "Default.Pro", "not to be touched");
+        TXmlDocument document;
+        TDProject project(dir.Path(), document);
+        Change(project, "Add Column", [](TProjectEditor& e) { e.AddColumn(); });
+        const std::string stray = dir / (std::string(".history/") + test.Entry);
+        if (test.Fifo)
+            ASSERT_EQ(::mkfifo(stray.c_str(), 0600), 0);
+        else if (std::string(test.Entry).find('.') == std::string::npos)
+            std::filesystem::create_directory_symlink(outside.Path(), stray);
+        else
+            std::filesystem::create_symlink(outside / "Default.Pro", stray);
+        // A full history past it (copies of version 2, written directly), then two changes:
+        // each keeps its version and pruning goes on.
+        const std::string history = dir / ".history";
+        for (int id = 4; id < 4 + static_cast<int>(TEarlierVersions::MaxVersions) - 1; ++id) {
+            char name[16];
+            std::snprintf(name, sizeof name, "%08d", id);
+            WriteFileBytes(history + "/" + name + ".list",
+                           ReadFileBytes(history + "/00000002.list"));
+            WriteFileBytes(history + "/" + name + ".info", "1000\nCopy\n");
+        }
+        for (const char* topic : {"One", "Two"})
+            ASSERT_NO_THROW(Change(project, topic, [&project, topic](TProjectEditor&) {
+                project.TOPIC.CAPTION = topic;
+                project.Save();
+            }));
+        TEarlierVersions versions(dir.Path());
+        const std::vector<TEarlierVersion> list = versions.List();
+        ASSERT_EQ(list.size(), TEarlierVersions::MaxVersions);
+        // Numbered past the stray and the copies; the oldest went, the stray aside.
+        EXPECT_EQ(list[0].Id, "00000104");
+        EXPECT_EQ(list[0].Change, "Two");
+        EXPECT_EQ(list[1].Change, "One");
+        EXPECT_EQ(list.back().Id, "00000005");
+        EXPECT_EQ(versions.Read(list[0]), TEarlierVersions::Kept(ReadProjectDocuments(project)));
+        // A list and a description for each version kept, and nothing else (the stray aside).
+        std::set<std::string> files = RegularFilesIn(history);
+        files.erase(test.Entry);
+        EXPECT_EQ(files.size(), 2 * TEarlierVersions::MaxVersions);
+        // The stray is left as it was, and what it points at too; it is reported.
+        struct stat st {};
+        ASSERT_EQ(::lstat(stray.c_str(), &st), 0);
+        EXPECT_TRUE(test.Fifo ? S_ISFIFO(st.st_mode) : S_ISLNK(st.st_mode));
+        EXPECT_EQ(ReadFileBytes(outside / "Default.Pro"), "not to be touched");
+        EXPECT_EQ(versions.Strays(), std::vector<std::string>{stray});
+    }
+}
+
 TEST_F(EarlierVersionsTest, HistoryThroughASymbolicLinkIsRefused) {
     TXmlDocument document;
     TDProject project(Dir.Path(), document);

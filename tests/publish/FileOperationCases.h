@@ -218,6 +218,8 @@ inline void PlayCases(TTransport& transport, const std::string& serverFolder, in
                 EXPECT_THAT(failure->Reason(), ::testing::HasSubstr("over the existing file"));
             } else {
                 EXPECT_THAT(failure->Reason(), ::testing::HasSubstr("is longer than"));
+                // The file and the server are named.
+                EXPECT_THAT(failure->Reason(), ::testing::HasSubstr("\" on 127.0.0.1:"));
             }
         } else {
             EXPECT_FALSE(failure.has_value()) << failure->what();

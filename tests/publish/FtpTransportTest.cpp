@@ -788,6 +788,44 @@ TEST_F(FtpTransportTest, RepliesToTheFileOperationsCarryTheirCode) {
     }
 }
 
+TEST_F(FtpTransportTest, ASynchronisingRunGivesUpAManifestDribbledByteByByte) {
+    // A byte every 50 ms, for longer than the test waits: each one would have restarted the
+    // read time-out.
+    TFakeFtpServer server([](TFakeFtpSession& s) {
+        s.Login();
+        s.Answer("200 PORT ok");
+        s.Answer("150 Here it comes");
+        const int data = s.ConnectBack();
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < end && ::send(data, "c", 1, MSG_NOSIGNAL) == 1)
+            s.Pause(50);
+        ::close(data);
+        s.WaitClosed();
+    });
+    Port = server.Port();
+    std::filesystem::create_directories(Dir / "site");
+    WriteFileBytes(Dir / "site/index.htm", "home");
+    TTransportSettings settings = Settings(TTransportProtocol::FTP, false);
+    settings.ReadTimeout = 400;
+    TSyncRun run(settings, "", Dir / "site");
+    std::vector<std::string> status;
+    run.OnStatus = [&status](const std::string& text) { status.push_back(text); };
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        run.Prepare();
+        ADD_FAILURE() << "the manifest was read";
+    } catch (const TTransportError& e) {
+        EXPECT_EQ(e.Kind(), TTransportFailure::NoAnswer) << e.what();
+        EXPECT_THAT(e.Reason(),
+                    HasSubstr("The file \".corvane-manifest\" came too slowly from "
+                              "127.0.0.1:" +
+                              std::to_string(Port) + ": less than 16 KiB within 1 second"));
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_THAT(status, Contains("Read Manifest..."));
+    server.Finish();
+}
+
 TEST_F(FtpTransportTest, CancelEndsADownloadThatStalls) {
     for (bool passive : {false, true}) {
         SCOPED_TRACE(passive ? "passive" : "active");

@@ -210,6 +210,54 @@ TEST(IdFTPConnect, ThePasswordStaysOutOfLogsAndMessages) {
     EXPECT_THAT(e.what(), HasSubstr("530 Login incorrect"));
 }
 
+TEST(IdFTPConnect, BytesInTheClearAfterTheReplyToAuthTlsCloseTheConnection) {
+    // A forged reply to USER behind the 234, in the same write: it must never be read as
+    // a reply that came through TLS.
+    bool closed = false;
+    TFakeFtpServer server([&](TFakeFtpSession& s) {
+        s.Reply("220 Hi");
+        s.Command();
+        s.Send("234 Go ahead\r\n230 forged\r\n");
+        closed = s.WaitClosed(3000);
+    });
+    TIdFTP ftp;
+    Prepare(ftp, server.Port(), 2000);
+    ftp.UseTls = true;
+    const auto start = std::chrono::steady_clock::now();
+    TFTPError e = Failure([&] { ftp.Connect(); });
+    EXPECT_LT(ElapsedMs(start), 1000);
+    server.Finish();
+    EXPECT_THAT(e.what(), HasSubstr("AUTH TLS: 12 bytes came in the clear after the reply"));
+    EXPECT_THAT(e.Reason(), HasSubstr("sent more than its reply to AUTH TLS before TLS began"));
+    EXPECT_FALSE(ftp.Connected());
+    EXPECT_TRUE(closed);
+    // Not a byte of a TLS handshake went out after AUTH TLS.
+    EXPECT_THAT(server.Commands(), ElementsAre("AUTH TLS"));
+}
+
+TEST(IdFTPConnect, BytesInTheClearThatComeLaterFailTheTlsHandshake) {
+    // The forged reply a moment after the 234: the handshake has begun and reads it as TLS.
+    TFakeFtpServer server([&](TFakeFtpSession& s) {
+        s.Reply("220 Hi");
+        s.Command();
+        s.Reply("234 Go ahead");
+        s.Pause(100);
+        s.Reply("230 forged");
+        s.WaitClosed(3000);
+    });
+    TIdFTP ftp;
+    Prepare(ftp, server.Port(), 2000);
+    ftp.UseTls = true;
+    const auto start = std::chrono::steady_clock::now();
+    TFTPError e = Failure([&] { ftp.Connect(); });
+    EXPECT_LT(ElapsedMs(start), 1000);
+    server.Finish();
+    EXPECT_THAT(e.Reason(), HasSubstr("The TLS handshake with 127.0.0.1:"));
+    EXPECT_FALSE(ftp.Connected());
+    const TStrings commands = server.Commands();
+    EXPECT_THAT(commands, Not(::testing::Contains(::testing::StartsWith("USER"))));
+}
+
 // ---- Reading replies
 
 TEST(IdFTPReplies, MultiLineRepliesTrimmingAndLineEnds) {
@@ -1165,6 +1213,77 @@ TEST_F(IdFTPUpload, ATransferThatStopsMakingProgressFailsWithinReadTimeout) {
         EXPECT_TRUE(ftp.Connected());
         EXPECT_NO_THROW(ftp.ChangeFolder("x"));
         ftp.Disconnect();
+        server.Finish();
+    }
+}
+
+// ---- Downloads
+
+TEST(IdFTPDownload, AFileDribbledSlowerThanItsPaceFailsNamingTheFileAndTheServer) {
+    struct TCase {
+        const char* Name;
+        std::size_t Piece; // bytes sent at a time, each after PauseMs
+        int PauseMs;
+        std::size_t Size;  // the whole file
+        const char* Fails; // the failure's detail, or null when the file comes whole
+        const char* Reason;
+    };
+    const TCase cases[] = {
+        {"a byte at a time", 1, 20, 200, "less than 16384 bytes came within 300 ms (",
+         "came too slowly from"},
+        {"nothing after the data connection", 0, 0, 100, "no data came within 300 ms",
+         "Nothing of the file \".corvane-manifest\" came from"},
+        {"a kilobyte now and then", 1024, 100, 64 * 1024,
+         "less than 16384 bytes came within 300 ms (", "less than 16 KiB within 1 second ("},
+        {"16 KiB now and then", 16 * 1024, 100, 80 * 1024, nullptr, nullptr},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFakeFtpServer server([&c](TFakeFtpSession& s) {
+            s.Login();
+            s.Answer("200 PORT ok");
+            s.Answer("150 Here it comes");
+            const int data = s.ConnectBack();
+            // Until the file is sent, the client goes or three seconds are over.
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+            std::size_t sent = 0;
+            while (sent < c.Size && std::chrono::steady_clock::now() < end) {
+                s.Pause(c.PauseMs);
+                const std::string piece(std::min(c.Piece, c.Size - sent), 'm');
+                // The client reset the connection: readable, at its end.
+                if (piece.empty() && TFakeFtpSession::WaitReadable(data, 100))
+                    break;
+                if (piece.empty())
+                    continue;
+                if (::send(data, piece.data(), piece.size(), MSG_NOSIGNAL) <= 0)
+                    break;
+                sent += piece.size();
+            }
+            ::close(data);
+            if (sent == c.Size)
+                s.Reply("226 Done");
+            s.WaitClosed();
+        });
+        TIdFTP ftp;
+        Prepare(ftp, server.Port(), 300);
+        ftp.Connect();
+        const auto start = std::chrono::steady_clock::now();
+        if (!c.Fails) {
+            EXPECT_EQ(ftp.Download(".corvane-manifest", 1 << 20), std::string(c.Size, 'm'));
+            ftp.Disconnect();
+            server.Finish();
+            continue;
+        }
+        TFTPError e = Failure([&] { ftp.Download(".corvane-manifest", 1 << 20); });
+        EXPECT_LT(ElapsedMs(start), 1500);
+        EXPECT_EQ(e.Kind(), TTransportFailure::NoAnswer);
+        EXPECT_EQ(e.FileName(), ".corvane-manifest");
+        EXPECT_THAT(e.what(), HasSubstr("RETR .corvane-manifest: " + std::string(c.Fails)));
+        EXPECT_THAT(e.Reason(), HasSubstr(c.Reason));
+        EXPECT_THAT(e.Reason(), HasSubstr("127.0.0.1:" + std::to_string(server.Port())));
+        EXPECT_THAT(e.Reason(), HasSubstr("\".corvane-manifest\""));
+        // The server's final reply would be out of step: the session is given up.
+        EXPECT_FALSE(ftp.Connected());
         server.Finish();
     }
 }

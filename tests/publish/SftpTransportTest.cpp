@@ -667,6 +667,18 @@ TEST_F(SftpPeerTest, NothingListeningAndANameThatDoesNotResolve) {
     EXPECT_EQ(e.Kind(), TTransportFailure::HostNotFound);
     EXPECT_THAT(e.Reason(),
                 HasSubstr("The host name \"" + settings.Host + "\" does not resolve ("));
+
+    // A host name of a hand-edited project reaches no terminal with its controls, C1 ones
+    // among them.
+    settings.Host = std::string(70, 'q') + "\x1b[2J\xc2\x9b"
+                                           "0m.invalid";
+    TSftpTransport controls(settings);
+    e = FailureOf([&] { controls.Connect(); });
+    EXPECT_THAT(e.Reason(), HasSubstr(std::string(70, 'q') + "?[2J?0m.invalid"));
+    for (const std::string& text : {std::string(e.what()), e.Reason()}) {
+        EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
+        EXPECT_EQ(text.find("\xc2\x9b"), std::string::npos) << text;
+    }
 }
 
 // A listener that takes connections (the system completes them) and never says a word.
