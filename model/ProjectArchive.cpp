@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -191,15 +192,14 @@ class TArchiveWriter {
   public:
     TArchiveWriter(int fd, std::string file) : FFile(std::move(file)) {
         FTarget.Fd = fd;
-        FArchive = archive_write_new();
+        FArchive.reset(archive_write_new());
         if (!FArchive)
             throw TError("The archive cannot be made: out of memory", FFile);
-        Check(archive_write_set_format_zip(FArchive));
-        Check(archive_write_set_options(FArchive, "zip:hdrcharset=UTF-8"));
-        Check(archive_write_set_bytes_in_last_block(FArchive, 1));
-        Check(archive_write_open(FArchive, &FTarget, nullptr, WriteBlock, nullptr));
+        Check(archive_write_set_format_zip(FArchive.get()));
+        Check(archive_write_set_options(FArchive.get(), "zip:hdrcharset=UTF-8"));
+        Check(archive_write_set_bytes_in_last_block(FArchive.get(), 1));
+        Check(archive_write_open(FArchive.get(), &FTarget, nullptr, WriteBlock, nullptr));
     }
-    ~TArchiveWriter() { archive_write_free(FArchive); }
     TArchiveWriter(const TArchiveWriter&) = delete;
     TArchiveWriter& operator=(const TArchiveWriter&) = delete;
 
@@ -212,16 +212,17 @@ class TArchiveWriter {
         archive_entry_set_perm(entry, 0644);
         archive_entry_set_size(entry, size);
         archive_entry_set_mtime(entry, modified, 0);
-        const int result = archive_write_header(FArchive, entry);
+        const int result = archive_write_header(FArchive.get(), entry);
         archive_entry_free(entry);
         Check(result, name);
     }
     void Add(const char* bytes, std::size_t size, const std::string& name) {
-        if (size > 0 && archive_write_data(FArchive, bytes, size) != static_cast<la_ssize_t>(size))
+        if (size > 0 &&
+            archive_write_data(FArchive.get(), bytes, size) != static_cast<la_ssize_t>(size))
             Fail(name);
     }
-    void End(const std::string& name) { Check(archive_write_finish_entry(FArchive), name); }
-    void Close() { Check(archive_write_close(FArchive)); }
+    void End(const std::string& name) { Check(archive_write_finish_entry(FArchive.get()), name); }
+    void Close() { Check(archive_write_close(FArchive.get())); }
 
   private:
     void Check(int result, const std::string& name = {}) {
@@ -229,9 +230,10 @@ class TArchiveWriter {
             Fail(name);
     }
     [[noreturn]] void Fail(const std::string& name) {
-        std::string reason = FTarget.Error != 0               ? SystemText(FTarget.Error)
-                             : archive_error_string(FArchive) ? archive_error_string(FArchive)
-                                                              : "unknown error";
+        std::string reason = FTarget.Error != 0 ? SystemText(FTarget.Error)
+                             : archive_error_string(FArchive.get())
+                                 ? archive_error_string(FArchive.get())
+                                 : "unknown error";
         throw TError(name.empty()
                          ? "The archive cannot be written: " + reason
                          : "The archive cannot be written at " + Quoted(name) + ": " + reason,
@@ -240,7 +242,9 @@ class TArchiveWriter {
 
     std::string FFile;
     TWriteTarget FTarget;
-    struct archive* FArchive = nullptr;
+    // Freed however the constructor or the writing ends.
+    std::unique_ptr<struct archive, decltype(&archive_write_free)> FArchive{nullptr,
+                                                                            archive_write_free};
 };
 
 std::int64_t ModifiedTime(const std::string& path) {
@@ -372,19 +376,18 @@ class TArchiveReader {
             throw TError("The archive is not a plain file", file);
         // Reading a plain file never waits; the flag was only there for opening a FIFO.
         ::fcntl(FSource.Fd, F_SETFL, ::fcntl(FSource.Fd, F_GETFL) & ~O_NONBLOCK);
-        FArchive = archive_read_new();
+        FArchive.reset(archive_read_new());
         if (!FArchive)
             throw TError("The archive cannot be read: out of memory", file);
         // The entries as the central directory at the end describes them (what unzip
         // programs go by, links included), each read from its place.
-        archive_read_support_format_zip_seekable(FArchive);
-        archive_read_set_callback_data(FArchive, &FSource);
-        archive_read_set_read_callback(FArchive, ReadBlock);
-        archive_read_set_seek_callback(FArchive, SeekTo);
-        if (archive_read_open1(FArchive) != ARCHIVE_OK)
+        archive_read_support_format_zip_seekable(FArchive.get());
+        archive_read_set_callback_data(FArchive.get(), &FSource);
+        archive_read_set_read_callback(FArchive.get(), ReadBlock);
+        archive_read_set_seek_callback(FArchive.get(), SeekTo);
+        if (archive_read_open1(FArchive.get()) != ARCHIVE_OK)
             throw TError("The file is no project archive: " + LibraryError(), file);
     }
-    ~TArchiveReader() { archive_read_free(FArchive); }
     TArchiveReader(const TArchiveReader&) = delete;
     TArchiveReader& operator=(const TArchiveReader&) = delete;
 
@@ -412,7 +415,7 @@ class TArchiveReader {
     std::string LibraryError() const {
         if (FSource.Error != 0)
             return SystemText(FSource.Error);
-        const char* text = archive_error_string(FArchive);
+        const char* text = archive_error_string(FArchive.get());
         return text ? text : "unknown error";
     }
 
@@ -423,7 +426,7 @@ class TArchiveReader {
     // The next entry's header: false at the end. The entry must be a plain file of a name the
     // archive may hold.
     bool Next(std::string& name) {
-        const int result = archive_read_next_header(FArchive, &FEntry);
+        const int result = archive_read_next_header(FArchive.get(), &FEntry);
         if (result == ARCHIVE_EOF)
             return false;
         if (result != ARCHIVE_OK && result != ARCHIVE_WARN)
@@ -463,7 +466,7 @@ class TArchiveReader {
         std::vector<char> buffer(BlockSize);
         std::int64_t total = 0;
         while (true) {
-            const la_ssize_t got = archive_read_data(FArchive, buffer.data(), buffer.size());
+            const la_ssize_t got = archive_read_data(FArchive.get(), buffer.data(), buffer.size());
             if (got < 0)
                 throw TError("The archive entry " + Quoted(name) + " is damaged: " + LibraryError(),
                              FFile);
@@ -591,7 +594,9 @@ class TArchiveReader {
     TArchiveLimits FLimits;
     TReadSource FSource;
     TFileDescriptor FFd;
-    struct archive* FArchive = nullptr;
+    // Freed however the constructor or the reading ends.
+    std::unique_ptr<struct archive, decltype(&archive_read_free)> FArchive{nullptr,
+                                                                           archive_read_free};
     struct archive_entry* FEntry = nullptr;
     std::map<std::string, TListed> FListed;
     std::string FLast;
