@@ -36,10 +36,54 @@ constexpr const char* Folders[] = {"Images", "Downloads"};
 constexpr std::size_t BlockSize = 64 * 1024;
 constexpr std::size_t MaxSizeDigits = 18;
 
+// Whether text is well-formed UTF-8 (no overlong forms, surrogates or code points past
+// U+10FFFF): the names in the archive are UTF-8, as its entries say.
+bool IsUtf8(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        unsigned code = 0;
+        if (byte < 0x80) {
+            ++i;
+            continue;
+        }
+        if (byte >= 0xc2 && byte <= 0xdf) {
+            length = 2;
+            code = byte & 0x1fu;
+        } else if (byte >= 0xe0 && byte <= 0xef) {
+            length = 3;
+            code = byte & 0x0fu;
+        } else if (byte >= 0xf0 && byte <= 0xf4) {
+            length = 4;
+            code = byte & 0x07u;
+        } else {
+            return false;
+        }
+        if (i + length > text.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xc0u) != 0x80u)
+                return false;
+            code = (code << 6) | (next & 0x3fu);
+        }
+        if ((length == 3 && (code < 0x800 || (code >= 0xd800 && code <= 0xdfff))) ||
+            (length == 4 && (code < 0x10000 || code > 0x10ffff)))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
 std::string Quoted(const std::string& name) {
     std::string shown;
     for (char c : name)
         shown.push_back(static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c);
+    if (!IsUtf8(shown))
+        for (char& c : shown)
+            if (static_cast<unsigned char>(c) >= 0x80)
+                c = '?';
     return "\"" + shown + "\"";
 }
 
@@ -70,6 +114,8 @@ std::string NameProblem(const std::string& name) {
     for (char c : name)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
             return "its name holds a control character";
+    if (!IsUtf8(name))
+        return "its name is not UTF-8";
     std::vector<std::string> parts;
     std::size_t start = 0;
     while (true) {

@@ -70,11 +70,13 @@ TEST(ProjectArchiveTest, RoundTripGivesTheProjectBackWithoutPasswordTempHtmlOrHi
     fs::create_symlink("/etc/passwd", original + "/Images/Link.gif");
     fs::create_directory(original + "/Images/Old");
     WriteFileBytes(original + "/Images/Old/Old.gif", "old");
+    WriteFileBytes(original + "/Images/Caf\xe9.gif", "Latin-1");
 
     const TArchiveSummary exported = ExportProject(original, temp / "Sample.corvane", false);
     EXPECT_EQ(exported.Files, 20);
-    EXPECT_EQ(exported.LeftOut, (std::vector<std::string>{"Images/Link.gif (a symbolic link)",
-                                                          "Images/Old (a folder)"}));
+    EXPECT_EQ(exported.LeftOut, (std::vector<std::string>{
+                                    "Images/Caf\xe9.gif (a name an archive cannot hold)",
+                                    "Images/Link.gif (a symbolic link)", "Images/Old (a folder)"}));
     EXPECT_EQ(NamesIn(temp.Path()), (std::set<std::string>{"Sample", "Sample.corvane"}));
     const std::vector<TReadEntry> entries = ReadRawZip(temp / "Sample.corvane");
     ASSERT_FALSE(entries.empty());
