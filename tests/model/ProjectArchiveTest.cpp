@@ -43,7 +43,7 @@ std::set<std::string> NamesIn(const std::string& folder) {
 // A copy of the bundled sample project, with what an export leaves behind added: the
 // preview, the built site and the earlier versions.
 std::string CopySample(const TTempFolder& temp, const std::string& name) {
-    const std::string folder = temp / name;
+    std::string folder = temp / name;
     fs::copy(SourceFolder() + "/examples/Sample", folder, fs::copy_options::recursive);
     for (const char* sub : {"Temp", "HTML", ".history", ".history/objects"})
         fs::create_directory(folder + "/" + sub);
