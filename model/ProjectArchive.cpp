@@ -202,6 +202,17 @@ std::string WithoutPassword(const std::string& bytes) {
     return document.ToString();
 }
 
+// Whether a file's content is packed already (JPEG, GIF, PNG, zip and the like).
+bool IsPacked(const std::string& name) {
+    static const char* const packed[] = {".jpg", ".jpeg", ".gif", ".png",    ".webp",
+                                         ".zip", ".gz",   ".bz2", ".xz",     ".7z",
+                                         ".mp3", ".mp4",  ".pdf", ".corvane"};
+    std::string extension = FileExtension(name);
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return std::find(std::begin(packed), std::end(packed), extension) != std::end(packed);
+}
+
 struct TExportEntry {
     std::string Name;
     std::string Path;  // a file read while writing; empty for a document held in Bytes
@@ -250,6 +261,11 @@ class TArchiveWriter {
     TArchiveWriter& operator=(const TArchiveWriter&) = delete;
 
     void Begin(const std::string& name, std::int64_t size, std::int64_t modified) {
+        // Pictures and packed files are stored as they are: deflating them again costs time
+        // and gains nothing.
+        Check(IsPacked(name) ? archive_write_zip_set_compression_store(FArchive.get())
+                             : archive_write_zip_set_compression_deflate(FArchive.get()),
+              name);
         struct archive_entry* entry = archive_entry_new();
         if (!entry)
             throw TError("The archive cannot be made: out of memory", FFile);
