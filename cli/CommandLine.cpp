@@ -26,6 +26,15 @@ const TKnownOption* FindOption(const std::vector<TKnownOption>& options, const s
 bool ParseCommandLine(const std::vector<std::string>& args,
                       const std::vector<TKnownOption>& options, std::size_t arguments,
                       const char* usage, TCommandLine& line, int& status) {
+    return ParseCommandLine(args, options, std::vector<std::string>(arguments, "project folder"),
+                            arguments, usage, line, status);
+}
+
+bool ParseCommandLine(const std::vector<std::string>& args,
+                      const std::vector<TKnownOption>& options,
+                      const std::vector<std::string>& names, std::size_t required,
+                      const char* usage, TCommandLine& line, int& status) {
+    const std::size_t arguments = names.size();
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -70,8 +79,8 @@ bool ParseCommandLine(const std::vector<std::string>& args,
         }
         line.Options[option->Name] = value;
     }
-    if (line.Arguments.size() < arguments) {
-        status = UsageError("the project folder is missing", usage);
+    if (line.Arguments.size() < required) {
+        status = UsageError("the " + names[line.Arguments.size()] + " is missing", usage);
         return false;
     }
     return true;

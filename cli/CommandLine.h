@@ -33,5 +33,12 @@ bool ParseCommandLine(const std::vector<std::string>& args,
                       const std::vector<TKnownOption>& options, std::size_t arguments,
                       const char* usage, TCommandLine& line, int& status);
 
+// The same for a command whose arguments are named by names (a missing one is called by its
+// name): the first `required` of them must be given, the others may.
+bool ParseCommandLine(const std::vector<std::string>& args,
+                      const std::vector<TKnownOption>& options,
+                      const std::vector<std::string>& names, std::size_t required,
+                      const char* usage, TCommandLine& line, int& status);
+
 // Prints "corvane-cli: " + message on one line, then the usage, on stderr; returns 2.
 int UsageError(const std::string& message, const char* usage);

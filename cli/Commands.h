@@ -9,3 +9,5 @@ int RunCheck(const std::vector<std::string>& args);
 int RunBuild(const std::vector<std::string>& args);
 int RunPublish(const std::vector<std::string>& args);
 int RunConnect(const std::vector<std::string>& args);
+int RunExport(const std::vector<std::string>& args);
+int RunImport(const std::vector<std::string>& args);

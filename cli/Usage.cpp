@@ -1,9 +1,10 @@
 #include "cli/Usage.h"
 
 const char* const ProgramUsage =
-    "Usage: corvane-cli COMMAND PROJECT_FOLDER [OPTION]...\n"
+    "Usage: corvane-cli COMMAND ARGUMENT... [OPTION]...\n"
     "       corvane-cli --help | --version\n"
-    "Builds and publishes the web site of a Corvane project.\n"
+    "Builds and publishes the web site of a Corvane project, and packs a project into one\n"
+    "file and unpacks it.\n"
     "\n"
     "Commands:\n"
     "  check PROJECT_FOLDER          open a project and report what it holds\n"
@@ -14,6 +15,10 @@ const char* const ProgramUsage =
     "                                build and upload the site (FTP, FTPS or SFTP)\n"
     "  connect PROJECT_FOLDER [--verbose] [--trust FINGERPRINT]\n"
     "                                test the connection to the server\n"
+    "  export PROJECT_FOLDER ARCHIVE_FILE [--force]\n"
+    "                                write the project into one archive file (.corvane)\n"
+    "  import ARCHIVE_FILE [PROJECT_FOLDER]\n"
+    "                                unpack an archive into a new project folder\n"
     "  help [COMMAND]                show this text, or a command's own\n"
     "\n"
     "Options:\n"
@@ -78,6 +83,29 @@ const char* const ConnectUsage =
     "                 (AB:CD:...) for this test; the project is not changed\n"
     "  -h, --help     show this text\n";
 
+const char* const ExportUsage =
+    "Usage: corvane-cli export PROJECT_FOLDER ARCHIVE_FILE [--force]\n"
+    "Writes the project into one archive file (a zip file, usually NAME.corvane):\n"
+    "Default.Pro without its publishing password, the column documents and the files in\n"
+    "Images and Downloads, with a list of their sizes and SHA-256 digests. Temp, HTML and the\n"
+    "earlier versions stay behind; sub-folders and links in Images and Downloads are left out\n"
+    "and named.\n"
+    "\n"
+    "Options:\n"
+    "  -f, --force    replace ARCHIVE_FILE when it exists\n"
+    "  -h, --help     show this text\n";
+
+const char* const ImportUsage =
+    "Usage: corvane-cli import ARCHIVE_FILE [PROJECT_FOLDER]\n"
+    "Unpacks an archive that export wrote into a new project folder: PROJECT_FOLDER, or the\n"
+    "archive's name without .corvane in the current folder. Every entry is checked before the\n"
+    "project is put in place (its name, its size and digest against the archive's list, the\n"
+    "documents readable); a damaged or hostile archive is refused naming the entry, and\n"
+    "nothing is left behind. An existing folder is never written into.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     show this text\n";
+
 const char* CommandUsage(const std::string& command) {
     if (command == "check")
         return CheckUsage;
@@ -87,5 +115,9 @@ const char* CommandUsage(const std::string& command) {
         return PublishUsage;
     if (command == "connect")
         return ConnectUsage;
+    if (command == "export")
+        return ExportUsage;
+    if (command == "import")
+        return ImportUsage;
     return nullptr;
 }

@@ -10,6 +10,8 @@ extern const char* const CheckUsage;
 extern const char* const BuildUsage;
 extern const char* const PublishUsage;
 extern const char* const ConnectUsage;
+extern const char* const ExportUsage;
+extern const char* const ImportUsage;
 
 // The usage of the named command; null for a name that is not a command.
 const char* CommandUsage(const std::string& command);

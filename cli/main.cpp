@@ -43,6 +43,10 @@ int main(int argc, char** argv) {
             return RunPublish(args);
         if (command == "connect")
             return RunConnect(args);
+        if (command == "export")
+            return RunExport(args);
+        if (command == "import")
+            return RunImport(args);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "corvane-cli: %s\n", ControlCharactersShown(e.what()).c_str());
         return 1;

@@ -53,7 +53,7 @@ ninja -C build-ui -j"$jobs" corvane corvane_ui_tests
 (cd build-ui && CORVANE_REQUIRE_SESSION=1 ctest --output-on-failure -L session --timeout 300)
 
 # The fuzz targets need clang's libFuzzer. Every target built (records, values, pictures,
-# generator, ftpreply) runs, with its seeds from tests/fuzz/seeds/NAME.
+# charsets, archive, generator, ftpreply) runs, with its seeds from tests/fuzz/seeds/NAME.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF -DCORVANE_WERROR=ON
 ninja -C build-fuzz -j"$jobs" corvane_fuzzers

@@ -6,6 +6,7 @@
 #include "model/CTemplate.h"
 #include "model/ColumnInUse.h"
 #include "model/EarlierVersions.h"
+#include "model/ProjectArchive.h"
 #include "model/ProjectDocuments.h"
 #include "model/ProjectEditor.h"
 #include "platform/Error.h"
@@ -22,6 +23,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
@@ -182,7 +184,7 @@ TFormMain::TFormMain(TWorkspace& workspace, IPrompter& prompter, TDialogs& dialo
     projects.pop_back();
     if (!FolderExists(projects) && !MakeFolder(projects))
         FProjectsFolderMissing = true;
-    for (QAction* action : {MenuNewProject, MenuOpenProject, ToolNew, ToolOpen})
+    for (QAction* action : {MenuNewProject, MenuOpenProject, MenuImportProject, ToolNew, ToolOpen})
         action->setEnabled(!FProjectsFolderMissing);
 
     // Start in the tree view with no project: everything that needs one is off.
@@ -258,6 +260,8 @@ void TFormMain::CreateActions() {
     MenuPublish->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
     MenuSaveAsTemplate =
         Action("Save As &Template...", "MenuSaveAsTemplate", &T::SaveAsTemplateClick);
+    MenuExportProject = Action("&Export Project...", "MenuExportProject", &T::ExportProjectClick);
+    MenuImportProject = Action("I&mport Project...", "MenuImportProject", &T::ImportProjectClick);
     MenuPrintSetup = Action("Print Set&up...", "MenuPrintSetup", &T::PrintSetupClick);
     MenuPrint = Action("Pr&int...", "MenuPrint", &T::PrintClick);
     MenuPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
@@ -397,6 +401,9 @@ void TFormMain::CreateMenus() {
     file->addAction(MenuPublish);
     file->addAction(MenuSaveAsTemplate);
     file->addAction(MenuRestoreEarlierVersion);
+    file->addSeparator();
+    file->addAction(MenuExportProject);
+    file->addAction(MenuImportProject);
     file->addSeparator();
     file->addAction(MenuPrintSetup);
     file->addAction(MenuPrint);
@@ -617,6 +624,7 @@ void TFormMain::SetProjectOpen(bool open) {
                             MenuPublish,
                             MenuSaveAsTemplate,
                             MenuRestoreEarlierVersion,
+                            MenuExportProject,
                             MenuPreviewInBrowser,
                             MenuWelcomeBar,
                             MenuTopic,
@@ -1032,6 +1040,65 @@ void TFormMain::SaveAsTemplateClick() {
     if (chosen.isEmpty())
         return;
     SaveAsTemplate(*Workspace.Project, chosen.toStdString());
+}
+
+namespace {
+
+const QString ArchiveFilter = QStringLiteral("Corvane Project (*.corvane)");
+
+QString WithArchiveExtension(QString path) {
+    const QString extension = QString::fromUtf8(ProjectArchiveExtension);
+    if (!path.endsWith(extension))
+        path += extension;
+    return path;
+}
+
+} // namespace
+
+void TFormMain::ExportProjectClick() {
+    if (!IsOpen())
+        return;
+    const std::string folder = Workspace.Project->Folder;
+    const QString suggested = QDir::homePath() + QStringLiteral("/") + Q(FileNamePart(folder)) +
+                              QString::fromUtf8(ProjectArchiveExtension);
+    const QString chosen =
+        Prompter.SaveFile(QStringLiteral("Export Project"), suggested, ArchiveFilter);
+    if (chosen.isEmpty())
+        return;
+    // The file dialog asked before replacing the file chosen; a name that gets the
+    // extension added is another file, which must not be there yet.
+    const QString file = WithArchiveExtension(chosen);
+    const TArchiveSummary summary = ExportProject(folder, file.toStdString(), file == chosen);
+    QString text =
+        QStringLiteral("The project was written into %1 (%2 files).").arg(file).arg(summary.Files);
+    if (!summary.LeftOut.empty()) {
+        text += QStringLiteral("\n\nLeft out:");
+        for (const std::string& left : summary.LeftOut)
+            text += QStringLiteral("\n") + Q(left);
+    }
+    Prompter.Information(text);
+}
+
+void TFormMain::ImportProjectClick() {
+    const QString chosen =
+        Prompter.OpenFile(QStringLiteral("Import Project"), QDir::homePath(), ArchiveFilter);
+    if (chosen.isEmpty())
+        return;
+    const std::string archive = chosen.toStdString();
+    const std::string name = ArchiveProjectName(archive);
+    if (!IsPlainFileName(name) || name[0] == '.')
+        throw TError("The archive's name gives no name for a project folder", archive);
+    const std::string target = Workspace.ProjectsFolder() + name;
+    // The open project stays open when the archive is refused.
+    ImportProject(archive, target);
+    if (IsOpen())
+        CloseClick();
+    Workspace.Project = std::make_unique<TDProject>(target, Workspace.XMLDoc);
+    UpdateCaption();
+    SetProjectOpen(true);
+    FillTree();
+    RefreshPreview();
+    StartWarmUp();
 }
 
 QPrinter& TFormMain::Printer() {

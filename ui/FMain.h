@@ -71,6 +71,10 @@ class TFormMain : public QMainWindow {
     void BuildClick();
     void PublishClick();
     void SaveAsTemplateClick();
+    // A project in one file (model/ProjectArchive.h): the open project written into a
+    // ".corvane" file, and such a file unpacked into a new folder of Projects and opened.
+    void ExportProjectClick();
+    void ImportProjectClick();
     void PrintSetupClick();
     void PrintClick();
     void ExitClick();
@@ -146,6 +150,8 @@ class TFormMain : public QMainWindow {
     QAction* MenuBuild;
     QAction* MenuPublish;
     QAction* MenuSaveAsTemplate;
+    QAction* MenuExportProject;
+    QAction* MenuImportProject;
     QAction* MenuPrintSetup;
     QAction* MenuPrint;
     QAction* MenuExit;

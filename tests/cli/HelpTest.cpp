@@ -11,12 +11,13 @@
 
 namespace {
 
-const std::vector<std::string> Commands = {"check", "build", "publish", "connect"};
+// The commands on a project folder; import takes an archive file.
+const std::vector<std::string> Commands = {"check", "build", "publish", "connect", "export"};
 
 // Every option of every command, and the program's own.
 const std::vector<std::string> Options = {
-    "--help", "-h",      "--version", "--into", "--yes", "-y",     "--no-build", "--verbose",
-    "-v",     "--trust", "--dry-run", "-n",     "--all", "--jobs", "-j"};
+    "--help",  "-h",        "--version", "--into", "--yes",  "-y", "--no-build", "--verbose", "-v",
+    "--trust", "--dry-run", "-n",        "--all",  "--jobs", "-j", "--force",    "-f"};
 
 class HelpTest : public ::testing::Test {
   protected:
@@ -44,6 +45,7 @@ TEST_F(HelpTest, TheProgramsHelpListsEveryCommandAndOption) {
         EXPECT_NE(usage.find("  " + command + " PROJECT_FOLDER"), std::string::npos) << command;
     for (const std::string& option : Options)
         EXPECT_NE(usage.find(option), std::string::npos) << option;
+    EXPECT_NE(usage.find("  import ARCHIVE_FILE [PROJECT_FOLDER]"), std::string::npos);
     EXPECT_NE(usage.find("  help [COMMAND]"), std::string::npos);
     for (const std::vector<std::string>& args : {std::vector<std::string>{"-h"}, {"help"}}) {
         TCliRun run = Run(args);
@@ -69,6 +71,8 @@ TEST_F(HelpTest, EachCommandHasItsOwnHelp) {
             EXPECT_EQ(run.Err, "") << args[0] << " " << args[1];
         }
     }
+    EXPECT_EQ(CommandUsage("import").rfind("Usage: corvane-cli import ARCHIVE_FILE", 0), 0U);
+    EXPECT_NE(CommandUsage("export").find("-f, --force"), std::string::npos);
     EXPECT_NE(CommandUsage("build").find("--into FOLDER"), std::string::npos);
     for (const char* option :
          {"-y, --yes", "--no-build", "-v, --verbose", "-n, --dry-run", "--all", "-j, --jobs N"})
@@ -116,6 +120,11 @@ TEST_F(HelpTest, AWrongCommandLineOfACommandGivesOneLineAndItsUsage) {
         {{"publish", site, "--yes=no"}, "unknown option \"--yes=no\""},
         {{"publish", site, "-q"}, "unknown option \"-q\""},
         {{"publish", site, "-y", "--yes"}, "the option --yes is given twice"},
+        {{"export", site}, "the archive file is missing"},
+        {{"export", site, site, site}, "unexpected argument \"" + site + "\""},
+        {{"import"}, "the archive file is missing"},
+        {{"import", site, site, site}, "unexpected argument \"" + site + "\""},
+        {{"import", site, "--force"}, "unknown option \"--force\""},
     };
     for (const TCase& c : cases) {
         TCliRun run = Run(c.Args);
@@ -133,6 +142,7 @@ TEST_F(HelpTest, TheManualPageNamesEveryCommandAndOption) {
     const std::string page = ReadFileBytes(SourceFolder() + "/docs/man/corvane-cli.1.scd");
     for (const std::string& command : Commands)
         EXPECT_NE(page.find("*" + command + "* _PROJECT_FOLDER_"), std::string::npos) << command;
+    EXPECT_NE(page.find("*import* _ARCHIVE_FILE_"), std::string::npos);
     EXPECT_NE(page.find("*help* [_COMMAND_]"), std::string::npos);
     for (const std::string& option : Options)
         EXPECT_NE(page.find("*" + option), std::string::npos) << option;

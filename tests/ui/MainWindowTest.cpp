@@ -14,6 +14,7 @@
 #include "ui/Workspace.h"
 
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -119,24 +120,33 @@ class TMainFixture {
 
 // Every command of the menus and the tool bar.
 QList<QAction*> Commands(TFormMain& f) {
-    return {f.MenuNewProject, f.MenuOpenProject, f.MenuClose,
-            f.MenuBuild,      f.MenuPublish,     f.MenuSaveAsTemplate,
-            f.MenuPrintSetup, f.MenuPrint,       f.MenuExit,
-            f.MenuAddColumn,  f.MenuAddLink,     f.MenuAddPage,
-            f.MenuMoveUp,     f.MenuMoveDown,    f.MenuInformation,
-            f.MenuRemove,     f.MenuPreview,     f.MenuPreviewInBrowser,
-            f.MenuGoHome,     f.MenuGoBack,      f.MenuGoForward,
-            f.MenuWelcomeBar, f.MenuTopic,       f.MenuMenu,
-            f.MenuHotspot,    f.MenuFoot,        f.MenuFrame,
-            f.MenuSize,       f.MenuColor,       f.MenuFont,
-            f.MenuLanguage,   f.MenuSiteOptions, f.MenuUserManual,
-            f.MenuHomePage,   f.MenuAbout,       f.ToolNew,
-            f.ToolOpen,       f.ToolBuild,       f.ToolPublish,
-            f.ToolBrowser,    f.ToolPreview,     f.ToolHome,
-            f.ToolBack,       f.ToolForward,     f.ToolAdd,
-            f.ToolUp,         f.ToolDown,        f.ToolInfo,
-            f.ToolRemove,     f.PopupAddColumn,  f.PopupAddLink,
-            f.PopupAddPage};
+    return {f.MenuNewProject,    f.MenuOpenProject,
+            f.MenuClose,         f.MenuBuild,
+            f.MenuPublish,       f.MenuSaveAsTemplate,
+            f.MenuExportProject, f.MenuImportProject,
+            f.MenuPrintSetup,    f.MenuPrint,
+            f.MenuExit,          f.MenuAddColumn,
+            f.MenuAddLink,       f.MenuAddPage,
+            f.MenuMoveUp,        f.MenuMoveDown,
+            f.MenuInformation,   f.MenuRemove,
+            f.MenuPreview,       f.MenuPreviewInBrowser,
+            f.MenuGoHome,        f.MenuGoBack,
+            f.MenuGoForward,     f.MenuWelcomeBar,
+            f.MenuTopic,         f.MenuMenu,
+            f.MenuHotspot,       f.MenuFoot,
+            f.MenuFrame,         f.MenuSize,
+            f.MenuColor,         f.MenuFont,
+            f.MenuLanguage,      f.MenuSiteOptions,
+            f.MenuUserManual,    f.MenuHomePage,
+            f.MenuAbout,         f.ToolNew,
+            f.ToolOpen,          f.ToolBuild,
+            f.ToolPublish,       f.ToolBrowser,
+            f.ToolPreview,       f.ToolHome,
+            f.ToolBack,          f.ToolForward,
+            f.ToolAdd,           f.ToolUp,
+            f.ToolDown,          f.ToolInfo,
+            f.ToolRemove,        f.PopupAddColumn,
+            f.PopupAddLink,      f.PopupAddPage};
 }
 
 QStringList Enabled(const QList<QAction*>& actions) {
@@ -155,15 +165,19 @@ QStringList Names(std::initializer_list<const char*> names) {
 }
 
 const QStringList AlwaysEnabled =
-    Names({"MenuNewProject", "MenuOpenProject", "MenuExit", "MenuPreview", "MenuUserManual",
-           "MenuHomePage", "MenuAbout", "ToolNew", "ToolOpen", "ToolPreview", "ToolAdd"});
+    Names({"MenuNewProject", "MenuOpenProject", "MenuImportProject", "MenuExit", "MenuPreview",
+           "MenuUserManual", "MenuHomePage", "MenuAbout", "ToolNew", "ToolOpen", "ToolPreview",
+           "ToolAdd"});
 
 // The commands that an open project enables in either view.
 const QStringList ProjectCommands =
-    Names({"MenuClose", "MenuBuild", "MenuPublish", "MenuSaveAsTemplate", "MenuPreviewInBrowser",
-           "MenuWelcomeBar", "MenuTopic", "MenuMenu", "MenuHotspot", "MenuFoot", "MenuFrame",
-           "MenuSize", "MenuColor", "MenuFont", "MenuLanguage", "MenuSiteOptions", "ToolBuild",
-           "ToolPublish", "ToolBrowser"});
+    Names({"MenuClose",          "MenuBuild",         "MenuPublish",
+           "MenuSaveAsTemplate", "MenuExportProject", "MenuPreviewInBrowser",
+           "MenuWelcomeBar",     "MenuTopic",         "MenuMenu",
+           "MenuHotspot",        "MenuFoot",          "MenuFrame",
+           "MenuSize",           "MenuColor",         "MenuFont",
+           "MenuLanguage",       "MenuSiteOptions",   "ToolBuild",
+           "ToolPublish",        "ToolBrowser"});
 
 QStringList Sorted(QStringList list) {
     list.sort();
@@ -195,6 +209,7 @@ class TMainWindowTest : public QObject {
     void failedRefreshIsShownInTheStatusBar();
     void exitAsksFirst();
     void saveAsTemplateWritesIntoTemplates();
+    void exportAndImportAProject();
     void shellOpensPreviewManualAndHomePage();
     void userManualAlwaysAnswers();
     void printGoesThroughTheBrowser();
@@ -912,6 +927,58 @@ void TMainWindowTest::saveAsTemplateWritesIntoTemplates() {
     QVERIFY(ReadFileBytes(templates + "/Shop.Tmp").find("<TEMPLATE>") != std::string::npos);
     QVERIFY(Snapshot(f.Folder("Site")) == project);
     QCOMPARE(f.Prompter.TakeCalls().size(), 1);
+}
+
+void TMainWindowTest::exportAndImportAProject() {
+    TMainFixture f;
+    MakeProject(f.Folder("Site"), {{"News", {"One"}}});
+    QVERIFY(f.Open("Site"));
+    const QString archive = Q(f.Temp / "Out.corvane");
+    const QString saveCall = QStringLiteral("SaveFile: Export Project | ") + QDir::homePath() +
+                             QStringLiteral("/Site.corvane | Corvane Project (*.corvane)");
+
+    // Cancelled: nothing is written.
+    f.Form->MenuExportProject->trigger();
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList({saveCall, "Unanswered"}));
+    QVERIFY(!FileExists(archive.toStdString()));
+
+    // A name without the extension gets it.
+    f.Prompter.Files = {Q(f.Temp / "Out")};
+    f.Form->MenuExportProject->trigger();
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList({saveCall, QStringLiteral("Information: The project was written into ") +
+                                        archive + QStringLiteral(" (2 files).")}));
+    QVERIFY(FileExists(archive.toStdString()));
+
+    // Imported into Projects under the archive's name and opened there.
+    f.Prompter.Files = {archive};
+    QVERIFY(f.TriggerAndLoad(f.Form->MenuImportProject));
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList({"OpenFile: Import Project | Corvane Project (*.corvane)"}));
+    QCOMPARE(Q(f.Project().Folder), Q(f.Folder("Out")));
+    QCOMPARE(f.TopTitles(), QStringList({"News"}));
+    QVERIFY(f.Form->MenuExportProject->isEnabled());
+
+    // Once more: the folder is there, and the open project stays open.
+    f.Prompter.Files = {archive};
+    f.Form->MenuImportProject->trigger();
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList({"OpenFile: Import Project | Corvane Project (*.corvane)",
+                          QStringLiteral("Error: The folder ") + Q(f.Folder("Out")) +
+                              QStringLiteral(" exists already.")}));
+    QCOMPARE(Q(f.Project().Folder), Q(f.Folder("Out")));
+
+    // A damaged archive is refused naming it; nothing new comes into Projects.
+    WriteFileBytes(f.Temp / "Bad.corvane", "PK no zip");
+    f.Prompter.Files = {Q(f.Temp / "Bad.corvane")};
+    f.Form->MenuImportProject->trigger();
+    const QStringList calls = f.Prompter.TakeCalls();
+    QCOMPARE(calls.size(), 2);
+    QVERIFY2(calls[1].startsWith(QStringLiteral("Error: The file is no project archive")) &&
+                 calls[1].contains(Q(f.Temp / "Bad.corvane")),
+             qPrintable(calls[1]));
+    QVERIFY(!PathExists(f.Folder("Bad")));
+    QCOMPARE(Q(f.Project().Folder), Q(f.Folder("Out")));
 }
 
 void TMainWindowTest::shellOpensPreviewManualAndHomePage() {
