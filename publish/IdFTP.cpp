@@ -1107,7 +1107,7 @@ std::string TIdFTP::Receive(const std::string& step, const std::string& retrieve
     if (tooLong) {
         // The rest is refused: the data connection is reset, and whatever the server says
         // to that (426, or 226 when it had sent everything) ends the transfer.
-        s.DataTls.Close();
+        s.DataTls.Abandon();
         AbortSocket(s.Data);
         try {
             ReadReply(retrieve);
@@ -1195,9 +1195,8 @@ void TIdFTP::FailTooSlow(const std::string& step, const std::string& remoteName,
          "less than " + std::to_string(pace.Least()) + " bytes came within " +
              Milliseconds(ReadTimeout) + " (" + sofar + ")",
          0, remoteName, TTransportFailure::NoAnswer,
-         "The " + what.substr(4) + " came too slowly from " + Server() +
-             ": less than " + std::to_string(pace.Least() / 1024) + " KiB" + within + " (" + sofar +
-             ").");
+         "The " + what.substr(4) + " came too slowly from " + Server() + ": less than " +
+             std::to_string(pace.Least() / 1024) + " KiB" + within + " (" + sofar + ").");
 }
 
 void TIdFTP::Delete(const std::string& remoteName) {

@@ -201,6 +201,14 @@ void TTlsChannel::Close() noexcept {
     FWant = 0;
 }
 
+void TTlsChannel::Abandon() noexcept {
+    // OpenSSL forgets a session whose connection ends without having sent its close
+    // notification; this one counts as sent.
+    if (FSsl)
+        SSL_set_shutdown(FSsl, SSL_get_shutdown(FSsl) | SSL_SENT_SHUTDOWN);
+    Close();
+}
+
 bool TTlsChannel::Pending() const {
     return FSsl && SSL_pending(FSsl) > 0;
 }

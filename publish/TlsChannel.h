@@ -45,6 +45,11 @@ class TTlsChannel {
     long Shutdown() noexcept;
     // Frees the connection's state; the socket is the caller's.
     void Close() noexcept;
+    // Frees the state of a data connection broken off on purpose (a file too long) without a
+    // close notification, keeping its session fit to be resumed: it is the control
+    // connection's, which every later data connection resumes, and a server that requires
+    // that (vsftpd) refuses a new one.
+    void Abandon() noexcept;
 
     bool Active() const { return FSsl != nullptr; }
     // Bytes already decrypted and waiting to be read (poll does not see them).
