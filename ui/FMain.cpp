@@ -1483,7 +1483,7 @@ void TFormMain::RestoreEarlierVersionClick() {
     }
     if (!FormRestore)
         FormRestore = new TFormRestore(this);
-    const std::optional<TEarlierVersion> chosen = FormRestore->Execute(list);
+    const std::optional<TEarlierVersion> chosen = FormRestore->Execute(list, versions.Strays());
     if (!chosen)
         return;
     const QString question = QStringLiteral("Restore the version of ") +

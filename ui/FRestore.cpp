@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStringList>
 #include <QVBoxLayout>
 
 TFormRestore::TFormRestore(QWidget* parent) : QDialog(parent) {
@@ -21,6 +22,11 @@ TFormRestore::TFormRestore(QWidget* parent) : QDialog(parent) {
                        "gave each"));
     LabelVersions = new QLabel(QStringLiteral("&Versions:"), this);
     LabelVersions->setBuddy(ListVersions);
+    LabelStrays = new QLabel(this);
+    LabelStrays->setObjectName(QStringLiteral("LabelStrays"));
+    LabelStrays->setWordWrap(true);
+    LabelStrays->setTextFormat(Qt::PlainText);
+    LabelStrays->hide();
     ButtonRestore = new QPushButton(QStringLiteral("&Restore"), this);
     ButtonRestore->setObjectName(QStringLiteral("ButtonRestore"));
     ButtonRestore->setDefault(true);
@@ -34,6 +40,7 @@ TFormRestore::TFormRestore(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(LabelVersions);
     layout->addWidget(ListVersions, 1);
+    layout->addWidget(LabelStrays);
     layout->addLayout(buttons);
     resize(460, 360);
 
@@ -51,8 +58,16 @@ QString TFormRestore::VersionText(const TEarlierVersion& version) {
            QString::fromStdString(version.Change);
 }
 
-std::optional<TEarlierVersion> TFormRestore::Execute(const std::vector<TEarlierVersion>& versions) {
+std::optional<TEarlierVersion> TFormRestore::Execute(const std::vector<TEarlierVersion>& versions,
+                                                     const std::vector<std::string>& strays) {
     FVersions = versions;
+    QStringList names;
+    for (const std::string& stray : strays)
+        names << QString::fromStdString(stray);
+    LabelStrays->setText(QStringLiteral("Passed over, not versions (a link, a pipe or the "
+                                        "wrong kind of entry): ") +
+                         names.join(QStringLiteral(", ")));
+    LabelStrays->setVisible(!strays.empty());
     ListVersions->clear();
     for (const TEarlierVersion& version : FVersions)
         ListVersions->addItem(VersionText(version));

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 #include <optional>
+#include <string>
 #include <vector>
 
 class QLabel;
@@ -19,14 +20,19 @@ class TFormRestore : public QDialog {
   public:
     explicit TFormRestore(QWidget* parent = nullptr);
 
-    // Shows the versions modally; the chosen one, or none when cancelled.
-    std::optional<TEarlierVersion> Execute(const std::vector<TEarlierVersion>& versions);
+    // Shows the versions modally, and under them the entries of the folder that look like
+    // versions but are not (strays: paths), which are passed over; the chosen one, or none
+    // when cancelled.
+    std::optional<TEarlierVersion> Execute(const std::vector<TEarlierVersion>& versions,
+                                           const std::vector<std::string>& strays = {});
 
     // "2026-12-09 13:45:02  Add Page": the version's local date and time and its change.
     static QString VersionText(const TEarlierVersion& version);
 
     QLabel* LabelVersions;
     QListWidget* ListVersions;
+    // "Passed over, not versions: ...", hidden when there are none.
+    QLabel* LabelStrays;
     QPushButton* ButtonRestore;
     QPushButton* ButtonCancel;
 

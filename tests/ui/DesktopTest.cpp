@@ -45,6 +45,7 @@
 #include <QGuiApplication>
 #include <QRegularExpression>
 
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -447,10 +448,20 @@ void TDesktopTest::restoreAnEarlierVersionAfterARestart() {
     QCOMPARE(MenuTitles(folder), std::vector<std::string>{"Elsewhere"});
     QCOMPARE(main.TreeView->topLevelItemCount(), 1);
 
-    // Cancel restores nothing.
-    answered = AnswerModal(main.FormRestore, [&] { main.FormRestore->ButtonCancel->click(); });
+    QVERIFY(main.FormRestore->LabelStrays->isHidden());
+
+    // A link named like a version is passed over and named; Cancel restores nothing.
+    const std::string stray = folder + "/.history/00099999.list";
+    std::filesystem::create_symlink("/etc/hostname", stray);
+    QString strays;
+    answered = AnswerModal(main.FormRestore, [&] {
+        strays = main.FormRestore->LabelStrays->isVisible() ? main.FormRestore->LabelStrays->text()
+                                                            : QString();
+        main.FormRestore->ButtonCancel->click();
+    });
     main.MenuRestoreEarlierVersion->trigger();
     QVERIFY(*answered);
+    QVERIFY2(strays.endsWith(QString::fromStdString(stray)), qPrintable(strays));
     QCOMPARE(MenuTitles(folder), std::vector<std::string>{"Elsewhere"});
     QVERIFY(prompter.Calls.isEmpty());
 }
