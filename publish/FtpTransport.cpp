@@ -83,6 +83,14 @@ std::int64_t TFtpTransport::RemoteSize(const std::string& remoteName) {
     return size;
 }
 
+void TFtpTransport::MakeFolder(const std::string& name) {
+    Translated([&] { FClient.MakeFolder(name); });
+}
+
+void TFtpTransport::RemoveFolder(const std::string& name) {
+    Translated([&] { FClient.RemoveFolder(name); });
+}
+
 void TFtpTransport::UploadReplacing(const std::string& localPath, const std::string& remoteName,
                                     const std::string& tempName,
                                     const std::function<void(std::int64_t)>& progress,

@@ -42,6 +42,8 @@ class TSftpTransport : public TTransport {
     void Delete(const std::string& remoteName) override;
     void Rename(const std::string& fromName, const std::string& toName) override;
     std::int64_t RemoteSize(const std::string& remoteName) override;
+    void MakeFolder(const std::string& name) override;
+    void RemoveFolder(const std::string& name) override;
     TTransportProtocol Protocol() const override { return TTransportProtocol::SFTP; }
     void Disconnect() noexcept override;
     bool Connected() const override;
