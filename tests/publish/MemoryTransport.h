@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,8 +33,8 @@ class TMemoryServer {
     // kept beside the files go up at once.
     int UploadMs = 0;
     // Called before every operation with its name ("CONNECT", "CWD", "UPLOAD", "DOWNLOAD",
-    // "DELETE", "RENAME", "SIZE") and the file it is about (the target for a rename) and the
-    // number of the connection (from 1); it may throw to inject a failure, and may change
+    // "DELETE", "RENAME", "SIZE", "MKD", "RMD") and the file it is about (the target for a rename)
+    // and the number of the connection (from 1); it may throw to inject a failure, and may change
     // Files itself.
     std::function<void(const std::string&, const std::string&, int)> Fault;
 
@@ -44,14 +45,18 @@ class TMemoryServer {
     std::atomic<int> SentTogether{0};
 
     std::map<std::string, std::string> Files;
+    // The folders in the one folder; a file in one of them is named "folder/name" in Files.
+    std::set<std::string> Folders;
 
     std::vector<std::string> Operations() {
         std::lock_guard<std::mutex> lock(Mutex);
         return FOperations;
     }
-    // Whether name is the temporary name of the manifest or of the pending list.
+    // Whether name is the temporary name of the manifest or of the pending list, or the
+    // lock's owner file.
     static bool IsListPart(const std::string& name) {
-        return name.rfind(".corvane-part-.corvane-", 0) == 0;
+        return name.rfind(".corvane-part-.corvane-", 0) == 0 ||
+               name.rfind(".corvane-lock/", 0) == 0;
     }
     // The uploads of the site's files, without those of the lists kept beside them.
     int SiteUploads() {
@@ -143,6 +148,9 @@ class TMemoryTransport : public TTransport {
         if (progress)
             progress(static_cast<std::int64_t>(data.size()));
         std::lock_guard<std::mutex> lock(FServer.Mutex);
+        const std::size_t slash = remoteName.find('/');
+        if (slash != std::string::npos && FServer.Folders.count(remoteName.substr(0, slash)) == 0)
+            throw RefusedReply(553, remoteName);
         FServer.Files[remoteName] = data;
     }
     std::string Download(const std::string& remoteName, std::int64_t maxBytes) override {
@@ -182,6 +190,22 @@ class TMemoryTransport : public TTransport {
         if (found == FServer.Files.end())
             throw Missing(remoteName);
         return FServer.TellsSize ? static_cast<std::int64_t>(found->second.size()) : -1;
+    }
+    void MakeFolder(const std::string& name) override {
+        Step("MKD", name);
+        std::lock_guard<std::mutex> lock(FServer.Mutex);
+        if (FServer.Files.count(name) > 0 || !FServer.Folders.insert(name).second)
+            throw RefusedReply(550, name);
+    }
+    void RemoveFolder(const std::string& name) override {
+        Step("RMD", name);
+        std::lock_guard<std::mutex> lock(FServer.Mutex);
+        if (FServer.Folders.count(name) == 0)
+            throw Missing(name);
+        const auto inside = FServer.Files.lower_bound(name + "/");
+        if (inside != FServer.Files.end() && inside->first.rfind(name + "/", 0) == 0)
+            throw Missing(name);
+        FServer.Folders.erase(name);
     }
     void UploadReplacing(const std::string& localPath, const std::string& remoteName,
                          const std::string& tempName,

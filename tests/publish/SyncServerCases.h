@@ -8,6 +8,7 @@
 // folder, as it is on this machine, apart from the manifest and the foreign files, equals the
 // site byte for byte.
 
+#include "publish/RemoteLock.h"
 #include "publish/SyncRun.h"
 #include "publish/Transport.h"
 
@@ -67,6 +68,14 @@ class TFaultyTransport : public TTransport {
     std::int64_t RemoteSize(const std::string& remoteName) override {
         Step("SIZE", remoteName);
         return FInner->RemoteSize(remoteName);
+    }
+    void MakeFolder(const std::string& name) override {
+        Step("MKD", name);
+        FInner->MakeFolder(name);
+    }
+    void RemoveFolder(const std::string& name) override {
+        Step("RMD", name);
+        FInner->RemoveFolder(name);
     }
     void UploadReplacing(const std::string& localPath, const std::string& remoteName,
                          const std::string& tempName,
@@ -286,9 +295,11 @@ class TSyncServerCases {
     }
 
   private:
-    // Whether name is the temporary name of the manifest or of the pending list.
+    // Whether name is the temporary name of the manifest or of the pending list, or the
+    // lock's owner file.
     static bool IsListPart(const std::string& name) {
-        return name.rfind(std::string(TSyncRun::PartPrefix) + ".corvane-", 0) == 0;
+        return name.rfind(std::string(TSyncRun::PartPrefix) + ".corvane-", 0) == 0 ||
+               name.rfind(std::string(TRemoteLock::FolderName) + "/", 0) == 0;
     }
     std::unique_ptr<TSyncRun> NewRun(int jobs) {
         auto run = std::make_unique<TSyncRun>(
