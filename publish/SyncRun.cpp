@@ -756,78 +756,91 @@ bool TSyncRun::TakeLock(TSyncTotals& totals) {
         totals.LockError = Cancelled() ? std::string("Cancelled") : error;
         return false;
     };
-    try {
-        TTransport& transport = Ensure(0);
-        // Twice at most: the second time after a lock left behind was broken.
-        for (int attempt = 0;; ++attempt) {
-            try {
-                transport.MakeFolder(TRemoteLock::FolderName);
-                FLocked = true;
-                ++LocksHeldHere;
-                break;
-            } catch (const TTransportError& e) {
-                if (e.Kind() == TTransportFailure::Cancelled || Cancelled() ||
-                    IsTransientFailure(e, FSettings.Protocol))
-                    throw;
-                const auto readOwner = [&]() -> std::optional<TLockOwner> {
-                    const std::string observed = Observed(transport, TRemoteLock::OwnerPath);
-                    if (observed.rfind('=', 0) != 0)
-                        return std::nullopt;
-                    return TRemoteLock::ParseOwner(observed.substr(1));
-                };
-                std::optional<TLockOwner> owner = readOwner();
-                // A lock made this moment gets its owner file a moment later.
-                if (!owner && Pause(1000))
-                    owner = readOwner();
-                if (Cancelled())
-                    return refuse("Cancelled");
-                if (owner && TRemoteLock::Mine(*owner) && LocksHeldHere.load() == 0) {
-                    // Left by an earlier run of this process that could not remove it.
+    // Whether the user was asked to break a lock left behind, once at most.
+    bool asked = false;
+    // A connection that broke (Prepare's may have waited long for the user) is made anew once.
+    for (int connection = 0;; ++connection) {
+        try {
+            TTransport& transport = connection > 0 ? Fresh(0) : Ensure(0);
+            while (!FLocked) {
+                try {
+                    transport.MakeFolder(TRemoteLock::FolderName);
                     FLocked = true;
                     ++LocksHeldHere;
                     break;
-                }
-                if (owner && !TRemoteLock::Stale(*owner, now()))
-                    return refuse(TRemoteLock::RunningMessage(*owner));
-                Drain();
-                if (attempt > 0 || !OnBreakLock ||
-                    !OnBreakLock(TRemoteLock::BreakQuestion(owner))) {
-                    totals.LockLeft = true;
-                    return refuse(TRemoteLock::LeftMessage(owner));
-                }
-                if (OnStatus)
-                    OnStatus("Break Lock...");
-                try {
-                    transport.Delete(TRemoteLock::OwnerPath);
-                } catch (const TTransportError& missing) {
-                    if (missing.Kind() != TTransportFailure::FileMissing)
+                } catch (const TTransportError& e) {
+                    if (e.Kind() == TTransportFailure::Cancelled || Cancelled() ||
+                        IsTransientFailure(e, FSettings.Protocol))
                         throw;
-                }
-                try {
-                    transport.RemoveFolder(TRemoteLock::FolderName);
-                } catch (const TTransportError& missing) {
-                    if (missing.Kind() != TTransportFailure::FileMissing || owner)
-                        throw;
-                    // No lock there at all: the server refused to make the folder.
-                    return refuse(std::string("The lock cannot be made on the server: ") +
-                                  e.what());
+                    const auto readOwner = [&]() -> std::optional<TLockOwner> {
+                        const std::string observed = Observed(transport, TRemoteLock::OwnerPath);
+                        if (observed.rfind('=', 0) != 0)
+                            return std::nullopt;
+                        return TRemoteLock::ParseOwner(observed.substr(1));
+                    };
+                    std::optional<TLockOwner> owner = readOwner();
+                    // A lock made this moment gets its owner file a moment later.
+                    if (!owner && Pause(1000))
+                        owner = readOwner();
+                    if (Cancelled())
+                        return refuse("Cancelled");
+                    if (owner && TRemoteLock::Mine(*owner) && LocksHeldHere.load() == 0) {
+                        // Left by an earlier run of this process that could not remove it.
+                        FLocked = true;
+                        ++LocksHeldHere;
+                        break;
+                    }
+                    if (owner && !TRemoteLock::Stale(*owner, now()))
+                        return refuse(TRemoteLock::RunningMessage(*owner));
+                    Drain();
+                    bool breakIt = false;
+                    if (!asked && OnBreakLock) {
+                        asked = true;
+                        breakIt = OnBreakLock(TRemoteLock::BreakQuestion(owner));
+                    }
+                    if (!breakIt) {
+                        totals.LockLeft = true;
+                        return refuse(TRemoteLock::LeftMessage(owner));
+                    }
+                    if (OnStatus)
+                        OnStatus("Break Lock...");
+                    try {
+                        transport.Delete(TRemoteLock::OwnerPath);
+                    } catch (const TTransportError& missing) {
+                        if (missing.Kind() != TTransportFailure::FileMissing)
+                            throw;
+                    }
+                    try {
+                        transport.RemoveFolder(TRemoteLock::FolderName);
+                    } catch (const TTransportError& missing) {
+                        if (missing.Kind() != TTransportFailure::FileMissing || owner)
+                            throw;
+                        // No lock there at all: the server refused to make the folder.
+                        return refuse(std::string("The lock cannot be made on the server: ") +
+                                      e.what());
+                    }
                 }
             }
+            const TLocalTextFile local(TRemoteLock::OwnerText(TRemoteLock::Me(now())));
+            transport.Upload(local.Path(), TRemoteLock::OwnerPath);
+            // Another publish may have written between Prepare and the lock: what this run
+            // would send was compared with what is no longer there.
+            for (const char* name : {TManifest::FileName, TManifest::PendingFileName})
+                if (FMayHold[name].count(Observed(transport, name)) == 0) {
+                    totals.ServerChanged = true;
+                    return refuse("The site on the server changed since it was compared: "
+                                  "another publish went on meanwhile. Compare again.");
+                }
+            Drain();
+            return true;
+        } catch (const TTransportError& e) {
+            if (connection == 0 && !Cancelled() && e.Kind() != TTransportFailure::Cancelled &&
+                IsTransientFailure(e, FSettings.Protocol))
+                continue;
+            return refuse(std::string("The lock cannot be taken on the server: ") + e.what());
+        } catch (const std::exception& e) {
+            return refuse(std::string("The lock cannot be taken on the server: ") + e.what());
         }
-        const TLocalTextFile local(TRemoteLock::OwnerText(TRemoteLock::Me(now())));
-        transport.Upload(local.Path(), TRemoteLock::OwnerPath);
-        // Another publish may have written between Prepare and the lock: what this run would
-        // send was compared with what is no longer there.
-        for (const char* name : {TManifest::FileName, TManifest::PendingFileName})
-            if (FMayHold[name].count(Observed(transport, name)) == 0) {
-                totals.ServerChanged = true;
-                return refuse("The site on the server changed since it was compared: another "
-                              "publish went on meanwhile. Compare again.");
-            }
-        Drain();
-        return true;
-    } catch (const std::exception& e) {
-        return refuse(std::string("The lock cannot be taken on the server: ") + e.what());
     }
 }
 

@@ -1277,6 +1277,16 @@ TEST_F(SyncRunTest, TheLockGoesAfterASuccessAFailureACancelAndAChangedServer) {
     };
     const TCase cases[] = {
         {"a success", [](TSyncRun&) {}, true},
+        {"the connection lost at the lock: made anew",
+         [this](TSyncRun&) {
+             Server.Fault = [lost = false](const std::string& op, const std::string&, int) mutable {
+                 if (op == "MKD" && !lost) {
+                     lost = true;
+                     throw ConnectionReset();
+                 }
+             };
+         },
+         true},
         {"a refused upload",
          [this](TSyncRun&) {
              Server.Fault = [](const std::string& op, const std::string& name, int) {
