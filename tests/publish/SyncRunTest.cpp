@@ -1251,7 +1251,10 @@ TEST_F(SyncRunTest, TheSecondOfTwoRunsAtOnceIsRefusedWhileTheFirstHoldsTheLock) 
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    ASSERT_NE(TRemoteLock::ParseOwner(owner), std::nullopt) << owner;
+    if (!TRemoteLock::ParseOwner(owner)) {
+        running.join();
+        FAIL() << "the first run took no lock: " << owner;
+    }
     Last = NewRun();
     bool asked = false;
     Last->OnBreakLock = [&](const std::string&) { return asked = true; };
