@@ -758,6 +758,8 @@ bool TSyncRun::TakeLock(TSyncTotals& totals) {
     };
     // Whether the user was asked to break a lock left behind, once at most.
     bool asked = false;
+    // The pauses for a lock without its owner file, once at most.
+    int waits = 0;
     // A connection that broke (Prepare's may have waited long for the user) is made anew once.
     for (int connection = 0;; ++connection) {
         try {
@@ -778,10 +780,14 @@ bool TSyncRun::TakeLock(TSyncTotals& totals) {
                             return std::nullopt;
                         return TRemoteLock::ParseOwner(observed.substr(1));
                     };
-                    std::optional<TLockOwner> owner = readOwner();
-                    // A lock made this moment gets its owner file a moment later.
-                    if (!owner && Pause(1000))
-                        owner = readOwner();
+                    const std::optional<TLockOwner> owner = readOwner();
+                    // A lock made this moment gets its owner file a moment later, and one
+                    // whose owner file went this moment is gone a moment later: once more.
+                    if (!owner && waits++ == 0) {
+                        if (!Pause(1000))
+                            return refuse("Cancelled");
+                        continue;
+                    }
                     if (Cancelled())
                         return refuse("Cancelled");
                     if (owner && TRemoteLock::Mine(*owner) && LocksHeldHere.load() == 0) {

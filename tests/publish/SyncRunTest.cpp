@@ -1416,3 +1416,24 @@ TEST_F(SyncRunTest, TheManifestNamesTheCopyThatWroteItAndWhen) {
     EXPECT_EQ(TManifest::Parse(Server.Files[TManifest::FileName]).PublisherId, "fedcba9876543210");
     EXPECT_EQ(Server.SiteUploads(), 0);
 }
+
+TEST_F(SyncRunTest, ALockThatGoesWhileTheRunLooksAtItIsTakenWithoutAQuestion) {
+    Site(FirstSite);
+    // The other run removes its owner file, then its folder, just as this one finds the lock.
+    PutLock(Server, std::nullopt);
+    Server.Fault = [this](const std::string& op, const std::string& name, int) {
+        if (op == "DOWNLOAD" && name == TRemoteLock::OwnerPath)
+            Server.Folders.clear(); // the hook runs with the server unlocked
+    };
+    Last = NewRun();
+    bool asked = false;
+    Last->OnBreakLock = [&](const std::string&) { return asked = true; };
+    Last->Prepare();
+    const TSyncTotals totals = Last->Run();
+    Server.Fault = nullptr;
+    EXPECT_TRUE(totals.Succeeded()) << totals.LockError;
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(Server.Count("MKD"), 2);
+    ExpectServerEqualsSite();
+    EXPECT_TRUE(Server.Folders.empty());
+}
