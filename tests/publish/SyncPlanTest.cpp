@@ -400,3 +400,23 @@ TEST(SyncPlan, TheSiteIsThePlainFilesOfTheFolder) {
     EXPECT_EQ(files[1].Name, "b.htm");
     EXPECT_EQ(files[1].Sha256, Sha256OfBytes("bee"));
 }
+
+TEST(SyncPlan, TheLockIsNeitherAFileOfTheSiteNorOneAManifestMayList) {
+    // A site folder that holds the lock's names (as one published from the server's folder
+    // would): not part of the site, so never sent.
+    TTempFolder dir;
+    WriteFileBytes(dir / "a.htm", "a");
+    std::filesystem::create_directory(dir / ".corvane-lock");
+    WriteFileBytes(dir / ".corvane-lock/owner", "corvane-lock 1\n");
+    WriteFileBytes(dir / ".corvane-lock-file", "x");
+    const std::vector<TLocalFile> files = ListSiteFiles(dir.Path());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].Name, "a.htm");
+    // A manifest that names them is not read, so that no plan deletes them.
+    for (const char* name : {".corvane-lock", ".corvane-lock/owner"}) {
+        SCOPED_TRACE(name);
+        EXPECT_THROW(TManifest::Parse("corvane-manifest 1\n" + Line(HashA, "1", name)), TError);
+        EXPECT_THROW(TManifest::ParsePending(std::string("corvane-pending 1\n") + name + "\n"),
+                     TError);
+    }
+}
