@@ -40,28 +40,28 @@ bool ParsePublisher(const std::string& name, std::string& id, std::int64_t& seco
 
 std::string TManifest::TimeText(std::int64_t seconds) {
     const std::time_t time = static_cast<std::time_t>(seconds);
-    std::tm parts{};
-    if (!::gmtime_r(&time, &parts))
+    std::tm fields{};
+    if (!::gmtime_r(&time, &fields))
         return std::string();
     char text[32];
-    if (std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts) == 0)
+    if (std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &fields) == 0)
         return std::string();
     return text;
 }
 
 bool TManifest::ParseTime(const std::string& text, std::int64_t& seconds) {
-    std::tm parts{};
+    std::tm fields{};
     char zone = 0;
     int consumed = 0;
     if (text.size() != 20 ||
-        std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c%n", &parts.tm_year, &parts.tm_mon,
-                    &parts.tm_mday, &parts.tm_hour, &parts.tm_min, &parts.tm_sec, &zone,
+        std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c%n", &fields.tm_year, &fields.tm_mon,
+                    &fields.tm_mday, &fields.tm_hour, &fields.tm_min, &fields.tm_sec, &zone,
                     &consumed) != 7 ||
         consumed != 20 || zone != 'Z')
         return false;
-    parts.tm_year -= 1900;
-    parts.tm_mon -= 1;
-    seconds = static_cast<std::int64_t>(::timegm(&parts));
+    fields.tm_year -= 1900;
+    fields.tm_mon -= 1;
+    seconds = static_cast<std::int64_t>(::timegm(&fields));
     // The same text again, or the fields were out of range.
     return TimeText(seconds) == text;
 }
