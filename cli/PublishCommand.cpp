@@ -1,9 +1,9 @@
 // corvane-cli publish PROJECT_FOLDER [--yes] [--no-build] [--verbose] [--trust FINGERPRINT]
-// [--dry-run] [--all] [--jobs N]: builds the site into the emptied HTML folder as the Publish
-// command does (or, with --no-build, takes the HTML folder as it stands) and uploads its files
-// with the project's stored settings (FTP, FTPS or SFTP) and the password from the keyring,
-// the project, CORVANE_PASSWORD or the terminal. A project that synchronises (SYNC) sends only
-// what changed and deletes what the site no longer has, as the publish dialog does; --dry-run
+// [--dry-run] [--all] [--jobs N] [--break-lock]: builds the site into the emptied HTML folder as
+// the Publish command does (or, with --no-build, takes the HTML folder as it stands) and uploads
+// its files with the project's stored settings (FTP, FTPS or SFTP) and the password from the
+// keyring, the project, CORVANE_PASSWORD or the terminal. A project that synchronises (SYNC) sends
+// only what changed and deletes what the site no longer has, as the publish dialog does; --dry-run
 // says what that would be and changes nothing. On a terminal a progress bar follows the run;
 // otherwise each step is one plain line.
 
@@ -100,6 +100,7 @@ class TConsoleView : public TPublishView {
         LastMessage = text;
     }
     bool Confirm(const std::string& question) override {
+        LastQuestion = question;
         if (FAssumeYes)
             return FRunning = true;
         ClearBar();
@@ -140,6 +141,7 @@ class TConsoleView : public TPublishView {
     }
 
     std::string LastMessage;
+    std::string LastQuestion;
     std::string Fingerprint;
 
   private:
@@ -217,7 +219,7 @@ int RunPublish(const std::vector<std::string>& args) {
     const std::vector<TKnownOption> options = {
         {"--yes", "-y", false}, {"--no-build", "", false},  {"--verbose", "-v", false},
         {"--trust", "", true},  {"--dry-run", "-n", false}, {"--all", "", false},
-        {"--jobs", "-j", true}};
+        {"--jobs", "-j", true}, {"--break-lock", "", false}};
     if (!ParseCommandLine(args, options, 1, PublishUsage, line, status))
         return status;
     const std::string& projectFolder = line.Arguments[0];
@@ -265,6 +267,8 @@ int RunPublish(const std::vector<std::string>& args) {
     run.Show();
     run.SendAll = line.Has("--all");
     run.Jobs = jobs;
+    // A lock left behind on the server is broken only when asked for; nobody is asked.
+    run.BreakLock = line.Has("--break-lock");
     // Accepted for this project as the window's Trust would: stored with the settings.
     if (line.Has("--trust"))
         run.Edits.Trusted = NormalFingerprint(line.Value("--trust"));
@@ -312,6 +316,8 @@ int RunPublish(const std::vector<std::string>& args) {
         }
         if (!run.SyncRun()->ManifestNote.empty())
             std::fprintf(stderr, "%s\n", Shown(run.SyncRun()->ManifestNote).c_str());
+        if (!run.OtherCopyNote.empty())
+            std::fprintf(stderr, "%s\n", run.OtherCopyNote.c_str());
         PrintPlan(run, stdout);
         return 0;
     }
@@ -354,9 +360,19 @@ int RunPublish(const std::vector<std::string>& args) {
         return 0;
     }
     case TPublishOutcome::Cancelled:
-        std::fputs("corvane-cli: not published\n", stderr);
+        if (!run.OtherCopyNote.empty() && view.LastQuestion.rfind(run.OtherCopyNote, 0) == 0)
+            std::fprintf(stderr,
+                         "corvane-cli: %s Not published (--yes publishes this copy over it)\n",
+                         run.OtherCopyNote.c_str());
+        else
+            std::fputs("corvane-cli: not published\n", stderr);
         return 1;
     case TPublishOutcome::Failed:
+        if (settings.SYNC && !run.LastTotals.LockError.empty() && !run.LastTotals.Cancelled) {
+            std::fprintf(stderr, "corvane-cli: %s%s\n", Shown(run.LastTotals.LockError).c_str(),
+                         run.LastTotals.LockLeft ? " --break-lock breaks it." : "");
+            return 1;
+        }
         std::fprintf(stderr, "corvane-cli: %s (%s)\n", ShownLines(view.LastMessage).c_str(),
                      Shown(run.LastError).c_str());
         if (settings.SYNC && run.Failures > 0)

@@ -11,7 +11,7 @@ const char* const ProgramUsage =
     "  build PROJECT_FOLDER [--into FOLDER]\n"
     "                                build the site (into HTML, or FOLDER)\n"
     "  publish PROJECT_FOLDER [--yes] [--no-build] [--verbose] [--trust FINGERPRINT]\n"
-    "          [--dry-run] [--all] [--jobs N]\n"
+    "          [--dry-run] [--all] [--jobs N] [--break-lock]\n"
     "                                build and upload the site (FTP, FTPS or SFTP)\n"
     "  connect PROJECT_FOLDER [--verbose] [--trust FINGERPRINT]\n"
     "                                test the connection to the server\n"
@@ -51,15 +51,18 @@ const char* const BuildUsage =
 const char* const PublishUsage =
     "Usage: corvane-cli publish PROJECT_FOLDER [--yes] [--no-build] [--verbose]\n"
     "                           [--trust FINGERPRINT] [--dry-run] [--all] [--jobs N]\n"
+    "                           [--break-lock]\n"
     "Builds the site into the emptied HTML folder and uploads its files with the project's\n"
     "stored settings (FTP, FTPS or SFTP), after asking. A project that synchronises sends\n"
     "only the files that changed since the last publish and deletes from the server the\n"
     "files the site no longer has (more than 50 only when confirmed); others send every\n"
     "file. A certificate or host key that does not verify is refused and its SHA-256\n"
-    "fingerprint printed.\n"
+    "fingerprint printed. While it writes, a synchronising publish holds a lock in the\n"
+    "remote folder (.corvane-lock); another publish to the folder is refused meanwhile.\n"
     "\n"
     "Options:\n"
-    "  -y, --yes      publish without asking, deletions above 50 included\n"
+    "  -y, --yes      publish without asking, deletions above 50 included, also over a\n"
+    "                 site that another copy of the project published\n"
     "  --no-build     upload the HTML folder as it stands, without building first\n"
     "  -v, --verbose  show the exchange with the server (the password is never shown)\n"
     "  --trust FINGERPRINT\n"
@@ -68,6 +71,8 @@ const char* const PublishUsage =
     "  -n, --dry-run  print what would be uploaded and deleted; change nothing on the server\n"
     "  --all          send every file, the unchanged ones too\n"
     "  -j, --jobs N   use N connections at once (1 to 8; the project's setting otherwise)\n"
+    "  --break-lock   break a lock that a publish left on the server more than 30 minutes\n"
+    "                 ago (or whose process on this host is gone)\n"
     "  -h, --help     show this text\n";
 
 const char* const ConnectUsage =

@@ -20,6 +20,8 @@ TDPublish::TDPublish(TXmlElement element) {
     ReadText(element, "TRUSTED", TRUSTED);
     ReadFlag(element, "SYNC", SYNC);
     ReadInteger(element, "JOBS", JOBS);
+    ReadText(element, "PROJECT_ID", PROJECT_ID);
+    ReadText(element, "LAST_PUBLISHED", LAST_PUBLISHED);
     JOBS = std::clamp(JOBS, MinJobs, MaxJobs);
 }
 
@@ -40,4 +42,10 @@ void TDPublish::Save(TXmlElement element) const {
     WriteText(element, "TRUSTED", TRUSTED);
     WriteFlag(element, "SYNC", SYNC);
     WriteInteger(element, "JOBS", JOBS);
+    // Only once there is something to say, so that a project that never published with a
+    // manifest keeps the document it had.
+    if (!PROJECT_ID.empty())
+        WriteText(element, "PROJECT_ID", PROJECT_ID);
+    if (!LAST_PUBLISHED.empty())
+        WriteText(element, "LAST_PUBLISHED", LAST_PUBLISHED);
 }

@@ -34,6 +34,14 @@ class TDPublish {
     bool SYNC = true;
     // The connections a synchronising publish uses at once, 1 to 8; 4 when missing.
     std::int32_t JOBS = 4;
+    // Which copy of the project this is, as the manifests it publishes name it: random
+    // hexadecimal digits, made on the first synchronising publish (never in a template, never
+    // shown). Copies of the project folder share it until one of them is given another.
+    std::string PROJECT_ID;
+    // When this copy last wrote the manifest of each place it publishes to: one line per place,
+    // "TIME PLACE" (the manifest's time, "2026-12-10T02:45:40Z"; the place as
+    // "PROTOCOL://USER@HOST:PORT/FOLDER"). Empty before the first synchronising publish.
+    std::string LAST_PUBLISHED;
 
     static constexpr std::int32_t MinJobs = 1;
     static constexpr std::int32_t MaxJobs = 8;

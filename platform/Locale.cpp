@@ -13,6 +13,7 @@ std::mutex LocaleMutex;
 std::optional<std::string> PatternOverride;
 std::optional<std::string> SeparatorOverride;
 std::optional<TDate> TodayOverride;
+std::optional<std::string> TimeOfDayOverride;
 // What the user's locale says, read once: the locale does not change while the program runs.
 std::optional<std::string> LocalePattern;
 std::optional<std::string> LocaleSeparator;
@@ -185,6 +186,45 @@ std::string TodayShortDate() {
 void SetToday(const std::optional<TDate>& fixed) {
     std::lock_guard<std::mutex> lock(LocaleMutex);
     TodayOverride = fixed;
+}
+
+std::string FormatDateTime(std::int64_t seconds) {
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    if (!::localtime_r(&time, &local))
+        return std::to_string(seconds);
+    std::optional<std::string> pattern;
+    {
+        std::lock_guard<std::mutex> lock(LocaleMutex);
+        pattern = TimeOfDayOverride;
+    }
+    char text[128] = "";
+    if (pattern) {
+        if (std::strftime(text, sizeof text, pattern->c_str(), &local) == 0)
+            text[0] = '\0';
+    } else {
+        locale_t loc = ::newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
+        if (loc == static_cast<locale_t>(0))
+            loc = ::newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(0));
+        if (loc != static_cast<locale_t>(0)) {
+            if (::strftime_l(text, sizeof text, "%X", &local, loc) == 0)
+                text[0] = '\0';
+            ::freelocale(loc);
+        }
+    }
+    std::string result =
+        FormatShortDate(TDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday});
+    if (text[0] != '\0')
+        result.append(" ").append(text);
+    return result;
+}
+
+void SetTimeOfDayPattern(const std::string& pattern) {
+    std::lock_guard<std::mutex> lock(LocaleMutex);
+    if (pattern.empty())
+        TimeOfDayOverride.reset();
+    else
+        TimeOfDayOverride = pattern;
 }
 
 std::string ThousandsSeparator() {

@@ -32,6 +32,13 @@ std::string TodayShortDate();
 // the same every day); an empty value returns to the clock.
 void SetToday(const std::optional<TDate>& fixed);
 
+// A moment (seconds since 1970) in local time as the user's locale writes a date with its
+// time: the short date form, a blank and the time of day in the locale's form (LC_TIME).
+std::string FormatDateTime(std::int64_t seconds);
+// Replaces the locale's time-of-day form, in strftime notation (tests); an empty text
+// returns to the locale.
+void SetTimeOfDayPattern(const std::string& pattern);
+
 // The user's thousands separator (LC_NUMERIC), "," when the locale has none.
 std::string ThousandsSeparator();
 void SetThousandsSeparator(const std::string& separator);

@@ -97,6 +97,14 @@ std::vector<std::string> TFtpTransport::ListNames() {
     return names;
 }
 
+void TFtpTransport::MakeFolder(const std::string& name) {
+    Translated([&] { FClient.MakeFolder(name); });
+}
+
+void TFtpTransport::RemoveFolder(const std::string& name) {
+    Translated([&] { FClient.RemoveFolder(name); });
+}
+
 void TFtpTransport::UploadReplacing(const std::string& localPath, const std::string& remoteName,
                                     const std::string& tempName,
                                     const std::function<void(std::int64_t)>& progress,

@@ -19,6 +19,8 @@ class TFtpTransport : public TTransport {
     void Rename(const std::string& fromName, const std::string& toName) override;
     std::int64_t RemoteSize(const std::string& remoteName) override;
     std::vector<std::string> ListNames() override;
+    void MakeFolder(const std::string& name) override;
+    void RemoveFolder(const std::string& name) override;
     // The commands of the steps after the transfer go out together (the client's
     // UploadReplacing) unless Pipelining was turned off or the session is in ASCII type.
     void UploadReplacing(const std::string& localPath, const std::string& remoteName,

@@ -1218,6 +1218,24 @@ void TIdFTP::Rename(const std::string& fromName, const std::string& toName) {
     Command("RNTO " + toName, {200, 250}, "", static_cast<int>(TRefusal::Store), toName);
 }
 
+void TIdFTP::MakeFolder(const std::string& name) {
+    const std::string step = "making of the folder " + name;
+    if (!Connected())
+        Fail(step, "not connected");
+    if (BreaksALine(name))
+        Fail(step, "the folder name holds a line break or a NUL character", 0, name);
+    Command("MKD " + name, {250, 257}, "", static_cast<int>(TRefusal::Store), name);
+}
+
+void TIdFTP::RemoveFolder(const std::string& name) {
+    const std::string step = "removal of the folder " + name;
+    if (!Connected())
+        Fail(step, "not connected");
+    if (BreaksALine(name))
+        Fail(step, "the folder name holds a line break or a NUL character", 0, name);
+    Command("RMD " + name, {200, 250}, "", static_cast<int>(TRefusal::Missing), name);
+}
+
 std::int64_t TIdFTP::RemoteSize(const std::string& remoteName) {
     const std::string step = "size of " + remoteName;
     if (!Connected())

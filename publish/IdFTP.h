@@ -95,6 +95,10 @@ class TIdFTP {
     // size in bytes, -1 when the server does not know the command (500, 502); 550 fails as
     // FileMissing.
     std::int64_t RemoteSize(const std::string& remoteName);
+    // MKD: fails (as FileRefused for 550 and 553) when the folder exists or is refused.
+    void MakeFolder(const std::string& name);
+    // RMD; 550 fails as FileMissing.
+    void RemoveFolder(const std::string& name);
     // Puts the local file in place as remoteName in the current folder (binary type only):
     // stores it under tempName, then sends SIZE and RNFR together, calls beforeRename while
     // their replies come, and when the server holds every byte sent sends RNTO, in passive

@@ -3,6 +3,8 @@
 #include "platform/Error.h"
 #include "platform/Text.h"
 
+#include <cstdio>
+#include <ctime>
 #include <string_view>
 
 namespace {
@@ -40,6 +42,26 @@ void ForEachLine(std::string_view text, std::string_view header, TLine line, TFa
         fail(0, "");
 }
 
+// What the writer's line holds in place of a hash: no file has this SHA-256 that anyone knows.
+const std::string NoHash(64, '0');
+
+bool IsPublisherId(const std::string& id) {
+    return !id.empty() && id.size() <= 64 &&
+           id.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+// The writer named by the name of a line with NoHash and size 0; false when it is no such name.
+bool ParsePublisher(const std::string& name, std::string& id, std::int64_t& seconds) {
+    const std::string prefix = TManifest::PublisherPrefix;
+    if (name.rfind(prefix, 0) != 0)
+        return false;
+    const std::size_t at = name.find(" at ", prefix.size());
+    if (at == std::string::npos)
+        return false;
+    id = name.substr(prefix.size(), at - prefix.size());
+    return IsPublisherId(id) && TManifest::ParseTime(name.substr(at + 4), seconds);
+}
+
 } // namespace
 
 TSha256Digest::TSha256Digest(std::string_view text) {
@@ -61,6 +83,34 @@ std::string TSha256Digest::Text() const {
         text[2 * i + 1] = Digits[FBytes[i] & 15];
     }
     return text;
+}
+
+std::string TManifest::TimeText(std::int64_t seconds) {
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    std::tm fields{};
+    if (!::gmtime_r(&time, &fields))
+        return std::string();
+    char text[32];
+    if (std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &fields) == 0)
+        return std::string();
+    return text;
+}
+
+bool TManifest::ParseTime(const std::string& text, std::int64_t& seconds) {
+    std::tm fields{};
+    char zone = 0;
+    int consumed = 0;
+    if (text.size() != 20 ||
+        std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c%n", &fields.tm_year, &fields.tm_mon,
+                    &fields.tm_mday, &fields.tm_hour, &fields.tm_min, &fields.tm_sec, &zone,
+                    &consumed) != 7 ||
+        consumed != 20 || zone != 'Z')
+        return false;
+    fields.tm_year -= 1900;
+    fields.tm_mon -= 1;
+    seconds = static_cast<std::int64_t>(::timegm(&fields));
+    // The same text again, or the fields were out of range.
+    return TimeText(seconds) == text;
 }
 
 TManifest TManifest::Parse(const std::string& text) {
@@ -91,6 +141,19 @@ TManifest TManifest::Parse(const std::string& text) {
                 fail(number, "holds no size");
             if (!IsPlainName(name))
                 fail(number, "holds no plain file name");
+            // The writer's line names no file; one that does not read as such a line is left
+            // out as well (an earlier release would delete what it names, which is not there).
+            if (hash == NoHash && size == "0" &&
+                name.substr(0, std::string_view(PublisherPrefix).size()) == PublisherPrefix) {
+                std::string id;
+                std::int64_t seconds = 0;
+                if (manifest.PublisherId.empty() &&
+                    ParsePublisher(std::string(name), id, seconds)) {
+                    manifest.PublisherId = id;
+                    manifest.PublishedAt = seconds;
+                }
+                return;
+            }
             std::int64_t bytes = 0;
             for (char digit : size)
                 bytes = bytes * 10 + (digit - '0');
@@ -109,6 +172,13 @@ TManifest TManifest::Parse(const std::string& text) {
 std::string TManifest::Text() const {
     std::string text = Header;
     text += '\n';
+    if (IsPublisherId(PublisherId)) {
+        const std::string name =
+            std::string(PublisherPrefix) + PublisherId + " at " + TimeText(PublishedAt);
+        // A site file of that very name would make the line a name given twice.
+        if (Files.count(name) == 0)
+            text += NoHash + " 0 " + name + '\n';
+    }
     for (const auto& [name, entry] : Files) {
         // A name that Parse refuses would make the whole manifest unreadable; left out, the
         // file only counts as new the next time.

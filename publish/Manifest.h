@@ -8,6 +8,12 @@
 // lower-case hexadecimal digits, the size in decimal, the name to the end of the line, so
 // that it may hold blanks), each line ending with LF, the files in name order.
 //
+// Right after the header line, the copy of the project that wrote it and when, as a line of
+// the same form that names no file: 64 zeros, size 0 and the name "corvane-published-by ID
+// at 2026-12-10T02:45:40Z" (the project's id, the time in UTC). A release that does not know
+// the line reads it as a file the site does not have, and only deletes that file (which is
+// not there) once; a manifest without it (an earlier release's) has no writer.
+//
 // Beside it, while a run is under way, the list of the files whose content on the server is
 // not known (".corvane-pending"): the header line, then one name per line. A run writes it
 // before it sends or deletes anything and removes it after the new manifest, so that a run
@@ -81,6 +87,19 @@ class TManifest {
     // The names listed with their content unknown.
     std::set<std::string> Unknown() const;
 
+    // The line that names the writer begins its name with this.
+    static constexpr const char* PublisherPrefix = "corvane-published-by ";
+
+    // The time as the manifest writes it ("2026-12-10T02:45:40Z", UTC), and back; false when
+    // text is not such a time.
+    static std::string TimeText(std::int64_t seconds);
+    static bool ParseTime(const std::string& text, std::int64_t& seconds);
+
     std::map<std::string, TManifestEntry> Files;
+    // The id of the copy of the project that wrote the manifest (hexadecimal digits) and the
+    // time it was written (seconds since 1970, UTC); empty and 0 when the manifest does not
+    // say.
+    std::string PublisherId;
+    std::int64_t PublishedAt = 0;
     bool operator==(const TManifest&) const = default;
 };

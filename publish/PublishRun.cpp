@@ -7,8 +7,11 @@
 #include "publish/PublishPassword.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <optional>
+#include <sys/random.h>
 
 std::string PublishSizeText(std::int64_t bytes) {
     // Whole KiB, halves rounded away from zero: 511 bytes are 0K, 512 bytes 1K.
@@ -27,6 +30,81 @@ std::string WithReason(const std::string& message, const std::exception& e) {
         text.append(failure->Reason());
     }
     return text;
+}
+
+// Where a record publishes to, as TDPublish::LAST_PUBLISHED names it.
+std::string PlaceOf(const TDPublish& record) {
+    return record.PROTOCOL + "://" + record.USER_NAME + "@" + TrimBlanks(record.FTP_SERVER) + ":" +
+           std::to_string(record.FTP_PORT) + "/" + TrimBlanks(record.FOLDER);
+}
+
+// The time this copy last wrote the manifest at place, from LAST_PUBLISHED's lines.
+std::optional<std::int64_t> LastPublishedAt(const std::string& list, const std::string& place) {
+    std::size_t at = 0;
+    while (at < list.size()) {
+        std::size_t end = list.find('\n', at);
+        if (end == std::string::npos)
+            end = list.size();
+        const std::string line = list.substr(at, end - at);
+        at = end + 1;
+        const std::size_t blank = line.find(' ');
+        std::int64_t seconds = 0;
+        if (blank != std::string::npos && line.substr(blank + 1) == place &&
+            TManifest::ParseTime(line.substr(0, blank), seconds))
+            return seconds;
+    }
+    return std::nullopt;
+}
+
+// LAST_PUBLISHED with place's time set to seconds: its line first, the places of the last
+// few others after it.
+std::string WithLastPublished(const std::string& list, const std::string& place,
+                              std::int64_t seconds) {
+    constexpr int MaxPlaces = 16;
+    std::string result = TManifest::TimeText(seconds) + " " + place;
+    int places = 1;
+    std::size_t at = 0;
+    while (at < list.size() && places < MaxPlaces) {
+        std::size_t end = list.find('\n', at);
+        if (end == std::string::npos)
+            end = list.size();
+        const std::string line = list.substr(at, end - at);
+        at = end + 1;
+        const std::size_t blank = line.find(' ');
+        if (blank == std::string::npos || line.substr(blank + 1) == place)
+            continue;
+        result.append("\n").append(line);
+        ++places;
+    }
+    return result;
+}
+
+// A project id as TDPublish::PROJECT_ID keeps it: 16 to 64 lower-case hexadecimal digits.
+bool IsProjectId(const std::string& id) {
+    return id.size() >= 16 && id.size() <= 64 &&
+           id.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+// 16 hexadecimal digits from the system's random source.
+std::string NewProjectId() {
+    unsigned char bytes[8];
+    std::size_t got = 0;
+    while (got < sizeof bytes) {
+        const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw TError(std::string("No random numbers for the project's id: ") +
+                         std::strerror(errno));
+        got += static_cast<std::size_t>(n);
+    }
+    static const char digits[] = "0123456789abcdef";
+    std::string id;
+    for (unsigned char byte : bytes) {
+        id.push_back(digits[byte >> 4]);
+        id.push_back(digits[byte & 15]);
+    }
+    return id;
 }
 
 } // namespace
@@ -557,6 +635,17 @@ bool TPublishRun::CompareChecked() {
                                    SyncKindText(item.Kind)});
     }
     PlanSummary = FSync->Plan.Summary();
+    // Published from another copy of the project, or by this one's id at a time it did not
+    // write: a site this copy does not know.
+    OtherCopyNote.clear();
+    if (!FSync->RemotePublisherId.empty()) {
+        const std::optional<std::int64_t> last =
+            LastPublishedAt(record.LAST_PUBLISHED, PlaceOf(record));
+        if (FSync->RemotePublisherId != record.PROJECT_ID || last != FSync->RemotePublishedAt)
+            OtherCopyNote = "The site on the server was published from another copy of this "
+                            "project on " +
+                            FormatDateTime(FSync->RemotePublishedAt) + ".";
+    }
     FCompared = true;
     FView.RowsChanged();
     return true;
@@ -577,10 +666,13 @@ TPublishOutcome TPublishRun::Compare() {
 
 std::string TPublishRun::ComparisonStatus() const {
     // What the comparison found, and why it found no manifest to go by when it could not
-    // read the one on the server.
-    if (FSync->ManifestNote.empty())
-        return PlanSummary;
-    return FSync->ManifestNote + "; " + PlanSummary;
+    // read the one on the server, or whose site it found there.
+    std::string status;
+    for (const std::string* note :
+         std::initializer_list<const std::string*>{&FSync->ManifestNote, &OtherCopyNote})
+        if (!note->empty())
+            status.append(*note).append("; ");
+    return status + PlanSummary;
 }
 
 void TPublishRun::TickPlanFromRows() {
@@ -624,7 +716,9 @@ TPublishOutcome TPublishRun::PublishSynchronising() {
     TickPlanFromRows();
     FView.RowsChanged();
     SetStatus(ComparisonStatus());
-    if (!FView.Confirm("Publish your website?\n" + PlanSummary)) {
+    if ((!OtherCopyNote.empty() &&
+         !FView.Confirm(OtherCopyNote + " " + std::string(OtherCopyQuestion))) ||
+        !FView.Confirm("Publish your website?\n" + PlanSummary)) {
         if (fresh) {
             SetProgress(0);
             SetButtons(true, true, true);
@@ -681,6 +775,17 @@ TPublishOutcome TPublishRun::PublishSynchronising() {
             SetProgress(value);
         }
     };
+    sync.OnBreakLock = [this](const std::string& question) {
+        return BreakLock ? *BreakLock : FView.Confirm(question);
+    };
+    // The copy that publishes is named in the manifest: an old project gets its id now.
+    TDPublish& record = FProject.PUBLISH;
+    if (!IsProjectId(record.PROJECT_ID)) {
+        record.PROJECT_ID = NewProjectId();
+        FProject.Save();
+    }
+    sync.ProjectId = record.PROJECT_ID;
+    sync.Clock = Clock;
     FActiveSync = &sync;
     // A Cancel while the questions were open.
     if (FCancelled)
@@ -688,9 +793,22 @@ TPublishOutcome TPublishRun::PublishSynchronising() {
     LastTotals = sync.Run(deletesConfirmed);
     Failures = LastTotals.Failures;
     PlanSummary = sync.Plan.Summary();
+    if (LastTotals.PublishedAt != 0) {
+        // The time this copy wrote there, so that the next comparison knows the site its own.
+        record.LAST_PUBLISHED =
+            WithLastPublished(record.LAST_PUBLISHED, PlaceOf(record), LastTotals.PublishedAt);
+        FProject.Save();
+    }
 
     if (LastTotals.Cancelled)
         return FailureEnding(CancelledMessage, false);
+    if (!LastTotals.LockError.empty()) {
+        // Nothing was written; after another publish the site is to be compared anew.
+        LastError = LastTotals.LockError;
+        if (LastTotals.ServerChanged)
+            FCompared = false;
+        return FailureEnding(LastTotals.LockError, false);
+    }
     if (!LastTotals.Succeeded()) {
         std::string message;
         if (Failures > 0) {

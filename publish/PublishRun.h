@@ -169,6 +169,17 @@ class TPublishRun {
     bool SendAll = false;
     // The connections of a synchronising run in place of TDPublish.JOBS (corvane-cli --jobs).
     std::optional<int> Jobs;
+    // Whether a synchronising run breaks a lock that a publish left behind on the server:
+    // none asks the view (Confirm), true breaks it (corvane-cli --break-lock), false never.
+    std::optional<bool> BreakLock;
+    // After a comparison: "The site on the server was published from another copy of this
+    // project on DATE." when the server's manifest names another copy, or a time other than
+    // the one this copy last wrote there; empty otherwise. Publish asks first whether to
+    // publish this copy over it (OtherCopyQuestion).
+    std::string OtherCopyNote;
+    static constexpr const char* OtherCopyQuestion = "Publish this copy over it?";
+    // The clock (seconds since 1970) of the synchronising run; tests fix it.
+    std::function<std::int64_t()> Clock;
     // The pause before a file's first retry (tests make it short).
     int RetryPauseMs = 500;
     // Ends the run or the connection test under way (safe from any thread and from a signal

@@ -929,6 +929,35 @@ void TSftpTransport::Delete(const std::string& remoteName) {
         FailFile(step, path, remoteName, TTransportFailure::FileRefused);
 }
 
+void TSftpTransport::MakeFolder(const std::string& name) {
+    const std::string step = "make folder " + name;
+    RequireConnected(step);
+    const std::string path = JoinPath(FFolder, name);
+    Log("Make folder " + path);
+    int result;
+    {
+        TStep bounded(*this, FSettings.ReadTimeout);
+        result = sftp_mkdir(FSftp, path.c_str(), 0755);
+    }
+    // OpenSSH answers "failure" for a folder that exists.
+    if (result != SSH_OK)
+        FailFile(step, path, name, TTransportFailure::FileRefused);
+}
+
+void TSftpTransport::RemoveFolder(const std::string& name) {
+    const std::string step = "remove folder " + name;
+    RequireConnected(step);
+    const std::string path = JoinPath(FFolder, name);
+    Log("Remove folder " + path);
+    int result;
+    {
+        TStep bounded(*this, FSettings.ReadTimeout);
+        result = sftp_rmdir(FSftp, path.c_str());
+    }
+    if (result != SSH_OK)
+        FailFile(step, path, name, TTransportFailure::FileRefused);
+}
+
 void TSftpTransport::Rename(const std::string& fromName, const std::string& toName) {
     const std::string step = "rename " + fromName;
     RequireConnected(step);

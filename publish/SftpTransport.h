@@ -46,6 +46,8 @@ class TSftpTransport : public TTransport {
     std::int64_t RemoteSize(const std::string& remoteName) override;
     // The names that reading the folder gives (hidden ones included).
     std::vector<std::string> ListNames() override;
+    void MakeFolder(const std::string& name) override;
+    void RemoveFolder(const std::string& name) override;
     TTransportProtocol Protocol() const override { return TTransportProtocol::SFTP; }
     void Disconnect() noexcept override;
     bool Connected() const override;

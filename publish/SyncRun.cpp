@@ -2,7 +2,9 @@
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/Sha256.h"
 #include "platform/Text.h"
+#include "publish/RemoteLock.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,7 +12,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -54,6 +58,10 @@ class TLocalTextFile {
   private:
     std::string FPath;
 };
+
+// The locks the runs of this process hold: a lock on the server that names this process is
+// one an earlier run left only while none is held here.
+std::atomic<int> LocksHeldHere{0};
 
 std::string ConnectionPrefix(int connection) {
     std::string prefix("[");
@@ -244,6 +252,9 @@ void TSyncRun::Prepare() {
     DropConnections();
     ManifestFound = false;
     ManifestNote.clear();
+    RemotePublisherId.clear();
+    RemotePublishedAt = 0;
+    FMayHold.clear();
     auto status = [this](const std::string& text) {
         Drain();
         if (OnStatus)
@@ -267,7 +278,7 @@ void TSyncRun::Prepare() {
     status("Read Manifest...");
     TManifest remote;
     try {
-        remote = TManifest::Parse(transport->Download(TManifest::FileName, TManifest::MaxBytes));
+        remote = TManifest::Parse(Fetch(*transport, TManifest::FileName));
         ManifestFound = true;
     } catch (const TTransportError& e) {
         if (e.Kind() == TTransportFailure::Cancelled || Cancelled() ||
@@ -284,8 +295,7 @@ void TSyncRun::Prepare() {
     FPendingNames.clear();
     bool pendingRead = true;
     try {
-        FPendingNames = TManifest::ParsePending(
-            transport->Download(TManifest::PendingFileName, TManifest::MaxBytes));
+        FPendingNames = TManifest::ParsePending(Fetch(*transport, TManifest::PendingFileName));
         FPendingFound = true;
     } catch (const TTransportError& e) {
         if (e.Kind() == TTransportFailure::Cancelled || Cancelled() ||
@@ -312,6 +322,8 @@ void TSyncRun::Prepare() {
 
     status("Compare Files...");
     const std::vector<TLocalFile> site = ListSiteFiles(FSiteFolder);
+    RemotePublisherId = ManifestFound ? remote.PublisherId : std::string();
+    RemotePublishedAt = ManifestFound ? remote.PublishedAt : 0;
     // The manifest read goes into the plan as it is, without a copy.
     Plan = ManifestFound || !FPendingNames.empty() ? TSyncPlan::Make(site, std::move(remote))
                                                    : TSyncPlan::Make(site, nullptr);
@@ -560,6 +572,7 @@ std::string TSyncRun::WriteRemoteText(const std::string& name, const std::string
             // Step after step, the base class's way: the lists are few and small, and a server
             // that cannot take commands sent together is found out on a file of the site.
             transport.TTransport::UploadReplacing(local.Path(), name, part);
+            MayHold(name, "=" + Sha256OfBytes(text), true);
             Drain();
             return std::string();
         } catch (const TTransportError& e) {
@@ -572,6 +585,9 @@ std::string TSyncRun::WriteRemoteText(const std::string& name, const std::string
             break;
         }
     }
+    // Put in place or not, or the old one deleted before a rename that failed.
+    MayHold(name, "=" + Sha256OfBytes(text), false);
+    MayHold(name, "missing", false);
     Drain();
     return Cancelled() ? std::string("Cancelled") : error;
 }
@@ -579,6 +595,7 @@ std::string TSyncRun::WriteRemoteText(const std::string& name, const std::string
 void TSyncRun::WriteManifest(TSyncTotals& totals) {
     if (OnStatus)
         OnStatus("Write Manifest...");
+    totals.PublishedAt = ServerManifest().PublishedAt;
     totals.ManifestError = WriteRemoteText(TManifest::FileName, ServerManifest().Text());
     totals.ManifestWritten = totals.ManifestError.empty();
 }
@@ -595,6 +612,7 @@ bool TSyncRun::MarkPending(const std::set<std::string>& names, TSyncTotals& tota
         // file it leaves its name for a moment (moved aside, and left there when a run is
         // broken off then): the manifest first stops claiming the names the list holds
         // (it lists only what is known), so that a run broken off then trusts none of them.
+        totals.PublishedAt = ServerManifest().PublishedAt;
         const std::string error = WriteRemoteText(TManifest::FileName, ServerManifest().Text());
         if (!error.empty()) {
             totals.ManifestError = error;
@@ -626,12 +644,15 @@ void TSyncRun::ClearPending() {
     if (unknown.empty()) {
         try {
             if (DeleteChecked(Ensure(0), TManifest::PendingFileName) == TPresence::Absent) {
+                MayHold(TManifest::PendingFileName, "missing", true);
                 FPendingFound = false;
                 FPendingNames.clear();
             } else {
+                MayHold(TManifest::PendingFileName, "missing", false);
                 error = "whether it is gone could not be checked";
             }
         } catch (const std::exception& e) {
+            MayHold(TManifest::PendingFileName, "missing", false);
             error = e.what();
         }
     } else {
@@ -712,7 +733,22 @@ TSyncTotals TSyncRun::Run(bool deletesConfirmed) {
     }
     for (std::size_t i : deletes)
         pending.insert(Plan.Items[i].Name);
-    if (!pending.empty() && !MarkPending(pending, totals)) {
+    // A manifest written from now on names this copy of the project, and the time.
+    const bool stamp =
+        !ProjectId.empty() && (!pending.empty() || Plan.Remote.PublisherId != ProjectId);
+    if (stamp) {
+        std::lock_guard<std::mutex> lock(FServerMutex);
+        ChangedServer().PublisherId = ProjectId;
+        ChangedServer().PublishedAt =
+            Clock ? Clock() : static_cast<std::int64_t>(std::time(nullptr));
+    }
+    // The lock is taken when anything may be written; it goes at the end, whatever happens.
+    struct TUnlockAtEnd {
+        TSyncRun& Run;
+        ~TUnlockAtEnd() { Run.ReleaseLock(); }
+    } unlockAtEnd{*this};
+    const bool writes = !pending.empty() || stamp || FPendingFound || !FManifestCurrent;
+    if ((writes && !TakeLock(totals)) || (!pending.empty() && !MarkPending(pending, totals))) {
         for (TSyncItemStatus& status : Status)
             status.State = TSyncState::Skipped;
         uploads.clear();
@@ -738,7 +774,8 @@ TSyncTotals TSyncRun::Run(bool deletesConfirmed) {
             Status[i].State = TSyncState::Skipped;
 
     totals.Cancelled = Cancelled();
-    if (totals.Failures == 0 && !totals.Cancelled && totals.ManifestError.empty()) {
+    if (totals.Failures == 0 && !totals.Cancelled && totals.ManifestError.empty() &&
+        totals.LockError.empty()) {
         // Nothing to say that the server does not already say: left as it is.
         const bool same = FManifestCurrent && ServerManifest() == Plan.Remote;
         if (!same)
@@ -752,10 +789,210 @@ TSyncTotals TSyncRun::Run(bool deletesConfirmed) {
             ClearPending();
     }
     totals.Cancelled = Cancelled();
+    ReleaseLock();
     DropConnections();
     Drain();
     FTotals = nullptr;
     totals.Seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return totals;
+}
+
+std::string TSyncRun::Fetch(TTransport& transport, const std::string& name) {
+    try {
+        std::string text = transport.Download(name, TManifest::MaxBytes);
+        // Its digest, not a copy: a manifest may be large.
+        MayHold(name, "=" + Sha256OfBytes(text), true);
+        return text;
+    } catch (const TTransportError& e) {
+        MayHold(name, e.Kind() == TTransportFailure::FileMissing ? "missing" : "unreadable", true);
+        throw;
+    }
+}
+
+std::string TSyncRun::Observed(TTransport& transport, const std::string& name) {
+    try {
+        return "=" + transport.Download(name, TManifest::MaxBytes);
+    } catch (const TTransportError& e) {
+        if (e.Kind() == TTransportFailure::Cancelled || Cancelled() ||
+            IsTransientFailure(e, FSettings.Protocol))
+            throw;
+        return e.Kind() == TTransportFailure::FileMissing ? "missing" : "unreadable";
+    }
+}
+
+std::string TSyncRun::Digested(const std::string& observed) {
+    return observed.rfind('=', 0) == 0 ? "=" + Sha256OfBytes(observed.substr(1)) : observed;
+}
+
+void TSyncRun::MayHold(const std::string& name, const std::string& observed, bool only) {
+    std::set<std::string>& forms = FMayHold[name];
+    if (only)
+        forms.clear();
+    forms.insert(observed);
+}
+
+bool TSyncRun::TakeLock(TSyncTotals& totals) {
+    if (OnStatus)
+        OnStatus("Lock Folder...");
+    const auto now = [this] {
+        return Clock ? Clock() : static_cast<std::int64_t>(std::time(nullptr));
+    };
+    const auto refuse = [&](const std::string& error) {
+        Drain();
+        totals.LockError = Cancelled() ? std::string("Cancelled") : error;
+        return false;
+    };
+    // Whether the user was asked to break a lock left behind, once at most.
+    bool asked = false;
+    // The pauses for a lock without its owner file, once at most.
+    int waits = 0;
+    // A connection that broke (Prepare's may have waited long for the user) is made anew once.
+    for (int connection = 0;; ++connection) {
+        try {
+            TTransport& transport = connection > 0 ? Fresh(0) : Ensure(0);
+            while (!FLocked) {
+                try {
+                    transport.MakeFolder(TRemoteLock::FolderName);
+                    FLocked = true;
+                    ++LocksHeldHere;
+                    break;
+                } catch (const TTransportError& e) {
+                    if (e.Kind() == TTransportFailure::Cancelled || Cancelled() ||
+                        IsTransientFailure(e, FSettings.Protocol))
+                        throw;
+                    const auto readOwner = [&]() -> std::optional<TLockOwner> {
+                        const std::string observed = Observed(transport, TRemoteLock::OwnerPath);
+                        if (observed.rfind('=', 0) != 0)
+                            return std::nullopt;
+                        return TRemoteLock::ParseOwner(observed.substr(1));
+                    };
+                    const std::optional<TLockOwner> owner = readOwner();
+                    // A lock made this moment gets its owner file a moment later, and one
+                    // whose owner file went this moment is gone a moment later: once more.
+                    if (!owner && waits++ == 0) {
+                        if (!Pause(1000))
+                            return refuse("Cancelled");
+                        continue;
+                    }
+                    if (Cancelled())
+                        return refuse("Cancelled");
+                    if (owner && TRemoteLock::Mine(*owner) && LocksHeldHere.load() == 0) {
+                        // Left by an earlier run of this process that could not remove it.
+                        FLocked = true;
+                        ++LocksHeldHere;
+                        break;
+                    }
+                    if (owner && !TRemoteLock::Stale(*owner, now()))
+                        return refuse(TRemoteLock::RunningMessage(*owner));
+                    Drain();
+                    bool breakIt = false;
+                    if (!asked && OnBreakLock) {
+                        asked = true;
+                        breakIt = OnBreakLock(TRemoteLock::BreakQuestion(owner));
+                    }
+                    if (!breakIt) {
+                        totals.LockLeft = true;
+                        return refuse(TRemoteLock::LeftMessage(owner));
+                    }
+                    if (OnStatus)
+                        OnStatus("Break Lock...");
+                    try {
+                        transport.Delete(TRemoteLock::OwnerPath);
+                    } catch (const TTransportError& missing) {
+                        if (missing.Kind() != TTransportFailure::FileMissing)
+                            throw;
+                    }
+                    try {
+                        transport.RemoveFolder(TRemoteLock::FolderName);
+                    } catch (const TTransportError& missing) {
+                        if (missing.Kind() != TTransportFailure::FileMissing || owner)
+                            throw;
+                        // No lock there at all: the server refused to make the folder.
+                        return refuse(std::string("The lock cannot be made on the server: ") +
+                                      e.what());
+                    }
+                }
+            }
+            const TLocalTextFile local(TRemoteLock::OwnerText(TRemoteLock::Me(now())));
+            transport.Upload(local.Path(), TRemoteLock::OwnerPath);
+            // Another publish may have written between Prepare and the lock: what this run
+            // would send was compared with what is no longer there.
+            for (const char* name : {TManifest::FileName, TManifest::PendingFileName})
+                if (FMayHold[name].count(Digested(Observed(transport, name))) == 0) {
+                    totals.ServerChanged = true;
+                    return refuse("The site on the server changed since it was compared: "
+                                  "another publish went on meanwhile. Compare again.");
+                }
+            Drain();
+            return true;
+        } catch (const TTransportError& e) {
+            if (connection == 0 && !Cancelled() && e.Kind() != TTransportFailure::Cancelled &&
+                IsTransientFailure(e, FSettings.Protocol))
+                continue;
+            return refuse(std::string("The lock cannot be taken on the server: ") + e.what());
+        } catch (const std::exception& e) {
+            return refuse(std::string("The lock cannot be taken on the server: ") + e.what());
+        }
+    }
+}
+
+void TSyncRun::ReleaseLock() noexcept {
+    if (!FLocked)
+        return;
+    FLocked = false;
+    --LocksHeldHere;
+    std::string error;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            // After a Cancel the run's connections are cancelled too: a connection of its
+            // own, each step bounded by a few seconds, which nothing cancels.
+            std::unique_ptr<TTransport> own;
+            TTransport* transport = nullptr;
+            if (Cancelled()) {
+                TTransportSettings settings = FSettings;
+                if (settings.ReadTimeout <= 0 || settings.ReadTimeout > 5000)
+                    settings.ReadTimeout = 5000;
+                own = FMaker(settings);
+                own->OnLog = [this](const std::string& line) {
+                    TEvent event;
+                    event.Kind = TEvent::TKind::Log;
+                    event.Text = line;
+                    Post(std::move(event));
+                };
+                own->Connect();
+                if (!TrimBlanks(FFolder).empty())
+                    own->ChangeFolder(FFolder);
+                transport = own.get();
+            } else {
+                transport = attempt > 0 ? &Fresh(0) : &Ensure(0);
+            }
+            try {
+                transport->Delete(TRemoteLock::OwnerPath);
+            } catch (const TTransportError& e) {
+                if (e.Kind() != TTransportFailure::FileMissing)
+                    throw;
+            }
+            transport->RemoveFolder(TRemoteLock::FolderName);
+            if (own)
+                own->Disconnect();
+            error.clear();
+            break;
+        } catch (const TTransportError& e) {
+            error = e.what();
+            if (!IsTransientFailure(e, FSettings.Protocol) &&
+                e.Kind() != TTransportFailure::Cancelled)
+                break;
+        } catch (const std::exception& e) {
+            error = e.what();
+            break;
+        }
+    }
+    try {
+        Drain();
+        if (!error.empty() && OnLog)
+            OnLog("The lock stays on the server: " + error);
+    } catch (...) {
+        // A callback that throws changes nothing on the server.
+    }
 }

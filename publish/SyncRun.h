@@ -6,7 +6,10 @@
 // writes the new manifest. Each file goes up under a temporary name in the same folder and is
 // renamed into place, so that a visitor never gets half a page; a broken run leaves the old
 // manifest, so the server never claims, through it, more than it was sent, and the pending
-// list written before the first upload marks what the run may have changed since.
+// list written before the first upload marks what the run may have changed since. Before it
+// writes anything Run takes the lock in the remote folder (publish/RemoteLock.h) and checks
+// that the lists there are still what Prepare read; it removes the lock when it ends, after a
+// failure or a Cancel too.
 //
 // Every callback is called on the thread that called Prepare or Run, never on a connection's
 // own thread. Cancel may be called from any thread and from a signal handler.
@@ -72,8 +75,19 @@ struct TSyncTotals {
     std::string ManifestError;
     bool Cancelled = false;
     double Seconds = 0;
+    // Why the run wrote nothing at all: another publish holds the lock, a lock left behind
+    // was not broken (LockLeft), the server's lists changed since Prepare (ServerChanged:
+    // compare again), or the lock could not be taken.
+    std::string LockError;
+    bool LockLeft = false;
+    bool ServerChanged = false;
+    // The time the manifest's header was given when the run wrote (or tried to write) a
+    // manifest with it; 0 otherwise.
+    std::int64_t PublishedAt = 0;
 
-    bool Succeeded() const { return Failures == 0 && !Cancelled && ManifestError.empty(); }
+    bool Succeeded() const {
+        return Failures == 0 && !Cancelled && ManifestError.empty() && LockError.empty();
+    }
 };
 
 class TSyncRun {
@@ -110,6 +124,15 @@ class TSyncRun {
     std::function<void(const std::string&)> OnLog;
     // What a transport adds to the status line (passive mode refused, and so on).
     std::function<void(const std::string&)> OnNotice;
+    // Asked by Run whether to break a lock that a publish left behind (the question says
+    // whose); true breaks it. None: such a lock is never broken.
+    std::function<bool(const std::string&)> OnBreakLock;
+
+    // The copy of the project that publishes (TDPublish::PROJECT_ID): a run that writes the
+    // manifest names it there, with the time. Empty: the manifest names no writer.
+    std::string ProjectId;
+    // Seconds since 1970 now (the manifest's time, the lock's age); tests fix it.
+    std::function<std::int64_t()> Clock;
 
     // Connects, changes to the folder, reads the manifest (missing or unreadable: every file
     // counts as new and nothing is deleted), lists the site and makes the plan. Throws the
@@ -120,6 +143,10 @@ class TSyncRun {
     bool ManifestFound = false;
     // Why the manifest on the server was not used, when it was there but unreadable.
     std::string ManifestNote;
+    // Which copy of the project wrote the manifest read, and when (TManifest's header: empty
+    // and 0 when it does not say, or no manifest was read).
+    std::string RemotePublisherId;
+    std::int64_t RemotePublishedAt = 0;
 
     // The plan: the caller may tick and untick its items between Prepare and Run.
     TSyncPlan Plan;
@@ -181,6 +208,25 @@ class TSyncRun {
     bool MarkPending(const std::set<std::string>& names, TSyncTotals& totals);
     // After the manifest: the pending list names only what is still unknown, or goes.
     void ClearPending();
+    // Prepare's download of a list: its text, recorded as what the server holds (a failure,
+    // recorded as missing or unreadable, is thrown).
+    std::string Fetch(TTransport& transport, const std::string& name);
+    // The form of the list name on the server now: "=" and its text, "missing" or
+    // "unreadable"; a broken connection or a Cancel is thrown.
+    std::string Observed(TTransport& transport, const std::string& name);
+    // An observed form as MayHold records it: the text's SHA-256 in place of the text (a
+    // manifest may be large).
+    static std::string Digested(const std::string& observed);
+    // Records that the server may hold observed (Digested) as the list name: the only form it
+    // may hold, or one more (after a write that failed half-way).
+    void MayHold(const std::string& name, const std::string& observed, bool only);
+    // Takes the lock before the run writes anything, breaking one left behind when
+    // OnBreakLock agrees, and checks that the lists are what Prepare read; false, with
+    // totals.LockError set, when the run is not to write.
+    bool TakeLock(TSyncTotals& totals);
+    // Removes the lock (its owner file, then the folder) when this run holds it, on a
+    // connection of its own after a Cancel. Never fails; a lock that stays is logged.
+    void ReleaseLock() noexcept;
     // A new transport in slot connection, not yet connected.
     TTransport& NewTransport(int connection);
     // A new connection in slot connection, connected and in the folder.
@@ -213,6 +259,10 @@ class TSyncRun {
     bool FPrepared = false;
     // Whether the server's manifest is Plan.Remote, as read or as last written.
     bool FManifestCurrent = false;
+    // Whether this run holds the lock in the remote folder.
+    bool FLocked = false;
+    // What the server may hold as each list, as far as this run knows (Observed's forms).
+    std::map<std::string, std::set<std::string>> FMayHold;
     // Whether the server holds a pending list, and the names it holds.
     bool FPendingFound = false;
     std::set<std::string> FPendingNames;

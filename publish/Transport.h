@@ -128,6 +128,12 @@ class TTransport {
     // Unknown when neither tells. Answers and refusals are never thrown; a Cancel, a broken
     // connection or a time-out is.
     TPresence Presence(const std::string& remoteName);
+    // Makes the folder name in the current folder. It fails when the folder (or a file of that
+    // name) exists already, on every server: the synchronising publish takes its lock so.
+    virtual void MakeFolder(const std::string& name) = 0;
+    // Removes the empty folder name in the current folder; one the server does not have fails
+    // as FileMissing (an FTP server answers 550 also for a folder that is not empty).
+    virtual void RemoveFolder(const std::string& name) = 0;
     // Puts the whole local file in place as remoteName in the current folder so that nobody
     // ever reads half of it: stores it under tempName, checks that the server holds as many
     // bytes under that name as the file has (where the server tells sizes), calls

@@ -2,7 +2,10 @@
 // and its exit status, with the scripted FTP server standing in for the web server.
 
 #include "model/CProject.h"
+#include "platform/Locale.h"
 #include "platform/XmlDocument.h"
+#include "publish/Manifest.h"
+#include "publish/RemoteLock.h"
 
 #include "CliRun.h"
 #include "TestSupport.h"
@@ -21,6 +24,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -593,6 +597,108 @@ TEST_F(PublishCommandTest, NamesFromTheServersManifestReachTheTerminalWithoutCon
                     EXPECT_FALSE((static_cast<unsigned char>(ch) < 0x20 && ch != '\n') ||
                                  ch == 0x7f)
                         << "control character " << static_cast<int>(ch) << " in " << *text;
+    }
+}
+
+TEST_F(PublishCommandTest, AnotherCopysSiteNeedsYesAndALockLeftBehindNeedsBreakLock) {
+    const std::string python = PythonWithPyftpdlib();
+    if (python.empty())
+        SKIP_WITHOUT_SERVER("python3 with pyftpdlib is not installed");
+    const std::string home = Dir / "ftphome";
+    const std::string www = home + "/www/";
+    std::filesystem::create_directories(www);
+    TPyFtpdServer server(python, Dir.Path(), home, "web", "top-secret");
+    ASSERT_GT(server.Port(), 0);
+    ServerSettings(server.Port(), "www");
+    WriteFileBytes(Html() + "Default.htm", "home 1");
+    TProcessResult r = Publish({"--yes", "--no-build"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    TDPublish stored;
+    {
+        TXmlDocument document;
+        stored = TDProject(Folder(), document).PUBLISH;
+    }
+    ASSERT_EQ(stored.PROJECT_ID.size(), 16u);
+    EXPECT_EQ(TManifest::Parse(ReadFileBytes(www + TManifest::FileName)).PublisherId,
+              stored.PROJECT_ID);
+    EXPECT_FALSE(std::filesystem::exists(www + TRemoteLock::FolderName));
+
+    // Another copy published since: told by the dry run, refused without --yes and without
+    // a terminal to ask, published over with --yes.
+    TManifest other = TManifest::Parse(ReadFileBytes(www + TManifest::FileName));
+    other.PublisherId = "fedcba9876543210";
+    other.PublishedAt = 1800000000;
+    WriteFileBytes(www + TManifest::FileName, other.Text());
+    const std::string note = "The site on the server was published from another copy of this "
+                             "project on " +
+                             FormatDateTime(1800000000) + ".";
+    WriteFileBytes(Html() + "Default.htm", "home 2");
+    r = Publish({"--dry-run", "--no-build"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_THAT(r.Err, HasSubstr(note + "\n"));
+    r = Publish({"--no-build"});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_THAT(r.Err, HasSubstr("corvane-cli: " + note +
+                                 " Not published (--yes publishes this copy over it)\n"));
+    EXPECT_EQ(ReadFileBytes(www + "Default.htm"), "home 1");
+    r = Publish({"--yes", "--no-build"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(ReadFileBytes(www + "Default.htm"), "home 2");
+    EXPECT_EQ(TManifest::Parse(ReadFileBytes(www + TManifest::FileName)).PublisherId,
+              stored.PROJECT_ID);
+
+    // A lock on the server: one in use refuses the run, even with --break-lock; one left
+    // behind is broken only with --break-lock.
+    std::filesystem::create_directory(www + TRemoteLock::FolderName);
+    const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+    struct TCase {
+        const char* What;
+        std::int64_t Since;
+        std::vector<std::string> Options;
+        int Exit;
+        std::string Err;
+    };
+    const TLockOwner young{"elsewhere", 17, now - 60};
+    const TLockOwner old{"elsewhere", 17, now - 3600};
+    const TCase cases[] = {
+        {"a lock in use",
+         young.Since,
+         {"--yes", "--no-build"},
+         1,
+         "corvane-cli: " + TRemoteLock::RunningMessage(young) + "\n"},
+        {"a lock in use, --break-lock",
+         young.Since,
+         {"--yes", "--no-build", "--break-lock"},
+         1,
+         "corvane-cli: " + TRemoteLock::RunningMessage(young) + "\n"},
+        {"a lock left behind",
+         old.Since,
+         {"--yes", "--no-build"},
+         1,
+         "corvane-cli: " + TRemoteLock::LeftMessage(old) + " --break-lock breaks it.\n"},
+        {"a lock left behind, --break-lock",
+         old.Since,
+         {"--yes", "--no-build", "--break-lock"},
+         0,
+         ""},
+    };
+    int version = 3;
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        WriteFileBytes(Html() + "Default.htm", "home " + std::to_string(version));
+        const std::string owner = TRemoteLock::OwnerText(TLockOwner{"elsewhere", 17, c.Since});
+        WriteFileBytes(www + TRemoteLock::OwnerPath, owner);
+        r = Publish(c.Options);
+        EXPECT_EQ(r.ExitCode, c.Exit) << r.Err;
+        if (c.Exit == 0) {
+            EXPECT_EQ(ReadFileBytes(www + "Default.htm"), "home " + std::to_string(version));
+            EXPECT_FALSE(std::filesystem::exists(www + TRemoteLock::FolderName));
+        } else {
+            EXPECT_THAT(r.Err, EndsWith(c.Err));
+            EXPECT_EQ(ReadFileBytes(www + "Default.htm"), "home 2");
+            EXPECT_EQ(ReadFileBytes(www + TRemoteLock::OwnerPath), owner);
+        }
+        ++version;
     }
 }
 

@@ -297,6 +297,9 @@ template <> struct TRecordCase<TDPublish> {
         r.TRUSTED = "0A:1B:2C";
         r.SYNC = false;
         r.JOBS = 7;
+        r.PROJECT_ID = "0123456789abcdef";
+        r.LAST_PUBLISHED = "2026-12-10T02:45:40Z SFTP://miller@ftp.example.org:2121//www/site\n"
+                           "2026-11-01T10:00:00Z FTP://miller@ftp.example.org:21/";
         return r;
     }
 };
@@ -609,6 +612,9 @@ TEST(Records, FlagDefaultsHoldOnlyWithoutAnElement) {
     EXPECT_FALSE(p.PASSIVE);
     EXPECT_EQ(p.PROTOCOL, "FTP");
     EXPECT_EQ(p.TRUSTED, "");
+    // Nor has it published with a manifest that names the copy: no id, no time.
+    EXPECT_EQ(p.PROJECT_ID, "");
+    EXPECT_EQ(p.LAST_PUBLISHED, "");
     EXPECT_TRUE(TDPublish().PASSIVE);
     TFragment passive("<PUBLISH><PASSIVE>no</PASSIVE><PROTOCOL>FTPS</PROTOCOL></PUBLISH>");
     TDPublish q(passive.Element());

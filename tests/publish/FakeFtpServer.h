@@ -17,6 +17,7 @@
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <sys/socket.h>
@@ -249,6 +250,8 @@ class TFakeFtpSession {
     };
     void ServeFolder(TFolder& folder) {
         std::string renaming;
+        // The folders made in it (the publish's lock); their files are files named "folder/file".
+        std::set<std::string> folders;
         for (;;) {
             const std::string command = Command();
             const std::size_t blank = command.find(' ');
@@ -293,6 +296,12 @@ class TFakeFtpSession {
                 Reply("150 Here comes the listing");
                 SendData(ConnectBack(), listing);
                 Reply("226 Listing sent");
+            } else if (verb == "MKD") {
+                Reply(folders.insert(name).second ? "257 \"" + name + "\" created"
+                                                  : "550 " + name + ": File exists");
+            } else if (verb == "RMD") {
+                Reply(folders.erase(name) > 0 ? "250 Folder removed"
+                                              : "550 " + name + ": No such folder");
             } else if (verb == "SIZE" && !folder.Size) {
                 Reply("502 SIZE not implemented");
             } else if (verb == "NLST" || verb == "MLSD") {

@@ -40,9 +40,9 @@ class TMemoryServer {
     // kept beside the files go up at once.
     int UploadMs = 0;
     // Called before every operation with its name ("CONNECT", "CWD", "UPLOAD", "DOWNLOAD",
-    // "DELETE", "RENAME", "SIZE", "LIST") and the file it is about (the target for a rename) and
-    // the number of the connection (from 1); it may throw to inject a failure, and may change Files
-    // itself.
+    // "DELETE", "RENAME", "SIZE", "LIST", "MKD", "RMD") and the file it is about (the target for
+    // a rename) and the number of the connection (from 1); it may throw to inject a failure, and
+    // may change Files itself.
     std::function<void(const std::string&, const std::string&, int)> Fault;
 
     // Whether a connection that sends commands together (UploadReplacing while Pipelining)
@@ -52,14 +52,18 @@ class TMemoryServer {
     std::atomic<int> SentTogether{0};
 
     std::map<std::string, std::string> Files;
+    // The folders in the one folder; a file in one of them is named "folder/name" in Files.
+    std::set<std::string> Folders;
 
     std::vector<std::string> Operations() {
         std::lock_guard<std::mutex> lock(Mutex);
         return FOperations;
     }
-    // Whether name is the temporary name of the manifest or of the pending list.
+    // Whether name is the temporary name of the manifest or of the pending list, or the
+    // lock's owner file.
     static bool IsListPart(const std::string& name) {
-        return name.rfind(".corvane-part-.corvane-", 0) == 0;
+        return name.rfind(".corvane-part-.corvane-", 0) == 0 ||
+               name.rfind(".corvane-lock/", 0) == 0;
     }
     // The uploads of the site's files, without those of the lists kept beside them.
     int SiteUploads() {
@@ -167,6 +171,9 @@ class TMemoryTransport : public TTransport {
         if (progress)
             progress(static_cast<std::int64_t>(data.size()));
         std::lock_guard<std::mutex> lock(FServer.Mutex);
+        const std::size_t slash = remoteName.find('/');
+        if (slash != std::string::npos && FServer.Folders.count(remoteName.substr(0, slash)) == 0)
+            throw RefusedReply(553, remoteName);
         const auto existing = FServer.Find(remoteName);
         if (existing != FServer.Files.end())
             existing->second = data;
@@ -231,6 +238,22 @@ class TMemoryTransport : public TTransport {
         for (const auto& [name, data] : FServer.Files)
             names.push_back(name);
         return names;
+    }
+    void MakeFolder(const std::string& name) override {
+        Step("MKD", name);
+        std::lock_guard<std::mutex> lock(FServer.Mutex);
+        if (FServer.Files.count(name) > 0 || !FServer.Folders.insert(name).second)
+            throw RefusedReply(550, name);
+    }
+    void RemoveFolder(const std::string& name) override {
+        Step("RMD", name);
+        std::lock_guard<std::mutex> lock(FServer.Mutex);
+        if (FServer.Folders.count(name) == 0)
+            throw Missing(name);
+        const auto inside = FServer.Files.lower_bound(name + "/");
+        if (inside != FServer.Files.end() && inside->first.rfind(name + "/", 0) == 0)
+            throw Missing(name);
+        FServer.Folders.erase(name);
     }
     void UploadReplacing(const std::string& localPath, const std::string& remoteName,
                          const std::string& tempName,

@@ -10,6 +10,7 @@
 #include "platform/Locale.h"
 #include "publish/FakeFtpServer.h"
 #include "publish/MemoryTransport.h"
+#include "publish/RemoteLock.h"
 #include "publish/SyncPlan.h"
 
 #include <gmock/gmock.h>
@@ -21,6 +22,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -1216,5 +1218,182 @@ TEST_F(SyncPublishRunTest, CancelEndsASynchronisingRunWithinASecondAndKeepsTheOl
     // The next run sends them.
     Server.UploadMs = 0;
     EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
+    ExpectServerEqualsSite();
+}
+
+// ---- Whose site is on the server, and the lock.
+
+namespace {
+
+constexpr std::int64_t Now = 1800000000;
+
+// A manifest listing nothing, written by the copy id at the time at.
+std::string ManifestBy(const std::string& id, std::int64_t at) {
+    TManifest manifest;
+    manifest.PublisherId = id;
+    manifest.PublishedAt = at;
+    return manifest.Text();
+}
+
+} // namespace
+
+TEST_F(SyncPublishRunTest, ASiteFromAnotherCopyIsAskedAboutBeforeAnythingIsSent) {
+    AddFile("Default.htm", 500);
+    const std::string place = "FTP://web@ftp.example.org:0/www";
+    const std::string other = "The site on the server was published from another copy of this "
+                              "project on " +
+                              FormatDateTime(Now - 3600) + ". Publish this copy over it?";
+    struct TCase {
+        const char* What;
+        std::string Manifest; // none on the server when empty
+        std::string ProjectId;
+        std::string LastPublished;
+        bool Asked;
+    };
+    const TCase cases[] = {
+        {"no manifest", "", "", "", false},
+        {"a manifest of the earlier release", "corvane-manifest 1\n", "", "", false},
+        {"another copy's", ManifestBy("fedcba9876543210", Now - 3600), "0123456789abcdef",
+         TManifest::TimeText(Now - 3600) + " " + place, true},
+        {"another copy's, this one without an id", ManifestBy("fedcba9876543210", Now - 3600), "",
+         "", true},
+        {"this copy's, as it wrote it", ManifestBy("0123456789abcdef", Now - 3600),
+         "0123456789abcdef",
+         "2026-01-01T00:00:00Z FTP://web@elsewhere:21/www\n" + TManifest::TimeText(Now - 3600) +
+             " " + place,
+         false},
+        {"this copy's id at another time (a copy of the folder published)",
+         ManifestBy("0123456789abcdef", Now - 3600), "0123456789abcdef",
+         TManifest::TimeText(Now - 7200) + " " + place, true},
+        {"this copy's id, its time known for another place only",
+         ManifestBy("0123456789abcdef", Now - 3600), "0123456789abcdef",
+         TManifest::TimeText(Now - 3600) + " FTP://web@ftp.example.org:0/other", true},
+    };
+    for (const TCase& c : cases) {
+        for (const bool answer : {false, true}) {
+            SCOPED_TRACE(std::string(c.What) + (answer ? ", yes" : ", no"));
+            Server.Files.clear();
+            Server.ClearOperations();
+            if (!c.Manifest.empty())
+                Server.Files[TManifest::FileName] = c.Manifest;
+            Project->PUBLISH.PROJECT_ID = c.ProjectId;
+            Project->PUBLISH.LAST_PUBLISHED = c.LastPublished;
+            Run = std::make_unique<TPublishRun>(*Project, View);
+            View.Run = Run.get();
+            Run->TransportMaker = MemoryTransportMaker(Server);
+            Run->Clock = [] { return Now; };
+            ShowSync();
+            View.Answer = answer;
+            const TPublishOutcome outcome = Run->Publish();
+            const bool asked = std::find(View.Events.begin(), View.Events.end(),
+                                         "confirm " + other) != View.Events.end();
+            EXPECT_EQ(asked, c.Asked);
+            if (!answer) {
+                EXPECT_EQ(outcome, TPublishOutcome::Cancelled);
+                EXPECT_EQ(Server.Count("MKD"), 0);
+                EXPECT_EQ(Server.SiteUploads(), 0);
+                continue;
+            }
+            ASSERT_EQ(outcome, TPublishOutcome::Finished) << Run->LastError;
+            ExpectServerEqualsSite();
+            // The manifest names this copy now, which keeps the time it wrote there.
+            const TDPublish stored = Stored();
+            EXPECT_THAT(stored.PROJECT_ID, ::testing::MatchesRegex("[0-9a-f]{16}"));
+            if (!c.ProjectId.empty()) {
+                EXPECT_EQ(stored.PROJECT_ID, c.ProjectId);
+            }
+            const TManifest written = TManifest::Parse(Server.Files[TManifest::FileName]);
+            EXPECT_EQ(written.PublisherId, stored.PROJECT_ID);
+            EXPECT_EQ(written.PublishedAt, Now);
+            EXPECT_EQ(stored.LAST_PUBLISHED.substr(0, stored.LAST_PUBLISHED.find('\n')),
+                      TManifest::TimeText(Now) + " " + place);
+            // The next comparison finds its own site.
+            ShowSync();
+            ASSERT_EQ(Run->Compare(), TPublishOutcome::Finished);
+            EXPECT_EQ(Run->OtherCopyNote, "");
+        }
+    }
+}
+
+TEST_F(SyncPublishRunTest, ALockIsToldAndOneLeftBehindIsBrokenOnlyWhenTheOwnerSaysSo) {
+    AddFile("Default.htm", 500);
+    const TLockOwner young{"elsewhere", 17, Now - 60};
+    const TLockOwner old{"elsewhere", 17, Now - 3600};
+    struct TCase {
+        const char* What;
+        TLockOwner Owner;
+        std::optional<bool> BreakLock;
+        bool Answer;
+        bool Asked;
+        std::string Message; // empty: published
+    };
+    const TCase cases[] = {
+        {"a lock in use", young, std::nullopt, true, false, TRemoteLock::RunningMessage(young)},
+        {"a lock in use, --break-lock", young, true, true, false,
+         TRemoteLock::RunningMessage(young)},
+        {"a lock left behind, the owner says yes", old, std::nullopt, true, true, ""},
+        {"a lock left behind, the owner says no", old, std::nullopt, false, true,
+         TRemoteLock::LeftMessage(old)},
+        {"a lock left behind, --break-lock", old, true, false, false, ""},
+        {"a lock left behind, not to be broken", old, false, true, false,
+         TRemoteLock::LeftMessage(old)},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        Server.Files.clear();
+        Server.ClearOperations();
+        Server.Folders = {TRemoteLock::FolderName};
+        Server.Files[TRemoteLock::OwnerPath] = TRemoteLock::OwnerText(c.Owner);
+        ShowSync(); // the settings
+        // Yes to publishing; the answer of the case to the lock's question.
+        class TLockView : public TRecordingView {
+          public:
+            bool Confirm(const std::string& question) override {
+                Events.push_back("confirm " + question);
+                return question.rfind("Publish your website?", 0) == 0 || Answer;
+            }
+        } view;
+        view.Run = Run.get();
+        view.Answer = c.Answer;
+        TPublishRun run(*Project, view);
+        run.TransportMaker = MemoryTransportMaker(Server);
+        run.Clock = [] { return Now; };
+        run.BreakLock = c.BreakLock;
+        run.Show();
+        const TPublishOutcome outcome = run.Publish();
+        const bool asked =
+            std::find(view.Events.begin(), view.Events.end(),
+                      "confirm " + TRemoteLock::BreakQuestion(c.Owner)) != view.Events.end();
+        EXPECT_EQ(asked, c.Asked);
+        if (c.Message.empty()) {
+            EXPECT_EQ(outcome, TPublishOutcome::Finished) << run.LastError;
+            EXPECT_TRUE(Server.Folders.empty());
+        } else {
+            EXPECT_EQ(outcome, TPublishOutcome::Failed);
+            EXPECT_THAT(view.Events, ::testing::Contains("message " + c.Message));
+            EXPECT_EQ(run.LastError, c.Message);
+            EXPECT_EQ(Server.SiteUploads(), 0);
+            EXPECT_EQ(Server.Files[TRemoteLock::OwnerPath], TRemoteLock::OwnerText(c.Owner));
+        }
+    }
+}
+
+TEST_F(SyncPublishRunTest, AServerChangedSinceTheComparisonIsComparedAgainOnTheNextPublish) {
+    AddFile("Default.htm", 500);
+    ShowSync();
+    ASSERT_EQ(Run->Compare(), TPublishOutcome::Finished);
+    // Another publish meanwhile.
+    Server.Files[TManifest::FileName] = ManifestBy("fedcba9876543210", Now - 10);
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Failed);
+    EXPECT_THAT(View.Events, ::testing::Contains(HasSubstr("message The site on the server "
+                                                           "changed since it was compared")));
+    EXPECT_FALSE(Run->Compared());
+    EXPECT_EQ(Server.SiteUploads(), 0);
+    EXPECT_TRUE(Server.Folders.empty());
+    // Compared anew: the other copy's site is asked about, then replaced.
+    View.Events.clear();
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
+    EXPECT_THAT(View.Events, ::testing::Contains(HasSubstr("confirm The site on the server was "
+                                                           "published from another copy")));
     ExpectServerEqualsSite();
 }

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -40,6 +41,144 @@ TEST(Manifest, TextRoundTripsAndNamesMayHoldBlanks) {
                         Line(HashC, "98765432101", "logo.gif") + Line(HashB, "0", "my page.htm"));
     EXPECT_EQ(TManifest::Parse(text), manifest);
     EXPECT_EQ(TManifest::Parse("corvane-manifest 1\n").Files.size(), 0u);
+}
+
+namespace {
+
+// The manifest's reading as the release before the writer's line had it, word for word but
+// for its errors: what that release makes of a manifest written now.
+std::map<std::string, TManifestEntry> EarlierParse(const std::string& text) {
+    std::map<std::string, TManifestEntry> files;
+    std::size_t at = 0;
+    int lineNumber = 0;
+    while (at < text.size()) {
+        const std::size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            throw TError("does not end with a line break");
+        const std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (++lineNumber == 1) {
+            if (line != "corvane-manifest 1")
+                throw TError("another header");
+            continue;
+        }
+        const std::size_t firstBlank = line.find(' ');
+        const std::size_t secondBlank =
+            firstBlank == std::string::npos ? std::string::npos : line.find(' ', firstBlank + 1);
+        if (secondBlank == std::string::npos)
+            throw TError("is not \"hash size name\"");
+        const std::string hash = line.substr(0, firstBlank);
+        const std::string size = line.substr(firstBlank + 1, secondBlank - firstBlank - 1);
+        const std::string name = line.substr(secondBlank + 1);
+        if (!IsSha256Text(hash))
+            throw TError("holds no SHA-256");
+        if (size.empty() || size.size() > 18 ||
+            size.find_first_not_of("0123456789") != std::string::npos)
+            throw TError("holds no size");
+        if (name.empty() || name[0] == '.' ||
+            name.find_first_of(std::string("/\\\r\0", 4)) != std::string::npos)
+            throw TError("holds no plain file name");
+        if (!files.emplace(name, TManifestEntry{std::stoll(size), hash}).second)
+            throw TError("names a file a second time");
+    }
+    if (lineNumber == 0)
+        throw TError("empty");
+    return files;
+}
+
+} // namespace
+
+TEST(Manifest, TheWriterAndTheTimeRoundTripAndAManifestWithoutThemIsStillRead) {
+    TManifest manifest;
+    manifest.Files["Default.htm"] = {1234, HashA};
+    manifest.PublisherId = "0123456789abcdef";
+    manifest.PublishedAt = 1800000000;
+    const std::string text = manifest.Text();
+    EXPECT_EQ(text, "corvane-manifest 1\n" +
+                        Line(std::string(64, '0'), "0",
+                             "corvane-published-by 0123456789abcdef at 2027-01-15T08:00:00Z") +
+                        Line(HashA, "1234", "Default.htm"));
+    EXPECT_EQ(TManifest::Parse(text), manifest);
+
+    // As the earlier release wrote it: no writer, no time.
+    const TManifest earlier =
+        TManifest::Parse("corvane-manifest 1\n" + Line(HashA, "1234", "Default.htm"));
+    EXPECT_EQ(earlier.PublisherId, "");
+    EXPECT_EQ(earlier.PublishedAt, 0);
+    EXPECT_EQ(earlier.Files, manifest.Files);
+}
+
+TEST(Manifest, TheEarlierReleaseReadsTheWriterAsAFileTheSiteDoesNotHave) {
+    TManifest manifest;
+    manifest.Files["Default.htm"] = {1234, HashA};
+    manifest.Files["my page.htm"] = {10, HashB};
+    manifest.PublisherId = "0123456789abcdef";
+    manifest.PublishedAt = 1800000000;
+    const std::string writer = "corvane-published-by 0123456789abcdef at 2027-01-15T08:00:00Z";
+    std::map<std::string, TManifestEntry> files;
+    ASSERT_NO_THROW(files = EarlierParse(manifest.Text()));
+    std::map<std::string, TManifestEntry> expected = manifest.Files;
+    expected[writer] = {0, std::string(64, '0')};
+    EXPECT_EQ(files, expected);
+
+    // Its plan: the site's files unchanged, the writer's line one file to delete (which is
+    // not there, and so counts as deleted); the manifest it then writes names no writer.
+    TManifest read;
+    read.Files = files;
+    TSyncPlan plan =
+        TSyncPlan::Make({{"Default.htm", 1234, HashA}, {"my page.htm", 10, HashB}}, &read);
+    ASSERT_EQ(plan.Items.size(), 3u);
+    EXPECT_EQ(plan.Items[2].Name, writer);
+    EXPECT_EQ(plan.Items[2].Kind, TSyncKind::Delete);
+    EXPECT_EQ(plan.Uploads(), 0);
+    EXPECT_EQ(plan.ManifestAfterRun().Files, manifest.Files);
+    const TManifest after = TManifest::Parse(plan.ManifestAfterRun().Text());
+    EXPECT_EQ(after.PublisherId, "");
+    EXPECT_EQ(after.Files, manifest.Files);
+
+    // A site file of the writer's very name keeps the manifest readable for it: no writer.
+    manifest.Files[writer] = {5, HashC};
+    EXPECT_NO_THROW(EarlierParse(manifest.Text()));
+    EXPECT_EQ(TManifest::Parse(manifest.Text()).PublisherId, "");
+}
+
+TEST(Manifest, AWriterLineThatDoesNotReadAsOneNamesNoWriterAndNoFile) {
+    const std::string zero(64, '0');
+    struct TCase {
+        const char* What;
+        std::string Line;
+        std::string Id;
+        std::size_t Files;
+    };
+    const TCase cases[] = {
+        {"the writer", Line(zero, "0", "corvane-published-by 00ff at 2026-12-10T02:45:40Z"), "00ff",
+         0},
+        {"a time without its zone",
+         Line(zero, "0", "corvane-published-by 00ff at 2026-12-10T02:45:40"), "", 0},
+        {"a time out of range",
+         Line(zero, "0", "corvane-published-by 00ff at 2026-13-10T02:45:40Z"), "", 0},
+        {"an id in capitals", Line(zero, "0", "corvane-published-by 00FF at 2026-12-10T02:45:40Z"),
+         "", 0},
+        {"an id of more than 64 digits",
+         Line(zero, "0",
+              "corvane-published-by " + std::string(65, 'a') + " at 2026-12-10T02:45:40Z"),
+         "", 0},
+        {"no time", Line(zero, "0", "corvane-published-by 00ff"), "", 0},
+        {"a size: a file of that name",
+         Line(zero, "7", "corvane-published-by 00ff at 2026-12-10T02:45:40Z"), "", 1},
+        {"a hash: a file of that name",
+         Line(HashA, "0", "corvane-published-by 00ff at 2026-12-10T02:45:40Z"), "", 1},
+        {"a second writer, left out",
+         Line(zero, "0", "corvane-published-by 00ff at 2026-12-10T02:45:40Z") +
+             Line(zero, "0", "corvane-published-by 11ee at 2026-12-11T02:45:40Z"),
+         "00ff", 0},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        const TManifest manifest = TManifest::Parse("corvane-manifest 1\n" + c.Line);
+        EXPECT_EQ(manifest.PublisherId, c.Id);
+        EXPECT_EQ(manifest.Files.size(), c.Files);
+    }
 }
 
 TEST(Manifest, ANameTheListsCannotHoldIsLeftOutSoThatTheyStayReadable) {
@@ -305,4 +444,24 @@ TEST(SyncPlan, TheSiteIsThePlainFilesOfTheFolder) {
     EXPECT_EQ(files[0].Sha256, Sha256OfBytes("GIF89a"));
     EXPECT_EQ(files[1].Name, "b.htm");
     EXPECT_EQ(files[1].Sha256, Sha256OfBytes("bee"));
+}
+
+TEST(SyncPlan, TheLockIsNeitherAFileOfTheSiteNorOneAManifestMayList) {
+    // A site folder that holds the lock's names (as one published from the server's folder
+    // would): not part of the site, so never sent.
+    TTempFolder dir;
+    WriteFileBytes(dir / "a.htm", "a");
+    std::filesystem::create_directory(dir / ".corvane-lock");
+    WriteFileBytes(dir / ".corvane-lock/owner", "corvane-lock 1\n");
+    WriteFileBytes(dir / ".corvane-lock-file", "x");
+    const std::vector<TLocalFile> files = ListSiteFiles(dir.Path());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].Name, "a.htm");
+    // A manifest that names them is not read, so that no plan deletes them.
+    for (const char* name : {".corvane-lock", ".corvane-lock/owner"}) {
+        SCOPED_TRACE(name);
+        EXPECT_THROW(TManifest::Parse("corvane-manifest 1\n" + Line(HashA, "1", name)), TError);
+        EXPECT_THROW(TManifest::ParsePending(std::string("corvane-pending 1\n") + name + "\n"),
+                     TError);
+    }
 }

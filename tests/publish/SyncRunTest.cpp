@@ -9,6 +9,7 @@
 #include "platform/Error.h"
 #include "platform/Locale.h"
 #include "publish/MemoryTransport.h"
+#include "publish/RemoteLock.h"
 #include "publish/SyncServerCases.h"
 
 #include <gmock/gmock.h>
@@ -18,6 +19,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -138,9 +140,12 @@ TEST_F(SyncRunTest, AFirstPublishSendsEveryFileUnderATemporaryNameAndWritesTheMa
     // Each file: up under the temporary name, its size asked, renamed into place.
     const std::vector<std::string> ops = Server.Operations();
     ASSERT_GE(ops.size(), 5u);
-    // Before anything is sent, the list of files under way goes up: all of them.
-    EXPECT_THAT(std::vector<std::string>(ops.begin(), ops.begin() + 7),
+    // Before anything is written, the lock is taken and the lists read again; then the list
+    // of files under way goes up: all of them.
+    EXPECT_THAT(std::vector<std::string>(ops.begin(), ops.begin() + 11),
                 ElementsAre("CONNECT ", "CWD www", "DOWNLOAD .corvane-manifest",
+                            "DOWNLOAD .corvane-pending", "MKD .corvane-lock",
+                            "UPLOAD .corvane-lock/owner", "DOWNLOAD .corvane-manifest",
                             "DOWNLOAD .corvane-pending", "UPLOAD .corvane-part-.corvane-pending",
                             "SIZE .corvane-part-.corvane-pending", "RENAME .corvane-pending"));
     EXPECT_EQ(std::count(ops.begin(), ops.end(), "UPLOAD .corvane-part-Column1.htm"), 1);
@@ -148,12 +153,14 @@ TEST_F(SyncRunTest, AFirstPublishSendsEveryFileUnderATemporaryNameAndWritesTheMa
     ASSERT_NE(upload, ops.end());
     EXPECT_EQ(*(upload + 1), "SIZE .corvane-part-Column1.htm");
     EXPECT_EQ(*(upload + 2), "RENAME Column1.htm");
-    // The manifest last of all, through its own temporary name; then the list goes, and is
-    // seen gone.
-    EXPECT_THAT(std::vector<std::string>(ops.end() - 5, ops.end()),
+    // The manifest last of all, through its own temporary name; then the list goes, is seen
+    // gone, and the lock goes.
+    EXPECT_THAT(std::vector<std::string>(ops.end() - 7, ops.end()),
                 ElementsAre("UPLOAD .corvane-part-.corvane-manifest",
                             "SIZE .corvane-part-.corvane-manifest", "RENAME .corvane-manifest",
-                            "DELETE .corvane-pending", "SIZE .corvane-pending"));
+                            "DELETE .corvane-pending", "SIZE .corvane-pending",
+                            "DELETE .corvane-lock/owner", "RMD .corvane-lock"));
+    EXPECT_TRUE(Server.Folders.empty());
     // One connection, logged in once.
     EXPECT_EQ(Server.Connects, 1);
     // The manifest is the plan's manifest after the run.
@@ -765,7 +772,7 @@ TEST_F(SyncRunTest, ANameChangedOnlyInCaseIsSentAndItsOldSpellingNeverDeleted) {
         EXPECT_TRUE(totals.Succeeded());
         EXPECT_EQ(totals.Uploaded, 1);
         EXPECT_EQ(totals.Deleted, 0);
-        EXPECT_EQ(Server.Count("DELETE"), 1); // the list of files under way
+        EXPECT_EQ(Server.Count("DELETE"), 2); // the list of files under way, the lock's owner
         EXPECT_EQ(Kinds().count("Index.htm"), 0u);
         const std::set<std::string> foreign =
             c.FoldsCase ? std::set<std::string>() : std::set<std::string>{"Index.htm"};
@@ -1309,4 +1316,299 @@ TEST(SyncTransient, WhichFailuresAreRetried) {
         EXPECT_EQ(IsTransientFailure(error, c.Protocol), c.Transient)
             << static_cast<int>(c.Kind) << " " << c.Code;
     }
+}
+
+// ---- The lock in the remote folder.
+
+namespace {
+
+// The time the runs of the lock tests take for now.
+constexpr std::int64_t Now = 1800000000;
+
+// The lock of another publish on the server.
+void PutLock(TMemoryServer& server, const std::optional<TLockOwner>& owner) {
+    server.Folders.insert(TRemoteLock::FolderName);
+    if (owner)
+        server.Files[TRemoteLock::OwnerPath] = TRemoteLock::OwnerText(*owner);
+}
+
+} // namespace
+
+TEST_F(SyncRunTest, ALockOnTheServerKeepsARunOutUnlessItIsOldAndBrokenWhenAsked) {
+    const TLockOwner me = TRemoteLock::Me(Now);
+    struct TCase {
+        const char* What;
+        std::optional<TLockOwner> Owner;
+        // What OnBreakLock answers; none: there is none.
+        std::optional<bool> Break;
+        bool Asked;
+        bool Published;
+        std::string Error; // when not published
+    };
+    const TLockOwner young{"elsewhere", 4242, Now - 60};
+    const TLockOwner almost{"elsewhere", 4242, Now - TRemoteLock::StaleSeconds + 1};
+    const TLockOwner old{"elsewhere", 4242, Now - TRemoteLock::StaleSeconds};
+    // A process of this host that is gone (no process has the largest pid there is).
+    const TLockOwner gone{me.Host, 0x7ffffffe, Now - 60};
+    const TCase cases[] = {
+        {"a lock a minute old", young, true, false, false,
+         "Another publish to this folder is running since " + FormatDateTime(Now - 60) +
+             " from elsewhere."},
+        {"a lock a second short of stale", almost, true, false, false,
+         TRemoteLock::RunningMessage(almost)},
+        {"a stale lock, broken when asked", old, true, true, true, ""},
+        {"a stale lock, not broken", old, false, true, false, TRemoteLock::LeftMessage(old)},
+        {"a stale lock, nobody to ask", old, std::nullopt, false, false,
+         TRemoteLock::LeftMessage(old)},
+        {"a lock that names nobody, broken when asked", std::nullopt, true, true, true, ""},
+        {"a lock that names nobody, not broken", std::nullopt, false, true, false,
+         TRemoteLock::LeftMessage(std::nullopt)},
+        {"the lock of a process of this host that is gone", gone, true, true, true, ""},
+        {"a lock this process left behind", me, std::nullopt, false, true, ""},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        Server.Files.clear();
+        Server.Folders.clear();
+        Site(FirstSite);
+        ASSERT_TRUE(Publish().Succeeded());
+        TFiles site = FirstSite;
+        site["Column1.htm"] = Content("Column1.htm", 2);
+        Site(site);
+        PutLock(Server, c.Owner);
+        const TFiles before = Server.Files;
+        Last = NewRun();
+        Last->Clock = [] { return Now; };
+        std::vector<std::string> questions;
+        if (c.Break)
+            Last->OnBreakLock = [&](const std::string& question) {
+                questions.push_back(question);
+                return *c.Break;
+            };
+        Last->Prepare();
+        const TSyncTotals totals = Last->Run();
+        EXPECT_EQ(questions.size(), c.Asked ? 1u : 0u);
+        if (c.Asked && !questions.empty()) {
+            EXPECT_EQ(questions[0], TRemoteLock::BreakQuestion(c.Owner));
+        }
+        if (c.Published) {
+            EXPECT_TRUE(totals.Succeeded()) << totals.LockError;
+            ExpectServerEqualsSite();
+            // The lock went with the run.
+            EXPECT_TRUE(Server.Folders.empty());
+            EXPECT_EQ(Server.Files.count(TRemoteLock::OwnerPath), 0u);
+        } else {
+            EXPECT_FALSE(totals.Succeeded());
+            EXPECT_EQ(totals.LockError, c.Error);
+            EXPECT_EQ(totals.LockLeft, c.Owner != young && c.Owner != almost);
+            EXPECT_EQ(totals.Uploaded, 0);
+            // Nothing written, the other's lock left as it was.
+            EXPECT_EQ(Server.Files, before);
+            EXPECT_EQ(Server.Folders.count(TRemoteLock::FolderName), 1u);
+        }
+    }
+}
+
+TEST_F(SyncRunTest, TheSecondOfTwoRunsAtOnceIsRefusedWhileTheFirstHoldsTheLock) {
+    Site(FirstSite);
+    Server.UploadMs = 300;
+    auto first = NewRun();
+    first->Prepare();
+    TSyncTotals firstTotals;
+    std::thread running([&] { firstTotals = first->Run(); });
+    // The first holds the lock once its owner file is there.
+    std::string owner;
+    for (int i = 0; i < 400 && owner.empty(); ++i) {
+        {
+            std::lock_guard<std::mutex> lock(Server.Mutex);
+            if (Server.Files.count(TRemoteLock::OwnerPath) > 0)
+                owner = Server.Files[TRemoteLock::OwnerPath];
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (!TRemoteLock::ParseOwner(owner)) {
+        running.join();
+        FAIL() << "the first run took no lock: " << owner;
+    }
+    Last = NewRun();
+    bool asked = false;
+    Last->OnBreakLock = [&](const std::string&) { return asked = true; };
+    Last->Prepare();
+    const TSyncTotals second = Last->Run();
+    running.join();
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(second.LockError, TRemoteLock::RunningMessage(*TRemoteLock::ParseOwner(owner)));
+    EXPECT_THAT(second.LockError, HasSubstr(" from " + TRemoteLock::Me(0).Host + "."));
+    EXPECT_EQ(second.Uploaded, 0);
+    EXPECT_TRUE(firstTotals.Succeeded()) << firstTotals.LockError;
+    EXPECT_EQ(Server.SiteUploads(), static_cast<int>(FirstSite.size()));
+    ExpectServerEqualsSite();
+    EXPECT_TRUE(Server.Folders.empty());
+}
+
+TEST_F(SyncRunTest, TheLockGoesAfterASuccessAFailureACancelAndAChangedServer) {
+    struct TCase {
+        const char* What;
+        // Puts in the fault (run: the run in Last).
+        std::function<void(TSyncRun& run)> Fault;
+        bool Succeeded;
+    };
+    const TCase cases[] = {
+        {"a success", [](TSyncRun&) {}, true},
+        {"the connection lost at the lock: made anew",
+         [this](TSyncRun&) {
+             Server.Fault = [lost = false](const std::string& op, const std::string&, int) mutable {
+                 if (op == "MKD" && !lost) {
+                     lost = true;
+                     throw ConnectionReset();
+                 }
+             };
+         },
+         true},
+        {"a refused upload",
+         [this](TSyncRun&) {
+             Server.Fault = [](const std::string& op, const std::string& name, int) {
+                 if (op == "UPLOAD" && name == ".corvane-part-Column1.htm")
+                     throw RefusedReply(553, name);
+             };
+         },
+         false},
+        {"a Cancel at an upload",
+         [this](TSyncRun& run) {
+             Server.Fault = [&run](const std::string& op, const std::string& name, int) {
+                 if (op == "UPLOAD" && name == ".corvane-part-Column1.htm") {
+                     run.Cancel();
+                     throw TTransportError("Cancelled", TTransportFailure::Cancelled, "Cancelled.");
+                 }
+             };
+         },
+         false},
+        {"a broken manifest write",
+         [this](TSyncRun&) {
+             Server.Fault = [](const std::string& op, const std::string& name, int) {
+                 if (op == "RENAME" && name == TManifest::FileName)
+                     throw RefusedReply(553, name);
+             };
+         },
+         false},
+        {"another publish between the comparison and the run",
+         [this](TSyncRun&) {
+             std::lock_guard<std::mutex> lock(Server.Mutex);
+             Server.Files[TManifest::FileName] += std::string(64, 'a') + " 5 other.htm\n";
+         },
+         false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        Server.Files.clear();
+        Server.Folders.clear();
+        Server.Fault = nullptr;
+        Site(FirstSite);
+        ASSERT_TRUE(Publish().Succeeded());
+        TFiles site = FirstSite;
+        site["Column1.htm"] = Content("Column1.htm", 2);
+        Site(site);
+        Last = NewRun();
+        Last->Prepare();
+        c.Fault(*Last);
+        Server.ClearOperations();
+        const TSyncTotals totals = Last->Run();
+        Server.Fault = nullptr;
+        EXPECT_EQ(totals.Succeeded(), c.Succeeded);
+        EXPECT_TRUE(Server.Folders.empty());
+        EXPECT_EQ(Server.Files.count(TRemoteLock::OwnerPath), 0u);
+        const std::vector<std::string> ops = Server.Operations();
+        ASSERT_GE(ops.size(), 2u);
+        EXPECT_THAT(std::vector<std::string>(ops.end() - 2, ops.end()),
+                    ElementsAre("DELETE .corvane-lock/owner", "RMD .corvane-lock"));
+    }
+}
+
+TEST_F(SyncRunTest, ARunRefusedBecauseAnotherPublishWentOnSendsNothingUntilComparedAgain) {
+    Site(FirstSite);
+    ASSERT_TRUE(Publish().Succeeded());
+    TFiles mine = FirstSite;
+    mine["Column1.htm"] = Content("Column1.htm", 2);
+    Site(mine);
+    auto late = NewRun();
+    late->Prepare();
+    // Meanwhile another copy publishes a site whose Column2.htm changed.
+    TFiles other = FirstSite;
+    other["Column2.htm"] = Content("Column2.htm", 3);
+    Site(other);
+    ASSERT_TRUE(Publish().Succeeded());
+    Site(mine);
+    const TSyncTotals refused = late->Run();
+    EXPECT_TRUE(refused.ServerChanged);
+    EXPECT_EQ(refused.LockError, "The site on the server changed since it was compared: another "
+                                 "publish went on meanwhile. Compare again.");
+    EXPECT_EQ(refused.Uploaded, 0);
+    EXPECT_EQ(Server.Files["Column2.htm"], other["Column2.htm"]);
+    // Compared anew, the run sends what differs from the other's site: both pages.
+    const TSyncTotals again = Publish();
+    EXPECT_TRUE(again.Succeeded());
+    EXPECT_EQ(again.Uploaded, 2);
+    ExpectServerEqualsSite();
+}
+
+TEST_F(SyncRunTest, TheManifestNamesTheCopyThatWroteItAndWhen) {
+    Site(FirstSite);
+    Last = NewRun();
+    Last->ProjectId = "0123456789abcdef";
+    Last->Clock = [] { return Now; };
+    Last->Prepare();
+    EXPECT_EQ(Last->RemotePublisherId, "");
+    TSyncTotals totals = Last->Run();
+    EXPECT_TRUE(totals.Succeeded());
+    EXPECT_EQ(totals.PublishedAt, Now);
+    const TManifest written = TManifest::Parse(Server.Files[TManifest::FileName]);
+    EXPECT_EQ(written.PublisherId, "0123456789abcdef");
+    EXPECT_EQ(written.PublishedAt, Now);
+    ExpectServerEqualsSite();
+
+    // Nothing changed, the same copy: nothing is written, not even the lock.
+    Last = NewRun();
+    Last->ProjectId = "0123456789abcdef";
+    Last->Clock = [] { return Now + 100; };
+    Last->Prepare();
+    EXPECT_EQ(Last->RemotePublisherId, "0123456789abcdef");
+    EXPECT_EQ(Last->RemotePublishedAt, Now);
+    Server.ClearOperations();
+    totals = Last->Run();
+    EXPECT_TRUE(totals.Succeeded());
+    EXPECT_EQ(totals.PublishedAt, 0);
+    EXPECT_EQ(Server.Count("MKD"), 0);
+    EXPECT_EQ(Server.Count("UPLOAD"), 0);
+
+    // Nothing changed, another copy: the manifest names it from now on.
+    Last = NewRun();
+    Last->ProjectId = "fedcba9876543210";
+    Last->Clock = [] { return Now + 200; };
+    Last->Prepare();
+    totals = Last->Run();
+    EXPECT_TRUE(totals.Succeeded());
+    EXPECT_EQ(totals.PublishedAt, Now + 200);
+    EXPECT_EQ(TManifest::Parse(Server.Files[TManifest::FileName]).PublisherId, "fedcba9876543210");
+    EXPECT_EQ(Server.SiteUploads(), 0);
+}
+
+TEST_F(SyncRunTest, ALockThatGoesWhileTheRunLooksAtItIsTakenWithoutAQuestion) {
+    Site(FirstSite);
+    // The other run removes its owner file, then its folder, just as this one finds the lock.
+    PutLock(Server, std::nullopt);
+    Server.Fault = [this](const std::string& op, const std::string& name, int) {
+        if (op == "DOWNLOAD" && name == TRemoteLock::OwnerPath)
+            Server.Folders.clear(); // the hook runs with the server unlocked
+    };
+    Last = NewRun();
+    bool asked = false;
+    Last->OnBreakLock = [&](const std::string&) { return asked = true; };
+    Last->Prepare();
+    const TSyncTotals totals = Last->Run();
+    Server.Fault = nullptr;
+    EXPECT_TRUE(totals.Succeeded()) << totals.LockError;
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(Server.Count("MKD"), 2);
+    ExpectServerEqualsSite();
+    EXPECT_TRUE(Server.Folders.empty());
 }

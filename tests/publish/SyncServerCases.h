@@ -2,12 +2,13 @@
 
 // The synchronising publish against a real server, as one sequence of cases: a first publish,
 // a change, a removed column, a renamed homepage, a file the program never published, a run
-// cancelled in the middle and repeated, the delete cap, a transient failure retried, a
-// permanent one reported with the old manifest left, parallel connections. Failures are put
-// in by a transport that wraps the real one. After every run that succeeds the server's
-// folder, as it is on this machine, apart from the manifest and the foreign files, equals the
-// site byte for byte.
+// cancelled in the middle and repeated, a lock in use and one left behind, the delete cap, a
+// transient failure retried, a permanent one reported with the old manifest left, parallel
+// connections. Failures are put in by a transport that wraps the real one. After every run that
+// succeeds the server's folder, as it is on this machine, apart from the manifest and the foreign
+// files, equals the site byte for byte.
 
+#include "publish/RemoteLock.h"
 #include "publish/SyncRun.h"
 #include "publish/Transport.h"
 
@@ -18,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -25,6 +27,8 @@
 #include <set>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace syncserver {
 
@@ -71,6 +75,14 @@ class TFaultyTransport : public TTransport {
     std::vector<std::string> ListNames() override {
         Step("LIST", "");
         return FInner->ListNames();
+    }
+    void MakeFolder(const std::string& name) override {
+        Step("MKD", name);
+        FInner->MakeFolder(name);
+    }
+    void RemoveFolder(const std::string& name) override {
+        Step("RMD", name);
+        FInner->RemoveFolder(name);
     }
     void UploadReplacing(const std::string& localPath, const std::string& remoteName,
                          const std::string& tempName,
@@ -132,6 +144,39 @@ class TSyncServerCases {
         Site(site);
         Expect("a first publish", Publish(4), 7, 0);
 
+        // A lock on the server: one in use keeps the run out, one left behind is broken when
+        // the user says so. The lock of the server's own user (the folder open to it).
+        {
+            const std::string lock = FServerFolder + "/" + TRemoteLock::FolderName;
+            std::filesystem::create_directory(lock);
+            ::chmod(lock.c_str(), 0777);
+            const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+            const TLockOwner inUse{"elsewhere", 17, now - 60};
+            const std::string owner = TRemoteLock::OwnerText(inUse);
+            WriteFileBytes(lock + "/owner", owner);
+            const std::string manifest = ServerManifest();
+            site["Column1.htm"] = Page("Column1.htm", 9);
+            Site(site);
+            auto run = NewRun(2);
+            int asked = 0;
+            run->OnBreakLock = [&asked](const std::string&) { return ++asked > 0; };
+            run->Prepare();
+            const TSyncTotals refused = run->Run();
+            EXPECT_EQ(refused.LockError, TRemoteLock::RunningMessage(inUse));
+            EXPECT_EQ(refused.Uploaded, 0);
+            EXPECT_EQ(asked, 0);
+            EXPECT_EQ(ServerManifest(), manifest);
+            EXPECT_EQ(ReadFileBytes(lock + "/owner"), owner);
+
+            WriteFileBytes(lock + "/owner",
+                           TRemoteLock::OwnerText(TLockOwner{"elsewhere", 17, now - 3600}));
+            run = NewRun(2);
+            run->OnBreakLock = [&asked](const std::string&) { return ++asked > 0; };
+            run->Prepare();
+            Expect("a lock left behind, broken", run->Run(), 1, 0);
+            EXPECT_EQ(asked, 1);
+        }
+
         site["Column1_1.htm"] = Page("Column1_1.htm", 2, 70000);
         Site(site);
         Expect("a change", Publish(2), 1, 0);
@@ -174,6 +219,8 @@ class TSyncServerCases {
             EXPECT_TRUE(totals.Cancelled);
             EXPECT_EQ(totals.Uploaded, 2);
             EXPECT_EQ(ServerManifest(), oldManifest);
+            // The lock went all the same, over a connection of its own.
+            EXPECT_FALSE(PathExists(FServerFolder + "/" + TRemoteLock::FolderName));
             EXPECT_TRUE(PathExists(FServerFolder + "/" + TManifest::PendingFileName));
         }
         Expect("the repeated run", Publish(2), 5, 1);
@@ -249,6 +296,7 @@ class TSyncServerCases {
             EXPECT_EQ(failed.DeletesNotBegun, 1);
             EXPECT_TRUE(PathExists(FServerFolder + "/empty.htm"));
             EXPECT_EQ(ServerManifest(), oldManifest);
+            EXPECT_FALSE(PathExists(FServerFolder + "/" + TRemoteLock::FolderName));
         }
         FFault = nullptr;
         Expect("after the permanent failure", Publish(2), 2, 1);
@@ -292,9 +340,11 @@ class TSyncServerCases {
     }
 
   private:
-    // Whether name is the temporary name of the manifest or of the pending list.
+    // Whether name is the temporary name of the manifest or of the pending list, or the
+    // lock's owner file.
     static bool IsListPart(const std::string& name) {
-        return name.rfind(std::string(TSyncRun::PartPrefix) + ".corvane-", 0) == 0;
+        return name.rfind(std::string(TSyncRun::PartPrefix) + ".corvane-", 0) == 0 ||
+               name.rfind(std::string(TRemoteLock::FolderName) + "/", 0) == 0;
     }
     std::unique_ptr<TSyncRun> NewRun(int jobs) {
         auto run = std::make_unique<TSyncRun>(
@@ -347,6 +397,8 @@ class TSyncServerCases {
             published[name] = ReadFileBytes(entry.path().string());
         }
         EXPECT_EQ(published, FExpected);
+        EXPECT_FALSE(PathExists(FServerFolder + "/" + TRemoteLock::FolderName))
+            << "a run left its lock";
         const TManifest manifest = TManifest::Parse(ServerManifest());
         EXPECT_EQ(manifest.Files.size(), FExpected.size());
         for (const auto& [name, data] : FExpected) {

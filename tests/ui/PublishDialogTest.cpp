@@ -7,8 +7,10 @@
 #include "app/Startup.h"
 #include "platform/Locale.h"
 #include "publish/FakeFtpServer.h"
+#include "publish/Manifest.h"
 #include "publish/PublishRun.h"
 #include "publish/PyFtpdServer.h"
+#include "publish/RemoteLock.h"
 #include "publish/TestCertificates.h"
 #include "ui/FMain.h"
 #include "ui/FPublish.h"
@@ -32,6 +34,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -181,6 +184,7 @@ class TPublishDialogTest : public QObject {
     void publishesEveryTickedFileToARealServer();
     void aSynchronisingRunShowsEachRowsKindAndRetriesWhatFailed();
     void untickingTheSyncBoxShowsThePlainRowsAndTickingComparesAgain();
+    void anotherCopysSiteAndALockLeftBehindAreAskedAbout();
     void failuresLeaveTheDialogUsable();
     void windowPaintsAndTakesNoInputWhileAFileUploads();
     void cancelEndsTheRunWithinASecond();
@@ -1096,4 +1100,49 @@ void TPublishDialogTest::untickingTheSyncBoxShowsThePlainRowsAndTickingComparesA
     QVERIFY(PathExists(server.Home + "/public/File1.htm"));
     QVERIFY(!PathExists(server.Home + "/public/New.htm"));
     QCOMPARE(ReadFileBytes(server.Home + "/public/Column1.htm"), std::string(1536, 'C'));
+}
+
+void TPublishDialogTest::anotherCopysSiteAndALockLeftBehindAreAskedAbout() {
+    TFixture f;
+    START_SERVER(server, f);
+    MakeFolder(server.Home + "/public");
+    f.Account(server.Port(), "public");
+    f.Record().SYNC = true;
+    f.Show();
+    f.Publish();
+    QCOMPARE(f.Prompter.TakeCalls().size(), 1);
+    QVERIFY2(f.Form.Run()->LastError.empty(), f.Form.Run()->LastError.c_str());
+    const std::string manifestPath = server.Home + "/public/" + TManifest::FileName;
+    QCOMPARE(TManifest::Parse(ReadFileBytes(manifestPath)).PublisherId, f.Saved().PROJECT_ID);
+
+    // Another copy of the project published since: asked first, and declined, nothing sent.
+    TManifest other = TManifest::Parse(ReadFileBytes(manifestPath));
+    other.PublisherId = "fedcba9876543210";
+    other.PublishedAt = 1800000000;
+    WriteFileBytes(manifestPath, other.Text());
+    QTest::keyClick(&f.Form, Qt::Key_Escape);
+    WriteFileBytes(f.Html + "Column1.htm", std::string(1536, 'C'));
+    f.Show();
+    f.Publish(false);
+    const QString question = Q("ConfirmOKCancel: The site on the server was published from "
+                               "another copy of this project on " +
+                               FormatDateTime(1800000000) + ". Publish this copy over it?");
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList({question}));
+    QCOMPARE(ReadFileBytes(server.Home + "/public/Column1.htm"), std::string(1536, 'c'));
+
+    // Confirmed, over a lock that a publish left behind an hour ago: asked whether to break it.
+    const TLockOwner left{"elsewhere", 17, static_cast<std::int64_t>(std::time(nullptr)) - 3600};
+    MakeFolder(server.Home + "/public/" + TRemoteLock::FolderName);
+    WriteFileBytes(server.Home + "/public/" + TRemoteLock::OwnerPath, TRemoteLock::OwnerText(left));
+    f.Prompter.Answers = {true, true, true};
+    QTest::mouseClick(f.Form.ButtonPublish, Qt::LeftButton);
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList({question,
+                          "ConfirmOKCancel: Publish your website?\n"
+                          "1 to upload (2 KB), 0 to delete, 3 unchanged",
+                          Q("ConfirmOKCancel: " + TRemoteLock::BreakQuestion(left))}));
+    QVERIFY2(f.Form.Run()->LastError.empty(), f.Form.Run()->LastError.c_str());
+    QCOMPARE(ReadFileBytes(server.Home + "/public/Column1.htm"), std::string(1536, 'C'));
+    QVERIFY(!PathExists(server.Home + "/public/" + TRemoteLock::FolderName));
+    QCOMPARE(TManifest::Parse(ReadFileBytes(manifestPath)).PublisherId, f.Saved().PROJECT_ID);
 }
