@@ -22,7 +22,6 @@
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QSpinBox>
-#include <QThread>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -160,12 +159,7 @@ class TFormPublish::TView : public TPublishView {
     }
 
   private:
-    void OnWindow(const std::function<void()>& action) {
-        if (QThread::currentThread() == Form.thread())
-            action();
-        else
-            QMetaObject::invokeMethod(&Form, action, Qt::BlockingQueuedConnection);
-    }
+    void OnWindow(const std::function<void()>& action) { Form.Mailbox.Call(action); }
 
     TFormPublish& Form;
 };
@@ -458,7 +452,7 @@ void TFormPublish::RunBlocking(const std::function<void()>& work) {
         } catch (...) {
             failure = std::current_exception();
         }
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        Mailbox.Post([&loop] { loop.quit(); });
     });
     loop.exec();
     worker.join();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "publish/Keyring.h"
+#include "ui/ThreadMailbox.h"
 
 #include <QDialog>
 
@@ -109,4 +110,6 @@ class TFormPublish : public QDialog {
     void CancelRun();
     bool FRunning = false;
     int FProtocol = 0;
+    // How the run's thread asks this one for a question or tells it that the run ended.
+    TThreadMailbox Mailbox;
 };

@@ -6,7 +6,6 @@
 #include "platform/FileSystem.h"
 #include "platform/XmlDocument.h"
 
-#include <QMetaObject>
 
 #include <exception>
 #include <memory>
@@ -76,13 +75,10 @@ void TPreviewBuilder::Start(const TDProject& project) {
                                           TDProject::TOpening::Inspect);
         CopyRecords(project, *own);
     } catch (const std::exception& e) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, error = QString::fromUtf8(e.what())] {
-                if (generation == FGeneration)
-                    emit Finished(false, error);
-            },
-            Qt::QueuedConnection);
+        FMailbox.Post([this, generation, error = QString::fromUtf8(e.what())] {
+            if (generation == FGeneration)
+                emit Finished(false, error);
+        });
         return;
     }
     FRunning = true;
@@ -110,12 +106,9 @@ void TPreviewBuilder::Start(const TDProject& project) {
         FRunning = false;
         if (cancelled)
             return;
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, completed, error] {
-                if (generation == FGeneration)
-                    emit Finished(completed, error);
-            },
-            Qt::QueuedConnection);
+        FMailbox.Post([this, generation, completed, error] {
+            if (generation == FGeneration)
+                emit Finished(completed, error);
+        });
     });
 }

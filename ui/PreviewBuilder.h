@@ -2,6 +2,7 @@
 
 #include "generator/BuildControl.h"
 #include "platform/OutputFile.h"
+#include "ui/ThreadMailbox.h"
 
 #include <QObject>
 #include <QString>
@@ -54,4 +55,6 @@ class TPreviewBuilder : public QObject {
     // left alone; only the build's thread touches it.
     TOutputFile FWritten;
     unsigned FGeneration = 0;
+    // How the build's thread tells the window that it ended; it goes after the thread.
+    TThreadMailbox FMailbox;
 };
