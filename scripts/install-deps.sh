@@ -3,8 +3,9 @@
 # Usage: scripts/install-deps.sh [build|test|browser|ui|style|package]...   (build is always included)
 set -eu
 
-# OpenSSL (FTPS), libssh (SFTP) and libsecret (the desktop keyring) are part of the core build.
-packages="g++ cmake ninja-build pkg-config libpugixml-dev libjpeg62-turbo-dev libgif-dev libssl-dev libssh-dev libsecret-1-dev"
+# OpenSSL (FTPS), libssh (SFTP) and libsecret (the desktop keyring) are part of the core build;
+# ccache keeps what was compiled for the next build (scripts/ccache-env.sh).
+packages="g++ cmake ninja-build ccache pkg-config libpugixml-dev libjpeg62-turbo-dev libgif-dev libssl-dev libssh-dev libsecret-1-dev"
 for part in "$@"; do
     case "$part" in
     build) ;;
