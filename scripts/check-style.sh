@@ -8,8 +8,6 @@ cd "$(dirname "$0")/.."
 jobs=${CORVANE_JOBS:-2}
 parts=${*:-format tidy}
 
-scripts/install-deps.sh build test ui style
-
 # Runs clang-tidy over files with the compile commands of a configured build folder.
 tidy() {
     folder=$1
@@ -25,10 +23,12 @@ tidy() {
 for part in $parts; do
     case "$part" in
     format)
+        scripts/install-deps.sh style
         echo "clang-format: checking every C++ file"
         git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
         ;;
     tidy)
+        scripts/install-deps.sh build test ui style
         # Configured build folders give clang-tidy the compile commands; nothing is built.
         # The window tests are left out: they include what Qt's moc makes during a build.
         cmake -S . -B build-tidy -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_UI=OFF \

@@ -4,8 +4,9 @@
 set -eu
 
 # OpenSSL (FTPS), libssh (SFTP), libsecret (the desktop keyring) and libarchive (a project in
-# one file) are part of the core build.
-packages="g++ cmake ninja-build pkg-config libpugixml-dev libjpeg62-turbo-dev libgif-dev libssl-dev libssh-dev libsecret-1-dev libarchive-dev"
+# one file) are part of the core build; ccache keeps what was compiled for the next build
+# (scripts/ccache-env.sh).
+packages="g++ cmake ninja-build ccache pkg-config libpugixml-dev libjpeg62-turbo-dev libgif-dev libssl-dev libssh-dev libsecret-1-dev libarchive-dev"
 for part in "$@"; do
     case "$part" in
     build) ;;

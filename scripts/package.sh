@@ -16,6 +16,7 @@ case "${1:-}" in
 esac
 
 scripts/install-deps.sh build ui package
+. scripts/ccache-env.sh
 
 # Debian's compiler and linker flags with every hardening feature (stack protector,
 # _FORTIFY_SOURCE, RELRO, BIND_NOW), but without -g: the package's programs are stripped.
@@ -23,9 +24,10 @@ export DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CXXFLAGS_MAINT_STRIP=-g
 cxxflags="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
 ldflags=$(dpkg-buildflags --get LDFLAGS)
 
+# shellcheck disable=SC2086
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
     -DCORVANE_UI=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF -DCORVANE_WERROR=OFF \
-    -DCORVANE_SANITIZE=OFF -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags"
+    -DCORVANE_SANITIZE=OFF -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" $corvane_launcher
 ninja -C "$build" -j"$jobs"
 rm -f "$build"/corvane_*.deb
 (cd "$build" && cpack -G DEB)

@@ -1,77 +1,181 @@
 #!/bin/sh
-# Installs what is missing, builds Corvane with AddressSanitizer and UndefinedBehaviorSanitizer,
-# runs every core test, builds and tests a Release build as a packager would, checks the built
-# sites in headless Chromium, builds the desktop program and runs its window tests without a
-# display, runs the fuzz targets for a bounded time, then builds the Debian package, checks it,
-# installs it, runs it and removes it (scripts/test-package.sh; CORVANE_PACKAGE_TEST=0 leaves
-# that out).
+# Installs what is missing, builds and runs every test in stages, fast ones first, so that a
+# style or unit failure shows within minutes:
+#   quick    clang-format; the core, corvane-cli and their tests built once with
+#            AddressSanitizer and UndefinedBehaviorSanitizer; the tests that need no server
+#   servers  the same build's tests against real servers (pyftpdlib, vsftpd, sshd, a private
+#            keyring, all on 127.0.0.1)
+#   tidy     clang-tidy over the core, the tests and the windows
+#   tsan     the threaded code under ThreadSanitizer: the core's tests and the window tests
+#   release  a Release build as a packager makes it, warnings as errors, and its tests
+#   browser  the built sites in headless Chromium
+#   ui       the window tests without a display, then a keyboard-only session under Xvfb
+#   fuzz     every libFuzzer target for a bounded time
+#   package  the Debian package: built, checked, installed, run, removed
+#            (CORVANE_PACKAGE_TEST=0 leaves it out)
+# Usage: scripts/test.sh [STAGE...]   (all stages, in this order, by default)
+# Every compile goes through ccache when it is there (scripts/ccache-env.sh). The last line
+# names the stage that failed.
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs=${CORVANE_JOBS:-2}
 fuzz_seconds=${CORVANE_FUZZ_SECONDS:-20}
+all="quick servers tidy tsan release browser ui fuzz package"
+stages=${*:-$all}
+for stage in $stages; do
+    case " $all " in
+    *" $stage "*) ;;
+    *) echo "test.sh: unknown stage '$stage' (stages: $all)" >&2; exit 2 ;;
+    esac
+done
 
 scripts/install-deps.sh build test
+. scripts/ccache-env.sh
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=ON -DCORVANE_BENCH=OFF \
-    -DCORVANE_WERROR=ON
-ninja -C build-asan -j"$jobs"
+stage=""
+started=$(date +%s)
+finished() {
+    status=$?
+    if [ "$status" -ne 0 ] && [ -n "$stage" ]; then
+        echo "test.sh: stage '$stage' failed (exit status $status)"
+    fi
+}
+trap finished EXIT
+
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 # The tests against real servers (sshd, gnome-keyring in a private session bus) fail here
 # instead of skipping when a server's package is missing.
 export CORVANE_REQUIRE_SERVERS=1
-(cd build-asan && ctest --output-on-failure -j"$jobs" --timeout 600 -LE browser)
 
-# The way a packager builds: Release, with the tests, warnings as errors (g++ warns of other
-# things when it optimises).
-cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_SANITIZE=OFF \
-    -DCORVANE_WERROR=ON
-ninja -C build-release -j"$jobs"
-(cd build-release && ctest --output-on-failure -j"$jobs" --timeout 600 -LE browser)
+# The core, corvane-cli and their tests with the sanitizers; the quick and servers stages
+# share it.
+asan_build() {
+    # shellcheck disable=SC2086
+    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=ON \
+        -DCORVANE_BENCH=OFF -DCORVANE_WERROR=ON $corvane_launcher >/dev/null
+    ninja -C build-asan -j"$jobs"
+}
 
-# The built sites in a real browser (headless Chromium through chromedriver), with the
-# sanitizer build's corvane-cli. Here a missing browser fails the test instead of skipping it.
-scripts/install-deps.sh browser
-(cd build-asan && CORVANE_REQUIRE_BROWSER=1 ctest --output-on-failure -L browser --timeout 300)
+quick() {
+    scripts/check-style.sh format
+    asan_build
+    (cd build-asan && ctest --output-on-failure -j"$jobs" --timeout 600 -LE 'browser|servers')
+}
 
-# The windows get a plain build of their own (Qt WebEngine does not run under the
-# sanitizers) and their tests run without a display; then one keyboard-only session runs
-# under Xvfb with a window manager.
-scripts/install-deps.sh ui
-cmake -S . -B build-ui -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_UI=ON -DCORVANE_SANITIZE=OFF -DCORVANE_WERROR=ON \
-    -DCORVANE_BENCH=OFF
-ninja -C build-ui -j"$jobs" corvane corvane_ui_tests
-(
-    export QT_QPA_PLATFORM=offscreen
-    if [ "$(id -u)" -eq 0 ]; then
-        export QTWEBENGINE_DISABLE_SANDBOX=1
+servers() {
+    asan_build
+    (cd build-asan && ctest --output-on-failure -j"$jobs" --timeout 600 -L servers)
+}
+
+tidy() {
+    scripts/check-style.sh tidy
+}
+
+# Everything that starts threads: the warm-up, the column reading on opening and the undo
+# history (model_tests), the sync run's connections, Cancel from another thread and the
+# host name lookup (publish_tests, sftp_tests), the generator's pages from several threads
+# (generator_preview_tests), and in the windows the preview's background build, the pages
+# written on demand, Build and Publish on threads of their own. Qt itself is not built with
+# the sanitizer; tests/tsan.supp names what is reported inside it.
+tsan() {
+    scripts/install-deps.sh ui
+    # shellcheck disable=SC2086
+    cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_TSAN=ON -DCORVANE_UI=ON \
+        -DCORVANE_BENCH=OFF -DCORVANE_WERROR=ON $corvane_launcher >/dev/null
+    ninja -C build-tsan -j"$jobs" model_tests publish_tests sftp_tests generator_preview_tests \
+        corvane-cli corvane corvane_ui_tests
+    (
+        export TSAN_OPTIONS="$TSAN_OPTIONS:suppressions=$root/tests/tsan.supp"
+        export QT_QPA_PLATFORM=offscreen
+        if [ "$(id -u)" -eq 0 ]; then
+            export QTWEBENGINE_DISABLE_SANDBOX=1
+        fi
+        cd build-tsan && ctest --output-on-failure -j"$jobs" --timeout 900 \
+            -R '^(model_tests|publish_tests|sftp_tests|generator_preview_tests|ui_main_window_tests|ui_preview_tests|ui_publish_dialog_tests)$'
+    )
+}
+
+release() {
+    # The way a packager builds: Release, with the tests, warnings as errors (g++ warns of
+    # other things when it optimises).
+    # shellcheck disable=SC2086
+    cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_SANITIZE=OFF \
+        -DCORVANE_WERROR=ON $corvane_launcher >/dev/null
+    ninja -C build-release -j"$jobs"
+    (cd build-release && ctest --output-on-failure -j"$jobs" --timeout 600 -LE browser)
+}
+
+browser() {
+    # The built sites in a real browser (headless Chromium through chromedriver), with the
+    # sanitizer build's corvane-cli. Here a missing browser fails the test instead of
+    # skipping it.
+    scripts/install-deps.sh browser
+    asan_build
+    (cd build-asan && CORVANE_REQUIRE_BROWSER=1 ctest --output-on-failure -L browser --timeout 300)
+}
+
+ui() {
+    # The windows get a plain build of their own (Qt WebEngine does not run under the
+    # address sanitizer) and their tests run without a display; then one keyboard-only
+    # session runs under Xvfb with a window manager.
+    scripts/install-deps.sh ui
+    # shellcheck disable=SC2086
+    cmake -S . -B build-ui -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_UI=ON -DCORVANE_SANITIZE=OFF \
+        -DCORVANE_WERROR=ON -DCORVANE_BENCH=OFF $corvane_launcher >/dev/null
+    ninja -C build-ui -j"$jobs" corvane corvane_ui_tests
+    (
+        export QT_QPA_PLATFORM=offscreen
+        if [ "$(id -u)" -eq 0 ]; then
+            export QTWEBENGINE_DISABLE_SANDBOX=1
+        fi
+        cd build-ui && ctest --output-on-failure -L ui --timeout 300
+    )
+    # A whole session with the keyboard alone, on a real X server (Xvfb, openbox, xdotool).
+    (cd build-ui && CORVANE_REQUIRE_SESSION=1 ctest --output-on-failure -L session --timeout 300)
+}
+
+fuzz() {
+    # The fuzz targets need clang's libFuzzer. Every target built (records, values, pictures,
+    # charsets, archive, generator, ftpreply) runs, with its seeds from tests/fuzz/seeds/NAME.
+    # shellcheck disable=SC2086
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF -DCORVANE_WERROR=ON \
+        $corvane_launcher >/dev/null
+    ninja -C build-fuzz -j"$jobs" corvane_fuzzers
+    for fuzzer in build-fuzz/tests/fuzz/fuzz_*; do
+        [ -x "$fuzzer" ] || continue
+        name=$(basename "$fuzzer")
+        corpus="$root/build-fuzz/corpus-$name"
+        mkdir -p "$corpus"
+        seeds="$root/tests/fuzz/seeds/${name#fuzz_}"
+        [ -d "$seeds" ] || seeds=""
+        echo "Fuzzing $name for ${fuzz_seconds}s"
+        "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 "$corpus" $seeds
+    done
+}
+
+package() {
+    # The Debian package as a user gets it: built by scripts/package.sh, checked with
+    # lintian, desktop-file-validate and appstreamcli, installed with apt into this machine,
+    # corvane-cli run on the bundled sample and the program started under Xvfb, then removed.
+    if [ "${CORVANE_PACKAGE_TEST:-1}" != 0 ]; then
+        scripts/test-package.sh
+    else
+        echo "CORVANE_PACKAGE_TEST=0: the package is left out"
     fi
-    cd build-ui && ctest --output-on-failure -L ui --timeout 300
-)
-# A whole session with the keyboard alone, on a real X server (Xvfb, openbox, xdotool).
-(cd build-ui && CORVANE_REQUIRE_SESSION=1 ctest --output-on-failure -L session --timeout 300)
+}
 
-# The fuzz targets need clang's libFuzzer. Every target built (records, values, pictures,
-# charsets, archive, generator, ftpreply) runs, with its seeds from tests/fuzz/seeds/NAME.
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF -DCORVANE_WERROR=ON
-ninja -C build-fuzz -j"$jobs" corvane_fuzzers
-for fuzzer in build-fuzz/tests/fuzz/fuzz_*; do
-    [ -x "$fuzzer" ] || continue
-    name=$(basename "$fuzzer")
-    corpus="$root/build-fuzz/corpus-$name"
-    mkdir -p "$corpus"
-    seeds="$root/tests/fuzz/seeds/${name#fuzz_}"
-    [ -d "$seeds" ] || seeds=""
-    echo "Fuzzing $name for ${fuzz_seconds}s"
-    "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 "$corpus" $seeds
+for stage in $stages; do
+    echo "=== test.sh: stage '$stage'"
+    begun=$(date +%s)
+    "$stage"
+    echo "=== test.sh: stage '$stage' passed in $(($(date +%s) - begun)) s"
 done
-
-# The Debian package as a user gets it: built by scripts/package.sh, checked with lintian,
-# desktop-file-validate and appstreamcli, installed with apt into this machine, corvane-cli
-# run on the bundled sample and the program started under Xvfb, then removed again.
-if [ "${CORVANE_PACKAGE_TEST:-1}" != 0 ]; then
-    scripts/test-package.sh
+stage=""
+if [ -n "$corvane_launcher" ]; then
+    ccache --show-stats | grep -E 'Hits|Misses|hit rate' || true
 fi
-echo "All tests passed."
+echo "All tests passed ($stages) in $(($(date +%s) - started)) s."
