@@ -9,6 +9,7 @@
 #include "model/ProjectArchive.h"
 #include "platform/Error.h"
 #include "platform/Locale.h"
+#include "platform/Text.h"
 
 #include <cstdio>
 #include <string>
@@ -36,14 +37,14 @@ int RunExport(const std::vector<std::string>& args) {
     try {
         summary = ExportProject(folder, archive, line.Has("--force"));
     } catch (const TError& e) {
-        std::fprintf(stderr, "corvane-cli: %s\n", e.what());
+        std::fprintf(stderr, "corvane-cli: %s\n", ControlCharactersShown(e.what()).c_str());
         return 1;
     }
     std::printf("Exported %s file%s, %s byte%s into %s\n", FormatThousands(summary.Files).c_str(),
                 Plural(summary.Files), FormatThousands(summary.Bytes).c_str(),
-                Plural(summary.Bytes), archive.c_str());
+                Plural(summary.Bytes), ControlCharactersShown(archive).c_str());
     for (const std::string& left : summary.LeftOut)
-        std::printf("Left out: %s\n", left.c_str());
+        std::printf("Left out: %s\n", ControlCharactersShown(left).c_str());
     return 0;
 }
 
@@ -61,11 +62,11 @@ int RunImport(const std::vector<std::string>& args) {
     try {
         summary = ImportProject(archive, folder);
     } catch (const TError& e) {
-        std::fprintf(stderr, "corvane-cli: %s\n", e.what());
+        std::fprintf(stderr, "corvane-cli: %s\n", ControlCharactersShown(e.what()).c_str());
         return 1;
     }
     std::printf("Imported %s file%s, %s byte%s into %s\n", FormatThousands(summary.Files).c_str(),
                 Plural(summary.Files), FormatThousands(summary.Bytes).c_str(),
-                Plural(summary.Bytes), folder.c_str());
+                Plural(summary.Bytes), ControlCharactersShown(folder).c_str());
     return 0;
 }

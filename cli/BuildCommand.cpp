@@ -14,6 +14,7 @@
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
+#include "platform/Text.h"
 #include "platform/XmlDocument.h"
 
 #include <cstdio>
@@ -74,7 +75,8 @@ int RunBuild(const std::vector<std::string>& args) {
         return 1;
     const std::string target = haveInto ? FullPath(into) : folder + "/HTML";
     if (haveInto && !FolderExists(target)) {
-        std::fprintf(stderr, "corvane-cli: the output folder %s does not exist\n", target.c_str());
+        std::fprintf(stderr, "corvane-cli: the output folder %s does not exist\n",
+                     ControlCharactersShown(target).c_str());
         return 1;
     }
 
@@ -91,21 +93,22 @@ int RunBuild(const std::vector<std::string>& args) {
         TProgressLine progress;
         BuildInto(project, target, &stats, progress.Callback());
     } catch (const TError& e) {
-        std::fprintf(stderr, "corvane-cli: %s\n", e.what());
+        std::fprintf(stderr, "corvane-cli: %s\n", ControlCharactersShown(e.what()).c_str());
         return 1;
     }
 
     std::printf("Built %s file%s, %s byte%s into %s\n", FormatThousands(stats.Files).c_str(),
                 Plural(stats.Files), FormatThousands(stats.Bytes).c_str(), Plural(stats.Bytes),
-                target.c_str());
+                ControlCharactersShown(target).c_str());
     if (stats.Homepage.empty())
         std::printf("No homepage: the menu list holds only links\n");
     else
-        std::printf("Homepage: %s\n", stats.Homepage.c_str());
+        std::printf("Homepage: %s\n", ControlCharactersShown(stats.Homepage).c_str());
     for (const std::string& note : stats.Notes)
-        std::printf("%s\n", note.c_str());
+        std::printf("%s\n", ControlCharactersShown(note).c_str());
     if (stats.CopyFailures > 0) {
-        std::fprintf(stderr, "corvane-cli: %s\n", CopyFailureText(stats).c_str());
+        std::fprintf(stderr, "corvane-cli: %s\n",
+                     ControlCharactersShown(CopyFailureText(stats)).c_str());
         return 1;
     }
     return 0;

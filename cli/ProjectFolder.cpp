@@ -22,12 +22,13 @@ std::string FullPath(const std::string& folder) {
 bool FindProjectFolder(const std::string& given, std::string& folder) {
     folder = FullPath(given);
     if (!FolderExists(folder)) {
-        std::fprintf(stderr, "corvane-cli: %s is not a folder\n", folder.c_str());
+        std::fprintf(stderr, "corvane-cli: %s is not a folder\n",
+                     ControlCharactersShown(folder).c_str());
         return false;
     }
     if (!FileExists(folder + "/Default.Pro")) {
         std::fprintf(stderr, "corvane-cli: %s holds no project document (Default.Pro)\n",
-                     folder.c_str());
+                     ControlCharactersShown(folder).c_str());
         return false;
     }
     return true;

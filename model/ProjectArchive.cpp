@@ -7,6 +7,7 @@
 #include "platform/FileFaults.h"
 #include "platform/FileSystem.h"
 #include "platform/Sha256.h"
+#include "platform/Text.h"
 #include "platform/XmlDocument.h"
 
 #include <archive.h>
@@ -77,14 +78,7 @@ bool IsUtf8(const std::string& text) {
 }
 
 std::string Quoted(const std::string& name) {
-    std::string shown;
-    for (char c : name)
-        shown.push_back(static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c);
-    if (!IsUtf8(shown))
-        for (char& c : shown)
-            if (static_cast<unsigned char>(c) >= 0x80)
-                c = '?';
-    return "\"" + shown + "\"";
+    return "\"" + ControlCharactersShown(name) + "\"";
 }
 
 std::string SystemText(int error) {

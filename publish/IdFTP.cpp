@@ -1162,9 +1162,13 @@ std::vector<std::string> TIdFTP::ListNames() {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (facts) {
-            // "type=file;size=12;modify=...; name": the name follows the first blank.
-            const std::size_t blank = line.find(' ');
-            line = blank == std::string::npos ? std::string() : line.substr(blank + 1);
+            // "type=file;size=12;modify=...; name": the name follows the blank after the
+            // last fact. A fact's value never holds ';' but may hold a blank ("UNIX.owner=web
+            // user;"), so the facts end at the first "; "; a line without facts starts with
+            // the blank.
+            const std::size_t end = line.rfind(' ', 0) == 0 ? 0 : line.find("; ");
+            line = end == std::string::npos ? std::string()
+                                            : line.substr(end + (line[end] == ' ' ? 1 : 2));
         } else if (line.rfind("./", 0) == 0) {
             line.erase(0, 2);
         }

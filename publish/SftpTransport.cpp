@@ -1049,7 +1049,9 @@ std::vector<std::string> TSftpTransport::ListNames() {
     std::unique_ptr<sftp_dir_struct, void (*)(sftp_dir_struct*)> closeFolder(
         folder, [](sftp_dir_struct* d) { sftp_closedir(d); });
     std::vector<std::string> names;
-    for (;;) {
+    std::size_t bytes = 0;
+    bool tooLong = false;
+    while (!tooLong) {
         sftp_attributes entry;
         {
             TStep bounded(*this, FSettings.ReadTimeout);
@@ -1058,11 +1060,15 @@ std::vector<std::string> TSftpTransport::ListNames() {
         if (!entry)
             break;
         if (entry->name && std::strcmp(entry->name, ".") != 0 &&
-            std::strcmp(entry->name, "..") != 0)
-            names.emplace_back(entry->name);
+            std::strcmp(entry->name, "..") != 0) {
+            bytes += std::strlen(entry->name) + 1;
+            tooLong = bytes > MaxListingBytes;
+            if (!tooLong)
+                names.emplace_back(entry->name);
+        }
         sftp_attributes_free(entry);
     }
-    const bool complete = sftp_dir_eof(folder) != 0;
+    const bool complete = tooLong || sftp_dir_eof(folder) != 0;
     {
         std::lock_guard lock(FWatchMutex);
         if (FCancelled || FTimedOut)
@@ -1078,5 +1084,11 @@ std::vector<std::string> TSftpTransport::ListNames() {
     if (!complete)
         FailSession(step, TTransportFailure::Other,
                     "The folder " + Quoted(path) + " could not be read to its end on the server.");
+    if (tooLong)
+        Fail(step,
+             "the listing of " + path + " is longer than " + std::to_string(MaxListingBytes) +
+                 " bytes",
+             TTransportFailure::Other,
+             "The listing of the folder " + Quoted(path) + " on " + ServerName() + " is too long.");
     return names;
 }

@@ -4,6 +4,7 @@
 #include "platform/Locale.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <set>
 
 const char* SyncKindText(TSyncKind kind) {
@@ -20,11 +21,49 @@ const char* SyncKindText(TSyncKind kind) {
     return "";
 }
 
+namespace {
+
+// The small letter of a capital of the alphabets that a server ignoring case folds (Latin,
+// Greek, Cyrillic); any other code point as it is.
+std::uint32_t SmallLetter(std::uint32_t c) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
+        (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) || (c >= 0x410 && c <= 0x42F))
+        return c + 0x20;
+    if (c >= 0x400 && c <= 0x40F)
+        return c + 0x50;
+    if (c == 0x178)
+        return 0xFF;
+    // Latin Extended-A: capital and small in pairs, the capital first (even, then odd from
+    // U+0139 to U+0148 and from U+0179 on).
+    const bool oddCapitals = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    if (((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) && c % 2 == 0)
+        return c + 1;
+    if (oddCapitals && c % 2 == 1)
+        return c + 1;
+    return c;
+}
+
+} // namespace
+
 std::string FoldedName(const std::string& name) {
-    std::string folded = name;
-    for (char& c : folded)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+    std::string folded;
+    folded.reserve(name.size());
+    const auto byte = [&name](std::size_t k) { return static_cast<unsigned char>(name[k]); };
+    for (std::size_t i = 0; i < name.size();) {
+        // Two-byte characters hold every capital folded here; anything else (longer
+        // characters, bytes that are not UTF-8) stays byte for byte.
+        if (byte(i) >= 0xC2 && byte(i) <= 0xDF && i + 1 < name.size() &&
+            (byte(i + 1) & 0xC0) == 0x80) {
+            // Small letters of two-byte capitals take two bytes as well.
+            const std::uint32_t c = SmallLetter(((byte(i) & 0x1Fu) << 6) | (byte(i + 1) & 0x3Fu));
+            folded.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            folded.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            i += 2;
+            continue;
+        }
+        const unsigned char b = byte(i++);
+        folded.push_back(static_cast<char>(b < 0x80 ? SmallLetter(b) : b));
+    }
     return folded;
 }
 

@@ -73,8 +73,9 @@ class TSyncPlan {
     TManifest Remote;
 };
 
-// name with its ASCII letters in lower case: two names that a server ignoring case takes for
-// one give the same.
+// name with its capitals in small letters (those of ASCII, Latin-1, Latin Extended-A, Greek
+// and Cyrillic; bytes that are not UTF-8 as they are): two names that a server ignoring case
+// takes for one give the same.
 std::string FoldedName(const std::string& name);
 // Whether a and b are the same name to a server that ignores case.
 bool SameNameIgnoringCase(const std::string& a, const std::string& b);

@@ -58,6 +58,16 @@ TEST_F(ArchiveCommandTest, ExportAndImportGiveTheProjectBack) {
     EXPECT_EQ(FilesBelow(Work / "Out/Sample"), FilesBelow(SourceFolder() + "/examples/Sample"));
 }
 
+TEST_F(ArchiveCommandTest, ANameLeftOutIsShownWithoutItsControls) {
+    // A link named with CSI (U+009B) and a stray byte of another charset: both shown as "?".
+    fs::create_symlink("Forest.jpg", Project + "/Images/a\xC2\x9B"
+                                               "2J\x9B.jpg");
+    TCliRun run = Run({"export", Project, Archive});
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_NE(run.Out.find("Left out: Images/a?2J?.jpg (a symbolic link)\n"), std::string::npos)
+        << run.Out;
+}
+
 TEST_F(ArchiveCommandTest, NothingIsWrittenOverWhatIsThere) {
     WriteFileBytes(Archive, "mine");
     TCliRun run = Run({"export", Project, Archive});

@@ -271,3 +271,22 @@ TEST_F(BuildCommandTest, APictureThatCannotBeWrittenEndsTheBuildWithItsCountAndS
               std::string::npos)
         << run.Err;
 }
+
+TEST_F(BuildCommandTest, APictureNamedWithAControlIsShownWithAQuestionMark) {
+    // CSI (U+009B) in the project's picture name reaches the terminal as "?".
+    const std::string name = "Back\xC2\x9B"
+                             "2J.gif";
+    MakeProject();
+    {
+        TDProject project(Site, Document);
+        project.FRAME.BACKGROUND = name;
+        project.Save();
+        WriteFileBytes(project.ImagesPath() + name, "GIF89a picture");
+    }
+    const std::string into = Dir / "Out";
+    std::filesystem::create_directories(into + "/" + name);
+    TCliRun run = Run({Site, "--into", into});
+    EXPECT_EQ(run.Status, 1) << run.Err;
+    EXPECT_NE(run.Err.find("the first Back?2J.gif: "), std::string::npos) << run.Err;
+    EXPECT_EQ(run.Err.find("\xC2\x9B"), std::string::npos);
+}

@@ -244,6 +244,8 @@ class TFakeFtpSession {
         bool Size = true;
         bool Nlst = true;
         bool Mlsd = false;
+        // Facts MLSD gives besides type and size, each ending in ';'.
+        std::string MoreFacts;
         // Files that DELE leaves in place, answering KeptReply.
         std::vector<std::string> Kept;
         std::string KeptReply = "250 Deleted";
@@ -289,10 +291,10 @@ class TFakeFtpSession {
             } else if ((verb == "NLST" && folder.Nlst) || (verb == "MLSD" && folder.Mlsd)) {
                 std::string listing;
                 for (const auto& [file, data] : files)
-                    listing +=
-                        (verb == "MLSD" ? "type=file;size=" + std::to_string(data.size()) + "; "
-                                        : std::string()) +
-                        file + "\r\n";
+                    listing += (verb == "MLSD" ? "type=file;size=" + std::to_string(data.size()) +
+                                                     ";" + folder.MoreFacts + " "
+                                               : std::string()) +
+                               file + "\r\n";
                 Reply("150 Here comes the listing");
                 SendData(ConnectBack(), listing);
                 Reply("226 Listing sent");

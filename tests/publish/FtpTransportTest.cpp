@@ -1507,6 +1507,16 @@ TEST_F(FtpTransportTest, ASynchronisingRunCountsADeleteOnlyWhenTheServerShowsThe
          },
          TOutcome::Deleted,
          {"SIZE old.htm", "NLST", "MLSD"}},
+        {"no SIZE, NLST refused, MLSD lists the file kept with a blank in a fact",
+         [](TFakeFtpSession::TFolder& f) {
+             f.Size = false;
+             f.Nlst = false;
+             f.Mlsd = true;
+             f.Kept = {"old.htm"};
+             f.MoreFacts = "UNIX.owner=web user;";
+         },
+         TOutcome::Failed,
+         {"SIZE old.htm", "NLST", "MLSD"}},
         {"no SIZE and no listing",
          [](TFakeFtpSession::TFolder& f) {
              f.Size = false;

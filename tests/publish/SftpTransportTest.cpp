@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -411,6 +412,30 @@ TEST_F(SftpTransportTest, DownloadDeleteRenameAndSize) {
     // OpenSSH replaces an existing file only by its posix-rename extension, which libssh's
     // rename does not use.
     fileoperations::PlayCases(sftp, Remote() + "/www", SSH_FX_NO_SUCH_FILE, false, SSH_FX_FAILURE);
+}
+
+TEST_F(SftpTransportTest, AListingPastItsLimitFailsInsteadOfGrowingWithoutEnd) {
+    // A folder whose names come to more than the 16 MiB that a listing may hold, as a server
+    // that lists without end would: the listing fails, naming why.
+    const std::string folder = Remote() + "/many";
+    std::filesystem::create_directories(folder);
+    const std::size_t nameBytes = 240;
+    const std::size_t count = TSftpTransport::MaxListingBytes / nameBytes + 1000;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::string name = std::to_string(i);
+        name.resize(nameBytes, 'x');
+        const int fd = ::open((folder + "/" + name).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0) << name;
+        ::close(fd);
+    }
+    TSftpTransport sftp(Settings());
+    sftp.Connect();
+    sftp.ChangeFolder(folder);
+    const TTransportError e = FailureOf([&] { sftp.ListNames(); });
+    EXPECT_THAT(e.what(), HasSubstr("longer than 16777216 bytes"));
+    EXPECT_THAT(e.Reason(), HasSubstr("is too long"));
+    // The session stays fit for what comes next.
+    EXPECT_GE(sftp.RemoteSize("0" + std::string(nameBytes - 1, 'x')), 0);
 }
 
 TEST_F(SftpTransportTest, CancelEndsADownloadAndEveryOperationAfterIt) {

@@ -425,8 +425,33 @@ TEST(SyncPlan, ANameTheSiteSpellsOtherwiseOnlyInCaseIsNeverDeleted) {
     // Two files of the site that differ only in case are both the site's.
     const TSyncPlan both = TSyncPlan::Make({{"a.htm", 1, HashA}, {"A.htm", 1, HashB}}, &remote);
     EXPECT_TRUE(both.OtherSpellings("a.htm").empty());
-    EXPECT_TRUE(SameNameIgnoringCase("Index.HTM", "index.htm"));
-    EXPECT_FALSE(SameNameIgnoringCase("index.htm", "index.html"));
+    // A server that ignores case ignores it in the letters of other languages too.
+    TManifest capital;
+    capital.Files["\xC3\x84rger.jpg"] = {1, HashB};
+    const TSyncPlan umlaut = TSyncPlan::Make({{"\xC3\xA4rger.jpg", 1, HashA}}, &capital);
+    EXPECT_EQ(umlaut.Deletes(), 0);
+    const struct {
+        const char* A;
+        const char* B;
+        bool Same;
+    } pairs[] = {
+        {"Index.HTM", "index.htm", true},
+        {"index.htm", "index.html", false},
+        {"\xC3\x89T\xC3\x89.htm", "\xC3\xA9t\xC3\xA9.htm", true}, // ÉTÉ, été
+        {"\xC5\x81\xC3\xB3"
+         "d\xC5\xBA.htm",
+         "\xC5\x82\xC3\xB3"
+         "d\xC5\xBA.htm",
+         true},                                                 // Łódź
+        {"\xC5\xB8.htm", "\xC3\xBF.htm", true},                 // Ÿ, ÿ
+        {"\xCE\x91\xCE\xA9.htm", "\xCE\xB1\xCF\x89.htm", true}, // ΑΩ, αω
+        {"\xD0\x81\xD0\xAF.htm", "\xD1\x91\xD1\x8F.htm", true}, // ЁЯ, ёя
+        {"\xC3\x97.htm", "\xC3\xB7.htm", false},                // ×, ÷
+        {"\xC3\x84.htm", "A.htm", false},
+        {"\xC3.htm", "\xC3.htm", true}, // not UTF-8: byte for byte
+    };
+    for (const auto& pair : pairs)
+        EXPECT_EQ(SameNameIgnoringCase(pair.A, pair.B), pair.Same) << pair.A << " " << pair.B;
 }
 
 TEST(SyncPlan, TheSiteIsThePlainFilesOfTheFolder) {
