@@ -1062,7 +1062,7 @@ std::vector<std::string> TSftpTransport::ListNames() {
         if (entry->name && std::strcmp(entry->name, ".") != 0 &&
             std::strcmp(entry->name, "..") != 0) {
             bytes += std::strlen(entry->name) + 1;
-            tooLong = bytes > MaxListingBytes;
+            tooLong = bytes > ListingLimit;
             if (!tooLong)
                 names.emplace_back(entry->name);
         }
@@ -1086,7 +1086,7 @@ std::vector<std::string> TSftpTransport::ListNames() {
                     "The folder " + Quoted(path) + " could not be read to its end on the server.");
     if (tooLong)
         Fail(step,
-             "the listing of " + path + " is longer than " + std::to_string(MaxListingBytes) +
+             "the listing of " + path + " is longer than " + std::to_string(ListingLimit) +
                  " bytes",
              TTransportFailure::Other,
              "The listing of the folder " + Quoted(path) + " on " + ServerName() + " is too long.");

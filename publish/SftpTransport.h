@@ -44,8 +44,8 @@ class TSftpTransport : public TTransport {
     void Delete(const std::string& remoteName) override;
     void Rename(const std::string& fromName, const std::string& toName) override;
     std::int64_t RemoteSize(const std::string& remoteName) override;
-    // The names that reading the folder gives (hidden ones included), at most
-    // MaxListingBytes of them: a server that lists without end fails the listing.
+    // The names that reading the folder gives (hidden ones included), at most ListingLimit
+    // bytes of them: a server that lists without end fails the listing.
     std::vector<std::string> ListNames() override;
     void MakeFolder(const std::string& name) override;
     void RemoveFolder(const std::string& name) override;
@@ -63,6 +63,8 @@ class TSftpTransport : public TTransport {
     static constexpr std::size_t ChunkSize = 32768;
     // The most that the names of a listing may come to, as with FTP.
     static constexpr std::size_t MaxListingBytes = 16 * 1024 * 1024;
+    // The limit in force: MaxListingBytes unless a test sets a smaller one.
+    std::size_t ListingLimit = MaxListingBytes;
 
   protected:
     void UploadPart(const std::string& localPath, const std::string& tempName,

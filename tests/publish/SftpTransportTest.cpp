@@ -415,12 +415,14 @@ TEST_F(SftpTransportTest, DownloadDeleteRenameAndSize) {
 }
 
 TEST_F(SftpTransportTest, AListingPastItsLimitFailsInsteadOfGrowingWithoutEnd) {
-    // A folder whose names come to more than the 16 MiB that a listing may hold, as a server
-    // that lists without end would: the listing fails, naming why.
+    // A folder whose names come to more than a listing may hold, as a server that lists
+    // without end would: the listing fails, naming why. (The limit made small, so that the
+    // folder is.)
     const std::string folder = Remote() + "/many";
     std::filesystem::create_directories(folder);
     const std::size_t nameBytes = 240;
-    const std::size_t count = TSftpTransport::MaxListingBytes / nameBytes + 1000;
+    const std::size_t limit = 64 * 1024;
+    const std::size_t count = limit / nameBytes + 100;
     for (std::size_t i = 0; i < count; ++i) {
         std::string name = std::to_string(i);
         name.resize(nameBytes, 'x');
@@ -429,10 +431,11 @@ TEST_F(SftpTransportTest, AListingPastItsLimitFailsInsteadOfGrowingWithoutEnd) {
         ::close(fd);
     }
     TSftpTransport sftp(Settings());
+    sftp.ListingLimit = limit;
     sftp.Connect();
     sftp.ChangeFolder(folder);
     const TTransportError e = FailureOf([&] { sftp.ListNames(); });
-    EXPECT_THAT(e.what(), HasSubstr("longer than 16777216 bytes"));
+    EXPECT_THAT(e.what(), HasSubstr("longer than 65536 bytes"));
     EXPECT_THAT(e.Reason(), HasSubstr("is too long"));
     // The session stays fit for what comes next.
     EXPECT_GE(sftp.RemoteSize("0" + std::string(nameBytes - 1, 'x')), 0);
