@@ -9,12 +9,47 @@
 #include "model/ProjectArchive.h"
 #include "platform/Error.h"
 #include "platform/Locale.h"
+#include "platform/Text.h"
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
+
+// Set by Ctrl+C (or a hang-up or a kill) while an export or import runs: the work stops at the
+// next block and removes its temporary file or folder instead of leaving it behind.
+std::atomic<bool> Cancelled{false};
+constexpr int CancellingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void CancelArchiveWork(int signal) {
+    // An atomic store and signal(2) are safe here; the same signal again ends the program.
+    Cancelled.store(true);
+    std::signal(signal, SIG_DFL);
+}
+
+class TCancelOnSignal {
+  public:
+    TCancelOnSignal() {
+        Cancelled.store(false);
+        struct sigaction action {};
+        action.sa_handler = CancelArchiveWork;
+        sigemptyset(&action.sa_mask);
+        for (std::size_t i = 0; i < std::size(CancellingSignals); ++i)
+            ::sigaction(CancellingSignals[i], &action, &FBefore[i]);
+    }
+    ~TCancelOnSignal() {
+        for (std::size_t i = 0; i < std::size(CancellingSignals); ++i)
+            ::sigaction(CancellingSignals[i], &FBefore[i], nullptr);
+    }
+    TCancelOnSignal(const TCancelOnSignal&) = delete;
+    TCancelOnSignal& operator=(const TCancelOnSignal&) = delete;
+
+  private:
+    struct sigaction FBefore[std::size(CancellingSignals)]{};
+};
 
 const char* Plural(std::int64_t count) {
     return count == 1 ? "" : "s";
@@ -34,16 +69,17 @@ int RunExport(const std::vector<std::string>& args) {
     const std::string archive = FullPath(line.Arguments[1]);
     TArchiveSummary summary;
     try {
-        summary = ExportProject(folder, archive, line.Has("--force"));
+        const TCancelOnSignal cancelOnSignal;
+        summary = ExportProject(folder, archive, line.Has("--force"), {}, &Cancelled);
     } catch (const TError& e) {
-        std::fprintf(stderr, "corvane-cli: %s\n", e.what());
+        std::fprintf(stderr, "corvane-cli: %s\n", ControlCharactersShown(e.what()).c_str());
         return 1;
     }
     std::printf("Exported %s file%s, %s byte%s into %s\n", FormatThousands(summary.Files).c_str(),
                 Plural(summary.Files), FormatThousands(summary.Bytes).c_str(),
-                Plural(summary.Bytes), archive.c_str());
+                Plural(summary.Bytes), ControlCharactersShown(archive).c_str());
     for (const std::string& left : summary.LeftOut)
-        std::printf("Left out: %s\n", left.c_str());
+        std::printf("Left out: %s\n", ControlCharactersShown(left).c_str());
     return 0;
 }
 
@@ -59,13 +95,14 @@ int RunImport(const std::vector<std::string>& args) {
         FullPath(line.Arguments.size() > 1 ? line.Arguments[1] : ArchiveProjectName(archive));
     TArchiveSummary summary;
     try {
-        summary = ImportProject(archive, folder);
+        const TCancelOnSignal cancelOnSignal;
+        summary = ImportProject(archive, folder, {}, &Cancelled);
     } catch (const TError& e) {
-        std::fprintf(stderr, "corvane-cli: %s\n", e.what());
+        std::fprintf(stderr, "corvane-cli: %s\n", ControlCharactersShown(e.what()).c_str());
         return 1;
     }
     std::printf("Imported %s file%s, %s byte%s into %s\n", FormatThousands(summary.Files).c_str(),
                 Plural(summary.Files), FormatThousands(summary.Bytes).c_str(),
-                Plural(summary.Bytes), folder.c_str());
+                Plural(summary.Bytes), ControlCharactersShown(folder).c_str());
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "platform/FileFaults.h"
 #include "platform/FileSystem.h"
 #include "platform/Sha256.h"
+#include "platform/Text.h"
 #include "platform/XmlDocument.h"
 
 #include <archive.h>
@@ -76,15 +77,10 @@ bool IsUtf8(const std::string& text) {
     return true;
 }
 
+// A name as an error shows it: C0 and C1 controls and bytes that are no UTF-8 as "?", so
+// that a hostile entry's name reaches no terminal as an escape sequence.
 std::string Quoted(const std::string& name) {
-    std::string shown;
-    for (char c : name)
-        shown.push_back(static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c);
-    if (!IsUtf8(shown))
-        for (char& c : shown)
-            if (static_cast<unsigned char>(c) >= 0x80)
-                c = '?';
-    return "\"" + shown + "\"";
+    return "\"" + ControlCharactersShown(name) + "\"";
 }
 
 std::string SystemText(int error) {
@@ -116,6 +112,10 @@ std::string NameProblem(const std::string& name) {
             return "its name holds a control character";
     if (!IsUtf8(name))
         return "its name is not UTF-8";
+    // C1 controls (U+0080 to U+009F), which some terminals take for the start of an escape.
+    for (std::size_t i = 0; i + 1 < name.size(); ++i)
+        if (name[i] == '\xc2' && static_cast<unsigned char>(name[i + 1]) < 0xa0)
+            return "its name holds a control character";
     std::vector<std::string> parts;
     std::size_t start = 0;
     while (true) {
@@ -186,6 +186,27 @@ std::string NameBeside(const std::string& path, const char* kind) {
     const std::string folder = FolderPart(path);
     return folder + "." + path.substr(folder.size()) + "." + kind + "-" +
            std::to_string(::getpid()) + "-" + std::to_string(++counter);
+}
+
+// The first column document that the project in folder names and has(name) denies, or empty.
+// Only the file-name part of a menu item's column is read (TDProject::ColumnFile).
+template <class F> std::string MissingColumn(const std::string& folder, F has) {
+    TXmlDocument document;
+    const TDProject project(folder, document, "", TDProject::TOpening::Inspect);
+    for (int i = 0; i < project.MenuCount; ++i)
+        if (const TDMenuItem& item = project.MenuItem(i); item.IsColumn()) {
+            const std::string name = FileNamePart(project.ColumnFile(i));
+            if (!has(name))
+                return name;
+        }
+    return {};
+}
+
+// Throws when the work was cancelled (Ctrl+C in corvane-cli): the temporary file or folder
+// goes as for any other failure.
+void CheckCancel(const std::atomic<bool>* cancel, const char* work, const std::string& file) {
+    if (cancel && cancel->load())
+        throw TError(std::string("The ") + work + " was cancelled", file);
 }
 
 // ------------------------------------------------------------------------------------------
@@ -316,7 +337,8 @@ std::int64_t ModifiedTime(const std::string& path) {
 
 // Streams one file of Images or Downloads into the archive, checking that it is still what
 // its digest in the list says.
-void AddFile(TArchiveWriter& writer, const TExportEntry& entry) {
+void AddFile(TArchiveWriter& writer, const TExportEntry& entry, const std::atomic<bool>* cancel,
+             const std::string& archive) {
     TFileDescriptor fd(::open(entry.Path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     struct stat st {};
     if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
@@ -326,6 +348,7 @@ void AddFile(TArchiveWriter& writer, const TExportEntry& entry) {
     std::int64_t total = 0;
     std::vector<char> buffer(BlockSize);
     while (true) {
+        CheckCancel(cancel, "export", archive);
         const ssize_t got = FileCalls::Read(fd.Get(), buffer.data(), buffer.size());
         if (got < 0 && errno == EINTR)
             continue;
@@ -428,7 +451,8 @@ class TNewFile {
 
 class TArchiveReader {
   public:
-    TArchiveReader(const std::string& file, TArchiveLimits limits) : FFile(file), FLimits(limits) {
+    TArchiveReader(const std::string& file, TArchiveLimits limits, const std::atomic<bool>* cancel)
+        : FFile(file), FLimits(limits), FCancel(cancel) {
         FSource.Fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         struct stat st {};
         if (FSource.Fd < 0)
@@ -528,6 +552,7 @@ class TArchiveReader {
         std::vector<char> buffer(BlockSize);
         std::int64_t total = 0;
         while (true) {
+            CheckCancel(FCancel, "import", FFile);
             const la_ssize_t got = archive_read_data(FArchive.get(), buffer.data(), buffer.size());
             if (got < 0)
                 throw TError("The archive entry " + Quoted(name) + " is damaged: " + LibraryError(),
@@ -654,6 +679,7 @@ class TArchiveReader {
 
     std::string FFile;
     TArchiveLimits FLimits;
+    const std::atomic<bool>* FCancel;
     TReadSource FSource;
     TFileDescriptor FFd;
     // Freed however the constructor or the reading ends.
@@ -684,6 +710,12 @@ void CheckDocuments(const std::string& folder, const std::string& archive) {
                 e.Message(),
             archive);
     }
+    const std::string missing = MissingColumn(
+        folder, [&](const std::string& column) { return IsPlainFile(folder + "/" + column); });
+    if (!missing.empty())
+        throw TError("The archive entry \"Default.Pro\" is refused: it names the column document " +
+                         Quoted(missing) + ", which the archive lacks",
+                     archive);
 }
 
 } // namespace
@@ -698,7 +730,8 @@ std::string ArchiveProjectName(const std::string& archiveFile) {
 }
 
 TArchiveSummary ExportProject(const std::string& projectFolder, const std::string& archiveFile,
-                              bool replace, const TArchiveLimits& limits) {
+                              bool replace, const TArchiveLimits& limits,
+                              const std::atomic<bool>* cancel) {
     const std::string folder = WithoutSeparator(projectFolder);
     const std::string target = WithoutSeparator(archiveFile);
     const std::string projectFile = folder + "/" + ProjectDocument;
@@ -730,11 +763,25 @@ TArchiveSummary ExportProject(const std::string& projectFolder, const std::strin
     document(ProjectDocument);
     for (const TFileEntry& file : ListFolder(folder))
         if (IsColumnDocumentName(file.Name)) {
-            if (file.IsRegular)
-                document(file.Name);
-            else
+            if (!file.IsRegular)
                 summary.LeftOut.push_back(file.Name + " (not a plain file)");
+            else if (!NameProblem(file.Name).empty())
+                summary.LeftOut.push_back(file.Name + " (a name an archive cannot hold)");
+            else
+                document(file.Name);
         }
+    // A column the menu names must travel with the project: an archive without it would be
+    // refused by the import.
+    if (const std::string missing = MissingColumn(
+            folder,
+            [&](const std::string& name) {
+                return std::any_of(entries.begin(), entries.end(),
+                                   [&](const TExportEntry& entry) { return entry.Name == name; });
+            });
+        !missing.empty())
+        throw TError("The project's column document " + Quoted(missing) +
+                         " is missing or cannot go into an archive",
+                     folder);
     for (const char* sub : Folders) {
         const std::string subFolder = folder + "/" + sub;
         for (const TFileEntry& file : ListFolder(subFolder)) {
@@ -765,6 +812,14 @@ TArchiveSummary ExportProject(const std::string& projectFolder, const std::strin
         throw TError("The project is larger than a project archive may be (" +
                          std::to_string(limits.TotalBytes) + " bytes)",
                      folder);
+    // Nor more files or a longer list than an import takes.
+    const std::string list = ListText(entries);
+    if (entries.size() > limits.Entries ||
+        static_cast<std::int64_t>(list.size()) > limits.ListBytes)
+        throw TError("The project has more files than a project archive may hold (" +
+                         std::to_string(limits.Entries) + ", listed in at most " +
+                         std::to_string(limits.ListBytes) + " bytes)",
+                     folder);
 
     struct stat st {};
     if (!replace && ::lstat(target.c_str(), &st) == 0)
@@ -777,16 +832,16 @@ TArchiveSummary ExportProject(const std::string& projectFolder, const std::strin
     TLeftover leftover(temporary, false);
     {
         TArchiveWriter writer(fd.Get(), target);
-        const std::string list = ListText(entries);
         writer.Begin(ProjectArchiveList, static_cast<std::int64_t>(list.size()),
                      ModifiedTime(projectFile));
         writer.Add(list.data(), list.size(), ProjectArchiveList);
         writer.End(ProjectArchiveList);
         for (const TExportEntry& entry : entries) {
             if (!entry.Path.empty()) {
-                AddFile(writer, entry);
+                AddFile(writer, entry, cancel, target);
                 continue;
             }
+            CheckCancel(cancel, "export", target);
             writer.Begin(entry.Name, entry.Size, entry.Modified);
             writer.Add(entry.Bytes.data(), entry.Bytes.size(), entry.Name);
             writer.End(entry.Name);
@@ -813,7 +868,7 @@ TArchiveSummary ExportProject(const std::string& projectFolder, const std::strin
 }
 
 TArchiveSummary ImportProject(const std::string& archiveFile, const std::string& projectFolder,
-                              const TArchiveLimits& limits) {
+                              const TArchiveLimits& limits, const std::atomic<bool>* cancel) {
     const std::string target = WithoutSeparator(projectFolder);
     struct stat st {};
     if (::lstat(target.c_str(), &st) == 0)
@@ -822,7 +877,7 @@ TArchiveSummary ImportProject(const std::string& archiveFile, const std::string&
     if (!FolderExists(parent))
         throw TError("The folder to put the project in does not exist", parent);
 
-    TArchiveReader reader(archiveFile, limits);
+    TArchiveReader reader(archiveFile, limits, cancel);
     // Everything goes into a folder beside the target, renamed into place when all is read
     // and checked: a failure leaves nothing behind.
     std::string temporary;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -71,10 +72,12 @@ TEST(ProjectArchiveTest, RoundTripGivesTheProjectBackWithoutPasswordTempHtmlOrHi
     fs::create_directory(original + "/Images/Old");
     WriteFileBytes(original + "/Images/Old/Old.gif", "old");
     WriteFileBytes(original + "/Images/Caf\xe9.gif", "Latin-1");
+    WriteFileBytes(original + "/Old\x9b.Clm", ReadFileBytes(original + "/Column1.Clm"));
 
     const TArchiveSummary exported = ExportProject(original, temp / "Sample.corvane", false);
     EXPECT_EQ(exported.Files, 20);
     EXPECT_EQ(exported.LeftOut, (std::vector<std::string>{
+                                    "Old\x9b.Clm (a name an archive cannot hold)",
                                     "Images/Caf\xe9.gif (a name an archive cannot hold)",
                                     "Images/Link.gif (a symbolic link)", "Images/Old (a folder)"}));
     EXPECT_EQ(NamesIn(temp.Path()), (std::set<std::string>{"Sample", "Sample.corvane"}));
@@ -151,17 +154,51 @@ TEST(ProjectArchiveTest, ExportReplacesAnArchiveOnlyWhenAsked) {
     EXPECT_EQ(NamesIn(temp.Path()), (std::set<std::string>{"a.corvane"}));
 }
 
-TEST(ProjectArchiveTest, ExportRefusesADamagedDocumentAndLeavesNothing) {
+TEST(ProjectArchiveTest, ExportRefusesADamagedOrMissingDocumentAndLeavesNothing) {
+    // A column that the import would refuse: unreadable, gone, or of a name no archive holds.
+    const std::vector<std::pair<std::string, std::function<void(const std::string&)>>> cases = {
+        {"Column3.Clm", [](auto& f) { WriteFileBytes(f + "/Column3.Clm", "<COLUMN><PAGE>"); }},
+        {"\"Column3.Clm\" is missing", [](auto& f) { fs::remove(f + "/Column3.Clm"); }},
+        {"\"Column3?.Clm\" is missing",
+         [](auto& f) {
+             fs::rename(f + "/Column3.Clm", f + "/Column3\xc2\x85.Clm");
+             std::string pro = ReadFileBytes(f + "/Default.Pro");
+             pro.replace(pro.find("Column3.Clm"), 11, "Column3\xc2\x85.Clm");
+             WriteFileBytes(f + "/Default.Pro", pro);
+         }},
+    };
+    for (const auto& [expected, spoil] : cases) {
+        TTempFolder temp;
+        const std::string folder = CopySample(temp, "P");
+        spoil(folder);
+        try {
+            ExportProject(folder, temp / "a.corvane", false);
+            ADD_FAILURE() << expected;
+        } catch (const TError& e) {
+            EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(NamesIn(temp.Path()), (std::set<std::string>{"P"}));
+    }
+}
+
+TEST(ProjectArchiveTest, CancelledWorkStopsAndLeavesNothing) {
     TTempFolder temp;
-    const std::string folder = CopySample(temp, "P");
-    WriteFileBytes(folder + "/Column3.Clm", "<COLUMN><PAGE>");
+    const std::string sample = SourceFolder() + "/examples/Sample";
+    ExportProject(sample, temp / "a.corvane", false);
+    const std::atomic<bool> cancelled{true};
     try {
-        ExportProject(folder, temp / "a.corvane", false);
+        ExportProject(sample, temp / "b.corvane", false, {}, &cancelled);
         ADD_FAILURE();
     } catch (const TError& e) {
-        EXPECT_NE(std::string(e.what()).find("Column3.Clm"), std::string::npos) << e.what();
+        EXPECT_EQ(std::string(e.what()), "The export was cancelled (" + (temp / "b.corvane") + ")");
     }
-    EXPECT_EQ(NamesIn(temp.Path()), (std::set<std::string>{"P"}));
+    try {
+        ImportProject(temp / "a.corvane", temp / "b", {}, &cancelled);
+        ADD_FAILURE();
+    } catch (const TError& e) {
+        EXPECT_EQ(std::string(e.what()), "The import was cancelled (" + (temp / "a.corvane") + ")");
+    }
+    EXPECT_EQ(NamesIn(temp.Path()), (std::set<std::string>{"a.corvane"}));
 }
 
 TEST(ProjectArchiveTest, FailedWritesLeaveNothingBehind) {
@@ -285,6 +322,24 @@ const std::vector<THostileCase>& HostileCases() {
          "\"Downloads/Gone.txt\"", "lacks the entry"},
         {"twice", [](auto& e, auto&) { e.push_back(e[2]); }, "\"Images/Logo.gif\"",
          "in the archive twice"},
+        // U+009B, a terminal's CSI: refused, and shown as "?".
+        {"C1 control",
+         [](auto& e, auto& l) {
+             Add(e, l,
+                 {"Images/a\xc2\x9b"
+                  "2J.gif",
+                  "x"},
+                 true);
+         },
+         "\"Images/a?2J.gif\"", "control character"},
+        {"column named, missing",
+         [](auto& e, auto& l) {
+             e[0].Bytes = std::string(XmlDeclaration) +
+                          "<PROJECT><MENULIST><MENUITEM><COLUMN>sub/Column9.Clm</COLUMN></MENUITEM>"
+                          "</MENULIST></PROJECT>";
+             l = ListOf(e);
+         },
+         "\"Column9.Clm\"", "which the archive lacks"},
         {"ten gigabytes announced",
          [](auto& e, auto& l) {
              TRawEntry big{"Downloads/Big.bin", "small"};
@@ -436,6 +491,21 @@ TEST(ProjectArchiveTest, TheTotalIsCountedAgainstTheLimit) {
     EXPECT_THROW(
         ExportProject(SourceFolder() + "/examples/Sample", temp / "c.corvane", false, limits),
         TError);
+    // Nor does an export write more files, or a longer list, than an import takes.
+    for (const auto& [entries, listBytes] : {std::pair<std::size_t, std::int64_t>{19, 1 << 20},
+                                             std::pair<std::size_t, std::int64_t>{1000, 1000}}) {
+        TArchiveLimits few;
+        few.Entries = entries;
+        few.ListBytes = listBytes;
+        try {
+            ExportProject(SourceFolder() + "/examples/Sample", temp / "c.corvane", false, few);
+            ADD_FAILURE() << entries;
+        } catch (const TError& e) {
+            EXPECT_NE(std::string(e.what()).find("more files than a project archive may hold"),
+                      std::string::npos)
+                << e.what();
+        }
+    }
     EXPECT_EQ(NamesIn(temp.Path()), (std::set<std::string>{"a.corvane"}));
 }
 
