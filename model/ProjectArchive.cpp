@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <clocale>
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
@@ -150,6 +151,30 @@ struct TListed {
     std::int64_t Size = 0;
     std::string Digest;
     bool Seen = false;
+};
+
+// UTF-8 as this thread's character set while it lives. libarchive converts an entry's name
+// between UTF-8 and the character set of the locale; in the "C" locale that corvane-cli runs
+// in, every name beyond ASCII failed ("an entry without a name"). Under C.UTF-8 the names
+// pass as they are.
+class TUtf8Names {
+  public:
+    TUtf8Names() : FLocale(::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{})) {
+        if (FLocale)
+            FBefore = ::uselocale(FLocale);
+    }
+    ~TUtf8Names() {
+        if (!FLocale)
+            return;
+        ::uselocale(FBefore);
+        ::freelocale(FLocale);
+    }
+    TUtf8Names(const TUtf8Names&) = delete;
+    TUtf8Names& operator=(const TUtf8Names&) = delete;
+
+  private:
+    locale_t FLocale;
+    locale_t FBefore = locale_t{};
 };
 
 // A temporary file or folder that is removed unless it was kept.
@@ -323,6 +348,7 @@ class TArchiveWriter {
                      FFile);
     }
 
+    TUtf8Names FNames; // before FArchive, which converts the names while it lives
     std::string FFile;
     TWriteTarget FTarget;
     // Freed however the constructor or the writing ends.
@@ -677,6 +703,7 @@ class TArchiveReader {
         FTotal += read;
     }
 
+    TUtf8Names FNames; // before FArchive, which converts the names while it lives
     std::string FFile;
     TArchiveLimits FLimits;
     const std::atomic<bool>* FCancel;

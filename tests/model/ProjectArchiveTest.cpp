@@ -72,10 +72,11 @@ TEST(ProjectArchiveTest, RoundTripGivesTheProjectBackWithoutPasswordTempHtmlOrHi
     fs::create_directory(original + "/Images/Old");
     WriteFileBytes(original + "/Images/Old/Old.gif", "old");
     WriteFileBytes(original + "/Images/Caf\xe9.gif", "Latin-1");
+    WriteFileBytes(original + "/Images/Caf\xc3\xa9 \xe2\x82\xac.gif", "UTF-8");
     WriteFileBytes(original + "/Old\x9b.Clm", ReadFileBytes(original + "/Column1.Clm"));
 
     const TArchiveSummary exported = ExportProject(original, temp / "Sample.corvane", false);
-    EXPECT_EQ(exported.Files, 20);
+    EXPECT_EQ(exported.Files, 21);
     EXPECT_EQ(exported.LeftOut, (std::vector<std::string>{
                                     "Old\x9b.Clm (a name an archive cannot hold)",
                                     "Images/Caf\xe9.gif (a name an archive cannot hold)",
@@ -89,10 +90,11 @@ TEST(ProjectArchiveTest, RoundTripGivesTheProjectBackWithoutPasswordTempHtmlOrHi
 
     const TArchiveSummary imported =
         ImportProject(temp / "Sample.corvane", temp / "Imported", TArchiveLimits{});
-    EXPECT_EQ(imported.Files, 20);
+    EXPECT_EQ(imported.Files, 21);
     EXPECT_EQ(imported.Bytes, exported.Bytes);
     std::map<std::string, std::string> expected = FilesBelow(SourceFolder() + "/examples/Sample");
     expected["Default.Pro"] = withoutPassword;
+    expected["Images/Caf\xc3\xa9 \xe2\x82\xac.gif"] = "UTF-8";
     EXPECT_EQ(FilesBelow(temp / "Imported"), expected);
     EXPECT_EQ(NamesIn(temp / "Imported"),
               (std::set<std::string>{"Default.Pro", "Column1.Clm", "Column2.Clm", "Column3.Clm",
