@@ -237,15 +237,20 @@ void CheckCancel(const std::atomic<bool>* cancel, const char* work, const std::s
 // ------------------------------------------------------------------------------------------
 // Export
 
-// The project document as archived: the same bytes without the publishing password.
+// The project document as archived: the same bytes without the publishing password. The
+// model reads the first PUBLISH/PASSWORD; a hand-edited document may hold more, and none of
+// them travels.
 std::string WithoutPassword(const std::string& bytes) {
     TXmlDocument document;
     document.LoadFromBytes(bytes, ProjectDocument);
-    const TXmlElement element = ChildByName(ChildByName(document.Root(), "PUBLISH"), "PASSWORD");
-    if (!element || ElementText(element).empty())
-        return bytes;
-    SetElementText(element, std::string());
-    return document.ToString();
+    bool changed = false;
+    for (TXmlElement publish : document.Root().children("PUBLISH"))
+        for (TXmlElement password : publish.children("PASSWORD"))
+            if (password.first_child()) {
+                RemoveAllChildren(password);
+                changed = true;
+            }
+    return changed ? document.ToString() : bytes;
 }
 
 // Whether a file's content is packed already (JPEG, GIF, PNG, zip and the like).

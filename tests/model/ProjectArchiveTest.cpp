@@ -107,6 +107,21 @@ TEST(ProjectArchiveTest, RoundTripGivesTheProjectBackWithoutPasswordTempHtmlOrHi
     EXPECT_NE(ReadFileBytes(original + "/Default.Pro").find("s3cret pass"), std::string::npos);
 }
 
+TEST(ProjectArchiveTest, NoPasswordTravelsWhereverTheDocumentHoldsOne) {
+    TTempFolder temp;
+    fs::create_directories(temp / "P/Images");
+    fs::create_directories(temp / "P/Downloads");
+    WriteFileBytes(temp / "P/Default.Pro",
+                   std::string(XmlDeclaration) +
+                       "<PROJECT><MENULIST/><PUBLISH><PASSWORD>first</PASSWORD>"
+                       "<PASSWORD>second</PASSWORD></PUBLISH><PUBLISH><PASSWORD>third<!-- x -->"
+                       "</PASSWORD></PUBLISH></PROJECT>");
+    ExportProject(temp / "P", temp / "a.corvane", false);
+    const std::string pro = ReadRawZip(temp / "a.corvane").at(1).Bytes;
+    for (const char* secret : {"first", "second", "third"})
+        EXPECT_EQ(pro.find(secret), std::string::npos) << pro;
+}
+
 TEST(ProjectArchiveTest, ArchiveOfTheUntouchedSampleKeepsItsDocumentsByteForByte) {
     TTempFolder temp;
     ExportProject(SourceFolder() + "/examples/Sample", temp / "a.corvane", false);
