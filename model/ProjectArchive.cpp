@@ -854,8 +854,19 @@ TArchiveSummary ExportProject(const std::string& projectFolder, const std::strin
                      folder);
 
     struct stat st {};
-    if (!replace && ::lstat(target.c_str(), &st) == 0)
-        throw TError("The file " + target + " exists already.");
+    if (::lstat(target.c_str(), &st) == 0) {
+        if (!replace)
+            throw TError("The file " + target + " exists already.");
+        // Replacing one of the project's own files (a slip of the command line) would lose it.
+        for (const TExportEntry& entry : entries) {
+            struct stat own {};
+            if (::lstat((folder + "/" + entry.Name).c_str(), &own) == 0 &&
+                own.st_dev == st.st_dev && own.st_ino == st.st_ino)
+                throw TError("The archive would replace the project's own file " +
+                                 Quoted(entry.Name),
+                             target);
+        }
+    }
     const std::string temporary = NameBeside(target, "part");
     TFileDescriptor fd(
         FileCalls::Create(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666));

@@ -169,6 +169,22 @@ TEST(ProjectArchiveTest, ExportReplacesAnArchiveOnlyWhenAsked) {
     ExportProject(sample, temp / "a.corvane", true);
     EXPECT_EQ(ReadRawZip(temp / "a.corvane").size(), 21u);
     EXPECT_EQ(NamesIn(temp.Path()), (std::set<std::string>{"a.corvane"}));
+    // Never one of the project's own files, whatever it is called.
+    const std::string copy = CopySample(temp, "P");
+    fs::create_hard_link(copy + "/Images/Logo.gif", temp / "Logo.corvane");
+    for (const std::string& own :
+         {copy + "/Default.Pro", copy + "/Images/Forest.jpg", temp / "Logo.corvane"}) {
+        const std::string before = ReadFileBytes(own);
+        try {
+            ExportProject(copy, own, true);
+            ADD_FAILURE() << own;
+        } catch (const TError& e) {
+            EXPECT_NE(std::string(e.what()).find("would replace the project's own file"),
+                      std::string::npos)
+                << e.what();
+        }
+        EXPECT_EQ(ReadFileBytes(own), before) << own;
+    }
 }
 
 TEST(ProjectArchiveTest, ExportRefusesADamagedOrMissingDocumentAndLeavesNothing) {
