@@ -816,6 +816,13 @@ TArchiveSummary ExportProject(const std::string& projectFolder, const std::strin
                      folder);
     for (const char* sub : Folders) {
         const std::string subFolder = folder + "/" + sub;
+        // Images or Downloads as a link would bring files from elsewhere (all of a home
+        // folder, say): it is left out as a link in them is.
+        if (struct stat st{}; ::lstat(subFolder.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+            summary.LeftOut.push_back(std::string(sub) + (S_ISLNK(st.st_mode) ? " (a symbolic link)"
+                                                                              : " (not a folder)"));
+            continue;
+        }
         for (const TFileEntry& file : ListFolder(subFolder)) {
             const std::string name = std::string(sub) + "/" + file.Name;
             if (file.Name[0] == '.')

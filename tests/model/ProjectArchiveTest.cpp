@@ -107,19 +107,23 @@ TEST(ProjectArchiveTest, RoundTripGivesTheProjectBackWithoutPasswordTempHtmlOrHi
     EXPECT_NE(ReadFileBytes(original + "/Default.Pro").find("s3cret pass"), std::string::npos);
 }
 
-TEST(ProjectArchiveTest, NoPasswordTravelsWhereverTheDocumentHoldsOne) {
+TEST(ProjectArchiveTest, NoPasswordNorFileFromElsewhereTravels) {
     TTempFolder temp;
     fs::create_directories(temp / "P/Images");
-    fs::create_directories(temp / "P/Downloads");
+    fs::create_directories(temp / "Elsewhere");
+    WriteFileBytes(temp / "Elsewhere/Notes.txt", "fourth");
+    fs::create_directory_symlink(temp / "Elsewhere", temp / "P/Downloads");
     WriteFileBytes(temp / "P/Default.Pro",
                    std::string(XmlDeclaration) +
                        "<PROJECT><MENULIST/><PUBLISH><PASSWORD>first</PASSWORD>"
                        "<PASSWORD>second</PASSWORD></PUBLISH><PUBLISH><PASSWORD>third<!-- x -->"
                        "</PASSWORD></PUBLISH></PROJECT>");
-    ExportProject(temp / "P", temp / "a.corvane", false);
-    const std::string pro = ReadRawZip(temp / "a.corvane").at(1).Bytes;
-    for (const char* secret : {"first", "second", "third"})
-        EXPECT_EQ(pro.find(secret), std::string::npos) << pro;
+    const TArchiveSummary summary = ExportProject(temp / "P", temp / "a.corvane", false);
+    EXPECT_EQ(summary.LeftOut, std::vector<std::string>{"Downloads (a symbolic link)"});
+    const std::vector<TReadEntry> entries = ReadRawZip(temp / "a.corvane");
+    ASSERT_EQ(entries.size(), 2u);
+    for (const char* secret : {"first", "second", "third", "fourth"})
+        EXPECT_EQ(entries[1].Bytes.find(secret), std::string::npos) << entries[1].Bytes;
 }
 
 TEST(ProjectArchiveTest, ArchiveOfTheUntouchedSampleKeepsItsDocumentsByteForByte) {
