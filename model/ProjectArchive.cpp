@@ -79,9 +79,11 @@ bool IsUtf8(const std::string& text) {
 }
 
 // A name as an error shows it: C0 and C1 controls and bytes that are no UTF-8 as "?", so
-// that a hostile entry's name reaches no terminal as an escape sequence.
+// that a hostile entry's name reaches no terminal as an escape sequence, and cut short, so
+// that a list's line of megabytes makes no error of megabytes.
 std::string Quoted(const std::string& name) {
-    return "\"" + ControlCharactersShown(name) + "\"";
+    constexpr std::size_t Longest = 300;
+    return "\"" + ControlCharactersShown(name, Longest) + "\"";
 }
 
 std::string SystemText(int error) {
