@@ -532,14 +532,13 @@ TEST(ProjectArchiveTest, TheTotalIsCountedAgainstTheLimit) {
         ExportProject(SourceFolder() + "/examples/Sample", temp / "c.corvane", false, limits),
         TError);
     // Nor does an export write more files, or a longer list, than an import takes.
-    for (const auto& [entries, listBytes] : {std::pair<std::size_t, std::int64_t>{19, 1 << 20},
-                                             std::pair<std::size_t, std::int64_t>{1000, 1000}}) {
-        TArchiveLimits few;
-        few.Entries = entries;
-        few.ListBytes = listBytes;
+    TArchiveLimits fewFiles, shortList;
+    fewFiles.Entries = 19;
+    shortList.ListBytes = 1000;
+    for (const TArchiveLimits& few : {fewFiles, shortList}) {
         try {
             ExportProject(SourceFolder() + "/examples/Sample", temp / "c.corvane", false, few);
-            ADD_FAILURE() << entries;
+            ADD_FAILURE() << few.Entries;
         } catch (const TError& e) {
             EXPECT_NE(std::string(e.what()).find("more files than a project archive may hold"),
                       std::string::npos)
