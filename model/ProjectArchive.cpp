@@ -223,7 +223,8 @@ template <class F> std::string MissingColumn(const std::string& folder, F has) {
     for (int i = 0; i < project.MenuCount; ++i)
         if (const TDMenuItem& item = project.MenuItem(i); item.IsColumn()) {
             const std::string name = FileNamePart(project.ColumnFile(i));
-            if (!has(name))
+            // Default.Pro as a column would be written over as one.
+            if (!IsColumnDocumentName(name) || !has(name))
                 return name;
         }
     return {};

@@ -377,6 +377,14 @@ const std::vector<THostileCase>& HostileCases() {
              l = ListOf(e);
          },
          "\"Column9.Clm\"", "which the archive lacks"},
+        {"project document as a column",
+         [](auto& e, auto& l) {
+             e[0].Bytes = std::string(XmlDeclaration) +
+                          "<PROJECT><MENULIST><MENUITEM><COLUMN>Default.Pro</COLUMN></MENUITEM>"
+                          "</MENULIST></PROJECT>";
+             l = ListOf(e);
+         },
+         "column document \"Default.Pro\"", "which the archive lacks"},
         {"ten gigabytes announced",
          [](auto& e, auto& l) {
              TRawEntry big{"Downloads/Big.bin", "small"};
