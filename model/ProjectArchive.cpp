@@ -222,7 +222,7 @@ template <class F> std::string MissingColumn(const std::string& folder, F has) {
     const TDProject project(folder, document, "", TDProject::TOpening::Inspect);
     for (int i = 0; i < project.MenuCount; ++i)
         if (const TDMenuItem& item = project.MenuItem(i); item.IsColumn()) {
-            const std::string name = FileNamePart(project.ColumnFile(i));
+            std::string name = FileNamePart(project.ColumnFile(i));
             // Default.Pro as a column would be written over as one.
             if (!IsColumnDocumentName(name) || !has(name))
                 return name;
