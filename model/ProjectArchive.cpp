@@ -207,12 +207,21 @@ std::string WithoutSeparator(std::string path) {
     return path;
 }
 
-// A name beside path for a temporary file or folder, not taken yet when asked.
+// A name beside path for a temporary file or folder, not taken yet when asked. A long name
+// is cut short (at a character's start) so that the additions keep within NAME_MAX.
 std::string NameBeside(const std::string& path, const char* kind) {
     static std::atomic<unsigned> counter{0};
+    constexpr std::size_t Longest = 200;
     const std::string folder = FolderPart(path);
-    return folder + "." + path.substr(folder.size()) + "." + kind + "-" +
-           std::to_string(::getpid()) + "-" + std::to_string(++counter);
+    std::string name = path.substr(folder.size());
+    if (name.size() > Longest) {
+        std::size_t cut = Longest;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xc0u) == 0x80u)
+            --cut;
+        name.resize(cut);
+    }
+    return folder + "." + name + "." + kind + "-" + std::to_string(::getpid()) + "-" +
+           std::to_string(++counter);
 }
 
 // The first column document that the project in folder names and has(name) denies, or empty.
@@ -939,7 +948,7 @@ TArchiveSummary ImportProject(const std::string& archiveFile, const std::string&
         if (::mkdir(temporary.c_str(), 0777) == 0)
             break;
         if (errno != EEXIST || attempt > 100)
-            throw TError("The folder cannot be made: " + SystemText(errno), temporary);
+            throw TError("The project folder cannot be made: " + SystemText(errno), target);
     }
     TLeftover leftover(temporary, true);
     TArchiveSummary summary = reader.Unpack(temporary);

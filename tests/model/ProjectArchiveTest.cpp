@@ -131,6 +131,11 @@ TEST(ProjectArchiveTest, ArchiveOfTheUntouchedSampleKeepsItsDocumentsByteForByte
     ExportProject(SourceFolder() + "/examples/Sample", temp / "a.corvane", false);
     ImportProject(temp / "a.corvane", temp / "b");
     EXPECT_EQ(FilesBelow(temp / "b"), FilesBelow(SourceFolder() + "/examples/Sample"));
+    // Names as long as a file's name may be, the temporary ones beside them included.
+    const std::string longest(255 - std::string(".corvane").size(), 'n');
+    ExportProject(SourceFolder() + "/examples/Sample", temp / (longest + ".corvane"), false);
+    ImportProject(temp / (longest + ".corvane"), temp / longest);
+    EXPECT_EQ(FilesBelow(temp / longest), FilesBelow(temp / "b"));
     EXPECT_EQ(ArchiveProjectName(temp / "a.corvane"), "a");
     EXPECT_EQ(ArchiveProjectName("/x/My Site.corvane"), "My Site");
     EXPECT_EQ(ArchiveProjectName("site.zip"), "site.zip");
