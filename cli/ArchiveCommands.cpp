@@ -11,11 +11,45 @@
 #include "platform/Locale.h"
 #include "platform/Text.h"
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
+
+// Set by Ctrl+C (or a hang-up or a kill) while an export or import runs: the work stops at the
+// next block and removes its temporary file or folder instead of leaving it behind.
+std::atomic<bool> Cancelled{false};
+constexpr int CancellingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void CancelArchiveWork(int signal) {
+    // An atomic store and signal(2) are safe here; the same signal again ends the program.
+    Cancelled.store(true);
+    std::signal(signal, SIG_DFL);
+}
+
+class TCancelOnSignal {
+  public:
+    TCancelOnSignal() {
+        Cancelled.store(false);
+        struct sigaction action {};
+        action.sa_handler = CancelArchiveWork;
+        sigemptyset(&action.sa_mask);
+        for (std::size_t i = 0; i < std::size(CancellingSignals); ++i)
+            ::sigaction(CancellingSignals[i], &action, &FBefore[i]);
+    }
+    ~TCancelOnSignal() {
+        for (std::size_t i = 0; i < std::size(CancellingSignals); ++i)
+            ::sigaction(CancellingSignals[i], &FBefore[i], nullptr);
+    }
+    TCancelOnSignal(const TCancelOnSignal&) = delete;
+    TCancelOnSignal& operator=(const TCancelOnSignal&) = delete;
+
+  private:
+    struct sigaction FBefore[std::size(CancellingSignals)]{};
+};
 
 const char* Plural(std::int64_t count) {
     return count == 1 ? "" : "s";
@@ -35,7 +69,8 @@ int RunExport(const std::vector<std::string>& args) {
     const std::string archive = FullPath(line.Arguments[1]);
     TArchiveSummary summary;
     try {
-        summary = ExportProject(folder, archive, line.Has("--force"));
+        const TCancelOnSignal cancelOnSignal;
+        summary = ExportProject(folder, archive, line.Has("--force"), {}, &Cancelled);
     } catch (const TError& e) {
         std::fprintf(stderr, "corvane-cli: %s\n", ControlCharactersShown(e.what()).c_str());
         return 1;
@@ -60,7 +95,8 @@ int RunImport(const std::vector<std::string>& args) {
         FullPath(line.Arguments.size() > 1 ? line.Arguments[1] : ArchiveProjectName(archive));
     TArchiveSummary summary;
     try {
-        summary = ImportProject(archive, folder);
+        const TCancelOnSignal cancelOnSignal;
+        summary = ImportProject(archive, folder, {}, &Cancelled);
     } catch (const TError& e) {
         std::fprintf(stderr, "corvane-cli: %s\n", ControlCharactersShown(e.what()).c_str());
         return 1;

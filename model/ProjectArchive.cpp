@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <clocale>
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
@@ -77,8 +78,12 @@ bool IsUtf8(const std::string& text) {
     return true;
 }
 
+// A name as an error shows it: C0 and C1 controls and bytes that are no UTF-8 as "?", so
+// that a hostile entry's name reaches no terminal as an escape sequence, and cut short, so
+// that a list's line of megabytes makes no error of megabytes.
 std::string Quoted(const std::string& name) {
-    return "\"" + ControlCharactersShown(name) + "\"";
+    constexpr std::size_t Longest = 300;
+    return "\"" + ControlCharactersShown(name, Longest) + "\"";
 }
 
 std::string SystemText(int error) {
@@ -110,6 +115,10 @@ std::string NameProblem(const std::string& name) {
             return "its name holds a control character";
     if (!IsUtf8(name))
         return "its name is not UTF-8";
+    // C1 controls (U+0080 to U+009F), which some terminals take for the start of an escape.
+    for (std::size_t i = 0; i + 1 < name.size(); ++i)
+        if (name[i] == '\xc2' && static_cast<unsigned char>(name[i + 1]) < 0xa0)
+            return "its name holds a control character";
     std::vector<std::string> parts;
     std::size_t start = 0;
     while (true) {
@@ -146,6 +155,30 @@ struct TListed {
     bool Seen = false;
 };
 
+// UTF-8 as this thread's character set while it lives. libarchive converts an entry's name
+// between UTF-8 and the character set of the locale; in the "C" locale that corvane-cli runs
+// in, every name beyond ASCII failed ("an entry without a name"). Under C.UTF-8 the names
+// pass as they are.
+class TUtf8Names {
+  public:
+    TUtf8Names() : FLocale(::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{})) {
+        if (FLocale)
+            FBefore = ::uselocale(FLocale);
+    }
+    ~TUtf8Names() {
+        if (!FLocale)
+            return;
+        ::uselocale(FBefore);
+        ::freelocale(FLocale);
+    }
+    TUtf8Names(const TUtf8Names&) = delete;
+    TUtf8Names& operator=(const TUtf8Names&) = delete;
+
+  private:
+    locale_t FLocale;
+    locale_t FBefore = locale_t{};
+};
+
 // A temporary file or folder that is removed unless it was kept.
 class TLeftover {
   public:
@@ -174,26 +207,62 @@ std::string WithoutSeparator(std::string path) {
     return path;
 }
 
-// A name beside path for a temporary file or folder, not taken yet when asked.
+// A name beside path for a temporary file or folder, not taken yet when asked. A long name
+// is cut short (at a character's start) so that the additions keep within NAME_MAX.
 std::string NameBeside(const std::string& path, const char* kind) {
     static std::atomic<unsigned> counter{0};
+    constexpr std::size_t Longest = 200;
     const std::string folder = FolderPart(path);
-    return folder + "." + path.substr(folder.size()) + "." + kind + "-" +
-           std::to_string(::getpid()) + "-" + std::to_string(++counter);
+    std::string name = path.substr(folder.size());
+    if (name.size() > Longest) {
+        std::size_t cut = Longest;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xc0u) == 0x80u)
+            --cut;
+        name.resize(cut);
+    }
+    return folder + "." + name + "." + kind + "-" + std::to_string(::getpid()) + "-" +
+           std::to_string(++counter);
+}
+
+// The first column document that the project in folder names and has(name) denies, or empty.
+// Only the file-name part of a menu item's column is read (TDProject::ColumnFile).
+template <class F> std::string MissingColumn(const std::string& folder, F has) {
+    TXmlDocument document;
+    const TDProject project(folder, document, "", TDProject::TOpening::Inspect);
+    for (int i = 0; i < project.MenuCount; ++i)
+        if (const TDMenuItem& item = project.MenuItem(i); item.IsColumn()) {
+            std::string name = FileNamePart(project.ColumnFile(i));
+            // Default.Pro as a column would be written over as one.
+            if (!IsColumnDocumentName(name) || !has(name))
+                return name;
+        }
+    return {};
+}
+
+// Throws when the work was cancelled (Ctrl+C in corvane-cli): the temporary file or folder
+// goes as for any other failure.
+void CheckCancel(const std::atomic<bool>* cancel, const char* work, const std::string& file) {
+    if (cancel && cancel->load())
+        throw TError(std::string("The ") + work + " was cancelled", file);
 }
 
 // ------------------------------------------------------------------------------------------
 // Export
 
-// The project document as archived: the same bytes without the publishing password.
+// The project document as archived: the same bytes without the publishing password. The
+// model reads the first PUBLISH/PASSWORD; a hand-edited document may hold more, and none of
+// them travels.
 std::string WithoutPassword(const std::string& bytes) {
     TXmlDocument document;
     document.LoadFromBytes(bytes, ProjectDocument);
-    const TXmlElement element = ChildByName(ChildByName(document.Root(), "PUBLISH"), "PASSWORD");
-    if (!element || ElementText(element).empty())
-        return bytes;
-    SetElementText(element, std::string());
-    return document.ToString();
+    bool changed = false;
+    for (TXmlElement publish : document.Root().children("PUBLISH"))
+        for (TXmlElement password : publish.children("PASSWORD"))
+            if (password.first_child()) {
+                RemoveAllChildren(password);
+                changed = true;
+            }
+    return changed ? document.ToString() : bytes;
 }
 
 // Whether a file's content is packed already (JPEG, GIF, PNG, zip and the like).
@@ -296,6 +365,7 @@ class TArchiveWriter {
                      FFile);
     }
 
+    TUtf8Names FNames; // before FArchive, which converts the names while it lives
     std::string FFile;
     TWriteTarget FTarget;
     // Freed however the constructor or the writing ends.
@@ -310,7 +380,8 @@ std::int64_t ModifiedTime(const std::string& path) {
 
 // Streams one file of Images or Downloads into the archive, checking that it is still what
 // its digest in the list says.
-void AddFile(TArchiveWriter& writer, const TExportEntry& entry) {
+void AddFile(TArchiveWriter& writer, const TExportEntry& entry, const std::atomic<bool>* cancel,
+             const std::string& archive) {
     TFileDescriptor fd(::open(entry.Path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     struct stat st {};
     if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
@@ -320,6 +391,7 @@ void AddFile(TArchiveWriter& writer, const TExportEntry& entry) {
     std::int64_t total = 0;
     std::vector<char> buffer(BlockSize);
     while (true) {
+        CheckCancel(cancel, "export", archive);
         const ssize_t got = FileCalls::Read(fd.Get(), buffer.data(), buffer.size());
         if (got < 0 && errno == EINTR)
             continue;
@@ -422,7 +494,8 @@ class TNewFile {
 
 class TArchiveReader {
   public:
-    TArchiveReader(const std::string& file, TArchiveLimits limits) : FFile(file), FLimits(limits) {
+    TArchiveReader(const std::string& file, TArchiveLimits limits, const std::atomic<bool>* cancel)
+        : FFile(file), FLimits(limits), FCancel(cancel) {
         FSource.Fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         struct stat st {};
         if (FSource.Fd < 0)
@@ -522,6 +595,7 @@ class TArchiveReader {
         std::vector<char> buffer(BlockSize);
         std::int64_t total = 0;
         while (true) {
+            CheckCancel(FCancel, "import", FFile);
             const la_ssize_t got = archive_read_data(FArchive.get(), buffer.data(), buffer.size());
             if (got < 0)
                 throw TError("The archive entry " + Quoted(name) + " is damaged: " + LibraryError(),
@@ -646,8 +720,10 @@ class TArchiveReader {
         FTotal += read;
     }
 
+    TUtf8Names FNames; // before FArchive, which converts the names while it lives
     std::string FFile;
     TArchiveLimits FLimits;
+    const std::atomic<bool>* FCancel;
     TReadSource FSource;
     TFileDescriptor FFd;
     // Freed however the constructor or the reading ends.
@@ -678,6 +754,12 @@ void CheckDocuments(const std::string& folder, const std::string& archive) {
                 e.Message(),
             archive);
     }
+    const std::string missing = MissingColumn(
+        folder, [&](const std::string& column) { return IsPlainFile(folder + "/" + column); });
+    if (!missing.empty())
+        throw TError("The archive entry \"Default.Pro\" is refused: it names the column document " +
+                         Quoted(missing) + ", which the archive lacks",
+                     archive);
 }
 
 } // namespace
@@ -692,7 +774,8 @@ std::string ArchiveProjectName(const std::string& archiveFile) {
 }
 
 TArchiveSummary ExportProject(const std::string& projectFolder, const std::string& archiveFile,
-                              bool replace, const TArchiveLimits& limits) {
+                              bool replace, const TArchiveLimits& limits,
+                              const std::atomic<bool>* cancel) {
     const std::string folder = WithoutSeparator(projectFolder);
     const std::string target = WithoutSeparator(archiveFile);
     const std::string projectFile = folder + "/" + ProjectDocument;
@@ -724,13 +807,34 @@ TArchiveSummary ExportProject(const std::string& projectFolder, const std::strin
     document(ProjectDocument);
     for (const TFileEntry& file : ListFolder(folder))
         if (IsColumnDocumentName(file.Name)) {
-            if (file.IsRegular)
-                document(file.Name);
-            else
+            if (!file.IsRegular)
                 summary.LeftOut.push_back(file.Name + " (not a plain file)");
+            else if (!NameProblem(file.Name).empty())
+                summary.LeftOut.push_back(file.Name + " (a name an archive cannot hold)");
+            else
+                document(file.Name);
         }
+    // A column the menu names must travel with the project: an archive without it would be
+    // refused by the import.
+    if (const std::string missing = MissingColumn(
+            folder,
+            [&](const std::string& name) {
+                return std::any_of(entries.begin(), entries.end(),
+                                   [&](const TExportEntry& entry) { return entry.Name == name; });
+            });
+        !missing.empty())
+        throw TError("The project's column document " + Quoted(missing) +
+                         " is missing or cannot go into an archive",
+                     folder);
     for (const char* sub : Folders) {
         const std::string subFolder = folder + "/" + sub;
+        // Images or Downloads as a link would bring files from elsewhere (all of a home
+        // folder, say): it is left out as a link in them is.
+        if (struct stat st{}; ::lstat(subFolder.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+            summary.LeftOut.push_back(std::string(sub) + (S_ISLNK(st.st_mode) ? " (a symbolic link)"
+                                                                              : " (not a folder)"));
+            continue;
+        }
         for (const TFileEntry& file : ListFolder(subFolder)) {
             const std::string name = std::string(sub) + "/" + file.Name;
             if (file.Name[0] == '.')
@@ -759,10 +863,29 @@ TArchiveSummary ExportProject(const std::string& projectFolder, const std::strin
         throw TError("The project is larger than a project archive may be (" +
                          std::to_string(limits.TotalBytes) + " bytes)",
                      folder);
+    // Nor more files or a longer list than an import takes.
+    const std::string list = ListText(entries);
+    if (entries.size() > limits.Entries ||
+        static_cast<std::int64_t>(list.size()) > limits.ListBytes)
+        throw TError("The project has more files than a project archive may hold (" +
+                         std::to_string(limits.Entries) + ", listed in at most " +
+                         std::to_string(limits.ListBytes) + " bytes)",
+                     folder);
 
     struct stat st {};
-    if (!replace && ::lstat(target.c_str(), &st) == 0)
-        throw TError("The file " + target + " exists already.");
+    if (::lstat(target.c_str(), &st) == 0) {
+        if (!replace)
+            throw TError("The file " + target + " exists already.");
+        // Replacing one of the project's own files (a slip of the command line) would lose it.
+        for (const TExportEntry& entry : entries) {
+            struct stat own {};
+            if (::lstat((folder + "/" + entry.Name).c_str(), &own) == 0 &&
+                own.st_dev == st.st_dev && own.st_ino == st.st_ino)
+                throw TError("The archive would replace the project's own file " +
+                                 Quoted(entry.Name),
+                             target);
+        }
+    }
     const std::string temporary = NameBeside(target, "part");
     TFileDescriptor fd(
         FileCalls::Create(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666));
@@ -771,16 +894,16 @@ TArchiveSummary ExportProject(const std::string& projectFolder, const std::strin
     TLeftover leftover(temporary, false);
     {
         TArchiveWriter writer(fd.Get(), target);
-        const std::string list = ListText(entries);
         writer.Begin(ProjectArchiveList, static_cast<std::int64_t>(list.size()),
                      ModifiedTime(projectFile));
         writer.Add(list.data(), list.size(), ProjectArchiveList);
         writer.End(ProjectArchiveList);
         for (const TExportEntry& entry : entries) {
             if (!entry.Path.empty()) {
-                AddFile(writer, entry);
+                AddFile(writer, entry, cancel, target);
                 continue;
             }
+            CheckCancel(cancel, "export", target);
             writer.Begin(entry.Name, entry.Size, entry.Modified);
             writer.Add(entry.Bytes.data(), entry.Bytes.size(), entry.Name);
             writer.End(entry.Name);
@@ -807,7 +930,7 @@ TArchiveSummary ExportProject(const std::string& projectFolder, const std::strin
 }
 
 TArchiveSummary ImportProject(const std::string& archiveFile, const std::string& projectFolder,
-                              const TArchiveLimits& limits) {
+                              const TArchiveLimits& limits, const std::atomic<bool>* cancel) {
     const std::string target = WithoutSeparator(projectFolder);
     struct stat st {};
     if (::lstat(target.c_str(), &st) == 0)
@@ -816,7 +939,7 @@ TArchiveSummary ImportProject(const std::string& archiveFile, const std::string&
     if (!FolderExists(parent))
         throw TError("The folder to put the project in does not exist", parent);
 
-    TArchiveReader reader(archiveFile, limits);
+    TArchiveReader reader(archiveFile, limits, cancel);
     // Everything goes into a folder beside the target, renamed into place when all is read
     // and checked: a failure leaves nothing behind.
     std::string temporary;
@@ -825,7 +948,7 @@ TArchiveSummary ImportProject(const std::string& archiveFile, const std::string&
         if (::mkdir(temporary.c_str(), 0777) == 0)
             break;
         if (errno != EEXIST || attempt > 100)
-            throw TError("The folder cannot be made: " + SystemText(errno), temporary);
+            throw TError("The project folder cannot be made: " + SystemText(errno), target);
     }
     TLeftover leftover(temporary, true);
     TArchiveSummary summary = reader.Unpack(temporary);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,7 +19,8 @@
 // What the archive may hold at most. The defaults are the program's; the tests use smaller.
 struct TArchiveLimits {
     std::int64_t TotalBytes = std::int64_t{2} * 1024 * 1024 * 1024;
-    std::int64_t ListBytes = 1024 * 1024;
+    // Room for the list of Entries files of names of common length.
+    std::int64_t ListBytes = 16 * 1024 * 1024;
     std::size_t Entries = 100000;
 };
 
@@ -38,16 +40,21 @@ extern const char* const ProjectArchiveList;
 // Writes the project in projectFolder into archiveFile, through a temporary file beside it
 // that is renamed into place at the end; an existing archiveFile is replaced only when
 // replace is set ("The file ... exists already." otherwise). Throws TError naming the file
-// or the document that failed; nothing is left behind then.
+// or the document that failed; nothing is left behind then. A column document that the
+// menu names must be there and readable. Export and import both stop with "The export (or
+// import) was cancelled" soon after *cancel is set (by a signal handler), leaving nothing
+// behind as for any other failure.
 TArchiveSummary ExportProject(const std::string& projectFolder, const std::string& archiveFile,
-                              bool replace, const TArchiveLimits& limits = {});
+                              bool replace, const TArchiveLimits& limits = {},
+                              const std::atomic<bool>* cancel = nullptr);
 
 // Unpacks archiveFile into the new folder projectFolder, which must not exist ("The folder
 // ... exists already."). Everything is written into a temporary folder beside it, checked and
 // renamed into place at the end. Throws TError naming the archive, the entry and what is
 // wrong; nothing is left behind then.
 TArchiveSummary ImportProject(const std::string& archiveFile, const std::string& projectFolder,
-                              const TArchiveLimits& limits = {});
+                              const TArchiveLimits& limits = {},
+                              const std::atomic<bool>* cancel = nullptr);
 
 // The project's name an archive suggests: its file name without the extension.
 std::string ArchiveProjectName(const std::string& archiveFile);

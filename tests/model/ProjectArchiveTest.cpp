@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -71,10 +72,13 @@ TEST(ProjectArchiveTest, RoundTripGivesTheProjectBackWithoutPasswordTempHtmlOrHi
     fs::create_directory(original + "/Images/Old");
     WriteFileBytes(original + "/Images/Old/Old.gif", "old");
     WriteFileBytes(original + "/Images/Caf\xe9.gif", "Latin-1");
+    WriteFileBytes(original + "/Images/Caf\xc3\xa9 \xe2\x82\xac.gif", "UTF-8");
+    WriteFileBytes(original + "/Old\x9b.Clm", ReadFileBytes(original + "/Column1.Clm"));
 
     const TArchiveSummary exported = ExportProject(original, temp / "Sample.corvane", false);
-    EXPECT_EQ(exported.Files, 20);
+    EXPECT_EQ(exported.Files, 21);
     EXPECT_EQ(exported.LeftOut, (std::vector<std::string>{
+                                    "Old\x9b.Clm (a name an archive cannot hold)",
                                     "Images/Caf\xe9.gif (a name an archive cannot hold)",
                                     "Images/Link.gif (a symbolic link)", "Images/Old (a folder)"}));
     EXPECT_EQ(NamesIn(temp.Path()), (std::set<std::string>{"Sample", "Sample.corvane"}));
@@ -86,10 +90,11 @@ TEST(ProjectArchiveTest, RoundTripGivesTheProjectBackWithoutPasswordTempHtmlOrHi
 
     const TArchiveSummary imported =
         ImportProject(temp / "Sample.corvane", temp / "Imported", TArchiveLimits{});
-    EXPECT_EQ(imported.Files, 20);
+    EXPECT_EQ(imported.Files, 21);
     EXPECT_EQ(imported.Bytes, exported.Bytes);
     std::map<std::string, std::string> expected = FilesBelow(SourceFolder() + "/examples/Sample");
     expected["Default.Pro"] = withoutPassword;
+    expected["Images/Caf\xc3\xa9 \xe2\x82\xac.gif"] = "UTF-8";
     EXPECT_EQ(FilesBelow(temp / "Imported"), expected);
     EXPECT_EQ(NamesIn(temp / "Imported"),
               (std::set<std::string>{"Default.Pro", "Column1.Clm", "Column2.Clm", "Column3.Clm",
@@ -102,11 +107,35 @@ TEST(ProjectArchiveTest, RoundTripGivesTheProjectBackWithoutPasswordTempHtmlOrHi
     EXPECT_NE(ReadFileBytes(original + "/Default.Pro").find("s3cret pass"), std::string::npos);
 }
 
+TEST(ProjectArchiveTest, NoPasswordNorFileFromElsewhereTravels) {
+    TTempFolder temp;
+    fs::create_directories(temp / "P/Images");
+    fs::create_directories(temp / "Elsewhere");
+    WriteFileBytes(temp / "Elsewhere/Notes.txt", "fourth");
+    fs::create_directory_symlink(temp / "Elsewhere", temp / "P/Downloads");
+    WriteFileBytes(temp / "P/Default.Pro",
+                   std::string(XmlDeclaration) +
+                       "<PROJECT><MENULIST/><PUBLISH><PASSWORD>first</PASSWORD>"
+                       "<PASSWORD>second</PASSWORD></PUBLISH><PUBLISH><PASSWORD>third<!-- x -->"
+                       "</PASSWORD></PUBLISH></PROJECT>");
+    const TArchiveSummary summary = ExportProject(temp / "P", temp / "a.corvane", false);
+    EXPECT_EQ(summary.LeftOut, std::vector<std::string>{"Downloads (a symbolic link)"});
+    const std::vector<TReadEntry> entries = ReadRawZip(temp / "a.corvane");
+    ASSERT_EQ(entries.size(), 2u);
+    for (const char* secret : {"first", "second", "third", "fourth"})
+        EXPECT_EQ(entries[1].Bytes.find(secret), std::string::npos) << entries[1].Bytes;
+}
+
 TEST(ProjectArchiveTest, ArchiveOfTheUntouchedSampleKeepsItsDocumentsByteForByte) {
     TTempFolder temp;
     ExportProject(SourceFolder() + "/examples/Sample", temp / "a.corvane", false);
     ImportProject(temp / "a.corvane", temp / "b");
     EXPECT_EQ(FilesBelow(temp / "b"), FilesBelow(SourceFolder() + "/examples/Sample"));
+    // Names as long as a file's name may be, the temporary ones beside them included.
+    const std::string longest(255 - std::string(".corvane").size(), 'n');
+    ExportProject(SourceFolder() + "/examples/Sample", temp / (longest + ".corvane"), false);
+    ImportProject(temp / (longest + ".corvane"), temp / longest);
+    EXPECT_EQ(FilesBelow(temp / longest), FilesBelow(temp / "b"));
     EXPECT_EQ(ArchiveProjectName(temp / "a.corvane"), "a");
     EXPECT_EQ(ArchiveProjectName("/x/My Site.corvane"), "My Site");
     EXPECT_EQ(ArchiveProjectName("site.zip"), "site.zip");
@@ -149,19 +178,69 @@ TEST(ProjectArchiveTest, ExportReplacesAnArchiveOnlyWhenAsked) {
     ExportProject(sample, temp / "a.corvane", true);
     EXPECT_EQ(ReadRawZip(temp / "a.corvane").size(), 21u);
     EXPECT_EQ(NamesIn(temp.Path()), (std::set<std::string>{"a.corvane"}));
+    // Never one of the project's own files, whatever it is called.
+    const std::string copy = CopySample(temp, "P");
+    fs::create_hard_link(copy + "/Images/Logo.gif", temp / "Logo.corvane");
+    for (const std::string& own :
+         {copy + "/Default.Pro", copy + "/Images/Forest.jpg", temp / "Logo.corvane"}) {
+        const std::string before = ReadFileBytes(own);
+        try {
+            ExportProject(copy, own, true);
+            ADD_FAILURE() << own;
+        } catch (const TError& e) {
+            EXPECT_NE(std::string(e.what()).find("would replace the project's own file"),
+                      std::string::npos)
+                << e.what();
+        }
+        EXPECT_EQ(ReadFileBytes(own), before) << own;
+    }
 }
 
-TEST(ProjectArchiveTest, ExportRefusesADamagedDocumentAndLeavesNothing) {
+TEST(ProjectArchiveTest, ExportRefusesADamagedOrMissingDocumentAndLeavesNothing) {
+    // A column that the import would refuse: unreadable, gone, or of a name no archive holds.
+    const std::vector<std::pair<std::string, std::function<void(const std::string&)>>> cases = {
+        {"Column3.Clm", [](auto& f) { WriteFileBytes(f + "/Column3.Clm", "<COLUMN><PAGE>"); }},
+        {"\"Column3.Clm\" is missing", [](auto& f) { fs::remove(f + "/Column3.Clm"); }},
+        {"\"Column3?.Clm\" is missing",
+         [](auto& f) {
+             fs::rename(f + "/Column3.Clm", f + "/Column3\xc2\x85.Clm");
+             std::string pro = ReadFileBytes(f + "/Default.Pro");
+             pro.replace(pro.find("Column3.Clm"), 11, "Column3\xc2\x85.Clm");
+             WriteFileBytes(f + "/Default.Pro", pro);
+         }},
+    };
+    for (const auto& [expected, spoil] : cases) {
+        TTempFolder temp;
+        const std::string folder = CopySample(temp, "P");
+        spoil(folder);
+        try {
+            ExportProject(folder, temp / "a.corvane", false);
+            ADD_FAILURE() << expected;
+        } catch (const TError& e) {
+            EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(NamesIn(temp.Path()), (std::set<std::string>{"P"}));
+    }
+}
+
+TEST(ProjectArchiveTest, CancelledWorkStopsAndLeavesNothing) {
     TTempFolder temp;
-    const std::string folder = CopySample(temp, "P");
-    WriteFileBytes(folder + "/Column3.Clm", "<COLUMN><PAGE>");
+    const std::string sample = SourceFolder() + "/examples/Sample";
+    ExportProject(sample, temp / "a.corvane", false);
+    const std::atomic<bool> cancelled{true};
     try {
-        ExportProject(folder, temp / "a.corvane", false);
+        ExportProject(sample, temp / "b.corvane", false, {}, &cancelled);
         ADD_FAILURE();
     } catch (const TError& e) {
-        EXPECT_NE(std::string(e.what()).find("Column3.Clm"), std::string::npos) << e.what();
+        EXPECT_EQ(std::string(e.what()), "The export was cancelled (" + (temp / "b.corvane") + ")");
     }
-    EXPECT_EQ(NamesIn(temp.Path()), (std::set<std::string>{"P"}));
+    try {
+        ImportProject(temp / "a.corvane", temp / "b", {}, &cancelled);
+        ADD_FAILURE();
+    } catch (const TError& e) {
+        EXPECT_EQ(std::string(e.what()), "The import was cancelled (" + (temp / "a.corvane") + ")");
+    }
+    EXPECT_EQ(NamesIn(temp.Path()), (std::set<std::string>{"a.corvane"}));
 }
 
 TEST(ProjectArchiveTest, FailedWritesLeaveNothingBehind) {
@@ -295,6 +374,32 @@ const std::vector<THostileCase>& HostileCases() {
          "\"Images/a?2Jb.gif\"", "lacks the entry"},
         {"twice", [](auto& e, auto&) { e.push_back(e[2]); }, "\"Images/Logo.gif\"",
          "in the archive twice"},
+        // U+009B, a terminal's CSI: refused, and shown as "?".
+        {"C1 control",
+         [](auto& e, auto& l) {
+             Add(e, l,
+                 {"Images/a\xc2\x9b"
+                  "2J.gif",
+                  "x"},
+                 true);
+         },
+         "\"Images/a?2J.gif\"", "control character"},
+        {"column named, missing",
+         [](auto& e, auto& l) {
+             e[0].Bytes = std::string(XmlDeclaration) +
+                          "<PROJECT><MENULIST><MENUITEM><COLUMN>sub/Column9.Clm</COLUMN></MENUITEM>"
+                          "</MENULIST></PROJECT>";
+             l = ListOf(e);
+         },
+         "\"Column9.Clm\"", "which the archive lacks"},
+        {"project document as a column",
+         [](auto& e, auto& l) {
+             e[0].Bytes = std::string(XmlDeclaration) +
+                          "<PROJECT><MENULIST><MENUITEM><COLUMN>Default.Pro</COLUMN></MENUITEM>"
+                          "</MENULIST></PROJECT>";
+             l = ListOf(e);
+         },
+         "column document \"Default.Pro\"", "which the archive lacks"},
         {"ten gigabytes announced",
          [](auto& e, auto& l) {
              TRawEntry big{"Downloads/Big.bin", "small"};
@@ -362,6 +467,8 @@ const std::vector<THostileCase>& HostileCases() {
          "Default.Pro", "no project document"},
         {"list line broken", [](auto&, auto& l) { l += "12 nodigest Images/x.gif\n"; },
          "\"Images/x.gif\"", "no SHA-256"},
+        {"list line of 200 kB", [](auto&, auto& l) { l += std::string(200000, 'x') + "\n"; },
+         "\"xxx", "not \"SIZE SHA-256 NAME\""},
     };
     return cases;
 }
@@ -385,6 +492,7 @@ TEST(ProjectArchiveTest, HostileArchivesAreRefusedNamingTheEntryAndLeaveNothing)
             EXPECT_NE(what.find(c.Entry), std::string::npos) << what;
             EXPECT_NE(what.find(c.Reason), std::string::npos) << what;
             EXPECT_NE(what.find(temp / "a.corvane"), std::string::npos) << what;
+            EXPECT_LT(what.size(), 1000u);
         }
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
         EXPECT_EQ(NamesIn(temp.Path()), (std::set<std::string>{"a.corvane"}));
@@ -446,6 +554,20 @@ TEST(ProjectArchiveTest, TheTotalIsCountedAgainstTheLimit) {
     EXPECT_THROW(
         ExportProject(SourceFolder() + "/examples/Sample", temp / "c.corvane", false, limits),
         TError);
+    // Nor does an export write more files, or a longer list, than an import takes.
+    TArchiveLimits fewFiles, shortList;
+    fewFiles.Entries = 19;
+    shortList.ListBytes = 1000;
+    for (const TArchiveLimits& few : {fewFiles, shortList}) {
+        try {
+            ExportProject(SourceFolder() + "/examples/Sample", temp / "c.corvane", false, few);
+            ADD_FAILURE() << few.Entries;
+        } catch (const TError& e) {
+            EXPECT_NE(std::string(e.what()).find("more files than a project archive may hold"),
+                      std::string::npos)
+                << e.what();
+        }
+    }
     EXPECT_EQ(NamesIn(temp.Path()), (std::set<std::string>{"a.corvane"}));
 }
 
