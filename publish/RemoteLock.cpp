@@ -79,7 +79,9 @@ bool TRemoteLock::Mine(const TLockOwner& owner) {
 }
 
 bool TRemoteLock::Stale(const TLockOwner& owner, std::int64_t now) {
-    if (now - owner.Since >= StaleSeconds)
+    // Taken further ahead than a lock lives: a clock far off, or a hostile file, says
+    // nothing of the lock's age (a time a little ahead is a clock a little fast).
+    if (now - owner.Since >= StaleSeconds || owner.Since - now >= StaleSeconds)
         return true;
     // A process of this host that is gone holds nothing (another host of the same name may
     // still run it: breaking is only ever offered).

@@ -36,7 +36,8 @@ class TRemoteLock {
     static std::optional<TLockOwner> ParseOwner(const std::string& text);
 
     // Whether owner's lock no longer keeps anyone out at the time now: older than
-    // StaleSeconds, or made by a process of this host that is gone.
+    // StaleSeconds, taken StaleSeconds or more after now (a clock that is far off), or made
+    // by a process of this host that is gone.
     static bool Stale(const TLockOwner& owner, std::int64_t now);
     // Whether owner is this very process (a lock an earlier run of it could not remove).
     static bool Mine(const TLockOwner& owner);
