@@ -810,9 +810,10 @@ std::string TSyncRun::Fetch(TTransport& transport, const std::string& name) {
     }
 }
 
-std::string TSyncRun::Observed(TTransport& transport, const std::string& name) {
+std::string TSyncRun::Observed(TTransport& transport, const std::string& name,
+                               std::int64_t maxBytes) {
     try {
-        return "=" + transport.Download(name, TManifest::MaxBytes);
+        return "=" + transport.Download(name, maxBytes);
     } catch (const TTransportError& e) {
         if (e.Kind() == TTransportFailure::Cancelled || Cancelled() ||
             IsTransientFailure(e, FSettings.Protocol))
@@ -862,7 +863,8 @@ bool TSyncRun::TakeLock(TSyncTotals& totals) {
                         IsTransientFailure(e, FSettings.Protocol))
                         throw;
                     const auto readOwner = [&]() -> std::optional<TLockOwner> {
-                        const std::string observed = Observed(transport, TRemoteLock::OwnerPath);
+                        const std::string observed =
+                            Observed(transport, TRemoteLock::OwnerPath, TRemoteLock::MaxBytes);
                         if (observed.rfind('=', 0) != 0)
                             return std::nullopt;
                         return TRemoteLock::ParseOwner(observed.substr(1));

@@ -212,8 +212,10 @@ class TSyncRun {
     // recorded as missing or unreadable, is thrown).
     std::string Fetch(TTransport& transport, const std::string& name);
     // The form of the list name on the server now: "=" and its text, "missing" or
-    // "unreadable"; a broken connection or a Cancel is thrown.
-    std::string Observed(TTransport& transport, const std::string& name);
+    // "unreadable" (also when it is longer than maxBytes); a broken connection or a Cancel is
+    // thrown.
+    std::string Observed(TTransport& transport, const std::string& name,
+                         std::int64_t maxBytes = TManifest::MaxBytes);
     // An observed form as MayHold records it: the text's SHA-256 in place of the text (a
     // manifest may be large).
     static std::string Digested(const std::string& observed);

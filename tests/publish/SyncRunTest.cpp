@@ -1598,6 +1598,24 @@ TEST_F(SyncRunTest, TheManifestNamesTheCopyThatWroteItAndWhen) {
     EXPECT_EQ(Server.SiteUploads(), 0);
 }
 
+TEST_F(SyncRunTest, AnOwnerFileLongerThanAnyThisProgramWritesNamesNobody) {
+    Site(FirstSite);
+    // A young owner, padded past what is read: never read in full, so nobody is named.
+    PutLock(Server, TLockOwner{"elsewhere", 4242, Now - 60});
+    Server.Files[TRemoteLock::OwnerPath].append(TRemoteLock::MaxBytes, '#');
+    Last = NewRun();
+    Last->Clock = [] { return Now; };
+    std::vector<std::string> questions;
+    Last->OnBreakLock = [&](const std::string& question) {
+        questions.push_back(question);
+        return false;
+    };
+    Last->Prepare();
+    const TSyncTotals totals = Last->Run();
+    EXPECT_EQ(totals.LockError, TRemoteLock::LeftMessage(std::nullopt));
+    EXPECT_EQ(questions, std::vector<std::string>{TRemoteLock::BreakQuestion(std::nullopt)});
+}
+
 TEST_F(SyncRunTest, ALockThatGoesWhileTheRunLooksAtItIsTakenWithoutAQuestion) {
     Site(FirstSite);
     // The other run removes its owner file, then its folder, just as this one finds the lock.
