@@ -1349,7 +1349,9 @@ TEST_F(SyncRunTest, ALockOnTheServerKeepsARunOutUnlessItIsOldAndBrokenWhenAsked)
     const TLockOwner almost{"elsewhere", 4242, Now - TRemoteLock::StaleSeconds + 1};
     const TLockOwner old{"elsewhere", 4242, Now - TRemoteLock::StaleSeconds};
     // A process of this host that is gone (no process has the largest pid there is).
-    const TLockOwner gone{me.Host, 0x7ffffffe, Now - 60};
+    const TLockOwner gone{me.Host, 0x7ffffffe, Now - 60, me.Boot};
+    // The same process gone, on another machine of this host's name (or before a reboot).
+    const TLockOwner twin{me.Host, 0x7ffffffe, Now - 60, "another boot"};
     // The owner's clock a little fast, and one far off (or a file that lies).
     const TLockOwner ahead{"elsewhere", 4242, Now + 60};
     const TLockOwner farAhead{"elsewhere", 4242, Now + TRemoteLock::StaleSeconds};
@@ -1368,6 +1370,8 @@ TEST_F(SyncRunTest, ALockOnTheServerKeepsARunOutUnlessItIsOldAndBrokenWhenAsked)
          TRemoteLock::LeftMessage(std::nullopt)},
         {"the lock of a process of this host that is gone", gone, true, true, true, ""},
         {"a lock this process left behind", me, std::nullopt, false, true, ""},
+        {"a lock of another machine that has this host's name", twin, true, false, false,
+         TRemoteLock::RunningMessage(twin)},
         {"a lock a minute ahead of this clock", ahead, true, false, false,
          TRemoteLock::RunningMessage(ahead)},
         {"a lock far ahead of this clock, broken when asked", farAhead, true, true, true, ""},
@@ -1406,7 +1410,8 @@ TEST_F(SyncRunTest, ALockOnTheServerKeepsARunOutUnlessItIsOldAndBrokenWhenAsked)
         } else {
             EXPECT_FALSE(totals.Succeeded());
             EXPECT_EQ(totals.LockError, c.Error);
-            EXPECT_EQ(totals.LockLeft, c.Owner != young && c.Owner != almost && c.Owner != ahead);
+            EXPECT_EQ(totals.LockLeft,
+                      c.Owner != young && c.Owner != almost && c.Owner != ahead && c.Owner != twin);
             EXPECT_EQ(totals.Uploaded, 0);
             // Nothing written, the other's lock left as it was.
             EXPECT_EQ(Server.Files, before);
