@@ -112,6 +112,9 @@ class TSyncRun {
     int Jobs = 4;
     // The pause before the first retry of a file; each further pause is twice as long.
     int RetryPauseMs = 500;
+    // How long a lock found without its owner file is watched for one before it counts as
+    // left behind: the owner file comes after the folder, seconds later over a slow link.
+    int LockOwnerWaitMs = 10000;
 
     // The step under way ("Connect FTP Server...", "Upload index.htm ...").
     std::function<void(const std::string&)> OnStatus;

@@ -64,6 +64,8 @@ class SyncRunTest : public ::testing::Test {
             std::make_unique<TSyncRun>(settings, "www", Html(), MemoryTransportMaker(Server));
         run->Jobs = jobs;
         run->RetryPauseMs = 5;
+        // Long enough for the owner file that comes late, short for the lock without one.
+        run->LockOwnerWaitMs = 3000;
         return run;
     }
 
@@ -1600,6 +1602,30 @@ TEST_F(SyncRunTest, TheManifestNamesTheCopyThatWroteItAndWhen) {
     EXPECT_TRUE(totals.Succeeded());
     EXPECT_EQ(totals.PublishedAt, Now + 200);
     EXPECT_EQ(TManifest::Parse(Server.Files[TManifest::FileName]).PublisherId, "fedcba9876543210");
+    EXPECT_EQ(Server.SiteUploads(), 0);
+}
+
+TEST_F(SyncRunTest, ALockWhoseOwnerFileComesLateIsWaitedForNotOfferedToBreak) {
+    Site(FirstSite);
+    // Over a slow link the other run's owner file comes seconds after its folder.
+    PutLock(Server, std::nullopt);
+    const TLockOwner other{"elsewhere", 4242, Now};
+    int reads = 0;
+    Server.Fault = [&](const std::string& op, const std::string& name, int) {
+        if (op == "DOWNLOAD" && name == TRemoteLock::OwnerPath && ++reads == 3) {
+            std::lock_guard<std::mutex> lock(Server.Mutex);
+            Server.Files[TRemoteLock::OwnerPath] = TRemoteLock::OwnerText(other);
+        }
+    };
+    Last = NewRun();
+    Last->Clock = [] { return Now; };
+    bool asked = false;
+    Last->OnBreakLock = [&](const std::string&) { return asked = true; };
+    Last->Prepare();
+    const TSyncTotals totals = Last->Run();
+    Server.Fault = nullptr;
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(totals.LockError, TRemoteLock::RunningMessage(other));
     EXPECT_EQ(Server.SiteUploads(), 0);
 }
 
