@@ -1605,46 +1605,32 @@ TEST_F(SyncRunTest, TheManifestNamesTheCopyThatWroteItAndWhen) {
     EXPECT_EQ(Server.SiteUploads(), 0);
 }
 
-TEST_F(SyncRunTest, ALockWhoseOwnerFileComesLateIsWaitedForNotOfferedToBreak) {
-    Site(FirstSite);
-    // Over a slow link the other run's owner file comes seconds after its folder.
-    PutLock(Server, std::nullopt);
+TEST_F(SyncRunTest, AnOwnerFileThatComesLateIsWaitedForAndOneTooLongNamesNobody) {
     const TLockOwner other{"elsewhere", 4242, Now};
-    int reads = 0;
-    Server.Fault = [&](const std::string& op, const std::string& name, int) {
-        if (op == "DOWNLOAD" && name == TRemoteLock::OwnerPath && ++reads == 3) {
-            std::lock_guard<std::mutex> lock(Server.Mutex);
-            Server.Files[TRemoteLock::OwnerPath] = TRemoteLock::OwnerText(other);
-        }
-    };
-    Last = NewRun();
-    Last->Clock = [] { return Now; };
-    bool asked = false;
-    Last->OnBreakLock = [&](const std::string&) { return asked = true; };
-    Last->Prepare();
-    const TSyncTotals totals = Last->Run();
-    Server.Fault = nullptr;
-    EXPECT_FALSE(asked);
-    EXPECT_EQ(totals.LockError, TRemoteLock::RunningMessage(other));
-    EXPECT_EQ(Server.SiteUploads(), 0);
-}
-
-TEST_F(SyncRunTest, AnOwnerFileLongerThanAnyThisProgramWritesNamesNobody) {
-    Site(FirstSite);
-    // A young owner, padded past what is read: never read in full, so nobody is named.
-    PutLock(Server, TLockOwner{"elsewhere", 4242, Now - 60});
-    Server.Files[TRemoteLock::OwnerPath].append(TRemoteLock::MaxBytes, '#');
-    Last = NewRun();
-    Last->Clock = [] { return Now; };
-    std::vector<std::string> questions;
-    Last->OnBreakLock = [&](const std::string& question) {
-        questions.push_back(question);
-        return false;
-    };
-    Last->Prepare();
-    const TSyncTotals totals = Last->Run();
-    EXPECT_EQ(totals.LockError, TRemoteLock::LeftMessage(std::nullopt));
-    EXPECT_EQ(questions, std::vector<std::string>{TRemoteLock::BreakQuestion(std::nullopt)});
+    for (const bool late : {true, false}) {
+        SCOPED_TRACE(late ? "late (a slow link)" : "too long");
+        Server.Files.clear();
+        Server.Folders.clear();
+        Site(FirstSite);
+        // Padded past what is read: never read in full. Late: there at the third look.
+        PutLock(Server, late ? std::nullopt : std::optional<TLockOwner>(other));
+        if (!late)
+            Server.Files[TRemoteLock::OwnerPath].append(TRemoteLock::MaxBytes, '#');
+        int reads = 0;
+        Server.Fault = [&](const std::string& op, const std::string& name, int) {
+            if (late && op == "DOWNLOAD" && name == TRemoteLock::OwnerPath && ++reads == 3) {
+                std::lock_guard<std::mutex> lock(Server.Mutex);
+                Server.Files[TRemoteLock::OwnerPath] = TRemoteLock::OwnerText(other);
+            }
+        };
+        Last = NewRun();
+        Last->Clock = [] { return Now; };
+        Last->OnBreakLock = [](const std::string&) { return false; };
+        Last->Prepare();
+        EXPECT_EQ(Last->Run().LockError, late ? TRemoteLock::RunningMessage(other)
+                                              : TRemoteLock::LeftMessage(std::nullopt));
+        Server.Fault = nullptr;
+    }
 }
 
 TEST_F(SyncRunTest, ALockThatGoesWhileTheRunLooksAtItIsTakenWithoutAQuestion) {
