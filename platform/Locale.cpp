@@ -191,7 +191,9 @@ void SetToday(const std::optional<TDate>& fixed) {
 std::string FormatDateTime(std::int64_t seconds) {
     const std::time_t time = static_cast<std::time_t>(seconds);
     std::tm local{};
-    if (!::localtime_r(&time, &local))
+    // A year past four digits (a clock far off, or a time a server made up) is no date to
+    // show, and tm_year + 1900 would overflow near the end of int: the seconds as they are.
+    if (!::localtime_r(&time, &local) || local.tm_year < 1 - 1900 || local.tm_year > 9999 - 1900)
         return std::to_string(seconds);
     std::optional<std::string> pattern;
     {

@@ -34,6 +34,7 @@ void SetToday(const std::optional<TDate>& fixed);
 
 // A moment (seconds since 1970) in local time as the user's locale writes a date with its
 // time: the short date form, a blank and the time of day in the locale's form (LC_TIME).
+// Outside the years 1 to 9999: the seconds in decimal.
 std::string FormatDateTime(std::int64_t seconds);
 // Replaces the locale's time-of-day form, in strftime notation (tests); an empty text
 // returns to the locale.

@@ -793,11 +793,17 @@ TPublishOutcome TPublishRun::PublishSynchronising() {
     LastTotals = sync.Run(deletesConfirmed);
     Failures = LastTotals.Failures;
     PlanSummary = sync.Plan.Summary();
-    if (LastTotals.PublishedAt != 0) {
-        // The time this copy wrote there, so that the next comparison knows the site its own.
-        record.LAST_PUBLISHED =
-            WithLastPublished(record.LAST_PUBLISHED, PlaceOf(record), LastTotals.PublishedAt);
+    // The time this copy wrote there, so that the next comparison knows the site its own; or,
+    // when a copy with this id had published this very site, so that nothing was written,
+    // the time of that copy's manifest, which this copy now holds as its own.
+    std::int64_t known = LastTotals.PublishedAt;
+    if (known == 0 && LastTotals.Succeeded() && !OtherCopyNote.empty() &&
+        sync.RemotePublisherId == record.PROJECT_ID)
+        known = sync.RemotePublishedAt;
+    if (known != 0) {
+        record.LAST_PUBLISHED = WithLastPublished(record.LAST_PUBLISHED, PlaceOf(record), known);
         FProject.Save();
+        OtherCopyNote.clear();
     }
 
     if (LastTotals.Cancelled)

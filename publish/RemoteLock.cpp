@@ -1,11 +1,13 @@
 #include "publish/RemoteLock.h"
 
 #include "platform/Locale.h"
+#include "platform/Sha256.h"
 #include "platform/Text.h"
 
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <fstream>
 #include <unistd.h>
 
 namespace {
@@ -18,14 +20,36 @@ std::string HostName() {
     return name;
 }
 
+// The first line of path, none when it cannot be read.
+std::string FirstLine(const char* path) {
+    std::ifstream in(path);
+    std::string line;
+    if (!in || !std::getline(in, line))
+        return "";
+    return line;
+}
+
 std::string ShownHost(const TLockOwner& owner) {
     return ControlCharactersShown(owner.Host);
 }
 
+// Whether owner ran on this very boot of this host.
+bool SameBoot(const TLockOwner& owner) {
+    return owner.Host == HostName() && !owner.Boot.empty() && owner.Boot == TRemoteLock::BootHash();
+}
+
 } // namespace
 
+std::string TRemoteLock::BootHash() {
+    static const std::string hash = [] {
+        const std::string id = FirstLine("/proc/sys/kernel/random/boot_id");
+        return id.empty() ? std::string() : Sha256OfBytes("corvane-lock boot " + id);
+    }();
+    return hash;
+}
+
 TLockOwner TRemoteLock::Me(std::int64_t now) {
-    return TLockOwner{HostName(), static_cast<std::int64_t>(::getpid()), now};
+    return TLockOwner{HostName(), static_cast<std::int64_t>(::getpid()), now, BootHash()};
 }
 
 std::string TRemoteLock::OwnerText(const TLockOwner& owner) {
@@ -33,8 +57,11 @@ std::string TRemoteLock::OwnerText(const TLockOwner& owner) {
     for (char& c : host)
         if (c == '\n' || c == '\r')
             c = ' ';
-    return std::string(Header) + "\nhost " + host + "\npid " + std::to_string(owner.Pid) +
-           "\nsince " + std::to_string(owner.Since) + "\n";
+    std::string text = std::string(Header) + "\nhost " + host + "\npid " +
+                       std::to_string(owner.Pid) + "\nsince " + std::to_string(owner.Since) + "\n";
+    if (!owner.Boot.empty() && owner.Boot.find_first_of("\r\n") == std::string::npos)
+        text.append("boot ").append(owner.Boot).append("\n");
+    return text;
 }
 
 std::optional<TLockOwner> TRemoteLock::ParseOwner(const std::string& text) {
@@ -60,6 +87,8 @@ std::optional<TLockOwner> TRemoteLock::ParseOwner(const std::string& text) {
         if (key == "host") {
             owner.Host = value;
             host = true;
+        } else if (key == "boot") {
+            owner.Boot = value;
         } else if (key == "pid" || key == "since") {
             if (value.empty() || value.size() > 18 ||
                 value.find_first_not_of("0123456789") != std::string::npos)
@@ -75,15 +104,18 @@ std::optional<TLockOwner> TRemoteLock::ParseOwner(const std::string& text) {
 }
 
 bool TRemoteLock::Mine(const TLockOwner& owner) {
-    return owner.Host == HostName() && owner.Pid == static_cast<std::int64_t>(::getpid());
+    return SameBoot(owner) && owner.Pid == static_cast<std::int64_t>(::getpid());
 }
 
 bool TRemoteLock::Stale(const TLockOwner& owner, std::int64_t now) {
-    if (now - owner.Since >= StaleSeconds)
+    // Taken further ahead than a lock lives: a clock far off, or a hostile file, says
+    // nothing of the lock's age (a time a little ahead is a clock a little fast).
+    if (now - owner.Since >= StaleSeconds || owner.Since - now >= StaleSeconds)
         return true;
-    // A process of this host that is gone holds nothing (another host of the same name may
-    // still run it: breaking is only ever offered).
-    if (owner.Host == HostName() && owner.Pid > 0 && owner.Pid <= INT_MAX &&
+    // A process of this boot of this host that is gone holds nothing (breaking is only ever
+    // offered). Another machine may have the same name, and a lock without its boot is
+    // older than this rule: they wait for their age.
+    if (SameBoot(owner) && owner.Pid > 0 && owner.Pid <= INT_MAX &&
         ::kill(static_cast<pid_t>(owner.Pid), 0) != 0 && errno == ESRCH)
         return true;
     return false;

@@ -16,6 +16,10 @@ struct TLockOwner {
     std::int64_t Pid = 0;
     // Seconds since 1970 (UTC), by the owner's clock.
     std::int64_t Since = 0;
+    // The owner's boot of its system, hashed (BootHash): its process id means something only
+    // on that very boot of that machine, which its host name alone does not tell. Empty when
+    // unknown.
+    std::string Boot = {};
     bool operator==(const TLockOwner&) const = default;
 };
 
@@ -36,8 +40,12 @@ class TRemoteLock {
     static std::optional<TLockOwner> ParseOwner(const std::string& text);
 
     // Whether owner's lock no longer keeps anyone out at the time now: older than
-    // StaleSeconds, or made by a process of this host that is gone.
+    // StaleSeconds, taken StaleSeconds or more after now (a clock that is far off), or made
+    // by a process of this host, in this boot of it, that is gone.
     static bool Stale(const TLockOwner& owner, std::int64_t now);
+    // This boot of this system: the SHA-256 of its boot id (never the id itself: the owner
+    // file may be seen from the web), empty when the system tells none.
+    static std::string BootHash();
     // Whether owner is this very process (a lock an earlier run of it could not remove).
     static bool Mine(const TLockOwner& owner);
 

@@ -810,9 +810,10 @@ std::string TSyncRun::Fetch(TTransport& transport, const std::string& name) {
     }
 }
 
-std::string TSyncRun::Observed(TTransport& transport, const std::string& name) {
+std::string TSyncRun::Observed(TTransport& transport, const std::string& name,
+                               std::int64_t maxBytes) {
     try {
-        return "=" + transport.Download(name, TManifest::MaxBytes);
+        return "=" + transport.Download(name, maxBytes);
     } catch (const TTransportError& e) {
         if (e.Kind() == TTransportFailure::Cancelled || Cancelled() ||
             IsTransientFailure(e, FSettings.Protocol))
@@ -845,8 +846,8 @@ bool TSyncRun::TakeLock(TSyncTotals& totals) {
     };
     // Whether the user was asked to break a lock left behind, once at most.
     bool asked = false;
-    // The pauses for a lock without its owner file, once at most.
-    int waits = 0;
+    // The time a lock without its owner file was watched for one.
+    int waited = 0;
     // A connection that broke (Prepare's may have waited long for the user) is made anew once.
     for (int connection = 0;; ++connection) {
         try {
@@ -862,16 +863,20 @@ bool TSyncRun::TakeLock(TSyncTotals& totals) {
                         IsTransientFailure(e, FSettings.Protocol))
                         throw;
                     const auto readOwner = [&]() -> std::optional<TLockOwner> {
-                        const std::string observed = Observed(transport, TRemoteLock::OwnerPath);
+                        const std::string observed =
+                            Observed(transport, TRemoteLock::OwnerPath, TRemoteLock::MaxBytes);
                         if (observed.rfind('=', 0) != 0)
                             return std::nullopt;
                         return TRemoteLock::ParseOwner(observed.substr(1));
                     };
                     const std::optional<TLockOwner> owner = readOwner();
                     // A lock made this moment gets its owner file a moment later, and one
-                    // whose owner file went this moment is gone a moment later: once more.
-                    if (!owner && waits++ == 0) {
-                        if (!Pause(1000))
+                    // whose owner file went this moment is gone a moment later: watched a
+                    // while (LockOwnerWaitMs), a second at a time.
+                    if (!owner && waited < LockOwnerWaitMs) {
+                        const int pause = std::min(1000, LockOwnerWaitMs - waited);
+                        waited += pause;
+                        if (!Pause(pause))
                             return refuse("Cancelled");
                         continue;
                     }

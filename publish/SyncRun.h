@@ -112,6 +112,9 @@ class TSyncRun {
     int Jobs = 4;
     // The pause before the first retry of a file; each further pause is twice as long.
     int RetryPauseMs = 500;
+    // How long a lock found without its owner file is watched for one before it counts as
+    // left behind: the owner file comes after the folder, seconds later over a slow link.
+    int LockOwnerWaitMs = 10000;
 
     // The step under way ("Connect FTP Server...", "Upload index.htm ...").
     std::function<void(const std::string&)> OnStatus;
@@ -212,8 +215,10 @@ class TSyncRun {
     // recorded as missing or unreadable, is thrown).
     std::string Fetch(TTransport& transport, const std::string& name);
     // The form of the list name on the server now: "=" and its text, "missing" or
-    // "unreadable"; a broken connection or a Cancel is thrown.
-    std::string Observed(TTransport& transport, const std::string& name);
+    // "unreadable" (also when it is longer than maxBytes); a broken connection or a Cancel is
+    // thrown.
+    std::string Observed(TTransport& transport, const std::string& name,
+                         std::int64_t maxBytes = TManifest::MaxBytes);
     // An observed form as MayHold records it: the text's SHA-256 in place of the text (a
     // manifest may be large).
     static std::string Digested(const std::string& observed);

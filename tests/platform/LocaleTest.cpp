@@ -72,3 +72,14 @@ TEST(Locale, ThousandsSeparator) {
 }
 
 } // namespace
+
+TEST(Locale, ATimeOutsideFourDigitYearsIsShownAsItsSeconds) {
+    // Year 10000, a year just past the largest int (tm_year + 1900 would overflow), and a
+    // time no clock reaches.
+    for (const std::int64_t seconds : {std::int64_t{253402387200}, std::int64_t{67768017955237520},
+                                       std::int64_t{999999999999999999}}) {
+        SCOPED_TRACE(seconds);
+        EXPECT_EQ(FormatDateTime(seconds), std::to_string(seconds));
+    }
+    EXPECT_NE(FormatDateTime(1800000000), "1800000000");
+}

@@ -1315,6 +1315,29 @@ TEST_F(SyncPublishRunTest, ASiteFromAnotherCopyIsAskedAboutBeforeAnythingIsSent)
     }
 }
 
+TEST_F(SyncPublishRunTest, ASiteOfThisIdAtAnotherTimeIsAskedAboutOnceWhenNothingIsToSend) {
+    // A copy of the folder, which shares the id, published this very site an hour later.
+    AddFile("Default.htm", 500);
+    Run->Clock = [] { return Now - 3600; };
+    ShowSync();
+    ASSERT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
+    TManifest later = TManifest::Parse(Server.Files[TManifest::FileName]);
+    later.PublishedAt = Now;
+    Server.Files[TManifest::FileName] = later.Text();
+    for (const bool asked : {true, false}) {
+        SCOPED_TRACE(asked ? "the first publish" : "the next one");
+        ShowSync();
+        View.Answer = true;
+        ASSERT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
+        EXPECT_EQ(std::any_of(View.Events.begin(), View.Events.end(),
+                              [](const std::string& e) {
+                                  return e.rfind("confirm The site on the server", 0) == 0;
+                              }),
+                  asked);
+        EXPECT_EQ(Server.SiteUploads(), 1);
+    }
+}
+
 TEST_F(SyncPublishRunTest, ALockIsToldAndOneLeftBehindIsBrokenOnlyWhenTheOwnerSaysSo) {
     AddFile("Default.htm", 500);
     const TLockOwner young{"elsewhere", 17, Now - 60};

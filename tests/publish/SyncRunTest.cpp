@@ -64,6 +64,8 @@ class SyncRunTest : public ::testing::Test {
             std::make_unique<TSyncRun>(settings, "www", Html(), MemoryTransportMaker(Server));
         run->Jobs = jobs;
         run->RetryPauseMs = 5;
+        // Long enough for the owner file that comes late, short for the lock without one.
+        run->LockOwnerWaitMs = 3000;
         return run;
     }
 
@@ -1349,7 +1351,12 @@ TEST_F(SyncRunTest, ALockOnTheServerKeepsARunOutUnlessItIsOldAndBrokenWhenAsked)
     const TLockOwner almost{"elsewhere", 4242, Now - TRemoteLock::StaleSeconds + 1};
     const TLockOwner old{"elsewhere", 4242, Now - TRemoteLock::StaleSeconds};
     // A process of this host that is gone (no process has the largest pid there is).
-    const TLockOwner gone{me.Host, 0x7ffffffe, Now - 60};
+    const TLockOwner gone{me.Host, 0x7ffffffe, Now - 60, me.Boot};
+    // The same process gone, on another machine of this host's name (or before a reboot).
+    const TLockOwner twin{me.Host, 0x7ffffffe, Now - 60, "another boot"};
+    // The owner's clock a little fast, and one far off (or a file that lies).
+    const TLockOwner ahead{"elsewhere", 4242, Now + 60};
+    const TLockOwner farAhead{"elsewhere", 4242, Now + TRemoteLock::StaleSeconds};
     const TCase cases[] = {
         {"a lock a minute old", young, true, false, false,
          "Another publish to this folder is running since " + FormatDateTime(Now - 60) +
@@ -1365,6 +1372,11 @@ TEST_F(SyncRunTest, ALockOnTheServerKeepsARunOutUnlessItIsOldAndBrokenWhenAsked)
          TRemoteLock::LeftMessage(std::nullopt)},
         {"the lock of a process of this host that is gone", gone, true, true, true, ""},
         {"a lock this process left behind", me, std::nullopt, false, true, ""},
+        {"a lock of another machine that has this host's name", twin, true, false, false,
+         TRemoteLock::RunningMessage(twin)},
+        {"a lock a minute ahead of this clock", ahead, true, false, false,
+         TRemoteLock::RunningMessage(ahead)},
+        {"a lock far ahead of this clock, broken when asked", farAhead, true, true, true, ""},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.What);
@@ -1400,7 +1412,8 @@ TEST_F(SyncRunTest, ALockOnTheServerKeepsARunOutUnlessItIsOldAndBrokenWhenAsked)
         } else {
             EXPECT_FALSE(totals.Succeeded());
             EXPECT_EQ(totals.LockError, c.Error);
-            EXPECT_EQ(totals.LockLeft, c.Owner != young && c.Owner != almost);
+            EXPECT_EQ(totals.LockLeft,
+                      c.Owner != young && c.Owner != almost && c.Owner != ahead && c.Owner != twin);
             EXPECT_EQ(totals.Uploaded, 0);
             // Nothing written, the other's lock left as it was.
             EXPECT_EQ(Server.Files, before);
@@ -1590,6 +1603,34 @@ TEST_F(SyncRunTest, TheManifestNamesTheCopyThatWroteItAndWhen) {
     EXPECT_EQ(totals.PublishedAt, Now + 200);
     EXPECT_EQ(TManifest::Parse(Server.Files[TManifest::FileName]).PublisherId, "fedcba9876543210");
     EXPECT_EQ(Server.SiteUploads(), 0);
+}
+
+TEST_F(SyncRunTest, AnOwnerFileThatComesLateIsWaitedForAndOneTooLongNamesNobody) {
+    const TLockOwner other{"elsewhere", 4242, Now};
+    for (const bool late : {true, false}) {
+        SCOPED_TRACE(late ? "late (a slow link)" : "too long");
+        Server.Files.clear();
+        Server.Folders.clear();
+        Site(FirstSite);
+        // Padded past what is read: never read in full. Late: there at the third look.
+        PutLock(Server, late ? std::nullopt : std::optional<TLockOwner>(other));
+        if (!late)
+            Server.Files[TRemoteLock::OwnerPath].append(TRemoteLock::MaxBytes, '#');
+        int reads = 0;
+        Server.Fault = [&](const std::string& op, const std::string& name, int) {
+            if (late && op == "DOWNLOAD" && name == TRemoteLock::OwnerPath && ++reads == 3) {
+                std::lock_guard<std::mutex> lock(Server.Mutex);
+                Server.Files[TRemoteLock::OwnerPath] = TRemoteLock::OwnerText(other);
+            }
+        };
+        Last = NewRun();
+        Last->Clock = [] { return Now; };
+        Last->OnBreakLock = [](const std::string&) { return false; };
+        Last->Prepare();
+        EXPECT_EQ(Last->Run().LockError, late ? TRemoteLock::RunningMessage(other)
+                                              : TRemoteLock::LeftMessage(std::nullopt));
+        Server.Fault = nullptr;
+    }
 }
 
 TEST_F(SyncRunTest, ALockThatGoesWhileTheRunLooksAtItIsTakenWithoutAQuestion) {
