@@ -141,8 +141,9 @@ void TPreviewTest::windowAnswersWhileTheRestIsBuilt() {
     QVERIFY(FileExists(homepage));
     QVERIFY(form->Preview->IsRunning());
     QVERIFY(loaded.count() > 0 || loaded.wait(LoadTimeout));
-    QVERIFY(!form->Preview->IsRunning() ||
-            form->Preview->PagesDone() < form->Preview->PagesTotal());
+    // Its count holds whenever it is asked (a build that wrote its last page may still be
+    // finishing, as a slow machine or the thread sanitizer shows).
+    QVERIFY(form->Preview->PagesDone() <= form->Preview->PagesTotal());
 
     // A page added to the last column: the window answers an event while the rest of the
     // preview is built.
