@@ -6,7 +6,6 @@
 #include "platform/FileSystem.h"
 #include "platform/XmlDocument.h"
 
-
 #include <exception>
 #include <memory>
 
