@@ -362,16 +362,6 @@ const std::vector<THostileCase>& HostileCases() {
              (void)e;
          },
          "\"Downloads/Gone.txt\"", "lacks the entry"},
-        // A C1 control (here CSI, U+009B) reaches no terminal.
-        {"control in the name",
-         [](auto& e, auto& l) {
-             std::vector<TRawEntry> gone{{"Images/a\xC2\x9B"
-                                          "2Jb.gif",
-                                          "x"}};
-             Add(gone, l, gone[0], true);
-             (void)e;
-         },
-         "\"Images/a?2Jb.gif\"", "lacks the entry"},
         {"twice", [](auto& e, auto&) { e.push_back(e[2]); }, "\"Images/Logo.gif\"",
          "in the archive twice"},
         // U+009B, a terminal's CSI: refused, and shown as "?".
