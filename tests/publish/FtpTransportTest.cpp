@@ -1342,40 +1342,32 @@ TEST_F(FtpTransportTest, UploadReplacingAgainstARealServerPlainAndOverTls) {
 }
 
 TEST_F(FtpTransportTest, ARefusedRenameNeverCostsThePageOnTheServer) {
-    struct TCase {
-        const char* What;
-        bool RefusesRenames;
-        bool Pipelining;
-    };
-    const TCase cases[] = {
-        {"renames refused, commands sent together", true, true},
-        {"renames refused, one command at a time", true, false},
-        {"no rename over a file, commands sent together", false, true},
-        {"no rename over a file, one command at a time", false, false},
-    };
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.What);
-        using TRenames = TFakeFtpSession::TFolder::TRenames;
-        TFakeFtpSession::TFolder folder;
-        folder.Files = replacecases::Pages("old");
-        folder.Renames = c.RefusesRenames ? TRenames::Never : TRenames::ToFreeName;
-        TFakeFtpServer server([&](TFakeFtpSession& s) {
-            s.Login();
-            s.ServeFolder(folder);
-        });
-        Port = server.Port();
-        auto ftp = Make(Settings(TTransportProtocol::FTP, false));
-        ftp->SetPipelining(c.Pipelining);
-        ftp->Connect();
-        std::filesystem::remove_all(Dir / "pages");
-        std::filesystem::create_directories(Dir / "pages");
-        replacecases::PlayReplacing(
-            *ftp, [&folder] { return folder.Snapshot(); }, Dir / "pages", c.RefusesRenames,
-            TFakeFtpSession::TFolder::RenameWords);
-        EXPECT_EQ(ftp->Pipelining(), c.Pipelining);
-        ftp->Disconnect();
-        server.Finish();
-    }
+    using TRenames = TFakeFtpSession::TFolder::TRenames;
+    for (const TRenames renames : {TRenames::Never, TRenames::ToFreeName})
+        for (const bool pipelining : {true, false}) {
+            SCOPED_TRACE(std::string(renames == TRenames::Never ? "renames refused"
+                                                                : "no rename over a file") +
+                         (pipelining ? ", commands sent together" : ", one command at a time"));
+            TFakeFtpSession::TFolder folder;
+            folder.Files = replacecases::Pages("old");
+            folder.Renames = renames;
+            TFakeFtpServer server([&](TFakeFtpSession& s) {
+                s.Login();
+                s.ServeFolder(folder);
+            });
+            Port = server.Port();
+            auto ftp = Make(Settings(TTransportProtocol::FTP, false));
+            ftp->SetPipelining(pipelining);
+            ftp->Connect();
+            std::filesystem::remove_all(Dir / "pages");
+            std::filesystem::create_directories(Dir / "pages");
+            replacecases::PlayReplacing(
+                *ftp, [&folder] { return folder.Snapshot(); }, Dir / "pages",
+                renames == TRenames::Never, TFakeFtpSession::TFolder::RenameWords);
+            EXPECT_EQ(ftp->Pipelining(), pipelining);
+            ftp->Disconnect();
+            server.Finish();
+        }
 }
 
 namespace {
