@@ -925,27 +925,6 @@ TEST_F(SyncRunTest, TransientFailuresAreRetriedOnAFreshConnection) {
     }
 }
 
-TEST_F(SyncRunTest, AServerThatDoesNotRenameOverAFileHasTheOldOneMovedAsideNotDeleted) {
-    Server.RenameReplaces = false;
-    Site(FirstSite);
-    ASSERT_TRUE(Publish().Succeeded());
-    TFiles site = Expected;
-    site["Default.htm"] = Content("Default.htm", 5);
-    Site(site);
-    Server.ClearOperations();
-    const TSyncTotals totals = Publish();
-    EXPECT_TRUE(totals.Succeeded());
-    const std::vector<std::string> ops = Server.Operations();
-    const auto rename = std::find(ops.begin(), ops.end(), "RENAME Default.htm");
-    ASSERT_NE(rename, ops.end());
-    ASSERT_GE(ops.end() - rename, 5);
-    EXPECT_EQ(std::vector<std::string>(rename + 1, rename + 5),
-              (std::vector<std::string>{"SIZE Default.htm", "RENAME .corvane-old-Default.htm",
-                                        "RENAME Default.htm", "DELETE .corvane-old-Default.htm"}));
-    EXPECT_EQ(std::count(ops.begin(), ops.end(), "DELETE Default.htm"), 0);
-    ExpectServerEqualsSite();
-}
-
 TEST_F(SyncRunTest, AServerThatRefusesRenamesKeepsEveryPageAndIsFoundOutOnce) {
     Site(FirstSite);
     ASSERT_TRUE(Publish().Succeeded());
