@@ -1545,10 +1545,14 @@ TEST_F(SyncRunTest, ARunRefusedBecauseAnotherPublishWentOnSendsNothingUntilCompa
 
 TEST_F(SyncRunTest, TheManifestNamesTheCopyThatWroteItAndWhen) {
     Site(FirstSite);
-    Last = NewRun();
-    Last->ProjectId = "0123456789abcdef";
-    Last->Clock = [] { return Now; };
-    Last->Prepare();
+    // A run in Last of the copy id at the time at, compared.
+    const auto prepare = [this](const std::string& id, std::int64_t at) {
+        Last = NewRun();
+        Last->ProjectId = id;
+        Last->Clock = [at] { return at; };
+        Last->Prepare();
+    };
+    prepare("0123456789abcdef", Now);
     EXPECT_EQ(Last->RemotePublisherId, "");
     TSyncTotals totals = Last->Run();
     EXPECT_TRUE(totals.Succeeded());
@@ -1559,10 +1563,7 @@ TEST_F(SyncRunTest, TheManifestNamesTheCopyThatWroteItAndWhen) {
     ExpectServerEqualsSite();
 
     // Nothing changed, the same copy: nothing is written, not even the lock.
-    Last = NewRun();
-    Last->ProjectId = "0123456789abcdef";
-    Last->Clock = [] { return Now + 100; };
-    Last->Prepare();
+    prepare("0123456789abcdef", Now + 100);
     EXPECT_EQ(Last->RemotePublisherId, "0123456789abcdef");
     EXPECT_EQ(Last->RemotePublishedAt, Now);
     Server.ClearOperations();
@@ -1573,10 +1574,7 @@ TEST_F(SyncRunTest, TheManifestNamesTheCopyThatWroteItAndWhen) {
     EXPECT_EQ(Server.Count("UPLOAD"), 0);
 
     // Nothing changed, another copy: the manifest names it from now on.
-    Last = NewRun();
-    Last->ProjectId = "fedcba9876543210";
-    Last->Clock = [] { return Now + 200; };
-    Last->Prepare();
+    prepare("fedcba9876543210", Now + 200);
     totals = Last->Run();
     EXPECT_TRUE(totals.Succeeded());
     EXPECT_EQ(totals.PublishedAt, Now + 200);
