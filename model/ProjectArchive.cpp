@@ -2,6 +2,7 @@
 
 #include "model/CColumn.h"
 #include "model/CProject.h"
+#include "model/ProjectDocuments.h"
 #include "platform/Error.h"
 #include "platform/FileDescriptor.h"
 #include "platform/FileFaults.h"
@@ -88,17 +89,6 @@ std::string Quoted(const std::string& name) {
 
 std::string SystemText(int error) {
     return std::generic_category().message(error);
-}
-
-bool IsColumnDocumentName(const std::string& name) {
-    static const std::string extension = ".clm";
-    if (name.size() <= extension.size() || name[0] == '.')
-        return false;
-    for (std::size_t i = 0; i < extension.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(name[name.size() - extension.size() + i])) !=
-            extension[i])
-            return false;
-    return true;
 }
 
 // What keeps a name out of an archive, or empty for a name it may hold: the project's

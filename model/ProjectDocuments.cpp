@@ -8,9 +8,16 @@
 
 namespace {
 
+void AddName(std::vector<std::string>& names, const std::string& name) {
+    if (IsDocumentName(name) && std::find(names.begin(), names.end(), name) == names.end())
+        names.push_back(name);
+}
+
+} // namespace
+
 bool IsColumnDocumentName(const std::string& name) {
     static const std::string extension = ".clm";
-    if (name.size() <= extension.size())
+    if (name.size() <= extension.size() || name[0] == '.')
         return false;
     for (std::size_t i = 0; i < extension.size(); ++i)
         if (std::tolower(static_cast<unsigned char>(name[name.size() - extension.size() + i])) !=
@@ -18,13 +25,6 @@ bool IsColumnDocumentName(const std::string& name) {
             return false;
     return true;
 }
-
-void AddName(std::vector<std::string>& names, const std::string& name) {
-    if (IsDocumentName(name) && std::find(names.begin(), names.end(), name) == names.end())
-        names.push_back(name);
-}
-
-} // namespace
 
 bool IsDocumentName(const std::string& name) {
     return !name.empty() && name[0] != '.' && name.find('/') == std::string::npos &&

@@ -37,5 +37,8 @@ std::vector<std::string> ProjectDocumentNames(const TDProject& project);
 void WriteProjectDocument(const std::string& folder, const std::string& name,
                           const std::string& bytes);
 
+// True for the name of a column document: ending in ".Clm" in any case, not hidden.
+bool IsColumnDocumentName(const std::string& name);
+
 // True for a name that can be a document of the folder: a bare file name, not hidden.
 bool IsDocumentName(const std::string& name);

@@ -38,15 +38,23 @@ std::string PlaceOf(const TDPublish& record) {
            std::to_string(record.FTP_PORT) + "/" + TrimBlanks(record.FOLDER);
 }
 
-// The time this copy last wrote the manifest at place, from LAST_PUBLISHED's lines.
-std::optional<std::int64_t> LastPublishedAt(const std::string& list, const std::string& place) {
+// LAST_PUBLISHED's lines, each a time and a place.
+std::vector<std::string> LinesOf(const std::string& list) {
+    std::vector<std::string> lines;
     std::size_t at = 0;
     while (at < list.size()) {
         std::size_t end = list.find('\n', at);
         if (end == std::string::npos)
             end = list.size();
-        const std::string line = list.substr(at, end - at);
+        lines.push_back(list.substr(at, end - at));
         at = end + 1;
+    }
+    return lines;
+}
+
+// The time this copy last wrote the manifest at place, from LAST_PUBLISHED's lines.
+std::optional<std::int64_t> LastPublishedAt(const std::string& list, const std::string& place) {
+    for (const std::string& line : LinesOf(list)) {
         const std::size_t blank = line.find(' ');
         std::int64_t seconds = 0;
         if (blank != std::string::npos && line.substr(blank + 1) == place &&
@@ -63,14 +71,10 @@ std::string WithLastPublished(const std::string& list, const std::string& place,
     constexpr int MaxPlaces = 16;
     std::string result = TManifest::TimeText(seconds) + " " + place;
     int places = 1;
-    std::size_t at = 0;
-    while (at < list.size() && places < MaxPlaces) {
-        std::size_t end = list.find('\n', at);
-        if (end == std::string::npos)
-            end = list.size();
-        const std::string line = list.substr(at, end - at);
-        at = end + 1;
+    for (const std::string& line : LinesOf(list)) {
         const std::size_t blank = line.find(' ');
+        if (places == MaxPlaces)
+            break;
         if (blank == std::string::npos || line.substr(blank + 1) == place)
             continue;
         result.append("\n").append(line);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -58,6 +59,24 @@ inline std::set<std::string> RegularFilesIn(const std::string& folder) {
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         if (entry.is_regular_file())
             names.insert(entry.path().filename().string());
+    return names;
+}
+
+// Every ordinary file below folder by its path relative to it, with its bytes.
+inline std::map<std::string, std::string> FilesBelow(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[std::filesystem::relative(entry.path(), folder).string()] =
+                ReadFileBytes(entry.path().string());
+    return files;
+}
+
+// The names directly in a folder, whatever they are.
+inline std::set<std::string> NamesIn(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
     return names;
 }
 

@@ -14,15 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::map<std::string, std::string> FilesBelow(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
-            files[fs::relative(entry.path(), folder).string()] =
-                ReadFileBytes(entry.path().string());
-    return files;
-}
-
 class ArchiveCommandTest : public ::testing::Test {
   protected:
     ArchiveCommandTest() {

@@ -653,48 +653,33 @@ TEST_F(PublishCommandTest, AnotherCopysSiteNeedsYesAndALockLeftBehindNeedsBreakL
     const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
     struct TCase {
         const char* What;
-        std::int64_t Since;
-        std::vector<std::string> Options;
-        int Exit;
-        std::string Err;
+        TLockOwner Owner;
+        bool BreakLock;
+        std::string Err; // empty: published
     };
     const TLockOwner young{"elsewhere", 17, now - 60};
     const TLockOwner old{"elsewhere", 17, now - 3600};
     const TCase cases[] = {
-        {"a lock in use",
-         young.Since,
-         {"--yes", "--no-build"},
-         1,
-         "corvane-cli: " + TRemoteLock::RunningMessage(young) + "\n"},
-        {"a lock in use, --break-lock",
-         young.Since,
-         {"--yes", "--no-build", "--break-lock"},
-         1,
-         "corvane-cli: " + TRemoteLock::RunningMessage(young) + "\n"},
-        {"a lock left behind",
-         old.Since,
-         {"--yes", "--no-build"},
-         1,
-         "corvane-cli: " + TRemoteLock::LeftMessage(old) + " --break-lock breaks it.\n"},
-        {"a lock left behind, --break-lock",
-         old.Since,
-         {"--yes", "--no-build", "--break-lock"},
-         0,
-         ""},
+        {"a lock in use", young, false, TRemoteLock::RunningMessage(young)},
+        {"a lock in use, --break-lock", young, true, TRemoteLock::RunningMessage(young)},
+        {"a lock left behind", old, false,
+         TRemoteLock::LeftMessage(old) + " --break-lock breaks it."},
+        {"a lock left behind, --break-lock", old, true, ""},
     };
     int version = 3;
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.What);
         WriteFileBytes(Html() + "Default.htm", "home " + std::to_string(version));
-        const std::string owner = TRemoteLock::OwnerText(TLockOwner{"elsewhere", 17, c.Since});
+        const std::string owner = TRemoteLock::OwnerText(c.Owner);
         WriteFileBytes(www + TRemoteLock::OwnerPath, owner);
-        r = Publish(c.Options);
-        EXPECT_EQ(r.ExitCode, c.Exit) << r.Err;
-        if (c.Exit == 0) {
+        r = c.BreakLock ? Publish({"--yes", "--no-build", "--break-lock"})
+                        : Publish({"--yes", "--no-build"});
+        EXPECT_EQ(r.ExitCode, c.Err.empty() ? 0 : 1) << r.Err;
+        if (c.Err.empty()) {
             EXPECT_EQ(ReadFileBytes(www + "Default.htm"), "home " + std::to_string(version));
             EXPECT_FALSE(std::filesystem::exists(www + TRemoteLock::FolderName));
         } else {
-            EXPECT_THAT(r.Err, EndsWith(c.Err));
+            EXPECT_THAT(r.Err, EndsWith("corvane-cli: " + c.Err + "\n"));
             EXPECT_EQ(ReadFileBytes(www + "Default.htm"), "home 2");
             EXPECT_EQ(ReadFileBytes(www + TRemoteLock::OwnerPath), owner);
         }

@@ -501,16 +501,6 @@ std::string PruneAndNumberAsBefore(const std::string& history) {
     return id;
 }
 
-// Every file below folder with its bytes.
-std::map<std::string, std::string> FilesBelow(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
-            files[std::filesystem::relative(entry.path(), folder).string()] =
-                ReadFileBytes(entry.path().string());
-    return files;
-}
-
 TEST_F(EarlierVersionsTest, AReleaseBeforeLeavesTheVersionsOfThisOneWhole) {
     struct TCase {
         const char* Name;

@@ -236,8 +236,9 @@ class TFakeFtpSession {
     }
 
     // A folder of files served in active mode until the client goes, for a client that runs
-    // a whole publish: CWD, PORT, STOR, RETR, SIZE, RNFR and RNTO, DELE, NLST and MLSD as
-    // folder says; anything else 502. The files are kept in folder.Files.
+    // a whole publish: CWD, PORT, STOR, RETR, SIZE, RNFR and RNTO, DELE, MKD and RMD, NLST and
+    // MLSD as folder says; anything else 502. Each command changes folder.Files before its
+    // reply goes, under folder.Mutex, so that the client may look at the folder meanwhile.
     struct TFolder {
         std::map<std::string, std::string> Files;
         // Whether SIZE, NLST and MLSD are known; otherwise 502.
@@ -249,70 +250,90 @@ class TFakeFtpSession {
         // Files that DELE leaves in place, answering KeptReply.
         std::vector<std::string> Kept;
         std::string KeptReply = "250 Deleted";
+        // Where RNTO renames: over any name, only to a free name, or nowhere (550 RenameWords).
+        enum class TRenames { Over, ToFreeName, Never } Renames = TRenames::Over;
+        static constexpr const char* RenameWords = "Renaming is not allowed here";
+        std::mutex Mutex;
+        std::map<std::string, std::string> Snapshot() {
+            std::lock_guard<std::mutex> lock(Mutex);
+            return Files;
+        }
     };
     void ServeFolder(TFolder& folder) {
         std::string renaming;
         // The folders made in it (the publish's lock); their files are files named "folder/file".
         std::set<std::string> folders;
+        auto& files = folder.Files;
         for (;;) {
             const std::string command = Command();
             const std::size_t blank = command.find(' ');
             const std::string verb = command.substr(0, blank);
             const std::string name = blank == std::string::npos ? "" : command.substr(blank + 1);
-            auto& files = folder.Files;
+            std::string data;
+            std::unique_lock<std::mutex> lock(folder.Mutex);
             const auto found = files.find(name);
+            const bool there = found != files.end();
+            std::string reply = "502 Not implemented";
             if (verb == "CWD") {
-                Reply("250 Folder changed");
+                reply = "250 Folder changed";
             } else if (verb == "PORT") {
-                Reply("200 PORT command successful");
+                reply = "200 PORT command successful";
             } else if (verb == "STOR") {
+                lock.unlock();
                 Reply("150 Opening data connection");
-                files[name] = ReceiveAll(ConnectBack());
-                Reply("226 Transfer complete");
-            } else if (verb == "RETR" && found != files.end()) {
+                data = ReceiveAll(ConnectBack());
+                lock.lock();
+                files[name] = std::move(data);
+                reply = "226 Transfer complete";
+            } else if ((verb == "RETR" && there) || (verb == "NLST" && folder.Nlst) ||
+                       (verb == "MLSD" && folder.Mlsd)) {
+                if (verb == "RETR")
+                    data = found->second;
+                else
+                    for (const auto& [file, bytes] : files)
+                        data += (verb == "MLSD" ? "type=file;size=" + std::to_string(bytes.size()) +
+                                                      ";" + folder.MoreFacts + " "
+                                                : std::string()) +
+                                file + "\r\n";
+                lock.unlock();
                 Reply("150 Opening data connection");
-                SendData(ConnectBack(), found->second);
-                Reply("226 Transfer complete");
-            } else if (verb == "SIZE" && folder.Size && found != files.end()) {
-                Reply("213 " + std::to_string(found->second.size()));
-            } else if (verb == "RNFR" && found != files.end()) {
+                SendData(ConnectBack(), data);
+                reply = "226 Transfer complete";
+            } else if (verb == "SIZE" && folder.Size && there) {
+                reply = "213 " + std::to_string(found->second.size());
+            } else if (verb == "RNFR" && there) {
                 renaming = name;
-                Reply("350 Ready for RNTO");
-            } else if (verb == "RNTO" && files.count(renaming) > 0) {
-                std::string data = std::move(files[renaming]);
+                reply = "350 Ready for RNTO";
+            } else if (verb == "RNTO" &&
+                       (folder.Renames == TFolder::TRenames::Never || files.count(renaming) == 0)) {
+                reply = std::string("550 ") + TFolder::RenameWords;
+            } else if (verb == "RNTO" && there && folder.Renames != TFolder::TRenames::Over) {
+                reply = "550 " + name + ": File exists";
+            } else if (verb == "RNTO") {
+                data = std::move(files[renaming]);
                 files.erase(renaming);
                 files[name] = std::move(data);
-                Reply("250 Renamed");
+                reply = "250 Renamed";
             } else if (verb == "DELE" && std::count(folder.Kept.begin(), folder.Kept.end(), name)) {
-                Reply(folder.KeptReply);
-            } else if (verb == "DELE" && found != files.end()) {
+                reply = folder.KeptReply;
+            } else if (verb == "DELE" && there) {
                 files.erase(found);
-                Reply("250 Deleted");
-            } else if ((verb == "NLST" && folder.Nlst) || (verb == "MLSD" && folder.Mlsd)) {
-                std::string listing;
-                for (const auto& [file, data] : files)
-                    listing += (verb == "MLSD" ? "type=file;size=" + std::to_string(data.size()) +
-                                                     ";" + folder.MoreFacts + " "
-                                               : std::string()) +
-                               file + "\r\n";
-                Reply("150 Here comes the listing");
-                SendData(ConnectBack(), listing);
-                Reply("226 Listing sent");
+                reply = "250 Deleted";
             } else if (verb == "MKD") {
-                Reply(folders.insert(name).second ? "257 \"" + name + "\" created"
-                                                  : "550 " + name + ": File exists");
+                reply = folders.insert(name).second ? "257 \"" + name + "\" created"
+                                                    : "550 " + name + ": File exists";
             } else if (verb == "RMD") {
-                Reply(folders.erase(name) > 0 ? "250 Folder removed"
-                                              : "550 " + name + ": No such folder");
-            } else if (verb == "SIZE" && !folder.Size) {
-                Reply("502 SIZE not implemented");
-            } else if (verb == "NLST" || verb == "MLSD") {
-                Reply("502 " + verb + " not implemented");
-            } else if (verb == "RETR" || verb == "SIZE" || verb == "RNFR" || verb == "DELE") {
-                Reply("550 " + name + ": No such file");
-            } else {
-                Reply("502 Not implemented");
+                reply = folders.erase(name) > 0 ? "250 Folder removed"
+                                                : "550 " + name + ": No such folder";
+            } else if (verb == "SIZE" || verb == "NLST" || verb == "MLSD") {
+                reply = verb == "SIZE" && folder.Size ? "550 " + name + ": No such file"
+                                                      : "502 " + verb + " not implemented";
+            } else if (verb == "RETR" || verb == "RNFR" || verb == "DELE") {
+                reply = "550 " + name + ": No such file";
             }
+            if (lock.owns_lock())
+                lock.unlock();
+            Reply(reply);
         }
     }
     // Waits for the client to close the control connection, recording whatever it still

@@ -1341,123 +1341,33 @@ TEST_F(FtpTransportTest, UploadReplacingAgainstARealServerPlainAndOverTls) {
     }
 }
 
-namespace {
-
-// A scripted server that keeps a folder of files, as a server would (PASV, STOR, SIZE, RNFR,
-// RNTO, DELE), but renames as the case says: never (550 with the words below), or only to a
-// free name (550 over a file).
-class TFolderFtpServer {
-  public:
-    static constexpr const char* Words = "Renaming is not allowed here";
-
-    TFolderFtpServer(replacecases::TFiles files, bool refusesRenames)
-        : FFiles(std::move(files)),
-          FServer([this, refusesRenames](TFakeFtpSession& s) { Serve(s, refusesRenames); }) {}
-
-    int Port() const { return FServer.Port(); }
-    void Finish() { FServer.Finish(); }
-    replacecases::TFiles Files() {
-        std::lock_guard<std::mutex> lock(FMutex);
-        return FFiles;
-    }
-
-  private:
-    void Serve(TFakeFtpSession& s, bool refusesRenames) {
-        s.Login();
-        int listener = -1;
-        struct TCloseAtEnd {
-            int& Fd;
-            ~TCloseAtEnd() {
-                if (Fd >= 0)
-                    ::close(Fd);
-            }
-        } closeAtEnd{listener};
-        std::string from;
-        for (;;) {
-            const std::string command = s.Command();
-            const std::string verb = command.substr(0, command.find(' '));
-            const std::string name = command.size() > 5 ? command.substr(5) : std::string();
-            if (verb == "PASV") {
-                if (listener >= 0)
-                    ::close(listener);
-                listener = OfferPassive(s);
-                continue;
-            }
-            if (verb == "STOR") {
-                s.Reply("150 Go ahead");
-                const std::string data = s.ReceiveAll(s.AcceptData(listener));
-                listener = -1;
-                {
-                    std::lock_guard<std::mutex> lock(FMutex);
-                    FFiles[name] = data;
-                }
-                s.Reply("226 Transfer complete");
-                continue;
-            }
-            // The folder changes before the reply goes, and the lock is not held while it
-            // goes: the client looks at the folder when it reads the reply.
-            std::string reply = "502 No";
-            {
-                std::lock_guard<std::mutex> lock(FMutex);
-                const bool there = FFiles.count(name) > 0;
-                if (verb == "SIZE") {
-                    reply =
-                        there ? "213 " + std::to_string(FFiles[name].size()) : "550 No such file";
-                } else if (verb == "RNFR") {
-                    from = there ? name : std::string();
-                    reply = there ? "350 Ready for RNTO" : "550 No such file";
-                } else if (verb == "RNTO" && (refusesRenames || from.empty())) {
-                    reply = std::string("550 ") + Words;
-                } else if (verb == "RNTO" && there) {
-                    reply = "550 File exists";
-                } else if (verb == "RNTO") {
-                    FFiles[name] = FFiles[from];
-                    FFiles.erase(from);
-                    reply = "250 Renamed";
-                } else if (verb == "DELE") {
-                    FFiles.erase(name);
-                    reply = there ? "250 Deleted" : "550 No such file";
-                }
-            }
-            s.Reply(reply);
-        }
-    }
-
-    std::mutex FMutex;
-    replacecases::TFiles FFiles;
-    TFakeFtpServer FServer;
-};
-
-} // namespace
-
 TEST_F(FtpTransportTest, ARefusedRenameNeverCostsThePageOnTheServer) {
-    struct TCase {
-        const char* What;
-        bool RefusesRenames;
-        bool Pipelining;
-    };
-    const TCase cases[] = {
-        {"renames refused, commands sent together", true, true},
-        {"renames refused, one command at a time", true, false},
-        {"no rename over a file, commands sent together", false, true},
-        {"no rename over a file, one command at a time", false, false},
-    };
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.What);
-        TFolderFtpServer server(replacecases::Pages("old"), c.RefusesRenames);
-        Port = server.Port();
-        auto ftp = Make(Settings());
-        ftp->SetPipelining(c.Pipelining);
-        ftp->Connect();
-        std::filesystem::remove_all(Dir / "pages");
-        std::filesystem::create_directories(Dir / "pages");
-        replacecases::PlayReplacing(
-            *ftp, [&server] { return server.Files(); }, Dir / "pages", c.RefusesRenames,
-            TFolderFtpServer::Words);
-        EXPECT_EQ(ftp->Pipelining(), c.Pipelining);
-        ftp->Disconnect();
-        server.Finish();
-    }
+    using TRenames = TFakeFtpSession::TFolder::TRenames;
+    for (const TRenames renames : {TRenames::Never, TRenames::ToFreeName})
+        for (const bool pipelining : {true, false}) {
+            SCOPED_TRACE(std::string(renames == TRenames::Never ? "renames refused"
+                                                                : "no rename over a file") +
+                         (pipelining ? ", commands sent together" : ", one command at a time"));
+            TFakeFtpSession::TFolder folder;
+            folder.Files = replacecases::Pages("old");
+            folder.Renames = renames;
+            TFakeFtpServer server([&](TFakeFtpSession& s) {
+                s.Login();
+                s.ServeFolder(folder);
+            });
+            Port = server.Port();
+            auto ftp = Make(Settings(TTransportProtocol::FTP, false));
+            ftp->SetPipelining(pipelining);
+            ftp->Connect();
+            std::filesystem::remove_all(Dir / "pages");
+            std::filesystem::create_directories(Dir / "pages");
+            replacecases::PlayReplacing(
+                *ftp, [&folder] { return folder.Snapshot(); }, Dir / "pages",
+                renames == TRenames::Never, TFakeFtpSession::TFolder::RenameWords);
+            EXPECT_EQ(ftp->Pipelining(), pipelining);
+            ftp->Disconnect();
+            server.Finish();
+        }
 }
 
 namespace {

@@ -210,52 +210,43 @@ TEST(IdFTPConnect, ThePasswordStaysOutOfLogsAndMessages) {
     EXPECT_THAT(e.what(), HasSubstr("530 Login incorrect"));
 }
 
-TEST(IdFTPConnect, BytesInTheClearAfterTheReplyToAuthTlsCloseTheConnection) {
-    // A forged reply to USER behind the 234, in the same write: it must never be read as
-    // a reply that came through TLS.
-    bool closed = false;
-    TFakeFtpServer server([&](TFakeFtpSession& s) {
-        s.Reply("220 Hi");
-        s.Command();
-        s.Send("234 Go ahead\r\n230 forged\r\n");
-        closed = s.WaitClosed(3000);
-    });
-    TIdFTP ftp;
-    Prepare(ftp, server.Port(), 2000);
-    ftp.UseTls = true;
-    const auto start = std::chrono::steady_clock::now();
-    TFTPError e = Failure([&] { ftp.Connect(); });
-    EXPECT_LT(ElapsedMs(start), 1000);
-    server.Finish();
-    EXPECT_THAT(e.what(), HasSubstr("AUTH TLS: 12 bytes came in the clear after the reply"));
-    EXPECT_THAT(e.Reason(), HasSubstr("sent more than its reply to AUTH TLS before TLS began"));
-    EXPECT_FALSE(ftp.Connected());
-    EXPECT_TRUE(closed);
-    // Not a byte of a TLS handshake went out after AUTH TLS.
-    EXPECT_THAT(server.Commands(), ElementsAre("AUTH TLS"));
-}
-
-TEST(IdFTPConnect, BytesInTheClearThatComeLaterFailTheTlsHandshake) {
-    // The forged reply a moment after the 234: the handshake has begun and reads it as TLS.
-    TFakeFtpServer server([&](TFakeFtpSession& s) {
-        s.Reply("220 Hi");
-        s.Command();
-        s.Reply("234 Go ahead");
-        s.Pause(100);
-        s.Reply("230 forged");
-        s.WaitClosed(3000);
-    });
-    TIdFTP ftp;
-    Prepare(ftp, server.Port(), 2000);
-    ftp.UseTls = true;
-    const auto start = std::chrono::steady_clock::now();
-    TFTPError e = Failure([&] { ftp.Connect(); });
-    EXPECT_LT(ElapsedMs(start), 1000);
-    server.Finish();
-    EXPECT_THAT(e.Reason(), HasSubstr("The TLS handshake with 127.0.0.1:"));
-    EXPECT_FALSE(ftp.Connected());
-    const TStrings commands = server.Commands();
-    EXPECT_THAT(commands, Not(::testing::Contains(::testing::StartsWith("USER"))));
+TEST(IdFTPConnect, BytesInTheClearAfterTheReplyToAuthTlsFailTheConnection) {
+    // A forged reply to USER behind the 234. In the same write it must never be read as a
+    // reply that came through TLS; a moment later the handshake has begun and reads it as TLS.
+    for (const bool sameWrite : {true, false}) {
+        SCOPED_TRACE(sameWrite ? "in the same write" : "a moment later");
+        bool closed = false;
+        TFakeFtpServer server([&](TFakeFtpSession& s) {
+            s.Reply("220 Hi");
+            s.Command();
+            if (sameWrite) {
+                s.Send("234 Go ahead\r\n230 forged\r\n");
+            } else {
+                s.Reply("234 Go ahead");
+                s.Pause(100);
+                s.Reply("230 forged");
+            }
+            closed = s.WaitClosed(3000);
+        });
+        TIdFTP ftp;
+        Prepare(ftp, server.Port(), 2000);
+        ftp.UseTls = true;
+        const auto start = std::chrono::steady_clock::now();
+        TFTPError e = Failure([&] { ftp.Connect(); });
+        EXPECT_LT(ElapsedMs(start), 1000);
+        server.Finish();
+        EXPECT_FALSE(ftp.Connected());
+        if (!sameWrite) {
+            EXPECT_THAT(e.Reason(), HasSubstr("The TLS handshake with 127.0.0.1:"));
+            EXPECT_THAT(server.Commands(), Not(::testing::Contains(::testing::StartsWith("USER"))));
+            continue;
+        }
+        EXPECT_THAT(e.what(), HasSubstr("AUTH TLS: 12 bytes came in the clear after the reply"));
+        EXPECT_THAT(e.Reason(), HasSubstr("sent more than its reply to AUTH TLS before TLS began"));
+        EXPECT_TRUE(closed);
+        // Not a byte of a TLS handshake went out after AUTH TLS.
+        EXPECT_THAT(server.Commands(), ElementsAre("AUTH TLS"));
+    }
 }
 
 // ---- Reading replies

@@ -83,6 +83,25 @@ class SftpTransportTest : public ::testing::Test {
     }
 
     std::string KnownHosts() const { return Local.Path() + "/known_hosts"; }
+    // A publish of the site to folder on the test's server, with the known hosts and the key
+    // of the test, as the transport's own settings take them.
+    std::unique_ptr<TPublishRun> PublishTo(TSampleSite& site, TUnwatchedView& view,
+                                           const std::string& folder, bool sync = false) {
+        TDPublish& record = site.Project->PUBLISH;
+        record.PROTOCOL = "SFTP";
+        record.FTP_SERVER = "127.0.0.1";
+        record.FTP_PORT = Server->Port();
+        record.USER_NAME = sshserver::UserName();
+        record.PASSWORD.clear();
+        record.FOLDER = folder;
+        record.SYNC = sync;
+        auto run = std::make_unique<TPublishRun>(*site.Project, view);
+        run->KnownHostsFile = KnownHosts();
+        run->IdentityFile = Server->ClientKey();
+        run->ReadTimeout = 10000;
+        run->Show();
+        return run;
+    }
     std::string Remote() const { return Server->Dir / "remote"; }
 
     TTransportSettings Settings() const {
@@ -482,20 +501,9 @@ TEST_F(SftpTransportTest, APublishRunSendsTheSampleSiteByteForByte) {
     TSampleSite site(Local.Path());
     ASSERT_GT(site.Published().size(), 5u);
     std::filesystem::create_directories(Remote() + "/public_html");
-    TDPublish& record = site.Project->PUBLISH;
-    record.PROTOCOL = "SFTP";
-    record.FTP_SERVER = "127.0.0.1";
-    record.FTP_PORT = Server->Port();
-    record.USER_NAME = sshserver::UserName();
-    record.PASSWORD.clear();
-    record.FOLDER = Remote() + "/public_html";
     TUnwatchedView view;
-    TPublishRun run(*site.Project, view);
-    // The known hosts and the key of the test, as the transport's own settings take them.
-    run.KnownHostsFile = KnownHosts();
-    run.IdentityFile = Server->ClientKey();
-    run.ReadTimeout = 10000;
-    run.Show();
+    const auto owned = PublishTo(site, view, Remote() + "/public_html");
+    TPublishRun& run = *owned;
     ASSERT_EQ(run.Publish(), TPublishOutcome::Finished)
         << run.LastError << (view.Messages.empty() ? "" : "\n" + view.Messages.back());
     EXPECT_EQ(run.Settings.KnownHostsFile, KnownHosts());
@@ -541,20 +549,9 @@ TEST_F(SftpTransportTest, LinksInTheFolderAreReplacedNeverWrittenThrough) {
         std::filesystem::create_symlink(outside + "/nothing-part",
                                         remote + "/" + PrefixedName(PartFilePrefix, second));
 
-        TDPublish& record = site.Project->PUBLISH;
-        record.PROTOCOL = "SFTP";
-        record.FTP_SERVER = "127.0.0.1";
-        record.FTP_PORT = Server->Port();
-        record.USER_NAME = sshserver::UserName();
-        record.PASSWORD.clear();
-        record.FOLDER = remote;
-        record.SYNC = sync;
         TUnwatchedView view;
-        TPublishRun run(*site.Project, view);
-        run.KnownHostsFile = KnownHosts();
-        run.IdentityFile = Server->ClientKey();
-        run.ReadTimeout = 10000;
-        run.Show();
+        const auto owned = PublishTo(site, view, remote, sync);
+        TPublishRun& run = *owned;
         ASSERT_EQ(run.Publish(), TPublishOutcome::Finished)
             << run.LastError << (view.Messages.empty() ? "" : "\n" + view.Messages.back());
 

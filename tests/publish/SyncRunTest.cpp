@@ -925,27 +925,6 @@ TEST_F(SyncRunTest, TransientFailuresAreRetriedOnAFreshConnection) {
     }
 }
 
-TEST_F(SyncRunTest, AServerThatDoesNotRenameOverAFileHasTheOldOneMovedAsideNotDeleted) {
-    Server.RenameReplaces = false;
-    Site(FirstSite);
-    ASSERT_TRUE(Publish().Succeeded());
-    TFiles site = Expected;
-    site["Default.htm"] = Content("Default.htm", 5);
-    Site(site);
-    Server.ClearOperations();
-    const TSyncTotals totals = Publish();
-    EXPECT_TRUE(totals.Succeeded());
-    const std::vector<std::string> ops = Server.Operations();
-    const auto rename = std::find(ops.begin(), ops.end(), "RENAME Default.htm");
-    ASSERT_NE(rename, ops.end());
-    ASSERT_GE(ops.end() - rename, 5);
-    EXPECT_EQ(std::vector<std::string>(rename + 1, rename + 5),
-              (std::vector<std::string>{"SIZE Default.htm", "RENAME .corvane-old-Default.htm",
-                                        "RENAME Default.htm", "DELETE .corvane-old-Default.htm"}));
-    EXPECT_EQ(std::count(ops.begin(), ops.end(), "DELETE Default.htm"), 0);
-    ExpectServerEqualsSite();
-}
-
 TEST_F(SyncRunTest, AServerThatRefusesRenamesKeepsEveryPageAndIsFoundOutOnce) {
     Site(FirstSite);
     ASSERT_TRUE(Publish().Succeeded());
@@ -1566,10 +1545,14 @@ TEST_F(SyncRunTest, ARunRefusedBecauseAnotherPublishWentOnSendsNothingUntilCompa
 
 TEST_F(SyncRunTest, TheManifestNamesTheCopyThatWroteItAndWhen) {
     Site(FirstSite);
-    Last = NewRun();
-    Last->ProjectId = "0123456789abcdef";
-    Last->Clock = [] { return Now; };
-    Last->Prepare();
+    // A run in Last of the copy id at the time at, compared.
+    const auto prepare = [this](const std::string& id, std::int64_t at) {
+        Last = NewRun();
+        Last->ProjectId = id;
+        Last->Clock = [at] { return at; };
+        Last->Prepare();
+    };
+    prepare("0123456789abcdef", Now);
     EXPECT_EQ(Last->RemotePublisherId, "");
     TSyncTotals totals = Last->Run();
     EXPECT_TRUE(totals.Succeeded());
@@ -1580,10 +1563,7 @@ TEST_F(SyncRunTest, TheManifestNamesTheCopyThatWroteItAndWhen) {
     ExpectServerEqualsSite();
 
     // Nothing changed, the same copy: nothing is written, not even the lock.
-    Last = NewRun();
-    Last->ProjectId = "0123456789abcdef";
-    Last->Clock = [] { return Now + 100; };
-    Last->Prepare();
+    prepare("0123456789abcdef", Now + 100);
     EXPECT_EQ(Last->RemotePublisherId, "0123456789abcdef");
     EXPECT_EQ(Last->RemotePublishedAt, Now);
     Server.ClearOperations();
@@ -1594,10 +1574,7 @@ TEST_F(SyncRunTest, TheManifestNamesTheCopyThatWroteItAndWhen) {
     EXPECT_EQ(Server.Count("UPLOAD"), 0);
 
     // Nothing changed, another copy: the manifest names it from now on.
-    Last = NewRun();
-    Last->ProjectId = "fedcba9876543210";
-    Last->Clock = [] { return Now + 200; };
-    Last->Prepare();
+    prepare("fedcba9876543210", Now + 200);
     totals = Last->Run();
     EXPECT_TRUE(totals.Succeeded());
     EXPECT_EQ(totals.PublishedAt, Now + 200);
