@@ -457,7 +457,9 @@ TEST_F(SftpTransportTest, AListingPastItsLimitFailsInsteadOfGrowingWithoutEnd) {
     EXPECT_THAT(e.what(), HasSubstr("longer than 65536 bytes"));
     EXPECT_THAT(e.Reason(), HasSubstr("is too long"));
     // The session stays fit for what comes next.
-    EXPECT_GE(sftp.RemoteSize("0" + std::string(nameBytes - 1, 'x')), 0);
+    std::string first = "0";
+    first.resize(nameBytes, 'x');
+    EXPECT_GE(sftp.RemoteSize(first), 0);
 }
 
 TEST_F(SftpTransportTest, CancelEndsADownloadAndEveryOperationAfterIt) {
