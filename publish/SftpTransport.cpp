@@ -915,47 +915,37 @@ void TSftpTransport::FailTooSlow(const std::string& step, const std::string& pat
          remoteName);
 }
 
-void TSftpTransport::Delete(const std::string& remoteName) {
-    const std::string step = "delete " + remoteName;
+void TSftpTransport::OnePathStep(const std::string& verb, const std::string& name,
+                                 const std::function<int(const char*)>& call) {
+    const std::string step = verb + " " + name;
     RequireConnected(step);
-    const std::string path = JoinPath(FFolder, remoteName);
-    Log("Delete " + path);
+    const std::string path = JoinPath(FFolder, name);
+    std::string told = verb + " " + path;
+    told[0] = static_cast<char>(told[0] - 'a' + 'A');
+    Log(told);
     int result;
     {
         TStep bounded(*this, FSettings.ReadTimeout);
-        result = sftp_unlink(FSftp, path.c_str());
+        result = call(path.c_str());
     }
     if (result != SSH_OK)
-        FailFile(step, path, remoteName, TTransportFailure::FileRefused);
+        FailFile(step, path, name, TTransportFailure::FileRefused);
+}
+
+void TSftpTransport::Delete(const std::string& remoteName) {
+    OnePathStep("delete", remoteName,
+                [this](const char* path) { return sftp_unlink(FSftp, path); });
 }
 
 void TSftpTransport::MakeFolder(const std::string& name) {
-    const std::string step = "make folder " + name;
-    RequireConnected(step);
-    const std::string path = JoinPath(FFolder, name);
-    Log("Make folder " + path);
-    int result;
-    {
-        TStep bounded(*this, FSettings.ReadTimeout);
-        result = sftp_mkdir(FSftp, path.c_str(), 0755);
-    }
     // OpenSSH answers "failure" for a folder that exists.
-    if (result != SSH_OK)
-        FailFile(step, path, name, TTransportFailure::FileRefused);
+    OnePathStep("make folder", name,
+                [this](const char* path) { return sftp_mkdir(FSftp, path, 0755); });
 }
 
 void TSftpTransport::RemoveFolder(const std::string& name) {
-    const std::string step = "remove folder " + name;
-    RequireConnected(step);
-    const std::string path = JoinPath(FFolder, name);
-    Log("Remove folder " + path);
-    int result;
-    {
-        TStep bounded(*this, FSettings.ReadTimeout);
-        result = sftp_rmdir(FSftp, path.c_str());
-    }
-    if (result != SSH_OK)
-        FailFile(step, path, name, TTransportFailure::FileRefused);
+    OnePathStep("remove folder", name,
+                [this](const char* path) { return sftp_rmdir(FSftp, path); });
 }
 
 void TSftpTransport::Rename(const std::string& fromName, const std::string& toName) {

@@ -73,6 +73,10 @@ class TSftpTransport : public TTransport {
     TPresence TargetPresent(const std::string& remoteName) override;
 
   private:
+    // One call on the path of name in the folder, bounded by the read time-out and logged
+    // ("Delete PATH"); a result other than SSH_OK fails as FileRefused.
+    void OnePathStep(const std::string& verb, const std::string& name,
+                     const std::function<int(const char*)>& call);
     class TStep;
     friend class TStep;
 
