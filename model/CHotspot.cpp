@@ -20,6 +20,7 @@ TDHotspot::TDHotspot(TXmlElement element) {
         ReadInteger(element, "PICTURE_WIDTH", PICTURE_WIDTH);
         ReadInteger(element, "PICTURE_HEIGHT", PICTURE_HEIGHT);
     }
+    ReadText(element, "FORMAT", FORMAT);
 }
 
 void TDHotspot::Save(TXmlElement element) const {
@@ -39,6 +40,8 @@ void TDHotspot::Save(TXmlElement element) const {
         WriteText(element, "URL", URL);
     }
     WriteText(element, "POSITION", POSITION);
+    if (!FORMAT.empty())
+        WriteText(element, "FORMAT", FORMAT);
 }
 
 void TDHotspot::SaveTemplate(TXmlElement element) const {

@@ -23,4 +23,8 @@ class TDHotspot {
     std::string POSITION = "Title On Top";
     std::int32_t PICTURE_WIDTH = 0;
     std::int32_t PICTURE_HEIGHT = 0;
+    // "Markdown" or empty, as a page's FORMAT. Written only when set.
+    std::string FORMAT;
+
+    bool IsMarkdown() const { return FORMAT == "Markdown"; }
 };

@@ -13,6 +13,8 @@ TDOptions::TDOptions(TXmlElement element) {
     ReadFlag(element, "FEEDS", FEEDS);
     ReadFlag(element, "ALT_TEXTS", ALT_TEXTS);
     ReadInteger(element, "PICTURE_SIZE", PICTURE_SIZE);
+    ReadText(element, "DESIGN", DESIGN);
+    ReadText(element, "SITE_LANGUAGE", SITE_LANGUAGE);
 }
 
 void TDOptions::Save(TXmlElement element) const {
@@ -25,6 +27,10 @@ void TDOptions::Save(TXmlElement element) const {
     WriteFlag(element, "FEEDS", FEEDS);
     WriteFlag(element, "ALT_TEXTS", ALT_TEXTS);
     WriteInteger(element, "PICTURE_SIZE", PICTURE_SIZE);
+    if (!DESIGN.empty())
+        WriteText(element, "DESIGN", DESIGN);
+    if (!SITE_LANGUAGE.empty())
+        WriteText(element, "SITE_LANGUAGE", SITE_LANGUAGE);
 }
 
 void TDOptions::SaveTemplate(TXmlElement element) const {

@@ -3,6 +3,7 @@
 #include "platform/XmlDocument.h"
 
 #include <cstdint>
+#include <string>
 
 // What the generator adds for today's visitors (element "OPTIONS"): pages that read on a
 // phone, a title of its own on every page, a sitemap, a feed per column, alt texts, and
@@ -25,6 +26,14 @@ class TDOptions {
     bool FEEDS = false;
     bool ALT_TEXTS = false;
     std::int32_t PICTURE_SIZE = 0;
+    // The page design: "Modern" or "Classic"; empty (a project saved before designs) or any
+    // other value builds the classic pages. Written only when set.
+    std::string DESIGN;
+    // The site's language as a BCP 47 tag ("en", "de", "pt-BR"); empty when never chosen.
+    // Written only when set.
+    std::string SITE_LANGUAGE;
+
+    bool IsModern() const { return DESIGN == "Modern"; }
 };
 
 // The longest sides the options dialog offers, after "off" (0).

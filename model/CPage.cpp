@@ -25,6 +25,8 @@ TDPage::TDPage(TXmlElement element) {
         ReadInteger(element, "PICTURE_WIDTH", PICTURE_WIDTH);
         ReadInteger(element, "PICTURE_HEIGHT", PICTURE_HEIGHT);
     }
+    ReadText(element, "FORMAT", FORMAT);
+    ReadText(element, "ID", ID);
 }
 
 void TDPage::Save(TXmlElement element) const {
@@ -45,4 +47,8 @@ void TDPage::Save(TXmlElement element) const {
         WriteText(element, "KIND", KIND);
         WriteText(element, "URL", URL);
     }
+    if (!FORMAT.empty())
+        WriteText(element, "FORMAT", FORMAT);
+    if (!ID.empty())
+        WriteText(element, "ID", ID);
 }

@@ -22,4 +22,12 @@ class TDPage {
     std::string URL;
     std::int32_t PICTURE_WIDTH = 0;
     std::int32_t PICTURE_HEIGHT = 0;
+    // "Markdown": TEXT holds CommonMark that the generator renders; empty: TEXT is written
+    // as typed. Written only when set.
+    std::string FORMAT;
+    // A short id that never changes while the page lives, for links from other texts
+    // ("page:ID"); empty until the page is made or first linked to. Written only when set.
+    std::string ID;
+
+    bool IsMarkdown() const { return FORMAT == "Markdown"; }
 };

@@ -168,11 +168,12 @@ inline auto Fields(TDMenu& r) {
 }
 
 inline auto Fields(TDHotspot& r) {
-    auto& [TITLE, PICTURE, TEXT, LINK, KIND, URL, POSITION, PICTURE_WIDTH, PICTURE_HEIGHT] = r;
+    auto& [TITLE, PICTURE, TEXT, LINK, KIND, URL, POSITION, PICTURE_WIDTH, PICTURE_HEIGHT, FORMAT] =
+        r;
     return std::tuple(Field("TITLE", TITLE), Field("PICTURE", PICTURE), Field("TEXT", TEXT),
                       Field("LINK", LINK), Field("KIND", KIND), Field("URL", URL),
                       Field("POSITION", POSITION), Field("PICTURE_WIDTH", PICTURE_WIDTH),
-                      Field("PICTURE_HEIGHT", PICTURE_HEIGHT));
+                      Field("PICTURE_HEIGHT", PICTURE_HEIGHT), Field("FORMAT", FORMAT));
 }
 
 inline auto Fields(TDFoot& r) {
@@ -194,18 +195,21 @@ inline auto Fields(TDPublish& r) {
 }
 
 inline auto Fields(TDOptions& r) {
-    auto& [MOBILE, PAGE_TITLES, SITEMAP, FEEDS, ALT_TEXTS, PICTURE_SIZE] = r;
+    auto& [MOBILE, PAGE_TITLES, SITEMAP, FEEDS, ALT_TEXTS, PICTURE_SIZE, DESIGN, SITE_LANGUAGE] = r;
     return std::tuple(Field("MOBILE", MOBILE), Field("PAGE_TITLES", PAGE_TITLES),
                       Field("SITEMAP", SITEMAP), Field("FEEDS", FEEDS),
-                      Field("ALT_TEXTS", ALT_TEXTS), Field("PICTURE_SIZE", PICTURE_SIZE));
+                      Field("ALT_TEXTS", ALT_TEXTS), Field("PICTURE_SIZE", PICTURE_SIZE),
+                      Field("DESIGN", DESIGN), Field("SITE_LANGUAGE", SITE_LANGUAGE));
 }
 
 inline auto Fields(TDPage& r) {
-    auto& [TITLE, AUTHOR, DATE, PICTURE, TEXT, LINK, KIND, URL, PICTURE_WIDTH, PICTURE_HEIGHT] = r;
+    auto& [TITLE, AUTHOR, DATE, PICTURE, TEXT, LINK, KIND, URL, PICTURE_WIDTH, PICTURE_HEIGHT,
+           FORMAT, ID] = r;
     return std::tuple(Field("TITLE", TITLE), Field("AUTHOR", AUTHOR), Field("DATE", DATE),
                       Field("PICTURE", PICTURE), Field("TEXT", TEXT), Field("LINK", LINK),
                       Field("KIND", KIND), Field("URL", URL), Field("PICTURE_WIDTH", PICTURE_WIDTH),
-                      Field("PICTURE_HEIGHT", PICTURE_HEIGHT));
+                      Field("PICTURE_HEIGHT", PICTURE_HEIGHT), Field("FORMAT", FORMAT),
+                      Field("ID", ID));
 }
 
 // ---- Printers, so that a failed comparison of two records shows both field by field.

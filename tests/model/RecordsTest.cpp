@@ -250,6 +250,7 @@ template <> struct TRecordCase<TDHotspot> {
         r.POSITION = "Picture On Top";
         r.PICTURE_WIDTH = 150;
         r.PICTURE_HEIGHT = 75;
+        r.FORMAT = "Markdown";
         return r;
     }
     // A template keeps only the position.
@@ -310,6 +311,8 @@ template <> struct TRecordCase<TDOptions> {
         TDOptions r;
         r.MOBILE = r.PAGE_TITLES = r.SITEMAP = r.FEEDS = r.ALT_TEXTS = true;
         r.PICTURE_SIZE = 2048;
+        r.DESIGN = "Modern";
+        r.SITE_LANGUAGE = "pt-BR";
         return r;
     }
     static TDOptions Template(const TDOptions& r) { return r; }
@@ -329,6 +332,8 @@ template <> struct TRecordCase<TDPage> {
         r.URL = "anna@example.org";
         r.PICTURE_WIDTH = 640;
         r.PICTURE_HEIGHT = 480;
+        r.FORMAT = "Markdown";
+        r.ID = "k3x9p2";
         return r;
     }
 };
