@@ -13,6 +13,7 @@
 #include "model/CSize.h"
 #include "model/CTopic.h"
 #include "model/CWelcome.h"
+#include "model/PageId.h"
 #include "platform/Error.h"
 
 #include <cstddef>
@@ -826,3 +827,20 @@ TEST(Records, TemplateForms) {
 }
 
 } // namespace
+
+TEST(Records, PageIdsAreMadeOnceAndDiffer) {
+    std::set<std::string> ids;
+    for (int i = 0; i < 200; ++i) {
+        const std::string id = NewPageId();
+        EXPECT_TRUE(IsPageId(id)) << id;
+        ids.insert(id);
+    }
+    EXPECT_EQ(ids.size(), 200U);
+    for (const char* notAnId : {"", "abcdefg", "abcdefghj", "ABCDEFGH", "abcdefg0", "abcd efg"})
+        EXPECT_FALSE(IsPageId(notAnId)) << notAnId;
+    TDPage page;
+    const std::string first = EnsurePageId(page);
+    EXPECT_EQ(EnsurePageId(page), first);
+    page.ID = "kept";
+    EXPECT_EQ(EnsurePageId(page), "kept");
+}
