@@ -94,7 +94,7 @@ tsan() {
             export QTWEBENGINE_DISABLE_SANDBOX=1
         fi
         cd build-tsan && ctest --output-on-failure -j"$jobs" --timeout 900 \
-            -R '^(model_tests|publish_tests_[0-9]+|sftp_tests|generator_preview_tests|ui_main_window_tests|ui_preview_tests|ui_publish_dialog_tests)$'
+            -R '^(model_tests|publish_tests_[0-9]+|sftp_tests|generator_preview_tests|ui_main_window_tests|ui_preview_tests_[0-9]+|ui_publish_dialog_tests)$'
     )
 }
 
