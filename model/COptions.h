@@ -7,8 +7,7 @@
 
 // What the generator adds for today's visitors (element "OPTIONS"): pages that read on a
 // phone, a title of its own on every page, a sitemap, a feed per column, alt texts, and
-// JPEG, PNG and WebP pictures no larger than PICTURE_SIZE pixels on their longer side (0: as
-// they are).
+// JPEG pictures no larger than PICTURE_SIZE pixels on their longer side (0: as they are).
 // Without the element every flag is clear and the site is built exactly as before.
 class TDOptions {
   public:
