@@ -196,7 +196,7 @@ bool ReadCachedCopy(const TDProject& project, const TKnownPicture& known, std::s
 } // namespace
 
 std::string PictureOutputName(const TDProject& project, const std::string& name) {
-    const std::string part = FileNamePart(name);
+    std::string part = FileNamePart(name);
     if (project.OPTIONS.IsModern() || !IsWebpName(part))
         return part;
     // "Photo.webp" becomes "Photo-webp.png": never the name of a PNG of the Images folder.

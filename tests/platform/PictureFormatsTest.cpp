@@ -219,7 +219,10 @@ TEST(PictureFormats, CutOrDamagedPngAndWebpFailCleanly) {
         {"c.webp", EncodeWebp(clear, 85, true, "c.webp")},
         {"d.webp", EncodeWebp(clear, 85, false, "d.webp")},
     };
-    for (const auto& [name, bytes] : samples) {
+    for (const auto& sample : samples) {
+        // Named copies: a lambda cannot take a structured binding in C++20 as clang reads it.
+        const char* const name = sample.first;
+        const std::string& bytes = sample.second;
         SCOPED_TRACE(name);
         for (std::size_t length = 0; length < bytes.size(); ++length) {
             const std::string cut = bytes.substr(0, length);
