@@ -20,6 +20,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/XmlDocument.h"
+#include "publish/PortOrDefault.h"
 #include "publish/PublishPassword.h"
 #include "publish/PublishRun.h"
 
@@ -354,7 +355,8 @@ int RunPublish(const std::vector<std::string>& args) {
             if (row.Status == TPublishRun::SuccessStatus)
                 ++sent;
         std::printf("Published %zu file%s to %s:%d%s%s\n", sent, sent == 1 ? "" : "s",
-                    Shown(settings.FTP_SERVER).c_str(), settings.FTP_PORT,
+                    Shown(settings.FTP_SERVER).c_str(),
+                    PortOrDefault(settings.PROTOCOL, settings.FTP_PORT),
                     TrimBlanks(settings.FOLDER).empty() ? "" : " in ",
                     TrimBlanks(settings.FOLDER).empty() ? "" : Shown(settings.FOLDER).c_str());
         return 0;

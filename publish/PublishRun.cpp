@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
 #include "platform/Text.h"
+#include "publish/PortOrDefault.h"
 #include "publish/PublishPassword.h"
 
 #include <algorithm>
@@ -119,7 +120,7 @@ TTransportSettings TransportSettingsOf(const TDPublish& record, std::int32_t rea
         throw TError("The protocol \"" + ControlCharactersShown(record.PROTOCOL) +
                      "\" is not one of FTP, FTPS and SFTP.");
     settings.Host = record.FTP_SERVER;
-    settings.Port = record.FTP_PORT;
+    settings.Port = PortOrDefault(record.PROTOCOL, record.FTP_PORT);
     settings.User = record.USER_NAME;
     settings.Password = record.PASSWORD;
     settings.Passive = record.PASSIVE;

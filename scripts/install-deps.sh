@@ -4,9 +4,10 @@
 set -eu
 
 # OpenSSL (FTPS), libssh (SFTP), libsecret (the desktop keyring) and libarchive (a project in
-# one file) are part of the core build; ccache keeps what was compiled for the next build
+# one file) are part of the core build; libpng and libwebp read and write PNG and WebP
+# pictures beside JPEG and GIF; ccache keeps what was compiled for the next build
 # (scripts/ccache-env.sh).
-packages="g++ cmake ninja-build ccache pkg-config libpugixml-dev libjpeg62-turbo-dev libgif-dev libssl-dev libssh-dev libsecret-1-dev libarchive-dev"
+packages="g++ cmake ninja-build ccache pkg-config libpugixml-dev libjpeg62-turbo-dev libgif-dev libpng-dev libwebp-dev libssl-dev libssh-dev libsecret-1-dev libarchive-dev"
 for part in "$@"; do
     case "$part" in
     build) ;;

@@ -1,5 +1,6 @@
 #include "ui/FPublish.h"
 
+#include "publish/PortOrDefault.h"
 #include "publish/PublishRun.h"
 #include "ui/DialogControls.h"
 #include "ui/Prompter.h"
@@ -276,6 +277,10 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
 
 TFormPublish::~TFormPublish() = default;
 
+const char* const TFormPublish::NoKeyringSentence =
+    "Passwords are kept in the project file because no keyring is running.";
+bool TFormPublish::NoKeyringTold = false;
+
 bool TFormPublish::Execute() {
     if (!Workspace.IsOpen())
         return false;
@@ -300,7 +305,7 @@ void TFormPublish::FormShow() {
     FRun->Show();
     RunToControls();
     if (!FRun->KeyringNote.empty())
-        LabelPublish->setText(QText(FRun->KeyringNote));
+        LabelPublish->setText(QString::fromLatin1(NoKeyringSentence));
     ButtonRetry->setVisible(false);
     FillList();
     CheckBoxProxyClick();
@@ -337,7 +342,10 @@ void TFormPublish::RunToControls() {
     SpinBoxJobs->setValue(edits.SpinBoxJobs);
     SpinBoxJobs->setEnabled(edits.CheckBoxSync);
     EditFTP->setText(QText(edits.EditFTP));
-    EditFTPPort->setText(QText(edits.EditFTPPort));
+    // 0 (a new project's) is the protocol's default port, and shown as it.
+    EditFTPPort->setText(QText(edits.EditFTPPort == "0"
+                                   ? std::to_string(PortOrDefault(edits.ComboBoxProtocol, 0))
+                                   : edits.EditFTPPort));
     EditUser->setText(QText(edits.EditUser));
     EditPassword->setText(QText(edits.EditPassword));
     CheckBoxProxy->setChecked(edits.CheckBoxProxy);
@@ -408,10 +416,14 @@ void TFormPublish::ButtonOKClick() {
     ControlsToRun();
     if (!FRun->Store())
         return;
-    // Without a keyring the password stays in the project: say so once.
-    if (!FRun->KeyringNote.empty())
-        Prompter.Information(QText(FRun->KeyringNote));
+    // Without a keyring the password stays in the project: said once while the program
+    // runs, after the dialog has closed.
+    const bool tell = !FRun->KeyringNote.empty() && !NoKeyringTold;
     accept();
+    if (tell) {
+        NoKeyringTold = true;
+        Prompter.Information(QString::fromLatin1(NoKeyringSentence));
+    }
 }
 
 void TFormPublish::ButtonPublishClick() {

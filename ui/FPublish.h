@@ -33,6 +33,11 @@ class TFormPublish : public QDialog {
     TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* parent = nullptr);
     ~TFormPublish() override;
 
+    // What the dialog says when the password cannot go into a keyring: in its own line each
+    // time, and in a message after OK once while the program runs (NoKeyringTold).
+    static const char* const NoKeyringSentence;
+    static bool NoKeyringTold;
+
     // Shows the dialog modally; true when closed with OK.
     bool Execute();
 

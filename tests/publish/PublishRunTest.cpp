@@ -2,6 +2,7 @@
 // sends, against the scripted server.
 
 #include "publish/PublishRun.h"
+#include "publish/PortOrDefault.h"
 
 #include "TestSupport.h"
 #include "model/EarlierVersions.h"
@@ -10,6 +11,7 @@
 #include "platform/Locale.h"
 #include "publish/FakeFtpServer.h"
 #include "publish/MemoryTransport.h"
+#include "publish/PortOrDefault.h"
 #include "publish/RemoteLock.h"
 #include "publish/SyncPlan.h"
 
@@ -171,6 +173,25 @@ TEST(PublishSizeText, KibRoundedWithThousandsSeparators) {
         EXPECT_EQ(PublishSizeText(c.Bytes), c.Text) << c.Bytes;
     }
     SetThousandsSeparator(",");
+}
+
+// A port of 0 (what a new project holds) connects to the protocol's default port.
+TEST(PublishPort, ZeroIsTheProtocolsDefault) {
+    const struct {
+        const char* Protocol;
+        std::int32_t Stored, Used;
+    } cases[] = {{"FTP", 0, 21},
+                 {"FTPS", 0, 21},
+                 {"SFTP", 0, 22},
+                 {"SFTP", 2222, 2222},
+                 {"FTP", 2121, 2121}};
+    for (const auto& c : cases) {
+        TDPublish record;
+        record.PROTOCOL = c.Protocol;
+        record.FTP_PORT = c.Stored;
+        EXPECT_EQ(TransportSettingsOf(record, 1000).Port, c.Used) << c.Protocol << " " << c.Stored;
+        EXPECT_EQ(PortOrDefault(c.Protocol, c.Stored), c.Used);
+    }
 }
 
 TEST(PublishTrim, BlanksAndControlCharactersGoFromBothEnds) {
