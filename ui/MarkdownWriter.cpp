@@ -11,6 +11,8 @@
 
 #include <vector>
 
+const char* const MarkdownFormat = "Markdown";
+
 namespace {
 
 // One character of a paragraph with its formatting: a letter, a blank, a line break or a

@@ -15,6 +15,9 @@
 
 class QTextDocument;
 
+// The FORMAT of a formatted text.
+extern const char* const MarkdownFormat;
+
 // Where a document came from: the editor's own text, or something pasted from another
 // program, whose pictures (other than the project's, "image:NAME") are dropped and whose
 // links are kept only to web addresses, e-mail addresses and the project's own targets.

@@ -82,6 +82,43 @@ TSitePages SampleSite() {
     return site;
 }
 
+// Adds the column "Shop" with the page "Offer" (menu item 2) to the fixture's project.
+std::string AddShop(TContentFixture& f) {
+    TDMenuItem* item = f.Project().AddMenuItem(false);
+    item->TITLE = "Shop";
+    f.Project().Save();
+    const std::string file = f.Project().ColumnFile(f.Project().MenuCount - 1);
+    TDColumn shop(file, f.Workspace.XMLDoc);
+    shop.AddPage()->TITLE = "Offer";
+    shop.Save();
+    return file;
+}
+
+// Links the selection to a page, chosen by column and place.
+void LinkToPage(TMarkdownEditor& editor, int column, int page) {
+    auto answered = AnswerNext<TFormLink>([=](TFormLink* d) {
+        d->ComboBoxKind->setCurrentIndex(int(TLinkKind::Page));
+        d->ComboBoxColumn->setCurrentIndex(column);
+        d->ListPages->setCurrentRow(page);
+        d->ButtonOK->click();
+    });
+    editor.ToolLink->click();
+    QVERIFY(*answered);
+}
+
+// Puts a picture at the end of the text.
+void AddPicture(TMarkdownEditor& editor, TFieldPrompter& prompter, const std::string& path,
+                const QString& alt) {
+    editor.TextEdit->moveCursor(QTextCursor::End);
+    prompter.Files.push_back(Q(path));
+    auto answered = AnswerNext<TFormPictureText>([=](TFormPictureText* d) {
+        d->EditText->setText(alt);
+        d->ButtonOK->click();
+    });
+    editor.ToolPicture->click();
+    QVERIFY(*answered);
+}
+
 } // namespace
 
 class TMarkdownEditorTest : public QObject {
@@ -95,6 +132,9 @@ class TMarkdownEditorTest : public QObject {
     void pasteKeepsOnlyWhatATextCanHold();
     void typedTextsTurnIntoMarkdown();
     void toolsAreNamedAndInTheTabOrder();
+    void pageDialogFormatsLinksAndPictures();
+    void convertShowsTheResultAndCancelForgetsIt();
+    void hotspotDialogSavesTheLinkedPagesId();
 };
 
 void TMarkdownEditorTest::toolButtonsAndKeysWriteWhatReadsBack() {
@@ -502,6 +542,131 @@ void TMarkdownEditorTest::toolsAreNamedAndInTheTabOrder() {
     QTest::keyClick(editor->ToolBold, Qt::Key_Space);
     QCOMPARE(editor->Markdown(), QStringLiteral("**word**"));
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(editor->TextEdit));
+}
+
+void TMarkdownEditorTest::pageDialogFormatsLinksAndPictures() {
+    TContentFixture f;
+    const std::string shopFile = AddShop(f);
+    const std::string shopBefore = ReadFileBytes(shopFile);
+    TColumnInUse column(f.ColumnFile(), f.Workspace.XMLDoc);
+    column->Page(0).FORMAT = "Markdown";
+    column->Page(0).TEXT = "Hello#$D#$A#$D#$Asee our offer";
+    column->Save();
+    column->CurrentPage = 0;
+    const std::string picked = f.Put("bands.jpg", f.AppImages("Shot.jpg"));
+    const std::string other = f.Put("bands.gif", f.AppImages("Other.gif"));
+    TFormPage form(f.Workspace, f.Prompter);
+    // Formats a page, links another page and puts two pictures in, without a tag typed.
+    const auto edit = [&] {
+        form.show();
+        QVERIFY(form.EditorText->isVisible());
+        QVERIFY(!form.MemoText->isVisible());
+        QVERIFY(!form.ButtonConvert->isVisible());
+        QCOMPARE(form.EditorText->Markdown(), QStringLiteral("Hello\n\nsee our offer"));
+        Select(*form.EditorText, QStringLiteral("Hello"));
+        form.EditorText->ToolHeading1->click();
+        Select(*form.EditorText, QStringLiteral("offer"));
+        LinkToPage(*form.EditorText, 1, 0);
+        AddPicture(*form.EditorText, f.Prompter, picked, QStringLiteral("Bands"));
+        AddPicture(*form.EditorText, f.Prompter, other, QStringLiteral("More bands"));
+    };
+    edit();
+    form.ButtonCancel->click();
+    QCOMPARE(TStoredPage(f.ColumnFile(), 0).Page.TEXT,
+             std::string("Hello#$D#$A#$D#$Asee our offer"));
+    QCOMPARE(ReadFileBytes(shopFile), shopBefore);
+    QVERIFY(!FileExists(f.Images() + "File1.jpg"));
+
+    edit();
+    form.ButtonOK->click();
+    QVERIFY(!form.isVisible());
+    const TDPage stored = TStoredPage(f.ColumnFile(), 0).Page;
+    QCOMPARE(stored.FORMAT, std::string("Markdown"));
+    TXmlDocument document;
+    TDColumn shop(shopFile, document);
+    const std::string id = shop.Page(0).ID;
+    QVERIFY(IsPageId(id));
+    QCOMPARE(stored.TEXT, "# Hello#$D#$A#$D#$Asee our [offer](page:" + id +
+                              ")![Bands](image:File1.jpg)![More bands](image:File1.gif)");
+    QCOMPARE(ReadFileBytes(f.Images() + "File1.jpg"), ReadFileBytes(picked));
+    QCOMPARE(ReadFileBytes(f.Images() + "File1.gif"), ReadFileBytes(other));
+    QVERIFY(column->Page(0) == stored);
+
+    // Shown again: the link names the page by its title.
+    form.show();
+    QTextCursor cursor = form.EditorText->TextEdit->document()->find(QStringLiteral("offer"));
+    QCOMPARE(form.EditorText->DescribeLink(cursor.charFormat().anchorHref()),
+             QStringLiteral("Page \u201COffer\u201D in \u201CShop\u201D"));
+    form.ButtonCancel->click();
+}
+
+void TMarkdownEditorTest::convertShowsTheResultAndCancelForgetsIt() {
+    TContentFixture f;
+    const std::string typed = "Line <b>one</b>#$D#$Atwo #$D#$A#$D#$A*star*";
+    TColumnInUse column(f.ColumnFile(), f.Workspace.XMLDoc);
+    column->Page(1).TEXT = typed;
+    column->Save();
+    column->CurrentPage = 1;
+    const std::string before = ReadFileBytes(f.ColumnFile());
+    TFormPage form(f.Workspace, f.Prompter);
+
+    // As typed, OK keeps the text and its format byte for byte.
+    form.show();
+    QVERIFY(form.MemoText->isVisible());
+    QVERIFY(!form.EditorText->isVisible());
+    QVERIFY(form.ButtonConvert->isVisible());
+    form.ButtonOK->click();
+    QCOMPARE(ReadFileBytes(f.ColumnFile()), before);
+
+    // Converted, the result shows before OK; Cancel forgets it.
+    form.show();
+    form.ButtonConvert->click();
+    QVERIFY(form.EditorText->isVisible());
+    QVERIFY(!form.MemoText->isVisible());
+    QVERIFY(!form.ButtonConvert->isVisible());
+    QCOMPARE(form.EditorText->Markdown(), QStringLiteral("Line **one**\\\ntwo\n\n\\*star\\*"));
+    form.ButtonCancel->click();
+    QCOMPARE(ReadFileBytes(f.ColumnFile()), before);
+    QCOMPARE(column->Page(1).FORMAT, std::string());
+    form.show();
+    QVERIFY(form.MemoText->isVisible());
+    QCOMPARE(form.MemoText->StoredText(), typed);
+
+    // OK keeps it.
+    form.ButtonConvert->click();
+    form.ButtonOK->click();
+    const TDPage stored = TStoredPage(f.ColumnFile(), 1).Page;
+    QCOMPARE(stored.FORMAT, std::string("Markdown"));
+    QCOMPARE(stored.TEXT, std::string("Line **one**\\#$D#$Atwo#$D#$A#$D#$A\\*star\\*"));
+    QCOMPARE(stored.TITLE, std::string("Second"));
+}
+
+void TMarkdownEditorTest::hotspotDialogSavesTheLinkedPagesId() {
+    TContentFixture f;
+    f.Project().HOTSPOT.FORMAT = "Markdown";
+    f.Project().HOTSPOT.TEXT = "Read *this*";
+    f.Project().Save();
+    TFormHotspot form(f.Workspace, f.Prompter);
+    form.show();
+    QVERIFY(form.EditorText->isVisible());
+    QVERIFY(!form.MemoText->isVisible());
+    Select(*form.EditorText, QStringLiteral("Read"));
+    LinkToPage(*form.EditorText, 0, 1);
+    form.ButtonOK->click();
+    QVERIFY(!form.isVisible());
+    const std::string id = TStoredPage(f.ColumnFile(), 1).Page.ID;
+    QVERIFY(IsPageId(id));
+    QCOMPARE(TStoredPage(f.ColumnFile(), 0).Page.ID, std::string());
+    const TStoredProject stored(f.Folder());
+    QCOMPARE(stored.Project.HOTSPOT.TEXT, "[Read](page:" + id + ") *this*");
+    QCOMPARE(stored.Project.HOTSPOT.FORMAT, std::string("Markdown"));
+
+    // An as-typed hotspot text keeps the memo.
+    f.Project().HOTSPOT.FORMAT.clear();
+    form.show();
+    QVERIFY(form.MemoText->isVisible());
+    QVERIFY(!form.EditorText->isVisible());
+    form.ButtonCancel->click();
 }
 
 int main(int argc, char** argv) {
