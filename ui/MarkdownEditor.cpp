@@ -225,6 +225,13 @@ TMarkdownEditor::TMarkdownEditor(IPrompter& prompter, QWidget* parent)
     TextEdit->PictureOf = [this](const QString& name) { return PictureOf(name); };
     TextEdit->DescribeLink = [this](const QString& href) { return DescribeLink(href); };
     TextEdit->IsEditorKey = [this](const QKeyEvent& event) { return IsEditorKey(event); };
+    // The buttons of what applies where the cursor is show pressed (and say so to a screen
+    // reader).
+    for (QToolButton* tool :
+         {ToolBold, ToolItalic, ToolHeading1, ToolHeading2, ToolBullets, ToolNumbers, ToolQuote})
+        tool->setCheckable(true);
+    connect(TextEdit, &QTextEdit::cursorPositionChanged, this, &TMarkdownEditor::ShowState);
+    connect(TextEdit, &QTextEdit::currentCharFormatChanged, this, &TMarkdownEditor::ShowState);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -248,10 +255,14 @@ QToolButton* TMarkdownEditor::MakeTool(const char* name, const char* spoken,
     connect(tool, &QToolButton::clicked, this, [this, click] {
         click();
         TextEdit->setFocus();
+        ShowState();
     });
     auto* shortcut = new QShortcut(key, this);
     shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(shortcut, &QShortcut::activated, this, click);
+    connect(shortcut, &QShortcut::activated, this, [this, click] {
+        click();
+        ShowState();
+    });
     FKeys.push_back(key);
     return tool;
 }
@@ -262,6 +273,20 @@ bool TMarkdownEditor::IsEditorKey(const QKeyEvent& event) const {
         if (key.matches(pressed) == QKeySequence::ExactMatch)
             return true;
     return false;
+}
+
+void TMarkdownEditor::ShowState() {
+    const QTextCursor cursor = TextEdit->textCursor();
+    const QTextBlockFormat block = cursor.blockFormat();
+    const QTextList* list = cursor.currentList();
+    const int heading = block.headingLevel();
+    ToolBold->setChecked(heading == 0 && TextEdit->fontWeight() >= QFont::DemiBold);
+    ToolItalic->setChecked(TextEdit->fontItalic());
+    ToolHeading1->setChecked(heading == 1);
+    ToolHeading2->setChecked(heading == 2);
+    ToolBullets->setChecked(list && list->format().style() == QTextListFormat::ListDisc);
+    ToolNumbers->setChecked(list && list->format().style() == QTextListFormat::ListDecimal);
+    ToolQuote->setChecked(block.intProperty(QTextFormat::BlockQuoteLevel) > 0);
 }
 
 // ---- The text
@@ -284,6 +309,7 @@ void TMarkdownEditor::Show(const QString& markdown, const std::string& imagesPat
     document->clearUndoRedoStacks();
     document->setModified(false);
     TextEdit->moveCursor(QTextCursor::Start);
+    ShowState();
 }
 
 void TMarkdownEditor::SetStoredText(const std::string& stored, const std::string& imagesPath,

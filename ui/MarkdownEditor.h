@@ -67,6 +67,8 @@ class TMarkdownEditor : public QWidget {
 
     // What the pointer shows over a link.
     QString DescribeLink(const QString& href);
+    // Presses the buttons of what applies at the cursor: bold, italics, heading, list, quote.
+    void ShowState();
 
     QToolButton* ToolBold;
     QToolButton* ToolItalic;

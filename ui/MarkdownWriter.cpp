@@ -9,6 +9,8 @@
 #include <QTextDocument>
 #include <QTextList>
 
+#include <algorithm>
+#include <map>
 #include <vector>
 
 const char* const MarkdownFormat = "Markdown";
@@ -293,12 +295,19 @@ QString MarkdownFromDocument(const QTextDocument& document, TMarkdownSource sour
     int lastQuote = -1;
     // The column where the content of the latest item of each list level starts.
     std::vector<int> itemColumns;
+    // The items written of each numbered list.
+    std::map<const QTextList*, int> numbers;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         const QTextBlockFormat format = block.blockFormat();
         const int quote = std::max(0, format.intProperty(QTextFormat::BlockQuoteLevel));
         const QString quotePrefix = QuotePrefix(quote);
         const int heading = std::clamp(format.headingLevel(), 0, 6);
-        QTextList* list = heading == 0 ? block.textList() : nullptr;
+        const std::vector<TAtom> atoms = AtomsOf(block, source, heading > 0);
+        const bool empty = std::all_of(atoms.begin(), atoms.end(), [](const TAtom& atom) {
+            return atom.Kind == TAtom::Blank || atom.Kind == TAtom::Break;
+        });
+        // An empty item is no item: the list goes on without it.
+        QTextList* list = heading == 0 && !empty ? block.textList() : nullptr;
 
         QString lead;
         QString continuation = quotePrefix;
@@ -307,20 +316,20 @@ QString MarkdownFromDocument(const QTextDocument& document, TMarkdownSource sour
             const int indent = level > 1 && itemColumns.size() >= std::size_t(level - 1)
                                    ? itemColumns[std::size_t(level - 2)]
                                    : 0;
-            const QString marker = IsNumbered(list) ? QString::number(list->itemNumber(block) + 1) +
-                                                          QStringLiteral(". ")
-                                                    : QStringLiteral("- ");
+            const QString marker = IsNumbered(list)
+                                       ? QString::number(++numbers[list]) + QStringLiteral(". ")
+                                       : QStringLiteral("- ");
             lead = quotePrefix + QString(indent, u' ') + marker;
             continuation += QString(indent + marker.size(), u' ');
             itemColumns.resize(std::size_t(level - 1), 0);
             itemColumns.push_back(indent + int(marker.size()));
         } else {
             lead = quotePrefix + (heading > 0 ? QString(heading, u'#') + u' ' : QString());
-            itemColumns.clear();
+            if (!empty)
+                itemColumns.clear();
         }
 
-        const QString text =
-            TInlineWriter(AtomsOf(block, source, heading > 0), continuation).Write();
+        const QString text = TInlineWriter(atoms, continuation).Write();
         // What the block writes: its paragraph (a list item when in a list), then its line.
         std::vector<std::pair<QString, bool>> written;
         if (!text.isEmpty())
@@ -341,8 +350,6 @@ QString MarkdownFromDocument(const QTextDocument& document, TMarkdownSource sour
             lastWasItem = item;
             lastQuote = quote;
         }
-        if (!list)
-            lastWasItem = false;
     }
     return blocks.join(QString());
 }

@@ -198,6 +198,25 @@ void TMarkdownEditorTest::toolButtonsAndKeysWriteWhatReadsBack() {
             QCOMPARE(Rewritten(editor.Markdown()), editor.Markdown());
         }
     }
+    // The buttons of what applies at the cursor show pressed.
+    editor.Show(QStringLiteral("# Head\n\n- **bold** *it*\n\n> said"), f.Images(), f.Downloads(),
+                {});
+    const auto pressed = [&editor](const QString& at) {
+        QTextCursor cursor = editor.TextEdit->document()->find(at);
+        cursor.clearSelection();
+        editor.TextEdit->setTextCursor(cursor);
+        QStringList names;
+        for (QToolButton* tool : editor.findChildren<QToolButton*>())
+            if (tool->isChecked())
+                names << tool->objectName();
+        names.sort();
+        return names.join(u' ');
+    };
+    QCOMPARE(pressed(QStringLiteral("Head")), QStringLiteral("ToolHeading1"));
+    QCOMPARE(pressed(QStringLiteral("bold")), QStringLiteral("ToolBold ToolBullets"));
+    QCOMPARE(pressed(QStringLiteral("it")), QStringLiteral("ToolBullets ToolItalic"));
+    QCOMPARE(pressed(QStringLiteral("said")), QStringLiteral("ToolQuote"));
+
     // Typing on after a heading and a line.
     editor.Show(QString(), f.Images(), f.Downloads(), {});
     editor.ToolHeading1->click();
@@ -436,6 +455,21 @@ void TMarkdownEditorTest::writerEscapesWhatWouldMarkSomething() {
     };
     for (const char* text : written)
         QCOMPARE(Rewritten(QString::fromUtf8(text)), QString::fromUtf8(text));
+    // Empty paragraphs and items are left out; the numbers count the items written.
+    const struct {
+        const char* Html;
+        const char* Expected;
+    } gaps[] = {
+        {"<ol><li>one</li><li></li><li>three</li></ol>", "1. one\n2. three"},
+        {"<p>a</p><p> </p><p></p><p>b</p>", "a\n\nb"},
+        {"<ul><li>a<ul><li>b</li></ul></li><li></li><li>c<ul><li>d</li></ul></li></ul>",
+         "- a\n  - b\n- c\n  - d"},
+    };
+    for (const auto& gap : gaps) {
+        QTextDocument document;
+        document.setHtml(QString::fromUtf8(gap.Html));
+        QCOMPARE(MarkdownFromDocument(document), QString::fromUtf8(gap.Expected));
+    }
     // Stored with the line break mark.
     QCOMPARE(StoredFromMarkdown(QStringLiteral("a\n\nb")), std::string("a#$D#$A#$D#$Ab"));
     QCOMPARE(MarkdownFromStored("a#$D#$A#$D#$Ab"), QStringLiteral("a\n\nb"));
