@@ -33,6 +33,27 @@ bool IsBold(const QTextCharFormat& format) {
     return format.fontWeight() >= QFont::DemiBold;
 }
 
+// Punctuation as CommonMark counts it around emphasis marks.
+bool IsPunctuation(QChar c) {
+    return c.isPunct() || (c.unicode() < 128 && c.isSymbol());
+}
+
+// An emphasis mark between a letter and punctuation ("a**.b**", "**b.**c") neither opens nor
+// closes: the punctuation at such an edge goes outside the mark instead.
+void KeepMarksAtWords(std::vector<TAtom>& atoms, bool TAtom::*flag) {
+    const auto plainWord = [&atoms, flag](std::size_t k, const QString& href) {
+        return k < atoms.size() && atoms[k].Kind == TAtom::Char && !(atoms[k].*flag) &&
+               atoms[k].Href == href && !IsPunctuation(atoms[k].C);
+    };
+    for (std::size_t i = 0; i < atoms.size(); ++i) {
+        TAtom& atom = atoms[i];
+        if (atom.Kind != TAtom::Char || !(atom.*flag) || !IsPunctuation(atom.C))
+            continue;
+        if ((i > 0 && plainWord(i - 1, atom.Href)) || plainWord(i + 1, atom.Href))
+            atom.*flag = false;
+    }
+}
+
 std::vector<TAtom> AtomsOf(const QTextBlock& block, TMarkdownSource source, bool heading) {
     std::vector<TAtom> atoms;
     for (auto it = block.begin(); !it.atEnd(); ++it) {
@@ -72,6 +93,8 @@ std::vector<TAtom> AtomsOf(const QTextBlock& block, TMarkdownSource source, bool
             atoms.push_back(atom);
         }
     }
+    KeepMarksAtWords(atoms, &TAtom::Bold);
+    KeepMarksAtWords(atoms, &TAtom::Italic);
     return atoms;
 }
 

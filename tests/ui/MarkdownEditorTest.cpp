@@ -455,6 +455,41 @@ void TMarkdownEditorTest::writerEscapesWhatWouldMarkSomething() {
     };
     for (const char* text : written)
         QCOMPARE(Rewritten(QString::fromUtf8(text)), QString::fromUtf8(text));
+    // Bold and italics next to each other and to punctuation: written so that they read back
+    // (punctuation between a word and the marks goes outside them).
+    struct TPiece {
+        const char* Text;
+        bool Bold;
+        bool Italic;
+    };
+    const struct {
+        std::vector<TPiece> Pieces;
+        const char* Expected;
+    } formatted[] = {
+        {{{"a", true, false}, {"b", false, true}}, "**a***b*"},
+        {{{"a", false, true}, {"b", true, false}}, "*a***b**"},
+        {{{"a", true, true}, {"b", true, false}}, "***a*b**"},
+        {{{"un", true, false}, {"believable", false, false}}, "**un**believable"},
+        {{{"a", false, false}, {".b", true, false}}, "a.**b**"},
+        {{{"b.", true, false}, {"c", false, false}}, "**b**.c"},
+        {{{"x", false, false}, {"\"q\"", true, false}, {"y", false, false}}, "x\"**q**\"y"},
+        {{{"(", false, false}, {"x", false, true}, {")", false, false}}, "(*x*)"},
+        {{{"say ", false, false}, {"\"q\"", true, false}, {" now", false, false}},
+         "say **\"q\"** now"},
+    };
+    for (const auto& c : formatted) {
+        QTextDocument document;
+        QTextCursor cursor(&document);
+        for (const TPiece& piece : c.Pieces) {
+            QTextCharFormat format;
+            format.setFontWeight(piece.Bold ? QFont::Bold : QFont::Normal);
+            format.setFontItalic(piece.Italic);
+            cursor.insertText(QString::fromUtf8(piece.Text), format);
+        }
+        const QString markdown = MarkdownFromDocument(document);
+        QCOMPARE(markdown, QString::fromUtf8(c.Expected));
+        QCOMPARE(Rewritten(markdown), markdown);
+    }
     // Empty paragraphs and items are left out; the numbers count the items written.
     const struct {
         const char* Html;
