@@ -610,7 +610,6 @@ QString TMarkdownEditor::DescribeLink(const QString& href) {
     if (href.startsWith(PageScheme)) {
         const std::string id = StdName(href, PageScheme);
         const TSitePage* page = Site().FindById(id);
-        TSitePage pendingPage;
         for (const TPageIdToAssign& pending : FPendingIds)
             if (pending.Id == id) {
                 if (const TSiteColumn* column = Site().FindColumn(pending.Item);

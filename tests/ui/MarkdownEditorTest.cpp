@@ -87,7 +87,7 @@ std::string AddShop(TContentFixture& f) {
     TDMenuItem* item = f.Project().AddMenuItem(false);
     item->TITLE = "Shop";
     f.Project().Save();
-    const std::string file = f.Project().ColumnFile(f.Project().MenuCount - 1);
+    std::string file = f.Project().ColumnFile(f.Project().MenuCount - 1);
     TDColumn shop(file, f.Workspace.XMLDoc);
     shop.AddPage()->TITLE = "Offer";
     shop.Save();
