@@ -684,7 +684,9 @@ void TMarkdownEditor::LinkClick() {
         shownText = choice.Address;
         break;
     case TLinkKind::EMail:
-        target = choice.Address.isEmpty() ? QString() : MailScheme + choice.Address;
+        target = choice.Address.isEmpty() || choice.Address.startsWith(MailScheme)
+                     ? choice.Address
+                     : MailScheme + choice.Address;
         shownText = choice.Address;
         break;
     case TLinkKind::Page: {
