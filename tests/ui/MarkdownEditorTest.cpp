@@ -10,6 +10,7 @@
 #include "model/PageId.h"
 #include "ui/FHotspot.h"
 #include "ui/FLink.h"
+#include "ui/FMain.h"
 #include "ui/FPage.h"
 #include "ui/FPictureText.h"
 #include "ui/MarkdownEditor.h"
@@ -25,6 +26,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QToolButton>
+#include <QWebEngineView>
 
 #include <functional>
 
@@ -135,6 +137,7 @@ class TMarkdownEditorTest : public QObject {
     void pageDialogFormatsLinksAndPictures();
     void convertShowsTheResultAndCancelForgetsIt();
     void hotspotDialogSavesTheLinkedPagesId();
+    void undoTakesBackTheTextAndTheLinkedPagesId();
 };
 
 void TMarkdownEditorTest::toolButtonsAndKeysWriteWhatReadsBack() {
@@ -736,6 +739,48 @@ void TMarkdownEditorTest::hotspotDialogSavesTheLinkedPagesId() {
     QVERIFY(form.MemoText->isVisible());
     QVERIFY(!form.EditorText->isVisible());
     form.ButtonCancel->click();
+}
+
+void TMarkdownEditorTest::undoTakesBackTheTextAndTheLinkedPagesId() {
+    TTempFolder temp;
+    TScriptedPrompter prompter;
+    MakeFolder(temp / "Projects");
+    const std::string folder = temp / "Projects/Site";
+    MakeProject(folder, {{"News", {"First", "Second"}}});
+    TProgram program(temp.Path() + "/", prompter);
+    TFormMain& main = *program.FormMain;
+    main.show();
+    program.Dialogs.Register(TDialogKind::Open, [&] {
+        program.Workspace.Project = std::make_unique<TDProject>(folder, program.Workspace.XMLDoc);
+        TDProject& project = *program.Workspace.Project;
+        project.HOTSPOT.FORMAT = "Markdown";
+        project.HOTSPOT.TEXT = "Read this";
+        project.Save();
+        return true;
+    });
+    const auto triggerAndLoad = [&main](QAction* action) {
+        QSignalSpy loaded(main.WebBrowser, &QWebEngineView::loadFinished);
+        action->trigger();
+        return loaded.count() > 0 || loaded.wait(20000);
+    };
+    QVERIFY(triggerAndLoad(main.MenuOpenProject));
+    const std::string column = ReadFileBytes(folder + "/Column1.Clm");
+    const std::string projectFile = ReadFileBytes(folder + "/Default.Pro");
+    auto answered = AnswerModal(program.FormHotspot, [&] {
+        Select(*program.FormHotspot->EditorText, QStringLiteral("Read"));
+        LinkToPage(*program.FormHotspot->EditorText, 0, 1);
+        program.FormHotspot->ButtonOK->click();
+    });
+    QVERIFY(triggerAndLoad(main.MenuHotspot));
+    QVERIFY(*answered);
+    const std::string id = TStoredPage(folder + "/Column1.Clm", 1).Page.ID;
+    QVERIFY(IsPageId(id));
+    QCOMPARE(program.Workspace.Project->HOTSPOT.TEXT, "[Read](page:" + id + ") this");
+    // One step takes back both documents.
+    QVERIFY(triggerAndLoad(main.MenuUndo));
+    QCOMPARE(ReadFileBytes(folder + "/Column1.Clm"), column);
+    QCOMPARE(ReadFileBytes(folder + "/Default.Pro"), projectFile);
+    QVERIFY(prompter.Calls.isEmpty());
 }
 
 int main(int argc, char** argv) {
