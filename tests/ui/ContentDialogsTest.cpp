@@ -187,8 +187,8 @@ void TContentDialogsTest::captionsLabelsItemsAndFocus() {
          "Page",
          page.EditTitle,
          {"Title:", "Author:", "Date:", "Text:", "Link:", "Kind:", "URL:"},
-         {"EditTitle", "EditAuthor", "DateTimePicker", "CheckBoxHasPicture", "MemoText", "EditLink",
-          "ComboBoxKind", "EditURL", "ButtonOK", "ButtonCancel"}},
+         {"EditTitle", "EditAuthor", "DateTimePicker", "CheckBoxHasPicture", "MemoText",
+          "ButtonConvert", "EditLink", "ComboBoxKind", "EditURL", "ButtonOK", "ButtonCancel"}},
     };
     for (const auto& c : forms) {
         c.Form->show();

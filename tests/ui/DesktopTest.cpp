@@ -17,6 +17,7 @@
 #include "ui/FRestore.h"
 #include "ui/FTopic.h"
 #include "ui/Mnemonics.h"
+#include "ui/MultiLineText.h"
 #include "ui/PathEdit.h"
 #include "ui/PictureField.h"
 #include "ui/PreviewBuilder.h"
@@ -121,6 +122,7 @@ class TDesktopTest : public QObject {
     void undoAndRedoTheStructureCommands();
     void undoAndRedoADialogsOK();
     void undoLeavesTheCopiedPicturesInImages();
+    void convertingAPageToFormattedTextIsOneUndoStep();
     void cancelledDialogsAndClosingLeaveNothingToUndo();
     void failedUndoIsReportedAndChangesNothing();
     void aCommandStoppedHalfWayLeavesTheWindowAsTheFilesAre();
@@ -234,6 +236,30 @@ void TDesktopTest::undoAndRedoADialogsOK() {
     QCOMPARE(f.Tree(), Lines({"News", "  First", "Elsewhere"}));
     // The selection stays in its place.
     QCOMPARE(f.Main().SelectedNode(), f.Node(0, 0));
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TDesktopTest::convertingAPageToFormattedTextIsOneUndoStep() {
+    TDesktopFixture f;
+    QVERIFY(f.Open());
+    const std::string column = ReadFileBytes(f.ColumnFile());
+    f.Main().TreeView->setCurrentItem(f.Node(0, 0));
+    auto answered = AnswerModal(f.Program->FormPage, [&] {
+        f.Program->FormPage->MemoText->setPlainText(QStringLiteral("Typed <b>bold</b>"));
+        f.Program->FormPage->ButtonConvert->click();
+        f.Program->FormPage->ButtonOK->click();
+    });
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuInformation));
+    QVERIFY(*answered);
+    {
+        TXmlDocument document;
+        const TDColumn converted(f.ColumnFile(), document);
+        QCOMPARE(converted.Page(0).FORMAT, std::string("Markdown"));
+        QCOMPARE(converted.Page(0).TEXT, std::string("Typed **bold**"));
+    }
+    QCOMPARE(f.UndoText(), QStringLiteral("Undo Information"));
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuUndo));
+    QCOMPARE(ReadFileBytes(f.ColumnFile()), column);
     QVERIFY(f.Prompter.Calls.isEmpty());
 }
 
