@@ -1,7 +1,6 @@
 #pragma once
 
-// The transport for FTP and explicit FTPS: the FTP client behind the transport interface,
-// its failures as transport errors with their plain-words reasons.
+// The transport for FTP and explicit FTPS: the FTP client behind the transport interface.
 
 #include "publish/IdFTP.h"
 #include "publish/Transport.h"
@@ -39,8 +38,6 @@ class TFtpTransport : public TTransport {
     TIdFTP& Client() { return FClient; }
 
   private:
-    template <typename F> void Translated(F operation);
-
     TIdFTP FClient;
     TTransportProtocol FProtocol;
 };

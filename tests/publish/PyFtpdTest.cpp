@@ -101,7 +101,7 @@ TEST_F(PyFtpdTest, RefusalsOfARealServerAreFailures) {
         TIdFTP ftp;
         Prepare(ftp);
         ftp.Password = "wrong";
-        TFTPError e = Failure([&] { ftp.Connect(); });
+        TTransportError e = Failure([&] { ftp.Connect(); });
         EXPECT_EQ(e.ReplyCode(), 530);
         EXPECT_THAT(e.what(), Not(HasSubstr("wrong")));
         EXPECT_FALSE(ftp.Connected());
@@ -109,7 +109,7 @@ TEST_F(PyFtpdTest, RefusalsOfARealServerAreFailures) {
     TIdFTP ftp;
     Prepare(ftp);
     ftp.Connect();
-    TFTPError e = Failure([&] { ftp.ChangeFolder("no/such/folder"); });
+    TTransportError e = Failure([&] { ftp.ChangeFolder("no/such/folder"); });
     EXPECT_EQ(e.ReplyCode(), 550);
     EXPECT_TRUE(ftp.Connected());
     // Still usable: the upload goes into the login folder.
