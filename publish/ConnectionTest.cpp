@@ -13,8 +13,9 @@ std::string Describe(const TTransportSettings& settings) {
     text.push_back(':');
     text.append(std::to_string(settings.Port));
     text.append(" (");
-    text.append(ProtocolText(settings.Protocol));
-    if (settings.Protocol != TTransportProtocol::SFTP)
+    text.append(settings.Protocol);
+    const TPublishTarget* target = FindPublishTarget(settings.Protocol);
+    if (target && target->UsesSetting(TTargetSetting::Passive))
         text.append(settings.Passive ? ", passive" : ", active");
     text.push_back(')');
     return text;

@@ -114,12 +114,14 @@ std::string NewProjectId() {
 } // namespace
 
 TTransportSettings TransportSettingsOf(const TDPublish& record, std::int32_t readTimeout) {
-    TTransportSettings settings;
-    if (!ProtocolFromText(record.PROTOCOL, settings.Protocol))
+    const TPublishTarget* target = FindPublishTarget(record.PROTOCOL);
+    if (!target)
         throw TError("The protocol \"" + ControlCharactersShown(record.PROTOCOL) +
-                     "\" is not one of FTP, FTPS and SFTP.");
+                     "\" is not one of " + PublishTargetNames(" and ") + ".");
+    TTransportSettings settings;
+    settings.Protocol = target->Name;
     settings.Host = record.FTP_SERVER;
-    settings.Port = record.FTP_PORT;
+    settings.Port = record.FTP_PORT == 0 ? target->DefaultPort : record.FTP_PORT;
     settings.User = record.USER_NAME;
     settings.Password = record.PASSWORD;
     settings.Passive = record.PASSIVE;
@@ -159,6 +161,8 @@ void TPublishRun::Cancel() noexcept {
         transport->Cancel();
     if (TConnectionTest* test = FActiveTest.load())
         test->Cancel();
+    if (TSitePublisher* publisher = FActivePublisher.load())
+        publisher->Cancel();
 }
 
 bool TPublishRun::TestConnection() {
@@ -179,8 +183,14 @@ bool TPublishRun::TestConnection() {
     typed.PROTOCOL = Edits.ComboBoxProtocol;
     typed.PASSIVE = Edits.CheckBoxPassive;
     typed.TRUSTED = Edits.Trusted;
-    if (TrimBlanks(typed.FTP_SERVER).empty()) {
+    const TPublishTarget* target = FindPublishTarget(typed.PROTOCOL);
+    const bool usesHost = !target || target->UsesSetting(TTargetSetting::Host);
+    if (usesHost && TrimBlanks(typed.FTP_SERVER).empty()) {
         Tell("Need FTP server.", TPublishControl::EditFTP);
+        return false;
+    }
+    if (!usesHost && TrimBlanks(typed.FOLDER).empty()) {
+        Tell(NeedFolderMessage, TPublishControl::EditFolder);
         return false;
     }
     TTransportSettings settings;
@@ -198,6 +208,10 @@ bool TPublishRun::TestConnection() {
     SetButtons(false, false, true);
     SetStatus("Test Connection...");
     for (int attempt = 0; attempt < 2; ++attempt) {
+        if (target && target->MakePublisher) {
+            LastReport = TestPublisher(*target, typed, settings);
+            break;
+        }
         TConnectionTest test(settings, typed.FOLDER);
         test.TransportMaker = TransportMaker;
         test.OnLog = [this](const std::string& line) {
@@ -441,12 +455,21 @@ bool TPublishRun::CheckedSettings(std::string& password) {
     if (!Store())
         return false;
     const TDPublish& record = FProject.PUBLISH;
-    if (TrimBlanks(record.FTP_SERVER).empty()) {
+    // An unknown protocol is named below, after the checks every server needs.
+    const TPublishTarget* target = FindPublishTarget(record.PROTOCOL);
+    const auto uses = [target](TTargetSetting setting) {
+        return !target || target->UsesSetting(setting);
+    };
+    if (uses(TTargetSetting::Host) && TrimBlanks(record.FTP_SERVER).empty()) {
         Tell("Need FTP server.", TPublishControl::EditFTP);
         return false;
     }
-    if (TrimBlanks(record.USER_NAME).empty()) {
+    if (uses(TTargetSetting::User) && TrimBlanks(record.USER_NAME).empty()) {
         Tell("Need user name.", TPublishControl::EditUser);
+        return false;
+    }
+    if (!uses(TTargetSetting::Host) && TrimBlanks(record.FOLDER).empty()) {
+        Tell(NeedFolderMessage, TPublishControl::EditFolder);
         return false;
     }
     // A CR, LF or NUL would end the command it is sent in and start another on the server.
@@ -492,6 +515,9 @@ TPublishOutcome TPublishRun::Publish() {
         return TPublishOutcome::Stopped;
     const TDPublish& record = FProject.PUBLISH;
     Settings.Password = password;
+    if (const TPublishTarget* target = FindPublishTarget(record.PROTOCOL);
+        target && target->MakePublisher)
+        return PublishWhole(*target);
     if (record.SYNC)
         return PublishSynchronising();
     if (!FView.Confirm("Publish your website?"))
@@ -556,6 +582,69 @@ TPublishOutcome TPublishRun::Publish() {
 
     SetStatus("Disconnect FTP Server...");
     transport->Disconnect();
+    SetStatus("Finish!");
+    SetProgress(100);
+    SetButtons(false, true, true);
+    FView.FocusControl(TPublishControl::ButtonOK);
+    return TPublishOutcome::Finished;
+}
+
+TConnectionReport TPublishRun::TestPublisher(const TPublishTarget& target, const TDPublish& record,
+                                             const TTransportSettings& settings) {
+    TConnectionReport report;
+    try {
+        FPublishers.push_back(target.MakePublisher(record, settings));
+        TSitePublisher& publisher = *FPublishers.back();
+        publisher.OnLog = OnLog;
+        FActivePublisher = &publisher;
+        if (FCancelled)
+            publisher.Cancel();
+        report = publisher.Test();
+    } catch (const std::exception& e) {
+        report.Lines.push_back(std::string(target.Name) + ": fails. " + e.what());
+        report.Reason = e.what();
+        report.Detail = e.what();
+    }
+    FActivePublisher = nullptr;
+    return report;
+}
+
+TPublishOutcome TPublishRun::PublishWhole(const TPublishTarget& target) {
+    if (!FView.Confirm("Publish your website?"))
+        return TPublishOutcome::Cancelled;
+    SetButtons(false, false, false);
+    SetProgress(10);
+    TPublisherTotals totals;
+    try {
+        FPublishers.push_back(target.MakePublisher(FProject.PUBLISH, Settings));
+        TSitePublisher& publisher = *FPublishers.back();
+        publisher.OnLog = OnLog;
+        FActivePublisher = &publisher;
+        if (FCancelled)
+            publisher.Cancel();
+        totals = publisher.Publish(
+            FProject.HTMLPath(), [this](const std::string& text) { SetStatus(text); },
+            [this](int value) { SetProgress(value); });
+    } catch (const std::exception& e) {
+        totals.Succeeded = false;
+        totals.Error = e.what();
+    }
+    FActivePublisher = nullptr;
+    if (totals.Cancelled || FCancelled) {
+        LastError = totals.Error;
+        return FailureEnding(CancelledMessage, false);
+    }
+    if (!totals.Succeeded) {
+        LastError = totals.Error;
+        return FailureEnding("Publishing failed.\n" + totals.Error, false);
+    }
+    for (std::size_t i = 0; i < Rows.size(); ++i)
+        if (Rows[i].Ticked) {
+            Rows[i].Status = SuccessStatus;
+            FView.RowChanged(static_cast<int>(i));
+        }
+    LastTotals.Uploaded = totals.Uploaded;
+    LastTotals.Deleted = totals.Deleted;
     SetStatus("Finish!");
     SetProgress(100);
     SetButtons(false, true, true);

@@ -8,6 +8,7 @@
 #include "platform/Text.h"
 #include "publish/ConnectionTest.h"
 #include "publish/Keyring.h"
+#include "publish/PublishTarget.h"
 #include "publish/SyncRun.h"
 #include "publish/Transport.h"
 
@@ -80,8 +81,8 @@ struct TPublishEdits {
     int SpinBoxJobs = 4;
 };
 
-// The settings with which a transport reaches the server of a publishing record; a TError
-// when its PROTOCOL is not one of "FTP", "FTPS" and "SFTP".
+// The settings with which a transport reaches the server of a publishing record (a port of 0
+// is the target's default); a TError when its PROTOCOL names no target.
 TTransportSettings TransportSettingsOf(const TDPublish& record, std::int32_t readTimeout);
 
 // The question asked when a certificate or host key does not verify.
@@ -121,6 +122,8 @@ class TPublishRun {
     static constexpr const char* UncheckedStatus = "Not checked";
     // The message of a run ended by Cancel (the file in transfer is named after it).
     static constexpr const char* CancelledMessage = "Publishing cancelled.";
+    // The message when a target that publishes into a folder has none set.
+    static constexpr const char* NeedFolderMessage = "Need a folder.";
 
     TPublishRun(TDProject& project, TPublishView& view);
 
@@ -255,6 +258,11 @@ class TPublishRun {
     // Compares after CheckedSettings; false after the failure ending.
     bool CompareChecked();
     TPublishOutcome PublishSynchronising();
+    // The run of a target that publishes the whole site itself (TPublishTarget::MakePublisher),
+    // and its connection test.
+    TPublishOutcome PublishWhole(const TPublishTarget& target);
+    TConnectionReport TestPublisher(const TPublishTarget& target, const TDPublish& record,
+                                    const TTransportSettings& settings);
     void TickPlanFromRows();
     // The status line after a comparison: the summary, after the manifest note when there is one.
     std::string ComparisonStatus() const;
@@ -267,6 +275,9 @@ class TPublishRun {
     std::vector<std::unique_ptr<TTransport>> FTransports;
     std::atomic<TTransport*> FActive{nullptr};
     std::atomic<TConnectionTest*> FActiveTest{nullptr};
+    // The whole-run publishers of this run's life, and the one under way.
+    std::vector<std::unique_ptr<TSitePublisher>> FPublishers;
+    std::atomic<TSitePublisher*> FActivePublisher{nullptr};
     // The synchronising run of this showing, and every one made before it (a Cancel from
     // another thread may still hold one).
     std::unique_ptr<TSyncRun> FSync;

@@ -16,8 +16,6 @@
 #include <utility>
 #include <vector>
 
-enum class TTransportProtocol { FTP, FTPS, SFTP };
-
 // Whether a file is in the folder, as far as the server lets it be known.
 enum class TPresence {
     Present,
@@ -27,7 +25,8 @@ enum class TPresence {
 
 // Everything a transport needs to reach the server.
 struct TTransportSettings {
-    TTransportProtocol Protocol = TTransportProtocol::FTP;
+    // The target, as PROTOCOL names it (publish/PublishTarget.h).
+    std::string Protocol = "FTP";
     std::string Host;
     std::int32_t Port = 21;
     std::string User;
@@ -116,8 +115,14 @@ class TTransport {
     // transport that wraps another forwards both, and UploadReplacing goes by them.
     virtual bool RenamesRefused() const { return FRenamesRefused; }
     virtual void SetRenamesRefused(bool refused) { FRenamesRefused = refused; }
-    // The protocol spoken: it says which failures are passing ones (IsTransientFailure).
-    virtual TTransportProtocol Protocol() const { return TTransportProtocol::FTP; }
+    // Whether a failure is worth another attempt on a fresh connection; here by reply codes
+    // (IsTransientReply).
+    virtual bool IsTransient(const TTransportError& error) const;
+    // Whether a refused rename says that its target exists; here a reply of 550 or 553.
+    virtual bool RefusedAsExisting(const TTransportError& error) const;
+    // Whether a failure refuses the command for now over a sound connection; here a reply of
+    // the 4xx kind.
+    virtual bool RefusedForNow(const TTransportError& error) const;
     // Closes the connection. Never fails.
     virtual void Disconnect() noexcept = 0;
     virtual bool Connected() const = 0;
@@ -171,23 +176,13 @@ constexpr const char* AsideFilePrefix = ".corvane-old-";
 // "www/a.htm" gives "www/.corvane-part-a.htm".
 std::string PrefixedName(const char* prefix, const std::string& name);
 
-// Whether a failure is worth another attempt on a fresh connection: a broken or closed
-// connection, a time-out, an FTP reply of the 4xx kind (an SFTP connection lost); not a 5xx
-// reply, a refused name or login, a missing folder, an untrusted server or anything else.
-bool IsTransientFailure(const TTransportError& error, TTransportProtocol protocol);
+// Whether a failure is worth another attempt on a fresh connection, by the reply codes of
+// FTP: a broken or closed connection, a time-out, a reply of the 4xx kind; not a 5xx reply, a
+// refused name or login, a missing folder, an untrusted server, a cancel or anything else.
+bool IsTransientReply(const TTransportError& error);
 
 // The failure of a file of size bytes of which the server holds only held (name: the file).
 TTransportError NotWholeError(const std::string& name, std::int64_t held, std::int64_t size);
-
-// The transport for settings.Protocol.
-std::unique_ptr<TTransport> MakeTransport(const TTransportSettings& settings);
-
-// The protocol of a publishing record's PROTOCOL text ("FTP", "FTPS", "SFTP"); false for
-// any other text.
-bool ProtocolFromText(const std::string& text, TTransportProtocol& protocol);
-const char* ProtocolText(TTransportProtocol protocol);
-// 22 for SFTP, 21 otherwise.
-std::int32_t DefaultPort(TTransportProtocol protocol);
 
 // A SHA-256 fingerprint (of a certificate or a host key) as it is shown and kept: the bytes
 // as upper-case hexadecimal pairs joined by colons ("AB:CD:...").

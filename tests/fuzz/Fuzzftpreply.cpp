@@ -1,7 +1,7 @@
 // Any bytes as what an FTP server sends: the client logs in and changes folder against a
 // loopback peer that sends the input and hangs up. Every step succeeds or fails with a
 // TTransportError, never a crash, a hang or unbounded memory.
-#include "publish/IdFTP.h"
+#include "publish/ftp/IdFTP.h"
 
 #include <arpa/inet.h>
 #include <cstdint>

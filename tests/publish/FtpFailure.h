@@ -2,7 +2,7 @@
 
 // Runs f and returns the TTransportError it raised; fails the test when it raised none.
 
-#include "publish/IdFTP.h"
+#include "publish/ftp/IdFTP.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The FTP client against a scripted server: the exchange on the wire, the reply rules and
 // every way an operation can fail.
 
-#include "publish/IdFTP.h"
+#include "publish/ftp/IdFTP.h"
 
 #include "TestSupport.h"
 #include "publish/FakeFtpServer.h"

@@ -497,7 +497,7 @@ TEST_F(PublishRunTest, ARunUploadsEveryTickedFileAndReportsEachStep) {
     for (const auto& [name, data] : files)
         EXPECT_EQ(data, ReadFileBytes(Project->HTMLPath() + name)) << name;
     // The transport was set up from the record, with the publishing read time-out.
-    EXPECT_EQ(Run->Settings.Protocol, TTransportProtocol::FTP);
+    EXPECT_EQ(Run->Settings.Protocol, "FTP");
     EXPECT_EQ(Run->Settings.Host, "127.0.0.1");
     EXPECT_EQ(Run->Settings.User, "web");
     EXPECT_EQ(Run->Settings.Password, "pw");

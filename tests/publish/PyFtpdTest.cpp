@@ -1,9 +1,9 @@
 // The FTP client and the publish run end to end against a real FTP server (pyftpdlib on
 // 127.0.0.1, a user with a temporary home). Skipped where python3 with pyftpdlib is missing.
 
-#include "publish/IdFTP.h"
 #include "publish/PublishRun.h"
 #include "publish/SyncRun.h"
+#include "publish/ftp/IdFTP.h"
 
 #include "TestSupport.h"
 #include "publish/ChildProcess.h"
@@ -192,7 +192,7 @@ TEST_F(PyFtpdTest, ASynchronisingPublishOverFtpsSendsOnlyWhatChanged) {
     const std::string folder = "sync-tls";
     std::filesystem::create_directory(Home() + "/" + folder);
     TTransportSettings settings;
-    settings.Protocol = TTransportProtocol::FTPS;
+    settings.Protocol = "FTPS";
     settings.Host = "127.0.0.1";
     settings.Port = server.Port();
     settings.User = "site";

@@ -1,4 +1,4 @@
-#include "publish/SftpTransport.h"
+#include "publish/sftp/SftpTransport.h"
 
 #include "platform/Text.h"
 #include "publish/HostResolver.h"
@@ -93,8 +93,37 @@ TSftpTransport::~TSftpTransport() {
     Disconnect();
 }
 
-std::unique_ptr<TTransport> MakeSftpTransport(const TTransportSettings& settings) {
-    return std::make_unique<TSftpTransport>(settings);
+namespace {
+
+// SFTP statuses that say the connection, not the file, is the trouble.
+constexpr int SftpNoConnection = 6;
+constexpr int SftpConnectionLost = 7;
+
+// SFTP statuses of a rename refused because the target exists.
+constexpr int SftpFailure = 4;
+constexpr int SftpFileAlreadyExists = 11;
+
+} // namespace
+
+bool TSftpTransport::IsTransientStatus(const TTransportError& error) {
+    if (error.Kind() == TTransportFailure::Cancelled)
+        return false;
+    const int code = error.ReplyCode();
+    if (code == SftpNoConnection || code == SftpConnectionLost)
+        return true;
+    switch (error.Kind()) {
+    case TTransportFailure::NoAnswer:
+    case TTransportFailure::ConnectionLost:
+    case TTransportFailure::NothingListens:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TSftpTransport::RefusedAsExisting(const TTransportError& error) const {
+    return error.Kind() == TTransportFailure::FileRefused &&
+           (error.ReplyCode() == SftpFailure || error.ReplyCode() == SftpFileAlreadyExists);
 }
 
 bool TSftpTransport::Connected() const {

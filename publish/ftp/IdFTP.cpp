@@ -1,4 +1,4 @@
-#include "publish/IdFTP.h"
+#include "publish/ftp/IdFTP.h"
 
 #include "platform/Text.h"
 #include "publish/HostResolver.h"

@@ -1,13 +1,13 @@
-#include "publish/FtpTransport.h"
+#include "publish/ftp/FtpTransport.h"
 
-TFtpTransport::TFtpTransport(const TTransportSettings& settings) : FProtocol(settings.Protocol) {
+TFtpTransport::TFtpTransport(const TTransportSettings& settings) {
     FClient.Host = settings.Host;
     FClient.Port = settings.Port;
     FClient.Username = settings.User;
     FClient.Password = settings.Password;
     FClient.ReadTimeout = settings.ReadTimeout;
     FClient.Passive = settings.Passive;
-    FClient.UseTls = settings.Protocol == TTransportProtocol::FTPS;
+    FClient.UseTls = settings.Protocol == FtpsName;
     FClient.CaFile = settings.CaFile;
     FClient.Trusted = settings.Trusted;
     FClient.ProxySettings.Host = settings.ProxyHost;

@@ -10,8 +10,8 @@
 
 #include "platform/Error.h"
 #include "platform/FileDescriptor.h"
-#include "publish/TlsChannel.h"
 #include "publish/TransportError.h"
+#include "publish/ftp/TlsChannel.h"
 
 #include <atomic>
 #include <chrono>

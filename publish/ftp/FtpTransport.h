@@ -2,12 +2,15 @@
 
 // The transport for FTP and explicit FTPS: the FTP client behind the transport interface.
 
-#include "publish/IdFTP.h"
 #include "publish/Transport.h"
+#include "publish/ftp/IdFTP.h"
 
 class TFtpTransport : public TTransport {
   public:
+    // Explicit FTPS when settings.Protocol is FtpsName.
     explicit TFtpTransport(const TTransportSettings& settings);
+    static constexpr const char* FtpName = "FTP";
+    static constexpr const char* FtpsName = "FTPS";
 
     void Connect() override;
     void ChangeFolder(const std::string& folder) override;
@@ -28,7 +31,6 @@ class TFtpTransport : public TTransport {
                          const std::function<void()>& beforeRename = {}) override;
     bool Pipelining() const override { return FClient.Pipelining; }
     void SetPipelining(bool pipelining) override { FClient.Pipelining = pipelining; }
-    TTransportProtocol Protocol() const override { return FProtocol; }
     void Disconnect() noexcept override;
     bool Connected() const override;
     void Cancel() noexcept override;
@@ -39,5 +41,4 @@ class TFtpTransport : public TTransport {
 
   private:
     TIdFTP FClient;
-    TTransportProtocol FProtocol;
 };
