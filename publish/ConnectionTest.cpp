@@ -61,6 +61,23 @@ TConnectionReport TConnectionTest::Run() {
     if (FCancelled)
         FTransport->Cancel();
 
+    // A target without a server (a folder on this machine) has one step: opening the folder.
+    const TPublishTarget* target = FindPublishTarget(FSettings.Protocol);
+    if (target && !target->UsesSetting(TTargetSetting::Host)) {
+        const std::string open = "Open the folder \"" + ControlCharactersShown(FFolder) + "\"";
+        try {
+            FTransport->Connect();
+            FTransport->ChangeFolder(FFolder);
+            report.Lines.push_back(open + ": works.");
+            report.Works = true;
+        } catch (const std::exception& e) {
+            failed(e);
+            report.Lines.push_back(open + ": fails. " + report.Reason);
+        }
+        FTransport->Disconnect();
+        return report;
+    }
+
     try {
         FTransport->Connect();
         report.Lines.push_back(connect + ": works.");

@@ -12,17 +12,15 @@ std::unique_ptr<TTransport> MakeFolderTransport(const TTransportSettings& settin
 } // namespace
 
 const TPublishTarget& FolderTarget() {
-    static const TPublishTarget target{
-        TFolderTransport::TargetName,
-        "Folder on this computer",
-        "a folder on this machine (a mounted share, a folder a web server serves); FOLDER is "
-        "its full path",
-        40,
-        0,
-        static_cast<unsigned>(TTargetSetting::Jobs),
-        "Folder:",
-        MakeFolderTransport,
-        nullptr,
-        nullptr};
+    static const TPublishTarget target{TFolderTransport::TargetName,
+                                       "Folder on this computer",
+                                       "a folder on this machine; FOLDER is its full path",
+                                       40,
+                                       0,
+                                       static_cast<unsigned>(TTargetSetting::Jobs),
+                                       "Folder:",
+                                       MakeFolderTransport,
+                                       nullptr,
+                                       nullptr};
     return target;
 }

@@ -32,8 +32,7 @@ const TPublishTarget& FtpTarget() {
 const TPublishTarget& FtpsTarget() {
     static const TPublishTarget target{TFtpTransport::FtpsName,
                                        "FTPS (TLS)",
-                                       "an FTP server through TLS (AUTH TLS, the certificate "
-                                       "checked)",
+                                       "an FTP server through TLS, its certificate checked",
                                        20,
                                        21,
                                        FtpSettings,

@@ -12,17 +12,17 @@ std::unique_ptr<TTransport> MakeSftp(const TTransportSettings& settings) {
 } // namespace
 
 const TPublishTarget& SftpTarget() {
-    static const TPublishTarget target{
-        "SFTP",
-        "SFTP",
-        "an SSH server's SFTP; the host key checked against known_hosts",
-        30,
-        22,
-        TTargetSetting::Host | TTargetSetting::Port | TTargetSetting::User |
-            TTargetSetting::Password | TTargetSetting::Jobs,
-        "Sub Folder:",
-        MakeSftp,
-        nullptr,
-        TSftpTransport::IsTransientStatus};
+    static const TPublishTarget target{"SFTP",
+                                       "SFTP",
+                                       "an SSH server's SFTP, its host key checked in known_hosts",
+                                       30,
+                                       22,
+                                       TTargetSetting::Host | TTargetSetting::Port |
+                                           TTargetSetting::User | TTargetSetting::Password |
+                                           TTargetSetting::Jobs,
+                                       "Sub Folder:",
+                                       MakeSftp,
+                                       nullptr,
+                                       TSftpTransport::IsTransientStatus};
     return target;
 }
