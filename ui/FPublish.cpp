@@ -1,6 +1,7 @@
 #include "ui/FPublish.h"
 
 #include "publish/PublishRun.h"
+#include "publish/PublishTarget.h"
 #include "ui/DialogControls.h"
 #include "ui/Prompter.h"
 #include "ui/Workspace.h"
@@ -43,9 +44,22 @@ QLineEdit* Edit(QWidget* parent, const char* name, int limit) {
     return edit;
 }
 
-// The protocols as the list shows them, in the order of the record's texts.
-const char* const ProtocolCaptions[] = {"FTP", "FTPS (TLS)", "SFTP"};
-const char* const ProtocolTexts[] = {"FTP", "FTPS", "SFTP"};
+// The target of the list's item index; null for none.
+const TPublishTarget* TargetAt(int index) {
+    const auto& targets = PublishTargets();
+    return index >= 0 && index < static_cast<int>(targets.size())
+               ? targets[static_cast<std::size_t>(index)]
+               : nullptr;
+}
+
+// Shows or hides field and the label that captions it.
+void Show(QWidget* field, bool shown) {
+    field->setVisible(shown);
+    field->setEnabled(shown);
+    for (QLabel* label : field->parentWidget()->findChildren<QLabel*>())
+        if (label->buddy() == field)
+            label->setVisible(shown);
+}
 
 // A port edit: typing takes the numbers 1 to 65535 only (no sign, no leading zero).
 QLineEdit* PortEdit(QWidget* parent, const char* name) {
@@ -171,8 +185,9 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     setWindowTitle(QStringLiteral("Publish"));
     setModal(true);
 
-    ComboBoxProtocol = MakeDropDownList(
-        this, "ComboBoxProtocol", {ProtocolCaptions[0], ProtocolCaptions[1], ProtocolCaptions[2]});
+    ComboBoxProtocol = MakeDropDownList(this, "ComboBoxProtocol", {});
+    for (const TPublishTarget* target : PublishTargets())
+        ComboBoxProtocol->addItem(QString::fromUtf8(target->Caption));
     CheckBoxPassive = new QCheckBox(QStringLiteral("Passive mode"), this);
     CheckBoxPassive->setObjectName(QStringLiteral("CheckBoxPassive"));
     CheckBoxSync = new QCheckBox(QStringLiteral("Only send what changed"), this);
@@ -244,6 +259,7 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     row(5, 0, "Proxy Server:", EditProxy);
     row(5, 2, "Proxy Port:", EditProxyPort);
     row(6, 0, "Sub Folder:", EditFolder);
+    LabelFolder = qobject_cast<QLabel*>(grid->itemAtPosition(6, 0)->widget());
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(3, 1);
     auto* buttons = new QHBoxLayout;
@@ -323,8 +339,8 @@ void TFormPublish::RunToControls() {
     const TPublishEdits& edits = FRun->Edits;
     // An unknown protocol text shows no item; the run names it when it is used.
     int protocol = -1;
-    for (int i = 0; i < 3; ++i)
-        if (edits.ComboBoxProtocol == ProtocolTexts[i])
+    for (int i = 0; TargetAt(i); ++i)
+        if (edits.ComboBoxProtocol == TargetAt(i)->Name)
             protocol = i;
     FProtocol = protocol;
     {
@@ -332,7 +348,6 @@ void TFormPublish::RunToControls() {
         ComboBoxProtocol->setCurrentIndex(protocol);
     }
     CheckBoxPassive->setChecked(edits.CheckBoxPassive);
-    CheckBoxPassive->setEnabled(protocol != 2);
     CheckBoxSync->setChecked(edits.CheckBoxSync);
     SpinBoxJobs->setValue(edits.SpinBoxJobs);
     SpinBoxJobs->setEnabled(edits.CheckBoxSync);
@@ -344,13 +359,38 @@ void TFormPublish::RunToControls() {
     EditProxy->setText(QText(edits.EditProxy));
     EditProxyPort->setText(QText(edits.EditProxyPort));
     EditFolder->setText(QText(edits.EditFolder));
+    ShowTarget();
+}
+
+void TFormPublish::ShowTarget() {
+    // An unknown protocol shows every setting.
+    const TPublishTarget* target = TargetAt(ComboBoxProtocol->currentIndex());
+    const auto uses = [target](TTargetSetting setting) {
+        return !target || target->UsesSetting(setting);
+    };
+    Show(EditFTP, uses(TTargetSetting::Host));
+    Show(EditFTPPort, uses(TTargetSetting::Port));
+    Show(EditUser, uses(TTargetSetting::User));
+    Show(EditPassword, uses(TTargetSetting::Password));
+    Show(CheckBoxPassive, uses(TTargetSetting::Passive));
+    CheckBoxProxy->setVisible(uses(TTargetSetting::Proxy));
+    Show(EditProxy, uses(TTargetSetting::Proxy));
+    Show(EditProxyPort, uses(TTargetSetting::Proxy));
+    EditProxy->setEnabled(uses(TTargetSetting::Proxy) && CheckBoxProxy->isChecked());
+    EditProxyPort->setEnabled(EditProxy->isEnabled());
+    const bool byFile = !target || target->MakeTransport;
+    const bool jobs = byFile && uses(TTargetSetting::Jobs);
+    CheckBoxSync->setVisible(byFile);
+    Show(SpinBoxJobs, jobs);
+    SpinBoxJobs->setEnabled(jobs && CheckBoxSync->isChecked());
+    if (LabelFolder)
+        LabelFolder->setText(QString::fromUtf8(target ? target->FolderCaption : "Sub Folder:"));
 }
 
 void TFormPublish::ControlsToRun() {
     TPublishEdits& edits = FRun->Edits;
-    const int protocol = ComboBoxProtocol->currentIndex();
-    if (protocol >= 0)
-        edits.ComboBoxProtocol = ProtocolTexts[protocol];
+    if (const TPublishTarget* target = TargetAt(ComboBoxProtocol->currentIndex()))
+        edits.ComboBoxProtocol = target->Name;
     edits.CheckBoxPassive = CheckBoxPassive->isChecked();
     edits.CheckBoxSync = CheckBoxSync->isChecked();
     edits.SpinBoxJobs = SpinBoxJobs->value();
@@ -391,15 +431,17 @@ void TFormPublish::CheckBoxSyncClick() {
 }
 
 void TFormPublish::ComboBoxProtocolChange() {
-    const int protocol = ComboBoxProtocol->currentIndex();
-    CheckBoxPassive->setEnabled(protocol != 2);
-    // The port follows the protocol when it was the other one's default.
+    const TPublishTarget* target = TargetAt(ComboBoxProtocol->currentIndex());
+    // The port follows the target when it was empty or some target's default.
     const QString port = EditFTPPort->text();
-    if (protocol == 2 && FProtocol != 2 && port == QStringLiteral("21"))
-        EditFTPPort->setText(QStringLiteral("22"));
-    else if (protocol >= 0 && protocol != 2 && FProtocol == 2 && port == QStringLiteral("22"))
-        EditFTPPort->setText(QStringLiteral("21"));
-    FProtocol = protocol;
+    bool usual = port.isEmpty() || port == QStringLiteral("0");
+    for (const TPublishTarget* other : PublishTargets())
+        if (other->DefaultPort > 0 && port == QString::number(other->DefaultPort))
+            usual = true;
+    if (target && target->DefaultPort > 0 && usual)
+        EditFTPPort->setText(QString::number(target->DefaultPort));
+    FProtocol = ComboBoxProtocol->currentIndex();
+    ShowTarget();
 }
 
 void TFormPublish::ButtonOKClick() {
