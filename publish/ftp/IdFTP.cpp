@@ -2,6 +2,7 @@
 
 #include "platform/Text.h"
 #include "publish/HostResolver.h"
+#include "publish/ServerConnection.h"
 #include "publish/TransferPace.h"
 #include "publish/Transport.h"
 
@@ -679,63 +680,15 @@ void TIdFTP::Connect() {
     if (BreaksALine(Password))
         Fail(step, "the password holds a line break or a NUL character");
 
-    addrinfo hints{};
     // The active plain exchange is IPv4 as it always was; passive mode and TLS also take
-    // IPv6 addresses.
-    hints.ai_family = Passive || UseTls ? AF_UNSPEC : AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    // One deadline for the whole connect, the name lookup included.
-    const TClock::time_point deadline = DeadlineAfter(ReadTimeout);
-    const TLookup lookup = LookUpHost(Host, "", hints, deadline, FCancelled);
-    if (lookup.End == TLookupEnd::Cancelled)
-        Fail(step, CancelledText, 0, "", TTransportFailure::Cancelled, "Cancelled.");
-    if (lookup.End == TLookupEnd::TimedOut) {
-        const int seconds = (ReadTimeout + 999) / 1000;
-        Fail(step,
-             "the host name \"" + Host + "\" was not looked up within " + Milliseconds(ReadTimeout),
-             0, "", TTransportFailure::NoAnswer,
-             "The host name \"" + Shown(Host) + "\" could not be looked up within " +
-                 std::to_string(seconds) + (seconds == 1 ? " second." : " seconds."));
-    }
-    addrinfo* found = lookup.Found;
-    const int resolved = lookup.Code;
-    if (resolved != 0 || !found) {
-        const bool unknown = resolved == EAI_NONAME || resolved == EAI_NODATA ||
-                             resolved == EAI_FAIL || resolved == EAI_AGAIN;
-        const std::string why =
-            resolved == EAI_SYSTEM ? ErrorText(lookup.Errno) : ::gai_strerror(resolved);
-        Fail(step, "the host name \"" + Host + "\" does not resolve (" + why + ")", 0, "",
-             unknown ? TTransportFailure::HostNotFound : TTransportFailure::Other,
-             "The host name \"" + Shown(Host) + "\" does not resolve (" + why + ").");
-    }
-    TConnectFailure failure{"no address", 0};
-    bool refused = false;
-    // All addresses together are bounded by ReadTimeout when it is set, so an address that
-    // swallows the attempt fails the connect instead of holding the program for minutes.
-    for (addrinfo* a = found; a && !FSocket && !FCancelled; a = a->ai_next) {
-        if (a->ai_family != AF_INET && a->ai_family != AF_INET6)
-            continue;
-        TAddress address;
-        std::memcpy(&address.Storage, a->ai_addr, a->ai_addrlen);
-        address.Length = a->ai_addrlen;
-        address.SetPort(static_cast<unsigned>(Port));
-        FSocket = ConnectTo(address, deadline, ReadTimeout, FCancelled, failure);
-        refused = refused || failure.Code == ECONNREFUSED;
-    }
-    ::freeaddrinfo(found);
-    if (FCancelled)
-        FSocket.Reset();
+    // IPv6 addresses. One deadline for the whole connect, the name lookup included.
+    TServerConnectFailure failure;
+    FSocket = ConnectToServer(Host, Port, Passive || UseTls ? AF_UNSPEC : AF_INET, ReadTimeout,
+                              FCancelled, failure);
     if (!FSocket) {
-        const std::string detail = "cannot connect (" + failure.Text + ")";
-        if (FCancelled)
-            Fail(step, CancelledText);
-        if (failure.Code == ETIMEDOUT && !refused)
-            FailConnection(step, detail, true);
-        if (refused)
-            Fail(step, detail, 0, "", TTransportFailure::NothingListens,
-                 "Nothing listens at " + Shown(Server()) + ".");
-        Fail(step, detail, 0, "", TTransportFailure::Other,
-             Shown(Server()) + " cannot be reached (" + failure.Text + ").");
+        if (failure.Kind == TTransportFailure::Cancelled)
+            Fail(step, CancelledText, 0, "", TTransportFailure::Cancelled, "Cancelled.");
+        Fail(step, failure.Detail, 0, "", failure.Kind, failure.Reason);
     }
 
     try {
