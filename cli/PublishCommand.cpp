@@ -153,12 +153,11 @@ class TConsoleView : public TPublishView {
     }
     void Draw() {
         constexpr int Width = 30;
-        const int progress = std::clamp(FRun->ProgressBar, 0, 100);
+        const int progress = std::clamp(FRun->Progress, 0, 100);
         const int filled = progress * Width / 100;
         std::string bar = "\r\033[K[" + std::string(static_cast<std::size_t>(filled), '#') +
                           std::string(static_cast<std::size_t>(Width - filled), '-') + "] ";
-        std::fprintf(stderr, "%s%3d%%  %s", bar.c_str(), progress,
-                     Shown(FRun->LabelPublish).c_str());
+        std::fprintf(stderr, "%s%3d%%  %s", bar.c_str(), progress, Shown(FRun->StatusLine).c_str());
         std::fflush(stderr);
         FDrawn = true;
     }
@@ -272,7 +271,7 @@ int RunPublish(const std::vector<std::string>& args) {
     run.BreakLock = line.Has("--break-lock");
     // Accepted for this project as the window's Trust would: stored with the settings.
     if (line.Has("--trust"))
-        run.Edits.Trusted = NormalFingerprint(line.Value("--trust"));
+        run.Typed.Trusted = NormalFingerprint(line.Value("--trust"));
 
     const TDPublish& settings = project->PUBLISH;
     // The password: the keyring's, else the project's, else CORVANE_PASSWORD, else asked on

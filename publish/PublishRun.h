@@ -20,35 +20,27 @@
 #include <string>
 #include <vector>
 
-// The controls that a message sends the focus to.
-enum class TPublishControl {
-    EditFTP,
-    EditFTPPort,
-    EditUser,
-    EditProxyPort,
-    ButtonOK,
-    EditPassword,
-    EditFolder,
-    ComboBoxProtocol
-};
+// The settings a message is about (the window puts the focus on its control); Done: the run
+// finished and the window may be closed.
+enum class TPublishField { Server, Port, User, ProxyPort, Done, Password, Folder, Protocol };
 
 // What a run tells the one who shows it. Everything happens on the caller's thread, inside
 // Publish; each change is to be shown at once.
 class TPublishView {
   public:
     virtual ~TPublishView() = default;
-    // LabelPublish changed.
+    // StatusLine changed.
     virtual void StatusChanged(const std::string&) {}
-    // ProgressBar changed (0 to 100).
+    // Progress changed (0 to 100).
     virtual void ProgressChanged(int) {}
     // The status of row index changed; the list is to be repainted.
     virtual void RowChanged(int) {}
     // The rows were made anew (a synchronising publish compared the site with the server:
     // each row has its kind, the deletions are added) and PlanSummary changed.
     virtual void RowsChanged() {}
-    // ButtonPublishEnabled, ButtonOKEnabled or ButtonCancelEnabled changed.
+    // CanPublish, CanClose or CanCancel changed.
     virtual void ButtonsChanged() {}
-    virtual void FocusControl(TPublishControl) {}
+    virtual void FocusControl(TPublishField) {}
     // An information box with an OK button.
     virtual void Message(const std::string& text) = 0;
     // A confirmation with OK and Cancel; true for OK.
@@ -60,25 +52,26 @@ class TPublishView {
     }
 };
 
-// The texts of the dialog's edits and its check box.
-struct TPublishEdits {
-    std::string EditFTP;
-    std::string EditFTPPort;
-    std::string EditUser;
-    std::string EditPassword;
-    bool CheckBoxProxy = false;
-    std::string EditProxy;
-    std::string EditProxyPort;
-    std::string EditFolder;
-    // The protocol as the record holds it: "FTP", "FTPS" or "SFTP".
-    std::string ComboBoxProtocol = "FTP";
-    bool CheckBoxPassive = false;
-    // Not an edit: the fingerprint accepted so far, kept as it is unless the owner trusts
+// The publishing settings as the owner typed them, before they are checked and stored.
+struct TTypedSettings {
+    std::string Server;
+    // The ports as typed: converted (and refused) by Store.
+    std::string Port;
+    std::string User;
+    std::string Password;
+    bool UseProxy = false;
+    std::string ProxyServer;
+    std::string ProxyPort;
+    std::string Folder;
+    // The target as the record holds it (TPublishTarget::Name).
+    std::string Protocol = "FTP";
+    bool Passive = false;
+    // Not typed: the fingerprint accepted so far, kept as it is unless the owner trusts
     // another certificate.
     std::string Trusted;
     // Publish only what changed, over this many connections (1 to 8).
-    bool CheckBoxSync = true;
-    int SpinBoxJobs = 4;
+    bool Sync = true;
+    int Jobs = 4;
 };
 
 // The settings with which a transport reaches the server of a publishing record (a port of 0
@@ -192,7 +185,7 @@ class TPublishRun {
     // and changes to the folder, and shows its report in one message. A port that does not
     // convert gets its message as in Store, and then nothing is tried (false). A certificate
     // or host key that does not verify is put to the owner once; when trusted, its
-    // fingerprint goes into Edits.Trusted (stored with the next OK or Publish) and the test
+    // fingerprint goes into Typed.Trusted (stored with the next OK or Publish) and the test
     // runs again.
     bool TestConnection();
     // The report of the last connection test.
@@ -203,13 +196,15 @@ class TPublishRun {
         return FTransports.empty() ? nullptr : FTransports.back().get();
     }
 
-    TPublishEdits Edits;
+    TTypedSettings Typed;
     std::vector<TPublishRow> Rows;
-    std::string LabelPublish;
-    int ProgressBar = 0;
-    bool ButtonPublishEnabled = true;
-    bool ButtonOKEnabled = true;
-    bool ButtonCancelEnabled = true;
+    // The step under way as the status line shows it, and the share done (0 to 100).
+    std::string StatusLine;
+    int Progress = 0;
+    // What the owner may do now: publish (again), close with OK, cancel.
+    bool CanPublish = true;
+    bool CanClose = true;
+    bool CanCancel = true;
 
     // Makes the transport of a run from its settings; MakeTransport unless a test puts in
     // its own.
@@ -244,7 +239,7 @@ class TPublishRun {
     void SetStatus(const std::string& text);
     void SetProgress(int value);
     void SetButtons(bool publish, bool ok, bool cancel);
-    void Tell(const std::string& message, TPublishControl focus);
+    void Tell(const std::string& message, TPublishField focus);
     TPublishOutcome FailureEnding(const std::string& message, bool disconnect);
     // A new transport for Settings, cancelled at once when the run was.
     TTransport& NewTransport();

@@ -117,38 +117,38 @@ class TFormPublish::TView : public TPublishView {
     }
     void ButtonsChanged() override {
         OnWindow([&] {
-            Form.ButtonPublish->setEnabled(Form.FRun->ButtonPublishEnabled);
-            Form.ButtonOK->setEnabled(Form.FRun->ButtonOKEnabled);
+            Form.ButtonPublish->setEnabled(Form.FRun->CanPublish);
+            Form.ButtonOK->setEnabled(Form.FRun->CanClose);
             // While a run is under way Cancel stays on: it ends the run.
-            Form.ButtonCancel->setEnabled(Form.FRun->ButtonCancelEnabled || Form.FRunning);
+            Form.ButtonCancel->setEnabled(Form.FRun->CanCancel || Form.FRunning);
         });
     }
-    void FocusControl(TPublishControl control) override {
+    void FocusControl(TPublishField control) override {
         OnWindow([&] {
             QWidget* target = nullptr;
             switch (control) {
-            case TPublishControl::EditFTP:
+            case TPublishField::Server:
                 target = Form.EditFTP;
                 break;
-            case TPublishControl::EditFTPPort:
+            case TPublishField::Port:
                 target = Form.EditFTPPort;
                 break;
-            case TPublishControl::EditUser:
+            case TPublishField::User:
                 target = Form.EditUser;
                 break;
-            case TPublishControl::EditProxyPort:
+            case TPublishField::ProxyPort:
                 target = Form.EditProxyPort;
                 break;
-            case TPublishControl::ButtonOK:
+            case TPublishField::Done:
                 target = Form.ButtonOK;
                 break;
-            case TPublishControl::EditPassword:
+            case TPublishField::Password:
                 target = Form.EditPassword;
                 break;
-            case TPublishControl::EditFolder:
+            case TPublishField::Folder:
                 target = Form.EditFolder;
                 break;
-            case TPublishControl::ComboBoxProtocol:
+            case TPublishField::Protocol:
                 target = Form.ComboBoxProtocol;
                 break;
             }
@@ -336,29 +336,29 @@ void TFormPublish::FillList() {
 }
 
 void TFormPublish::RunToControls() {
-    const TPublishEdits& edits = FRun->Edits;
+    const TTypedSettings& edits = FRun->Typed;
     // An unknown protocol text shows no item; the run names it when it is used.
     int protocol = -1;
     for (int i = 0; TargetAt(i); ++i)
-        if (edits.ComboBoxProtocol == TargetAt(i)->Name)
+        if (edits.Protocol == TargetAt(i)->Name)
             protocol = i;
     FProtocol = protocol;
     {
         const QSignalBlocker quiet(ComboBoxProtocol);
         ComboBoxProtocol->setCurrentIndex(protocol);
     }
-    CheckBoxPassive->setChecked(edits.CheckBoxPassive);
-    CheckBoxSync->setChecked(edits.CheckBoxSync);
-    SpinBoxJobs->setValue(edits.SpinBoxJobs);
-    SpinBoxJobs->setEnabled(edits.CheckBoxSync);
-    EditFTP->setText(QText(edits.EditFTP));
-    EditFTPPort->setText(QText(edits.EditFTPPort));
-    EditUser->setText(QText(edits.EditUser));
-    EditPassword->setText(QText(edits.EditPassword));
-    CheckBoxProxy->setChecked(edits.CheckBoxProxy);
-    EditProxy->setText(QText(edits.EditProxy));
-    EditProxyPort->setText(QText(edits.EditProxyPort));
-    EditFolder->setText(QText(edits.EditFolder));
+    CheckBoxPassive->setChecked(edits.Passive);
+    CheckBoxSync->setChecked(edits.Sync);
+    SpinBoxJobs->setValue(edits.Jobs);
+    SpinBoxJobs->setEnabled(edits.Sync);
+    EditFTP->setText(QText(edits.Server));
+    EditFTPPort->setText(QText(edits.Port));
+    EditUser->setText(QText(edits.User));
+    EditPassword->setText(QText(edits.Password));
+    CheckBoxProxy->setChecked(edits.UseProxy);
+    EditProxy->setText(QText(edits.ProxyServer));
+    EditProxyPort->setText(QText(edits.ProxyPort));
+    EditFolder->setText(QText(edits.Folder));
     ShowTarget();
 }
 
@@ -388,20 +388,20 @@ void TFormPublish::ShowTarget() {
 }
 
 void TFormPublish::ControlsToRun() {
-    TPublishEdits& edits = FRun->Edits;
+    TTypedSettings& edits = FRun->Typed;
     if (const TPublishTarget* target = TargetAt(ComboBoxProtocol->currentIndex()))
-        edits.ComboBoxProtocol = target->Name;
-    edits.CheckBoxPassive = CheckBoxPassive->isChecked();
-    edits.CheckBoxSync = CheckBoxSync->isChecked();
-    edits.SpinBoxJobs = SpinBoxJobs->value();
-    edits.EditFTP = StdText(EditFTP->text());
-    edits.EditFTPPort = StdText(EditFTPPort->text());
-    edits.EditUser = StdText(EditUser->text());
-    edits.EditPassword = StdText(EditPassword->text());
-    edits.CheckBoxProxy = CheckBoxProxy->isChecked();
-    edits.EditProxy = StdText(EditProxy->text());
-    edits.EditProxyPort = StdText(EditProxyPort->text());
-    edits.EditFolder = StdText(EditFolder->text());
+        edits.Protocol = target->Name;
+    edits.Passive = CheckBoxPassive->isChecked();
+    edits.Sync = CheckBoxSync->isChecked();
+    edits.Jobs = SpinBoxJobs->value();
+    edits.Server = StdText(EditFTP->text());
+    edits.Port = StdText(EditFTPPort->text());
+    edits.User = StdText(EditUser->text());
+    edits.Password = StdText(EditPassword->text());
+    edits.UseProxy = CheckBoxProxy->isChecked();
+    edits.ProxyServer = StdText(EditProxy->text());
+    edits.ProxyPort = StdText(EditProxyPort->text());
+    edits.Folder = StdText(EditFolder->text());
     for (std::size_t i = 0; i < FRun->Rows.size(); ++i) {
         const QTreeWidgetItem* item = ListViewFile->topLevelItem(static_cast<int>(i));
         FRun->Rows[i].Ticked = item && item->checkState(ColumnName) == Qt::Checked;

@@ -140,13 +140,13 @@ TEST_F(PyFtpdTest, APublishRunCopiesTheHtmlFolder) {
     TQuietView view;
     TPublishRun run(project, view);
     run.Show();
-    run.Edits.EditFTP = "127.0.0.1";
-    run.Edits.EditFTPPort = std::to_string(Port);
-    run.Edits.EditUser = "site";
-    run.Edits.EditPassword = "pa55 word";
-    run.Edits.EditFolder = "public";
+    run.Typed.Server = "127.0.0.1";
+    run.Typed.Port = std::to_string(Port);
+    run.Typed.User = "site";
+    run.Typed.Password = "pa55 word";
+    run.Typed.Folder = "public";
     // Every ticked file, as a project from before synchronising publishes.
-    run.Edits.CheckBoxSync = false;
+    run.Typed.Sync = false;
     EXPECT_EQ(run.Publish(), TPublishOutcome::Finished) << run.LastError;
     EXPECT_TRUE(view.Messages.empty());
     for (const char* name : {"index.htm", "File1.htm", "logo.gif"})
