@@ -47,7 +47,7 @@ class FolderTransportTest : public ::testing::Test {
         return transport;
     }
     std::string Local(const std::string& name, const std::string& data) {
-        const std::string path = Dir / ("local-" + name);
+        std::string path = Dir / ("local-" + name);
         WriteFileBytes(path, data);
         return path;
     }
