@@ -18,8 +18,8 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-// How often a wait looks at the cancel flag.
-constexpr int CancelPollMs = 100;
+// How often a wait looks at the cancel flag: a cancel ends the connect well within 0.1 s.
+constexpr int CancelPollMs = 50;
 // The most characters of a host name that are shown.
 constexpr std::size_t LongestShown = 200;
 

@@ -29,8 +29,6 @@ constexpr int SftpQuotaExceeded = 15;
 
 // How long Disconnect waits for the server to take its goodbye when no time-out is set.
 constexpr std::int32_t DisconnectMilliseconds = 2000;
-// How often a wait looks whether it was cancelled.
-constexpr int CancelPollMilliseconds = 50;
 
 std::string ErrorText(int error) {
     return std::strerror(error);
