@@ -113,8 +113,10 @@ std::string NewProjectId() {
 
 } // namespace
 
-TTransportSettings TransportSettingsOf(const TDPublish& record, std::int32_t readTimeout) {
-    const TPublishTarget* target = FindPublishTarget(record.PROTOCOL);
+TTransportSettings
+TransportSettingsOf(const TDPublish& record, std::int32_t readTimeout,
+                    const std::function<const TPublishTarget*(const std::string&)>& targetOf) {
+    const TPublishTarget* target = targetOf(record.PROTOCOL);
     if (!target)
         throw TError("The protocol \"" + ControlCharactersShown(record.PROTOCOL) +
                      "\" is not one of " + PublishTargetNames(" and ") + ".");
@@ -183,7 +185,7 @@ bool TPublishRun::TestConnection() {
     typed.PROTOCOL = Typed.Protocol;
     typed.PASSIVE = Typed.Passive;
     typed.TRUSTED = Typed.Trusted;
-    const TPublishTarget* target = FindPublishTarget(typed.PROTOCOL);
+    const TPublishTarget* target = TargetOf(typed.PROTOCOL);
     const bool usesHost = !target || target->UsesSetting(TTargetSetting::Host);
     if (usesHost && TrimBlanks(typed.FTP_SERVER).empty()) {
         Tell("Need FTP server.", TPublishField::Server);
@@ -195,7 +197,7 @@ bool TPublishRun::TestConnection() {
     }
     TTransportSettings settings;
     try {
-        settings = TransportSettingsOf(typed, ReadTimeout);
+        settings = TransportSettingsOf(typed, ReadTimeout, TargetOf);
     } catch (const TError& e) {
         Tell(e.Message(), TPublishField::Protocol);
         return false;
@@ -456,7 +458,7 @@ bool TPublishRun::CheckedSettings(std::string& password) {
         return false;
     const TDPublish& record = FProject.PUBLISH;
     // An unknown protocol is named below, after the checks every server needs.
-    const TPublishTarget* target = FindPublishTarget(record.PROTOCOL);
+    const TPublishTarget* target = TargetOf(record.PROTOCOL);
     const auto uses = [target](TTargetSetting setting) {
         return !target || target->UsesSetting(setting);
     };
@@ -477,7 +479,7 @@ bool TPublishRun::CheckedSettings(std::string& password) {
         return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
     };
     try {
-        Settings = TransportSettingsOf(record, ReadTimeout);
+        Settings = TransportSettingsOf(record, ReadTimeout, TargetOf);
     } catch (const TError& e) {
         Tell(e.Message(), TPublishField::Protocol);
         return false;
@@ -515,8 +517,7 @@ TPublishOutcome TPublishRun::Publish() {
         return TPublishOutcome::Stopped;
     const TDPublish& record = FProject.PUBLISH;
     Settings.Password = password;
-    if (const TPublishTarget* target = FindPublishTarget(record.PROTOCOL);
-        target && target->MakePublisher)
+    if (const TPublishTarget* target = TargetOf(record.PROTOCOL); target && target->MakePublisher)
         return PublishWhole(*target);
     if (record.SYNC)
         return PublishSynchronising();

@@ -76,7 +76,9 @@ struct TTypedSettings {
 
 // The settings with which a transport reaches the server of a publishing record (a port of 0
 // is the target's default); a TError when its PROTOCOL names no target.
-TTransportSettings TransportSettingsOf(const TDPublish& record, std::int32_t readTimeout);
+TTransportSettings TransportSettingsOf(
+    const TDPublish& record, std::int32_t readTimeout,
+    const std::function<const TPublishTarget*(const std::string&)>& targetOf = FindPublishTarget);
 
 // The question asked when a certificate or host key does not verify.
 std::string TrustQuestion(const TTransportError& error);
@@ -210,6 +212,8 @@ class TPublishRun {
     // its own.
     std::function<std::unique_ptr<TTransport>(const TTransportSettings&)> TransportMaker =
         MakeTransport;
+    // The target a PROTOCOL text names: FindPublishTarget unless a test puts in its own.
+    std::function<const TPublishTarget*(const std::string&)> TargetOf = FindPublishTarget;
     // The settings of the last run's transport.
     TTransportSettings Settings;
     // The read time-out handed to the transport.

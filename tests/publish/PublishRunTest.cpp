@@ -950,6 +950,82 @@ TEST_F(PublishRunTest, APassiveRunSaysInTheStatusLineWhenTheServerRefusedPassive
     EXPECT_TRUE(Stored().PASSIVE);
 }
 
+// A target that publishes the whole site itself: the run hands it the HTML folder and shows
+// what it tells; its test's report is the connection test's.
+class TWholeSitePublisher : public TSitePublisher {
+  public:
+    explicit TWholeSitePublisher(TStrings& calls) : Calls(calls) {}
+    TConnectionReport Test() override {
+        Calls.push_back("test");
+        TConnectionReport report;
+        report.Lines = {"Reach the repository: works."};
+        report.Works = true;
+        return report;
+    }
+    TPublisherTotals Publish(const std::string& siteFolder,
+                             const std::function<void(const std::string&)>& status,
+                             const std::function<void(int)>& progress) override {
+        Calls.push_back("publish " + siteFolder);
+        status("Push...");
+        progress(50);
+        TPublisherTotals totals;
+        totals.Succeeded = !Fail;
+        totals.Uploaded = 2;
+        totals.Error = Fail ? "the remote refused the push" : "";
+        return totals;
+    }
+    void Cancel() noexcept override {}
+    TStrings& Calls;
+    bool Fail = false;
+};
+
+TEST_F(PublishRunTest, AWholeSitePublisherIsRunInPlaceOfTheTransport) {
+    AddFile("a.htm", 10);
+    AddFile("b.htm", 20);
+    ShowFor(1);
+    TStrings calls;
+    bool fail = false;
+    TPublishTarget whole;
+    whole.Name = "Whole";
+    whole.Uses = static_cast<unsigned>(TTargetSetting::Host);
+    whole.MakePublisher = [&](const TDPublish& record, const TTransportSettings& settings) {
+        calls.push_back("make " + record.PROTOCOL + " " + settings.Host);
+        auto publisher = std::make_unique<TWholeSitePublisher>(calls);
+        publisher->Fail = fail;
+        return publisher;
+    };
+    Run->TargetOf = [&](const std::string& name) {
+        return name == "Whole" ? &whole : FindPublishTarget(name);
+    };
+    Run->TransportMaker = [](const TTransportSettings&) -> std::unique_ptr<TTransport> {
+        ADD_FAILURE() << "a transport was made";
+        return nullptr;
+    };
+    Run->Typed.Protocol = "Whole";
+    EXPECT_TRUE(Run->TestConnection());
+    EXPECT_THAT(View.Events,
+                ::testing::Contains("message Reach the repository: works.\nEverything works."));
+
+    View.Events.clear();
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished);
+    const std::string html = Project->HTMLPath();
+    EXPECT_EQ(calls, (TStrings{"make Whole 127.0.0.1", "test", "make Whole 127.0.0.1",
+                               "publish " + html}));
+    EXPECT_EQ(Run->StatusLine, "Finish!");
+    for (const TPublishRow& row : Run->Rows)
+        EXPECT_EQ(row.Status, TPublishRun::SuccessStatus) << row.Name;
+    EXPECT_EQ(Run->LastTotals.Uploaded, 2);
+
+    // A failure is told with the publisher's words and leaves Publish enabled.
+    fail = true;
+    Run->Show();
+    View.Events.clear();
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Failed);
+    EXPECT_THAT(View.Events,
+                ::testing::Contains("message Publishing failed.\nthe remote refused the push"));
+    EXPECT_TRUE(Run->CanPublish);
+}
+
 TEST_F(PublishRunTest, AnUnknownProtocolStopsTheRunBeforeConnecting) {
     AddFile("a.htm", 10);
     // Nothing listens on this port: a connection attempt would fail the run instead.
