@@ -407,7 +407,12 @@ bool TPublishRun::Store() {
     record.PASSWORD = Typed.Password;
     record.USE_PROXY = Typed.UseProxy;
     record.PROTOCOL = Typed.Protocol;
-    if (Keyring && Typed.Password.empty() && !FKeyringKnown) {
+    const TPublishTarget* target = TargetOf(record.PROTOCOL);
+    if (target && !target->UsesSetting(TTargetSetting::Password)) {
+        // A target without a password (a folder on this machine) leaves the stored one and
+        // the keyring as they are: the field it hides may hold the keyring's password.
+        record.PASSWORD = FProject.PUBLISH.PASSWORD;
+    } else if (Keyring && Typed.Password.empty() && !FKeyringKnown) {
         // The keyring could not be read when the dialog was shown, so the field is empty for
         // want of it, not because the owner emptied it: the password kept there stays.
         KeyringNote.clear();

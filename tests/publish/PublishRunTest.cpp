@@ -1026,6 +1026,18 @@ TEST_F(PublishRunTest, AWholeSitePublisherIsRunInPlaceOfTheTransport) {
     EXPECT_TRUE(Run->CanPublish);
 }
 
+TEST_F(PublishRunTest, ATargetWithoutAPasswordKeepsTheStoredOne) {
+    ShowFor(1);
+    Run->Typed.Protocol = "Folder";
+    Run->Typed.Password = "typed";
+    Run->Typed.Folder = Dir / "www";
+    ASSERT_TRUE(Run->Store());
+    TXmlDocument document;
+    const TDProject reopened(Project->Folder, document);
+    EXPECT_EQ(reopened.PUBLISH.PROTOCOL, "Folder");
+    EXPECT_EQ(reopened.PUBLISH.PASSWORD, "pw");
+}
+
 TEST_F(PublishRunTest, AnUnknownProtocolStopsTheRunBeforeConnecting) {
     AddFile("a.htm", 10);
     // Nothing listens on this port: a connection attempt would fail the run instead.
