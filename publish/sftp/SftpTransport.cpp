@@ -1,7 +1,8 @@
-#include "publish/SftpTransport.h"
+#include "publish/sftp/SftpTransport.h"
 
 #include "platform/Text.h"
 #include "publish/HostResolver.h"
+#include "publish/ServerConnection.h"
 #include "publish/TransferPace.h"
 
 #include <libssh/libssh.h>
@@ -28,8 +29,6 @@ constexpr int SftpQuotaExceeded = 15;
 
 // How long Disconnect waits for the server to take its goodbye when no time-out is set.
 constexpr std::int32_t DisconnectMilliseconds = 2000;
-// How often a wait looks whether it was cancelled.
-constexpr int CancelPollMilliseconds = 50;
 
 std::string ErrorText(int error) {
     return std::strerror(error);
@@ -93,8 +92,37 @@ TSftpTransport::~TSftpTransport() {
     Disconnect();
 }
 
-std::unique_ptr<TTransport> MakeSftpTransport(const TTransportSettings& settings) {
-    return std::make_unique<TSftpTransport>(settings);
+namespace {
+
+// SFTP statuses that say the connection, not the file, is the trouble.
+constexpr int SftpNoConnection = 6;
+constexpr int SftpConnectionLost = 7;
+
+// SFTP statuses of a rename refused because the target exists.
+constexpr int SftpFailure = 4;
+constexpr int SftpFileAlreadyExists = 11;
+
+} // namespace
+
+bool TSftpTransport::IsTransientStatus(const TTransportError& error) {
+    if (error.Kind() == TTransportFailure::Cancelled)
+        return false;
+    const int code = error.ReplyCode();
+    if (code == SftpNoConnection || code == SftpConnectionLost)
+        return true;
+    switch (error.Kind()) {
+    case TTransportFailure::NoAnswer:
+    case TTransportFailure::ConnectionLost:
+    case TTransportFailure::NothingListens:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TSftpTransport::RefusedAsExisting(const TTransportError& error) const {
+    return error.Kind() == TTransportFailure::FileRefused &&
+           (error.ReplyCode() == SftpFailure || error.ReplyCode() == SftpFileAlreadyExists);
 }
 
 bool TSftpTransport::Connected() const {
@@ -241,99 +269,16 @@ void TSftpTransport::Watch() {
 
 void TSftpTransport::OpenSocket() {
     const std::string step = "connect";
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    const std::string port = std::to_string(FSettings.Port);
-    // The name lookup and all addresses together are bounded by ReadTimeout.
-    const bool bounded = FSettings.ReadTimeout > 0;
-    const TClock::time_point deadline =
-        bounded ? TClock::now() + std::chrono::milliseconds(FSettings.ReadTimeout)
-                : TClock::time_point::max();
-    const TLookup lookup = LookUpHost(FSettings.Host, port, hints, deadline, FCancelled);
-    ThrowIfCancelled(step);
-    if (lookup.End == TLookupEnd::TimedOut)
-        Fail(step, "the host name was not looked up within " + SecondsText(FSettings.ReadTimeout),
-             TTransportFailure::NoAnswer,
-             "The host name " + Quoted(FSettings.Host) + " could not be looked up within " +
-                 SecondsText(FSettings.ReadTimeout) + ".");
-    addrinfo* found = lookup.Found;
-    const int resolved = lookup.Code;
-    if (resolved != 0 || !found) {
-        const std::string why =
-            resolved == EAI_SYSTEM ? ErrorText(lookup.Errno) : ::gai_strerror(resolved);
-        Fail(step, "the host name does not resolve (" + why + ")", TTransportFailure::HostNotFound,
-             "The host name " + Quoted(FSettings.Host) + " does not resolve (" + why + ").");
-    }
-    std::unique_ptr<addrinfo, void (*)(addrinfo*)> addresses(found, ::freeaddrinfo);
-
-    int lastError = 0;
-    bool timedOut = false;
-    for (addrinfo* a = found; a; a = a->ai_next) {
+    TServerConnectFailure failure;
+    TFileDescriptor socket = ConnectToServer(FSettings.Host, FSettings.Port, AF_UNSPEC,
+                                             FSettings.ReadTimeout, FCancelled, failure);
+    if (!socket) {
         ThrowIfCancelled(step);
-        const int fd =
-            ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
-        if (fd < 0) {
-            lastError = errno;
-            continue;
-        }
-        int result = ::connect(fd, a->ai_addr, a->ai_addrlen);
-        if (result < 0 && errno == EINPROGRESS) {
-            for (;;) {
-                if (FCancelled) {
-                    ::close(fd);
-                    ThrowIfCancelled(step);
-                }
-                int wait = CancelPollMilliseconds;
-                if (bounded) {
-                    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                          deadline - TClock::now())
-                                          .count();
-                    if (left <= 0) {
-                        timedOut = true;
-                        break;
-                    }
-                    wait = static_cast<int>(std::min<long long>(wait, left));
-                }
-                pollfd p{fd, POLLOUT, 0};
-                const int n = ::poll(&p, 1, wait);
-                if (n < 0 && errno != EINTR) {
-                    lastError = errno;
-                    break;
-                }
-                if (n > 0) {
-                    int socketError = 0;
-                    socklen_t length = sizeof socketError;
-                    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &socketError, &length);
-                    result = socketError == 0 ? 0 : -1;
-                    lastError = socketError;
-                    break;
-                }
-            }
-        } else if (result < 0) {
-            lastError = errno;
-        }
-        if (result == 0) {
-            // libssh waits with poll itself; the socket blocks for it.
-            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-            FSocket = fd;
-            FShutDownFd = fd;
-            return;
-        }
-        ::close(fd);
-        if (timedOut)
-            break;
+        Fail(step, failure.Detail, failure.Kind, failure.Reason);
     }
-    if (timedOut)
-        Fail(step, "no connection within " + SecondsText(FSettings.ReadTimeout),
-             TTransportFailure::NoAnswer,
-             "No answer from " + ServerName() + " within " + SecondsText(FSettings.ReadTimeout) +
-                 ".");
-    if (lastError == ECONNREFUSED)
-        Fail(step, "cannot connect (" + ErrorText(lastError) + ")",
-             TTransportFailure::NothingListens, "Nothing listens at " + ServerName() + ".");
-    Fail(step, "cannot connect (" + ErrorText(lastError) + ")", TTransportFailure::Other,
-         ServerName() + " cannot be reached (" + ErrorText(lastError) + ").");
+    // libssh waits with poll itself; the socket blocks for it.
+    FSocket = socket.Release();
+    FShutDownFd = FSocket;
 }
 
 void TSftpTransport::Connect() {

@@ -1,13 +1,13 @@
-#include "publish/FtpTransport.h"
+#include "publish/ftp/FtpTransport.h"
 
-TFtpTransport::TFtpTransport(const TTransportSettings& settings) : FProtocol(settings.Protocol) {
+TFtpTransport::TFtpTransport(const TTransportSettings& settings) {
     FClient.Host = settings.Host;
     FClient.Port = settings.Port;
     FClient.Username = settings.User;
     FClient.Password = settings.Password;
     FClient.ReadTimeout = settings.ReadTimeout;
     FClient.Passive = settings.Passive;
-    FClient.UseTls = settings.Protocol == TTransportProtocol::FTPS;
+    FClient.UseTls = settings.Protocol == FtpsName;
     FClient.CaFile = settings.CaFile;
     FClient.Trusted = settings.Trusted;
     FClient.ProxySettings.Host = settings.ProxyHost;
@@ -23,36 +23,17 @@ TFtpTransport::TFtpTransport(const TTransportSettings& settings) : FProtocol(set
     };
 }
 
-namespace {
-
-// The reply code goes along, so that a caller can tell a passing refusal (4xx) from a lasting
-// one (5xx).
-TTransportError Translation(const TFTPError& e) {
-    return TTransportError(e.Message(), e.Kind(), e.Reason(), e.Fingerprint(), e.FileName())
-        .WithReplyCode(e.ReplyCode());
-}
-
-} // namespace
-
-template <typename F> void TFtpTransport::Translated(F operation) {
-    try {
-        operation();
-    } catch (const TFTPError& e) {
-        throw Translation(e);
-    }
-}
-
 void TFtpTransport::Connect() {
-    Translated([&] { FClient.Connect(); });
+    FClient.Connect();
 }
 
 void TFtpTransport::ChangeFolder(const std::string& folder) {
-    Translated([&] { FClient.ChangeFolder(folder); });
+    FClient.ChangeFolder(folder);
 }
 
 void TFtpTransport::Upload(const std::string& localPath, const std::string& remoteName,
                            const std::function<void(std::int64_t)>& progress) {
-    Translated([&] { FClient.Upload(localPath, remoteName, progress); });
+    FClient.Upload(localPath, remoteName, progress);
 }
 
 void TFtpTransport::Disconnect() noexcept {
@@ -72,37 +53,31 @@ void TFtpTransport::ResetCancel() noexcept {
 }
 
 std::string TFtpTransport::Download(const std::string& remoteName, std::int64_t maxBytes) {
-    std::string content;
-    Translated([&] { content = FClient.Download(remoteName, maxBytes); });
-    return content;
+    return FClient.Download(remoteName, maxBytes);
 }
 
 void TFtpTransport::Delete(const std::string& remoteName) {
-    Translated([&] { FClient.Delete(remoteName); });
+    FClient.Delete(remoteName);
 }
 
 void TFtpTransport::Rename(const std::string& fromName, const std::string& toName) {
-    Translated([&] { FClient.Rename(fromName, toName); });
+    FClient.Rename(fromName, toName);
 }
 
 std::int64_t TFtpTransport::RemoteSize(const std::string& remoteName) {
-    std::int64_t size = -1;
-    Translated([&] { size = FClient.RemoteSize(remoteName); });
-    return size;
+    return FClient.RemoteSize(remoteName);
 }
 
 std::vector<std::string> TFtpTransport::ListNames() {
-    std::vector<std::string> names;
-    Translated([&] { names = FClient.ListNames(); });
-    return names;
+    return FClient.ListNames();
 }
 
 void TFtpTransport::MakeFolder(const std::string& name) {
-    Translated([&] { FClient.MakeFolder(name); });
+    FClient.MakeFolder(name);
 }
 
 void TFtpTransport::RemoveFolder(const std::string& name) {
-    Translated([&] { FClient.RemoveFolder(name); });
+    FClient.RemoveFolder(name);
 }
 
 void TFtpTransport::UploadReplacing(const std::string& localPath, const std::string& remoteName,
@@ -114,10 +89,7 @@ void TFtpTransport::UploadReplacing(const std::string& localPath, const std::str
         return;
     }
     // A refused rename goes on as in every transport: the old file moved aside, not deleted.
-    Translated([&] {
-        FClient.UploadReplacing(localPath, remoteName, tempName, progress, beforeRename,
-                                [&](const TFTPError& refusal) {
-                                    ReplaceRefused(Translation(refusal), tempName, remoteName);
-                                });
-    });
+    FClient.UploadReplacing(
+        localPath, remoteName, tempName, progress, beforeRename,
+        [&](const TTransportError& refusal) { ReplaceRefused(refusal, tempName, remoteName); });
 }

@@ -1,8 +1,10 @@
-#include "publish/IdFTP.h"
+#include "publish/ftp/IdFTP.h"
 
 #include "platform/Text.h"
 #include "publish/HostResolver.h"
+#include "publish/ServerConnection.h"
 #include "publish/TransferPace.h"
+#include "publish/Transport.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -354,11 +356,6 @@ bool HintsAtTls(const std::vector<std::string>& lines) {
 
 const char* const TIdFTP::CancelledText = "cancelled";
 
-TFTPError::TFTPError(const std::string& message, int replyCode, const std::string& fileName,
-                     TTransportFailure kind, std::string reason, std::string fingerprint)
-    : TError(message, fileName), FReplyCode(replyCode), FKind(kind), FReason(std::move(reason)),
-      FFingerprint(std::move(fingerprint)) {}
-
 TIdFTP::~TIdFTP() {
     Disconnect();
 }
@@ -387,8 +384,10 @@ void TIdFTP::Fail(const std::string& step, const std::string& detail, int code,
     }
     // The host name, the step's file name and the detail may come from a hand-edited project
     // or from the server: no control character of theirs reaches a terminal.
-    throw TFTPError(ControlCharactersShown("FTP server " + Server() + ", " + step + ": " + detail),
-                    code, fileName, kind, ControlCharactersShown(plain), fingerprint);
+    throw TTransportError(
+        ControlCharactersShown("FTP server " + Server() + ", " + step + ": " + detail), kind,
+        ControlCharactersShown(plain), fingerprint, fileName)
+        .WithReplyCode(code);
 }
 
 void TIdFTP::FailConnection(const std::string& step, const std::string& detail,
@@ -681,63 +680,15 @@ void TIdFTP::Connect() {
     if (BreaksALine(Password))
         Fail(step, "the password holds a line break or a NUL character");
 
-    addrinfo hints{};
     // The active plain exchange is IPv4 as it always was; passive mode and TLS also take
-    // IPv6 addresses.
-    hints.ai_family = Passive || UseTls ? AF_UNSPEC : AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    // One deadline for the whole connect, the name lookup included.
-    const TClock::time_point deadline = DeadlineAfter(ReadTimeout);
-    const TLookup lookup = LookUpHost(Host, "", hints, deadline, FCancelled);
-    if (lookup.End == TLookupEnd::Cancelled)
-        Fail(step, CancelledText, 0, "", TTransportFailure::Cancelled, "Cancelled.");
-    if (lookup.End == TLookupEnd::TimedOut) {
-        const int seconds = (ReadTimeout + 999) / 1000;
-        Fail(step,
-             "the host name \"" + Host + "\" was not looked up within " + Milliseconds(ReadTimeout),
-             0, "", TTransportFailure::NoAnswer,
-             "The host name \"" + Shown(Host) + "\" could not be looked up within " +
-                 std::to_string(seconds) + (seconds == 1 ? " second." : " seconds."));
-    }
-    addrinfo* found = lookup.Found;
-    const int resolved = lookup.Code;
-    if (resolved != 0 || !found) {
-        const bool unknown = resolved == EAI_NONAME || resolved == EAI_NODATA ||
-                             resolved == EAI_FAIL || resolved == EAI_AGAIN;
-        const std::string why =
-            resolved == EAI_SYSTEM ? ErrorText(lookup.Errno) : ::gai_strerror(resolved);
-        Fail(step, "the host name \"" + Host + "\" does not resolve (" + why + ")", 0, "",
-             unknown ? TTransportFailure::HostNotFound : TTransportFailure::Other,
-             "The host name \"" + Shown(Host) + "\" does not resolve (" + why + ").");
-    }
-    TConnectFailure failure{"no address", 0};
-    bool refused = false;
-    // All addresses together are bounded by ReadTimeout when it is set, so an address that
-    // swallows the attempt fails the connect instead of holding the program for minutes.
-    for (addrinfo* a = found; a && !FSocket && !FCancelled; a = a->ai_next) {
-        if (a->ai_family != AF_INET && a->ai_family != AF_INET6)
-            continue;
-        TAddress address;
-        std::memcpy(&address.Storage, a->ai_addr, a->ai_addrlen);
-        address.Length = a->ai_addrlen;
-        address.SetPort(static_cast<unsigned>(Port));
-        FSocket = ConnectTo(address, deadline, ReadTimeout, FCancelled, failure);
-        refused = refused || failure.Code == ECONNREFUSED;
-    }
-    ::freeaddrinfo(found);
-    if (FCancelled)
-        FSocket.Reset();
+    // IPv6 addresses. One deadline for the whole connect, the name lookup included.
+    TServerConnectFailure failure;
+    FSocket = ConnectToServer(Host, Port, Passive || UseTls ? AF_UNSPEC : AF_INET, ReadTimeout,
+                              FCancelled, failure);
     if (!FSocket) {
-        const std::string detail = "cannot connect (" + failure.Text + ")";
-        if (FCancelled)
-            Fail(step, CancelledText);
-        if (failure.Code == ETIMEDOUT && !refused)
-            FailConnection(step, detail, true);
-        if (refused)
-            Fail(step, detail, 0, "", TTransportFailure::NothingListens,
-                 "Nothing listens at " + Shown(Server()) + ".");
-        Fail(step, detail, 0, "", TTransportFailure::Other,
-             Shown(Server()) + " cannot be reached (" + failure.Text + ").");
+        if (failure.Kind == TTransportFailure::Cancelled)
+            Fail(step, CancelledText, 0, "", TTransportFailure::Cancelled, "Cancelled.");
+        Fail(step, failure.Detail, 0, "", failure.Kind, failure.Reason);
     }
 
     try {
@@ -1111,7 +1062,7 @@ std::string TIdFTP::Receive(const std::string& step, const std::string& retrieve
         AbortSocket(s.Data);
         try {
             ReadReply(retrieve);
-        } catch (const TFTPError&) {
+        } catch (const TTransportError&) {
             // Without its reply the exchange is out of step: the session is given up.
             Disconnect();
         }
@@ -1137,7 +1088,7 @@ std::vector<std::string> TIdFTP::ListNames() {
     try {
         text =
             Receive(step, "NLST", static_cast<int>(TRefusal::Plain), "", MaxListingBytes, tooLong);
-    } catch (const TFTPError& e) {
+    } catch (const TTransportError& e) {
         // A server that refuses NLST (or has it answer only for a folder that is not empty)
         // may still give the listing with facts.
         if (e.ReplyCode() < 400 || !Connected() || FCancelled)
@@ -1307,7 +1258,7 @@ void TIdFTP::SendTogether(const std::vector<std::string>& lines, const std::stri
 TIdFTP::TReply TIdFTP::ReadSentReply(const std::string& step, bool later) {
     try {
         ReadReply(step);
-    } catch (const TFTPError& e) {
+    } catch (const TTransportError& e) {
         // Not every reply to the commands sent together was read: the exchange is out of
         // step, and the session is given up. A server that left a later command unanswered
         // gets one command at a time from now on.
@@ -1330,7 +1281,7 @@ void TIdFTP::UploadReplacing(const std::string& localPath, const std::string& re
                              const std::string& tempName,
                              const std::function<void(std::int64_t)>& progress,
                              const std::function<void()>& beforeRename,
-                             const std::function<void(const TFTPError&)>& renameRefused) {
+                             const std::function<void(const TTransportError&)>& renameRefused) {
     const std::string step = "upload of " + localPath;
     if (BreaksALine(remoteName))
         Fail(step, "the remote file name holds a line break or a NUL character", 0, localPath);
@@ -1367,7 +1318,7 @@ void TIdFTP::UploadReplacing(const std::string& localPath, const std::string& re
                 Fail(size, detail, 0, remoteName, TTransportFailure::ConnectionLost,
                      "The file did not arrive whole.");
             }
-        } catch (const TFTPError&) {
+        } catch (const TTransportError&) {
             failure = std::current_exception();
         }
     }
@@ -1377,13 +1328,13 @@ void TIdFTP::UploadReplacing(const std::string& localPath, const std::string& re
         if (fromReply.Code == 350) {
             try {
                 Command("RNTO " + tempName, {200, 250});
-            } catch (const TFTPError&) {
+            } catch (const TTransportError&) {
                 // Refused or not, the reply ended the rename.
             }
         }
         try {
             Command("DELE " + tempName, {200, 250});
-        } catch (const TFTPError&) {
+        } catch (const TTransportError&) {
             // A file that cannot be deleted is sent over the next time.
         }
         std::rethrow_exception(failure);
@@ -1409,7 +1360,7 @@ void TIdFTP::UploadReplacing(const std::string& localPath, const std::string& re
     if (prepare) {
         try {
             ReadSentReply(passive, true);
-        } catch (const TFTPError&) {
+        } catch (const TTransportError&) {
             // The file is in place all the same; the next step finds the connection gone.
             if (renamed)
                 return;
@@ -1417,7 +1368,7 @@ void TIdFTP::UploadReplacing(const std::string& localPath, const std::string& re
         }
         try {
             PassiveReplied(passive, FPreparedData);
-        } catch (const TFTPError& e) {
+        } catch (const TTransportError& e) {
             FPreparedData.Reset();
             Log(std::string("no passive connection ready for the next transfer: ") + e.what());
         }
@@ -1429,14 +1380,14 @@ void TIdFTP::UploadReplacing(const std::string& localPath, const std::string& re
         // Refused for good: the file in place stays whatever comes after.
         try {
             Judge(to, {200, 250}, static_cast<int>(TRefusal::Store), remoteName);
-        } catch (const TFTPError& refusal) {
+        } catch (const TTransportError& refusal) {
             if (renameRefused) {
                 renameRefused(refusal);
                 return;
             }
             try {
                 Command("DELE " + tempName, {200, 250});
-            } catch (const TFTPError&) {
+            } catch (const TTransportError&) {
                 // A file that cannot be deleted is sent over the next time.
             }
             throw;

@@ -5,12 +5,13 @@
 // connection each, active mode unless Passive is set), Delete, Rename and RemoteSize, and
 // Disconnect, which closes the control connection without QUIT. With UseTls it speaks explicit
 // FTPS: AUTH TLS before the login, PBSZ 0 and PROT P after it, and TLS on every data connection,
-// resuming the control connection's session. Every operation blocks; every failure is a TFTPError.
+// resuming the control connection's session. Every operation blocks; every failure is a
+// TTransportError whose ReplyCode is the reply's code, 0 when the failure was not a refused reply.
 
 #include "platform/Error.h"
 #include "platform/FileDescriptor.h"
-#include "publish/TlsChannel.h"
-#include "publish/Transport.h"
+#include "publish/TransportError.h"
+#include "publish/ftp/TlsChannel.h"
 
 #include <atomic>
 #include <chrono>
@@ -31,27 +32,6 @@ struct TIdFtpProxySettings {
     TIdFtpProxyType ProxyType = fpcmNone;
     std::string Host;
     std::int32_t Port = 0;
-};
-
-// A failed FTP operation. The message names the server, the step and the server's reply;
-// ReplyCode is the reply's code, or 0 when the failure was not a refused reply. Kind and
-// Reason say in plain words what went wrong; Fingerprint names a certificate not trusted.
-class TFTPError : public TError {
-  public:
-    explicit TFTPError(const std::string& message, int replyCode = 0,
-                       const std::string& fileName = "",
-                       TTransportFailure kind = TTransportFailure::Other, std::string reason = {},
-                       std::string fingerprint = {});
-    int ReplyCode() const { return FReplyCode; }
-    TTransportFailure Kind() const { return FKind; }
-    const std::string& Reason() const { return FReason; }
-    const std::string& Fingerprint() const { return FFingerprint; }
-
-  private:
-    int FReplyCode;
-    TTransportFailure FKind;
-    std::string FReason;
-    std::string FFingerprint;
 };
 
 class TIdFTP {
@@ -115,7 +95,7 @@ class TIdFTP {
                          const std::string& tempName,
                          const std::function<void(std::int64_t)>& progress = {},
                          const std::function<void()>& beforeRename = {},
-                         const std::function<void(const TFTPError&)>& renameRefused = {});
+                         const std::function<void(const TTransportError&)>& renameRefused = {});
     // Whether UploadReplacing may be used; see above.
     bool Pipelining = true;
     // Closes the control connection. Sends nothing and never fails.

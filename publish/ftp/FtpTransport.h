@@ -1,14 +1,16 @@
 #pragma once
 
-// The transport for FTP and explicit FTPS: the FTP client behind the transport interface,
-// its failures as transport errors with their plain-words reasons.
+// The transport for FTP and explicit FTPS: the FTP client behind the transport interface.
 
-#include "publish/IdFTP.h"
 #include "publish/Transport.h"
+#include "publish/ftp/IdFTP.h"
 
 class TFtpTransport : public TTransport {
   public:
+    // Explicit FTPS when settings.Protocol is FtpsName.
     explicit TFtpTransport(const TTransportSettings& settings);
+    static constexpr const char* FtpName = "FTP";
+    static constexpr const char* FtpsName = "FTPS";
 
     void Connect() override;
     void ChangeFolder(const std::string& folder) override;
@@ -29,7 +31,6 @@ class TFtpTransport : public TTransport {
                          const std::function<void()>& beforeRename = {}) override;
     bool Pipelining() const override { return FClient.Pipelining; }
     void SetPipelining(bool pipelining) override { FClient.Pipelining = pipelining; }
-    TTransportProtocol Protocol() const override { return FProtocol; }
     void Disconnect() noexcept override;
     bool Connected() const override;
     void Cancel() noexcept override;
@@ -39,8 +40,5 @@ class TFtpTransport : public TTransport {
     TIdFTP& Client() { return FClient; }
 
   private:
-    template <typename F> void Translated(F operation);
-
     TIdFTP FClient;
-    TTransportProtocol FProtocol;
 };

@@ -49,7 +49,17 @@ class TSftpTransport : public TTransport {
     std::vector<std::string> ListNames() override;
     void MakeFolder(const std::string& name) override;
     void RemoveFolder(const std::string& name) override;
-    TTransportProtocol Protocol() const override { return TTransportProtocol::SFTP; }
+    // By the SFTP status: no connection or the connection lost (IsTransientStatus).
+    bool IsTransient(const TTransportError& error) const override {
+        return IsTransientStatus(error);
+    }
+    // A failure (4) or a file that exists (11).
+    bool RefusedAsExisting(const TTransportError& error) const override;
+    // SFTP has no refusal for now.
+    bool RefusedForNow(const TTransportError&) const override { return false; }
+    // Whether an SFTP failure is worth another attempt on a fresh connection: the connection
+    // lost or none, a time-out; not a refused file, login or host key.
+    static bool IsTransientStatus(const TTransportError& error);
     void Disconnect() noexcept override;
     bool Connected() const override;
 
@@ -152,6 +162,3 @@ class TSftpTransport : public TTransport {
     bool FStopWatch = false;
     std::thread FWatchdog;
 };
-
-// The SFTP transport for settings (settings.Protocol is not looked at).
-std::unique_ptr<TTransport> MakeSftpTransport(const TTransportSettings& settings);

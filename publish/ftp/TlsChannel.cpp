@@ -1,4 +1,4 @@
-#include "publish/TlsChannel.h"
+#include "publish/ftp/TlsChannel.h"
 
 #include "publish/Transport.h"
 
