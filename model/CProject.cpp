@@ -85,9 +85,18 @@ TDProject::TDProject(const std::string& folder, TXmlDocument& document,
         FOOT = TDFoot(ChildByName(root, "FOOT"));
         PUBLISH = TDPublish(ChildByName(root, "PUBLISH"));
         OPTIONS = TDOptions(ChildByName(root, "OPTIONS"));
+        if (OPTIONS.IsModern())
+            FitLanguageToDesign();
     } catch (const TError& e) {
         throw e.InFile(projectFile);
     }
+}
+
+void TDProject::FitLanguageToDesign() {
+    if (OPTIONS.IsModern())
+        LANGUAGE.AddModernEntries(OPTIONS.SITE_LANGUAGE);
+    else
+        LANGUAGE.RemoveModernEntries();
 }
 
 std::string TDProject::PreviewFile() const {
