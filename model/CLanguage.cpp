@@ -98,6 +98,13 @@ bool TDLanguage::operator==(const TDLanguage& other) const {
     return true;
 }
 
+void TDLanguage::FitDesign(bool modern, const std::string& siteLanguage) {
+    if (modern)
+        AddModernEntries(siteLanguage);
+    else
+        RemoveModernEntries();
+}
+
 std::string TDLanguage::Lookup(const std::string& key) const {
     for (int i = 0; i < Count; ++i)
         if (Keys[i] == key)

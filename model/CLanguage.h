@@ -35,6 +35,8 @@ class TDLanguage {
     // lacks them; RemoveModernEntries takes them away again, leaving the 18.
     void AddModernEntries(const std::string& siteLanguage);
     void RemoveModernEntries();
+    // The first for a Modern design, the second for a Classic one.
+    void FitDesign(bool modern, const std::string& siteLanguage);
 
     std::array<std::string, Capacity> Keys;
     std::array<std::string, Capacity> Values;

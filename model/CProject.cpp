@@ -93,10 +93,7 @@ TDProject::TDProject(const std::string& folder, TXmlDocument& document,
 }
 
 void TDProject::FitLanguageToDesign() {
-    if (OPTIONS.IsModern())
-        LANGUAGE.AddModernEntries(OPTIONS.SITE_LANGUAGE);
-    else
-        LANGUAGE.RemoveModernEntries();
+    LANGUAGE.FitDesign(OPTIONS.IsModern(), OPTIONS.SITE_LANGUAGE);
 }
 
 std::string TDProject::PreviewFile() const {

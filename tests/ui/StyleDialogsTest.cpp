@@ -579,6 +579,23 @@ void TStyleDialogsTest::fontNotesEncodingsWrittenAsUtf8() {
     QCOMPARE(form.result(), int(QDialog::Accepted));
     QCOMPARE(f.Saved()->FONT.ENCODING, std::string("Greek (MacGreek)"));
     QCOMPARE(f.Project().FONT.ENCODING, std::string("Greek (MacGreek)"));
+
+    // A Modern project's pages are UTF-8 whatever the list says: one line says so instead.
+    f.Project().OPTIONS.DESIGN = "Modern";
+    f.Show(form);
+    QVERIFY(form.LabelModernUtf8->isVisible());
+    QVERIFY(!form.LabelWrittenAsUtf8->isVisible());
+    QCOMPARE(form.LabelModernUtf8->text(),
+             QStringLiteral("Modern pages are always UTF-8; the encoding applies to the Classic "
+                            "design."));
+    form.ComboBoxEncoding->setCurrentIndex(
+        form.ComboBoxEncoding->findText(QStringLiteral("Other")));
+    QVERIFY(form.LabelModernUtf8->isVisible() && !form.LabelWrittenAsUtf8->isVisible());
+    form.reject();
+    f.Project().OPTIONS.DESIGN = "Classic";
+    f.Show(form);
+    QVERIFY(!form.LabelModernUtf8->isVisible());
+    form.reject();
 }
 
 void TStyleDialogsTest::languageListsAndWritesWhileTyping() {
