@@ -229,7 +229,7 @@ std::string SiteLanguageOfLocale(const std::string& localeName) {
         tag += "-Latn";
     else if (modifier == "cyrillic")
         tag += "-Cyrl";
-    const std::string withRegion = language + "-" + Upper(region);
+    std::string withRegion = language + "-" + Upper(region);
     for (const TSiteLanguage& common : CommonSiteLanguages)
         if (withRegion == common.Tag)
             return withRegion;

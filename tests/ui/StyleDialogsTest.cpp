@@ -654,6 +654,21 @@ void TStyleDialogsTest::languageListsAndWritesWhileTyping() {
     QCOMPARE(saved->LANGUAGE.Values[0], std::string("Bienvenue"));
     QCOMPARE(saved->LANGUAGE.Values[3], std::string("TuesdayX"));
     QCOMPARE(saved->LANGUAGE.Values[1], std::string());
+
+    // A Modern project's table shows the Modern pages' words after the 18, to translate
+    // like the others.
+    f.Project().OPTIONS.DESIGN = "Modern";
+    f.Project().FitLanguageToDesign();
+    f.Show(form);
+    QCOMPARE(form.ListBoxLanguage->count(), 23);
+    QCOMPARE(form.ListBoxLanguage->item(18)->text(),
+             QStringLiteral("SKIP_TO_CONTENT (Skip to content)"));
+    QCOMPARE(form.ListBoxLanguage->item(22)->text(), QStringLiteral("READ_MORE (Read more)"));
+    form.ListBoxLanguage->setCurrentRow(21);
+    form.EditTranslation->selectAll();
+    QTest::keyClicks(form.EditTranslation, QStringLiteral("Navigation"));
+    QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
+    QCOMPARE(f.Saved()->LANGUAGE.Lookup("MENU"), std::string("Navigation"));
 }
 
 void TStyleDialogsTest::languageCancelRestoresTheTable() {
