@@ -104,6 +104,12 @@ std::string Title(std::string s) {
     return s;
 }
 
+// Appends "-" and the subtag (appending, not "-" + subtag, which g++ 12 warns of falsely).
+void Append(std::string& tag, const std::string& subtag) {
+    tag += '-';
+    tag += subtag;
+}
+
 std::vector<std::string> Subtags(const std::string& tag) {
     std::vector<std::string> parts;
     std::size_t start = 0;
@@ -124,7 +130,7 @@ bool PrivateUse(const std::vector<std::string>& parts, std::size_t i, std::strin
     for (++i; i < parts.size(); ++i) {
         if (parts[i].size() > 8 || !Alnum(parts[i]))
             return false;
-        out += "-" + Lower(parts[i]);
+        Append(out, Lower(parts[i]));
     }
     return true;
 }
@@ -161,12 +167,12 @@ std::optional<std::string> NormalizeLanguageTag(const std::string& text) {
         for (int extlang = 0;
              extlang < 3 && i < parts.size() && parts[i].size() == 3 && Alpha(parts[i]);
              ++extlang, ++i)
-            out += "-" + Lower(parts[i]);
+            Append(out, Lower(parts[i]));
     if (i < parts.size() && parts[i].size() == 4 && Alpha(parts[i]))
-        out += "-" + Title(parts[i++]);
+        Append(out, Title(parts[i++]));
     if (i < parts.size() &&
         ((parts[i].size() == 2 && Alpha(parts[i])) || (parts[i].size() == 3 && Digits(parts[i]))))
-        out += "-" + Upper(parts[i++]);
+        Append(out, Upper(parts[i++]));
     std::set<std::string> variants;
     while (i < parts.size()) {
         const std::string& part = parts[i];
@@ -178,7 +184,7 @@ std::optional<std::string> NormalizeLanguageTag(const std::string& text) {
             break;
         if (!variants.insert(Lower(part)).second)
             return std::nullopt; // the same variant twice
-        out += "-" + Lower(part);
+        Append(out, Lower(part));
         ++i;
     }
     std::set<char> singletons;
@@ -186,12 +192,13 @@ std::optional<std::string> NormalizeLanguageTag(const std::string& text) {
         const char singleton = Lower(parts[i])[0];
         if (!singletons.insert(singleton).second)
             return std::nullopt; // the same extension twice
-        out += std::string("-") + singleton;
+        out += '-';
+        out += singleton;
         std::size_t count = 0;
         for (++i;
              i < parts.size() && parts[i].size() >= 2 && parts[i].size() <= 8 && Alnum(parts[i]);
              ++i, ++count)
-            out += "-" + Lower(parts[i]);
+            Append(out, Lower(parts[i]));
         if (count == 0)
             return std::nullopt;
     }
@@ -229,7 +236,8 @@ std::string SiteLanguageOfLocale(const std::string& localeName) {
         tag += "-Latn";
     else if (modifier == "cyrillic")
         tag += "-Cyrl";
-    std::string withRegion = language + "-" + Upper(region);
+    std::string withRegion = language;
+    Append(withRegion, Upper(region));
     for (const TSiteLanguage& common : CommonSiteLanguages)
         if (withRegion == common.Tag)
             return withRegion;
