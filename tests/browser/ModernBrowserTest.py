@@ -145,20 +145,31 @@ class Fault:
 # ---------------------------------------------------------------------------------------------
 # The checkers.
 
-def run_vnu(folder):
-    """The Nu Html Checker over every page and style sheet below folder."""
+def start_vnu(folder):
+    """Starts the Nu Html Checker over every page and style sheet below folder; vnu_faults
+    collects what it found. It runs beside the browser's checks."""
     files = sorted(os.path.join(root, name) for root, _dirs, names in os.walk(folder)
                    for name in names if name.endswith((".htm", ".html", ".css")))
     if not files:
+        return None
+    return subprocess.Popen(["java", "-Xss1m", "-jar", vnu_jar(), "--Werror", "--also-check-css",
+                             "--format", "json", "--exit-zero-always", *files],
+                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, text=True)
+
+
+def vnu_faults(folder, process):
+    if process is None:
         return [Fault(folder, "build", "no page to check")]
-    run = subprocess.run(["java", "-Xss1m", "-jar", vnu_jar(), "--Werror", "--also-check-css",
-                          "--format", "json", "--exit-zero-always", *files],
-                         stdin=subprocess.DEVNULL, capture_output=True, text=True,
-                         timeout=CHECKER_SECONDS)
     try:
-        messages = json.loads(run.stderr or run.stdout)["messages"]
+        out, err = process.communicate(timeout=CHECKER_SECONDS)
+    except subprocess.TimeoutExpired:
+        base.stop_process(process)
+        return [Fault(folder, "vnu", f"no answer within {CHECKER_SECONDS} s")]
+    try:
+        messages = json.loads(err or out)["messages"]
     except (ValueError, KeyError) as error:
-        return [Fault(folder, "vnu", f"unreadable answer ({error}): {run.stderr[-400:]!r}")]
+        return [Fault(folder, "vnu", f"unreadable answer ({error}): {err[-400:]!r}")]
     faults = []
     for message in messages:
         kind = message.get("type")
@@ -231,18 +242,25 @@ class Checks:
 
 
 def check_site(checks, folder, log, name):
-    """Every fault of the site in folder, the checker's and the browser's."""
-    faults = run_vnu(folder)
-    pages = sorted(entry for entry in os.listdir(folder) if entry.endswith((".htm", ".html")))
-    server = base.Server(folder, log)
+    """Every fault of the site in folder: the checker's (which runs meanwhile), then the
+    browser's."""
+    vnu = start_vnu(folder)
+    faults = []
     try:
-        for page in pages:
-            home = page in ("Index.htm", "Default.htm", "index.html")
-            faults += checks.page_faults(server, page, name if home else None)
-    finally:
-        checks.driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
-        server.close()
-    return faults
+        pages = sorted(entry for entry in os.listdir(folder)
+                       if entry.endswith((".htm", ".html")))
+        server = base.Server(folder, log)
+        try:
+            for page in pages:
+                home = page in ("Index.htm", "Default.htm", "index.html")
+                faults += checks.page_faults(server, page, name if home else None)
+        finally:
+            checks.driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+            server.close()
+    except BaseException:
+        base.stop_process(vnu)
+        raise
+    return vnu_faults(folder, vnu) + faults
 
 
 def report(name, faults, limit=40):
