@@ -105,6 +105,16 @@ void TDLanguage::FitDesign(bool modern, const std::string& siteLanguage) {
         RemoveModernEntries();
 }
 
+void TDLanguage::ChangeModernLanguage(const std::string& from, const std::string& to) {
+    if (!HasModernEntries())
+        return;
+    const char* const* before = ModernWordsFor(from);
+    const char* const* after = ModernWordsFor(to);
+    for (int i = 0; i < ModernEntryCount; ++i)
+        if (Values[EntryCount + i] == before[i])
+            Values[EntryCount + i] = after[i];
+}
+
 std::string TDLanguage::Lookup(const std::string& key) const {
     for (int i = 0; i < Count; ++i)
         if (Keys[i] == key)

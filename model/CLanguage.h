@@ -37,6 +37,10 @@ class TDLanguage {
     void RemoveModernEntries();
     // The first for a Modern design, the second for a Classic one.
     void FitDesign(bool modern, const std::string& siteLanguage);
+    // The site's language changed from one to another: each of the Modern pages' words that
+    // is still the old language's own becomes the new language's; a word the user wrote
+    // stays.
+    void ChangeModernLanguage(const std::string& from, const std::string& to);
 
     std::array<std::string, Capacity> Keys;
     std::array<std::string, Capacity> Values;

@@ -173,6 +173,8 @@ void TFormOptions::ButtonOKClick() {
     // The language table follows the design: a project made Modern gets the Modern pages'
     // words in its language, one made Classic loses them.
     TDLanguage language = project.LANGUAGE;
+    if (project.OPTIONS.IsModern() && options.IsModern())
+        language.ChangeModernLanguage(project.OPTIONS.SITE_LANGUAGE, options.SITE_LANGUAGE);
     language.FitDesign(options.IsModern(), options.SITE_LANGUAGE);
     ReplaceAndSave(project.OPTIONS, options, [&project, &language] {
         ReplaceAndSave(project.LANGUAGE, language, [&project] { project.Save(); });

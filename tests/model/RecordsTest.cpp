@@ -823,6 +823,13 @@ TEST(Records, TheModernWordsFollowTheEighteen) {
               "<BACK_TO_HOMEPAGE>Zurück zur Startseite</BACK_TO_HOMEPAGE><MENU>Menü</MENU>"
               "<READ_MORE>Weiterlesen</READ_MORE></LANGUAGE>");
     EXPECT_EQ(RoundTrip(german, "LANGUAGE"), german);
+    // Another language for the site: the words still German become French, one the user
+    // wrote stays.
+    german.Values[21] = "Navigation";
+    TDLanguage french = german;
+    french.ChangeModernLanguage("de", "fr");
+    EXPECT_EQ(french.Lookup("READ_MORE"), "Lire la suite");
+    EXPECT_EQ(french.Lookup("MENU"), "Navigation");
     german.RemoveModernEntries();
     EXPECT_EQ(SavedXml(german, "LANGUAGE"), classicXml);
 

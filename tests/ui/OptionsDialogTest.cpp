@@ -209,6 +209,9 @@ void TOptionsDialogTest::designAndLanguage() {
     form.EditSiteLanguage->setText(QStringLiteral(" sr_latn "));
     QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
     QCOMPARE(f.Options().SITE_LANGUAGE, std::string("sr-Latn"));
+    // No words of its own for Serbian: the German ones became English.
+    QCOMPARE(f.Workspace.Project->LANGUAGE.Lookup("SKIP_TO_CONTENT"),
+             std::string("Skip to content"));
 
     // Back to Classic: the Modern words leave the table.
     f.Show(form);
