@@ -14,7 +14,9 @@ for part in "$@"; do
     # The publishing tests talk to real servers on 127.0.0.1: pyftpdlib (also with TLS),
     # vsftpd, OpenSSH's sshd and a private gnome-keyring-daemon; lftp is the benchmark's yardstick.
     test) packages="$packages libgtest-dev python3 python3-pyftpdlib python3-openssl clang libclang-rt-14-dev vsftpd openssh-server openssh-client gnome-keyring dbus-daemon dbus-bin libsecret-tools lftp openssl" ;;
-    browser) packages="$packages python3 chromium chromium-driver python3-selenium python3-feedparser" ;;
+    # The Modern pages are also checked by the Nu Html Checker (Java) and axe-core, which npm
+    # installs into the build tree (tests/browser/package.json).
+    browser) packages="$packages python3 chromium chromium-driver python3-selenium python3-feedparser default-jre-headless nodejs npm" ;;
     # The keyboard-only session runs under Xvfb with a window manager, driven by xdotool.
     ui) packages="$packages qt6-base-dev qt6-webengine-dev libgl-dev xvfb xauth xdotool openbox" ;;
     style) packages="$packages git clang-format clang-tidy" ;;
