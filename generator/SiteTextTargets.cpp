@@ -1,0 +1,137 @@
+// The site's side of a Markdown text's links and pictures.
+
+#include "generator/SiteTextTargets.h"
+
+#include "generator/BuildState.h"
+#include "generator/Generator.h"
+
+#include "model/CColumn.h"
+#include "model/PageId.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "platform/XmlDocument.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+bool WritesPageFiles(const TDMenuItem& item) {
+    return item.STYLE != "Title list and contents" && item.STYLE != "Contents";
+}
+
+// A file name from a text: its file-name part, or empty when that names no file.
+std::string FilePart(std::string_view name) {
+    std::string part = FileNamePart(std::string(name));
+    if (part == "." || part == "..")
+        part.clear();
+    return part;
+}
+
+} // namespace
+
+TSiteTextTargets::TSiteTextTargets(TDProject& project, bool copy)
+    : FProject(project), FCopy(copy) {}
+
+std::unordered_map<std::string, std::string>
+TSiteTextTargets::ReadPageFiles(const TDProject& project) {
+    std::unordered_map<std::string, std::string> files;
+    bool firstColumn = true;
+    for (int i = 0; i < project.MenuCount; ++i) {
+        const TDMenuItem& item = project.MenuItem(i);
+        if (!item.IsColumn())
+            continue;
+        const bool first = firstColumn;
+        firstColumn = false;
+        // A document of its own: the shared one may be in use by the page being written.
+        TXmlDocument document;
+        try {
+            const TDColumn column(project.ColumnFile(i), document);
+            const bool ownFiles = WritesPageFiles(item);
+            const std::string listing = PageFileName(project, i, -1, first);
+            for (int j = 0; j < column.PageCount; ++j) {
+                const std::string& id = column.Page(j).ID;
+                if (id.empty())
+                    continue;
+                // A page copied with its id: the first keeps it.
+                std::string file = ownFiles ? PageFileName(project, i, j, first) : listing;
+                if (item.STYLE == "Title list and contents")
+                    file += "#" + std::to_string(i) + "_" + std::to_string(j);
+                files.emplace(id, std::move(file));
+            }
+        } catch (const TError&) {
+            // The build itself says why the column cannot be read.
+        }
+    }
+    return files;
+}
+
+const std::unordered_map<std::string, std::string>& TSiteTextTargets::PageFiles() {
+    if (TBuildState* state = FProject.BuildState) {
+        if (!state->PageFilesRead) {
+            state->PageFiles = ReadPageFiles(FProject);
+            state->PageFilesRead = true;
+        }
+        return state->PageFiles;
+    }
+    if (!FPageFilesRead) {
+        FPageFiles = ReadPageFiles(FProject);
+        FPageFilesRead = true;
+    }
+    return FPageFiles;
+}
+
+void TSiteTextTargets::Problem(std::string text) {
+    if (std::find(FProblems.begin(), FProblems.end(), text) == FProblems.end())
+        FProblems.push_back(std::move(text));
+}
+
+std::string TSiteTextTargets::SiteLink(std::string_view kind, std::string_view name) {
+    if (kind == "page") {
+        const std::string id(name);
+        if (IsPageId(id)) {
+            const auto& files = PageFiles();
+            const auto found = files.find(id);
+            if (found != files.end())
+                return found->second;
+        }
+        Problem(FOwner + " links to a page that was removed.");
+        return std::string();
+    }
+    const bool download = kind == "download";
+    const std::string folder = download ? FProject.DownloadsPath() : FProject.ImagesPath();
+    const std::string part = FilePart(name);
+    if (part.empty() || !IsPlainFile(folder + part)) {
+        Problem(FOwner +
+                (download ? " links to a download that is missing: '"
+                          : " links to a picture that is missing: '") +
+                std::string(name) + "'.");
+        return std::string();
+    }
+    if (FCopy) {
+        if (download)
+            CopyIntoOutput(FProject, folder, part);
+        else
+            CopyPictureIntoOutput(FProject, part);
+    }
+    return part;
+}
+
+bool TSiteTextTargets::Picture(std::string_view name, std::string_view alt, std::string_view title,
+                               std::string& html) {
+    const std::string part = FilePart(name);
+    if (part.empty() || !IsPlainFile(FProject.ImagesPath() + part)) {
+        Problem(FOwner + " shows a picture that is missing: '" + std::string(name) + "'.");
+        return false;
+    }
+    if (FCopy)
+        CopyPictureIntoOutput(FProject, part);
+    const TShownSize natural = PictureFileSize(FProject, part);
+    TTextPicture picture;
+    picture.File = part;
+    picture.Alt = alt;
+    picture.Title = title;
+    picture.Size = ShownPictureSize(FProject, part, natural.Width, natural.Height);
+    AppendTextPicture(FProject, picture, html);
+    return true;
+}
