@@ -70,6 +70,7 @@ const char* const Cases[] = {
     "options-mobile",
     "options-sitemap-and-feeds",
     "options-feeds-without-domain",
+    "markdown",
 };
 
 // The day that pages without a date of their own get, and the date form they are shown in.
