@@ -5,6 +5,7 @@
 #include "generator/MarkdownRenderer.h"
 
 #include "generator/HtmlEntities.h"
+#include "generator/TextPieces.h"
 
 #include <md4c.h>
 
@@ -77,9 +78,23 @@ void AppendEntity(std::string& out, std::string_view entity) {
     out.append(text.empty() ? entity : text);
 }
 
-// Text for an element or a double-quoted attribute: & < > " as references.
+// Text for an element or a double-quoted attribute: & < > " as references; control
+// characters (but tab, line feed and carriage return) and bytes that are not UTF-8 as U+FFFD,
+// so that the page holds nothing a browser must guess at.
 void AppendEscaped(std::string& out, std::string_view text) {
-    for (const char c : text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const char c = text[at];
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80) {
+            const std::size_t length = TextPieces::CharLength(text, at);
+            if (length == 1)
+                AppendUtf8(out, ReplacementCharacter);
+            else
+                out.append(text.substr(at, length));
+            at += length;
+            continue;
+        }
+        ++at;
         switch (c) {
         case '&':
             out += "&amp;";
@@ -93,8 +108,16 @@ void AppendEscaped(std::string& out, std::string_view text) {
         case '"':
             out += "&quot;";
             break;
-        default:
+        case '\t':
+        case '\n':
+        case '\r':
             out += c;
+            break;
+        default:
+            if (byte < 0x20 || byte == 0x7F)
+                AppendUtf8(out, ReplacementCharacter);
+            else
+                out += c;
         }
     }
 }
@@ -147,12 +170,13 @@ std::string SchemeOf(std::string_view address) {
 
 // An address for an href or src attribute: blanks as %20, the rest escaped.
 void AppendAddress(std::string& out, std::string_view address) {
-    for (const char c : address) {
-        if (c == ' ')
-            out += "%20";
-        else
-            AppendEscaped(out, std::string_view(&c, 1));
+    std::size_t from = 0;
+    for (std::size_t blank; (blank = address.find(' ', from)) != std::string_view::npos;
+         from = blank + 1) {
+        AppendEscaped(out, address.substr(from, blank - from));
+        out += "%20";
     }
+    AppendEscaped(out, address.substr(from));
 }
 
 bool HasControlCharacter(std::string_view text) {
@@ -166,8 +190,15 @@ bool HasControlCharacter(std::string_view text) {
 struct THtmlWriter {
     TMarkdownTargets& Targets;
     std::string Out;
-    // Whether each open link wrote its <a> (a link that is not allowed writes its text only).
-    std::vector<bool> Links;
+    // The open spans with the tag that closes each: none for a span inside a picture or a
+    // link that is not allowed (its text only). The parser may leave a span open (an
+    // emphasis whose closing mark it found inside a link's address), or close spans out of
+    // order; the writer closes them itself, so that every element is closed in order.
+    struct TOpenSpan {
+        MD_SPANTYPE Type;
+        std::string_view Close;
+    };
+    std::vector<TOpenSpan> Spans;
     // Inside a picture: its description is gathered as plain text for the alt attribute,
     // whatever spans it holds, pictures in it included.
     int PictureDepth = 0;
@@ -180,9 +211,26 @@ struct THtmlWriter {
             AppendEscaped(Out, text);
     }
 
-    void Tag(std::string_view tag) {
-        if (PictureDepth == 0)
-            Out.append(tag);
+    // Opens a span that writes tag and closes with close (outside pictures).
+    void OpenSpan(MD_SPANTYPE type, std::string_view tag, std::string_view close) {
+        if (PictureDepth > 0) {
+            Spans.push_back({type, {}});
+            return;
+        }
+        Out.append(tag);
+        Spans.push_back({type, close});
+    }
+
+    // Closes the open spans down to the one at index (a picture's end writes the picture).
+    void CloseSpansFrom(std::size_t index) {
+        while (Spans.size() > index) {
+            const TOpenSpan span = Spans.back();
+            Spans.pop_back();
+            if (span.Type == MD_SPAN_IMG)
+                LeavePicture();
+            else
+                Out.append(span.Close);
+        }
     }
 
     // The href of an address the pages may link to, or empty.
@@ -200,14 +248,13 @@ struct THtmlWriter {
     }
 
     void EnterLink(const MD_SPAN_A_DETAIL& detail) {
-        if (PictureDepth > 0) {
-            Links.push_back(false);
+        const std::string href =
+            PictureDepth > 0 ? std::string() : AllowedAddress(Decoded(detail.href));
+        if (href.empty()) {
+            Spans.push_back({MD_SPAN_A, {}});
             return;
         }
-        const std::string href = AllowedAddress(Decoded(detail.href));
-        Links.push_back(!href.empty());
-        if (href.empty())
-            return;
+        Spans.push_back({MD_SPAN_A, "</a>"});
         Out += "<a href=\"";
         AppendAddress(Out, href);
         Out += '"';
@@ -220,15 +267,8 @@ struct THtmlWriter {
         Out += '>';
     }
 
-    void LeaveLink() {
-        if (!Links.empty()) {
-            if (Links.back())
-                Out += "</a>";
-            Links.pop_back();
-        }
-    }
-
     void EnterPicture(const MD_SPAN_IMG_DETAIL& detail) {
+        Spans.push_back({MD_SPAN_IMG, {}});
         if (PictureDepth++ > 0)
             return;
         PictureAddress = Decoded(detail.src);
@@ -251,6 +291,7 @@ struct THtmlWriter {
     }
 
     void EnterBlock(MD_BLOCKTYPE type, void* detail) {
+        CloseSpansFrom(0);
         switch (type) {
         case MD_BLOCK_QUOTE:
             Out += "<blockquote>\r\n";
@@ -332,6 +373,7 @@ struct THtmlWriter {
     }
 
     void LeaveBlock(MD_BLOCKTYPE type, void* detail) {
+        CloseSpansFrom(0);
         switch (type) {
         case MD_BLOCK_QUOTE:
             Out += "</blockquote>\r\n";
@@ -382,10 +424,10 @@ struct THtmlWriter {
     void EnterSpan(MD_SPANTYPE type, void* detail) {
         switch (type) {
         case MD_SPAN_EM:
-            Tag("<em>");
+            OpenSpan(type, "<em>", "</em>");
             break;
         case MD_SPAN_STRONG:
-            Tag("<strong>");
+            OpenSpan(type, "<strong>", "</strong>");
             break;
         case MD_SPAN_A:
             EnterLink(*static_cast<const MD_SPAN_A_DETAIL*>(detail));
@@ -394,39 +436,24 @@ struct THtmlWriter {
             EnterPicture(*static_cast<const MD_SPAN_IMG_DETAIL*>(detail));
             break;
         case MD_SPAN_CODE:
-            Tag("<code>");
+            OpenSpan(type, "<code>", "</code>");
             break;
         case MD_SPAN_DEL:
-            Tag("<del>");
+            OpenSpan(type, "<del>", "</del>");
             break;
         default: // the extensions we do not ask for
+            Spans.push_back({type, {}});
             break;
         }
     }
 
+    // Closes the innermost open span of the type, and the spans opened inside it.
     void LeaveSpan(MD_SPANTYPE type) {
-        switch (type) {
-        case MD_SPAN_EM:
-            Tag("</em>");
-            break;
-        case MD_SPAN_STRONG:
-            Tag("</strong>");
-            break;
-        case MD_SPAN_A:
-            LeaveLink();
-            break;
-        case MD_SPAN_IMG:
-            LeavePicture();
-            break;
-        case MD_SPAN_CODE:
-            Tag("</code>");
-            break;
-        case MD_SPAN_DEL:
-            Tag("</del>");
-            break;
-        default:
-            break;
-        }
+        for (std::size_t i = Spans.size(); i-- > 0;)
+            if (Spans[i].Type == type) {
+                CloseSpansFrom(i);
+                return;
+            }
     }
 
     void AddText(MD_TEXTTYPE type, std::string_view text) {
@@ -479,16 +506,25 @@ struct TPlainWriter {
     void Text(std::string_view text) {
         if (PictureDepth > 0)
             return;
-        for (const char c : text) {
+        for (std::size_t at = 0; at < text.size();) {
+            const char c = text[at];
+            const auto byte = static_cast<unsigned char>(c);
             if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
                 Blank();
+                ++at;
                 continue;
             }
             if (PendingBlank) {
                 Out += ' ';
                 PendingBlank = false;
             }
-            Out += c;
+            // As the HTML shows them: control characters and bytes that are not UTF-8 as U+FFFD.
+            const std::size_t length = TextPieces::CharLength(text, at);
+            if ((length == 1 && byte >= 0x80) || byte < 0x20 || byte == 0x7F)
+                AppendUtf8(Out, ReplacementCharacter);
+            else
+                Out.append(text.substr(at, length));
+            at += length;
         }
     }
 };
@@ -518,12 +554,17 @@ int HtmlText(MD_TEXTTYPE type, const MD_CHAR* text, MD_SIZE size, void* userdata
     return 0;
 }
 
+// Spans end with their block, whatever the parser reports.
 int PlainEnterBlock(MD_BLOCKTYPE /*type*/, void* /*detail*/, void* userdata) {
-    Writer<TPlainWriter>(userdata).Blank();
+    TPlainWriter& writer = Writer<TPlainWriter>(userdata);
+    writer.Blank();
+    writer.PictureDepth = 0;
     return 0;
 }
 int PlainLeaveBlock(MD_BLOCKTYPE /*type*/, void* /*detail*/, void* userdata) {
-    Writer<TPlainWriter>(userdata).Blank();
+    TPlainWriter& writer = Writer<TPlainWriter>(userdata);
+    writer.Blank();
+    writer.PictureDepth = 0;
     return 0;
 }
 int PlainEnterSpan(MD_SPANTYPE type, void* /*detail*/, void* userdata) {
@@ -533,7 +574,8 @@ int PlainEnterSpan(MD_SPANTYPE type, void* /*detail*/, void* userdata) {
 }
 int PlainLeaveSpan(MD_SPANTYPE type, void* /*detail*/, void* userdata) {
     if (type == MD_SPAN_IMG)
-        --Writer<TPlainWriter>(userdata).PictureDepth;
+        if (Writer<TPlainWriter>(userdata).PictureDepth > 0)
+            --Writer<TPlainWriter>(userdata).PictureDepth;
     return 0;
 }
 int PlainTextPiece(MD_TEXTTYPE type, const MD_CHAR* text, MD_SIZE size, void* userdata) {
