@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <sys/stat.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -44,8 +45,17 @@ void CheckText(TSiteTextTargets& targets, std::vector<std::string>& problems,
     targets.SetOwner(owner);
     TMarkdownRenderer(targets).Html(text);
     const std::string raw = TMarkdownRenderer::FirstRawHtml(text);
-    if (!raw.empty())
-        problems.push_back(owner + " shows raw HTML as text: '" + raw + "'.");
+    if (!raw.empty()) {
+        std::string problem = owner;
+        problem.append(" shows raw HTML as text: '").append(raw).append("'.");
+        problems.push_back(std::move(problem));
+    }
+}
+
+std::string OwnerOf(const TDPage& page) {
+    std::string owner = "Page '";
+    owner.append(page.TITLE).append(1, '\'');
+    return owner;
 }
 
 } // namespace
@@ -96,7 +106,7 @@ int RunCheck(const std::vector<std::string>& args) {
                 if (!page.LINK.empty() && page.KIND == "Download")
                     Need(downloads, files, page.URL, where);
                 if (page.IsMarkdown())
-                    CheckText(targets, rawHtml, page.TEXT, "Page '" + page.TITLE + "'");
+                    CheckText(targets, rawHtml, page.TEXT, OwnerOf(page));
             }
         } catch (const TError& e) {
             badColumns.push_back("column \"" + item.TITLE + "\": " + e.what());

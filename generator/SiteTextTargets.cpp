@@ -56,7 +56,10 @@ TSiteTextTargets::ReadPageFiles(const TDProject& project) {
                 // A page copied with its id: the first keeps it.
                 std::string file = ownFiles ? PageFileName(project, i, j, first) : listing;
                 if (item.STYLE == "Title list and contents")
-                    file += "#" + std::to_string(i) + "_" + std::to_string(j);
+                    file.append(1, '#')
+                        .append(std::to_string(i))
+                        .append(1, '_')
+                        .append(std::to_string(j));
                 files.emplace(id, std::move(file));
             }
         } catch (const TError&) {
@@ -81,7 +84,12 @@ const std::unordered_map<std::string, std::string>& TSiteTextTargets::PageFiles(
     return FPageFiles;
 }
 
-void TSiteTextTargets::Problem(std::string text) {
+void TSiteTextTargets::Problem(std::string_view what, std::string_view name) {
+    // Appended piece by piece: g++ 12 warns falsely of "literal" + string temporaries.
+    std::string text = FOwner;
+    text.append(what);
+    if (what.ends_with(": "))
+        text.append(1, '\'').append(name).append("'.");
     if (std::find(FProblems.begin(), FProblems.end(), text) == FProblems.end())
         FProblems.push_back(std::move(text));
 }
@@ -95,17 +103,16 @@ std::string TSiteTextTargets::SiteLink(std::string_view kind, std::string_view n
             if (found != files.end())
                 return found->second;
         }
-        Problem(FOwner + " links to a page that was removed.");
+        Problem(" links to a page that was removed.", {});
         return std::string();
     }
     const bool download = kind == "download";
     const std::string folder = download ? FProject.DownloadsPath() : FProject.ImagesPath();
     const std::string part = FilePart(name);
     if (part.empty() || !IsPlainFile(folder + part)) {
-        Problem(FOwner +
-                (download ? " links to a download that is missing: '"
-                          : " links to a picture that is missing: '") +
-                std::string(name) + "'.");
+        Problem(download ? " links to a download that is missing: "
+                         : " links to a picture that is missing: ",
+                name);
         return std::string();
     }
     if (FCopy) {
@@ -121,7 +128,7 @@ bool TSiteTextTargets::Picture(std::string_view name, std::string_view alt, std:
                                std::string& html) {
     const std::string part = FilePart(name);
     if (part.empty() || !IsPlainFile(FProject.ImagesPath() + part)) {
-        Problem(FOwner + " shows a picture that is missing: '" + std::string(name) + "'.");
+        Problem(" shows a picture that is missing: ", name);
         return false;
     }
     if (FCopy)

@@ -35,7 +35,8 @@ class TSiteTextTargets : public TMarkdownTargets {
 
   private:
     const std::unordered_map<std::string, std::string>& PageFiles();
-    void Problem(std::string text);
+    // Tells FOwner + what, and after a what that ends in ": " the name in quotes and a full stop.
+    void Problem(std::string_view what, std::string_view name);
 
     TDProject& FProject;
     bool FCopy;
