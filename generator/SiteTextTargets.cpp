@@ -108,7 +108,7 @@ std::string TSiteTextTargets::SiteLink(std::string_view kind, std::string_view n
     }
     const bool download = kind == "download";
     const std::string folder = download ? FProject.DownloadsPath() : FProject.ImagesPath();
-    const std::string part = FilePart(name);
+    std::string part = FilePart(name);
     if (part.empty() || !IsPlainFile(folder + part)) {
         Problem(download ? " links to a download that is missing: "
                          : " links to a picture that is missing: ",
