@@ -28,6 +28,36 @@ std::string FilePart(std::string_view name) {
     return part;
 }
 
+// The ids of a column document's pages by position, kept by the file's stamp: the preview
+// writes the homepage after every change, and a hotspot that links to a page would otherwise
+// read every column document each time.
+const std::vector<std::pair<std::string, int>>& PageIds(const std::string& columnFile) {
+    struct TKnownColumn {
+        TFileStamp Stamp;
+        std::vector<std::pair<std::string, int>> Ids;
+    };
+    thread_local std::unordered_map<std::string, TKnownColumn> known;
+    TFileStamp stamp;
+    const bool stamped = ReadFileStamp(columnFile, stamp);
+    TKnownColumn& entry = known[columnFile];
+    if (stamped && entry.Stamp == stamp)
+        return entry.Ids;
+    entry = TKnownColumn();
+    // A document of its own: the shared one may be in use by the page being written.
+    TXmlDocument document;
+    try {
+        const TDColumn column(columnFile, document);
+        for (int j = 0; j < column.PageCount; ++j)
+            if (!column.Page(j).ID.empty())
+                entry.Ids.emplace_back(column.Page(j).ID, j);
+    } catch (const TError&) {
+        // The build itself says why the column cannot be read.
+    }
+    if (stamped)
+        entry.Stamp = stamp;
+    return entry.Ids;
+}
+
 } // namespace
 
 TSiteTextTargets::TSiteTextTargets(TDProject& project, bool copy)
@@ -43,27 +73,17 @@ TSiteTextTargets::ReadPageFiles(const TDProject& project) {
             continue;
         const bool first = firstColumn;
         firstColumn = false;
-        // A document of its own: the shared one may be in use by the page being written.
-        TXmlDocument document;
-        try {
-            const TDColumn column(project.ColumnFile(i), document);
-            const bool ownFiles = WritesPageFiles(item);
-            const std::string listing = PageFileName(project, i, -1, first);
-            for (int j = 0; j < column.PageCount; ++j) {
-                const std::string& id = column.Page(j).ID;
-                if (id.empty())
-                    continue;
-                // A page copied with its id: the first keeps it.
-                std::string file = ownFiles ? PageFileName(project, i, j, first) : listing;
-                if (item.STYLE == "Title list and contents")
-                    file.append(1, '#')
-                        .append(std::to_string(i))
-                        .append(1, '_')
-                        .append(std::to_string(j));
-                files.emplace(id, std::move(file));
-            }
-        } catch (const TError&) {
-            // The build itself says why the column cannot be read.
+        const bool ownFiles = WritesPageFiles(item);
+        const std::string listing = PageFileName(project, i, -1, first);
+        for (const auto& [id, j] : PageIds(project.ColumnFile(i))) {
+            // A page copied with its id: the first keeps it.
+            std::string file = ownFiles ? PageFileName(project, i, j, first) : listing;
+            if (item.STYLE == "Title list and contents")
+                file.append(1, '#')
+                    .append(std::to_string(i))
+                    .append(1, '_')
+                    .append(std::to_string(j));
+            files.emplace(id, std::move(file));
         }
     }
     return files;
