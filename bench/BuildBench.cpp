@@ -73,10 +73,10 @@ struct TResult {
 
 // Best of runs: the machine is shared, the fastest run is the one least disturbed.
 TResult Measure(const std::string& work, const std::string& name, int columns, int pages, int runs,
-                const std::string& encoding) {
+                const std::string& encoding, bool markdown) {
     const std::string project = work + "/" + name;
     RemoveTree(project);
-    MakeBenchProject(project, columns, pages, encoding);
+    MakeBenchProject(project, columns, pages, encoding, markdown);
     TXmlDocument document;
     TDProject open(project, document);
     TResult best;
@@ -440,25 +440,44 @@ int main(int argc, char** argv) {
         return 0;
     }
     // The medium project once more with its pages in ISO-8859-1 rather than UTF-8, the
-    // texts' own encoding.
+    // texts' own encoding, and once more with its texts as Markdown.
     struct TSize {
         const char* Name;
         int Columns, Pages, Runs;
         const char* Encoding;
-    } sizes[] = {{"small", 10, 50, 5, "UTF-8"},
-                 {"medium", 20, 500, 3, "UTF-8"},
-                 {"latin1", 20, 500, 3, "Western (ISO-8859-1)"},
-                 {"maximal", 100, 1000, 2, "UTF-8"}};
+        bool Markdown;
+    } sizes[] = {{"small", 10, 50, 5, "UTF-8", false},
+                 {"medium", 20, 500, 3, "UTF-8", false},
+                 {"markdown", 20, 500, 3, "UTF-8", true},
+                 {"latin1", 20, 500, 3, "Western (ISO-8859-1)", false},
+                 {"maximal", 100, 1000, 2, "UTF-8", false}};
+    double mediumBuild = 0;
+
+    // "corvane-bench FOLDER markdown" builds only the medium project as typed and as Markdown.
+    const bool markdownOnly = argc > 2 && std::string(argv[2]) == "markdown";
 
     std::printf("%-8s %9s %7s %9s %10s %9s %8s %9s\n", "project", "pages", "files", "MB", "build s",
                 "pages/s", "MB/s", "build/cp");
     for (const TSize& size : sizes) {
-        TResult r = Measure(work, size.Name, size.Columns, size.Pages, size.Runs, size.Encoding);
+        if (markdownOnly && std::string(size.Name) != "medium" && !size.Markdown)
+            continue;
+        TResult r = Measure(work, size.Name, size.Columns, size.Pages, size.Runs, size.Encoding,
+                            size.Markdown);
         double mb = static_cast<double>(r.Stats.Bytes) / 1e6;
         std::printf("%-8s %9d %7d %9.1f %10.3f %9.0f %8.1f %9.2f\n", size.Name, r.Stats.PageFiles,
                     r.Stats.Files, mb, r.Build, r.Stats.PageFiles / r.Build, mb / r.Build,
                     r.Build / r.Copy);
+        if (std::string(size.Name) == "medium")
+            mediumBuild = r.Build;
+        if (size.Markdown)
+            std::printf("  markdown build / medium build (the same texts as typed): %.2f\n",
+                        r.Build / mediumBuild);
         std::fflush(stdout);
+    }
+
+    if (markdownOnly) {
+        RemoveTree(work);
+        return 0;
     }
 
     // The whole preview build after one page of the medium project changed: rewrite the

@@ -292,6 +292,8 @@ void RunBuild(TDProject& project, const std::string& folder, TBuildStats* stats,
         stats->FirstCopyFailure = state.FirstCopyFailure;
         stats->PageFiles = pageFiles;
         stats->Notes = state.Notes;
+        stats->TextProblems = state.TextProblems;
+        stats->FirstTextProblem = state.FirstTextProblem;
         stats->Cancelled = cancelled;
         stats->Homepage = homepagePending || target
                               ? std::string()
@@ -356,6 +358,18 @@ std::string CopyFailureText(const TBuildStats& stats) {
     text += plural;
     text += " could not be written, the first ";
     text += stats.FirstCopyFailure;
+    return text;
+}
+
+std::string TextProblemText(const TBuildStats& stats) {
+    if (stats.TextProblems <= 0)
+        return {};
+    std::string text = stats.FirstTextProblem;
+    if (stats.TextProblems > 1) {
+        text += " (";
+        text += std::to_string(stats.TextProblems);
+        text += " links or pictures of the texts name nothing)";
+    }
     return text;
 }
 

@@ -46,6 +46,14 @@ struct TBuildState {
     std::vector<TSitePage> SitePages;
     // What the build has to tell its user, each said once ("No sitemap was written: ...").
     std::vector<std::string> Notes;
+    // Links and pictures of Markdown texts that name nothing there (each also a note), and
+    // the first of them.
+    int TextProblems = 0;
+    std::string FirstTextProblem;
+    // The file of each page with an ID, read from the column documents when a text first
+    // links to a page (TSiteTextTargets).
+    std::unordered_map<std::string, std::string> PageFiles;
+    bool PageFilesRead = false;
 
     void Record(const std::string& name, std::int64_t size, std::string source) {
         TWrittenFile& file = Files[name];

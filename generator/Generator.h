@@ -54,6 +54,10 @@ struct TShownSize {
 TShownSize ShownPictureSize(const TDProject& project, const std::string& name, std::int32_t width,
                             std::int32_t height);
 
+// The size of a picture of the Images folder as the dialogs measure it (before its EXIF
+// orientation); 0 by 0 when it cannot be read.
+TShownSize PictureFileSize(const TDProject& project, const std::string& name);
+
 // True while the homepage is being written.
 inline bool IsHomepage(const TDProject& project) {
     return project.PageName == project.FRAME.HOMEPAGE;
@@ -99,6 +103,36 @@ std::string PlainTextStart(std::string_view storedText, std::size_t limit);
 // The alt attribute (with its leading blank) of a picture when the site wants alt texts,
 // else nothing.
 std::string AltAttribute(const TDProject& project, std::string_view text);
+
+// ---- Page and hotspot texts, as typed or in Markdown (StoredText.cpp)
+// Writes a page's text where the pages show it whole, as its FORMAT says: as typed, each
+// stored line break as "<br>", byte for byte as ever; or Markdown, rendered, its links and
+// pictures resolved against the site and what names nothing told to the build. Every design
+// writes the texts through these, with no line end after them.
+void WritePageText(TDProject& project, const TDPage& page);
+void WriteHotspotText(TDProject& project);
+// The summary of a Markdown text for the listings: its rendered text without markup,
+// escaped, at most limit characters, cut at a word boundary; Cut when the text goes on (the
+// listing then writes its ellipsis). A first word longer than the limit gives nothing.
+struct TTextSummary {
+    std::string Html;
+    bool Cut = false;
+};
+TTextSummary MarkdownSummary(std::string_view storedText, std::size_t limit);
+// The first limit characters of a Markdown text's rendered text without markup, unescaped
+// (a feed's description).
+std::string MarkdownPlainStart(std::string_view storedText, std::size_t limit);
+// A picture inside a Markdown text: its file beside the pages, its alt and title texts
+// (escaped for an attribute) and the size its tag gives.
+struct TTextPicture {
+    std::string File;
+    std::string Alt;
+    std::string Title;
+    TShownSize Size;
+};
+// Appends the tag of a picture inside a Markdown text: the one place where a design decides
+// those bytes.
+void AppendTextPicture(const TDProject& project, const TTextPicture& picture, std::string& html);
 
 // ---- Feeds and sitemap (SiteFiles.cpp)
 // Whether TDTopic.DOMAIN is an absolute http:// or https:// address of a site.

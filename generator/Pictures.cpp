@@ -8,6 +8,7 @@
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/PictureDecoder.h"
 #include "platform/PictureScaler.h"
 
 #include <algorithm>
@@ -336,4 +337,30 @@ TShownSize ShownPictureSize(const TDProject& project, const std::string& name, s
         return static_cast<std::int32_t>((value * to + from / 2) / from);
     };
     return {scale(width), scale(height)};
+}
+
+TShownSize PictureFileSize(const TDProject& project, const std::string& name) {
+    // Kept by the file's stamp: the preview builds every page again after each change.
+    struct TKnownSize {
+        TFileStamp Stamp;
+        TShownSize Size;
+    };
+    thread_local std::unordered_map<std::string, TKnownSize> known;
+    const std::string part = FileNamePart(name);
+    const std::string source = project.ImagesPath() + part;
+    TFileStamp stamp;
+    if (part.empty() || part == "." || part == ".." || !ReadFileStamp(source, stamp))
+        return {};
+    TKnownSize& entry = known[source];
+    if (entry.Stamp == stamp)
+        return entry.Size;
+    entry = TKnownSize();
+    try {
+        const TPictureSize size = DecodePictureSize(ReadPictureBytes(source), source);
+        entry.Size = {size.Width, size.Height};
+    } catch (const TError&) {
+        // A picture that cannot be read gets a tag without a size.
+    }
+    entry.Stamp = stamp;
+    return entry.Size;
 }

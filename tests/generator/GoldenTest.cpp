@@ -73,6 +73,8 @@ const char* const Cases[] = {
     "options-sitemap-and-feeds",
     "options-feeds-without-domain",
     "pictures-png-and-webp",
+    "markdown",
+    "markdown-latin1",
 };
 
 // The day that pages without a date of their own get, and the date form they are shown in.
