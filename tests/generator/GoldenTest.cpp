@@ -70,6 +70,8 @@ const char* const Cases[] = {
     "options-mobile",
     "options-sitemap-and-feeds",
     "options-feeds-without-domain",
+    "modern-site",
+    "modern-arabic",
 };
 
 // The day that pages without a date of their own get, and the date form they are shown in.
