@@ -72,11 +72,13 @@ std::string PlainSummary(std::string_view storedText, std::size_t limit) {
     std::size_t lastBlank = std::string::npos; // length of out before the last blank
     bool pendingBlank = false;
     bool cut = false;
+    bool wordEnd = false;
     const auto add = [&](std::string_view piece) {
         if (pendingBlank) {
             pendingBlank = false;
             if (characters == limit) {
                 cut = true;
+                wordEnd = true; // the limit fell just after a whole word
                 return;
             }
             lastBlank = out.size();
@@ -129,7 +131,7 @@ std::string PlainSummary(std::string_view storedText, std::size_t limit) {
     }
     if (!cut)
         return out;
-    if (lastBlank != std::string::npos)
+    if (!wordEnd && lastBlank != std::string::npos)
         out.resize(lastBlank);
     out += "\xE2\x80\xA6"; // …
     return out;
