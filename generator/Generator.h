@@ -9,6 +9,7 @@
 #include "model/Values.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -42,6 +43,12 @@ struct TShownSize {
 // when this build wrote it scaled down.
 TShownSize ShownPictureSize(const TDProject& project, const std::string& name, std::int32_t width,
                             std::int32_t height);
+// Writes beside the pages, as targetName, a copy of a JPEG of the Images folder scaled down so
+// that its longer side is maxSide (made by the picture scaler and cached with the web-sized
+// copies), and gives its size; none, writing nothing, outside a build and for a picture that
+// is no JPEG, cannot be read or is not larger than that.
+std::optional<TShownSize> WriteScaledPicture(TDProject& project, const std::string& name,
+                                             std::int32_t maxSide, const std::string& targetName);
 
 // True while the homepage is being written.
 inline bool IsHomepage(const TDProject& project) {

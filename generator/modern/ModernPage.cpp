@@ -13,6 +13,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -114,25 +115,51 @@ std::string TModernPage::Byline(const TDPage& page) {
     return out;
 }
 
-std::string TModernPage::Picture(const TDProject& project, const std::string& name,
-                                 std::int32_t width, std::int32_t height, const std::string& alt,
-                                 std::int32_t maxWidth, bool lazy, const char* cssClass) {
-    TShownSize shown = ShownPictureSize(project, name, width, height);
-    if (maxWidth > 0) {
-        shown = {FitWidthOf(maxWidth, shown.Width),
-                 FitHeightOf(maxWidth, shown.Width, shown.Height)};
+std::string TModernPage::Picture(TDProject& project, const std::string& name, std::int32_t width,
+                                 std::int32_t height, const std::string& alt, std::int32_t maxWidth,
+                                 bool lazy, const char* cssClass) {
+    const TShownSize written = ShownPictureSize(project, name, width, height);
+    TShownSize shown = written;
+    if (maxWidth > 0)
+        shown = {FitWidthOf(maxWidth, written.Width),
+                 FitHeightOf(maxWidth, written.Width, written.Height)};
+    const std::string part = FileNamePart(name);
+    std::string source = part;
+    std::string sharp;
+    if (shown.Width > 0 && shown.Height > 0) {
+        const std::string base = WithoutExtension(part);
+        const std::int32_t side = std::max(shown.Width, shown.Height);
+        // A picture shown smaller than it is written: a copy of the size shown.
+        if (shown.Width < written.Width) {
+            std::string small = base;
+            small.append("-").append(std::to_string(shown.Width)).append(".jpg");
+            if (WriteScaledPicture(project, name, side, small))
+                source = small;
+        }
+        std::string twice = base;
+        twice.append("-").append(std::to_string(2 * shown.Width)).append(".jpg");
+        if (WriteScaledPicture(project, name, 2 * side, twice))
+            sharp = twice;
     }
-    std::string out = "<img src=\"" + AddressPart(FileNamePart(name)) + "\" alt=\"" + alt + "\"";
+    std::string out = "<img src=\"";
+    out.append(AddressPart(source)).append("\"");
+    if (!sharp.empty())
+        out.append(" srcset=\"")
+            .append(AddressPart(source))
+            .append(" 1x, ")
+            .append(AddressPart(sharp))
+            .append(" 2x\"");
+    out.append(" alt=\"").append(alt).append("\"");
     if (shown.Width > 0 && shown.Height > 0)
-        out += " width=\"" + std::to_string(shown.Width) + "\" height=\"" +
-               std::to_string(shown.Height) + "\"";
+        out.append(" width=\"")
+            .append(std::to_string(shown.Width))
+            .append("\" height=\"")
+            .append(std::to_string(shown.Height))
+            .append("\"");
     if (lazy)
         out += " loading=\"lazy\"";
-    if (cssClass) {
-        out += " class=\"";
-        out += cssClass;
-        out += '"';
-    }
+    if (cssClass)
+        out.append(" class=\"").append(cssClass).append("\"");
     out += '>';
     return out;
 }

@@ -23,10 +23,11 @@ class TModernPage {
     // "Ann · <time ...>...</time>" or what of it is there; empty when neither is.
     static std::string Byline(const TDPage& page);
     // An img element of a picture of the Images folder, shown at most maxWidth wide (0: its
-    // stored size).
-    static std::string Picture(const TDProject& project, const std::string& name,
-                               std::int32_t width, std::int32_t height, const std::string& alt,
-                               std::int32_t maxWidth, bool lazy, const char* cssClass = nullptr);
+    // stored size). A JPEG shown smaller than it is comes as a copy of the size shown, and
+    // one of twice that size is offered to sharp screens when the picture has the pixels.
+    static std::string Picture(TDProject& project, const std::string& name, std::int32_t width,
+                               std::int32_t height, const std::string& alt, std::int32_t maxWidth,
+                               bool lazy, const char* cssClass = nullptr);
 
   private:
     void WriteHead();

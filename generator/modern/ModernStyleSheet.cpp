@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -102,28 +103,36 @@ std::string TModernStyleSheet::LayoutRules() const {
         layout == "Menu on left foot on right" || layout == "Topic on left foot on right";
     const bool topicBesideMenu = layout == "Topic and menu on top";
 
+    // Built by appending: g++ 12 warns falsely about literal + string temporaries.
+    const auto join = [](std::initializer_list<std::string_view> pieces) {
+        std::string text;
+        for (std::string_view piece : pieces)
+            text.append(piece);
+        return text;
+    };
+    const std::string_view a = hotspot ? " aside" : "";
+    const std::string_view f = hotspot ? " footer" : "";
+    const std::string side = hotspot ? join({" ", fr(aside)}) : std::string();
     std::string columns;
     std::string rows;
-    const std::string a = hotspot ? " aside" : "";
+    if (menuOnLeft || topicBesideMenu)
+        columns = join({fr(menu), " ", fr(main), side});
+    else
+        columns = join({fr(main), side});
     if (menuOnLeft) {
-        columns = fr(menu) + " " + fr(main) + (hotspot ? " " + fr(aside) : "");
-        const std::string f = hotspot ? " footer" : "";
-        const std::string top =
-            topicOnLeft ? "\"header main" + a + "\""
-                        : "\"header header" + std::string(hotspot ? " header" : "") + "\"";
-        rows = top + " \"nav main" + a + "\"" +
-               (footOnRight ? " \"nav footer" + f + "\"" : " \"footer footer" + f + "\"");
+        const std::string top = topicOnLeft
+                                    ? join({"\"header main", a, "\""})
+                                    : join({"\"header header", hotspot ? " header" : "", "\""});
+        rows = join({top, " \"nav main", a, "\" ", footOnRight ? "\"nav footer" : "\"footer footer",
+                     f, "\""});
     } else if (topicBesideMenu) {
-        columns = fr(menu) + " " + fr(main) + (hotspot ? " " + fr(aside) : "");
-        const std::string wide = hotspot ? " nav" : "";
-        rows = "\"header nav" + wide + "\" \"main main" + a + "\" \"footer footer" +
-               std::string(hotspot ? " footer" : "") + "\"";
+        rows = join({"\"header nav", hotspot ? " nav" : "", "\" \"main main", a,
+                     "\" \"footer footer", f, "\""});
     } else {
-        columns = fr(main) + (hotspot ? " " + fr(aside) : "");
-        const auto row = [&](const char* name) {
-            return std::string("\"") + name + (hotspot ? std::string(" ") + name : "") + "\"";
+        const auto row = [&](std::string_view name) {
+            return join({"\"", name, hotspot ? " " : "", hotspot ? name : "", "\""});
         };
-        rows = row("header") + " " + row("nav") + " \"main" + a + "\" " + row("footer");
+        rows = join({row("header"), " ", row("nav"), " \"main", a, "\" ", row("footer")});
     }
 
     std::string out;
