@@ -36,13 +36,19 @@ TModernContent::TModernContent(TDProject& project, const TDColumn& column, int i
     : FProject(project), FColumn(column), FItem(project.MenuItem(item)), FItemIndex(item),
       FFirstColumn(firstColumn) {}
 
+// A page's title, or where it has none the column's, so that no heading is empty.
+std::string TModernContent::Title(const TDPage& page) const {
+    return ModernEscaped(page.TITLE.empty() ? FItem.TITLE : page.TITLE);
+}
+
 std::string TModernContent::PageHref(int page) const {
     return PageFileName(FProject, FItemIndex, page, FFirstColumn);
 }
 
 void TModernContent::WriteListing() {
     TOutputFile& out = FProject.Output;
-    Line(out, "<h1>", ModernEscaped(FItem.TITLE), "</h1>");
+    Line(out, "<h1>", ModernEscaped(FItem.TITLE.empty() ? FProject.TOPIC.CAPTION : FItem.TITLE),
+         "</h1>");
     const std::string& style = FItem.STYLE;
     if (style == "Only title list")
         WriteTitleList(false);
@@ -73,7 +79,7 @@ void TModernContent::WriteTitleList(bool anchors) {
             Text(out, "#", FItemIndex, "_", j);
         else
             Text(out, PageHref(j));
-        Text(out, "\">", ModernEscaped(page.TITLE), "</a>");
+        Text(out, "\">", Title(page), "</a>");
         const std::string byline = TModernPage::Byline(page);
         if (!byline.empty() && (FItem.SHOW_AUTHOR || FItem.SHOW_DATE))
             Text(out, " <span class=\"byline\">", byline, "</span>");
@@ -90,7 +96,7 @@ void TModernContent::WriteCards() {
     Line(out, "<ul class=\"cards\">");
     for (int j = 0; j < FColumn.PageCount; ++j) {
         const TDPage& page = FColumn.Page(j);
-        const std::string title = ModernEscaped(page.TITLE);
+        const std::string title = Title(page);
         const std::string href = PageHref(j);
         Line(out, "<li class=\"card\">");
         Line(out, "<article>");
@@ -133,7 +139,7 @@ void TModernContent::WriteEntry(int j, const char* heading) {
     TOutputFile& out = FProject.Output;
     const TDPage& page = FColumn.Page(j);
     const bool own = heading[1] == '1';
-    const std::string title = ModernEscaped(page.TITLE);
+    const std::string title = Title(page);
     if (own)
         Line(out, "<article class=\"page\">");
     else
@@ -162,7 +168,7 @@ void TModernContent::WriteGallery(int perRow, int maxWidth) {
     Line(out, "<ul class=\"gallery gallery-", perRow, "\">");
     for (int j = 0; j < FColumn.PageCount; ++j) {
         const TDPage& page = FColumn.Page(j);
-        const std::string title = ModernEscaped(page.TITLE);
+        const std::string title = Title(page);
         Line(out, "<li><a href=\"", PageHref(j), "\"><figure",
              FItem.HAS_BORDER ? " class=\"framed\"" : "", ">");
         if (!page.PICTURE.empty())
@@ -190,12 +196,10 @@ void TModernContent::WriteArticle(int page) {
     Line(out, "<ul>");
     if (previous)
         Line(out, "<li><a href=\"", PageHref(page - 1), "\" rel=\"prev\">", previousWord,
-             "<span class=\"hidden\">: ", ModernEscaped(FColumn.Page(page - 1).TITLE),
-             "</span></a></li>");
+             "<span class=\"hidden\">: ", Title(FColumn.Page(page - 1)), "</span></a></li>");
     if (next)
         Line(out, "<li class=\"next\"><a href=\"", PageHref(page + 1), "\" rel=\"next\">", nextWord,
-             "<span class=\"hidden\">: ", ModernEscaped(FColumn.Page(page + 1).TITLE),
-             "</span></a></li>");
+             "<span class=\"hidden\">: ", Title(FColumn.Page(page + 1)), "</span></a></li>");
     Line(out, "</ul>");
     Line(out, "</nav>");
 }

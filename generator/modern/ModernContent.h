@@ -22,6 +22,7 @@ class TModernContent {
     void WriteEntry(int page, const char* heading);
     void WriteLinkButton(const TDPage& page);
     std::string PageHref(int page) const;
+    std::string Title(const TDPage& page) const;
 
     TDProject& FProject;
     const TDColumn& FColumn;

@@ -355,8 +355,9 @@ void TModernPage::WriteMenu() {
         const char* current = "";
         if (FColumn && i == FProject.CurrentItem)
             current = FPage < 0 ? " aria-current=\"page\"" : " aria-current=\"true\"";
-        Line(FOut, "<li><a href=\"", href, "\"", current, ">", ModernEscaped(item.TITLE),
-             "</a></li>");
+        // An entry without a title shows where it leads, so that no link is nameless.
+        Line(FOut, "<li><a href=\"", href, "\"", current, ">",
+             item.TITLE.empty() ? href : ModernEscaped(item.TITLE), "</a></li>");
     }
     Line(FOut, "</ul>");
     Line(FOut, "</nav>");

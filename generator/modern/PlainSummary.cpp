@@ -39,6 +39,13 @@ std::size_t ReferenceLength(std::string_view text, std::size_t at) {
     return i < text.size() && text[i] == ';' ? i + 1 - at : 0;
 }
 
+// A byte that starts no well-formed UTF-8 character (a hand-edited project): the modern pages
+// are UTF-8, so it is shown as the replacement character.
+constexpr std::string_view Replacement = "\xEF\xBF\xBD";
+bool IsIllFormed(std::string_view text, std::size_t at, std::size_t length) {
+    return length == 1 && static_cast<unsigned char>(text[at]) >= 0x80;
+}
+
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
 }
@@ -126,7 +133,7 @@ std::string PlainSummary(std::string_view storedText, std::size_t limit) {
             continue;
         }
         const std::size_t length = TextPieces::CharLength(storedText, at);
-        add(storedText.substr(at, length));
+        add(IsIllFormed(storedText, at, length) ? Replacement : storedText.substr(at, length));
         at += length;
     }
     if (!cut)
@@ -162,8 +169,14 @@ std::string ModernEscaped(std::string_view text) {
         case '"':
             out += "&quot;";
             break;
-        default:
-            out += c;
+        default: {
+            const std::size_t length = TextPieces::CharLength(text, at);
+            if (IsIllFormed(text, at, length))
+                out += Replacement;
+            else
+                out.append(text.substr(at, length));
+            at += length - 1;
+        }
         }
     }
     return out;
