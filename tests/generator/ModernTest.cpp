@@ -40,6 +40,13 @@ TEST(PlainSummary, TagsDroppedReferencesWholeCutAtAWord) {
 TEST(ModernEscaped, KeepsReferencesEscapesTheRest) {
     EXPECT_EQ(ModernEscaped("Fish &amp; chips & <peas> \"now\" &#233; &#xE9; &;"),
               "Fish &amp; chips &amp; &lt;peas&gt; &quot;now&quot; &#233; &#xE9; &amp;;");
+    // The pages are UTF-8: a byte of a hand-edited record that starts no character is shown
+    // as the replacement character.
+    EXPECT_EQ(ModernEscaped("a\xFF\xC3"
+                            "b \xC3\xA9"),
+              "a\xEF\xBF\xBD\xEF\xBF\xBD"
+              "b \xC3\xA9");
+    EXPECT_EQ(PlainSummary("a\xFFz"), "a\xEF\xBF\xBDz");
     EXPECT_EQ(JsonString("a\"b\\c</script>\n"), "\"a\\\"b\\\\c\\u003c/script\\u003e\\u000a\"");
 }
 
@@ -135,6 +142,28 @@ TEST(ModernBuild, TheDesignIsChosenPerBuild) {
     EXPECT_TRUE(FileExists(preview + "/corvane.css"));
     EXPECT_FALSE(FileExists(preview + "/404.html"));
     EXPECT_NE(ReadFileBytes(preview + "/Page0_1.htm").find("<h1>Page 2</h1>"), std::string::npos);
+}
+
+// No heading and no link of the menu is left empty by a record without a title.
+TEST(ModernBuild, UntitledPagesAndEntriesBorrowATitle) {
+    TGeneratorFixture f;
+    f.AddColumn(1);
+    f.Project->MenuItem(0).TITLE = "News";
+    TDMenuItem* link = f.Project->AddMenuItem(true);
+    link->URL = "https://example.org/";
+    link->TITLE.clear();
+    f.Project->OPTIONS.DESIGN = "Modern";
+    {
+        TDColumn column(f.Project->ColumnFile(0), f.Document);
+        column.Page(0).TITLE.clear();
+        column.Save();
+    }
+    const std::string site = f.Project->Folder + "/Temp";
+    BuildInto(*f.Project, site);
+    const std::string page = ReadFileBytes(site + "/Page0_0.htm");
+    EXPECT_NE(page.find("<h1>News</h1>"), std::string::npos);
+    EXPECT_NE(page.find("<a href=\"https://example.org/\">https://example.org/</a>"),
+              std::string::npos);
 }
 
 // A modern site without columns still has a homepage in the site's frame.
