@@ -326,20 +326,22 @@ void TModernPage::WriteHeader() {
                  ModernEscaped(Translate(FProject, "CONTACTUS")), "</a></p>");
         Line(FOut, "</div>");
     }
+    // One link home holds the logo and the site's title; the logo's alt text speaks only when
+    // there is no title beside it.
     Line(FOut, "<div class=\"brand\">");
-    if (!topic.LOGO.empty())
-        Line(FOut, "<a href=\"", AddressPart(home), "\">",
-             Picture(FProject, topic.LOGO, topic.LOGO_WIDTH, topic.LOGO_HEIGHT,
-                     ModernEscaped(topic.TITLE.empty() ? topic.CAPTION : topic.TITLE), 0, false),
-             "</a>");
-    if (!topic.TITLE.empty())
-        Line(FOut, "<div><p class=\"site-title\"><a href=\"", AddressPart(home), "\">",
-             ModernEscaped(topic.TITLE), "</a></p>");
-    else
-        Line(FOut, "<div>");
+    const std::string title = ModernEscaped(topic.TITLE);
+    if (!topic.LOGO.empty() || !title.empty()) {
+        Text(FOut, "<a class=\"home\" href=\"", AddressPart(home), "\">");
+        if (!topic.LOGO.empty())
+            Text(FOut,
+                 Picture(FProject, topic.LOGO, topic.LOGO_WIDTH, topic.LOGO_HEIGHT,
+                         title.empty() ? ModernEscaped(topic.CAPTION) : std::string(), 0, false));
+        if (!title.empty())
+            Text(FOut, "<span class=\"site-title\">", title, "</span>");
+        Line(FOut, "</a>");
+    }
     if (!topic.CAPTION.empty() && topic.CAPTION != topic.TITLE)
         Line(FOut, "<p class=\"caption\">", ModernEscaped(topic.CAPTION), "</p>");
-    Line(FOut, "</div>");
     Line(FOut, "</div>");
     Line(FOut, "</header>");
 }

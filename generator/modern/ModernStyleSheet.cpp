@@ -148,8 +148,6 @@ std::string TModernStyleSheet::LayoutRules() const {
         Rule(out, "  .menu ul {flex-direction: column; align-items: stretch}");
         Rule(out, "  .menu {padding-top: 1rem}");
     }
-    if (topicOnLeft)
-        Rule(out, "  .topic .brand {flex-direction: column; align-items: flex-start}");
     Rule(out, "}");
     return out;
 }
@@ -208,16 +206,14 @@ std::string TModernStyleSheet::Text() const {
              "background-color: var(--welcome-bg)}");
     Rule(out, ".welcome p {margin: 0}");
     Rule(out, ".welcome a {color: inherit; text-decoration: underline}");
-    Rule(out, std::string(".brand {display: flex; flex-wrap: wrap; align-items: center; gap: "
-                          "0.5rem 1rem; justify-content: ") +
-                  std::string(Alignment(FProject.TOPIC.POSITION)) + "; padding-top: 1rem" +
-                  (FProject.TOPIC.POSITION.find("Vertical") != std::string::npos
-                       ? "; flex-direction: column"
-                       : "") +
-                  "}");
-    Rule(out, ".brand a {color: inherit; text-decoration: none}");
-    Rule(out, ".brand a:hover {text-decoration: underline}");
-    Rule(out, std::string(".site-title {margin: 0; font-size: ") + PointsAsRem(font.TOPIC, 1.25) +
+    const bool vertical = FProject.TOPIC.POSITION.find("Vertical") != std::string::npos;
+    Rule(out, std::string(".brand {display: flex; flex-direction: column; align-items: ") +
+                  std::string(Alignment(FProject.TOPIC.POSITION)) + "; padding-top: 1rem}");
+    Rule(out, std::string(".home {display: flex; flex-wrap: wrap; align-items: center; gap: "
+                          "0.5rem 1rem; color: inherit; text-decoration: none") +
+                  (vertical ? "; flex-direction: column" : "") + "}");
+    Rule(out, ".home:hover .site-title {text-decoration: underline}");
+    Rule(out, std::string(".site-title {font-size: ") + PointsAsRem(font.TOPIC, 1.25) +
                   "; line-height: 1.2; font-weight: " + (font.BOLD_TOPIC ? "bold" : "normal") +
                   "}");
     Rule(out, ".caption {margin: 0.25rem 0 0}");
