@@ -171,9 +171,11 @@ void TModernContent::WriteGallery(int perRow, int maxWidth) {
         const std::string title = Title(page);
         Line(out, "<li><a href=\"", PageHref(j), "\"><figure",
              FItem.HAS_BORDER ? " class=\"framed\"" : "", ">");
+        // The caption names the link; an alt text repeating it would be read twice.
         if (!page.PICTURE.empty())
             Line(out, TModernPage::Picture(FProject, page.PICTURE, page.PICTURE_WIDTH,
-                                           page.PICTURE_HEIGHT, title, maxWidth, j >= perRow * 2));
+                                           page.PICTURE_HEIGHT, std::string(), maxWidth,
+                                           j >= perRow * 2));
         Text(out, "<figcaption>", title);
         const std::string byline = TModernPage::Byline(page);
         if (!byline.empty() && (FItem.SHOW_AUTHOR || FItem.SHOW_DATE))
