@@ -2,6 +2,7 @@
 
 #include "generator/modern/ModernPage.h"
 
+#include "generator/BuildState.h"
 #include "generator/Generator.h"
 #include "generator/TextPieces.h"
 #include "generator/modern/ModernContent.h"
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 using namespace TextPieces;
@@ -68,6 +70,15 @@ TModernPage::TModernPage(TDProject& project, bool notFound)
     for (int i = 0; i < project.MenuCount && FFirstColumn < 0; ++i)
         if (project.MenuItem(i).IsColumn())
             FFirstColumn = i;
+    if (project.BuildState) {
+        std::shared_ptr<void>& slot = project.BuildState->DesignShared;
+        if (!slot)
+            slot = std::make_shared<TModernShared>(MakeShared(project, FFirstColumn));
+        FShared = static_cast<const TModernShared*>(slot.get());
+    } else {
+        FOwnShared = MakeShared(project, FFirstColumn);
+        FShared = &FOwnShared;
+    }
     if (FColumn && project.CurrentItem >= 0 && project.CurrentItem < project.MenuCount) {
         FItem = &project.MenuItem(project.CurrentItem);
         FPage = FColumn->CurrentPage;
@@ -76,6 +87,25 @@ TModernPage::TModernPage(TDProject& project, bool notFound)
     } else {
         FColumn = nullptr;
     }
+}
+
+TModernShared TModernPage::MakeShared(const TDProject& project, int firstColumn) {
+    TModernShared shared;
+    shared.ThemeColor = HtmlColor(TModernPalette::Light(project.COLOR).TopicBg, false);
+    shared.MenuLabel = ModernEscaped(Translate(project, "Menu"));
+    for (int i = 0; i < project.MenuCount; ++i) {
+        const TDMenuItem& item = project.MenuItem(i);
+        const std::string href = item.IsColumn() ? PageFileName(project, i, -1, i == firstColumn)
+                                                 : ModernEscaped(item.URL);
+        std::string open = "<li><a href=\"";
+        open.append(href).append("\"");
+        // An entry without a title shows where it leads, so that no link is nameless.
+        std::string rest = ">";
+        rest.append(item.TITLE.empty() ? href : ModernEscaped(item.TITLE)).append("</a></li>");
+        shared.MenuOpen.push_back(std::move(open));
+        shared.MenuRest.push_back(std::move(rest));
+    }
+    return shared;
 }
 
 std::string TModernPage::AddressPart(const std::string& name) {
@@ -232,8 +262,7 @@ void TModernPage::WriteHead() {
     if (!topic.KEYWORDS.empty())
         Line(FOut, "<meta name=\"keywords\" content=\"", ModernEscaped(topic.KEYWORDS), "\">");
     Line(FOut, "<meta name=\"generator\" content=\"Corvane " CORVANE_VERSION "\">");
-    const TModernPalette light = TModernPalette::Light(FProject.COLOR);
-    Line(FOut, "<meta name=\"theme-color\" content=\"", HtmlColor(light.TopicBg, false), "\">");
+    Line(FOut, "<meta name=\"theme-color\" content=\"", FShared->ThemeColor, "\">");
     Line(FOut, "<link rel=\"icon\" href=\"", SiteIconName, "\" type=\"image/svg+xml\">");
     Line(FOut, "<link rel=\"stylesheet\" href=\"", ModernStyleSheetName, "\">");
     if (FProject.OPTIONS.FEEDS && FColumn && FPage < 0)
@@ -347,19 +376,13 @@ void TModernPage::WriteHeader() {
 }
 
 void TModernPage::WriteMenu() {
-    Line(FOut, "<nav class=\"menu\" aria-label=\"", ModernEscaped(Translate(FProject, "Menu")),
-         "\">");
+    Line(FOut, "<nav class=\"menu\" aria-label=\"", FShared->MenuLabel, "\">");
     Line(FOut, "<ul>");
-    for (int i = 0; i < FProject.MenuCount; ++i) {
-        const TDMenuItem& item = FProject.MenuItem(i);
-        const std::string href = item.IsColumn() ? PageFileName(FProject, i, -1, i == FFirstColumn)
-                                                 : ModernEscaped(item.URL);
+    for (std::size_t i = 0; i < FShared->MenuOpen.size(); ++i) {
         const char* current = "";
-        if (FColumn && i == FProject.CurrentItem)
+        if (FColumn && static_cast<int>(i) == FProject.CurrentItem)
             current = FPage < 0 ? " aria-current=\"page\"" : " aria-current=\"true\"";
-        // An entry without a title shows where it leads, so that no link is nameless.
-        Line(FOut, "<li><a href=\"", href, "\"", current, ">",
-             item.TITLE.empty() ? href : ModernEscaped(item.TITLE), "</a></li>");
+        Line(FOut, FShared->MenuOpen[i], current, FShared->MenuRest[i]);
     }
     Line(FOut, "</ul>");
     Line(FOut, "</nav>");

@@ -8,6 +8,16 @@
 #include "model/CProject.h"
 
 #include <string>
+#include <vector>
+
+// What every page of a build shares: worked out once per build.
+struct TModernShared {
+    std::string ThemeColor;
+    // Each menu entry's opening "<li><a href="..."" and the rest of its line after the
+    // attributes (">Title</a></li>").
+    std::vector<std::string> MenuOpen, MenuRest;
+    std::string MenuLabel;
+};
 
 class TModernPage {
   public:
@@ -43,8 +53,12 @@ class TModernPage {
     std::string Description() const;
     std::string FileName() const;
 
+    static TModernShared MakeShared(const TDProject& project, int firstColumn);
+
     TDProject& FProject;
     TOutputFile& FOut;
+    TModernShared FOwnShared; // outside a build
+    const TModernShared* FShared = nullptr;
     const TDColumn* FColumn;
     const TDMenuItem* FItem = nullptr;
     int FPage = -1;

@@ -145,6 +145,15 @@ std::string PlainSummary(std::string_view storedText, std::size_t limit) {
 }
 
 std::string ModernEscaped(std::string_view text) {
+    // Most values are plain ASCII without a character to escape: taken as they are.
+    bool plain = true;
+    for (const char c : text)
+        if (c == '&' || c == '<' || c == '>' || c == '"' || static_cast<unsigned char>(c) >= 0x80) {
+            plain = false;
+            break;
+        }
+    if (plain)
+        return std::string(text);
     std::string out;
     out.reserve(text.size());
     for (std::size_t at = 0; at < text.size(); ++at) {
