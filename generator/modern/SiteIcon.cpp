@@ -8,6 +8,8 @@
 
 #include "model/Contrast.h"
 
+#include <cctype>
+
 std::string SiteIconSvg(const TDProject& project) {
     const TModernPalette palette = TModernPalette::Light(project.COLOR);
     const std::string& caption =
@@ -15,6 +17,17 @@ std::string SiteIconSvg(const TDProject& project) {
     std::string letter;
     for (std::size_t at = 0; at < caption.size(); at += TextPieces::CharLength(caption, at)) {
         const auto c = static_cast<unsigned char>(caption[at]);
+        // A character reference ("&quot;") the user typed is no letter of the caption.
+        if (c == '&') {
+            std::size_t end = at + 1;
+            while (end < caption.size() && end - at <= 32 &&
+                   (caption[end] == '#' || std::isalnum(static_cast<unsigned char>(caption[end]))))
+                ++end;
+            if (end < caption.size() && caption[end] == ';' && end > at + 1) {
+                at = end; // the loop steps past the ";"
+                continue;
+            }
+        }
         const bool wordCharacter =
             c >= 0x80 || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
         if (wordCharacter) {

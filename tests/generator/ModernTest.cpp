@@ -2,14 +2,17 @@
 // the grid of each frame layout, and the seam that chooses the design per build.
 
 #include "GeneratorFixture.h"
+#include "generator/BuildState.h"
 #include "generator/Driver.h"
 #include "generator/modern/ModernPalette.h"
 #include "generator/modern/ModernStyleSheet.h"
 #include "generator/modern/PlainSummary.h"
+#include "generator/modern/SiteIcon.h"
 #include "model/Contrast.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 namespace {
@@ -164,6 +167,98 @@ TEST(ModernBuild, UntitledPagesAndEntriesBorrowATitle) {
     EXPECT_NE(page.find("<h1>News</h1>"), std::string::npos);
     EXPECT_NE(page.find("<a href=\"https://example.org/\">https://example.org/</a>"),
               std::string::npos);
+}
+
+// The records that reach the html element, the head and the foot, each as a change to a
+// fresh project and a text the homepage or its first page must (or must not) hold.
+TEST(ModernBuild, RecordsReachTheirPlaces) {
+    struct TCase {
+        const char* What;
+        std::function<void(TDProject&)> Change;
+        const char* File;
+        const char* Text;
+        bool Present;
+    } const cases[] = {
+        {"no language chosen", [](TDProject&) {}, "Default.htm", "<html lang=\"en\">", true},
+        {"right to left", [](TDProject& p) { p.OPTIONS.SITE_LANGUAGE = "he-IL"; }, "Default.htm",
+         "<html lang=\"he-IL\" dir=\"rtl\">", true},
+        {"a hostile tag", [](TDProject& p) { p.OPTIONS.SITE_LANGUAGE = "de\"><b>"; }, "Default.htm",
+         "<html lang=\"deb\">", true},
+        {"no address: no canonical link", [](TDProject&) {}, "Page0_0.htm", "rel=\"canonical\"",
+         false},
+        {"an address: canonical link", [](TDProject& p) { p.TOPIC.DOMAIN = "https://example.org"; },
+         "Page0_0.htm", "<link rel=\"canonical\" href=\"https://example.org/Page0_0.htm\">", true},
+        {"an address: the site's name",
+         [](TDProject& p) { p.TOPIC.DOMAIN = "https://example.org"; }, "Default.htm",
+         "\"@type\": \"WebSite\", \"name\": \"Welcome to our new web site!\", \"url\": "
+         "\"https://example.org/\"",
+         true},
+        {"telephone for callers abroad", [](TDProject& p) { p.FOOT.TEL = "+44 (0)20 7946"; },
+         "Default.htm", "<a href=\"tel:+44207946\">+44 (0)20 7946</a>", true},
+        {"telephone without digits", [](TDProject& p) { p.FOOT.TEL = "ask us"; }, "Default.htm",
+         "<p>Tel: ask us</p>", true},
+        {"contact link",
+         [](TDProject& p) {
+             p.WELCOME.HAS_CONTACT = true;
+             p.FOOT.EMAIL = "a@example.org";
+         },
+         "Default.htm", "<p><a href=\"mailto:a@example.org\">Contact us</a></p>", true},
+        {"no welcome bar", [](TDProject& p) { p.FRAME.HAS_WELCOME = false; }, "Default.htm",
+         "class=\"welcome\"", false},
+        {"no date script, no homepage links", [](TDProject&) {}, "Default.htm", "<script>", false},
+    };
+    for (const TCase& c : cases) {
+        TGeneratorFixture f;
+        f.AddColumn(2);
+        f.Project->OPTIONS.DESIGN = "Modern";
+        c.Change(*f.Project);
+        const std::string site = f.Project->Folder + "/Temp";
+        BuildInto(*f.Project, site);
+        const std::string page = ReadFileBytes(site + "/" + c.File);
+        EXPECT_EQ(page.find(c.Text) != std::string::npos, c.Present) << c.What;
+    }
+}
+
+TEST(SiteIcon, TheCaptionsFirstLetterOnTheMainColour) {
+    struct TCase {
+        const char* Caption;
+        const char* Letter; // empty: no text element
+    } const cases[] = {
+        {"riverside club", ">R</text>"},
+        {"  \"&quot; 9 lives", ">9</text>"},
+        {"\xC3\xA9"
+         "cole",
+         ">\xC3\xA9</text>"},
+        {"& co", ">C</text>"},
+        {"", ""},
+    };
+    TGeneratorFixture f;
+    f.Project->COLOR.TOPIC_BG = RGBColor(0, 0, 128);
+    f.Project->TOPIC.TITLE.clear();
+    for (const TCase& c : cases) {
+        f.Project->TOPIC.CAPTION = c.Caption;
+        const std::string svg = SiteIconSvg(*f.Project);
+        EXPECT_NE(svg.find("fill=\"#000080\""), std::string::npos) << c.Caption;
+        if (*c.Letter)
+            EXPECT_NE(svg.find(c.Letter), std::string::npos) << svg;
+        else
+            EXPECT_EQ(svg.find("<text"), std::string::npos) << svg;
+    }
+}
+
+// The scaled copies are written only for what the scaler can make: a JPEG larger than the size
+// asked for, under a plain name, during a build.
+TEST(WriteScaledPicture, WritesNothingItCannotMake) {
+    TGeneratorFixture f;
+    TBuildState state;
+    f.Project->BuildState = &state;
+    WriteFileBytes(f.Project->ImagesPath() + "Fake.jpg", "not a picture");
+    EXPECT_FALSE(WriteScaledPicture(*f.Project, "Missing.jpg", 100, "Missing-100.jpg"));
+    EXPECT_FALSE(WriteScaledPicture(*f.Project, "Fake.jpg", 100, "Fake-100.jpg"));
+    EXPECT_FALSE(WriteScaledPicture(*f.Project, "Fake.jpg", 100, "../Fake-100.jpg"));
+    EXPECT_FALSE(FileExists(f.Project->OutputFolder + "/Fake-100.jpg"));
+    EXPECT_TRUE(state.Files.empty());
+    f.Project->BuildState = nullptr;
 }
 
 // A modern site without columns still has a homepage in the site's frame.
