@@ -8,6 +8,7 @@
 #include "platform/Locale.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -54,6 +55,10 @@ struct TBuildState {
     // links to a page (TSiteTextTargets).
     std::unordered_map<std::string, std::string> PageFiles;
     bool PageFilesRead = false;
+
+    // What the page writer of the build's design works out once for every page (the modern
+    // design's menu and colours); none for the classic design, whose skeleton is above.
+    std::shared_ptr<void> DesignShared;
 
     void Record(const std::string& name, std::int64_t size, std::string source) {
         TWrittenFile& file = Files[name];

@@ -9,6 +9,7 @@
 #include "model/Values.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -53,6 +54,12 @@ struct TShownSize {
 // when this build wrote it scaled down.
 TShownSize ShownPictureSize(const TDProject& project, const std::string& name, std::int32_t width,
                             std::int32_t height);
+// Writes beside the pages, as targetName, a copy of a JPEG of the Images folder scaled down so
+// that its longer side is maxSide (made by the picture scaler and cached with the web-sized
+// copies), and gives its size; none, writing nothing, outside a build and for a picture that
+// is no JPEG, cannot be read or is not larger than that.
+std::optional<TShownSize> WriteScaledPicture(TDProject& project, const std::string& name,
+                                             std::int32_t maxSide, const std::string& targetName);
 
 // The size of a picture of the Images folder as the dialogs measure it (before its EXIF
 // orientation); 0 by 0 when it cannot be read.
@@ -108,9 +115,10 @@ std::string AltAttribute(const TDProject& project, std::string_view text);
 // Writes a page's text where the pages show it whole, as its FORMAT says: as typed, each
 // stored line break as "<br>", byte for byte as ever; or Markdown, rendered, its links and
 // pictures resolved against the site and what names nothing told to the build. Every design
-// writes the texts through these, with no line end after them.
-void WritePageText(TDProject& project, const TDPage& page);
-void WriteHotspotText(TDProject& project);
+// writes the texts through these, with no line end after them. firstHeading is the level a
+// Markdown text's first heading gets (1: as typed; below a title of level n: n + 1).
+void WritePageText(TDProject& project, const TDPage& page, int firstHeading = 1);
+void WriteHotspotText(TDProject& project, int firstHeading = 1);
 // The summary of a Markdown text for the listings: its rendered text without markup,
 // escaped, at most limit characters, cut at a word boundary; Cut when the text goes on (the
 // listing then writes its ellipsis). A first word longer than the limit gives nothing.

@@ -9,6 +9,7 @@
 
 #include <md4c.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -189,6 +190,7 @@ bool HasControlCharacter(std::string_view text) {
 // The HTML of one text, written as the parser reports its structure.
 struct THtmlWriter {
     TMarkdownTargets& Targets;
+    TMarkdownRenderer::TLayout Layout;
     std::string Out;
     // The open spans with the tag that closes each: none for a span inside a picture or a
     // link that is not allowed (its text only). The parser may leave a span open (an
@@ -203,6 +205,12 @@ struct THtmlWriter {
     // whatever spans it holds, pictures in it included.
     int PictureDepth = 0;
     std::string PictureAddress, PictureTitle, PictureAlt;
+
+    // A heading's level on the page: the text's first level is the layout's, six at most.
+    int HeadingLevel(const void* detail) const {
+        const int level = static_cast<int>(static_cast<const MD_BLOCK_H_DETAIL*>(detail)->level);
+        return std::min(6, level + std::max(Layout.FirstHeading, 1) - 1);
+    }
 
     void Text(std::string_view text) {
         if (PictureDepth > 0)
@@ -318,7 +326,7 @@ struct THtmlWriter {
             break;
         case MD_BLOCK_H:
             Out += "<h";
-            Out += std::to_string(static_cast<const MD_BLOCK_H_DETAIL*>(detail)->level);
+            Out += std::to_string(HeadingLevel(detail));
             Out += '>';
             break;
         case MD_BLOCK_CODE: {
@@ -351,15 +359,16 @@ struct THtmlWriter {
         case MD_BLOCK_TH:
         case MD_BLOCK_TD: {
             Out += type == MD_BLOCK_TH ? "<th" : "<td";
+            const char* const attribute = Layout.AlignByClass ? " class=\"align-" : " align=\"";
             switch (static_cast<const MD_BLOCK_TD_DETAIL*>(detail)->align) {
             case MD_ALIGN_LEFT:
-                Out += " align=\"left\"";
+                Out.append(attribute).append("left\"");
                 break;
             case MD_ALIGN_CENTER:
-                Out += " align=\"center\"";
+                Out.append(attribute).append("center\"");
                 break;
             case MD_ALIGN_RIGHT:
-                Out += " align=\"right\"";
+                Out.append(attribute).append("right\"");
                 break;
             default:
                 break;
@@ -389,7 +398,7 @@ struct THtmlWriter {
             break;
         case MD_BLOCK_H:
             Out += "</h";
-            Out += std::to_string(static_cast<const MD_BLOCK_H_DETAIL*>(detail)->level);
+            Out += std::to_string(HeadingLevel(detail));
             Out += ">\r\n";
             break;
         case MD_BLOCK_CODE:
@@ -652,7 +661,7 @@ std::string TMarkdownRenderer::ParserText(std::string_view storedText) {
 
 std::string TMarkdownRenderer::Html(std::string_view storedText) {
     const std::string text = ParserText(storedText);
-    THtmlWriter writer{FTargets, {}, {}, 0, {}, {}, {}};
+    THtmlWriter writer{FTargets, FLayout, {}, {}, 0, {}, {}, {}};
     writer.Out.reserve(text.size() + text.size() / 4 + 16);
     MD_PARSER parser{};
     parser.flags = ParserFlags;

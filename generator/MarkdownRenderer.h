@@ -12,7 +12,17 @@
 // the targets), anything else written as its plain text; every attribute value escaped.
 class TMarkdownRenderer {
   public:
+    // How the page around the text wants it: the level of the text's first heading (the
+    // classic pages: 1, as typed; a page whose title is h1: 2), and table cells aligned by a
+    // class ("align-left", "align-center", "align-right") instead of the align attribute.
+    struct TLayout {
+        int FirstHeading = 1;
+        bool AlignByClass = false;
+    };
+
     explicit TMarkdownRenderer(TMarkdownTargets& targets) : FTargets(targets) {}
+    TMarkdownRenderer(TMarkdownTargets& targets, TLayout layout)
+        : FTargets(targets), FLayout(layout) {}
 
     // The HTML fragment: blocks one after the other with CR LF between them, none after the
     // last; an empty text gives an empty fragment.
@@ -31,4 +41,5 @@ class TMarkdownRenderer {
 
   private:
     TMarkdownTargets& FTargets;
+    TLayout FLayout;
 };

@@ -16,10 +16,14 @@ using namespace TextPieces;
 namespace {
 
 // Renders a Markdown text into the page and tells the build what of it names nothing.
-void WriteMarkdown(TDProject& project, std::string_view text, std::string owner) {
+void WriteMarkdown(TDProject& project, std::string_view text, std::string owner, int firstHeading) {
     TSiteTextTargets targets(project, true);
     targets.SetOwner(std::move(owner));
-    project.Output.Write(TMarkdownRenderer(targets).Html(text));
+    TMarkdownRenderer::TLayout layout;
+    layout.FirstHeading = firstHeading;
+    // The modern pages carry no presentational attributes.
+    layout.AlignByClass = project.OPTIONS.IsModern();
+    project.Output.Write(TMarkdownRenderer(targets, layout).Html(text));
     TBuildState* state = project.BuildState;
     if (!state)
         return;
@@ -43,7 +47,7 @@ std::size_t PrefixBytes(std::string_view text, std::size_t limit) {
 
 } // namespace
 
-void WritePageText(TDProject& project, const TDPage& page) {
+void WritePageText(TDProject& project, const TDPage& page, int firstHeading) {
     if (!page.IsMarkdown()) {
         WriteWithBreaks(project.Output, page.TEXT);
         return;
@@ -51,16 +55,16 @@ void WritePageText(TDProject& project, const TDPage& page) {
     std::string owner = "Page '";
     owner += page.TITLE;
     owner += '\'';
-    WriteMarkdown(project, page.TEXT, std::move(owner));
+    WriteMarkdown(project, page.TEXT, std::move(owner), firstHeading);
 }
 
-void WriteHotspotText(TDProject& project) {
+void WriteHotspotText(TDProject& project, int firstHeading) {
     const TDHotspot& hotspot = project.HOTSPOT;
     if (!hotspot.IsMarkdown()) {
         WriteWithBreaks(project.Output, hotspot.TEXT);
         return;
     }
-    WriteMarkdown(project, hotspot.TEXT, "The hotspot");
+    WriteMarkdown(project, hotspot.TEXT, "The hotspot", firstHeading);
 }
 
 TTextSummary MarkdownSummary(std::string_view storedText, std::size_t limit) {

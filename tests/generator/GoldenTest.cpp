@@ -75,6 +75,9 @@ const char* const Cases[] = {
     "pictures-png-and-webp",
     "markdown",
     "markdown-latin1",
+    "markdown-modern",
+    "modern-site",
+    "modern-arabic",
 };
 
 // The day that pages without a date of their own get, and the date form they are shown in.
