@@ -92,6 +92,7 @@ TModernPage::TModernPage(TDProject& project, bool notFound)
 TModernShared TModernPage::MakeShared(const TDProject& project, int firstColumn) {
     TModernShared shared;
     shared.ThemeColor = HtmlColor(TModernPalette::Light(project.COLOR).TopicBg, false);
+    shared.LogoIcons = HasLogoIcons(project);
     shared.MenuLabel = ModernEscaped(Translate(project, "MENU"));
     for (int i = 0; i < project.MenuCount; ++i) {
         const TDMenuItem& item = project.MenuItem(i);
@@ -265,7 +266,13 @@ void TModernPage::WriteHead() {
         Line(FOut, "<meta name=\"keywords\" content=\"", ModernEscaped(topic.KEYWORDS), "\">");
     Line(FOut, "<meta name=\"generator\" content=\"Corvane " CORVANE_VERSION "\">");
     Line(FOut, "<meta name=\"theme-color\" content=\"", FShared->ThemeColor, "\">");
-    Line(FOut, "<link rel=\"icon\" href=\"", SiteIconName, "\" type=\"image/svg+xml\">");
+    if (FShared->LogoIcons) {
+        Line(FOut, "<link rel=\"icon\" href=\"", LogoIconName, "\" type=\"image/png\" sizes=\"",
+             LogoIconSide, "x", LogoIconSide, "\">");
+        Line(FOut, "<link rel=\"apple-touch-icon\" href=\"", LogoTouchIconName, "\">");
+    } else {
+        Line(FOut, "<link rel=\"icon\" href=\"", SiteIconName, "\" type=\"image/svg+xml\">");
+    }
     Line(FOut, "<link rel=\"stylesheet\" href=\"", ModernStyleSheetName, "\">");
     if (FProject.OPTIONS.FEEDS && FColumn && FPage < 0)
         Line(FOut, "<link rel=\"alternate\" type=\"application/rss+xml\" title=\"",

@@ -17,6 +17,8 @@ struct TModernShared {
     // attributes (">Title</a></li>").
     std::vector<std::string> MenuOpen, MenuRest;
     std::string MenuLabel;
+    // The topic's logo gives the icons (LogoIconName), else the letter icon does.
+    bool LogoIcons = false;
 };
 
 class TModernPage {

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -43,6 +44,22 @@ void WriteModernSiteFiles(TDProject& project, bool notFoundPage) {
     WriteSiteFile(project, ModernStyleSheetName,
                   [&] { project.Output.Write(TModernStyleSheet(project).Text()); });
     WriteSiteFile(project, SiteIconName, [&] { project.Output.Write(SiteIconSvg(project)); });
+    if (HasLogoIcons(project)) {
+        for (const auto& [name, side] : {std::pair{LogoIconName, LogoIconSide},
+                                         std::pair{LogoTouchIconName, LogoTouchIconSide}}) {
+            std::string png;
+            try {
+                png = LogoIconPng(project, side);
+            } catch (const TError& e) {
+                // A logo whose pixels are damaged: the pages link an icon that is not there,
+                // which the build reports as a copy that failed.
+                if (project.BuildState && project.BuildState->CopyFailures++ == 0)
+                    project.BuildState->FirstCopyFailure = std::string(name) + ": " + e.Message();
+                continue;
+            }
+            WriteSiteFile(project, name, [&] { project.Output.Write(png); });
+        }
+    }
     if (notFoundPage)
         WriteSiteFile(project, "404.html", [&] { TModernPage(project, true).Write(); });
 }

@@ -7,6 +7,8 @@
 #include "generator/modern/ModernPalette.h"
 
 #include "model/Contrast.h"
+#include "platform/FileSystem.h"
+#include "platform/PictureScaler.h"
 
 #include <cctype>
 
@@ -48,4 +50,50 @@ std::string SiteIconSvg(const TDProject& project) {
                HtmlColor(ink, false) + "\">" + XmlEscaped(letter) + "</text>";
     svg += "</svg>\n";
     return svg;
+}
+
+namespace {
+
+std::string LogoFile(const TDProject& project) {
+    const std::string part = FileNamePart(project.TOPIC.LOGO);
+    if (part.empty() || part == "." || part == ".." || !IsPictureFileName(part))
+        return {};
+    return project.ImagesPath() + part;
+}
+
+} // namespace
+
+bool HasLogoIcons(const TDProject& project) {
+    const std::string file = LogoFile(project);
+    if (file.empty())
+        return false;
+    try {
+        const TPictureSize size = ReadPictureSize(file);
+        return size.Width > 0 && size.Height > 0;
+    } catch (const TError&) {
+        return false;
+    }
+}
+
+std::string LogoIconPng(const TDProject& project, int side) {
+    const std::string file = LogoFile(project);
+    const std::string bytes = ReadPictureBytes(file);
+    TPicture logo = DecodePicture(bytes, file);
+    if (logo.Format == TPictureFormat::Jpeg)
+        logo = Oriented(logo, JpegOrientation(bytes));
+    const TPicture scaled = ScaledToFit(logo, side);
+    // Centred on a transparent square.
+    TPicture icon;
+    icon.Format = TPictureFormat::Png;
+    icon.Width = icon.Height = side;
+    icon.Pixels.assign(static_cast<std::size_t>(side) * static_cast<std::size_t>(side) * 4, 0);
+    const int left = (side - scaled.Width) / 2;
+    const int top = (side - scaled.Height) / 2;
+    for (int y = 0; y < scaled.Height; ++y) {
+        const auto from = scaled.Pixels.begin() + static_cast<std::ptrdiff_t>(y) * scaled.Width * 4;
+        const auto to =
+            icon.Pixels.begin() + (static_cast<std::ptrdiff_t>(top + y) * side + left) * 4;
+        std::copy(from, from + static_cast<std::ptrdiff_t>(scaled.Width) * 4, to);
+    }
+    return EncodePng(icon, file);
 }

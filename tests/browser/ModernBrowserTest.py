@@ -43,7 +43,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import BrowserTest as base  # noqa: E402  (the browser, the server, the project helpers)
 
 # The one switch: True once the Modern page writer builds the pages of DESIGN "Modern".
-MODERN_PAGES = False
+MODERN_PAGES = True
 
 WATCHDOG_SECONDS = 560  # ctest's TIMEOUT is a little longer
 BUILD_SECONDS = 60

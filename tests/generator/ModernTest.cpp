@@ -2,6 +2,7 @@
 // the grid of each frame layout, and the seam that chooses the design per build.
 
 #include "GeneratorFixture.h"
+#include "PictureSupport.h"
 #include "generator/BuildState.h"
 #include "generator/Driver.h"
 #include "generator/modern/ModernPalette.h"
@@ -12,8 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -244,6 +247,41 @@ TEST(SiteIcon, TheCaptionsFirstLetterOnTheMainColour) {
         else
             EXPECT_EQ(svg.find("<text"), std::string::npos) << svg;
     }
+}
+
+// With a logo the icons are PNGs made from it, square, the logo centred; a logo whose header
+// reads but whose pixels do not fails as a copy, and the letter icon is still written.
+TEST(SiteIcon, TheLogoGivesSquarePngIcons) {
+    TGeneratorFixture f;
+    f.Project->OPTIONS.DESIGN = "Modern";
+    const std::string png = EncodePng(MarkedPicture(64, 32), "Wide.png");
+    WriteFileBytes(f.Project->ImagesPath() + "Wide.png", png);
+    f.Project->TOPIC.LOGO = "Wide.png";
+    const std::string site = f.Project->Folder + "/Temp";
+    TBuildStats stats;
+    BuildInto(*f.Project, site, &stats);
+    EXPECT_EQ(stats.CopyFailures, 0);
+    for (const auto& [name, side] :
+         {std::pair{"icon-32.png", 32}, std::pair{"icon-180.png", 180}}) {
+        const TPicture icon = DecodePicture(ReadFileBytes(site + "/" + name), name);
+        ASSERT_EQ(icon.Width, side) << name;
+        ASSERT_EQ(icon.Height, side) << name;
+        EXPECT_EQ(icon.PixelAt(0, 0).A, 0) << name; // above the logo: transparent
+        EXPECT_EQ(icon.PixelAt(side / 2, side / 2).A, 255) << name;
+    }
+    const std::string homepage = ReadFileBytes(site + "/Default.htm");
+    EXPECT_NE(homepage.find("<link rel=\"icon\" href=\"icon-32.png\" type=\"image/png\" "
+                            "sizes=\"32x32\">\r\n<link rel=\"apple-touch-icon\" "
+                            "href=\"icon-180.png\">"),
+              std::string::npos);
+
+    WriteFileBytes(f.Project->ImagesPath() + "Wide.png", png.substr(0, png.size() / 2));
+    const std::string damaged = f.Project->Folder + "/Damaged";
+    std::filesystem::create_directory(damaged);
+    BuildInto(*f.Project, damaged, &stats);
+    EXPECT_EQ(stats.CopyFailures, 2);
+    EXPECT_EQ(stats.FirstCopyFailure.rfind("icon-32.png: ", 0), 0U) << stats.FirstCopyFailure;
+    EXPECT_TRUE(FileExists(damaged + "/icon.svg"));
 }
 
 // The scaled copies are written only for what the scaler can make: a JPEG larger than the size
