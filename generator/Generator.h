@@ -133,14 +133,16 @@ std::string MarkdownPlainStart(std::string_view storedText, std::size_t limit);
 // A picture inside a Markdown text: its file beside the pages, its alt and title texts
 // (escaped for an attribute) and the size its tag gives.
 struct TTextPicture {
-    std::string File;
+    std::string Name; // in the Images folder
+    std::string File; // beside the pages (a WebP of a Classic site is written as PNG)
     std::string Alt;
     std::string Title;
-    TShownSize Size;
+    TShownSize Natural; // the picture file's own size
+    TShownSize Size;    // as the tag gives it
 };
 // Appends the tag of a picture inside a Markdown text: the one place where a design decides
-// those bytes.
-void AppendTextPicture(const TDProject& project, const TTextPicture& picture, std::string& html);
+// those bytes (the modern pages: the sized copies and srcset of their other pictures).
+void AppendTextPicture(TDProject& project, const TTextPicture& picture, std::string& html);
 
 // ---- Feeds and sitemap (SiteFiles.cpp)
 // Whether TDTopic.DOMAIN is an absolute http:// or https:// address of a site.

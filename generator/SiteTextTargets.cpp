@@ -155,9 +155,11 @@ bool TSiteTextTargets::Picture(std::string_view name, std::string_view alt, std:
         CopyPictureIntoOutput(FProject, part);
     const TShownSize natural = PictureFileSize(FProject, part);
     TTextPicture picture;
-    picture.File = part;
+    picture.Name = part;
+    picture.File = PictureOutputName(FProject, part);
     picture.Alt = alt;
     picture.Title = title;
+    picture.Natural = natural;
     picture.Size = ShownPictureSize(FProject, part, natural.Width, natural.Height);
     AppendTextPicture(FProject, picture, html);
     return true;

@@ -5,6 +5,7 @@
 #include "generator/MarkdownRenderer.h"
 #include "generator/SiteTextTargets.h"
 #include "generator/TextPieces.h"
+#include "generator/modern/ModernPage.h"
 
 #include <algorithm>
 #include <string>
@@ -90,8 +91,16 @@ std::string MarkdownPlainStart(std::string_view storedText, std::size_t limit) {
 }
 
 // The project tells a design which pictures it writes (the Modern design's srcset).
-void AppendTextPicture(const TDProject& /*project*/, const TTextPicture& picture,
-                       std::string& html) {
+void AppendTextPicture(TDProject& project, const TTextPicture& picture, std::string& html) {
+    if (project.OPTIONS.IsModern()) {
+        std::string tag =
+            TModernPage::Picture(project, picture.Name, picture.Natural.Width,
+                                 picture.Natural.Height, picture.Alt, 0, true, nullptr);
+        if (!picture.Title.empty())
+            tag.insert(tag.size() - 1, " title=\"" + picture.Title + "\"");
+        html += tag;
+        return;
+    }
     html += "<img src=\"";
     for (const char c : picture.File) {
         if (c == ' ')
