@@ -115,8 +115,13 @@ std::string TModernStyleSheet::LayoutRules() const {
     const std::string side = hotspot ? join({" ", fr(aside)}) : std::string();
     std::string columns;
     std::string rows;
+    // A header in the narrow first column never gets narrower than its longest word, so that
+    // the site's title never runs under the menu beside it.
+    const std::string first = topicOnLeft || topicBesideMenu
+                                  ? join({"minmax(min-content, ", std::to_string(menu), "fr)"})
+                                  : fr(menu);
     if (menuOnLeft || topicBesideMenu)
-        columns = join({fr(menu), " ", fr(main), side});
+        columns = join({first, " ", fr(main), side});
     else
         columns = join({fr(main), side});
     if (menuOnLeft) {
@@ -246,7 +251,7 @@ std::string TModernStyleSheet::Text() const {
     Rule(out, ".align-left {text-align: left}");
     Rule(out, ".align-center {text-align: center}");
     Rule(out, ".align-right {text-align: right}");
-    Rule(out, ".byline {margin: 0 0 0.75rem; font-size: 0.9375rem}");
+    Rule(out, ".byline {margin: 0 0 0.75rem}");
     Rule(out, ".titles {padding-left: 1.25rem}");
     Rule(out, ".titles li {margin: 0.5rem 0}");
     Rule(out, ".cards {display: grid; gap: 1.5rem; margin: 0; padding: 0; list-style: none}");
@@ -273,9 +278,10 @@ std::string TModernStyleSheet::Text() const {
     Rule(out, "}");
     Rule(out, ".actions {margin: 1rem 0}");
     Rule(out, ".button {display: inline-flex; align-items: center; justify-content: center; "
-              "min-width: 44px; min-height: 44px; padding: 0.5rem 1.25rem; border-radius: "
-              "0.375rem; color: var(--main-bg); background-color: var(--title); font-weight: "
-              "bold; text-decoration: none}");
+              "min-width: 44px; min-height: 44px; max-width: 100%; padding: 0.5rem 1.25rem; "
+              "border-radius: 0.375rem; color: var(--main-bg); background-color: var(--title); "
+              "font-weight: bold; text-align: center; text-decoration: none; overflow-wrap: "
+              "anywhere}");
     Rule(out, "main .button {color: var(--main-bg)}");
     Rule(out, ".button:hover {text-decoration: underline}");
     Rule(out, ".button:focus-visible {outline-color: var(--title)}");
