@@ -302,6 +302,7 @@ void TMarkdownEditor::Show(const QString& markdown, const std::string& imagesPat
     FPendingDownloads.clear();
     FPendingIds.clear();
     FShown.clear();
+    FStoredKept = false;
     QTextDocument* document = TextEdit->document();
     // Pictures of an earlier showing are loaded again.
     document->clear();
@@ -316,6 +317,8 @@ void TMarkdownEditor::SetStoredText(const std::string& stored, const std::string
                                     const std::string& downloadsPath,
                                     std::function<TSitePages()> readSite) {
     Show(MarkdownFromStored(stored), imagesPath, downloadsPath, std::move(readSite));
+    FStoredShown = stored;
+    FStoredKept = true;
 }
 
 QString TMarkdownEditor::Markdown() const {
@@ -327,6 +330,8 @@ std::string TMarkdownEditor::StoredText() const {
 }
 
 std::string TMarkdownEditor::Store() {
+    if (FStoredKept && !TextEdit->document()->isModified())
+        return FStoredShown;
     CopyPendingPictures();
     CopyPendingDownloads();
     return StoredText();

@@ -108,4 +108,9 @@ class TMarkdownEditor : public QWidget {
     std::map<std::string, std::string> FPendingDownloads;
     std::vector<TPageIdToAssign> FPendingIds;
     std::map<QString, QImage> FShown;
+    // The stored text shown by SetStoredText, which Store gives back as it was while the text
+    // is not changed: what the editor cannot write (a table, code, raw HTML) is never lost by
+    // opening a page and pressing OK.
+    std::string FStoredShown;
+    bool FStoredKept = false;
 };

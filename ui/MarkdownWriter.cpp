@@ -384,7 +384,11 @@ void ReadMarkdown(QTextDocument& document, const QString& markdown) {
         QStringLiteral("(?<!\\\\)((?:\\\\\\\\)*)\\\\\n[ >]*(?=\\S)"));
     QString text = markdown;
     text.replace(hardBreak, QStringLiteral("\\1") + QChar(QChar::LineSeparator));
-    document.setMarkdown(text, QTextDocument::MarkdownDialectCommonMark);
+    // Raw HTML is shown as the text it is, as the pages show it; tables and strikethrough as
+    // the pages render them.
+    document.setMarkdown(text,
+                         QTextDocument::MarkdownFeatures(QTextDocument::MarkdownDialectGitHub |
+                                                         QTextDocument::MarkdownNoHTML));
 }
 
 QString MarkdownFromStored(const std::string& stored) {

@@ -130,6 +130,7 @@ class TMarkdownEditorTest : public QObject {
     void toolButtonsAndKeysWriteWhatReadsBack();
     void linksToAddressesPagesAndDownloads();
     void picturesAreCopiedOnStoreOnly();
+    void anUnchangedTextIsStoredAsItWas();
     void writerEscapesWhatWouldMarkSomething();
     void pasteKeepsOnlyWhatATextCanHold();
     void typedTextsTurnIntoMarkdown();
@@ -364,6 +365,31 @@ void TMarkdownEditorTest::linksToAddressesPagesAndDownloads() {
     QCOMPARE(editor.Store(), std::string("[prices](download:File2.pdf)"));
     QCOMPARE(ReadFileBytes(f.Downloads() + "File2.pdf"), std::string("prices"));
     QCOMPARE(ReadFileBytes(f.Downloads() + "File1.pdf"), std::string("other"));
+}
+
+// Opening a page and pressing OK changes nothing, whatever the text holds that the editor
+// cannot write; raw HTML is shown as the text the pages show.
+void TMarkdownEditorTest::anUnchangedTextIsStoredAsItWas() {
+    TContentFixture f;
+    TMarkdownEditor editor(f.Prompter);
+    const std::string texts[] = {
+        "| a | b |#$D#$A|---|--:|#$D#$A| 1 | 2 |",
+        "~~gone~~ and `code`#$D#$A#$D#$A    indented code",
+        "3. three#$D#$A4. four",
+        "[link](https://example.org \"title\")",
+        "a  #$D#$Ab",
+        "a <!-- c --> b <script>x</script> <b>raw</b> 1 < 2",
+    };
+    for (const std::string& text : texts) {
+        editor.SetStoredText(text, f.Images(), f.Downloads(), {});
+        QCOMPARE(editor.Store(), text);
+    }
+    editor.SetStoredText("<b>raw</b>", f.Images(), f.Downloads(), {});
+    QCOMPARE(editor.TextEdit->toPlainText(), QStringLiteral("<b>raw</b>"));
+    // Changed, the text is written anew.
+    editor.TextEdit->moveCursor(QTextCursor::End);
+    editor.TextEdit->insertPlainText(QStringLiteral("!"));
+    QCOMPARE(editor.Store(), std::string("\\<b>raw\\</b>!"));
 }
 
 void TMarkdownEditorTest::picturesAreCopiedOnStoreOnly() {
