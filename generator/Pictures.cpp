@@ -379,6 +379,10 @@ std::optional<TShownSize> WriteScaledPicture(TDProject& project, const std::stri
     if (written != state.Files.end() && written->second.Source == source &&
         written->second.Width > 0)
         return TShownSize{written->second.Width, written->second.Height};
+    // A name that is the user's own picture, or a file of this build from elsewhere, is never
+    // written over: the page shows the original instead.
+    if (written != state.Files.end() || IsPlainFile(project.ImagesPath() + targetName))
+        return std::nullopt;
 
     // The copy keeps the format its name says (the source's own, as PictureOutputName gives).
     TCopyKind kind;

@@ -38,6 +38,23 @@ void WriteMarkdown(TDProject& project, std::string_view text, std::string owner,
     }
 }
 
+// Whether text holds a character of the scripts written without blanks between words: the
+// CJK ideographs, kana, and their punctuation and full-width forms.
+bool HasCjkCharacter(std::string_view text) {
+    for (std::size_t at = 0; at + 2 < text.size(); ++at) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        if (lead < 0xE0 || lead > 0xEF)
+            continue;
+        const unsigned code = ((lead & 0x0FU) << 12) |
+                              ((static_cast<unsigned char>(text[at + 1]) & 0x3FU) << 6) |
+                              (static_cast<unsigned char>(text[at + 2]) & 0x3FU);
+        if ((code >= 0x2E80 && code <= 0x9FFF) || (code >= 0xF900 && code <= 0xFAFF) ||
+            (code >= 0xFF00 && code <= 0xFFEF))
+            return true;
+    }
+    return false;
+}
+
 // The byte length of the first limit characters of text (all of it when shorter).
 std::size_t PrefixBytes(std::string_view text, std::size_t limit) {
     std::size_t bytes = 0;
@@ -75,9 +92,14 @@ TTextSummary MarkdownSummary(std::string_view storedText, std::size_t limit) {
     if (end < plain.size()) {
         summary.Cut = true;
         // At a blank: the limit fell between two words, or the last word before it ends there.
+        // At a blank: the limit fell between two words, or the last word before it ends there.
+        // Chinese and Japanese are written without blanks: there any character ends a word.
         if (plain[end] != ' ') {
             const std::size_t blank = plain.rfind(' ', end);
-            end = blank == std::string::npos ? 0 : blank;
+            if (blank != std::string::npos)
+                end = blank;
+            else if (!HasCjkCharacter(std::string_view(plain).substr(0, end)))
+                end = 0;
         }
     }
     summary.Html = HtmlEscaped(std::string_view(plain).substr(0, end));

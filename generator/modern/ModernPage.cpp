@@ -11,6 +11,7 @@
 #include "generator/modern/PlainSummary.h"
 #include "generator/modern/SiteIcon.h"
 
+#include "model/SiteLanguage.h"
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
 
@@ -34,14 +35,10 @@ bool IsRightToLeft(const std::string& tag) {
     return false;
 }
 
-// The site's language tag as the html element gives it: "en" when none was chosen, and only
-// letters, digits and hyphens.
+// The site's language tag as the html element gives it, in its usual case: "en" when none
+// was chosen or the stored one is no language tag (a hand-edited "pt_BR").
 std::string LanguageTag(const std::string& tag) {
-    std::string out;
-    for (const char c : tag)
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-')
-            out += c;
-    return out.empty() ? std::string("en") : out;
+    return NormalizeLanguageTag(tag).value_or("en");
 }
 
 // The number for a tel: address: digits and a leading "+", without the "(0)" that a number
@@ -98,6 +95,12 @@ TModernShared TModernPage::MakeShared(const TDProject& project, int firstColumn)
         const TDMenuItem& item = project.MenuItem(i);
         const std::string href = item.IsColumn() ? PageFileName(project, i, -1, i == firstColumn)
                                                  : ModernEscaped(item.URL);
+        if (href.empty()) {
+            // An entry that leads nowhere is left out (an empty slot keeps the numbering).
+            shared.MenuOpen.emplace_back();
+            shared.MenuRest.emplace_back();
+            continue;
+        }
         std::string open = "<li><a href=\"";
         open.append(href).append("\"");
         // An entry without a title shows where it leads, so that no link is nameless.
@@ -385,9 +388,15 @@ void TModernPage::WriteHeader() {
 }
 
 void TModernPage::WriteMenu() {
+    const bool any = std::any_of(FShared->MenuOpen.begin(), FShared->MenuOpen.end(),
+                                 [](const std::string& open) { return !open.empty(); });
+    if (!any)
+        return; // no nav without a link in it
     Line(FOut, "<nav class=\"menu\" aria-label=\"", FShared->MenuLabel, "\">");
     Line(FOut, "<ul>");
     for (std::size_t i = 0; i < FShared->MenuOpen.size(); ++i) {
+        if (FShared->MenuOpen[i].empty())
+            continue;
         const char* current = "";
         if (FColumn && static_cast<int>(i) == FProject.CurrentItem)
             current = FPage < 0 ? " aria-current=\"page\"" : " aria-current=\"true\"";

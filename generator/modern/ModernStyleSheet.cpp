@@ -246,7 +246,10 @@ std::string TModernStyleSheet::Text() const {
     Rule(out, "h2 {margin: 1.5rem 0 0.5rem; font-size: " + PointsAsRem(font.TITLE, 1.125) + "}");
     Rule(out, "main p, main li, .text {max-width: 70ch}");
     // The tables of formatted texts, their cells aligned by class.
-    Rule(out, ".text table {border-collapse: collapse; margin: 1rem 0}");
+    // Wide tables scroll in their own box, long code lines wrap: the page never scrolls sideways.
+    Rule(out, ".text table {display: block; max-width: 100%; overflow-x: auto; border-collapse: "
+              "collapse; margin: 1rem 0}");
+    Rule(out, ".text pre {white-space: pre-wrap; overflow-wrap: anywhere}");
     Rule(out, ".text th, .text td {border: 1px solid currentColor; padding: 0.25rem 0.5rem}");
     Rule(out, ".align-left {text-align: left}");
     Rule(out, ".align-center {text-align: center}");

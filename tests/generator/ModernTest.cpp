@@ -9,6 +9,7 @@
 #include "generator/modern/ModernStyleSheet.h"
 #include "generator/modern/PlainSummary.h"
 #include "generator/modern/SiteIcon.h"
+#include "model/CPage.h"
 #include "model/Contrast.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +42,22 @@ TEST(PlainSummary, TagsDroppedReferencesWholeCutAtAWord) {
     };
     for (const TCase& c : cases)
         EXPECT_EQ(PlainSummary(c.Stored, c.Limit), c.Summary) << c.Stored;
+}
+
+// A Markdown page's summary comes from its rendered text: Japanese, written without blanks,
+// is cut at a character; a Latin word is never cut.
+TEST(PlainSummary, MarkdownPagesCutAtAWordOrACharacter) {
+    TDPage page;
+    page.FORMAT = "Markdown";
+    std::string kana;
+    for (int i = 0; i < 250; ++i)
+        kana += "\xE3\x81\x82"; // あ
+    page.TEXT = "**" + kana + "**";
+    EXPECT_EQ(PageSummary(page), kana.substr(0, 200 * 3) + "\xE2\x80\xA6");
+    page.TEXT = std::string(250, 'x');
+    EXPECT_EQ(PageSummary(page), "\xE2\x80\xA6");
+    page.TEXT = "*Short* text.";
+    EXPECT_EQ(PageSummary(page), "Short text.");
 }
 
 TEST(ModernEscaped, KeepsReferencesEscapesTheRest) {
@@ -186,7 +203,13 @@ TEST(ModernBuild, RecordsReachTheirPlaces) {
         {"right to left", [](TDProject& p) { p.OPTIONS.SITE_LANGUAGE = "he-IL"; }, "Default.htm",
          "<html lang=\"he-IL\" dir=\"rtl\">", true},
         {"a hostile tag", [](TDProject& p) { p.OPTIONS.SITE_LANGUAGE = "de\"><b>"; }, "Default.htm",
-         "<html lang=\"deb\">", true},
+         "<html lang=\"en\">", true},
+        {"a hand-edited tag", [](TDProject& p) { p.OPTIONS.SITE_LANGUAGE = "pt_BR"; },
+         "Default.htm", "<html lang=\"pt-BR\">", true},
+        {"no tag at all", [](TDProject& p) { p.OPTIONS.SITE_LANGUAGE = "x"; }, "Default.htm",
+         "<html lang=\"en\">", true},
+        {"a tag in another case", [](TDProject& p) { p.OPTIONS.SITE_LANGUAGE = "pt-br"; },
+         "Default.htm", "<html lang=\"pt-BR\">", true},
         {"no address: no canonical link", [](TDProject&) {}, "Page0_0.htm", "rel=\"canonical\"",
          false},
         {"an address: canonical link", [](TDProject& p) { p.TOPIC.DOMAIN = "https://example.org"; },
@@ -295,6 +318,14 @@ TEST(WriteScaledPicture, WritesNothingItCannotMake) {
     EXPECT_FALSE(WriteScaledPicture(*f.Project, "Fake.jpg", 100, "Fake-100.jpg"));
     EXPECT_FALSE(WriteScaledPicture(*f.Project, "Fake.jpg", 100, "../Fake-100.jpg"));
     EXPECT_FALSE(FileExists(f.Project->OutputFolder + "/Fake-100.jpg"));
+    // A copy's name that is a picture of the user's own is never written over.
+    WriteFileBytes(f.Project->ImagesPath() + "Big.jpg",
+                   EncodeJpeg(MarkedPicture(400, 300), 85, "Big.jpg"));
+    WriteFileBytes(f.Project->ImagesPath() + "Big-100.jpg", "the user's own");
+    EXPECT_FALSE(WriteScaledPicture(*f.Project, "Big.jpg", 100, "Big-100.jpg"));
+    EXPECT_FALSE(FileExists(f.Project->OutputFolder + "/Big-100.jpg"));
+    EXPECT_TRUE(WriteScaledPicture(*f.Project, "Big.jpg", 100, "Big-80.jpg"));
+    state.Files.clear();
     EXPECT_TRUE(state.Files.empty());
     f.Project->BuildState = nullptr;
 }
