@@ -59,6 +59,28 @@ void operator delete(void* p, std::size_t) noexcept {
 void operator delete[](void* p, std::size_t) noexcept {
     Uncounted(p);
 }
+// The nothrow forms too (std::stable_sort's buffer), so that every delete frees what this
+// file's new allocated.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return Counted(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return Counted(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    Uncounted(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    Uncounted(p);
+}
 
 namespace {
 
