@@ -171,8 +171,11 @@ void TFormNew::ButtonCreateClick() {
         if (templateFile.empty()) {
             project->OPTIONS = TDOptions::ForNewProject();
             project->FitLanguageToDesign();
-            project->Save();
         }
+        // A Modern project's hotspot text is formatted text, as its new pages are.
+        if (project->OPTIONS.IsModern() && project->HOTSPOT.TEXT.empty())
+            project->HOTSPOT.FORMAT = "Markdown";
+        project->Save();
     } catch (...) {
         project.reset();
         RemoveMadeFolder(folder);

@@ -160,6 +160,7 @@ void TDialogsTest::newTrimsTheNameAndMakesTheProject() {
     // It is Modern, in the language of the locale, with the Modern pages' words on disk.
     QCOMPARE(reopened.OPTIONS.DESIGN, std::string("Modern"));
     QVERIFY(!reopened.OPTIONS.SITE_LANGUAGE.empty());
+    QCOMPARE(reopened.HOTSPOT.FORMAT, std::string("Markdown"));
     QVERIFY(ReadFileBytes(f.Projects("Site/Default.Pro")).find("<SKIP_TO_CONTENT>") !=
             std::string::npos);
 }
@@ -370,9 +371,12 @@ void TDialogsTest::newOffersTheTemplatesThatComeWithTheProgram() {
         Build(project, "HTML");
         const std::string home = project.HTMLPath() + project.FRAME.HOMEPAGE + ".htm";
         QVERIFY2(FileExists(home), home.c_str());
-        QVERIFY(ReadFileBytes(home).find("background=\"Background.gif\"") != std::string::npos);
+        // The templates are Modern: the background is the style sheet's, the menu has no
+        // button pictures.
+        QVERIFY(project.OPTIONS.IsModern());
+        QVERIFY(ReadFileBytes(project.HTMLPath() + "corvane.css").find("url(\"Background.gif\")") !=
+                std::string::npos);
         QVERIFY(FileExists(project.HTMLPath() + "Background.gif"));
-        QVERIFY(FileExists(project.HTMLPath() + "Button.gif"));
         if (i == 0) {
             QVERIFY(project.COLOR == sample.COLOR);
             QVERIFY(project.FRAME.FRAME == sample.FRAME.FRAME);
