@@ -1200,8 +1200,10 @@ void TMainWindowTest::newProjectThroughTheRealDialog() {
              QString::fromStdString("Corvane - " + temp / "Projects/Site"));
     QCOMPARE(program.FormMain->TreeView->topLevelItemCount(), 0);
     QVERIFY(loaded.count() > 0 || loaded.wait(LoadTimeout));
-    QCOMPARE(ReadFileBytes(temp / "Projects/Site/Temp/Default.htm"),
-             std::string("<html>\r\n</html>\r\n"));
+    // A new project is Modern: its homepage shows the site's frame from the first second.
+    const std::string homepage = ReadFileBytes(temp / "Projects/Site/Temp/Default.htm");
+    QCOMPARE(homepage.substr(0, 17), std::string("<!DOCTYPE html>\r\n"));
+    QVERIFY(homepage.find("<main id=\"content\">") != std::string::npos);
     QVERIFY(prompter.Calls.isEmpty());
 }
 
