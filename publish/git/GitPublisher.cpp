@@ -1,0 +1,658 @@
+#include "publish/git/GitPublisher.h"
+
+#include "publish/SyncPlan.h"
+#include "publish/git/GitAddress.h"
+#include "publish/git/GitCallbacks.h"
+
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "platform/Sha256.h"
+#include "platform/Text.h"
+
+#include <git2.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <unistd.h>
+
+namespace {
+
+// libgit2's objects, freed when they go.
+template <typename T, void (*Free)(T*)> struct TGitFree {
+    void operator()(T* object) const { Free(object); }
+};
+template <typename T, void (*Free)(T*)> using TGitPtr = std::unique_ptr<T, TGitFree<T, Free>>;
+using TRemote = TGitPtr<git_remote, git_remote_free>;
+using TTree = TGitPtr<git_tree, git_tree_free>;
+using TTreeEntry = TGitPtr<git_tree_entry, git_tree_entry_free>;
+using TTreeBuilder = TGitPtr<git_treebuilder, git_treebuilder_free>;
+using TCommit = TGitPtr<git_commit, git_commit_free>;
+using TBlob = TGitPtr<git_blob, git_blob_free>;
+using TSignature = TGitPtr<git_signature, git_signature_free>;
+using TReference = TGitPtr<git_reference, git_reference_free>;
+
+// The references of the local repository: the branch as last fetched, the commit to push,
+// and the last commit published from here.
+constexpr const char* FetchedRef = "refs/corvane/fetched";
+constexpr const char* OutgoingRef = "refs/corvane/outgoing";
+constexpr const char* PublishedRef = "refs/corvane/published";
+
+std::string OidText(const git_oid& oid) {
+    char text[GIT_OID_HEXSZ + 1];
+    git_oid_tostr(text, sizeof text, &oid);
+    return text;
+}
+
+// The whole of a plain file, never read through a link.
+std::string ReadSiteFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        throw TError("The file cannot be read", path);
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            ::close(fd);
+            throw TError("The file cannot be read", path);
+        }
+        if (got == 0)
+            break;
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return bytes;
+}
+
+// FOLDER as the names of its folders, "" for the root; a TError for a name that has no place
+// in a branch (".", "..", ".git", a control character).
+std::vector<std::string> FolderNames(const std::string& folder) {
+    std::vector<std::string> names;
+    std::string name;
+    auto take = [&]() {
+        if (name.empty())
+            return;
+        if (name == "." || name == ".." || name == ".git" ||
+            name.find_first_of(std::string("\\\r\n\t\0", 5)) != std::string::npos)
+            throw TError("The folder \"" + ControlCharactersShown(folder) +
+                         "\" cannot be a folder of the branch.");
+        names.push_back(name);
+        name.clear();
+    };
+    for (char c : TrimBlanks(folder)) {
+        if (c == '/')
+            take();
+        else
+            name += c;
+    }
+    take();
+    return names;
+}
+
+// The user's home of caches.
+std::string CacheHome() {
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    if (cache && *cache == '/')
+        return cache;
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : "/tmp") + "/.cache";
+}
+
+// libgit2 is set up while a publisher lives.
+struct TGitLibrary {
+    TGitLibrary() {
+        git_libgit2_init();
+        // Debian's libgit2 verifies with mbedTLS, which is to be shown the system's store.
+        static const bool certificates = [] {
+            const char* bundle = "/etc/ssl/certs/ca-certificates.crt";
+            if (FileExists(bundle))
+                git_libgit2_opts(GIT_OPT_SET_SSL_CERT_LOCATIONS, bundle, nullptr);
+            return true;
+        }();
+        (void)certificates;
+    }
+    ~TGitLibrary() { git_libgit2_shutdown(); }
+    TGitLibrary(const TGitLibrary&) = delete;
+    TGitLibrary& operator=(const TGitLibrary&) = delete;
+};
+
+} // namespace
+
+const char* GitChangeKindText(TGitChangeKind kind) {
+    switch (kind) {
+    case TGitChangeKind::New:
+        return "New";
+    case TGitChangeKind::Changed:
+        return "Changed";
+    case TGitChangeKind::Removed:
+        return "Removed";
+    }
+    return "";
+}
+
+struct TGitPublisher::TCallbackState {
+    TCallbackState(const TGitSettings& settings, const std::atomic<bool>& cancelled)
+        : Callbacks(settings, cancelled) {}
+    TGitLibrary Library;
+    TGitCallbacks Callbacks;
+};
+
+TGitPublisher::TGitPublisher(TGitSettings settings)
+    : FSettings(std::move(settings)), FState(new TCallbackState(FSettings, FCancelled)) {
+    if (FSettings.Branch.empty())
+        FSettings.Branch = "gh-pages";
+    FState->Callbacks.OnLog = [this](const std::string& line) { Log(line); };
+}
+
+TGitPublisher::~TGitPublisher() {
+    if (FRepository)
+        git_repository_free(FRepository);
+    delete FState;
+}
+
+std::string TGitPublisher::DefaultCacheFolder(const std::string& repository,
+                                              const std::string& branch) {
+    return CacheHome() + "/corvane/git/" + Sha256OfBytes(repository + '\n' + branch).substr(0, 24) +
+           ".git";
+}
+
+void TGitPublisher::Progress(int percent, const std::string& step) {
+    if (OnProgress)
+        OnProgress(percent, step);
+}
+
+void TGitPublisher::Log(const std::string& line) {
+    if (OnLog)
+        OnLog(line);
+}
+
+void TGitPublisher::CheckCancelled() {
+    if (FCancelled)
+        throw TTransportError("Git: cancelled", TTransportFailure::Cancelled,
+                              "Publishing cancelled.");
+}
+
+void TGitPublisher::Fail(const std::string& step, int code) {
+    const git_error* error = git_error_last();
+    const std::string said =
+        error && error->message ? error->message : "error " + std::to_string(code);
+    const std::string account = "Git: " + step + ": " + said;
+    TGitCallbacks& callbacks = FState->Callbacks;
+    if (FCancelled)
+        throw TTransportError(account, TTransportFailure::Cancelled, "Publishing cancelled.");
+    if (callbacks.Refused)
+        throw TTransportError(account, callbacks.Refusal, callbacks.Reason, callbacks.Fingerprint);
+    std::string lower = said;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    auto has = [&](const char* words) { return lower.find(words) != std::string::npos; };
+    const std::string address = ControlCharactersShown(FSettings.Repository);
+    std::string host;
+    try {
+        host = ParseGitAddress(FSettings.Repository).Host;
+    } catch (const std::exception&) {
+    }
+    if (has("failed to resolve address") || has("name or service not known"))
+        throw TTransportError(account, TTransportFailure::HostNotFound,
+                              "The host " + host + " is not known.");
+    if (has("connection refused") || has("failed to connect"))
+        throw TTransportError(account, TTransportFailure::NothingListens,
+                              "Nothing answers at " + host + ".");
+    if (has("timed out") || has("timeout"))
+        throw TTransportError(account, TTransportFailure::NoAnswer,
+                              "The server did not answer in time.");
+    if (has("401") || has("403") || has("authentication") || has("auth"))
+        throw TTransportError(account, TTransportFailure::LoginRefused,
+                              "The server refused the login.");
+    if (has("404") || has("not found") || has("could not find repository") ||
+        has("not a git repository") || has("does not appear to be a git repository") ||
+        has("does not exist") || has("failed to resolve path") || has("early eof") ||
+        has("unexpected eof") || has("could not read from remote"))
+        throw TTransportError(account, TTransportFailure::FolderMissing,
+                              "There is no Git repository at " + address + ".");
+    throw TTransportError(account, TTransportFailure::Other, "Git failed: " + said);
+}
+
+void TGitPublisher::Open() {
+    if (FRepository)
+        return;
+    ParseGitAddress(FSettings.Repository);
+    std::string folder = FSettings.CacheFolder.empty()
+                             ? DefaultCacheFolder(FSettings.Repository, FSettings.Branch)
+                             : FSettings.CacheFolder;
+    if (git_repository_open_bare(&FRepository, folder.c_str()) == 0)
+        return;
+    FRepository = nullptr;
+    // A cache that cannot be opened (never made, or spoilt) is made anew: it holds nothing
+    // that the server does not have.
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    std::filesystem::create_directories(folder, ignored);
+    if (const int code = git_repository_init(&FRepository, folder.c_str(), 1); code < 0) {
+        FRepository = nullptr;
+        throw TError("The local copy of the branch cannot be made: " +
+                         std::string(git_error_last() ? git_error_last()->message : ""),
+                     folder);
+    }
+}
+
+bool TGitPublisher::Fetch(std::string& tip) {
+    TGitCallbacks& callbacks = FState->Callbacks;
+    git_remote* raw = nullptr;
+    if (const int code =
+            git_remote_create_anonymous(&raw, FRepository, FSettings.Repository.c_str());
+        code < 0)
+        Fail("the address", code);
+    TRemote remote(raw);
+    git_remote_callbacks calls = GIT_REMOTE_CALLBACKS_INIT;
+    callbacks.Fill(calls);
+    callbacks.OnTransfer = [this](unsigned done, unsigned total) {
+        if (total > 0)
+            Progress(10 + static_cast<int>(30ull * done / total),
+                     "Fetching " + FSettings.Branch + " (" + std::to_string(done) + " of " +
+                         std::to_string(total) + " objects)...");
+    };
+    Progress(5, "Connecting to " + FSettings.Repository + "...");
+    Log("Connecting to " + FSettings.Repository);
+    if (const int code =
+            git_remote_connect(remote.get(), GIT_DIRECTION_FETCH, &calls, nullptr, nullptr);
+        code < 0)
+        Fail("connect", code);
+    CheckCancelled();
+    const git_remote_head** heads = nullptr;
+    size_t count = 0;
+    if (const int code = git_remote_ls(&heads, &count, remote.get()); code < 0)
+        Fail("list the branches", code);
+    const std::string wanted = "refs/heads/" + FSettings.Branch;
+    const git_remote_head* found = nullptr;
+    for (size_t i = 0; i < count; ++i)
+        if (wanted == heads[i]->name)
+            found = heads[i];
+    if (!found) {
+        Log("The branch " + FSettings.Branch + " does not exist yet");
+        git_remote_disconnect(remote.get());
+        return false;
+    }
+    const git_oid oid = found->oid;
+    tip = OidText(oid);
+    git_odb* odb = nullptr;
+    bool have = false;
+    if (git_repository_odb(&odb, FRepository) == 0) {
+        have = git_odb_exists(odb, &oid) == 1;
+        git_odb_free(odb);
+    }
+    if (have) {
+        Log("The branch " + FSettings.Branch + " is at " + tip + ", which is here already");
+    } else {
+        Log("Fetching " + FSettings.Branch + " at " + tip);
+        const std::string refspec = "+" + wanted + ":" + FetchedRef;
+        char* specs[] = {const_cast<char*>(refspec.c_str())};
+        const git_strarray refspecs = {specs, 1};
+        git_fetch_options options = GIT_FETCH_OPTIONS_INIT;
+        options.callbacks = calls;
+        options.download_tags = GIT_REMOTE_DOWNLOAD_TAGS_NONE;
+        options.prune = GIT_FETCH_NO_PRUNE;
+        options.update_fetchhead = 0;
+        if (const int code = git_remote_download(remote.get(), &refspecs, &options); code < 0)
+            Fail("fetch " + FSettings.Branch, code);
+    }
+    git_remote_disconnect(remote.get());
+    git_reference* reference = nullptr;
+    if (const int code =
+            git_reference_create(&reference, FRepository, FetchedRef, &oid, 1, "fetched");
+        code < 0)
+        Fail("keep the fetched branch", code);
+    git_reference_free(reference);
+    return true;
+}
+
+std::vector<std::string> TGitPublisher::Branches() {
+    FCancelled = false;
+    TGitCallbacks& callbacks = FState->Callbacks;
+    callbacks.Refused = false;
+    Open();
+    git_remote* raw = nullptr;
+    if (const int code =
+            git_remote_create_anonymous(&raw, FRepository, FSettings.Repository.c_str());
+        code < 0)
+        Fail("the address", code);
+    TRemote remote(raw);
+    git_remote_callbacks calls = GIT_REMOTE_CALLBACKS_INIT;
+    callbacks.Fill(calls);
+    if (const int code =
+            git_remote_connect(remote.get(), GIT_DIRECTION_FETCH, &calls, nullptr, nullptr);
+        code < 0)
+        Fail("connect", code);
+    const git_remote_head** heads = nullptr;
+    size_t count = 0;
+    if (const int code = git_remote_ls(&heads, &count, remote.get()); code < 0)
+        Fail("list the branches", code);
+    std::vector<std::string> branches;
+    const std::string prefix = "refs/heads/";
+    for (size_t i = 0; i < count; ++i) {
+        const std::string name = heads[i]->name;
+        if (name.rfind(prefix, 0) == 0)
+            branches.push_back(name.substr(prefix.size()));
+    }
+    git_remote_disconnect(remote.get());
+    std::sort(branches.begin(), branches.end());
+    return branches;
+}
+
+TGitResult TGitPublisher::Compare(const std::string& siteFolder) {
+    return Run(siteFolder, false);
+}
+
+TGitResult TGitPublisher::Publish(const std::string& siteFolder) {
+    return Run(siteFolder, true);
+}
+
+namespace {
+
+// The tree of a commit's folder and what the commit's new tree is made of.
+class TTreeWork {
+  public:
+    TTreeWork(git_repository* repository, const std::vector<std::string>& folders)
+        : FRepository(repository), FFolders(folders) {}
+
+    // Reads the trees from the root down to the folder (none where the branch lacks them).
+    void Load(const git_oid* rootTree) {
+        FTrees.clear();
+        git_tree* tree = nullptr;
+        if (rootTree && git_tree_lookup(&tree, FRepository, rootTree) < 0)
+            throw TError("The branch's tree cannot be read");
+        FTrees.emplace_back(tree);
+        for (const std::string& name : FFolders) {
+            git_tree* parent = FTrees.back().get();
+            git_tree* child = nullptr;
+            if (parent) {
+                const git_tree_entry* entry = git_tree_entry_byname(parent, name.c_str());
+                if (entry && git_tree_entry_type(entry) != GIT_OBJECT_TREE)
+                    throw TError("The branch holds a file " + ControlCharactersShown(name) +
+                                 " where the site's folder is to be; it is left as it is.");
+                if (entry && git_tree_lookup(&child, FRepository, git_tree_entry_id(entry)) < 0)
+                    throw TError("The branch's folder " + ControlCharactersShown(name) +
+                                 " cannot be read");
+            }
+            FTrees.emplace_back(child);
+        }
+    }
+    git_tree* Folder() const { return FTrees.back().get(); }
+
+    // The root tree with folderTree in place of the folder.
+    git_oid Root(const git_oid& folderTree) const {
+        git_oid oid = folderTree;
+        for (std::size_t i = FFolders.size(); i-- > 0;) {
+            git_treebuilder* raw = nullptr;
+            if (git_treebuilder_new(&raw, FRepository, FTrees[i].get()) < 0)
+                throw TError("The branch's tree cannot be built");
+            TTreeBuilder builder(raw);
+            if (git_treebuilder_insert(nullptr, builder.get(), FFolders[i].c_str(), &oid,
+                                       GIT_FILEMODE_TREE) < 0 ||
+                git_treebuilder_write(&oid, builder.get()) < 0)
+                throw TError("The branch's tree cannot be built");
+        }
+        return oid;
+    }
+
+  private:
+    git_repository* FRepository;
+    const std::vector<std::string>& FFolders;
+    std::vector<TTree> FTrees;
+};
+
+} // namespace
+
+TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
+    FCancelled = false;
+    TGitCallbacks& callbacks = FState->Callbacks;
+    const std::vector<std::string> folders = FolderNames(FSettings.Folder);
+    Open();
+    Progress(0, "Reading the site...");
+    // The site's files: name, size, SHA-256 (for the manifest) and the blob's id.
+    const std::vector<TLocalFile> site = ListSiteFiles(siteFolder);
+    std::string root = siteFolder;
+    if (!root.empty() && root.back() != '/')
+        root += '/';
+
+    for (int attempt = 1;; ++attempt) {
+        callbacks.Refused = false;
+        callbacks.PushRejection.clear();
+        TGitResult result;
+        result.Attempts = attempt;
+        std::string tip;
+        result.BranchExisted = Fetch(tip);
+        CheckCancelled();
+
+        git_oid tipOid{};
+        TCommit base;
+        if (result.BranchExisted) {
+            git_oid_fromstr(&tipOid, tip.c_str());
+            // The branch must hold what was last published from here: a branch whose history
+            // was written anew is never built upon, let alone overwritten.
+            git_oid published{};
+            if (git_reference_name_to_id(&published, FRepository, PublishedRef) == 0 &&
+                !git_oid_equal(&published, &tipOid) &&
+                git_graph_descendant_of(FRepository, &tipOid, &published) != 1)
+                throw TTransportError(
+                    "Git: " + FSettings.Branch + " at " + tip + " does not descend from " +
+                        OidText(published),
+                    TTransportFailure::Other,
+                    "The branch " + FSettings.Branch +
+                        " no longer holds what was last published from here (its history was "
+                        "written anew); nothing was published and the branch is left as it is.");
+            git_commit* commit = nullptr;
+            if (const int code = git_commit_lookup(&commit, FRepository, &tipOid); code < 0)
+                Fail("read " + FSettings.Branch, code);
+            base.reset(commit);
+        }
+
+        Progress(40, "Building the commit...");
+        TTreeWork trees(FRepository, folders);
+        try {
+            trees.Load(base ? git_commit_tree_id(base.get()) : nullptr);
+        } catch (const TError& e) {
+            throw TTransportError("Git: " + e.Message(), TTransportFailure::FileRefused,
+                                  e.Message());
+        }
+        // What the previous publish made here.
+        TManifest previous;
+        if (git_tree* folder = trees.Folder())
+            if (const git_tree_entry* entry = git_tree_entry_byname(folder, TManifest::FileName);
+                entry && git_tree_entry_type(entry) == GIT_OBJECT_BLOB) {
+                git_blob* raw = nullptr;
+                if (git_blob_lookup(&raw, FRepository, git_tree_entry_id(entry)) == 0) {
+                    TBlob blob(raw);
+                    try {
+                        if (git_blob_rawsize(blob.get()) > TManifest::MaxBytes)
+                            throw TError("The manifest is too large");
+                        previous = TManifest::Parse(
+                            std::string(static_cast<const char*>(git_blob_rawcontent(blob.get())),
+                                        static_cast<std::size_t>(git_blob_rawsize(blob.get()))));
+                    } catch (const TError& e) {
+                        result.ManifestNote = e.Message() + ": nothing was removed.";
+                        Log(result.ManifestNote);
+                    }
+                }
+            }
+
+        git_treebuilder* rawBuilder = nullptr;
+        if (git_treebuilder_new(&rawBuilder, FRepository, trees.Folder()) < 0)
+            Fail("build the tree", -1);
+        TTreeBuilder builder(rawBuilder);
+        TManifest manifest;
+        std::set<std::string> names;
+        std::size_t done = 0;
+        for (const TLocalFile& file : site) {
+            CheckCancelled();
+            names.insert(file.Name);
+            manifest.Files[file.Name] = TManifestEntry{file.Size, TSha256Digest(file.Sha256)};
+            const std::string bytes = ReadSiteFile(root + file.Name);
+            git_oid oid{};
+            git_odb_hash(&oid, bytes.data(), bytes.size(), GIT_OBJECT_BLOB);
+            const git_tree_entry* existing = git_treebuilder_get(builder.get(), file.Name.c_str());
+            if (existing && git_tree_entry_type(existing) == GIT_OBJECT_TREE)
+                throw TTransportError("Git: " + file.Name + " is a folder in the branch",
+                                      TTransportFailure::FileRefused,
+                                      "The branch holds a folder " +
+                                          ControlCharactersShown(file.Name) +
+                                          " where the site has a file; it is left as it is.",
+                                      {}, file.Name);
+            if (existing && git_oid_equal(git_tree_entry_id(existing), &oid) &&
+                git_tree_entry_filemode(existing) != GIT_FILEMODE_COMMIT)
+                continue;
+            if (git_blob_create_from_buffer(&oid, FRepository, bytes.data(), bytes.size()) < 0 ||
+                git_treebuilder_insert(nullptr, builder.get(), file.Name.c_str(), &oid,
+                                       GIT_FILEMODE_BLOB) < 0)
+                Fail("store " + file.Name, -1);
+            result.Changes.push_back(
+                {file.Name, existing ? TGitChangeKind::Changed : TGitChangeKind::New, file.Size});
+            ++result.Changed;
+            if (++done % 64 == 0)
+                Progress(40 + static_cast<int>(30 * done / site.size()), "Building the commit...");
+        }
+        for (const auto& [name, entry] : previous.Files) {
+            if (names.count(name) != 0)
+                continue;
+            const git_tree_entry* existing = git_treebuilder_get(builder.get(), name.c_str());
+            // Only a file: a folder of that name is not what the publish made.
+            if (!existing || git_tree_entry_type(existing) != GIT_OBJECT_BLOB)
+                continue;
+            if (git_treebuilder_remove(builder.get(), name.c_str()) < 0)
+                Fail("remove " + name, -1);
+            result.Changes.push_back({name, TGitChangeKind::Removed, entry.Size});
+            ++result.Removed;
+        }
+
+        // Nothing of the site changed and the manifest lists the site as it is: no commit.
+        TManifest listed = previous;
+        listed.PublisherId.clear();
+        listed.PublishedAt = 0;
+        if (result.Changed == 0 && result.Removed == 0 && result.ManifestNote.empty() &&
+            listed == manifest && result.BranchExisted) {
+            result.Message = NothingMessage;
+            Log(NothingMessage);
+            Progress(100, NothingMessage);
+            return result;
+        }
+        result.Message = "Publish from Corvane: " + std::to_string(result.Changed) + " changed, " +
+                         std::to_string(result.Removed) + " removed";
+        if (!push) {
+            Progress(100, result.Message);
+            return result;
+        }
+
+        const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+        manifest.PublisherId = FSettings.ProjectId;
+        manifest.PublishedAt = now;
+        const std::string manifestText = manifest.Text();
+        git_oid manifestOid{};
+        if (git_blob_create_from_buffer(&manifestOid, FRepository, manifestText.data(),
+                                        manifestText.size()) < 0 ||
+            git_treebuilder_insert(nullptr, builder.get(), TManifest::FileName, &manifestOid,
+                                   GIT_FILEMODE_BLOB) < 0)
+            Fail("store the manifest", -1);
+        git_oid folderTree{};
+        if (git_treebuilder_write(&folderTree, builder.get()) < 0)
+            Fail("write the tree", -1);
+        const git_oid rootTree = trees.Root(folderTree);
+        git_tree* rawTree = nullptr;
+        if (git_tree_lookup(&rawTree, FRepository, &rootTree) < 0)
+            Fail("read the tree", -1);
+        TTree tree(rawTree);
+
+        // The author as the settings name them, else as Git's own settings do.
+        git_signature* rawSignature = nullptr;
+        int signed_ = -1;
+        if (!TrimBlanks(FSettings.AuthorName).empty())
+            signed_ = git_signature_new(&rawSignature, FSettings.AuthorName.c_str(),
+                                        FSettings.AuthorEmail.c_str(), now, 0);
+        if (signed_ < 0)
+            signed_ = git_signature_default(&rawSignature, FRepository);
+        if (signed_ < 0)
+            signed_ =
+                git_signature_new(&rawSignature, "Corvane", FSettings.AuthorEmail.c_str(), now, 0);
+        if (signed_ < 0)
+            Fail("sign the commit", signed_);
+        TSignature signature(rawSignature);
+        const git_commit* parents[] = {base.get()};
+        git_oid commit{};
+        if (const int code = git_commit_create(&commit, FRepository, nullptr, signature.get(),
+                                               signature.get(), nullptr, result.Message.c_str(),
+                                               tree.get(), base ? 1 : 0, parents);
+            code < 0)
+            Fail("write the commit", code);
+        git_reference* reference = nullptr;
+        if (const int code =
+                git_reference_create(&reference, FRepository, OutgoingRef, &commit, 1, nullptr);
+            code < 0)
+            Fail("keep the commit", code);
+        git_reference_free(reference);
+        Log(result.Message + " (" + OidText(commit) + ")");
+        CheckCancelled();
+
+        if (BeforePush)
+            BeforePush(attempt);
+        Progress(70, "Pushing to " + FSettings.Branch + "...");
+        git_remote* rawRemote = nullptr;
+        if (const int code =
+                git_remote_create_anonymous(&rawRemote, FRepository, FSettings.Repository.c_str());
+            code < 0)
+            Fail("the address", code);
+        TRemote remote(rawRemote);
+        git_push_options options = GIT_PUSH_OPTIONS_INIT;
+        callbacks.Fill(options.callbacks);
+        callbacks.OnTransfer = [this](unsigned sent, unsigned total) {
+            if (total > 0)
+                Progress(70 + static_cast<int>(30ull * sent / total),
+                         "Pushing " + std::to_string(sent) + " of " + std::to_string(total) +
+                             " objects...");
+        };
+        // Never "+": the server moves the branch only forward.
+        const std::string refspec = std::string(OutgoingRef) + ":refs/heads/" + FSettings.Branch;
+        char* specs[] = {const_cast<char*>(refspec.c_str())};
+        const git_strarray refspecs = {specs, 1};
+        const int pushed = git_remote_push(remote.get(), &refspecs, &options);
+        const bool moved =
+            pushed == GIT_ENONFASTFORWARD ||
+            (pushed == 0 && !callbacks.PushRejection.empty() &&
+             (callbacks.PushRejection.find("fetch first") != std::string::npos ||
+              callbacks.PushRejection.find("non-fast-forward") != std::string::npos ||
+              callbacks.PushRejection.find("lock") != std::string::npos ||
+              callbacks.PushRejection.find("stale") != std::string::npos));
+        if (moved) {
+            Log("The branch " + FSettings.Branch + " moved meanwhile");
+            if (attempt > MaxRetries)
+                throw TTransportError(
+                    "Git: " + FSettings.Branch + " kept moving", TTransportFailure::Other,
+                    "The branch " + FSettings.Branch +
+                        " kept changing on the server while the site was published; nothing "
+                        "was published, try again later.");
+            continue;
+        }
+        if (pushed < 0)
+            Fail("push to " + FSettings.Branch, pushed);
+        if (!callbacks.PushRejection.empty())
+            throw TTransportError("Git: the server refused the push: " + callbacks.PushRejection,
+                                  TTransportFailure::FileRefused,
+                                  "The server refused the new commit of " + FSettings.Branch +
+                                      ": " + ControlCharactersShown(callbacks.PushRejection) + ".");
+        for (const char* name : {FetchedRef, PublishedRef}) {
+            reference = nullptr;
+            if (git_reference_create(&reference, FRepository, name, &commit, 1, nullptr) == 0)
+                git_reference_free(reference);
+        }
+        result.Commit = OidText(commit);
+        Progress(100, result.Message);
+        return result;
+    }
+}
