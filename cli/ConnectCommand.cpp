@@ -5,6 +5,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/GitCommands.h"
 #include "cli/ProjectFolder.h"
 #include "cli/Usage.h"
 
@@ -15,6 +16,7 @@
 #include "publish/ConnectionTest.h"
 #include "publish/PublishPassword.h"
 #include "publish/PublishRun.h"
+#include "publish/git/GitRecord.h"
 
 #include <csignal>
 #include <cstdio>
@@ -49,6 +51,10 @@ int RunConnect(const std::vector<std::string>& args) {
     if (!project)
         return 1;
     const TDPublish& record = project->PUBLISH;
+    // A Git repository: its branches listed.
+    if (record.PROTOCOL == GitProtocol)
+        return ConnectToGit(*project, {false, false, line.Has("--verbose"),
+                                       line.Has("--trust") ? line.Value("--trust") : ""});
     if (TrimBlanks(record.FTP_SERVER).empty()) {
         std::fputs("corvane-cli: Need FTP server.\n", stderr);
         return 1;

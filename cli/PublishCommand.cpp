@@ -9,6 +9,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/GitCommands.h"
 #include "cli/ProjectFolder.h"
 #include "cli/Usage.h"
 
@@ -22,6 +23,7 @@
 #include "platform/XmlDocument.h"
 #include "publish/PublishPassword.h"
 #include "publish/PublishRun.h"
+#include "publish/git/GitRecord.h"
 
 #include <algorithm>
 #include <csignal>
@@ -258,6 +260,11 @@ int RunPublish(const std::vector<std::string>& args) {
             return 1;
         }
     }
+
+    // A branch of a Git repository: one commit of the HTML folder, pushed.
+    if (project->PUBLISH.PROTOCOL == GitProtocol)
+        return PublishToGit(
+            *project, {yes, dryRun, verbose, line.Has("--trust") ? line.Value("--trust") : ""});
 
     TConsoleView view(terminal, yes);
     TPublishRun run(*project, view);

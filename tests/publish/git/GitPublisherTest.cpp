@@ -438,3 +438,43 @@ TEST(GitPublish, KnownHosts) {
               TKnownHost::Changed);
     EXPECT_EQ(CheckKnownHost(folder / "known_hosts", "example.org", 22, key), TKnownHost::Unknown);
 }
+
+// corvane-cli publish and connect for a project whose PROTOCOL is "Git".
+TEST(GitPublish, CommandLine) {
+    const char* cli = std::getenv("CORVANE_CLI");
+    if (!cli || !*cli)
+        GTEST_SKIP() << "CORVANE_CLI is not set";
+    TFileGitServer server;
+    const std::string bare = server.MakeRepository("site.git");
+    TTempFolder folder;
+    const std::string project = folder / "Sample";
+    std::filesystem::copy(SourceFolder() + "/examples/Sample", project,
+                          std::filesystem::copy_options::recursive);
+    std::string document = ReadFileBytes(project + "/Default.Pro");
+    const std::size_t end = document.find("</PUBLISH>");
+    ASSERT_NE(end, std::string::npos);
+    const std::size_t protocol = document.find("<PROTOCOL>");
+    if (protocol != std::string::npos && protocol < end)
+        document.erase(protocol, document.find("</PROTOCOL>") + 11 - protocol);
+    document.insert(document.find("</PUBLISH>"),
+                    "<PROTOCOL>Git</PROTOCOL><REPOSITORY>" + bare +
+                        "</REPOSITORY><BRANCH>pages</BRANCH><AUTHOR_NAME>Ann</AUTHOR_NAME>");
+    WriteFileBytes(project + "/Default.Pro", document);
+    TScopedEnvironment cache("XDG_CACHE_HOME", (folder / "cache").c_str());
+
+    TProcessResult connect = RunProcess({cli, "connect", project}, "", 60000);
+    EXPECT_EQ(connect.ExitCode, 0) << connect.Err;
+    EXPECT_NE(connect.Out.find("The branch pages is not there yet"), std::string::npos);
+    TProcessResult dry = RunProcess({cli, "publish", project, "--dry-run"}, "", 120000);
+    EXPECT_EQ(dry.ExitCode, 0) << dry.Err;
+    EXPECT_NE(dry.Out.find("  New      Index.htm\n"), std::string::npos) << dry.Out;
+    EXPECT_NE(dry.Out.find("(not committed: --dry-run)"), std::string::npos) << dry.Out;
+    bool missing = false;
+    RunGit({"--git-dir", bare, "rev-parse", "--verify", "-q", "pages"}, &missing);
+    EXPECT_TRUE(missing);
+    TProcessResult publish = RunProcess({cli, "publish", project, "--yes"}, "", 120000);
+    EXPECT_EQ(publish.ExitCode, 0) << publish.Err;
+    EXPECT_EQ(publish.Out.rfind("Publish from Corvane: ", 0), 0u) << publish.Out;
+    TProcessResult again = RunProcess({cli, "publish", project, "--yes", "--no-build"}, "", 120000);
+    EXPECT_EQ(again.Out, "Nothing to publish\n") << again.Err;
+}
