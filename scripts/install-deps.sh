@@ -3,16 +3,17 @@
 # Usage: scripts/install-deps.sh [build|test|browser|ui|style|package]...   (build is always included)
 set -eu
 
-# OpenSSL (FTPS), libssh (SFTP), libsecret (the desktop keyring) and libarchive (a project in
-# one file) are part of the core build; ccache keeps what was compiled for the next build
+# OpenSSL (FTPS), libssh (SFTP), libsecret (the desktop keyring), libarchive (a project in
+# one file) and libgit2 (publishing to a Git branch) are part of the core build; ccache keeps what was compiled for the next build
 # (scripts/ccache-env.sh).
-packages="g++ cmake ninja-build ccache pkg-config libpugixml-dev libjpeg62-turbo-dev libgif-dev libssl-dev libssh-dev libsecret-1-dev libarchive-dev"
+packages="g++ cmake ninja-build ccache pkg-config libpugixml-dev libjpeg62-turbo-dev libgif-dev libssl-dev libssh-dev libsecret-1-dev libarchive-dev libgit2-dev"
 for part in "$@"; do
     case "$part" in
     build) ;;
     # The publishing tests talk to real servers on 127.0.0.1: pyftpdlib (also with TLS),
-    # vsftpd, OpenSSH's sshd and a private gnome-keyring-daemon; lftp is the benchmark's yardstick.
-    test) packages="$packages libgtest-dev python3 python3-pyftpdlib python3-openssl clang libclang-rt-14-dev vsftpd openssh-server openssh-client gnome-keyring dbus-daemon dbus-bin libsecret-tools lftp openssl" ;;
+    # vsftpd, OpenSSH's sshd and a private gnome-keyring-daemon; lftp is the benchmark's yardstick;
+    # git serves the Git publish's repositories (http-backend, git-shell) and is its yardstick.
+    test) packages="$packages git libgtest-dev python3 python3-pyftpdlib python3-openssl clang libclang-rt-14-dev vsftpd openssh-server openssh-client gnome-keyring dbus-daemon dbus-bin libsecret-tools lftp openssl" ;;
     browser) packages="$packages python3 chromium chromium-driver python3-selenium python3-feedparser" ;;
     # The keyboard-only session runs under Xvfb with a window manager, driven by xdotool.
     ui) packages="$packages qt6-base-dev qt6-webengine-dev libgl-dev xvfb xauth xdotool openbox" ;;
