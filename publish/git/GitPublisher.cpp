@@ -3,6 +3,7 @@
 #include "publish/SyncPlan.h"
 #include "publish/git/GitAddress.h"
 #include "publish/git/GitCallbacks.h"
+#include "publish/git/GitSocket.h"
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -141,10 +142,16 @@ const char* GitChangeKindText(TGitChangeKind kind) {
 
 struct TGitPublisher::TCallbackState {
     TCallbackState(const TGitSettings& settings, const std::atomic<bool>& cancelled)
-        : Callbacks(settings, cancelled) {}
+        : Callbacks(settings, cancelled), Sockets(cancelled, 30000) {}
     TGitLibrary Library;
     TGitCallbacks Callbacks;
+    TGitSocketScope Sockets;
 };
+
+void TGitPublisher::Cancel() noexcept {
+    FCancelled = true;
+    FState->Sockets.ShutDown();
+}
 
 TGitPublisher::TGitPublisher(TGitSettings settings)
     : FSettings(std::move(settings)), FState(new TCallbackState(FSettings, FCancelled)) {
@@ -317,6 +324,8 @@ bool TGitPublisher::Fetch(std::string& tip) {
 
 std::vector<std::string> TGitPublisher::Branches() {
     FCancelled = false;
+    FState->Sockets.TimeoutMs = ReadTimeout;
+    TGitSocketScope::TOnThisThread sockets(FState->Sockets);
     TGitCallbacks& callbacks = FState->Callbacks;
     callbacks.Refused = false;
     Open();
@@ -414,6 +423,8 @@ class TTreeWork {
 
 TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
     FCancelled = false;
+    FState->Sockets.TimeoutMs = ReadTimeout;
+    TGitSocketScope::TOnThisThread sockets(FState->Sockets);
     TGitCallbacks& callbacks = FState->Callbacks;
     const std::vector<std::string> folders = FolderNames(FSettings.Folder);
     Open();

@@ -94,8 +94,13 @@ class TGitPublisher {
     // The branches of the repository, in name order (the connection test).
     std::vector<std::string> Branches();
 
-    // Ends the run under way at its next step (safe from any thread and a signal handler).
-    void Cancel() noexcept { FCancelled = true; }
+    // Ends the run under way within 0.1 s, or at its next step where libgit2 works on its own
+    // (safe from any thread and a signal handler).
+    void Cancel() noexcept;
+
+    // Milliseconds for the connect and each read and write of HTTP(S) (the connect alone
+    // over SSH); 0 waits for ever. Set before a run.
+    int ReadTimeout = 30000;
 
     // The step under way and how far the run is (0 to 100).
     std::function<void(int percent, const std::string& step)> OnProgress;

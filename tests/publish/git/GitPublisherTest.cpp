@@ -12,9 +12,15 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <chrono>
 #include <functional>
 #include <map>
+#include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -477,4 +483,54 @@ TEST(GitPublish, CommandLine) {
     EXPECT_EQ(publish.Out.rfind("Publish from Corvane: ", 0), 0u) << publish.Out;
     TProcessResult again = RunProcess({cli, "publish", project, "--yes", "--no-build"}, "", 120000);
     EXPECT_EQ(again.Out, "Nothing to publish\n") << again.Err;
+}
+
+// A server that takes the connection and never says a word: HTTP ends at the read time-out,
+// and Cancel ends HTTP and SSH alike while they wait.
+TEST(GitPublish, SilentServer) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 8), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string port = std::to_string(ntohs(address.sin_port));
+    TTempFolder folder;
+    WriteFileBytes(folder / "index.htm", "home");
+
+    struct TCase {
+        std::string Repository;
+        int ReadTimeout;
+        bool Cancel;
+        TTransportFailure Expected;
+    } cases[] = {
+        {"http://127.0.0.1:" + port + "/site.git", 300, false, TTransportFailure::NoAnswer},
+        {"http://127.0.0.1:" + port + "/site.git", 0, true, TTransportFailure::Cancelled},
+        {"ssh://git@127.0.0.1:" + port + "/site.git", 0, true, TTransportFailure::Cancelled},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Repository);
+        TGitSettings settings;
+        settings.Repository = c.Repository;
+        settings.CacheFolder = folder / "cache.git";
+        TGitPublisher publisher(settings);
+        publisher.ReadTimeout = c.ReadTimeout;
+        std::thread canceller;
+        if (c.Cancel)
+            canceller = std::thread([&publisher] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                publisher.Cancel();
+            });
+        try {
+            publisher.Publish(folder.Path());
+            ADD_FAILURE() << "published";
+        } catch (const TTransportError& e) {
+            EXPECT_EQ(e.Kind(), c.Expected) << e.what();
+        }
+        if (canceller.joinable())
+            canceller.join();
+    }
+    ::close(listener);
 }
