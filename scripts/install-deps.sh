@@ -4,9 +4,9 @@
 set -eu
 
 # OpenSSL (FTPS), libssh (SFTP), libsecret (the desktop keyring), libarchive (a project in
-# one file) and libgit2 (publishing to a Git branch) are part of the core build; ccache keeps what was compiled for the next build
+# one file) and libgit2 with zlib (publishing to a Git branch) are part of the core build; ccache keeps what was compiled for the next build
 # (scripts/ccache-env.sh).
-packages="g++ cmake ninja-build ccache pkg-config libpugixml-dev libjpeg62-turbo-dev libgif-dev libssl-dev libssh-dev libsecret-1-dev libarchive-dev libgit2-dev"
+packages="g++ cmake ninja-build ccache pkg-config libpugixml-dev libjpeg62-turbo-dev libgif-dev libssl-dev libssh-dev libsecret-1-dev libarchive-dev libgit2-dev zlib1g-dev"
 for part in "$@"; do
     case "$part" in
     build) ;;

@@ -3,6 +3,7 @@
 #include "publish/SyncPlan.h"
 #include "publish/git/GitAddress.h"
 #include "publish/git/GitCallbacks.h"
+#include "publish/git/GitPack.h"
 #include "publish/git/GitSocket.h"
 
 #include "platform/Error.h"
@@ -11,6 +12,7 @@
 #include "platform/Text.h"
 
 #include <git2.h>
+#include <git2/sys/mempack.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -146,6 +148,9 @@ struct TGitPublisher::TCallbackState {
     TGitLibrary Library;
     TGitCallbacks Callbacks;
     TGitSocketScope Sockets;
+    // Where a run writes its objects, kept in a pack once the push went through (owned by
+    // the repository's object database).
+    git_odb_backend* Memory = nullptr;
 };
 
 void TGitPublisher::Cancel() noexcept {
@@ -232,6 +237,20 @@ void TGitPublisher::Fail(const std::string& step, int code) {
 void TGitPublisher::Open() {
     if (FRepository)
         return;
+    OpenRepository();
+    // The run's objects in memory, ahead of the folders: a thousand loose files cost more
+    // than the rest of the publish.
+    git_odb* odb = nullptr;
+    if (git_mempack_new(&FState->Memory) < 0 || git_repository_odb(&odb, FRepository) < 0 ||
+        git_odb_add_backend(odb, FState->Memory, 1000) < 0) {
+        git_odb_free(odb);
+        throw TError("The local copy of the branch cannot be used: " +
+                     std::string(git_error_last() ? git_error_last()->message : ""));
+    }
+    git_odb_free(odb);
+}
+
+void TGitPublisher::OpenRepository() {
     ParseGitAddress(FSettings.Repository);
     std::string folder = FSettings.CacheFolder.empty()
                              ? DefaultCacheFolder(FSettings.Repository, FSettings.Branch)
@@ -252,7 +271,7 @@ void TGitPublisher::Open() {
     }
 }
 
-bool TGitPublisher::Fetch(std::string& tip) {
+bool TGitPublisher::Fetch(std::string& tip, bool download) {
     TGitCallbacks& callbacks = FState->Callbacks;
     git_remote* raw = nullptr;
     if (const int code =
@@ -296,6 +315,10 @@ bool TGitPublisher::Fetch(std::string& tip) {
     if (git_repository_odb(&odb, FRepository) == 0) {
         have = git_odb_exists(odb, &oid) == 1;
         git_odb_free(odb);
+    }
+    if (!download) {
+        git_remote_disconnect(remote.get());
+        return true;
     }
     if (have) {
         Log("The branch " + FSettings.Branch + " is at " + tip + ", which is here already");
@@ -397,8 +420,8 @@ class TTreeWork {
     }
     git_tree* Folder() const { return FTrees.back().get(); }
 
-    // The root tree with folderTree in place of the folder.
-    git_oid Root(const git_oid& folderTree) const {
+    // The root tree with folderTree in place of the folder; the trees written go into made.
+    git_oid Root(const git_oid& folderTree, std::vector<git_oid>& made) const {
         git_oid oid = folderTree;
         for (std::size_t i = FFolders.size(); i-- > 0;) {
             git_treebuilder* raw = nullptr;
@@ -409,6 +432,7 @@ class TTreeWork {
                                        GIT_FILEMODE_TREE) < 0 ||
                 git_treebuilder_write(&oid, builder.get()) < 0)
                 throw TError("The branch's tree cannot be built");
+            made.push_back(oid);
         }
         return oid;
     }
@@ -428,6 +452,11 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
     TGitCallbacks& callbacks = FState->Callbacks;
     const std::vector<std::string> folders = FolderNames(FSettings.Folder);
     Open();
+    // What a run made and did not keep goes with it.
+    struct TForget {
+        git_odb_backend* Memory;
+        ~TForget() { git_mempack_reset(Memory); }
+    } forget{FState->Memory};
     Progress(0, "Reading the site...");
     // The site's files: name, size, SHA-256 (for the manifest) and the blob's id.
     const std::vector<TLocalFile> site = ListSiteFiles(siteFolder);
@@ -435,13 +464,30 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
     if (!root.empty() && root.back() != '/')
         root += '/';
 
+    // A publish builds on the branch as this computer last fetched or pushed it, without
+    // asking the server first: the push tells when the branch moved meanwhile, and then the
+    // branch is fetched and the commit built again. A comparison, or a first publish from
+    // here, fetches first.
+    git_oid cached{};
+    bool fetchFirst = !push || git_reference_name_to_id(&cached, FRepository, FetchedRef) != 0;
+    if (!fetchFirst) {
+        git_commit* commit = nullptr;
+        fetchFirst = git_commit_lookup(&commit, FRepository, &cached) != 0;
+        git_commit_free(commit);
+    }
     for (int attempt = 1;; ++attempt) {
         callbacks.Refused = false;
         callbacks.PushRejection.clear();
         TGitResult result;
         result.Attempts = attempt;
         std::string tip;
-        result.BranchExisted = Fetch(tip);
+        if (fetchFirst) {
+            result.BranchExisted = Fetch(tip, true);
+        } else {
+            tip = OidText(cached);
+            result.BranchExisted = true;
+            Log("Building on " + FSettings.Branch + " as last fetched, at " + tip);
+        }
         CheckCancelled();
 
         git_oid tipOid{};
@@ -502,6 +548,8 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
         TTreeBuilder builder(rawBuilder);
         TManifest manifest;
         std::set<std::string> names;
+        // The objects this attempt wrote, kept once its commit is pushed.
+        std::vector<git_oid> made;
         std::size_t done = 0;
         for (const TLocalFile& file : site) {
             CheckCancelled();
@@ -525,6 +573,7 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
                 git_treebuilder_insert(nullptr, builder.get(), file.Name.c_str(), &oid,
                                        GIT_FILEMODE_BLOB) < 0)
                 Fail("store " + file.Name, -1);
+            made.push_back(oid);
             result.Changes.push_back(
                 {file.Name, existing ? TGitChangeKind::Changed : TGitChangeKind::New, file.Size});
             ++result.Changed;
@@ -550,6 +599,16 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
         listed.PublishedAt = 0;
         if (result.Changed == 0 && result.Removed == 0 && result.ManifestNote.empty() &&
             listed == manifest && result.BranchExisted) {
+            // Nothing against the branch as last fetched: so only if the server's is the same.
+            if (!fetchFirst) {
+                std::string now;
+                Fetch(now, false);
+                if (now != tip) {
+                    Log("The branch " + FSettings.Branch + " moved since it was last fetched");
+                    fetchFirst = true;
+                    continue;
+                }
+            }
             result.Message = NothingMessage;
             Log(NothingMessage);
             Progress(100, NothingMessage);
@@ -572,10 +631,12 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
             git_treebuilder_insert(nullptr, builder.get(), TManifest::FileName, &manifestOid,
                                    GIT_FILEMODE_BLOB) < 0)
             Fail("store the manifest", -1);
+        made.push_back(manifestOid);
         git_oid folderTree{};
         if (git_treebuilder_write(&folderTree, builder.get()) < 0)
             Fail("write the tree", -1);
-        const git_oid rootTree = trees.Root(folderTree);
+        made.push_back(folderTree);
+        const git_oid rootTree = trees.Root(folderTree, made);
         git_tree* rawTree = nullptr;
         if (git_tree_lookup(&rawTree, FRepository, &rootTree) < 0)
             Fail("read the tree", -1);
@@ -602,6 +663,7 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
                                                tree.get(), base ? 1 : 0, parents);
             code < 0)
             Fail("write the commit", code);
+        made.push_back(commit);
         git_reference* reference = nullptr;
         if (const int code =
                 git_reference_create(&reference, FRepository, OutgoingRef, &commit, 1, nullptr);
@@ -621,6 +683,8 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
             Fail("the address", code);
         TRemote remote(rawRemote);
         git_push_options options = GIT_PUSH_OPTIONS_INIT;
+        // The pack is made on every core.
+        options.pb_parallelism = 0;
         callbacks.Fill(options.callbacks);
         callbacks.OnTransfer = [this](unsigned sent, unsigned total) {
             if (total > 0)
@@ -642,6 +706,7 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
               callbacks.PushRejection.find("stale") != std::string::npos));
         if (moved) {
             Log("The branch " + FSettings.Branch + " moved meanwhile");
+            fetchFirst = true;
             if (attempt > MaxRetries)
                 throw TTransportError(
                     "Git: " + FSettings.Branch + " kept moving", TTransportFailure::Other,
@@ -657,7 +722,19 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
                                   TTransportFailure::FileRefused,
                                   "The server refused the new commit of " + FSettings.Branch +
                                       ": " + ControlCharactersShown(callbacks.PushRejection) + ".");
+        bool kept = true;
+        try {
+            KeepObjectsInPack(FRepository, made);
+        } catch (const TError& e) {
+            // The branch on the server has them: the next publish fetches first.
+            Log(e.Message());
+            kept = false;
+        }
         for (const char* name : {FetchedRef, PublishedRef}) {
+            if (!kept) {
+                git_reference_remove(FRepository, name);
+                continue;
+            }
             reference = nullptr;
             if (git_reference_create(&reference, FRepository, name, &commit, 1, nullptr) == 0)
                 git_reference_free(reference);

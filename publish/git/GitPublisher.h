@@ -119,9 +119,10 @@ class TGitPublisher {
   private:
     TGitResult Run(const std::string& siteFolder, bool push);
     void Open();
-    // Connects, lists the branches and fetches the publishing branch when the cache lacks
-    // its tip; false when the repository has no such branch.
-    bool Fetch(std::string& tip);
+    void OpenRepository();
+    // Connects, lists the branches and (with download) fetches the publishing branch when
+    // the local repository lacks its tip; false when the repository has no such branch.
+    bool Fetch(std::string& tip, bool download);
     void Progress(int percent, const std::string& step);
     void Log(const std::string& line);
     [[noreturn]] void Fail(const std::string& step, int code);

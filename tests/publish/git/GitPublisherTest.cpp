@@ -269,6 +269,15 @@ const std::vector<TGitCase> Cases = {
          EXPECT_EQ(result.Commit, "");
          EXPECT_EQ(b.Tip(), tip);
      }},
+    {"a page changed in the branch by hand is put back", "",
+     [](TGitBench& b) {
+         b.WriteSite(Site);
+         b.Publish();
+         b.CommitAsSomeoneElse({{"Page1.htm", "edited by hand"}});
+         const TGitResult result = b.Publish();
+         EXPECT_EQ(result.Message, "Publish from Corvane: 1 changed, 0 removed");
+         EXPECT_EQ(WithoutManifest(b.Branch()), Site);
+     }},
     {"a branch of another name, and the branches listed", "",
      [](TGitBench& b) {
          b.Settings.Branch = "pages";
