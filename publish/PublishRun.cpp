@@ -1,5 +1,7 @@
 #include "publish/PublishRun.h"
 
+#include "publish/git/GitRecord.h"
+
 #include "model/Values.h"
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
@@ -293,6 +295,9 @@ void TPublishRun::Tell(const std::string& message, TPublishControl focus) {
 }
 
 TKeyringKey KeyringKeyOf(const TDPublish& record) {
+    // A Git repository's token: under the repository's host and port.
+    if (record.PROTOCOL == GitProtocol)
+        return GitKeyringKeyOf(record);
     return {record.PROTOCOL, record.FTP_SERVER, record.FTP_PORT, record.USER_NAME};
 }
 

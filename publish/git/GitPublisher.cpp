@@ -279,7 +279,8 @@ bool TGitPublisher::Fetch(std::string& tip, bool download) {
         code < 0)
         Fail("the address", code);
     TRemote remote(raw);
-    git_remote_callbacks calls = GIT_REMOTE_CALLBACKS_INIT;
+    git_remote_callbacks calls{};
+    git_remote_init_callbacks(&calls, GIT_REMOTE_CALLBACKS_VERSION);
     callbacks.Fill(calls);
     callbacks.OnTransfer = [this](unsigned done, unsigned total) {
         if (total > 0)
@@ -327,7 +328,8 @@ bool TGitPublisher::Fetch(std::string& tip, bool download) {
         const std::string refspec = "+" + wanted + ":" + FetchedRef;
         char* specs[] = {const_cast<char*>(refspec.c_str())};
         const git_strarray refspecs = {specs, 1};
-        git_fetch_options options = GIT_FETCH_OPTIONS_INIT;
+        git_fetch_options options{};
+        git_fetch_options_init(&options, GIT_FETCH_OPTIONS_VERSION);
         options.callbacks = calls;
         options.download_tags = GIT_REMOTE_DOWNLOAD_TAGS_NONE;
         options.prune = GIT_FETCH_NO_PRUNE;
@@ -358,7 +360,8 @@ std::vector<std::string> TGitPublisher::Branches() {
         code < 0)
         Fail("the address", code);
     TRemote remote(raw);
-    git_remote_callbacks calls = GIT_REMOTE_CALLBACKS_INIT;
+    git_remote_callbacks calls{};
+    git_remote_init_callbacks(&calls, GIT_REMOTE_CALLBACKS_VERSION);
     callbacks.Fill(calls);
     if (const int code =
             git_remote_connect(remote.get(), GIT_DIRECTION_FETCH, &calls, nullptr, nullptr);
@@ -682,7 +685,8 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
             code < 0)
             Fail("the address", code);
         TRemote remote(rawRemote);
-        git_push_options options = GIT_PUSH_OPTIONS_INIT;
+        git_push_options options{};
+        git_push_options_init(&options, GIT_PUSH_OPTIONS_VERSION);
         // The pack is made on every core.
         options.pb_parallelism = 0;
         callbacks.Fill(options.callbacks);

@@ -5,9 +5,11 @@
 
 #include "publish/git/GitServers.h"
 
+#include "publish/PublishRun.h"
 #include "publish/RequireServers.h"
 #include "publish/Transport.h"
 #include "publish/git/GitAddress.h"
+#include "publish/git/GitRecord.h"
 #include "publish/git/KnownHosts.h"
 
 #include <gtest/gtest.h>
@@ -400,6 +402,20 @@ TEST(GitPublish, Addresses) {
         }
         EXPECT_EQ(parts.substr(0, std::string(c.Parts).size()), c.Parts) << c.Address;
     }
+
+    // The token is kept under the repository's host and port, for the record's user, else
+    // the address's.
+    TDPublish record;
+    record.PROTOCOL = "Git";
+    record.REPOSITORY = " https://ann@git.example.org:8443/ann/site.git ";
+    TKeyringKey key = KeyringKeyOf(record);
+    EXPECT_EQ(key.Protocol + " " + key.Host + " " + std::to_string(key.Port) + " " + key.User,
+              "Git git.example.org 8443 ann");
+    record.USER_NAME = "bob";
+    EXPECT_EQ(KeyringKeyOf(record).User, "bob");
+    const TGitSettings settings = GitSettingsOf(record);
+    EXPECT_EQ(settings.Repository, "https://ann@git.example.org:8443/ann/site.git");
+    EXPECT_EQ(settings.Branch, "gh-pages");
 }
 
 // known_hosts as OpenSSH writes it: plain, with a port, hashed, patterns, revoked.
