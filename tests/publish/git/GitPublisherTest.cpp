@@ -271,6 +271,21 @@ const std::vector<TGitCase> Cases = {
          EXPECT_EQ(result.Commit, "");
          EXPECT_EQ(b.Tip(), tip);
      }},
+    {"a spoilt manifest in the branch removes nothing", "file",
+     [](TGitBench& b) {
+         b.WriteSite(Site);
+         b.Publish();
+         b.CommitAsSomeoneElse({{".corvane-manifest", "corvane-manifest 1\nnot a line\n"}});
+         b.WriteSite({{"index.htm", "<html>home</html>\r\n"}});
+         const TGitResult result = b.Publish();
+         EXPECT_EQ(result.ManifestNote, "The manifest's line 2 holds no SHA-256: nothing was "
+                                        "removed.");
+         EXPECT_EQ(result.Removed, 0);
+         EXPECT_EQ(WithoutManifest(b.Branch()), Site);
+         // The manifest written lists the site as it is.
+         b.WriteSite({{"index.htm", "<html>home</html>\r\n"}, {"Page1.htm", "one"}});
+         EXPECT_EQ(b.Publish().Message, "Publish from Corvane: 1 changed, 0 removed");
+     }},
     {"a page changed in the branch by hand is put back", "",
      [](TGitBench& b) {
          b.WriteSite(Site);
