@@ -271,12 +271,20 @@ void TGitPublisher::OpenRepository() {
     }
 }
 
+int TGitPublisher::NewRemote(git_remote** remote) {
+    // The address as the project holds it: the user's url.*.insteadOf of Git's own settings
+    // do not apply (and libgit2 1.5 leaks a little memory each time it reads them).
+    git_remote_create_options options{};
+    git_remote_create_options_init(&options, GIT_REMOTE_CREATE_OPTIONS_VERSION);
+    options.repository = FRepository;
+    options.flags = GIT_REMOTE_CREATE_SKIP_INSTEADOF | GIT_REMOTE_CREATE_SKIP_DEFAULT_FETCHSPEC;
+    return git_remote_create_with_opts(remote, FSettings.Repository.c_str(), &options);
+}
+
 bool TGitPublisher::Fetch(std::string& tip, bool download) {
     TGitCallbacks& callbacks = FState->Callbacks;
     git_remote* raw = nullptr;
-    if (const int code =
-            git_remote_create_anonymous(&raw, FRepository, FSettings.Repository.c_str());
-        code < 0)
+    if (const int code = NewRemote(&raw); code < 0)
         Fail("the address", code);
     TRemote remote(raw);
     git_remote_callbacks calls{};
@@ -355,9 +363,7 @@ std::vector<std::string> TGitPublisher::Branches() {
     callbacks.Refused = false;
     Open();
     git_remote* raw = nullptr;
-    if (const int code =
-            git_remote_create_anonymous(&raw, FRepository, FSettings.Repository.c_str());
-        code < 0)
+    if (const int code = NewRemote(&raw); code < 0)
         Fail("the address", code);
     TRemote remote(raw);
     git_remote_callbacks calls{};
@@ -680,9 +686,7 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
             BeforePush(attempt);
         Progress(70, "Pushing to " + FSettings.Branch + "...");
         git_remote* rawRemote = nullptr;
-        if (const int code =
-                git_remote_create_anonymous(&rawRemote, FRepository, FSettings.Repository.c_str());
-            code < 0)
+        if (const int code = NewRemote(&rawRemote); code < 0)
             Fail("the address", code);
         TRemote remote(rawRemote);
         git_push_options options{};

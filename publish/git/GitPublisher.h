@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+struct git_remote;
 struct git_repository;
 
 struct TGitSettings {
@@ -120,6 +121,8 @@ class TGitPublisher {
     TGitResult Run(const std::string& siteFolder, bool push);
     void Open();
     void OpenRepository();
+    // An anonymous remote of the repository's address (libgit2's result code).
+    int NewRemote(git_remote** remote);
     // Connects, lists the branches and (with download) fetches the publishing branch when
     // the local repository lacks its tip; false when the repository has no such branch.
     bool Fetch(std::string& tip, bool download);
