@@ -4,6 +4,7 @@
 #include "publish/git/GitAddress.h"
 #include "publish/git/GitCallbacks.h"
 #include "publish/git/GitPack.h"
+#include "publish/git/GitSiteIndex.h"
 #include "publish/git/GitSocket.h"
 
 #include "platform/Error.h"
@@ -51,29 +52,6 @@ std::string OidText(const git_oid& oid) {
     char text[GIT_OID_HEXSZ + 1];
     git_oid_tostr(text, sizeof text, &oid);
     return text;
-}
-
-// The whole of a plain file, never read through a link.
-std::string ReadSiteFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
-        throw TError("The file cannot be read", path);
-    std::string bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            ::close(fd);
-            throw TError("The file cannot be read", path);
-        }
-        if (got == 0)
-            break;
-        bytes.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(fd);
-    return bytes;
 }
 
 // FOLDER as the names of its folders, "" for the root; a TError for a name that has no place
@@ -467,8 +445,12 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
         ~TForget() { git_mempack_reset(Memory); }
     } forget{FState->Memory};
     Progress(0, "Reading the site...");
-    // The site's files: name, size, SHA-256 (for the manifest) and the blob's id.
-    const std::vector<TLocalFile> site = ListSiteFiles(siteFolder);
+    // The site's files: name, size, SHA-256 (for the manifest) and the blob's id, read only
+    // where they changed since the last run from here.
+    TGitSiteIndex index(git_repository_path(FRepository) + std::string("corvane-site-") +
+                        Sha256OfBytes(siteFolder).substr(0, 16));
+    const std::vector<TGitSiteFile> site = index.List(siteFolder);
+    index.Save();
     std::string root = siteFolder;
     if (!root.empty() && root.back() != '/')
         root += '/';
@@ -560,13 +542,11 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
         // The objects this attempt wrote, kept once its commit is pushed.
         std::vector<git_oid> made;
         std::size_t done = 0;
-        for (const TLocalFile& file : site) {
+        for (const TGitSiteFile& file : site) {
             CheckCancelled();
             names.insert(file.Name);
             manifest.Files[file.Name] = TManifestEntry{file.Size, TSha256Digest(file.Sha256)};
-            const std::string bytes = ReadSiteFile(root + file.Name);
-            git_oid oid{};
-            git_odb_hash(&oid, bytes.data(), bytes.size(), GIT_OBJECT_BLOB);
+            git_oid oid = file.Blob;
             const git_tree_entry* existing = git_treebuilder_get(builder.get(), file.Name.c_str());
             if (existing && git_tree_entry_type(existing) == GIT_OBJECT_TREE)
                 throw TTransportError("Git: " + file.Name + " is a folder in the branch",
@@ -578,6 +558,7 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
             if (existing && git_oid_equal(git_tree_entry_id(existing), &oid) &&
                 git_tree_entry_filemode(existing) != GIT_FILEMODE_COMMIT)
                 continue;
+            const std::string bytes = ReadSiteFile(root + file.Name);
             if (git_blob_create_from_buffer(&oid, FRepository, bytes.data(), bytes.size()) < 0 ||
                 git_treebuilder_insert(nullptr, builder.get(), file.Name.c_str(), &oid,
                                        GIT_FILEMODE_BLOB) < 0)

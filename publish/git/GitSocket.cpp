@@ -11,6 +11,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <string>
 #include <sys/socket.h>
@@ -103,8 +105,11 @@ int Connect(git_stream* raw) {
         }
         if (result == 0) {
             ::freeaddrinfo(lookup.Found);
-            // Blocking again: libssh2 reads it as libgit2's own sockets are read.
+            // Blocking again: libssh2 reads it as libgit2's own sockets are read. libgit2
+            // writes a request in many small pieces, which are not to wait for each other.
             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            const int on = 1;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
             return 0;
         }
         why = std::strerror(errno);

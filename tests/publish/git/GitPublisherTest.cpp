@@ -169,6 +169,16 @@ const std::vector<TGitCase> Cases = {
          EXPECT_EQ(b.LastChanges(), "M\t.corvane-manifest\nM\tPage2.htm\n");
          EXPECT_EQ(WithoutManifest(b.Branch()), changed);
      }},
+    {"a page rewritten in place with as many bytes is seen", "file",
+     [](TGitBench& b) {
+         b.WriteSite(Site);
+         b.Publish();
+         WriteFileBytes(b.Site / "Page1.htm", "<html>page One</html>\r\n");
+         const TGitResult result = b.Publish();
+         EXPECT_EQ(result.Message, "Publish from Corvane: 1 changed, 0 removed");
+         EXPECT_EQ(b.Branch().at("Page1.htm"), "<html>page One</html>\r\n");
+         EXPECT_EQ(b.Publish().Message, "Nothing to publish");
+     }},
     {"a removed column's files go, nothing else", "",
      [](TGitBench& b) {
          b.CommitAsSomeoneElse({{"notes.txt", "mine\n"}});

@@ -5,6 +5,7 @@
 # seconds. Usage: git-http-server.py ROOT LIFETIME [USER:TOKEN]
 import base64
 import os
+import socket
 import subprocess
 import sys
 import threading
@@ -20,6 +21,11 @@ class Handler(BaseHTTPRequestHandler):
 
     def log_message(self, *args):
         pass
+
+    def setup(self):
+        super().setup()
+        # The headers and the body go out at once, as a web server sends them.
+        self.connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
 
     def do_GET(self):
         self.serve()
