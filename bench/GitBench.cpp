@@ -5,7 +5,7 @@
 // page changed against the same three commands after the same change. Both are played
 // against a repository served by git http-backend behind the tests' HTTP server
 // (tests/publish/git/git-http-server.py) and against the repository as a local folder
-// (file://). Prints the seconds and the ratios; each figure is the best of three runs.
+// (file://). Prints the seconds and the ratios; each figure is the best of five runs.
 
 #include "publish/git/GitPublisher.h"
 
@@ -25,7 +25,7 @@
 namespace {
 
 constexpr int Files = 1000;
-constexpr int Runs = 3;
+constexpr int Runs = 5;
 // The HTTP server ends by itself after this many seconds, whatever happens to the run.
 constexpr int ServerLifetimeSeconds = 900;
 
