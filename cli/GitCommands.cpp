@@ -117,6 +117,16 @@ int PublishToGit(TDProject& project, const TGitCommandOptions& options) {
     TGitSettings settings;
     if (!SettingsOf(project, options, settings))
         return 1;
+    // Accepted for this project, as for the other protocols: kept with its settings.
+    if (!options.Trust.empty() && project.PUBLISH.TRUSTED != settings.Trusted) {
+        try {
+            project.PUBLISH.TRUSTED = settings.Trusted;
+            project.Save();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "corvane-cli: %s\n", Shown(e.what()).c_str());
+            return 1;
+        }
+    }
     TGitPublisher publisher(settings);
     Follow(publisher, options.Verbose);
     const std::string where = settings.Branch + " of " + Shown(settings.Repository);
