@@ -201,16 +201,17 @@ void TGitSocketScope::ShutDown() noexcept {
 }
 
 bool UseBoundedGitSockets() {
-    static const bool used = [] {
+    static const bool fits = [] {
         int major = 0, minor = 0, revision = 0;
         git_libgit2_version(&major, &minor, &revision);
         // The SSH transport's reading of the stream holds for this release alone.
-        if (major != 1 || minor != 5)
-            return false;
-        git_stream_registration registration{};
-        registration.version = GIT_STREAM_VERSION;
-        registration.init = NewStream;
-        return git_stream_register(GIT_STREAM_STANDARD, &registration) == 0;
+        return major == 1 && minor == 5;
     }();
-    return used;
+    if (!fits)
+        return false;
+    // Each time: libgit2's shutdown (when its last user goes) may forget the registry.
+    git_stream_registration registration{};
+    registration.version = GIT_STREAM_VERSION;
+    registration.init = NewStream;
+    return git_stream_register(GIT_STREAM_STANDARD, &registration) == 0;
 }

@@ -39,6 +39,7 @@ class TGitSocketScope {
     std::atomic<int> Socket{-1};
 };
 
-// Puts the connections above in place of libgit2's own, once for the process; false (and
-// libgit2 keeps its own, unbounded) where the libgit2 linked is not the one this was made for.
+// Puts the connections above in place of libgit2's own (TOnThisThread does, before each
+// run); false (and libgit2 keeps its own, unbounded) where the libgit2 linked is not the one
+// this was made for.
 bool UseBoundedGitSockets();
