@@ -167,8 +167,10 @@ void SaveLook(const std::string& scratch, const std::string& name,
     for (const char* picture : {"Background.gif", "Button.gif"})
         if (!CopyFileReplacing(picturesFolder + "/" + picture, project.ImagesPath() + picture))
             throw TError("cannot copy the picture " + picturesFolder + "/" + picture);
-    project.OPTIONS = TDOptions::ForNewProject(); // what a new project gets without a template
+    // What a new project gets without a template, in English as the template's words are.
+    project.OPTIONS = TDOptions::ForNewProject("en");
     set(project);
+    project.FitLanguageToDesign();
     project.Save();
     SaveAsTemplate(project, templatesFolder + "/" + name + ".Tmp");
 }
@@ -180,7 +182,9 @@ void SaveSampleLook(const std::string& scratch, const std::string& sampleFolder,
     std::filesystem::copy(sampleFolder, folder, std::filesystem::copy_options::recursive);
     TXmlDocument document;
     TDProject project(folder, document);
-    project.OPTIONS = TDOptions::ForNewProject();
+    project.OPTIONS = TDOptions::ForNewProject(
+        project.OPTIONS.SITE_LANGUAGE.empty() ? "en" : project.OPTIONS.SITE_LANGUAGE);
+    project.FitLanguageToDesign();
     SaveAsTemplate(project, templatesFolder + "/" + name + ".Tmp");
 }
 

@@ -16,6 +16,7 @@
 #include "publish/ConnectionTest.h"
 #include "publish/PublishPassword.h"
 #include "publish/PublishRun.h"
+#include "publish/PublishTarget.h"
 #include "publish/git/GitRecord.h"
 
 #include <csignal>
@@ -55,8 +56,16 @@ int RunConnect(const std::vector<std::string>& args) {
     if (record.PROTOCOL == GitProtocol)
         return ConnectToGit(*project, {false, false, line.Has("--verbose"),
                                        line.Has("--trust") ? line.Value("--trust") : ""});
-    if (TrimBlanks(record.FTP_SERVER).empty()) {
+    const TPublishTarget* target = FindPublishTarget(record.PROTOCOL);
+    const auto uses = [target](TTargetSetting setting) {
+        return !target || target->UsesSetting(setting);
+    };
+    if (uses(TTargetSetting::Host) && TrimBlanks(record.FTP_SERVER).empty()) {
         std::fputs("corvane-cli: Need FTP server.\n", stderr);
+        return 1;
+    }
+    if (!uses(TTargetSetting::Host) && TrimBlanks(record.FOLDER).empty()) {
+        std::fprintf(stderr, "corvane-cli: %s\n", TPublishRun::NeedFolderMessage);
         return 1;
     }
     TTransportSettings settings;
@@ -70,12 +79,25 @@ int RunConnect(const std::vector<std::string>& args) {
         settings.Trusted = NormalFingerprint(line.Value("--trust"));
     // The password as publish finds it: the keyring's, else the project's, else
     // CORVANE_PASSWORD, else asked on the terminal; never shown.
-    if (!TrimBlanks(record.USER_NAME).empty()) {
+    if (uses(TTargetSetting::Password) && !TrimBlanks(record.USER_NAME).empty()) {
         TKeyring keyring;
         settings.Password =
             FindPublishPassword(KeyringKeyOf(record), record.PASSWORD, keyring).Password;
     }
 
+    if (target && target->MakePublisher) {
+        std::unique_ptr<TSitePublisher> publisher = target->MakePublisher(record, settings);
+        if (line.Has("--verbose"))
+            publisher->OnLog = [](const std::string& text) {
+                std::fprintf(stderr, "%s\n", ControlCharactersShown(text).c_str());
+            };
+        const TConnectionReport report = publisher->Test();
+        for (const std::string& text : report.Lines)
+            std::printf("%s\n", ControlCharactersShown(text).c_str());
+        if (report.Works)
+            std::printf("Everything works.\n");
+        return report.Works ? 0 : 1;
+    }
     TConnectionTest test(settings, record.FOLDER);
     if (line.Has("--verbose"))
         test.OnLog = [](const std::string& text) {

@@ -1,7 +1,7 @@
 // corvane-cli publish PROJECT_FOLDER [--yes] [--no-build] [--verbose] [--trust FINGERPRINT]
 // [--dry-run] [--all] [--jobs N] [--break-lock]: builds the site into the emptied HTML folder as
 // the Publish command does (or, with --no-build, takes the HTML folder as it stands) and uploads
-// its files with the project's stored settings (FTP, FTPS or SFTP) and the password from the
+// its files with the project's stored settings (any publishing target) and the password from the
 // keyring, the project, CORVANE_PASSWORD or the terminal. A project that synchronises (SYNC) sends
 // only what changed and deletes what the site no longer has, as the publish dialog does; --dry-run
 // says what that would be and changes nothing. On a terminal a progress bar follows the run;
@@ -23,6 +23,7 @@
 #include "platform/XmlDocument.h"
 #include "publish/PublishPassword.h"
 #include "publish/PublishRun.h"
+#include "publish/PublishTarget.h"
 #include "publish/git/GitRecord.h"
 
 #include <algorithm>
@@ -154,12 +155,11 @@ class TConsoleView : public TPublishView {
     }
     void Draw() {
         constexpr int Width = 30;
-        const int progress = std::clamp(FRun->ProgressBar, 0, 100);
+        const int progress = std::clamp(FRun->Progress, 0, 100);
         const int filled = progress * Width / 100;
         std::string bar = "\r\033[K[" + std::string(static_cast<std::size_t>(filled), '#') +
                           std::string(static_cast<std::size_t>(Width - filled), '-') + "] ";
-        std::fprintf(stderr, "%s%3d%%  %s", bar.c_str(), progress,
-                     Shown(FRun->LabelPublish).c_str());
+        std::fprintf(stderr, "%s%3d%%  %s", bar.c_str(), progress, Shown(FRun->StatusLine).c_str());
         std::fflush(stderr);
         FDrawn = true;
     }
@@ -278,13 +278,16 @@ int RunPublish(const std::vector<std::string>& args) {
     run.BreakLock = line.Has("--break-lock");
     // Accepted for this project as the window's Trust would: stored with the settings.
     if (line.Has("--trust"))
-        run.Edits.Trusted = NormalFingerprint(line.Value("--trust"));
+        run.Typed.Trusted = NormalFingerprint(line.Value("--trust"));
 
     const TDPublish& settings = project->PUBLISH;
     // The password: the keyring's, else the project's, else CORVANE_PASSWORD, else asked on
     // the terminal; sent, never stored. Not asked for a run that stops for want of a server
     // or a user.
-    if (!TrimBlanks(settings.FTP_SERVER).empty() && !TrimBlanks(settings.USER_NAME).empty()) {
+    const TPublishTarget* target = FindPublishTarget(settings.PROTOCOL);
+    const bool usesPassword = !target || target->UsesSetting(TTargetSetting::Password);
+    if (usesPassword && !TrimBlanks(settings.FTP_SERVER).empty() &&
+        !TrimBlanks(settings.USER_NAME).empty()) {
         TKeyring keyring;
         TPublishPassword password = FindPublishPassword(
             {settings.PROTOCOL, settings.FTP_SERVER, settings.FTP_PORT, settings.USER_NAME},
@@ -360,10 +363,15 @@ int RunPublish(const std::vector<std::string>& args) {
         for (const TPublishRow& row : run.Rows)
             if (row.Status == TPublishRun::SuccessStatus)
                 ++sent;
-        std::printf("Published %zu file%s to %s:%d%s%s\n", sent, sent == 1 ? "" : "s",
-                    Shown(settings.FTP_SERVER).c_str(), settings.FTP_PORT,
-                    TrimBlanks(settings.FOLDER).empty() ? "" : " in ",
-                    TrimBlanks(settings.FOLDER).empty() ? "" : Shown(settings.FOLDER).c_str());
+        if (target && !target->UsesSetting(TTargetSetting::Host))
+            std::printf("Published %zu file%s to %s\n", sent, sent == 1 ? "" : "s",
+                        Shown(settings.FOLDER).c_str());
+        else
+            std::printf("Published %zu file%s to %s:%d%s%s\n", sent, sent == 1 ? "" : "s",
+                        Shown(settings.FTP_SERVER).c_str(),
+                        settings.FTP_PORT == 0 && target ? target->DefaultPort : settings.FTP_PORT,
+                        TrimBlanks(settings.FOLDER).empty() ? "" : " in ",
+                        TrimBlanks(settings.FOLDER).empty() ? "" : Shown(settings.FOLDER).c_str());
         return 0;
     }
     case TPublishOutcome::Cancelled:

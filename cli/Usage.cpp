@@ -1,6 +1,41 @@
 #include "cli/Usage.h"
 
-const char* const ProgramUsage =
+#include "publish/PublishTarget.h"
+
+#include <deque>
+#include <string>
+#include <utility>
+
+namespace {
+
+// text with "@TARGETS@" replaced by the targets' names ("FTP, FTPS, SFTP or Folder") and
+// "@TARGET_LIST@" by PublishTargetsText.
+const char* WithTargets(std::string text) {
+    // Made once each, at start-up, and kept for the program's life.
+    static std::deque<std::string> texts;
+    for (std::size_t at; (at = text.find("@TARGETS@")) != std::string::npos;)
+        text.replace(at, 9, PublishTargetNames(" or "));
+    for (std::size_t at; (at = text.find("@TARGET_LIST@")) != std::string::npos;)
+        text.replace(at, 13, PublishTargetsText());
+    texts.push_back(std::move(text));
+    return texts.back().c_str();
+}
+
+} // namespace
+
+std::string PublishTargetsText() {
+    std::string text;
+    for (const TPublishTarget* target : PublishTargets()) {
+        std::string line = "  ";
+        line.append(target->Name);
+        line.append(line.size() < 10 ? 10 - line.size() : 1, ' ');
+        line.append(target->Summary);
+        text.append(line).push_back('\n');
+    }
+    return text;
+}
+
+const char* const ProgramUsage = WithTargets(
     "Usage: corvane-cli COMMAND ARGUMENT... [OPTION]...\n"
     "       corvane-cli --help | --version\n"
     "Builds and publishes the web site of a Corvane project, and packs a project into one\n"
@@ -12,7 +47,7 @@ const char* const ProgramUsage =
     "                                build the site (into HTML, or FOLDER)\n"
     "  publish PROJECT_FOLDER [--yes] [--no-build] [--verbose] [--trust FINGERPRINT]\n"
     "          [--dry-run] [--all] [--jobs N] [--break-lock]\n"
-    "                                build and upload the site (FTP, FTPS or SFTP)\n"
+    "                                build and upload the site (@TARGETS@)\n"
     "  connect PROJECT_FOLDER [--verbose] [--trust FINGERPRINT]\n"
     "                                test the connection to the server\n"
     "  export PROJECT_FOLDER ARCHIVE_FILE [--force]\n"
@@ -20,13 +55,14 @@ const char* const ProgramUsage =
     "  import ARCHIVE_FILE [PROJECT_FOLDER]\n"
     "                                unpack an archive into a new project folder\n"
     "  help [COMMAND]                show this text, or a command's own\n"
+    "  help targets                  list the places a site can be published to\n"
     "\n"
     "Options:\n"
     "  -h, --help                    show this text; after a command, the command's own\n"
     "  --version                     print the program's name and version\n"
     "\n"
     "Exit status: 0 on success, 1 when the work failed, 2 for a wrong command line.\n"
-    "See corvane-cli(1) for more.\n";
+    "See corvane-cli(1) for more.\n");
 
 const char* const CheckUsage =
     "Usage: corvane-cli check PROJECT_FOLDER\n"
@@ -48,12 +84,12 @@ const char* const BuildUsage =
     "  --into FOLDER  build into FOLDER instead, an existing folder, deleting nothing there\n"
     "  -h, --help     show this text\n";
 
-const char* const PublishUsage =
+const char* const PublishUsage = WithTargets(
     "Usage: corvane-cli publish PROJECT_FOLDER [--yes] [--no-build] [--verbose]\n"
     "                           [--trust FINGERPRINT] [--dry-run] [--all] [--jobs N]\n"
     "                           [--break-lock]\n"
     "Builds the site into the emptied HTML folder and uploads its files with the project's\n"
-    "stored settings (FTP, FTPS or SFTP), after asking. A project that synchronises sends\n"
+    "stored settings (@TARGETS@), after asking. A project that synchronises sends\n"
     "only the files that changed since the last publish and deletes from the server the\n"
     "files the site no longer has (more than 50 only when confirmed); others send every\n"
     "file. A certificate or host key that does not verify is refused and its SHA-256\n"
@@ -75,20 +111,27 @@ const char* const PublishUsage =
     "  -j, --jobs N   use N connections at once (1 to 8; the project's setting otherwise)\n"
     "  --break-lock   break a lock that a publish left on the server more than 30 minutes\n"
     "                 ago (or whose process on this host is gone)\n"
-    "  -h, --help     show this text\n";
+    "  -h, --help     show this text\n"
+    "\n"
+    "Targets (the project's protocol):\n"
+    "@TARGET_LIST@");
 
-const char* const ConnectUsage =
+const char* const ConnectUsage = WithTargets(
     "Usage: corvane-cli connect PROJECT_FOLDER [--verbose] [--trust FINGERPRINT]\n"
     "Connects to the project's server with its stored settings, logs in and changes to the\n"
-    "folder, uploads nothing, and prints what works and what does not (for Git, the\n"
-    "repository's branches). Exits with 0 when everything works.\n"
+    "folder (for a folder on this machine: opens it; for Git: lists the repository's branches),\n"
+    "uploads nothing, and prints what works and what does not. Exits with 0 when everything\n"
+    "works.\n"
     "\n"
     "Options:\n"
     "  -v, --verbose  show the exchange with the server (the password is never shown)\n"
     "  --trust FINGERPRINT\n"
     "                 trust the certificate or host key with this SHA-256 fingerprint\n"
     "                 (AB:CD:...) for this test; the project is not changed\n"
-    "  -h, --help     show this text\n";
+    "  -h, --help     show this text\n"
+    "\n"
+    "Targets (the project's protocol):\n"
+    "@TARGET_LIST@");
 
 const char* const ExportUsage =
     "Usage: corvane-cli export PROJECT_FOLDER ARCHIVE_FILE [--force]\n"

@@ -13,5 +13,9 @@ extern const char* const ConnectUsage;
 extern const char* const ExportUsage;
 extern const char* const ImportUsage;
 
+// The publishing targets, one line each: the name PROTOCOL stores and what it reaches
+// (corvane-cli help targets, the usages of publish and connect, the manual page).
+std::string PublishTargetsText();
+
 // The usage of the named command; null for a name that is not a command.
 const char* CommandUsage(const std::string& command);

@@ -27,6 +27,10 @@ int main(int argc, char** argv) {
                 std::fputs(ProgramUsage, stdout);
                 return 0;
             }
+            if (args.front() == "targets" && args.size() == 1) {
+                std::fputs(PublishTargetsText().c_str(), stdout);
+                return 0;
+            }
             const char* usage = CommandUsage(args.front());
             if (!usage || args.size() > 1)
                 return UsageError(usage ? "unexpected argument \"" + args[1] + "\""

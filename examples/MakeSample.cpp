@@ -303,6 +303,13 @@ int main(int argc, char** argv) {
         TDProject project(folder, document);
         SetLookAndLayout(project);
         SetContent(project);
+        // The sample shows what a new project gets: the Modern pages, in English, with the
+        // site options on (tests/generator/golden/sample-classic keeps its Classic form).
+        project.OPTIONS = TDOptions::ForNewProject("en");
+        project.FitLanguageToDesign();
+        // It publishes as it always has: the active exchange, every file each time.
+        project.PUBLISH.PASSIVE = false;
+        project.PUBLISH.SYNC = false;
         project.Save();
         AddMenu(project, document);
     } catch (const TError& e) {

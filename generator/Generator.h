@@ -32,8 +32,19 @@ std::int32_t FitHeightOf(std::int32_t maxWidth, std::int32_t width, std::int32_t
 void CopyIntoOutput(TDProject& project, const std::string& folder, const std::string& name);
 // ---- Pictures beside the pages (Pictures.cpp)
 // Copies a picture of the Images folder beside the pages as CopyIntoOutput does; with
-// TDOptions.PICTURE_SIZE set, a JPEG larger than that is written scaled down instead.
+// TDOptions.PICTURE_SIZE set, a JPEG, PNG or WebP larger than that is written scaled down in
+// its own format instead. On a site whose design is not Modern a WebP is always written as
+// PNG, under the name PictureOutputName gives; one that cannot be converted counts as a copy
+// that failed.
 void CopyPictureIntoOutput(TDProject& project, const std::string& name);
+// Whether a picture is scaled to TDOptions.PICTURE_SIZE: not a background or a button, whose
+// pictures are tiled at their own size.
+enum class TPictureScaling { ToSiteSize, None };
+void CopyPictureIntoOutput(TDProject& project, const std::string& name, TPictureScaling scaling);
+// The name a picture has beside the pages, the one its tag gives: the file-name part of name,
+// except that a WebP on a site whose design is not Modern becomes a PNG ("Photo.webp" is
+// written as "Photo-webp.png").
+std::string PictureOutputName(const TDProject& project, const std::string& name);
 struct TShownSize {
     std::int32_t Width = 0;
     std::int32_t Height = 0;

@@ -36,7 +36,7 @@ class TSkeletonBuilder {
 // The homepage carries the background picture beside it.
 void CopyBackground(TDProject& project) {
     if (IsHomepage(project))
-        CopyIntoOutput(project, project.ImagesPath(), project.FRAME.BACKGROUND);
+        CopyPictureIntoOutput(project, project.FRAME.BACKGROUND, TPictureScaling::None);
 }
 
 // The title of the page: with the site options, the page's or the column's title before the
@@ -189,7 +189,7 @@ TPageSkeleton MakePageSkeleton(const TDProject& project) {
         b.Text(" leftmargin=\"0\" topmargin=\"0\"");
     if (!frame.BACKGROUND.empty()) {
         b.Call(CopyBackground);
-        b.Text(" background=\"" + FileNamePart(frame.BACKGROUND) + "\"");
+        b.Text(" background=\"" + PictureOutputName(project, frame.BACKGROUND) + "\"");
     }
     b.Line(">");
     if (!frame.ON_LEFT)

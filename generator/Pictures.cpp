@@ -1,5 +1,7 @@
-// Pictures beside the pages: copied as they are, or, when the site limits their size, JPEGs
-// larger than the limit written scaled down, with the tags giving the size written.
+// Pictures beside the pages: copied as they are, or, when the site limits their size, JPEGs,
+// PNGs and WebPs larger than the limit written scaled down in their own format, with the tags
+// giving the size written. A WebP on a site whose design is not Modern is written as PNG
+// under a name of its own, so that every browser shows it.
 
 #include "generator/BuildState.h"
 #include "generator/Generator.h"
@@ -33,19 +35,39 @@ std::uint64_t ContentHash(std::string_view bytes) {
     return hash;
 }
 
-std::string CacheName(std::string_view bytes, std::int32_t maxSide) {
+std::string CacheName(std::string_view bytes, std::int32_t maxSide, const std::string& extension) {
     static constexpr char Hex[] = "0123456789abcdef";
     std::uint64_t hash = ContentHash(bytes);
     std::string name(16, '0');
     for (int i = 15; i >= 0; --i, hash >>= 4)
         name[static_cast<std::size_t>(i)] = Hex[hash & 15];
-    return name + "-" + std::to_string(bytes.size()) + "-" + std::to_string(maxSide) + ".jpg";
+    return name + "-" + std::to_string(bytes.size()) + "-" + std::to_string(maxSide) + extension;
 }
 
-bool IsJpegData(std::string_view bytes) {
-    return bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-           static_cast<unsigned char>(bytes[1]) == 0xD8 &&
-           static_cast<unsigned char>(bytes[2]) == 0xFF;
+// The extension of the copies the cache keeps in a format: ".jpg" for JPEG, as ever.
+std::string CacheExtension(TPictureFormat format) {
+    switch (format) {
+    case TPictureFormat::Png:
+        return ".png";
+    case TPictureFormat::Webp:
+        return ".webp";
+    case TPictureFormat::Gif:
+        return ".gif";
+    case TPictureFormat::Jpeg:
+        break;
+    }
+    return ".jpg";
+}
+
+// What a copy beside the pages is made as: the format it is written in, and whether it must
+// be written even when it fits the size (a WebP turned into PNG).
+struct TCopyKind {
+    TPictureFormat Format = TPictureFormat::Jpeg;
+    bool Converted = false;
+};
+
+bool IsWebpName(const std::string& part) {
+    return IsPictureFileName(part) && PictureFormatOfName(part) == TPictureFormat::Webp;
 }
 
 struct TWebCopy {
@@ -54,11 +76,13 @@ struct TWebCopy {
     int Height = 0;
 };
 
-// The web-sized copy of a JPEG from the cache, made and kept there when it is not there yet;
-// none when the picture cannot be decoded (it is then copied as it is).
+// The web-sized copy of a picture from the cache, made and kept there when it is not there
+// yet; none when the picture cannot be decoded (error tells why).
 std::optional<TWebCopy> WebCopy(const TDProject& project, const std::string& source,
-                                std::string_view bytes, std::int32_t maxSide) {
-    const std::string cached = CacheFolder(project) + "/" + CacheName(bytes, maxSide);
+                                std::string_view bytes, std::int32_t maxSide, TCopyKind kind,
+                                std::string& error) {
+    const std::string cached =
+        CacheFolder(project) + "/" + CacheName(bytes, maxSide, CacheExtension(kind.Format));
     if (IsPlainFile(cached)) {
         try {
             TWebCopy copy;
@@ -66,7 +90,7 @@ std::optional<TWebCopy> WebCopy(const TDProject& project, const std::string& sou
             const TPictureSize size = DecodePictureSize(copy.Bytes, cached);
             copy.Width = size.Width;
             copy.Height = size.Height;
-            if (std::max(copy.Width, copy.Height) <= maxSide)
+            if (maxSide <= 0 || std::max(copy.Width, copy.Height) <= maxSide)
                 return copy;
         } catch (const TError&) {
             // A damaged copy is made again.
@@ -74,11 +98,12 @@ std::optional<TWebCopy> WebCopy(const TDProject& project, const std::string& sou
     }
     TWebCopy copy;
     try {
-        TScaledJpeg scaled = ScaleJpeg(bytes, maxSide, source);
+        TScaledPicture scaled = ScalePicture(bytes, maxSide, kind.Format, source);
         copy.Bytes = std::move(scaled.Bytes);
         copy.Width = scaled.Width;
         copy.Height = scaled.Height;
-    } catch (const TError&) {
+    } catch (const TError& e) {
+        error = e.Message();
         return std::nullopt;
     }
     try {
@@ -95,10 +120,11 @@ std::optional<TWebCopy> WebCopy(const TDProject& project, const std::string& sou
 // hashing photos of several megabytes each time would slow every change down.
 struct TKnownPicture {
     TFileStamp Stamp;
-    bool Scaled = false; // a JPEG above the size, written from its web-sized copy
+    bool Scaled = false; // above the size or converted, written from its web-sized copy
     std::string CacheName;
     int SourceWidth = 0, SourceHeight = 0; // as stored, before the EXIF orientation
     int Width = 0, Height = 0;             // as written
+    std::string Failure;                   // why a WebP to be converted could not be
 };
 // The web-sized copy written to an output file, so that it is not written again while the
 // file is as it was left.
@@ -116,27 +142,38 @@ std::unordered_map<std::string, TKnownTarget>& KnownTargets() {
     return known;
 }
 
-// Learns what a picture is: whether it is a JPEG above the size, and then its web-sized copy
-// (made now when the cache lacks it). False when it is to be copied as it is.
+// Learns what a picture is: whether it is a JPEG, PNG or WebP above the size (or one to be
+// converted), and then its web-sized copy (made now when the cache lacks it). False when it
+// is to be copied as it is; a picture to be converted that cannot be read or decoded leaves
+// its reason in error.
 bool LearnPicture(const TDProject& project, const std::string& source, std::int32_t maxSide,
-                  TKnownPicture& known, std::string& copyBytes) {
+                  TCopyKind kind, TKnownPicture& known, std::string& copyBytes,
+                  std::string& error) {
     std::string bytes;
     TPictureSize size;
     try {
         bytes = ReadPictureBytes(source);
-        if (!IsJpegData(bytes))
-            return false; // GIFs as they are
         size = DecodePictureSize(bytes, source);
-    } catch (const TError&) {
+    } catch (const TError& e) {
+        if (kind.Converted)
+            error = e.Message();
         return false; // what cannot be read, as it is
     }
-    if (std::max(size.Width, size.Height) <= maxSide)
+    if (!kind.Converted) {
+        // GIFs as they are, and any picture whose data is not of the format its name says.
+        if (size.Format != kind.Format || size.Format == TPictureFormat::Gif)
+            return false;
+        if (maxSide <= 0 || std::max(size.Width, size.Height) <= maxSide)
+            return false;
+    }
+    std::optional<TWebCopy> copy = WebCopy(project, source, bytes, maxSide, kind, error);
+    if (!copy) {
+        if (!kind.Converted)
+            error.clear(); // copied as it is
         return false;
-    std::optional<TWebCopy> copy = WebCopy(project, source, bytes, maxSide);
-    if (!copy)
-        return false;
+    }
     known.Scaled = true;
-    known.CacheName = CacheName(bytes, maxSide);
+    known.CacheName = CacheName(bytes, maxSide, CacheExtension(kind.Format));
     known.SourceWidth = size.Width;
     known.SourceHeight = size.Height;
     known.Width = copy->Width;
@@ -158,43 +195,83 @@ bool ReadCachedCopy(const TDProject& project, const TKnownPicture& known, std::s
 
 } // namespace
 
+std::string PictureOutputName(const TDProject& project, const std::string& name) {
+    std::string part = FileNamePart(name);
+    if (project.OPTIONS.IsModern() || !IsWebpName(part))
+        return part;
+    // "Photo.webp" becomes "Photo-webp.png": never the name of a PNG of the Images folder.
+    return part.substr(0, part.size() - FileExtension(part).size()) + "-webp.png";
+}
+
 void CopyPictureIntoOutput(TDProject& project, const std::string& name) {
-    const std::int32_t maxSide = project.OPTIONS.PICTURE_SIZE;
+    CopyPictureIntoOutput(project, name, TPictureScaling::ToSiteSize);
+}
+
+void CopyPictureIntoOutput(TDProject& project, const std::string& name, TPictureScaling scaling) {
+    const std::int32_t maxSide =
+        scaling == TPictureScaling::ToSiteSize ? std::max(project.OPTIONS.PICTURE_SIZE, 0) : 0;
     const std::string part = FileNamePart(name);
     const std::string images = project.ImagesPath();
+    const std::string outPart = PictureOutputName(project, name);
+    TCopyKind kind;
+    kind.Converted = outPart != part;
     TFileStamp stamp;
-    if (maxSide <= 0 || !project.BuildState || part.empty() || part == "." || part == ".." ||
-        !ReadFileStamp(images + part, stamp)) {
+    if ((maxSide <= 0 && !kind.Converted) || part.empty() || part == "." || part == ".." ||
+        !IsPictureFileName(outPart) || !ReadFileStamp(images + part, stamp)) {
         CopyIntoOutput(project, images, name);
         return;
     }
+    kind.Format = PictureFormatOfName(outPart);
     const std::string source = images + part;
+    if (!project.BuildState) {
+        // Outside a build (a page on its own): no cache, the copy is made afresh.
+        if (kind.Converted) {
+            try {
+                const TScaledPicture copy =
+                    ScalePicture(ReadPictureBytes(source), maxSide, kind.Format, source);
+                WriteFileAtomically(project.OutputFolder + "/" + outPart, copy.Bytes);
+            } catch (const TError&) {
+                // As a copy that fails outside a build: in silence.
+            }
+        } else {
+            CopyIntoOutput(project, images, name);
+        }
+        return;
+    }
     TBuildState& state = *project.BuildState;
-    const auto written = state.Files.find(part);
+    const auto written = state.Files.find(outPart);
     if (written != state.Files.end() && written->second.Source == source)
         return; // written once in this build already
 
     // What is known of this version of the picture, or learnt now.
-    const std::string key = source + "\n" + std::to_string(maxSide);
+    const std::string key =
+        source + "\n" + std::to_string(maxSide) + (kind.Converted ? "\nconverted" : "");
     TKnownPicture& known = KnownPictures()[key];
     std::string copyBytes;
     bool haveBytes = false;
     const std::string cached = CacheFolder(project) + "/" + known.CacheName;
     if (!(known.Stamp == stamp) || (known.Scaled && !IsPlainFile(cached))) {
         known = TKnownPicture();
-        if (!LearnPicture(project, source, maxSide, known, copyBytes))
+        if (!LearnPicture(project, source, maxSide, kind, known, copyBytes, known.Failure))
             known.Scaled = false;
         else
             haveBytes = true;
         known.Stamp = stamp;
     }
     if (!known.Scaled) {
-        CopyIntoOutput(project, images, name);
+        if (!kind.Converted) {
+            CopyIntoOutput(project, images, name);
+            return;
+        }
+        // A WebP that cannot be turned into PNG: the page links a picture that is not there,
+        // which the build reports, as long as the file is as it was.
+        if (state.CopyFailures++ == 0)
+            state.FirstCopyFailure = part + ": " + known.Failure;
         return;
     }
 
     // The web-sized copy beside the pages, unless it is there already from an earlier build.
-    const std::string target = project.OutputFolder + "/" + part;
+    const std::string target = project.OutputFolder + "/" + outPart;
     TKnownTarget& knownTarget = KnownTargets()[target];
     TFileStamp targetStamp;
     const bool inPlace = !haveBytes && knownTarget.CacheName == known.CacheName &&
@@ -205,9 +282,14 @@ void CopyPictureIntoOutput(TDProject& project, const std::string& name) {
             // The copy in the cache is damaged or gone: made again.
             known = TKnownPicture();
             known.Stamp = stamp;
-            if (!LearnPicture(project, source, maxSide, known, copyBytes)) {
+            if (!LearnPicture(project, source, maxSide, kind, known, copyBytes, known.Failure)) {
                 known.Scaled = false;
-                CopyIntoOutput(project, images, name);
+                if (kind.Converted) {
+                    if (state.CopyFailures++ == 0)
+                        state.FirstCopyFailure = part + ": " + known.Failure;
+                } else {
+                    CopyIntoOutput(project, images, name);
+                }
                 return;
             }
         }
@@ -216,7 +298,7 @@ void CopyPictureIntoOutput(TDProject& project, const std::string& name) {
         } catch (const TError& e) {
             knownTarget = TKnownTarget();
             if (state.CopyFailures++ == 0)
-                state.FirstCopyFailure = part + ": " + e.Message();
+                state.FirstCopyFailure = outPart + ": " + e.Message();
             return;
         }
         size = static_cast<std::int64_t>(copyBytes.size());
@@ -225,8 +307,8 @@ void CopyPictureIntoOutput(TDProject& project, const std::string& name) {
         else
             knownTarget = TKnownTarget();
     }
-    state.Record(part, size, source);
-    TBuildState::TWrittenFile& file = state.Files[part];
+    state.Record(outPart, size, source);
+    TBuildState::TWrittenFile& file = state.Files[outPart];
     file.SourceWidth = known.SourceWidth;
     file.SourceHeight = known.SourceHeight;
     file.Width = known.Width;
@@ -238,12 +320,13 @@ TShownSize ShownPictureSize(const TDProject& project, const std::string& name, s
     const TShownSize stored{width, height};
     if (!project.BuildState || project.OPTIONS.PICTURE_SIZE <= 0)
         return stored;
-    const auto found = project.BuildState->Files.find(FileNamePart(name));
+    const auto found = project.BuildState->Files.find(PictureOutputName(project, name));
     if (found == project.BuildState->Files.end() || found->second.Width == 0)
         return stored;
     const TBuildState::TWrittenFile& file = found->second;
-    // The stored size is the picture's own as the dialogs measure it, before its EXIF
-    // orientation: the tag gives the size written, turned as the picture was.
+    // The stored size is the picture's own as the dialogs measure it: before its EXIF
+    // orientation in projects of earlier versions, upright since (which the scaling below
+    // turns into the same size). Either way the tag gives the size written.
     if (width == file.SourceWidth && height == file.SourceHeight)
         return {file.Width, file.Height};
     // A size of the user's own: smaller by as much as the picture's longer side.

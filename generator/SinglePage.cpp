@@ -35,7 +35,7 @@ void WriteSinglePage(TDProject& project) {
     if (!page.PICTURE.empty()) {
         const TShownSize shown =
             ShownPictureSize(project, page.PICTURE, page.PICTURE_WIDTH, page.PICTURE_HEIGHT);
-        Line(out, "<img src=\"", FileNamePart(page.PICTURE), "\"",
+        Line(out, "<img src=\"", PictureOutputName(project, page.PICTURE), "\"",
              AltAttribute(project, page.TITLE), " align=\"center\" border=\"", Border(item),
              "\" vspace=\"10\" hspace=\"10\" width=\"", shown.Width, "\" height=\"", shown.Height,
              "\">");
@@ -98,7 +98,7 @@ void WriteHotspot(TDProject& project) {
         Line(out, "<tr><td align=\"center\" class=\"Hotspot\">");
         const TShownSize shown = ShownPictureSize(project, hotspot.PICTURE, hotspot.PICTURE_WIDTH,
                                                   hotspot.PICTURE_HEIGHT);
-        Line(out, "<img src=\"", FileNamePart(hotspot.PICTURE), "\"",
+        Line(out, "<img src=\"", PictureOutputName(project, hotspot.PICTURE), "\"",
              AltAttribute(project, hotspot.TITLE), " width=\"", shown.Width, "\" height=\"",
              shown.Height, "\">");
         Line(out, "</td></tr>");

@@ -95,7 +95,7 @@ void WritePageBody(const TListing& listing, const TDPage& page) {
     if (!page.PICTURE.empty()) {
         const TShownSize shown = ShownPictureSize(listing.Project, page.PICTURE, page.PICTURE_WIDTH,
                                                   page.PICTURE_HEIGHT);
-        Line(out, "<img src=\"", FileNamePart(page.PICTURE), "\"",
+        Line(out, "<img src=\"", PictureOutputName(listing.Project, page.PICTURE), "\"",
              AltAttribute(listing.Project, page.TITLE), " align=\"left\" border=\"",
              Border(listing.Item), "\" vspace=\"10\" hspace=\"10\" width=\"", shown.Width,
              "\" height=\"", shown.Height, "\">");
@@ -192,7 +192,7 @@ void WriteGridPicture(const TListing& listing, const TGrid& grid, int j) {
         return;
     const TShownSize shown =
         ShownPictureSize(listing.Project, page.PICTURE, page.PICTURE_WIDTH, page.PICTURE_HEIGHT);
-    Text(listing.Out, "<img src=\"", FileNamePart(page.PICTURE), "\"",
+    Text(listing.Out, "<img src=\"", PictureOutputName(listing.Project, page.PICTURE), "\"",
          AltAttribute(listing.Project, page.TITLE), " align=\"center\" border=\"",
          Border(listing.Item), "\" vspace=\"10\" hspace=\"10\" width=\"",
          FitWidthOf(grid.MaxWidth, shown.Width), "\" height=\"",

@@ -38,7 +38,7 @@ void WriteButtonCell(TDProject& project) {
     if (!menu.BUTTON.empty())
         project.Output.WriteLine("<td align=\"center\" width=\"" + Num(menu.BUTTON_WIDTH) +
                                  "\" height=\"" + Num(menu.BUTTON_HEIGHT) + "\" background=\"" +
-                                 FileNamePart(menu.BUTTON) + "\">");
+                                 PictureOutputName(project, menu.BUTTON) + "\">");
     else
         project.Output.WriteLine("<td>");
 }
@@ -70,7 +70,7 @@ void WriteTopic(TDProject& project) {
     out.WriteLine("><table class=\"Topic\">");
     const TShownSize shown =
         ShownPictureSize(project, topic.LOGO, topic.LOGO_WIDTH, topic.LOGO_HEIGHT);
-    const std::string logo = "<img src=\"" + FileNamePart(topic.LOGO) + "\"" +
+    const std::string logo = "<img src=\"" + PictureOutputName(project, topic.LOGO) + "\"" +
                              AltAttribute(project, topic.CAPTION) + " width=\"" + Num(shown.Width) +
                              "\" height=\"" + Num(shown.Height) + "\"></td>";
     out.WriteLine("<tr>");
@@ -96,7 +96,7 @@ void WriteMenuBar(TDProject& project) {
     const TDMenu& menu = project.MENU;
     TOutputFile& out = project.Output;
     if (!menu.BUTTON.empty() && IsHomepage(project))
-        CopyIntoOutput(project, project.ImagesPath(), menu.BUTTON);
+        CopyPictureIntoOutput(project, menu.BUTTON, TPictureScaling::None);
     bool firstColumn = true;
     const std::string space = Num(menu.SPACE);
     if (MenuOnTop(project.FRAME.FRAME)) {

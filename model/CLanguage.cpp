@@ -1,5 +1,6 @@
 #include "model/CLanguage.h"
 
+#include "model/SiteLanguage.h"
 #include "model/Values.h"
 
 #include <algorithm>
@@ -27,6 +28,10 @@ const char* const DefaultEntries[TDLanguage::EntryCount][2] = {
 };
 } // namespace
 
+const char* const TDLanguage::ModernKeys[ModernEntryCount] = {
+    "SKIP_TO_CONTENT", "PAGE_NOT_FOUND", "BACK_TO_HOMEPAGE", "MENU", "READ_MORE",
+};
+
 TDLanguage::TDLanguage(TXmlElement element) {
     for (int i = 0; i < EntryCount; ++i) {
         Keys[i] = DefaultEntries[i][0];
@@ -37,6 +42,38 @@ TDLanguage::TDLanguage(TXmlElement element) {
         return;
     for (int i = 0; i < EntryCount; ++i)
         ReadText(element, Keys[i].c_str(), Values[i]);
+    for (const char* key : ModernKeys)
+        if (ChildByName(element, key)) {
+            AddModernEntries("en");
+            for (int i = EntryCount; i < Count; ++i)
+                ReadText(element, Keys[i].c_str(), Values[i]);
+            break;
+        }
+}
+
+bool TDLanguage::HasModernEntries() const {
+    return Count == EntryCount + ModernEntryCount && Keys[EntryCount] == ModernKeys[0];
+}
+
+void TDLanguage::AddModernEntries(const std::string& siteLanguage) {
+    if (HasModernEntries() || Count != EntryCount)
+        return;
+    const char* const* words = ModernWordsFor(siteLanguage);
+    for (int i = 0; i < ModernEntryCount; ++i) {
+        Keys[EntryCount + i] = ModernKeys[i];
+        Values[EntryCount + i] = words[i];
+    }
+    Count = EntryCount + ModernEntryCount;
+}
+
+void TDLanguage::RemoveModernEntries() {
+    if (!HasModernEntries())
+        return;
+    for (int i = EntryCount; i < Count; ++i) {
+        Keys[i].clear();
+        Values[i].clear();
+    }
+    Count = EntryCount;
 }
 
 void TDLanguage::Save(TXmlElement element) const {
@@ -61,9 +98,29 @@ bool TDLanguage::operator==(const TDLanguage& other) const {
     return true;
 }
 
+void TDLanguage::FitDesign(bool modern, const std::string& siteLanguage) {
+    if (modern)
+        AddModernEntries(siteLanguage);
+    else
+        RemoveModernEntries();
+}
+
+void TDLanguage::ChangeModernLanguage(const std::string& from, const std::string& to) {
+    if (!HasModernEntries())
+        return;
+    const char* const* before = ModernWordsFor(from);
+    const char* const* after = ModernWordsFor(to);
+    for (int i = 0; i < ModernEntryCount; ++i)
+        if (Values[EntryCount + i] == before[i])
+            Values[EntryCount + i] = after[i];
+}
+
 std::string TDLanguage::Lookup(const std::string& key) const {
     for (int i = 0; i < Count; ++i)
         if (Keys[i] == key)
             return Values[i];
+    for (int i = 0; i < ModernEntryCount; ++i)
+        if (key == ModernKeys[i])
+            return ModernWordsFor("en")[i];
     return key;
 }

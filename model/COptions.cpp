@@ -1,6 +1,8 @@
 #include "model/COptions.h"
 
+#include "model/SiteLanguage.h"
 #include "model/Values.h"
+#include "platform/Locale.h"
 
 const std::int32_t PictureSizes[3] = {1024, 1600, 2048};
 
@@ -38,7 +40,13 @@ void TDOptions::SaveTemplate(TXmlElement element) const {
 }
 
 TDOptions TDOptions::ForNewProject() {
+    return ForNewProject(SiteLanguageOfLocale(UserLocaleName()));
+}
+
+TDOptions TDOptions::ForNewProject(const std::string& siteLanguage) {
     TDOptions options;
+    options.DESIGN = "Modern";
+    options.SITE_LANGUAGE = siteLanguage;
     options.MOBILE = options.PAGE_TITLES = options.SITEMAP = options.FEEDS = options.ALT_TEXTS =
         true;
     options.PICTURE_SIZE = 1600;

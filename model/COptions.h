@@ -17,8 +17,10 @@ class TDOptions {
     bool operator==(const TDOptions&) const = default;
 
     // What a project made without a template starts with: everything on, pictures at most
-    // 1600 pixels.
+    // 1600 pixels, the Modern design, and the site in siteLanguage (by default the language
+    // of the user's locale).
     static TDOptions ForNewProject();
+    static TDOptions ForNewProject(const std::string& siteLanguage);
 
     bool MOBILE = false;
     bool PAGE_TITLES = false;

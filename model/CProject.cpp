@@ -85,9 +85,15 @@ TDProject::TDProject(const std::string& folder, TXmlDocument& document,
         FOOT = TDFoot(ChildByName(root, "FOOT"));
         PUBLISH = TDPublish(ChildByName(root, "PUBLISH"));
         OPTIONS = TDOptions(ChildByName(root, "OPTIONS"));
+        if (OPTIONS.IsModern())
+            FitLanguageToDesign();
     } catch (const TError& e) {
         throw e.InFile(projectFile);
     }
+}
+
+void TDProject::FitLanguageToDesign() {
+    LANGUAGE.FitDesign(OPTIONS.IsModern(), OPTIONS.SITE_LANGUAGE);
 }
 
 std::string TDProject::PreviewFile() const {

@@ -59,6 +59,10 @@ class TDProject {
     void MoveMenuItemDown(int index);
     // Rewrites Default.Pro from the records, keeping its declaration and root name.
     void Save();
+    // Makes the language table fit the design: a Modern project's table gets the Modern
+    // pages' words in the site's language, a Classic one's loses them. Opening a Modern
+    // project whose table lacks them does the first in memory.
+    void FitLanguageToDesign();
 
     TDMenuItem& MenuItem(int index) { return *MENULIST[static_cast<std::size_t>(index)]; }
     const TDMenuItem& MenuItem(int index) const {

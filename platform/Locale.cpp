@@ -1,6 +1,7 @@
 #include "platform/Locale.h"
 
 #include <clocale>
+#include <cstdlib>
 #include <ctime>
 #include <langinfo.h>
 #include <locale.h>
@@ -258,4 +259,13 @@ std::string FormatThousands(std::int64_t value) {
         out += digits[i];
     }
     return negative ? "-" + out : out;
+}
+
+std::string UserLocaleName() {
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value && *value)
+            return value;
+    }
+    return "C";
 }

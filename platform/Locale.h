@@ -45,3 +45,7 @@ std::string ThousandsSeparator();
 void SetThousandsSeparator(const std::string& separator);
 // A whole number with the thousands separator between groups of three digits ("%.0n").
 std::string FormatThousands(std::int64_t value);
+
+// The name of the user's locale for messages, as POSIX finds it: LC_ALL, else LC_MESSAGES,
+// else LANG, the first that is set and not empty; "C" when none is.
+std::string UserLocaleName();

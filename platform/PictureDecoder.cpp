@@ -21,6 +21,8 @@
 #include <gif_lib.h>
 #include <jerror.h>
 #include <jpeglib.h>
+#include <png.h>
+#include <webp/decode.h>
 
 namespace {
 
@@ -51,6 +53,10 @@ TPictureFormat FormatOfContent(const unsigned char* head, std::size_t size, TPic
         return TPictureFormat::Jpeg;
     if (size >= 4 && std::memcmp(head, "GIF8", 4) == 0)
         return TPictureFormat::Gif;
+    if (size >= 8 && std::memcmp(head, "\x89PNG\r\n\x1A\n", 8) == 0)
+        return TPictureFormat::Png;
+    if (size >= 12 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WEBP", 4) == 0)
+        return TPictureFormat::Webp;
     return byName;
 }
 
@@ -460,14 +466,138 @@ void DecodeGif(TInput& input, const std::string& fileName, const TPictureLimits&
 }
 
 // ---------------------------------------------------------------------------------------
+// PNG, through libpng's simplified reading: it keeps its own setjmp inside the library and
+// reports every error by its return value and image.message, never printing anything. The
+// pixels come out as 8-bit RGBA in sRGB whatever the file holds (palette, grey, 16 bits,
+// gamma); an animated PNG gives its default picture.
+
+struct TPngImage {
+    png_image Image{};
+    TPngImage() { Image.version = PNG_IMAGE_VERSION; }
+    ~TPngImage() { png_image_free(&Image); }
+    TPngImage(const TPngImage&) = delete;
+    TPngImage& operator=(const TPngImage&) = delete;
+};
+
+[[noreturn]] void PngFailure(const png_image& image, const std::string& fileName) {
+    const std::string message(image.message);
+    // libpng's words for data that stops early, in the header, the pixels or before IEND.
+    if (message.find("end of data") != std::string::npos ||
+        message.find("Not enough image data") != std::string::npos ||
+        message.find("Read Error") != std::string::npos ||
+        message.find("truncated") != std::string::npos)
+        throw TError("The PNG picture is truncated", fileName);
+    throw TError("Cannot decode the PNG picture: " + message, fileName);
+}
+
+void DecodePng(TInput& input, const std::string& fileName, const TPictureLimits& limits,
+               TPicture& picture, bool sizeOnly) {
+    TPngImage png;
+    const int begun = input.File
+                          ? png_image_begin_read_from_stdio(&png.Image, input.File)
+                          : png_image_begin_read_from_memory(&png.Image, input.Data, input.Size);
+    if (!begun)
+        PngFailure(png.Image, fileName);
+    CheckDimensions(png.Image.width, png.Image.height, limits, fileName);
+    picture.Width = static_cast<int>(png.Image.width);
+    picture.Height = static_cast<int>(png.Image.height);
+    if (sizeOnly)
+        return;
+    png.Image.format = PNG_FORMAT_RGBA;
+    try {
+        picture.Pixels.assign(std::size_t(picture.Width) * picture.Height * 4, 0);
+    } catch (const std::bad_alloc&) {
+        OutOfMemory(fileName);
+    }
+    if (!png_image_finish_read(&png.Image, nullptr, picture.Pixels.data(), 0, nullptr)) {
+        picture.Pixels.clear();
+        PngFailure(png.Image, fileName);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// WebP, through libwebp's decoder into our own buffer. An animated WebP is refused: the
+// decoder of still pictures does not read it, and a page shows still pictures.
+
+[[noreturn]] void WebpFailure(VP8StatusCode status, const std::string& fileName) {
+    switch (status) {
+    case VP8_STATUS_NOT_ENOUGH_DATA:
+        throw TError("The WebP picture is truncated", fileName);
+    case VP8_STATUS_OUT_OF_MEMORY:
+        OutOfMemory(fileName);
+    case VP8_STATUS_UNSUPPORTED_FEATURE:
+        throw TError("Cannot decode the WebP picture: it uses a feature this program does "
+                     "not read",
+                     fileName);
+    default:
+        throw TError("Cannot decode the WebP picture: damaged data", fileName);
+    }
+}
+
+// The first bytes of a WebP file hold its size and features (the VP8X, VP8 or VP8L header
+// within 30 bytes, a few more for chunks before it).
+constexpr std::size_t WebpHeadBytes = 4096;
+
+void DecodeWebp(TInput& input, const std::string& fileName, const TPictureLimits& limits,
+                TPicture& picture, bool sizeOnly) {
+    std::string head;
+    if (input.File) {
+        head.resize(WebpHeadBytes);
+        head.resize(std::fread(head.data(), 1, head.size(), input.File));
+        input.Data = reinterpret_cast<const unsigned char*>(head.data());
+        input.Size = head.size();
+    }
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config))
+        throw TError("Cannot decode the WebP picture: the library does not match", fileName);
+    const VP8StatusCode status = WebPGetFeatures(input.Data, input.Size, &config.input);
+    if (status != VP8_STATUS_OK)
+        WebpFailure(status, fileName);
+    if (config.input.has_animation)
+        throw TError("The WebP picture is animated; only still pictures can be shown", fileName);
+    CheckDimensions(config.input.width, config.input.height, limits, fileName);
+    picture.Width = config.input.width;
+    picture.Height = config.input.height;
+    if (sizeOnly)
+        return;
+    const std::size_t stride = std::size_t(picture.Width) * 4;
+    try {
+        picture.Pixels.assign(stride * picture.Height, 0);
+    } catch (const std::bad_alloc&) {
+        OutOfMemory(fileName);
+    }
+    config.output.colorspace = MODE_RGBA;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = picture.Pixels.data();
+    config.output.u.RGBA.stride = static_cast<int>(stride);
+    config.output.u.RGBA.size = picture.Pixels.size();
+    const VP8StatusCode decoded = WebPDecode(input.Data, input.Size, &config);
+    WebPFreeDecBuffer(&config.output);
+    if (decoded != VP8_STATUS_OK) {
+        picture.Pixels.clear();
+        WebpFailure(decoded, fileName);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
 
 void Decode(TInput& input, TPictureFormat format, const std::string& fileName,
             const TPictureLimits& limits, TPicture& picture, bool sizeOnly) {
     picture.Format = format;
-    if (format == TPictureFormat::Jpeg)
+    switch (format) {
+    case TPictureFormat::Jpeg:
         DecodeJpeg(input, fileName, limits, picture, sizeOnly);
-    else
+        break;
+    case TPictureFormat::Gif:
         DecodeGif(input, fileName, limits, picture, sizeOnly);
+        break;
+    case TPictureFormat::Png:
+        DecodePng(input, fileName, limits, picture, sizeOnly);
+        break;
+    case TPictureFormat::Webp:
+        DecodeWebp(input, fileName, limits, picture, sizeOnly);
+        break;
+    }
 }
 
 TPicture DecodeBytes(std::string_view bytes, const std::string& fileName,
@@ -533,7 +663,8 @@ TRgba TPicture::PixelAt(int x, int y) const {
 
 bool IsPictureFileName(const std::string& fileName) {
     std::string extension = Lower(FileExtension(fileName));
-    return extension == ".jpg" || extension == ".jpeg" || extension == ".gif";
+    return extension == ".jpg" || extension == ".jpeg" || extension == ".gif" ||
+           extension == ".png" || extension == ".webp";
 }
 
 TPictureFormat PictureFormatOfName(const std::string& fileName) {
@@ -542,7 +673,12 @@ TPictureFormat PictureFormatOfName(const std::string& fileName) {
         return TPictureFormat::Jpeg;
     if (extension == ".gif")
         return TPictureFormat::Gif;
-    throw TError("Not a picture file name: a picture must end in .jpg, .jpeg or .gif", fileName);
+    if (extension == ".png")
+        return TPictureFormat::Png;
+    if (extension == ".webp")
+        return TPictureFormat::Webp;
+    throw TError("Not a picture file name: a picture must end in .jpg, .jpeg, .gif, .png or .webp",
+                 fileName);
 }
 
 TPicture DecodePicture(std::string_view bytes, const std::string& fileName,
@@ -582,7 +718,7 @@ TPicture LoadPicture(const std::string& fileName, const TPictureLimits& limits) 
 TPictureSize ReadPictureSize(const std::string& fileName, const TPictureLimits& limits) {
     std::size_t size = 0;
     TFileHandle file = OpenPictureFile(fileName, limits, size);
-    unsigned char head[4] = {};
+    unsigned char head[12] = {};
     std::size_t got = std::fread(head, 1, sizeof head, file.get());
     if (std::fseek(file.get(), 0, SEEK_SET) != 0)
         throw TError("Cannot read the picture file", fileName);

@@ -5,15 +5,17 @@
 #include <string_view>
 #include <vector>
 
-// Decoding of the pictures the dialogs show: JPEG (through libjpeg) and GIF (through giflib),
-// with no user interface. A picture gives its natural width and height in pixels and its
-// pixels as 8-bit RGBA for a preview. The copy of a picture into the Images folder is not
-// made here: it is a byte-for-byte file copy (CopyFileReplacing).
+// Decoding of the pictures the dialogs show: JPEG (through libjpeg), GIF (through giflib),
+// PNG (through libpng) and WebP (through libwebp), with no user interface. A picture gives its
+// natural width and height in pixels and its pixels as 8-bit RGBA for a preview. The copy of a
+// picture into the Images folder is not made here: it is a byte-for-byte file copy
+// (CopyFileReplacing).
 //
 // Which decoder reads a file is decided by its first bytes (FF D8 FF for JPEG, "GIF8" for
-// GIF); a file that starts with neither is given to the decoder that its extension names, so
-// that the error speaks of the format the user expected. Only names ending in .jpg, .jpeg or
-// .gif, in any letter case, are accepted.
+// GIF, the PNG signature, "RIFF" and "WEBP" for WebP); a file that starts with none of them
+// is given to the decoder that its extension names, so that the error speaks of the format
+// the user expected. Only names ending in .jpg, .jpeg, .gif, .png or .webp, in any letter
+// case, are accepted.
 //
 // Every failure is a TError naming the file: a missing, unreadable, empty or oversized file,
 // a picture with no pixels or too many, a truncated or damaged picture. Nothing is ever
@@ -21,10 +23,10 @@
 //
 // Truncated pictures are refused: when the data ends before the last pixel row has been
 // decoded (libjpeg would fill the rest with grey, giflib stops), the result is the error
-// "The JPEG picture is truncated" or "The GIF picture is truncated" rather than a half-grey
-// preview. JPEG data that is damaged but complete (libjpeg recovers with a warning, as it
-// does for the extraneous bytes some cameras write) is accepted as libjpeg decodes it; a
-// JPEG whose pixel data is complete but whose final end marker is missing is accepted too.
+// "The JPEG picture is truncated" (GIF, PNG, WebP alike) rather than a half-grey preview. JPEG data
+// that is damaged but complete (libjpeg recovers with a warning, as it does for the extraneous
+// bytes some cameras write) is accepted as libjpeg decodes it; a JPEG whose pixel data is complete
+// but whose final end marker is missing is accepted too.
 //
 // GIF: the first frame is drawn onto a transparent canvas of the logical screen's size
 // (which is the natural size), clipped to that screen, with its local colour table or else
@@ -32,8 +34,15 @@
 // graphics control extension before the frame leaves its pixels transparent. An index past
 // the end of the colour table is drawn black; a frame of width or height 0 leaves the whole
 // canvas transparent. A logical screen of width or height 0 is refused.
+//
+// PNG: every kind (palette, grey, 16 bits, with or without alpha or gamma) comes out as 8-bit
+// RGBA in sRGB; an animated PNG gives its default picture. A PNG whose pixel data is whole
+// but whose IEND is missing is accepted, as a JPEG without its end marker is. WebP: lossy,
+// lossless and with alpha; an animated WebP is refused. The natural size of every format is
+// the size the file stores; a JPEG's EXIF orientation is applied by whoever shows it
+// (JpegOrientation, PictureScaler.h).
 
-enum class TPictureFormat { Jpeg, Gif };
+enum class TPictureFormat { Jpeg, Gif, Png, Webp };
 
 // The bounds a picture must keep, checked before anything large is allocated.
 struct TPictureLimits {
@@ -71,7 +80,7 @@ class TPicture {
     TPictureSize Size() const { return {Format, Width, Height}; }
 };
 
-// True for a name ending in .jpg, .jpeg or .gif, in any letter case.
+// True for a name ending in .jpg, .jpeg, .gif, .png or .webp, in any letter case.
 bool IsPictureFileName(const std::string& fileName);
 // The format that the name's extension names; TError naming the file for any other name.
 TPictureFormat PictureFormatOfName(const std::string& fileName);
@@ -90,8 +99,9 @@ std::string ReadPictureBytes(const std::string& fileName, const TPictureLimits& 
 // Reads and decodes a picture file; never through a link.
 TPicture LoadPicture(const std::string& fileName, const TPictureLimits& limits = {});
 // Reads only as much of a picture file as its size needs: the JPEG headers up to the first
-// scan, the GIF screen descriptor. A picture measured here may still fail to load later when
-// its pixel data is damaged, but never for a reason of size.
+// scan, the GIF screen descriptor, the PNG chunks before the pixel data, the WebP header. A picture
+// measured here may still fail to load later when its pixel data is damaged, but never for a reason
+// of size.
 TPictureSize ReadPictureSize(const std::string& fileName, const TPictureLimits& limits = {});
 
 // The same from bytes in memory; fileName chooses the decoder as above and names the

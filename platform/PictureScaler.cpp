@@ -8,10 +8,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <utility>
 #include <vector>
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
+#include <png.h>
+#include <webp/decode.h>
+#include <webp/encode.h>
 
 namespace {
 
@@ -277,9 +282,108 @@ std::string EncodeJpeg(const TPicture& picture, int quality, const std::string& 
     return bytes;
 }
 
+namespace {
+
+void CheckPixels(const TPicture& picture, const std::string& fileName) {
+    if (picture.Width <= 0 || picture.Height <= 0 ||
+        picture.Pixels.size() != std::size_t(picture.Width) * picture.Height * 4)
+        throw TError("The picture to write has no pixels", fileName);
+}
+
+bool AllOpaque(const TPicture& picture) {
+    for (std::size_t i = 3; i < picture.Pixels.size(); i += 4)
+        if (picture.Pixels[i] != 255)
+            return false;
+    return true;
+}
+
+struct TWebpFree {
+    void operator()(std::uint8_t* data) const { WebPFree(data); }
+};
+
+} // namespace
+
+std::string EncodePng(const TPicture& picture, const std::string& fileName) {
+    CheckPixels(picture, fileName);
+    const bool opaque = AllOpaque(picture);
+    std::vector<std::uint8_t> rgb;
+    const void* pixels = picture.Pixels.data();
+    if (opaque) {
+        rgb.resize(std::size_t(picture.Width) * picture.Height * 3);
+        for (std::size_t i = 0, o = 0; i < picture.Pixels.size(); i += 4, o += 3)
+            std::memcpy(rgb.data() + o, picture.Pixels.data() + i, 3);
+        pixels = rgb.data();
+    }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(picture.Width);
+    image.height = static_cast<png_uint_32>(picture.Height);
+    image.format = opaque ? PNG_FORMAT_RGB : PNG_FORMAT_RGBA;
+    png_alloc_size_t size = 0;
+    std::string bytes;
+    // The first call measures, the second writes.
+    bool done = png_image_write_to_memory(&image, nullptr, &size, 0, pixels, 0, nullptr) != 0;
+    if (done) {
+        bytes.resize(size);
+        done = png_image_write_to_memory(&image, bytes.data(), &size, 0, pixels, 0, nullptr) != 0;
+        bytes.resize(size);
+    }
+    const std::string message = image.message;
+    png_image_free(&image);
+    if (!done)
+        throw TError("Cannot write the PNG picture: " + message, fileName);
+    return bytes;
+}
+
+std::string EncodeWebp(const TPicture& picture, int quality, bool lossless,
+                       const std::string& fileName) {
+    CheckPixels(picture, fileName);
+    std::uint8_t* out = nullptr;
+    const int stride = picture.Width * 4;
+    const std::size_t size =
+        lossless ? WebPEncodeLosslessRGBA(picture.Pixels.data(), picture.Width, picture.Height,
+                                          stride, &out)
+                 : WebPEncodeRGBA(picture.Pixels.data(), picture.Width, picture.Height, stride,
+                                  static_cast<float>(std::clamp(quality, 1, 100)), &out);
+    const std::unique_ptr<std::uint8_t, TWebpFree> owned(out);
+    if (size == 0 || !out)
+        throw TError("Cannot write the WebP picture", fileName);
+    return std::string(reinterpret_cast<const char*>(out), size);
+}
+
+bool IsLosslessWebp(std::string_view bytes) {
+    WebPBitstreamFeatures features;
+    return WebPGetFeatures(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                           &features) == VP8_STATUS_OK &&
+           features.format == 2;
+}
+
+TScaledPicture ScalePicture(std::string_view bytes, int maxSide, TPictureFormat format,
+                            const std::string& fileName, const TPictureLimits& limits) {
+    const TPicture decoded = DecodePicture(bytes, fileName, limits);
+    const int orientation = decoded.Format == TPictureFormat::Jpeg ? JpegOrientation(bytes) : 1;
+    const TPicture scaled = ScaledToFit(Oriented(decoded, orientation), maxSide);
+    TScaledPicture copy{{}, format, scaled.Width, scaled.Height};
+    switch (format) {
+    case TPictureFormat::Jpeg:
+        copy.Bytes = EncodeJpeg(scaled, WebQuality, fileName);
+        break;
+    case TPictureFormat::Png:
+        copy.Bytes = EncodePng(scaled, fileName);
+        break;
+    case TPictureFormat::Webp:
+        copy.Bytes =
+            EncodeWebp(scaled, WebQuality,
+                       decoded.Format == TPictureFormat::Webp && IsLosslessWebp(bytes), fileName);
+        break;
+    case TPictureFormat::Gif:
+        throw TError("Cannot write a GIF picture", fileName);
+    }
+    return copy;
+}
+
 TScaledJpeg ScaleJpeg(std::string_view bytes, int maxSide, const std::string& fileName,
                       const TPictureLimits& limits) {
-    const TPicture decoded = DecodePicture(bytes, fileName, limits);
-    const TPicture scaled = ScaledToFit(Oriented(decoded, JpegOrientation(bytes)), maxSide);
-    return {EncodeJpeg(scaled, WebQuality, fileName), scaled.Width, scaled.Height};
+    TScaledPicture copy = ScalePicture(bytes, maxSide, TPictureFormat::Jpeg, fileName, limits);
+    return {std::move(copy.Bytes), copy.Width, copy.Height};
 }

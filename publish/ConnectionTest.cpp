@@ -13,8 +13,9 @@ std::string Describe(const TTransportSettings& settings) {
     text.push_back(':');
     text.append(std::to_string(settings.Port));
     text.append(" (");
-    text.append(ProtocolText(settings.Protocol));
-    if (settings.Protocol != TTransportProtocol::SFTP)
+    text.append(settings.Protocol);
+    const TPublishTarget* target = FindPublishTarget(settings.Protocol);
+    if (target && target->UsesSetting(TTargetSetting::Passive))
         text.append(settings.Passive ? ", passive" : ", active");
     text.push_back(')');
     return text;
@@ -59,6 +60,23 @@ TConnectionReport TConnectionTest::Run() {
     FActive = FTransport.get();
     if (FCancelled)
         FTransport->Cancel();
+
+    // A target without a server (a folder on this machine) has one step: opening the folder.
+    const TPublishTarget* target = FindPublishTarget(FSettings.Protocol);
+    if (target && !target->UsesSetting(TTargetSetting::Host)) {
+        const std::string open = "Open the folder \"" + ControlCharactersShown(FFolder) + "\"";
+        try {
+            FTransport->Connect();
+            FTransport->ChangeFolder(FFolder);
+            report.Lines.push_back(open + ": works.");
+            report.Works = true;
+        } catch (const std::exception& e) {
+            failed(e);
+            report.Lines.push_back(open + ": fails. " + report.Reason);
+        }
+        FTransport->Disconnect();
+        return report;
+    }
 
     try {
         FTransport->Connect();

@@ -4,6 +4,8 @@
 // server, logs in and changes to the folder as a publish run would, uploads nothing, and
 // reports in plain words what works and what does not.
 
+#include "publish/ConnectionReport.h"
+#include "publish/PublishTarget.h"
 #include "publish/Transport.h"
 
 #include <atomic>
@@ -11,18 +13,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-struct TConnectionReport {
-    // One line per step: "Connect to ...: works." or "...: fails. <reason>", and so on.
-    std::vector<std::string> Lines;
-    bool Works = false;
-    // The first failure: its kind, its plain reason, the technical account, and for
-    // NotTrusted the fingerprint offered.
-    TTransportFailure Failure = TTransportFailure::Other;
-    std::string Reason;
-    std::string Detail;
-    std::string Fingerprint;
-};
 
 class TConnectionTest {
   public:

@@ -115,13 +115,17 @@ std::string NewProjectId() {
 
 } // namespace
 
-TTransportSettings TransportSettingsOf(const TDPublish& record, std::int32_t readTimeout) {
-    TTransportSettings settings;
-    if (!ProtocolFromText(record.PROTOCOL, settings.Protocol))
+TTransportSettings
+TransportSettingsOf(const TDPublish& record, std::int32_t readTimeout,
+                    const std::function<const TPublishTarget*(const std::string&)>& targetOf) {
+    const TPublishTarget* target = targetOf(record.PROTOCOL);
+    if (!target)
         throw TError("The protocol \"" + ControlCharactersShown(record.PROTOCOL) +
-                     "\" is not one of FTP, FTPS and SFTP.");
+                     "\" is not one of " + PublishTargetNames(" and ") + ".");
+    TTransportSettings settings;
+    settings.Protocol = target->Name;
     settings.Host = record.FTP_SERVER;
-    settings.Port = record.FTP_PORT;
+    settings.Port = record.FTP_PORT == 0 ? target->DefaultPort : record.FTP_PORT;
     settings.User = record.USER_NAME;
     settings.Password = record.PASSWORD;
     settings.Passive = record.PASSIVE;
@@ -144,13 +148,13 @@ TPublishRun::TPublishRun(TDProject& project, TPublishView& view) : FProject(proj
 
 void TPublishRun::SetStatus(const std::string& text) {
     FStep = text;
-    LabelPublish = text;
+    StatusLine = text;
     if (!text.empty() && !FNotice.empty()) {
-        LabelPublish.append(" (");
-        LabelPublish.append(FNotice);
-        LabelPublish.push_back(')');
+        StatusLine.append(" (");
+        StatusLine.append(FNotice);
+        StatusLine.push_back(')');
     }
-    FView.StatusChanged(LabelPublish);
+    FView.StatusChanged(StatusLine);
 }
 
 void TPublishRun::Cancel() noexcept {
@@ -161,45 +165,57 @@ void TPublishRun::Cancel() noexcept {
         transport->Cancel();
     if (TConnectionTest* test = FActiveTest.load())
         test->Cancel();
+    if (TSitePublisher* publisher = FActivePublisher.load())
+        publisher->Cancel();
 }
 
 bool TPublishRun::TestConnection() {
     FCancelled = false;
     LastReport = TConnectionReport();
-    std::optional<std::int32_t> ftpPort = TryStrictInteger(Edits.EditFTPPort);
+    std::optional<std::int32_t> ftpPort = TryStrictInteger(Typed.Port);
     if (!ftpPort) {
-        Tell("FTP Port is wrong!", TPublishControl::EditFTPPort);
+        Tell("FTP Port is wrong!", TPublishField::Port);
         return false;
     }
     TDPublish typed = FProject.PUBLISH;
-    typed.FTP_SERVER = Edits.EditFTP;
+    typed.FTP_SERVER = Typed.Server;
     typed.FTP_PORT = *ftpPort;
-    typed.USER_NAME = Edits.EditUser;
-    typed.PASSWORD = Edits.EditPassword;
+    typed.USER_NAME = Typed.User;
+    typed.PASSWORD = Typed.Password;
     typed.USE_PROXY = false;
-    typed.FOLDER = Edits.EditFolder;
-    typed.PROTOCOL = Edits.ComboBoxProtocol;
-    typed.PASSIVE = Edits.CheckBoxPassive;
-    typed.TRUSTED = Edits.Trusted;
-    if (TrimBlanks(typed.FTP_SERVER).empty()) {
-        Tell("Need FTP server.", TPublishControl::EditFTP);
+    typed.FOLDER = Typed.Folder;
+    typed.PROTOCOL = Typed.Protocol;
+    typed.PASSIVE = Typed.Passive;
+    typed.TRUSTED = Typed.Trusted;
+    const TPublishTarget* target = TargetOf(typed.PROTOCOL);
+    const bool usesHost = !target || target->UsesSetting(TTargetSetting::Host);
+    if (usesHost && TrimBlanks(typed.FTP_SERVER).empty()) {
+        Tell("Need FTP server.", TPublishField::Server);
+        return false;
+    }
+    if (!usesHost && TrimBlanks(typed.FOLDER).empty()) {
+        Tell(NeedFolderMessage, TPublishField::Folder);
         return false;
     }
     TTransportSettings settings;
     try {
-        settings = TransportSettingsOf(typed, ReadTimeout);
+        settings = TransportSettingsOf(typed, ReadTimeout, TargetOf);
     } catch (const TError& e) {
-        Tell(e.Message(), TPublishControl::ComboBoxProtocol);
+        Tell(e.Message(), TPublishField::Protocol);
         return false;
     }
     settings.CaFile = CaFile;
     settings.KnownHostsFile = KnownHostsFile;
     settings.IdentityFile = IdentityFile;
 
-    const bool publish = ButtonPublishEnabled, ok = ButtonOKEnabled, cancel = ButtonCancelEnabled;
+    const bool publish = CanPublish, ok = CanClose, cancel = CanCancel;
     SetButtons(false, false, true);
     SetStatus("Test Connection...");
     for (int attempt = 0; attempt < 2; ++attempt) {
+        if (target && target->MakePublisher) {
+            LastReport = TestPublisher(*target, typed, settings);
+            break;
+        }
         TConnectionTest test(settings, typed.FOLDER);
         test.TransportMaker = TransportMaker;
         test.OnLog = [this](const std::string& line) {
@@ -218,7 +234,7 @@ bool TPublishRun::TestConnection() {
                                       LastReport.Fingerprint);
         if (!FView.Trust(TrustQuestion(offered), LastReport.Fingerprint))
             break;
-        Edits.Trusted = LastReport.Fingerprint;
+        Typed.Trusted = LastReport.Fingerprint;
         settings.Trusted = LastReport.Fingerprint;
     }
     SetStatus("");
@@ -268,7 +284,7 @@ void TPublishRun::ConnectTrusting(TTransport*& transport) {
             !FView.Trust(TrustQuestion(e), e.Fingerprint()))
             throw;
         // Exactly this certificate, from now on, for this project.
-        Edits.Trusted = e.Fingerprint();
+        Typed.Trusted = e.Fingerprint();
         FProject.PUBLISH.TRUSTED = e.Fingerprint();
         FProject.Save();
         Settings.Trusted = e.Fingerprint();
@@ -278,18 +294,18 @@ void TPublishRun::ConnectTrusting(TTransport*& transport) {
 }
 
 void TPublishRun::SetProgress(int value) {
-    ProgressBar = value;
+    Progress = value;
     FView.ProgressChanged(value);
 }
 
 void TPublishRun::SetButtons(bool publish, bool ok, bool cancel) {
-    ButtonPublishEnabled = publish;
-    ButtonOKEnabled = ok;
-    ButtonCancelEnabled = cancel;
+    CanPublish = publish;
+    CanClose = ok;
+    CanCancel = cancel;
     FView.ButtonsChanged();
 }
 
-void TPublishRun::Tell(const std::string& message, TPublishControl focus) {
+void TPublishRun::Tell(const std::string& message, TPublishField focus) {
     FView.Message(message);
     FView.FocusControl(focus);
 }
@@ -303,10 +319,10 @@ TKeyringKey KeyringKeyOf(const TDPublish& record) {
 
 void TPublishRun::Show() {
     const TDPublish& record = FProject.PUBLISH;
-    Edits.EditFTP = record.FTP_SERVER;
-    Edits.EditFTPPort = IntegerToText(record.FTP_PORT);
-    Edits.EditUser = record.USER_NAME;
-    Edits.EditPassword = record.PASSWORD;
+    Typed.Server = record.FTP_SERVER;
+    Typed.Port = IntegerToText(record.FTP_PORT);
+    Typed.User = record.USER_NAME;
+    Typed.Password = record.PASSWORD;
     KeyringNote.clear();
     FKeyringKnown = false;
     if (Keyring) {
@@ -314,19 +330,19 @@ void TPublishRun::Show() {
         FKeyringKnown =
             found.Status == TKeyringStatus::Done || found.Status == TKeyringStatus::NotFound;
         if (found.Status == TKeyringStatus::Done)
-            Edits.EditPassword = found.Password;
+            Typed.Password = found.Password;
         else if (found.Status != TKeyringStatus::NotFound && !record.PASSWORD.empty())
             KeyringNote = "The password is kept in the project: " + found.Reason + ".";
     }
-    Edits.CheckBoxProxy = record.USE_PROXY;
-    Edits.EditProxy = record.PROXY_SERVER;
-    Edits.EditProxyPort = IntegerToText(record.PROXY_PORT);
-    Edits.EditFolder = record.FOLDER;
-    Edits.ComboBoxProtocol = record.PROTOCOL;
-    Edits.CheckBoxPassive = record.PASSIVE;
-    Edits.CheckBoxSync = record.SYNC;
-    Edits.SpinBoxJobs = record.JOBS;
-    Edits.Trusted = record.TRUSTED;
+    Typed.UseProxy = record.USE_PROXY;
+    Typed.ProxyServer = record.PROXY_SERVER;
+    Typed.ProxyPort = IntegerToText(record.PROXY_PORT);
+    Typed.Folder = record.FOLDER;
+    Typed.Protocol = record.PROTOCOL;
+    Typed.Passive = record.PASSIVE;
+    Typed.Sync = record.SYNC;
+    Typed.Jobs = record.JOBS;
+    Typed.Trusted = record.TRUSTED;
     // A new showing compares anew.
     if (FSync)
         FOldSyncs.push_back(std::move(FSync));
@@ -372,16 +388,16 @@ void TPublishRun::ForgetComparison() {
 }
 
 bool TPublishRun::Store() {
-    std::optional<std::int32_t> ftpPort = TryStrictInteger(Edits.EditFTPPort);
+    std::optional<std::int32_t> ftpPort = TryStrictInteger(Typed.Port);
     if (!ftpPort) {
-        Tell("FTP Port is wrong!", TPublishControl::EditFTPPort);
+        Tell("FTP Port is wrong!", TPublishField::Port);
         return false;
     }
     std::optional<std::int32_t> proxyPort;
-    if (Edits.CheckBoxProxy) {
-        proxyPort = TryStrictInteger(Edits.EditProxyPort);
+    if (Typed.UseProxy) {
+        proxyPort = TryStrictInteger(Typed.ProxyPort);
         if (!proxyPort) {
-            Tell("Proxy Port is wrong!", TPublishControl::EditProxyPort);
+            Tell("Proxy Port is wrong!", TPublishField::ProxyPort);
             return false;
         }
     }
@@ -390,35 +406,40 @@ bool TPublishRun::Store() {
     // successful save: a save that fails leaves the record as it was, so that no later OK of
     // another dialog writes what this one could not.
     TDPublish record = FProject.PUBLISH;
-    record.FTP_SERVER = Edits.EditFTP;
+    record.FTP_SERVER = Typed.Server;
     record.FTP_PORT = *ftpPort;
-    record.USER_NAME = Edits.EditUser;
-    record.PASSWORD = Edits.EditPassword;
-    record.USE_PROXY = Edits.CheckBoxProxy;
-    record.PROTOCOL = Edits.ComboBoxProtocol;
-    if (Keyring && Edits.EditPassword.empty() && !FKeyringKnown) {
+    record.USER_NAME = Typed.User;
+    record.PASSWORD = Typed.Password;
+    record.USE_PROXY = Typed.UseProxy;
+    record.PROTOCOL = Typed.Protocol;
+    const TPublishTarget* target = TargetOf(record.PROTOCOL);
+    if (target && !target->UsesSetting(TTargetSetting::Password)) {
+        // A target without a password (a folder on this machine) leaves the stored one and
+        // the keyring as they are: the field it hides may hold the keyring's password.
+        record.PASSWORD = FProject.PUBLISH.PASSWORD;
+    } else if (Keyring && Typed.Password.empty() && !FKeyringKnown) {
         // The keyring could not be read when the dialog was shown, so the field is empty for
         // want of it, not because the owner emptied it: the password kept there stays.
         KeyringNote.clear();
         Password.reset();
     } else if (Keyring) {
         // Into the keyring, out of Default.Pro; the run sends what was typed.
-        const TPasswordKept kept = KeepPublishPassword(KeyringKeyOf(record), Edits.EditPassword,
-                                                       record.PASSWORD, *Keyring);
+        const TPasswordKept kept =
+            KeepPublishPassword(KeyringKeyOf(record), Typed.Password, record.PASSWORD, *Keyring);
         KeyringNote = kept.Note;
         if (kept.InKeyring)
-            Password = Edits.EditPassword;
+            Password = Typed.Password;
         else
             Password.reset();
         FKeyringKnown = FKeyringKnown || kept.InKeyring;
     }
-    record.PROXY_SERVER = Edits.CheckBoxProxy ? Edits.EditProxy : std::string();
-    record.PROXY_PORT = Edits.CheckBoxProxy ? *proxyPort : 0;
-    record.FOLDER = Edits.EditFolder;
-    record.PASSIVE = Edits.CheckBoxPassive;
-    record.SYNC = Edits.CheckBoxSync;
-    record.JOBS = std::clamp(Edits.SpinBoxJobs, TDPublish::MinJobs, TDPublish::MaxJobs);
-    record.TRUSTED = Edits.Trusted;
+    record.PROXY_SERVER = Typed.UseProxy ? Typed.ProxyServer : std::string();
+    record.PROXY_PORT = Typed.UseProxy ? *proxyPort : 0;
+    record.FOLDER = Typed.Folder;
+    record.PASSIVE = Typed.Passive;
+    record.SYNC = Typed.Sync;
+    record.JOBS = std::clamp(Typed.Jobs, TDPublish::MinJobs, TDPublish::MaxJobs);
+    record.TRUSTED = Typed.Trusted;
     TDPublish before = std::exchange(FProject.PUBLISH, std::move(record));
     try {
         FProject.Save();
@@ -446,12 +467,21 @@ bool TPublishRun::CheckedSettings(std::string& password) {
     if (!Store())
         return false;
     const TDPublish& record = FProject.PUBLISH;
-    if (TrimBlanks(record.FTP_SERVER).empty()) {
-        Tell("Need FTP server.", TPublishControl::EditFTP);
+    // An unknown protocol is named below, after the checks every server needs.
+    const TPublishTarget* target = TargetOf(record.PROTOCOL);
+    const auto uses = [target](TTargetSetting setting) {
+        return !target || target->UsesSetting(setting);
+    };
+    if (uses(TTargetSetting::Host) && TrimBlanks(record.FTP_SERVER).empty()) {
+        Tell("Need FTP server.", TPublishField::Server);
         return false;
     }
-    if (TrimBlanks(record.USER_NAME).empty()) {
-        Tell("Need user name.", TPublishControl::EditUser);
+    if (uses(TTargetSetting::User) && TrimBlanks(record.USER_NAME).empty()) {
+        Tell("Need user name.", TPublishField::User);
+        return false;
+    }
+    if (!uses(TTargetSetting::Host) && TrimBlanks(record.FOLDER).empty()) {
+        Tell(NeedFolderMessage, TPublishField::Folder);
         return false;
     }
     // A CR, LF or NUL would end the command it is sent in and start another on the server.
@@ -459,9 +489,9 @@ bool TPublishRun::CheckedSettings(std::string& password) {
         return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
     };
     try {
-        Settings = TransportSettingsOf(record, ReadTimeout);
+        Settings = TransportSettingsOf(record, ReadTimeout, TargetOf);
     } catch (const TError& e) {
-        Tell(e.Message(), TPublishControl::ComboBoxProtocol);
+        Tell(e.Message(), TPublishField::Protocol);
         return false;
     }
     Settings.CaFile = CaFile;
@@ -470,22 +500,22 @@ bool TPublishRun::CheckedSettings(std::string& password) {
     const char* const unsendable =
         " holds a line break or a NUL character and cannot be sent to the FTP server.";
     if (breaksALine(record.USER_NAME)) {
-        Tell(std::string("The user name") + unsendable, TPublishControl::EditUser);
+        Tell(std::string("The user name") + unsendable, TPublishField::User);
         return false;
     }
     password = Password ? *Password : record.PASSWORD;
     if (breaksALine(password)) {
-        Tell(std::string("The password") + unsendable, TPublishControl::EditPassword);
+        Tell(std::string("The password") + unsendable, TPublishField::Password);
         return false;
     }
     if (breaksALine(record.FOLDER)) {
-        Tell(std::string("The folder") + unsendable, TPublishControl::EditFolder);
+        Tell(std::string("The folder") + unsendable, TPublishField::Folder);
         return false;
     }
     for (const TPublishRow& row : Rows)
         if (row.Ticked && breaksALine(row.Name)) {
             Tell("The file name \"" + ControlCharactersShown(row.Name) + "\"" + unsendable,
-                 TPublishControl::ButtonOK);
+                 TPublishField::Done);
             return false;
         }
     return true;
@@ -497,6 +527,8 @@ TPublishOutcome TPublishRun::Publish() {
         return TPublishOutcome::Stopped;
     const TDPublish& record = FProject.PUBLISH;
     Settings.Password = password;
+    if (const TPublishTarget* target = TargetOf(record.PROTOCOL); target && target->MakePublisher)
+        return PublishWhole(*target);
     if (record.SYNC)
         return PublishSynchronising();
     if (!FView.Confirm("Publish your website?"))
@@ -564,7 +596,70 @@ TPublishOutcome TPublishRun::Publish() {
     SetStatus("Finish!");
     SetProgress(100);
     SetButtons(false, true, true);
-    FView.FocusControl(TPublishControl::ButtonOK);
+    FView.FocusControl(TPublishField::Done);
+    return TPublishOutcome::Finished;
+}
+
+TConnectionReport TPublishRun::TestPublisher(const TPublishTarget& target, const TDPublish& record,
+                                             const TTransportSettings& settings) {
+    TConnectionReport report;
+    try {
+        FPublishers.push_back(target.MakePublisher(record, settings));
+        TSitePublisher& publisher = *FPublishers.back();
+        publisher.OnLog = OnLog;
+        FActivePublisher = &publisher;
+        if (FCancelled)
+            publisher.Cancel();
+        report = publisher.Test();
+    } catch (const std::exception& e) {
+        report.Lines.push_back(std::string(target.Name) + ": fails. " + e.what());
+        report.Reason = e.what();
+        report.Detail = e.what();
+    }
+    FActivePublisher = nullptr;
+    return report;
+}
+
+TPublishOutcome TPublishRun::PublishWhole(const TPublishTarget& target) {
+    if (!FView.Confirm("Publish your website?"))
+        return TPublishOutcome::Cancelled;
+    SetButtons(false, false, false);
+    SetProgress(10);
+    TPublisherTotals totals;
+    try {
+        FPublishers.push_back(target.MakePublisher(FProject.PUBLISH, Settings));
+        TSitePublisher& publisher = *FPublishers.back();
+        publisher.OnLog = OnLog;
+        FActivePublisher = &publisher;
+        if (FCancelled)
+            publisher.Cancel();
+        totals = publisher.Publish(
+            FProject.HTMLPath(), [this](const std::string& text) { SetStatus(text); },
+            [this](int value) { SetProgress(value); });
+    } catch (const std::exception& e) {
+        totals.Succeeded = false;
+        totals.Error = e.what();
+    }
+    FActivePublisher = nullptr;
+    if (totals.Cancelled || FCancelled) {
+        LastError = totals.Error;
+        return FailureEnding(CancelledMessage, false);
+    }
+    if (!totals.Succeeded) {
+        LastError = totals.Error;
+        return FailureEnding("Publishing failed.\n" + totals.Error, false);
+    }
+    for (std::size_t i = 0; i < Rows.size(); ++i)
+        if (Rows[i].Ticked) {
+            Rows[i].Status = SuccessStatus;
+            FView.RowChanged(static_cast<int>(i));
+        }
+    LastTotals.Uploaded = totals.Uploaded;
+    LastTotals.Deleted = totals.Deleted;
+    SetStatus("Finish!");
+    SetProgress(100);
+    SetButtons(false, true, true);
+    FView.FocusControl(TPublishField::Done);
     return TPublishOutcome::Finished;
 }
 
@@ -611,7 +706,7 @@ bool TPublishRun::CompareChecked() {
                 !failure->Fingerprint().empty() && !FCancelled &&
                 FView.Trust(TrustQuestion(*failure), failure->Fingerprint())) {
                 // Exactly this certificate, from now on, for this project.
-                Edits.Trusted = failure->Fingerprint();
+                Typed.Trusted = failure->Fingerprint();
                 FProject.PUBLISH.TRUSTED = failure->Fingerprint();
                 FProject.Save();
                 Settings.Trusted = failure->Fingerprint();
@@ -840,6 +935,6 @@ TPublishOutcome TPublishRun::PublishSynchronising() {
     SetStatus("Finish!");
     SetProgress(100);
     SetButtons(false, true, true);
-    FView.FocusControl(TPublishControl::ButtonOK);
+    FView.FocusControl(TPublishField::Done);
     return TPublishOutcome::Finished;
 }

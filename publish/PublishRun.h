@@ -8,6 +8,7 @@
 #include "platform/Text.h"
 #include "publish/ConnectionTest.h"
 #include "publish/Keyring.h"
+#include "publish/PublishTarget.h"
 #include "publish/SyncRun.h"
 #include "publish/Transport.h"
 
@@ -19,35 +20,27 @@
 #include <string>
 #include <vector>
 
-// The controls that a message sends the focus to.
-enum class TPublishControl {
-    EditFTP,
-    EditFTPPort,
-    EditUser,
-    EditProxyPort,
-    ButtonOK,
-    EditPassword,
-    EditFolder,
-    ComboBoxProtocol
-};
+// The settings a message is about (the window puts the focus on its control); Done: the run
+// finished and the window may be closed.
+enum class TPublishField { Server, Port, User, ProxyPort, Done, Password, Folder, Protocol };
 
 // What a run tells the one who shows it. Everything happens on the caller's thread, inside
 // Publish; each change is to be shown at once.
 class TPublishView {
   public:
     virtual ~TPublishView() = default;
-    // LabelPublish changed.
+    // StatusLine changed.
     virtual void StatusChanged(const std::string&) {}
-    // ProgressBar changed (0 to 100).
+    // Progress changed (0 to 100).
     virtual void ProgressChanged(int) {}
     // The status of row index changed; the list is to be repainted.
     virtual void RowChanged(int) {}
     // The rows were made anew (a synchronising publish compared the site with the server:
     // each row has its kind, the deletions are added) and PlanSummary changed.
     virtual void RowsChanged() {}
-    // ButtonPublishEnabled, ButtonOKEnabled or ButtonCancelEnabled changed.
+    // CanPublish, CanClose or CanCancel changed.
     virtual void ButtonsChanged() {}
-    virtual void FocusControl(TPublishControl) {}
+    virtual void FocusControl(TPublishField) {}
     // An information box with an OK button.
     virtual void Message(const std::string& text) = 0;
     // A confirmation with OK and Cancel; true for OK.
@@ -59,30 +52,33 @@ class TPublishView {
     }
 };
 
-// The texts of the dialog's edits and its check box.
-struct TPublishEdits {
-    std::string EditFTP;
-    std::string EditFTPPort;
-    std::string EditUser;
-    std::string EditPassword;
-    bool CheckBoxProxy = false;
-    std::string EditProxy;
-    std::string EditProxyPort;
-    std::string EditFolder;
-    // The protocol as the record holds it: "FTP", "FTPS" or "SFTP".
-    std::string ComboBoxProtocol = "FTP";
-    bool CheckBoxPassive = false;
-    // Not an edit: the fingerprint accepted so far, kept as it is unless the owner trusts
+// The publishing settings as the owner typed them, before they are checked and stored.
+struct TTypedSettings {
+    std::string Server;
+    // The ports as typed: converted (and refused) by Store.
+    std::string Port;
+    std::string User;
+    std::string Password;
+    bool UseProxy = false;
+    std::string ProxyServer;
+    std::string ProxyPort;
+    std::string Folder;
+    // The target as the record holds it (TPublishTarget::Name).
+    std::string Protocol = "FTP";
+    bool Passive = false;
+    // Not typed: the fingerprint accepted so far, kept as it is unless the owner trusts
     // another certificate.
     std::string Trusted;
     // Publish only what changed, over this many connections (1 to 8).
-    bool CheckBoxSync = true;
-    int SpinBoxJobs = 4;
+    bool Sync = true;
+    int Jobs = 4;
 };
 
-// The settings with which a transport reaches the server of a publishing record; a TError
-// when its PROTOCOL is not one of "FTP", "FTPS" and "SFTP".
-TTransportSettings TransportSettingsOf(const TDPublish& record, std::int32_t readTimeout);
+// The settings with which a transport reaches the server of a publishing record (a port of 0
+// is the target's default); a TError when its PROTOCOL names no target.
+TTransportSettings TransportSettingsOf(
+    const TDPublish& record, std::int32_t readTimeout,
+    const std::function<const TPublishTarget*(const std::string&)>& targetOf = FindPublishTarget);
 
 // The question asked when a certificate or host key does not verify.
 std::string TrustQuestion(const TTransportError& error);
@@ -121,6 +117,8 @@ class TPublishRun {
     static constexpr const char* UncheckedStatus = "Not checked";
     // The message of a run ended by Cancel (the file in transfer is named after it).
     static constexpr const char* CancelledMessage = "Publishing cancelled.";
+    // The message when a target that publishes into a folder has none set.
+    static constexpr const char* NeedFolderMessage = "Need a folder.";
 
     TPublishRun(TDProject& project, TPublishView& view);
 
@@ -189,7 +187,7 @@ class TPublishRun {
     // and changes to the folder, and shows its report in one message. A port that does not
     // convert gets its message as in Store, and then nothing is tried (false). A certificate
     // or host key that does not verify is put to the owner once; when trusted, its
-    // fingerprint goes into Edits.Trusted (stored with the next OK or Publish) and the test
+    // fingerprint goes into Typed.Trusted (stored with the next OK or Publish) and the test
     // runs again.
     bool TestConnection();
     // The report of the last connection test.
@@ -200,18 +198,22 @@ class TPublishRun {
         return FTransports.empty() ? nullptr : FTransports.back().get();
     }
 
-    TPublishEdits Edits;
+    TTypedSettings Typed;
     std::vector<TPublishRow> Rows;
-    std::string LabelPublish;
-    int ProgressBar = 0;
-    bool ButtonPublishEnabled = true;
-    bool ButtonOKEnabled = true;
-    bool ButtonCancelEnabled = true;
+    // The step under way as the status line shows it, and the share done (0 to 100).
+    std::string StatusLine;
+    int Progress = 0;
+    // What the owner may do now: publish (again), close with OK, cancel.
+    bool CanPublish = true;
+    bool CanClose = true;
+    bool CanCancel = true;
 
     // Makes the transport of a run from its settings; MakeTransport unless a test puts in
     // its own.
     std::function<std::unique_ptr<TTransport>(const TTransportSettings&)> TransportMaker =
         MakeTransport;
+    // The target a PROTOCOL text names: FindPublishTarget unless a test puts in its own.
+    std::function<const TPublishTarget*(const std::string&)> TargetOf = FindPublishTarget;
     // The settings of the last run's transport.
     TTransportSettings Settings;
     // The read time-out handed to the transport.
@@ -241,7 +243,7 @@ class TPublishRun {
     void SetStatus(const std::string& text);
     void SetProgress(int value);
     void SetButtons(bool publish, bool ok, bool cancel);
-    void Tell(const std::string& message, TPublishControl focus);
+    void Tell(const std::string& message, TPublishField focus);
     TPublishOutcome FailureEnding(const std::string& message, bool disconnect);
     // A new transport for Settings, cancelled at once when the run was.
     TTransport& NewTransport();
@@ -255,6 +257,11 @@ class TPublishRun {
     // Compares after CheckedSettings; false after the failure ending.
     bool CompareChecked();
     TPublishOutcome PublishSynchronising();
+    // The run of a target that publishes the whole site itself (TPublishTarget::MakePublisher),
+    // and its connection test.
+    TPublishOutcome PublishWhole(const TPublishTarget& target);
+    TConnectionReport TestPublisher(const TPublishTarget& target, const TDPublish& record,
+                                    const TTransportSettings& settings);
     void TickPlanFromRows();
     // The status line after a comparison: the summary, after the manifest note when there is one.
     std::string ComparisonStatus() const;
@@ -267,6 +274,9 @@ class TPublishRun {
     std::vector<std::unique_ptr<TTransport>> FTransports;
     std::atomic<TTransport*> FActive{nullptr};
     std::atomic<TConnectionTest*> FActiveTest{nullptr};
+    // The whole-run publishers of this run's life, and the one under way.
+    std::vector<std::unique_ptr<TSitePublisher>> FPublishers;
+    std::atomic<TSitePublisher*> FActivePublisher{nullptr};
     // The synchronising run of this showing, and every one made before it (a Cancel from
     // another thread may still hold one).
     std::unique_ptr<TSyncRun> FSync;

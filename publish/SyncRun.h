@@ -14,6 +14,7 @@
 // Every callback is called on the thread that called Prepare or Run, never on a connection's
 // own thread. Cancel may be called from any thread and from a signal handler.
 
+#include "publish/PublishTarget.h"
 #include "publish/SyncPlan.h"
 #include "publish/Transport.h"
 

@@ -1,7 +1,7 @@
 #include "publish/Transport.h"
 
-#include "publish/FtpTransport.h"
-#include "publish/SftpTransport.h"
+#include "publish/ftp/FtpTransport.h"
+#include "publish/sftp/SftpTransport.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -9,24 +9,6 @@
 #include <system_error>
 
 namespace {
-
-// SFTP statuses that say the connection, not the file, is the trouble.
-constexpr int SftpNoConnection = 6;
-constexpr int SftpConnectionLost = 7;
-
-// SFTP statuses of a rename refused because the target exists.
-constexpr int SftpFailure = 4;
-constexpr int SftpFileAlreadyExists = 11;
-
-// Whether a refused rename says that its target exists: FTP's 550 or 553, SFTP's failure.
-bool RefusedAsExisting(const TTransportError& error, TTransportProtocol protocol) {
-    if (error.Kind() != TTransportFailure::FileRefused)
-        return false;
-    const int code = error.ReplyCode();
-    if (protocol == TTransportProtocol::SFTP)
-        return code == SftpFailure || code == SftpFileAlreadyExists;
-    return code == 550 || code == 553;
-}
 
 // Deletes name as far as the server lets it.
 void DropQuietly(TTransport& transport, const std::string& name) {
@@ -55,19 +37,14 @@ TTransportError RenamesRefusedError(const TTransportError& refusal, const std::s
 
 } // namespace
 
-bool IsTransientFailure(const TTransportError& error, TTransportProtocol protocol) {
+bool IsTransientReply(const TTransportError& error) {
     if (error.Kind() == TTransportFailure::Cancelled)
         return false;
     const int code = error.ReplyCode();
-    if (protocol == TTransportProtocol::SFTP) {
-        if (code == SftpNoConnection || code == SftpConnectionLost)
-            return true;
-    } else {
-        if (code >= 400 && code <= 499)
-            return true;
-        if (code >= 500 && code <= 599)
-            return false;
-    }
+    if (code >= 400 && code <= 499)
+        return true;
+    if (code >= 500 && code <= 599)
+        return false;
     switch (error.Kind()) {
     case TTransportFailure::NoAnswer:
     case TTransportFailure::ConnectionLost:
@@ -76,6 +53,19 @@ bool IsTransientFailure(const TTransportError& error, TTransportProtocol protoco
     default:
         return false;
     }
+}
+
+bool TTransport::IsTransient(const TTransportError& error) const {
+    return IsTransientReply(error);
+}
+
+bool TTransport::RefusedAsExisting(const TTransportError& error) const {
+    return error.Kind() == TTransportFailure::FileRefused &&
+           (error.ReplyCode() == 550 || error.ReplyCode() == 553);
+}
+
+bool TTransport::RefusedForNow(const TTransportError& error) const {
+    return error.ReplyCode() >= 400 && error.ReplyCode() <= 499;
 }
 
 TTransportError NotWholeError(const std::string& name, std::int64_t held, std::int64_t size) {
@@ -128,13 +118,13 @@ std::optional<TTransportError> TTransport::MoveAside(const std::string& remoteNa
         Rename(remoteName, aside);
         return std::nullopt;
     } catch (const TTransportError& e) {
-        if (!RefusedAsExisting(e, Protocol()))
+        if (!RefusedAsExisting(e))
             throw;
         // The copy an earlier run left there when it was broken off is no live page.
         try {
             Delete(aside);
         } catch (const TTransportError& d) {
-            if (d.Kind() == TTransportFailure::Cancelled || IsTransientFailure(d, Protocol()))
+            if (d.Kind() == TTransportFailure::Cancelled || IsTransient(d))
                 throw;
             // Nothing there: the rename was refused for itself.
             if (d.Kind() == TTransportFailure::FileMissing)
@@ -151,13 +141,13 @@ std::optional<TTransportError> TTransport::MoveAside(const std::string& remoteNa
 void TTransport::ReplaceRefused(const TTransportError& refusal, const std::string& tempName,
                                 const std::string& remoteName) {
     const auto passing = [this](const TTransportError& e) {
-        return e.Kind() == TTransportFailure::Cancelled || IsTransientFailure(e, Protocol());
+        return e.Kind() == TTransportFailure::Cancelled || IsTransient(e);
     };
     // Worth another attempt: the caller makes it, on a fresh connection where needed.
     if (passing(refusal))
         throw refusal;
     // Anything but a refusal over an existing name is the file's failure as it is.
-    if (!RefusedAsExisting(refusal, Protocol())) {
+    if (!RefusedAsExisting(refusal)) {
         DropQuietly(*this, tempName);
         throw refusal;
     }
@@ -265,10 +255,7 @@ TPresence TTransport::Presence(const std::string& remoteName) {
     const auto failedConnection = [this](const TTransportError& e) {
         if (e.Kind() == TTransportFailure::Cancelled)
             return true;
-        // An FTP reply of the 4xx kind refuses the command for now, over a sound connection.
-        const bool refusedForNow =
-            Protocol() != TTransportProtocol::SFTP && e.ReplyCode() >= 400 && e.ReplyCode() <= 499;
-        return !refusedForNow && IsTransientFailure(e, Protocol());
+        return !RefusedForNow(e) && IsTransient(e);
     };
     try {
         if (RemoteSize(remoteName) >= 0)
@@ -293,45 +280,6 @@ TPresence TTransport::Presence(const std::string& remoteName) {
     if (!remoteName.empty() && remoteName[0] == '.')
         return TPresence::Unknown;
     return TPresence::Absent;
-}
-
-std::unique_ptr<TTransport> MakeTransport(const TTransportSettings& settings) {
-    switch (settings.Protocol) {
-    case TTransportProtocol::FTP:
-    case TTransportProtocol::FTPS:
-        return std::make_unique<TFtpTransport>(settings);
-    case TTransportProtocol::SFTP:
-        return MakeSftpTransport(settings);
-    }
-    return std::make_unique<TFtpTransport>(settings);
-}
-
-bool ProtocolFromText(const std::string& text, TTransportProtocol& protocol) {
-    if (text == "FTP")
-        protocol = TTransportProtocol::FTP;
-    else if (text == "FTPS")
-        protocol = TTransportProtocol::FTPS;
-    else if (text == "SFTP")
-        protocol = TTransportProtocol::SFTP;
-    else
-        return false;
-    return true;
-}
-
-const char* ProtocolText(TTransportProtocol protocol) {
-    switch (protocol) {
-    case TTransportProtocol::FTPS:
-        return "FTPS";
-    case TTransportProtocol::SFTP:
-        return "SFTP";
-    case TTransportProtocol::FTP:
-        break;
-    }
-    return "FTP";
-}
-
-std::int32_t DefaultPort(TTransportProtocol protocol) {
-    return protocol == TTransportProtocol::SFTP ? 22 : 21;
 }
 
 std::string FingerprintText(const unsigned char* bytes, std::size_t size) {

@@ -5,7 +5,7 @@
 // delete and rename files, ask a file's size, disconnect. Every operation blocks; every failure is
 // a TTransportError. Cancel may be called from any thread or a signal handler.
 
-#include "platform/Error.h"
+#include "publish/TransportError.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,8 +16,6 @@
 #include <utility>
 #include <vector>
 
-enum class TTransportProtocol { FTP, FTPS, SFTP };
-
 // Whether a file is in the folder, as far as the server lets it be known.
 enum class TPresence {
     Present,
@@ -25,55 +23,10 @@ enum class TPresence {
     Unknown, // the server tells no sizes and gives no listing that can be trusted for it
 };
 
-// Why an operation failed, so that the one who shows it can say so in plain words.
-enum class TTransportFailure {
-    Other,
-    HostNotFound,   // the host name does not resolve
-    NothingListens, // nothing listens at host:port
-    NoAnswer,       // no answer within the time-out
-    LoginRefused,   // the user name or password was refused
-    FolderMissing,  // the folder does not exist or cannot be entered
-    TlsRequired,    // the server requires TLS
-    NotTrusted,     // the certificate or host key is not trusted (Fingerprint says which)
-    FileRefused,    // the server refused a file (name, permission)
-    DiskFull,       // the server has no room for the file
-    FileMissing,    // the file asked for (download, delete, size) is not on the server
-    Cancelled,      // Cancel ended the operation
-    ConnectionLost, // the connection (control or data) broke or the server closed it
-};
-
-class TTransportError : public TError {
-  public:
-    // message: the technical account (server, step, reply); reason: the plain-words line;
-    // fingerprint: for NotTrusted, the SHA-256 fingerprint that was offered.
-    TTransportError(const std::string& message, TTransportFailure kind, std::string reason,
-                    std::string fingerprint = {}, std::string fileName = {})
-        : TError(message), FKind(kind), FReason(std::move(reason)),
-          FFingerprint(std::move(fingerprint)), FFileName(std::move(fileName)) {}
-    TTransportFailure Kind() const { return FKind; }
-    const std::string& Reason() const { return FReason; }
-    const std::string& Fingerprint() const { return FFingerprint; }
-    const std::string& FileName() const { return FFileName; }
-    // The server's reply code (FTP) or status (SFTP) that the failure came with; 0 for none.
-    // For FTP a 4xx code is a refusal for now (worth another try), a 5xx one a lasting
-    // refusal; a failure without a code of kind NoAnswer or ConnectionLost is passing too.
-    int ReplyCode() const { return FReplyCode; }
-    TTransportError& WithReplyCode(int code) {
-        FReplyCode = code;
-        return *this;
-    }
-
-  private:
-    TTransportFailure FKind;
-    std::string FReason;
-    std::string FFingerprint;
-    std::string FFileName;
-    int FReplyCode = 0;
-};
-
 // Everything a transport needs to reach the server.
 struct TTransportSettings {
-    TTransportProtocol Protocol = TTransportProtocol::FTP;
+    // The target, as PROTOCOL names it (publish/PublishTarget.h).
+    std::string Protocol = "FTP";
     std::string Host;
     std::int32_t Port = 21;
     std::string User;
@@ -162,8 +115,14 @@ class TTransport {
     // transport that wraps another forwards both, and UploadReplacing goes by them.
     virtual bool RenamesRefused() const { return FRenamesRefused; }
     virtual void SetRenamesRefused(bool refused) { FRenamesRefused = refused; }
-    // The protocol spoken: it says which failures are passing ones (IsTransientFailure).
-    virtual TTransportProtocol Protocol() const { return TTransportProtocol::FTP; }
+    // Whether a failure is worth another attempt on a fresh connection; here by reply codes
+    // (IsTransientReply).
+    virtual bool IsTransient(const TTransportError& error) const;
+    // Whether a refused rename says that its target exists; here a reply of 550 or 553.
+    virtual bool RefusedAsExisting(const TTransportError& error) const;
+    // Whether a failure refuses the command for now over a sound connection; here a reply of
+    // the 4xx kind.
+    virtual bool RefusedForNow(const TTransportError& error) const;
     // Closes the connection. Never fails.
     virtual void Disconnect() noexcept = 0;
     virtual bool Connected() const = 0;
@@ -217,23 +176,13 @@ constexpr const char* AsideFilePrefix = ".corvane-old-";
 // "www/a.htm" gives "www/.corvane-part-a.htm".
 std::string PrefixedName(const char* prefix, const std::string& name);
 
-// Whether a failure is worth another attempt on a fresh connection: a broken or closed
-// connection, a time-out, an FTP reply of the 4xx kind (an SFTP connection lost); not a 5xx
-// reply, a refused name or login, a missing folder, an untrusted server or anything else.
-bool IsTransientFailure(const TTransportError& error, TTransportProtocol protocol);
+// Whether a failure is worth another attempt on a fresh connection, by the reply codes of
+// FTP: a broken or closed connection, a time-out, a reply of the 4xx kind; not a 5xx reply, a
+// refused name or login, a missing folder, an untrusted server, a cancel or anything else.
+bool IsTransientReply(const TTransportError& error);
 
 // The failure of a file of size bytes of which the server holds only held (name: the file).
 TTransportError NotWholeError(const std::string& name, std::int64_t held, std::int64_t size);
-
-// The transport for settings.Protocol.
-std::unique_ptr<TTransport> MakeTransport(const TTransportSettings& settings);
-
-// The protocol of a publishing record's PROTOCOL text ("FTP", "FTPS", "SFTP"); false for
-// any other text.
-bool ProtocolFromText(const std::string& text, TTransportProtocol& protocol);
-const char* ProtocolText(TTransportProtocol protocol);
-// 22 for SFTP, 21 otherwise.
-std::int32_t DefaultPort(TTransportProtocol protocol);
 
 // A SHA-256 fingerprint (of a certificate or a host key) as it is shown and kept: the bytes
 // as upper-case hexadecimal pairs joined by colons ("AB:CD:...").

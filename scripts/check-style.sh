@@ -8,12 +8,14 @@ cd "$(dirname "$0")/.."
 jobs=${CORVANE_JOBS:-2}
 parts=${*:-format tidy}
 
-# Runs clang-tidy over files with the compile commands of a configured build folder.
+# Runs clang-tidy over files with the compile commands of a configured build folder; a file
+# that passed before and has not changed since (nor any header it includes) is not checked
+# again (scripts/tidy-cached.py).
 tidy() {
     folder=$1
     shift
     echo "clang-tidy: checking $# files"
-    run-clang-tidy -quiet -p "$folder" -j "$jobs" "$@" >"$folder/tidy.log" 2>&1 || {
+    scripts/tidy-cached.py "$folder" "$jobs" "$folder/tidy.log" "$@" || {
         grep -E 'warning:|error:' "$folder/tidy.log" | grep -v 'warnings generated' | sort -u
         echo "clang-tidy found faults (full report: $folder/tidy.log)" >&2
         exit 1

@@ -1,16 +1,49 @@
 #!/bin/sh
-# Pictures of the main window for the documentation: the program opens a copy of the sample
-# project on a virtual display (Xvfb) and saves docs/main-window.png (the tree view) and
-# docs/main-window-preview.png (the preview view). Ends by itself within two minutes.
+# Pictures for the documentation, so that the look can be judged without building:
+#   window  the program opens a copy of the sample project on a virtual display (Xvfb) and
+#           saves docs/main-window.png (the tree view) and docs/main-window-preview.png (the
+#           preview view);
+#   sites   the sample and a site of each bundled template (the sample's content in the
+#           template's look) are built, and their homepages are shot in headless Chromium at
+#           390 and 1280 CSS pixels wide: docs/site-<name>-<width>.png
+#           (scripts/site-screenshots.py).
+# Usage: scripts/screenshot.sh [window] [sites]   (both when none is named). Ends by itself
+# within a few minutes.
 set -eu
 cd "$(dirname "$0")/.."
 jobs=${CORVANE_JOBS:-2}
 build=${CORVANE_BUILD_DIR:-build}
+parts=${*:-window sites}
 
 if [ ! -d examples/Sample ]; then
     echo "screenshot.sh: the sample project examples/Sample is missing" >&2
     exit 1
 fi
+
+case " $parts " in
+*" sites "*)
+    # The site pictures need corvane-cli and the two tools of the browser tests, in a
+    # Release build of their own (no Qt needed).
+    scripts/install-deps.sh build test browser
+    sites_build=${CORVANE_SITES_BUILD_DIR:-build-screenshots}
+    if [ ! -f "$sites_build/CMakeCache.txt" ]; then
+        cmake -S . -B "$sites_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_BENCH=OFF \
+            >/dev/null
+    fi
+    ninja -C "$sites_build" -j"$jobs" corvane-cli corvane-browser-templates \
+        corvane-browser-template-site
+    # Debian's python3, for which python3-selenium is installed.
+    python=/usr/bin/python3
+    [ -x "$python" ] || python=python3
+    timeout 300 "$python" scripts/site-screenshots.py "$sites_build/cli/corvane-cli" \
+        "$sites_build/tests/browser/corvane-browser-templates" \
+        "$sites_build/tests/browser/corvane-browser-template-site" docs
+    ;;
+esac
+case " $parts " in
+*" window "*) ;;
+*) exit 0 ;;
+esac
 scripts/install-deps.sh build ui
 # The build folder of scripts/run.sh by default; an existing one keeps its own settings.
 if [ -f "$build/CMakeCache.txt" ]; then

@@ -62,13 +62,16 @@ void TFormColumn::FormShow() {
     CheckBoxShowAuthor->setChecked(item.SHOW_AUTHOR);
     CheckBoxShowDate->setChecked(item.SHOW_DATE);
     CheckBoxHasBorder->setChecked(item.HAS_BORDER);
+    // A link has a title and an address, nothing of a column's.
     const bool column = item.IsColumn();
+    setWindowTitle(column ? QStringLiteral("Column") : QStringLiteral("Link"));
     LabelStyle->setVisible(column);
     ComboBoxStyle->setVisible(column);
     LabelURL->setVisible(!column);
     EditURL->setVisible(!column);
     for (QCheckBox* box : {CheckBoxShowAuthor, CheckBoxShowDate, CheckBoxHasBorder})
-        box->setEnabled(column);
+        box->setVisible(column);
+    adjustSize();
 }
 
 void TFormColumn::ButtonOKClick() {

@@ -57,6 +57,12 @@ TFormFont::TFormFont(TWorkspace& workspace, QWidget* parent)
         QStringLiteral("Pages are written as UTF-8: browsers cannot read this encoding."), this);
     LabelWrittenAsUtf8->setObjectName(QStringLiteral("LabelWrittenAsUtf8"));
     LabelWrittenAsUtf8->setVisible(false);
+    LabelModernUtf8 = new QLabel(
+        QStringLiteral(
+            "Modern pages are always UTF-8; the encoding applies to the Classic design."),
+        this);
+    LabelModernUtf8->setObjectName(QStringLiteral("LabelModernUtf8"));
+    LabelModernUtf8->setVisible(false);
     ComboBoxFont = List(this, "ComboBoxFont", FontFamilies, std::size(FontFamilies));
     CheckBoxBoldTopic = Check(this, "CheckBoxBoldTopic", "Bold Topic");
     CheckBoxBoldTitle = Check(this, "CheckBoxBoldTitle", "Bold Title");
@@ -67,6 +73,7 @@ TFormFont::TFormFont(TWorkspace& workspace, QWidget* parent)
     auto* lists = new QFormLayout;
     lists->addRow(QStringLiteral("Encoding:"), ComboBoxEncoding);
     lists->addRow(QString(), LabelWrittenAsUtf8);
+    lists->addRow(QString(), LabelModernUtf8);
     lists->addRow(QStringLiteral("Font Family:"), ComboBoxFont);
     layout->addLayout(lists);
     auto* grid = new QGridLayout;
@@ -99,7 +106,11 @@ TFormFont::TFormFont(TWorkspace& workspace, QWidget* parent)
 }
 
 void TFormFont::ComboBoxEncodingChange() {
-    LabelWrittenAsUtf8->setVisible(WrittenAsUtf8Instead(SelectedItemText(ComboBoxEncoding)));
+    // A Modern project's pages are UTF-8 whatever is chosen: the one line says so.
+    const bool modern = Workspace.IsOpen() && Workspace.Project->OPTIONS.IsModern();
+    LabelModernUtf8->setVisible(modern);
+    LabelWrittenAsUtf8->setVisible(!modern &&
+                                   WrittenAsUtf8Instead(SelectedItemText(ComboBoxEncoding)));
 }
 
 bool TFormFont::Execute() {

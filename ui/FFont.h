@@ -30,6 +30,9 @@ class TFormFont : public QDialog {
     // Under the encoding list: "Pages are written as UTF-8: browsers cannot read this
     // encoding.", for MacCE, MacGreek, "Other" and no encoding at all.
     QLabel* LabelWrittenAsUtf8;
+    // Under the encoding list while the project's design is Modern: "Modern pages are always
+    // UTF-8; the encoding applies to the Classic design."
+    QLabel* LabelModernUtf8;
     QComboBox* ComboBoxFont;
     TTrackBarField Topic;
     TTrackBarField Menu;

@@ -2,12 +2,16 @@
 
 #include "ui/DialogControls.h"
 #include "ui/LinkField.h"
+#include "ui/MarkdownEditor.h"
+#include "ui/MarkdownTextEdit.h"
 #include "ui/MultiLineText.h"
 #include "ui/PictureField.h"
+#include "ui/SitePages.h"
 #include "ui/Workspace.h"
 
 #include <QComboBox>
 #include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 
 #include <utility>
@@ -22,13 +26,16 @@ TFormHotspot::TFormHotspot(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     MemoText = new TMultiLineText(this);
     MemoText->setObjectName(QStringLiteral("MemoText"));
     MemoText->setFixedHeight(110);
+    EditorText = new TMarkdownEditor(prompter, this);
+    EditorText->TextEdit->setFixedHeight(150);
     Link = new TLinkField(prompter, this);
 
     auto* grid = new QGridLayout;
     AddRow(grid, 0, "Title:", EditTitle);
     grid->addWidget(PicturePicture, 1, 1);
     AddRow(grid, 2, "Position:", ComboBoxPosition);
-    AddRow(grid, 3, "Text:", MemoText);
+    LabelText = AddRow(grid, 3, "Text:", MemoText);
+    grid->addWidget(EditorText, 3, 1);
     grid->itemAtPosition(3, 0)->setAlignment(Qt::AlignTop);
     Link->AddTo(grid, 4);
     Finish(grid);
@@ -45,7 +52,19 @@ void TFormHotspot::FormShow() {
     EditTitle->setText(QText(hotspot.TITLE));
     PicturePicture->Show(hotspot.PICTURE, project.ImagesPath());
     SelectItemText(ComboBoxPosition, hotspot.POSITION);
-    MemoText->SetStoredText(hotspot.TEXT);
+    const bool markdown = hotspot.IsMarkdown();
+    MemoText->setVisible(!markdown);
+    EditorText->setVisible(markdown);
+    LabelText->setBuddy(markdown ? static_cast<QWidget*>(EditorText->TextEdit) : MemoText);
+    if (markdown) {
+        MemoText->clear();
+        EditorText->SetStoredText(
+            hotspot.TEXT, project.ImagesPath(), project.DownloadsPath(),
+            [this] { return TSitePages::Read(OpenProjectOf(Workspace), Workspace.XMLDoc); });
+    } else {
+        MemoText->SetStoredText(hotspot.TEXT);
+        EditorText->Show(QString(), project.ImagesPath(), project.DownloadsPath(), {});
+    }
     Link->Show(hotspot.LINK, hotspot.KIND, hotspot.URL, project.DownloadsPath());
 }
 
@@ -55,9 +74,19 @@ void TFormHotspot::ButtonOKClick() {
     hotspot.TITLE = StdText(EditTitle->text());
     PicturePicture->Store(hotspot.PICTURE, hotspot.PICTURE_WIDTH, hotspot.PICTURE_HEIGHT,
                           project.ImagesPath());
-    hotspot.TEXT = MemoText->StoredText();
+    std::vector<TPageIdToAssign> ids;
+    if (hotspot.IsMarkdown()) {
+        hotspot.TEXT = EditorText->Store();
+        ids = EditorText->PageIdsToAssign();
+    } else {
+        hotspot.TEXT = MemoText->StoredText();
+    }
     Link->Store(hotspot.LINK, hotspot.KIND, hotspot.URL, project.DownloadsPath());
     hotspot.POSITION = SelectedItemText(ComboBoxPosition);
-    ReplaceAndSave(project.HOTSPOT, std::move(hotspot), [&project] { project.Save(); });
+    ReplaceAndSave(project.HOTSPOT, std::move(hotspot), [this, &project, &ids] {
+        // The linked pages' ids first: a failure there leaves the record as it was.
+        AssignPageIds(project, Workspace.XMLDoc, ids, nullptr);
+        project.Save();
+    });
     accept();
 }

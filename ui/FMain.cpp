@@ -17,10 +17,13 @@
 #include "ui/Pictures.h"
 #include "ui/PreviewBuilder.h"
 #include "ui/PreviewPage.h"
+#include "ui/PreviewPane.h"
 #include "ui/Prompter.h"
 #include "ui/Workspace.h"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -30,6 +33,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPrinter>
 #include <QScreen>
 #include <QSettings>
@@ -235,7 +239,18 @@ QAction* TFormMain::Action(const char* caption, const char* name, void (TFormMai
     return action;
 }
 
+namespace {
+
+// Whether the keyboard focus is on widget or inside it.
+bool HasFocusIn(const QWidget* widget) {
+    const QWidget* focus = QApplication::focusWidget();
+    return focus && (focus == widget || widget->isAncestorOf(focus));
+}
+
+} // namespace
+
 void TFormMain::RunCommand(const std::function<void()>& command) {
+    const QPointer<QWidget> had = HasFocusIn(this) ? QApplication::focusWidget() : nullptr;
     ReportErrors(Prompter, [&command] {
         try {
             command();
@@ -244,6 +259,19 @@ void TFormMain::RunCommand(const std::function<void()>& command) {
             throw TreeOutOfStep();
         }
     });
+    RestoreFocus(had);
+}
+
+void TFormMain::RestoreFocus(QWidget* had) {
+    // Not while a dialog is still shown (a command run from inside one), nor for a window
+    // that is not shown or has the focus where it should.
+    if (!isVisible() || QApplication::activeModalWidget() || HasFocusIn(this))
+        return;
+    QWidget* target = had;
+    if (!target || !target->isVisible() || !target->isEnabled() || !isAncestorOf(target))
+        target = !PanelTree->isHidden() ? static_cast<QWidget*>(TreeView) : WebBrowser;
+    activateWindow();
+    target->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void TFormMain::CreateActions() {
@@ -299,6 +327,17 @@ void TFormMain::CreateActions() {
     connect(MenuTreeBesidePreview, &QAction::triggered, this, [this](bool checked) {
         RunCommand([this, checked] { TreeBesidePreviewClick(checked); });
     });
+    MenuDesktopWidth = Action("&Desktop Width", "MenuDesktopWidth", nullptr);
+    MenuPhoneWidth = Action("Ph&one Width", "MenuPhoneWidth", nullptr);
+    auto* widths = new QActionGroup(this);
+    for (QAction* width : {MenuDesktopWidth, MenuPhoneWidth}) {
+        width->setCheckable(true);
+        widths->addAction(width);
+        connect(width, &QAction::triggered, this, [this, width] {
+            RunCommand([this, width] { PreviewWidthClick(width == MenuPhoneWidth); });
+        });
+    }
+    MenuDesktopWidth->setChecked(true);
     MenuGoHome = Action("Go &Home", "MenuGoHome", &T::GoHomeClick);
     MenuGoBack = Action("Go Bac&k", "MenuGoBack", &T::GoBackClick);
     MenuGoForward = Action("Go &Forward", "MenuGoForward", &T::GoForwardClick);
@@ -430,6 +469,9 @@ void TFormMain::CreateMenus() {
     view->addAction(MenuPreviewInBrowser);
     view->addAction(MenuTreeBesidePreview);
     view->addSeparator();
+    view->addAction(MenuDesktopWidth);
+    view->addAction(MenuPhoneWidth);
+    view->addSeparator();
     view->addAction(MenuGoHome);
     view->addAction(MenuGoBack);
     view->addAction(MenuGoForward);
@@ -559,7 +601,8 @@ void TFormMain::CreateViews() {
         PopupMenuTreeView->popup(TreeView->viewport()->mapToGlobal(at));
     });
 
-    WebBrowser = new QWebEngineView(Splitter);
+    // Made without a parent: the preview's pane takes it in below.
+    WebBrowser = new QWebEngineView;
     WebBrowser->setAccessibleName(QStringLiteral("Site preview"));
     WebBrowser->setAccessibleDescription(
         QStringLiteral("The homepage of the site as it is built now"));
@@ -583,8 +626,25 @@ void TFormMain::CreateViews() {
     connect(WebBrowser, &QWebEngineView::urlChanged, this, reportBoth);
     connect(WebBrowser, &QWebEngineView::loadFinished, this, reportBoth);
 
+    PanelPreview = new TPreviewPane(WebBrowser, Splitter);
+    connect(PanelPreview, &TPreviewPane::WidthChosen, this, [this](TPreviewWidth width) {
+        RunCommand([this, width] { PreviewWidthClick(width == TPreviewWidth::Phone); });
+    });
+    // F6 and Shift+F6 go from pane to pane, as in the desktop's file managers and browsers;
+    // Tab inside the preview only walks the page's links. Esc in the preview leaves it.
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::Key_F6), QKeySequence(Qt::SHIFT | Qt::Key_F6)}) {
+        auto* shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, this,
+                [this] { RunCommand([this] { NextPaneClick(); }); });
+    }
+    auto* leave = new QShortcut(QKeySequence(Qt::Key_Escape), PanelPreview);
+    leave->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(leave, &QShortcut::activated, this,
+            [this] { RunCommand([this] { LeavePreviewClick(); }); });
+
     Splitter->addWidget(PanelTree);
-    Splitter->addWidget(WebBrowser);
+    Splitter->addWidget(PanelPreview);
     Splitter->setStretchFactor(0, 1);
     Splitter->setStretchFactor(1, 3);
     setCentralWidget(Splitter);
@@ -649,7 +709,7 @@ void TFormMain::SetPreviewMode(bool on) {
     const bool open = IsOpen();
     ToolPreview->setChecked(on);
     PanelTree->setVisible(!on);
-    WebBrowser->setVisible(on || MenuTreeBesidePreview->isChecked());
+    PanelPreview->setVisible(on || MenuTreeBesidePreview->isChecked());
     MenuPrintSetup->setEnabled(on && open);
     MenuPrint->setEnabled(on && open);
     MenuAddColumn->setEnabled(open && !on);
@@ -981,10 +1041,28 @@ void TFormMain::NewProjectClick() {
 }
 
 void TFormMain::OpenProjectClick() {
+    // The open project stays open until another one is chosen: it is put aside while the
+    // dialog is shown (nothing runs on it meanwhile), and back when the dialog is cancelled.
+    const bool previewStopped = Preview->CancelAndWait();
+    WaitForWarmUp();
+    std::unique_ptr<TDProject> current = std::move(Workspace.Project);
+    std::unique_ptr<TDProject> opened;
+    bool chosen = false;
+    {
+        TAtExit putBack([this, &current, &opened] {
+            opened = std::move(Workspace.Project);
+            Workspace.Project = std::move(current);
+        });
+        chosen = Dialogs.Show(TDialogKind::Open) && Workspace.IsOpen();
+    }
+    if (!chosen) {
+        if (previewStopped && IsOpen() && !Preview->IsRunning())
+            StartBackgroundPreview();
+        return;
+    }
     if (IsOpen())
         CloseClick();
-    if (!Dialogs.Show(TDialogKind::Open) || !IsOpen())
-        return;
+    Workspace.Project = std::move(opened);
     UpdateCaption();
     SetProjectOpen(true);
     FillTree();
@@ -1281,6 +1359,28 @@ void TFormMain::PreviewInBrowserClick() {
         ShellOpen(QUrl::fromLocalFile(Q(Workspace.Project->PreviewFile())));
 }
 
+void TFormMain::PreviewWidthClick(bool phone) {
+    const TPreviewWidth width = phone ? TPreviewWidth::Phone : TPreviewWidth::Desktop;
+    (phone ? MenuPhoneWidth : MenuDesktopWidth)->setChecked(true);
+    PanelPreview->SetWidth(width);
+}
+
+void TFormMain::NextPaneClick() {
+    if (PanelTree->isHidden() || WebBrowser->isHidden())
+        return; // one pane alone: the focus is in it already
+    if (HasFocusIn(PanelPreview))
+        TreeView->setFocus(Qt::ShortcutFocusReason);
+    else
+        WebBrowser->setFocus(Qt::ShortcutFocusReason);
+}
+
+void TFormMain::LeavePreviewClick() {
+    if (MenuPreview->isChecked())
+        PreviewClick(false);
+    if (!PanelTree->isHidden())
+        TreeView->setFocus(Qt::ShortcutFocusReason);
+}
+
 void TFormMain::GoHomeClick() {
     Navigate(IsOpen() ? Workspace.Project->PreviewFile() : AboutBlank);
 }
@@ -1504,6 +1604,9 @@ void TFormMain::ShowRemembered() {
     MenuTreeBesidePreview->setChecked(
         settings.value(QStringLiteral("Window/TreeBesidePreview"), true).toBool());
     Splitter->restoreState(settings.value(QStringLiteral("Window/Splitter")).toByteArray());
+    PreviewWidthClick(
+        PreviewWidthOfName(settings.value(QStringLiteral("Window/PreviewWidth")).toString()) ==
+        TPreviewWidth::Phone);
     // The preview alone (F11) as it was left.
     MenuPreview->setChecked(settings.value(QStringLiteral("Window/PreviewAlone"), false).toBool());
     SetPreviewMode(MenuPreview->isChecked());
@@ -1538,4 +1641,6 @@ void TFormMain::RememberWindow() const {
     settings.setValue(QStringLiteral("Window/TreeBesidePreview"),
                       MenuTreeBesidePreview->isChecked());
     settings.setValue(QStringLiteral("Window/PreviewAlone"), MenuPreview->isChecked());
+    settings.setValue(QStringLiteral("Window/PreviewWidth"),
+                      PreviewWidthName(PanelPreview->Width()));
 }

@@ -24,6 +24,7 @@ class QPrinter;
 class QSplitter;
 class TFormRestore;
 class TPreviewBuilder;
+class TPreviewPane;
 class QTimer;
 class QToolBar;
 class QTreeWidget;
@@ -93,6 +94,11 @@ class TFormMain : public QMainWindow {
     // of them filling the window (off); Preview still shows the preview alone.
     void TreeBesidePreviewClick(bool checked);
     void PreviewInBrowserClick();
+    void PreviewWidthClick(bool phone);
+    // F6 and Shift+F6: the focus from the tree to the preview beside it and back. Esc in the
+    // preview: back to the tree (leaving the preview alone first when it is).
+    void NextPaneClick();
+    void LeavePreviewClick();
     void GoHomeClick();
     void GoBackClick();
     void GoForwardClick();
@@ -168,6 +174,10 @@ class TFormMain : public QMainWindow {
     QAction* MenuPreview;
     QAction* MenuTreeBesidePreview;
     QAction* MenuPreviewInBrowser;
+    // The width the side preview lays a page out at (ui/PreviewPane.h), one of the two
+    // checked; remembered with the window.
+    QAction* MenuDesktopWidth;
+    QAction* MenuPhoneWidth;
     QAction* MenuGoHome;
     QAction* MenuGoBack;
     QAction* MenuGoForward;
@@ -220,6 +230,8 @@ class TFormMain : public QMainWindow {
     QWidget* PanelTree;
     QTreeWidget* TreeView;
     QWebEngineView* WebBrowser;
+    // The browser with the Desktop / Phone toggle above it, beside the tree in the splitter.
+    TPreviewPane* PanelPreview;
     QLabel* StatusPanel0;
     QLabel* StatusPanel1;
     // Lists the earlier versions for File > Restore Earlier Version; made by start-up after
@@ -250,6 +262,10 @@ class TFormMain : public QMainWindow {
     // the tree with the selection where it was, and refreshes the preview.
     void ReloadProject();
     void RunCommand(const std::function<void()>& command);
+    // After a command (and the dialogs it showed): when no control of the window has the
+    // keyboard focus, the window is activated and the focus goes back to the control that had
+    // it, or to the tree.
+    void RestoreFocus(QWidget* had);
     void CopyTreePopupStates();
     // The caption for the open project, or the application title alone.
     void UpdateCaption();

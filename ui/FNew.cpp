@@ -166,10 +166,11 @@ void TFormNew::ButtonCreateClick() {
     std::unique_ptr<TDProject> project;
     try {
         project = std::make_unique<TDProject>(folder, Workspace.XMLDoc, templateFile);
-        // A project of its own starts with the site options on; one made from a template has
-        // the template's.
+        // A project of its own starts with the site options on, the Modern design and the
+        // language of the user's locale; one made from a template has the template's.
         if (templateFile.empty()) {
             project->OPTIONS = TDOptions::ForNewProject();
+            project->FitLanguageToDesign();
             project->Save();
         }
     } catch (...) {

@@ -1,16 +1,43 @@
 #include "ui/FOptions.h"
 
 #include "model/COptions.h"
+#include "model/SiteLanguage.h"
 #include "ui/DialogControls.h"
+#include "ui/Prompter.h"
 #include "ui/Workspace.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
 
 TFormOptions::TFormOptions(TWorkspace& workspace, IPrompter& prompter, QWidget* parent)
     : TDialogForm("FormOptions", "Site Options", prompter, parent), Workspace(workspace) {
+    auto note = [this](const char* text, const char* name) {
+        auto* label = new QLabel(QString::fromUtf8(text), this);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setEnabled(false); // greyed, as a note under its control
+        return label;
+    };
+    RadioButtonModern = new QRadioButton(QStringLiteral("Modern"), this);
+    RadioButtonModern->setObjectName(QStringLiteral("RadioButtonModern"));
+    RadioButtonClassic = new QRadioButton(QStringLiteral("Classic"), this);
+    RadioButtonClassic->setObjectName(QStringLiteral("RadioButtonClassic"));
+    LabelModern = note("Pages of today: they fit every screen, read aloud well, always UTF-8.",
+                       "LabelModern");
+    LabelClassic =
+        note("The pages of earlier versions, byte for byte: tables, the chosen encoding.",
+             "LabelClassic");
+    ComboBoxSiteLanguage = MakeDropDownList(this, "ComboBoxSiteLanguage", {});
+    for (const TSiteLanguage& language : CommonSiteLanguages)
+        ComboBoxSiteLanguage->addItem(QString::fromUtf8(language.Name) + QStringLiteral(" (") +
+                                          QString::fromLatin1(language.Tag) + QStringLiteral(")"),
+                                      QString::fromLatin1(language.Tag));
+    EditSiteLanguage = MakeEdit("EditSiteLanguage", 35);
+    LabelSiteLanguage =
+        note("Or type its BCP 47 tag, such as en, de or pt-BR.", "LabelSiteLanguage");
     auto checkBox = [this](const char* caption, const char* name) {
         auto* box = new QCheckBox(QString::fromLatin1(caption), this);
         box->setObjectName(QString::fromLatin1(name));
@@ -41,9 +68,19 @@ TFormOptions::TFormOptions(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     }
 
     auto* grid = new QGridLayout;
+    int row = 0;
+    auto* design = new QLabel(QStringLiteral("Design:"), this);
+    design->setBuddy(RadioButtonModern); // the first of its two choices
+    grid->addWidget(design, row++, 0, 1, 2);
+    grid->addWidget(RadioButtonModern, row++, 0, 1, 2);
+    grid->addWidget(LabelModern, row++, 0, 1, 2);
+    grid->addWidget(RadioButtonClassic, row++, 0, 1, 2);
+    grid->addWidget(LabelClassic, row++, 0, 1, 2);
+    AddRow(grid, row++, "Language of the site:", ComboBoxSiteLanguage);
+    AddRow(grid, row++, "Language tag:", EditSiteLanguage);
+    grid->addWidget(LabelSiteLanguage, row++, 0, 1, 2);
     QCheckBox* const boxes[5] = {CheckBoxMobile, CheckBoxPageTitles, CheckBoxSitemap, CheckBoxFeeds,
                                  CheckBoxAltTexts};
-    int row = 0;
     for (int i = 0; i < 5; ++i) {
         grid->addWidget(boxes[i], row++, 0, 1, 2);
         grid->addWidget(LabelExplanation[i], row++, 0, 1, 2);
@@ -51,6 +88,22 @@ TFormOptions::TFormOptions(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     AddRow(grid, row++, "Picture size:", ComboBoxPictureSize);
     grid->addWidget(LabelExplanation[5], row, 0, 1, 2);
     Finish(grid);
+
+    connect(ComboBoxSiteLanguage, &QComboBox::activated, this,
+            &TFormOptions::ComboBoxSiteLanguageChange);
+    connect(EditSiteLanguage, &QLineEdit::textEdited, this, &TFormOptions::EditSiteLanguageChange);
+}
+
+void TFormOptions::ComboBoxSiteLanguageChange() {
+    const int index = ComboBoxSiteLanguage->currentIndex();
+    if (index >= 0)
+        EditSiteLanguage->setText(ComboBoxSiteLanguage->itemData(index).toString());
+}
+
+void TFormOptions::EditSiteLanguageChange() {
+    const std::optional<std::string> tag = NormalizeLanguageTag(StdText(EditSiteLanguage->text()));
+    ComboBoxSiteLanguage->setCurrentIndex(
+        tag ? ComboBoxSiteLanguage->findData(QString::fromStdString(*tag)) : -1);
 }
 
 void TFormOptions::CheckRecord() const {
@@ -59,7 +112,11 @@ void TFormOptions::CheckRecord() const {
 
 void TFormOptions::FormShow() {
     const TDOptions& options = OpenProjectOf(Workspace).OPTIONS;
-    CheckBoxMobile->setFocus();
+    QRadioButton* design = options.IsModern() ? RadioButtonModern : RadioButtonClassic;
+    design->setChecked(true);
+    design->setFocus();
+    EditSiteLanguage->setText(QText(options.SITE_LANGUAGE));
+    EditSiteLanguageChange();
     CheckBoxMobile->setChecked(options.MOBILE);
     CheckBoxPageTitles->setChecked(options.PAGE_TITLES);
     CheckBoxSitemap->setChecked(options.SITEMAP);
@@ -85,6 +142,27 @@ void TFormOptions::FormShow() {
 void TFormOptions::ButtonOKClick() {
     TDProject& project = OpenProjectOf(Workspace);
     TDOptions options = project.OPTIONS;
+    const QString typed = EditSiteLanguage->text().trimmed();
+    if (!typed.isEmpty()) {
+        const std::optional<std::string> tag = NormalizeLanguageTag(StdText(typed));
+        if (!tag) {
+            Prompter.Information(QStringLiteral("\"") + typed +
+                                 QStringLiteral("\" is not a language tag. Pick a language "
+                                                "from the list or type a tag such as en, de "
+                                                "or pt-BR."));
+            EditSiteLanguage->setFocus();
+            return;
+        }
+        options.SITE_LANGUAGE = *tag;
+    } else {
+        options.SITE_LANGUAGE.clear();
+    }
+    // A project that was never Modern keeps its DESIGN as it was (none, mostly), so that its
+    // file keeps its bytes.
+    if (RadioButtonModern->isChecked())
+        options.DESIGN = "Modern";
+    else if (options.IsModern())
+        options.DESIGN = "Classic";
     options.MOBILE = CheckBoxMobile->isChecked();
     options.PAGE_TITLES = CheckBoxPageTitles->isChecked();
     options.SITEMAP = CheckBoxSitemap->isChecked();
@@ -92,6 +170,14 @@ void TFormOptions::ButtonOKClick() {
     options.ALT_TEXTS = CheckBoxAltTexts->isChecked();
     const int index = ComboBoxPictureSize->currentIndex();
     options.PICTURE_SIZE = index <= 0 ? 0 : ComboBoxPictureSize->currentText().toInt();
-    ReplaceAndSave(project.OPTIONS, options, [&project] { project.Save(); });
+    // The language table follows the design: a project made Modern gets the Modern pages'
+    // words in its language, one made Classic loses them.
+    TDLanguage language = project.LANGUAGE;
+    if (project.OPTIONS.IsModern() && options.IsModern())
+        language.ChangeModernLanguage(project.OPTIONS.SITE_LANGUAGE, options.SITE_LANGUAGE);
+    language.FitDesign(options.IsModern(), options.SITE_LANGUAGE);
+    ReplaceAndSave(project.OPTIONS, options, [&project, &language] {
+        ReplaceAndSave(project.LANGUAGE, language, [&project] { project.Save(); });
+    });
     accept();
 }

@@ -6,10 +6,12 @@ class TWorkspace;
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLineEdit;
+class QRadioButton;
 
-// The site options dialog (Style > Site Options...): what the generator adds for today's
-// visitors, each with a line that says what it does, and the largest size of published
-// photos.
+// The site options dialog (Style > Site Options...): the design of the pages and the
+// language of the site, what the generator adds for today's visitors, each with a line that
+// says what it does, and the largest size of published photos.
 class TFormOptions : public TDialogForm {
     Q_OBJECT
 
@@ -20,6 +22,17 @@ class TFormOptions : public TDialogForm {
     void FormShow() override;
     void ButtonOKClick() override;
 
+    // "Modern" or "Classic", each with its line (LabelModern, LabelClassic).
+    QRadioButton* RadioButtonModern;
+    QRadioButton* RadioButtonClassic;
+    QLabel* LabelModern;
+    QLabel* LabelClassic;
+    // The common languages as "German (de)"; picking one puts its tag into
+    // EditSiteLanguage, and typing a tag there selects its language (none when the list lacks
+    // it). OK refuses a tag that is not well-formed, naming it.
+    QComboBox* ComboBoxSiteLanguage;
+    QLineEdit* EditSiteLanguage;
+    QLabel* LabelSiteLanguage;
     QCheckBox* CheckBoxMobile;
     QCheckBox* CheckBoxPageTitles;
     QCheckBox* CheckBoxSitemap;
@@ -32,5 +45,8 @@ class TFormOptions : public TDialogForm {
     QLabel* LabelExplanation[6];
 
   private:
+    void ComboBoxSiteLanguageChange();
+    void EditSiteLanguageChange();
+
     TWorkspace& Workspace;
 };

@@ -5,13 +5,19 @@
 #include "platform/Locale.h"
 #include "ui/DialogControls.h"
 #include "ui/LinkField.h"
+#include "ui/MarkdownEditor.h"
+#include "ui/MarkdownTextEdit.h"
+#include "ui/MarkdownWriter.h"
 #include "ui/MultiLineText.h"
 #include "ui/PictureField.h"
+#include "ui/SitePages.h"
 #include "ui/Workspace.h"
 
 #include <QDateEdit>
 #include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 
 #include <cctype>
 #include <utility>
@@ -86,6 +92,15 @@ TFormPage::TFormPage(TWorkspace& workspace, IPrompter& prompter, QWidget* parent
     MemoText = new TMultiLineText(this);
     MemoText->setObjectName(QStringLiteral("MemoText"));
     MemoText->setFixedHeight(150);
+    EditorText = new TMarkdownEditor(prompter, this);
+    EditorText->TextEdit->setFixedHeight(200);
+    ButtonConvert = new QPushButton(QStringLiteral("Convert to formatted text"), this);
+    ButtonConvert->setObjectName(QStringLiteral("ButtonConvert"));
+    ButtonConvert->setAutoDefault(false);
+    ButtonConvert->setAccessibleDescription(
+        QStringLiteral("Shows the text as it will look, with bold, headings, lists and links, "
+                       "to be edited with the tool buttons; OK keeps it"));
+    connect(ButtonConvert, &QPushButton::clicked, this, &TFormPage::ButtonConvertClick);
     Link = new TLinkField(prompter, this);
 
     auto* grid = new QGridLayout;
@@ -93,9 +108,11 @@ TFormPage::TFormPage(TWorkspace& workspace, IPrompter& prompter, QWidget* parent
     AddRow(grid, 1, "Author:", EditAuthor);
     AddRow(grid, 2, "Date:", DateTimePicker);
     grid->addWidget(PicturePicture, 3, 1);
-    AddRow(grid, 4, "Text:", MemoText);
+    LabelText = AddRow(grid, 4, "Text:", MemoText);
+    grid->addWidget(EditorText, 4, 1);
     grid->itemAtPosition(4, 0)->setAlignment(Qt::AlignTop);
-    Link->AddTo(grid, 5);
+    grid->addWidget(ButtonConvert, 5, 1, Qt::AlignLeft);
+    Link->AddTo(grid, 6);
     grid->setColumnMinimumWidth(1, 360);
     Finish(grid);
 }
@@ -121,7 +138,15 @@ void TFormPage::FormShow() {
     DateTimePicker->setDisplayFormat(QtDateFormat(ShortDatePattern()));
     DateTimePicker->setDate(PageDate(page.DATE));
     PicturePicture->Show(page.PICTURE, project.ImagesPath());
-    MemoText->SetStoredText(page.TEXT);
+    ShowFormat(page.IsMarkdown());
+    if (page.IsMarkdown()) {
+        MemoText->clear();
+        EditorText->SetStoredText(page.TEXT, project.ImagesPath(), project.DownloadsPath(),
+                                  [this] { return ReadSite(); });
+    } else {
+        MemoText->SetStoredText(page.TEXT);
+        EditorText->Show(QString(), project.ImagesPath(), project.DownloadsPath(), {});
+    }
     Link->Show(page.LINK, page.KIND, page.URL, project.DownloadsPath());
 }
 
@@ -133,8 +158,39 @@ void TFormPage::ButtonOKClick() {
     page.DATE = StoredPageDate(DateTimePicker->date());
     PicturePicture->Store(page.PICTURE, page.PICTURE_WIDTH, page.PICTURE_HEIGHT,
                           project.ImagesPath());
-    page.TEXT = MemoText->StoredText();
+    std::vector<TPageIdToAssign> ids;
+    if (FMarkdown) {
+        page.TEXT = EditorText->Store();
+        page.FORMAT = MarkdownFormat;
+        ids = EditorText->PageIdsToAssign();
+    } else {
+        page.TEXT = MemoText->StoredText();
+    }
     Link->Store(page.LINK, page.KIND, page.URL, project.DownloadsPath());
-    ReplaceAndSave(Page(), std::move(page), [] { CurrentColumn->Save(); });
+    ReplaceAndSave(Page(), std::move(page), [this, &project, &ids] {
+        // The linked pages' ids first: a failure there leaves this page as it was.
+        AssignPageIds(project, Workspace.XMLDoc, ids, &Page());
+        CurrentColumn->Save();
+    });
     accept();
+}
+
+TSitePages TFormPage::ReadSite() const {
+    return TSitePages::Read(OpenProjectOf(Workspace), Workspace.XMLDoc);
+}
+
+void TFormPage::ShowFormat(bool markdown) {
+    FMarkdown = markdown;
+    MemoText->setVisible(!markdown);
+    EditorText->setVisible(markdown);
+    ButtonConvert->setVisible(!markdown);
+    LabelText->setBuddy(markdown ? static_cast<QWidget*>(EditorText->TextEdit) : MemoText);
+}
+
+void TFormPage::ButtonConvertClick() {
+    TDProject& project = OpenProjectOf(Workspace);
+    EditorText->Show(MarkdownFromTypedText(MemoText->StoredText()), project.ImagesPath(),
+                     project.DownloadsPath(), [this] { return ReadSite(); });
+    ShowFormat(true);
+    EditorText->TextEdit->setFocus();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/DialogForm.h"
+#include "ui/SitePages.h"
 
 #include <QDate>
 
@@ -8,14 +9,20 @@
 
 class TDPage;
 class TLinkField;
+class TMarkdownEditor;
 class TMultiLineText;
 class TPictureField;
 class TWorkspace;
 class QDateEdit;
+class QLabel;
 class QLineEdit;
+class QPushButton;
 
 // The page dialog: edits the page CurrentColumn->CurrentPage of the column document in use:
-// its title, author, date, picture, text and link. OK rewrites the column document.
+// its title, author, date, picture, text and link. OK rewrites the column document. A text
+// typed as it is (FORMAT empty) is edited in the plain memo, with "Convert to formatted text"
+// below it; a formatted one (FORMAT "Markdown") in the formatted text editor. Converting
+// shows the result in the editor at once; OK keeps it, Cancel forgets it.
 class TFormPage : public TDialogForm {
     Q_OBJECT
 
@@ -32,13 +39,22 @@ class TFormPage : public TDialogForm {
     // CheckBoxHasPicture, ImagePicture, ButtonPicture, ButtonSize.
     TPictureField* PicturePicture;
     TMultiLineText* MemoText;
+    TMarkdownEditor* EditorText;
+    QPushButton* ButtonConvert;
     // EditLink, ComboBoxKind, EditURL, ButtonFile.
     TLinkField* Link;
 
+    void ButtonConvertClick();
+
   private:
     TDPage& Page() const;
+    void ShowFormat(bool markdown);
+    TSitePages ReadSite() const;
 
     TWorkspace& Workspace;
+    QLabel* LabelText;
+    // Whether the text is edited as a formatted one (stored, or converted in this showing).
+    bool FMarkdown = false;
 };
 
 // The picker's display format for a short date pattern in strftime notation (%d, %e, %m, %y

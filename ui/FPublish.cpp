@@ -1,6 +1,7 @@
 #include "ui/FPublish.h"
 
 #include "publish/PublishRun.h"
+#include "publish/PublishTarget.h"
 #include "ui/DialogControls.h"
 #include "ui/Prompter.h"
 #include "ui/Workspace.h"
@@ -43,9 +44,22 @@ QLineEdit* Edit(QWidget* parent, const char* name, int limit) {
     return edit;
 }
 
-// The protocols as the list shows them, in the order of the record's texts.
-const char* const ProtocolCaptions[] = {"FTP", "FTPS (TLS)", "SFTP"};
-const char* const ProtocolTexts[] = {"FTP", "FTPS", "SFTP"};
+// The target of the list's item index; null for none.
+const TPublishTarget* TargetAt(int index) {
+    const auto& targets = PublishTargets();
+    return index >= 0 && index < static_cast<int>(targets.size())
+               ? targets[static_cast<std::size_t>(index)]
+               : nullptr;
+}
+
+// Shows or hides field and the label that captions it.
+void Show(QWidget* field, bool shown) {
+    field->setVisible(shown);
+    field->setEnabled(shown);
+    for (QLabel* label : field->parentWidget()->findChildren<QLabel*>())
+        if (label->buddy() == field)
+            label->setVisible(shown);
+}
 
 // A port edit: typing takes the numbers 1 to 65535 only (no sign, no leading zero).
 QLineEdit* PortEdit(QWidget* parent, const char* name) {
@@ -103,38 +117,38 @@ class TFormPublish::TView : public TPublishView {
     }
     void ButtonsChanged() override {
         OnWindow([&] {
-            Form.ButtonPublish->setEnabled(Form.FRun->ButtonPublishEnabled);
-            Form.ButtonOK->setEnabled(Form.FRun->ButtonOKEnabled);
+            Form.ButtonPublish->setEnabled(Form.FRun->CanPublish);
+            Form.ButtonOK->setEnabled(Form.FRun->CanClose);
             // While a run is under way Cancel stays on: it ends the run.
-            Form.ButtonCancel->setEnabled(Form.FRun->ButtonCancelEnabled || Form.FRunning);
+            Form.ButtonCancel->setEnabled(Form.FRun->CanCancel || Form.FRunning);
         });
     }
-    void FocusControl(TPublishControl control) override {
+    void FocusControl(TPublishField control) override {
         OnWindow([&] {
             QWidget* target = nullptr;
             switch (control) {
-            case TPublishControl::EditFTP:
+            case TPublishField::Server:
                 target = Form.EditFTP;
                 break;
-            case TPublishControl::EditFTPPort:
+            case TPublishField::Port:
                 target = Form.EditFTPPort;
                 break;
-            case TPublishControl::EditUser:
+            case TPublishField::User:
                 target = Form.EditUser;
                 break;
-            case TPublishControl::EditProxyPort:
+            case TPublishField::ProxyPort:
                 target = Form.EditProxyPort;
                 break;
-            case TPublishControl::ButtonOK:
+            case TPublishField::Done:
                 target = Form.ButtonOK;
                 break;
-            case TPublishControl::EditPassword:
+            case TPublishField::Password:
                 target = Form.EditPassword;
                 break;
-            case TPublishControl::EditFolder:
+            case TPublishField::Folder:
                 target = Form.EditFolder;
                 break;
-            case TPublishControl::ComboBoxProtocol:
+            case TPublishField::Protocol:
                 target = Form.ComboBoxProtocol;
                 break;
             }
@@ -171,8 +185,9 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     setWindowTitle(QStringLiteral("Publish"));
     setModal(true);
 
-    ComboBoxProtocol = MakeDropDownList(
-        this, "ComboBoxProtocol", {ProtocolCaptions[0], ProtocolCaptions[1], ProtocolCaptions[2]});
+    ComboBoxProtocol = MakeDropDownList(this, "ComboBoxProtocol", {});
+    for (const TPublishTarget* target : PublishTargets())
+        ComboBoxProtocol->addItem(QString::fromUtf8(target->Caption));
     CheckBoxPassive = new QCheckBox(QStringLiteral("Passive mode"), this);
     CheckBoxPassive->setObjectName(QStringLiteral("CheckBoxPassive"));
     CheckBoxSync = new QCheckBox(QStringLiteral("Only send what changed"), this);
@@ -244,6 +259,7 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     row(5, 0, "Proxy Server:", EditProxy);
     row(5, 2, "Proxy Port:", EditProxyPort);
     row(6, 0, "Sub Folder:", EditFolder);
+    LabelFolder = qobject_cast<QLabel*>(grid->itemAtPosition(6, 0)->widget());
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(3, 1);
     auto* buttons = new QHBoxLayout;
@@ -276,6 +292,10 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
 
 TFormPublish::~TFormPublish() = default;
 
+const char* const TFormPublish::NoKeyringSentence =
+    "Passwords are kept in the project file because no keyring is running.";
+bool TFormPublish::NoKeyringTold = false;
+
 bool TFormPublish::Execute() {
     if (!Workspace.IsOpen())
         return false;
@@ -300,7 +320,7 @@ void TFormPublish::FormShow() {
     FRun->Show();
     RunToControls();
     if (!FRun->KeyringNote.empty())
-        LabelPublish->setText(QText(FRun->KeyringNote));
+        LabelPublish->setText(QString::fromLatin1(NoKeyringSentence));
     ButtonRetry->setVisible(false);
     FillList();
     CheckBoxProxyClick();
@@ -320,48 +340,76 @@ void TFormPublish::FillList() {
 }
 
 void TFormPublish::RunToControls() {
-    const TPublishEdits& edits = FRun->Edits;
+    const TTypedSettings& edits = FRun->Typed;
     // An unknown protocol text shows no item; the run names it when it is used.
     int protocol = -1;
-    for (int i = 0; i < 3; ++i)
-        if (edits.ComboBoxProtocol == ProtocolTexts[i])
+    for (int i = 0; TargetAt(i); ++i)
+        if (edits.Protocol == TargetAt(i)->Name)
             protocol = i;
     FProtocol = protocol;
     {
         const QSignalBlocker quiet(ComboBoxProtocol);
         ComboBoxProtocol->setCurrentIndex(protocol);
     }
-    CheckBoxPassive->setChecked(edits.CheckBoxPassive);
-    CheckBoxPassive->setEnabled(protocol != 2);
-    CheckBoxSync->setChecked(edits.CheckBoxSync);
-    SpinBoxJobs->setValue(edits.SpinBoxJobs);
-    SpinBoxJobs->setEnabled(edits.CheckBoxSync);
-    EditFTP->setText(QText(edits.EditFTP));
-    EditFTPPort->setText(QText(edits.EditFTPPort));
-    EditUser->setText(QText(edits.EditUser));
-    EditPassword->setText(QText(edits.EditPassword));
-    CheckBoxProxy->setChecked(edits.CheckBoxProxy);
-    EditProxy->setText(QText(edits.EditProxy));
-    EditProxyPort->setText(QText(edits.EditProxyPort));
-    EditFolder->setText(QText(edits.EditFolder));
+    CheckBoxPassive->setChecked(edits.Passive);
+    CheckBoxSync->setChecked(edits.Sync);
+    SpinBoxJobs->setValue(edits.Jobs);
+    SpinBoxJobs->setEnabled(edits.Sync);
+    EditFTP->setText(QText(edits.Server));
+    // 0 (a new project's) is the target's default port, and shown as it.
+    const TPublishTarget* shown = TargetAt(protocol);
+    EditFTPPort->setText(QText(edits.Port == "0" && shown && shown->DefaultPort > 0
+                                   ? std::to_string(shown->DefaultPort)
+                                   : edits.Port));
+    EditUser->setText(QText(edits.User));
+    EditPassword->setText(QText(edits.Password));
+    CheckBoxProxy->setChecked(edits.UseProxy);
+    EditProxy->setText(QText(edits.ProxyServer));
+    EditProxyPort->setText(QText(edits.ProxyPort));
+    EditFolder->setText(QText(edits.Folder));
+    ShowTarget();
+}
+
+void TFormPublish::ShowTarget() {
+    // An unknown protocol shows every setting.
+    const TPublishTarget* target = TargetAt(ComboBoxProtocol->currentIndex());
+    const auto uses = [target](TTargetSetting setting) {
+        return !target || target->UsesSetting(setting);
+    };
+    Show(EditFTP, uses(TTargetSetting::Host));
+    Show(EditFTPPort, uses(TTargetSetting::Port));
+    Show(EditUser, uses(TTargetSetting::User));
+    Show(EditPassword, uses(TTargetSetting::Password));
+    Show(CheckBoxPassive, uses(TTargetSetting::Passive));
+    CheckBoxProxy->setVisible(uses(TTargetSetting::Proxy));
+    Show(EditProxy, uses(TTargetSetting::Proxy));
+    Show(EditProxyPort, uses(TTargetSetting::Proxy));
+    EditProxy->setEnabled(uses(TTargetSetting::Proxy) && CheckBoxProxy->isChecked());
+    EditProxyPort->setEnabled(EditProxy->isEnabled());
+    const bool byFile = !target || target->MakeTransport;
+    const bool jobs = byFile && uses(TTargetSetting::Jobs);
+    CheckBoxSync->setVisible(byFile);
+    Show(SpinBoxJobs, jobs);
+    SpinBoxJobs->setEnabled(jobs && CheckBoxSync->isChecked());
+    if (LabelFolder)
+        LabelFolder->setText(QString::fromUtf8(target ? target->FolderCaption : "Sub Folder:"));
 }
 
 void TFormPublish::ControlsToRun() {
-    TPublishEdits& edits = FRun->Edits;
-    const int protocol = ComboBoxProtocol->currentIndex();
-    if (protocol >= 0)
-        edits.ComboBoxProtocol = ProtocolTexts[protocol];
-    edits.CheckBoxPassive = CheckBoxPassive->isChecked();
-    edits.CheckBoxSync = CheckBoxSync->isChecked();
-    edits.SpinBoxJobs = SpinBoxJobs->value();
-    edits.EditFTP = StdText(EditFTP->text());
-    edits.EditFTPPort = StdText(EditFTPPort->text());
-    edits.EditUser = StdText(EditUser->text());
-    edits.EditPassword = StdText(EditPassword->text());
-    edits.CheckBoxProxy = CheckBoxProxy->isChecked();
-    edits.EditProxy = StdText(EditProxy->text());
-    edits.EditProxyPort = StdText(EditProxyPort->text());
-    edits.EditFolder = StdText(EditFolder->text());
+    TTypedSettings& edits = FRun->Typed;
+    if (const TPublishTarget* target = TargetAt(ComboBoxProtocol->currentIndex()))
+        edits.Protocol = target->Name;
+    edits.Passive = CheckBoxPassive->isChecked();
+    edits.Sync = CheckBoxSync->isChecked();
+    edits.Jobs = SpinBoxJobs->value();
+    edits.Server = StdText(EditFTP->text());
+    edits.Port = StdText(EditFTPPort->text());
+    edits.User = StdText(EditUser->text());
+    edits.Password = StdText(EditPassword->text());
+    edits.UseProxy = CheckBoxProxy->isChecked();
+    edits.ProxyServer = StdText(EditProxy->text());
+    edits.ProxyPort = StdText(EditProxyPort->text());
+    edits.Folder = StdText(EditFolder->text());
     for (std::size_t i = 0; i < FRun->Rows.size(); ++i) {
         const QTreeWidgetItem* item = ListViewFile->topLevelItem(static_cast<int>(i));
         FRun->Rows[i].Ticked = item && item->checkState(ColumnName) == Qt::Checked;
@@ -391,15 +439,17 @@ void TFormPublish::CheckBoxSyncClick() {
 }
 
 void TFormPublish::ComboBoxProtocolChange() {
-    const int protocol = ComboBoxProtocol->currentIndex();
-    CheckBoxPassive->setEnabled(protocol != 2);
-    // The port follows the protocol when it was the other one's default.
+    const TPublishTarget* target = TargetAt(ComboBoxProtocol->currentIndex());
+    // The port follows the target when it was empty or some target's default.
     const QString port = EditFTPPort->text();
-    if (protocol == 2 && FProtocol != 2 && port == QStringLiteral("21"))
-        EditFTPPort->setText(QStringLiteral("22"));
-    else if (protocol >= 0 && protocol != 2 && FProtocol == 2 && port == QStringLiteral("22"))
-        EditFTPPort->setText(QStringLiteral("21"));
-    FProtocol = protocol;
+    bool usual = port.isEmpty() || port == QStringLiteral("0");
+    for (const TPublishTarget* other : PublishTargets())
+        if (other->DefaultPort > 0 && port == QString::number(other->DefaultPort))
+            usual = true;
+    if (target && target->DefaultPort > 0 && usual)
+        EditFTPPort->setText(QString::number(target->DefaultPort));
+    FProtocol = ComboBoxProtocol->currentIndex();
+    ShowTarget();
 }
 
 void TFormPublish::ButtonOKClick() {
@@ -408,10 +458,14 @@ void TFormPublish::ButtonOKClick() {
     ControlsToRun();
     if (!FRun->Store())
         return;
-    // Without a keyring the password stays in the project: say so once.
-    if (!FRun->KeyringNote.empty())
-        Prompter.Information(QText(FRun->KeyringNote));
+    // Without a keyring the password stays in the project: said once while the program
+    // runs, after the dialog has closed.
+    const bool tell = !FRun->KeyringNote.empty() && !NoKeyringTold;
     accept();
+    if (tell) {
+        NoKeyringTold = true;
+        Prompter.Information(QString::fromLatin1(NoKeyringSentence));
+    }
 }
 
 void TFormPublish::ButtonPublishClick() {

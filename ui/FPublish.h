@@ -33,13 +33,18 @@ class TFormPublish : public QDialog {
     TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* parent = nullptr);
     ~TFormPublish() override;
 
+    // What the dialog says when the password cannot go into a keyring: in its own line each
+    // time, and in a message after OK once while the program runs (NoKeyringTold).
+    static const char* const NoKeyringSentence;
+    static bool NoKeyringTold;
+
     // Shows the dialog modally; true when closed with OK.
     bool Execute();
 
     void FormShow();
     void CheckBoxProxyClick();
-    // The protocol chosen: passive mode only for FTP and FTPS; the port follows from 21 to
-    // 22 and back when it was the other protocol's default.
+    // The target chosen: the settings it does not use are hidden (TPublishTarget::Uses), and
+    // the port follows its default when it was another target's.
     void ComboBoxProtocolChange();
     // "Only send what changed" ticked or unticked: the connections follow it, and the list
     // goes back to the plain rows (without kinds) until the next Publish compares again.
@@ -69,6 +74,8 @@ class TFormPublish : public QDialog {
     QLineEdit* EditProxy;
     QLineEdit* EditProxyPort;
     QLineEdit* EditFolder;
+    // The caption of EditFolder, the target's (TPublishTarget::FolderCaption).
+    QLabel* LabelFolder = nullptr;
     QTreeWidget* ListViewFile;
     QLabel* LabelPublish;
     QProgressBar* ProgressBar;
@@ -96,6 +103,8 @@ class TFormPublish : public QDialog {
     // The list from the run's rows: a row's status, or before it has one its kind ("New",
     // "Changed", "Unchanged", "Delete") in a synchronising publish.
     void FillList();
+    // The controls of the chosen target's settings shown, the others hidden.
+    void ShowTarget();
     // Runs work (the publish run or the connection test) on a thread of its own while this
     // thread paints the window and does what the run asks.
     void RunBlocking(const std::function<void()>& work);

@@ -84,8 +84,17 @@ void AssignMnemonics(QWidget* dialog) {
         else if (!button->text().isEmpty())
             buttons << button;
     }
-    // The focus chain is the order of the controls on the dialog; OK and Cancel come last
-    // so that the fields get the first letters of their words.
+    // OK is Alt+O in every dialog, and Cancel keeps a letter of its own: theirs are taken
+    // before any field's.
+    for (const char* name : {"ButtonOK", "ButtonCancel"})
+        for (QAbstractButton* button : buttons)
+            if (button->objectName() == QLatin1String(name)) {
+                button->setText(WithMnemonic(button->text(), taken));
+                buttons.removeOne(button);
+                break;
+            }
+    // The focus chain is the order of the controls on the dialog, so that the fields get the
+    // first letters of their words.
     QList<QWidget*> order;
     QWidget* widget = dialog;
     do {
@@ -93,19 +102,11 @@ void AssignMnemonics(QWidget* dialog) {
         if (widget != dialog && dialog->isAncestorOf(widget) && !order.contains(widget))
             order << widget;
     } while (widget && widget != dialog);
-    QList<QAbstractButton*> last;
     for (QWidget* control : order) {
         for (QLabel* label : labelsOf.value(control))
             label->setText(WithMnemonic(label->text(), taken));
         auto* button = qobject_cast<QAbstractButton*>(control);
-        if (!button || !buttons.contains(button))
-            continue;
-        const QString name = button->objectName();
-        if (name == QStringLiteral("ButtonOK") || name == QStringLiteral("ButtonCancel"))
-            last << button;
-        else
+        if (button && buttons.contains(button))
             button->setText(WithMnemonic(button->text(), taken));
     }
-    for (QAbstractButton* button : last)
-        button->setText(WithMnemonic(button->text(), taken));
 }

@@ -9,7 +9,8 @@
 class QWidget;
 
 // Gives mnemonics to the controls of dialog that have none yet, in the order of the focus
-// chain (the visual order), so the first controls get the first letters of their words.
+// chain (the visual order), so the first controls get the first letters of their words; OK
+// (ButtonOK) is "&OK" in every dialog, its letter taken first.
 // Letters already taken by a caption's own mnemonic stay taken; a control whose caption has
 // no free letter left goes without. Labels without a buddy (texts that only show
 // something) get none. Start-up runs it on every dialog once they are all made.

@@ -4,6 +4,7 @@
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/PictureDecoder.h"
+#include "platform/PictureScaler.h"
 #include "ui/DialogControls.h"
 #include "ui/FileFolders.h"
 #include "ui/Prompter.h"
@@ -19,8 +20,9 @@
 #include <utility>
 
 const char* const PictureFileFilter =
-    "All (*.jpg;*.jpeg;*.gif)|*.jpg;*.jpeg;*.gif|JPEG Image File (*.jpg)|*.jpg|"
-    "JPEG Image File (*.jpeg)|*.jpeg|GIF Image File (*.gif)|*.gif";
+    "All (*.jpg;*.jpeg;*.gif;*.png;*.webp)|*.jpg;*.jpeg;*.gif;*.png;*.webp|"
+    "JPEG Image File (*.jpg)|*.jpg|JPEG Image File (*.jpeg)|*.jpeg|GIF Image File (*.gif)|*.gif|"
+    "PNG Image File (*.png)|*.png|WebP Image File (*.webp)|*.webp";
 const char* const PictureDialogCaption = "Open Picture";
 const char* const NoteCannotLoad = "The picture cannot be shown";
 
@@ -133,7 +135,8 @@ TPictureField::TPictureField(TPictureMember member, IPrompter& prompter,
     const QString owner = QString::fromLatin1(info.Owner);
     ButtonPicture->setAccessibleName(QStringLiteral("Choose Picture for the ") + owner);
     ButtonPicture->setAccessibleDescription(
-        QStringLiteral("Opens a GIF or JPEG file; OK copies it into the project's Images folder"));
+        QStringLiteral("Opens a GIF, JPEG, PNG or WebP file; OK copies it into the project's "
+                       "Images folder"));
     ButtonSize->setAccessibleName(owner + QStringLiteral(" Preview Size"));
     ButtonSize->setAccessibleDescription(
         QStringLiteral("Shows the picture fitted into the preview or at its natural size"));
@@ -169,7 +172,11 @@ void TPictureField::EnableButtons() {
 
 void TPictureField::Load(const std::string& path, TPictureLinks links) {
     std::string bytes = ReadPictureBytes(path, links);
-    const TPicture picture = DecodePicture(bytes, path);
+    TPicture picture = DecodePicture(bytes, path);
+    // A phone's photo stored lying with an EXIF orientation is shown upright, and its size is
+    // the upright one, as a browser shows it.
+    if (picture.Format == TPictureFormat::Jpeg)
+        picture = Oriented(picture, JpegOrientation(bytes));
     const QImage wrapped(picture.Pixels.data(), picture.Width, picture.Height,
                          static_cast<qsizetype>(picture.Width) * 4, QImage::Format_RGBA8888);
     Image->SetPicture(wrapped);

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The site options in a real browser: headless Chromium through chromedriver.
 
-Builds the bundled sample in each of the six frame layouts with every site option on, and
+Builds the bundled sample (its Classic copy) in each of the six frame layouts with every site option on, and
 once more with MOBILE off, serves each site with `python3 -m http.server` on 127.0.0.1 and
 checks:
 
@@ -118,7 +118,8 @@ class OptionsInChromium(unittest.TestCase):
     def setUpClass(cls):
         cls.cli = os.environ.get("CORVANE_CLI", "")
         source = os.environ.get("CORVANE_SOURCE_DIR", "")
-        cls.sample = os.path.join(source, "examples", "Sample")
+        # The sample as it was before the Modern design: these checks are of the Classic pages.
+        cls.sample = os.path.join(source, *base.CLASSIC_SAMPLE)
         if not os.access(cls.cli, os.X_OK):
             raise AssertionError(f"CORVANE_CLI does not name the corvane-cli program: {cls.cli!r}")
         cls.scratch = tempfile.mkdtemp(prefix="corvane-options-")

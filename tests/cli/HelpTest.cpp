@@ -79,6 +79,19 @@ TEST_F(HelpTest, EachCommandHasItsOwnHelp) {
         EXPECT_NE(CommandUsage("publish").find(option), std::string::npos) << option;
 }
 
+TEST_F(HelpTest, TheTargetsAreListedWhereTheyAreUsed) {
+    TCliRun run = Run({"help", "targets"});
+    EXPECT_EQ(run.Status, 0);
+    for (const char* name : {"FTP ", "FTPS ", "SFTP ", "Folder "})
+        EXPECT_NE(("\n" + run.Out).find(std::string("\n  ") + name), std::string::npos)
+            << name << run.Out;
+    for (const char* command : {"publish", "connect"})
+        EXPECT_NE(CommandUsage(command).find("Targets (the project's protocol):\n" + run.Out),
+                  std::string::npos)
+            << command;
+    EXPECT_NE(ProgramUsage().find("(FTP, FTPS, SFTP or Folder)"), std::string::npos);
+}
+
 TEST_F(HelpTest, AnUnknownOptionOrCommandGivesOneLineAndTheUsage) {
     const std::string usage = ProgramUsage();
     struct TCase {
@@ -144,6 +157,8 @@ TEST_F(HelpTest, TheManualPageNamesEveryCommandAndOption) {
         EXPECT_NE(page.find("*" + command + "* _PROJECT_FOLDER_"), std::string::npos) << command;
     EXPECT_NE(page.find("*import* _ARCHIVE_FILE_"), std::string::npos);
     EXPECT_NE(page.find("*help* [_COMMAND_]"), std::string::npos);
+    // The build puts the targets corvane-cli lists in place of this line.
+    EXPECT_NE(page.find("\n@PUBLISH_TARGETS@\n"), std::string::npos);
     for (const std::string& option : Options)
         EXPECT_NE(page.find("*" + option), std::string::npos) << option;
 }

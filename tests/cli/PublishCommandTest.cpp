@@ -794,3 +794,47 @@ TEST_F(PublishCommandTest, TheSamplePublishesOverFtpsToVsftpd) {
     EXPECT_THAT(r.Err, Not(HasSubstr("data connection: new TLS session")));
     EXPECT_THAT(r.Err, Not(HasSubstr("pa55 word")));
 }
+
+// A folder on this machine as the target: no server, user or password asked for; connect
+// opens it, publish synchronises into it, and a project without a folder is told so.
+TEST_F(PublishCommandTest, PublishesIntoAFolderOnThisMachine) {
+    const std::string target = Dir / "www";
+    std::filesystem::create_directory(target);
+    const auto store = [&](const std::string& folder) {
+        TXmlDocument document;
+        TDProject project(Folder(), document);
+        project.PUBLISH.PROTOCOL = "Folder";
+        project.PUBLISH.FOLDER = folder;
+        project.Save();
+    };
+    const auto connect = [&] {
+        return RunProcess({CorvaneCliPath(), "connect", Folder()}, "", CliTimeoutMs);
+    };
+    store("");
+    TProcessResult r = connect();
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Err, "corvane-cli: Need a folder.\n");
+    r = Publish({"--yes"});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_THAT(r.Err, HasSubstr("Need a folder."));
+    EXPECT_THAT(r.Err, Not(HasSubstr("Need FTP server.")));
+
+    store(Dir / "missing");
+    r = connect();
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Out, "Open the folder \"" + Dir / "missing" + "\": fails. The folder \"" +
+                         Dir / "missing" + "\" does not exist.\n");
+
+    store(target);
+    r = connect();
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Out, "Open the folder \"" + target + "\": works.\nEverything works.\n");
+    r = Publish({"--yes"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_THAT(r.Out, HasSubstr("Uploaded 1 file"));
+    EXPECT_TRUE(PathExists(target + "/" + TManifest::FileName));
+    EXPECT_FALSE(PathExists(target + "/" + TRemoteLock::FolderName));
+    for (const auto& entry : std::filesystem::directory_iterator(Html()))
+        EXPECT_EQ(ReadFileBytes(target + "/" + entry.path().filename().string()),
+                  ReadFileBytes(entry.path().string()));
+}

@@ -1,7 +1,7 @@
 // Any bytes as what an FTP server sends: the client logs in and changes folder against a
 // loopback peer that sends the input and hangs up. Every step succeeds or fails with a
-// TFTPError, never a crash, a hang or unbounded memory.
-#include "publish/IdFTP.h"
+// TTransportError, never a crash, a hang or unbounded memory.
+#include "publish/ftp/IdFTP.h"
 
 #include <arpa/inet.h>
 #include <cstdint>
@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ftp.Connect();
         ftp.ChangeFolder("www");
         (void)ftp.LastReplyCode();
-    } catch (const TFTPError&) {
+    } catch (const TTransportError&) {
     }
     ftp.Disconnect();
     peer.join();

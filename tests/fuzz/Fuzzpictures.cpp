@@ -1,6 +1,7 @@
-// Any bytes as a JPEG or GIF picture: a whole picture or a TError naming the file, never a
-// crash; a picture that decodes measures the same from its header alone, and its web-sized
-// copy (the EXIF orientation read from the same bytes) is a JPEG of the size it promises.
+// Any bytes as a JPEG, GIF, PNG or WebP picture: a whole picture or a TError naming the file,
+// never a crash; a picture that decodes measures the same from its header alone, and its
+// web-sized copies (the EXIF orientation read from the same bytes) are a JPEG, a PNG and a
+// WebP of the size they promise.
 #include "platform/Error.h"
 #include "platform/PictureDecoder.h"
 #include "platform/PictureScaler.h"
@@ -17,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TPictureLimits limits;
     limits.MaxPixels = 1 << 20;
     // Bytes that start with neither signature go to the decoder that the name asks for.
-    for (const char* name : {"fuzz.jpg", "fuzz.gif"}) {
+    for (const char* name : {"fuzz.jpg", "fuzz.gif", "fuzz.png", "fuzz.webp"}) {
         bool decoded = false;
         TPicture picture;
         try {
@@ -43,6 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         const TPictureSize written = DecodePictureSize(EncodeJpeg(small, 85, name), "copy.jpg");
         if (written.Width != small.Width || written.Height != small.Height)
+            std::abort();
+        const TPicture png = DecodePicture(EncodePng(small, name), "copy.png");
+        if (png.Width != small.Width || png.Height != small.Height || png.Pixels != small.Pixels)
+            std::abort();
+        const TPicture webp = DecodePicture(EncodeWebp(small, 85, true, name), "copy.webp");
+        if (webp.Width != small.Width || webp.Height != small.Height)
             std::abort();
     }
     return 0;

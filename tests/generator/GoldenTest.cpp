@@ -8,7 +8,8 @@
 // pictures of its own) or project-from.txt, one line naming a project folder relative to the
 // source tree (the bundled sample is pinned as shipped that way). The pictures in
 // golden/pictures are put into the Images folder of every project of its own first, so that
-// the cases share one copy of them.
+// the cases share one copy of them. sample-classic keeps the bundled sample as it was before
+// the Modern design, so that its Classic pages stay pinned byte for byte.
 
 #include "TestSupport.h"
 #include "generator/Driver.h"
@@ -34,6 +35,7 @@ namespace {
 // Every case, by its folder name in tests/generator/golden.
 const char* const Cases[] = {
     "sample",
+    "sample-classic",
     "layout-topic-on-top-menu-on-top",
     "layout-topic-and-menu-on-top",
     "layout-menu-on-left-foot-on-bottom",
@@ -70,6 +72,7 @@ const char* const Cases[] = {
     "options-mobile",
     "options-sitemap-and-feeds",
     "options-feeds-without-domain",
+    "pictures-png-and-webp",
 };
 
 // The day that pages without a date of their own get, and the date form they are shown in.

@@ -1,7 +1,8 @@
-// Pictures beside the pages with TDOptions.PICTURE_SIZE: JPEGs larger than the limit are
-// written scaled down and upright, the tags give the size written, the originals stay as
-// they are, GIFs and small JPEGs are copied byte for byte, and the web-sized copies are
-// cached by content and size.
+// Pictures beside the pages with TDOptions.PICTURE_SIZE: JPEGs, PNGs and WebPs larger than the
+// limit are written scaled down (JPEGs upright) in their own format, the tags give the size
+// written, the originals stay as they are, GIFs and small pictures are copied byte for byte,
+// and the web-sized copies are cached by content and size. A WebP on a Classic site is
+// written as PNG under a name of its own.
 
 #include "GeneratorFixture.h"
 #include "PictureSupport.h"
@@ -181,6 +182,116 @@ TEST_F(PicturesTest, APictureThatCannotBeDecodedIsCopiedAsItIs) {
     EXPECT_EQ(stats.CopyFailures, 0);
     EXPECT_NE(ReadFileBytes(Html() + "/Default.htm").find("width=\"4000\" height=\"3000\">"),
               std::string::npos);
+}
+
+// Four pages with PNG and WebP pictures of 400 x 300 (one 100 x 75), at a size of 200.
+class PngAndWebpPicturesTest : public PicturesTest {
+  protected:
+    PngAndWebpPicturesTest() {
+        TPicture clear = MarkedPicture(400, 300);
+        clear.Pixels[3] = 0; // the top-left pixel transparent
+        BigPng = EncodePng(clear, "Big.png");
+        BigWebp = EncodeWebp(clear, 80, false, "Big.webp");
+        SmallWebp = EncodeWebp(MarkedPicture(100, 75), 80, true, "Small.webp");
+        WriteFileBytes(Project->ImagesPath() + "Big.png", BigPng);
+        WriteFileBytes(Project->ImagesPath() + "Big.webp", BigWebp);
+        WriteFileBytes(Project->ImagesPath() + "Small.webp", SmallWebp);
+        WriteFileBytes(Project->ImagesPath() + "Logo.webp", SmallWebp);
+        Project->TOPIC.LOGO = "Logo.webp";
+        Project->OPTIONS.PICTURE_SIZE = 200;
+        TDColumn column(Project->ColumnFile(0), Document);
+        const struct {
+            const char* Name;
+            int Width, Height;
+        } pictures[] = {{"Big.png", 400, 300},
+                        {"Big.webp", 400, 300},
+                        {"Small.webp", 100, 75},
+                        {"Upright.jpg", 3000, 4000}}; // measured upright, as the dialogs do
+        for (int j = 0; j < 4; ++j) {
+            TDPage& page = column.Page(j);
+            page.PICTURE = pictures[j].Name;
+            page.PICTURE_WIDTH = pictures[j].Width;
+            page.PICTURE_HEIGHT = pictures[j].Height;
+        }
+        column.Save();
+        Project->Save();
+    }
+    TPictureSize FormatOf(const std::string& name) const {
+        return DecodePictureSize(ReadFileBytes(Html() + "/" + name), "copy.jpg");
+    }
+    std::string BigPng, BigWebp, SmallWebp;
+};
+
+TEST_F(PngAndWebpPicturesTest, AClassicSiteGetsPngsForItsWebps) {
+    TBuildStats stats;
+    BuildInto(*Project, Html(), &stats);
+    EXPECT_EQ(stats.CopyFailures, 0) << stats.FirstCopyFailure;
+    const struct {
+        const char* File;
+        TPictureFormat Format;
+        int Width, Height;
+    } written[] = {{"Big.png", TPictureFormat::Png, 200, 150},
+                   {"Big-webp.png", TPictureFormat::Png, 200, 150},
+                   {"Small-webp.png", TPictureFormat::Png, 100, 75},
+                   {"Logo-webp.png", TPictureFormat::Png, 100, 75},
+                   {"Upright.jpg", TPictureFormat::Jpeg, 150, 200}};
+    for (const auto& w : written) {
+        SCOPED_TRACE(w.File);
+        const TPictureSize size = FormatOf(w.File);
+        EXPECT_EQ(size.Format, w.Format);
+        EXPECT_EQ(size.Width, w.Width);
+        EXPECT_EQ(size.Height, w.Height);
+    }
+    EXPECT_EQ(DecodePicture(ReadFileBytes(Html() + "/Big.png"), "Big.png").PixelAt(0, 0).A < 255,
+              true)
+        << "the transparency is kept";
+    for (const char* name : {"Big.webp", "Small.webp", "Logo.webp"})
+        EXPECT_FALSE(std::filesystem::exists(Html() + "/" + name)) << name;
+    const std::string listing = ReadFileBytes(Html() + "/Default.htm");
+    for (const char* tag :
+         {"<img src=\"Big.png\" align=\"left\" border=\"1\" vspace=\"10\" hspace=\"10\" "
+          "width=\"200\" height=\"150\">",
+          "<img src=\"Big-webp.png\" align=\"left\" border=\"1\" vspace=\"10\" hspace=\"10\" "
+          "width=\"200\" height=\"150\">",
+          "<img src=\"Small-webp.png\" align=\"left\" border=\"1\" vspace=\"10\" hspace=\"10\" "
+          "width=\"100\" height=\"75\">",
+          "<img src=\"Upright.jpg\" align=\"left\" border=\"1\" vspace=\"10\" hspace=\"10\" "
+          "width=\"150\" height=\"200\">",
+          "<img src=\"Logo-webp.png\" width=\"1\" height=\"1\">"})
+        EXPECT_NE(listing.find(tag), std::string::npos) << tag;
+
+    // Without a size the WebPs are still turned into PNGs, at their own size; the PNG is
+    // copied as it is.
+    Project->OPTIONS.PICTURE_SIZE = 0;
+    BuildInto(*Project, Html(), &stats);
+    EXPECT_EQ(ReadFileBytes(Html() + "/Big.png"), BigPng);
+    EXPECT_EQ(FormatOf("Big-webp.png").Format, TPictureFormat::Png);
+    EXPECT_EQ(FormatOf("Big-webp.png").Width, 400);
+}
+
+TEST_F(PngAndWebpPicturesTest, AModernSiteKeepsItsWebps) {
+    Project->OPTIONS.DESIGN = "Modern";
+    Build(*Project, "HTML");
+    EXPECT_EQ(FormatOf("Big.webp").Format, TPictureFormat::Webp);
+    EXPECT_EQ(FormatOf("Big.webp").Width, 200);
+    EXPECT_FALSE(IsLosslessWebp(ReadFileBytes(Html() + "/Big.webp")));
+    EXPECT_EQ(ReadFileBytes(Html() + "/Small.webp"), SmallWebp);
+    EXPECT_FALSE(std::filesystem::exists(Html() + "/Big-webp.png"));
+    EXPECT_EQ(PictureOutputName(*Project, "Big.webp"), "Big.webp");
+}
+
+TEST_F(PngAndWebpPicturesTest, AWebpThatCannotBeConvertedIsACopyThatFailed) {
+    WriteFileBytes(Project->ImagesPath() + "Big.webp", BigWebp.substr(0, BigWebp.size() / 2));
+    TBuildStats stats;
+    BuildInto(*Project, Html(), &stats);
+    EXPECT_EQ(stats.CopyFailures, 1);
+    EXPECT_EQ(stats.FirstCopyFailure, "Big.webp: The WebP picture is truncated");
+    EXPECT_FALSE(std::filesystem::exists(Html() + "/Big-webp.png"));
+    // Mended, the next build writes it.
+    WriteFileBytes(Project->ImagesPath() + "Big.webp", SmallWebp);
+    BuildInto(*Project, Html(), &stats);
+    EXPECT_EQ(stats.CopyFailures, 0);
+    EXPECT_EQ(FormatOf("Big-webp.png").Width, 100);
 }
 
 } // namespace

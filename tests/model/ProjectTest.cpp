@@ -279,6 +279,40 @@ TEST_F(ProjectTest, WithoutOptionsEveryOptionIsOff) {
     }
 }
 
+// A Modern project's table holds the Modern pages' words; a Classic one's never does, and
+// switching back gives the file the bytes it had.
+TEST_F(ProjectTest, TheLanguageTableFollowsTheDesign) {
+    WriteProject("<PROJECT><LANGUAGE><MONDAY>Montag</MONDAY></LANGUAGE></PROJECT>");
+    auto project = Open();
+    project->Save();
+    const std::string classic = ReadFileBytes(ProjectFile());
+    EXPECT_EQ(classic.find("<READ_MORE>"), std::string::npos);
+
+    project->OPTIONS = TDOptions::ForNewProject("de");
+    project->FitLanguageToDesign();
+    project->Save();
+    EXPECT_NE(ReadFileBytes(ProjectFile()).find("<READ_MORE>Weiterlesen</READ_MORE></LANGUAGE>"),
+              std::string::npos);
+
+    project->OPTIONS.DESIGN.clear();
+    project->OPTIONS.SITE_LANGUAGE.clear();
+    project->OPTIONS.MOBILE = project->OPTIONS.PAGE_TITLES = project->OPTIONS.SITEMAP =
+        project->OPTIONS.FEEDS = project->OPTIONS.ALT_TEXTS = false;
+    project->OPTIONS.PICTURE_SIZE = 0;
+    project->FitLanguageToDesign();
+    project->Save();
+    EXPECT_EQ(ReadFileBytes(ProjectFile()), classic);
+
+    // A Modern project written without the words (by hand, or by another program) has them
+    // once opened, in its language; the file is not touched until a save.
+    WriteProject("<PROJECT><OPTIONS><DESIGN>Modern</DESIGN><SITE_LANGUAGE>pt-BR</SITE_LANGUAGE>"
+                 "</OPTIONS></PROJECT>");
+    project = Open();
+    EXPECT_EQ(project->LANGUAGE.Count, 23);
+    EXPECT_EQ(project->LANGUAGE.Lookup("READ_MORE"), "Leia mais");
+    EXPECT_EQ(ReadFileBytes(ProjectFile()).find("READ_MORE"), std::string::npos);
+}
+
 } // namespace
 
 TEST_F(ProjectTest, ANewProjectDocumentIsTheOwnersOnlyAndASaveKeepsItsMode) {

@@ -73,9 +73,10 @@ TEST(Records, DefaultsAreWrittenInTheFixedChildOrder) {
               "<PASSIVE/><TRUSTED/><SYNC/><JOBS>4</JOBS></PUBLISH>");
     EXPECT_EQ(SavedXml(TDOptions(), "OPTIONS"),
               "<OPTIONS><PICTURE_SIZE>0</PICTURE_SIZE></OPTIONS>");
-    EXPECT_EQ(SavedXml(TDOptions::ForNewProject(), "OPTIONS"),
+    EXPECT_EQ(SavedXml(TDOptions::ForNewProject("pt-BR"), "OPTIONS"),
               "<OPTIONS><MOBILE/><PAGE_TITLES/><SITEMAP/><FEEDS/><ALT_TEXTS/>"
-              "<PICTURE_SIZE>1600</PICTURE_SIZE></OPTIONS>");
+              "<PICTURE_SIZE>1600</PICTURE_SIZE><DESIGN>Modern</DESIGN>"
+              "<SITE_LANGUAGE>pt-BR</SITE_LANGUAGE></OPTIONS>");
     TDPage page;
     page.DATE = "12/09/2026";
     EXPECT_EQ(SavedXml(page, "PAGE"),
@@ -804,6 +805,51 @@ TEST(Records, LanguageTable) {
     EXPECT_EQ(oldLang.Lookup("WEDNESDAY"), "Wendesday");
     EXPECT_NE(SavedXml(oldLang, "LANGUAGE").find("<WEDNESDAY>Wendesday</WEDNESDAY>"),
               std::string::npos);
+}
+
+// The Modern pages' five words: after the 18, only in a table that has them, so a Classic
+// table reads and writes as it always did.
+TEST(Records, TheModernWordsFollowTheEighteen) {
+    TDLanguage classic;
+    EXPECT_FALSE(classic.HasModernEntries());
+    // A table without them still answers their English text.
+    EXPECT_EQ(classic.Lookup("READ_MORE"), "Read more");
+    const std::string classicXml = SavedXml(classic, "LANGUAGE");
+    classic.RemoveModernEntries(); // nothing to remove
+    EXPECT_EQ(SavedXml(classic, "LANGUAGE"), classicXml);
+
+    TDLanguage german;
+    german.AddModernEntries("de-AT"); // the language's words when the region has none
+    ASSERT_EQ(german.Count, 23);
+    german.AddModernEntries("fr"); // only once
+    ASSERT_EQ(german.Count, 23);
+    const std::string xml = SavedXml(german, "LANGUAGE");
+    EXPECT_EQ(xml.substr(classicXml.size() - std::string("</LANGUAGE>").size()),
+              "<SKIP_TO_CONTENT>Zum Inhalt springen</SKIP_TO_CONTENT>"
+              "<PAGE_NOT_FOUND>Seite nicht gefunden</PAGE_NOT_FOUND>"
+              "<BACK_TO_HOMEPAGE>Zurück zur Startseite</BACK_TO_HOMEPAGE><MENU>Menü</MENU>"
+              "<READ_MORE>Weiterlesen</READ_MORE></LANGUAGE>");
+    EXPECT_EQ(RoundTrip(german, "LANGUAGE"), german);
+    // Another language for the site: the words still German become French, one the user
+    // wrote stays.
+    german.Values[21] = "Navigation";
+    TDLanguage french = german;
+    french.ChangeModernLanguage("de", "fr");
+    EXPECT_EQ(french.Lookup("READ_MORE"), "Lire la suite");
+    EXPECT_EQ(french.Lookup("MENU"), "Navigation");
+    german.RemoveModernEntries();
+    EXPECT_EQ(SavedXml(german, "LANGUAGE"), classicXml);
+
+    // One of the keys in a document brings all five, the others in English; a language
+    // without words of its own gets English ones.
+    TFragment one("<LANGUAGE><MENU>Menu principal</MENU></LANGUAGE>");
+    const TDLanguage read(one.Element());
+    ASSERT_TRUE(read.HasModernEntries());
+    EXPECT_EQ(read.Lookup("MENU"), "Menu principal");
+    EXPECT_EQ(read.Lookup("SKIP_TO_CONTENT"), "Skip to content");
+    TDLanguage unknown;
+    unknown.AddModernEntries("tlh");
+    EXPECT_EQ(unknown.Lookup("PAGE_NOT_FOUND"), "Page not found");
 }
 
 // ---- Template forms.

@@ -337,7 +337,11 @@ TEST(PictureDecoder, FileNamesChooseTheFormat) {
         {"b.gif", TPictureFormat::Gif},
         {"b.gif.txt", std::nullopt},
         {"jpg", std::nullopt},
-        {"p.png", std::nullopt},
+        {"p.png", TPictureFormat::Png},
+        {"P.PNG", TPictureFormat::Png},
+        {"photo.WebP", TPictureFormat::Webp},
+        {"p.bmp", std::nullopt},
+        {"p.web", std::nullopt},
         {"p.", std::nullopt},
         {"dir.jpg/x", std::nullopt},
         {"", std::nullopt},
@@ -350,7 +354,8 @@ TEST(PictureDecoder, FileNamesChooseTheFormat) {
             EXPECT_EQ(PictureFormatOfName(c.name), *c.format);
         else
             EXPECT_EQ(ErrorOf([&] { PictureFormatOfName(c.name); }, c.name),
-                      "Not a picture file name: a picture must end in .jpg, .jpeg or .gif");
+                      "Not a picture file name: a picture must end in .jpg, .jpeg, .gif, .png or "
+                      ".webp");
     }
 }
 
@@ -419,8 +424,9 @@ TEST(PictureDecoder, BadFilesGiveErrorsNamingThem) {
         {"notes.gif", "Hello, this is text\n",
          "Cannot decode the GIF picture: Data is not in GIF format",
          "Cannot decode the GIF picture: Data is not in GIF format"},
-        {"bands.png", jpeg, "Not a picture file name: a picture must end in .jpg, .jpeg or .gif",
-         "Not a picture file name: a picture must end in .jpg, .jpeg or .gif"},
+        {"bands.bmp", jpeg,
+         "Not a picture file name: a picture must end in .jpg, .jpeg, .gif, .png or .webp",
+         "Not a picture file name: a picture must end in .jpg, .jpeg, .gif, .png or .webp"},
         {"cut-in-header.jpg", jpeg.substr(0, 180), truncated, truncated},
         {"cut-in-scan.jpg", jpeg.substr(0, 320), truncated, ""},
         {"cut-in-scan.jpeg", progressive.substr(0, 500), truncated, ""},

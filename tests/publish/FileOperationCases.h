@@ -58,9 +58,12 @@ struct TCase {
 // Plays every case against transport, connected and in the folder that is serverFolder on
 // this machine; missingCode is the reply code (FTP) or status (SFTP) of a missing file.
 // renameReplaces: the server renames over an existing file; otherwise that rename fails as
-// FileRefused with the code refusedCode and leaves both files as they were.
+// FileRefused with the code refusedCode and leaves both files as they were. The reason of a
+// missing file says missingWords, that of a file too long names the file and placeWords.
 inline void PlayCases(TTransport& transport, const std::string& serverFolder, int missingCode,
-                      bool renameReplaces = true, int refusedCode = 0) {
+                      bool renameReplaces = true, int refusedCode = 0,
+                      const std::string& missingWords = "is not on the server",
+                      const std::string& placeWords = "\" on 127.0.0.1:") {
     const std::string page = "<html>\r\n<body>Page</body>\r\n</html>\r\n";
     const std::string big = Bytes(300000, 11);
     const TCase cases[] = {
@@ -257,14 +260,14 @@ inline void PlayCases(TTransport& transport, const std::string& serverFolder, in
             EXPECT_EQ(failure->Kind(), *c.Failure) << failure->what();
             if (*c.Failure == TTransportFailure::FileMissing) {
                 EXPECT_EQ(failure->ReplyCode(), missingCode) << failure->what();
-                EXPECT_THAT(failure->Reason(), ::testing::HasSubstr("is not on the server"));
+                EXPECT_THAT(failure->Reason(), ::testing::HasSubstr(missingWords));
             } else if (*c.Failure == TTransportFailure::FileRefused) {
                 EXPECT_EQ(failure->ReplyCode(), refusedCode) << failure->what();
                 EXPECT_THAT(failure->Reason(), ::testing::HasSubstr("over the existing file"));
             } else {
                 EXPECT_THAT(failure->Reason(), ::testing::HasSubstr("is longer than"));
                 // The file and the server are named.
-                EXPECT_THAT(failure->Reason(), ::testing::HasSubstr("\" on 127.0.0.1:"));
+                EXPECT_THAT(failure->Reason(), ::testing::HasSubstr(placeWords));
             }
         } else {
             EXPECT_FALSE(failure.has_value()) << failure->what();

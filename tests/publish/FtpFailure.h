@@ -1,17 +1,17 @@
 #pragma once
 
-// Runs f and returns the TFTPError it raised; fails the test when it raised none.
+// Runs f and returns the TTransportError it raised; fails the test when it raised none.
 
-#include "publish/IdFTP.h"
+#include "publish/ftp/IdFTP.h"
 
 #include <gtest/gtest.h>
 
-template <typename F> TFTPError Failure(F f) {
+template <typename F> TTransportError Failure(F f) {
     try {
         f();
-    } catch (const TFTPError& e) {
+    } catch (const TTransportError& e) {
         return e;
     }
-    ADD_FAILURE() << "no TFTPError was raised";
-    return TFTPError("");
+    ADD_FAILURE() << "no TTransportError was raised";
+    return TTransportError("", TTransportFailure::Other, {});
 }

@@ -3,7 +3,7 @@
 // server and silent sockets: passive mode and its fall-back, certificates checked and
 // trusted, and every failure in plain words.
 
-#include "publish/FtpTransport.h"
+#include "publish/ftp/FtpTransport.h"
 #include "publish/ConnectionTest.h"
 #include "publish/SyncRun.h"
 #include "publish/Transport.h"
@@ -137,8 +137,7 @@ class FtpTransportTest : public ::testing::Test {
         return options;
     }
 
-    TTransportSettings Settings(TTransportProtocol protocol = TTransportProtocol::FTP,
-                                bool passive = true) {
+    TTransportSettings Settings(const std::string& protocol = "FTP", bool passive = true) {
         TTransportSettings s;
         s.Protocol = protocol;
         s.Host = "127.0.0.1";
@@ -232,7 +231,7 @@ TEST_F(FtpTransportTest, RefusedPassiveModeFallsBackToActiveOnceForTheSession) {
 
 TEST_F(FtpTransportTest, TheActiveExchangeIsUnchangedForProjectsThatAskForIt) {
     StartServer();
-    auto ftp = Make(Settings(TTransportProtocol::FTP, false));
+    auto ftp = Make(Settings("FTP", false));
     ftp->Connect();
     ftp->Upload(Local("a.htm", "active"), "a.htm");
     EXPECT_EQ(ReadFileBytes(Home() + "/a.htm"), "active");
@@ -245,7 +244,7 @@ TEST_F(FtpTransportTest, FtpsWithACertificateThatVerifiesUploadsOverTls) {
     for (bool passive : {true, false}) {
         SCOPED_TRACE(passive ? "passive" : "active");
         Log.clear();
-        TTransportSettings s = Settings(TTransportProtocol::FTPS, passive);
+        TTransportSettings s = Settings("FTPS", passive);
         s.CaFile = Certificates->CaFile();
         auto ftp = Make(s);
         ftp->Connect();
@@ -266,7 +265,7 @@ TEST_F(FtpTransportTest, FtpsWithACertificateThatVerifiesUploadsOverTls) {
     }
     // By name too: the certificate names localhost.
     Log.clear();
-    TTransportSettings s = Settings(TTransportProtocol::FTPS);
+    TTransportSettings s = Settings("FTPS");
     s.Host = "localhost";
     s.CaFile = Certificates->CaFile();
     auto ftp = Make(s);
@@ -281,7 +280,7 @@ TEST_F(FtpTransportTest, ACertificateThatDoesNotVerifyIsRefusedUnlessItsFingerpr
         TTestCertificates::Fingerprint(Certificates->SelfSignedCertificate());
     ASSERT_EQ(fingerprint.size(), 95u);
 
-    TTransportSettings s = Settings(TTransportProtocol::FTPS);
+    TTransportSettings s = Settings("FTPS");
     s.CaFile = Certificates->CaFile(); // the test CA did not sign this one
     {
         auto ftp = Make(s);
@@ -327,7 +326,7 @@ TEST_F(FtpTransportTest, ExpiredAndWrongNameCertificatesAreRefusedUntilTheirFing
         const std::string fingerprint = TTestCertificates::Fingerprint(c.Certificate);
         ASSERT_EQ(fingerprint.size(), 95u);
         StartServer(Tls(c.Certificate, c.Key));
-        TTransportSettings s = Settings(TTransportProtocol::FTPS);
+        TTransportSettings s = Settings("FTPS");
         s.Host = c.Host;
         s.CaFile = Certificates->CaFile(); // the CA signed it: only the date or name is wrong
         TTransportError e = TransportFailure([&] { Make(s)->Connect(); });
@@ -349,7 +348,7 @@ TEST_F(FtpTransportTest, ExpiredAndWrongNameCertificatesAreRefusedUntilTheirFing
 TEST_F(FtpTransportTest, AServerThatRequiresTlsSaysSoToAPlainClient) {
     MakeCertificates();
     StartServer(Tls(Certificates->ServerCertificate(), Certificates->ServerKey()));
-    auto ftp = Make(Settings(TTransportProtocol::FTP));
+    auto ftp = Make(Settings("FTP"));
     TTransportError e = TransportFailure([&] { ftp->Connect(); });
     EXPECT_EQ(e.Kind(), TTransportFailure::TlsRequired);
     EXPECT_THAT(e.Reason(), HasSubstr("The server requires TLS: choose FTPS (TLS)"));
@@ -397,9 +396,8 @@ TEST_F(FtpTransportTest, FailuresWithoutAServerInPlainWords) {
     };
     for (const TCase& c : cases) {
         // SFTP says the same in the same words.
-        for (TTransportProtocol protocol :
-             {TTransportProtocol::FTP, TTransportProtocol::FTPS, TTransportProtocol::SFTP}) {
-            SCOPED_TRACE(std::string(c.Name) + " " + ProtocolText(protocol));
+        for (const char* protocol : {"FTP", "FTPS", "SFTP"}) {
+            SCOPED_TRACE(std::string(c.Name) + " " + protocol);
             TTransportSettings s = Settings(protocol);
             s.Host = c.Host;
             s.Port = c.Port;
@@ -446,7 +444,7 @@ TEST_F(FtpTransportTest, RefusedFilesAndAFullDiskInPlainWords) {
             s.WaitClosed();
         });
         Port = server.Port();
-        auto ftp = Make(Settings(TTransportProtocol::FTP, false));
+        auto ftp = Make(Settings("FTP", false));
         ftp->Connect();
         TTransportError e = TransportFailure([&] { ftp->Upload(Local("a.htm", "x"), "a.htm"); });
         EXPECT_EQ(e.Kind(), c.Kind);
@@ -569,9 +567,9 @@ TEST_F(FtpTransportTest, OverIpv6PassiveModeIsEpsvAndItsFallBackIsEprt) {
 TEST_F(FtpTransportTest, DownloadDeleteRenameAndSizeInPassiveAndActiveModeWithAndWithoutTls) {
     MakeCertificates();
     StartServer(Tls(Certificates->ServerCertificate(), Certificates->ServerKey(), false));
-    for (TTransportProtocol protocol : {TTransportProtocol::FTP, TTransportProtocol::FTPS}) {
+    for (const char* protocol : {"FTP", "FTPS"}) {
         for (bool passive : {true, false}) {
-            SCOPED_TRACE(std::string(ProtocolText(protocol)) + (passive ? " passive" : " active"));
+            SCOPED_TRACE(std::string(protocol) + (passive ? " passive" : " active"));
             Log.clear();
             TTransportSettings s = Settings(protocol, passive);
             s.CaFile = Certificates->CaFile();
@@ -586,7 +584,7 @@ TEST_F(FtpTransportTest, DownloadDeleteRenameAndSizeInPassiveAndActiveModeWithAn
             EXPECT_THAT(sent, Contains("SIZE"));
             EXPECT_THAT(sent, Contains("RNFR"));
             EXPECT_THAT(sent, Contains("DELE"));
-            if (protocol == TTransportProtocol::FTPS) {
+            if (std::string(protocol) == "FTPS") {
                 EXPECT_THAT(Log, Contains("data connection: TLS session resumed"));
             }
         }
@@ -731,7 +729,7 @@ TEST_F(FtpTransportTest, RepliesToTheFileOperationsCarryTheirCode) {
             s.WaitClosed();
         });
         Port = server.Port();
-        auto ftp = Make(Settings(TTransportProtocol::FTP, false));
+        auto ftp = Make(Settings("FTP", false));
         ftp->Connect();
         std::string result;
         std::optional<TTransportError> failure;
@@ -805,7 +803,7 @@ TEST_F(FtpTransportTest, ASynchronisingRunGivesUpAManifestDribbledByteByByte) {
     Port = server.Port();
     std::filesystem::create_directories(Dir / "site");
     WriteFileBytes(Dir / "site/index.htm", "home");
-    TTransportSettings settings = Settings(TTransportProtocol::FTP, false);
+    TTransportSettings settings = Settings("FTP", false);
     settings.ReadTimeout = 400;
     TSyncRun run(settings, "", Dir / "site");
     std::vector<std::string> status;
@@ -850,7 +848,7 @@ TEST_F(FtpTransportTest, CancelEndsADownloadThatStalls) {
             ::close(data);
         });
         Port = server.Port();
-        TTransportSettings settings = Settings(TTransportProtocol::FTP, passive);
+        TTransportSettings settings = Settings("FTP", passive);
         settings.ReadTimeout = 0; // only the cancel ends the wait
         auto ftp = Make(settings);
         ftp->Connect();
@@ -919,7 +917,7 @@ TEST_F(FtpTransportTest, ASizeIsAskedInBinaryTypeWhateverTheSessionsType) {
         s.WaitClosed();
     });
     Port = server.Port();
-    TFtpTransport ftp(Settings(TTransportProtocol::FTP, false));
+    TFtpTransport ftp(Settings("FTP", false));
     ftp.Client().TransferType = ftASCII;
     ftp.Connect();
     EXPECT_EQ(ftp.RemoteSize("a.htm"), 77);
@@ -1292,8 +1290,7 @@ TEST_F(FtpTransportTest, UploadReplacingAgainstARealServerPlainAndOverTls) {
         std::filesystem::remove_all(Home() + "/www");
         std::filesystem::create_directories(Home() + "/www");
         WriteFileBytes(Home() + "/www/a.htm", "old");
-        TTransportSettings settings =
-            Settings(c.Tls ? TTransportProtocol::FTPS : TTransportProtocol::FTP, c.Passive);
+        TTransportSettings settings = Settings(c.Tls ? "FTPS" : "FTP", c.Passive);
         settings.CaFile = c.Tls ? Certificates->CaFile() : std::string();
         Log.clear();
         auto ftp = Make(settings);
@@ -1356,7 +1353,7 @@ TEST_F(FtpTransportTest, ARefusedRenameNeverCostsThePageOnTheServer) {
                 s.ServeFolder(folder);
             });
             Port = server.Port();
-            auto ftp = Make(Settings(TTransportProtocol::FTP, false));
+            auto ftp = Make(Settings("FTP", false));
             ftp->SetPipelining(pipelining);
             ftp->Connect();
             std::filesystem::remove_all(Dir / "pages");
@@ -1452,7 +1449,7 @@ TEST_F(FtpTransportTest, ASynchronisingRunCountsADeleteOnlyWhenTheServerShowsThe
         const std::string site = Dir / ("site" + std::to_string(&c - cases));
         std::filesystem::create_directories(site);
         WriteFileBytes(site + "/index.htm", page);
-        TSyncRun run(Settings(TTransportProtocol::FTP, false), "www", site);
+        TSyncRun run(Settings("FTP", false), "www", site);
         run.Jobs = 1;
         run.Prepare();
         const TSyncTotals totals = run.Run();

@@ -1,7 +1,7 @@
 // The FTP client against a scripted server: the exchange on the wire, the reply rules and
 // every way an operation can fail.
 
-#include "publish/IdFTP.h"
+#include "publish/ftp/IdFTP.h"
 
 #include "TestSupport.h"
 #include "publish/FakeFtpServer.h"
@@ -174,7 +174,7 @@ TEST(IdFTPConnect, RepliesDecideEachStep) {
             EXPECT_NO_THROW(ftp.Connect());
             EXPECT_TRUE(ftp.Connected());
         } else {
-            TFTPError e = Failure([&] { ftp.Connect(); });
+            TTransportError e = Failure([&] { ftp.Connect(); });
             EXPECT_EQ(e.ReplyCode(), c.FailCode);
             EXPECT_THAT(e.what(), HasSubstr("127.0.0.1:" + std::to_string(server.Port())));
             EXPECT_THAT(e.what(), HasSubstr(std::to_string(c.FailCode)));
@@ -190,7 +190,7 @@ TEST(IdFTPConnect, FailedStepsNameTheStepAndTheReply) {
     TFakeFtpServer server(ByVerb("220 Hi\r\n", With(GoodLogin, "TYPE", "504 Type I refused\r\n")));
     TIdFTP ftp;
     Prepare(ftp, server.Port());
-    TFTPError e = Failure([&] { ftp.Connect(); });
+    TTransportError e = Failure([&] { ftp.Connect(); });
     EXPECT_EQ(std::string(e.what()), "FTP server 127.0.0.1:" + std::to_string(server.Port()) +
                                          ", TYPE I: the server replied \"504 Type I refused\"");
 }
@@ -201,7 +201,7 @@ TEST(IdFTPConnect, ThePasswordStaysOutOfLogsAndMessages) {
     Prepare(ftp, server.Port());
     std::string log;
     ftp.OnLog = [&](const std::string& line) { log += line + "\n"; };
-    TFTPError e = Failure([&] { ftp.Connect(); });
+    TTransportError e = Failure([&] { ftp.Connect(); });
     server.Finish();
     EXPECT_THAT(server.Commands(), ElementsAre("USER bob", "PASS s3cret-pw"));
     EXPECT_EQ(log, "< 220 Hi\n> USER bob\n< 331 Password required\n> PASS ****\n"
@@ -232,7 +232,7 @@ TEST(IdFTPConnect, BytesInTheClearAfterTheReplyToAuthTlsFailTheConnection) {
         Prepare(ftp, server.Port(), 2000);
         ftp.UseTls = true;
         const auto start = std::chrono::steady_clock::now();
-        TFTPError e = Failure([&] { ftp.Connect(); });
+        TTransportError e = Failure([&] { ftp.Connect(); });
         EXPECT_LT(ElapsedMs(start), 1000);
         server.Finish();
         EXPECT_FALSE(ftp.Connected());
@@ -318,7 +318,7 @@ TEST(IdFTPReplies, RepliesWithoutACodeFail) {
         TFakeFtpServer server(ByVerb(greeting, GoodLogin));
         TIdFTP ftp;
         Prepare(ftp, server.Port());
-        TFTPError e = Failure([&] { ftp.Connect(); });
+        TTransportError e = Failure([&] { ftp.Connect(); });
         EXPECT_EQ(e.ReplyCode(), 0);
         EXPECT_THAT(e.what(), HasSubstr("greeting"));
         EXPECT_THAT(e.what(), HasSubstr("has no reply code"));
@@ -349,7 +349,7 @@ TEST(IdFTPReplies, LinesUpTo16384CharactersAreRead) {
         if (c.Accepted) {
             EXPECT_NO_THROW(ftp.Connect());
         } else {
-            TFTPError e = Failure([&] { ftp.Connect(); });
+            TTransportError e = Failure([&] { ftp.Connect(); });
             EXPECT_THAT(e.what(), HasSubstr("longer than 16384 characters"));
             EXPECT_FALSE(ftp.Connected());
         }
@@ -397,7 +397,7 @@ TEST(IdFTPReplies, AReplyIsBoundedInLinesAndCharacters) {
         if (c.Accepted) {
             EXPECT_NO_THROW(ftp.Connect());
         } else {
-            TFTPError e = Failure([&] { ftp.Connect(); });
+            TTransportError e = Failure([&] { ftp.Connect(); });
             EXPECT_THAT(e.what(),
                         HasSubstr("greeting: the server's reply is longer than 1000 lines or "
                                   "65536 characters"));
@@ -417,7 +417,7 @@ TEST(IdFTPReplies, ASilentServerFailsAfterReadTimeout) {
     TIdFTP ftp;
     Prepare(ftp, server.Port(), 300);
     auto start = std::chrono::steady_clock::now();
-    TFTPError e = Failure([&] { ftp.Connect(); });
+    TTransportError e = Failure([&] { ftp.Connect(); });
     long elapsed = ElapsedMs(start);
     EXPECT_GE(elapsed, 250);
     EXPECT_LT(elapsed, 2500);
@@ -465,7 +465,7 @@ TEST(IdFTPReplies, AWholeReplyMustComeWithinReadTimeout) {
         if (c.Accepted) {
             EXPECT_NO_THROW(ftp.Connect());
         } else {
-            TFTPError e = Failure([&] { ftp.Connect(); });
+            TTransportError e = Failure([&] { ftp.Connect(); });
             EXPECT_THAT(e.what(), HasSubstr("greeting: no reply within 400 ms"));
             EXPECT_LT(ElapsedMs(start), 1200);
         }
@@ -503,7 +503,7 @@ TEST(IdFTPReplies, AServerThatHangsUpFailsTheStep) {
     });
     TIdFTP ftp;
     Prepare(ftp, server.Port());
-    TFTPError e = Failure([&] { ftp.Connect(); });
+    TTransportError e = Failure([&] { ftp.Connect(); });
     EXPECT_THAT(e.what(), HasSubstr("USER bob: the server closed the connection"));
     EXPECT_FALSE(ftp.Connected());
 }
@@ -522,7 +522,7 @@ TEST(IdFTPConnect, ARefusedConnectionNamesTheServer) {
     }
     TIdFTP ftp;
     Prepare(ftp, port);
-    TFTPError e = Failure([&] { ftp.Connect(); });
+    TTransportError e = Failure([&] { ftp.Connect(); });
     EXPECT_THAT(e.what(),
                 HasSubstr("127.0.0.1:" + std::to_string(port) + ", connect: cannot connect"));
     EXPECT_FALSE(ftp.Connected());
@@ -535,7 +535,7 @@ TEST(IdFTPConnect, AHostThatDoesNotResolveIsNamed) {
     TIdFTP ftp;
     Prepare(ftp, 21);
     ftp.Host = host;
-    TFTPError e = Failure([&] { ftp.Connect(); });
+    TTransportError e = Failure([&] { ftp.Connect(); });
     EXPECT_THAT(e.what(), HasSubstr("the host name \"" + host + "\" does not resolve"));
     EXPECT_FALSE(ftp.Connected());
 }
@@ -579,7 +579,7 @@ TEST(IdFTPConnect, TheTcpConnectIsBoundedByReadTimeout) {
     TIdFTP ftp;
     Prepare(ftp, ntohs(address.sin_port), 300);
     auto start = std::chrono::steady_clock::now();
-    TFTPError e = Failure([&] { ftp.Connect(); });
+    TTransportError e = Failure([&] { ftp.Connect(); });
     EXPECT_LT(ElapsedMs(start), 2500);
     EXPECT_THAT(e.what(), HasSubstr("no connection within 300 ms"));
     for (int fd : fillers)
@@ -609,7 +609,7 @@ TEST(IdFTPChangeFolder, SendsTheFolderUnchangedAndChecksTheReply) {
         if (c.FailCode == 0) {
             EXPECT_NO_THROW(ftp.ChangeFolder(c.Folder));
         } else {
-            TFTPError e = Failure([&] { ftp.ChangeFolder(c.Folder); });
+            TTransportError e = Failure([&] { ftp.ChangeFolder(c.Folder); });
             EXPECT_EQ(e.ReplyCode(), c.FailCode);
             EXPECT_THAT(e.what(), HasSubstr("CWD " + c.Folder + ": the server replied"));
         }
@@ -720,7 +720,7 @@ TEST_F(IdFTPUpload, FinalRepliesDecideTheOutcome) {
         if (c.FailCode == 0) {
             EXPECT_NO_THROW(ftp.Upload(local, "a.htm"));
         } else {
-            TFTPError e = Failure([&] { ftp.Upload(local, "a.htm"); });
+            TTransportError e = Failure([&] { ftp.Upload(local, "a.htm"); });
             EXPECT_EQ(e.ReplyCode(), c.FailCode);
             EXPECT_THAT(e.what(), HasSubstr("STOR a.htm: the server replied"));
         }
@@ -762,7 +762,7 @@ TEST_F(IdFTPUpload, RefusedPortOrStorClosesTheListenerAndKeepsTheControlConnecti
         TIdFTP ftp;
         Prepare(ftp, server.Port());
         ftp.Connect();
-        TFTPError e = Failure([&] { ftp.Upload(Local("a.htm", "x"), "a.htm"); });
+        TTransportError e = Failure([&] { ftp.Upload(Local("a.htm", "x"), "a.htm"); });
         EXPECT_EQ(e.ReplyCode(), c.FailCode);
         EXPECT_THAT(e.what(), HasSubstr(c.Step));
         EXPECT_TRUE(ftp.Connected());
@@ -799,7 +799,7 @@ TEST_F(IdFTPUpload, AServerThatNeverConnectsBackFailsAfterReadTimeout) {
     Prepare(ftp, server.Port(), 300);
     ftp.Connect();
     auto start = std::chrono::steady_clock::now();
-    TFTPError e = Failure([&] { ftp.Upload(Local("a.htm", "x"), "a.htm"); });
+    TTransportError e = Failure([&] { ftp.Upload(Local("a.htm", "x"), "a.htm"); });
     EXPECT_LT(ElapsedMs(start), 2500);
     EXPECT_THAT(e.what(), HasSubstr("STOR a.htm: no data connection came (the server did not "
                                     "open it within 300 ms)"));
@@ -865,7 +865,7 @@ TEST_F(IdFTPUpload, AServerThatHangsUpInsteadOfConnectingFailsTheUpload) {
     TIdFTP ftp;
     Prepare(ftp, server.Port(), 0);
     ftp.Connect();
-    TFTPError e = Failure([&] { ftp.Upload(Local("a.htm", "x"), "a.htm"); });
+    TTransportError e = Failure([&] { ftp.Upload(Local("a.htm", "x"), "a.htm"); });
     EXPECT_THAT(e.what(), HasSubstr("STOR a.htm: no data connection came (the server closed the "
                                     "connection)"));
     EXPECT_TRUE(ftp.Connected()); // the caller decides what to do with the control connection
@@ -900,7 +900,7 @@ TEST_F(IdFTPUpload, AnUnreadableLocalFileFailsBeforeAnythingIsSent) {
         TIdFTP ftp;
         Prepare(ftp, server.Port());
         ftp.Connect();
-        TFTPError e = Failure([&] { ftp.Upload(path, "x.htm"); });
+        TTransportError e = Failure([&] { ftp.Upload(path, "x.htm"); });
         EXPECT_EQ(e.FileName(), path);
         EXPECT_THAT(e.what(), HasSubstr(path));
         EXPECT_TRUE(ftp.Connected());
@@ -930,7 +930,7 @@ TEST_F(IdFTPUpload, AFileThatShrinksWhileSentFailsAndIsNotTakenForWhole) {
     TIdFTP ftp;
     Prepare(ftp, server.Port());
     ftp.Connect();
-    TFTPError e = Failure([&] { ftp.Upload(path, "shrinking.htm"); });
+    TTransportError e = Failure([&] { ftp.Upload(path, "shrinking.htm"); });
     EXPECT_THAT(e.what(), HasSubstr("shrank while it was sent (10 of 100000 bytes)"));
     EXPECT_EQ(e.FileName(), path);
     EXPECT_TRUE(ftp.Connected());
@@ -987,7 +987,7 @@ TEST_F(IdFTPUpload, ALineBreakOrNulInAnyTextSentIsRefusedAndNothingOfItIsSent) {
             ftp.Connect();
             ftp.ChangeFolder(c.Folder);
             ftp.Upload(local, c.Remote);
-        } catch (const TFTPError& e) {
+        } catch (const TTransportError& e) {
             message = e.what();
         }
         EXPECT_THAT(message, HasSubstr(c.Message));
@@ -1086,7 +1086,7 @@ TEST(IdFTPReplies, ServerTextIsShownWithoutControlCharactersAndAtMost200Characte
         Prepare(ftp, server.Port());
         std::string log;
         ftp.OnLog = [&](const std::string& line) { log += line; };
-        TFTPError e = Failure([&] { ftp.Connect(); });
+        TTransportError e = Failure([&] { ftp.Connect(); });
         server.Finish();
         const std::string shown = "421 " + c.Shown;
         EXPECT_EQ(std::string(e.what()), "FTP server 127.0.0.1:" + std::to_string(server.Port()) +
@@ -1138,7 +1138,7 @@ TEST_F(IdFTPUpload, CancelEndsAnyWaitWithinASecond) {
             ftp.Cancel();
             cancelled = true;
         });
-        TFTPError e = Failure([&] {
+        TTransportError e = Failure([&] {
             ftp.Connect();
             ftp.Upload(local, "big.bin");
         });
@@ -1197,7 +1197,7 @@ TEST_F(IdFTPUpload, ATransferThatStopsMakingProgressFailsWithinReadTimeout) {
         Prepare(ftp, server.Port(), 300);
         ftp.Connect();
         const auto start = std::chrono::steady_clock::now();
-        TFTPError e = Failure([&] { ftp.Upload(local, "big.bin"); });
+        TTransportError e = Failure([&] { ftp.Upload(local, "big.bin"); });
         EXPECT_LT(ElapsedMs(start), 5000);
         EXPECT_THAT(e.what(), HasSubstr("STOR big.bin: the data connection broke ("));
         EXPECT_THAT(e.what(), HasSubstr("could be sent within 300 ms"));
@@ -1265,7 +1265,7 @@ TEST(IdFTPDownload, AFileDribbledSlowerThanItsPaceFailsNamingTheFileAndTheServer
             server.Finish();
             continue;
         }
-        TFTPError e = Failure([&] { ftp.Download(".corvane-manifest", 1 << 20); });
+        TTransportError e = Failure([&] { ftp.Download(".corvane-manifest", 1 << 20); });
         EXPECT_LT(ElapsedMs(start), 1500);
         EXPECT_EQ(e.Kind(), TTransportFailure::NoAnswer);
         EXPECT_EQ(e.FileName(), ".corvane-manifest");

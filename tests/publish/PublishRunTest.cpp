@@ -46,11 +46,10 @@ class TRecordingView : public TPublishView {
     void RowsChanged() override { Events.push_back("rows"); }
     void ButtonsChanged() override {
         if (Run)
-            Events.push_back(std::string("buttons ") + (Run->ButtonPublishEnabled ? "P" : "-") +
-                             (Run->ButtonOKEnabled ? "O" : "-") +
-                             (Run->ButtonCancelEnabled ? "C" : "-"));
+            Events.push_back(std::string("buttons ") + (Run->CanPublish ? "P" : "-") +
+                             (Run->CanClose ? "O" : "-") + (Run->CanCancel ? "C" : "-"));
     }
-    void FocusControl(TPublishControl control) override {
+    void FocusControl(TPublishField control) override {
         static const char* names[] = {"EditFTP",  "EditFTPPort",  "EditUser",   "EditProxyPort",
                                       "ButtonOK", "EditPassword", "EditFolder", "ComboBoxProtocol"};
         Events.push_back(std::string("focus ") + names[static_cast<int>(control)]);
@@ -173,6 +172,24 @@ TEST(PublishSizeText, KibRoundedWithThousandsSeparators) {
     SetThousandsSeparator(",");
 }
 
+// A port of 0 (what a new project holds) connects to the protocol's default port.
+TEST(PublishPort, ZeroIsTheProtocolsDefault) {
+    const struct {
+        const char* Protocol;
+        std::int32_t Stored, Used;
+    } cases[] = {{"FTP", 0, 21},
+                 {"FTPS", 0, 21},
+                 {"SFTP", 0, 22},
+                 {"SFTP", 2222, 2222},
+                 {"FTP", 2121, 2121}};
+    for (const auto& c : cases) {
+        TDPublish record;
+        record.PROTOCOL = c.Protocol;
+        record.FTP_PORT = c.Stored;
+        EXPECT_EQ(TransportSettingsOf(record, 1000).Port, c.Used) << c.Protocol << " " << c.Stored;
+    }
+}
+
 TEST(PublishTrim, BlanksAndControlCharactersGoFromBothEnds) {
     EXPECT_EQ(TrimBlanks("  \t a b \r\n\x01"), "a b");
     EXPECT_EQ(TrimBlanks(" \t "), "");
@@ -195,21 +212,21 @@ TEST_F(PublishRunTest, ShowLoadsTheRecordAndTheOrdinaryFilesOfTheHtmlFolder) {
     p.PROXY_SERVER = "proxy";
     p.PROXY_PORT = -8080;
     p.FOLDER = "www";
-    Run->LabelPublish = "old";
-    Run->ProgressBar = 55;
-    Run->ButtonPublishEnabled = false;
+    Run->StatusLine = "old";
+    Run->Progress = 55;
+    Run->CanPublish = false;
 
     Run->Show();
 
-    const TPublishEdits& e = Run->Edits;
-    EXPECT_EQ(e.EditFTP, "ftp.example.org");
-    EXPECT_EQ(e.EditFTPPort, "2121");
-    EXPECT_EQ(e.EditUser, "web");
-    EXPECT_EQ(e.EditPassword, "pw");
-    EXPECT_TRUE(e.CheckBoxProxy);
-    EXPECT_EQ(e.EditProxy, "proxy");
-    EXPECT_EQ(e.EditProxyPort, "-8080");
-    EXPECT_EQ(e.EditFolder, "www");
+    const TTypedSettings& e = Run->Typed;
+    EXPECT_EQ(e.Server, "ftp.example.org");
+    EXPECT_EQ(e.Port, "2121");
+    EXPECT_EQ(e.User, "web");
+    EXPECT_EQ(e.Password, "pw");
+    EXPECT_TRUE(e.UseProxy);
+    EXPECT_EQ(e.ProxyServer, "proxy");
+    EXPECT_EQ(e.ProxyPort, "-8080");
+    EXPECT_EQ(e.Folder, "www");
     ASSERT_EQ(Run->Rows.size(), 3u);
     TStrings rows;
     for (const TPublishRow& row : Run->Rows)
@@ -217,9 +234,9 @@ TEST_F(PublishRunTest, ShowLoadsTheRecordAndTheOrdinaryFilesOfTheHtmlFolder) {
                        (row.Ticked ? "ticked" : "unticked"));
     EXPECT_THAT(rows, ElementsAre("File1.htm|0K||ticked", "index.htm|2K||ticked",
                                   "logo.gif|2,048K||ticked"));
-    EXPECT_EQ(Run->LabelPublish, "");
-    EXPECT_EQ(Run->ProgressBar, 0);
-    EXPECT_TRUE(Run->ButtonPublishEnabled && Run->ButtonOKEnabled && Run->ButtonCancelEnabled);
+    EXPECT_EQ(Run->StatusLine, "");
+    EXPECT_EQ(Run->Progress, 0);
+    EXPECT_TRUE(Run->CanPublish && Run->CanClose && Run->CanCancel);
 }
 
 TEST_F(PublishRunTest, TheEarlierVersionsAreNeverUploaded) {
@@ -255,7 +272,7 @@ TEST_F(PublishRunTest, TheEarlierVersionsAreNeverUploaded) {
 TEST_F(PublishRunTest, StoreValidatesThePortsAndSavesTheRecord) {
     struct TCase {
         const char* Name;
-        TPublishEdits Edits;
+        TTypedSettings Typed;
         const char* Message; // empty: stored
         const char* Focus;
         TDPublish Expected; // the record afterwards
@@ -335,7 +352,7 @@ TEST_F(PublishRunTest, StoreValidatesThePortsAndSavesTheRecord) {
         Project->PUBLISH = before;
         Project->Save();
         View.Events.clear();
-        Run->Edits = c.Edits;
+        Run->Typed = c.Typed;
         bool stored = Run->Store();
         EXPECT_EQ(stored, std::string(c.Message).empty());
         if (stored)
@@ -380,7 +397,7 @@ TEST_F(PublishRunTest, AStoreWhoseSaveFailsLeavesTheRecordAsItWas) {
     cases[3].Faults.FailRename = 1;
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        Run->Edits = {
+        Run->Typed = {
             "new.example.org", "2121", "new", "newpw", false, "", "", "www", "SFTP", true, "AB:CD"};
         {
             TScopedFileFaults scoped(c.Faults);
@@ -441,14 +458,14 @@ TEST_F(PublishRunTest, ARunStopsBeforeConnectingWhenSomethingIsMissingOrDeclined
         Run->Show();
         View.Events.clear();
         View.Answer = c.Answer;
-        Run->Edits.EditFTP = c.Server;
-        Run->Edits.EditFTPPort = c.Port;
-        Run->Edits.EditUser = c.User;
-        Run->Edits.EditPassword = "typed";
+        Run->Typed.Server = c.Server;
+        Run->Typed.Port = c.Port;
+        Run->Typed.User = c.User;
+        Run->Typed.Password = "typed";
         EXPECT_EQ(Run->Publish(), c.Outcome);
         EXPECT_EQ(View.Events, c.Events);
-        EXPECT_EQ(Run->LabelPublish, "");
-        EXPECT_TRUE(Run->ButtonPublishEnabled);
+        EXPECT_EQ(Run->StatusLine, "");
+        EXPECT_TRUE(Run->CanPublish);
         // What passed validation stays stored and saved, whatever ended the run.
         const bool portOk = c.Port == "21";
         EXPECT_EQ(Stored().FTP_SERVER, portOk ? c.Server : "");
@@ -497,7 +514,7 @@ TEST_F(PublishRunTest, ARunUploadsEveryTickedFileAndReportsEachStep) {
     for (const auto& [name, data] : files)
         EXPECT_EQ(data, ReadFileBytes(Project->HTMLPath() + name)) << name;
     // The transport was set up from the record, with the publishing read time-out.
-    EXPECT_EQ(Run->Settings.Protocol, TTransportProtocol::FTP);
+    EXPECT_EQ(Run->Settings.Protocol, "FTP");
     EXPECT_EQ(Run->Settings.Host, "127.0.0.1");
     EXPECT_EQ(Run->Settings.User, "web");
     EXPECT_EQ(Run->Settings.Password, "pw");
@@ -537,15 +554,15 @@ TEST_F(PublishRunTest, NothingToUploadStillConnectsAndFinishes) {
     server.Finish();
     EXPECT_THAT(server.Commands(),
                 ElementsAre("USER web", "PASS pw", "TYPE I", "SYST", "CWD site"));
-    EXPECT_EQ(Run->LabelPublish, "Finish!");
-    EXPECT_EQ(Run->ProgressBar, 100);
+    EXPECT_EQ(Run->StatusLine, "Finish!");
+    EXPECT_EQ(Run->Progress, 100);
 }
 
 TEST_F(PublishRunTest, APasswordFromElsewhereIsSentInPlaceOfTheStoredOneAndNeverStored) {
     TFakeFtpServer server(Uploads(0));
     ShowFor(server.Port());
     Project->PUBLISH.PASSWORD = "";
-    Run->Edits.EditPassword = "";
+    Run->Typed.Password = "";
     Run->Password = "from the keyring";
     EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished);
     server.Finish();
@@ -603,8 +620,8 @@ TEST_F(PublishRunTest, WithAKeyringThePasswordLeavesTheProject) {
     Run->Keyring = &keyring;
     TFakeFtpServer server(Uploads(0));
     ShowFor(server.Port());
-    EXPECT_EQ(Run->Edits.EditPassword, "pw"); // from the project, the keyring has none yet
-    Run->Edits.EditPassword = "s3cret";
+    EXPECT_EQ(Run->Typed.Password, "pw"); // from the project, the keyring has none yet
+    Run->Typed.Password = "s3cret";
     ASSERT_TRUE(Run->Store());
     EXPECT_EQ(Stored().PASSWORD, "");
     EXPECT_EQ(keyring.Items.at("FTP 127.0.0.1 " + std::to_string(server.Port()) + " web"),
@@ -615,16 +632,16 @@ TEST_F(PublishRunTest, WithAKeyringThePasswordLeavesTheProject) {
     EXPECT_THAT(server.Commands(), ::testing::Contains("PASS s3cret"));
     EXPECT_EQ(Stored().PASSWORD, "");
     Run->Show();
-    EXPECT_EQ(Run->Edits.EditPassword, "s3cret");
+    EXPECT_EQ(Run->Typed.Password, "s3cret");
 
     // No keyring: the password stays in the project, and the run says why.
     keyring.Present = false;
-    Run->Edits.EditPassword = "kept";
+    Run->Typed.Password = "kept";
     ASSERT_TRUE(Run->Store());
     EXPECT_EQ(Stored().PASSWORD, "kept");
     EXPECT_EQ(Run->KeyringNote, "The password is kept in the project: no keyring here.");
     Run->Show();
-    EXPECT_EQ(Run->Edits.EditPassword, "kept");
+    EXPECT_EQ(Run->Typed.Password, "kept");
     EXPECT_EQ(Run->KeyringNote, "The password is kept in the project: no keyring here.");
 }
 
@@ -682,15 +699,15 @@ TEST_F(PublishRunTest, AKeyringThatCouldNotBeReadKeepsItsPasswordOnOk) {
     TMemoryKeyring keyring;
     Run->Keyring = &keyring;
     ShowFor(21);
-    Run->Edits.EditPassword = "s3cret";
+    Run->Typed.Password = "s3cret";
     ASSERT_TRUE(Run->Store());
     const std::string key = "FTP 127.0.0.1 21 web";
     ASSERT_EQ(keyring.Items.at(key), "s3cret");
 
     keyring.FindFails = true;
     Run->Show();
-    EXPECT_EQ(Run->Edits.EditPassword, "");
-    Run->Edits.EditFolder = "www";
+    EXPECT_EQ(Run->Typed.Password, "");
+    Run->Typed.Folder = "www";
     ASSERT_TRUE(Run->Store());
     EXPECT_EQ(keyring.Items.at(key), "s3cret");
     EXPECT_EQ(Stored().PASSWORD, "");
@@ -699,8 +716,8 @@ TEST_F(PublishRunTest, AKeyringThatCouldNotBeReadKeepsItsPasswordOnOk) {
 
     keyring.FindFails = false;
     Run->Show();
-    EXPECT_EQ(Run->Edits.EditPassword, "s3cret");
-    Run->Edits.EditPassword.clear();
+    EXPECT_EQ(Run->Typed.Password, "s3cret");
+    Run->Typed.Password.clear();
     ASSERT_TRUE(Run->Store());
     EXPECT_EQ(keyring.Items.count(key), 0u);
     EXPECT_EQ(Stored().PASSWORD, "");
@@ -724,11 +741,11 @@ TEST_F(PublishRunTest, AFailureAtTheThirdFileAndASecondRunThatSendsTheRest) {
                         "replied \"553 Could not create file\").",
                         "status ", "progress 0", "buttons POC"}));
     EXPECT_THAT(Run->LastError, HasSubstr("553 Could not create file"));
-    EXPECT_EQ(Run->LabelPublish, "");
+    EXPECT_EQ(Run->StatusLine, "");
 
     View.Events.clear();
     TFakeFtpServer again(Uploads(3));
-    Run->Edits.EditFTPPort = std::to_string(again.Port());
+    Run->Typed.Port = std::to_string(again.Port());
     EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished);
     again.Finish();
     EXPECT_THAT(StorCommands(again), ElementsAre("c.htm", "d.htm", "e.htm"));
@@ -803,16 +820,16 @@ TEST_F(PublishRunTest, ConnectAndFolderFailuresEndTheRun) {
 TEST_F(PublishRunTest, TheProxySettingsReachTheClient) {
     TFakeFtpServer server(Uploads(0));
     ShowFor(server.Port());
-    Run->Edits.CheckBoxProxy = true;
-    Run->Edits.EditProxy = "proxy.lan";
-    Run->Edits.EditProxyPort = "3128";
+    Run->Typed.UseProxy = true;
+    Run->Typed.ProxyServer = "proxy.lan";
+    Run->Typed.ProxyPort = "3128";
     EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished);
     EXPECT_EQ(Run->Settings.ProxyHost, "proxy.lan");
     EXPECT_EQ(Run->Settings.ProxyPort, 3128);
 
     TFakeFtpServer direct(Uploads(0));
-    Run->Edits.EditFTPPort = std::to_string(direct.Port());
-    Run->Edits.CheckBoxProxy = false;
+    Run->Typed.Port = std::to_string(direct.Port());
+    Run->Typed.UseProxy = false;
     EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished);
     EXPECT_EQ(Run->Settings.ProxyHost, "");
     EXPECT_EQ(Run->Settings.ProxyPort, 0);
@@ -860,8 +877,8 @@ TEST_F(PublishRunTest, ALineBreakInAnyTextSentStopsTheRunBeforeConnecting) {
         AddFile(c.File, 10);
         // Nothing listens on this port: a connection attempt would fail the run instead.
         ShowFor(1, c.Folder);
-        Run->Edits.EditUser = c.User;
-        Run->Edits.EditPassword = c.Password;
+        Run->Typed.User = c.User;
+        Run->Typed.Password = c.Password;
         EXPECT_EQ(Run->Publish(), TPublishOutcome::Stopped);
         EXPECT_EQ(View.Events, c.Events);
         EXPECT_TRUE(!Run->LastTransport() || !Run->LastTransport()->Connected());
@@ -915,7 +932,7 @@ TEST_F(PublishRunTest, ACancelledRunNamesTheFileInTransferAndSendsItAgainNextTim
     view.Client = nullptr;
     TFakeFtpServer server(Uploads(2));
     Project->PUBLISH.FTP_PORT = server.Port();
-    run.Edits.EditFTPPort = std::to_string(server.Port());
+    run.Typed.Port = std::to_string(server.Port());
     EXPECT_EQ(run.Publish(), TPublishOutcome::Finished);
     server.Finish();
     EXPECT_EQ(StorCommands(server), (TStrings{"b.htm", "c.htm"}));
@@ -932,7 +949,7 @@ TEST_F(PublishRunTest, APassiveRunSaysInTheStatusLineWhenTheServerRefusedPassive
         s.WaitClosed();
     });
     ShowFor(server.Port());
-    Run->Edits.CheckBoxPassive = true;
+    Run->Typed.Passive = true;
     EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
     server.Finish();
     const std::string notice = " (The server refused passive mode; the files go in active mode.)";
@@ -951,14 +968,102 @@ TEST_F(PublishRunTest, APassiveRunSaysInTheStatusLineWhenTheServerRefusedPassive
     EXPECT_TRUE(Stored().PASSIVE);
 }
 
+// A target that publishes the whole site itself: the run hands it the HTML folder and shows
+// what it tells; its test's report is the connection test's.
+class TWholeSitePublisher : public TSitePublisher {
+  public:
+    explicit TWholeSitePublisher(TStrings& calls) : Calls(calls) {}
+    TConnectionReport Test() override {
+        Calls.push_back("test");
+        TConnectionReport report;
+        report.Lines = {"Reach the repository: works."};
+        report.Works = true;
+        return report;
+    }
+    TPublisherTotals Publish(const std::string& siteFolder,
+                             const std::function<void(const std::string&)>& status,
+                             const std::function<void(int)>& progress) override {
+        Calls.push_back("publish " + siteFolder);
+        status("Push...");
+        progress(50);
+        TPublisherTotals totals;
+        totals.Succeeded = !Fail;
+        totals.Uploaded = 2;
+        totals.Error = Fail ? "the remote refused the push" : "";
+        return totals;
+    }
+    void Cancel() noexcept override {}
+    TStrings& Calls;
+    bool Fail = false;
+};
+
+TEST_F(PublishRunTest, AWholeSitePublisherIsRunInPlaceOfTheTransport) {
+    AddFile("a.htm", 10);
+    AddFile("b.htm", 20);
+    ShowFor(1);
+    TStrings calls;
+    bool fail = false;
+    TPublishTarget whole;
+    whole.Name = "Whole";
+    whole.Uses = static_cast<unsigned>(TTargetSetting::Host);
+    whole.MakePublisher = [&](const TDPublish& record, const TTransportSettings& settings) {
+        calls.push_back("make " + record.PROTOCOL + " " + settings.Host);
+        auto publisher = std::make_unique<TWholeSitePublisher>(calls);
+        publisher->Fail = fail;
+        return publisher;
+    };
+    Run->TargetOf = [&](const std::string& name) {
+        return name == "Whole" ? &whole : FindPublishTarget(name);
+    };
+    Run->TransportMaker = [](const TTransportSettings&) -> std::unique_ptr<TTransport> {
+        ADD_FAILURE() << "a transport was made";
+        return nullptr;
+    };
+    Run->Typed.Protocol = "Whole";
+    EXPECT_TRUE(Run->TestConnection());
+    EXPECT_THAT(View.Events,
+                ::testing::Contains("message Reach the repository: works.\nEverything works."));
+
+    View.Events.clear();
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Finished);
+    const std::string html = Project->HTMLPath();
+    EXPECT_EQ(calls, (TStrings{"make Whole 127.0.0.1", "test", "make Whole 127.0.0.1",
+                               "publish " + html}));
+    EXPECT_EQ(Run->StatusLine, "Finish!");
+    for (const TPublishRow& row : Run->Rows)
+        EXPECT_EQ(row.Status, TPublishRun::SuccessStatus) << row.Name;
+    EXPECT_EQ(Run->LastTotals.Uploaded, 2);
+
+    // A failure is told with the publisher's words and leaves Publish enabled.
+    fail = true;
+    Run->Show();
+    View.Events.clear();
+    EXPECT_EQ(Run->Publish(), TPublishOutcome::Failed);
+    EXPECT_THAT(View.Events,
+                ::testing::Contains("message Publishing failed.\nthe remote refused the push"));
+    EXPECT_TRUE(Run->CanPublish);
+}
+
+TEST_F(PublishRunTest, ATargetWithoutAPasswordKeepsTheStoredOne) {
+    ShowFor(1);
+    Run->Typed.Protocol = "Folder";
+    Run->Typed.Password = "typed";
+    Run->Typed.Folder = Dir / "www";
+    ASSERT_TRUE(Run->Store());
+    TXmlDocument document;
+    const TDProject reopened(Project->Folder, document);
+    EXPECT_EQ(reopened.PUBLISH.PROTOCOL, "Folder");
+    EXPECT_EQ(reopened.PUBLISH.PASSWORD, "pw");
+}
+
 TEST_F(PublishRunTest, AnUnknownProtocolStopsTheRunBeforeConnecting) {
     AddFile("a.htm", 10);
     // Nothing listens on this port: a connection attempt would fail the run instead.
     ShowFor(1);
-    Run->Edits.ComboBoxProtocol = "Gopher";
+    Run->Typed.Protocol = "Gopher";
     EXPECT_EQ(Run->Publish(), TPublishOutcome::Stopped);
-    EXPECT_EQ(View.Events, (TStrings{"message The protocol \"Gopher\" is not one of FTP, FTPS and "
-                                     "SFTP.",
+    EXPECT_EQ(View.Events, (TStrings{"message The protocol \"Gopher\" is not one of FTP, FTPS, "
+                                     "SFTP and Folder.",
                                      "focus ComboBoxProtocol"}));
     EXPECT_EQ(Run->LastTransport(), nullptr);
     EXPECT_EQ(Stored().PROTOCOL, "Gopher"); // stored as typed, as every text is
@@ -1019,8 +1124,8 @@ TEST_F(SyncPublishRunTest, ComparesAsksWithTheSummaryAndSendsOnlyWhatChanged) {
     EXPECT_THAT(Kinds(), ElementsAre("Column1.htm New ticked", "Column2.htm New ticked",
                                      "Default.htm New ticked"));
     EXPECT_THAT(Statuses(), ElementsAre("Success", "Success", "Success"));
-    EXPECT_EQ(Run->LabelPublish, "Finish!");
-    EXPECT_EQ(Run->ProgressBar, 100);
+    EXPECT_EQ(Run->StatusLine, "Finish!");
+    EXPECT_EQ(Run->Progress, 100);
     EXPECT_EQ(Run->LastTotals.Uploaded, 3);
     ExpectServerEqualsSite();
 
@@ -1035,7 +1140,7 @@ TEST_F(SyncPublishRunTest, ComparesAsksWithTheSummaryAndSendsOnlyWhatChanged) {
     EXPECT_THAT(Kinds(), ElementsAre("Column1.htm Changed ticked", "Column3.htm New ticked",
                                      "Default.htm Unchanged", "Column2.htm Delete ticked"));
     EXPECT_EQ(Run->PlanSummary, "2 to upload (1 KB), 1 to delete, 1 unchanged");
-    EXPECT_EQ(Run->LabelPublish, Run->PlanSummary);
+    EXPECT_EQ(Run->StatusLine, Run->PlanSummary);
     EXPECT_THAT(View.Events, ::testing::Contains("rows"));
     // The owner sends the unchanged file again and keeps the deleted one.
     Run->Rows[2].Ticked = true;
@@ -1103,7 +1208,7 @@ TEST_F(SyncPublishRunTest, ForgettingTheComparisonGivesThePlainRowsBackWithoutTh
         Server.Files[TManifest::FileName] = "<html>\n";
         ShowSync();
         ASSERT_EQ(Run->Compare(), TPublishOutcome::Finished);
-        EXPECT_EQ(Run->LabelPublish,
+        EXPECT_EQ(Run->StatusLine,
                   "The manifest on the server cannot be read: The manifest's line 1 is not "
                   "\"corvane-manifest 1\"; 3 to upload (3 KB), 0 to delete, 0 unchanged");
         Server.Files[TManifest::FileName] = manifest;
@@ -1142,7 +1247,7 @@ TEST_F(SyncPublishRunTest, FailuresAreCountedAndRetryFailedSendsOnlyThose) {
                                     "them again."));
     EXPECT_THAT(Statuses(), ElementsAre("Success", "Failed", "Success"));
     EXPECT_THAT(Run->LastError, HasSubstr("b.htm"));
-    EXPECT_TRUE(Run->ButtonPublishEnabled);
+    EXPECT_TRUE(Run->CanPublish);
     EXPECT_EQ(Server.Files.count(TManifest::FileName), 0u);
 
     EXPECT_TRUE(Run->RetryFailed());
@@ -1213,7 +1318,7 @@ TEST_F(SyncPublishRunTest, CancelEndsASynchronisingRunWithinASecondAndKeepsTheOl
     canceller.join();
     EXPECT_LT(took, std::chrono::milliseconds(1500));
     EXPECT_THAT(View.Events, ::testing::Contains("message Publishing cancelled."));
-    EXPECT_TRUE(Run->ButtonPublishEnabled);
+    EXPECT_TRUE(Run->CanPublish);
     EXPECT_EQ(Server.Files[TManifest::FileName], manifest);
     // The next run sends them.
     Server.UploadMs = 0;

@@ -20,7 +20,7 @@ constexpr int ServerLifetimeSeconds = 120;
 inline const char* const ServerScript = R"(import json, logging, os, signal, sys
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
-from pyftpdlib.servers import FTPServer
+from pyftpdlib.servers import ThreadedFTPServer
 
 home, user, password, lifetime = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
 options = json.loads(sys.argv[5])
@@ -77,7 +77,10 @@ if options.get("masquerade"):
     Handler.masquerade_address = options["masquerade"]
 handler = Handler
 handler.authorizer = authorizer
-server = FTPServer(("127.0.0.1", 0), handler)
+# A thread per connection: the single-threaded server of pyftpdlib 1.5.7 loses active-mode
+# data connections when several sessions transfer at once (a PORT or STOR left unanswered
+# until the client's read timeout), which Python's own ftplib shows as well.
+server = ThreadedFTPServer(("127.0.0.1", 0), handler)
 print(server.address[1], flush=True)
 sys.stderr = open(os.devnull, "w")
 logging.basicConfig(level=logging.CRITICAL, stream=sys.stderr)

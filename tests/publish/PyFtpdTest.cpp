@@ -1,9 +1,9 @@
 // The FTP client and the publish run end to end against a real FTP server (pyftpdlib on
 // 127.0.0.1, a user with a temporary home). Skipped where python3 with pyftpdlib is missing.
 
-#include "publish/IdFTP.h"
 #include "publish/PublishRun.h"
 #include "publish/SyncRun.h"
+#include "publish/ftp/IdFTP.h"
 
 #include "TestSupport.h"
 #include "publish/ChildProcess.h"
@@ -101,7 +101,7 @@ TEST_F(PyFtpdTest, RefusalsOfARealServerAreFailures) {
         TIdFTP ftp;
         Prepare(ftp);
         ftp.Password = "wrong";
-        TFTPError e = Failure([&] { ftp.Connect(); });
+        TTransportError e = Failure([&] { ftp.Connect(); });
         EXPECT_EQ(e.ReplyCode(), 530);
         EXPECT_THAT(e.what(), Not(HasSubstr("wrong")));
         EXPECT_FALSE(ftp.Connected());
@@ -109,7 +109,7 @@ TEST_F(PyFtpdTest, RefusalsOfARealServerAreFailures) {
     TIdFTP ftp;
     Prepare(ftp);
     ftp.Connect();
-    TFTPError e = Failure([&] { ftp.ChangeFolder("no/such/folder"); });
+    TTransportError e = Failure([&] { ftp.ChangeFolder("no/such/folder"); });
     EXPECT_EQ(e.ReplyCode(), 550);
     EXPECT_TRUE(ftp.Connected());
     // Still usable: the upload goes into the login folder.
@@ -140,13 +140,13 @@ TEST_F(PyFtpdTest, APublishRunCopiesTheHtmlFolder) {
     TQuietView view;
     TPublishRun run(project, view);
     run.Show();
-    run.Edits.EditFTP = "127.0.0.1";
-    run.Edits.EditFTPPort = std::to_string(Port);
-    run.Edits.EditUser = "site";
-    run.Edits.EditPassword = "pa55 word";
-    run.Edits.EditFolder = "public";
+    run.Typed.Server = "127.0.0.1";
+    run.Typed.Port = std::to_string(Port);
+    run.Typed.User = "site";
+    run.Typed.Password = "pa55 word";
+    run.Typed.Folder = "public";
     // Every ticked file, as a project from before synchronising publishes.
-    run.Edits.CheckBoxSync = false;
+    run.Typed.Sync = false;
     EXPECT_EQ(run.Publish(), TPublishOutcome::Finished) << run.LastError;
     EXPECT_TRUE(view.Messages.empty());
     for (const char* name : {"index.htm", "File1.htm", "logo.gif"})
@@ -192,7 +192,7 @@ TEST_F(PyFtpdTest, ASynchronisingPublishOverFtpsSendsOnlyWhatChanged) {
     const std::string folder = "sync-tls";
     std::filesystem::create_directory(Home() + "/" + folder);
     TTransportSettings settings;
-    settings.Protocol = TTransportProtocol::FTPS;
+    settings.Protocol = "FTPS";
     settings.Host = "127.0.0.1";
     settings.Port = server.Port();
     settings.User = "site";

@@ -3,7 +3,7 @@
 // test's own for the password logins, and against peers that misbehave: nothing listening,
 // a listener that never answers.
 
-#include "publish/SftpTransport.h"
+#include "publish/sftp/SftpTransport.h"
 
 #include "TestSupport.h"
 #include "publish/FileOperationCases.h"
@@ -106,7 +106,7 @@ class SftpTransportTest : public ::testing::Test {
 
     TTransportSettings Settings() const {
         TTransportSettings s;
-        s.Protocol = TTransportProtocol::SFTP;
+        s.Protocol = "SFTP";
         s.Host = "127.0.0.1";
         s.Port = Server->Port();
         s.User = sshserver::UserName();
@@ -676,7 +676,7 @@ class SftpPeerTest : public ::testing::Test {};
 
 TEST_F(SftpPeerTest, NothingListeningAndANameThatDoesNotResolve) {
     TTransportSettings settings;
-    settings.Protocol = TTransportProtocol::SFTP;
+    settings.Protocol = "SFTP";
     settings.Host = "127.0.0.1";
     settings.Port = sshserver::FreePort();
     settings.User = "site";

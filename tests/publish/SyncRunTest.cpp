@@ -1270,26 +1270,26 @@ TEST(SyncTransient, WhichFailuresAreRetried) {
     struct TCase {
         TTransportFailure Kind;
         int Code;
-        TTransportProtocol Protocol;
+        const char* Protocol;
         bool Transient;
     };
     const TCase cases[] = {
-        {TTransportFailure::Other, 0, TTransportProtocol::FTP, false},
-        {TTransportFailure::ConnectionLost, 0, TTransportProtocol::FTP, true},
-        {TTransportFailure::ConnectionLost, 0, TTransportProtocol::SFTP, true},
-        {TTransportFailure::NoAnswer, 0, TTransportProtocol::FTP, true},
-        {TTransportFailure::FileRefused, 421, TTransportProtocol::FTP, true},
-        {TTransportFailure::DiskFull, 452, TTransportProtocol::FTPS, true},
-        {TTransportFailure::FileRefused, 553, TTransportProtocol::FTP, false},
-        {TTransportFailure::Other, 550, TTransportProtocol::FTP, false},
-        {TTransportFailure::LoginRefused, 530, TTransportProtocol::FTP, false},
-        {TTransportFailure::FolderMissing, 0, TTransportProtocol::SFTP, false},
-        {TTransportFailure::FileRefused, 0, TTransportProtocol::SFTP, false},
-        {TTransportFailure::Other, 7, TTransportProtocol::SFTP, true},
-        {TTransportFailure::Other, 4, TTransportProtocol::SFTP, false},
-        {TTransportFailure::NotTrusted, 0, TTransportProtocol::FTPS, false},
-        {TTransportFailure::Cancelled, 0, TTransportProtocol::FTP, false},
-        {TTransportFailure::Cancelled, 421, TTransportProtocol::FTP, false},
+        {TTransportFailure::Other, 0, "FTP", false},
+        {TTransportFailure::ConnectionLost, 0, "FTP", true},
+        {TTransportFailure::ConnectionLost, 0, "SFTP", true},
+        {TTransportFailure::NoAnswer, 0, "FTP", true},
+        {TTransportFailure::FileRefused, 421, "FTP", true},
+        {TTransportFailure::DiskFull, 452, "FTPS", true},
+        {TTransportFailure::FileRefused, 553, "FTP", false},
+        {TTransportFailure::Other, 550, "FTP", false},
+        {TTransportFailure::LoginRefused, 530, "FTP", false},
+        {TTransportFailure::FolderMissing, 0, "SFTP", false},
+        {TTransportFailure::FileRefused, 0, "SFTP", false},
+        {TTransportFailure::Other, 7, "SFTP", true},
+        {TTransportFailure::Other, 4, "SFTP", false},
+        {TTransportFailure::NotTrusted, 0, "FTPS", false},
+        {TTransportFailure::Cancelled, 0, "FTP", false},
+        {TTransportFailure::Cancelled, 421, "FTP", false},
     };
     for (const TCase& c : cases) {
         TTransportError error("x", c.Kind, "x");

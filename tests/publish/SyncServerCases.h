@@ -95,7 +95,11 @@ class TFaultyTransport : public TTransport {
     void SetPipelining(bool pipelining) override { FInner->SetPipelining(pipelining); }
     bool RenamesRefused() const override { return FInner->RenamesRefused(); }
     void SetRenamesRefused(bool refused) override { FInner->SetRenamesRefused(refused); }
-    TTransportProtocol Protocol() const override { return FInner->Protocol(); }
+    bool IsTransient(const TTransportError& e) const override { return FInner->IsTransient(e); }
+    bool RefusedAsExisting(const TTransportError& e) const override {
+        return FInner->RefusedAsExisting(e);
+    }
+    bool RefusedForNow(const TTransportError& e) const override { return FInner->RefusedForNow(e); }
     void Disconnect() noexcept override { FInner->Disconnect(); }
     bool Connected() const override { return FInner->Connected(); }
     void Cancel() noexcept override { FInner->Cancel(); }
@@ -320,7 +324,7 @@ class TSyncServerCases {
             EXPECT_EQ(ReadFileBytes(FServerFolder + "/Column1.htm"), serverCopy);
             EXPECT_FALSE(PathExists(FServerFolder + "/.corvane-part-Column1.htm"));
             EXPECT_EQ(ServerManifest(), before);
-            if (FSettings.Protocol != TTransportProtocol::SFTP) {
+            if (FSettings.Protocol == "FTP" || FSettings.Protocol == "FTPS") {
                 // The size and the rename's first half went together, and the rename begun
                 // was ended on the temporary file itself before it was deleted.
                 const auto size =

@@ -4,8 +4,8 @@
 // with the test's password, which only this test's PAM service (pam_userdb with a database
 // of the test) accepts.
 
-#include "publish/FtpTransport.h"
 #include "publish/PublishRun.h"
+#include "publish/ftp/FtpTransport.h"
 
 #include "TestSupport.h"
 #include "publish/ChildProcess.h"
@@ -55,7 +55,7 @@ class VsftpdTest : public ::testing::Test {
     }
 
     std::string Home() { return Vsftpd.Home(); }
-    TTransportSettings Settings(TTransportProtocol protocol, bool passive) {
+    TTransportSettings Settings(const std::string& protocol, bool passive) {
         TTransportSettings s;
         s.Protocol = protocol;
         s.Host = "127.0.0.1";
@@ -94,7 +94,7 @@ template <typename F> TTransportError TransportFailure(F f) {
 TEST_F(VsftpdTest, EveryDataConnectionResumesTheControlConnectionsTlsSession) {
     for (bool passive : {true, false}) {
         SCOPED_TRACE(passive ? "passive" : "active");
-        TFtpTransport ftp(Settings(TTransportProtocol::FTPS, passive));
+        TFtpTransport ftp(Settings("FTPS", passive));
         std::vector<std::string> log;
         ftp.OnLog = [&](const std::string& line) { log.push_back(line); };
         ftp.Connect();
@@ -134,17 +134,17 @@ TEST_F(VsftpdTest, ItRefusesADataConnectionThatDoesNotResumeTheSession) {
 }
 
 TEST_F(VsftpdTest, ItsRefusalsInPlainWords) {
-    TTransportSettings plain = Settings(TTransportProtocol::FTP, true);
+    TTransportSettings plain = Settings("FTP", true);
     EXPECT_EQ(TransportFailure([&] { TFtpTransport(plain).Connect(); }).Kind(),
               TTransportFailure::TlsRequired);
 
-    TTransportSettings wrong = Settings(TTransportProtocol::FTPS, true);
+    TTransportSettings wrong = Settings("FTPS", true);
     wrong.Password = "wrong";
     TTransportError login = TransportFailure([&] { TFtpTransport(wrong).Connect(); });
     EXPECT_EQ(login.Kind(), TTransportFailure::LoginRefused);
     EXPECT_EQ(login.Reason(), "The server refused the user name or password.");
 
-    TFtpTransport ftp(Settings(TTransportProtocol::FTPS, true));
+    TFtpTransport ftp(Settings("FTPS", true));
     ftp.Connect();
     EXPECT_EQ(TransportFailure([&] { ftp.ChangeFolder("missing"); }).Kind(),
               TTransportFailure::FolderMissing);
@@ -153,7 +153,7 @@ TEST_F(VsftpdTest, ItsRefusalsInPlainWords) {
 TEST_F(VsftpdTest, DownloadDeleteRenameAndSizeResumeTheSessionToo) {
     for (bool passive : {true, false}) {
         SCOPED_TRACE(passive ? "passive" : "active");
-        TFtpTransport ftp(Settings(TTransportProtocol::FTPS, passive));
+        TFtpTransport ftp(Settings("FTPS", passive));
         std::vector<std::string> log;
         ftp.OnLog = [&](const std::string& line) { log.push_back(line); };
         ftp.Connect();
@@ -201,8 +201,8 @@ TEST_F(VsftpdTest, ASynchronisingPublishOverFtpsSendsOnlyWhatChanged) {
     std::filesystem::create_directories(Home() + "/www/sync");
     ::chmod((Home() + "/www/sync").c_str(), 0777);
     std::filesystem::create_directories(Dir / "sync");
-    syncserver::TSyncServerCases(Settings(TTransportProtocol::FTPS, true), "www/sync",
-                                 Home() + "/www/sync", Dir / "sync")
+    syncserver::TSyncServerCases(Settings("FTPS", true), "www/sync", Home() + "/www/sync",
+                                 Dir / "sync")
         .Play();
 }
 
@@ -215,7 +215,7 @@ TEST_F(VsftpdTest, ASynchronisingPublishOverPlainFtpSendsOnlyWhatChanged) {
         const std::string folder = passive ? "www/sync-passive" : "www/sync-active";
         std::filesystem::create_directories(plain.Home() + "/" + folder);
         ::chmod((plain.Home() + "/" + folder).c_str(), 0777);
-        TTransportSettings settings = Settings(TTransportProtocol::FTP, passive);
+        TTransportSettings settings = Settings("FTP", passive);
         settings.Port = plain.Port;
         std::filesystem::create_directories(Dir / folder);
         syncserver::TSyncServerCases(settings, folder, plain.Home() + "/" + folder, Dir / folder)

@@ -187,8 +187,8 @@ void TContentDialogsTest::captionsLabelsItemsAndFocus() {
          "Page",
          page.EditTitle,
          {"Title:", "Author:", "Date:", "Text:", "Link:", "Kind:", "URL:"},
-         {"EditTitle", "EditAuthor", "DateTimePicker", "CheckBoxHasPicture", "MemoText", "EditLink",
-          "ComboBoxKind", "EditURL", "ButtonOK", "ButtonCancel"}},
+         {"EditTitle", "EditAuthor", "DateTimePicker", "CheckBoxHasPicture", "MemoText",
+          "ButtonConvert", "EditLink", "ComboBoxKind", "EditURL", "ButtonOK", "ButtonCancel"}},
     };
     for (const auto& c : forms) {
         c.Form->show();
@@ -511,8 +511,9 @@ void TContentDialogsTest::hotspotTextPictureAndLink() {
     QCOMPARE(ReadFileBytes(f.Downloads() + "File1.pdf"), std::string("prices"));
     QCOMPARE(ReadFileBytes(f.Images() + "Hotspot.jpg"), ReadFileBytes(Jpeg));
     QCOMPARE(f.Prompter.TakeCalls(),
-             QStringList({"OpenFile: Open Picture | All (*.jpg *.jpeg *.gif);;JPEG Image File "
-                          "(*.jpg);;JPEG Image File (*.jpeg);;GIF Image File (*.gif)",
+             QStringList({"OpenFile: Open Picture | All (*.jpg *.jpeg *.gif *.png *.webp);;JPEG "
+                          "Image File (*.jpg);;JPEG Image File (*.jpeg);;GIF Image File "
+                          "(*.gif);;PNG Image File (*.png);;WebP Image File (*.webp)",
                           "OpenFile: Open | All (*.*)"}));
 
     // The next showing: the download's full path in the Downloads folder; stored again
@@ -630,17 +631,20 @@ void TContentDialogsTest::columnDialogOnAColumnAndOnALink() {
     QVERIFY(form.LabelStyle->isVisible() && form.ComboBoxStyle->isVisible());
     QVERIFY(!form.LabelURL->isVisible() && !form.EditURL->isVisible());
     QCOMPARE(form.EditURL->text(), QStringLiteral("kept for a column"));
+    QCOMPARE(form.windowTitle(), QStringLiteral("Column"));
     for (QCheckBox* box : {form.CheckBoxShowAuthor, form.CheckBoxShowDate, form.CheckBoxHasBorder})
-        QVERIFY(box->isEnabled());
+        QVERIFY(box->isVisible() && box->isEnabled());
     form.EditTitle->setText(QStringLiteral("Latest News"));
     form.ComboBoxStyle->setCurrentIndex(5);
     form.CheckBoxShowDate->click();
     form.CheckBoxHasBorder->click();
     form.ButtonOK->click();
 
-    // A link: "URL:" in the place of "Style:", the check boxes greyed with their states.
+    // A link, in a dialog titled "Link": "URL:" in the place of "Style:", the column's check
+    // boxes not shown, their states kept.
     f.Project().CurrentItem = 1;
     form.show();
+    QCOMPARE(form.windowTitle(), QStringLiteral("Link"));
     QCOMPARE(form.EditTitle->text(), QStringLiteral("Elsewhere"));
     QVERIFY(!form.LabelStyle->isVisible() && !form.ComboBoxStyle->isVisible());
     QVERIFY(form.LabelURL->isVisible() && form.EditURL->isVisible());
@@ -652,7 +656,7 @@ void TContentDialogsTest::columnDialogOnAColumnAndOnALink() {
     int i = 0;
     for (QCheckBox* box :
          {form.CheckBoxShowAuthor, form.CheckBoxShowDate, form.CheckBoxHasBorder}) {
-        QVERIFY(!box->isEnabled());
+        QVERIFY(!box->isVisible());
         QCOMPARE(box->isChecked(), states[i++]);
     }
     form.EditTitle->setText(QString());

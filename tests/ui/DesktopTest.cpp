@@ -17,9 +17,11 @@
 #include "ui/FRestore.h"
 #include "ui/FTopic.h"
 #include "ui/Mnemonics.h"
+#include "ui/MultiLineText.h"
 #include "ui/PathEdit.h"
 #include "ui/PictureField.h"
 #include "ui/PreviewBuilder.h"
+#include "ui/PreviewPane.h"
 #include "ui/Workspace.h"
 
 #include <QAbstractButton>
@@ -38,6 +40,7 @@
 #include <QSlider>
 #include <QSplitter>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QWebEngineView>
@@ -119,6 +122,7 @@ class TDesktopTest : public QObject {
     void undoAndRedoTheStructureCommands();
     void undoAndRedoADialogsOK();
     void undoLeavesTheCopiedPicturesInImages();
+    void convertingAPageToFormattedTextIsOneUndoStep();
     void cancelledDialogsAndClosingLeaveNothingToUndo();
     void failedUndoIsReportedAndChangesNothing();
     void aCommandStoppedHalfWayLeavesTheWindowAsTheFilesAre();
@@ -128,6 +132,9 @@ class TDesktopTest : public QObject {
     void deleteEnterAndDoubleClickInTheTree();
     void treeBesidePreviewAndPreviewAlone();
     void undoAndRedoKeysReachTheProgramFromThePreview();
+    void f6AndEscMoveTheFocusBetweenTreeAndPreview();
+    void theFocusComesBackAfterEveryDialog();
+    void thePreviewLaysThePageOutAtADesktopOrAPhoneWidth();
     void windowIsRememberedAndFitsItsContent();
     void longPathsAreElidedInTheMiddle();
     void theManualIsBesideTheProgramInTheBuildTree();
@@ -229,6 +236,30 @@ void TDesktopTest::undoAndRedoADialogsOK() {
     QCOMPARE(f.Tree(), Lines({"News", "  First", "Elsewhere"}));
     // The selection stays in its place.
     QCOMPARE(f.Main().SelectedNode(), f.Node(0, 0));
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TDesktopTest::convertingAPageToFormattedTextIsOneUndoStep() {
+    TDesktopFixture f;
+    QVERIFY(f.Open());
+    const std::string column = ReadFileBytes(f.ColumnFile());
+    f.Main().TreeView->setCurrentItem(f.Node(0, 0));
+    auto answered = AnswerModal(f.Program->FormPage, [&] {
+        f.Program->FormPage->MemoText->setPlainText(QStringLiteral("Typed <b>bold</b>"));
+        f.Program->FormPage->ButtonConvert->click();
+        f.Program->FormPage->ButtonOK->click();
+    });
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuInformation));
+    QVERIFY(*answered);
+    {
+        TXmlDocument document;
+        const TDColumn converted(f.ColumnFile(), document);
+        QCOMPARE(converted.Page(0).FORMAT, std::string("Markdown"));
+        QCOMPARE(converted.Page(0).TEXT, std::string("Typed **bold**"));
+    }
+    QCOMPARE(f.UndoText(), QStringLiteral("Undo Information"));
+    QVERIFY(f.TriggerAndLoad(f.Main().MenuUndo));
+    QCOMPARE(ReadFileBytes(f.ColumnFile()), column);
     QVERIFY(f.Prompter.Calls.isEmpty());
 }
 
@@ -528,6 +559,12 @@ void TDesktopTest::everyMenuAndDialogHasMnemonicsWithoutClashes() {
                 faults << where + QStringLiteral(": no mnemonic on ") + button->text();
         }
     }
+    // OK is Alt+O in every dialog that has one.
+    for (QDialog* dialog : dialogs)
+        for (QAbstractButton* ok :
+             dialog->findChildren<QAbstractButton*>(QStringLiteral("ButtonOK")))
+            if (ok->text() != QStringLiteral("&OK"))
+                faults << dialog->objectName() + QStringLiteral(": OK is ") + ok->text();
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
     // The shortcuts of the project commands.
     const std::pair<QAction*, QKeySequence> keys[] = {
@@ -625,7 +662,8 @@ void TDesktopTest::treeBesidePreviewAndPreviewAlone() {
     QVERIFY(m.MenuTreeBesidePreview->isChecked());
     QCOMPARE(views(), Lines({"tree", "preview"}));
     QCOMPARE(m.Splitter->indexOf(m.PanelTree), 0);
-    QCOMPARE(m.Splitter->indexOf(m.WebBrowser), 1);
+    QCOMPARE(m.Splitter->indexOf(m.PanelPreview), 1);
+    QVERIFY(m.PanelPreview->isAncestorOf(m.WebBrowser));
     QVERIFY(m.MenuAddColumn->isEnabled());
     QVERIFY(!m.MenuPrint->isEnabled());
     QVERIFY(!m.MenuGoHome->isEnabled());
@@ -691,6 +729,147 @@ void TDesktopTest::undoAndRedoKeysReachTheProgramFromThePreview() {
     QVERIFY(f.Prompter.Calls.isEmpty());
 }
 
+namespace {
+
+// Whether the keyboard focus is on widget or inside it (the browser's page is a child).
+bool FocusIn(const QWidget* widget) {
+    const QWidget* focus = QApplication::focusWidget();
+    return focus && (focus == widget || widget->isAncestorOf(focus));
+}
+
+QWidget* FocusTarget(QWidget* widget) {
+    QWidget* focus = QApplication::focusWidget();
+    return focus ? focus : widget;
+}
+
+} // namespace
+
+void TDesktopTest::f6AndEscMoveTheFocusBetweenTreeAndPreview() {
+    TDesktopFixture f;
+    QVERIFY(f.Open());
+    TFormMain& m = f.Main();
+    m.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&m));
+    m.TreeView->setFocus();
+    QVERIFY(FocusIn(m.TreeView));
+    // F6 and Shift+F6 go from the tree to the preview and back, whichever has the focus.
+    const struct {
+        Qt::KeyboardModifiers Modifiers;
+        QWidget* Then;
+    } steps[] = {{Qt::NoModifier, m.WebBrowser},
+                 {Qt::NoModifier, m.TreeView},
+                 {Qt::ShiftModifier, m.WebBrowser},
+                 {Qt::ShiftModifier, m.TreeView}};
+    for (const auto& step : steps) {
+        QTest::keyClick(FocusTarget(m.TreeView), Qt::Key_F6, step.Modifiers);
+        QVERIFY2(FocusIn(step.Then), qPrintable(step.Then->objectName()));
+    }
+    // Esc in the preview: back to the tree; in the tree it changes nothing.
+    QTest::keyClick(FocusTarget(m.TreeView), Qt::Key_F6);
+    QVERIFY(FocusIn(m.WebBrowser));
+    QTest::keyClick(FocusTarget(m.WebBrowser), Qt::Key_Escape);
+    QVERIFY(FocusIn(m.TreeView));
+    QTest::keyClick(m.TreeView, Qt::Key_Escape);
+    QVERIFY(FocusIn(m.TreeView));
+    QVERIFY(!m.MenuPreview->isChecked());
+    // The preview alone (F11): F6 stays in it, Esc leaves it for the tree.
+    m.MenuPreview->trigger();
+    QVERIFY(FocusIn(m.WebBrowser));
+    QTest::keyClick(FocusTarget(m.WebBrowser), Qt::Key_F6);
+    QVERIFY(FocusIn(m.WebBrowser));
+    QTest::keyClick(FocusTarget(m.WebBrowser), Qt::Key_Escape);
+    QVERIFY(!m.MenuPreview->isChecked());
+    QVERIFY(!m.PanelTree->isHidden());
+    QVERIFY(FocusIn(m.TreeView));
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TDesktopTest::theFocusComesBackAfterEveryDialog() {
+    TDesktopFixture f;
+    QVERIFY(f.Open());
+    TFormMain& m = f.Main();
+    m.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&m));
+    // Each dialog, as the system may leave it: no control of the window has the focus after.
+    auto dropFocus = [] {
+        if (QWidget* focus = QApplication::focusWidget())
+            focus->clearFocus();
+        return true;
+    };
+    for (const TDialogKind kind : {TDialogKind::Topic, TDialogKind::Publish, TDialogKind::Open,
+                                   TDialogKind::About, TDialogKind::Column}) {
+        if (kind == TDialogKind::Open)
+            f.Dialogs().Register(kind, [] { return false; });
+        else
+            f.Dialogs().Register(kind, dropFocus);
+    }
+    const struct {
+        QAction* Command;
+        QWidget* Had;
+    } cases[] = {
+        {m.MenuTopic, m.TreeView},    {m.MenuTopic, m.WebBrowser}, {m.MenuPublish, m.TreeView},
+        {m.MenuOpenProject, nullptr}, {m.MenuAbout, m.TreeView},   {m.MenuInformation, m.TreeView},
+    };
+    m.TreeView->setCurrentItem(f.Node(1));
+    for (const auto& c : cases) {
+        // No control had it (nullptr): the tree gets it.
+        if (c.Had)
+            c.Had->setFocus();
+        else if (QWidget* focus = QApplication::focusWidget())
+            focus->clearFocus();
+        QVERIFY(!c.Had || FocusIn(c.Had));
+        c.Command->trigger();
+        QVERIFY2(FocusIn(c.Had ? c.Had : m.TreeView), qPrintable(c.Command->objectName()));
+    }
+    // Open, cancelled, kept the project that was open.
+    QVERIFY(m.MenuClose->isEnabled());
+    QCOMPARE(f.Tree(), Lines({"News", "  First", "Elsewhere"}));
+}
+
+void TDesktopTest::thePreviewLaysThePageOutAtADesktopOrAPhoneWidth() {
+    // The zoom that gives the page its width in CSS pixels, by the view's width.
+    const struct {
+        int View;
+        TPreviewWidth Width;
+        double Zoom;
+    } zooms[] = {{1400, TPreviewWidth::Desktop, 1.0},
+                 {1024, TPreviewWidth::Desktop, 1.0},
+                 {575, TPreviewWidth::Desktop, 575.0 / 1024},
+                 {200, TPreviewWidth::Desktop, 0.25},
+                 {390, TPreviewWidth::Phone, 1.0},
+                 {300, TPreviewWidth::Phone, 300.0 / 390},
+                 {0, TPreviewWidth::Phone, 1.0}};
+    for (const auto& z : zooms)
+        QVERIFY2(qFuzzyCompare(PreviewZoom(z.View, z.Width), z.Zoom),
+                 qPrintable(QString::number(z.View)));
+
+    TDesktopFixture f;
+    QVERIFY(f.Open());
+    TFormMain& m = f.Main();
+    m.Splitter->setSizes({900 - 575, 575});
+    auto innerWidth = [&m] {
+        int width = -1;
+        m.WebBrowser->page()->runJavaScript(QStringLiteral("window.innerWidth"),
+                                            [&width](const QVariant& v) { width = v.toInt(); });
+        return QTest::qWaitFor([&width] { return width >= 0; }, LoadTimeout) ? width : -1;
+    };
+    // The side preview, about 575 pixels wide, lays the page out at 1024 CSS pixels.
+    QTRY_VERIFY(m.WebBrowser->width() < 700 && m.WebBrowser->width() > 400);
+    QTRY_VERIFY(std::abs(m.WebBrowser->zoomFactor() - m.WebBrowser->width() / 1024.0) < 0.01);
+    QTRY_VERIFY2(std::abs(innerWidth() - 1024) <= 2, qPrintable(QString::number(innerWidth())));
+    // At a phone's width: 390 CSS pixels, the view no wider; Desktop again by the button.
+    QTest::mouseClick(m.PanelPreview->ButtonPhone, Qt::LeftButton);
+    QVERIFY(m.MenuPhoneWidth->isChecked());
+    QTRY_VERIFY(m.WebBrowser->width() <= 390);
+    QTRY_VERIFY2(std::abs(innerWidth() - 390) <= 2, qPrintable(QString::number(innerWidth())));
+    // A page loaded later keeps the width.
+    QVERIFY(f.TriggerAndLoad(m.MenuGoHome->isEnabled() ? m.MenuGoHome : m.MenuAddLink));
+    QTRY_VERIFY2(std::abs(innerWidth() - 390) <= 2, qPrintable(QString::number(innerWidth())));
+    QTest::mouseClick(m.PanelPreview->ButtonDesktop, Qt::LeftButton);
+    QVERIFY(m.MenuDesktopWidth->isChecked());
+    QTRY_VERIFY2(std::abs(innerWidth() - 1024) <= 2, qPrintable(QString::number(innerWidth())));
+}
+
 void TDesktopTest::windowIsRememberedAndFitsItsContent() {
     QSettings(QStringLiteral("Corvane"), QStringLiteral("Corvane")).clear();
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
@@ -713,6 +892,8 @@ void TDesktopTest::windowIsRememberedAndFitsItsContent() {
         // Moved, sized and the splitter dragged; then closed.
         f.Main().setGeometry(remembered);
         f.Main().Splitter->setSizes({150, 550});
+        QCOMPARE(f.Main().PanelPreview->Width(), TPreviewWidth::Desktop);
+        f.Main().MenuPhoneWidth->trigger();
         QVERIFY(closeWindow(f));
     }
     QVERIFY(FileExists(TestConfigFolder() / "Corvane/Corvane.conf"));
@@ -724,6 +905,10 @@ void TDesktopTest::windowIsRememberedAndFitsItsContent() {
         QCOMPARE(f.Main().geometry().topLeft(), remembered.topLeft());
         QVERIFY(std::abs(f.Main().Splitter->sizes().value(0) - 150) <= 2);
         QVERIFY(!f.Main().MenuPreview->isChecked());
+        // The preview at a phone's width, as it was left.
+        QVERIFY(f.Main().MenuPhoneWidth->isChecked());
+        QVERIFY(f.Main().PanelPreview->ButtonPhone->isChecked());
+        QCOMPARE(f.Main().PanelPreview->Width(), TPreviewWidth::Phone);
         // The one-view window chosen, and the preview alone (F11).
         f.Main().MenuTreeBesidePreview->trigger();
         f.Main().MenuPreview->trigger();

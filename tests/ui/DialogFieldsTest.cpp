@@ -3,6 +3,7 @@
 // field, the page date and the menu's space slider.
 
 #include "ContentTestSupport.h"
+#include "PictureSupport.h"
 
 #include "generator/Generator.h"
 #include "ui/DialogControls.h"
@@ -23,8 +24,9 @@
 namespace {
 
 const QString QtPictureFilter =
-    QStringLiteral("All (*.jpg *.jpeg *.gif);;JPEG Image File (*.jpg);;JPEG Image File "
-                   "(*.jpeg);;GIF Image File (*.gif)");
+    QStringLiteral("All (*.jpg *.jpeg *.gif *.png *.webp);;JPEG Image File (*.jpg);;JPEG Image "
+                   "File (*.jpeg);;GIF Image File (*.gif);;PNG Image File (*.png);;WebP Image "
+                   "File (*.webp)");
 
 QString Flag(bool on) {
     return on ? QStringLiteral("true") : QStringLiteral("false");
@@ -75,6 +77,7 @@ class TDialogFieldsTest : public QObject {
     void dropDownListsSelectByExactText();
     void pictureFieldShowsAStoredPicture();
     void pictureFieldDisplayToggleSurvivesShowing();
+    void pictureFieldReadsPngWebpAndTurnedPhotos();
     void pictureFieldDrawsFittedOrNatural();
     void pictureFieldRefusesUnreadablePicks();
     void pictureFieldKeepsAStoredPictureItCannotLoad();
@@ -89,9 +92,10 @@ class TDialogFieldsTest : public QObject {
 void TDialogFieldsTest::fileFiltersInQtForm() {
     // The texts of the two file dialogs as the program defines them.
     QCOMPARE(std::string(PictureFileFilter),
-             std::string("All (*.jpg;*.jpeg;*.gif)|*.jpg;*.jpeg;*.gif|JPEG Image File "
-                         "(*.jpg)|*.jpg|JPEG Image File (*.jpeg)|*.jpeg|GIF Image File "
-                         "(*.gif)|*.gif"));
+             std::string("All (*.jpg;*.jpeg;*.gif;*.png;*.webp)|*.jpg;*.jpeg;*.gif;*.png;*."
+                         "webp|JPEG Image File (*.jpg)|*.jpg|JPEG Image File (*.jpeg)|*.jpeg|"
+                         "GIF Image File (*.gif)|*.gif|PNG Image File (*.png)|*.png|WebP Image "
+                         "File (*.webp)|*.webp"));
     QCOMPARE(std::string(AnyFileFilter), std::string("All (*.*)|*.*"));
 
     const struct {
@@ -335,6 +339,31 @@ void TDialogFieldsTest::pictureFieldShowsAStoredPicture() {
                                "Logo.gif picture=48x32 note= size=<>");
     field.CheckBox->click();
     QVERIFY(field.ButtonPicture->isEnabled() && field.ButtonSize->isEnabled());
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TDialogFieldsTest::pictureFieldReadsPngWebpAndTurnedPhotos() {
+    TContentFixture f;
+    // A photo stored lying (40 x 20) that its EXIF orientation turns a quarter clockwise.
+    WriteFileBytes(f.Images() + "Turned.jpg",
+                   WithOrientation(EncodeJpeg(MarkedPicture(40, 20), 95, "Turned.jpg"), 6));
+    WriteFileBytes(f.Images() + "Shore.png", EncodePng(MarkedPicture(40, 30), "Shore.png"));
+    WriteFileBytes(f.Images() + "Reed.webp", EncodeWebp(MarkedPicture(50, 20), 80, false, "x"));
+    TPictureField field(TPictureMember::Hotspot, f.Prompter, f.Workspace.ApplicationFolder);
+    const struct {
+        const char* Name;
+        int Width, Height;
+    } cases[] = {{"Turned.jpg", 20, 40}, {"Shore.png", 40, 30}, {"Reed.webp", 50, 20}};
+    for (const auto& c : cases) {
+        field.Show(c.Name, f.Images());
+        QCOMPARE(field.Image->PictureSize(), QSize(c.Width, c.Height));
+        QCOMPARE(Store(field, f.Images(), {}), (TStored{c.Name, c.Width, c.Height}));
+    }
+    // Upright: the red quarter of the turned photo is at its top right.
+    field.Show("Turned.jpg", f.Images());
+    const QPoint topRight = field.Image->contentsRect().topLeft() + QPoint(17, 2);
+    const QColor red = PixelAt(field.Image, topRight);
+    QVERIFY2(red.red() > 170 && red.blue() < 90, qPrintable(red.name()));
     QVERIFY(f.Prompter.Calls.isEmpty());
 }
 

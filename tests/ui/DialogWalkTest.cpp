@@ -15,18 +15,24 @@
 #include "ui/FFrame.h"
 #include "ui/FHotspot.h"
 #include "ui/FLanguage.h"
+#include "ui/FLink.h"
 #include "ui/FMain.h"
 #include "ui/FMenu.h"
 #include "ui/FNew.h"
 #include "ui/FOptions.h"
 #include "ui/FPage.h"
+#include "ui/FPictureText.h"
 #include "ui/FPublish.h"
 #include "ui/FSize.h"
 #include "ui/FTopic.h"
 #include "ui/FWelcome.h"
 #include "ui/LinkField.h"
+#include "ui/MarkdownEditor.h"
+#include "ui/MarkdownTextEdit.h"
 #include "ui/Mnemonics.h"
+#include "ui/MultiLineText.h"
 #include "ui/PictureField.h"
+#include "ui/SitePages.h"
 #include "ui/StyleControls.h"
 #include "ui/Workspace.h"
 
@@ -38,6 +44,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -399,6 +406,7 @@ class TDialogWalkTest : public QObject {
     void everyControlHasANameOfItsOwn();
     void tabFollowsTheSeenOrderInEveryDialog();
     void tabOrderFaultsAreFound();
+    void formattedTextEditorsAndTheirDialogs();
 };
 
 void TDialogWalkTest::seenOrderGoesByRowsAndByColumns() {
@@ -868,6 +876,51 @@ void TDialogWalkTest::tabOrderFaultsAreFound() {
     first->setFocusPolicy(Qt::ClickFocus);
     second->hide();
     QCOMPARE(TabOrderFault(&dialog), QStringLiteral("Dialog: Tab reaches no control"));
+}
+
+void TDialogWalkTest::formattedTextEditorsAndTheirDialogs() {
+    TWalkFixture f;
+    TProgram& p = *f.Program;
+    (*f.Column)->Page(0).FORMAT = "Markdown";
+    f.Project().HOTSPOT.FORMAT = "Markdown";
+    QStringList faults;
+    for (QDialog* dialog : QList<QDialog*>{p.FormPage, p.FormHotspot}) {
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        faults << AccessibleFaults(dialog);
+        const QString fault = TabOrderFault(dialog);
+        if (!fault.isEmpty())
+            faults << fault;
+        dialog->hide();
+    }
+    QVERIFY(TabChain(p.FormPage).contains(static_cast<QWidget*>(p.FormPage->EditorText->ToolLine)));
+    QVERIFY(!TabChain(p.FormPage).contains(static_cast<QWidget*>(p.FormPage->MemoText)));
+
+    // The link and picture text dialogs of the editor.
+    TSitePages site;
+    site.Columns.push_back({0, "News", {{0, 0, "First", ""}}});
+    TFormLink link(f.Prompter, site, TLinkChoice{}, true, p.FormPage);
+    TFormPictureText text(QString(), p.FormPage);
+    for (QDialog* dialog : QList<QDialog*>{&link, &text}) {
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        faults << AccessibleFaults(dialog);
+        const QString fault = TabOrderFault(dialog);
+        if (!fault.isEmpty())
+            faults << fault;
+        QSet<QChar> letters;
+        for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>())
+            if (const QChar letter = MnemonicOf(button->text()); !letter.isNull())
+                letters.insert(letter);
+        for (QLabel* label : dialog->findChildren<QLabel*>()) {
+            const QChar letter = MnemonicOf(label->text());
+            if (letter.isNull() || !label->buddy() || letters.contains(letter))
+                faults << dialog->objectName() + QStringLiteral(": mnemonic of ") + label->text();
+            letters.insert(letter);
+        }
+        dialog->hide();
+    }
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
 }
 
 int main(int argc, char** argv) {

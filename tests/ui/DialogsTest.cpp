@@ -157,6 +157,11 @@ void TDialogsTest::newTrimsTheNameAndMakesTheProject() {
     TDProject reopened(f.Projects("Site"), document);
     QVERIFY(reopened.OPTIONS == TDOptions::ForNewProject());
     QCOMPARE(reopened.OPTIONS.PICTURE_SIZE, 1600);
+    // It is Modern, in the language of the locale, with the Modern pages' words on disk.
+    QCOMPARE(reopened.OPTIONS.DESIGN, std::string("Modern"));
+    QVERIFY(!reopened.OPTIONS.SITE_LANGUAGE.empty());
+    QVERIFY(ReadFileBytes(f.Projects("Site/Default.Pro")).find("<SKIP_TO_CONTENT>") !=
+            std::string::npos);
 }
 
 void TDialogsTest::newRefusesExistingAndEmptyNames() {

@@ -3,8 +3,9 @@
 
 Starts Xvfb on a free display with the openbox window manager, runs the desktop program
 from a scratch application folder and drives it with xdotool: a new project, a column and a
-page added, the page edited, the edit undone and redone, the project closed and the program
-left. After each step the project's files must show it. Every process started here is
+page added, the page edited, the edit undone and redone, F6 and Esc between the tree and the
+preview, a PNG and a WebP page picture chosen in the file dialog, the project closed and the
+program left. After each step the project's files must show it. Every process started here is
 ended by its own PID, and the whole session is bounded in time.
 
 Usage: KeyboardSession.py PATH-TO-corvane
@@ -12,12 +13,15 @@ Exit code 77 (skipped) when Xvfb, openbox or xdotool is missing, unless
 CORVANE_REQUIRE_SESSION=1.
 """
 
+import ctypes
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
 SKIP = 77
 STEP_SECONDS = 20
@@ -43,6 +47,38 @@ def read(path):
             return f.read().decode("utf-8", "replace")
     except OSError:
         return ""
+
+
+def png_bytes(width, height):
+    """A PNG of width x height: red on the left half, blue on the right."""
+    row = b"".join(b"\xff\0\0" if x < width // 2 else b"\0\0\xff" for x in range(width))
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+            chunk(b"IDAT", zlib.compress(b"".join(b"\0" + row for _ in range(height)))) +
+            chunk(b"IEND", b""))
+
+
+def webp_bytes(width, height):
+    """A lossless WebP of width x height, through the system's libwebp (the program's own)."""
+    webp = ctypes.CDLL("libwebp.so.7")
+    webp.WebPEncodeLosslessRGBA.restype = ctypes.c_size_t
+    rgba = bytes((0, 160, 60, 255)) * (width * height)
+    out = ctypes.POINTER(ctypes.c_uint8)()
+    size = webp.WebPEncodeLosslessRGBA(rgba, width, height, width * 4, ctypes.byref(out))
+    data = ctypes.string_at(out, size)
+    webp.WebPFree(out)
+    return data
+
+
+def read_bytes(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except OSError:
+        return b""
 
 
 def free_display():
@@ -217,6 +253,58 @@ def run(program):
                  and "New Page" not in read(column))
         if "New Column" not in read(os.path.join(site, "Default.Pro")):
             raise Failure("Undo went one step too far")
+
+        print("A page again; F6 to the preview, where Enter is the page's own")
+        session.keys("ctrl+Insert")
+        wait_for("the page again", lambda: "New Page" in read(column))
+        def no_page_dialog(what):
+            time.sleep(1.5)
+            if session.window("Page") is not None:
+                raise Failure(what + " opened the page's dialog from the preview")
+        session.keys("F6", "Return")
+        no_page_dialog("F6 and Enter")
+        print("Esc back to the tree: Enter opens the page's dialog; Esc cancels it")
+        session.keys("Escape", "Return")
+        session.wait_active("Page")
+        session.keys("Escape")
+        session.wait_active("Corvane - " + site)
+        print("Shift+F6 to the preview and back")
+        session.keys("shift+F6", "Return")
+        no_page_dialog("Shift+F6 and Enter")
+        session.keys("shift+F6", "Return")
+        session.wait_active("Page")
+
+        pictures = os.path.join(work, "pictures")
+        os.makedirs(pictures)
+        chosen = [("Shore.png", png_bytes(40, 30), "File1.png", 40, 30),
+                  ("Reed.webp", webp_bytes(50, 20), "File1.webp", 50, 20)]
+        for index, (name, data, copy, width, height) in enumerate(chosen):
+            with open(os.path.join(pictures, name), "wb") as f:
+                f.write(data)
+            if index > 0:
+                print("Another page (Ctrl+Insert), its dialog (Enter)")
+                session.keys("ctrl+Insert")
+                wait_for("another page", lambda: read(column).count("<PAGE>") == 2)
+                session.keys("Return")
+                session.wait_active("Page")
+            print("%s as the page's picture: Has Picture, ..., the file, OK (Alt+O)" % name)
+            # Has Picture (Alt+H) ticks the box and takes the focus; Tab goes to its "...".
+            session.keys("alt+h", "Tab", "space")
+            session.wait_active("Open Picture")
+            session.type(os.path.join(pictures, name))
+            session.keys("Return")
+            session.wait_active("Page")
+            session.keys("alt+o")
+            wait_for("the page's " + name, lambda: "<PICTURE>%s</PICTURE>" % copy in read(column)
+                     and "<PICTURE_WIDTH>%d</PICTURE_WIDTH>" % width in read(column)
+                     and "<PICTURE_HEIGHT>%d</PICTURE_HEIGHT>" % height in read(column))
+            if read_bytes(os.path.join(site, "Images", copy)) != data:
+                raise Failure(copy + " is not a copy of " + name)
+            session.wait_active("Corvane - " + site)
+        print("The preview of the Classic site has the WebP as a PNG")
+        wait_for("File1-webp.png in the preview",
+                 lambda: read_bytes(os.path.join(site, "Temp", "File1-webp.png"))
+                 .startswith(b"\x89PNG\r\n"))
 
         print("Close (Ctrl+W), Exit (Ctrl+Q), OK")
         before = {name: read(os.path.join(site, name)) for name in os.listdir(site)

@@ -6,6 +6,7 @@
 
 #include "app/Startup.h"
 #include "model/COptions.h"
+#include "model/SiteLanguage.h"
 #include "ui/FBuild.h"
 #include "ui/FMain.h"
 #include "ui/FOptions.h"
@@ -14,7 +15,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 
 #include <memory>
 
@@ -66,6 +69,7 @@ class TOptionsDialogTest : public QObject {
   private slots:
     void controls();
     void showLoadsAndOKWrites();
+    void designAndLanguage();
     void aSizeOfTheUsersOwnIsKept();
     void cancelWritesNothing();
     void throughTheMainWindow();
@@ -101,7 +105,12 @@ void TOptionsDialogTest::controls() {
     lines.removeDuplicates();
     QCOMPARE(lines.size(), 6);
     QVERIFY(form.ButtonOK->isDefault());
-    QCOMPARE(form.focusWidget(), form.CheckBoxMobile);
+    // A project from before the designs is Classic; the chosen design has the focus.
+    QVERIFY(form.RadioButtonClassic->isChecked());
+    QCOMPARE(form.focusWidget(), form.RadioButtonClassic);
+    QCOMPARE(form.ComboBoxSiteLanguage->count(), int(std::size(CommonSiteLanguages)));
+    QCOMPARE(form.ComboBoxSiteLanguage->itemText(0), QStringLiteral("English (en)"));
+    QVERIFY(!form.LabelModern->text().isEmpty() && !form.LabelClassic->text().isEmpty());
 }
 
 void TOptionsDialogTest::showLoadsAndOKWrites() {
@@ -127,7 +136,7 @@ void TOptionsDialogTest::showLoadsAndOKWrites() {
     QVERIFY(f.Saved() == expected);
 
     // Shown again, the controls load what the record now holds; each option by itself.
-    f.Options() = TDOptions::ForNewProject();
+    f.Options() = TDOptions::ForNewProject("de");
     f.Options().SITEMAP = false;
     f.Show(form);
     QVERIFY(form.CheckBoxMobile->isChecked() && form.CheckBoxPageTitles->isChecked() &&
@@ -140,8 +149,76 @@ void TOptionsDialogTest::showLoadsAndOKWrites() {
     QTest::keyClick(&form, Qt::Key_Return);
     expected = TDOptions();
     expected.MOBILE = expected.FEEDS = true;
+    expected.DESIGN = "Modern";
+    expected.SITE_LANGUAGE = "de";
     QVERIFY(f.Saved() == expected);
     QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+// The design and the site's language: the list and the tag field agree, a tag that is not
+// one is refused by name, the language table follows the design, and a project that stays
+// Classic keeps its file's bytes.
+void TOptionsDialogTest::designAndLanguage() {
+    TFixture f;
+    f.Workspace.Project->Save();
+    const std::string classic = ReadFileBytes(f.Folder + "/Default.Pro");
+    TFormOptions form(f.Workspace, f.Prompter);
+    f.Show(form);
+    QCOMPARE(form.EditSiteLanguage->text(), QString());
+    QCOMPARE(form.ComboBoxSiteLanguage->currentIndex(), -1);
+    QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
+    QCOMPARE(ReadFileBytes(f.Folder + "/Default.Pro"), classic);
+
+    // Modern, in German picked from the list.
+    f.Show(form);
+    QTest::mouseClick(form.RadioButtonModern, Qt::LeftButton, {}, QPoint(8, 8));
+    const int german = form.ComboBoxSiteLanguage->findData(QStringLiteral("de"));
+    QCOMPARE(form.ComboBoxSiteLanguage->itemText(german), QStringLiteral("German (de)"));
+    form.ComboBoxSiteLanguage->setCurrentIndex(german);
+    emit form.ComboBoxSiteLanguage->activated(german);
+    QCOMPARE(form.EditSiteLanguage->text(), QStringLiteral("de"));
+    QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    TXmlDocument document;
+    {
+        const TDProject saved(f.Folder, document);
+        QCOMPARE(saved.OPTIONS.DESIGN, std::string("Modern"));
+        QCOMPARE(saved.OPTIONS.SITE_LANGUAGE, std::string("de"));
+        QCOMPARE(saved.LANGUAGE.Count, 23);
+        QCOMPARE(saved.LANGUAGE.Lookup("SKIP_TO_CONTENT"), std::string("Zum Inhalt springen"));
+    }
+
+    // A tag typed by hand selects its language, in its usual case; one that is no tag is
+    // refused by name and nothing is written.
+    f.Show(form);
+    QVERIFY(form.RadioButtonModern->isChecked());
+    QCOMPARE(form.ComboBoxSiteLanguage->currentIndex(), german);
+    form.EditSiteLanguage->selectAll();
+    QTest::keyClicks(form.EditSiteLanguage, QStringLiteral("pt-br"));
+    QCOMPARE(form.ComboBoxSiteLanguage->currentData().toString(), QStringLiteral("pt-BR"));
+    QTest::keyClicks(form.EditSiteLanguage, QStringLiteral("-"));
+    QCOMPARE(form.ComboBoxSiteLanguage->currentIndex(), -1);
+    const std::string before = ReadFileBytes(f.Folder + "/Default.Pro");
+    QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
+    QVERIFY(form.isVisible());
+    QCOMPARE(f.Prompter.Calls,
+             QStringList({"Information: \"pt-br-\" is not a language tag. Pick a language "
+                          "from the list or type a tag such as en, de or pt-BR."}));
+    QCOMPARE(form.focusWidget(), form.EditSiteLanguage);
+    QCOMPARE(ReadFileBytes(f.Folder + "/Default.Pro"), before);
+    form.EditSiteLanguage->setText(QStringLiteral(" sr_latn "));
+    QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
+    QCOMPARE(f.Options().SITE_LANGUAGE, std::string("sr-Latn"));
+    // No words of its own for Serbian: the German ones became English.
+    QCOMPARE(f.Workspace.Project->LANGUAGE.Lookup("SKIP_TO_CONTENT"),
+             std::string("Skip to content"));
+
+    // Back to Classic: the Modern words leave the table.
+    f.Show(form);
+    QTest::mouseClick(form.RadioButtonClassic, Qt::LeftButton, {}, QPoint(8, 8));
+    QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
+    QCOMPARE(f.Options().DESIGN, std::string("Classic"));
+    QCOMPARE(f.Workspace.Project->LANGUAGE.Count, 18);
 }
 
 void TOptionsDialogTest::aSizeOfTheUsersOwnIsKept() {

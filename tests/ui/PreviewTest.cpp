@@ -390,7 +390,7 @@ int main(int argc, char** argv) {
     PrepareStartup();
     TApplication application(argc, argv);
     TPreviewTest test;
-    return QTest::qExec(&test, argc, argv);
+    return RunTests(test, argc, argv);
 }
 
 #include "PreviewTest.moc"

@@ -178,6 +178,7 @@ class TPublishDialogTest : public QObject {
     void validationMessagesAndFocus();
     void okStoresAndCancelDoesNot();
     void theProtocolChoiceSetsPassiveModeAndThePort();
+    void aFolderTargetShowsOnlyItsFolderAndPublishesIntoIt();
     void theSyncBoxAndTheConnectionsLoadAndStore();
     void testConnectionReportsWhatWorksInPlainWords();
     void anUntrustedCertificateIsPutToTheOwnerOnce();
@@ -239,7 +240,7 @@ void TPublishDialogTest::controlsAndShow() {
     QStringList protocols;
     for (int i = 0; i < f.Form.ComboBoxProtocol->count(); ++i)
         protocols << f.Form.ComboBoxProtocol->itemText(i);
-    QCOMPARE(protocols, QStringList({"FTP", "FTPS (TLS)", "SFTP"}));
+    QCOMPARE(protocols, QStringList({"FTP", "FTPS (TLS)", "SFTP", "Folder on this computer"}));
     QCOMPARE(f.Form.ComboBoxProtocol->currentText(), QStringLiteral("FTP"));
     QCOMPARE(f.Form.CheckBoxPassive->text(), QStringLiteral("Passive mode"));
     QVERIFY(f.Form.CheckBoxPassive->isChecked() && f.Form.CheckBoxPassive->isEnabled());
@@ -496,6 +497,14 @@ void TPublishDialogTest::theSyncBoxAndTheConnectionsLoadAndStore() {
     QCOMPARE(f.Form.result(), int(QDialog::Rejected));
     QCOMPARE(f.Saved().SYNC, false);
     QCOMPARE(f.Saved().JOBS, 5);
+    // A new project's port, 0, is shown as the protocol's default.
+    for (const auto& [protocol, port] : {std::pair{"FTP", "21"}, std::pair{"SFTP", "22"}}) {
+        f.Record().PROTOCOL = protocol;
+        f.Record().FTP_PORT = 0;
+        f.Show();
+        QCOMPARE(f.Form.EditFTPPort->text(), QString::fromLatin1(port));
+        QTest::mouseClick(f.Form.ButtonCancel, Qt::LeftButton);
+    }
 }
 
 void TPublishDialogTest::theProtocolChoiceSetsPassiveModeAndThePort() {
@@ -526,6 +535,40 @@ void TPublishDialogTest::theProtocolChoiceSetsPassiveModeAndThePort() {
     f.Show();
     QCOMPARE(f.Form.ComboBoxProtocol->currentText(), QStringLiteral("FTPS (TLS)"));
     QVERIFY(!f.Form.CheckBoxPassive->isChecked());
+}
+
+void TPublishDialogTest::aFolderTargetShowsOnlyItsFolderAndPublishesIntoIt() {
+    TFixture f;
+    f.Record().FTP_PORT = 21;
+    f.Record().SYNC = true;
+    f.Show();
+    const std::string www = f.Temp / "www";
+    std::filesystem::create_directory(www);
+    QWidget* serverControls[] = {f.Form.EditFTP,      f.Form.EditFTPPort,     f.Form.EditUser,
+                                 f.Form.EditPassword, f.Form.CheckBoxPassive, f.Form.CheckBoxProxy,
+                                 f.Form.EditProxy,    f.Form.EditProxyPort};
+    f.Form.ComboBoxProtocol->setCurrentIndex(3);
+    for (QWidget* control : serverControls)
+        QVERIFY2(control->isHidden(), qPrintable(control->objectName()));
+    QVERIFY(!f.Form.EditFolder->isHidden());
+    QCOMPARE(f.Form.LabelFolder->text(), QStringLiteral("Folder:"));
+    // Without a folder the run says so, and asks for no server.
+    f.Form.EditFolder->clear();
+    QTest::mouseClick(f.Form.ButtonPublish, Qt::LeftButton);
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"Information: Need a folder."}));
+    QCOMPARE(f.Saved().PROTOCOL, std::string("Folder"));
+    f.Form.EditFolder->setText(Q(www));
+    f.Publish();
+    QCOMPARE(f.Form.Run()->Failures, 0);
+    QCOMPARE(f.Form.LabelPublish->text(), QStringLiteral("Finish!"));
+    for (const TPublishRow& row : f.Form.Run()->Rows)
+        QCOMPARE(ReadFileBytes(www + "/" + row.Name), ReadFileBytes(f.Html + row.Name));
+    // Back to a server: its settings shown again, the port its default.
+    f.Form.ComboBoxProtocol->setCurrentIndex(2);
+    for (QWidget* control : {f.Form.EditFTP, f.Form.EditFTPPort, f.Form.EditUser})
+        QVERIFY(!control->isHidden());
+    QCOMPARE(f.Form.LabelFolder->text(), QStringLiteral("Sub Folder:"));
+    QCOMPARE(f.Form.EditFTPPort->text(), QStringLiteral("22"));
 }
 
 void TPublishDialogTest::testConnectionReportsWhatWorksInPlainWords() {
@@ -958,18 +1001,22 @@ void TPublishDialogTest::withoutAKeyringTheDialogSaysThePasswordStaysInTheProjec
         else
             qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
     }};
-    const QString note = QStringLiteral("The password is kept in the project: there is no "
-                                        "keyring: no session bus (DBUS_SESSION_BUS_ADDRESS is "
-                                        "not set).");
+    // In plain words, in the dialog each time and in a message once while the program runs.
+    const QString note =
+        QStringLiteral("Passwords are kept in the project file because no keyring is running.");
+    TFormPublish::NoKeyringTold = false;
     f.Record().PASSWORD = "pw";
-    f.Show();
-    QCOMPARE(f.Form.EditPassword->text(), QStringLiteral("pw"));
-    QCOMPARE(f.Form.LabelPublish->text(), note);
-    f.Form.EditPassword->setText("new pw");
-    QTest::mouseClick(f.Form.ButtonOK, Qt::LeftButton);
-    QCOMPARE(f.Form.result(), int(QDialog::Accepted));
-    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"Information: " + note}));
-    QCOMPARE(f.Saved().PASSWORD, std::string("new pw"));
+    for (const char* password : {"new pw", "newer pw"}) {
+        f.Show();
+        QCOMPARE(f.Form.LabelPublish->text(), note);
+        f.Form.EditPassword->setText(QString::fromLatin1(password));
+        QTest::mouseClick(f.Form.ButtonOK, Qt::LeftButton);
+        QCOMPARE(f.Form.result(), int(QDialog::Accepted));
+        QCOMPARE(f.Saved().PASSWORD, std::string(password));
+        QCOMPARE(f.Prompter.TakeCalls(), password == std::string("new pw")
+                                             ? QStringList({"Information: " + note})
+                                             : QStringList());
+    }
 }
 
 int main(int argc, char** argv) {

@@ -579,6 +579,23 @@ void TStyleDialogsTest::fontNotesEncodingsWrittenAsUtf8() {
     QCOMPARE(form.result(), int(QDialog::Accepted));
     QCOMPARE(f.Saved()->FONT.ENCODING, std::string("Greek (MacGreek)"));
     QCOMPARE(f.Project().FONT.ENCODING, std::string("Greek (MacGreek)"));
+
+    // A Modern project's pages are UTF-8 whatever the list says: one line says so instead.
+    f.Project().OPTIONS.DESIGN = "Modern";
+    f.Show(form);
+    QVERIFY(form.LabelModernUtf8->isVisible());
+    QVERIFY(!form.LabelWrittenAsUtf8->isVisible());
+    QCOMPARE(form.LabelModernUtf8->text(),
+             QStringLiteral("Modern pages are always UTF-8; the encoding applies to the Classic "
+                            "design."));
+    form.ComboBoxEncoding->setCurrentIndex(
+        form.ComboBoxEncoding->findText(QStringLiteral("Other")));
+    QVERIFY(form.LabelModernUtf8->isVisible() && !form.LabelWrittenAsUtf8->isVisible());
+    form.reject();
+    f.Project().OPTIONS.DESIGN = "Classic";
+    f.Show(form);
+    QVERIFY(!form.LabelModernUtf8->isVisible());
+    form.reject();
 }
 
 void TStyleDialogsTest::languageListsAndWritesWhileTyping() {
@@ -637,6 +654,21 @@ void TStyleDialogsTest::languageListsAndWritesWhileTyping() {
     QCOMPARE(saved->LANGUAGE.Values[0], std::string("Bienvenue"));
     QCOMPARE(saved->LANGUAGE.Values[3], std::string("TuesdayX"));
     QCOMPARE(saved->LANGUAGE.Values[1], std::string());
+
+    // A Modern project's table shows the Modern pages' words after the 18, to translate
+    // like the others.
+    f.Project().OPTIONS.DESIGN = "Modern";
+    f.Project().FitLanguageToDesign();
+    f.Show(form);
+    QCOMPARE(form.ListBoxLanguage->count(), 23);
+    QCOMPARE(form.ListBoxLanguage->item(18)->text(),
+             QStringLiteral("SKIP_TO_CONTENT (Skip to content)"));
+    QCOMPARE(form.ListBoxLanguage->item(22)->text(), QStringLiteral("READ_MORE (Read more)"));
+    form.ListBoxLanguage->setCurrentRow(21);
+    form.EditTranslation->selectAll();
+    QTest::keyClicks(form.EditTranslation, QStringLiteral("Navigation"));
+    QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
+    QCOMPARE(f.Saved()->LANGUAGE.Lookup("MENU"), std::string("Navigation"));
 }
 
 void TStyleDialogsTest::languageCancelRestoresTheTable() {

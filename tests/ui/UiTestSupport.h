@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QMetaMethod>
 #include <QPrinter>
 #include <QSignalSpy>
 #include <QString>
@@ -19,6 +20,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -35,6 +37,36 @@ inline QString Q(const std::string& text) {
 
 // The sample pictures of the decoder tests: bands.jpg and bands.gif are 48 x 32,
 // transparent.gif is 12 x 10.
+// Runs the test object's cases; with CORVANE_TEST_SHARD="i/n" in the environment (ctest's
+// shards of a long program, see tests/ui/CMakeLists.txt) and no case named on the command
+// line, only every n-th case from the i-th on.
+inline int RunTests(QObject& test, int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const QStringList shard = qEnvironmentVariable("CORVANE_TEST_SHARD").split('/');
+    const bool namesGiven = std::any_of(arguments.begin() + 1, arguments.end(),
+                                        [](const QString& a) { return !a.startsWith('-'); });
+    if (shard.size() == 2 && !namesGiven) {
+        const int index = shard[0].toInt() - 1;
+        const int count = shard[1].toInt();
+        const QMetaObject* meta = test.metaObject();
+        int seen = 0;
+        for (int m = meta->methodOffset(); m < meta->methodCount(); ++m) {
+            const QMetaMethod method = meta->method(m);
+            const QString name = QString::fromLatin1(method.name());
+            if (method.methodType() != QMetaMethod::Slot ||
+                method.access() != QMetaMethod::Private || method.parameterCount() != 0 ||
+                name.endsWith("_data") || name == "init" || name == "cleanup" ||
+                name == "initTestCase" || name == "cleanupTestCase")
+                continue;
+            if (count > 0 && seen++ % count == index)
+                arguments << name;
+        }
+    }
+    return QTest::qExec(&test, arguments);
+}
+
 inline std::string SamplePicture(const std::string& name) {
     return SourceFolder() + "/tests/platform/pictures/" + name;
 }

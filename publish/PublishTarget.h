@@ -1,0 +1,107 @@
+#pragma once
+
+// One place a site can be published to (FTP, FTPS, SFTP, a folder on this machine, ...), as
+// the publish dialog, the connection test, the run, corvane-cli and its manual know it. Each
+// target is described in a folder of its own under publish/, whose CMakeLists.txt names its
+// description with corvane_publish_target(FUNCTION); the build lists them all, and
+// PublishTargets() gives them in their order. Nothing else names a protocol.
+//
+// A target publishes either file by file through a TTransport (MakeTransport: the plain and
+// the synchronising publish, the lock and the manifest work through it) or as one whole run
+// of its own (MakePublisher).
+
+#include "model/CPublish.h"
+#include "publish/ConnectionReport.h"
+#include "publish/Transport.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The settings of the publishing record that a target uses; the dialog hides the others.
+enum class TTargetSetting : unsigned {
+    Host = 1,     // FTP_SERVER
+    Port = 2,     // FTP_PORT (0 stands for DefaultPort)
+    User = 4,     // USER_NAME
+    Password = 8, // PASSWORD
+    Passive = 16, // PASSIVE
+    Proxy = 32,   // USE_PROXY, PROXY_SERVER, PROXY_PORT
+    Jobs = 64,    // JOBS: more than one connection at a time
+};
+
+constexpr unsigned operator|(TTargetSetting a, TTargetSetting b) {
+    return static_cast<unsigned>(a) | static_cast<unsigned>(b);
+}
+constexpr unsigned operator|(unsigned a, TTargetSetting b) {
+    return a | static_cast<unsigned>(b);
+}
+
+// What a whole-run publisher reports.
+struct TPublisherTotals {
+    bool Succeeded = false;
+    bool Cancelled = false;
+    int Uploaded = 0;
+    int Deleted = 0;
+    // What went wrong, in plain words; empty when it succeeded.
+    std::string Error;
+};
+
+// A target that publishes the site as one run of its own rather than file by file.
+class TSitePublisher {
+  public:
+    virtual ~TSitePublisher() = default;
+    // Reaches the place and reports each step as the connection test does.
+    virtual TConnectionReport Test() = 0;
+    // Publishes every file of siteFolder; status is told the step under way, progress the
+    // share done (0 to 100). Both come on the caller's thread.
+    virtual TPublisherTotals Publish(const std::string& siteFolder,
+                                     const std::function<void(const std::string&)>& status,
+                                     const std::function<void(int)>& progress) = 0;
+    // Ends the run or test under way (any thread, a signal handler): atomics only.
+    virtual void Cancel() noexcept = 0;
+    // Told every step for a verbose log; never a password.
+    std::function<void(const std::string&)> OnLog;
+};
+
+struct TPublishTarget {
+    // As PROTOCOL stores it ("FTP"), and as corvane-cli names it.
+    const char* Name = "";
+    // As the dialog's list shows it ("FTPS (TLS)").
+    const char* Caption = "";
+    // One line for corvane-cli's usage and the manual: what FOLDER and the server mean here.
+    const char* Summary = "";
+    // Where it stands in every list: smaller first.
+    int Order = 0;
+    // The port when FTP_PORT is 0 (and what the dialog offers); 0 when Port is not used.
+    std::int32_t DefaultPort = 0;
+    // TTargetSetting bits.
+    unsigned Uses = 0;
+    // The dialog's caption of FOLDER ("Sub Folder:", "Folder:").
+    const char* FolderCaption = "Sub Folder:";
+    // Exactly one of these makes what publishes.
+    std::function<std::unique_ptr<TTransport>(const TTransportSettings&)> MakeTransport;
+    std::function<std::unique_ptr<TSitePublisher>(const TDPublish&, const TTransportSettings&)>
+        MakePublisher;
+    // Whether a failure is worth another attempt on a fresh connection; none: a broken
+    // connection or a time-out is.
+    std::function<bool(const TTransportError&)> IsTransient;
+
+    bool UsesSetting(TTargetSetting setting) const {
+        return (Uses & static_cast<unsigned>(setting)) != 0;
+    }
+};
+
+// Every target, in Order.
+const std::vector<const TPublishTarget*>& PublishTargets();
+// The target PROTOCOL text names exactly; null for none.
+const TPublishTarget* FindPublishTarget(const std::string& name);
+// "FTP, FTPS, SFTP and Folder": the names, for messages and the usage.
+std::string PublishTargetNames(const char* lastJoin = " and ");
+
+// A TTransport for settings.Protocol's target; a TError when it names none that makes one.
+std::unique_ptr<TTransport> MakeTransport(const TTransportSettings& settings);
+// Whether a failure of protocol's target is worth another attempt on a fresh connection (as
+// its IsTransient says; IsTransientReply for an unknown one).
+bool IsTransientFailure(const TTransportError& error, const std::string& protocol);
