@@ -1,7 +1,5 @@
 #include "publish/PublishRun.h"
 
-#include "publish/git/GitRecord.h"
-
 #include "model/Values.h"
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
@@ -187,13 +185,22 @@ bool TPublishRun::TestConnection() {
     typed.PROTOCOL = Typed.Protocol;
     typed.PASSIVE = Typed.Passive;
     typed.TRUSTED = Typed.Trusted;
+    typed.REPOSITORY = Typed.Repository;
+    typed.BRANCH = Typed.Branch;
+    typed.AUTHOR_NAME = Typed.AuthorName;
+    typed.AUTHOR_EMAIL = Typed.AuthorEmail;
     const TPublishTarget* target = TargetOf(typed.PROTOCOL);
     const bool usesHost = !target || target->UsesSetting(TTargetSetting::Host);
+    const bool usesRepository = target && target->UsesSetting(TTargetSetting::Repository);
     if (usesHost && TrimBlanks(typed.FTP_SERVER).empty()) {
         Tell("Need FTP server.", TPublishField::Server);
         return false;
     }
-    if (!usesHost && TrimBlanks(typed.FOLDER).empty()) {
+    if (usesRepository && TrimBlanks(typed.REPOSITORY).empty()) {
+        Tell(NeedRepositoryMessage, TPublishField::Repository);
+        return false;
+    }
+    if (!usesHost && !usesRepository && TrimBlanks(typed.FOLDER).empty()) {
         Tell(NeedFolderMessage, TPublishField::Folder);
         return false;
     }
@@ -311,9 +318,9 @@ void TPublishRun::Tell(const std::string& message, TPublishField focus) {
 }
 
 TKeyringKey KeyringKeyOf(const TDPublish& record) {
-    // A Git repository's token: under the repository's host and port.
-    if (record.PROTOCOL == GitProtocol)
-        return GitKeyringKeyOf(record);
+    if (const TPublishTarget* target = FindPublishTarget(record.PROTOCOL);
+        target && target->KeyringKey)
+        return target->KeyringKey(record);
     return {record.PROTOCOL, record.FTP_SERVER, record.FTP_PORT, record.USER_NAME};
 }
 
@@ -343,6 +350,10 @@ void TPublishRun::Show() {
     Typed.Sync = record.SYNC;
     Typed.Jobs = record.JOBS;
     Typed.Trusted = record.TRUSTED;
+    Typed.Repository = record.REPOSITORY;
+    Typed.Branch = record.BRANCH;
+    Typed.AuthorName = record.AUTHOR_NAME;
+    Typed.AuthorEmail = record.AUTHOR_EMAIL;
     // A new showing compares anew.
     if (FSync)
         FOldSyncs.push_back(std::move(FSync));
@@ -412,6 +423,10 @@ bool TPublishRun::Store() {
     record.PASSWORD = Typed.Password;
     record.USE_PROXY = Typed.UseProxy;
     record.PROTOCOL = Typed.Protocol;
+    record.REPOSITORY = Typed.Repository;
+    record.BRANCH = Typed.Branch;
+    record.AUTHOR_NAME = Typed.AuthorName;
+    record.AUTHOR_EMAIL = Typed.AuthorEmail;
     const TPublishTarget* target = TargetOf(record.PROTOCOL);
     if (target && !target->UsesSetting(TTargetSetting::Password)) {
         // A target without a password (a folder on this machine) leaves the stored one and
@@ -476,11 +491,16 @@ bool TPublishRun::CheckedSettings(std::string& password) {
         Tell("Need FTP server.", TPublishField::Server);
         return false;
     }
-    if (uses(TTargetSetting::User) && TrimBlanks(record.USER_NAME).empty()) {
+    const bool usesRepository = target && target->UsesSetting(TTargetSetting::Repository);
+    if (usesRepository && TrimBlanks(record.REPOSITORY).empty()) {
+        Tell(NeedRepositoryMessage, TPublishField::Repository);
+        return false;
+    }
+    if (uses(TTargetSetting::User) && !usesRepository && TrimBlanks(record.USER_NAME).empty()) {
         Tell("Need user name.", TPublishField::User);
         return false;
     }
-    if (!uses(TTargetSetting::Host) && TrimBlanks(record.FOLDER).empty()) {
+    if (!uses(TTargetSetting::Host) && !usesRepository && TrimBlanks(record.FOLDER).empty()) {
         Tell(NeedFolderMessage, TPublishField::Folder);
         return false;
     }
@@ -656,6 +676,7 @@ TPublishOutcome TPublishRun::PublishWhole(const TPublishTarget& target) {
         }
     LastTotals.Uploaded = totals.Uploaded;
     LastTotals.Deleted = totals.Deleted;
+    PublisherSummary = totals.Summary;
     SetStatus("Finish!");
     SetProgress(100);
     SetButtons(false, true, true);

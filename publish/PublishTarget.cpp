@@ -37,6 +37,10 @@ std::string PublishTargetNames(const char* lastJoin) {
     return names;
 }
 
+TSiteChanges TSitePublisher::Compare(const std::string&) {
+    throw TError("This target cannot tell what a publish would change.");
+}
+
 std::unique_ptr<TTransport> MakeTransport(const TTransportSettings& settings) {
     const TPublishTarget* target = FindPublishTarget(settings.Protocol);
     if (!target)

@@ -25,6 +25,9 @@ TKeyringKey GitKeyringKeyOf(const TDPublish& record) {
         parts = ParseGitAddress(TrimBlanks(record.REPOSITORY));
     } catch (const std::exception&) {
     }
+    // A token is sent over HTTP(S) alone: no user to ask one for elsewhere.
+    if (parts.Scheme != "https" && parts.Scheme != "http")
+        return {GitProtocol, parts.Host, parts.Port, ""};
     return {GitProtocol, parts.Host, parts.Port,
             TrimBlanks(record.USER_NAME).empty() ? parts.User : record.USER_NAME};
 }

@@ -16,5 +16,6 @@ constexpr const char* GitProtocol = "Git";
 TGitSettings GitSettingsOf(const TDPublish& record);
 
 // Where the keyring keeps the token: protocol "Git", the repository's host and port, and
-// the user (from the record, else from the address).
+// the user (from the record, else from the address; none but for HTTP(S), which alone sends
+// a token).
 TKeyringKey GitKeyringKeyOf(const TDPublish& record);

@@ -240,7 +240,8 @@ void TPublishDialogTest::controlsAndShow() {
     QStringList protocols;
     for (int i = 0; i < f.Form.ComboBoxProtocol->count(); ++i)
         protocols << f.Form.ComboBoxProtocol->itemText(i);
-    QCOMPARE(protocols, QStringList({"FTP", "FTPS (TLS)", "SFTP", "Folder on this computer"}));
+    QCOMPARE(protocols, QStringList({"FTP", "FTPS (TLS)", "SFTP", "Folder on this computer",
+                                     "Git repository"}));
     QCOMPARE(f.Form.ComboBoxProtocol->currentText(), QStringLiteral("FTP"));
     QCOMPARE(f.Form.CheckBoxPassive->text(), QStringLiteral("Passive mode"));
     QVERIFY(f.Form.CheckBoxPassive->isChecked() && f.Form.CheckBoxPassive->isEnabled());

@@ -6,6 +6,7 @@
 #include "publish/git/GitServers.h"
 
 #include "publish/PublishRun.h"
+#include "publish/PublishTarget.h"
 #include "publish/RequireServers.h"
 #include "publish/Transport.h"
 #include "publish/git/GitAddress.h"
@@ -496,6 +497,65 @@ TEST(GitPublish, KnownHosts) {
 }
 
 // corvane-cli publish and connect for a project whose PROTOCOL is "Git".
+// The registry's Git: its test lists the branches, Compare tells what the commit would change,
+// and a publish pushes it; the token is asked for over HTTP(S) alone.
+TEST(GitPublish, TheRegistryPublishesIt) {
+    const TPublishTarget* target = FindPublishTarget("Git");
+    ASSERT_NE(target, nullptr);
+    ASSERT_TRUE(target->MakePublisher);
+    EXPECT_FALSE(target->MakeTransport);
+    EXPECT_TRUE(target->UsesSetting(TTargetSetting::Repository));
+    EXPECT_FALSE(target->UsesSetting(TTargetSetting::Host));
+
+    TFileGitServer server;
+    server.MakeRepository("site.git");
+    TTempFolder folder, site;
+    WriteFileBytes(site / "Index.htm", "<p>home</p>");
+    TScopedEnvironment cache("XDG_CACHE_HOME", (folder / "cache").c_str());
+    TDPublish record;
+    record.PROTOCOL = "Git";
+    record.BRANCH = "pages";
+    record.AUTHOR_NAME = "Ann";
+    const auto publisherFor = [&](const std::string& repository) {
+        record.REPOSITORY = repository;
+        return target->MakePublisher(record, TransportSettingsOf(record, 10000));
+    };
+
+    TConnectionReport report = publisherFor(server.Address("site.git"))->Test();
+    EXPECT_TRUE(report.Works);
+    EXPECT_EQ(report.Lines.at(1), "Branches: none (an empty repository)");
+    EXPECT_EQ(report.Lines.at(2),
+              "The branch pages is not there yet; the first publish starts it.");
+    report = publisherFor(server.Address("none.git"))->Test();
+    EXPECT_FALSE(report.Works);
+    EXPECT_NE(report.Lines.at(0).find(": fails. "), std::string::npos) << report.Lines.at(0);
+
+    std::unique_ptr<TSitePublisher> publisher = publisherFor(server.Address("site.git"));
+    TSiteChanges changes = publisher->Compare(site.Path());
+    ASSERT_EQ(changes.Changes.size(), 1u);
+    EXPECT_EQ(changes.Changes[0].Name + " " + changes.Changes[0].Kind, "Index.htm New");
+    std::vector<int> progress;
+    const TPublisherTotals totals =
+        publisher->Publish(site.Path(), nullptr, [&](int percent) { progress.push_back(percent); });
+    EXPECT_TRUE(totals.Succeeded) << totals.Error;
+    EXPECT_EQ(totals.Uploaded, 1);
+    EXPECT_EQ(totals.Summary.rfind("Publish from Corvane: ", 0), 0u) << totals.Summary;
+    EXPECT_EQ(progress.back(), 100);
+    EXPECT_TRUE(publisher->Compare(site.Path()).Changes.empty());
+    report = publisher->Test();
+    EXPECT_EQ(report.Lines.at(1), "Branches: pages");
+    EXPECT_EQ(report.Lines.at(2), "The branch pages is there.");
+
+    // No repository: the run's message names what is missing.
+    record.REPOSITORY = " ";
+    EXPECT_THROW(target->MakePublisher(record, TransportSettingsOf(record, 10000)), TError);
+    // A token is kept and asked for only for HTTP(S).
+    record.REPOSITORY = "ssh://git@git.example.org/site.git";
+    EXPECT_EQ(KeyringKeyOf(record).User, "");
+    record.REPOSITORY = "https://ann@git.example.org/site.git";
+    EXPECT_EQ(KeyringKeyOf(record).User, "ann");
+}
+
 TEST(GitPublish, CommandLine) {
     const char* cli = std::getenv("CORVANE_CLI");
     if (!cli || !*cli)
@@ -524,7 +584,7 @@ TEST(GitPublish, CommandLine) {
     TProcessResult dry = RunProcess({cli, "publish", project, "--dry-run"}, "", 120000);
     EXPECT_EQ(dry.ExitCode, 0) << dry.Err;
     EXPECT_NE(dry.Out.find("  New      Index.htm\n"), std::string::npos) << dry.Out;
-    EXPECT_NE(dry.Out.find("(not committed: --dry-run)"), std::string::npos) << dry.Out;
+    EXPECT_NE(dry.Out.find("(nothing published: --dry-run)"), std::string::npos) << dry.Out;
     bool missing = false;
     RunGit({"--git-dir", bare, "rev-parse", "--verify", "-q", "pages"}, &missing);
     EXPECT_TRUE(missing);
