@@ -220,20 +220,21 @@ bool TPublishRun::TestConnection() {
     SetStatus("Test Connection...");
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (target && target->MakePublisher) {
+            typed.TRUSTED = settings.Trusted;
             LastReport = TestPublisher(*target, typed, settings);
-            break;
+        } else {
+            TConnectionTest test(settings, typed.FOLDER);
+            test.TransportMaker = TransportMaker;
+            test.OnLog = [this](const std::string& line) {
+                if (OnLog)
+                    OnLog(line);
+            };
+            FActiveTest = &test;
+            if (FCancelled)
+                test.Cancel();
+            LastReport = test.Run();
+            FActiveTest = nullptr;
         }
-        TConnectionTest test(settings, typed.FOLDER);
-        test.TransportMaker = TransportMaker;
-        test.OnLog = [this](const std::string& line) {
-            if (OnLog)
-                OnLog(line);
-        };
-        FActiveTest = &test;
-        if (FCancelled)
-            test.Cancel();
-        LastReport = test.Run();
-        FActiveTest = nullptr;
         if (attempt > 0 || LastReport.Failure != TTransportFailure::NotTrusted ||
             LastReport.Fingerprint.empty() || FCancelled)
             break;
