@@ -231,11 +231,17 @@ int CompareWhole(const TPublishTarget& target, const TDPublish& record, const TP
             publisher->OnLog = [](const std::string& text) {
                 std::fprintf(stderr, "%s\n", Shown(text).c_str());
             };
-        TSiteChanges changes;
+        std::optional<TSiteChanges> compared;
         {
             TCancelOnInterrupt interrupt(*publisher);
-            changes = publisher->Compare(siteFolder);
+            compared = publisher->Compare(siteFolder);
         }
+        if (!compared) {
+            std::fprintf(stderr, "corvane-cli: %s cannot tell what a publish would change\n",
+                         target.Name);
+            return 1;
+        }
+        const TSiteChanges& changes = *compared;
         if (!changes.Note.empty())
             std::fprintf(stderr, "%s\n", Shown(changes.Note).c_str());
         for (const TSiteChange& change : changes.Changes)

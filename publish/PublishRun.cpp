@@ -641,12 +641,33 @@ TConnectionReport TPublishRun::TestPublisher(const TPublishTarget& target, const
     return report;
 }
 
+bool TPublishRun::ShowChanges(TSitePublisher& publisher) {
+    const std::optional<TSiteChanges> changes = publisher.Compare(FProject.HTMLPath());
+    if (!changes)
+        return false;
+    // Those of an earlier comparison in this showing go.
+    std::erase_if(Rows, [](const TPublishRow& row) { return row.Kind == "Delete"; });
+    for (TPublishRow& row : Rows) {
+        row.Kind = "Unchanged";
+        for (const TSiteChange& change : changes->Changes)
+            if (change.Name == row.Name && change.Kind != "Removed")
+                row.Kind = change.Kind;
+        row.Ticked = row.Kind != "Unchanged";
+    }
+    for (const TSiteChange& change : changes->Changes)
+        if (change.Kind == "Removed")
+            Rows.push_back({change.Name, PublishSizeText(change.Size), "", true, "Delete"});
+    PlanSummary =
+        changes->Note.empty() ? changes->Summary : changes->Note + "; " + changes->Summary;
+    FView.RowsChanged();
+    SetStatus(PlanSummary);
+    return true;
+}
+
 TPublishOutcome TPublishRun::PublishWhole(const TPublishTarget& target) {
-    if (!FView.Confirm("Publish your website?"))
-        return TPublishOutcome::Cancelled;
     SetButtons(false, false, false);
-    SetProgress(10);
     TPublisherTotals totals;
+    bool confirmed = false;
     try {
         FPublishers.push_back(target.MakePublisher(FProject.PUBLISH, Settings));
         TSitePublisher& publisher = *FPublishers.back();
@@ -654,12 +675,31 @@ TPublishOutcome TPublishRun::PublishWhole(const TPublishTarget& target) {
         FActivePublisher = &publisher;
         if (FCancelled)
             publisher.Cancel();
-        totals = publisher.Publish(
-            FProject.HTMLPath(), [this](const std::string& text) { SetStatus(text); },
-            [this](int value) { SetProgress(value); });
+        // What the publish will change, in the list, before the question.
+        SetStatus("Comparing...");
+        ShowChanges(publisher);
+        confirmed = FView.Confirm("Publish your website?");
+        if (confirmed) {
+            SetProgress(10);
+            totals = publisher.Publish(
+                FProject.HTMLPath(), [this](const std::string& text) { SetStatus(text); },
+                [this](int value) { SetProgress(value); });
+        }
+    } catch (const TTransportError& e) {
+        totals.Succeeded = false;
+        totals.Cancelled = e.Kind() == TTransportFailure::Cancelled;
+        totals.Error = e.Reason();
+        confirmed = true;
     } catch (const std::exception& e) {
         totals.Succeeded = false;
         totals.Error = e.what();
+        confirmed = true;
+    }
+    if (!confirmed) {
+        FActivePublisher = nullptr;
+        SetStatus(PlanSummary);
+        SetButtons(true, true, true);
+        return TPublishOutcome::Cancelled;
     }
     FActivePublisher = nullptr;
     if (totals.Cancelled || FCancelled) {
@@ -672,7 +712,7 @@ TPublishOutcome TPublishRun::PublishWhole(const TPublishTarget& target) {
     }
     for (std::size_t i = 0; i < Rows.size(); ++i)
         if (Rows[i].Ticked) {
-            Rows[i].Status = SuccessStatus;
+            Rows[i].Status = Rows[i].Kind == "Delete" ? DeletedStatus : SuccessStatus;
             FView.RowChanged(static_cast<int>(i));
         }
     LastTotals.Uploaded = totals.Uploaded;

@@ -278,6 +278,9 @@ class TPublishRun {
     // The run of a target that publishes the whole site itself (TPublishTarget::MakePublisher),
     // and its connection test.
     TPublishOutcome PublishWhole(const TPublishTarget& target);
+    // The rows as publisher's comparison found them: each file's kind ("Unchanged" ones
+    // unticked), and a "Delete" row for each file it takes out; false when it cannot tell.
+    bool ShowChanges(TSitePublisher& publisher);
     TConnectionReport TestPublisher(const TPublishTarget& target, const TDPublish& record,
                                     const TTransportSettings& settings);
     void TickPlanFromRows();

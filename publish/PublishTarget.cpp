@@ -37,8 +37,8 @@ std::string PublishTargetNames(const char* lastJoin) {
     return names;
 }
 
-TSiteChanges TSitePublisher::Compare(const std::string&) {
-    throw TError("This target cannot tell what a publish would change.");
+std::optional<TSiteChanges> TSitePublisher::Compare(const std::string&) {
+    return std::nullopt;
 }
 
 std::unique_ptr<TTransport> MakeTransport(const TTransportSettings& settings) {

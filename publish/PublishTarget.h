@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,9 +84,9 @@ class TSitePublisher {
     virtual TPublisherTotals Publish(const std::string& siteFolder,
                                      const std::function<void(const std::string&)>& status,
                                      const std::function<void(int)>& progress) = 0;
-    // What Publish(siteFolder) would change; reads the place, changes nothing. A TError
-    // when the target cannot tell.
-    virtual TSiteChanges Compare(const std::string& siteFolder);
+    // What Publish(siteFolder) would change; reads the place, changes nothing. None when the
+    // target cannot tell.
+    virtual std::optional<TSiteChanges> Compare(const std::string& siteFolder);
     // Ends the run or test under way (any thread, a signal handler): atomics only.
     virtual void Cancel() noexcept = 0;
     // Told every step for a verbose log; never a password.

@@ -101,7 +101,7 @@ TPublisherTotals TGitSitePublisher::Publish(const std::string& siteFolder,
     return totals;
 }
 
-TSiteChanges TGitSitePublisher::Compare(const std::string& siteFolder) {
+std::optional<TSiteChanges> TGitSitePublisher::Compare(const std::string& siteFolder) {
     return ChangesOf(FPublisher.Compare(siteFolder));
 }
 

@@ -17,7 +17,7 @@ class TGitSitePublisher : public TSitePublisher {
     TPublisherTotals Publish(const std::string& siteFolder,
                              const std::function<void(const std::string&)>& status,
                              const std::function<void(int)>& progress) override;
-    TSiteChanges Compare(const std::string& siteFolder) override;
+    std::optional<TSiteChanges> Compare(const std::string& siteFolder) override;
     void Cancel() noexcept override;
 
   private:

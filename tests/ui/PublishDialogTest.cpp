@@ -645,6 +645,18 @@ void TPublishDialogTest::aRepositoryTargetShowsItsFieldsAndPublishesACommit() {
              QStringList({"Information: Connect to " + address +
                           ": works.\nBranches: pages\nThe branch pages is there.\nEverything "
                           "works."}));
+
+    // Before the question the list shows what the commit changes: one page, nothing else.
+    WriteFileBytes(f.Html + "Default.htm", "<html>new home</html>\r\n");
+    f.Form.FormShow();
+    f.Publish(false);
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"ConfirmOKCancel: Publish your website?"}));
+    for (const QString& row : Rows(f.Form.ListViewFile))
+        QVERIFY2(row.endsWith(row.startsWith("Default.htm") ? " | Changed | ticked"
+                                                            : " | Unchanged | unticked"),
+                 qPrintable(row));
+    QVERIFY2(f.Form.LabelPublish->text().startsWith("Publish from Corvane: 1 changed"),
+             qPrintable(f.Form.LabelPublish->text()));
 }
 
 void TPublishDialogTest::testConnectionReportsWhatWorksInPlainWords() {

@@ -531,7 +531,7 @@ TEST(GitPublish, TheRegistryPublishesIt) {
     EXPECT_NE(report.Lines.at(0).find(": fails. "), std::string::npos) << report.Lines.at(0);
 
     std::unique_ptr<TSitePublisher> publisher = publisherFor(server.Address("site.git"));
-    TSiteChanges changes = publisher->Compare(site.Path());
+    const TSiteChanges changes = publisher->Compare(site.Path()).value();
     ASSERT_EQ(changes.Changes.size(), 1u);
     EXPECT_EQ(changes.Changes[0].Name + " " + changes.Changes[0].Kind, "Index.htm New");
     std::vector<int> progress;
@@ -541,7 +541,7 @@ TEST(GitPublish, TheRegistryPublishesIt) {
     EXPECT_EQ(totals.Uploaded, 1);
     EXPECT_EQ(totals.Summary.rfind("Publish from Corvane: ", 0), 0u) << totals.Summary;
     EXPECT_EQ(progress.back(), 100);
-    EXPECT_TRUE(publisher->Compare(site.Path()).Changes.empty());
+    EXPECT_TRUE(publisher->Compare(site.Path()).value().Changes.empty());
     report = publisher->Test();
     EXPECT_EQ(report.Lines.at(1), "Branches: pages");
     EXPECT_EQ(report.Lines.at(2), "The branch pages is there.");
