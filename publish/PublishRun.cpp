@@ -669,6 +669,12 @@ TPublishOutcome TPublishRun::PublishWhole(const TPublishTarget& target) {
     TPublisherTotals totals;
     bool confirmed = false;
     try {
+        // The copy that publishes is named in what the publisher writes: an old project gets
+        // its id now.
+        if (!IsProjectId(FProject.PUBLISH.PROJECT_ID)) {
+            FProject.PUBLISH.PROJECT_ID = NewProjectId();
+            FProject.Save();
+        }
         FPublishers.push_back(target.MakePublisher(FProject.PUBLISH, Settings));
         TSitePublisher& publisher = *FPublishers.back();
         publisher.OnLog = OnLog;

@@ -585,6 +585,7 @@ void TPublishDialogTest::aRepositoryTargetShowsItsFieldsAndPublishesACommit() {
         return RunProcess(args, "", 20000).Out;
     };
     TScopedEnvironment cache("XDG_CACHE_HOME", (f.Temp / "cache").c_str());
+    f.Record().PROJECT_ID.clear(); // a project from before the ids
     f.Show();
     QWidget* repositoryControls[] = {f.Form.EditRepository, f.Form.ComboBoxBranch,
                                      f.Form.EditAuthorName, f.Form.EditAuthorEmail};
@@ -639,6 +640,9 @@ void TPublishDialogTest::aRepositoryTargetShowsItsFieldsAndPublishesACommit() {
     const TDPublish saved = f.Saved();
     QCOMPARE(saved.PROTOCOL + " " + saved.REPOSITORY + " " + saved.BRANCH + " " + saved.AUTHOR_NAME,
              "Git file://" + bare + " pages Ann Miller");
+    // The manifest in the branch names this copy of the project, which got its id.
+    QVERIFY(!saved.PROJECT_ID.empty());
+    QVERIFY(git({"show", "pages:.corvane-manifest"}).find(saved.PROJECT_ID) != std::string::npos);
 
     QTest::mouseClick(f.Form.ButtonTest, Qt::LeftButton);
     QCOMPARE(f.Prompter.TakeCalls(),
