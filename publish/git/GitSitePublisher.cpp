@@ -39,27 +39,30 @@ TGitSitePublisher::TGitSitePublisher(const TDPublish& record, const TTransportSe
 
 TConnectionReport TGitSitePublisher::Test() {
     TConnectionReport report;
-    const std::string where = ControlCharactersShown(FSettings.Repository);
+    // Built by appending: one line per step.
+    std::string connect = "Connect to ";
+    connect.append(ControlCharactersShown(FSettings.Repository));
     try {
         const std::vector<std::string> branches = FPublisher.Branches();
-        report.Lines.push_back("Connect to " + where + ": works.");
-        std::string list;
+        report.Lines.push_back(connect + ": works.");
+        std::string list = "Branches: ";
         bool found = false;
-        for (const std::string& branch : branches) {
-            if (!list.empty())
+        for (std::size_t i = 0; i < branches.size(); ++i) {
+            if (i > 0)
                 list.append(", ");
-            list.append(ControlCharactersShown(branch));
-            found = found || branch == FSettings.Branch;
+            list.append(ControlCharactersShown(branches[i]));
+            found = found || branches[i] == FSettings.Branch;
         }
-        report.Lines.push_back(
-            "Branches: " + (branches.empty() ? std::string("none (an empty repository)") : list));
-        const std::string branch = ControlCharactersShown(FSettings.Branch);
-        report.Lines.push_back(found ? "The branch " + branch + " is there."
-                                     : "The branch " + branch +
-                                           " is not there yet; the first publish starts it.");
+        if (branches.empty())
+            list.append("none (an empty repository)");
+        report.Lines.push_back(list);
+        std::string branch = "The branch ";
+        branch.append(ControlCharactersShown(FSettings.Branch));
+        branch.append(found ? " is there." : " is not there yet; the first publish starts it.");
+        report.Lines.push_back(branch);
         report.Works = true;
     } catch (const TTransportError& e) {
-        report.Lines.push_back("Connect to " + where + ": fails. " + e.Reason());
+        report.Lines.push_back(connect + ": fails. " + e.Reason());
         report.Failure = e.Kind();
         report.Reason = e.Reason();
         report.Detail = e.what();

@@ -639,7 +639,7 @@ void TPublishDialogTest::aRepositoryTargetShowsItsFieldsAndPublishesACommit() {
              std::string("Ann Miller <ann@example.org>\n"));
     const TDPublish saved = f.Saved();
     QCOMPARE(saved.PROTOCOL + " " + saved.REPOSITORY + " " + saved.BRANCH + " " + saved.AUTHOR_NAME,
-             "Git file://" + bare + " pages Ann Miller");
+             std::string("Git file://") + bare + " pages Ann Miller");
     // The manifest in the branch names this copy of the project, which got its id.
     QVERIFY(!saved.PROJECT_ID.empty());
     QVERIFY(git({"show", "pages:.corvane-manifest"}).find(saved.PROJECT_ID) != std::string::npos);
