@@ -71,7 +71,7 @@ const char* const Styles[] = {"Title list with summary",
 } // namespace
 
 void MakeBenchProject(const std::string& folder, int columns, int pages,
-                      const std::string& encoding) {
+                      const std::string& encoding, bool markdown) {
     MakeFolder(folder);
     TXmlDocument document;
     TDProject project(folder, document);
@@ -93,6 +93,8 @@ void MakeBenchProject(const std::string& folder, int columns, int pages,
     project.FRAME.HAS_HOTSPOT = true;
     project.HOTSPOT.TITLE = "This week";
     project.HOTSPOT.TEXT = Text(random);
+    if (markdown)
+        project.HOTSPOT.FORMAT = "Markdown";
     project.FOOT.ADDRESS = "1 Mill Lane";
     project.FOOT.EMAIL = "shop@example.org";
 
@@ -120,6 +122,8 @@ void MakeBenchProject(const std::string& folder, int columns, int pages,
             page.AUTHOR = j % 4 == 0 ? "Anna" : "Ben";
             page.DATE = "03/14/2026";
             page.TEXT = Text(random);
+            if (markdown)
+                page.FORMAT = "Markdown";
             if (j % 3 == 0) {
                 page.PICTURE = "Photo" + std::to_string(1 + j % 4) + ".jpg";
                 page.PICTURE_WIDTH = 200 + 100 * (j % 5);

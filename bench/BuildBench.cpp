@@ -24,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,6 +43,14 @@ void RemoveTree(const std::string& path) {
 
 // Removing a large tree and writing back the last build's pages keep the disk busy for
 // seconds; each timed step starts after that work is done.
+// The process's time in user mode so far.
+double UserSeconds() {
+    struct rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec) / 1e6;
+}
+
 void Settle() {
     ::sync();
 }
@@ -73,10 +82,10 @@ struct TResult {
 
 // Best of runs: the machine is shared, the fastest run is the one least disturbed.
 TResult Measure(const std::string& work, const std::string& name, int columns, int pages, int runs,
-                const std::string& encoding) {
+                const std::string& encoding, bool markdown) {
     const std::string project = work + "/" + name;
     RemoveTree(project);
-    MakeBenchProject(project, columns, pages, encoding);
+    MakeBenchProject(project, columns, pages, encoding, markdown);
     TXmlDocument document;
     TDProject open(project, document);
     TResult best;
@@ -98,6 +107,50 @@ TResult Measure(const std::string& work, const std::string& name, int columns, i
     RemoveTree(work + "/" + name + "-out");
     RemoveTree(work + "/" + name + "-copy");
     return best;
+}
+
+// The medium project built in the classic and in the modern design, turn about, best of five
+// each: the modern pages' cost against the classic ones on the same machine in one run.
+void MeasureDesigns(const std::string& work) {
+    const std::string project = work + "/designs";
+    RemoveTree(project);
+    MakeBenchProject(project, 20, 500, "UTF-8");
+    TXmlDocument document;
+    TDProject open(project, document);
+    double best[2] = {0, 0};
+    double bestUser[2] = {0, 0}; // the generator's own time, without the file system's
+    TBuildStats stats[2];
+    for (int run = 0; run < 10; ++run) {
+        const int modern = run % 2;
+        open.OPTIONS.DESIGN = modern ? "Modern" : "";
+        // A folder of its own for each run: writing where thousands of files were just
+        // deleted costs the file system more than the build, and differently each time.
+        const std::string out = project + "-out" + std::to_string(run);
+        RemoveTree(out);
+        MakeFolder(out);
+        TBuildStats built;
+        Settle();
+        const double userBefore = UserSeconds();
+        auto start = TClock::now();
+        BuildInto(open, out, &built);
+        const double t = Seconds(start, TClock::now());
+        const double user = UserSeconds() - userBefore;
+        if (run < 2 || t < best[modern])
+            best[modern] = t, stats[modern] = built;
+        if (run < 2 || user < bestUser[modern])
+            bestUser[modern] = user;
+    }
+    for (int run = 0; run < 10; ++run)
+        RemoveTree(project + "-out" + std::to_string(run));
+    std::printf("design   %9s %7s %9s %10s %10s\n", "pages", "files", "MB", "build s", "user s");
+    const char* const names[2] = {"classic", "modern"};
+    for (int d = 0; d < 2; ++d)
+        std::printf("%-8s %9d %7d %9.1f %10.3f %10.3f\n", names[d], stats[d].PageFiles,
+                    stats[d].Files, static_cast<double>(stats[d].Bytes) / 1e6, best[d],
+                    bestUser[d]);
+    std::printf("modern/classic: %.2f (user time %.2f)\n", best[1] / best[0],
+                bestUser[1] / bestUser[0]);
+    std::fflush(stdout);
 }
 
 // One change of the kind the window meets, made and saved as its dialog does.
@@ -439,26 +492,51 @@ int main(int argc, char** argv) {
         RemoveTree(work);
         return 0;
     }
+    // "corvane-bench FOLDER design" times only the medium project in both designs.
+    if (argc > 2 && std::string(argv[2]) == "design") {
+        MeasureDesigns(work);
+        RemoveTree(work);
+        return 0;
+    }
     // The medium project once more with its pages in ISO-8859-1 rather than UTF-8, the
-    // texts' own encoding.
+    // texts' own encoding, and once more with its texts as Markdown.
     struct TSize {
         const char* Name;
         int Columns, Pages, Runs;
         const char* Encoding;
-    } sizes[] = {{"small", 10, 50, 5, "UTF-8"},
-                 {"medium", 20, 500, 3, "UTF-8"},
-                 {"latin1", 20, 500, 3, "Western (ISO-8859-1)"},
-                 {"maximal", 100, 1000, 2, "UTF-8"}};
+        bool Markdown;
+    } sizes[] = {{"small", 10, 50, 5, "UTF-8", false},
+                 {"medium", 20, 500, 3, "UTF-8", false},
+                 {"markdown", 20, 500, 3, "UTF-8", true},
+                 {"latin1", 20, 500, 3, "Western (ISO-8859-1)", false},
+                 {"maximal", 100, 1000, 2, "UTF-8", false}};
+    double mediumBuild = 0;
+
+    // "corvane-bench FOLDER markdown" builds only the medium project as typed and as Markdown.
+    const bool markdownOnly = argc > 2 && std::string(argv[2]) == "markdown";
 
     std::printf("%-8s %9s %7s %9s %10s %9s %8s %9s\n", "project", "pages", "files", "MB", "build s",
                 "pages/s", "MB/s", "build/cp");
     for (const TSize& size : sizes) {
-        TResult r = Measure(work, size.Name, size.Columns, size.Pages, size.Runs, size.Encoding);
+        if (markdownOnly && std::string(size.Name) != "medium" && !size.Markdown)
+            continue;
+        TResult r = Measure(work, size.Name, size.Columns, size.Pages, size.Runs, size.Encoding,
+                            size.Markdown);
         double mb = static_cast<double>(r.Stats.Bytes) / 1e6;
         std::printf("%-8s %9d %7d %9.1f %10.3f %9.0f %8.1f %9.2f\n", size.Name, r.Stats.PageFiles,
                     r.Stats.Files, mb, r.Build, r.Stats.PageFiles / r.Build, mb / r.Build,
                     r.Build / r.Copy);
+        if (std::string(size.Name) == "medium")
+            mediumBuild = r.Build;
+        if (size.Markdown)
+            std::printf("  markdown build / medium build (the same texts as typed): %.2f\n",
+                        r.Build / mediumBuild);
         std::fflush(stdout);
+    }
+
+    if (markdownOnly) {
+        RemoveTree(work);
+        return 0;
     }
 
     // The whole preview build after one page of the medium project changed: rewrite the

@@ -3,6 +3,8 @@
 #include "cli/ProjectFolder.h"
 #include "cli/Usage.h"
 
+#include "generator/MarkdownRenderer.h"
+#include "generator/SiteTextTargets.h"
 #include "model/CColumn.h"
 #include "model/CProject.h"
 #include "platform/Error.h"
@@ -14,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <sys/stat.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -33,6 +36,26 @@ void Need(std::vector<TMissing>& missing, const std::string& folder, const std::
         return;
     struct stat st {};
     missing.push_back({where, name, ::lstat(path.c_str(), &st) == 0});
+}
+
+// What a Markdown text names that is not there (pages, downloads, pictures) and the raw
+// HTML it shows as text, in the words of the build's notes.
+void CheckText(TSiteTextTargets& targets, std::vector<std::string>& problems,
+               const std::string& text, const std::string& owner) {
+    targets.SetOwner(owner);
+    TMarkdownRenderer(targets).Html(text);
+    const std::string raw = TMarkdownRenderer::FirstRawHtml(text);
+    if (!raw.empty()) {
+        std::string problem = owner;
+        problem.append(" shows raw HTML as text: '").append(raw).append("'.");
+        problems.push_back(std::move(problem));
+    }
+}
+
+std::string OwnerOf(const TDPage& page) {
+    std::string owner = "Page '";
+    owner.append(page.TITLE).append(1, '\'');
+    return owner;
 }
 
 } // namespace
@@ -60,6 +83,12 @@ int RunCheck(const std::vector<std::string>& args) {
     if (!project->HOTSPOT.LINK.empty() && project->HOTSPOT.KIND == "Download")
         Need(downloads, files, project->HOTSPOT.URL, "hotspot download");
 
+    // The texts' links are only looked at: nothing is copied.
+    TSiteTextTargets targets(*project, false);
+    std::vector<std::string> rawHtml;
+    if (project->HOTSPOT.IsMarkdown())
+        CheckText(targets, rawHtml, project->HOTSPOT.TEXT, "The hotspot");
+
     for (int i = 0; i < project->MenuCount; ++i) {
         const TDMenuItem& item = project->MenuItem(i);
         if (!item.IsColumn()) {
@@ -76,6 +105,8 @@ int RunCheck(const std::vector<std::string>& args) {
                 Need(pictures, images, page.PICTURE, where);
                 if (!page.LINK.empty() && page.KIND == "Download")
                     Need(downloads, files, page.URL, where);
+                if (page.IsMarkdown())
+                    CheckText(targets, rawHtml, page.TEXT, OwnerOf(page));
             }
         } catch (const TError& e) {
             badColumns.push_back("column \"" + item.TITLE + "\": " + e.what());
@@ -112,7 +143,12 @@ int RunCheck(const std::vector<std::string>& args) {
         report(m, "picture", "Images");
     for (const TMissing& m : downloads)
         report(m, "download", "Downloads");
-    if (badColumns.empty() && pictures.empty() && downloads.empty() && !badHomepage)
+    for (const std::string& problem : targets.Problems())
+        std::printf("  %s\n", ControlCharactersShown(problem).c_str());
+    for (const std::string& problem : rawHtml)
+        std::printf("  %s\n", ControlCharactersShown(problem).c_str());
+    if (badColumns.empty() && pictures.empty() && downloads.empty() && !badHomepage &&
+        targets.Problems().empty() && rawHtml.empty())
         std::printf("  everything the project names is in place\n");
     return badColumns.empty() && !badHomepage ? 0 : 1;
 }

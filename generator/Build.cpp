@@ -5,6 +5,7 @@
 #include "generator/Driver.h"
 #include "generator/Generator.h"
 #include "generator/PageSkeleton.h"
+#include "generator/modern/ModernSite.h"
 
 #include "model/ColumnInUse.h"
 #include "platform/Error.h"
@@ -168,12 +169,15 @@ int CountedPageFiles(const TDProject& project, const TBuildControl& control) {
     return total;
 }
 
-void WriteDiscarded(TDProject& project) {
+// The design's page writer: chosen once per build.
+using TPageWriter = void (*)(TDProject&);
+
+void WriteDiscarded(TDProject& project, TPageWriter writePage) {
     // Runs the page writers for what they bring beside the page (pictures and downloads) and
     // what they tell the build state; the page itself is thrown away.
     project.Output.Open(project.OutputFolder + "/" + project.PageName + ".htm");
     try {
-        WritePage(project);
+        writePage(project);
     } catch (...) {
         project.Output.Abandon();
         throw;
@@ -187,11 +191,18 @@ void WriteDiscarded(TDProject& project) {
 void RunBuild(TDProject& project, const std::string& folder, TBuildStats* stats,
               const TBuildProgress& progress, TBuildControl* control, const TPageTarget* target) {
     CheckHomepageName(project);
+    const bool modern = project.OPTIONS.IsModern();
+    const TPageWriter writePage = modern ? WriteModernPage : WritePage;
     TBuildState state;
-    state.Skeleton = MakePageSkeleton(project);
+    if (!modern)
+        state.Skeleton = MakePageSkeleton(project);
     TBuildScope scope(project, state);
-    const TEncodingScope encoding(project.Output, CharsetEncoding(project.FONT.ENCODING));
+    // Modern pages are always UTF-8.
+    const TEncodingScope encoding(project.Output,
+                                  modern ? std::string() : CharsetEncoding(project.FONT.ENCODING));
     project.OutputFolder = folder;
+    if (modern)
+        WriteModernSiteFiles(project, !target);
     if (control && !target)
         control->SetPagesTotal(CountedPageFiles(project, *control));
 
@@ -209,7 +220,12 @@ void RunBuild(TDProject& project, const std::string& folder, TBuildStats* stats,
     };
     if (project.MenuCount == 0) {
         if (!target || target->Homepage) {
-            WriteEmptyHomepage(project);
+            if (modern) {
+                project.PageName = project.FRAME.HOMEPAGE;
+                WriteOutputFile(project, project.PageName, writePage);
+            } else {
+                WriteEmptyHomepage(project);
+            }
             if (project.OPTIONS.SITEMAP && !target)
                 state.SitePages.push_back({project.FRAME.HOMEPAGE + ".htm", std::nullopt});
             pageWritten();
@@ -257,20 +273,20 @@ void RunBuild(TDProject& project, const std::string& folder, TBuildStats* stats,
             project.CurrentItem = i;
             current.CurrentPage = j;
             if (!target) {
-                WriteOutputFile(project, project.PageName, WritePage);
+                WriteOutputFile(project, project.PageName, writePage);
                 pageWritten();
                 continue;
             }
             const bool wanted =
                 target->Homepage ? homepage : !homepage && i == target->Item && j == target->Page;
             if (wanted) {
-                WriteOutputFile(project, project.PageName, WritePage);
+                WriteOutputFile(project, project.PageName, writePage);
                 pageWritten();
                 break;
             }
             // The listing page before a page of its column, and the homepage before anything.
             if (j == -1)
-                WriteDiscarded(project);
+                WriteDiscarded(project, writePage);
             if (i != target->Item)
                 break;
         }
@@ -292,6 +308,8 @@ void RunBuild(TDProject& project, const std::string& folder, TBuildStats* stats,
         stats->FirstCopyFailure = state.FirstCopyFailure;
         stats->PageFiles = pageFiles;
         stats->Notes = state.Notes;
+        stats->TextProblems = state.TextProblems;
+        stats->FirstTextProblem = state.FirstTextProblem;
         stats->Cancelled = cancelled;
         stats->Homepage = homepagePending || target
                               ? std::string()
@@ -356,6 +374,18 @@ std::string CopyFailureText(const TBuildStats& stats) {
     text += plural;
     text += " could not be written, the first ";
     text += stats.FirstCopyFailure;
+    return text;
+}
+
+std::string TextProblemText(const TBuildStats& stats) {
+    if (stats.TextProblems <= 0)
+        return {};
+    std::string text = stats.FirstTextProblem;
+    if (stats.TextProblems > 1) {
+        text += " (";
+        text += std::to_string(stats.TextProblems);
+        text += " links or pictures of the texts name nothing)";
+    }
     return text;
 }
 

@@ -8,6 +8,7 @@
 #include "platform/Locale.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -46,6 +47,18 @@ struct TBuildState {
     std::vector<TSitePage> SitePages;
     // What the build has to tell its user, each said once ("No sitemap was written: ...").
     std::vector<std::string> Notes;
+    // Links and pictures of Markdown texts that name nothing there (each also a note), and
+    // the first of them.
+    int TextProblems = 0;
+    std::string FirstTextProblem;
+    // The file of each page with an ID, read from the column documents when a text first
+    // links to a page (TSiteTextTargets).
+    std::unordered_map<std::string, std::string> PageFiles;
+    bool PageFilesRead = false;
+
+    // What the page writer of the build's design works out once for every page (the modern
+    // design's menu and colours); none for the classic design, whose skeleton is above.
+    std::shared_ptr<void> DesignShared;
 
     void Record(const std::string& name, std::int64_t size, std::string source) {
         TWrittenFile& file = Files[name];

@@ -23,8 +23,13 @@ struct TBuildStats {
     // the first of them ("name: reason").
     int CopyFailures = 0;
     std::string FirstCopyFailure;
-    // What the build has to tell its user, each once: why an option wrote nothing.
+    // What the build has to tell its user, each once: why an option wrote nothing, a link
+    // of a Markdown text to a page that was removed.
     std::vector<std::string> Notes;
+    // The links and pictures of Markdown texts that name nothing there (among the notes),
+    // and the first of them.
+    int TextProblems = 0;
+    std::string FirstTextProblem;
     // The build was stopped by its TBuildControl before it wrote every file.
     bool Cancelled = false;
 };
@@ -32,6 +37,9 @@ struct TBuildStats {
 // "N pictures or downloads could not be written, the first NAME: reason", or empty when
 // every copy was written.
 std::string CopyFailureText(const TBuildStats& stats);
+// The first link or picture of a Markdown text that names nothing there, with how many
+// there are when more ("... (3 links or pictures name nothing)"); empty when none.
+std::string TextProblemText(const TBuildStats& stats);
 
 // Called before each column is built with its number (from 1) and the number of columns.
 using TBuildProgress = std::function<void(int column, int columns)>;

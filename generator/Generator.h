@@ -9,6 +9,7 @@
 #include "model/Values.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -53,6 +54,16 @@ struct TShownSize {
 // when this build wrote it scaled down.
 TShownSize ShownPictureSize(const TDProject& project, const std::string& name, std::int32_t width,
                             std::int32_t height);
+// Writes beside the pages, as targetName, a copy of a JPEG of the Images folder scaled down so
+// that its longer side is maxSide (made by the picture scaler and cached with the web-sized
+// copies), and gives its size; none, writing nothing, outside a build and for a picture that
+// is no JPEG, cannot be read or is not larger than that.
+std::optional<TShownSize> WriteScaledPicture(TDProject& project, const std::string& name,
+                                             std::int32_t maxSide, const std::string& targetName);
+
+// The size of a picture of the Images folder as the dialogs measure it (before its EXIF
+// orientation); 0 by 0 when it cannot be read.
+TShownSize PictureFileSize(const TDProject& project, const std::string& name);
 
 // True while the homepage is being written.
 inline bool IsHomepage(const TDProject& project) {
@@ -99,6 +110,39 @@ std::string PlainTextStart(std::string_view storedText, std::size_t limit);
 // The alt attribute (with its leading blank) of a picture when the site wants alt texts,
 // else nothing.
 std::string AltAttribute(const TDProject& project, std::string_view text);
+
+// ---- Page and hotspot texts, as typed or in Markdown (StoredText.cpp)
+// Writes a page's text where the pages show it whole, as its FORMAT says: as typed, each
+// stored line break as "<br>", byte for byte as ever; or Markdown, rendered, its links and
+// pictures resolved against the site and what names nothing told to the build. Every design
+// writes the texts through these, with no line end after them. firstHeading is the level a
+// Markdown text's first heading gets (1: as typed; below a title of level n: n + 1).
+void WritePageText(TDProject& project, const TDPage& page, int firstHeading = 1);
+void WriteHotspotText(TDProject& project, int firstHeading = 1);
+// The summary of a Markdown text for the listings: its rendered text without markup,
+// escaped, at most limit characters, cut at a word boundary; Cut when the text goes on (the
+// listing then writes its ellipsis). A first word longer than the limit gives nothing.
+struct TTextSummary {
+    std::string Html;
+    bool Cut = false;
+};
+TTextSummary MarkdownSummary(std::string_view storedText, std::size_t limit);
+// The first limit characters of a Markdown text's rendered text without markup, unescaped
+// (a feed's description).
+std::string MarkdownPlainStart(std::string_view storedText, std::size_t limit);
+// A picture inside a Markdown text: its file beside the pages, its alt and title texts
+// (escaped for an attribute) and the size its tag gives.
+struct TTextPicture {
+    std::string Name; // in the Images folder
+    std::string File; // beside the pages (a WebP of a Classic site is written as PNG)
+    std::string Alt;
+    std::string Title;
+    TShownSize Natural; // the picture file's own size
+    TShownSize Size;    // as the tag gives it
+};
+// Appends the tag of a picture inside a Markdown text: the one place where a design decides
+// those bytes (the modern pages: the sized copies and srcset of their other pictures).
+void AppendTextPicture(TDProject& project, const TTextPicture& picture, std::string& html);
 
 // ---- Feeds and sitemap (SiteFiles.cpp)
 // Whether TDTopic.DOMAIN is an absolute http:// or https:// address of a site.

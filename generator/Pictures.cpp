@@ -8,6 +8,7 @@
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/PictureDecoder.h"
 #include "platform/PictureScaler.h"
 
 #include <algorithm>
@@ -336,4 +337,95 @@ TShownSize ShownPictureSize(const TDProject& project, const std::string& name, s
         return static_cast<std::int32_t>((value * to + from / 2) / from);
     };
     return {scale(width), scale(height)};
+}
+
+TShownSize PictureFileSize(const TDProject& project, const std::string& name) {
+    // Kept by the file's stamp: the preview builds every page again after each change.
+    struct TKnownSize {
+        TFileStamp Stamp;
+        TShownSize Size;
+    };
+    thread_local std::unordered_map<std::string, TKnownSize> known;
+    const std::string part = FileNamePart(name);
+    const std::string source = project.ImagesPath() + part;
+    TFileStamp stamp;
+    if (part.empty() || part == "." || part == ".." || !ReadFileStamp(source, stamp))
+        return {};
+    TKnownSize& entry = known[source];
+    if (entry.Stamp == stamp)
+        return entry.Size;
+    entry = TKnownSize();
+    try {
+        const TPictureSize size = DecodePictureSize(ReadPictureBytes(source), source);
+        entry.Size = {size.Width, size.Height};
+    } catch (const TError&) {
+        // A picture that cannot be read gets a tag without a size.
+    }
+    entry.Stamp = stamp;
+    return entry.Size;
+}
+
+std::optional<TShownSize> WriteScaledPicture(TDProject& project, const std::string& name,
+                                             std::int32_t maxSide, const std::string& targetName) {
+    const std::string part = FileNamePart(name);
+    TFileStamp stamp;
+    if (!project.BuildState || maxSide <= 0 || part.empty() || part == "." || part == ".." ||
+        !IsPlainFileName(targetName) || !IsPictureFileName(targetName) ||
+        !ReadFileStamp(project.ImagesPath() + part, stamp))
+        return std::nullopt;
+    const std::string source = project.ImagesPath() + part;
+    TBuildState& state = *project.BuildState;
+    const auto written = state.Files.find(targetName);
+    if (written != state.Files.end() && written->second.Source == source &&
+        written->second.Width > 0)
+        return TShownSize{written->second.Width, written->second.Height};
+
+    // The copy keeps the format its name says (the source's own, as PictureOutputName gives).
+    TCopyKind kind;
+    kind.Format = PictureFormatOfName(targetName);
+    TKnownPicture& known =
+        KnownPictures()[source + "\n" + std::to_string(maxSide) + "\nscaled copy"];
+    std::string bytes;
+    bool haveBytes = false;
+    if (!(known.Stamp == stamp) ||
+        (known.Scaled && !IsPlainFile(CacheFolder(project) + "/" + known.CacheName))) {
+        known = TKnownPicture();
+        haveBytes = LearnPicture(project, source, maxSide, kind, known, bytes, known.Failure);
+        known.Scaled = haveBytes;
+        known.Stamp = stamp;
+    }
+    if (!known.Scaled)
+        return std::nullopt;
+    const std::string target = project.OutputFolder + "/" + targetName;
+    TKnownTarget& knownTarget = KnownTargets()[target];
+    TFileStamp targetStamp;
+    const bool inPlace = !haveBytes && knownTarget.CacheName == known.CacheName &&
+                         ReadFileStamp(target, targetStamp) && targetStamp == knownTarget.Stamp;
+    std::int64_t size = targetStamp.Size;
+    if (!inPlace) {
+        if (!haveBytes && !ReadCachedCopy(project, known, bytes)) {
+            known = TKnownPicture(); // learnt again next time
+            return std::nullopt;
+        }
+        try {
+            WriteFileAtomically(target, bytes);
+        } catch (const TError& e) {
+            knownTarget = TKnownTarget();
+            if (state.CopyFailures++ == 0)
+                state.FirstCopyFailure = targetName + ": " + e.Message();
+            return std::nullopt;
+        }
+        size = static_cast<std::int64_t>(bytes.size());
+        if (ReadFileStamp(target, knownTarget.Stamp))
+            knownTarget.CacheName = known.CacheName;
+        else
+            knownTarget = TKnownTarget();
+    }
+    state.Record(targetName, size, source);
+    TBuildState::TWrittenFile& file = state.Files[targetName];
+    file.SourceWidth = known.SourceWidth;
+    file.SourceHeight = known.SourceHeight;
+    file.Width = known.Width;
+    file.Height = known.Height;
+    return TShownSize{known.Width, known.Height};
 }

@@ -42,7 +42,7 @@ void WriteSinglePage(TDProject& project) {
     }
     Line(out, "</td></tr>");
     Line(out, "<tr><td>");
-    WriteWithBreaks(out, page.TEXT);
+    WritePageText(project, page);
     out.WriteLine();
     Line(out, "</td></tr>");
     if (!page.LINK.empty()) {
@@ -106,7 +106,7 @@ void WriteHotspot(TDProject& project) {
     if (hotspot.POSITION == "Picture On Top" && !hotspot.TITLE.empty())
         WriteHotspotTitle(out, hotspot);
     Line(out, "<tr><td align=\"left\">");
-    WriteWithBreaks(out, hotspot.TEXT);
+    WriteHotspotText(project);
     Line(out, "</td></tr>");
     out.WriteLine();
     if (!hotspot.LINK.empty()) {

@@ -216,8 +216,11 @@ void WriteFeed(TDProject& project, int item, const TDColumn& column, bool firstC
                       "</guid>");
         if (date)
             Line(out, "<pubDate>" + FeedDate(*date) + "</pubDate>");
-        Line(out, "<description>" + XmlEscaped(PlainTextStart(page.TEXT, FeedDescriptionLength)) +
-                      "</description>");
+        Line(out,
+             "<description>" +
+                 XmlEscaped(page.IsMarkdown() ? MarkdownPlainStart(page.TEXT, FeedDescriptionLength)
+                                              : PlainTextStart(page.TEXT, FeedDescriptionLength)) +
+                 "</description>");
         Line(out, "</item>");
     }
     Line(out, "</channel>");

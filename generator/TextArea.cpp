@@ -57,7 +57,7 @@ std::string Summary(std::string_view storedText) {
 
 // What every row of a listing needs to know.
 struct TListing {
-    const TDProject& Project;
+    TDProject& Project;
     TOutputFile& Out;
     const TDMenuItem& Item;
     const TDColumn& Column;
@@ -100,7 +100,7 @@ void WritePageBody(const TListing& listing, const TDPage& page) {
              Border(listing.Item), "\" vspace=\"10\" hspace=\"10\" width=\"", shown.Width,
              "\" height=\"", shown.Height, "\">");
     }
-    WriteWithBreaks(out, page.TEXT);
+    WritePageText(listing.Project, page);
     out.WriteLine();
     Line(out, "</td></tr>");
     WriteLinkRow(listing, page);
@@ -129,10 +129,17 @@ void WriteTitleListWithSummary(const TListing& listing) {
         WriteLinkedTitle(listing, j);
         WriteByline(listing, page);
         Line(out, "</a><br></td></tr>");
-        Line(out, "<tr><td></td><td>", Summary(page.TEXT));
-        // Whether the text goes on is told by the stored text, line break marks included.
-        if (CharCount(page.TEXT) > SummaryLength)
-            Line(out, "......");
+        if (page.IsMarkdown()) {
+            const TTextSummary summary = MarkdownSummary(page.TEXT, SummaryLength);
+            Line(out, "<tr><td></td><td>", summary.Html);
+            if (summary.Cut)
+                Line(out, "......");
+        } else {
+            Line(out, "<tr><td></td><td>", Summary(page.TEXT));
+            // Whether the text goes on is told by the stored text, line break marks included.
+            if (CharCount(page.TEXT) > SummaryLength)
+                Line(out, "......");
+        }
         Line(out, "</td></tr>");
         WriteLinkRow(listing, page);
         Line(out, "<tr><td height=\"10\"></td></tr>");

@@ -25,9 +25,13 @@ TDColumn::TDColumn(const std::string& fileName, TXmlDocument& document)
 }
 
 TDPage* TDColumn::AddPage() {
+    return AddPage(TDPage());
+}
+
+TDPage* TDColumn::AddPage(TDPage newPage) {
     if (PageCount >= Capacity)
         return nullptr;
-    Pages[static_cast<std::size_t>(PageCount)] = std::make_unique<TDPage>();
+    Pages[static_cast<std::size_t>(PageCount)] = std::make_unique<TDPage>(std::move(newPage));
     TDPage* page = Pages[static_cast<std::size_t>(PageCount)].get();
     ++PageCount;
     Save();

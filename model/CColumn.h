@@ -19,6 +19,8 @@ class TDColumn {
 
     // Appends "New Page" with today's date and saves; none when the column is full.
     TDPage* AddPage();
+    // The same with the page given.
+    TDPage* AddPage(TDPage page);
     void RemovePage(int index);
     void MovePageUp(int index);
     void MovePageDown(int index);

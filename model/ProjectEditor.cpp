@@ -1,6 +1,7 @@
 #include "model/ProjectEditor.h"
 
 #include "model/ColumnInUse.h"
+#include "model/PageId.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 
@@ -38,9 +39,18 @@ const TDMenuItem* TProjectEditor::AddLink() {
     return FProject.AddMenuItem(true);
 }
 
+TDPage TProjectEditor::NewPage(const TDProject& project) {
+    TDPage page;
+    // Links from other texts find the page by its id wherever it moves.
+    page.ID = NewPageId();
+    if (project.OPTIONS.IsModern())
+        page.FORMAT = "Markdown";
+    return page;
+}
+
 std::optional<std::string> TProjectEditor::AddPage(int item) {
     TColumnInUse column(ColumnFile(item), *FProject.Document);
-    const TDPage* page = column->AddPage();
+    const TDPage* page = column->AddPage(NewPage(FProject));
     if (!page)
         return std::nullopt;
     return page->TITLE;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/CMenuItem.h"
+#include "model/CPage.h"
 #include "model/CProject.h"
 #include "platform/Error.h"
 
@@ -39,6 +40,9 @@ class TProjectEditor {
     // Appends "New Page" with today's date to the column of menu item `item` and gives its
     // title; none when the column is full.
     std::optional<std::string> AddPage(int item);
+    // A new page of the project: "New Page" with today's date and an id of its own, its text
+    // Markdown when the project's design is Modern and as typed otherwise.
+    static TDPage NewPage(const TDProject& project);
 
     // Moves a menu item or a page one place up or down among its siblings. False, with
     // nothing written, when it is already first (up) or last (down).

@@ -3,11 +3,12 @@
 # Usage: scripts/install-deps.sh [build|test|browser|ui|style|package]...   (build is always included)
 set -eu
 
-# OpenSSL (FTPS), libssh (SFTP), libsecret (the desktop keyring) and libarchive (a project in
-# one file) are part of the core build; libpng and libwebp read and write PNG and WebP
-# pictures beside JPEG and GIF; ccache keeps what was compiled for the next build
-# (scripts/ccache-env.sh). libgit2 with zlib publishes to a Git branch.
-packages="g++ cmake ninja-build ccache pkg-config libpugixml-dev libjpeg62-turbo-dev libgif-dev libpng-dev libwebp-dev libssl-dev libssh-dev libsecret-1-dev libarchive-dev libgit2-dev zlib1g-dev"
+# OpenSSL (FTPS), libssh (SFTP), libsecret (the desktop keyring), libarchive (a project in
+# one file) and md4c (the parser of the pages' Markdown texts) are part of the core build;
+# libpng and libwebp read and write PNG and WebP pictures beside JPEG and GIF; ccache keeps
+# what was compiled for the next build (scripts/ccache-env.sh). libgit2 with zlib publishes
+# to a Git branch.
+packages="g++ cmake ninja-build ccache pkg-config libpugixml-dev libjpeg62-turbo-dev libgif-dev libpng-dev libwebp-dev libssl-dev libssh-dev libsecret-1-dev libarchive-dev libmd4c-dev libgit2-dev zlib1g-dev"
 for part in "$@"; do
     case "$part" in
     build) ;;

@@ -150,7 +150,7 @@ ui() {
 
 fuzz() {
     # The fuzz targets need clang's libFuzzer. Every target built (records, values, pictures,
-    # charsets, archive, generator, ftpreply) runs, with its seeds from tests/fuzz/seeds/NAME.
+    # charsets, archive, generator, markdown, ftpreply) runs, with its seeds from tests/fuzz/seeds/NAME.
     # shellcheck disable=SC2086
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF -DCORVANE_WERROR=ON \

@@ -856,9 +856,12 @@ void TFormMain::BuildWithStatus(const std::string& folderName) {
                                                  : QStringLiteral("Build failed"));
         throw;
     }
-    // Copies that failed stay named in the status bar until the next build.
-    const std::string failures =
+    // Copies that failed stay named in the status bar until the next build, and else the
+    // links and pictures of the Markdown texts that name nothing.
+    std::string failures =
         folderName.empty() ? std::string() : CopyFailureText(Workspace.LastBuild);
+    if (failures.empty() && !folderName.empty())
+        failures = TextProblemText(Workspace.LastBuild);
     if (!folderName.empty() && Workspace.LastBuild.Cancelled)
         StatusPanel1->setText(QStringLiteral("Build cancelled"));
     else if (failures.empty())

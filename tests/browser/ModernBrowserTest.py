@@ -18,9 +18,8 @@ column each); the three bundled templates with the sample's content; the sample 
 
 Every fault is reported as the file, the rule and the message. The first test builds the
 sample's Classic copy and proves that the checkers catch what Classic pages lack (a doctype,
-the language, a main landmark, a width for phones). The Modern sites are checked only when
-MODERN_PAGES below is True (or CORVANE_MODERN_CHECKS=1): until the Modern page writer is part
-of the build, a project with DESIGN "Modern" still gets Classic pages.
+the language, a main landmark, a width for phones). The Modern sites are checked whenever MODERN_PAGES below
+is True (CORVANE_MODERN_CHECKS=1 forces them in a build where it is not).
 
 The npm packages come from CORVANE_NODE_MODULES (the folder the test stage installs
 tests/browser/package.json into). The browser, the server and the rules for stopping them are
@@ -42,8 +41,8 @@ import xml.etree.ElementTree as ET
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import BrowserTest as base  # noqa: E402  (the browser, the server, the project helpers)
 
-# The one switch: True once the Modern page writer builds the pages of DESIGN "Modern".
-MODERN_PAGES = False
+# The one switch: the Modern page writer builds the pages of DESIGN "Modern".
+MODERN_PAGES = True
 
 WATCHDOG_SECONDS = 560  # ctest's TIMEOUT is a little longer
 BUILD_SECONDS = 60

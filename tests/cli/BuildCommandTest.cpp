@@ -198,8 +198,10 @@ TEST_F(BuildCommandTest, ASitemapWithoutADomainIsExplainedOnce) {
                   "/HTML/Default.htm\n"
                   "No sitemap was written: the domain \"http://\" (Page > Topic...) is not "
                   "an absolute http:// or https:// address\n");
+    // A new project's Modern pages: their style sheet, icon and "not found" page beside them.
     EXPECT_EQ(RegularFilesIn(Site + "/HTML"),
-              (std::set<std::string>{"Default.htm", "Page1.htm", "Page0.xml", "Page1.xml"}));
+              (std::set<std::string>{"404.html", "Default.htm", "Page1.htm", "Page0.xml",
+                                     "Page1.xml", "corvane.css", "icon.svg"}));
 
     {
         TDProject project(Site, Document);

@@ -70,6 +70,42 @@ TEST_F(CheckCommandTest, ReportsWhatTheProjectHoldsAndWhatIsMissing) {
     EXPECT_NE(run.Out.find(Site + "/Column2.Clm"), std::string::npos) << run.Out;
 }
 
+// Markdown texts: links to pages, downloads and pictures that are not there, and raw HTML
+// shown as text; a text as typed may hold HTML, and a page found by its id is no problem.
+TEST_F(CheckCommandTest, ReportsWhatMarkdownTextsNameThatIsNotThere) {
+    {
+        TDProject project(Site, Document);
+        project.AddMenuItem(false)->TITLE = "News";
+        project.HOTSPOT.FORMAT = "Markdown";
+        project.HOTSPOT.TEXT = "See [the old walk](page:gxne9999).";
+        TDColumn news(project.ColumnFile(0), Document);
+        TDPage* tour = news.AddPage();
+        tour->TITLE = "Spring tour";
+        tour->FORMAT = "Markdown";
+        tour->TEXT = "[here](page:frstpage) [gone](page:gxne9999) [list](download:List.pdf)#$D#$A"
+                     "![map](image:Map.gif) ![logo](image:Logo.gif) <b onclick=\"x\">hi</b>";
+        TDPage* typed = news.AddPage();
+        typed->TITLE = "Typed";
+        typed->ID = "frstpage";
+        typed->TEXT = "<b>typed</b> [gone](page:gxne9999)";
+        news.Save();
+        project.Save();
+        WriteFileBytes(project.ImagesPath() + "Logo.gif", "GIF89a");
+    }
+    TCliRun run = Check();
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_NE(run.Out.find("  2 pages in all columns\n"
+                           "  homepage: Default.htm, layout \"Topic on top menu on top\"\n"
+                           "  The hotspot links to a page that was removed.\n"
+                           "  Page 'Spring tour' links to a page that was removed.\n"
+                           "  Page 'Spring tour' links to a download that is missing: 'List.pdf'.\n"
+                           "  Page 'Spring tour' shows a picture that is missing: 'Map.gif'.\n"
+                           "  Page 'Spring tour' shows raw HTML as text: '<b onclick=\"x\">'.\n"),
+              std::string::npos)
+        << run.Out;
+    EXPECT_EQ(run.Out.find("everything the project names is in place"), std::string::npos);
+}
+
 // A homepage name that a build refuses fails the check too; names reach the terminal with
 // their control characters shown as "?".
 TEST_F(CheckCommandTest, AHomepageNameThatIsNoPlainFileNameFailsTheCheck) {

@@ -73,6 +73,11 @@ const char* const Cases[] = {
     "options-sitemap-and-feeds",
     "options-feeds-without-domain",
     "pictures-png-and-webp",
+    "markdown",
+    "markdown-latin1",
+    "markdown-modern",
+    "modern-site",
+    "modern-arabic",
 };
 
 // The day that pages without a date of their own get, and the date form they are shown in.

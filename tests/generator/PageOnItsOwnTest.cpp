@@ -48,6 +48,10 @@ const char* const Styles[] = {"Only title list",           "Title list with summ
                               "Pictures List (2 columns)", "Pictures List (3 columns)",
                               "Pictures List (4 columns)"};
 
+// Page ids: the last is never given to a page.
+const std::string PageIds[] = {"aaaaaaaa", "bbbbbbbb", "cccccccc", "dddddddd", "eeeeeeee",
+                               "ffffffff", "gggggggg", "hhhhhhhh", "kkkkkkkk"};
+
 const char* const Frames[] = {"Topic on top menu on top",     "Topic and menu on top",
                               "Menu on left foot on bottom",  "Menu on left foot on right",
                               "Topic on left foot on bottom", "Topic on left foot on right"};
@@ -117,7 +121,8 @@ class PageOnItsOwnTest : public ::testing::Test {
         Project->HOTSPOT.PICTURE = "Photo.jpg";
         Project->HOTSPOT.PICTURE_WIDTH = 900;
         Project->HOTSPOT.PICTURE_HEIGHT = 600;
-        Project->HOTSPOT.TEXT = Words(random, 6);
+        Project->HOTSPOT.TEXT = Words(random, 6) + " [t](page:" + PageIds[0] + ")";
+        Project->HOTSPOT.FORMAT = random.OneIn(2) ? "Markdown" : "";
         Project->OPTIONS.PAGE_TITLES = random.OneIn(2);
         Project->OPTIONS.FEEDS = random.OneIn(2);
         Project->OPTIONS.SITEMAP = random.OneIn(2);
@@ -153,6 +158,14 @@ class PageOnItsOwnTest : public ::testing::Test {
                     page.LINK = "Leaflet";
                     page.KIND = "Download";
                     page.URL = "Leaflet.pdf";
+                }
+                // Markdown texts linking to pages of any column (by id, also to one that is
+                // not there), to the download and to a picture.
+                page.ID = PageIds[static_cast<std::size_t>(random.Below(8))];
+                if (random.OneIn(2)) {
+                    page.FORMAT = "Markdown";
+                    page.TEXT += " [a](page:" + PageIds[static_cast<std::size_t>(random.Below(9))] +
+                                 ") [b](download:Leaflet.pdf) ![c](image:Photo.jpg)";
                 }
             }
             column.Save();

@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "model/CColumn.h"
 #include "model/ColumnInUse.h"
+#include "model/PageId.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 
@@ -107,6 +108,23 @@ TEST_F(ProjectEditorTest, AddsColumnsLinksAndPagesAndWritesThemAtOnce) {
     EXPECT_EQ(TProjectEditor(reopened).PageTitles(2), std::vector<std::string>{"New Page"});
     EXPECT_EQ(CurrentColumn, nullptr);
     EXPECT_FALSE(Document.Active());
+}
+
+// Every new page gets an id of its own; its text is Markdown in a Modern project only.
+TEST_F(ProjectEditorTest, NewPagesGetAnIdAndTheDesignsTextFormat) {
+    ASSERT_NE(Editor.AddColumn(), nullptr);
+    ASSERT_TRUE(Editor.AddPage(0));
+    Project.OPTIONS.DESIGN = "Modern";
+    ASSERT_TRUE(Editor.AddPage(0));
+    TColumnInUse column(Editor.ColumnFile(0), Document);
+    const TDPage& classic = column->Page(0);
+    const TDPage& modern = column->Page(1);
+    EXPECT_TRUE(IsPageId(classic.ID)) << classic.ID;
+    EXPECT_TRUE(IsPageId(modern.ID)) << modern.ID;
+    EXPECT_NE(classic.ID, modern.ID);
+    EXPECT_EQ(classic.FORMAT, "");
+    EXPECT_EQ(modern.FORMAT, "Markdown");
+    EXPECT_EQ(modern.TITLE, "New Page");
 }
 
 TEST_F(ProjectEditorTest, MovesAndRemovesItemsAndPages) {

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "generator/MarkdownTargets.h"
+#include "model/CProject.h"
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+// What a Markdown text's references to this site stand for in a build: "page:ID" is the
+// page's current file (or its column's listing when it has no file of its own), found by its
+// ID however the pages were moved; "download:NAME" and "image:NAME" are files of the
+// Downloads and Images folders, copied beside the pages as the pages' own are. A reference
+// that names nothing there is told in Problems, in the words of the build summary and the
+// check ("Page 'Spring tour' links to a page that was removed.").
+class TSiteTextTargets : public TMarkdownTargets {
+  public:
+    // Copying off: only looks (the check).
+    TSiteTextTargets(TDProject& project, bool copy);
+
+    // Who the next texts belong to, as the problems name it: "Page 'Spring tour'", "The hotspot".
+    void SetOwner(std::string owner) { FOwner = std::move(owner); }
+
+    std::string SiteLink(std::string_view kind, std::string_view name) override;
+    bool Picture(std::string_view name, std::string_view alt, std::string_view title,
+                 std::string& html) override;
+
+    // The problems found so far, each once, in the order found.
+    const std::vector<std::string>& Problems() const { return FProblems; }
+
+    // The file (and anchor) of every page that has an ID, by its ID: read from every column
+    // document of the project; a column that cannot be read gives none.
+    static std::unordered_map<std::string, std::string> ReadPageFiles(const TDProject& project);
+
+  private:
+    const std::unordered_map<std::string, std::string>& PageFiles();
+    // Tells FOwner + what, and after a what that ends in ": " the name in quotes and a full stop.
+    void Problem(std::string_view what, std::string_view name);
+
+    TDProject& FProject;
+    bool FCopy;
+    std::string FOwner;
+    std::vector<std::string> FProblems;
+    // Outside a build, where the build state keeps none.
+    std::unordered_map<std::string, std::string> FPageFiles;
+    bool FPageFilesRead = false;
+};

@@ -1,0 +1,127 @@
+// The texts of pages and the hotspot: written as typed, or rendered from Markdown.
+
+#include "generator/BuildState.h"
+#include "generator/Generator.h"
+#include "generator/MarkdownRenderer.h"
+#include "generator/SiteTextTargets.h"
+#include "generator/TextPieces.h"
+#include "generator/modern/ModernPage.h"
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+#include <utility>
+
+using namespace TextPieces;
+
+namespace {
+
+// Renders a Markdown text into the page and tells the build what of it names nothing.
+void WriteMarkdown(TDProject& project, std::string_view text, std::string owner, int firstHeading) {
+    TSiteTextTargets targets(project, true);
+    targets.SetOwner(std::move(owner));
+    TMarkdownRenderer::TLayout layout;
+    layout.FirstHeading = firstHeading;
+    // The modern pages carry no presentational attributes.
+    layout.AlignByClass = project.OPTIONS.IsModern();
+    project.Output.Write(TMarkdownRenderer(targets, layout).Html(text));
+    TBuildState* state = project.BuildState;
+    if (!state)
+        return;
+    for (const std::string& problem : targets.Problems()) {
+        // Each once, though the text shows on its listing and on its own page.
+        if (std::find(state->Notes.begin(), state->Notes.end(), problem) != state->Notes.end())
+            continue;
+        state->Notes.push_back(problem);
+        if (state->TextProblems++ == 0)
+            state->FirstTextProblem = problem;
+    }
+}
+
+// The byte length of the first limit characters of text (all of it when shorter).
+std::size_t PrefixBytes(std::string_view text, std::size_t limit) {
+    std::size_t bytes = 0;
+    for (std::size_t count = 0; bytes < text.size() && count < limit; ++count)
+        bytes += CharLength(text, bytes);
+    return bytes;
+}
+
+} // namespace
+
+void WritePageText(TDProject& project, const TDPage& page, int firstHeading) {
+    if (!page.IsMarkdown()) {
+        WriteWithBreaks(project.Output, page.TEXT);
+        return;
+    }
+    std::string owner = "Page '";
+    owner += page.TITLE;
+    owner += '\'';
+    WriteMarkdown(project, page.TEXT, std::move(owner), firstHeading);
+}
+
+void WriteHotspotText(TDProject& project, int firstHeading) {
+    const TDHotspot& hotspot = project.HOTSPOT;
+    if (!hotspot.IsMarkdown()) {
+        WriteWithBreaks(project.Output, hotspot.TEXT);
+        return;
+    }
+    WriteMarkdown(project, hotspot.TEXT, "The hotspot", firstHeading);
+}
+
+TTextSummary MarkdownSummary(std::string_view storedText, std::size_t limit) {
+    const std::string plain = TMarkdownRenderer::PlainText(storedText);
+    TTextSummary summary;
+    std::size_t end = PrefixBytes(plain, limit);
+    if (end < plain.size()) {
+        summary.Cut = true;
+        // At a blank: the limit fell between two words, or the last word before it ends there.
+        if (plain[end] != ' ') {
+            const std::size_t blank = plain.rfind(' ', end);
+            end = blank == std::string::npos ? 0 : blank;
+        }
+    }
+    summary.Html = HtmlEscaped(std::string_view(plain).substr(0, end));
+    return summary;
+}
+
+std::string MarkdownPlainStart(std::string_view storedText, std::size_t limit) {
+    std::string plain = TMarkdownRenderer::PlainText(storedText);
+    plain.resize(PrefixBytes(plain, limit));
+    return plain;
+}
+
+// The project tells a design which pictures it writes (the Modern design's srcset).
+void AppendTextPicture(TDProject& project, const TTextPicture& picture, std::string& html) {
+    if (project.OPTIONS.IsModern()) {
+        std::string tag =
+            TModernPage::Picture(project, picture.Name, picture.Natural.Width,
+                                 picture.Natural.Height, picture.Alt, 0, true, nullptr);
+        if (!picture.Title.empty())
+            tag.insert(tag.size() - 1, " title=\"" + picture.Title + "\"");
+        html += tag;
+        return;
+    }
+    html += "<img src=\"";
+    for (const char c : picture.File) {
+        if (c == ' ')
+            html += "%20";
+        else
+            html += HtmlEscaped(std::string_view(&c, 1));
+    }
+    html += "\" alt=\"";
+    html += picture.Alt;
+    html += '"';
+    if (!picture.Title.empty()) {
+        html += " title=\"";
+        html += picture.Title;
+        html += '"';
+    }
+    if (picture.Size.Width > 0 && picture.Size.Height > 0) {
+        html += " width=\"";
+        html += std::to_string(picture.Size.Width);
+        html += "\" height=\"";
+        html += std::to_string(picture.Size.Height);
+        html += '"';
+    }
+    html += '>';
+}

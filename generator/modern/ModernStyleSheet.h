@@ -1,0 +1,27 @@
+#pragma once
+
+// The one style sheet of a modern site, corvane.css, written from the records: colours as
+// custom properties (light and dark), the frame layout as a grid on wide screens, sizes,
+// fonts, and the rules for narrow screens and for print.
+
+#include "model/CProject.h"
+
+#include <string>
+
+// The style sheet's file name beside the pages.
+inline constexpr const char* ModernStyleSheetName = "corvane.css";
+
+class TModernStyleSheet {
+  public:
+    explicit TModernStyleSheet(const TDProject& project) : FProject(project) {}
+    // The whole style sheet, CR LF after each line.
+    std::string Text() const;
+    // The rules that place the regions on wide screens for the frame layout.
+    std::string LayoutRules() const;
+
+  private:
+    const TDProject& FProject;
+};
+
+// Points as rem of a 16-pixel root, never below minimum: "1.125rem".
+std::string PointsAsRem(int points, double minimum);
