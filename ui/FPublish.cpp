@@ -215,7 +215,6 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     CheckBoxProxy->setObjectName(QStringLiteral("CheckBoxProxy"));
     EditProxy = Edit(this, "EditProxy", 128);
     EditProxyPort = PortEdit(this, "EditProxyPort");
-    EditFolder = Edit(this, "EditFolder", 128);
     EditRepository = Edit(this, "EditRepository", 512);
     EditRepository->setAccessibleDescription(
         QStringLiteral("The repository's address: https://, ssh://, user@host:path or a folder"));
@@ -229,6 +228,8 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
                        "or main"));
     EditAuthorName = Edit(this, "EditAuthorName", 128);
     EditAuthorEmail = Edit(this, "EditAuthorEmail", 128);
+    // Made after the repository's fields, below which it stands: the tab order follows.
+    EditFolder = Edit(this, "EditFolder", 128);
     ListViewFile = new QTreeWidget(this);
     ListViewFile->setObjectName(QStringLiteral("ListViewFile"));
     ListViewFile->setColumnCount(3);
