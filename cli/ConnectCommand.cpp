@@ -27,10 +27,13 @@
 namespace {
 
 TConnectionTest* InterruptedTest = nullptr;
+TSitePublisher* InterruptedPublisher = nullptr;
 
 extern "C" void CancelTestOnInterrupt(int) {
     if (InterruptedTest)
         InterruptedTest->Cancel();
+    if (InterruptedPublisher)
+        InterruptedPublisher->Cancel();
     std::signal(SIGINT, SIG_DFL);
 }
 
@@ -58,7 +61,12 @@ int RunConnect(const std::vector<std::string>& args) {
         std::fputs("corvane-cli: Need FTP server.\n", stderr);
         return 1;
     }
-    if (!uses(TTargetSetting::Host) && TrimBlanks(record.FOLDER).empty()) {
+    const bool usesRepository = target && target->UsesSetting(TTargetSetting::Repository);
+    if (usesRepository && TrimBlanks(record.REPOSITORY).empty()) {
+        std::fprintf(stderr, "corvane-cli: %s\n", TPublishRun::NeedRepositoryMessage);
+        return 1;
+    }
+    if (!uses(TTargetSetting::Host) && !usesRepository && TrimBlanks(record.FOLDER).empty()) {
         std::fprintf(stderr, "corvane-cli: %s\n", TPublishRun::NeedFolderMessage);
         return 1;
     }
@@ -73,10 +81,10 @@ int RunConnect(const std::vector<std::string>& args) {
         settings.Trusted = NormalFingerprint(line.Value("--trust"));
     // The password as publish finds it: the keyring's, else the project's, else
     // CORVANE_PASSWORD, else asked on the terminal; never shown.
-    if (uses(TTargetSetting::Password) && !TrimBlanks(record.USER_NAME).empty()) {
+    if (const TKeyringKey key = KeyringKeyOf(record);
+        uses(TTargetSetting::Password) && !TrimBlanks(key.User).empty()) {
         TKeyring keyring;
-        settings.Password =
-            FindPublishPassword(KeyringKeyOf(record), record.PASSWORD, keyring).Password;
+        settings.Password = FindPublishPassword(key, record.PASSWORD, keyring).Password;
     }
 
     if (target && target->MakePublisher) {
@@ -85,11 +93,26 @@ int RunConnect(const std::vector<std::string>& args) {
             publisher->OnLog = [](const std::string& text) {
                 std::fprintf(stderr, "%s\n", ControlCharactersShown(text).c_str());
             };
-        const TConnectionReport report = publisher->Test();
+        TConnectionReport report;
+        {
+            InterruptedPublisher = publisher.get();
+            struct sigaction action {
+            }, before{};
+            action.sa_handler = CancelTestOnInterrupt;
+            sigemptyset(&action.sa_mask);
+            ::sigaction(SIGINT, &action, &before);
+            report = publisher->Test();
+            ::sigaction(SIGINT, &before, nullptr);
+            InterruptedPublisher = nullptr;
+        }
         for (const std::string& text : report.Lines)
             std::printf("%s\n", ControlCharactersShown(text).c_str());
         if (report.Works)
             std::printf("Everything works.\n");
+        else if (report.Failure == TTransportFailure::NotTrusted && !report.Fingerprint.empty())
+            std::printf("To trust exactly this certificate or host key: corvane-cli connect (or "
+                        "publish) with --trust %s\n",
+                        report.Fingerprint.c_str());
         return report.Works ? 0 : 1;
     }
     TConnectionTest test(settings, record.FOLDER);

@@ -177,14 +177,17 @@ class TConsoleView : public TPublishView {
     bool FRunning = false; // between the confirmation and the end of the run
 };
 
-// The run that Ctrl+C cancels while it goes on.
+// The run, or the whole-site publisher, that Ctrl+C cancels while it goes on.
 TPublishRun* InterruptedRun = nullptr;
+TSitePublisher* InterruptedPublisher = nullptr;
 
 extern "C" void CancelOnInterrupt(int) {
     // Both are safe in a signal handler: atomic stores and loads, and signal(2). A second
     // Ctrl+C ends the program as usual.
     if (InterruptedRun)
         InterruptedRun->Cancel();
+    if (InterruptedPublisher)
+        InterruptedPublisher->Cancel();
     std::signal(SIGINT, SIG_DFL);
 }
 
@@ -192,8 +195,11 @@ extern "C" void CancelOnInterrupt(int) {
 // instead of killing the program, for as long as this lives.
 class TCancelOnInterrupt {
   public:
-    explicit TCancelOnInterrupt(TPublishRun& run) {
-        InterruptedRun = &run;
+    explicit TCancelOnInterrupt(TPublishRun& run) : TCancelOnInterrupt() { InterruptedRun = &run; }
+    explicit TCancelOnInterrupt(TSitePublisher& publisher) : TCancelOnInterrupt() {
+        InterruptedPublisher = &publisher;
+    }
+    TCancelOnInterrupt() {
         struct sigaction action {};
         action.sa_handler = CancelOnInterrupt;
         sigemptyset(&action.sa_mask);
@@ -203,6 +209,7 @@ class TCancelOnInterrupt {
     ~TCancelOnInterrupt() {
         ::sigaction(SIGINT, &FBefore, nullptr);
         InterruptedRun = nullptr;
+        InterruptedPublisher = nullptr;
     }
     TCancelOnInterrupt(const TCancelOnInterrupt&) = delete;
     TCancelOnInterrupt& operator=(const TCancelOnInterrupt&) = delete;
@@ -210,6 +217,52 @@ class TCancelOnInterrupt {
   private:
     struct sigaction FBefore {};
 };
+
+// --dry-run for a target that publishes the whole site at once: what its publish would change,
+// one line a file, and its summary; the place is read, never changed.
+int CompareWhole(const TPublishTarget& target, const TDPublish& record, const TPublishRun& run,
+                 const std::string& siteFolder, bool verbose) {
+    try {
+        TTransportSettings settings = TransportSettingsOf(record, 30000);
+        settings.Password = run.Password.value_or(record.PASSWORD);
+        settings.Trusted = run.Typed.Trusted;
+        std::unique_ptr<TSitePublisher> publisher = target.MakePublisher(record, settings);
+        if (verbose)
+            publisher->OnLog = [](const std::string& text) {
+                std::fprintf(stderr, "%s\n", Shown(text).c_str());
+            };
+        std::optional<TSiteChanges> compared;
+        {
+            TCancelOnInterrupt interrupt(*publisher);
+            compared = publisher->Compare(siteFolder);
+        }
+        if (!compared) {
+            std::fprintf(stderr, "corvane-cli: %s cannot tell what a publish would change\n",
+                         target.Name);
+            return 1;
+        }
+        const TSiteChanges& changes = *compared;
+        if (!changes.Note.empty())
+            std::fprintf(stderr, "%s\n", Shown(changes.Note).c_str());
+        for (const TSiteChange& change : changes.Changes)
+            std::printf("  %-8s %s\n", change.Kind.c_str(), Shown(change.Name).c_str());
+        std::printf("%s%s\n", Shown(changes.Summary).c_str(),
+                    changes.Changes.empty() ? "" : " (nothing published: --dry-run)");
+        return 0;
+    } catch (const TTransportError& e) {
+        if (verbose)
+            std::fprintf(stderr, "%s\n", Shown(e.what()).c_str());
+        std::fprintf(stderr, "corvane-cli: %s\n", Shown(e.Reason()).c_str());
+        if (e.Kind() == TTransportFailure::NotTrusted && !e.Fingerprint().empty())
+            std::fprintf(stderr,
+                         "corvane-cli: to trust exactly this certificate or host key, run again "
+                         "with --trust %s\n",
+                         e.Fingerprint().c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "corvane-cli: %s\n", Shown(e.what()).c_str());
+    }
+    return 1;
+}
 
 } // namespace
 
@@ -279,12 +332,10 @@ int RunPublish(const std::vector<std::string>& args) {
     // or a user.
     const TPublishTarget* target = FindPublishTarget(settings.PROTOCOL);
     const bool usesPassword = !target || target->UsesSetting(TTargetSetting::Password);
-    if (usesPassword && !TrimBlanks(settings.FTP_SERVER).empty() &&
-        !TrimBlanks(settings.USER_NAME).empty()) {
+    const TKeyringKey key = KeyringKeyOf(settings);
+    if (usesPassword && !TrimBlanks(key.Host).empty() && !TrimBlanks(key.User).empty()) {
         TKeyring keyring;
-        TPublishPassword password = FindPublishPassword(
-            {settings.PROTOCOL, settings.FTP_SERVER, settings.FTP_PORT, settings.USER_NAME},
-            settings.PASSWORD, keyring);
+        TPublishPassword password = FindPublishPassword(key, settings.PASSWORD, keyring);
         if (verbose && !password.KeyringReason.empty())
             view.Line("Keyring: " + password.KeyringReason);
         run.Password = std::move(password.Password);
@@ -295,6 +346,8 @@ int RunPublish(const std::vector<std::string>& args) {
         for (const TPublishRow& row : run.Rows)
             std::fprintf(stderr, "  %s (%s)\n", Shown(row.Name).c_str(), row.Size.c_str());
 
+    if (dryRun && target && target->MakePublisher)
+        return CompareWhole(*target, settings, run, project->HTMLPath(), verbose);
     if (dryRun) {
         // What a run would send and delete; the server is read, never changed.
         if (!settings.SYNC) {
@@ -333,6 +386,10 @@ int RunPublish(const std::vector<std::string>& args) {
     view.End();
     switch (outcome) {
     case TPublishOutcome::Finished: {
+        if (target && target->MakePublisher) {
+            std::printf("%s\n", Shown(run.PublisherSummary).c_str());
+            return 0;
+        }
         if (settings.SYNC) {
             const TSyncTotals& totals = run.LastTotals;
             std::printf("Uploaded %d file%s (%lld bytes), deleted %d, %d unchanged in %.1f s\n",

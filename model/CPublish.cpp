@@ -22,6 +22,10 @@ TDPublish::TDPublish(TXmlElement element) {
     ReadInteger(element, "JOBS", JOBS);
     ReadText(element, "PROJECT_ID", PROJECT_ID);
     ReadText(element, "LAST_PUBLISHED", LAST_PUBLISHED);
+    ReadText(element, "REPOSITORY", REPOSITORY);
+    ReadText(element, "BRANCH", BRANCH);
+    ReadText(element, "AUTHOR_NAME", AUTHOR_NAME);
+    ReadText(element, "AUTHOR_EMAIL", AUTHOR_EMAIL);
     JOBS = std::clamp(JOBS, MinJobs, MaxJobs);
 }
 
@@ -48,4 +52,12 @@ void TDPublish::Save(TXmlElement element) const {
         WriteText(element, "PROJECT_ID", PROJECT_ID);
     if (!LAST_PUBLISHED.empty())
         WriteText(element, "LAST_PUBLISHED", LAST_PUBLISHED);
+    if (!REPOSITORY.empty())
+        WriteText(element, "REPOSITORY", REPOSITORY);
+    if (BRANCH != DefaultBranch)
+        WriteText(element, "BRANCH", BRANCH);
+    if (!AUTHOR_NAME.empty())
+        WriteText(element, "AUTHOR_NAME", AUTHOR_NAME);
+    if (!AUTHOR_EMAIL.empty())
+        WriteText(element, "AUTHOR_EMAIL", AUTHOR_EMAIL);
 }

@@ -20,7 +20,7 @@ class TDPublish {
     std::int32_t FTP_PORT = 0;
     std::int32_t PROXY_PORT = 0;
     bool USE_PROXY = false;
-    // How the site reaches the server: "FTP", "FTPS" or "SFTP".
+    // How the site reaches the server: "FTP", "FTPS", "SFTP" or "Git".
     std::string PROTOCOL = "FTP";
     // Passive data connections (FTP and FTPS). Set for a new project; a document whose
     // PUBLISH element has no PASSIVE child keeps the active exchange.
@@ -42,6 +42,17 @@ class TDPublish {
     // "TIME PLACE" (the manifest's time, "2026-12-10T02:45:40Z"; the place as
     // "PROTOCOL://USER@HOST:PORT/FOLDER"). Empty before the first synchronising publish.
     std::string LAST_PUBLISHED;
+    // Git: the repository ("https://", "http://", "ssh://", "user@host:path" or a local
+    // folder), the branch that receives the site, and the author of its commits. FOLDER is
+    // the folder inside the branch; USER_NAME and PASSWORD the user and token of HTTPS.
+    // Each is written only when set, so a project that never published to Git keeps its
+    // document; a missing BRANCH is DefaultBranch.
+    std::string REPOSITORY;
+    std::string BRANCH = DefaultBranch;
+    std::string AUTHOR_NAME;
+    std::string AUTHOR_EMAIL;
+
+    static constexpr const char* DefaultBranch = "gh-pages";
 
     static constexpr std::int32_t MinJobs = 1;
     static constexpr std::int32_t MaxJobs = 8;

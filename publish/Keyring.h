@@ -10,7 +10,7 @@
 
 // Where one password is kept: the attributes of its keyring item.
 struct TKeyringKey {
-    std::string Protocol; // "FTP", "FTPS" or "SFTP", as PUBLISH's PROTOCOL holds it
+    std::string Protocol; // "FTP", "FTPS", "SFTP" or "Git", as PUBLISH's PROTOCOL holds it
     std::string Host;
     std::int32_t Port = 0;
     std::string User;

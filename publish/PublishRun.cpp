@@ -185,13 +185,22 @@ bool TPublishRun::TestConnection() {
     typed.PROTOCOL = Typed.Protocol;
     typed.PASSIVE = Typed.Passive;
     typed.TRUSTED = Typed.Trusted;
+    typed.REPOSITORY = Typed.Repository;
+    typed.BRANCH = Typed.Branch;
+    typed.AUTHOR_NAME = Typed.AuthorName;
+    typed.AUTHOR_EMAIL = Typed.AuthorEmail;
     const TPublishTarget* target = TargetOf(typed.PROTOCOL);
     const bool usesHost = !target || target->UsesSetting(TTargetSetting::Host);
+    const bool usesRepository = target && target->UsesSetting(TTargetSetting::Repository);
     if (usesHost && TrimBlanks(typed.FTP_SERVER).empty()) {
         Tell("Need FTP server.", TPublishField::Server);
         return false;
     }
-    if (!usesHost && TrimBlanks(typed.FOLDER).empty()) {
+    if (usesRepository && TrimBlanks(typed.REPOSITORY).empty()) {
+        Tell(NeedRepositoryMessage, TPublishField::Repository);
+        return false;
+    }
+    if (!usesHost && !usesRepository && TrimBlanks(typed.FOLDER).empty()) {
         Tell(NeedFolderMessage, TPublishField::Folder);
         return false;
     }
@@ -211,20 +220,21 @@ bool TPublishRun::TestConnection() {
     SetStatus("Test Connection...");
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (target && target->MakePublisher) {
+            typed.TRUSTED = settings.Trusted;
             LastReport = TestPublisher(*target, typed, settings);
-            break;
+        } else {
+            TConnectionTest test(settings, typed.FOLDER);
+            test.TransportMaker = TransportMaker;
+            test.OnLog = [this](const std::string& line) {
+                if (OnLog)
+                    OnLog(line);
+            };
+            FActiveTest = &test;
+            if (FCancelled)
+                test.Cancel();
+            LastReport = test.Run();
+            FActiveTest = nullptr;
         }
-        TConnectionTest test(settings, typed.FOLDER);
-        test.TransportMaker = TransportMaker;
-        test.OnLog = [this](const std::string& line) {
-            if (OnLog)
-                OnLog(line);
-        };
-        FActiveTest = &test;
-        if (FCancelled)
-            test.Cancel();
-        LastReport = test.Run();
-        FActiveTest = nullptr;
         if (attempt > 0 || LastReport.Failure != TTransportFailure::NotTrusted ||
             LastReport.Fingerprint.empty() || FCancelled)
             break;
@@ -309,6 +319,9 @@ void TPublishRun::Tell(const std::string& message, TPublishField focus) {
 }
 
 TKeyringKey KeyringKeyOf(const TDPublish& record) {
+    if (const TPublishTarget* target = FindPublishTarget(record.PROTOCOL);
+        target && target->KeyringKey)
+        return target->KeyringKey(record);
     return {record.PROTOCOL, record.FTP_SERVER, record.FTP_PORT, record.USER_NAME};
 }
 
@@ -338,6 +351,10 @@ void TPublishRun::Show() {
     Typed.Sync = record.SYNC;
     Typed.Jobs = record.JOBS;
     Typed.Trusted = record.TRUSTED;
+    Typed.Repository = record.REPOSITORY;
+    Typed.Branch = record.BRANCH;
+    Typed.AuthorName = record.AUTHOR_NAME;
+    Typed.AuthorEmail = record.AUTHOR_EMAIL;
     // A new showing compares anew.
     if (FSync)
         FOldSyncs.push_back(std::move(FSync));
@@ -407,6 +424,10 @@ bool TPublishRun::Store() {
     record.PASSWORD = Typed.Password;
     record.USE_PROXY = Typed.UseProxy;
     record.PROTOCOL = Typed.Protocol;
+    record.REPOSITORY = Typed.Repository;
+    record.BRANCH = Typed.Branch;
+    record.AUTHOR_NAME = Typed.AuthorName;
+    record.AUTHOR_EMAIL = Typed.AuthorEmail;
     const TPublishTarget* target = TargetOf(record.PROTOCOL);
     if (target && !target->UsesSetting(TTargetSetting::Password)) {
         // A target without a password (a folder on this machine) leaves the stored one and
@@ -471,11 +492,16 @@ bool TPublishRun::CheckedSettings(std::string& password) {
         Tell("Need FTP server.", TPublishField::Server);
         return false;
     }
-    if (uses(TTargetSetting::User) && TrimBlanks(record.USER_NAME).empty()) {
+    const bool usesRepository = target && target->UsesSetting(TTargetSetting::Repository);
+    if (usesRepository && TrimBlanks(record.REPOSITORY).empty()) {
+        Tell(NeedRepositoryMessage, TPublishField::Repository);
+        return false;
+    }
+    if (uses(TTargetSetting::User) && !usesRepository && TrimBlanks(record.USER_NAME).empty()) {
         Tell("Need user name.", TPublishField::User);
         return false;
     }
-    if (!uses(TTargetSetting::Host) && TrimBlanks(record.FOLDER).empty()) {
+    if (!uses(TTargetSetting::Host) && !usesRepository && TrimBlanks(record.FOLDER).empty()) {
         Tell(NeedFolderMessage, TPublishField::Folder);
         return false;
     }
@@ -615,25 +641,71 @@ TConnectionReport TPublishRun::TestPublisher(const TPublishTarget& target, const
     return report;
 }
 
+bool TPublishRun::ShowChanges(TSitePublisher& publisher) {
+    const std::optional<TSiteChanges> changes = publisher.Compare(FProject.HTMLPath());
+    if (!changes)
+        return false;
+    // Those of an earlier comparison in this showing go.
+    std::erase_if(Rows, [](const TPublishRow& row) { return row.Kind == "Delete"; });
+    for (TPublishRow& row : Rows) {
+        row.Kind = "Unchanged";
+        for (const TSiteChange& change : changes->Changes)
+            if (change.Name == row.Name && change.Kind != "Removed")
+                row.Kind = change.Kind;
+        row.Ticked = row.Kind != "Unchanged";
+    }
+    for (const TSiteChange& change : changes->Changes)
+        if (change.Kind == "Removed")
+            Rows.push_back({change.Name, PublishSizeText(change.Size), "", true, "Delete"});
+    PlanSummary =
+        changes->Note.empty() ? changes->Summary : changes->Note + "; " + changes->Summary;
+    FView.RowsChanged();
+    SetStatus(PlanSummary);
+    return true;
+}
+
 TPublishOutcome TPublishRun::PublishWhole(const TPublishTarget& target) {
-    if (!FView.Confirm("Publish your website?"))
-        return TPublishOutcome::Cancelled;
     SetButtons(false, false, false);
-    SetProgress(10);
     TPublisherTotals totals;
+    bool confirmed = false;
     try {
+        // The copy that publishes is named in what the publisher writes: an old project gets
+        // its id now.
+        if (!IsProjectId(FProject.PUBLISH.PROJECT_ID)) {
+            FProject.PUBLISH.PROJECT_ID = NewProjectId();
+            FProject.Save();
+        }
         FPublishers.push_back(target.MakePublisher(FProject.PUBLISH, Settings));
         TSitePublisher& publisher = *FPublishers.back();
         publisher.OnLog = OnLog;
         FActivePublisher = &publisher;
         if (FCancelled)
             publisher.Cancel();
-        totals = publisher.Publish(
-            FProject.HTMLPath(), [this](const std::string& text) { SetStatus(text); },
-            [this](int value) { SetProgress(value); });
+        // What the publish will change, in the list, before the question.
+        SetStatus("Comparing...");
+        ShowChanges(publisher);
+        confirmed = FView.Confirm("Publish your website?");
+        if (confirmed) {
+            SetProgress(10);
+            totals = publisher.Publish(
+                FProject.HTMLPath(), [this](const std::string& text) { SetStatus(text); },
+                [this](int value) { SetProgress(value); });
+        }
+    } catch (const TTransportError& e) {
+        totals.Succeeded = false;
+        totals.Cancelled = e.Kind() == TTransportFailure::Cancelled;
+        totals.Error = e.Reason();
+        confirmed = true;
     } catch (const std::exception& e) {
         totals.Succeeded = false;
         totals.Error = e.what();
+        confirmed = true;
+    }
+    if (!confirmed) {
+        FActivePublisher = nullptr;
+        SetStatus(PlanSummary);
+        SetButtons(true, true, true);
+        return TPublishOutcome::Cancelled;
     }
     FActivePublisher = nullptr;
     if (totals.Cancelled || FCancelled) {
@@ -646,11 +718,12 @@ TPublishOutcome TPublishRun::PublishWhole(const TPublishTarget& target) {
     }
     for (std::size_t i = 0; i < Rows.size(); ++i)
         if (Rows[i].Ticked) {
-            Rows[i].Status = SuccessStatus;
+            Rows[i].Status = Rows[i].Kind == "Delete" ? DeletedStatus : SuccessStatus;
             FView.RowChanged(static_cast<int>(i));
         }
     LastTotals.Uploaded = totals.Uploaded;
     LastTotals.Deleted = totals.Deleted;
+    PublisherSummary = totals.Summary;
     SetStatus("Finish!");
     SetProgress(100);
     SetButtons(false, true, true);

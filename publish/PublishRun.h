@@ -22,7 +22,17 @@
 
 // The settings a message is about (the window puts the focus on its control); Done: the run
 // finished and the window may be closed.
-enum class TPublishField { Server, Port, User, ProxyPort, Done, Password, Folder, Protocol };
+enum class TPublishField {
+    Server,
+    Port,
+    User,
+    ProxyPort,
+    Done,
+    Password,
+    Folder,
+    Protocol,
+    Repository
+};
 
 // What a run tells the one who shows it. Everything happens on the caller's thread, inside
 // Publish; each change is to be shown at once.
@@ -72,6 +82,11 @@ struct TTypedSettings {
     // Publish only what changed, over this many connections (1 to 8).
     bool Sync = true;
     int Jobs = 4;
+    // A repository's address, its branch and the commits' author (TTargetSetting::Repository).
+    std::string Repository = {};
+    std::string Branch = TDPublish::DefaultBranch;
+    std::string AuthorName = {};
+    std::string AuthorEmail = {};
 };
 
 // The settings with which a transport reaches the server of a publishing record (a port of 0
@@ -119,6 +134,7 @@ class TPublishRun {
     static constexpr const char* CancelledMessage = "Publishing cancelled.";
     // The message when a target that publishes into a folder has none set.
     static constexpr const char* NeedFolderMessage = "Need a folder.";
+    static constexpr const char* NeedRepositoryMessage = "Need a repository.";
 
     TPublishRun(TDProject& project, TPublishView& view);
 
@@ -160,6 +176,8 @@ class TPublishRun {
     int Failures = 0;
     // What the last synchronising run did.
     TSyncTotals LastTotals;
+    // What a whole-site publisher said it did (TPublisherTotals::Summary).
+    std::string PublisherSummary;
     // The synchronising run of this showing (null before Compare), for the tests and
     // corvane-cli.
     const TSyncRun* SyncRun() const { return FSync.get(); }
@@ -260,6 +278,9 @@ class TPublishRun {
     // The run of a target that publishes the whole site itself (TPublishTarget::MakePublisher),
     // and its connection test.
     TPublishOutcome PublishWhole(const TPublishTarget& target);
+    // The rows as publisher's comparison found them: each file's kind ("Unchanged" ones
+    // unticked), and a "Delete" row for each file it takes out; false when it cannot tell.
+    bool ShowChanges(TSitePublisher& publisher);
     TConnectionReport TestPublisher(const TPublishTarget& target, const TDPublish& record,
                                     const TTransportSettings& settings);
     void TickPlanFromRows();

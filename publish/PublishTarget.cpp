@@ -37,6 +37,10 @@ std::string PublishTargetNames(const char* lastJoin) {
     return names;
 }
 
+std::optional<TSiteChanges> TSitePublisher::Compare(const std::string&) {
+    return std::nullopt;
+}
+
 std::unique_ptr<TTransport> MakeTransport(const TTransportSettings& settings) {
     const TPublishTarget* target = FindPublishTarget(settings.Protocol);
     if (!target)

@@ -12,11 +12,13 @@
 
 #include "model/CPublish.h"
 #include "publish/ConnectionReport.h"
+#include "publish/Keyring.h"
 #include "publish/Transport.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,9 @@ enum class TTargetSetting : unsigned {
     Passive = 16, // PASSIVE
     Proxy = 32,   // USE_PROXY, PROXY_SERVER, PROXY_PORT
     Jobs = 64,    // JOBS: more than one connection at a time
+    // REPOSITORY, BRANCH, AUTHOR_NAME and AUTHOR_EMAIL: the place is a repository's address
+    // (FTP_SERVER is not used), and a user name is needed only where the address asks for one.
+    Repository = 128,
 };
 
 constexpr unsigned operator|(TTargetSetting a, TTargetSetting b) {
@@ -46,6 +51,26 @@ struct TPublisherTotals {
     int Deleted = 0;
     // What went wrong, in plain words; empty when it succeeded.
     std::string Error;
+    // What was done, in one line ("Publish from Corvane: 3 changed, 1 removed (commit ...)").
+    std::string Summary;
+};
+
+// One file that a publish would change.
+struct TSiteChange {
+    std::string Name;
+    // "New", "Changed" or "Removed".
+    std::string Kind;
+    std::int64_t Size = 0;
+};
+
+// What a publish would change, worked out without changing anything.
+struct TSiteChanges {
+    // The site's files first, then the removals.
+    std::vector<TSiteChange> Changes;
+    // One line: what the publish would do ("N changed, M removed").
+    std::string Summary;
+    // Something the owner should know (what could not be read); empty for nothing.
+    std::string Note;
 };
 
 // A target that publishes the site as one run of its own rather than file by file.
@@ -59,6 +84,9 @@ class TSitePublisher {
     virtual TPublisherTotals Publish(const std::string& siteFolder,
                                      const std::function<void(const std::string&)>& status,
                                      const std::function<void(int)>& progress) = 0;
+    // What Publish(siteFolder) would change; reads the place, changes nothing. None when the
+    // target cannot tell.
+    virtual std::optional<TSiteChanges> Compare(const std::string& siteFolder);
     // Ends the run or test under way (any thread, a signal handler): atomics only.
     virtual void Cancel() noexcept = 0;
     // Told every step for a verbose log; never a password.
@@ -87,6 +115,9 @@ struct TPublishTarget {
     // Whether a failure is worth another attempt on a fresh connection; none: a broken
     // connection or a time-out is.
     std::function<bool(const TTransportError&)> IsTransient;
+    // Where the keyring keeps the password of record; none: PROTOCOL, FTP_SERVER, FTP_PORT
+    // and USER_NAME.
+    std::function<TKeyringKey(const TDPublish&)> KeyringKey;
 
     bool UsesSetting(TTargetSetting setting) const {
         return (Uses & static_cast<unsigned>(setting)) != 0;

@@ -6,14 +6,16 @@ set -eu
 # OpenSSL (FTPS), libssh (SFTP), libsecret (the desktop keyring), libarchive (a project in
 # one file) and md4c (the parser of the pages' Markdown texts) are part of the core build;
 # libpng and libwebp read and write PNG and WebP pictures beside JPEG and GIF; ccache keeps
-# what was compiled for the next build (scripts/ccache-env.sh).
-packages="g++ cmake ninja-build ccache pkg-config libpugixml-dev libjpeg62-turbo-dev libgif-dev libpng-dev libwebp-dev libssl-dev libssh-dev libsecret-1-dev libarchive-dev libmd4c-dev"
+# what was compiled for the next build (scripts/ccache-env.sh). libgit2 with zlib publishes
+# to a Git branch.
+packages="g++ cmake ninja-build ccache pkg-config libpugixml-dev libjpeg62-turbo-dev libgif-dev libpng-dev libwebp-dev libssl-dev libssh-dev libsecret-1-dev libarchive-dev libmd4c-dev libgit2-dev zlib1g-dev"
 for part in "$@"; do
     case "$part" in
     build) ;;
     # The publishing tests talk to real servers on 127.0.0.1: pyftpdlib (also with TLS),
-    # vsftpd, OpenSSH's sshd and a private gnome-keyring-daemon; lftp is the benchmark's yardstick.
-    test) packages="$packages libgtest-dev python3 python3-pyftpdlib python3-openssl clang libclang-rt-14-dev vsftpd openssh-server openssh-client gnome-keyring dbus-daemon dbus-bin libsecret-tools lftp openssl" ;;
+    # vsftpd, OpenSSH's sshd and a private gnome-keyring-daemon; lftp is the benchmark's yardstick;
+    # git serves the Git publish's repositories (http-backend, git-shell) and is its yardstick.
+    test) packages="$packages git libgtest-dev python3 python3-pyftpdlib python3-openssl clang libclang-rt-14-dev vsftpd openssh-server openssh-client gnome-keyring dbus-daemon dbus-bin libsecret-tools lftp openssl" ;;
     # The Modern pages are also checked by the Nu Html Checker (Java) and axe-core, which npm
     # installs into the build tree (tests/browser/package.json).
     browser) packages="$packages python3 chromium chromium-driver python3-selenium python3-feedparser default-jre-headless nodejs npm" ;;

@@ -151,6 +151,9 @@ class TFormPublish::TView : public TPublishView {
             case TPublishField::Protocol:
                 target = Form.ComboBoxProtocol;
                 break;
+            case TPublishField::Repository:
+                target = Form.EditRepository;
+                break;
             }
             if (target)
                 target->setFocus();
@@ -212,6 +215,20 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     CheckBoxProxy->setObjectName(QStringLiteral("CheckBoxProxy"));
     EditProxy = Edit(this, "EditProxy", 128);
     EditProxyPort = PortEdit(this, "EditProxyPort");
+    EditRepository = Edit(this, "EditRepository", 512);
+    EditRepository->setAccessibleDescription(
+        QStringLiteral("The repository's address: https://, ssh://, user@host:path or a folder"));
+    ComboBoxBranch = new QComboBox(this);
+    ComboBoxBranch->setObjectName(QStringLiteral("ComboBoxBranch"));
+    ComboBoxBranch->setEditable(true);
+    ComboBoxBranch->addItems(
+        {QStringLiteral("gh-pages"), QStringLiteral("pages"), QStringLiteral("main")});
+    ComboBoxBranch->setAccessibleDescription(
+        QStringLiteral("The branch that receives the site; the page hosts read gh-pages, pages "
+                       "or main"));
+    EditAuthorName = Edit(this, "EditAuthorName", 128);
+    EditAuthorEmail = Edit(this, "EditAuthorEmail", 128);
+    // Made after the repository's fields, below which it stands: the tab order follows.
     EditFolder = Edit(this, "EditFolder", 128);
     ListViewFile = new QTreeWidget(this);
     ListViewFile->setObjectName(QStringLiteral("ListViewFile"));
@@ -258,8 +275,12 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     grid->addWidget(CheckBoxProxy, 4, 1);
     row(5, 0, "Proxy Server:", EditProxy);
     row(5, 2, "Proxy Port:", EditProxyPort);
-    row(6, 0, "Sub Folder:", EditFolder);
-    LabelFolder = qobject_cast<QLabel*>(grid->itemAtPosition(6, 0)->widget());
+    row(6, 0, "Repository:", EditRepository);
+    row(6, 2, "Branch:", ComboBoxBranch);
+    row(7, 0, "Author Name:", EditAuthorName);
+    row(7, 2, "Author Email:", EditAuthorEmail);
+    row(8, 0, "Sub Folder:", EditFolder);
+    LabelFolder = qobject_cast<QLabel*>(grid->itemAtPosition(8, 0)->widget());
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(3, 1);
     auto* buttons = new QHBoxLayout;
@@ -367,6 +388,10 @@ void TFormPublish::RunToControls() {
     EditProxy->setText(QText(edits.ProxyServer));
     EditProxyPort->setText(QText(edits.ProxyPort));
     EditFolder->setText(QText(edits.Folder));
+    EditRepository->setText(QText(edits.Repository));
+    ComboBoxBranch->setCurrentText(QText(edits.Branch));
+    EditAuthorName->setText(QText(edits.AuthorName));
+    EditAuthorEmail->setText(QText(edits.AuthorEmail));
     ShowTarget();
 }
 
@@ -381,6 +406,12 @@ void TFormPublish::ShowTarget() {
     Show(EditUser, uses(TTargetSetting::User));
     Show(EditPassword, uses(TTargetSetting::Password));
     Show(CheckBoxPassive, uses(TTargetSetting::Passive));
+    // Only a target that names them uses a repository and its branch.
+    const bool repository = target && target->UsesSetting(TTargetSetting::Repository);
+    Show(EditRepository, repository);
+    Show(ComboBoxBranch, repository);
+    Show(EditAuthorName, repository);
+    Show(EditAuthorEmail, repository);
     CheckBoxProxy->setVisible(uses(TTargetSetting::Proxy));
     Show(EditProxy, uses(TTargetSetting::Proxy));
     Show(EditProxyPort, uses(TTargetSetting::Proxy));
@@ -410,6 +441,10 @@ void TFormPublish::ControlsToRun() {
     edits.ProxyServer = StdText(EditProxy->text());
     edits.ProxyPort = StdText(EditProxyPort->text());
     edits.Folder = StdText(EditFolder->text());
+    edits.Repository = StdText(EditRepository->text());
+    edits.Branch = StdText(ComboBoxBranch->currentText());
+    edits.AuthorName = StdText(EditAuthorName->text());
+    edits.AuthorEmail = StdText(EditAuthorEmail->text());
     for (std::size_t i = 0; i < FRun->Rows.size(); ++i) {
         const QTreeWidgetItem* item = ListViewFile->topLevelItem(static_cast<int>(i));
         FRun->Rows[i].Ticked = item && item->checkState(ColumnName) == Qt::Checked;

@@ -74,6 +74,12 @@ class TFormPublish : public QDialog {
     QLineEdit* EditProxy;
     QLineEdit* EditProxyPort;
     QLineEdit* EditFolder;
+    // A repository's address, its branch (typed, or one of the usual page branches) and the
+    // commits' author: shown for a target that uses them (TTargetSetting::Repository).
+    QLineEdit* EditRepository;
+    QComboBox* ComboBoxBranch;
+    QLineEdit* EditAuthorName;
+    QLineEdit* EditAuthorEmail;
     // The caption of EditFolder, the target's (TPublishTarget::FolderCaption).
     QLabel* LabelFolder = nullptr;
     QTreeWidget* ListViewFile;

@@ -21,6 +21,7 @@ const TPublishTarget& FolderTarget() {
                                        "Folder:",
                                        MakeFolderTransport,
                                        nullptr,
+                                       nullptr,
                                        nullptr};
     return target;
 }

@@ -25,7 +25,8 @@ const TPublishTarget& FtpTarget() {
                                        "Sub Folder:",
                                        MakeFtp,
                                        nullptr,
-                                       IsTransientReply};
+                                       IsTransientReply,
+                                       nullptr};
     return target;
 }
 
@@ -39,6 +40,7 @@ const TPublishTarget& FtpsTarget() {
                                        "Sub Folder:",
                                        MakeFtp,
                                        nullptr,
-                                       IsTransientReply};
+                                       IsTransientReply,
+                                       nullptr};
     return target;
 }

@@ -23,6 +23,7 @@ const TPublishTarget& SftpTarget() {
                                        "Sub Folder:",
                                        MakeSftp,
                                        nullptr,
-                                       TSftpTransport::IsTransientStatus};
+                                       TSftpTransport::IsTransientStatus,
+                                       nullptr};
     return target;
 }

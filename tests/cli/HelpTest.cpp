@@ -82,14 +82,14 @@ TEST_F(HelpTest, EachCommandHasItsOwnHelp) {
 TEST_F(HelpTest, TheTargetsAreListedWhereTheyAreUsed) {
     TCliRun run = Run({"help", "targets"});
     EXPECT_EQ(run.Status, 0);
-    for (const char* name : {"FTP ", "FTPS ", "SFTP ", "Folder "})
+    for (const char* name : {"FTP ", "FTPS ", "SFTP ", "Folder ", "Git "})
         EXPECT_NE(("\n" + run.Out).find(std::string("\n  ") + name), std::string::npos)
             << name << run.Out;
     for (const char* command : {"publish", "connect"})
         EXPECT_NE(CommandUsage(command).find("Targets (the project's protocol):\n" + run.Out),
                   std::string::npos)
             << command;
-    EXPECT_NE(ProgramUsage().find("(FTP, FTPS, SFTP or Folder)"), std::string::npos);
+    EXPECT_NE(ProgramUsage().find("(FTP, FTPS, SFTP, Folder or Git)"), std::string::npos);
 }
 
 TEST_F(HelpTest, AnUnknownOptionOrCommandGivesOneLineAndTheUsage) {

@@ -184,14 +184,17 @@ inline auto Fields(TDFoot& r) {
 
 inline auto Fields(TDPublish& r) {
     auto& [FTP_SERVER, USER_NAME, PASSWORD, PROXY_SERVER, FOLDER, FTP_PORT, PROXY_PORT, USE_PROXY,
-           PROTOCOL, PASSIVE, TRUSTED, SYNC, JOBS, PROJECT_ID, LAST_PUBLISHED] = r;
+           PROTOCOL, PASSIVE, TRUSTED, SYNC, JOBS, PROJECT_ID, LAST_PUBLISHED, REPOSITORY, BRANCH,
+           AUTHOR_NAME, AUTHOR_EMAIL] = r;
     return std::tuple(Field("FTP_SERVER", FTP_SERVER), Field("USER_NAME", USER_NAME),
                       Field("PASSWORD", PASSWORD), Field("PROXY_SERVER", PROXY_SERVER),
                       Field("FOLDER", FOLDER), Field("FTP_PORT", FTP_PORT),
                       Field("PROXY_PORT", PROXY_PORT), Field("USE_PROXY", USE_PROXY),
                       Field("PROTOCOL", PROTOCOL), Field("PASSIVE", PASSIVE),
                       Field("TRUSTED", TRUSTED), Field("SYNC", SYNC), Field("JOBS", JOBS),
-                      Field("PROJECT_ID", PROJECT_ID), Field("LAST_PUBLISHED", LAST_PUBLISHED));
+                      Field("PROJECT_ID", PROJECT_ID), Field("LAST_PUBLISHED", LAST_PUBLISHED),
+                      Field("REPOSITORY", REPOSITORY), Field("BRANCH", BRANCH),
+                      Field("AUTHOR_NAME", AUTHOR_NAME), Field("AUTHOR_EMAIL", AUTHOR_EMAIL));
 }
 
 inline auto Fields(TDOptions& r) {

@@ -303,6 +303,10 @@ template <> struct TRecordCase<TDPublish> {
         r.PROJECT_ID = "0123456789abcdef";
         r.LAST_PUBLISHED = "2026-12-10T02:45:40Z SFTP://miller@ftp.example.org:2121//www/site\n"
                            "2026-11-01T10:00:00Z FTP://miller@ftp.example.org:21/";
+        r.REPOSITORY = "git@example.org:miller/site.git";
+        r.BRANCH = "pages";
+        r.AUTHOR_NAME = "Ann Miller";
+        r.AUTHOR_EMAIL = "ann@example.org";
         return r;
     }
 };
@@ -622,6 +626,9 @@ TEST(Records, FlagDefaultsHoldOnlyWithoutAnElement) {
     // Nor has it published with a manifest that names the copy: no id, no time.
     EXPECT_EQ(p.PROJECT_ID, "");
     EXPECT_EQ(p.LAST_PUBLISHED, "");
+    // Nor has it a repository; its branch is the page hosts' usual one.
+    EXPECT_EQ(p.REPOSITORY, "");
+    EXPECT_EQ(p.BRANCH, "gh-pages");
     EXPECT_TRUE(TDPublish().PASSIVE);
     TFragment passive("<PUBLISH><PASSIVE>no</PASSIVE><PROTOCOL>FTPS</PROTOCOL></PUBLISH>");
     TDPublish q(passive.Element());

@@ -77,12 +77,12 @@ TEST_F(FolderTransportTest, TheRegistryKnowsItAndItsSettings) {
     EXPECT_FALSE(target->UsesSetting(TTargetSetting::Host));
     EXPECT_FALSE(target->UsesSetting(TTargetSetting::Port));
     EXPECT_FALSE(target->UsesSetting(TTargetSetting::Passive));
-    EXPECT_EQ(PublishTargetNames(), "FTP, FTPS, SFTP and Folder");
+    EXPECT_EQ(PublishTargetNames(), "FTP, FTPS, SFTP, Folder and Git");
     // A stored port of 0 is each target's default.
     TDPublish record;
     record.FTP_PORT = 0;
     for (const auto& [protocol, port] :
-         {std::pair{"FTP", 21}, {"FTPS", 21}, {"SFTP", 22}, {"Folder", 0}}) {
+         {std::pair{"FTP", 21}, {"FTPS", 21}, {"SFTP", 22}, {"Folder", 0}, {"Git", 0}}) {
         record.PROTOCOL = protocol;
         EXPECT_EQ(TransportSettingsOf(record, 1000).Port, port) << protocol;
     }

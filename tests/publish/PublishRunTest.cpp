@@ -50,8 +50,9 @@ class TRecordingView : public TPublishView {
                              (Run->CanClose ? "O" : "-") + (Run->CanCancel ? "C" : "-"));
     }
     void FocusControl(TPublishField control) override {
-        static const char* names[] = {"EditFTP",  "EditFTPPort",  "EditUser",   "EditProxyPort",
-                                      "ButtonOK", "EditPassword", "EditFolder", "ComboBoxProtocol"};
+        static const char* names[] = {"EditFTP",       "EditFTPPort",      "EditUser",
+                                      "EditProxyPort", "ButtonOK",         "EditPassword",
+                                      "EditFolder",    "ComboBoxProtocol", "EditRepository"};
         Events.push_back(std::string("focus ") + names[static_cast<int>(control)]);
     }
     void Message(const std::string& text) override { Events.push_back("message " + text); }
@@ -1063,7 +1064,7 @@ TEST_F(PublishRunTest, AnUnknownProtocolStopsTheRunBeforeConnecting) {
     Run->Typed.Protocol = "Gopher";
     EXPECT_EQ(Run->Publish(), TPublishOutcome::Stopped);
     EXPECT_EQ(View.Events, (TStrings{"message The protocol \"Gopher\" is not one of FTP, FTPS, "
-                                     "SFTP and Folder.",
+                                     "SFTP, Folder and Git.",
                                      "focus ComboBoxProtocol"}));
     EXPECT_EQ(Run->LastTransport(), nullptr);
     EXPECT_EQ(Stored().PROTOCOL, "Gopher"); // stored as typed, as every text is

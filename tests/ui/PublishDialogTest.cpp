@@ -6,11 +6,13 @@
 
 #include "app/Startup.h"
 #include "platform/Locale.h"
+#include "publish/ChildProcess.h"
 #include "publish/FakeFtpServer.h"
 #include "publish/Manifest.h"
 #include "publish/PublishRun.h"
 #include "publish/PyFtpdServer.h"
 #include "publish/RemoteLock.h"
+#include "publish/SshServer.h"
 #include "publish/TestCertificates.h"
 #include "ui/FMain.h"
 #include "ui/FPublish.h"
@@ -179,6 +181,7 @@ class TPublishDialogTest : public QObject {
     void okStoresAndCancelDoesNot();
     void theProtocolChoiceSetsPassiveModeAndThePort();
     void aFolderTargetShowsOnlyItsFolderAndPublishesIntoIt();
+    void aRepositoryTargetShowsItsFieldsAndPublishesACommit();
     void theSyncBoxAndTheConnectionsLoadAndStore();
     void testConnectionReportsWhatWorksInPlainWords();
     void anUntrustedCertificateIsPutToTheOwnerOnce();
@@ -240,7 +243,8 @@ void TPublishDialogTest::controlsAndShow() {
     QStringList protocols;
     for (int i = 0; i < f.Form.ComboBoxProtocol->count(); ++i)
         protocols << f.Form.ComboBoxProtocol->itemText(i);
-    QCOMPARE(protocols, QStringList({"FTP", "FTPS (TLS)", "SFTP", "Folder on this computer"}));
+    QCOMPARE(protocols, QStringList({"FTP", "FTPS (TLS)", "SFTP", "Folder on this computer",
+                                     "Git repository"}));
     QCOMPARE(f.Form.ComboBoxProtocol->currentText(), QStringLiteral("FTP"));
     QCOMPARE(f.Form.CheckBoxPassive->text(), QStringLiteral("Passive mode"));
     QVERIFY(f.Form.CheckBoxPassive->isChecked() && f.Form.CheckBoxPassive->isEnabled());
@@ -569,6 +573,94 @@ void TPublishDialogTest::aFolderTargetShowsOnlyItsFolderAndPublishesIntoIt() {
         QVERIFY(!control->isHidden());
     QCOMPARE(f.Form.LabelFolder->text(), QStringLiteral("Sub Folder:"));
     QCOMPARE(f.Form.EditFTPPort->text(), QStringLiteral("22"));
+}
+
+void TPublishDialogTest::aRepositoryTargetShowsItsFieldsAndPublishesACommit() {
+    TFixture f;
+    const std::string bare = f.Temp / "site.git";
+    if (RunProcess({"git", "init", "-q", "--bare", bare}, "", 20000).ExitCode != 0)
+        QSKIP("git is not installed");
+    const auto git = [&bare](std::vector<std::string> args) {
+        args.insert(args.begin(), {"git", "--git-dir", bare});
+        return RunProcess(args, "", 20000).Out;
+    };
+    TScopedEnvironment cache("XDG_CACHE_HOME", (f.Temp / "cache").c_str());
+    f.Record().PROJECT_ID.clear(); // a project from before the ids
+    f.Show();
+    QWidget* repositoryControls[] = {f.Form.EditRepository, f.Form.ComboBoxBranch,
+                                     f.Form.EditAuthorName, f.Form.EditAuthorEmail};
+    for (QWidget* control : repositoryControls)
+        QVERIFY2(control->isHidden(), qPrintable(control->objectName()));
+    f.Form.ComboBoxProtocol->setCurrentIndex(
+        f.Form.ComboBoxProtocol->findText(QStringLiteral("Git repository")));
+    for (QWidget* control : repositoryControls)
+        QVERIFY2(!control->isHidden(), qPrintable(control->objectName()));
+    QWidget* serverControls[] = {f.Form.EditFTP,       f.Form.EditFTPPort,  f.Form.CheckBoxPassive,
+                                 f.Form.CheckBoxProxy, f.Form.CheckBoxSync, f.Form.SpinBoxJobs};
+    for (QWidget* control : serverControls)
+        QVERIFY2(control->isHidden(), qPrintable(control->objectName()));
+    // A user and a token, for an HTTPS address that asks for them.
+    QVERIFY(!f.Form.EditUser->isHidden() && !f.Form.EditPassword->isHidden());
+    QStringList branches;
+    for (int i = 0; i < f.Form.ComboBoxBranch->count(); ++i)
+        branches << f.Form.ComboBoxBranch->itemText(i);
+    QCOMPARE(branches, QStringList({"gh-pages", "pages", "main"}));
+    QCOMPARE(f.Form.ComboBoxBranch->currentText(), QStringLiteral("gh-pages"));
+    QCOMPARE(f.Form.LabelFolder->text(), QStringLiteral("Folder in the branch:"));
+
+    // Without a repository the run says so; neither a server nor a user is asked for.
+    f.Form.EditUser->clear();
+    QTest::mouseClick(f.Form.ButtonPublish, Qt::LeftButton);
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"Information: Need a repository."}));
+
+    const QString address = Q("file://" + bare);
+    f.Form.EditRepository->setText(address);
+    f.Form.ComboBoxBranch->setCurrentText(QStringLiteral("pages"));
+    f.Form.EditAuthorName->setText(QStringLiteral("Ann Miller"));
+    f.Form.EditAuthorEmail->setText(QStringLiteral("ann@example.org"));
+    f.Form.EditFolder->clear();
+    QTest::mouseClick(f.Form.ButtonTest, Qt::LeftButton);
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList({"Information: Connect to " + address +
+                          ": works.\nBranches: none (an empty repository)\nThe branch pages is "
+                          "not there yet; the first publish starts it.\nEverything works."}));
+
+    f.Untick("logo.gif"); // a commit holds the whole site
+    f.Publish();
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"ConfirmOKCancel: Publish your website?"}));
+    QVERIFY2(f.Form.Run()->LastError.empty(), f.Form.Run()->LastError.c_str());
+    QCOMPARE(f.Form.LabelPublish->text(), QStringLiteral("Finish!"));
+    for (const QString& row : Rows(f.Form.ListViewFile))
+        QVERIFY2(row.startsWith("logo.gif") || row.endsWith(" | Success | ticked"),
+                 qPrintable(row));
+    for (const auto& [name, bytes] : f.Files)
+        QCOMPARE(git({"show", "pages:" + name}), bytes);
+    QCOMPARE(git({"log", "-1", "--format=%an <%ae>", "pages"}),
+             std::string("Ann Miller <ann@example.org>\n"));
+    const TDPublish saved = f.Saved();
+    QCOMPARE(saved.PROTOCOL + " " + saved.REPOSITORY + " " + saved.BRANCH + " " + saved.AUTHOR_NAME,
+             std::string("Git file://") + bare + " pages Ann Miller");
+    // The manifest in the branch names this copy of the project, which got its id.
+    QVERIFY(!saved.PROJECT_ID.empty());
+    QVERIFY(git({"show", "pages:.corvane-manifest"}).find(saved.PROJECT_ID) != std::string::npos);
+
+    QTest::mouseClick(f.Form.ButtonTest, Qt::LeftButton);
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList({"Information: Connect to " + address +
+                          ": works.\nBranches: pages\nThe branch pages is there.\nEverything "
+                          "works."}));
+
+    // Before the question the list shows what the commit changes: one page, nothing else.
+    WriteFileBytes(f.Html + "Default.htm", "<html>new home</html>\r\n");
+    f.Form.FormShow();
+    f.Publish(false);
+    QCOMPARE(f.Prompter.TakeCalls(), QStringList({"ConfirmOKCancel: Publish your website?"}));
+    for (const QString& row : Rows(f.Form.ListViewFile))
+        QVERIFY2(row.endsWith(row.startsWith("Default.htm") ? " | Changed | ticked"
+                                                            : " | Unchanged | unticked"),
+                 qPrintable(row));
+    QVERIFY2(f.Form.LabelPublish->text().startsWith("Publish from Corvane: 1 changed"),
+             qPrintable(f.Form.LabelPublish->text()));
 }
 
 void TPublishDialogTest::testConnectionReportsWhatWorksInPlainWords() {
