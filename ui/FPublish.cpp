@@ -3,6 +3,7 @@
 #include "publish/PublishRun.h"
 #include "publish/PublishTarget.h"
 #include "ui/DialogControls.h"
+#include "ui/Mnemonics.h"
 #include "ui/Prompter.h"
 #include "ui/Workspace.h"
 
@@ -309,6 +310,8 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     connect(ButtonRetry, &QPushButton::clicked, this, &TFormPublish::ButtonRetryClick);
     connect(ButtonOK, &QPushButton::clicked, this, &TFormPublish::ButtonOKClick);
     connect(ButtonCancel, &QPushButton::clicked, this, &TFormPublish::reject);
+    // The first target's settings until a project's are shown.
+    ShowTarget();
 }
 
 TFormPublish::~TFormPublish() = default;
@@ -424,6 +427,8 @@ void TFormPublish::ShowTarget() {
     SpinBoxJobs->setEnabled(jobs && CheckBoxSync->isChecked());
     if (LabelFolder)
         LabelFolder->setText(QString::fromUtf8(target ? target->FolderCaption : "Sub Folder:"));
+    // What the target shows now gets its letters (the rest keeps what it had).
+    AssignMnemonics(this);
 }
 
 void TFormPublish::ControlsToRun() {

@@ -71,17 +71,20 @@ QString KeepMnemonic(const QString& caption, const QString& text) {
 void AssignMnemonics(QWidget* dialog) {
     QSet<QChar> taken;
     QMap<QWidget*, QList<QLabel*>> labelsOf;
+    // What the dialog hides now (the settings another publishing target uses) takes no
+    // letter: the letters go to what can be reached, and a later call gives the rest theirs.
     for (QLabel* label : dialog->findChildren<QLabel*>()) {
         if (const QChar letter = MnemonicOf(label->text()); !letter.isNull())
             taken.insert(letter);
-        else if (label->buddy() && label->buddy()->focusPolicy() != Qt::NoFocus)
+        else if (label->buddy() && label->buddy()->focusPolicy() != Qt::NoFocus &&
+                 label->isVisibleTo(dialog))
             labelsOf[label->buddy()] << label;
     }
     QList<QAbstractButton*> buttons;
     for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>()) {
         if (const QChar letter = MnemonicOf(button->text()); !letter.isNull())
             taken.insert(letter);
-        else if (!button->text().isEmpty())
+        else if (!button->text().isEmpty() && button->isVisibleTo(dialog))
             buttons << button;
     }
     // OK is Alt+O in every dialog, and Cancel keeps a letter of its own: theirs are taken

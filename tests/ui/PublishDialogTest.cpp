@@ -16,6 +16,7 @@
 #include "publish/TestCertificates.h"
 #include "ui/FMain.h"
 #include "ui/FPublish.h"
+#include "ui/Mnemonics.h"
 #include "ui/Workspace.h"
 
 #include <QAbstractButton>
@@ -233,12 +234,12 @@ void TPublishDialogTest::controlsAndShow() {
         QString found;
         for (QLabel* label : f.Form.findChildren<QLabel*>())
             if (label->buddy() == edit)
-                found = label->text();
+                found = WithoutMnemonic(label->text());
         QCOMPARE(found, QString::fromLatin1(caption));
     }
-    QCOMPARE(f.Form.CheckBoxProxy->text(), QStringLiteral("Use Proxy Server"));
-    QCOMPARE(f.Form.ButtonPublish->text(), QStringLiteral("Publish"));
-    QCOMPARE(f.Form.ButtonTest->text(), QStringLiteral("Test Connection"));
+    QCOMPARE(WithoutMnemonic(f.Form.CheckBoxProxy->text()), QStringLiteral("Use Proxy Server"));
+    QCOMPARE(WithoutMnemonic(f.Form.ButtonPublish->text()), QStringLiteral("Publish"));
+    QCOMPARE(WithoutMnemonic(f.Form.ButtonTest->text()), QStringLiteral("Test Connection"));
     // The protocol: plain FTP, passive as for any new project.
     QStringList protocols;
     for (int i = 0; i < f.Form.ComboBoxProtocol->count(); ++i)
@@ -246,7 +247,7 @@ void TPublishDialogTest::controlsAndShow() {
     QCOMPARE(protocols, QStringList({"FTP", "FTPS (TLS)", "SFTP", "Folder on this computer",
                                      "Git repository"}));
     QCOMPARE(f.Form.ComboBoxProtocol->currentText(), QStringLiteral("FTP"));
-    QCOMPARE(f.Form.CheckBoxPassive->text(), QStringLiteral("Passive mode"));
+    QCOMPARE(WithoutMnemonic(f.Form.CheckBoxPassive->text()), QStringLiteral("Passive mode"));
     QVERIFY(f.Form.CheckBoxPassive->isChecked() && f.Form.CheckBoxPassive->isEnabled());
     QVERIFY(f.Form.ButtonOK->isDefault());
 
@@ -440,11 +441,12 @@ void TPublishDialogTest::theSyncBoxAndTheConnectionsLoadAndStore() {
     TFixture f;
     // The controls, their captions and their range.
     f.Show();
-    QCOMPARE(f.Form.CheckBoxSync->text(), QStringLiteral("Only send what changed"));
+    QCOMPARE(WithoutMnemonic(f.Form.CheckBoxSync->text()),
+             QStringLiteral("Only send what changed"));
     QString caption;
     for (QLabel* label : f.Form.findChildren<QLabel*>())
         if (label->buddy() == f.Form.SpinBoxJobs)
-            caption = label->text();
+            caption = WithoutMnemonic(label->text());
     QCOMPARE(caption, QStringLiteral("Connections:"));
     QCOMPARE(f.Form.SpinBoxJobs->minimum(), 1);
     QCOMPARE(f.Form.SpinBoxJobs->maximum(), 8);
@@ -555,7 +557,7 @@ void TPublishDialogTest::aFolderTargetShowsOnlyItsFolderAndPublishesIntoIt() {
     for (QWidget* control : serverControls)
         QVERIFY2(control->isHidden(), qPrintable(control->objectName()));
     QVERIFY(!f.Form.EditFolder->isHidden());
-    QCOMPARE(f.Form.LabelFolder->text(), QStringLiteral("Folder:"));
+    QCOMPARE(WithoutMnemonic(f.Form.LabelFolder->text()), QStringLiteral("Folder:"));
     // Without a folder the run says so, and asks for no server.
     f.Form.EditFolder->clear();
     QTest::mouseClick(f.Form.ButtonPublish, Qt::LeftButton);
@@ -571,7 +573,7 @@ void TPublishDialogTest::aFolderTargetShowsOnlyItsFolderAndPublishesIntoIt() {
     f.Form.ComboBoxProtocol->setCurrentIndex(2);
     for (QWidget* control : {f.Form.EditFTP, f.Form.EditFTPPort, f.Form.EditUser})
         QVERIFY(!control->isHidden());
-    QCOMPARE(f.Form.LabelFolder->text(), QStringLiteral("Sub Folder:"));
+    QCOMPARE(WithoutMnemonic(f.Form.LabelFolder->text()), QStringLiteral("Sub Folder:"));
     QCOMPARE(f.Form.EditFTPPort->text(), QStringLiteral("22"));
 }
 
@@ -606,7 +608,7 @@ void TPublishDialogTest::aRepositoryTargetShowsItsFieldsAndPublishesACommit() {
         branches << f.Form.ComboBoxBranch->itemText(i);
     QCOMPARE(branches, QStringList({"gh-pages", "pages", "main"}));
     QCOMPARE(f.Form.ComboBoxBranch->currentText(), QStringLiteral("gh-pages"));
-    QCOMPARE(f.Form.LabelFolder->text(), QStringLiteral("Folder in the branch:"));
+    QCOMPARE(WithoutMnemonic(f.Form.LabelFolder->text()), QStringLiteral("Folder in the branch:"));
 
     // Without a repository the run says so; neither a server nor a user is asked for.
     f.Form.EditUser->clear();
