@@ -68,6 +68,10 @@ TGitAddress ParseGitAddress(const std::string& address) {
     if (at != std::string::npos) {
         parts.User = authority.substr(0, at);
         authority = authority.substr(at + 1);
+        // A password or token written into the address would be shown and saved with it.
+        if (parts.User.find(':') != std::string::npos)
+            Refuse(address, "holds a password or token: give the user name and the token in "
+                            "the settings of their own, where the token is kept safe");
     }
     // "[::1]:2222" or "host:2222".
     std::size_t portColon = std::string::npos;

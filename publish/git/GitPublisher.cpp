@@ -640,9 +640,16 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
                                         FSettings.AuthorEmail.c_str(), now, 0);
         if (signed_ < 0)
             signed_ = git_signature_default(&rawSignature, FRepository);
-        if (signed_ < 0)
-            signed_ =
-                git_signature_new(&rawSignature, "Corvane", FSettings.AuthorEmail.c_str(), now, 0);
+        // Without a name or an address anywhere: the program's own, so that a publish never
+        // fails for want of them.
+        if (signed_ < 0) {
+            const std::string name =
+                TrimBlanks(FSettings.AuthorName).empty() ? "Corvane" : FSettings.AuthorName;
+            const std::string email = TrimBlanks(FSettings.AuthorEmail).empty()
+                                          ? std::string("corvane@localhost")
+                                          : FSettings.AuthorEmail;
+            signed_ = git_signature_new(&rawSignature, name.c_str(), email.c_str(), now, 0);
+        }
         if (signed_ < 0)
             Fail("sign the commit", signed_);
         TSignature signature(rawSignature);
