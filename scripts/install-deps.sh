@@ -18,7 +18,13 @@ for part in "$@"; do
     test) packages="$packages git libgtest-dev python3 python3-pyftpdlib python3-openssl clang libclang-rt-14-dev vsftpd openssh-server openssh-client gnome-keyring dbus-daemon dbus-bin libsecret-tools lftp openssl" ;;
     # The Modern pages are also checked by the Nu Html Checker (Java) and axe-core, which npm
     # installs into the build tree (tests/browser/package.json).
-    browser) packages="$packages python3 chromium chromium-driver python3-selenium python3-feedparser default-jre-headless nodejs npm" ;;
+    # npm comes with Debian's nodejs package only as a package of its own, and with other
+    # builds of Node.js (NodeSource's) inside nodejs, which conflicts with Debian's npm: it is
+    # asked for only when no npm is there.
+    browser)
+        packages="$packages python3 chromium chromium-driver python3-selenium python3-feedparser default-jre-headless nodejs"
+        command -v npm >/dev/null 2>&1 || packages="$packages npm"
+        ;;
     # The keyboard-only session runs under Xvfb with a window manager, driven by xdotool.
     ui) packages="$packages qt6-base-dev qt6-webengine-dev libgl-dev xvfb xauth xdotool openbox" ;;
     style) packages="$packages git clang-format clang-tidy" ;;
