@@ -301,10 +301,10 @@ def run(program):
             if read_bytes(os.path.join(site, "Images", copy)) != data:
                 raise Failure(copy + " is not a copy of " + name)
             session.wait_active("Corvane - " + site)
-        print("The preview of the Classic site has the WebP as a PNG")
-        wait_for("File1-webp.png in the preview",
-                 lambda: read_bytes(os.path.join(site, "Temp", "File1-webp.png"))
-                 .startswith(b"\x89PNG\r\n"))
+        print("The preview of the new (Modern) site keeps the WebP as it is")
+        wait_for("File1.webp in the preview",
+                 lambda: read_bytes(os.path.join(site, "Temp", "File1.webp"))
+                 .startswith(b"RIFF"))
 
         print("Close (Ctrl+W), Exit (Ctrl+Q), OK")
         before = {name: read(os.path.join(site, name)) for name in os.listdir(site)
