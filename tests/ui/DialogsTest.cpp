@@ -357,6 +357,12 @@ void TDialogsTest::newOffersTheTemplatesThatComeWithTheProgram() {
                           std::filesystem::copy_options::recursive);
     TXmlDocument sampleDocument;
     const TDProject sample(sampleCopy / "Sample", sampleDocument);
+    // The fixed words of a new English site: every template is in one language throughout.
+    TTempFolder englishFolder;
+    TXmlDocument englishDocument;
+    TDProject english(englishFolder.Path(), englishDocument);
+    english.OPTIONS = TDOptions::ForNewProject("en");
+    english.FitLanguageToDesign();
 
     std::vector<TDColor> colors;
     for (int i = 0; i < names.size(); ++i) {
@@ -368,6 +374,11 @@ void TDialogsTest::newOffersTheTemplatesThatComeWithTheProgram() {
         QVERIFY2(workspace.IsOpen(), qPrintable(names[i]));
         TDProject& project = *workspace.Project;
         QCOMPARE(project.MenuCount, 1); // the welcome column
+        QVERIFY2(project.LANGUAGE == english.LANGUAGE, qPrintable(names[i]));
+        // Starter texts of its own where a user's template has none.
+        QVERIFY(!project.TOPIC.CAPTION.empty() && !(project.TOPIC.CAPTION == TDTopic().CAPTION));
+        QVERIFY(!project.HOTSPOT.TEXT.empty());
+        QCOMPARE(project.HOTSPOT.FORMAT, std::string("Markdown"));
         // Each brings its background and button pictures, GIF files that the site shows.
         QCOMPARE(project.FRAME.BACKGROUND, std::string("Background.gif"));
         QCOMPARE(project.MENU.BUTTON, std::string("Button.gif"));
