@@ -1,5 +1,6 @@
 #include "ui/FNew.h"
 
+#include "model/WelcomeContent.h"
 #include "platform/FileSystem.h"
 #include "ui/CentreOnScreen.h"
 #include "ui/ErrorReport.h"
@@ -176,6 +177,8 @@ void TFormNew::ButtonCreateClick() {
         if (project->OPTIONS.IsModern() && project->HOTSPOT.TEXT.empty())
             project->HOTSPOT.FORMAT = "Markdown";
         project->Save();
+        // Never blank: the first column greets the user with what to do next.
+        AddWelcomeColumn(*project);
     } catch (...) {
         project.reset();
         RemoveMadeFolder(folder);

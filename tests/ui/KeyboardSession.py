@@ -221,7 +221,8 @@ def run(program):
 
         print("Edit > Add Column (Alt+E, C)")
         session.keys("alt+e", "c")
-        column = os.path.join(site, "Column1.Clm")
+        # Column1.Clm is the welcome column that a new project starts with.
+        column = os.path.join(site, "Column2.Clm")
         wait_for("the new column", lambda: "New Column" in read(os.path.join(site, "Default.Pro"))
                  and os.path.exists(column))
 
