@@ -1,0 +1,100 @@
+// Whole schemes: every ready-made one and every scheme made from a base colour keeps each
+// text at AA contrast on its background; the dialog's contrast line.
+
+#include "model/ColorSchemes.h"
+
+#include "model/ColorScheme.h"
+#include "model/Contrast.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Each text of the scheme on its background, by name, with the ratio when it fails.
+std::vector<std::string> Faults(const TDColor& scheme) {
+    std::vector<std::string> faults;
+    for (const TTextPair& pair : TextPairs(scheme)) {
+        const double ratio = ContrastRatio(pair.Text, pair.Background);
+        if (ratio < TextContrastMinimum)
+            faults.push_back(ContrastLine(pair.Name, ratio));
+    }
+    return faults;
+}
+
+TEST(ColorSchemes, EveryTextPassesAaInReadyAndDerivedSchemes) {
+    std::vector<std::pair<std::string, TDColor>> schemes;
+    std::set<std::string> names;
+    for (const TNamedScheme& ready : ReadySchemes()) {
+        schemes.emplace_back(ready.Name, ready.Scheme);
+        EXPECT_TRUE(names.insert(ready.Name).second) << ready.Name << " twice";
+    }
+    EXPECT_GE(ReadySchemes().size(), 8u);
+    // Every kind of base: white, black, the greys, pure and pale hues, the middle greys
+    // where neither black nor white stands far off, and a top byte that plays no part.
+    const TColor bases[] = {clWhite,
+                            clBlack,
+                            clSilver,
+                            RGBColor(128, 128, 128),
+                            RGBColor(118, 118, 118),
+                            RGBColor(255, 0, 0),
+                            RGBColor(0, 255, 0),
+                            RGBColor(0, 0, 255),
+                            RGBColor(255, 255, 0),
+                            RGBColor(0, 255, 255),
+                            RGBColor(255, 0, 255),
+                            RGBColor(200, 100, 50),
+                            RGBColor(100, 100, 50),
+                            RGBColor(30, 90, 140),
+                            RGBColor(250, 240, 230),
+                            RGBColor(1, 2, 3),
+                            RGBColor(255, 128, 0) | static_cast<TColor>(0x7F000000)};
+    for (TColor base : bases) {
+        const TDColor derived = SchemeFromBase(base);
+        EXPECT_EQ(derived.BASE, base & 0xFFFFFF) << ColorHint(base);
+        EXPECT_EQ(derived.TOPIC_BG, base & 0xFFFFFF) << ColorHint(base);
+        schemes.emplace_back("from " + ColorHint(base), derived);
+    }
+    for (const auto& [name, scheme] : schemes) {
+        EXPECT_EQ(Faults(scheme), std::vector<std::string>()) << name;
+        // Every part solid; the page differs from the text area or the bars somewhere, so
+        // the regions stay apart.
+        EXPECT_FALSE(scheme.TEXT_TRANS || scheme.WELCOME_TRANS || scheme.TOPIC_TRANS ||
+                     scheme.MENU_TRANS || scheme.HOTSPOT_TRANS || scheme.FOOT_TRANS)
+            << name;
+        EXPECT_GE(LowestTextContrast(scheme), TextContrastMinimum) << name;
+    }
+}
+
+TEST(ColorSchemes, TransparentPartsAreReadOnThePageBackground) {
+    TDColor scheme = SchemeFromBase(RGBColor(30, 90, 140));
+    scheme.FOOT_TRANS = true; // light foot text over the light page
+    const auto pairs = TextPairs(scheme);
+    EXPECT_EQ(pairs[6].Background, scheme.BG);
+    EXPECT_EQ(std::string(pairs[6].Name), "Foot text");
+    EXPECT_EQ(pairs[0].Background, scheme.TEXT_BG);
+    EXPECT_LT(LowestTextContrast(scheme), TextContrastMinimum);
+}
+
+TEST(ColorSchemes, ContrastLineCutsToOneDecimalAndWarnsBelowAa) {
+    struct TCase {
+        double Ratio;
+        const char* Line;
+    } const cases[] = {
+        {21.0, "Text on background: 21.0:1, passes"},
+        {7.25, "Text on background: 7.2:1, passes"},
+        {4.5, "Text on background: 4.5:1, passes"},
+        {4.4999, "Text on background: 4.4:1, too low (at least 4.5:1)"},
+        {3.14, "Text on background: 3.1:1, too low (at least 4.5:1)"},
+        {1.0, "Text on background: 1.0:1, too low (at least 4.5:1)"},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(ContrastLine("Text", c.Ratio), c.Line) << c.Ratio;
+    EXPECT_EQ(ContrastLine("Text", ContrastRatio(clBlack, clWhite)),
+              "Text on background: 21.0:1, passes");
+}
+
+} // namespace
