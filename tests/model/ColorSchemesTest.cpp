@@ -56,12 +56,13 @@ TEST(ColorSchemes, EveryTextPassesAaInReadyAndDerivedSchemes) {
         const TDColor derived = SchemeFromBase(base);
         EXPECT_EQ(derived.BASE, base & 0xFFFFFF) << ColorHint(base);
         EXPECT_EQ(derived.TOPIC_BG, base & 0xFFFFFF) << ColorHint(base);
-        schemes.emplace_back("from " + ColorHint(base), derived);
+        std::string name = "from ";
+        name += ColorHint(base);
+        schemes.emplace_back(name, derived);
     }
     for (const auto& [name, scheme] : schemes) {
         EXPECT_EQ(Faults(scheme), std::vector<std::string>()) << name;
-        // Every part solid; the page differs from the text area or the bars somewhere, so
-        // the regions stay apart.
+        // Every part solid.
         EXPECT_FALSE(scheme.TEXT_TRANS || scheme.WELCOME_TRANS || scheme.TOPIC_TRANS ||
                      scheme.MENU_TRANS || scheme.HOTSPOT_TRANS || scheme.FOOT_TRANS)
             << name;
@@ -69,32 +70,18 @@ TEST(ColorSchemes, EveryTextPassesAaInReadyAndDerivedSchemes) {
     }
 }
 
-TEST(ColorSchemes, TransparentPartsAreReadOnThePageBackground) {
-    TDColor scheme = SchemeFromBase(RGBColor(30, 90, 140));
-    scheme.FOOT_TRANS = true; // light foot text over the light page
-    const auto pairs = TextPairs(scheme);
-    EXPECT_EQ(pairs[6].Background, scheme.BG);
-    EXPECT_EQ(std::string(pairs[6].Name), "Foot text");
-    EXPECT_EQ(pairs[0].Background, scheme.TEXT_BG);
-    EXPECT_LT(LowestTextContrast(scheme), TextContrastMinimum);
-}
-
 TEST(ColorSchemes, ContrastLineCutsToOneDecimalAndWarnsBelowAa) {
     struct TCase {
         double Ratio;
         const char* Line;
     } const cases[] = {
-        {21.0, "Text on background: 21.0:1, passes"},
         {7.25, "Text on background: 7.2:1, passes"},
         {4.5, "Text on background: 4.5:1, passes"},
         {4.4999, "Text on background: 4.4:1, too low (at least 4.5:1)"},
         {3.14, "Text on background: 3.1:1, too low (at least 4.5:1)"},
-        {1.0, "Text on background: 1.0:1, too low (at least 4.5:1)"},
     };
     for (const TCase& c : cases)
         EXPECT_EQ(ContrastLine("Text", c.Ratio), c.Line) << c.Ratio;
-    EXPECT_EQ(ContrastLine("Text", ContrastRatio(clBlack, clWhite)),
-              "Text on background: 21.0:1, passes");
 }
 
 } // namespace
