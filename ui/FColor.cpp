@@ -211,11 +211,16 @@ TFormColor::TFormColor(TWorkspace& workspace, TColorPicker& picker, QWidget* par
     Label2->setBuddy(ComboBoxItem);
     // The swatches are reached by Tab; Space or Enter applies one (the base colour's and
     // the item's open the picker).
-    for (TColorShape* s : Shape)
+    for (TColorShape* s : Shape) {
         s->SetChoosable();
-    for (TColorShape* s :
-         {ShapeBase, ShapeWhite, ShapeSilver, ShapeGray, ShapeBlack, ShapeEmpty, ShapeColor})
+        s->installEventFilter(this);
+    }
+    for (TColorShape* s : {ShapeWhite, ShapeSilver, ShapeGray, ShapeBlack, ShapeEmpty}) {
         s->SetChoosable();
+        s->installEventFilter(this);
+    }
+    ShapeBase->SetChoosable();
+    ShapeColor->SetChoosable();
     ButtonOK = Button(this, "ButtonOK", "OK", {width() - 174, 352, 75, 23});
     ButtonOK->setDefault(true);
     ButtonCancel = Button(this, "ButtonCancel", "Cancel", {width() - 91, 352, 75, 23});
@@ -376,17 +381,48 @@ void TFormColor::ButtonMakeSchemeClick() {
     ApplyScheme(SchemeFromBase(ShapeBase->Color()));
 }
 
-bool TFormColor::eventFilter(QObject* watched, QEvent* event) {
-    // Space or Enter in the list applies its scheme (Enter is not OK here).
-    if (watched == ListSchemes && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
-            (key->key() == Qt::Key_Space || key->key() == Qt::Key_Return ||
-             key->key() == Qt::Key_Enter)) {
-            ListSchemesChoose();
+TColorShape* TFormColor::GridSwatch(int row, int column) const {
+    if (column < 0 || column > 3 || row < 0)
+        return nullptr;
+    if (row < 4)
+        return Shape[static_cast<std::size_t>(row * 4 + column)];
+    if (row == 4)
+        return std::array{ShapeWhite, ShapeSilver, ShapeGray,
+                          ShapeBlack}[static_cast<std::size_t>(column)];
+    return row == 5 && column == 0 ? ShapeEmpty : nullptr;
+}
+
+bool TFormColor::MoveInGrid(QObject* from, int key) {
+    for (int row = 0; row < 6; ++row)
+        for (int column = 0; column < 4; ++column) {
+            if (GridSwatch(row, column) != from)
+                continue;
+            const int down = key == Qt::Key_Down ? 1 : key == Qt::Key_Up ? -1 : 0;
+            const int right = key == Qt::Key_Right ? 1 : key == Qt::Key_Left ? -1 : 0;
+            if (TColorShape* next = GridSwatch(row + down, column + right))
+                next->setFocus(Qt::OtherFocusReason);
             return true;
         }
+    return false;
+}
+
+bool TFormColor::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress)
+        return QDialog::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return QDialog::eventFilter(watched, event);
+    // Space or Enter in the list applies its scheme (Enter is not OK here).
+    if (watched == ListSchemes && (key->key() == Qt::Key_Space || key->key() == Qt::Key_Return ||
+                                   key->key() == Qt::Key_Enter)) {
+        ListSchemesChoose();
+        return true;
     }
+    // The arrows go from swatch to swatch in the grid.
+    if ((key->key() == Qt::Key_Left || key->key() == Qt::Key_Right || key->key() == Qt::Key_Up ||
+         key->key() == Qt::Key_Down) &&
+        MoveInGrid(watched, key->key()))
+        return true;
     return QDialog::eventFilter(watched, event);
 }
 

@@ -111,6 +111,10 @@ class TFormColor : public QDialog {
     // The base colour and every part of the page from scheme, as FormShow loads them.
     void ShowScheme(const TDColor& scheme);
     void UpdateContrast();
+    // The swatch of the grid (the sixteen, the fixed row, the transparent one) at row and
+    // column, or null; the arrow keys go through it.
+    TColorShape* GridSwatch(int row, int column) const;
+    bool MoveInGrid(QObject* from, int key);
 
     TWorkspace& Workspace;
     TColorPicker& Picker;

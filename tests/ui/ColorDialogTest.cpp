@@ -744,6 +744,20 @@ void TColorDialogTest::everySwatchReachedAndSetByKeyboard() {
         QCOMPARE(f.Form.LabelTitle->Color(), s->Color());
         QVERIFY(f.Form.isVisible());
     }
+    // The arrows go through the grid and stop at its edges.
+    f.Form.Shape[0]->setFocus();
+    const struct {
+        Qt::Key Key;
+        QWidget* To;
+    } moves[] = {{Qt::Key_Left, f.Form.Shape[0]},    {Qt::Key_Right, f.Form.Shape[1]},
+                 {Qt::Key_Down, f.Form.Shape[5]},    {Qt::Key_Down, f.Form.Shape[9]},
+                 {Qt::Key_Down, f.Form.Shape[13]},   {Qt::Key_Down, f.Form.ShapeSilver},
+                 {Qt::Key_Down, f.Form.ShapeSilver}, {Qt::Key_Left, f.Form.ShapeWhite},
+                 {Qt::Key_Down, f.Form.ShapeEmpty},  {Qt::Key_Up, f.Form.ShapeWhite}};
+    for (const auto& move : moves) {
+        QTest::keyClick(f.Form.focusWidget(), move.Key);
+        QCOMPARE(f.Form.focusWidget(), move.To);
+    }
     // The base colour's swatch and the item's open the picker.
     for (TColorShape* s : {f.Form.ShapeBase, f.Form.ShapeColor}) {
         QVERIFY(reached.contains(s));
