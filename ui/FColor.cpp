@@ -198,7 +198,6 @@ TFormColor::TFormColor(TWorkspace& workspace, TColorPicker& picker, QWidget* par
     ButtonColor->setAccessibleDescription(
         QStringLiteral("Opens the color picker for the item's color"));
     ShapeColor->setAccessibleName(QStringLiteral("Item Color"));
-    ShapeColor->setAccessibleDescription(QStringLiteral("Space opens the color picker"));
     ComboBoxItem->setAccessibleName(QStringLiteral("Item"));
     ListSchemes->setAccessibleName(QStringLiteral("Ready-Made Schemes"));
     ListSchemes->setAccessibleDescription(
@@ -209,16 +208,14 @@ TFormColor::TFormColor(TWorkspace& workspace, TColorPicker& picker, QWidget* par
     // Alt and the caption's letter reach the control it captions.
     Label1->setBuddy(ButtonBase);
     Label2->setBuddy(ComboBoxItem);
-    // The swatches are reached by Tab; Space or Enter applies one (the base colour's and
-    // the item's open the picker).
-    for (TColorShape* s : Shape) {
-        s->SetChoosable();
-        s->installEventFilter(this);
-    }
-    for (TColorShape* s : {ShapeWhite, ShapeSilver, ShapeGray, ShapeBlack, ShapeEmpty}) {
-        s->SetChoosable();
-        s->installEventFilter(this);
-    }
+    // The swatches are reached by Tab, and in the grid by the arrows too; Space or Enter
+    // applies one (the base colour's and the item's open the picker).
+    for (int row = 0; row < GridRows; ++row)
+        for (int column = 0; column < GridColumns; ++column)
+            if (TColorShape* s = GridSwatch(row, column)) {
+                s->SetChoosable();
+                s->installEventFilter(this);
+            }
     ShapeBase->SetChoosable();
     ShapeColor->SetChoosable();
     ButtonOK = Button(this, "ButtonOK", "OK", {width() - 174, 352, 75, 23});
@@ -382,19 +379,19 @@ void TFormColor::ButtonMakeSchemeClick() {
 }
 
 TColorShape* TFormColor::GridSwatch(int row, int column) const {
-    if (column < 0 || column > 3 || row < 0)
+    if (column < 0 || column >= GridColumns || row < 0 || row >= GridRows)
         return nullptr;
     if (row < 4)
         return Shape[static_cast<std::size_t>(row * 4 + column)];
     if (row == 4)
         return std::array{ShapeWhite, ShapeSilver, ShapeGray,
                           ShapeBlack}[static_cast<std::size_t>(column)];
-    return row == 5 && column == 0 ? ShapeEmpty : nullptr;
+    return column == 0 ? ShapeEmpty : nullptr;
 }
 
 bool TFormColor::MoveInGrid(QObject* from, int key) {
-    for (int row = 0; row < 6; ++row)
-        for (int column = 0; column < 4; ++column) {
+    for (int row = 0; row < GridRows; ++row)
+        for (int column = 0; column < GridColumns; ++column) {
             if (GridSwatch(row, column) != from)
                 continue;
             const int down = key == Qt::Key_Down ? 1 : key == Qt::Key_Up ? -1 : 0;

@@ -113,6 +113,8 @@ class TFormColor : public QDialog {
     void UpdateContrast();
     // The swatch of the grid (the sixteen, the fixed row, the transparent one) at row and
     // column, or null; the arrow keys go through it.
+    static constexpr int GridRows = 6;
+    static constexpr int GridColumns = 4;
     TColorShape* GridSwatch(int row, int column) const;
     bool MoveInGrid(QObject* from, int key);
 
