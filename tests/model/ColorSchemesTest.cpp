@@ -33,25 +33,12 @@ TEST(ColorSchemes, EveryTextPassesAaInReadyAndDerivedSchemes) {
         EXPECT_TRUE(names.insert(ready.Name).second) << ready.Name << " twice";
     }
     EXPECT_GE(ReadySchemes().size(), 8u);
-    // Every kind of base: white, black, the greys, pure and pale hues, the middle greys
-    // where neither black nor white stands far off, and a top byte that plays no part.
-    const TColor bases[] = {clWhite,
-                            clBlack,
-                            clSilver,
-                            RGBColor(128, 128, 128),
-                            RGBColor(118, 118, 118),
-                            RGBColor(255, 0, 0),
-                            RGBColor(0, 255, 0),
-                            RGBColor(0, 0, 255),
-                            RGBColor(255, 255, 0),
-                            RGBColor(0, 255, 255),
-                            RGBColor(255, 0, 255),
-                            RGBColor(200, 100, 50),
-                            RGBColor(100, 100, 50),
-                            RGBColor(30, 90, 140),
-                            RGBColor(250, 240, 230),
-                            RGBColor(1, 2, 3),
-                            RGBColor(255, 128, 0) | static_cast<TColor>(0x7F000000)};
+    // Every kind of base, as stored (0xBBGGRR): white, black, the greys (the middle ones,
+    // where neither black nor white stands far off), pure and pale hues, and a top byte
+    // that plays no part.
+    const TColor bases[] = {clWhite,  clBlack,  clSilver, 0x808080, 0x767676,  0x0000FF,
+                            0x00FF00, 0xFF0000, 0x00FFFF, 0xFFFF00, 0xFF00FF,  0x3264C8,
+                            0x326464, 0x8C5A1E, 0xE6F0FA, 0x030201, 0x7F0080FF};
     for (TColor base : bases) {
         const TDColor derived = SchemeFromBase(base);
         EXPECT_EQ(derived.BASE, base & 0xFFFFFF) << ColorHint(base);
