@@ -140,6 +140,22 @@ TEST(ModernStyleSheet, EachLayoutPlacesTheRegions) {
     EXPECT_EQ(PointsAsRem(24, 1.0), "2rem");
 }
 
+// A page written from right to left mirrors: the sheet names no physical side but for the
+// alignment a Markdown table's author chose, whatever side the records put things on.
+TEST(ModernStyleSheet, NoPhysicalSidesSoRightToLeftMirrors) {
+    TGeneratorFixture f;
+    f.Project->FRAME.ON_LEFT = true;
+    f.Project->FOOT.POSITION = "Right";
+    f.Project->TOPIC.POSITION = "Right (Horizontal)";
+    std::string sheet = TModernStyleSheet(*f.Project).Text();
+    for (const char* chosen :
+         {".align-left {text-align: left}", ".align-right {text-align: right}"})
+        sheet.erase(sheet.find(chosen), std::string(chosen).size());
+    for (const char* side : {"left", "right"})
+        EXPECT_EQ(sheet.find(side), std::string::npos) << side << " in\n" << sheet;
+    EXPECT_NE(sheet.find("text-align: end"), std::string::npos);
+}
+
 // The design is chosen per build: a modern project gets its style sheet, icon and 404 page,
 // in UTF-8 whatever the encoding setting; the same project in the classic design none.
 TEST(ModernBuild, TheDesignIsChosenPerBuild) {
