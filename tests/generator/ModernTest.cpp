@@ -325,6 +325,10 @@ TEST(ModernBuild, RecordsReachTheirPlaces) {
          },
          "Page0_0.htm", "<meta name=\"twitter:image\" content=\"https://example.org/Card.png\">",
          true, ShowsCard},
+        // A text as typed carries only the markup the page can hold.
+        {"a typed text", [](TDProject&) {}, "Page0_0.htm",
+         "<div class=\"text\">Hi<br><b>there</b></div>", true,
+         [](TDPage& page) { page.TEXT = "<center>Hi</center>#$D#$A<b onclick=x>there<script>"; }},
         // A picture beside a heading that names it is decoration.
         {"card thumbnail", AddPicture, "Default.htm", "<img src=\"Card.png\" alt=\"\"", true,
          ShowsCard},
