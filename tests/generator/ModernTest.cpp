@@ -18,6 +18,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -418,6 +419,43 @@ TEST(SiteIcon, TheLogoGivesSquarePngIcons) {
     EXPECT_EQ(stats.CopyFailures, 2);
     EXPECT_EQ(stats.FirstCopyFailure.rfind("icon-32.png: ", 0), 0U) << stats.FirstCopyFailure;
     EXPECT_TRUE(FileExists(damaged + "/icon.svg"));
+}
+
+// The icons are made once for each logo and kept with the pictures the builds made: a build
+// after another takes them from there, a changed logo gets its own.
+TEST(SiteIcon, TheLogosIconsAreKeptForTheNextBuild) {
+    TGeneratorFixture f;
+    f.Project->OPTIONS.DESIGN = "Modern";
+    const std::string logo = f.Project->ImagesPath() + "Logo.png";
+    WriteFileBytes(logo, EncodePng(MarkedPicture(64, 32), "Logo.png"));
+    f.Project->TOPIC.LOGO = "Logo.png";
+    const auto build = [&](const std::string& name) {
+        const std::string site = f.Project->Folder + "/" + name;
+        std::filesystem::create_directory(site);
+        BuildInto(*f.Project, site);
+        return ReadFileBytes(site + "/icon-180.png");
+    };
+    const std::string made = build("First");
+    std::vector<std::filesystem::path> kept;
+    std::error_code error;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(PictureCacheFolder(*f.Project), error))
+        if (entry.path().filename().string().rfind("icon-", 0) == 0)
+            kept.push_back(entry.path());
+    ASSERT_EQ(kept.size(), 2U);
+    // What the cache holds is what the next build writes.
+    const std::string marker = EncodePng(MarkedPicture(180, 180), "Marker.png");
+    for (const auto& path : kept)
+        if (ReadFileBytes(path.string()) == made)
+            WriteFileBytes(path.string(), marker);
+    EXPECT_EQ(build("Second"), marker);
+    // A damaged copy is made again.
+    for (const auto& path : kept)
+        WriteFileBytes(path.string(), "damaged");
+    EXPECT_EQ(build("Third"), made);
+    // Another logo: icons of its own.
+    WriteFileBytes(logo, EncodePng(MarkedPicture(32, 64), "Logo.png"));
+    EXPECT_NE(build("Fourth"), made);
 }
 
 // The scaled copies are written only for what the scaler can make: a JPEG larger than the size
