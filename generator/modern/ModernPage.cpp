@@ -122,14 +122,16 @@ TModernPage::TModernPage(TDProject& project, bool notFound)
 }
 
 std::string TModernPage::Root(const TDProject& project) {
-    // With the site's address the links lead there, folders of the address included. Without
-    // it the site is taken to be at the root of its host: TDPublish.FOLDER names a folder on
-    // the FTP server, whose root is seldom the web server's, and tells nothing of the path
-    // the visitors see. A site in a folder of its host thus needs its address for the 404
-    // page's links.
-    if (IsSiteAddress(project.TOPIC.DOMAIN))
-        return ModernEscaped(SiteAddress(project));
-    return "/";
+    // From the root of the host, whatever its name and scheme the visitor used (with or
+    // without www, http or https): the site's address gives the folder the site is in
+    // ("https://example.org/club/" gives "/club/"). Without an address the site is taken to
+    // be at the root of its host: TDPublish.FOLDER names a folder on the FTP server, whose
+    // root is seldom the web server's, and tells nothing of the path the visitors see.
+    if (!IsSiteAddress(project.TOPIC.DOMAIN))
+        return "/";
+    const std::string address = SiteAddress(project);
+    const std::size_t host = address.find("://") + 3;
+    return ModernEscaped(address.substr(address.find('/', host)));
 }
 
 TModernShared TModernPage::MakeShared(const TDProject& project, int firstColumn,

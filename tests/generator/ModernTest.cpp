@@ -311,7 +311,7 @@ TEST(ModernBuild, RecordsReachTheirPlaces) {
          "<p><a href=\"/Default.htm\">", true},
         {"404 with an address in a folder",
          [](TDProject& p) { p.TOPIC.DOMAIN = "https://example.org/club"; }, "404.html",
-         "<link rel=\"icon\" href=\"https://example.org/club/icon.svg\"", true},
+         "<link rel=\"icon\" href=\"/club/icon.svg\"", true},
         {"404: no hotspot", [](TDProject& p) { p.FRAME.HAS_HOTSPOT = true; }, "404.html",
          "class=\"hotspot\"", false},
         {"other pages: relative", [](TDProject&) {}, "Page0_0.htm",
