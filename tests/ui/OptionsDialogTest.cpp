@@ -239,7 +239,7 @@ void TOptionsDialogTest::modernAppliesThreeOptions() {
         }
         return state;
     };
-    const auto choose = [&form](QRadioButton* design) {
+    const auto choose = [](QRadioButton* design) {
         QTest::mouseClick(design, Qt::LeftButton, {}, QPoint(8, 8));
     };
     f.Show(form);
