@@ -40,6 +40,8 @@ bool IsRightToLeft(const std::string& tag) {
         const std::size_t end = tag.find('-', at + 1);
         const std::string subtag =
             lower(tag.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1));
+        if (subtag.size() == 1)
+            break; // extensions and private use ("-x-...") follow: no script among them
         if (subtag.size() == 4 && std::isalpha(static_cast<unsigned char>(subtag[0]))) {
             static constexpr const char* RightToLeftScripts[] = {
                 "adlm", "arab", "hebr", "mand", "nkoo", "rohg", "samr", "syrc", "thaa"};
