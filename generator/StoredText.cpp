@@ -6,6 +6,7 @@
 #include "generator/SiteTextTargets.h"
 #include "generator/TextPieces.h"
 #include "generator/modern/ModernPage.h"
+#include "generator/modern/TypedHtml.h"
 
 #include <algorithm>
 #include <string>
@@ -16,15 +17,8 @@ using namespace TextPieces;
 
 namespace {
 
-// Renders a Markdown text into the page and tells the build what of it names nothing.
-void WriteMarkdown(TDProject& project, std::string_view text, std::string owner, int firstHeading) {
-    TSiteTextTargets targets(project, true);
-    targets.SetOwner(std::move(owner));
-    TMarkdownRenderer::TLayout layout;
-    layout.FirstHeading = firstHeading;
-    // The modern pages carry no presentational attributes.
-    layout.AlignByClass = project.OPTIONS.IsModern();
-    project.Output.Write(TMarkdownRenderer(targets, layout).Html(text));
+// Tells the build what of a text names nothing.
+void NoteProblems(TDProject& project, const TSiteTextTargets& targets) {
     TBuildState* state = project.BuildState;
     if (!state)
         return;
@@ -36,6 +30,31 @@ void WriteMarkdown(TDProject& project, std::string_view text, std::string owner,
         if (state->TextProblems++ == 0)
             state->FirstTextProblem = problem;
     }
+}
+
+// Renders a Markdown text into the page and tells the build what of it names nothing.
+void WriteMarkdown(TDProject& project, std::string_view text, std::string owner, int firstHeading) {
+    TSiteTextTargets targets(project, true);
+    targets.SetOwner(std::move(owner));
+    TMarkdownRenderer::TLayout layout;
+    layout.FirstHeading = firstHeading;
+    // The modern pages carry no presentational attributes.
+    layout.AlignByClass = project.OPTIONS.IsModern();
+    project.Output.Write(TMarkdownRenderer(targets, layout).Html(text));
+    NoteProblems(project, targets);
+}
+
+// Writes a text as typed: the classic pages as it is, with its line breaks as "<br>" (what
+// the user typed is theirs); the modern pages only the markup they can carry (TTypedHtml).
+void WriteAsTyped(TDProject& project, std::string_view text, const std::string& owner) {
+    if (!project.OPTIONS.IsModern()) {
+        WriteWithBreaks(project.Output, text);
+        return;
+    }
+    TSiteTextTargets targets(project, true);
+    targets.SetOwner(owner);
+    project.Output.Write(TTypedHtml(targets).Html(text));
+    NoteProblems(project, targets);
 }
 
 // Whether text holds a character of the scripts written without blanks between words: the
@@ -66,20 +85,20 @@ std::size_t PrefixBytes(std::string_view text, std::size_t limit) {
 } // namespace
 
 void WritePageText(TDProject& project, const TDPage& page, int firstHeading) {
-    if (!page.IsMarkdown()) {
-        WriteWithBreaks(project.Output, page.TEXT);
-        return;
-    }
     std::string owner = "Page '";
     owner += page.TITLE;
     owner += '\'';
+    if (!page.IsMarkdown()) {
+        WriteAsTyped(project, page.TEXT, owner);
+        return;
+    }
     WriteMarkdown(project, page.TEXT, std::move(owner), firstHeading);
 }
 
 void WriteHotspotText(TDProject& project, int firstHeading) {
     const TDHotspot& hotspot = project.HOTSPOT;
     if (!hotspot.IsMarkdown()) {
-        WriteWithBreaks(project.Output, hotspot.TEXT);
+        WriteAsTyped(project, hotspot.TEXT, "The hotspot");
         return;
     }
     WriteMarkdown(project, hotspot.TEXT, "The hotspot", firstHeading);

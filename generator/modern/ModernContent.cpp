@@ -80,8 +80,8 @@ void TModernContent::WriteTitleList(bool anchors) {
         else
             Text(out, PageHref(j));
         Text(out, "\">", Title(page), "</a>");
-        const std::string byline = TModernPage::Byline(page);
-        if (!byline.empty() && (FItem.SHOW_AUTHOR || FItem.SHOW_DATE))
+        const std::string byline = TModernPage::Byline(page, FItem);
+        if (!byline.empty())
             Text(out, " <span class=\"byline\">", byline, "</span>");
         Line(out, "</li>");
     }
@@ -101,12 +101,13 @@ void TModernContent::WriteCards() {
         Line(out, "<li class=\"card\">");
         Line(out, "<article>");
         Line(out, "<h2><a href=\"", href, "\">", title, "</a></h2>");
-        const std::string byline = TModernPage::Byline(page);
+        const std::string byline = TModernPage::Byline(page, FItem);
         if (!byline.empty())
             Line(out, "<p class=\"byline\">", byline, "</p>");
+        // The heading beside it names the card; the thumbnail is decoration.
         if (!page.PICTURE.empty())
             Line(out, TModernPage::Picture(FProject, page.PICTURE, page.PICTURE_WIDTH,
-                                           page.PICTURE_HEIGHT, title, ThumbnailWidth,
+                                           page.PICTURE_HEIGHT, std::string(), ThumbnailWidth,
                                            j >= EagerPictures / 2, "thumb"));
         const std::string summary = PageSummary(page);
         if (!summary.empty())
@@ -145,7 +146,7 @@ void TModernContent::WriteEntry(int j, const char* heading) {
     else
         Line(out, "<article class=\"entry\" id=\"", FItemIndex, "_", j, "\">");
     Line(out, "<", heading, ">", title, "</", heading, ">");
-    const std::string byline = TModernPage::Byline(page);
+    const std::string byline = TModernPage::Byline(page, FItem);
     if (!byline.empty())
         Line(out, "<p class=\"byline\">", byline, "</p>");
     if (!page.PICTURE.empty()) {
@@ -178,8 +179,8 @@ void TModernContent::WriteGallery(int perRow, int maxWidth) {
                                            page.PICTURE_HEIGHT, std::string(), maxWidth,
                                            j >= perRow * 2));
         Text(out, "<figcaption>", title);
-        const std::string byline = TModernPage::Byline(page);
-        if (!byline.empty() && (FItem.SHOW_AUTHOR || FItem.SHOW_DATE))
+        const std::string byline = TModernPage::Byline(page, FItem);
+        if (!byline.empty())
             Text(out, "<br>", byline);
         Line(out, "</figcaption></figure></a></li>");
     }

@@ -58,12 +58,14 @@ std::string_view Alignment(const std::string& position) {
     return "flex-start";
 }
 
+// Left and right of the records are the start and the end of a line: a page written from
+// right to left mirrors them.
 std::string_view TextAlignment(const std::string& position) {
     if (position == "Center")
         return "center";
     if (position == "Right")
-        return "right";
-    return "left";
+        return "end";
+    return "start";
 }
 
 // The site's widest width in pixels when TDSize.SCREEN gives one ("780"), else 0.
@@ -191,12 +193,13 @@ std::string TModernStyleSheet::Text() const {
                   "overflow-wrap: break-word}");
     Rule(out, std::string(".site {display: grid; grid-template-columns: minmax(0, 1fr); "
                           "grid-template-areas: \"header\" \"nav\" \"main\" \"aside\" "
-                          "\"footer\"; min-height: 100vh; margin: 0 ") +
-                  (frame.ON_LEFT ? "auto 0 0" : "auto") + "; background-color: var(--main-bg)}");
+                          "\"footer\"; min-height: 100vh; margin-block: 0; margin-inline: ") +
+                  (frame.ON_LEFT ? "0 auto" : "auto") + "; background-color: var(--main-bg)}");
     Rule(out, "img {max-width: 100%; height: auto}");
     Rule(out, ":focus-visible {outline: 3px solid currentColor; outline-offset: 2px}");
-    Rule(out, ".skip {position: absolute; left: 0.5rem; top: -10rem; z-index: 2; padding: "
-              "0.75rem 1rem; color: var(--title); background-color: var(--main-bg)}");
+    Rule(out,
+         ".skip {position: absolute; inset-inline-start: 0.5rem; top: -10rem; z-index: 2; padding: "
+         "0.75rem 1rem; color: var(--title); background-color: var(--main-bg)}");
     Rule(out, ".skip:focus {top: 0.5rem}");
     Rule(out, ".hidden {position: absolute; width: 1px; height: 1px; overflow: hidden; "
               "white-space: nowrap; clip-path: inset(50%)}");
@@ -255,12 +258,13 @@ std::string TModernStyleSheet::Text() const {
     Rule(out, ".align-center {text-align: center}");
     Rule(out, ".align-right {text-align: right}");
     Rule(out, ".byline {margin: 0 0 0.75rem}");
-    Rule(out, ".titles {padding-left: 1.25rem}");
+    Rule(out, ".titles {padding-inline-start: 1.25rem}");
     Rule(out, ".titles li {margin: 0.5rem 0}");
     Rule(out, ".cards {display: grid; gap: 1.5rem; margin: 0; padding: 0; list-style: none}");
     Rule(out, ".card {padding-bottom: 1.5rem; border-bottom: 1px solid currentColor}");
     Rule(out, ".card h2 {margin-top: 0}");
-    Rule(out, ".thumb {float: right; margin: 0 0 0.5rem 1rem; max-width: 40%}");
+    Rule(out, ".thumb {float: inline-end; margin: 0 0 0.5rem; margin-inline-start: 1rem; "
+              "max-width: 40%}");
     Rule(out, ".card p {margin: 0 0 0.5rem}");
     Rule(out, ".card::after {content: \"\"; display: block; clear: both}");
     Rule(out, ".entry {margin-bottom: 2rem}");
@@ -292,7 +296,7 @@ std::string TModernStyleSheet::Text() const {
               "1rem; margin: 2rem 0 0; padding: 0; list-style: none}");
     Rule(out, ".pager a {display: inline-flex; align-items: center; min-height: 44px; "
               "padding: 0.25rem 0.5rem}");
-    Rule(out, ".pager .next {margin-left: auto}");
+    Rule(out, ".pager .next {margin-inline-start: auto}");
 
     // The hotspot column and the foot.
     Rule(out, ".hotspot {grid-area: aside; padding: 1rem; color: var(--hotspot-text); "
