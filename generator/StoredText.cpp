@@ -123,13 +123,9 @@ void AppendTextPicture(TDProject& project, const TTextPicture& picture, std::str
         html += tag;
         return;
     }
+    // "#", "?" and "%" of a name are part of the name, not of the address.
     html += "<img src=\"";
-    for (const char c : picture.File) {
-        if (c == ' ')
-            html += "%20";
-        else
-            html += HtmlEscaped(std::string_view(&c, 1));
-    }
+    html += TSiteTextTargets::EncodedName(picture.File);
     html += "\" alt=\"";
     html += picture.Alt;
     html += '"';
