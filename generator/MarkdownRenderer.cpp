@@ -243,13 +243,11 @@ struct THtmlWriter {
 
     // The href of an address the pages may link to, or empty.
     std::string AllowedAddress(const std::string& address) {
-        if (address.empty() || HasControlCharacter(address))
+        if (TMarkdownRenderer::IsOutsideAddress(address))
+            return address;
+        if (HasControlCharacter(address))
             return std::string();
-        if (address.front() == '#')
-            return address;
         const std::string scheme = SchemeOf(address);
-        if (scheme == "http" || scheme == "https" || scheme == "mailto" || scheme == "tel")
-            return address;
         if (scheme == "page" || scheme == "download" || scheme == "image")
             return Targets.SiteLink(scheme, std::string_view(address).substr(scheme.size() + 1));
         return std::string();
@@ -645,6 +643,15 @@ int RawText(MD_TEXTTYPE type, const MD_CHAR* text, MD_SIZE size, void* userdata)
 }
 
 } // namespace
+
+bool TMarkdownRenderer::IsOutsideAddress(std::string_view address) {
+    if (address.empty() || HasControlCharacter(address))
+        return false;
+    if (address.front() == '#')
+        return true;
+    const std::string scheme = SchemeOf(address);
+    return scheme == "http" || scheme == "https" || scheme == "mailto" || scheme == "tel";
+}
 
 std::string TMarkdownRenderer::ParserText(std::string_view storedText) {
     std::string text;

@@ -36,6 +36,11 @@ class TMarkdownRenderer {
     // as text, cut to at most 40 characters; empty when there is none.
     static std::string FirstRawHtml(std::string_view storedText);
 
+    // True for an address a link keeps as it is: http:, https:, mailto: or tel: (the scheme in
+    // any case) or an anchor "#..." of the page, without control characters. Other addresses
+    // are the site's own ("page:", "download:", "image:") or are written as plain text.
+    static bool IsOutsideAddress(std::string_view address);
+
     // The text as md4c reads it: each stored line break as a line feed.
     static std::string ParserText(std::string_view storedText);
 

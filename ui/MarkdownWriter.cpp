@@ -1,11 +1,13 @@
 #include "ui/MarkdownWriter.h"
 
+#include "generator/MarkdownRenderer.h"
 #include "ui/MultiLineText.h"
 
 #include <QFont>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextList>
 
@@ -302,13 +304,69 @@ bool IsNumbered(const QTextList* list) {
            style == QTextListFormat::ListUpperRoman;
 }
 
+// Points every link and picture of document where target says; one that leads nowhere there
+// becomes its text (a picture, its alt text).
+void LeadToTargets(QTextDocument& document, const TTypedTarget& target) {
+    struct TPiece {
+        int Position;
+        int Length;
+        QTextCharFormat Format;
+    };
+    std::vector<TPiece> pieces;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat format = fragment.charFormat();
+            if (format.isImageFormat() || format.isAnchor())
+                pieces.push_back({fragment.position(), fragment.length(), format});
+        }
+    // From the end, so that a picture turned into its text moves nothing still to come.
+    for (auto piece = pieces.rbegin(); piece != pieces.rend(); ++piece) {
+        QTextCursor cursor(&document);
+        cursor.setPosition(piece->Position);
+        cursor.setPosition(piece->Position + piece->Length, QTextCursor::KeepAnchor);
+        QTextCharFormat format = piece->Format;
+        if (format.isImageFormat()) {
+            QTextImageFormat image = format.toImageFormat();
+            const QString to = target(image.name(), true);
+            if (!to.isEmpty()) {
+                image.setName(to);
+                cursor.setCharFormat(image);
+                continue;
+            }
+            QTextCharFormat plain = format;
+            plain.setObjectType(QTextFormat::NoObject);
+            plain.clearProperty(QTextFormat::ImageName);
+            plain.clearProperty(QTextFormat::ImageAltText);
+            plain.clearProperty(QTextFormat::ImageTitle);
+            plain.clearProperty(QTextFormat::ImageWidth);
+            plain.clearProperty(QTextFormat::ImageHeight);
+            const QString alt = image.property(QTextFormat::ImageAltText).toString();
+            cursor.insertText(alt, plain);
+            continue;
+        }
+        const QString to = target(format.anchorHref(), false);
+        if (to.isEmpty()) {
+            format.setAnchor(false);
+            format.clearProperty(QTextFormat::AnchorHref);
+        } else {
+            format.setAnchorHref(to);
+        }
+        cursor.setCharFormat(format);
+    }
+}
+
 } // namespace
 
 bool KeepsPastedLink(const QString& href) {
-    static const QRegularExpression kept(
-        QStringLiteral("^(https?://|ftp://|mailto:|page:|download:|image:)"),
-        QRegularExpression::CaseInsensitiveOption);
-    return kept.match(href).hasMatch();
+    // The site's own targets, and what the pages link to but the anchors of the page it came
+    // from (no ftp:, which the pages show as text).
+    static const QRegularExpression site(QStringLiteral("^(page|download|image):"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression web(QStringLiteral("^(https?://|mailto:|tel:)"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    return site.match(href).hasMatch() ||
+           (web.match(href).hasMatch() && TMarkdownRenderer::IsOutsideAddress(href.toStdString()));
 }
 
 QString MarkdownFromDocument(const QTextDocument& document, TMarkdownSource source) {
@@ -401,7 +459,7 @@ std::string StoredFromMarkdown(const QString& markdown) {
         QString(markdown).replace(u'\n', QStringLiteral("\r\n")).toStdString());
 }
 
-QString MarkdownFromTypedText(const std::string& stored) {
+QString MarkdownFromTypedText(const std::string& stored, const TTypedTarget& target) {
     const QString text = QString::fromStdString(LineBreaksFromMarks(stored));
     static const QRegularExpression empty(QStringLiteral("\r\n([ \t]*\r\n)+"));
     QString html;
@@ -411,5 +469,12 @@ QString MarkdownFromTypedText(const std::string& stored) {
                 QStringLiteral("</p>");
     QTextDocument document;
     document.setHtml(html);
+    const TTypedTarget web = [](const QString& address, bool picture) {
+        return !picture && TMarkdownRenderer::IsOutsideAddress(address.toStdString()) &&
+                       !address.startsWith(u'#')
+                   ? address
+                   : QString();
+    };
+    LeadToTargets(document, target ? target : web);
     return MarkdownFromDocument(document);
 }

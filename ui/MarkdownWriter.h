@@ -11,6 +11,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <string>
 
 class QTextDocument;
@@ -34,9 +35,17 @@ void ReadMarkdown(QTextDocument& document, const QString& markdown);
 QString MarkdownFromStored(const std::string& stored);
 std::string StoredFromMarkdown(const QString& markdown);
 
+// What a link or picture of a text typed as it is leads to in a formatted text: the target
+// ("page:ID", "download:NAME", "image:NAME", or a web address as it is) for the address the
+// typed text gives (picture: an img's src), or empty, and the link or picture is then plain
+// text (a picture its alt text).
+using TTypedTarget = std::function<QString(const QString& address, bool picture)>;
+
 // The Markdown of a text typed as it is (FORMAT empty): the text is HTML to a browser, its
-// line breaks written as "<br>". A run of empty lines parts two paragraphs.
-QString MarkdownFromTypedText(const std::string& stored);
+// line breaks written as "<br>". A run of empty lines parts two paragraphs. Its links and
+// pictures lead where target says; without one, links to web and e-mail addresses and
+// telephone numbers stay, everything else is plain text.
+QString MarkdownFromTypedText(const std::string& stored, const TTypedTarget& target = {});
 
 // True for a link target the editor keeps from a pasted text.
 bool KeepsPastedLink(const QString& href);
