@@ -119,8 +119,9 @@ class TMarkdownEditor : public QWidget {
     std::vector<TPageIdToAssign> FPendingIds;
     std::map<QString, QImage> FShown;
     // The stored text shown by SetStoredText, which Store gives back as it was while the text
-    // is not changed: what the editor cannot write (a table, code, raw HTML) is never lost by
-    // opening a page and pressing OK.
+    // is not changed: what the editor writes otherwise (raw HTML escaped, a table's cells
+    // aligned left by default, code blocks fenced) is never changed by opening a page and
+    // pressing OK.
     std::string FStoredShown;
     bool FStoredKept = false;
 };

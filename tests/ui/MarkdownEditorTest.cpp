@@ -137,6 +137,7 @@ class TMarkdownEditorTest : public QObject {
     void fileNamesAreWrittenSoThatTheyReadBack();
     void picturesAreCopiedOnStoreOnly();
     void anUnchangedTextIsStoredAsItWas();
+    void tablesCodeAndStrikethroughOutliveAnEdit();
     void writerEscapesWhatWouldMarkSomething();
     void pasteKeepsOnlyWhatATextCanHold();
     void typedTextsTurnIntoMarkdown();
@@ -496,6 +497,45 @@ void TMarkdownEditorTest::anUnchangedTextIsStoredAsItWas() {
     editor.TextEdit->moveCursor(QTextCursor::End);
     editor.TextEdit->insertPlainText(QStringLiteral("!"));
     QCOMPARE(editor.Store(), std::string("\\<b>raw\\</b>!"));
+}
+
+// A text with a table, code or strikethrough, edited: written again, it keeps them and the
+// pages show the same; written again once more, it keeps its bytes.
+void TMarkdownEditorTest::tablesCodeAndStrikethroughOutliveAnEdit() {
+    TContentFixture f;
+    TMarkdownEditor editor(f.Prompter);
+    const struct {
+        const char* Stored;
+        const char* Written; // the same with "!" typed at the end
+        const char* Typed;   // "!" as the stored text has it: after a table, a paragraph
+    } cases[] = {
+        {"| a | b |#$D#$A|---|--:|#$D#$A| 1 | 2 |", "| a | b |\n| --- | --: |\n| 1 | 2 |\n\n!",
+         "#$D#$A#$D#$A!"},
+        {"Before#$D#$A#$D#$A| a | *b* | c |#$D#$A|:-:|---|--:|#$D#$A| `x` y | **z** | |#$D#$A"
+         "| ~~s~~ | [l](https://x.org) | 3 |#$D#$A#$D#$AAfter",
+         "Before\n\n| a | *b* | c |\n| :-: | --- | --: |\n| `x` y | **z** |  |\n"
+         "| ~~s~~ | [l](https://x.org) | 3 |\n\nAfter!",
+         "!"},
+        {"a `co de` and ~~gone~~, ``a`b`` `` `x` `` end",
+         "a `co de` and ~~gone~~, ``a`b`` `` `x` `` end!", "!"},
+        {"```c#$D#$Aif (a < b)#$D#$A#$D#$A  *x*;#$D#$A```#$D#$A#$D#$Aafter",
+         "```c\nif (a < b)\n\n  *x*;\n```\n\nafter!", "!"},
+        {"    indented#$D#$A    ````#$D#$A#$D#$Aafter", "`````\nindented\n````\n`````\n\nafter!",
+         "!"},
+        {"> said#$D#$A>#$D#$A> ```#$D#$A> code#$D#$A> ```#$D#$A#$D#$Aafter",
+         "> said\n>\n> ```\n> code\n> ```\n\nafter!", "!"},
+    };
+    for (const auto& c : cases) {
+        editor.SetStoredText(c.Stored, f.Images(), f.Downloads(), {});
+        editor.TextEdit->moveCursor(QTextCursor::End);
+        editor.TextEdit->insertPlainText(QStringLiteral("!"));
+        const std::string stored = editor.Store();
+        QCOMPARE(Q(stored), Q(StoredFromMarkdown(QString::fromUtf8(c.Written))));
+        QCOMPARE(Rewritten(editor.Markdown()), editor.Markdown());
+        TSiteTextTargets targets(f.Project(), false);
+        TMarkdownRenderer renderer(targets);
+        QCOMPARE(Q(renderer.Html(stored)), Q(renderer.Html(std::string(c.Stored) + c.Typed)));
+    }
 }
 
 void TMarkdownEditorTest::picturesAreCopiedOnStoreOnly() {
