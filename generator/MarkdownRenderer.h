@@ -29,8 +29,11 @@ class TMarkdownRenderer {
     std::string Html(std::string_view storedText);
 
     // What a reader sees of the text, without markup and unescaped: blocks and line breaks as
-    // one blank, runs of white space as one, pictures left out, nothing before or after.
-    static std::string PlainText(std::string_view storedText);
+    // one blank, runs of white space as one, pictures left out, nothing before or after. With
+    // enough, only its start: the reading stops once that many bytes are there (a summary
+    // needs no more than its first characters).
+    static std::string PlainText(std::string_view storedText,
+                                 std::size_t enough = std::string::npos);
 
     // The first raw HTML of the text (a tag, a comment, an HTML block), which the pages show
     // as text, cut to at most 40 characters; empty when there is none.

@@ -16,18 +16,19 @@ using namespace TextPieces;
 
 namespace {
 
-// Renders a Markdown text into the page and tells the build what of it names nothing.
-void WriteMarkdown(TDProject& project, std::string_view text, std::string owner, int firstHeading) {
+// Renders a Markdown text for the page and tells the build what of it names nothing.
+std::string RenderMarkdown(TDProject& project, std::string_view text, std::string owner,
+                           int firstHeading) {
     TSiteTextTargets targets(project, true);
     targets.SetOwner(std::move(owner));
     TMarkdownRenderer::TLayout layout;
     layout.FirstHeading = firstHeading;
     // The modern pages carry no presentational attributes.
     layout.AlignByClass = project.OPTIONS.IsModern();
-    project.Output.Write(TMarkdownRenderer(targets, layout).Html(text));
+    std::string html = TMarkdownRenderer(targets, layout).Html(text);
     TBuildState* state = project.BuildState;
     if (!state)
-        return;
+        return html;
     for (const std::string& problem : targets.Problems()) {
         // Each once, though the text shows on its listing and on its own page.
         if (std::find(state->Notes.begin(), state->Notes.end(), problem) != state->Notes.end())
@@ -36,6 +37,7 @@ void WriteMarkdown(TDProject& project, std::string_view text, std::string owner,
         if (state->TextProblems++ == 0)
             state->FirstTextProblem = problem;
     }
+    return html;
 }
 
 // Whether text holds a character of the scripts written without blanks between words: the
@@ -63,6 +65,12 @@ std::size_t PrefixBytes(std::string_view text, std::size_t limit) {
     return bytes;
 }
 
+// Bytes enough for more than limit characters of the plain text: whether it goes on after
+// them, and with what, shows.
+std::size_t EnoughFor(std::size_t limit) {
+    return limit > (std::string::npos - 8) / 4 ? std::string::npos : 4 * limit + 8;
+}
+
 } // namespace
 
 void WritePageText(TDProject& project, const TDPage& page, int firstHeading) {
@@ -73,7 +81,7 @@ void WritePageText(TDProject& project, const TDPage& page, int firstHeading) {
     std::string owner = "Page '";
     owner += page.TITLE;
     owner += '\'';
-    WriteMarkdown(project, page.TEXT, std::move(owner), firstHeading);
+    project.Output.Write(RenderMarkdown(project, page.TEXT, std::move(owner), firstHeading));
 }
 
 void WriteHotspotText(TDProject& project, int firstHeading) {
@@ -82,11 +90,23 @@ void WriteHotspotText(TDProject& project, int firstHeading) {
         WriteWithBreaks(project.Output, hotspot.TEXT);
         return;
     }
-    WriteMarkdown(project, hotspot.TEXT, "The hotspot", firstHeading);
+    TBuildState* state = project.BuildState;
+    if (!state) {
+        project.Output.Write(RenderMarkdown(project, hotspot.TEXT, "The hotspot", firstHeading));
+        return;
+    }
+    // Its links and pictures lead to the same files from every page, all in one folder.
+    auto rendered = state->HotspotHtml.find(firstHeading);
+    if (rendered == state->HotspotHtml.end())
+        rendered = state->HotspotHtml
+                       .emplace(firstHeading,
+                                RenderMarkdown(project, hotspot.TEXT, "The hotspot", firstHeading))
+                       .first;
+    project.Output.Write(rendered->second);
 }
 
 TTextSummary MarkdownSummary(std::string_view storedText, std::size_t limit) {
-    const std::string plain = TMarkdownRenderer::PlainText(storedText);
+    const std::string plain = TMarkdownRenderer::PlainText(storedText, EnoughFor(limit));
     TTextSummary summary;
     std::size_t end = PrefixBytes(plain, limit);
     if (end < plain.size()) {
@@ -107,7 +127,7 @@ TTextSummary MarkdownSummary(std::string_view storedText, std::size_t limit) {
 }
 
 std::string MarkdownPlainStart(std::string_view storedText, std::size_t limit) {
-    std::string plain = TMarkdownRenderer::PlainText(storedText);
+    std::string plain = TMarkdownRenderer::PlainText(storedText, EnoughFor(limit));
     plain.resize(PrefixBytes(plain, limit));
     return plain;
 }
