@@ -345,7 +345,7 @@ void TMarkdownEditor::ShowTypedText(const std::string& stored, const std::string
 }
 
 QString TMarkdownEditor::TypedTarget(const QString& address, bool picture) {
-    const QString trimmed = address.trimmed();
+    QString trimmed = address.trimmed();
     if (!picture && !trimmed.startsWith(u'#') &&
         TMarkdownRenderer::IsOutsideAddress(StdText(trimmed)))
         return trimmed;

@@ -7,8 +7,8 @@
 // headings, bulleted and numbered lists, quotes, lines across, bold, italics, links and
 // pictures) and what a text it shows may hold (tables as pipe tables, code spans, fenced code
 // blocks, strikethrough), and escapes every other mark, so that a text written, read back and
-// written again gives the same bytes. (Qt's own writer wraps lines at 80 columns, escapes nothing and drops
-// bold around links and italics in headings, so a text would change on every round.)
+// written again gives the same bytes. (Qt's own writer wraps lines at 80 columns, escapes nothing
+// and drops bold around links and italics in headings, so a text would change on every round.)
 
 #include <QString>
 
