@@ -32,16 +32,18 @@ void NoteProblems(TDProject& project, const TSiteTextTargets& targets) {
     }
 }
 
-// Renders a Markdown text into the page and tells the build what of it names nothing.
-void WriteMarkdown(TDProject& project, std::string_view text, std::string owner, int firstHeading) {
+// Renders a Markdown text for the page and tells the build what of it names nothing.
+std::string RenderMarkdown(TDProject& project, std::string_view text, std::string owner,
+                           int firstHeading) {
     TSiteTextTargets targets(project, true);
     targets.SetOwner(std::move(owner));
     TMarkdownRenderer::TLayout layout;
     layout.FirstHeading = firstHeading;
     // The modern pages carry no presentational attributes.
     layout.AlignByClass = project.OPTIONS.IsModern();
-    project.Output.Write(TMarkdownRenderer(targets, layout).Html(text));
+    std::string html = TMarkdownRenderer(targets, layout).Html(text);
     NoteProblems(project, targets);
+    return html;
 }
 
 // Writes a text as typed: the classic pages as it is, with its line breaks as "<br>" (what
@@ -82,6 +84,12 @@ std::size_t PrefixBytes(std::string_view text, std::size_t limit) {
     return bytes;
 }
 
+// Bytes enough for more than limit characters of the plain text: whether it goes on after
+// them, and with what, shows.
+std::size_t EnoughFor(std::size_t limit) {
+    return limit > (std::string::npos - 8) / 4 ? std::string::npos : 4 * limit + 8;
+}
+
 } // namespace
 
 void WritePageText(TDProject& project, const TDPage& page, int firstHeading) {
@@ -92,7 +100,7 @@ void WritePageText(TDProject& project, const TDPage& page, int firstHeading) {
         WriteAsTyped(project, page.TEXT, owner);
         return;
     }
-    WriteMarkdown(project, page.TEXT, std::move(owner), firstHeading);
+    project.Output.Write(RenderMarkdown(project, page.TEXT, std::move(owner), firstHeading));
 }
 
 void WriteHotspotText(TDProject& project, int firstHeading) {
@@ -101,11 +109,23 @@ void WriteHotspotText(TDProject& project, int firstHeading) {
         WriteAsTyped(project, hotspot.TEXT, "The hotspot");
         return;
     }
-    WriteMarkdown(project, hotspot.TEXT, "The hotspot", firstHeading);
+    TBuildState* state = project.BuildState;
+    if (!state) {
+        project.Output.Write(RenderMarkdown(project, hotspot.TEXT, "The hotspot", firstHeading));
+        return;
+    }
+    // Its links and pictures lead to the same files from every page, all in one folder.
+    auto rendered = state->HotspotHtml.find(firstHeading);
+    if (rendered == state->HotspotHtml.end())
+        rendered = state->HotspotHtml
+                       .emplace(firstHeading,
+                                RenderMarkdown(project, hotspot.TEXT, "The hotspot", firstHeading))
+                       .first;
+    project.Output.Write(rendered->second);
 }
 
 TTextSummary MarkdownSummary(std::string_view storedText, std::size_t limit) {
-    const std::string plain = TMarkdownRenderer::PlainText(storedText);
+    const std::string plain = TMarkdownRenderer::PlainText(storedText, EnoughFor(limit));
     TTextSummary summary;
     std::size_t end = PrefixBytes(plain, limit);
     if (end < plain.size()) {
@@ -126,7 +146,7 @@ TTextSummary MarkdownSummary(std::string_view storedText, std::size_t limit) {
 }
 
 std::string MarkdownPlainStart(std::string_view storedText, std::size_t limit) {
-    std::string plain = TMarkdownRenderer::PlainText(storedText);
+    std::string plain = TMarkdownRenderer::PlainText(storedText, EnoughFor(limit));
     plain.resize(PrefixBytes(plain, limit));
     return plain;
 }
@@ -142,13 +162,9 @@ void AppendTextPicture(TDProject& project, const TTextPicture& picture, std::str
         html += tag;
         return;
     }
+    // "#", "?" and "%" of a name are part of the name, not of the address.
     html += "<img src=\"";
-    for (const char c : picture.File) {
-        if (c == ' ')
-            html += "%20";
-        else
-            html += HtmlEscaped(std::string_view(&c, 1));
-    }
+    html += TSiteTextTargets::EncodedName(picture.File);
     html += "\" alt=\"";
     html += picture.Alt;
     html += '"';
