@@ -122,7 +122,9 @@ const char* GitChangeKindText(TGitChangeKind kind) {
 
 struct TGitPublisher::TCallbackState {
     TCallbackState(const TGitSettings& settings, const std::atomic<bool>& cancelled)
-        : Callbacks(settings, cancelled), Sockets(cancelled, 30000) {}
+        : Callbacks(settings, cancelled), Sockets(cancelled, 30000) {
+        Callbacks.Sockets = &Sockets;
+    }
     TGitLibrary Library;
     TGitCallbacks Callbacks;
     TGitSocketScope Sockets;

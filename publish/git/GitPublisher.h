@@ -99,8 +99,8 @@ class TGitPublisher {
     // (safe from any thread and a signal handler).
     void Cancel() noexcept;
 
-    // Milliseconds for the connect and each read and write of HTTP(S) (the connect alone
-    // over SSH); 0 waits for ever. Set before a run.
+    // Milliseconds for the connect and each read and write (over SSH each step of the
+    // handshake and the login too); 0 waits for ever. Set before a run.
     int ReadTimeout = 30000;
 
     // The step under way and how far the run is (0 to 100).

@@ -16,10 +16,14 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <netinet/in.h>
+#include <poll.h>
 #include <string>
 #include <sys/socket.h>
 #include <thread>
@@ -359,6 +363,29 @@ const std::vector<TGitCase> Cases = {
          b.Publish();
          EXPECT_EQ(WithoutManifest(b.Branch()), Site);
      }},
+    {"the agent's keys, and a key the server does not take", "ssh",
+     [](TGitBench& b) {
+         TTempFolder home;
+         TScopedEnvironment noHome("HOME", home.Path().c_str());
+         const std::string other = home / "other_key";
+         ASSERT_EQ(
+             RunProcess({"ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f", other}, "", 20000)
+                 .ExitCode,
+             0);
+         const std::string key = b.Settings.IdentityFile;
+         b.Settings.IdentityFile = other;
+         b.WriteSite(Site);
+         const TTransportError e = b.Failure();
+         EXPECT_EQ(e.Kind(), TTransportFailure::LoginRefused) << e.what();
+         EXPECT_EQ(e.Reason(), "The server refused the SSH keys of " + sshserver::UserName() + ".");
+         TSshAgent agent;
+         ASSERT_TRUE(agent.Started());
+         ASSERT_EQ(agent.Add(key), "");
+         TScopedEnvironment socket("SSH_AUTH_SOCK", agent.Socket().c_str());
+         b.Settings.IdentityFile.clear();
+         b.Publish();
+         EXPECT_EQ(WithoutManifest(b.Branch()), Site);
+     }},
 };
 
 void PlayEveryCase(const TGitServer& server) {
@@ -599,18 +626,45 @@ TEST(GitPublish, CommandLine) {
     EXPECT_EQ(again.Out, "Nothing to publish\n") << again.Err;
 }
 
-// A server that takes the connection and never says a word: HTTP ends at the read time-out,
-// and Cancel ends HTTP and SSH alike while they wait.
+// A server that takes the connection and never says a word, and one that says it speaks SSH
+// and then says nothing more: each ends at the read time-out, and Cancel ends any wait. A
+// publish still under way after ten seconds is cancelled, which fails its case.
 TEST(GitPublish, SilentServer) {
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 8), 0);
-    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    const std::string port = std::to_string(ntohs(address.sin_port));
+    struct TListener {
+        int Socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        std::string Port;
+        TListener() {
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            socklen_t length = sizeof address;
+            EXPECT_EQ(::bind(Socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+            EXPECT_EQ(::listen(Socket, 8), 0);
+            EXPECT_EQ(::getsockname(Socket, reinterpret_cast<sockaddr*>(&address), &length), 0);
+            Port = std::to_string(ntohs(address.sin_port));
+        }
+        ~TListener() { ::close(Socket); }
+        TListener(const TListener&) = delete;
+        TListener& operator=(const TListener&) = delete;
+    } silent, banner;
+    // The second greets each connection as an SSH server does, then falls silent.
+    std::atomic<bool> stop{false};
+    std::thread greeter([&] {
+        std::vector<int> open;
+        while (!stop) {
+            pollfd entry{banner.Socket, POLLIN, 0};
+            if (::poll(&entry, 1, 50) <= 0)
+                continue;
+            const int fd = ::accept4(banner.Socket, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0)
+                continue;
+            const char greeting[] = "SSH-2.0-OpenSSH_9.2p1 Debian-2\r\n";
+            EXPECT_GT(::send(fd, greeting, sizeof greeting - 1, MSG_NOSIGNAL), 0);
+            open.push_back(fd);
+        }
+        for (int fd : open)
+            ::close(fd);
+    });
     TTempFolder folder;
     WriteFileBytes(folder / "index.htm", "home");
 
@@ -620,9 +674,14 @@ TEST(GitPublish, SilentServer) {
         bool Cancel;
         TTransportFailure Expected;
     } cases[] = {
-        {"http://127.0.0.1:" + port + "/site.git", 300, false, TTransportFailure::NoAnswer},
-        {"http://127.0.0.1:" + port + "/site.git", 0, true, TTransportFailure::Cancelled},
-        {"ssh://git@127.0.0.1:" + port + "/site.git", 0, true, TTransportFailure::Cancelled},
+        {"http://127.0.0.1:" + silent.Port + "/site.git", 300, false, TTransportFailure::NoAnswer},
+        {"http://127.0.0.1:" + silent.Port + "/site.git", 0, true, TTransportFailure::Cancelled},
+        {"ssh://git@127.0.0.1:" + silent.Port + "/site.git", 0, true, TTransportFailure::Cancelled},
+        {"ssh://git@127.0.0.1:" + silent.Port + "/site.git", 300, false,
+         TTransportFailure::NoAnswer},
+        {"ssh://git@127.0.0.1:" + banner.Port + "/site.git", 300, false,
+         TTransportFailure::NoAnswer},
+        {"ssh://git@127.0.0.1:" + banner.Port + "/site.git", 0, true, TTransportFailure::Cancelled},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Repository);
@@ -631,20 +690,32 @@ TEST(GitPublish, SilentServer) {
         settings.CacheFolder = folder / "cache.git";
         TGitPublisher publisher(settings);
         publisher.ReadTimeout = c.ReadTimeout;
-        std::thread canceller;
-        if (c.Cancel)
-            canceller = std::thread([&publisher] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false;
+        std::thread canceller([&] {
+            std::unique_lock lock(mutex);
+            ended.wait_for(lock, std::chrono::milliseconds(c.Cancel ? 300 : 10000),
+                           [&] { return done; });
+            if (!done)
                 publisher.Cancel();
-            });
+        });
         try {
             publisher.Publish(folder.Path());
             ADD_FAILURE() << "published";
         } catch (const TTransportError& e) {
             EXPECT_EQ(e.Kind(), c.Expected) << e.what();
+            if (c.Expected == TTransportFailure::NoAnswer) {
+                EXPECT_EQ(e.Reason(), "The server did not answer in time.");
+            }
         }
-        if (canceller.joinable())
-            canceller.join();
+        {
+            std::lock_guard lock(mutex);
+            done = true;
+        }
+        ended.notify_all();
+        canceller.join();
     }
-    ::close(listener);
+    stop = true;
+    greeter.join();
 }
