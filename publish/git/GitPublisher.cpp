@@ -116,8 +116,25 @@ const char* GitChangeKindText(TGitChangeKind kind) {
         return "Changed";
     case TGitChangeKind::Removed:
         return "Removed";
+    case TGitChangeKind::Kept:
+        return "Kept";
     }
     return "";
+}
+
+std::string TGitResult::KeptNote() const {
+    if (Kept.empty())
+        return {};
+    std::string note = std::to_string(Kept.size());
+    note.append(Kept.size() == 1 ? " file kept" : " files kept");
+    note.append(": changed in the branch since the last publish (");
+    for (std::size_t i = 0; i < Kept.size(); ++i) {
+        if (i > 0)
+            note.append(", ");
+        note.append(ControlCharactersShown(Kept[i]));
+    }
+    note.append(")");
+    return note;
 }
 
 struct TGitPublisher::TCallbackState {
@@ -541,6 +558,32 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
         TTreeBuilder builder(rawBuilder);
         TManifest manifest;
         std::set<std::string> names;
+        // Whether the branch's file name is no longer what the manifest says the last publish
+        // wrote there (its size or SHA-256): the owner changed it by hand since.
+        const auto changedByHand = [&](const git_tree_entry* entry, const std::string& name) {
+            const auto listed = previous.Files.find(name);
+            if (listed == previous.Files.end() || !listed->second.Known() ||
+                git_tree_entry_type(entry) != GIT_OBJECT_BLOB)
+                return false;
+            git_blob* raw = nullptr;
+            if (git_blob_lookup(&raw, FRepository, git_tree_entry_id(entry)) < 0)
+                Fail("read " + name, -1);
+            TBlob blob(raw);
+            const auto size = static_cast<std::int64_t>(git_blob_rawsize(blob.get()));
+            if (size != listed->second.Size)
+                return true;
+            TSha256 digest;
+            digest.Add(git_blob_rawcontent(blob.get()), static_cast<std::size_t>(size));
+            return !(listed->second.Sha256 == digest.Finish());
+        };
+        const auto keep = [&](const std::string& name, std::int64_t size) {
+            manifest.Files[name] = previous.Files.at(name);
+            result.Changes.push_back({name, TGitChangeKind::Kept, size});
+            result.Kept.push_back(name);
+            Log(ControlCharactersShown(name) +
+                " kept: changed in the branch since the last publish");
+        };
+
         // The objects this attempt wrote, kept once its commit is pushed.
         std::vector<git_oid> made;
         std::size_t done = 0;
@@ -560,6 +603,10 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
             if (existing && git_oid_equal(git_tree_entry_id(existing), &oid) &&
                 git_tree_entry_filemode(existing) != GIT_FILEMODE_COMMIT)
                 continue;
+            if (existing && changedByHand(existing, file.Name)) {
+                keep(file.Name, file.Size);
+                continue;
+            }
             const std::string bytes = ReadSiteFile(root + file.Name);
             if (git_blob_create_from_buffer(&oid, FRepository, bytes.data(), bytes.size()) < 0 ||
                 git_treebuilder_insert(nullptr, builder.get(), file.Name.c_str(), &oid,
@@ -579,6 +626,10 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
             // Only a file: a folder of that name is not what the publish made.
             if (!existing || git_tree_entry_type(existing) != GIT_OBJECT_BLOB)
                 continue;
+            if (changedByHand(existing, name)) {
+                keep(name, entry.Size);
+                continue;
+            }
             if (git_treebuilder_remove(builder.get(), name.c_str()) < 0)
                 Fail("remove " + name, -1);
             result.Changes.push_back({name, TGitChangeKind::Removed, entry.Size});

@@ -301,14 +301,32 @@ const std::vector<TGitCase> Cases = {
          b.WriteSite({{"index.htm", "<html>home</html>\r\n"}, {"Page1.htm", "one"}});
          EXPECT_EQ(b.Publish().Message, "Publish from Corvane: 1 changed, 0 removed");
      }},
-    {"a page changed in the branch by hand is put back", "",
+    {"pages changed in the branch by hand are kept, neither written over nor removed", "",
      [](TGitBench& b) {
          b.WriteSite(Site);
          b.Publish();
-         b.CommitAsSomeoneElse({{"Page1.htm", "edited by hand"}});
+         b.CommitAsSomeoneElse({{"Page1.htm", "edited by hand"}, {"Page2.htm", "mine now"}});
+         TFiles next = Site;
+         next["Page1.htm"] = "<html>page one, new</html>\r\n";
+         next["index.htm"] = "<html>new home</html>\r\n";
+         next.erase("Page2.htm");
+         next.erase("Column1.htm");
+         b.WriteSite(next);
          const TGitResult result = b.Publish();
-         EXPECT_EQ(result.Message, "Publish from Corvane: 1 changed, 0 removed");
-         EXPECT_EQ(WithoutManifest(b.Branch()), Site);
+         EXPECT_EQ(result.Message, "Publish from Corvane: 1 changed, 1 removed");
+         EXPECT_EQ(result.KeptNote(), "2 files kept: changed in the branch since the last "
+                                      "publish (Page1.htm, Page2.htm)");
+         EXPECT_EQ(b.LastChanges(), "M\t.corvane-manifest\nD\tColumn1.htm\nM\tindex.htm\n");
+         TFiles expected = next;
+         expected["Page1.htm"] = "edited by hand";
+         expected["Page2.htm"] = "mine now";
+         EXPECT_EQ(WithoutManifest(b.Branch()), expected);
+         // Kept the next time too; a page put back as it was published is the site's again.
+         EXPECT_EQ(b.Publish().Kept, (std::vector<std::string>{"Page1.htm", "Page2.htm"}));
+         b.CommitAsSomeoneElse({{"Page1.htm", Site.at("Page1.htm")}});
+         const TGitResult again = b.Publish();
+         EXPECT_EQ(again.Kept, std::vector<std::string>{"Page2.htm"});
+         EXPECT_EQ(b.Branch().at("Page1.htm"), next.at("Page1.htm"));
      }},
     {"a branch of another name, and the branches listed", "",
      [](TGitBench& b) {
