@@ -506,17 +506,25 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
             git_oid_fromstr(&tipOid, tip.c_str());
             // The branch must hold what was last published from here: a branch whose history
             // was written anew is never built upon, let alone overwritten.
+            // Starting over is the owner's choice: without this computer's copy of the branch
+            // the next publish builds on the branch as it is now.
             git_oid published{};
             if (git_reference_name_to_id(&published, FRepository, PublishedRef) == 0 &&
                 !git_oid_equal(&published, &tipOid) &&
-                git_graph_descendant_of(FRepository, &tipOid, &published) != 1)
+                git_graph_descendant_of(FRepository, &tipOid, &published) != 1) {
+                std::string copy = git_repository_path(FRepository);
+                if (copy.size() > 1 && copy.back() == '/')
+                    copy.pop_back();
                 throw TTransportError(
                     "Git: " + FSettings.Branch + " at " + tip + " does not descend from " +
                         OidText(published),
                     TTransportFailure::Other,
-                    "The branch " + FSettings.Branch +
-                        " no longer holds what was last published from here (its history was "
-                        "written anew); nothing was published and the branch is left as it is.");
+                    "The branch " + ControlCharactersShown(FSettings.Branch) +
+                        " was written anew since the last publish from here, so nothing was "
+                        "published; to publish onto it as it is now, delete this computer's "
+                        "copy of it (the folder " +
+                        ControlCharactersShown(copy) + "), or choose another branch.");
+            }
             git_commit* commit = nullptr;
             if (const int code = git_commit_lookup(&commit, FRepository, &tipOid); code < 0)
                 Fail("read " + FSettings.Branch, code);

@@ -271,10 +271,15 @@ const std::vector<TGitCase> Cases = {
          const std::string theirs = b.Tip();
          b.WriteSite({{"index.htm", "ours"}});
          const TTransportError e = b.Failure();
-         EXPECT_EQ(e.Reason(), "The branch gh-pages no longer holds what was last published "
-                               "from here (its history was written anew); nothing was "
-                               "published and the branch is left as it is.");
+         EXPECT_EQ(e.Reason(), "The branch gh-pages was written anew since the last publish "
+                               "from here, so nothing was published; to publish onto it as it "
+                               "is now, delete this computer's copy of it (the folder " +
+                                   b.Settings.CacheFolder + "), or choose another branch.");
          EXPECT_EQ(b.Tip(), theirs);
+         // As the sentence says: without the copy, the publish builds on their history.
+         std::filesystem::remove_all(b.Settings.CacheFolder);
+         EXPECT_EQ(b.Publish().Message, "Publish from Corvane: 1 changed, 0 removed");
+         EXPECT_EQ(b.Log("%s").substr(b.Log("%s").find('\n') + 1), "by hand\n");
      }},
     {"nothing changed: no commit", "",
      [](TGitBench& b) {
