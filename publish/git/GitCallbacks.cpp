@@ -109,7 +109,8 @@ std::string TGitCallbacks::SshUser(const std::string& userFromUrl) const {
                                      : std::string("git");
 }
 
-int TGitCallbacks::Credentials(void* out, const char*, const char* userFromUrl, unsigned allowed) {
+int TGitCallbacks::Credentials(void* out, const char* url, const char* userFromUrl,
+                               unsigned allowed) {
     auto* credential = static_cast<git_credential**>(out);
     if (FCancelled)
         return GIT_EUSER;
@@ -147,6 +148,17 @@ int TGitCallbacks::Credentials(void* out, const char*, const char* userFromUrl, 
                    FSettings.Token.empty()
                        ? std::string("The server asks for a user name and token, and none is set.")
                        : "The server refused the user name " + FSettings.User + " or its token.");
+            return GIT_EUSER;
+        }
+        // Never in clear to another machine, wherever a redirect led.
+        std::string refusal;
+        try {
+            refusal = ClearTextTokenRefusal(ParseGitAddress(url ? url : FSettings.Repository));
+        } catch (const std::exception&) {
+            refusal = ClearTextTokenRefusal(ParseGitAddress(FSettings.Repository));
+        }
+        if (!refusal.empty()) {
+            Refuse(TTransportFailure::Other, refusal);
             return GIT_EUSER;
         }
         FTokenTried = true;

@@ -232,6 +232,15 @@ void TGitPublisher::Fail(const std::string& step, int code) {
 }
 
 void TGitPublisher::Open() {
+    // A token set for an http:// address to another machine is refused before anything is
+    // sent (the credentials refuse it too, wherever a redirect leads).
+    if (!FSettings.Token.empty())
+        if (const std::string refusal =
+                ClearTextTokenRefusal(ParseGitAddress(FSettings.Repository));
+            !refusal.empty())
+            throw TTransportError("Git: no token over http:// to " +
+                                      ControlCharactersShown(FSettings.Repository),
+                                  TTransportFailure::Other, refusal);
     if (FRepository)
         return;
     OpenRepository();

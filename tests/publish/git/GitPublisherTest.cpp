@@ -367,6 +367,26 @@ const std::vector<TGitCase> Cases = {
          EXPECT_EQ(e.Kind(), TTransportFailure::LoginRefused) << e.what();
          EXPECT_EQ(e.Reason(), "The server refused the user name tester or its token.");
      }},
+    {"a token goes over http:// to this machine alone", "http",
+     [](TGitBench& b) {
+         // 0.0.0.0 is no loopback address, yet reaches this machine alone: nothing leaves it
+         // even where the rule would fail.
+         b.WriteSite(Site);
+         TGitSettings settings = b.Settings;
+         settings.Repository.replace(settings.Repository.find("127.0.0.1"), 9, "0.0.0.0");
+         std::string reason;
+         try {
+             TGitPublisher(settings).Publish(b.Site.Path());
+         } catch (const TTransportError& e) {
+             reason = e.Reason();
+         }
+         EXPECT_EQ(reason, "The token is not sent to 0.0.0.0 over http://, where anyone on the "
+                           "way could read it; give the repository's https:// address instead.");
+         EXPECT_EQ(b.Tip(), "");
+         settings.Repository.replace(settings.Repository.find("0.0.0.0"), 7, "localhost");
+         TGitPublisher(settings).Publish(b.Site.Path());
+         EXPECT_EQ(WithoutManifest(b.Branch()), Site);
+     }},
     {"an unknown host key, then trusted", "ssh",
      [](TGitBench& b) {
          const std::string known = b.Settings.KnownHostsFile;
@@ -482,6 +502,20 @@ TEST(GitPublish, Addresses) {
         }
         EXPECT_EQ(parts.substr(0, std::string(c.Parts).size()), c.Parts) << c.Address;
     }
+
+    // A token goes over http:// only where it never leaves this machine.
+    for (const auto& [host, loopback] :
+         std::vector<std::pair<std::string, bool>>{{"localhost", true},
+                                                   {"LocalHost", true},
+                                                   {"127.0.0.1", true},
+                                                   {"127.255.0.9", true},
+                                                   {"::1", true},
+                                                   {"128.0.0.1", false},
+                                                   {"::ffff:10.0.0.1", false},
+                                                   {"localhost.example.org", false},
+                                                   {"", false}})
+        EXPECT_EQ(IsLoopbackHost(host), loopback) << host;
+    EXPECT_EQ(ClearTextTokenRefusal(ParseGitAddress("https://git.example.org/x")), "");
 
     // The token is kept under the repository's host and port, for the record's user, else
     // the address's.
