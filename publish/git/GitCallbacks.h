@@ -31,6 +31,8 @@ class TGitCallbacks {
     void Refuse(TTransportFailure kind, std::string reason, std::string fingerprint = {});
     // The user an SSH login names: the address's, else the settings', else "git".
     std::string SshUser(const std::string& userFromUrl) const;
+    // The settings of the run.
+    const TGitSettings& Settings() const { return FSettings; }
 
     // Whether a callback refused, of which kind, why (one sentence) and, for a host key or
     // certificate, its fingerprint.

@@ -3,6 +3,7 @@
 #include "publish/ServerConnection.h"
 #include "publish/git/GitAddress.h"
 #include "publish/git/GitCallbacks.h"
+#include "publish/git/GitPublisher.h"
 #include "publish/git/GitSocket.h"
 #include "publish/git/KnownHosts.h"
 
@@ -303,19 +304,24 @@ int TGitSshSubtransport::LogIn(const std::string& user) {
             const std::string name = given->username ? given->username : user;
             if (given->privatekey) {
                 ssh_key key = nullptr;
-                if (ssh_pki_import_privkey_file(given->privatekey, given->passphrase, nullptr,
-                                                nullptr, &key) != SSH_OK) {
-                    const std::string file = given->privatekey;
+                const std::string file = given->privatekey;
+                if (ssh_pki_import_privkey_file(file.c_str(), given->passphrase, nullptr, nullptr,
+                                                &key) == SSH_OK) {
+                    TSocketWatchdog::TStep step(FWatchdog, TimeoutMs());
+                    result = ssh_userauth_publickey(FSession, name.c_str(), key);
+                    ssh_key_free(key);
+                } else if (file == FCallbacks.Settings().IdentityFile) {
+                    // The key file given is the login: it fails as SFTP's does.
                     git_credential_free(credential);
                     FBroken = true;
                     FCallbacks.Refuse(TTransportFailure::Other, "The key file \"" +
                                                                     ControlCharactersShown(file) +
                                                                     "\" cannot be read.");
                     return SetError(GIT_ERROR_SSH, "cannot read the key " + file);
+                } else if (FCallbacks.OnLog) {
+                    // One of the user's (one with a passphrase, say): the next is tried.
+                    FCallbacks.OnLog("The key " + ControlCharactersShown(file) + " cannot be read");
                 }
-                TSocketWatchdog::TStep step(FWatchdog, TimeoutMs());
-                result = ssh_userauth_publickey(FSession, name.c_str(), key);
-                ssh_key_free(key);
             } else {
                 TSocketWatchdog::TStep step(FWatchdog, TimeoutMs());
                 result = ssh_userauth_agent(FSession, name.c_str());

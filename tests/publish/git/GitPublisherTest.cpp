@@ -416,8 +416,11 @@ const std::vector<TGitCase> Cases = {
                  .ExitCode,
              0);
          const std::string key = b.Settings.IdentityFile;
-         b.Settings.IdentityFile = other;
          b.WriteSite(Site);
+         b.Settings.IdentityFile = home / "none";
+         EXPECT_EQ(b.Failure().Reason(),
+                   "The key file \"" + (home / "none") + "\" cannot be read.");
+         b.Settings.IdentityFile = other;
          const TTransportError e = b.Failure();
          EXPECT_EQ(e.Kind(), TTransportFailure::LoginRefused) << e.what();
          EXPECT_EQ(e.Reason(), "The server refused the SSH keys of " + sshserver::UserName() + ".");
