@@ -387,6 +387,24 @@ const std::vector<TGitCase> Cases = {
          TGitPublisher(settings).Publish(b.Site.Path());
          EXPECT_EQ(WithoutManifest(b.Branch()), Site);
      }},
+    {"a server that takes the login and then says nothing", "ssh",
+     [](TGitBench& b) {
+         const auto& server = static_cast<const TSshGitServer&>(b.Server);
+         server.ForceCommand("sleep 20");
+         b.WriteSite(Site);
+         TGitPublisher publisher(b.Settings);
+         publisher.ReadTimeout = 500;
+         try {
+             publisher.Publish(b.Site.Path());
+             ADD_FAILURE() << "published";
+         } catch (const TTransportError& e) {
+             EXPECT_EQ(e.Kind(), TTransportFailure::NoAnswer) << e.what();
+             EXPECT_EQ(e.Reason(), "The server did not answer in time.");
+         }
+         server.ForceCommand(TSshGitServer::GitShell);
+         b.Publish();
+         EXPECT_EQ(WithoutManifest(b.Branch()), Site);
+     }},
     {"an unknown host key, then trusted", "ssh",
      [](TGitBench& b) {
          const std::string known = b.Settings.KnownHostsFile;
