@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -209,6 +211,10 @@ int TGitSshSubtransport::Connect(const TGitAddress& address) {
         return SetError(GIT_ERROR_NET, failure.Detail);
     }
     FSocket = socket.Release();
+    // The exchange is many small packets, each answered: none is to wait for the one
+    // before to be acknowledged (40 ms a time on loopback).
+    const int on = 1;
+    ::setsockopt(FSocket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     FCallbacks.Sockets->Socket = FSocket;
     FWatchdog.Start(FSocket);
 
