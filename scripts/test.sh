@@ -79,7 +79,8 @@ tidy() {
 
 # Everything that starts threads: the warm-up, the column reading on opening and the undo
 # history (model_tests), the sync run's connections, Cancel from another thread and the
-# host name lookup (publish_tests, sftp_tests), the generator's pages from several threads
+# host name lookup (publish_tests, sftp_tests), the Git publish's SSH watchdog
+# (git_publish_silent_tests), the generator's pages from several threads
 # (generator_preview_tests), and in the windows the preview's background build, the pages
 # written on demand, Build and Publish on threads of their own. Qt itself is not built with
 # the sanitizer; tests/tsan.supp names what is reported inside it.
@@ -88,8 +89,8 @@ tsan() {
     # shellcheck disable=SC2086
     cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_TSAN=ON -DCORVANE_UI=ON \
         -DCORVANE_BENCH=OFF -DCORVANE_WERROR=ON $corvane_launcher >/dev/null
-    ninja -C build-tsan -j"$jobs" model_tests publish_tests sftp_tests generator_preview_tests \
-        corvane-cli corvane corvane_ui_tests
+    ninja -C build-tsan -j"$jobs" model_tests publish_tests sftp_tests git_publish_tests \
+        generator_preview_tests corvane-cli corvane corvane_ui_tests
     (
         export TSAN_OPTIONS="$TSAN_OPTIONS:suppressions=$root/tests/tsan.supp"
         export QT_QPA_PLATFORM=offscreen
@@ -97,7 +98,7 @@ tsan() {
             export QTWEBENGINE_DISABLE_SANDBOX=1
         fi
         cd build-tsan && ctest --output-on-failure -j"$jobs" --timeout 900 \
-            -R '^(model_tests|publish_tests_[0-9]+|sftp_tests|generator_preview_tests|ui_main_window_tests|ui_preview_tests_[0-9]+|ui_publish_dialog_tests)$'
+            -R '^(model_tests|publish_tests_[0-9]+|sftp_tests|git_publish_silent_tests|generator_preview_tests|ui_main_window_tests|ui_preview_tests_[0-9]+|ui_publish_dialog_tests)$'
     )
 }
 
