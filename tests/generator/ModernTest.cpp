@@ -330,6 +330,35 @@ TEST(ModernBuild, RecordsReachTheirPlaces) {
         {"a typed text", [](TDProject&) {}, "Page0_0.htm",
          "<div class=\"text\">Hi<br><b>there</b></div>", true,
          [](TDPage& page) { page.TEXT = "<center>Hi</center>#$D#$A<b onclick=x>there<script>"; }},
+        // Link addresses of the records: the web's schemes only, as in the texts.
+        {"a script as a menu entry's address",
+         [](TDProject& p) {
+             TDMenuItem* link = p.AddMenuItem(true);
+             link->TITLE = "Run";
+             link->URL = "&#106;avascript:alert(1)";
+         },
+         "Default.htm", "alert(1)", false},
+        {"a script as the hotspot's link",
+         [](TDProject& p) {
+             p.FRAME.HAS_HOTSPOT = true;
+             p.HOTSPOT.LINK = "Go";
+             p.HOTSPOT.KIND = "Link";
+             p.HOTSPOT.URL = " JavaScript:alert(1)";
+         },
+         "Default.htm", "alert(1)", false},
+        {"a script as a page's link", [](TDProject&) {}, "Page0_0.htm", "alert(1)", false,
+         [](TDPage& page) {
+             page.LINK = "Go";
+             page.KIND = "Link";
+             page.URL = "data:text/html,<script>alert(1)</script>";
+         }},
+        {"a page's link to the web", [](TDProject&) {}, "Page0_0.htm",
+         "<a class=\"button\" href=\"https://example.org/?a=1&amp;b=2\">Go</a>", true,
+         [](TDPage& page) {
+             page.LINK = "Go";
+             page.KIND = "Link";
+             page.URL = "https://example.org/?a=1&b=2";
+         }},
         // A picture beside a heading that names it is decoration.
         {"card thumbnail", AddPicture, "Default.htm", "<img src=\"Card.png\" alt=\"\"", true,
          ShowsCard},
