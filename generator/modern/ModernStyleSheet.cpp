@@ -260,7 +260,9 @@ std::string TModernStyleSheet::Text() const {
     Rule(out, ".byline {margin: 0 0 0.75rem}");
     Rule(out, ".titles {padding-inline-start: 1.25rem}");
     Rule(out, ".titles li {margin: 0.5rem 0}");
-    Rule(out, ".cards {display: grid; gap: 1.5rem; margin: 0; padding: 0; list-style: none}");
+    // One column that may get narrower than a card's longest word, which then wraps.
+    Rule(out, ".cards {display: grid; grid-template-columns: minmax(0, 1fr); gap: 1.5rem; "
+              "margin: 0; padding: 0; list-style: none}");
     Rule(out, ".card {padding-bottom: 1.5rem; border-bottom: 1px solid currentColor}");
     Rule(out, ".card h2 {margin-top: 0}");
     Rule(out, ".thumb {float: inline-end; margin: 0 0 0.5rem; margin-inline-start: 1rem; "
