@@ -155,6 +155,9 @@ std::string TModernStyleSheet::LayoutRules() const {
         Rule(out, "  .menu ul {flex-direction: column; align-items: stretch}");
         Rule(out, "  .menu {padding-top: 1rem}");
     }
+    // The header's column is as wide as its longest word (see first): words break no more.
+    if (topicOnLeft || topicBesideMenu)
+        Rule(out, "  .site-title, .menu a {overflow-wrap: break-word}");
     Rule(out, "}");
     return out;
 }
@@ -223,10 +226,12 @@ std::string TModernStyleSheet::Text() const {
     Rule(out, ".home:hover .site-title {text-decoration: underline}");
     Rule(out, std::string(".site-title {font-size: ") + PointsAsRem(font.TOPIC, 1.25) +
                   "; line-height: 1.2; font-weight: " + (font.BOLD_TOPIC ? "bold" : "normal") +
-                  "}");
+                  "; overflow-wrap: anywhere}");
     Rule(out, ".caption {margin: 0.25rem 0 0}");
 
-    // The menu: a wrapped row of links, each large enough for a finger.
+    // The menu: a wrapped row of links, each large enough for a finger. A title of one long
+    // word ("Schützenbruderschaft"), here and in the header, breaks rather than widen a
+    // phone's page.
     Rule(out, ".menu {grid-area: nav; background-color: var(--menu-bg)}");
     Rule(out, std::string(".menu ul {display: flex; flex-wrap: wrap; justify-content: ") +
                   std::string(Alignment(FProject.MENU.POSITION)) + "; gap: 0 " +
@@ -235,7 +240,7 @@ std::string TModernStyleSheet::Text() const {
     Rule(out, std::string(".menu a {display: flex; align-items: center; min-height: 44px; "
                           "padding: 0.25rem 0.75rem; color: var(--menu-text); font-size: ") +
                   PointsAsRem(font.MENU, 1.0) + "; font-weight: " + std::string(bold) +
-                  "; text-decoration: none}");
+                  "; text-decoration: none; overflow-wrap: anywhere}");
     Rule(out, ".menu a:hover, .menu a[aria-current] {text-decoration: underline; "
               "text-decoration-thickness: 2px; text-underline-offset: 0.3em}");
 
