@@ -79,8 +79,10 @@ int ScreenPixels(const std::string& screen) {
 
 } // namespace
 
-std::string PointsAsRem(int points, double minimum) {
-    const double rem = std::max(minimum, static_cast<double>(points) * 4.0 / 3.0 / 16.0);
+std::string PointsAsRem(std::int64_t points, double minimum) {
+    constexpr std::int64_t MostPoints = 1000;
+    const double rem =
+        std::max(minimum, static_cast<double>(std::min(points, MostPoints)) * 4.0 / 3.0 / 16.0);
     return Number(rem) + "rem";
 }
 
@@ -249,8 +251,8 @@ std::string TModernStyleSheet::Text() const {
     Rule(out, "main a {color: var(--title); text-decoration: underline}");
     Rule(out, std::string("h1, h2 {color: var(--title); line-height: 1.25; font-weight: ") +
                   std::string(bold) + "}");
-    Rule(out,
-         "h1 {margin: 0.5rem 0 1rem; font-size: " + PointsAsRem(font.TITLE * 5 / 4, 1.5) + "}");
+    Rule(out, "h1 {margin: 0.5rem 0 1rem; font-size: " +
+                  PointsAsRem(std::int64_t{font.TITLE} * 5 / 4, 1.5) + "}");
     Rule(out, "h2 {margin: 1.5rem 0 0.5rem; font-size: " + PointsAsRem(font.TITLE, 1.125) + "}");
     Rule(out, "main p, main li, .text {max-width: 70ch}");
     // The tables of formatted texts, their cells aligned by class.

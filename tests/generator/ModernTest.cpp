@@ -16,6 +16,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -139,6 +140,11 @@ TEST(ModernStyleSheet, EachLayoutPlacesTheRegions) {
     // The stored points become rem, never below the floor (16 pixels for body text).
     EXPECT_EQ(PointsAsRem(9, 1.0), "1rem");
     EXPECT_EQ(PointsAsRem(24, 1.0), "2rem");
+    // A hand-edited size: no overflow, no size beyond reason.
+    f.Project->FONT.TITLE = std::numeric_limits<std::int32_t>::max();
+    const std::string sheet = TModernStyleSheet(*f.Project).Text();
+    EXPECT_NE(sheet.find("h1 {margin: 0.5rem 0 1rem; font-size: 83.33rem}"), std::string::npos);
+    EXPECT_NE(sheet.find("h2 {margin: 1.5rem 0 0.5rem; font-size: 83.33rem}"), std::string::npos);
 }
 
 // A page written from right to left mirrors: the sheet names no physical side but for the
