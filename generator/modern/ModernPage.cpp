@@ -145,8 +145,10 @@ TModernShared TModernPage::MakeShared(const TDProject& project, int firstColumn,
     shared.MenuLabel = ModernEscaped(Translate(project, "MENU"));
     for (int i = 0; i < project.MenuCount; ++i) {
         const TDMenuItem& item = project.MenuItem(i);
-        std::string href = item.IsColumn() ? PageFileName(project, i, -1, i == firstColumn)
-                                           : LinkAddress(item.URL);
+        // The homepage's name may hold blanks, quotes and more ("Start page").
+        std::string href = item.IsColumn()
+                               ? AddressPart(PageFileName(project, i, -1, i == firstColumn))
+                               : LinkAddress(item.URL);
         if (!href.empty() && !root.empty() && IsRelativeAddress(href))
             href.insert(0, root);
         if (href.empty()) {

@@ -365,6 +365,9 @@ TEST(ModernBuild, RecordsReachTheirPlaces) {
              page.KIND = "Link";
              page.URL = "https://example.org/?a=1&b=2";
          }},
+        {"a homepage name with a blank and a quote",
+         [](TDProject& p) { p.FRAME.HOMEPAGE = "Start \" onclick=\"x"; }, "Page0_0.htm",
+         "<li><a href=\"Start%20%22%20onclick%3D%22x.htm\"", true},
         // A picture beside a heading that names it is decoration.
         {"card thumbnail", AddPicture, "Default.htm", "<img src=\"Card.png\" alt=\"\"", true,
          ShowsCard},
