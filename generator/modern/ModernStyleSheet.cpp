@@ -3,6 +3,7 @@
 #include "generator/modern/ModernStyleSheet.h"
 
 #include "generator/Generator.h"
+#include "generator/modern/ModernPage.h"
 #include "generator/modern/ModernPalette.h"
 
 #include "platform/FileSystem.h"
@@ -190,7 +191,8 @@ std::string TModernStyleSheet::Text() const {
     Rule(out, "*, *::before, *::after {box-sizing: border-box}");
     std::string html = "html {background-color: var(--page)";
     if (!frame.BACKGROUND.empty())
-        html += "; background-image: url(\"" + FileNamePart(frame.BACKGROUND) + "\")";
+        html += "; background-image: url(\"" +
+                TModernPage::AddressPart(FileNamePart(frame.BACKGROUND)) + "\")";
     Rule(out, html + "}");
     Rule(out, "body {margin: 0; font-family: " + families +
                   "; font-size: " + PointsAsRem(font.TEXT, 1.0) +

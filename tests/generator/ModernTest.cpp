@@ -145,6 +145,12 @@ TEST(ModernStyleSheet, EachLayoutPlacesTheRegions) {
     const std::string sheet = TModernStyleSheet(*f.Project).Text();
     EXPECT_NE(sheet.find("h1 {margin: 0.5rem 0 1rem; font-size: 83.33rem}"), std::string::npos);
     EXPECT_NE(sheet.find("h2 {margin: 1.5rem 0 0.5rem; font-size: 83.33rem}"), std::string::npos);
+    // The background's name as an address: no quote ends the CSS string early.
+    f.Project->FRAME.BACKGROUND = "Old \"paper\").gif";
+    EXPECT_NE(TModernStyleSheet(*f.Project)
+                  .Text()
+                  .find("background-image: url(\"Old%20%22paper%22%29.gif\")}"),
+              std::string::npos);
 }
 
 // A page written from right to left mirrors: the sheet names no physical side but for the
