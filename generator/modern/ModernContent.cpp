@@ -6,6 +6,7 @@
 #include "generator/TextPieces.h"
 #include "generator/modern/ModernPage.h"
 #include "generator/modern/PlainSummary.h"
+#include "generator/modern/TypedHtml.h"
 
 #include "platform/FileSystem.h"
 
@@ -26,7 +27,7 @@ std::string FileHref(const TDPage& page) {
         return "mailto:" + ModernEscaped(page.URL);
     if (page.KIND == "Download")
         return TModernPage::AddressPart(FileNamePart(page.URL));
-    return ModernEscaped(page.URL);
+    return LinkAddress(page.URL);
 }
 
 } // namespace
@@ -130,7 +131,10 @@ void TModernContent::WriteLinkButton(const TDPage& page) {
         return;
     if (page.KIND != "Link" && page.KIND != "E-mail" && page.KIND != "Download")
         return;
-    Line(FProject.Output, "<p class=\"actions\"><a class=\"button\" href=\"", FileHref(page), "\"",
+    const std::string href = FileHref(page);
+    if (href.empty())
+        return; // an address the page does not link
+    Line(FProject.Output, "<p class=\"actions\"><a class=\"button\" href=\"", href, "\"",
          page.KIND == "Download" ? " download" : "", ">", ModernEscaped(page.LINK), "</a></p>");
 }
 

@@ -10,6 +10,7 @@
 #include "generator/modern/ModernStyleSheet.h"
 #include "generator/modern/PlainSummary.h"
 #include "generator/modern/SiteIcon.h"
+#include "generator/modern/TypedHtml.h"
 
 #include "model/SiteLanguage.h"
 #include "platform/FileSystem.h"
@@ -144,8 +145,10 @@ TModernShared TModernPage::MakeShared(const TDProject& project, int firstColumn,
     shared.MenuLabel = ModernEscaped(Translate(project, "MENU"));
     for (int i = 0; i < project.MenuCount; ++i) {
         const TDMenuItem& item = project.MenuItem(i);
-        std::string href = item.IsColumn() ? PageFileName(project, i, -1, i == firstColumn)
-                                           : ModernEscaped(item.URL);
+        // The homepage's name may hold blanks, quotes and more ("Start page").
+        std::string href = item.IsColumn()
+                               ? AddressPart(PageFileName(project, i, -1, i == firstColumn))
+                               : LinkAddress(item.URL);
         if (!href.empty() && !root.empty() && IsRelativeAddress(href))
             href.insert(0, root);
         if (href.empty()) {
@@ -537,7 +540,7 @@ void TModernPage::WriteHotspot() {
     if (!hotspot.LINK.empty()) {
         std::string href;
         if (hotspot.KIND == "Link")
-            href = ModernEscaped(hotspot.URL);
+            href = LinkAddress(hotspot.URL);
         else if (hotspot.KIND == "E-mail")
             href = "mailto:" + ModernEscaped(hotspot.URL);
         else if (hotspot.KIND == "Download")

@@ -494,6 +494,15 @@ class TWriter {
 
 } // namespace
 
+std::string LinkAddress(std::string_view address) {
+    const std::string clean = CleanAddress(address);
+    if (clean.empty())
+        return {};
+    if (IsOneOf(SchemeOf(clean), {"javascript", "vbscript", "data"}))
+        return {};
+    return ModernEscaped(address);
+}
+
 std::string TTypedHtml::Html(std::string_view storedText) {
     // Raw line ends and control characters (a hand-edited project) are blanks; each stored
     // line break becomes one character the reading knows.

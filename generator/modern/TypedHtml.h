@@ -21,6 +21,12 @@
 #include <string>
 #include <string_view>
 
+// A link's address from a record (a menu entry's, the hotspot's, a page's link) as the modern
+// pages write it, escaped; empty when it would run code or a document of its own in the page
+// (javascript:, vbscript:, data:), its scheme read as the browser reads the attribute
+// ("&#106;avascript:", " java\tscript:").
+std::string LinkAddress(std::string_view address);
+
 class TTypedHtml {
   public:
     explicit TTypedHtml(TMarkdownTargets& targets) : FTargets(targets) {}

@@ -16,6 +16,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -139,6 +140,17 @@ TEST(ModernStyleSheet, EachLayoutPlacesTheRegions) {
     // The stored points become rem, never below the floor (16 pixels for body text).
     EXPECT_EQ(PointsAsRem(9, 1.0), "1rem");
     EXPECT_EQ(PointsAsRem(24, 1.0), "2rem");
+    // A hand-edited size: no overflow, no size beyond reason.
+    f.Project->FONT.TITLE = std::numeric_limits<std::int32_t>::max();
+    const std::string sheet = TModernStyleSheet(*f.Project).Text();
+    EXPECT_NE(sheet.find("h1 {margin: 0.5rem 0 1rem; font-size: 83.33rem}"), std::string::npos);
+    EXPECT_NE(sheet.find("h2 {margin: 1.5rem 0 0.5rem; font-size: 83.33rem}"), std::string::npos);
+    // The background's name as an address: no quote ends the CSS string early.
+    f.Project->FRAME.BACKGROUND = "Old \"paper\").gif";
+    EXPECT_NE(TModernStyleSheet(*f.Project)
+                  .Text()
+                  .find("background-image: url(\"Old%20%22paper%22%29.gif\")}"),
+              std::string::npos);
 }
 
 // A page written from right to left mirrors: the sheet names no physical side but for the
@@ -330,6 +342,38 @@ TEST(ModernBuild, RecordsReachTheirPlaces) {
         {"a typed text", [](TDProject&) {}, "Page0_0.htm",
          "<div class=\"text\">Hi<br><b>there</b></div>", true,
          [](TDPage& page) { page.TEXT = "<center>Hi</center>#$D#$A<b onclick=x>there<script>"; }},
+        // Link addresses of the records: the web's schemes only, as in the texts.
+        {"a script as a menu entry's address",
+         [](TDProject& p) {
+             TDMenuItem* link = p.AddMenuItem(true);
+             link->TITLE = "Run";
+             link->URL = "&#106;avascript:alert(1)";
+         },
+         "Default.htm", "alert(1)", false},
+        {"a script as the hotspot's link",
+         [](TDProject& p) {
+             p.FRAME.HAS_HOTSPOT = true;
+             p.HOTSPOT.LINK = "Go";
+             p.HOTSPOT.KIND = "Link";
+             p.HOTSPOT.URL = " JavaScript:alert(1)";
+         },
+         "Default.htm", "alert(1)", false},
+        {"a script as a page's link", [](TDProject&) {}, "Page0_0.htm", "alert(1)", false,
+         [](TDPage& page) {
+             page.LINK = "Go";
+             page.KIND = "Link";
+             page.URL = "data:text/html,<script>alert(1)</script>";
+         }},
+        {"a page's link to the web", [](TDProject&) {}, "Page0_0.htm",
+         "<a class=\"button\" href=\"https://example.org/?a=1&amp;b=2\">Go</a>", true,
+         [](TDPage& page) {
+             page.LINK = "Go";
+             page.KIND = "Link";
+             page.URL = "https://example.org/?a=1&b=2";
+         }},
+        {"a homepage name with a blank and a quote",
+         [](TDProject& p) { p.FRAME.HOMEPAGE = "Start \" onclick=\"x"; }, "Page0_0.htm",
+         "<li><a href=\"Start%20%22%20onclick%3D%22x.htm\"", true},
         // A picture beside a heading that names it is decoration.
         {"card thumbnail", AddPicture, "Default.htm", "<img src=\"Card.png\" alt=\"\"", true,
          ShowsCard},
