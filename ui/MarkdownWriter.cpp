@@ -12,6 +12,8 @@
 #include <QTextList>
 #include <QTextTable>
 
+#include <md4c.h>
+
 #include <algorithm>
 #include <map>
 #include <vector>
@@ -635,11 +637,13 @@ void ReadMarkdown(QTextDocument& document, const QString& markdown) {
         QStringLiteral("(?<!\\\\)((?:\\\\\\\\)*)\\\\\n[ >]*(?=\\S)"));
     QString text = markdown;
     text.replace(hardBreak, QStringLiteral("\\1") + QChar(QChar::LineSeparator));
-    // Raw HTML is shown as the text it is, as the pages show it; tables and strikethrough as
-    // the pages render them.
+    // Read as the pages read it: CommonMark with tables and strikethrough, raw HTML as the
+    // text it is. (Qt's GitHub dialect would also read "_a_" as underline, which no page
+    // shows, make bare addresses links and "[ ]" a task's box; an edit would drop or add them.)
+    // Qt hands the features to md4c as its parser flags.
     document.setMarkdown(text,
-                         QTextDocument::MarkdownFeatures(QTextDocument::MarkdownDialectGitHub |
-                                                         QTextDocument::MarkdownNoHTML));
+                         QTextDocument::MarkdownFeatures(MD_FLAG_TABLES | MD_FLAG_STRIKETHROUGH) |
+                             QTextDocument::MarkdownNoHTML);
 }
 
 QString MarkdownFromStored(const std::string& stored) {

@@ -499,8 +499,8 @@ void TMarkdownEditorTest::anUnchangedTextIsStoredAsItWas() {
     QCOMPARE(editor.Store(), std::string("\\<b>raw\\</b>!"));
 }
 
-// A text with a table, code or strikethrough, edited: written again, it keeps them and the
-// pages show the same; written again once more, it keeps its bytes.
+// A text with a table, code, strikethrough or underscores, edited: written again, it keeps
+// them and the pages show the same; written again once more, it keeps its bytes.
 void TMarkdownEditorTest::tablesCodeAndStrikethroughOutliveAnEdit() {
     TContentFixture f;
     TMarkdownEditor editor(f.Prompter);
@@ -524,6 +524,10 @@ void TMarkdownEditorTest::tablesCodeAndStrikethroughOutliveAnEdit() {
          "!"},
         {"> said#$D#$A>#$D#$A> ```#$D#$A> code#$D#$A> ```#$D#$A#$D#$Aafter",
          "> said\n>\n> ```\n> code\n> ```\n\nafter!", "!"},
+        // Read as the pages read them: underscores emphasise, a bare address is no link,
+        // "[ ]" no box.
+        {"_a_ and __b__, www.example.org a@b.org", "*a* and **b**, www.example.org a@b.org!", "!"},
+        {"- [ ] to do", "- \\[ \\] to do!", "!"},
     };
     for (const auto& c : cases) {
         editor.SetStoredText(c.Stored, f.Images(), f.Downloads(), {});
