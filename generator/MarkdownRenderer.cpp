@@ -657,8 +657,10 @@ int RawNothing(MD_BLOCKTYPE /*type*/, void* /*detail*/, void* /*userdata*/) {
 int RawSpan(MD_SPANTYPE /*type*/, void* /*detail*/, void* /*userdata*/) {
     return 0;
 }
+// The parser stops only the block whose text callback said so, not the whole text: the later
+// blocks' raw HTML must leave the first found as it is.
 int RawText(MD_TEXTTYPE type, const MD_CHAR* text, MD_SIZE size, void* userdata) {
-    if (type != MD_TEXT_HTML)
+    if (type != MD_TEXT_HTML || !Writer<TRawHtmlFinder>(userdata).First.empty())
         return 0;
     std::string_view html = View(text, size);
     while (!html.empty() && (html.front() == ' ' || html.front() == '\t' || html.front() == '\n'))
