@@ -528,6 +528,11 @@ void TMarkdownEditorTest::tablesCodeAndStrikethroughOutliveAnEdit() {
         // "[ ]" no box.
         {"_a_ and __b__, www.example.org a@b.org", "*a* and **b**, www.example.org a@b.org!", "!"},
         {"- [ ] to do", "- \\[ \\] to do!", "!"},
+        // A line break by two blanks; a backslash that ends a line of code is no line break.
+        {"a  #$D#$Ab", "a\\\nb!", "!"},
+        {"> a  #$D#$A> b\\#$D#$A> c", "> a\\\n> b\\\n> c!", "!"},
+        {"```#$D#$Acd \\#$D#$A  x#$D#$A```#$D#$A#$D#$A`a\\#$D#$Ab` c",
+         "```\ncd \\\n  x\n```\n\n`a\\ b` c!", "!"},
     };
     for (const auto& c : cases) {
         editor.SetStoredText(c.Stored, f.Images(), f.Downloads(), {});
