@@ -957,6 +957,12 @@ void TMarkdownEditorTest::hotspotDialogSavesTheLinkedPagesId() {
     f.Project().HOTSPOT.FORMAT = "Markdown";
     f.Project().HOTSPOT.TEXT = "Read *this*";
     f.Project().Save();
+    {
+        // An id edited by hand, which no link can name, gives way to a new one.
+        TColumnInUse column(f.ColumnFile(), f.Workspace.XMLDoc);
+        column->Page(1).ID = "by hand";
+        column->Save();
+    }
     TFormHotspot form(f.Workspace, f.Prompter);
     form.show();
     QVERIFY(form.EditorText->isVisible());
