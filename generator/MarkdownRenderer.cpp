@@ -657,8 +657,10 @@ int RawNothing(MD_BLOCKTYPE /*type*/, void* /*detail*/, void* /*userdata*/) {
 int RawSpan(MD_SPANTYPE /*type*/, void* /*detail*/, void* /*userdata*/) {
     return 0;
 }
+// The parser stops only the block whose text callback said so, not the whole text: the later
+// blocks' raw HTML must leave the first found as it is.
 int RawText(MD_TEXTTYPE type, const MD_CHAR* text, MD_SIZE size, void* userdata) {
-    if (type != MD_TEXT_HTML)
+    if (type != MD_TEXT_HTML || !Writer<TRawHtmlFinder>(userdata).First.empty())
         return 0;
     std::string_view html = View(text, size);
     while (!html.empty() && (html.front() == ' ' || html.front() == '\t' || html.front() == '\n'))
@@ -678,7 +680,80 @@ int RawText(MD_TEXTTYPE type, const MD_CHAR* text, MD_SIZE size, void* userdata)
     return 1;
 }
 
+// Finds the hard line breaks: md4c reports them between the text before and the text after,
+// whose pieces point into the parsed text.
+struct TBreakFinder {
+    std::string_view Text;
+    std::size_t LastEnd = 0;
+    int Pending = 0;
+    std::vector<std::pair<std::size_t, std::size_t>> Breaks;
+
+    // The breaks that lie between from and to (a line may hold nothing but one): each with its
+    // mark, the line feed and the next line's quote marks and indent.
+    void Add(std::size_t from, std::size_t to) {
+        for (; Pending > 0; --Pending) {
+            const std::size_t feed = Text.find('\n', from);
+            if (feed == std::string_view::npos || feed >= to || feed == 0)
+                return;
+            std::size_t start = feed;
+            if (Text[feed - 1] == '\\') {
+                start = feed - 1;
+            } else {
+                while (start > from && Text[start - 1] == ' ')
+                    --start;
+                if (feed - start < 2)
+                    return;
+            }
+            std::size_t end = feed + 1;
+            while (end < to && (Text[end] == ' ' || Text[end] == '>' || Text[end] == '\t'))
+                ++end;
+            Breaks.emplace_back(start, end);
+            from = end;
+        }
+    }
+};
+
+int BreakBlock(MD_BLOCKTYPE /*type*/, void* /*detail*/, void* userdata) {
+    Writer<TBreakFinder>(userdata).Pending = 0;
+    return 0;
+}
+int BreakSpan(MD_SPANTYPE /*type*/, void* /*detail*/, void* /*userdata*/) {
+    return 0;
+}
+int BreakText(MD_TEXTTYPE type, const MD_CHAR* text, MD_SIZE size, void* userdata) {
+    TBreakFinder& finder = Writer<TBreakFinder>(userdata);
+    if (type == MD_TEXT_BR) {
+        ++finder.Pending;
+        return 0;
+    }
+    // Pieces the parser makes up ("\n" of a code block, U+FFFD) are not in the text.
+    const MD_CHAR* const begin = finder.Text.data();
+    if (text < begin || text > begin + finder.Text.size())
+        return 0;
+    const auto at = static_cast<std::size_t>(text - begin);
+    if (finder.Pending > 0 && at >= finder.LastEnd)
+        finder.Add(finder.LastEnd, at);
+    finder.Pending = 0;
+    finder.LastEnd = at + size;
+    return 0;
+}
+
 } // namespace
+
+std::vector<std::pair<std::size_t, std::size_t>>
+TMarkdownRenderer::HardBreaks(std::string_view text) {
+    TBreakFinder finder;
+    finder.Text = text;
+    MD_PARSER parser{};
+    parser.flags = ParserFlags;
+    parser.enter_block = BreakBlock;
+    parser.leave_block = BreakBlock;
+    parser.enter_span = BreakSpan;
+    parser.leave_span = BreakSpan;
+    parser.text = BreakText;
+    md_parse(text.data(), static_cast<MD_SIZE>(text.size()), &parser, &finder);
+    return std::move(finder.Breaks);
+}
 
 bool TMarkdownRenderer::IsOutsideAddress(std::string_view address) {
     if (address.empty() || HasControlCharacter(address))

@@ -4,6 +4,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // Renders the CommonMark of a page's or the hotspot's text (line breaks stored as "#$D#$A")
 // with md4c's parser and callbacks of our own, so that every byte of the HTML is ours:
@@ -46,6 +48,11 @@ class TMarkdownRenderer {
 
     // The text as md4c reads it: each stored line break as a line feed.
     static std::string ParserText(std::string_view storedText);
+
+    // The hard line breaks of a text with "\n" line breaks (a backslash or two blanks before
+    // the end of a line; none in code), each as the byte range from its backslash or first
+    // blank to the next line's content, after its quote marks and indent.
+    static std::vector<std::pair<std::size_t, std::size_t>> HardBreaks(std::string_view text);
 
   private:
     TMarkdownTargets& FTargets;

@@ -636,7 +636,8 @@ std::string TMarkdownEditor::PageHref(int item, int index) {
     if (!column || index < 0 || index >= int(column->Pages.size()))
         return std::string();
     const TSitePage& page = column->Pages[std::size_t(index)];
-    if (!page.Id.empty())
+    // An id edited by hand into something no link can name gets a new one, as a missing one.
+    if (IsPageId(page.Id))
         return "page:" + page.Id;
     for (const TPageIdToAssign& pending : FPendingIds)
         if (pending.Item == item && pending.Index == index)

@@ -12,6 +12,8 @@
 #include <QTextList>
 #include <QTextTable>
 
+#include <md4c.h>
+
 #include <algorithm>
 #include <map>
 #include <vector>
@@ -629,17 +631,27 @@ QString MarkdownFromDocument(const QTextDocument& document, TMarkdownSource sour
 }
 
 void ReadMarkdown(QTextDocument& document, const QString& markdown) {
-    // Qt's reader makes a hard line break (a backslash at the end of a line) a new paragraph.
-    // Read as the line break it is, with the next line's quote marks and indent.
-    static const QRegularExpression hardBreak(
-        QStringLiteral("(?<!\\\\)((?:\\\\\\\\)*)\\\\\n[ >]*(?=\\S)"));
-    QString text = markdown;
-    text.replace(hardBreak, QStringLiteral("\\1") + QChar(QChar::LineSeparator));
-    // Raw HTML is shown as the text it is, as the pages show it; tables and strikethrough as
-    // the pages render them.
+    // Qt's reader makes a hard line break (a backslash or two blanks at the end of a line) a
+    // new paragraph. Read as the line break it is, with the next line's quote marks and
+    // indent; a backslash at the end of a line of code stays.
+    const std::string bytes = markdown.toStdString();
+    std::string read;
+    read.reserve(bytes.size());
+    std::size_t from = 0;
+    for (const auto& [start, end] : TMarkdownRenderer::HardBreaks(bytes)) {
+        read.append(bytes, from, start - from);
+        read += "\xE2\x80\xA8"; // QChar::LineSeparator in UTF-8
+        from = end;
+    }
+    read.append(bytes, from);
+    const QString text = QString::fromStdString(read);
+    // Read as the pages read it: CommonMark with tables and strikethrough, raw HTML as the
+    // text it is. (Qt's GitHub dialect would also read "_a_" as underline, which no page
+    // shows, make bare addresses links and "[ ]" a task's box; an edit would drop or add them.)
+    // Qt hands the features to md4c as its parser flags.
     document.setMarkdown(text,
-                         QTextDocument::MarkdownFeatures(QTextDocument::MarkdownDialectGitHub |
-                                                         QTextDocument::MarkdownNoHTML));
+                         QTextDocument::MarkdownFeatures(MD_FLAG_TABLES | MD_FLAG_STRIKETHROUGH) |
+                             QTextDocument::MarkdownNoHTML);
 }
 
 QString MarkdownFromStored(const std::string& stored) {

@@ -3,6 +3,7 @@
 #include "model/CColumn.h"
 #include "model/CProject.h"
 #include "model/ColumnInUse.h"
+#include "model/PageId.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ void AssignPageIds(const TDProject& project, TXmlDocument& document,
             TDPage& page = wanted.Index == CurrentColumn->CurrentPage
                                ? *edited
                                : CurrentColumn->Page(wanted.Index);
-            if (page.ID.empty())
+            if (!IsPageId(page.ID))
                 page.ID = wanted.Id;
             continue;
         }
@@ -75,7 +76,7 @@ void AssignPageIds(const TDProject& project, TXmlDocument& document,
         if (wanted.Index < 0 || wanted.Index >= column->PageCount)
             continue;
         TDPage& page = column->Page(wanted.Index);
-        if (!page.ID.empty())
+        if (IsPageId(page.ID))
             continue;
         page.ID = wanted.Id;
         column->Save();

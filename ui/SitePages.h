@@ -4,7 +4,8 @@
 // of the menu list with their pages' titles and ids, for the link dialog to offer and for the
 // editor to name a link's page. A page without an id gets one when a text first links to
 // it: the editor makes the id at once and AssignPageIds writes it into the page's column
-// document when the dialog's OK saves the text.
+// document when the dialog's OK saves the text; so does a page whose id was edited by hand
+// into something a link cannot name.
 
 #include <string>
 #include <vector>
@@ -47,9 +48,9 @@ class TSitePages {
     std::vector<TSiteColumn> Columns;
 };
 
-// Writes each id into its page, unless the page has an id already. A page of the column in
-// use (CurrentColumn) is changed in memory only, for its caller to save; edited, when given,
-// stands for the page being edited there (CurrentColumn->CurrentPage). Every other column
+// Writes each id into its page, unless the page has an id a link can name already. A page of the
+// column in use (CurrentColumn) is changed in memory only, for its caller to save; edited, when
+// given, stands for the page being edited there (CurrentColumn->CurrentPage). Every other column
 // document is read, changed and saved. Throws TError naming a document that cannot be
 // written.
 void AssignPageIds(const TDProject& project, TXmlDocument& document,

@@ -286,5 +286,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Fail();
     CheckReferences(summary.Html);
     TMarkdownRenderer::FirstRawHtml(text);
+    // The editor's hard line breaks: in order, each within the text and ending in its line.
+    const std::string lines = TMarkdownRenderer::ParserText(text);
+    std::size_t last = 0;
+    for (const auto& [start, end] : TMarkdownRenderer::HardBreaks(lines)) {
+        if (start < last || end <= start || end > lines.size() ||
+            std::string_view(lines).substr(start, end - start).find('\n') == std::string_view::npos)
+            Fail();
+        last = end;
+    }
     return 0;
 }

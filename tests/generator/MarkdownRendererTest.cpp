@@ -153,6 +153,8 @@ TEST(MarkdownPlainText, LeavesOutMarkupAndPictures) {
 TEST(MarkdownRawHtml, FindsTheFirstTagOrBlock) {
     EXPECT_EQ(TMarkdownRenderer::FirstRawHtml("Plain *text* a < b, `<code>`"), "");
     EXPECT_EQ(TMarkdownRenderer::FirstRawHtml("Some <b>bold</b>"), "<b>");
+    EXPECT_EQ(TMarkdownRenderer::FirstRawHtml("Some <b>bold</b>#$D#$A#$D#$A<div>#$D#$A#$D#$A<i>"),
+              "<b>");
     EXPECT_EQ(TMarkdownRenderer::FirstRawHtml("<div class=\"x\">#$D#$Ainside#$D#$A</div>"),
               "<div class=\"x\">");
     EXPECT_EQ(TMarkdownRenderer::FirstRawHtml("a <!-- " + std::string(60, 'c') + " -->"),

@@ -499,8 +499,8 @@ void TMarkdownEditorTest::anUnchangedTextIsStoredAsItWas() {
     QCOMPARE(editor.Store(), std::string("\\<b>raw\\</b>!"));
 }
 
-// A text with a table, code or strikethrough, edited: written again, it keeps them and the
-// pages show the same; written again once more, it keeps its bytes.
+// A text with a table, code, strikethrough or underscores, edited: written again, it keeps
+// them and the pages show the same; written again once more, it keeps its bytes.
 void TMarkdownEditorTest::tablesCodeAndStrikethroughOutliveAnEdit() {
     TContentFixture f;
     TMarkdownEditor editor(f.Prompter);
@@ -524,6 +524,15 @@ void TMarkdownEditorTest::tablesCodeAndStrikethroughOutliveAnEdit() {
          "!"},
         {"> said#$D#$A>#$D#$A> ```#$D#$A> code#$D#$A> ```#$D#$A#$D#$Aafter",
          "> said\n>\n> ```\n> code\n> ```\n\nafter!", "!"},
+        // Read as the pages read them: underscores emphasise, a bare address is no link,
+        // "[ ]" no box.
+        {"_a_ and __b__, www.example.org a@b.org", "*a* and **b**, www.example.org a@b.org!", "!"},
+        {"- [ ] to do", "- \\[ \\] to do!", "!"},
+        // A line break by two blanks; a backslash that ends a line of code is no line break.
+        {"a  #$D#$Ab", "a\\\nb!", "!"},
+        {"> a  #$D#$A> b\\#$D#$A> c", "> a\\\n> b\\\n> c!", "!"},
+        {"```#$D#$Acd \\#$D#$A  x#$D#$A```#$D#$A#$D#$A`a\\#$D#$Ab` c",
+         "```\ncd \\\n  x\n```\n\n`a\\ b` c!", "!"},
     };
     for (const auto& c : cases) {
         editor.SetStoredText(c.Stored, f.Images(), f.Downloads(), {});
@@ -948,6 +957,12 @@ void TMarkdownEditorTest::hotspotDialogSavesTheLinkedPagesId() {
     f.Project().HOTSPOT.FORMAT = "Markdown";
     f.Project().HOTSPOT.TEXT = "Read *this*";
     f.Project().Save();
+    {
+        // An id edited by hand, which no link can name, gives way to a new one.
+        TColumnInUse column(f.ColumnFile(), f.Workspace.XMLDoc);
+        column->Page(1).ID = "by hand";
+        column->Save();
+    }
     TFormHotspot form(f.Workspace, f.Prompter);
     form.show();
     QVERIFY(form.EditorText->isVisible());
