@@ -1435,8 +1435,9 @@ void TFormMain::UserManualClick() {
     }
     if (ShellOpen(QUrl::fromLocalFile(Q(manual))))
         return;
-    // No browser of the system's could be started: the manual in the window's own.
-    if (WebBrowser->isHidden())
+    // No browser of the system's could be started: the manual in the window's own, in place
+    // of the start page, which stands alone without a project.
+    if (!MenuPreview->isChecked() && !MenuTreeBesidePreview->isChecked())
         PreviewClick(true);
     PanelPreview->ShowStartPage(false);
     Navigate(manual);

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QImageReader>
 #include <QKeyEvent>
@@ -26,6 +27,9 @@ constexpr int Width = TRecentProjects::ThumbnailWidth;
 constexpr int Height = TRecentProjects::ThumbnailHeight;
 // A template's picture file larger than this is not read.
 constexpr qint64 LargestPicture = 4 * 1024 * 1024;
+// New Blank Project and the templates stand in rows of this many, so that the page fits
+// beside the tree without scrolling sideways.
+constexpr int TemplatesPerRow = 3;
 
 // An entry of the page: a button with a picture whose Enter presses it, as Space does.
 class TEntryButton : public QToolButton {
@@ -194,14 +198,14 @@ void TStartPage::Refresh() {
 
     column->addSpacing(12);
     column->addWidget(Heading(page, QStringLiteral("New Project"), 2));
-    auto* templates = new QHBoxLayout;
+    auto* templates = new QGridLayout;
     ButtonNewProject = Entry(page, QStringLiteral("&New Blank Project"), Placeholder(),
                              QStringLiteral("New Blank Project"),
                              QStringLiteral("Starts a new project without a template"));
     ButtonNewProject->setObjectName(QStringLiteral("ButtonNewProject"));
     ButtonNewProject->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     connect(ButtonNewProject, &QToolButton::clicked, this, [this] { emit NewProject({}); });
-    templates->addWidget(ButtonNewProject);
+    templates->addWidget(ButtonNewProject, 0, 0);
     order << ButtonNewProject;
     TemplateEntries.clear();
     for (const TTemplateChoice& choice : Workspace.Templates()) {
@@ -213,11 +217,12 @@ void TStartPage::Refresh() {
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         connect(button, &QToolButton::clicked, this,
                 [this, file = QString::fromStdString(choice.File)] { emit NewProject(file); });
-        templates->addWidget(button);
         TemplateEntries << button;
+        templates->addWidget(button, int(TemplateEntries.size()) / TemplatesPerRow,
+                             int(TemplateEntries.size()) % TemplatesPerRow);
         order << button;
     }
-    templates->addStretch(1);
+    templates->setColumnStretch(TemplatesPerRow, 1);
     column->addLayout(templates);
 
     column->addSpacing(12);
@@ -239,9 +244,11 @@ void TStartPage::Refresh() {
     column->addLayout(more);
     column->addStretch(1);
 
-    // The old page goes; with it, the focus it had comes back to the first entry.
+    // The old page goes, once the entry pressed on it (which may have asked for this) is
+    // done; the focus it had comes back to the first entry.
     const bool hadFocus = widget() && widget()->isAncestorOf(QApplication::focusWidget());
-    delete takeWidget();
+    if (QWidget* old = takeWidget())
+        old->deleteLater();
     setWidget(page);
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);

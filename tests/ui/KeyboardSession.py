@@ -176,6 +176,40 @@ class Session:
         time.sleep(0.2)
 
 
+def start_page_steps(session, app, site):
+    """The start page of the next start: the project closed last is its first entry, with a
+    picture of its homepage; Enter opens it. Alt+R ticks "Reopen the last project on start",
+    and the start after that opens the project by itself."""
+    pictures = os.path.join(session.env["HOME"], ".cache", "corvane", "thumbnails")
+    if not any(name.endswith(".png") for name in os.listdir(pictures)):
+        raise Failure("no picture of the homepage was kept at Close")
+
+    def start_and_exit(title, keys):
+        corvane = session.start([os.path.join(app, "corvane")], "corvane.log")
+        session.wait_active(title)
+        session.keys(*keys)
+        session.keys("ctrl+q")
+        time.sleep(1)
+        session.keys("Return")
+        wait_for("the program to end", lambda: corvane.poll() is not None)
+        if corvane.returncode != 0:
+            raise Failure("the program ended with %d" % corvane.returncode)
+
+    print("Start again: the start page, Enter on the last project, Close, Alt+R")
+    corvane = session.start([os.path.join(app, "corvane")], "corvane.log")
+    session.wait_active("Corvane")
+    session.keys("Return")
+    session.wait_active("Corvane - " + site)
+    session.keys("ctrl+w")
+    session.wait_active("Corvane")
+    session.keys("alt+r", "ctrl+q")
+    time.sleep(1)
+    session.keys("Return")
+    wait_for("the program to end", lambda: corvane.poll() is not None)
+    print("Start again: the last project reopens by itself")
+    start_and_exit("Corvane - " + site, [])
+
+
 def run(program):
     for tool in ("Xvfb", "openbox", "xdotool"):
         if shutil.which(tool) is None:
@@ -326,6 +360,7 @@ def run(program):
             raise Failure("no earlier versions were kept")
         if not os.path.exists(os.path.join(work, "config", "Corvane", "Corvane.conf")):
             raise Failure("the window was not remembered")
+        start_page_steps(session, app, site)
         print("KeyboardSession: passed")
         return 0
     except (Failure, subprocess.TimeoutExpired) as error:

@@ -26,12 +26,6 @@ namespace {
 
 constexpr int LoadTimeout = 20000;
 
-// The cache folder of the thumbnails: a temporary folder of the tests' own.
-TTempFolder& TestCacheFolder() {
-    static TTempFolder folder;
-    return folder;
-}
-
 // The program over an application folder in a temporary folder, with no project open.
 class TStartFixture {
   public:
@@ -264,7 +258,6 @@ void TStartPageTest::theTemplatesShowTheirPicturesAndStartTheNewDialog() {
 
 int main(int argc, char** argv) {
     PrepareTestEnvironment();
-    ::setenv("XDG_CACHE_HOME", TestCacheFolder().Path().c_str(), 1);
     PrepareStartup();
     TApplication application(argc, argv);
     TStartPageTest test;
