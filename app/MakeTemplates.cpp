@@ -5,10 +5,16 @@
 //   Small Business  a plain, light look with navy headings
 // Each look is set on a scratch project whose Images folder holds the template's pictures
 // (PICTURES_FOLDER, drawn by examples/make-template-pictures.sh), then saved as a template
-// into TEMPLATES_FOLDER with copies of its background and button pictures.
+// into TEMPLATES_FOLDER with copies of its background and button pictures. Each template
+// then gets starter texts of its own for the topic, the hotspot and the foot, in English as
+// its fixed words are, so that a project made from it shows what goes where; a new project
+// adds the welcome column itself.
 
+#include "model/CFoot.h"
+#include "model/CHotspot.h"
 #include "model/CProject.h"
 #include "model/CTemplate.h"
+#include "model/CTopic.h"
 #include "model/Values.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -155,11 +161,69 @@ void SetSmallBusiness(TDProject& p) {
     p.FOOT.POSITION = "Center";
 }
 
+// The texts a project made from a template starts with, one line each in the hotspot.
+struct TStarter {
+    const char* Caption;
+    const char* HotspotTitle;
+    const char* HotspotText;
+    const char* Copyright;
+    const char* Address;
+    const char* Email;
+};
+
+const TStarter HikingClubStarter{
+    "Our Hiking Club",
+    "Walk with us",
+    "New walkers are always welcome.#$D#$ACome along to a tour as our guest.",
+    "Copyright Our Hiking Club",
+    "Club room, Main Street 1, Our Town",
+    "info@hiking-club.example"};
+const TStarter NightStarter{"Evening Studio",
+                            "What is new",
+                            "Tell your visitors what is new here.#$D#$AA line or two is enough.",
+                            "Copyright Evening Studio",
+                            "",
+                            "studio@evening-studio.example"};
+const TStarter SmallBusinessStarter{"Your Business",
+                                    "Opening hours",
+                                    "Monday to Friday, 9 am to 5 pm.#$D#$ACall us or drop in.",
+                                    "Copyright Your Business",
+                                    "Main Street 1, Your Town",
+                                    "info@your-business.example"};
+
+// Writes the starter texts into the template file, in the elements a project reads them
+// from; a template saved by the user carries none (SaveTemplate keeps the positions only).
+void AddStarter(const std::string& templateFile, const TDProject& project,
+                const TStarter& starter) {
+    TXmlDocument document;
+    document.Load(templateFile);
+    const TXmlElement root = document.Root();
+    TDTopic topic;
+    topic.POSITION = project.TOPIC.POSITION;
+    topic.CAPTION = topic.TITLE = starter.Caption;
+    topic.Save(ChildByName(root, "TOPIC"));
+    TDHotspot hotspot;
+    hotspot.POSITION = project.HOTSPOT.POSITION;
+    hotspot.TITLE = starter.HotspotTitle;
+    hotspot.TEXT = starter.HotspotText;
+    // As a new Modern project's own hotspot text is.
+    if (project.OPTIONS.IsModern())
+        hotspot.FORMAT = "Markdown";
+    hotspot.Save(ChildByName(root, "HOTSPOT"));
+    TDFoot foot;
+    foot.POSITION = project.FOOT.POSITION;
+    foot.COPYRIGHT = starter.Copyright;
+    foot.ADDRESS = starter.Address;
+    foot.EMAIL = starter.Email;
+    foot.Save(ChildByName(root, "FOOT"));
+    document.SaveToFile(templateFile);
+}
+
 // A new scratch project named name, with the pictures of picturesFolder in its Images
 // folder and the look that set gives it, saved as the template name.Tmp.
 void SaveLook(const std::string& scratch, const std::string& name,
               const std::string& picturesFolder, const std::function<void(TDProject&)>& set,
-              const std::string& templatesFolder) {
+              const TStarter& starter, const std::string& templatesFolder) {
     const std::string folder = scratch + "/" + name;
     MakeFolder(folder);
     TXmlDocument document;
@@ -172,7 +236,7 @@ void SaveLook(const std::string& scratch, const std::string& name,
     set(project);
     project.FitLanguageToDesign();
     project.Save();
-    SaveAsTemplate(project, templatesFolder + "/" + name + ".Tmp");
+    AddStarter(SaveAsTemplate(project, templatesFolder + "/" + name + ".Tmp"), project, starter);
 }
 
 // The sample project's look: the template that Save As Template makes of a copy of it.
@@ -185,7 +249,8 @@ void SaveSampleLook(const std::string& scratch, const std::string& sampleFolder,
     project.OPTIONS = TDOptions::ForNewProject(
         project.OPTIONS.SITE_LANGUAGE.empty() ? "en" : project.OPTIONS.SITE_LANGUAGE);
     project.FitLanguageToDesign();
-    SaveAsTemplate(project, templatesFolder + "/" + name + ".Tmp");
+    AddStarter(SaveAsTemplate(project, templatesFolder + "/" + name + ".Tmp"), project,
+               HikingClubStarter);
 }
 
 } // namespace
@@ -203,9 +268,9 @@ int main(int argc, char** argv) {
             throw TError("cannot make the folder " + templates);
         TScratch scratch;
         SaveSampleLook(scratch.Path, sample, "Hiking Club", templates);
-        SaveLook(scratch.Path, "Night", pictures + "/Night", SetNight, templates);
+        SaveLook(scratch.Path, "Night", pictures + "/Night", SetNight, NightStarter, templates);
         SaveLook(scratch.Path, "Small Business", pictures + "/Business", SetSmallBusiness,
-                 templates);
+                 SmallBusinessStarter, templates);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "corvane-make-templates: %s\n", e.what());
         return 1;

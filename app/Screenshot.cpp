@@ -1,6 +1,7 @@
 // Opens a project of an application folder in the main window, as the Open dialog does, and
-// saves pictures of the window in the tree view and in the preview view:
-//   corvane-screenshot APPLICATION_FOLDER PROJECT TREE_PNG PREVIEW_PNG
+// saves pictures of the window with the tree beside the preview (the README's picture) and
+// of the preview view alone, each once the preview's background build has ended:
+//   corvane-screenshot APPLICATION_FOLDER PROJECT WINDOW_PNG PREVIEW_PNG
 // It answers every question itself and ends by itself within a minute.
 
 #include "app/Startup.h"
@@ -9,6 +10,7 @@
 #include "ui/Prompter.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QListWidget>
 #include <QTimer>
 #include <QWebEngineView>
@@ -54,11 +56,21 @@ void AfterLoad(QWebEngineView* view, const std::function<void()>& then) {
     });
 }
 
+// Runs then() once the status bar no longer shows the preview's progress ("Building page
+// ..."), looking every fifth of a second; the caller's time-out ends a build that never ends.
+void WhenIdle(TFormMain& main, const std::function<void()>& then) {
+    if (main.StatusPanel1->text().isEmpty()) {
+        QTimer::singleShot(300, &main, then);
+        return;
+    }
+    QTimer::singleShot(200, &main, [&main, then] { WhenIdle(main, then); });
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc != 5) {
-        std::fputs("Usage: corvane-screenshot APPLICATION_FOLDER PROJECT TREE_PNG PREVIEW_PNG\n",
+        std::fputs("Usage: corvane-screenshot APPLICATION_FOLDER PROJECT WINDOW_PNG PREVIEW_PNG\n",
                    stderr);
         return 2;
     }
@@ -94,20 +106,24 @@ int main(int argc, char** argv) {
     });
     QTimer::singleShot(300, &main, [&] {
         AfterLoad(main.WebBrowser, [&] {
-            if (!main.grab().save(treePicture)) {
-                std::fprintf(stderr, "corvane-screenshot: cannot write %s\n",
-                             qPrintable(treePicture));
-                application.exit(1);
-                return;
-            }
-            main.MenuPreview->trigger();
-            QTimer::singleShot(1500, &main, [&] {
-                const bool saved = main.grab().save(previewPicture);
-                if (!saved)
+            WhenIdle(main, [&] {
+                if (!main.grab().save(treePicture)) {
                     std::fprintf(stderr, "corvane-screenshot: cannot write %s\n",
-                                 qPrintable(previewPicture));
-                result = saved && !prompter.Failed ? 0 : 1;
-                application.exit(result);
+                                 qPrintable(treePicture));
+                    application.exit(1);
+                    return;
+                }
+                main.MenuPreview->trigger();
+                QTimer::singleShot(1500, &main, [&] {
+                    WhenIdle(main, [&] {
+                        const bool saved = main.grab().save(previewPicture);
+                        if (!saved)
+                            std::fprintf(stderr, "corvane-screenshot: cannot write %s\n",
+                                         qPrintable(previewPicture));
+                        result = saved && !prompter.Failed ? 0 : 1;
+                        application.exit(result);
+                    });
+                });
             });
         });
         main.MenuOpenProject->trigger();

@@ -24,15 +24,16 @@ struct TSamplePicture {
     int Width, Height;
 };
 
-// The sizes the pictures are drawn in.
-const TSamplePicture Signpost{"Signpost.gif", 120, 120};
-const TSamplePicture Marker{"Marker.jpg", 160, 200};
-const TSamplePicture RidgeMap{"RidgeMap.gif", 300, 200};
-const TSamplePicture Ridge{"Ridge.jpg", 320, 240};
-const TSamplePicture Lake{"Lake.jpg", 320, 240};
-const TSamplePicture Forest{"Forest.jpg", 320, 240};
-const TSamplePicture Waterfall{"Waterfall.jpg", 320, 240};
-const TSamplePicture Meadow{"Meadow.jpg", 320, 240};
+// The sizes the pages show the pictures at, half the size they are drawn in (or less), so
+// that the pages offer a copy twice as sharp for phone screens.
+const TSamplePicture Signpost{"Signpost.gif", 240, 240};
+const TSamplePicture Marker{"Marker.jpg", 320, 400};
+const TSamplePicture RidgeMap{"RidgeMap.gif", 600, 400};
+const TSamplePicture Ridge{"Ridge.jpg", 800, 600};
+const TSamplePicture Lake{"Lake.jpg", 800, 600};
+const TSamplePicture Forest{"Forest.jpg", 800, 600};
+const TSamplePicture Waterfall{"Waterfall.jpg", 800, 600};
+const TSamplePicture Meadow{"Meadow.jpg", 800, 600};
 
 struct TSamplePage {
     std::string Title, Author, Date, Text;
@@ -81,18 +82,7 @@ void SetLookAndLayout(TDProject& p) {
     p.FONT.TEXT = 9;
     p.FONT.BOLD_LINK = true;
     p.FONT.UNDERLINE_LINK = false;
-
-    // The club greets its visitors in German; the other words stay English.
-    const char* const german[][2] = {
-        {"WELCOME", "Willkommen!"}, {"TODAY_IS", "Heute ist"}, {"MONDAY", "Montag"},
-        {"TUESDAY", "Dienstag"},    {"WEDNESDAY", "Mittwoch"}, {"THURSDAY", "Donnerstag"},
-        {"FRIDAY", "Freitag"},      {"SATURDAY", "Samstag"},   {"SUNDAY", "Sonntag"},
-        {"CONTACTUS", "Kontakt"},
-    };
-    for (const auto& entry : german)
-        for (int i = 0; i < p.LANGUAGE.Count; ++i)
-            if (p.LANGUAGE.Keys[static_cast<std::size_t>(i)] == entry[0])
-                p.LANGUAGE.Values[static_cast<std::size_t>(i)] = entry[1];
+    // The fixed words stay English, the language of every text of the site.
 }
 
 void SetContent(TDProject& p) {
@@ -107,6 +97,7 @@ void SetContent(TDProject& p) {
     p.TOPIC.KEYWORDS = "hiking, walking, tours, trails, Lindenberg, club";
     p.TOPIC.TITLE = "Lindenberg Hiking Club";
     p.TOPIC.LOGO = "Logo.gif";
+    // Drawn at four times this size: the pages offer a copy twice as sharp.
     p.TOPIC.LOGO_WIDTH = 64;
     p.TOPIC.LOGO_HEIGHT = 64;
     p.TOPIC.POSITION = "Left (Horizontal)";
@@ -120,7 +111,7 @@ void SetContent(TDProject& p) {
 
     p.HOTSPOT.TITLE = "Join us!";
     p.HOTSPOT.PICTURE = "Compass.gif";
-    p.HOTSPOT.PICTURE_WIDTH = 100;
+    p.HOTSPOT.PICTURE_WIDTH = 100; // drawn at three times this size
     p.HOTSPOT.PICTURE_HEIGHT = 100;
     p.HOTSPOT.TEXT = "New walkers are always welcome." + BR +
                      "Come along to two tours as our guest, then decide." + BR +

@@ -8,6 +8,7 @@
 #include "platform/Locale.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -55,6 +56,9 @@ struct TBuildState {
     // links to a page (TSiteTextTargets).
     std::unordered_map<std::string, std::string> PageFiles;
     bool PageFilesRead = false;
+    // The hotspot's Markdown text as HTML, the same on every page, by the level of its first
+    // heading: rendered once a build.
+    std::map<int, std::string> HotspotHtml;
 
     // What the page writer of the build's design works out once for every page (the modern
     // design's menu and colours); none for the classic design, whose skeleton is above.

@@ -61,6 +61,10 @@ TShownSize ShownPictureSize(const TDProject& project, const std::string& name, s
 std::optional<TShownSize> WriteScaledPicture(TDProject& project, const std::string& name,
                                              std::int32_t maxSide, const std::string& targetName);
 
+// The hidden folder of the preview's folder where the builds keep the pictures they made, so
+// that the next build makes only what is new or changed.
+std::string PictureCacheFolder(const TDProject& project);
+
 // The size of a picture of the Images folder as the dialogs measure it (before its EXIF
 // orientation); 0 by 0 when it cannot be read.
 TShownSize PictureFileSize(const TDProject& project, const std::string& name);

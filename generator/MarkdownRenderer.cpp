@@ -10,6 +10,7 @@
 #include <md4c.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -79,11 +80,28 @@ void AppendEntity(std::string& out, std::string_view entity) {
     out.append(text.empty() ? entity : text);
 }
 
+// The bytes that stand for themselves in an element or an attribute: printable ASCII but
+// & < > and ".
+constexpr auto AsItIs = [] {
+    std::array<bool, 256> table{};
+    for (int byte = 0x20; byte < 0x7F; ++byte)
+        table[std::size_t(byte)] = byte != '&' && byte != '<' && byte != '>' && byte != '"';
+    return table;
+}();
+
 // Text for an element or a double-quoted attribute: & < > " as references; control
 // characters (but tab, line feed and carriage return) and bytes that are not UTF-8 as U+FFFD,
 // so that the page holds nothing a browser must guess at.
 void AppendEscaped(std::string& out, std::string_view text) {
     for (std::size_t at = 0; at < text.size();) {
+        // Most of a text needs nothing: taken a run at a time.
+        std::size_t plain = at;
+        while (plain < text.size() && AsItIs[static_cast<unsigned char>(text[plain])])
+            ++plain;
+        out.append(text.substr(at, plain - at));
+        at = plain;
+        if (at == text.size())
+            break;
         const char c = text[at];
         const auto byte = static_cast<unsigned char>(c);
         if (byte >= 0x80) {
@@ -243,13 +261,11 @@ struct THtmlWriter {
 
     // The href of an address the pages may link to, or empty.
     std::string AllowedAddress(const std::string& address) {
-        if (address.empty() || HasControlCharacter(address))
+        if (TMarkdownRenderer::IsOutsideAddress(address))
+            return address;
+        if (HasControlCharacter(address))
             return std::string();
-        if (address.front() == '#')
-            return address;
         const std::string scheme = SchemeOf(address);
-        if (scheme == "http" || scheme == "https" || scheme == "mailto" || scheme == "tel")
-            return address;
         if (scheme == "page" || scheme == "download" || scheme == "image")
             return Targets.SiteLink(scheme, std::string_view(address).substr(scheme.size() + 1));
         return std::string();
@@ -509,6 +525,10 @@ struct TPlainWriter {
     std::string Out;
     bool PendingBlank = false;
     int PictureDepth = 0;
+    std::size_t Enough = std::string::npos;
+
+    // Non-zero, which stops the parser, once the text has enough.
+    int Done() const { return Out.size() >= Enough ? 1 : 0; }
 
     void Blank() { PendingBlank = !Out.empty(); }
 
@@ -516,6 +536,20 @@ struct TPlainWriter {
         if (PictureDepth > 0)
             return;
         for (std::size_t at = 0; at < text.size();) {
+            // A word of ASCII at a time.
+            std::size_t word = at;
+            while (word < text.size() && static_cast<unsigned char>(text[word]) > 0x20 &&
+                   static_cast<unsigned char>(text[word]) < 0x7F)
+                ++word;
+            if (word > at) {
+                if (PendingBlank) {
+                    Out += ' ';
+                    PendingBlank = false;
+                }
+                Out.append(text.substr(at, word - at));
+                at = word;
+                continue;
+            }
             const char c = text[at];
             const auto byte = static_cast<unsigned char>(c);
             if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
@@ -568,7 +602,7 @@ int PlainEnterBlock(MD_BLOCKTYPE /*type*/, void* /*detail*/, void* userdata) {
     TPlainWriter& writer = Writer<TPlainWriter>(userdata);
     writer.Blank();
     writer.PictureDepth = 0;
-    return 0;
+    return writer.Done();
 }
 int PlainLeaveBlock(MD_BLOCKTYPE /*type*/, void* /*detail*/, void* userdata) {
     TPlainWriter& writer = Writer<TPlainWriter>(userdata);
@@ -609,7 +643,7 @@ int PlainTextPiece(MD_TEXTTYPE type, const MD_CHAR* text, MD_SIZE size, void* us
     default:
         writer.Text(View(text, size));
     }
-    return 0;
+    return writer.Done();
 }
 
 // Finds raw HTML with the dialect that reads it as HTML.
@@ -646,6 +680,15 @@ int RawText(MD_TEXTTYPE type, const MD_CHAR* text, MD_SIZE size, void* userdata)
 
 } // namespace
 
+bool TMarkdownRenderer::IsOutsideAddress(std::string_view address) {
+    if (address.empty() || HasControlCharacter(address))
+        return false;
+    if (address.front() == '#')
+        return true;
+    const std::string scheme = SchemeOf(address);
+    return scheme == "http" || scheme == "https" || scheme == "mailto" || scheme == "tel";
+}
+
 std::string TMarkdownRenderer::ParserText(std::string_view storedText) {
     std::string text;
     text.reserve(storedText.size());
@@ -681,9 +724,10 @@ std::string TMarkdownRenderer::Html(std::string_view storedText) {
     return std::move(writer.Out);
 }
 
-std::string TMarkdownRenderer::PlainText(std::string_view storedText) {
+std::string TMarkdownRenderer::PlainText(std::string_view storedText, std::size_t enough) {
     const std::string text = ParserText(storedText);
     TPlainWriter writer;
+    writer.Enough = enough;
     MD_PARSER parser{};
     parser.flags = ParserFlags;
     parser.enter_block = PlainEnterBlock;

@@ -29,12 +29,20 @@ class TMarkdownRenderer {
     std::string Html(std::string_view storedText);
 
     // What a reader sees of the text, without markup and unescaped: blocks and line breaks as
-    // one blank, runs of white space as one, pictures left out, nothing before or after.
-    static std::string PlainText(std::string_view storedText);
+    // one blank, runs of white space as one, pictures left out, nothing before or after. With
+    // enough, only its start: the reading stops once that many bytes are there (a summary
+    // needs no more than its first characters).
+    static std::string PlainText(std::string_view storedText,
+                                 std::size_t enough = std::string::npos);
 
     // The first raw HTML of the text (a tag, a comment, an HTML block), which the pages show
     // as text, cut to at most 40 characters; empty when there is none.
     static std::string FirstRawHtml(std::string_view storedText);
+
+    // True for an address a link keeps as it is: http:, https:, mailto: or tel: (the scheme in
+    // any case) or an anchor "#..." of the page, without control characters. Other addresses
+    // are the site's own ("page:", "download:", "image:") or are written as plain text.
+    static bool IsOutsideAddress(std::string_view address);
 
     // The text as md4c reads it: each stored line break as a line feed.
     static std::string ParserText(std::string_view storedText);

@@ -196,6 +196,10 @@ bool ReadCachedCopy(const TDProject& project, const TKnownPicture& known, std::s
 
 } // namespace
 
+std::string PictureCacheFolder(const TDProject& project) {
+    return CacheFolder(project);
+}
+
 std::string PictureOutputName(const TDProject& project, const std::string& name) {
     std::string part = FileNamePart(name);
     if (project.OPTIONS.IsModern() || !IsWebpName(part))

@@ -89,6 +89,60 @@ TSiteTextTargets::ReadPageFiles(const TDProject& project) {
     return files;
 }
 
+std::string TSiteTextTargets::EncodedName(std::string_view name) {
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(name.size());
+    for (const char ch : name) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '.' || c == '_' || c == '~') {
+            out += ch;
+        } else {
+            out += '%';
+            out += Hex[c >> 4];
+            out += Hex[c & 15];
+        }
+    }
+    return out;
+}
+
+std::string TSiteTextTargets::DecodedName(std::string_view written) {
+    const auto digit = [](char c) {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    };
+    std::string out;
+    out.reserve(written.size());
+    for (std::size_t at = 0; at < written.size(); ++at) {
+        if (written[at] == '%' && at + 2 < written.size() && digit(written[at + 1]) >= 0 &&
+            digit(written[at + 2]) >= 0) {
+            const int byte = digit(written[at + 1]) * 16 + digit(written[at + 2]);
+            if (byte >= 0x20 && byte != 0x7F) {
+                out += static_cast<char>(byte);
+                at += 2;
+                continue;
+            }
+        }
+        out += written[at];
+    }
+    return out;
+}
+
+std::string TSiteTextTargets::ExistingFile(const std::string& folder, std::string_view written) {
+    for (const std::string& name : {DecodedName(written), std::string(written)}) {
+        std::string part = FilePart(name);
+        if (!part.empty() && IsPlainFile(folder + part))
+            return part;
+    }
+    return std::string();
+}
+
 const std::unordered_map<std::string, std::string>& TSiteTextTargets::PageFiles() {
     if (TBuildState* state = FProject.BuildState) {
         if (!state->PageFilesRead) {
@@ -128,11 +182,11 @@ std::string TSiteTextTargets::SiteLink(std::string_view kind, std::string_view n
     }
     const bool download = kind == "download";
     const std::string folder = download ? FProject.DownloadsPath() : FProject.ImagesPath();
-    std::string part = FilePart(name);
-    if (part.empty() || !IsPlainFile(folder + part)) {
+    const std::string part = ExistingFile(folder, name);
+    if (part.empty()) {
         Problem(download ? " links to a download that is missing: "
                          : " links to a picture that is missing: ",
-                name);
+                DecodedName(name));
         return std::string();
     }
     if (FCopy) {
@@ -141,14 +195,14 @@ std::string TSiteTextTargets::SiteLink(std::string_view kind, std::string_view n
         else
             CopyPictureIntoOutput(FProject, part);
     }
-    return part;
+    return EncodedName(download ? part : PictureOutputName(FProject, part));
 }
 
 bool TSiteTextTargets::Picture(std::string_view name, std::string_view alt, std::string_view title,
                                std::string& html) {
-    const std::string part = FilePart(name);
-    if (part.empty() || !IsPlainFile(FProject.ImagesPath() + part)) {
-        Problem(" shows a picture that is missing: ", name);
+    const std::string part = ExistingFile(FProject.ImagesPath(), name);
+    if (part.empty()) {
+        Problem(" shows a picture that is missing: ", DecodedName(name));
         return false;
     }
     if (FCopy)

@@ -33,8 +33,19 @@ class TSiteTextTargets : public TMarkdownTargets {
     // document of the project; a column that cannot be read gives none.
     static std::unordered_map<std::string, std::string> ReadPageFiles(const TDProject& project);
 
+    // A file name as a text writes it after "download:" or "image:", and as an href or src
+    // holds it: every byte but letters, digits and "-._~" as %XX ("My photo.jpg" is
+    // "My%20photo.jpg"), so that "#", "?", "%" and blanks stay part of the name.
+    static std::string EncodedName(std::string_view name);
+    // The name such a text means: %XX read back; a "%" that starts no such pair, or one that
+    // would give a control character, stays as written.
+    static std::string DecodedName(std::string_view written);
+
   private:
     const std::unordered_map<std::string, std::string>& PageFiles();
+    // The file of folder a text names (written encoded, or as it is in texts written before),
+    // or empty.
+    static std::string ExistingFile(const std::string& folder, std::string_view written);
     // Tells FOwner + what, and after a what that ends in ": " the name in quotes and a full stop.
     void Problem(std::string_view what, std::string_view name);
 

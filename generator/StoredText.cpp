@@ -6,6 +6,7 @@
 #include "generator/SiteTextTargets.h"
 #include "generator/TextPieces.h"
 #include "generator/modern/ModernPage.h"
+#include "generator/modern/TypedHtml.h"
 
 #include <algorithm>
 #include <string>
@@ -16,15 +17,8 @@ using namespace TextPieces;
 
 namespace {
 
-// Renders a Markdown text into the page and tells the build what of it names nothing.
-void WriteMarkdown(TDProject& project, std::string_view text, std::string owner, int firstHeading) {
-    TSiteTextTargets targets(project, true);
-    targets.SetOwner(std::move(owner));
-    TMarkdownRenderer::TLayout layout;
-    layout.FirstHeading = firstHeading;
-    // The modern pages carry no presentational attributes.
-    layout.AlignByClass = project.OPTIONS.IsModern();
-    project.Output.Write(TMarkdownRenderer(targets, layout).Html(text));
+// Tells the build what of a text names nothing.
+void NoteProblems(TDProject& project, const TSiteTextTargets& targets) {
     TBuildState* state = project.BuildState;
     if (!state)
         return;
@@ -36,6 +30,33 @@ void WriteMarkdown(TDProject& project, std::string_view text, std::string owner,
         if (state->TextProblems++ == 0)
             state->FirstTextProblem = problem;
     }
+}
+
+// Renders a Markdown text for the page and tells the build what of it names nothing.
+std::string RenderMarkdown(TDProject& project, std::string_view text, std::string owner,
+                           int firstHeading) {
+    TSiteTextTargets targets(project, true);
+    targets.SetOwner(std::move(owner));
+    TMarkdownRenderer::TLayout layout;
+    layout.FirstHeading = firstHeading;
+    // The modern pages carry no presentational attributes.
+    layout.AlignByClass = project.OPTIONS.IsModern();
+    std::string html = TMarkdownRenderer(targets, layout).Html(text);
+    NoteProblems(project, targets);
+    return html;
+}
+
+// Writes a text as typed: the classic pages as it is, with its line breaks as "<br>" (what
+// the user typed is theirs); the modern pages only the markup they can carry (TTypedHtml).
+void WriteAsTyped(TDProject& project, std::string_view text, const std::string& owner) {
+    if (!project.OPTIONS.IsModern()) {
+        WriteWithBreaks(project.Output, text);
+        return;
+    }
+    TSiteTextTargets targets(project, true);
+    targets.SetOwner(owner);
+    project.Output.Write(TTypedHtml(targets).Html(text));
+    NoteProblems(project, targets);
 }
 
 // Whether text holds a character of the scripts written without blanks between words: the
@@ -63,30 +84,48 @@ std::size_t PrefixBytes(std::string_view text, std::size_t limit) {
     return bytes;
 }
 
+// Bytes enough for more than limit characters of the plain text: whether it goes on after
+// them, and with what, shows.
+std::size_t EnoughFor(std::size_t limit) {
+    return limit > (std::string::npos - 8) / 4 ? std::string::npos : 4 * limit + 8;
+}
+
 } // namespace
 
 void WritePageText(TDProject& project, const TDPage& page, int firstHeading) {
-    if (!page.IsMarkdown()) {
-        WriteWithBreaks(project.Output, page.TEXT);
-        return;
-    }
     std::string owner = "Page '";
     owner += page.TITLE;
     owner += '\'';
-    WriteMarkdown(project, page.TEXT, std::move(owner), firstHeading);
+    if (!page.IsMarkdown()) {
+        WriteAsTyped(project, page.TEXT, owner);
+        return;
+    }
+    project.Output.Write(RenderMarkdown(project, page.TEXT, std::move(owner), firstHeading));
 }
 
 void WriteHotspotText(TDProject& project, int firstHeading) {
     const TDHotspot& hotspot = project.HOTSPOT;
     if (!hotspot.IsMarkdown()) {
-        WriteWithBreaks(project.Output, hotspot.TEXT);
+        WriteAsTyped(project, hotspot.TEXT, "The hotspot");
         return;
     }
-    WriteMarkdown(project, hotspot.TEXT, "The hotspot", firstHeading);
+    TBuildState* state = project.BuildState;
+    if (!state) {
+        project.Output.Write(RenderMarkdown(project, hotspot.TEXT, "The hotspot", firstHeading));
+        return;
+    }
+    // Its links and pictures lead to the same files from every page, all in one folder.
+    auto rendered = state->HotspotHtml.find(firstHeading);
+    if (rendered == state->HotspotHtml.end())
+        rendered = state->HotspotHtml
+                       .emplace(firstHeading,
+                                RenderMarkdown(project, hotspot.TEXT, "The hotspot", firstHeading))
+                       .first;
+    project.Output.Write(rendered->second);
 }
 
 TTextSummary MarkdownSummary(std::string_view storedText, std::size_t limit) {
-    const std::string plain = TMarkdownRenderer::PlainText(storedText);
+    const std::string plain = TMarkdownRenderer::PlainText(storedText, EnoughFor(limit));
     TTextSummary summary;
     std::size_t end = PrefixBytes(plain, limit);
     if (end < plain.size()) {
@@ -107,7 +146,7 @@ TTextSummary MarkdownSummary(std::string_view storedText, std::size_t limit) {
 }
 
 std::string MarkdownPlainStart(std::string_view storedText, std::size_t limit) {
-    std::string plain = TMarkdownRenderer::PlainText(storedText);
+    std::string plain = TMarkdownRenderer::PlainText(storedText, EnoughFor(limit));
     plain.resize(PrefixBytes(plain, limit));
     return plain;
 }
@@ -123,13 +162,9 @@ void AppendTextPicture(TDProject& project, const TTextPicture& picture, std::str
         html += tag;
         return;
     }
+    // "#", "?" and "%" of a name are part of the name, not of the address.
     html += "<img src=\"";
-    for (const char c : picture.File) {
-        if (c == ' ')
-            html += "%20";
-        else
-            html += HtmlEscaped(std::string_view(&c, 1));
-    }
+    html += TSiteTextTargets::EncodedName(picture.File);
     html += "\" alt=\"";
     html += picture.Alt;
     html += '"';

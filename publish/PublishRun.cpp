@@ -652,7 +652,8 @@ bool TPublishRun::ShowChanges(TSitePublisher& publisher) {
         for (const TSiteChange& change : changes->Changes)
             if (change.Name == row.Name && change.Kind != "Removed")
                 row.Kind = change.Kind;
-        row.Ticked = row.Kind != "Unchanged";
+        // A file kept as the owner changed it is shown, not sent.
+        row.Ticked = row.Kind != "Unchanged" && row.Kind != "Kept";
     }
     for (const TSiteChange& change : changes->Changes)
         if (change.Kind == "Removed")

@@ -58,7 +58,8 @@ struct TPublisherTotals {
 // One file that a publish would change.
 struct TSiteChange {
     std::string Name;
-    // "New", "Changed" or "Removed".
+    // "New", "Changed" or "Removed"; "Kept" for a file the owner changed where it was
+    // published, which the publish leaves as it is.
     std::string Kind;
     std::int64_t Size = 0;
 };

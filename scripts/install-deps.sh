@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian 12 packages that Corvane needs, only those that are missing.
-# Usage: scripts/install-deps.sh [build|test|browser|ui|style|package]...   (build is always included)
+# Usage: scripts/install-deps.sh [build|test|browser|ui|style|package|pictures]...   (build is always included)
 set -eu
 
 # OpenSSL (FTPS), libssh (SFTP), libsecret (the desktop keyring), libarchive (a project in
@@ -32,6 +32,9 @@ for part in "$@"; do
     # works out the dependencies, and the checks of the installed package use the tools
     # distributions use (desktop-file-validate, appstreamcli, lintian) and Xvfb.
     package) packages="$packages scdoc dpkg-dev file desktop-file-utils appstream lintian xvfb xauth x11-utils" ;;
+    # ImageMagick draws the sample's and the templates' pictures (examples/make-*.sh);
+    # pngquant and optipng make the pictures of docs/ small (scripts/screenshot.sh).
+    pictures) packages="$packages imagemagick pngquant optipng" ;;
     *) echo "install-deps.sh: unknown part '$part'" >&2; exit 2 ;;
     esac
 done

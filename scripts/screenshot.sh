@@ -1,12 +1,14 @@
 #!/bin/sh
 # Pictures for the documentation, so that the look can be judged without building:
 #   window  the program opens a copy of the sample project on a virtual display (Xvfb) and
-#           saves docs/main-window.png (the tree view) and docs/main-window-preview.png (the
-#           preview view);
+#           saves docs/main-window.png (the tree beside the preview, the README's picture) and
+#           docs/main-window-preview.png (the preview view);
 #   sites   the sample and a site of each bundled template (the sample's content in the
 #           template's look) are built, and their homepages are shot in headless Chromium at
 #           390 and 1280 CSS pixels wide: docs/site-<name>-<width>.png
 #           (scripts/site-screenshots.py).
+# Each picture is then made smaller with pngquant and optipng, so that the repository stays
+# light.
 # Usage: scripts/screenshot.sh [window] [sites]   (both when none is named). Ends by itself
 # within a few minutes.
 set -eu
@@ -14,6 +16,15 @@ cd "$(dirname "$0")/.."
 jobs=${CORVANE_JOBS:-2}
 build=${CORVANE_BUILD_DIR:-build}
 parts=${*:-window sites}
+
+# A picture as small as it gets without visible loss: 256 colours at most, then the smallest
+# lossless encoding.
+shrink() {
+    for picture in "$@"; do
+        pngquant --quality 70-95 --speed 1 --strip --force --output "$picture" "$picture"
+        optipng -quiet -o2 "$picture"
+    done
+}
 
 if [ ! -d examples/Sample ]; then
     echo "screenshot.sh: the sample project examples/Sample is missing" >&2
@@ -24,7 +35,7 @@ case " $parts " in
 *" sites "*)
     # The site pictures need corvane-cli and the two tools of the browser tests, in a
     # Release build of their own (no Qt needed).
-    scripts/install-deps.sh build test browser
+    scripts/install-deps.sh build test browser pictures
     sites_build=${CORVANE_SITES_BUILD_DIR:-build-screenshots}
     if [ ! -f "$sites_build/CMakeCache.txt" ]; then
         cmake -S . -B "$sites_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_BENCH=OFF \
@@ -38,13 +49,14 @@ case " $parts " in
     timeout 300 "$python" scripts/site-screenshots.py "$sites_build/cli/corvane-cli" \
         "$sites_build/tests/browser/corvane-browser-templates" \
         "$sites_build/tests/browser/corvane-browser-template-site" docs
+    shrink docs/site-*.png
     ;;
 esac
 case " $parts " in
 *" window "*) ;;
 *) exit 0 ;;
 esac
-scripts/install-deps.sh build ui
+scripts/install-deps.sh build ui pictures
 # The build folder of scripts/run.sh by default; an existing one keeps its own settings.
 if [ -f "$build/CMakeCache.txt" ]; then
     cmake -S . -B "$build" -DCORVANE_UI=ON >/dev/null
@@ -93,4 +105,5 @@ DISPLAY=":$display" timeout 120 "$build/app/corvane-screenshot" "$work" Sample \
     cat "$work/program.log" >&2
     exit 1
 }
+shrink docs/main-window.png docs/main-window-preview.png
 echo "Saved docs/main-window.png and docs/main-window-preview.png"

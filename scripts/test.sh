@@ -16,6 +16,10 @@
 # Usage: scripts/test.sh [STAGE...]   (all stages, in this order, by default)
 # Every compile goes through ccache when it is there (scripts/ccache-env.sh). The last line
 # names the stage that failed.
+# After quick, the stages that only run tests of its build (servers, browser) go in a second
+# lane beside the compiling ones, since their tests mostly wait on servers and browsers; the
+# package stage, which installs with apt, waits for both. CORVANE_LANES=1 runs one stage
+# after the other.
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -35,13 +39,12 @@ scripts/install-deps.sh build test
 
 stage=""
 started=$(date +%s)
-finished() {
-    status=$?
-    if [ "$status" -ne 0 ] && [ -n "$stage" ]; then
-        echo "test.sh: stage '$stage' failed (exit status $status)"
+finished_with() {
+    if [ "$1" -ne 0 ] && [ -n "$stage" ]; then
+        echo "test.sh: stage '$stage' failed (exit status $1)"
     fi
 }
-trap finished EXIT
+trap 'finished_with $?' EXIT
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -76,7 +79,8 @@ tidy() {
 
 # Everything that starts threads: the warm-up, the column reading on opening and the undo
 # history (model_tests), the sync run's connections, Cancel from another thread and the
-# host name lookup (publish_tests, sftp_tests), the generator's pages from several threads
+# host name lookup (publish_tests, sftp_tests), the Git publish's SSH watchdog
+# (git_publish_silent_tests), the generator's pages from several threads
 # (generator_preview_tests), and in the windows the preview's background build, the pages
 # written on demand, Build and Publish on threads of their own. Qt itself is not built with
 # the sanitizer; tests/tsan.supp names what is reported inside it.
@@ -85,8 +89,8 @@ tsan() {
     # shellcheck disable=SC2086
     cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_TSAN=ON -DCORVANE_UI=ON \
         -DCORVANE_BENCH=OFF -DCORVANE_WERROR=ON $corvane_launcher >/dev/null
-    ninja -C build-tsan -j"$jobs" model_tests publish_tests sftp_tests generator_preview_tests \
-        corvane-cli corvane corvane_ui_tests
+    ninja -C build-tsan -j"$jobs" model_tests publish_tests sftp_tests git_publish_tests \
+        generator_preview_tests corvane-cli corvane corvane_ui_tests
     (
         export TSAN_OPTIONS="$TSAN_OPTIONS:suppressions=$root/tests/tsan.supp"
         export QT_QPA_PLATFORM=offscreen
@@ -94,7 +98,7 @@ tsan() {
             export QTWEBENGINE_DISABLE_SANDBOX=1
         fi
         cd build-tsan && ctest --output-on-failure -j"$jobs" --timeout 900 \
-            -R '^(model_tests|publish_tests_[0-9]+|sftp_tests|generator_preview_tests|ui_main_window_tests|ui_preview_tests_[0-9]+|ui_publish_dialog_tests)$'
+            -R '^(model_tests|publish_tests_[0-9]+|sftp_tests|git_publish_silent_tests|generator_preview_tests|ui_main_window_tests|ui_preview_tests_[0-9]+|ui_publish_dialog_tests)$'
     )
 }
 
@@ -156,6 +160,10 @@ fuzz() {
         -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF -DCORVANE_WERROR=ON \
         $corvane_launcher >/dev/null
     ninja -C build-fuzz -j"$jobs" corvane_fuzzers
+    # As many targets at a time as there are jobs, each with a log of its own that is shown
+    # when it fails.
+    running=""
+    failed=""
     for fuzzer in build-fuzz/tests/fuzz/fuzz_*; do
         [ -x "$fuzzer" ] || continue
         name=$(basename "$fuzzer")
@@ -164,8 +172,31 @@ fuzz() {
         seeds="$root/tests/fuzz/seeds/${name#fuzz_}"
         [ -d "$seeds" ] || seeds=""
         echo "Fuzzing $name for ${fuzz_seconds}s"
-        "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 "$corpus" $seeds
+        # shellcheck disable=SC2086
+        "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 "$corpus" $seeds \
+            >"$root/build-fuzz/$name.log" 2>&1 &
+        running="$running $!:$name"
+        set -- $running
+        if [ $# -ge "$jobs" ]; then
+            fuzz_wait "$1"
+            shift
+            running="$*"
+        fi
     done
+    for job in $running; do
+        fuzz_wait "$job"
+    done
+    [ -z "$failed" ] || { echo "Failed:$failed"; return 1; }
+}
+
+# fuzz_wait PID:NAME waits for one fuzz target and shows its end, all of its log on a failure.
+fuzz_wait() {
+    if wait "${1%%:*}"; then
+        tail -n 1 "$root/build-fuzz/${1#*:}.log"
+    else
+        cat "$root/build-fuzz/${1#*:}.log"
+        failed="$failed ${1#*:}"
+    fi
 }
 
 package() {
@@ -179,12 +210,86 @@ package() {
     fi
 }
 
-for stage in $stages; do
-    echo "=== test.sh: stage '$stage'"
+run_stage() {
+    echo "=== test.sh: stage '$1'"
     begun=$(date +%s)
-    "$stage"
-    echo "=== test.sh: stage '$stage' passed in $(($(date +%s) - begun)) s"
+    "$1"
+    echo "=== test.sh: stage '$1' passed in $(($(date +%s) - begun)) s"
+}
+
+# The second lane: this script again, in a session of its own so that a failure in the first
+# lane ends it whole, its output kept in a file and shown when it is joined.
+side=""
+if [ "${CORVANE_LANES:-2}" != 1 ]; then
+    for s in servers browser; do
+        case " $stages " in *" $s "*) side="$side $s" ;; esac
+    done
+    side=${side# }
+    # Alone, the side stages are the whole run: no second lane.
+    others=""
+    for s in $stages; do
+        case " $side " in *" $s "*) ;; *) others="$others $s" ;; esac
+    done
+    [ -n "$others" ] || side=""
+fi
+side_pid=""
+side_log="$root/build-side-lane.log"
+start_side() {
+    # Every package either lane needs is installed now, before two apt-get could meet.
+    parts=""
+    for s in $stages; do
+        case "$s" in
+        tidy) parts="$parts style" ;;
+        tsan | ui) parts="$parts ui" ;;
+        browser | package) parts="$parts $s" ;;
+        esac
+    done
+    # shellcheck disable=SC2086
+    scripts/install-deps.sh build test $parts
+    echo "=== test.sh: stages '$side' run beside the others (their output comes when they end)"
+    # shellcheck disable=SC2086
+    CORVANE_LANES=1 setsid "$root/scripts/test.sh" $side >"$side_log" 2>&1 &
+    side_pid=$!
+}
+stop_side() {
+    if [ -n "$side_pid" ]; then
+        kill -- "-$side_pid" 2>/dev/null || true
+        wait "$side_pid" 2>/dev/null || true
+        side_pid=""
+    fi
+}
+join_side() {
+    [ -n "$side_pid" ] || return 0
+    stage=$side
+    side_status=0
+    wait "$side_pid" || side_status=$?
+    side_pid=""
+    echo "=== test.sh: the output of the stages '$side'"
+    cat "$side_log"
+    # The side lane's last line names the stage of its own that failed.
+    failed_side=$(sed -n "s/^test.sh: stage '\(.*\)' failed.*/\1/p" "$side_log" | tail -n 1)
+    [ -z "$failed_side" ] || stage=$failed_side
+    return "$side_status"
+}
+ended() {
+    ended_status=$?
+    stop_side
+    finished_with "$ended_status"
+}
+trap ended EXIT
+
+for next in $stages; do
+    case " $side " in
+    *" $next "*)
+        [ -n "$side_pid" ] || start_side
+        continue
+        ;;
+    esac
+    [ "$next" != package ] || join_side
+    stage=$next
+    run_stage "$stage"
 done
+join_side
 stage=""
 if [ -n "$corvane_launcher" ]; then
     ccache --show-stats | grep -E 'Hits|Misses|hit rate' || true

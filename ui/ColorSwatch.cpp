@@ -2,6 +2,7 @@
 
 #include "model/ColorScheme.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -31,6 +32,10 @@ void TColorShape::SetFill(TColor color, bool hatched) {
     Changed();
 }
 
+void TColorShape::SetChoosable() {
+    setFocusPolicy(Qt::StrongFocus);
+}
+
 void TColorShape::Changed() {
     // A screen reader tells the colour; the name (set by the dialog) tells what it is for.
     setAccessibleDescription(FHatched ? QStringLiteral("Transparent")
@@ -49,11 +54,44 @@ void TColorShape::paintEvent(QPaintEvent*) {
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(area.adjusted(0, 0, -1, -1));
     }
+    if (hasFocus()) {
+        // Black dashes over white: seen on every colour.
+        const QRect frame = area.adjusted(3, 3, -4, -4);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(Qt::white, 1));
+        painter.drawRect(frame);
+        painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
+        painter.drawRect(frame);
+    }
 }
 
 void TColorShape::mousePressEvent(QMouseEvent* event) {
     event->accept();
     emit MouseDown();
+    emit Chosen();
+}
+
+void TColorShape::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (focusPolicy() != Qt::NoFocus &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+        (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        // Not the dialog's default button: Enter chooses the swatch.
+        event->accept();
+        emit Chosen();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TColorShape::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void TColorShape::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 TColorLabel::TColorLabel(QWidget* parent, const char* name, const QString& text)

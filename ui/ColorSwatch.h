@@ -10,7 +10,8 @@ QColor ToQColor(TColor color);
 
 // A rectangle filled with a colour, or, when hatched, with silver crossed by diagonal
 // lines; with or without a thin black outline. Any mouse button pressed on it is told by
-// MouseDown.
+// MouseDown. A choosable swatch also takes the focus with Tab, shows it with a dashed frame,
+// and tells Chosen for a mouse button and for Space or Enter.
 class TColorShape : public QWidget {
     Q_OBJECT
 
@@ -23,13 +24,19 @@ class TColorShape : public QWidget {
     void SetHatched(bool hatched);
     // The colour and the fill style at once.
     void SetFill(TColor color, bool hatched);
+    // Reached by Tab and chosen with Space or Enter as well as with the mouse.
+    void SetChoosable();
 
   signals:
     void MouseDown();
+    void Chosen();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
   private:
     void Changed();

@@ -1,6 +1,8 @@
 #include "ui/FColor.h"
 
 #include "model/ColorScheme.h"
+#include "model/ColorSchemes.h"
+#include "model/Contrast.h"
 #include "ui/ColorPicker.h"
 #include "ui/ColorSwatch.h"
 #include "ui/DialogControls.h"
@@ -8,7 +10,10 @@
 
 #include <QComboBox>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
@@ -41,6 +46,32 @@ QLabel* Caption(QWidget* parent, const char* name, const char* text, QPoint plac
     label->adjustSize();
     return label;
 }
+
+// A ready-made scheme in the list: the page's background around four blocks, the text
+// area, the topic, the menu and the foot, each with a bar of its text colour.
+QIcon SchemeIcon(const TDColor& c) {
+    QPixmap pixmap(53, 16);
+    pixmap.fill(ToQColor(c.BG));
+    QPainter painter(&pixmap);
+    const std::pair<TColor, TColor> blocks[] = {{c.TEXT_BG, c.TITLE},
+                                                {c.TOPIC_BG, c.TOPIC_TEXT},
+                                                {c.MENU_BG, c.MENU_TEXT},
+                                                {c.FOOT_BG, c.FOOT_TEXT}};
+    int left = 1;
+    for (const auto& [background, text] : blocks) {
+        painter.fillRect(QRect(left, 1, 12, 14), ToQColor(background));
+        painter.fillRect(QRect(left + 3, 6, 6, 3), ToQColor(text));
+        left += 13;
+    }
+    painter.setPen(QColor(96, 96, 96));
+    painter.drawRect(pixmap.rect().adjusted(0, 0, -1, -1));
+    painter.end();
+    return QIcon(pixmap);
+}
+
+// The text whose contrast each item's line tells (an index of TextPairs): the page's
+// background and the text area's tell the text's.
+constexpr int PairOfItem[TFormColor::ItemCount] = {0, 0, 1, 0, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6};
 
 } // namespace
 
@@ -130,8 +161,25 @@ TFormColor::TFormColor(TWorkspace& workspace, TColorPicker& picker, QWidget* par
     const int shapeLeft = 248 + itemWidth + 7;
     const int shapeWidth = std::max(40, 501 - shapeLeft);
     ShapeColor = swatch(this, "ShapeColor", {shapeLeft, 284, shapeWidth, 29});
-    if (shapeLeft + shapeWidth + 41 > width())
-        setFixedSize(shapeLeft + shapeWidth + 41, height());
+    // Under the page: the contrast of the current item's text on its background.
+    LabelContrast = Caption(this, "LabelContrast", "", {220, 320});
+    LabelContrast->resize(std::max(281, shapeLeft + shapeWidth - 220), 18);
+    // A column of whole schemes on the right: the ready-made ones, and the one made from
+    // the base colour.
+    const int schemesLeft = std::max(516, shapeLeft + shapeWidth + 15);
+    LabelSchemes = Caption(this, "LabelSchemes", "&Schemes:", {schemesLeft, 12});
+    ListSchemes = new QListWidget(this);
+    ListSchemes->setObjectName(QStringLiteral("ListSchemes"));
+    ListSchemes->setGeometry(schemesLeft, 28, 196, 253);
+    ListSchemes->setIconSize(QSize(53, 16));
+    ListSchemes->setSelectionMode(QAbstractItemView::SingleSelection);
+    for (const TNamedScheme& ready : ReadySchemes())
+        new QListWidgetItem(SchemeIcon(ready.Scheme), QString::fromUtf8(ready.Name), ListSchemes);
+    ListSchemes->installEventFilter(this);
+    LabelSchemes->setBuddy(ListSchemes);
+    ButtonMakeScheme = Button(this, "ButtonMakeScheme", "&Make a scheme from this colour",
+                              {schemesLeft, 284, 196, 29});
+    setFixedSize(schemesLeft + 196 + 16, height());
     // What a screen reader says of each swatch and of the slider.
     ShapeBase->setAccessibleName(QStringLiteral("Base Color"));
     TrackBar->setAccessibleName(QStringLiteral("Base Color Shade"));
@@ -151,12 +199,28 @@ TFormColor::TFormColor(TWorkspace& workspace, TColorPicker& picker, QWidget* par
         QStringLiteral("Opens the color picker for the item's color"));
     ShapeColor->setAccessibleName(QStringLiteral("Item Color"));
     ComboBoxItem->setAccessibleName(QStringLiteral("Item"));
+    ListSchemes->setAccessibleName(QStringLiteral("Ready-Made Schemes"));
+    ListSchemes->setAccessibleDescription(
+        QStringLiteral("Space or Enter gives every part of the page the scheme's colors"));
+    ButtonMakeScheme->setAccessibleDescription(
+        QStringLiteral("Gives every part of the page a color made from the base color, each "
+                       "text readable on its background"));
     // Alt and the caption's letter reach the control it captions.
     Label1->setBuddy(ButtonBase);
     Label2->setBuddy(ComboBoxItem);
-    ButtonOK = Button(this, "ButtonOK", "OK", {190, 352, 75, 23});
+    // The swatches are reached by Tab, and in the grid by the arrows too; Space or Enter
+    // applies one (the base colour's and the item's open the picker).
+    for (int row = 0; row < GridRows; ++row)
+        for (int column = 0; column < GridColumns; ++column)
+            if (TColorShape* s = GridSwatch(row, column)) {
+                s->SetChoosable();
+                s->installEventFilter(this);
+            }
+    ShapeBase->SetChoosable();
+    ShapeColor->SetChoosable();
+    ButtonOK = Button(this, "ButtonOK", "OK", {width() - 174, 352, 75, 23});
     ButtonOK->setDefault(true);
-    ButtonCancel = Button(this, "ButtonCancel", "Cancel", {277, 352, 75, 23});
+    ButtonCancel = Button(this, "ButtonCancel", "Cancel", {width() - 91, 352, 75, 23});
 
     // The miniature page, in its drawing order: later parts lie on top of earlier ones.
     QFont small = font();
@@ -230,9 +294,13 @@ TFormColor::TFormColor(TWorkspace& workspace, TColorPicker& picker, QWidget* par
             connect(p.Label, &TColorLabel::MouseDown, this, [this, item] { SelectItem(item); });
     }
     for (TColorShape* s : Shape)
-        connect(s, &TColorShape::MouseDown, this, [this, s] { ApplySwatch(s); });
+        connect(s, &TColorShape::Chosen, this, [this, s] { ApplySwatch(s); });
     for (TColorShape* s : {ShapeWhite, ShapeSilver, ShapeGray, ShapeBlack, ShapeEmpty})
-        connect(s, &TColorShape::MouseDown, this, [this, s] { ApplySwatch(s); });
+        connect(s, &TColorShape::Chosen, this, [this, s] { ApplySwatch(s); });
+    connect(ShapeBase, &TColorShape::Chosen, this, &TFormColor::ButtonBaseClick);
+    connect(ShapeColor, &TColorShape::Chosen, this, &TFormColor::ButtonColorClick);
+    connect(ListSchemes, &QListWidget::itemClicked, this, &TFormColor::ListSchemesChoose);
+    connect(ButtonMakeScheme, &QPushButton::clicked, this, &TFormColor::ButtonMakeSchemeClick);
 
     connect(ButtonBase, &QPushButton::clicked, this, &TFormColor::ButtonBaseClick);
     connect(TrackBar, &QSlider::valueChanged, this, &TFormColor::TrackBarChange);
@@ -266,8 +334,13 @@ void TFormColor::showEvent(QShowEvent* event) {
 void TFormColor::FormShow() {
     if (!Workspace.IsOpen())
         return;
-    const TDColor& color = Workspace.Project->COLOR;
     ButtonBase->setFocus();
+    ListSchemes->setCurrentItem(nullptr);
+    ShowScheme(Workspace.Project->COLOR);
+    SelectItem(0);
+}
+
+void TFormColor::ShowScheme(const TDColor& color) {
     ShapeBase->SetColor(color.BASE);
     ShapeBg->SetFill(color.BG, false);
     // A transparent background shows as hatched silver.
@@ -287,7 +360,82 @@ void TFormColor::FormShow() {
     LabelHotspot->SetColor(color.HOTSPOT_TEXT);
     LabelFoot->SetColor(color.FOOT_TEXT);
     DeriveSwatches();
-    SelectItem(0);
+}
+
+void TFormColor::ApplyScheme(const TDColor& scheme) {
+    ShowScheme(scheme);
+    ComboBoxItemChange();
+}
+
+void TFormColor::ListSchemesChoose() {
+    const int row = ListSchemes->currentRow();
+    const std::vector<TNamedScheme>& ready = ReadySchemes();
+    if (row >= 0 && static_cast<std::size_t>(row) < ready.size())
+        ApplyScheme(ready[static_cast<std::size_t>(row)].Scheme);
+}
+
+void TFormColor::ButtonMakeSchemeClick() {
+    ApplyScheme(SchemeFromBase(ShapeBase->Color()));
+}
+
+TColorShape* TFormColor::GridSwatch(int row, int column) const {
+    if (column < 0 || column >= GridColumns || row < 0 || row >= GridRows)
+        return nullptr;
+    if (row < 4)
+        return Shape[static_cast<std::size_t>(row * 4 + column)];
+    if (row == 4)
+        return std::array{ShapeWhite, ShapeSilver, ShapeGray,
+                          ShapeBlack}[static_cast<std::size_t>(column)];
+    return column == 0 ? ShapeEmpty : nullptr;
+}
+
+bool TFormColor::MoveInGrid(QObject* from, int key) {
+    for (int row = 0; row < GridRows; ++row)
+        for (int column = 0; column < GridColumns; ++column) {
+            if (GridSwatch(row, column) != from)
+                continue;
+            const int down = key == Qt::Key_Down ? 1 : key == Qt::Key_Up ? -1 : 0;
+            const int right = key == Qt::Key_Right ? 1 : key == Qt::Key_Left ? -1 : 0;
+            if (TColorShape* next = GridSwatch(row + down, column + right))
+                next->setFocus(Qt::OtherFocusReason);
+            return true;
+        }
+    return false;
+}
+
+bool TFormColor::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress)
+        return QDialog::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return QDialog::eventFilter(watched, event);
+    // Space or Enter in the list applies its scheme (Enter is not OK here).
+    if (watched == ListSchemes && (key->key() == Qt::Key_Space || key->key() == Qt::Key_Return ||
+                                   key->key() == Qt::Key_Enter)) {
+        ListSchemesChoose();
+        return true;
+    }
+    // The arrows go from swatch to swatch in the grid.
+    if ((key->key() == Qt::Key_Left || key->key() == Qt::Key_Right || key->key() == Qt::Key_Up ||
+         key->key() == Qt::Key_Down) &&
+        MoveInGrid(watched, key->key()))
+        return true;
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFormColor::UpdateContrast() {
+    const int item = ComboBoxItem->currentIndex();
+    if (item < 0 || item >= ItemCount)
+        return;
+    const TTextPair pair = TextPairs(ShownScheme())[static_cast<std::size_t>(PairOfItem[item])];
+    const double ratio = ContrastRatio(pair.Text, pair.Background);
+    LabelContrast->setText(QString::fromStdString(ContrastLine(pair.Name, ratio)));
+    // Below AA the line turns dark red (its words say so as well).
+    QPalette palette = LabelContrast->palette();
+    palette.setColor(QPalette::WindowText, ratio >= TextContrastMinimum
+                                               ? this->palette().color(QPalette::WindowText)
+                                               : QColor(176, 0, 32));
+    LabelContrast->setPalette(palette);
 }
 
 void TFormColor::DeriveSwatches() {
@@ -349,6 +497,7 @@ void TFormColor::ComboBoxItemChange() {
         ShapeColor->SetFill(part.Label->Color(), false);
     }
     ShapeColor->setToolTip(Hint(ShapeColor->Color()));
+    UpdateContrast();
 }
 
 void TFormColor::ApplySwatch(const TColorShape* swatch) {
@@ -368,11 +517,11 @@ void TFormColor::ApplySwatch(const TColorShape* swatch) {
         part.Label->SetColor(color);
         ShapeColor->SetHatched(false);
     }
+    UpdateContrast();
 }
 
-void TFormColor::ButtonOKClick() {
-    TDProject& project = *Workspace.Project;
-    TDColor color = project.COLOR;
+TDColor TFormColor::ShownScheme() const {
+    TDColor color = Workspace.IsOpen() ? Workspace.Project->COLOR : TDColor();
     color.BASE = ShapeBase->Color();
     color.BG = ShapeBg->Color();
     color.TEXT_BG = ShapeText->Color();
@@ -394,6 +543,12 @@ void TFormColor::ButtonOKClick() {
     color.FOOT_BG = ShapeFoot->Color();
     color.FOOT_TRANS = ShapeFoot->Hatched();
     color.FOOT_TEXT = LabelFoot->Color();
+    return color;
+}
+
+void TFormColor::ButtonOKClick() {
+    TDProject& project = *Workspace.Project;
+    const TDColor color = ShownScheme();
     ReplaceAndSave(project.COLOR, color, [&project] { project.Save(); });
     accept();
 }

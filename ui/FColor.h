@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/CColor.h"
 #include "model/Values.h"
 
 #include <QDialog>
@@ -13,12 +14,15 @@ class TWorkspace;
 class QComboBox;
 class QFrame;
 class QLabel;
+class QListWidget;
 class QPushButton;
 class QSlider;
 
 // The Color dialog: the fourteen colours and six transparency flags of the colour scheme,
 // shown on a miniature page. The user picks a part of the page (an item) and clicks a
-// swatch to give it that colour; sixteen swatches are derived from one base colour.
+// swatch to give it that colour; sixteen swatches are derived from one base colour. A whole
+// scheme comes at once from the list of ready-made ones or from the base colour, and a line
+// under the page tells the contrast of the current item's text on its background.
 class TFormColor : public QDialog {
     Q_OBJECT
 
@@ -42,6 +46,15 @@ class TFormColor : public QDialog {
     void SelectItem(int item);
     // A click on a swatch (or a colour picked with Other Color) applies it to the item.
     void ApplySwatch(const TColorShape* swatch);
+    // Every part of the page takes its colour from scheme (solid), the base colour too; the
+    // current item stays.
+    void ApplyScheme(const TDColor& scheme);
+    // The ready-made scheme of the list's current row, applied.
+    void ListSchemesChoose();
+    // The scheme made from the base colour, applied.
+    void ButtonMakeSchemeClick();
+    // The scheme as the dialog shows it: what OK stores.
+    TDColor ShownScheme() const;
 
     QLabel* Label1;
     TColorShape* ShapeBase;
@@ -60,6 +73,10 @@ class TFormColor : public QDialog {
     QLabel* Label2;
     QComboBox* ComboBoxItem;
     TColorShape* ShapeColor;
+    QLabel* LabelContrast;
+    QLabel* LabelSchemes;
+    QListWidget* ListSchemes;
+    QPushButton* ButtonMakeScheme;
     QPushButton* ButtonOK;
     QPushButton* ButtonCancel;
 
@@ -81,6 +98,7 @@ class TFormColor : public QDialog {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // The part of the miniature page that an item names: a background shape or a sample
@@ -90,6 +108,15 @@ class TFormColor : public QDialog {
         TColorLabel* Label = nullptr;
     };
     void DeriveSwatches();
+    // The base colour and every part of the page from scheme, as FormShow loads them.
+    void ShowScheme(const TDColor& scheme);
+    void UpdateContrast();
+    // The swatch of the grid (the sixteen, the fixed row, the transparent one) at row and
+    // column, or null; the arrow keys go through it.
+    static constexpr int GridRows = 6;
+    static constexpr int GridColumns = 4;
+    TColorShape* GridSwatch(int row, int column) const;
+    bool MoveInGrid(QObject* from, int key);
 
     TWorkspace& Workspace;
     TColorPicker& Picker;

@@ -1,5 +1,6 @@
 #include "ui/FLink.h"
 
+#include "generator/MarkdownRenderer.h"
 #include "ui/DialogControls.h"
 #include "ui/FileFolders.h"
 #include "ui/LinkField.h"
@@ -49,6 +50,11 @@ TFormLink::TFormLink(IPrompter& prompter, const TSitePages& site, const TLinkCho
     ButtonFile->setAccessibleName(QStringLiteral("Choose File to Download"));
     ButtonFile->setAccessibleDescription(
         QStringLiteral("Opens a file; OK copies it into the project's Downloads folder"));
+    LabelProblem = new QLabel(this);
+    LabelProblem->setObjectName(QStringLiteral("LabelProblem"));
+    LabelProblem->setTextFormat(Qt::PlainText);
+    LabelProblem->setWordWrap(true);
+    LabelProblem->hide();
     ButtonRemove = new QPushButton(QStringLiteral("Remove Link"), this);
     ButtonRemove->setObjectName(QStringLiteral("ButtonRemove"));
     ButtonRemove->setAutoDefault(false);
@@ -77,6 +83,7 @@ TFormLink::TFormLink(IPrompter& prompter, const TSitePages& site, const TLinkCho
     row(4, "Page:", ListPages);
     row(5, "File:", EditFile);
     grid->addWidget(ButtonFile, 5, 2);
+    grid->addWidget(LabelProblem, 6, 1, 1, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(ButtonRemove);
     buttons->addStretch(1);
@@ -92,7 +99,7 @@ TFormLink::TFormLink(IPrompter& prompter, const TSitePages& site, const TLinkCho
     connect(ComboBoxColumn, &QComboBox::currentIndexChanged, this, &TFormLink::ColumnChange);
     connect(ButtonFile, &QPushButton::clicked, this, &TFormLink::ButtonFileClick);
     connect(ButtonRemove, &QPushButton::clicked, this, &TFormLink::ButtonRemoveClick);
-    connect(ButtonOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ButtonOK, &QPushButton::clicked, this, &TFormLink::ButtonOKClick);
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     // The choice to show.
@@ -143,6 +150,26 @@ void TFormLink::ButtonFileClick() {
         return;
     RememberPickedFile(TFileKind::Download, picked);
     EditFile->setText(picked);
+}
+
+void TFormLink::ButtonOKClick() {
+    if (static_cast<TLinkKind>(ComboBoxKind->currentIndex()) == TLinkKind::Address) {
+        QString address = EditAddress->text().trimmed();
+        if (address.startsWith(QStringLiteral("www."), Qt::CaseInsensitive)) {
+            address.prepend(QStringLiteral("https://"));
+            EditAddress->setText(address);
+        }
+        if (!address.isEmpty() && !TMarkdownRenderer::IsOutsideAddress(StdText(address))) {
+            LabelProblem->setText(QStringLiteral(
+                "The pages cannot link to this address. Type one that starts with https://, "
+                "http://, mailto: or tel:, or link to a page or a download of this site."));
+            LabelProblem->show();
+            EditAddress->setFocus();
+            EditAddress->selectAll();
+            return;
+        }
+    }
+    accept();
 }
 
 void TFormLink::ButtonRemoveClick() {

@@ -6,6 +6,7 @@
 class IPrompter;
 class TSitePages;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -26,7 +27,8 @@ struct TLinkChoice {
 
 // The link dialog of the formatted text editor (caption "Link"): the link's text and where it
 // leads: an address, an e-mail address, a page of this site (a column, then one of its
-// pages) or a file to download. Made for one use by the editor, over its dialog.
+// pages) or a file to download. Made for one use by the editor, over its dialog. It takes
+// only addresses the pages link to.
 class TFormLink : public QDialog {
     Q_OBJECT
 
@@ -41,6 +43,11 @@ class TFormLink : public QDialog {
     void ColumnChange();
     void ButtonFileClick();
     void ButtonRemoveClick();
+    // Takes the choice, unless the address is one the pages would show as plain text: a bare
+    // "www." address becomes "https://www."; anything else but an address that starts with
+    // "https://", "http://", "mailto:" or "tel:", or an anchor "#...", is refused with the
+    // reason shown in the dialog.
+    void ButtonOKClick();
 
     QLineEdit* EditText;
     QComboBox* ComboBoxKind;
@@ -49,6 +56,7 @@ class TFormLink : public QDialog {
     QListWidget* ListPages;
     QLineEdit* EditFile;
     QPushButton* ButtonFile;
+    QLabel* LabelProblem;
     QPushButton* ButtonRemove;
     QPushButton* ButtonOK;
     QPushButton* ButtonCancel;

@@ -7,7 +7,6 @@
 #include "model/ColumnInUse.h"
 #include "model/EarlierVersions.h"
 #include "model/ProjectArchive.h"
-#include "model/ProjectDocuments.h"
 #include "model/ProjectEditor.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -52,7 +51,6 @@
 #include <QWebEngineView>
 
 #include <algorithm>
-#include <ctime>
 #include <exception>
 #include <thread>
 #include <utility>
@@ -1104,9 +1102,7 @@ void TFormMain::CloseClick() {
     Preview->CancelAndWait();
     PreviewProgress->stop();
     FWrittenOnDemand = false;
-    UndoHistory.Clear();
-    Documents.Clear();
-    Versions.reset();
+    Session.Close();
     if (IsOpen()) {
         RememberThumbnail();
         Workspace.Project.reset();
@@ -1506,26 +1502,10 @@ void TFormMain::RunChange(const std::string& name, const std::function<void()>& 
     // The background build reads the documents that the command may write: it stops first,
     // and starts again when the command did not refresh the preview.
     const bool previewStopped = Preview->CancelAndWait();
-    WaitForWarmUp();
     TAtExit resume([this, previewStopped] {
         if (previewStopped && IsOpen() && !Preview->IsRunning())
             StartBackgroundPreview();
     });
-    const std::string folder = Workspace.Project->Folder;
-    // A copy of the reading, which shares the bytes: the reading after the command replaces
-    // the cache's.
-    const TSharedDocuments before = Documents.Read(*Workspace.Project);
-    // Whether the command changed the documents.
-    auto record = [this, &folder, &name, &before] {
-        WaitForWarmUp();
-        if (!IsOpen() || Workspace.Project->Folder != folder)
-            return false;
-        const TSharedDocuments& after = Documents.Read(*Workspace.Project);
-        if (!UndoHistory.Record(folder, name, before, after))
-            return false;
-        VersionsOf(folder).Keep(name, before, after, std::time(nullptr));
-        return true;
-    };
     TAtExit update([this] { UpdateUndoActions(); });
     // A command that stopped after writing part of its change (its error shown, or on its
     // way out) left the records as they were before it and did not refresh the preview:
@@ -1545,49 +1525,23 @@ void TFormMain::RunChange(const std::string& name, const std::function<void()>& 
             // The status bar says that the preview is out of date.
         }
     };
-    try {
-        command();
-    } catch (...) {
-        // What the command wrote before it stopped stays done, and can be taken back.
-        bool changed = true;
-        try {
-            changed = record();
-        } catch (const TError&) {
-            // The command's own error is the one to show.
-        }
-        reload(changed);
-        throw;
-    }
-    reload(record());
+    Session.RunChange(
+        name, [this] { return IsOpen() ? Workspace.Project.get() : nullptr; }, command, reload);
 }
 
 void TFormMain::StartWarmUp() {
-    if (!IsOpen())
-        return;
-    const std::string folder = Workspace.Project->Folder;
-    std::vector<std::string> names;
-    try {
-        names = ProjectDocumentNames(*Workspace.Project);
-    } catch (const TError&) {
-        return; // the first change reads the folder, and reports what it cannot read
-    }
-    WarmUp.Start(Documents, VersionsOf(folder), folder, std::move(names));
-}
-
-TEarlierVersions& TFormMain::VersionsOf(const std::string& folder) {
-    WaitForWarmUp();
-    if (!Versions || Versions->ProjectFolder() != folder)
-        Versions = std::make_unique<TEarlierVersions>(folder);
-    return *Versions;
+    if (IsOpen())
+        Session.StartWarmUp(*Workspace.Project);
 }
 
 void TFormMain::UpdateUndoActions() {
     const bool open = IsOpen();
-    MenuUndo->setEnabled(open && UndoHistory.CanUndo());
-    MenuRedo->setEnabled(open && UndoHistory.CanRedo());
-    MenuUndo->setText(MenuUndo->isEnabled() ? QStringLiteral("&Undo ") + Q(UndoHistory.UndoName())
+    const TUndoHistory& history = Session.History();
+    MenuUndo->setEnabled(open && history.CanUndo());
+    MenuRedo->setEnabled(open && history.CanRedo());
+    MenuUndo->setText(MenuUndo->isEnabled() ? QStringLiteral("&Undo ") + Q(history.UndoName())
                                             : QStringLiteral("&Undo"));
-    MenuRedo->setText(MenuRedo->isEnabled() ? QStringLiteral("&Redo ") + Q(UndoHistory.RedoName())
+    MenuRedo->setText(MenuRedo->isEnabled() ? QStringLiteral("&Redo ") + Q(history.RedoName())
                                             : QStringLiteral("&Redo"));
 }
 
@@ -1620,37 +1574,33 @@ void TFormMain::ReloadProject() {
 }
 
 void TFormMain::UndoClick() {
-    if (!IsOpen() || !UndoHistory.CanUndo())
+    if (!IsOpen() || !Session.History().CanUndo())
         return;
     // The documents are written back under the background build: it stops first.
     Preview->CancelAndWait();
-    WaitForWarmUp();
-    const std::string folder = Workspace.Project->Folder;
-    const TSharedDocuments before = Documents.Read(*Workspace.Project);
     TAtExit update([this] { UpdateUndoActions(); });
-    const std::string name = std::string("Undo ").append(UndoHistory.Undo().Name);
-    ReloadProject();
-    VersionsOf(folder).Keep(name, before, Documents.Read(*Workspace.Project), std::time(nullptr));
+    Session.Undo(*Workspace.Project, [this]() -> const TDProject& {
+        ReloadProject();
+        return *Workspace.Project;
+    });
 }
 
 void TFormMain::RedoClick() {
-    if (!IsOpen() || !UndoHistory.CanRedo())
+    if (!IsOpen() || !Session.History().CanRedo())
         return;
     // The documents are written back under the background build: it stops first.
     Preview->CancelAndWait();
-    WaitForWarmUp();
-    const std::string folder = Workspace.Project->Folder;
-    const TSharedDocuments before = Documents.Read(*Workspace.Project);
     TAtExit update([this] { UpdateUndoActions(); });
-    const std::string name = std::string("Redo ").append(UndoHistory.Redo().Name);
-    ReloadProject();
-    VersionsOf(folder).Keep(name, before, Documents.Read(*Workspace.Project), std::time(nullptr));
+    Session.Redo(*Workspace.Project, [this]() -> const TDProject& {
+        ReloadProject();
+        return *Workspace.Project;
+    });
 }
 
 void TFormMain::RestoreEarlierVersionClick() {
     if (!IsOpen())
         return;
-    TEarlierVersions& versions = VersionsOf(Workspace.Project->Folder);
+    TEarlierVersions& versions = Session.VersionsOf(Workspace.Project->Folder);
     const std::vector<TEarlierVersion> list = versions.List();
     if (list.empty()) {
         Prompter.Information(QStringLiteral("This project has no earlier versions yet."));

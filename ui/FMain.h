@@ -1,10 +1,7 @@
 #pragma once
 
-#include "model/DocumentCache.h"
-#include "model/EarlierVersions.h"
 #include "model/ProjectEditor.h"
-#include "model/UndoHistory.h"
-#include "model/WarmUp.h"
+#include "model/ProjectSession.h"
 #include "ui/Dialogs.h"
 
 #include <QElapsedTimer>
@@ -123,21 +120,17 @@ class TFormMain : public QMainWindow {
     // documents it rewrote can be taken back with Undo, and the project keeps the state it
     // gave as an earlier version. Without an open project the command just runs.
     void RunChange(const std::string& name, const std::function<void()>& command);
-    // The changes of this session on the open project; emptied when it closes.
-    TUndoHistory UndoHistory;
-    // The open project's documents as the last change read them: the readings before and
-    // after a change read only the files that changed since.
-    TDocumentCache Documents;
-    // The open project's earlier versions, which remember the digests of the documents kept
-    // so that a change digests only what it rewrote; made at the first change.
-    std::unique_ptr<TEarlierVersions> Versions;
-    TEarlierVersions& VersionsOf(const std::string& folder);
-    // Once an opened project's homepage is shown, Documents and Versions are filled on a
-    // thread of their own, so that the first change reads and digests only what it rewrote.
-    // Everything that uses either waits for it first (WaitForWarmUp).
-    TWarmUp WarmUp;
+    // The undo history, the earlier versions, the document cache and the warm-up of the open
+    // project (model/ProjectSession.h, which says what may run beside the background preview
+    // and the warm-up). The window starts the warm-up once an opened project's homepage is
+    // shown, and stops the background preview before every call that writes the documents.
+    TProjectSession Session;
+    // The session's cache, versions and warm-up, as the window's tests look at them.
+    const TDocumentCache& Documents = Session.Documents();
+    const std::unique_ptr<TEarlierVersions>& Versions = Session.Versions();
+    const TWarmUp& WarmUp = Session.WarmUp();
     void StartWarmUp();
-    void WaitForWarmUp() { WarmUp.Wait(); }
+    void WaitForWarmUp() { Session.WaitForWarmUp(); }
 
     // Shows the window as it was when it was last closed (position, size, maximised state,
     // splitter and view, from the settings), or at about 80% of the screen, centred, the

@@ -1,6 +1,6 @@
 #include "ui/FNew.h"
 
-#include "platform/FileSystem.h"
+#include "model/ProjectSession.h"
 #include "ui/CentreOnScreen.h"
 #include "ui/ErrorReport.h"
 #include "ui/PathEdit.h"
@@ -32,19 +32,6 @@ QLineEdit* PathField(QWidget* parent, const char* name) {
     palette.setColor(QPalette::Text, palette.color(QPalette::Disabled, QPalette::Text));
     edit->setPalette(palette);
     return edit;
-}
-
-// Removes a folder that this Create made, with everything made in it since: the folder was
-// new, so all it holds is the half-made project. Symbolic links are removed, never followed.
-void RemoveMadeFolder(const std::string& folder) {
-    for (const TFileEntry& entry : ListFolder(folder)) {
-        const std::string path = folder + "/" + entry.Name;
-        if (entry.IsFolder && !entry.IsLink)
-            RemoveMadeFolder(path);
-        else
-            DeleteFileQuietly(path);
-    }
-    RemoveEmptyFolder(folder);
 }
 
 } // namespace
@@ -155,35 +142,18 @@ void TFormNew::ButtonCreateClick() {
         EditName->setFocus();
         return;
     }
-    if (!MakeFolder(folder)) {
-        Prompter.Information(QStringLiteral("\"") + QString::fromStdString(name) +
-                             QStringLiteral("\" exists, try another name!"));
-        EditName->setFocus();
-        return;
-    }
     std::string templateFile;
     if (ComboBoxTemp->currentIndex() > 0)
         templateFile = ComboBoxTemp->currentData().toString().toStdString();
     // The project becomes the open one only when it is whole: a Create that fails leaves
-    // none open, so that Cancel then leaves the program as it was, and takes away the folder
-    // it made, so that the same name can be tried again.
-    std::unique_ptr<TDProject> project;
-    try {
-        project = std::make_unique<TDProject>(folder, Workspace.XMLDoc, templateFile);
-        // A project of its own starts with the site options on, the Modern design and the
-        // language of the user's locale; one made from a template has the template's.
-        if (templateFile.empty()) {
-            project->OPTIONS = TDOptions::ForNewProject();
-            project->FitLanguageToDesign();
-        }
-        // A Modern project's hotspot text is formatted text, as its new pages are.
-        if (project->OPTIONS.IsModern() && project->HOTSPOT.TEXT.empty())
-            project->HOTSPOT.FORMAT = "Markdown";
-        project->Save();
-    } catch (...) {
-        project.reset();
-        RemoveMadeFolder(folder);
-        throw;
+    // none open, so that Cancel then leaves the program as it was.
+    std::unique_ptr<TDProject> project =
+        TProjectSession::CreateProject(folder, Workspace.XMLDoc, templateFile);
+    if (!project) {
+        Prompter.Information(QStringLiteral("\"") + QString::fromStdString(name) +
+                             QStringLiteral("\" exists, try another name!"));
+        EditName->setFocus();
+        return;
     }
     Workspace.Project = std::move(project);
     accept();

@@ -92,6 +92,18 @@ TFormOptions::TFormOptions(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     connect(ComboBoxSiteLanguage, &QComboBox::activated, this,
             &TFormOptions::ComboBoxSiteLanguageChange);
     connect(EditSiteLanguage, &QLineEdit::textEdited, this, &TFormOptions::EditSiteLanguageChange);
+    connect(RadioButtonModern, &QRadioButton::toggled, this, &TFormOptions::DesignChange);
+}
+
+void TFormOptions::DesignChange() {
+    const bool modern = RadioButtonModern->isChecked();
+    QCheckBox* const boxes[3] = {CheckBoxMobile, CheckBoxPageTitles, CheckBoxAltTexts};
+    for (int i = 0; i < 3; ++i) {
+        if (modern && boxes[i]->isEnabled())
+            ClassicChoice[i] = boxes[i]->isChecked(); // Classic left: its choice is kept
+        boxes[i]->setChecked(modern || ClassicChoice[i]);
+        boxes[i]->setEnabled(!modern);
+    }
 }
 
 void TFormOptions::ComboBoxSiteLanguageChange() {
@@ -112,16 +124,22 @@ void TFormOptions::CheckRecord() const {
 
 void TFormOptions::FormShow() {
     const TDOptions& options = OpenProjectOf(Workspace).OPTIONS;
-    QRadioButton* design = options.IsModern() ? RadioButtonModern : RadioButtonClassic;
-    design->setChecked(true);
-    design->setFocus();
-    EditSiteLanguage->setText(QText(options.SITE_LANGUAGE));
-    EditSiteLanguageChange();
+    ClassicChoice[0] = options.MOBILE;
+    ClassicChoice[1] = options.PAGE_TITLES;
+    ClassicChoice[2] = options.ALT_TEXTS;
+    for (QCheckBox* box : {CheckBoxMobile, CheckBoxPageTitles, CheckBoxAltTexts})
+        box->setEnabled(true);
     CheckBoxMobile->setChecked(options.MOBILE);
     CheckBoxPageTitles->setChecked(options.PAGE_TITLES);
     CheckBoxSitemap->setChecked(options.SITEMAP);
     CheckBoxFeeds->setChecked(options.FEEDS);
     CheckBoxAltTexts->setChecked(options.ALT_TEXTS);
+    QRadioButton* design = options.IsModern() ? RadioButtonModern : RadioButtonClassic;
+    design->setChecked(true);
+    design->setFocus();
+    DesignChange();
+    EditSiteLanguage->setText(QText(options.SITE_LANGUAGE));
+    EditSiteLanguageChange();
     // The list holds "Off" and the offered sizes, and the stored size when it is another.
     const int offered = 1 + static_cast<int>(std::size(PictureSizes));
     while (ComboBoxPictureSize->count() > offered)
@@ -163,11 +181,12 @@ void TFormOptions::ButtonOKClick() {
         options.DESIGN = "Modern";
     else if (options.IsModern())
         options.DESIGN = "Classic";
-    options.MOBILE = CheckBoxMobile->isChecked();
-    options.PAGE_TITLES = CheckBoxPageTitles->isChecked();
+    const bool modern = RadioButtonModern->isChecked();
+    options.MOBILE = modern ? ClassicChoice[0] : CheckBoxMobile->isChecked();
+    options.PAGE_TITLES = modern ? ClassicChoice[1] : CheckBoxPageTitles->isChecked();
     options.SITEMAP = CheckBoxSitemap->isChecked();
     options.FEEDS = CheckBoxFeeds->isChecked();
-    options.ALT_TEXTS = CheckBoxAltTexts->isChecked();
+    options.ALT_TEXTS = modern ? ClassicChoice[2] : CheckBoxAltTexts->isChecked();
     const int index = ComboBoxPictureSize->currentIndex();
     options.PICTURE_SIZE = index <= 0 ? 0 : ComboBoxPictureSize->currentText().toInt();
     // The language table follows the design: a project made Modern gets the Modern pages'

@@ -47,6 +47,12 @@ class TFormOptions : public TDialogForm {
   private:
     void ComboBoxSiteLanguageChange();
     void EditSiteLanguageChange();
+    // The modern pages always fit phones, title every page and give every picture its text:
+    // while Modern is chosen those three boxes show ticked and greyed, and the choices made
+    // for the classic pages (ClassicChoice, in the boxes' order) come back with Classic and
+    // are what OK stores.
+    void DesignChange();
+    bool ClassicChoice[3] = {};
 
     TWorkspace& Workspace;
 };

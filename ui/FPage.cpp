@@ -189,8 +189,8 @@ void TFormPage::ShowFormat(bool markdown) {
 
 void TFormPage::ButtonConvertClick() {
     TDProject& project = OpenProjectOf(Workspace);
-    EditorText->Show(MarkdownFromTypedText(MemoText->StoredText()), project.ImagesPath(),
-                     project.DownloadsPath(), [this] { return ReadSite(); });
+    EditorText->ShowTypedText(MemoText->StoredText(), project.ImagesPath(), project.DownloadsPath(),
+                              [this] { return ReadSite(); });
     ShowFormat(true);
     EditorText->TextEdit->setFocus();
 }

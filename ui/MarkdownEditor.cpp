@@ -1,5 +1,7 @@
 #include "ui/MarkdownEditor.h"
 
+#include "generator/MarkdownRenderer.h"
+#include "generator/SiteTextTargets.h"
 #include "model/PageId.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -17,6 +19,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegularExpression>
 #include <QShortcut>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -115,8 +118,15 @@ QIcon LineIcon() {
     });
 }
 
+// The name a site target names: "download:My%20file.pdf" is "My file.pdf".
 std::string StdName(const QString& href, const QString& scheme) {
-    return StdText(href.mid(scheme.size()));
+    return TSiteTextTargets::DecodedName(StdText(href.mid(scheme.size())));
+}
+
+// The target of a file of the Downloads or Images folder, its name written so that it reads
+// back the same ("#", "?", "%", blanks and letters beyond ASCII as %XX).
+QString SiteHref(const QString& scheme, const std::string& name) {
+    return scheme + QText(TSiteTextTargets::EncodedName(name));
 }
 
 // The first name "File" + n + extension free in folder and among the names taken.
@@ -303,6 +313,10 @@ void TMarkdownEditor::Show(const QString& markdown, const std::string& imagesPat
     FPendingIds.clear();
     FShown.clear();
     FStoredKept = false;
+    ShowMarkdown(markdown);
+}
+
+void TMarkdownEditor::ShowMarkdown(const QString& markdown) {
     QTextDocument* document = TextEdit->document();
     // Pictures of an earlier showing are loaded again.
     document->clear();
@@ -319,6 +333,56 @@ void TMarkdownEditor::SetStoredText(const std::string& stored, const std::string
     Show(MarkdownFromStored(stored), imagesPath, downloadsPath, std::move(readSite));
     FStoredShown = stored;
     FStoredKept = true;
+}
+
+void TMarkdownEditor::ShowTypedText(const std::string& stored, const std::string& imagesPath,
+                                    const std::string& downloadsPath,
+                                    std::function<TSitePages()> readSite) {
+    Show(QString(), imagesPath, downloadsPath, std::move(readSite));
+    ShowMarkdown(MarkdownFromTypedText(stored, [this](const QString& address, bool picture) {
+        return TypedTarget(address, picture);
+    }));
+}
+
+QString TMarkdownEditor::TypedTarget(const QString& address, bool picture) {
+    QString trimmed = address.trimmed();
+    if (!picture && !trimmed.startsWith(u'#') &&
+        TMarkdownRenderer::IsOutsideAddress(StdText(trimmed)))
+        return trimmed;
+    if (trimmed.isEmpty() || trimmed.startsWith(u'#'))
+        return QString();
+    if (!picture) {
+        // A page's own file, or its place on a listing that shows whole pages.
+        static const QRegularExpression pageFile(
+            QStringLiteral("^(?:\\./)?Page([0-9]{1,6})_([0-9]{1,6})\\.html?$"),
+            QRegularExpression::CaseInsensitiveOption);
+        static const QRegularExpression pagePlace(
+            QStringLiteral("^(?:\\./)?[^/:#?]*\\.html?#([0-9]{1,6})_([0-9]{1,6})$"),
+            QRegularExpression::CaseInsensitiveOption);
+        QRegularExpressionMatch match = pageFile.match(trimmed);
+        if (!match.hasMatch())
+            match = pagePlace.match(trimmed);
+        if (match.hasMatch())
+            return QText(PageHref(match.captured(1).toInt(), match.captured(2).toInt()));
+    }
+    // A file of the Downloads or Images folder by its name, with the folder or without:
+    // "Report.pdf", "Downloads/Report.pdf", "Images/My%20photo.jpg". An address with a scheme
+    // ("ftp:", "javascript:") names none.
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*:"));
+    if (scheme.match(trimmed).hasMatch() || trimmed.startsWith(QStringLiteral("//")))
+        return QString();
+    QString path = trimmed.section(u'?', 0, 0).section(u'#', 0, 0);
+    path.replace(u'\\', u'/');
+    const std::string written = StdText(path.section(u'/', -1));
+    for (const std::string& name : {TSiteTextTargets::DecodedName(written), written}) {
+        if (name.empty() || name == "." || name == "..")
+            continue;
+        if (!picture && IsPlainFile(FDownloadsPath + name))
+            return SiteHref(DownloadScheme, name);
+        if (IsPlainFile(FImagesPath + name))
+            return SiteHref(ImageScheme, name);
+    }
+    return QString();
 }
 
 QString TMarkdownEditor::Markdown() const {
@@ -359,7 +423,7 @@ void TMarkdownEditor::CopyPendingPictures() {
             std::string bytes = std::move(pending->second);
             FPendingPictures.erase(pending);
             FPendingPictures[free] = std::move(bytes);
-            const QString newName = ImageScheme + QText(free);
+            const QString newName = SiteHref(ImageScheme, free);
             for (const TPlace& other : PlacesOf(*document)) {
                 if (!other.Format.isImageFormat() ||
                     other.Format.toImageFormat().name() != image.name())
@@ -395,7 +459,7 @@ void TMarkdownEditor::CopyPendingDownloads() {
             const std::string free =
                 FreeName(FDownloadsPath, ExtensionInPath(name), FPendingDownloads);
             FPendingDownloads[free] = source;
-            const QString newHref = DownloadScheme + QText(free);
+            const QString newHref = SiteHref(DownloadScheme, free);
             for (const TPlace& other : PlacesOf(*document)) {
                 if (!other.Format.isAnchor() || other.Format.anchorHref() != href)
                     continue;
@@ -629,7 +693,7 @@ QString TMarkdownEditor::DescribeLink(const QString& href) {
                QStringLiteral("\u201D");
     }
     if (href.startsWith(DownloadScheme))
-        return QStringLiteral("Download ") + href.mid(DownloadScheme.size());
+        return QStringLiteral("Download ") + QText(StdName(href, DownloadScheme));
     if (href.startsWith(MailScheme))
         return QStringLiteral("E-mail to ") + href.mid(MailScheme.size());
     return href;
@@ -722,7 +786,7 @@ void TMarkdownEditor::LinkClick() {
                 FPendingDownloads[name] = path;
             }
         }
-        target = DownloadScheme + QText(name);
+        target = SiteHref(DownloadScheme, name);
         shownText = QText(NameInPath(path));
         break;
     }
@@ -815,7 +879,7 @@ void TMarkdownEditor::PictureClick() {
         FPendingPictures[name] = std::move(bytes);
     FShown.erase(QText(name));
     QTextImageFormat image;
-    image.setName(ImageScheme + QText(name));
+    image.setName(SiteHref(ImageScheme, name));
     image.setProperty(QTextFormat::ImageAltText, ask.Text());
     QTextCursor cursor = TextEdit->textCursor();
     cursor.insertImage(image);

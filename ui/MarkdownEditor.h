@@ -44,6 +44,14 @@ class TMarkdownEditor : public QWidget {
     void SetStoredText(const std::string& stored, const std::string& imagesPath,
                        const std::string& downloadsPath, std::function<TSitePages()> readSite);
 
+    // Shows a text typed as it is (HTML to a browser) turned into Markdown: a link to a page's
+    // file or to its place on its column's listing ("Page3_2.htm", "Page3.htm#3_2") leads to
+    // the page ("page:ID"; a page without an id gets one as a linked page does), a link or
+    // picture naming a file of the Downloads or Images folder to the file, a web or e-mail
+    // address or telephone number stays; anything else is its plain text.
+    void ShowTypedText(const std::string& stored, const std::string& imagesPath,
+                       const std::string& downloadsPath, std::function<TSitePages()> readSite);
+
     // The text as it is now, as Markdown and in the stored form.
     QString Markdown() const;
     std::string StoredText() const;
@@ -87,6 +95,8 @@ class TMarkdownEditor : public QWidget {
     QToolButton* MakeTool(const char* name, const char* spoken, const char* description,
                           const QKeySequence& key, const std::function<void()>& click);
     bool IsEditorKey(const QKeyEvent& key) const;
+    void ShowMarkdown(const QString& markdown);
+    QString TypedTarget(const QString& address, bool picture);
     void ToggleList(int style);
     const TSitePages& Site();
     std::string PageHref(int item, int index);
@@ -109,8 +119,9 @@ class TMarkdownEditor : public QWidget {
     std::vector<TPageIdToAssign> FPendingIds;
     std::map<QString, QImage> FShown;
     // The stored text shown by SetStoredText, which Store gives back as it was while the text
-    // is not changed: what the editor cannot write (a table, code, raw HTML) is never lost by
-    // opening a page and pressing OK.
+    // is not changed: what the editor writes otherwise (raw HTML escaped, a table's cells
+    // aligned left by default, code blocks fenced) is never changed by opening a page and
+    // pressing OK.
     std::string FStoredShown;
     bool FStoredKept = false;
 };

@@ -1,5 +1,6 @@
 #include "ui/MarkdownTextEdit.h"
 
+#include "generator/SiteTextTargets.h"
 #include "ui/MarkdownWriter.h"
 
 #include <QHelpEvent>
@@ -61,7 +62,9 @@ QMimeData* TMarkdownTextEdit::createMimeDataFromSelection() const {
 QVariant TMarkdownTextEdit::loadResource(int type, const QUrl& name) {
     if (type == QTextDocument::ImageResource && name.scheme() == QStringLiteral("image") &&
         PictureOf) {
-        const QImage picture = PictureOf(name.path());
+        // "image:My%20photo%20%231.jpg" shows "My photo #1.jpg".
+        const QImage picture = PictureOf(QString::fromStdString(
+            TSiteTextTargets::DecodedName(name.path(QUrl::FullyEncoded).toStdString())));
         if (!picture.isNull())
             return picture;
     }

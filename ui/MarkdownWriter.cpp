@@ -1,13 +1,16 @@
 #include "ui/MarkdownWriter.h"
 
+#include "generator/MarkdownRenderer.h"
 #include "ui/MultiLineText.h"
 
 #include <QFont>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextList>
+#include <QTextTable>
 
 #include <algorithm>
 #include <map>
@@ -24,6 +27,8 @@ struct TAtom {
     QChar C;
     bool Bold = false;
     bool Italic = false;
+    bool Struck = false;
+    bool Code = false; // of a code span
     QString Href;
     QString Source; // of a picture
     QString Alt;
@@ -54,7 +59,11 @@ void KeepMarksAtWords(std::vector<TAtom>& atoms, bool TAtom::*flag) {
     }
 }
 
-std::vector<TAtom> AtomsOf(const QTextBlock& block, TMarkdownSource source, bool heading) {
+// The characters of a block. A heading's (and a table's header cell's) bold is the heading's
+// own; in a heading or a table cell a line break is a blank. Code spans and strikethrough
+// are the editor's own, never pasted.
+std::vector<TAtom> AtomsOf(const QTextBlock& block, TMarkdownSource source, bool heading,
+                           bool inCell = false) {
     std::vector<TAtom> atoms;
     for (auto it = block.begin(); !it.atEnd(); ++it) {
         const QTextFragment fragment = it.fragment();
@@ -77,6 +86,10 @@ std::vector<TAtom> AtomsOf(const QTextBlock& block, TMarkdownSource source, bool
         TAtom base;
         base.Bold = !heading && IsBold(format);
         base.Italic = format.fontItalic();
+        if (source == TMarkdownSource::Own) {
+            base.Struck = format.fontStrikeOut();
+            base.Code = format.fontFixedPitch();
+        }
         if (format.isAnchor() &&
             (source == TMarkdownSource::Own || KeepsPastedLink(format.anchorHref())))
             base.Href = format.anchorHref();
@@ -85,7 +98,7 @@ std::vector<TAtom> AtomsOf(const QTextBlock& block, TMarkdownSource source, bool
             atom.C = c;
             if (c == QChar::LineSeparator || c == u'\n' || c == u'\r' ||
                 c == QChar::ParagraphSeparator)
-                atom.Kind = heading ? TAtom::Blank : TAtom::Break;
+                atom.Kind = heading || inCell ? TAtom::Blank : TAtom::Break;
             else if (c == u' ' || c == u'\t')
                 atom.Kind = TAtom::Blank;
             else if (c == QChar::ObjectReplacementCharacter || c.category() == QChar::Other_Control)
@@ -95,6 +108,7 @@ std::vector<TAtom> AtomsOf(const QTextBlock& block, TMarkdownSource source, bool
     }
     KeepMarksAtWords(atoms, &TAtom::Bold);
     KeepMarksAtWords(atoms, &TAtom::Italic);
+    KeepMarksAtWords(atoms, &TAtom::Struck);
     return atoms;
 }
 
@@ -143,9 +157,17 @@ class TInlineWriter {
     TInlineWriter(const std::vector<TAtom>& atoms, QString continuation)
         : Atoms(atoms), Continuation(std::move(continuation)) {}
 
+    // In a table cell, where a "|" ends the cell.
+    bool InCell = false;
+
     QString Write() {
         for (std::size_t i = 0; i < Atoms.size(); ++i) {
             const TAtom& atom = Atoms[i];
+            if (atom.Code && (atom.Kind == TAtom::Char || atom.Kind == TAtom::Blank) &&
+                !(InCell && CodeHasBar(i))) {
+                i = WriteCode(i) - 1;
+                continue;
+            }
             if (atom.Kind == TAtom::Blank) {
                 // A blank outside the open link ends it there, even when the same link
                 // follows.
@@ -191,6 +213,63 @@ class TInlineWriter {
     }
 
   private:
+    // Whether the code span that starts at atom from holds a "|": in a table cell no escape
+    // keeps it in a code span (the reader keeps the backslash), so it is written as text.
+    bool CodeHasBar(std::size_t from) const {
+        for (std::size_t i = from;
+             i < Atoms.size() && Atoms[i].Code && Atoms[i].Href == Atoms[from].Href &&
+             (Atoms[i].Kind == TAtom::Char || Atoms[i].Kind == TAtom::Blank);
+             ++i)
+            if (Atoms[i].C == u'|')
+                return true;
+        return false;
+    }
+
+    // Writes the code span that starts at atom from (its characters as they are, between as
+    // many backticks as none of its own runs has) and gives the atom after it.
+    std::size_t WriteCode(std::size_t from) {
+        const TAtom& first = Atoms[from];
+        std::size_t to = from;
+        QString code;
+        while (to < Atoms.size() && Atoms[to].Code && Atoms[to].Href == first.Href &&
+               (Atoms[to].Kind == TAtom::Char || Atoms[to].Kind == TAtom::Blank)) {
+            code += Atoms[to].C == u'\t' ? QChar(u' ') : Atoms[to].C;
+            ++to;
+        }
+        if (first.Href != OpenHref) {
+            CloseEmphasis(0);
+            CloseLink();
+        } else {
+            CloseEmphasisFor(first);
+        }
+        FlushPending();
+        if (!first.Href.isEmpty() && OpenHref.isEmpty()) {
+            Out += u'[';
+            OpenHref = first.Href;
+            LineText += u'[';
+        }
+        OpenEmphasisFor(first);
+        int longest = 0;
+        for (qsizetype i = 0; i < code.size();) {
+            qsizetype run = 0;
+            while (i + run < code.size() && code[i + run] == u'`')
+                ++run;
+            longest = std::max(longest, int(run));
+            i += std::max<qsizetype>(run, 1);
+        }
+        // Equal runs of blanks at both ends would be taken off, a backtick at an end would
+        // join the fence: one blank more on each side keeps them.
+        const bool pad =
+            code.startsWith(u'`') || code.endsWith(u'`') ||
+            (code.startsWith(u' ') && code.endsWith(u' ') && !code.trimmed().isEmpty());
+        const QString fence(longest + 1, u'`');
+        const QString span = fence + (pad ? QStringLiteral(" ") : QString()) + code +
+                             (pad ? QStringLiteral(" ") : QString()) + fence;
+        Out += span;
+        LineText += span;
+        return to;
+    }
+
     void WriteChar(std::size_t i) {
         const QChar c = Atoms[i].C;
         bool escape = AlwaysEscaped(c) || (LineText.isEmpty() && EscapedAtLineStart(c));
@@ -245,11 +324,15 @@ class TInlineWriter {
         }
     }
 
+    // Whether atom has what mark stands for: "**" bold, "*" italics, "~~" strikethrough.
+    static bool Has(const TAtom& atom, const QString& mark) {
+        return mark == u'*' ? atom.Italic : mark.startsWith(u'~') ? atom.Struck : atom.Bold;
+    }
+
     // Closes what atom does not have, and whatever was opened after it.
     void CloseEmphasisFor(const TAtom& atom) {
         for (std::size_t i = 0; i < Marks.size(); ++i) {
-            const bool bold = Marks[i].size() == 2;
-            if ((bold && !atom.Bold) || (!bold && !atom.Italic)) {
+            if (!Has(atom, Marks[i])) {
                 CloseEmphasis(i);
                 return;
             }
@@ -257,19 +340,13 @@ class TInlineWriter {
     }
 
     void OpenEmphasisFor(const TAtom& atom) {
-        bool bold = false;
-        bool italic = false;
-        for (const QString& mark : Marks)
-            (mark.size() == 2 ? bold : italic) = true;
-        if (atom.Bold && !bold) {
-            Out += QStringLiteral("**");
-            Marks.push_back(QStringLiteral("**"));
-            LineText += QStringLiteral("**");
-        }
-        if (atom.Italic && !italic) {
-            Out += u'*';
-            Marks.push_back(QStringLiteral("*"));
-            LineText += u'*';
+        for (const QString& mark :
+             {QStringLiteral("~~"), QStringLiteral("**"), QStringLiteral("*")}) {
+            if (!Has(atom, mark) || std::find(Marks.begin(), Marks.end(), mark) != Marks.end())
+                continue;
+            Out += mark;
+            Marks.push_back(mark);
+            LineText += mark;
         }
     }
 
@@ -302,13 +379,166 @@ bool IsNumbered(const QTextList* list) {
            style == QTextListFormat::ListUpperRoman;
 }
 
+// Points every link and picture of document where target says; one that leads nowhere there
+// becomes its text (a picture, its alt text).
+void LeadToTargets(QTextDocument& document, const TTypedTarget& target) {
+    struct TPiece {
+        int Position;
+        int Length;
+        QTextCharFormat Format;
+    };
+    std::vector<TPiece> pieces;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat format = fragment.charFormat();
+            if (format.isImageFormat() || format.isAnchor())
+                pieces.push_back({fragment.position(), fragment.length(), format});
+        }
+    // From the end, so that a picture turned into its text moves nothing still to come.
+    for (auto piece = pieces.rbegin(); piece != pieces.rend(); ++piece) {
+        QTextCursor cursor(&document);
+        cursor.setPosition(piece->Position);
+        cursor.setPosition(piece->Position + piece->Length, QTextCursor::KeepAnchor);
+        QTextCharFormat format = piece->Format;
+        if (format.isImageFormat()) {
+            QTextImageFormat image = format.toImageFormat();
+            const QString to = target(image.name(), true);
+            if (!to.isEmpty()) {
+                image.setName(to);
+                cursor.setCharFormat(image);
+                continue;
+            }
+            QTextCharFormat plain = format;
+            plain.setObjectType(QTextFormat::NoObject);
+            plain.clearProperty(QTextFormat::ImageName);
+            plain.clearProperty(QTextFormat::ImageAltText);
+            plain.clearProperty(QTextFormat::ImageTitle);
+            plain.clearProperty(QTextFormat::ImageWidth);
+            plain.clearProperty(QTextFormat::ImageHeight);
+            const QString alt = image.property(QTextFormat::ImageAltText).toString();
+            cursor.insertText(alt, plain);
+            continue;
+        }
+        const QString to = target(format.anchorHref(), false);
+        if (to.isEmpty()) {
+            format.setAnchor(false);
+            format.clearProperty(QTextFormat::AnchorHref);
+        } else {
+            format.setAnchorHref(to);
+        }
+        cursor.setCharFormat(format);
+    }
+}
+
+bool IsCodeBlock(const QTextBlockFormat& format) {
+    // A fenced block has its fence, an indented one an empty language.
+    return format.hasProperty(QTextFormat::BlockCodeFence) ||
+           format.hasProperty(QTextFormat::BlockCodeLanguage);
+}
+
+int QuoteLevel(const QTextBlockFormat& format) {
+    return std::max(0, format.intProperty(QTextFormat::BlockQuoteLevel));
+}
+
+// The code block that starts at block, fenced, each line after prefix (the quote marks); block
+// is left at its last line. Its lines are written as they are, between fences longer than
+// any run of backticks that starts one of them.
+QString CodeBlockMarkdown(QTextBlock& block, const QString& prefix) {
+    const QTextBlockFormat format = block.blockFormat();
+    const QString language = format.property(QTextFormat::BlockCodeLanguage).toString();
+    QStringList lines;
+    for (;;) {
+        QString text = block.text();
+        text.replace(QChar::LineSeparator, u'\n');
+        text.replace(QChar::Nbsp, u' ');
+        lines += text.split(u'\n');
+        const QTextBlock next = block.next();
+        if (!next.isValid() || !IsCodeBlock(next.blockFormat()) ||
+            QuoteLevel(next.blockFormat()) != QuoteLevel(format) ||
+            next.blockFormat().property(QTextFormat::BlockCodeLanguage).toString() != language)
+            break;
+        block = next;
+    }
+    int longest = 0;
+    for (const QString& line : lines) {
+        const QString start = line.trimmed();
+        int run = 0;
+        while (run < start.size() && start[run] == u'`')
+            ++run;
+        longest = std::max(longest, run);
+    }
+    const QString fence(std::max(3, longest + 1), u'`');
+    QString out = prefix + fence + QString(language).remove(u'`').remove(u'\n');
+    for (const QString& line : lines)
+        out += u'\n' + (line.isEmpty() ? prefix.trimmed() : prefix + line);
+    return out + u'\n' + prefix + fence;
+}
+
+// A table as a pipe table: its first row the header, the alignment of each column from its
+// first row of data (left is the default: the reader cannot tell them apart), a cell that
+// spans others written in its first place.
+QString TableMarkdown(const QTextTable& table, const QString& prefix) {
+    QStringList lines;
+    for (int row = 0; row < table.rows(); ++row) {
+        QString line = prefix + u'|';
+        for (int column = 0; column < table.columns(); ++column) {
+            const QTextTableCell cell = table.cellAt(row, column);
+            QString text;
+            if (cell.isValid() && cell.row() == row && cell.column() == column) {
+                std::vector<TAtom> atoms;
+                const QTextBlock last = cell.lastCursorPosition().block();
+                for (QTextBlock block = cell.firstCursorPosition().block(); block.isValid();
+                     block = block.next()) {
+                    if (!atoms.empty()) {
+                        TAtom blank;
+                        blank.Kind = TAtom::Blank;
+                        blank.C = u' ';
+                        atoms.push_back(blank);
+                    }
+                    // The header's bold is the header's own.
+                    const std::vector<TAtom> more =
+                        AtomsOf(block, TMarkdownSource::Own, row == 0, true);
+                    atoms.insert(atoms.end(), more.begin(), more.end());
+                    if (block == last)
+                        break;
+                }
+                TInlineWriter writer(atoms, QString());
+                writer.InCell = true;
+                text = writer.Write();
+            }
+            line += u' ' + text + QStringLiteral(" |");
+        }
+        lines << line;
+        if (row > 0)
+            continue;
+        QString rule = prefix + u'|';
+        for (int column = 0; column < table.columns(); ++column) {
+            const QTextTableCell data = table.cellAt(table.rows() > 1 ? 1 : 0, column);
+            const Qt::Alignment align = data.isValid()
+                                            ? data.firstCursorPosition().blockFormat().alignment() &
+                                                  Qt::AlignHorizontal_Mask
+                                            : Qt::Alignment();
+            rule += align & Qt::AlignHCenter ? QStringLiteral(" :-: |")
+                    : align & Qt::AlignRight ? QStringLiteral(" --: |")
+                                             : QStringLiteral(" --- |");
+        }
+        lines << rule;
+    }
+    return lines.join(u'\n');
+}
+
 } // namespace
 
 bool KeepsPastedLink(const QString& href) {
-    static const QRegularExpression kept(
-        QStringLiteral("^(https?://|ftp://|mailto:|page:|download:|image:)"),
-        QRegularExpression::CaseInsensitiveOption);
-    return kept.match(href).hasMatch();
+    // The site's own targets, and what the pages link to but the anchors of the page it came
+    // from (no ftp:, which the pages show as text).
+    static const QRegularExpression site(QStringLiteral("^(page|download|image):"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression web(QStringLiteral("^(https?://|mailto:|tel:)"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    return site.match(href).hasMatch() ||
+           (web.match(href).hasMatch() && TMarkdownRenderer::IsOutsideAddress(href.toStdString()));
 }
 
 QString MarkdownFromDocument(const QTextDocument& document, TMarkdownSource source) {
@@ -320,10 +550,44 @@ QString MarkdownFromDocument(const QTextDocument& document, TMarkdownSource sour
     std::vector<int> itemColumns;
     // The items written of each numbered list.
     std::map<const QTextList*, int> numbers;
+    // Adds what a block writes: its paragraph (an item when in a list), then its line.
+    const auto add = [&](const std::vector<std::pair<QString, bool>>& written, int quote) {
+        for (const auto& [one, item] : written) {
+            if (one.isEmpty())
+                continue;
+            if (!blocks.isEmpty()) {
+                // Items of a list follow each other; paragraphs of one quote stay in it.
+                if (item && lastWasItem && quote == lastQuote)
+                    blocks.last() += u'\n';
+                else if (quote > 0 && quote == lastQuote)
+                    blocks.last() += u'\n' + QuotePrefix(quote).trimmed() + u'\n';
+                else
+                    blocks.last() += QStringLiteral("\n\n");
+            }
+            blocks << one;
+            lastWasItem = item;
+            lastQuote = quote;
+        }
+    };
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         const QTextBlockFormat format = block.blockFormat();
-        const int quote = std::max(0, format.intProperty(QTextFormat::BlockQuoteLevel));
+        const int quote = QuoteLevel(format);
         const QString quotePrefix = QuotePrefix(quote);
+        // The editor's own tables and code blocks, written whole; pasted ones are paragraphs.
+        if (source == TMarkdownSource::Own) {
+            QString whole;
+            if (const QTextTable* table = QTextCursor(block).currentTable()) {
+                whole = TableMarkdown(*table, quotePrefix);
+                block = table->lastCursorPosition().block();
+            } else if (IsCodeBlock(format)) {
+                whole = CodeBlockMarkdown(block, quotePrefix);
+            }
+            if (!whole.isEmpty() || QTextCursor(block).currentTable()) {
+                itemColumns.clear();
+                add({{whole, false}}, quote);
+                continue;
+            }
+        }
         const int heading = std::clamp(format.headingLevel(), 0, 6);
         const std::vector<TAtom> atoms = AtomsOf(block, source, heading > 0);
         const bool empty = std::all_of(atoms.begin(), atoms.end(), [](const TAtom& atom) {
@@ -359,20 +623,7 @@ QString MarkdownFromDocument(const QTextDocument& document, TMarkdownSource sour
             written.emplace_back(lead + text, list != nullptr);
         if (IsLine(format))
             written.emplace_back(quotePrefix + QStringLiteral("---"), false);
-        for (const auto& [one, item] : written) {
-            if (!blocks.isEmpty()) {
-                // Items of a list follow each other; paragraphs of one quote stay in it.
-                if (item && lastWasItem && quote == lastQuote)
-                    blocks.last() += u'\n';
-                else if (quote > 0 && quote == lastQuote)
-                    blocks.last() += u'\n' + QuotePrefix(quote).trimmed() + u'\n';
-                else
-                    blocks.last() += QStringLiteral("\n\n");
-            }
-            blocks << one;
-            lastWasItem = item;
-            lastQuote = quote;
-        }
+        add(written, quote);
     }
     return blocks.join(QString());
 }
@@ -401,7 +652,7 @@ std::string StoredFromMarkdown(const QString& markdown) {
         QString(markdown).replace(u'\n', QStringLiteral("\r\n")).toStdString());
 }
 
-QString MarkdownFromTypedText(const std::string& stored) {
+QString MarkdownFromTypedText(const std::string& stored, const TTypedTarget& target) {
     const QString text = QString::fromStdString(LineBreaksFromMarks(stored));
     static const QRegularExpression empty(QStringLiteral("\r\n([ \t]*\r\n)+"));
     QString html;
@@ -411,5 +662,12 @@ QString MarkdownFromTypedText(const std::string& stored) {
                 QStringLiteral("</p>");
     QTextDocument document;
     document.setHtml(html);
+    const TTypedTarget web = [](const QString& address, bool picture) {
+        return !picture && TMarkdownRenderer::IsOutsideAddress(address.toStdString()) &&
+                       !address.startsWith(u'#')
+                   ? address
+                   : QString();
+    };
+    LeadToTargets(document, target ? target : web);
     return MarkdownFromDocument(document);
 }

@@ -5,12 +5,14 @@
 // multi-line text. The editor reads them with QTextDocument's Markdown reader and writes them
 // back with MarkdownFromDocument, which writes only what the editor offers (paragraphs,
 // headings, bulleted and numbered lists, quotes, lines across, bold, italics, links and
-// pictures) and escapes every other mark, so that a text written, read back and written again
-// gives the same bytes. (Qt's own writer wraps lines at 80 columns, escapes nothing and drops
-// bold around links and italics in headings, so a text would change on every round.)
+// pictures) and what a text it shows may hold (tables as pipe tables, code spans, fenced code
+// blocks, strikethrough), and escapes every other mark, so that a text written, read back and
+// written again gives the same bytes. (Qt's own writer wraps lines at 80 columns, escapes nothing
+// and drops bold around links and italics in headings, so a text would change on every round.)
 
 #include <QString>
 
+#include <functional>
 #include <string>
 
 class QTextDocument;
@@ -34,9 +36,17 @@ void ReadMarkdown(QTextDocument& document, const QString& markdown);
 QString MarkdownFromStored(const std::string& stored);
 std::string StoredFromMarkdown(const QString& markdown);
 
+// What a link or picture of a text typed as it is leads to in a formatted text: the target
+// ("page:ID", "download:NAME", "image:NAME", or a web address as it is) for the address the
+// typed text gives (picture: an img's src), or empty, and the link or picture is then plain
+// text (a picture its alt text).
+using TTypedTarget = std::function<QString(const QString& address, bool picture)>;
+
 // The Markdown of a text typed as it is (FORMAT empty): the text is HTML to a browser, its
-// line breaks written as "<br>". A run of empty lines parts two paragraphs.
-QString MarkdownFromTypedText(const std::string& stored);
+// line breaks written as "<br>". A run of empty lines parts two paragraphs. Its links and
+// pictures lead where target says; without one, links to web and e-mail addresses and
+// telephone numbers stay, everything else is plain text.
+QString MarkdownFromTypedText(const std::string& stored, const TTypedTarget& target = {});
 
 // True for a link target the editor keeps from a pasted text.
 bool KeepsPastedLink(const QString& href);

@@ -1,6 +1,7 @@
 # Writes OUTPUT: the manual page SOURCE with the line "@PUBLISH_TARGETS@" replaced by the
 # publishing targets as corvane-cli help targets lists them (CLI), one item each, so that
-# the page names every target the build has.
+# the page names every target the build has, and the line "@TARGET_DETAILS@" by the files
+# DETAILS names ("|" between them), what the targets' folders say of them, one after another.
 execute_process(COMMAND ${CLI} help targets OUTPUT_VARIABLE listing RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "corvane-cli help targets failed: ${status}")
@@ -17,6 +18,18 @@ foreach(line IN LISTS lines)
         string(REPLACE "@SEMICOLON@" ";" items "${items}")
     endif()
 endforeach()
+set(details "")
+if(DETAILS)
+    string(REPLACE "|" ";" files "${DETAILS}")
+    foreach(file IN LISTS files)
+        file(READ ${file} text)
+        if(NOT details STREQUAL "")
+            string(APPEND details "\n")
+        endif()
+        string(APPEND details "${text}")
+    endforeach()
+endif()
 file(READ ${SOURCE} page)
 string(REPLACE "@PUBLISH_TARGETS@\n" "${items}" page "${page}")
+string(REPLACE "@TARGET_DETAILS@\n" "${details}" page "${page}")
 file(WRITE ${OUTPUT} "${page}")

@@ -6,6 +6,7 @@
 #include "generator/TextPieces.h"
 #include "generator/modern/ModernPage.h"
 #include "generator/modern/PlainSummary.h"
+#include "generator/modern/TypedHtml.h"
 
 #include "platform/FileSystem.h"
 
@@ -26,7 +27,7 @@ std::string FileHref(const TDPage& page) {
         return "mailto:" + ModernEscaped(page.URL);
     if (page.KIND == "Download")
         return TModernPage::AddressPart(FileNamePart(page.URL));
-    return ModernEscaped(page.URL);
+    return LinkAddress(page.URL);
 }
 
 } // namespace
@@ -80,8 +81,8 @@ void TModernContent::WriteTitleList(bool anchors) {
         else
             Text(out, PageHref(j));
         Text(out, "\">", Title(page), "</a>");
-        const std::string byline = TModernPage::Byline(page);
-        if (!byline.empty() && (FItem.SHOW_AUTHOR || FItem.SHOW_DATE))
+        const std::string byline = TModernPage::Byline(page, FItem);
+        if (!byline.empty())
             Text(out, " <span class=\"byline\">", byline, "</span>");
         Line(out, "</li>");
     }
@@ -101,12 +102,13 @@ void TModernContent::WriteCards() {
         Line(out, "<li class=\"card\">");
         Line(out, "<article>");
         Line(out, "<h2><a href=\"", href, "\">", title, "</a></h2>");
-        const std::string byline = TModernPage::Byline(page);
+        const std::string byline = TModernPage::Byline(page, FItem);
         if (!byline.empty())
             Line(out, "<p class=\"byline\">", byline, "</p>");
+        // The heading beside it names the card; the thumbnail is decoration.
         if (!page.PICTURE.empty())
             Line(out, TModernPage::Picture(FProject, page.PICTURE, page.PICTURE_WIDTH,
-                                           page.PICTURE_HEIGHT, title, ThumbnailWidth,
+                                           page.PICTURE_HEIGHT, std::string(), ThumbnailWidth,
                                            j >= EagerPictures / 2, "thumb"));
         const std::string summary = PageSummary(page);
         if (!summary.empty())
@@ -129,7 +131,10 @@ void TModernContent::WriteLinkButton(const TDPage& page) {
         return;
     if (page.KIND != "Link" && page.KIND != "E-mail" && page.KIND != "Download")
         return;
-    Line(FProject.Output, "<p class=\"actions\"><a class=\"button\" href=\"", FileHref(page), "\"",
+    const std::string href = FileHref(page);
+    if (href.empty())
+        return; // an address the page does not link
+    Line(FProject.Output, "<p class=\"actions\"><a class=\"button\" href=\"", href, "\"",
          page.KIND == "Download" ? " download" : "", ">", ModernEscaped(page.LINK), "</a></p>");
 }
 
@@ -145,7 +150,7 @@ void TModernContent::WriteEntry(int j, const char* heading) {
     else
         Line(out, "<article class=\"entry\" id=\"", FItemIndex, "_", j, "\">");
     Line(out, "<", heading, ">", title, "</", heading, ">");
-    const std::string byline = TModernPage::Byline(page);
+    const std::string byline = TModernPage::Byline(page, FItem);
     if (!byline.empty())
         Line(out, "<p class=\"byline\">", byline, "</p>");
     if (!page.PICTURE.empty()) {
@@ -178,8 +183,8 @@ void TModernContent::WriteGallery(int perRow, int maxWidth) {
                                            page.PICTURE_HEIGHT, std::string(), maxWidth,
                                            j >= perRow * 2));
         Text(out, "<figcaption>", title);
-        const std::string byline = TModernPage::Byline(page);
-        if (!byline.empty() && (FItem.SHOW_AUTHOR || FItem.SHOW_DATE))
+        const std::string byline = TModernPage::Byline(page, FItem);
+        if (!byline.empty())
             Text(out, "<br>", byline);
         Line(out, "</figcaption></figure></a></li>");
     }

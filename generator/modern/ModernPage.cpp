@@ -10,12 +10,14 @@
 #include "generator/modern/ModernStyleSheet.h"
 #include "generator/modern/PlainSummary.h"
 #include "generator/modern/SiteIcon.h"
+#include "generator/modern/TypedHtml.h"
 
 #include "model/SiteLanguage.h"
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -24,11 +26,36 @@ using namespace TextPieces;
 
 namespace {
 
-// Languages written from right to left, by the first part of their tag.
+// Languages written from right to left: by the script subtag where the tag has one
+// ("ku-Arab", "pa-Arab", "az-Latn"), else by the language's usual script. Kurdish (ku) is
+// mostly Kurmanji in Latin letters, Sorani has a code of its own (ckb); Hausa is written in
+// Latin letters today.
 bool IsRightToLeft(const std::string& tag) {
-    const std::string language = tag.substr(0, tag.find('-'));
-    static constexpr const char* RightToLeft[] = {"ar", "arc", "ckb", "dv", "fa", "ha", "he", "iw",
-                                                  "ks", "ku",  "ps",  "sd", "ug", "ur", "yi"};
+    const auto lower = [](std::string text) {
+        for (char& c : text)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        return text;
+    };
+    for (std::size_t at = tag.find('-'); at != std::string::npos;) {
+        const std::size_t end = tag.find('-', at + 1);
+        const std::string subtag =
+            lower(tag.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1));
+        if (subtag.size() == 1)
+            break; // extensions and private use ("-x-...") follow: no script among them
+        if (subtag.size() == 4 && std::isalpha(static_cast<unsigned char>(subtag[0]))) {
+            static constexpr const char* RightToLeftScripts[] = {
+                "adlm", "arab", "hebr", "mand", "nkoo", "rohg", "samr", "syrc", "thaa"};
+            for (const char* script : RightToLeftScripts)
+                if (subtag == script)
+                    return true;
+            return false;
+        }
+        at = end;
+    }
+    const std::string language = lower(tag.substr(0, tag.find('-')));
+    static constexpr const char* RightToLeft[] = {"ar", "arc", "ckb", "dv", "fa", "he", "iw",
+                                                  "ks", "ps",  "sd",  "ug", "ur", "yi"};
     for (const char* entry : RightToLeft)
         if (language == entry)
             return true;
@@ -53,6 +80,15 @@ std::string TelephoneHref(std::string number) {
     return out;
 }
 
+// An address that names a file beside the page: no scheme ("https:", "mailto:"), no
+// anchor, no path from the host's root.
+bool IsRelativeAddress(const std::string& address) {
+    if (address.empty() || address[0] == '/' || address[0] == '#' || address[0] == '?')
+        return false;
+    const std::size_t colon = address.find(':');
+    return colon == std::string::npos || address.find_first_of("/?#") < colon;
+}
+
 std::string IsoDate(const TDate& date) {
     char text[16];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.Year, date.Month, date.Day);
@@ -67,13 +103,15 @@ TModernPage::TModernPage(TDProject& project, bool notFound)
     for (int i = 0; i < project.MenuCount && FFirstColumn < 0; ++i)
         if (project.MenuItem(i).IsColumn())
             FFirstColumn = i;
-    if (project.BuildState) {
+    if (notFound)
+        FRoot = Root(project);
+    if (project.BuildState && !notFound) {
         std::shared_ptr<void>& slot = project.BuildState->DesignShared;
         if (!slot)
-            slot = std::make_shared<TModernShared>(MakeShared(project, FFirstColumn));
+            slot = std::make_shared<TModernShared>(MakeShared(project, FFirstColumn, FRoot));
         FShared = static_cast<const TModernShared*>(slot.get());
     } else {
-        FOwnShared = MakeShared(project, FFirstColumn);
+        FOwnShared = MakeShared(project, FFirstColumn, FRoot);
         FShared = &FOwnShared;
     }
     if (FColumn && project.CurrentItem >= 0 && project.CurrentItem < project.MenuCount) {
@@ -86,15 +124,33 @@ TModernPage::TModernPage(TDProject& project, bool notFound)
     }
 }
 
-TModernShared TModernPage::MakeShared(const TDProject& project, int firstColumn) {
+std::string TModernPage::Root(const TDProject& project) {
+    // From the root of the host, whatever its name and scheme the visitor used (with or
+    // without www, http or https): the site's address gives the folder the site is in
+    // ("https://example.org/club/" gives "/club/"). Without an address the site is taken to
+    // be at the root of its host: TDPublish.FOLDER names a folder on the FTP server, whose
+    // root is seldom the web server's, and tells nothing of the path the visitors see.
+    if (!IsSiteAddress(project.TOPIC.DOMAIN))
+        return "/";
+    const std::string address = SiteAddress(project);
+    const std::size_t host = address.find("://") + 3;
+    return ModernEscaped(address.substr(address.find('/', host)));
+}
+
+TModernShared TModernPage::MakeShared(const TDProject& project, int firstColumn,
+                                      const std::string& root) {
     TModernShared shared;
     shared.ThemeColor = HtmlColor(TModernPalette::Light(project.COLOR).TopicBg, false);
     shared.LogoIcons = HasLogoIcons(project);
     shared.MenuLabel = ModernEscaped(Translate(project, "MENU"));
     for (int i = 0; i < project.MenuCount; ++i) {
         const TDMenuItem& item = project.MenuItem(i);
-        const std::string href = item.IsColumn() ? PageFileName(project, i, -1, i == firstColumn)
-                                                 : ModernEscaped(item.URL);
+        // The homepage's name may hold blanks, quotes and more ("Start page").
+        std::string href = item.IsColumn()
+                               ? AddressPart(PageFileName(project, i, -1, i == firstColumn))
+                               : LinkAddress(item.URL);
+        if (!href.empty() && !root.empty() && IsRelativeAddress(href))
+            href.insert(0, root);
         if (href.empty()) {
             // An entry that leads nowhere is left out (an empty slot keeps the numbering).
             shared.MenuOpen.emplace_back();
@@ -140,9 +196,9 @@ std::string TModernPage::TimeElement(const std::string& date) {
            "</time>";
 }
 
-std::string TModernPage::Byline(const TDPage& page) {
-    std::string out = ModernEscaped(page.AUTHOR);
-    const std::string date = TimeElement(page.DATE);
+std::string TModernPage::Byline(const TDPage& page, const TDMenuItem& item) {
+    std::string out = item.SHOW_AUTHOR ? ModernEscaped(page.AUTHOR) : std::string();
+    const std::string date = item.SHOW_DATE ? TimeElement(page.DATE) : std::string();
     if (!out.empty() && !date.empty())
         out += " \xC2\xB7 "; // a middle dot between them
     out += date;
@@ -151,7 +207,7 @@ std::string TModernPage::Byline(const TDPage& page) {
 
 std::string TModernPage::Picture(TDProject& project, const std::string& name, std::int32_t width,
                                  std::int32_t height, const std::string& alt, std::int32_t maxWidth,
-                                 bool lazy, const char* cssClass) {
+                                 bool lazy, const char* cssClass, const std::string& root) {
     const TShownSize written = ShownPictureSize(project, name, width, height);
     TShownSize shown = written;
     if (maxWidth > 0)
@@ -178,11 +234,13 @@ std::string TModernPage::Picture(TDProject& project, const std::string& name, st
             sharp = twice;
     }
     std::string out = "<img src=\"";
-    out.append(AddressPart(source)).append("\"");
+    out.append(root).append(AddressPart(source)).append("\"");
     if (!sharp.empty())
         out.append(" srcset=\"")
+            .append(root)
             .append(AddressPart(source))
             .append(" 1x, ")
+            .append(root)
             .append(AddressPart(sharp))
             .append(" 2x\"");
     out.append(" alt=\"").append(alt).append("\"");
@@ -200,12 +258,16 @@ std::string TModernPage::Picture(TDProject& project, const std::string& name, st
     return out;
 }
 
+// The page's first-level heading as typed: the title of the page, the column's (the
+// homepage's too), the site's on a homepage without columns.
 std::string TModernPage::OwnTitle() const {
     if (FNotFound)
         return Translate(FProject, "PAGE_NOT_FOUND");
-    if (FHomepage || !FColumn)
-        return {};
-    return FPage >= 0 ? FColumn->Page(FPage).TITLE : FItem->TITLE;
+    if (!FColumn)
+        return FProject.TOPIC.TITLE;
+    if (FPage >= 0 && !FColumn->Page(FPage).TITLE.empty())
+        return FColumn->Page(FPage).TITLE;
+    return FItem->TITLE;
 }
 
 std::string TModernPage::Description() const {
@@ -241,7 +303,9 @@ void TModernPage::Write() {
     WriteHeader();
     WriteMenu();
     WriteMain();
-    if (FProject.FRAME.HAS_HOTSPOT)
+    // The hotspot's text links and shows files by addresses relative to the pages: the 404
+    // page, shown at any depth, leaves it out.
+    if (FProject.FRAME.HAS_HOTSPOT && !FNotFound)
         WriteHotspot();
     WriteFoot();
     Line(FOut, "</div>");
@@ -254,8 +318,12 @@ void TModernPage::WriteHead() {
     Line(FOut, "<head>");
     Line(FOut, "<meta charset=\"utf-8\">");
     Line(FOut, "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">");
-    const std::string own = ModernEscaped(OwnTitle());
+    // Every page's title is its heading and the site's caption; a heading that is the
+    // caption is not said twice.
     const std::string caption = ModernEscaped(topic.CAPTION);
+    std::string own = ModernEscaped(OwnTitle());
+    if (own == caption)
+        own.clear();
     std::string title = own;
     if (!own.empty() && !caption.empty())
         title += " \xE2\x80\x93 "; // an en dash
@@ -270,13 +338,13 @@ void TModernPage::WriteHead() {
     Line(FOut, "<meta name=\"generator\" content=\"Corvane " CORVANE_VERSION "\">");
     Line(FOut, "<meta name=\"theme-color\" content=\"", FShared->ThemeColor, "\">");
     if (FShared->LogoIcons) {
-        Line(FOut, "<link rel=\"icon\" href=\"", LogoIconName, "\" type=\"image/png\" sizes=\"",
-             LogoIconSide, "x", LogoIconSide, "\">");
-        Line(FOut, "<link rel=\"apple-touch-icon\" href=\"", LogoTouchIconName, "\">");
+        Line(FOut, "<link rel=\"icon\" href=\"", FRoot, LogoIconName,
+             "\" type=\"image/png\" sizes=\"", LogoIconSide, "x", LogoIconSide, "\">");
+        Line(FOut, "<link rel=\"apple-touch-icon\" href=\"", FRoot, LogoTouchIconName, "\">");
     } else {
-        Line(FOut, "<link rel=\"icon\" href=\"", SiteIconName, "\" type=\"image/svg+xml\">");
+        Line(FOut, "<link rel=\"icon\" href=\"", FRoot, SiteIconName, "\" type=\"image/svg+xml\">");
     }
-    Line(FOut, "<link rel=\"stylesheet\" href=\"", ModernStyleSheetName, "\">");
+    Line(FOut, "<link rel=\"stylesheet\" href=\"", FRoot, ModernStyleSheetName, "\">");
     if (FProject.OPTIONS.FEEDS && FColumn && FPage < 0)
         Line(FOut, "<link rel=\"alternate\" type=\"application/rss+xml\" title=\"",
              ModernEscaped(FItem->TITLE), "\" href=\"", FeedFileName(FProject.CurrentItem), "\">");
@@ -307,6 +375,11 @@ void TModernPage::WriteSocialTags(const std::string& title, const std::string& d
              AddressPart(FileNamePart(picture)), "\">");
     Line(FOut, "<meta name=\"twitter:card\" content=\"",
          article && !picture.empty() ? "summary_large_image" : "summary", "\">");
+    Line(FOut, "<meta name=\"twitter:title\" content=\"", title, "\">");
+    Line(FOut, "<meta name=\"twitter:description\" content=\"", description, "\">");
+    if (!picture.empty())
+        Line(FOut, "<meta name=\"twitter:image\" content=\"", site,
+             AddressPart(FileNamePart(picture)), "\">");
 }
 
 void TModernPage::WriteStructuredData() {
@@ -372,11 +445,11 @@ void TModernPage::WriteHeader() {
     Line(FOut, "<div class=\"brand\">");
     const std::string title = ModernEscaped(topic.TITLE);
     if (!topic.LOGO.empty() || !title.empty()) {
-        Text(FOut, "<a class=\"home\" href=\"", AddressPart(home), "\">");
+        Text(FOut, "<a class=\"home\" href=\"", FRoot, AddressPart(home), "\">");
         if (!topic.LOGO.empty())
-            Text(FOut,
-                 Picture(FProject, topic.LOGO, topic.LOGO_WIDTH, topic.LOGO_HEIGHT,
-                         title.empty() ? ModernEscaped(topic.CAPTION) : std::string(), 0, false));
+            Text(FOut, Picture(FProject, topic.LOGO, topic.LOGO_WIDTH, topic.LOGO_HEIGHT,
+                               title.empty() ? ModernEscaped(topic.CAPTION) : std::string(), 0,
+                               false, nullptr, FRoot));
         if (!title.empty())
             Text(FOut, "<span class=\"site-title\">", title, "</span>");
         Line(FOut, "</a>");
@@ -410,7 +483,7 @@ void TModernPage::WriteMain() {
     Line(FOut, "<main id=\"content\">");
     if (FNotFound) {
         Line(FOut, "<h1>", ModernEscaped(Translate(FProject, "PAGE_NOT_FOUND")), "</h1>");
-        Line(FOut, "<p><a href=\"", AddressPart(FProject.FRAME.HOMEPAGE + ".htm"), "\">",
+        Line(FOut, "<p><a href=\"", FRoot, AddressPart(FProject.FRAME.HOMEPAGE + ".htm"), "\">",
              ModernEscaped(Translate(FProject, "BACK_TO_HOMEPAGE")), "</a></p>");
     } else if (!FColumn) {
         Line(FOut, "<h1>",
@@ -448,10 +521,14 @@ void TModernPage::WriteHotspot() {
     const auto heading = [&] { Line(FOut, "<h2 id=\"hotspot-title\">", title, "</h2>"); };
     if (titled && hotspot.POSITION == "Title On Top")
         heading();
+    // Beside its heading the picture is decoration: an alt text would read the title twice.
     if (!hotspot.PICTURE.empty())
         Line(FOut, "<figure>",
              Picture(FProject, hotspot.PICTURE, hotspot.PICTURE_WIDTH, hotspot.PICTURE_HEIGHT,
-                     title.empty() ? ModernEscaped(FProject.TOPIC.CAPTION) : title, 0, false),
+                     titled          ? std::string()
+                     : title.empty() ? ModernEscaped(FProject.TOPIC.CAPTION)
+                                     : title,
+                     0, false),
              "</figure>");
     if (titled && hotspot.POSITION == "Picture On Top")
         heading();
@@ -463,7 +540,7 @@ void TModernPage::WriteHotspot() {
     if (!hotspot.LINK.empty()) {
         std::string href;
         if (hotspot.KIND == "Link")
-            href = ModernEscaped(hotspot.URL);
+            href = LinkAddress(hotspot.URL);
         else if (hotspot.KIND == "E-mail")
             href = "mailto:" + ModernEscaped(hotspot.URL);
         else if (hotspot.KIND == "Download")

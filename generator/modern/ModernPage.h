@@ -32,14 +32,21 @@ class TModernPage {
     static std::string AddressPart(const std::string& name);
     // The date of a page in one form with its machine-readable date, or the stored text.
     static std::string TimeElement(const std::string& date);
-    // "Ann · <time ...>...</time>" or what of it is there; empty when neither is.
-    static std::string Byline(const TDPage& page);
+    // "Ann · <time ...>...</time>" or what of it is there: the author where the column shows
+    // authors, the date where it shows dates; empty when neither is.
+    static std::string Byline(const TDPage& page, const TDMenuItem& item);
     // An img element of a picture of the Images folder, shown at most maxWidth wide (0: its
     // stored size). A JPEG shown smaller than it is comes as a copy of the size shown, and
     // one of twice that size is offered to sharp screens when the picture has the pixels.
+    // Its addresses come after root (the 404 page's, see Root).
     static std::string Picture(TDProject& project, const std::string& name, std::int32_t width,
                                std::int32_t height, const std::string& alt, std::int32_t maxWidth,
-                               bool lazy, const char* cssClass = nullptr);
+                               bool lazy, const char* cssClass = nullptr,
+                               const std::string& root = std::string());
+    // What the 404 page puts before the addresses of the site's own files, escaped: the
+    // server shows it for a missing address at any depth, where a relative address would
+    // miss.
+    static std::string Root(const TDProject& project);
 
   private:
     void WriteHead();
@@ -55,7 +62,8 @@ class TModernPage {
     std::string Description() const;
     std::string FileName() const;
 
-    static TModernShared MakeShared(const TDProject& project, int firstColumn);
+    static TModernShared MakeShared(const TDProject& project, int firstColumn,
+                                    const std::string& root);
 
     TDProject& FProject;
     TOutputFile& FOut;
@@ -67,4 +75,6 @@ class TModernPage {
     bool FHomepage;
     bool FNotFound;
     int FFirstColumn = -1;
+    // Before the addresses of the site's own files: empty but on the 404 page.
+    std::string FRoot;
 };

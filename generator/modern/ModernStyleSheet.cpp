@@ -3,6 +3,7 @@
 #include "generator/modern/ModernStyleSheet.h"
 
 #include "generator/Generator.h"
+#include "generator/modern/ModernPage.h"
 #include "generator/modern/ModernPalette.h"
 
 #include "platform/FileSystem.h"
@@ -58,12 +59,14 @@ std::string_view Alignment(const std::string& position) {
     return "flex-start";
 }
 
+// Left and right of the records are the start and the end of a line: a page written from
+// right to left mirrors them.
 std::string_view TextAlignment(const std::string& position) {
     if (position == "Center")
         return "center";
     if (position == "Right")
-        return "right";
-    return "left";
+        return "end";
+    return "start";
 }
 
 // The site's widest width in pixels when TDSize.SCREEN gives one ("780"), else 0.
@@ -77,8 +80,10 @@ int ScreenPixels(const std::string& screen) {
 
 } // namespace
 
-std::string PointsAsRem(int points, double minimum) {
-    const double rem = std::max(minimum, static_cast<double>(points) * 4.0 / 3.0 / 16.0);
+std::string PointsAsRem(std::int64_t points, double minimum) {
+    constexpr std::int64_t MostPoints = 1000;
+    const double rem =
+        std::max(minimum, static_cast<double>(std::min(points, MostPoints)) * 4.0 / 3.0 / 16.0);
     return Number(rem) + "rem";
 }
 
@@ -153,6 +158,9 @@ std::string TModernStyleSheet::LayoutRules() const {
         Rule(out, "  .menu ul {flex-direction: column; align-items: stretch}");
         Rule(out, "  .menu {padding-top: 1rem}");
     }
+    // The header's column is as wide as its longest word (see first): words break no more.
+    if (topicOnLeft || topicBesideMenu)
+        Rule(out, "  .site-title, .menu a {overflow-wrap: break-word}");
     Rule(out, "}");
     return out;
 }
@@ -183,7 +191,8 @@ std::string TModernStyleSheet::Text() const {
     Rule(out, "*, *::before, *::after {box-sizing: border-box}");
     std::string html = "html {background-color: var(--page)";
     if (!frame.BACKGROUND.empty())
-        html += "; background-image: url(\"" + FileNamePart(frame.BACKGROUND) + "\")";
+        html += "; background-image: url(\"" +
+                TModernPage::AddressPart(FileNamePart(frame.BACKGROUND)) + "\")";
     Rule(out, html + "}");
     Rule(out, "body {margin: 0; font-family: " + families +
                   "; font-size: " + PointsAsRem(font.TEXT, 1.0) +
@@ -191,12 +200,13 @@ std::string TModernStyleSheet::Text() const {
                   "overflow-wrap: break-word}");
     Rule(out, std::string(".site {display: grid; grid-template-columns: minmax(0, 1fr); "
                           "grid-template-areas: \"header\" \"nav\" \"main\" \"aside\" "
-                          "\"footer\"; min-height: 100vh; margin: 0 ") +
-                  (frame.ON_LEFT ? "auto 0 0" : "auto") + "; background-color: var(--main-bg)}");
+                          "\"footer\"; min-height: 100vh; margin-block: 0; margin-inline: ") +
+                  (frame.ON_LEFT ? "0 auto" : "auto") + "; background-color: var(--main-bg)}");
     Rule(out, "img {max-width: 100%; height: auto}");
     Rule(out, ":focus-visible {outline: 3px solid currentColor; outline-offset: 2px}");
-    Rule(out, ".skip {position: absolute; left: 0.5rem; top: -10rem; z-index: 2; padding: "
-              "0.75rem 1rem; color: var(--title); background-color: var(--main-bg)}");
+    Rule(out,
+         ".skip {position: absolute; inset-inline-start: 0.5rem; top: -10rem; z-index: 2; padding: "
+         "0.75rem 1rem; color: var(--title); background-color: var(--main-bg)}");
     Rule(out, ".skip:focus {top: 0.5rem}");
     Rule(out, ".hidden {position: absolute; width: 1px; height: 1px; overflow: hidden; "
               "white-space: nowrap; clip-path: inset(50%)}");
@@ -220,10 +230,12 @@ std::string TModernStyleSheet::Text() const {
     Rule(out, ".home:hover .site-title {text-decoration: underline}");
     Rule(out, std::string(".site-title {font-size: ") + PointsAsRem(font.TOPIC, 1.25) +
                   "; line-height: 1.2; font-weight: " + (font.BOLD_TOPIC ? "bold" : "normal") +
-                  "}");
+                  "; overflow-wrap: anywhere}");
     Rule(out, ".caption {margin: 0.25rem 0 0}");
 
-    // The menu: a wrapped row of links, each large enough for a finger.
+    // The menu: a wrapped row of links, each large enough for a finger. A title of one long
+    // word ("Schützenbruderschaft"), here and in the header, breaks rather than widen a
+    // phone's page.
     Rule(out, ".menu {grid-area: nav; background-color: var(--menu-bg)}");
     Rule(out, std::string(".menu ul {display: flex; flex-wrap: wrap; justify-content: ") +
                   std::string(Alignment(FProject.MENU.POSITION)) + "; gap: 0 " +
@@ -232,7 +244,7 @@ std::string TModernStyleSheet::Text() const {
     Rule(out, std::string(".menu a {display: flex; align-items: center; min-height: 44px; "
                           "padding: 0.25rem 0.75rem; color: var(--menu-text); font-size: ") +
                   PointsAsRem(font.MENU, 1.0) + "; font-weight: " + std::string(bold) +
-                  "; text-decoration: none}");
+                  "; text-decoration: none; overflow-wrap: anywhere}");
     Rule(out, ".menu a:hover, .menu a[aria-current] {text-decoration: underline; "
               "text-decoration-thickness: 2px; text-underline-offset: 0.3em}");
 
@@ -241,8 +253,8 @@ std::string TModernStyleSheet::Text() const {
     Rule(out, "main a {color: var(--title); text-decoration: underline}");
     Rule(out, std::string("h1, h2 {color: var(--title); line-height: 1.25; font-weight: ") +
                   std::string(bold) + "}");
-    Rule(out,
-         "h1 {margin: 0.5rem 0 1rem; font-size: " + PointsAsRem(font.TITLE * 5 / 4, 1.5) + "}");
+    Rule(out, "h1 {margin: 0.5rem 0 1rem; font-size: " +
+                  PointsAsRem(std::int64_t{font.TITLE} * 5 / 4, 1.5) + "}");
     Rule(out, "h2 {margin: 1.5rem 0 0.5rem; font-size: " + PointsAsRem(font.TITLE, 1.125) + "}");
     Rule(out, "main p, main li, .text {max-width: 70ch}");
     // The tables of formatted texts, their cells aligned by class.
@@ -255,12 +267,15 @@ std::string TModernStyleSheet::Text() const {
     Rule(out, ".align-center {text-align: center}");
     Rule(out, ".align-right {text-align: right}");
     Rule(out, ".byline {margin: 0 0 0.75rem}");
-    Rule(out, ".titles {padding-left: 1.25rem}");
+    Rule(out, ".titles {padding-inline-start: 1.25rem}");
     Rule(out, ".titles li {margin: 0.5rem 0}");
-    Rule(out, ".cards {display: grid; gap: 1.5rem; margin: 0; padding: 0; list-style: none}");
+    // One column that may get narrower than a card's longest word, which then wraps.
+    Rule(out, ".cards {display: grid; grid-template-columns: minmax(0, 1fr); gap: 1.5rem; "
+              "margin: 0; padding: 0; list-style: none}");
     Rule(out, ".card {padding-bottom: 1.5rem; border-bottom: 1px solid currentColor}");
     Rule(out, ".card h2 {margin-top: 0}");
-    Rule(out, ".thumb {float: right; margin: 0 0 0.5rem 1rem; max-width: 40%}");
+    Rule(out, ".thumb {float: inline-end; margin: 0 0 0.5rem; margin-inline-start: 1rem; "
+              "max-width: 40%}");
     Rule(out, ".card p {margin: 0 0 0.5rem}");
     Rule(out, ".card::after {content: \"\"; display: block; clear: both}");
     Rule(out, ".entry {margin-bottom: 2rem}");
@@ -292,7 +307,7 @@ std::string TModernStyleSheet::Text() const {
               "1rem; margin: 2rem 0 0; padding: 0; list-style: none}");
     Rule(out, ".pager a {display: inline-flex; align-items: center; min-height: 44px; "
               "padding: 0.25rem 0.5rem}");
-    Rule(out, ".pager .next {margin-left: auto}");
+    Rule(out, ".pager .next {margin-inline-start: auto}");
 
     // The hotspot column and the foot.
     Rule(out, ".hotspot {grid-area: aside; padding: 1rem; color: var(--hotspot-text); "

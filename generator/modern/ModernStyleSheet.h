@@ -6,6 +6,7 @@
 
 #include "model/CProject.h"
 
+#include <cstdint>
 #include <string>
 
 // The style sheet's file name beside the pages.
@@ -23,5 +24,6 @@ class TModernStyleSheet {
     const TDProject& FProject;
 };
 
-// Points as rem of a 16-pixel root, never below minimum: "1.125rem".
-std::string PointsAsRem(int points, double minimum);
+// Points as rem of a 16-pixel root, never below minimum and never above 1000 points (a
+// hand-edited size): "1.125rem".
+std::string PointsAsRem(std::int64_t points, double minimum);

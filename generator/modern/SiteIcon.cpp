@@ -11,6 +11,8 @@
 #include "platform/PictureScaler.h"
 
 #include <cctype>
+#include <cstdint>
+#include <string_view>
 
 std::string SiteIconSvg(const TDProject& project) {
     const TModernPalette palette = TModernPalette::Light(project.COLOR);
@@ -75,8 +77,10 @@ bool HasLogoIcons(const TDProject& project) {
     }
 }
 
-std::string LogoIconPng(const TDProject& project, int side) {
-    const std::string file = LogoFile(project);
+namespace {
+
+// The logo as a square PNG of side pixels, made from its bytes.
+std::string MakeLogoIconPng(const std::string& file, int side) {
     const std::string bytes = ReadPictureBytes(file);
     TPicture logo = DecodePicture(bytes, file);
     if (logo.Format == TPictureFormat::Jpeg)
@@ -96,4 +100,60 @@ std::string LogoIconPng(const TDProject& project, int side) {
         std::copy(from, from + static_cast<std::ptrdiff_t>(scaled.Width) * 4, to);
     }
     return EncodePng(icon, file);
+}
+
+// The name of an icon in the pictures' cache: by the logo's file, its stamp and the side.
+std::string CachedIconName(const std::string& file, const TFileStamp& stamp, int side) {
+    std::uint64_t hash = 14695981039346656037ull; // 64-bit FNV-1a
+    const auto mix = [&](std::string_view bytes) {
+        for (const char c : bytes) {
+            hash ^= static_cast<unsigned char>(c);
+            hash *= 1099511628211ull;
+        }
+    };
+    mix(file);
+    for (const std::int64_t value :
+         {static_cast<std::int64_t>(stamp.Device), static_cast<std::int64_t>(stamp.Inode),
+          stamp.Size, stamp.ModifiedSeconds,
+          static_cast<std::int64_t>(stamp.ModifiedNanoseconds)}) {
+        mix("\n");
+        mix(std::to_string(value));
+    }
+    static constexpr char Hex[] = "0123456789abcdef";
+    std::string name = "icon-";
+    for (int shift = 60; shift >= 0; shift -= 4)
+        name += Hex[(hash >> shift) & 15];
+    name.append("-").append(std::to_string(side)).append(".png");
+    return name;
+}
+
+} // namespace
+
+std::string LogoIconPng(const TDProject& project, int side) {
+    const std::string file = LogoFile(project);
+    TFileStamp stamp;
+    if (file.empty() || !ReadFileStamp(file, stamp))
+        return MakeLogoIconPng(file, side); // names what is wrong
+    // The preview builds the site again after every change: the icons are made once for each
+    // logo and kept with the other pictures the builds made.
+    const std::string cached =
+        PictureCacheFolder(project) + "/" + CachedIconName(file, stamp, side);
+    if (IsPlainFile(cached)) {
+        try {
+            std::string png = ReadPictureBytes(cached);
+            const TPictureSize size = DecodePictureSize(png, cached);
+            if (size.Width == side && size.Height == side)
+                return png;
+        } catch (const TError&) {
+            // A damaged copy is made again.
+        }
+    }
+    std::string png = MakeLogoIconPng(file, side);
+    try {
+        MakeFolder(PictureCacheFolder(project));
+        WriteFileAtomically(cached, png);
+    } catch (const TError&) {
+        // Without the cache the next build makes the icon again; nothing else is lost.
+    }
+    return png;
 }

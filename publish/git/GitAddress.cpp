@@ -4,6 +4,8 @@
 #include "platform/Error.h"
 #include "platform/Text.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <optional>
 
 namespace {
@@ -95,4 +97,25 @@ TGitAddress ParseGitAddress(const std::string& address) {
     if (parts.Host.empty())
         Refuse(address, "names no host");
     return parts;
+}
+
+bool IsLoopbackHost(const std::string& host) {
+    std::string name = host;
+    for (char& c : name)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (name == "localhost" || name == "localhost.")
+        return true;
+    in_addr v4{};
+    if (::inet_pton(AF_INET, name.c_str(), &v4) == 1)
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    in6_addr v6{};
+    return ::inet_pton(AF_INET6, name.c_str(), &v6) == 1 && IN6_IS_ADDR_LOOPBACK(&v6);
+}
+
+std::string ClearTextTokenRefusal(const TGitAddress& address) {
+    if (address.Scheme != "http" || IsLoopbackHost(address.Host))
+        return {};
+    return "The token is not sent to " + ControlCharactersShown(address.Host) +
+           " over http://, where anyone on the way could read it; give the repository's "
+           "https:// address instead.";
 }

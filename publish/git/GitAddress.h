@@ -19,3 +19,12 @@ struct TGitAddress {
 
 // The parts of address; a TError naming it when it is none of the forms above.
 TGitAddress ParseGitAddress(const std::string& address);
+
+// Whether host is this machine ("localhost", 127.0.0.0/8, ::1): what goes there never
+// leaves it.
+bool IsLoopbackHost(const std::string& host);
+
+// Why a token may not be sent to address, in one sentence: over http:// to another machine
+// anyone on the way could read it. Empty where it may be sent (https://, or http:// to this
+// machine, as the tests' servers are).
+std::string ClearTextTokenRefusal(const TGitAddress& address);

@@ -2,6 +2,7 @@
 
 #include "publish/git/GitAddress.h"
 #include "publish/git/GitPublisher.h"
+#include "publish/git/GitSshSubtransport.h"
 #include "publish/git/KnownHosts.h"
 
 #include "platform/FileSystem.h"
@@ -40,6 +41,12 @@ int PushStatusCallback(const char* reference, const char* status, void* payload)
     return Self(payload).PushStatus(reference, status);
 }
 
+// An SSH address goes through libssh (TGitSshSubtransport), whose every wait is bounded.
+int SshTransportCallback(git_transport** out, git_remote* owner, void* payload) {
+    git_smart_subtransport_definition definition{TGitSshSubtransport::Make, 0, payload};
+    return git_transport_smart(out, owner, &definition);
+}
+
 int SidebandCallback(const char* text, int length, void* payload) {
     return Self(payload).Sideband(text, length);
 }
@@ -67,6 +74,7 @@ TGitCallbacks::TGitCallbacks(const TGitSettings& settings, const std::atomic<boo
         FRepositoryHost = address.Host;
         FPort = address.Port;
         FHttps = address.Scheme == "https";
+        FSsh = address.Scheme == "ssh";
     } catch (const std::exception&) {
         // The publisher refuses the address before it connects.
     }
@@ -80,6 +88,8 @@ void TGitCallbacks::Fill(git_remote_callbacks& callbacks) {
     callbacks.push_update_reference = PushStatusCallback;
     callbacks.sideband_progress = SidebandCallback;
     callbacks.payload = this;
+    if (FSsh)
+        callbacks.transport = SshTransportCallback;
     FTokenTried = false;
     FKeyTried = 0;
 }
@@ -93,13 +103,18 @@ void TGitCallbacks::Refuse(TTransportFailure kind, std::string reason, std::stri
     Fingerprint = std::move(fingerprint);
 }
 
-int TGitCallbacks::Credentials(void* out, const char*, const char* userFromUrl, unsigned allowed) {
+std::string TGitCallbacks::SshUser(const std::string& userFromUrl) const {
+    return !userFromUrl.empty()      ? userFromUrl
+           : !FSettings.User.empty() ? FSettings.User
+                                     : std::string("git");
+}
+
+int TGitCallbacks::Credentials(void* out, const char* url, const char* userFromUrl,
+                               unsigned allowed) {
     auto* credential = static_cast<git_credential**>(out);
     if (FCancelled)
         return GIT_EUSER;
-    const std::string user = userFromUrl && *userFromUrl ? std::string(userFromUrl)
-                             : !FSettings.User.empty()   ? FSettings.User
-                                                         : std::string("git");
+    const std::string user = SshUser(userFromUrl ? userFromUrl : "");
     if ((allowed & GIT_CREDENTIAL_SSH_KEY) != 0) {
         // The key file given, else the agent's keys, then the user's key files.
         std::vector<std::string> files;
@@ -133,6 +148,17 @@ int TGitCallbacks::Credentials(void* out, const char*, const char* userFromUrl, 
                    FSettings.Token.empty()
                        ? std::string("The server asks for a user name and token, and none is set.")
                        : "The server refused the user name " + FSettings.User + " or its token.");
+            return GIT_EUSER;
+        }
+        // Never in clear to another machine, wherever a redirect led.
+        std::string refusal;
+        try {
+            refusal = ClearTextTokenRefusal(ParseGitAddress(url ? url : FSettings.Repository));
+        } catch (const std::exception&) {
+            refusal = ClearTextTokenRefusal(ParseGitAddress(FSettings.Repository));
+        }
+        if (!refusal.empty()) {
+            Refuse(TTransportFailure::Other, refusal);
             return GIT_EUSER;
         }
         FTokenTried = true;

@@ -14,13 +14,25 @@
 
 struct git_remote_callbacks;
 struct TGitSettings;
+class TGitSocketScope;
 
 class TGitCallbacks {
   public:
     TGitCallbacks(const TGitSettings& settings, const std::atomic<bool>& cancelled);
 
-    // Points callbacks at this object; each connection counts its logins anew.
+    // Points callbacks at this object; each connection counts its logins anew. An SSH address
+    // goes through TGitSshSubtransport.
     void Fill(git_remote_callbacks& callbacks);
+
+    // The run's time-out and cancel (the SSH connection takes both from here).
+    TGitSocketScope* Sockets = nullptr;
+
+    // Keeps the first refusal of the connection: its kind, one sentence and a fingerprint.
+    void Refuse(TTransportFailure kind, std::string reason, std::string fingerprint = {});
+    // The user an SSH login names: the address's, else the settings', else "git".
+    std::string SshUser(const std::string& userFromUrl) const;
+    // The settings of the run.
+    const TGitSettings& Settings() const { return FSettings; }
 
     // Whether a callback refused, of which kind, why (one sentence) and, for a host key or
     // certificate, its fingerprint.
@@ -43,13 +55,12 @@ class TGitCallbacks {
     int Sideband(const char* text, int length);
 
   private:
-    void Refuse(TTransportFailure kind, std::string reason, std::string fingerprint = {});
-
     const TGitSettings& FSettings;
     const std::atomic<bool>& FCancelled;
     std::string FRepositoryHost;
     int FPort = 0;
     bool FHttps = false;
+    bool FSsh = false;
     // The logins tried on this connection: the token once, the SSH keys one after another.
     bool FTokenTried = false;
     int FKeyTried = 0;

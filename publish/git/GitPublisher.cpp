@@ -116,13 +116,32 @@ const char* GitChangeKindText(TGitChangeKind kind) {
         return "Changed";
     case TGitChangeKind::Removed:
         return "Removed";
+    case TGitChangeKind::Kept:
+        return "Kept";
     }
     return "";
 }
 
+std::string TGitResult::KeptNote() const {
+    if (Kept.empty())
+        return {};
+    std::string note = std::to_string(Kept.size());
+    note.append(Kept.size() == 1 ? " file kept" : " files kept");
+    note.append(": changed in the branch since the last publish (");
+    for (std::size_t i = 0; i < Kept.size(); ++i) {
+        if (i > 0)
+            note.append(", ");
+        note.append(ControlCharactersShown(Kept[i]));
+    }
+    note.append(")");
+    return note;
+}
+
 struct TGitPublisher::TCallbackState {
     TCallbackState(const TGitSettings& settings, const std::atomic<bool>& cancelled)
-        : Callbacks(settings, cancelled), Sockets(cancelled, 30000) {}
+        : Callbacks(settings, cancelled), Sockets(cancelled, 30000) {
+        Callbacks.Sockets = &Sockets;
+    }
     TGitLibrary Library;
     TGitCallbacks Callbacks;
     TGitSocketScope Sockets;
@@ -213,6 +232,15 @@ void TGitPublisher::Fail(const std::string& step, int code) {
 }
 
 void TGitPublisher::Open() {
+    // A token set for an http:// address to another machine is refused before anything is
+    // sent (the credentials refuse it too, wherever a redirect leads).
+    if (!FSettings.Token.empty())
+        if (const std::string refusal =
+                ClearTextTokenRefusal(ParseGitAddress(FSettings.Repository));
+            !refusal.empty())
+            throw TTransportError("Git: no token over http:// to " +
+                                      ControlCharactersShown(FSettings.Repository),
+                                  TTransportFailure::Other, refusal);
     if (FRepository)
         return;
     OpenRepository();
@@ -487,17 +515,25 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
             git_oid_fromstr(&tipOid, tip.c_str());
             // The branch must hold what was last published from here: a branch whose history
             // was written anew is never built upon, let alone overwritten.
+            // Starting over is the owner's choice: without this computer's copy of the branch
+            // the next publish builds on the branch as it is now.
             git_oid published{};
             if (git_reference_name_to_id(&published, FRepository, PublishedRef) == 0 &&
                 !git_oid_equal(&published, &tipOid) &&
-                git_graph_descendant_of(FRepository, &tipOid, &published) != 1)
+                git_graph_descendant_of(FRepository, &tipOid, &published) != 1) {
+                std::string copy = git_repository_path(FRepository);
+                if (copy.size() > 1 && copy.back() == '/')
+                    copy.pop_back();
                 throw TTransportError(
                     "Git: " + FSettings.Branch + " at " + tip + " does not descend from " +
                         OidText(published),
                     TTransportFailure::Other,
-                    "The branch " + FSettings.Branch +
-                        " no longer holds what was last published from here (its history was "
-                        "written anew); nothing was published and the branch is left as it is.");
+                    "The branch " + ControlCharactersShown(FSettings.Branch) +
+                        " was written anew since the last publish from here, so nothing was "
+                        "published; to publish onto it as it is now, delete this computer's "
+                        "copy of it (the folder " +
+                        ControlCharactersShown(copy) + "), or choose another branch.");
+            }
             git_commit* commit = nullptr;
             if (const int code = git_commit_lookup(&commit, FRepository, &tipOid); code < 0)
                 Fail("read " + FSettings.Branch, code);
@@ -539,6 +575,32 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
         TTreeBuilder builder(rawBuilder);
         TManifest manifest;
         std::set<std::string> names;
+        // Whether the branch's file name is no longer what the manifest says the last publish
+        // wrote there (its size or SHA-256): the owner changed it by hand since.
+        const auto changedByHand = [&](const git_tree_entry* entry, const std::string& name) {
+            const auto listed = previous.Files.find(name);
+            if (listed == previous.Files.end() || !listed->second.Known() ||
+                git_tree_entry_type(entry) != GIT_OBJECT_BLOB)
+                return false;
+            git_blob* raw = nullptr;
+            if (git_blob_lookup(&raw, FRepository, git_tree_entry_id(entry)) < 0)
+                Fail("read " + name, -1);
+            TBlob blob(raw);
+            const auto size = static_cast<std::int64_t>(git_blob_rawsize(blob.get()));
+            if (size != listed->second.Size)
+                return true;
+            TSha256 digest;
+            digest.Add(git_blob_rawcontent(blob.get()), static_cast<std::size_t>(size));
+            return !(listed->second.Sha256 == digest.Finish());
+        };
+        const auto keep = [&](const std::string& name, std::int64_t size) {
+            manifest.Files[name] = previous.Files.at(name);
+            result.Changes.push_back({name, TGitChangeKind::Kept, size});
+            result.Kept.push_back(name);
+            Log(ControlCharactersShown(name) +
+                " kept: changed in the branch since the last publish");
+        };
+
         // The objects this attempt wrote, kept once its commit is pushed.
         std::vector<git_oid> made;
         std::size_t done = 0;
@@ -558,6 +620,10 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
             if (existing && git_oid_equal(git_tree_entry_id(existing), &oid) &&
                 git_tree_entry_filemode(existing) != GIT_FILEMODE_COMMIT)
                 continue;
+            if (existing && changedByHand(existing, file.Name)) {
+                keep(file.Name, file.Size);
+                continue;
+            }
             const std::string bytes = ReadSiteFile(root + file.Name);
             if (git_blob_create_from_buffer(&oid, FRepository, bytes.data(), bytes.size()) < 0 ||
                 git_treebuilder_insert(nullptr, builder.get(), file.Name.c_str(), &oid,
@@ -577,6 +643,10 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
             // Only a file: a folder of that name is not what the publish made.
             if (!existing || git_tree_entry_type(existing) != GIT_OBJECT_BLOB)
                 continue;
+            if (changedByHand(existing, name)) {
+                keep(name, entry.Size);
+                continue;
+            }
             if (git_treebuilder_remove(builder.get(), name.c_str()) < 0)
                 Fail("remove " + name, -1);
             result.Changes.push_back({name, TGitChangeKind::Removed, entry.Size});

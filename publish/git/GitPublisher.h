@@ -6,9 +6,11 @@
 // new. The new commit's tree is the branch's tree with the site's files put into FOLDER and
 // the files that the previous publish made there (the manifest, .corvane-manifest, kept in
 // the branch beside them) and that the site no longer has taken out; everything else in the
-// branch stays as it is. The push only ever moves the branch forward: when the branch moved
-// since the fetch, the run fetches and builds the commit again (twice at most); a branch
-// whose history no longer holds the last commit published from here is refused.
+// branch stays as it is. A file of the last publish that the owner changed in the branch since
+// (it is no longer what the manifest says was written) is kept as it is, and reported. The push
+// only ever moves the branch forward: when the branch moved since the fetch, the run fetches and
+// builds the commit again (twice at most); a branch whose history no longer holds the last commit
+// published from here is refused.
 //
 // Every failure is a TTransportError with its kind and one plain sentence (Reason).
 
@@ -47,9 +49,9 @@ struct TGitSettings {
     std::string ProjectId;
 };
 
-enum class TGitChangeKind { New, Changed, Removed };
+enum class TGitChangeKind { New, Changed, Removed, Kept };
 
-// "New", "Changed" or "Removed".
+// "New", "Changed", "Removed" or "Kept".
 const char* GitChangeKindText(TGitChangeKind kind);
 
 struct TGitChange {
@@ -59,7 +61,8 @@ struct TGitChange {
 };
 
 struct TGitResult {
-    // What the commit changes in FOLDER, the site's files in name order, then the removals.
+    // What the commit changes in FOLDER, the site's files in name order, then the removals;
+    // the files kept (Kept) where they would have been.
     std::vector<TGitChange> Changes;
     int Changed = 0;
     int Removed = 0;
@@ -73,6 +76,11 @@ struct TGitResult {
     int Attempts = 0;
     // The manifest in the branch could not be read: nothing was removed (why).
     std::string ManifestNote;
+    // The files that the last publish wrote and the owner changed in the branch since, left
+    // as they are (neither written over nor removed).
+    std::vector<std::string> Kept;
+    // "N files kept: changed in the branch since the last publish (NAMES)"; empty for none.
+    std::string KeptNote() const;
 };
 
 class TGitPublisher {
@@ -99,8 +107,8 @@ class TGitPublisher {
     // (safe from any thread and a signal handler).
     void Cancel() noexcept;
 
-    // Milliseconds for the connect and each read and write of HTTP(S) (the connect alone
-    // over SSH); 0 waits for ever. Set before a run.
+    // Milliseconds for the connect and each read and write (over SSH each step of the
+    // handshake and the login too); 0 waits for ever. Set before a run.
     int ReadTimeout = 30000;
 
     // The step under way and how far the run is (0 to 100).

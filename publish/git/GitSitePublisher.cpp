@@ -23,6 +23,8 @@ TSiteChanges ChangesOf(const TGitResult& result) {
         changes.Changes.push_back({change.Name, GitChangeKindText(change.Kind), change.Size});
     changes.Summary = result.Message;
     changes.Note = result.ManifestNote;
+    if (const std::string kept = result.KeptNote(); !kept.empty())
+        changes.Note.append(changes.Note.empty() ? kept + "." : " " + kept + ".");
     return changes;
 }
 
@@ -92,6 +94,10 @@ TPublisherTotals TGitSitePublisher::Publish(const std::string& siteFolder,
             totals.Summary.append(" on ");
             totals.Summary.append(ControlCharactersShown(FSettings.Branch));
             totals.Summary.append(")");
+        }
+        if (const std::string kept = result.KeptNote(); !kept.empty()) {
+            totals.Summary.append("; ");
+            totals.Summary.append(kept);
         }
         totals.Succeeded = true;
         totals.Uploaded = result.Changed;

@@ -25,8 +25,6 @@ thread_local TGitSocketScope* CurrentScope = nullptr;
 // Waits this long at a time, so that a Cancel ends a wait within 0.1 s.
 constexpr int SliceMs = 100;
 
-// libgit2 1.5's SSH transport hands the socket of the stream it was given to libssh2,
-// reading it as its own socket stream: the stream begins with the same fields.
 struct TBoundedStream {
     git_stream Parent;
     char* Host;
@@ -105,8 +103,9 @@ int Connect(git_stream* raw) {
         }
         if (result == 0) {
             ::freeaddrinfo(lookup.Found);
-            // Blocking again: libssh2 reads it as libgit2's own sockets are read. libgit2
-            // writes a request in many small pieces, which are not to wait for each other.
+            // Blocking again, as libgit2's own sockets are; Read and Write wait with poll.
+            // libgit2 writes a request in many small pieces, which are not to wait for each
+            // other.
             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
             const int on = 1;
             ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
@@ -201,14 +200,6 @@ void TGitSocketScope::ShutDown() noexcept {
 }
 
 bool UseBoundedGitSockets() {
-    static const bool fits = [] {
-        int major = 0, minor = 0, revision = 0;
-        git_libgit2_version(&major, &minor, &revision);
-        // The SSH transport's reading of the stream holds for this release alone.
-        return major == 1 && minor == 5;
-    }();
-    if (!fits)
-        return false;
     // Each time: libgit2's shutdown (when its last user goes) may forget the registry.
     git_stream_registration registration{};
     registration.version = GIT_STREAM_VERSION;

@@ -1,10 +1,10 @@
 #pragma once
 
-// The TCP connections that libgit2 opens for HTTP, HTTPS and SSH, made by this program so
-// that each step is bounded: the name lookup and the connect by the read time-out, each read
-// and write of HTTP(S) by the read time-out too, and all of them ended within 0.1 s by
-// Cancel. Over SSH, libssh2 reads the socket itself: there Cancel shuts the socket down
-// (TGitSocketScope::ShutDown), and only the lookup and the connect are timed.
+// The TCP connections that libgit2 opens for HTTP and HTTPS, made by this program so that
+// each step is bounded: the name lookup and the connect by the read time-out, each read and
+// write by the read time-out too, and all of them ended within 0.1 s by Cancel. SSH goes
+// through TGitSshSubtransport, which bounds its own waits and shows its socket here, so that
+// Cancel shuts it down (TGitSocketScope::ShutDown).
 
 #include <atomic>
 
@@ -40,6 +40,5 @@ class TGitSocketScope {
 };
 
 // Puts the connections above in place of libgit2's own (TOnThisThread does, before each
-// run); false (and libgit2 keeps its own, unbounded) where the libgit2 linked is not the one
-// this was made for.
+// run); false (and libgit2 keeps its own, unbounded) where libgit2 does not take them.
 bool UseBoundedGitSockets();

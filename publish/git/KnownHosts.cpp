@@ -8,9 +8,6 @@
 #include <sstream>
 #include <vector>
 
-namespace {
-
-// base64 text as bytes; false when it is no such text.
 bool DecodeBase64(const std::string& text, std::string& bytes) {
     if (text.empty() || text.size() % 4 != 0)
         return false;
@@ -27,6 +24,8 @@ bool DecodeBase64(const std::string& text, std::string& bytes) {
     bytes = std::move(out);
     return true;
 }
+
+namespace {
 
 // OpenSSH's pattern: "*" any run of characters, "?" any one.
 bool PatternMatches(const char* pattern, const char* name) {

@@ -3,8 +3,8 @@
 // The host key of an SSH server checked against a known_hosts file as OpenSSH writes it:
 // plain host names ("host", "[host]:port", several joined by commas, "*" and "?" patterns,
 // "!" for a name left out) and hashed ones ("|1|salt|hash"); "@revoked" marks a key refused
-// wherever it is offered, "@cert-authority" lines are passed over. Used where libssh does not
-// check the key itself (Git over SSH, through libgit2 and libssh2).
+// wherever it is offered, "@cert-authority" lines are passed over. Used for Git over SSH,
+// whose host key reaches the run's certificate check as libgit2 shows it.
 
 #include <string>
 
@@ -22,3 +22,6 @@ TKnownHost CheckKnownHost(const std::string& knownHostsFile, const std::string& 
 
 // The user's known_hosts file ($HOME/.ssh/known_hosts), empty without a home.
 std::string UserKnownHostsFile();
+
+// base64 text as bytes; false when it is no such text.
+bool DecodeBase64(const std::string& text, std::string& bytes);

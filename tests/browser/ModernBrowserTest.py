@@ -302,6 +302,42 @@ def seven_styles(project, layout):
     base.write_xml(root, path)
 
 
+# Markup a project of old may hold in a text typed as it is (no Markdown), stray and hostile:
+# the Modern pages carry only what they can.
+TYPED_MARKUP = ('<center><font color="red">Welcome</font></center>#$D#$A<b>unclosed <i>tags'
+                '</td></tr><table><tr><td>cell</td></tr></table><li>stray item</li>'
+                '<ul>text<li>one#$D#$A<li>two</ul><p onclick="x()" style="color:red">Para'
+                '<h2></h2><a href="javascript:alert(1)">no link</a> <a href="#content" '
+                'target=_blank>up</a><img src="Ridge.jpg" onerror="x()">'
+                '<script>alert(1)</script> a < b & c')
+
+
+def with_typed_markup(project):
+    path = os.path.join(project, "Column2.Clm")
+    root = ET.parse(path).getroot()
+    base.set_text(root.find("PAGE"), "TEXT", TYPED_MARKUP)
+    base.write_xml(root, path)
+
+
+# Long words (German compounds, no hyphen to break at) in a card's summary, the site's title
+# and a menu entry: they wrap on a phone rather than widen the page.
+LONG_WORD = "Donaudampfschifffahrtsgesellschaftskapitänsmützenabzeichensammlung"
+
+
+def with_long_words(project):
+    path = os.path.join(project, "Column1.Clm")
+    root = ET.parse(path).getroot()
+    page = root.find("PAGE")
+    base.set_text(page, "TEXT", LONG_WORD + " " + page.findtext("TEXT"))
+    base.write_xml(root, path)
+    path = os.path.join(project, "Default.Pro")
+    root = ET.parse(path).getroot()
+    topic = root.find("TOPIC")
+    base.set_text(topic, "TITLE", "Schützenbruderschaft " + topic.findtext("TITLE"))
+    base.set_text(root.find("MENULIST")[2], "TITLE", "Wanderwegebeschreibungen")
+    base.write_xml(root, path)
+
+
 def in_arabic(project):
     path = os.path.join(project, "Default.Pro")
     root = ET.parse(path).getroot()
@@ -420,9 +456,12 @@ class ModernInChromium(unittest.TestCase):
                 self.check_modern(slug, project)
 
     def test_5_right_to_left(self):
-        """the sample in Arabic (SITE_LANGUAGE "ar"): every page clean"""
+        """the sample in Arabic (SITE_LANGUAGE "ar"), texts with stray markup and long words:
+        every page clean"""
         project = self.sample_copy("arabic")
         in_arabic(project)
+        with_typed_markup(project)
+        with_long_words(project)
         self.check_modern("arabic", project)
 
     def test_99_loopback_only(self):

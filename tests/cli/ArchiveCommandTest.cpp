@@ -32,12 +32,12 @@ class ArchiveCommandTest : public ::testing::Test {
 TEST_F(ArchiveCommandTest, ExportAndImportGiveTheProjectBack) {
     TCliRun run = Run({"export", Project, Archive});
     EXPECT_EQ(run.Status, 0) << run.Err;
-    EXPECT_EQ(run.Out, "Exported 20 files, 46,212 bytes into " + Archive + "\n");
+    EXPECT_EQ(run.Out, "Exported 20 files, 233,467 bytes into " + Archive + "\n");
     EXPECT_EQ(run.Err, "");
 
     run = Run({"import", Archive, Work / "Out/Copy"});
     EXPECT_EQ(run.Status, 0) << run.Err;
-    EXPECT_EQ(run.Out, "Imported 20 files, 46,212 bytes into " + (Work / "Out/Copy") + "\n");
+    EXPECT_EQ(run.Out, "Imported 20 files, 233,467 bytes into " + (Work / "Out/Copy") + "\n");
     EXPECT_EQ(FilesBelow(Work / "Out/Copy"), FilesBelow(SourceFolder() + "/examples/Sample"));
 
     // Without a folder the project goes beside, into the current folder, under the

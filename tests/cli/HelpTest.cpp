@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -161,6 +162,35 @@ TEST_F(HelpTest, TheManualPageNamesEveryCommandAndOption) {
     EXPECT_NE(page.find("\n@PUBLISH_TARGETS@\n"), std::string::npos);
     for (const std::string& option : Options)
         EXPECT_NE(page.find("*" + option), std::string::npos) << option;
+}
+
+// The pages' own words name no target: the list and what each target's folder says of it
+// (publish/NAME/PAGE.1.scd) are put in by the build, so a target added or taken out shows
+// in the pages by itself.
+TEST_F(HelpTest, TheManualPagesNameTheTargetsOnlyThroughTheRegistry) {
+    TCliRun run = Run({"help", "targets"});
+    ASSERT_EQ(run.Status, 0);
+    // "  NAME  what it reaches", a line each.
+    std::vector<std::string> names;
+    for (std::size_t line = 0; line < run.Out.size(); line = run.Out.find('\n', line) + 1) {
+        if (run.Out.compare(line, 2, "  ") == 0)
+            names.push_back(run.Out.substr(line + 2, run.Out.find(' ', line + 2) - line - 2));
+        if (run.Out.find('\n', line) == std::string::npos)
+            break;
+    }
+    ASSERT_GE(names.size(), 5U) << run.Out;
+    const auto isWordCharacter = [](char c) { return std::isalnum(static_cast<unsigned char>(c)); };
+    for (const char* file : {"corvane-cli.1.scd", "corvane.1.scd"}) {
+        const std::string page = ReadFileBytes(SourceFolder() + "/docs/man/" + file);
+        EXPECT_NE(page.find("\n@PUBLISH_TARGETS@\n\n@TARGET_DETAILS@\n"), std::string::npos)
+            << file;
+        for (const std::string& name : names)
+            for (std::size_t at = 0; (at = page.find(name, at)) != std::string::npos;
+                 at += name.size())
+                EXPECT_FALSE((at == 0 || !isWordCharacter(page[at - 1])) &&
+                             !isWordCharacter(page[at + name.size()]))
+                    << file << " names " << name << " at: " << page.substr(at, 60);
+    }
 }
 
 } // namespace

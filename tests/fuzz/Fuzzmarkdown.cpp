@@ -1,6 +1,8 @@
 // Any text as a Markdown page: the HTML is well-formed (only the renderer's own tags and
 // attributes, every element closed in order, every "&" one of the renderer's references),
-// holds no script, and links and pictures lead only where the pages may.
+// holds no script, and links and pictures lead only where the pages may. The input's first
+// byte chooses how the page around the text wants it (the level of its first heading, table
+// cells aligned by class as the Modern pages have them, or by attribute).
 #include "generator/Generator.h"
 #include "generator/MarkdownRenderer.h"
 #include "generator/TextPieces.h"
@@ -89,6 +91,35 @@ std::string Unescaped(std::string_view value) {
     return out;
 }
 
+// The layout of this input, which some attributes and the headings follow.
+TMarkdownRenderer::TLayout Layout;
+
+// A table cell's alignment: by class or by attribute, as the layout asks, one of three.
+void CheckAlignment(std::string_view tag, std::string_view name, std::string_view value) {
+    if (tag != "th" && tag != "td")
+        return;
+    if (name == "class") {
+        if (!Layout.AlignByClass || !StartsWith(value, "align-"))
+            Fail();
+        value.remove_prefix(6);
+    } else if (Layout.AlignByClass) {
+        Fail();
+    }
+    if (value != "left" && value != "center" && value != "right")
+        Fail();
+}
+
+// No heading above the layout's first level, none below h6.
+void CheckHeading(std::string_view tag) {
+    if (tag.size() != 2 || tag[0] != 'h' || tag[1] < '1' || tag[1] > '6')
+        return;
+    const int first = Layout.FirstHeading < 1   ? 1
+                      : Layout.FirstHeading > 6 ? 6
+                                                : Layout.FirstHeading;
+    if (tag[1] - '0' < first)
+        Fail();
+}
+
 void CheckAddress(std::string_view tag, std::string_view name, const std::string& value) {
     if (name != "href" && name != "src")
         return;
@@ -116,19 +147,32 @@ struct TAllowed {
 
 const TAllowed* FindTag(std::string_view tag) {
     static const std::vector<TAllowed> allowed = {
-        {"p", {}, false},         {"h1", {}, false},
-        {"h2", {}, false},        {"h3", {}, false},
-        {"h4", {}, false},        {"h5", {}, false},
-        {"h6", {}, false},        {"em", {}, false},
-        {"strong", {}, false},    {"code", {"class"}, false},
-        {"del", {}, false},       {"a", {"href", "title"}, false},
-        {"ul", {}, false},        {"ol", {"start"}, false},
-        {"li", {}, false},        {"blockquote", {}, false},
-        {"pre", {}, false},       {"table", {}, false},
-        {"thead", {}, false},     {"tbody", {}, false},
-        {"tr", {}, false},        {"th", {"align"}, false},
-        {"td", {"align"}, false}, {"br", {}, true},
-        {"hr", {}, true},         {"img", {"src", "alt", "title", "width", "height"}, true},
+        {"p", {}, false},
+        {"h1", {}, false},
+        {"h2", {}, false},
+        {"h3", {}, false},
+        {"h4", {}, false},
+        {"h5", {}, false},
+        {"h6", {}, false},
+        {"em", {}, false},
+        {"strong", {}, false},
+        {"code", {"class"}, false},
+        {"del", {}, false},
+        {"a", {"href", "title"}, false},
+        {"ul", {}, false},
+        {"ol", {"start"}, false},
+        {"li", {}, false},
+        {"blockquote", {}, false},
+        {"pre", {}, false},
+        {"table", {}, false},
+        {"thead", {}, false},
+        {"tbody", {}, false},
+        {"tr", {}, false},
+        {"th", {"align", "class"}, false},
+        {"td", {"align", "class"}, false},
+        {"br", {}, true},
+        {"hr", {}, true},
+        {"img", {"src", "alt", "title", "width", "height"}, true},
     };
     for (const TAllowed& entry : allowed)
         if (entry.Tag == tag)
@@ -153,6 +197,7 @@ std::size_t CheckTag(std::string_view html, std::size_t at, std::vector<std::str
     const TAllowed* allowed = FindTag(name);
     if (!allowed)
         Fail();
+    CheckHeading(name);
     if (closing) {
         if (i >= html.size() || html[i] != '>' || allowed->Void || open.empty() ||
             open.back() != name)
@@ -181,6 +226,7 @@ std::size_t CheckTag(std::string_view html, std::size_t at, std::vector<std::str
             Fail();
         CheckReferences(value);
         CheckAddress(name, attribute, Unescaped(value));
+        CheckAlignment(name, attribute, value);
         i = close + 1;
     }
     if (i >= html.size() || html[i] != '>')
@@ -226,8 +272,12 @@ void CheckHtml(std::string_view html) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
+    // Levels 0 to 7: the renderer keeps the headings within h1 to h6 whatever it is given.
+    const unsigned first = size > 0 ? data[0] : 0;
+    Layout.FirstHeading = static_cast<int>(first & 7);
+    Layout.AlignByClass = (first & 8) != 0;
     TFuzzTargets targets;
-    CheckHtml(TMarkdownRenderer(targets).Html(text));
+    CheckHtml(TMarkdownRenderer(targets, Layout).Html(text));
     const std::string plain = TMarkdownRenderer::PlainText(text);
     if (!plain.empty() && (plain.front() == ' ' || plain.back() == ' '))
         Fail();

@@ -140,6 +140,14 @@ TEST(MarkdownPlainText, LeavesOutMarkupAndPictures) {
                                            "- one#$D#$A- two#$D#$A#$D#$A<b>raw</b>"),
               "Title Some fine text& link one two <b>raw</b>");
     EXPECT_EQ(TMarkdownRenderer::PlainText(""), "");
+    // Only its start when that is enough: the whole text's start, at least that long.
+    const std::string text = "# One#$D#$A#$D#$Atwo *three* four#$D#$A#$D#$A- five six seven";
+    const std::string whole = TMarkdownRenderer::PlainText(text);
+    for (std::size_t enough : {0, 1, 4, 9, 20, 100}) {
+        const std::string start = TMarkdownRenderer::PlainText(text, enough);
+        EXPECT_EQ(whole.substr(0, start.size()), start);
+        EXPECT_GE(start.size(), std::min(enough, whole.size()));
+    }
 }
 
 TEST(MarkdownRawHtml, FindsTheFirstTagOrBlock) {

@@ -16,8 +16,10 @@
 
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -138,6 +140,33 @@ TEST(ModernStyleSheet, EachLayoutPlacesTheRegions) {
     // The stored points become rem, never below the floor (16 pixels for body text).
     EXPECT_EQ(PointsAsRem(9, 1.0), "1rem");
     EXPECT_EQ(PointsAsRem(24, 1.0), "2rem");
+    // A hand-edited size: no overflow, no size beyond reason.
+    f.Project->FONT.TITLE = std::numeric_limits<std::int32_t>::max();
+    const std::string sheet = TModernStyleSheet(*f.Project).Text();
+    EXPECT_NE(sheet.find("h1 {margin: 0.5rem 0 1rem; font-size: 83.33rem}"), std::string::npos);
+    EXPECT_NE(sheet.find("h2 {margin: 1.5rem 0 0.5rem; font-size: 83.33rem}"), std::string::npos);
+    // The background's name as an address: no quote ends the CSS string early.
+    f.Project->FRAME.BACKGROUND = "Old \"paper\").gif";
+    EXPECT_NE(TModernStyleSheet(*f.Project)
+                  .Text()
+                  .find("background-image: url(\"Old%20%22paper%22%29.gif\")}"),
+              std::string::npos);
+}
+
+// A page written from right to left mirrors: the sheet names no physical side but for the
+// alignment a Markdown table's author chose, whatever side the records put things on.
+TEST(ModernStyleSheet, NoPhysicalSidesSoRightToLeftMirrors) {
+    TGeneratorFixture f;
+    f.Project->FRAME.ON_LEFT = true;
+    f.Project->FOOT.POSITION = "Right";
+    f.Project->TOPIC.POSITION = "Right (Horizontal)";
+    std::string sheet = TModernStyleSheet(*f.Project).Text();
+    for (const char* chosen :
+         {".align-left {text-align: left}", ".align-right {text-align: right}"})
+        sheet.erase(sheet.find(chosen), std::string(chosen).size());
+    for (const char* side : {"left", "right"})
+        EXPECT_EQ(sheet.find(side), std::string::npos) << side << " in\n" << sheet;
+    EXPECT_NE(sheet.find("text-align: end"), std::string::npos);
 }
 
 // The design is chosen per build: a modern project gets its style sheet, icon and 404 page,
@@ -157,7 +186,7 @@ TEST(ModernBuild, TheDesignIsChosenPerBuild) {
     EXPECT_TRUE(FileExists(site + "/404.html"));
     const std::string homepage = ReadFileBytes(site + "/Default.htm");
     EXPECT_EQ(homepage.rfind("<!DOCTYPE html>\r\n<html lang=\"en\">", 0), 0u);
-    EXPECT_NE(homepage.find("<title>Caf\xC3\xA9</title>"), std::string::npos);
+    EXPECT_NE(homepage.find(" \xE2\x80\x93 Caf\xC3\xA9</title>"), std::string::npos);
     // A single page on its own, as the preview asks for it, has its style sheet beside it.
     const std::string preview = f.Project->Folder + "/Preview";
     MakeFolder(preview);
@@ -189,6 +218,25 @@ TEST(ModernBuild, UntitledPagesAndEntriesBorrowATitle) {
               std::string::npos);
 }
 
+void AnnInSpring(TDPage& page) {
+    page.AUTHOR = "Ann";
+    page.DATE = "spring";
+}
+
+void NewsOfTheClub(TDProject& project) {
+    project.MenuItem(0).TITLE = "News";
+    project.TOPIC.CAPTION = "Club";
+}
+
+void AddPicture(TDProject& project) {
+    WriteFileBytes(project.ImagesPath() + "Card.png", EncodePng(MarkedPicture(8, 8), "Card.png"));
+}
+
+void ShowsCard(TDPage& page) {
+    page.PICTURE = "Card.png";
+    page.PICTURE_WIDTH = page.PICTURE_HEIGHT = 8;
+}
+
 // The records that reach the html element, the head and the foot, each as a change to a
 // fresh project and a text the homepage or its first page must (or must not) hold.
 TEST(ModernBuild, RecordsReachTheirPlaces) {
@@ -198,6 +246,8 @@ TEST(ModernBuild, RecordsReachTheirPlaces) {
         const char* File;
         const char* Text;
         bool Present;
+        // Applied to the first page of the column (the homepage's).
+        std::function<void(TDPage&)> FirstPage = {};
     } const cases[] = {
         {"no language chosen", [](TDProject&) {}, "Default.htm", "<html lang=\"en\">", true},
         {"right to left", [](TDProject& p) { p.OPTIONS.SITE_LANGUAGE = "he-IL"; }, "Default.htm",
@@ -232,12 +282,120 @@ TEST(ModernBuild, RecordsReachTheirPlaces) {
         {"no welcome bar", [](TDProject& p) { p.FRAME.HAS_WELCOME = false; }, "Default.htm",
          "class=\"welcome\"", false},
         {"no date script, no homepage links", [](TDProject&) {}, "Default.htm", "<script>", false},
+        // Languages by their script.
+        {"Kurmanji: left to right", [](TDProject& p) { p.OPTIONS.SITE_LANGUAGE = "ku"; },
+         "Default.htm", "<html lang=\"ku\">", true},
+        {"Kurdish in Arabic letters", [](TDProject& p) { p.OPTIONS.SITE_LANGUAGE = "ku-Arab"; },
+         "Default.htm", "<html lang=\"ku-Arab\" dir=\"rtl\">", true},
+        {"Sorani", [](TDProject& p) { p.OPTIONS.SITE_LANGUAGE = "ckb"; }, "Default.htm",
+         "<html lang=\"ckb\" dir=\"rtl\">", true},
+        {"Hausa: left to right", [](TDProject& p) { p.OPTIONS.SITE_LANGUAGE = "ha"; },
+         "Default.htm", "<html lang=\"ha\">", true},
+        {"Punjabi in Arabic letters", [](TDProject& p) { p.OPTIONS.SITE_LANGUAGE = "pa-Arab"; },
+         "Default.htm", "dir=\"rtl\"", true},
+        // The byline: each part where the column asks for it.
+        {"authors only", [](TDProject& p) { p.MenuItem(0).SHOW_AUTHOR = true; }, "Page0_0.htm",
+         "<p class=\"byline\">Ann</p>", true, AnnInSpring},
+        {"dates only", [](TDProject& p) { p.MenuItem(0).SHOW_DATE = true; }, "Default.htm",
+         "<p class=\"byline\">spring</p>", true, AnnInSpring},
+        {"neither: no byline", [](TDProject&) {}, "Default.htm", "byline", false, AnnInSpring},
+        // The title: the page's heading and the caption.
+        {"homepage title", NewsOfTheClub, "Default.htm", "<title>News \xE2\x80\x93 Club</title>",
+         true},
+        {"a page without title", NewsOfTheClub, "Page0_0.htm",
+         "<title>News \xE2\x80\x93 Club</title>", true, [](TDPage& page) { page.TITLE.clear(); }},
+        {"a column named as the site",
+         [](TDProject& p) {
+             p.MenuItem(0).TITLE = "Club";
+             p.TOPIC.CAPTION = "Club";
+         },
+         "Default.htm", "<title>Club</title>", true},
+        {"a page's title", NewsOfTheClub, "Page0_1.htm", "<title>Page 2 \xE2\x80\x93 Club</title>",
+         true},
+        {"the 404 page's title", NewsOfTheClub, "404.html",
+         "<title>Page not found \xE2\x80\x93 Club</title>", true},
+        // The 404 page is shown at any depth of the site.
+        {"404 without address: from the root", [](TDProject&) {}, "404.html",
+         "<link rel=\"stylesheet\" href=\"/corvane.css\">", true},
+        {"404: the menu from the root", [](TDProject&) {}, "404.html",
+         "<li><a href=\"/Default.htm\">", true},
+        {"404: the way home from the root", [](TDProject&) {}, "404.html",
+         "<p><a href=\"/Default.htm\">", true},
+        {"404 with an address in a folder",
+         [](TDProject& p) { p.TOPIC.DOMAIN = "https://example.org/club"; }, "404.html",
+         "<link rel=\"icon\" href=\"/club/icon.svg\"", true},
+        {"404: no hotspot", [](TDProject& p) { p.FRAME.HAS_HOTSPOT = true; }, "404.html",
+         "class=\"hotspot\"", false},
+        {"other pages: relative", [](TDProject&) {}, "Page0_0.htm",
+         "<link rel=\"stylesheet\" href=\"corvane.css\">", true},
+        // Social cards.
+        {"twitter title", [](TDProject& p) { p.TOPIC.DOMAIN = "https://example.org"; },
+         "Page0_1.htm", "<meta name=\"twitter:title\" content=\"Page 2 \xE2\x80\x93", true},
+        {"twitter picture",
+         [](TDProject& p) {
+             p.TOPIC.DOMAIN = "https://example.org";
+             AddPicture(p);
+         },
+         "Page0_0.htm", "<meta name=\"twitter:image\" content=\"https://example.org/Card.png\">",
+         true, ShowsCard},
+        // A text as typed carries only the markup the page can hold.
+        {"a typed text", [](TDProject&) {}, "Page0_0.htm",
+         "<div class=\"text\">Hi<br><b>there</b></div>", true,
+         [](TDPage& page) { page.TEXT = "<center>Hi</center>#$D#$A<b onclick=x>there<script>"; }},
+        // Link addresses of the records: the web's schemes only, as in the texts.
+        {"a script as a menu entry's address",
+         [](TDProject& p) {
+             TDMenuItem* link = p.AddMenuItem(true);
+             link->TITLE = "Run";
+             link->URL = "&#106;avascript:alert(1)";
+         },
+         "Default.htm", "alert(1)", false},
+        {"a script as the hotspot's link",
+         [](TDProject& p) {
+             p.FRAME.HAS_HOTSPOT = true;
+             p.HOTSPOT.LINK = "Go";
+             p.HOTSPOT.KIND = "Link";
+             p.HOTSPOT.URL = " JavaScript:alert(1)";
+         },
+         "Default.htm", "alert(1)", false},
+        {"a script as a page's link", [](TDProject&) {}, "Page0_0.htm", "alert(1)", false,
+         [](TDPage& page) {
+             page.LINK = "Go";
+             page.KIND = "Link";
+             page.URL = "data:text/html,<script>alert(1)</script>";
+         }},
+        {"a page's link to the web", [](TDProject&) {}, "Page0_0.htm",
+         "<a class=\"button\" href=\"https://example.org/?a=1&amp;b=2\">Go</a>", true,
+         [](TDPage& page) {
+             page.LINK = "Go";
+             page.KIND = "Link";
+             page.URL = "https://example.org/?a=1&b=2";
+         }},
+        {"a homepage name with a blank and a quote",
+         [](TDProject& p) { p.FRAME.HOMEPAGE = "Start \" onclick=\"x"; }, "Page0_0.htm",
+         "<li><a href=\"Start%20%22%20onclick%3D%22x.htm\"", true},
+        // A picture beside a heading that names it is decoration.
+        {"card thumbnail", AddPicture, "Default.htm", "<img src=\"Card.png\" alt=\"\"", true,
+         ShowsCard},
+        {"titled hotspot picture",
+         [](TDProject& p) {
+             AddPicture(p);
+             p.FRAME.HAS_HOTSPOT = true;
+             p.HOTSPOT.TITLE = "Offer";
+             p.HOTSPOT.PICTURE = "Card.png";
+         },
+         "Default.htm", "<figure><img src=\"Card.png\" alt=\"\"", true},
     };
     for (const TCase& c : cases) {
         TGeneratorFixture f;
         f.AddColumn(2);
         f.Project->OPTIONS.DESIGN = "Modern";
         c.Change(*f.Project);
+        if (c.FirstPage) {
+            TDColumn column(f.Project->ColumnFile(0), f.Document);
+            c.FirstPage(column.Page(0));
+            column.Save();
+        }
         const std::string site = f.Project->Folder + "/Temp";
         BuildInto(*f.Project, site);
         const std::string page = ReadFileBytes(site + "/" + c.File);
@@ -305,6 +463,43 @@ TEST(SiteIcon, TheLogoGivesSquarePngIcons) {
     EXPECT_EQ(stats.CopyFailures, 2);
     EXPECT_EQ(stats.FirstCopyFailure.rfind("icon-32.png: ", 0), 0U) << stats.FirstCopyFailure;
     EXPECT_TRUE(FileExists(damaged + "/icon.svg"));
+}
+
+// The icons are made once for each logo and kept with the pictures the builds made: a build
+// after another takes them from there, a changed logo gets its own.
+TEST(SiteIcon, TheLogosIconsAreKeptForTheNextBuild) {
+    TGeneratorFixture f;
+    f.Project->OPTIONS.DESIGN = "Modern";
+    const std::string logo = f.Project->ImagesPath() + "Logo.png";
+    WriteFileBytes(logo, EncodePng(MarkedPicture(64, 32), "Logo.png"));
+    f.Project->TOPIC.LOGO = "Logo.png";
+    const auto build = [&](const std::string& name) {
+        const std::string site = f.Project->Folder + "/" + name;
+        std::filesystem::create_directory(site);
+        BuildInto(*f.Project, site);
+        return ReadFileBytes(site + "/icon-180.png");
+    };
+    const std::string made = build("First");
+    std::vector<std::filesystem::path> kept;
+    std::error_code error;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(PictureCacheFolder(*f.Project), error))
+        if (entry.path().filename().string().rfind("icon-", 0) == 0)
+            kept.push_back(entry.path());
+    ASSERT_EQ(kept.size(), 2U);
+    // What the cache holds is what the next build writes.
+    const std::string marker = EncodePng(MarkedPicture(180, 180), "Marker.png");
+    for (const auto& path : kept)
+        if (ReadFileBytes(path.string()) == made)
+            WriteFileBytes(path.string(), marker);
+    EXPECT_EQ(build("Second"), marker);
+    // A damaged copy is made again.
+    for (const auto& path : kept)
+        WriteFileBytes(path.string(), "damaged");
+    EXPECT_EQ(build("Third"), made);
+    // Another logo: icons of its own.
+    WriteFileBytes(logo, EncodePng(MarkedPicture(32, 64), "Logo.png"));
+    EXPECT_NE(build("Fourth"), made);
 }
 
 // The scaled copies are written only for what the scaler can make: a JPEG larger than the size

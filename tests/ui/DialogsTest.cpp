@@ -6,6 +6,7 @@
 #include "app/Startup.h"
 #include "generator/Generator.h"
 #include "model/CTemplate.h"
+#include "model/WelcomeContent.h"
 #include "platform/Error.h"
 #include "platform/Locale.h"
 #include "ui/AppFolders.h"
@@ -163,6 +164,11 @@ void TDialogsTest::newTrimsTheNameAndMakesTheProject() {
     QCOMPARE(reopened.HOTSPOT.FORMAT, std::string("Markdown"));
     QVERIFY(ReadFileBytes(f.Projects("Site/Default.Pro")).find("<SKIP_TO_CONTENT>") !=
             std::string::npos);
+    // Never blank: the first column holds the welcome page, in the site's language.
+    QCOMPARE(reopened.MenuCount, 1);
+    QCOMPARE(reopened.MenuItem(0).TITLE,
+             std::string(WelcomeWordsFor(reopened.OPTIONS.SITE_LANGUAGE).ColumnTitle));
+    QVERIFY(FileExists(reopened.ColumnFile(0)));
 }
 
 void TDialogsTest::newRefusesExistingAndEmptyNames() {
@@ -232,7 +238,9 @@ void TDialogsTest::newListsAndAppliesTemplates() {
     QCOMPARE(project.FRAME.BACKGROUND, std::string("Background.gif"));
     QCOMPARE(ReadFileBytes(f.Projects("Shop Site/Images/Background.gif")),
              std::string("GIF89a-paper"));
-    QCOMPARE(project.MenuCount, 0);
+    // The welcome column, English in a project without a site language.
+    QCOMPARE(project.MenuCount, 1);
+    QCOMPARE(project.MenuItem(0).TITLE, std::string("Welcome"));
     QVERIFY(project.TOPIC.CAPTION != "Not in the template");
     QCOMPARE(RootName(f.Projects("Shop Site/Default.Pro")), std::string("TEMPLATE"));
     // The template was saved from a project without options: so is the new one.
@@ -349,6 +357,12 @@ void TDialogsTest::newOffersTheTemplatesThatComeWithTheProgram() {
                           std::filesystem::copy_options::recursive);
     TXmlDocument sampleDocument;
     const TDProject sample(sampleCopy / "Sample", sampleDocument);
+    // The fixed words of a new English site: every template is in one language throughout.
+    TTempFolder englishFolder;
+    TXmlDocument englishDocument;
+    TDProject english(englishFolder.Path(), englishDocument);
+    english.OPTIONS = TDOptions::ForNewProject("en");
+    english.FitLanguageToDesign();
 
     std::vector<TDColor> colors;
     for (int i = 0; i < names.size(); ++i) {
@@ -359,7 +373,12 @@ void TDialogsTest::newOffersTheTemplatesThatComeWithTheProgram() {
         QTest::mouseClick(form.ButtonCreate, Qt::LeftButton);
         QVERIFY2(workspace.IsOpen(), qPrintable(names[i]));
         TDProject& project = *workspace.Project;
-        QCOMPARE(project.MenuCount, 0);
+        QCOMPARE(project.MenuCount, 1); // the welcome column
+        QVERIFY2(project.LANGUAGE == english.LANGUAGE, qPrintable(names[i]));
+        // Starter texts of its own where a user's template has none.
+        QVERIFY(!project.TOPIC.CAPTION.empty() && !(project.TOPIC.CAPTION == TDTopic().CAPTION));
+        QVERIFY(!project.HOTSPOT.TEXT.empty());
+        QCOMPARE(project.HOTSPOT.FORMAT, std::string("Markdown"));
         // Each brings its background and button pictures, GIF files that the site shows.
         QCOMPARE(project.FRAME.BACKGROUND, std::string("Background.gif"));
         QCOMPARE(project.MENU.BUTTON, std::string("Button.gif"));

@@ -4,8 +4,10 @@
 Starts Xvfb on a free display with the openbox window manager, runs the desktop program
 from a scratch application folder and drives it with xdotool: a new project, a column and a
 page added, the page edited, the edit undone and redone, F6 and Esc between the tree and the
-preview, a PNG and a WebP page picture chosen in the file dialog, the project closed and the
-program left. After each step the project's files must show it. Every process started here is
+preview, a PNG and a WebP page picture chosen in the file dialog, a colour scheme chosen
+from the ready-made ones and one made from the base colour, the project closed and the
+program left; then the program started again, the project opened from the start page with
+Enter, and reopened by itself at the start after that. After each step the project's files must show it. Every process started here is
 ended by its own PID, and the whole session is bounded in time.
 
 Usage: KeyboardSession.py PATH-TO-corvane
@@ -15,6 +17,7 @@ CORVANE_REQUIRE_SESSION=1.
 
 import ctypes
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -210,6 +213,41 @@ def start_page_steps(session, app, site):
     start_and_exit("Corvane - " + site, [])
 
 
+def colour_of(site, field):
+    """The stored text of one colour of the project's scheme ("$00BBGGRR" or a name)."""
+    scheme = re.search(r"<COLOR>(.*?)</COLOR>", read(os.path.join(site, "Default.Pro")), re.S)
+    value = re.search("<%s>([^<]*)</%s>" % (field, field), scheme.group(1)) if scheme else None
+    return value.group(1) if value else None
+
+
+def colour_scheme_steps(session, site):
+    """The Color dialog by keyboard: a ready-made scheme, then one made from its base."""
+    def scheme_saved(what, expected):
+        wait_for(what, lambda: all(colour_of(site, field) == text
+                                   for field, text in expected.items()))
+        session.wait_active("Corvane - " + site)
+
+    print("Style > Color (Alt+S, C); Schemes (Alt+S), the third (Ocean), Space, OK (Alt+O)")
+    session.keys("alt+s", "c")
+    session.wait_active("Color")
+    session.keys("alt+s", "Down", "Down", "space", "alt+o")
+    # Ocean: the base on the topic bar, a pale blue menu, dark blue text.
+    scheme_saved("the Ocean scheme", {"BASE": "$008C5A1E", "TOPIC_BG": "$008C5A1E",
+                                      "MENU_BG": "$00F1E6D4", "TEXT": "$0031261B",
+                                      "MENU_TRANS": None})
+
+    print("Color again; Make a scheme from this colour (Alt+M), Enter (OK)")
+    session.keys("alt+s", "c")
+    session.wait_active("Color")
+    session.keys("alt+m")
+    time.sleep(0.5)
+    session.keys("Return")
+    scheme_saved("the scheme made from the base", {"BASE": "$008C5A1E",
+                                                   "TOPIC_BG": "$008C5A1E",
+                                                   "MENU_BG": "$00F4E2CD",
+                                                   "TEXT": "$0037230C"})
+
+
 def run(program):
     for tool in ("Xvfb", "openbox", "xdotool"):
         if shutil.which(tool) is None:
@@ -255,7 +293,8 @@ def run(program):
 
         print("Edit > Add Column (Alt+E, C)")
         session.keys("alt+e", "c")
-        column = os.path.join(site, "Column1.Clm")
+        # Column1.Clm is the welcome column that a new project starts with.
+        column = os.path.join(site, "Column2.Clm")
         wait_for("the new column", lambda: "New Column" in read(os.path.join(site, "Default.Pro"))
                  and os.path.exists(column))
 
@@ -339,6 +378,8 @@ def run(program):
         wait_for("File1.webp in the preview",
                  lambda: read_bytes(os.path.join(site, "Temp", "File1.webp"))
                  .startswith(b"RIFF"))
+
+        colour_scheme_steps(session, site)
 
         print("Close (Ctrl+W), Exit (Ctrl+Q), OK")
         before = {name: read(os.path.join(site, name)) for name in os.listdir(site)

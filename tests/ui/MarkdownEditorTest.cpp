@@ -18,7 +18,11 @@
 #include "ui/MarkdownWriter.h"
 #include "ui/MultiLineText.h"
 
+#include "generator/MarkdownRenderer.h"
+#include "generator/SiteTextTargets.h"
+
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
@@ -129,14 +133,18 @@ class TMarkdownEditorTest : public QObject {
   private slots:
     void toolButtonsAndKeysWriteWhatReadsBack();
     void linksToAddressesPagesAndDownloads();
+    void linkDialogTakesOnlyWhatThePagesLinkTo();
+    void fileNamesAreWrittenSoThatTheyReadBack();
     void picturesAreCopiedOnStoreOnly();
     void anUnchangedTextIsStoredAsItWas();
+    void tablesCodeAndStrikethroughOutliveAnEdit();
     void writerEscapesWhatWouldMarkSomething();
     void pasteKeepsOnlyWhatATextCanHold();
     void typedTextsTurnIntoMarkdown();
     void toolsAreNamedAndInTheTabOrder();
     void pageDialogFormatsLinksAndPictures();
     void convertShowsTheResultAndCancelForgetsIt();
+    void convertLeadsTheSitesOwnLinksToTheirTargets();
     void hotspotDialogSavesTheLinkedPagesId();
     void undoTakesBackTheTextAndTheLinkedPagesId();
 };
@@ -367,6 +375,105 @@ void TMarkdownEditorTest::linksToAddressesPagesAndDownloads() {
     QCOMPARE(ReadFileBytes(f.Downloads() + "File1.pdf"), std::string("other"));
 }
 
+// The pages link only to web and e-mail addresses, telephone numbers and anchors (and the
+// site's own targets): the dialog completes a bare "www." address and refuses the rest.
+void TMarkdownEditorTest::linkDialogTakesOnlyWhatThePagesLinkTo() {
+    TContentFixture f;
+    TMarkdownEditor editor(f.Prompter);
+    const struct {
+        const char* Address;
+        const char* Expected; // empty: refused, the text unchanged
+    } cases[] = {
+        {"https://example.org/", "[see](https://example.org/) this"},
+        {"www.example.org", "[see](https://www.example.org) this"},
+        {" WWW.example.org/a ", "[see](https://WWW.example.org/a) this"},
+        {"tel:+4930", "[see](tel:+4930) this"},
+        {"#top", "[see](#top) this"},
+        {"ftp://example.org/f", ""},
+        {"example.org", ""},
+        {"javascript:alert(1)", ""},
+        {"page:abcd2345", ""},
+    };
+    for (const auto& c : cases) {
+        editor.Show(QStringLiteral("see this"), f.Images(), f.Downloads(), SampleSite);
+        Select(editor, QStringLiteral("see"));
+        bool refused = false;
+        auto answered = AnswerNext<TFormLink>([&](TFormLink* d) {
+            d->EditAddress->setText(QString::fromUtf8(c.Address));
+            d->ButtonOK->click();
+            refused = d->isVisible();
+            if (refused) {
+                QVERIFY(d->LabelProblem->isVisible());
+                QVERIFY(d->LabelProblem->text().startsWith(
+                    QStringLiteral("The pages cannot link to this address.")));
+                d->ButtonCancel->click();
+            }
+        });
+        editor.ToolLink->click();
+        QVERIFY(*answered);
+        QCOMPARE(refused, *c.Expected == 0);
+        QCOMPARE(editor.Markdown(),
+                 *c.Expected ? QString::fromUtf8(c.Expected) : QStringLiteral("see this"));
+    }
+}
+
+// Downloads and pictures whose names hold "#", "?", "%", blanks or letters beyond ASCII: the
+// text names them so that the page's address reads back to the same file, and the editor
+// shows the picture.
+void TMarkdownEditorTest::fileNamesAreWrittenSoThatTheyReadBack() {
+    TContentFixture f;
+    TMarkdownEditor editor(f.Prompter);
+    const struct {
+        const char* Name;
+        const char* Markdown;
+        const char* Html;
+    } cases[] = {
+        {"a#b.pdf", "see [this](download:a%23b.pdf)", "<p>see <a href=\"a%23b.pdf\">this</a></p>"},
+        {"what?.pdf", "see [this](download:what%3F.pdf)",
+         "<p>see <a href=\"what%3F.pdf\">this</a></p>"},
+        {"100%.pdf", "see [this](download:100%25.pdf)",
+         "<p>see <a href=\"100%25.pdf\">this</a></p>"},
+        {"Price list.pdf", "see [this](download:Price%20list.pdf)",
+         "<p>see <a href=\"Price%20list.pdf\">this</a></p>"},
+        {"Gr\u00FC\u00DFe.pdf", "see [this](download:Gr%C3%BC%C3%9Fe.pdf)",
+         "<p>see <a href=\"Gr%C3%BC%C3%9Fe.pdf\">this</a></p>"},
+        {"My photo #1.gif", "see this![me](image:My%20photo%20%231.gif)",
+         "<p>see this<img src=\"My%20photo%20%231.gif\" alt=\"me\" width=\"48\" "
+         "height=\"32\"></p>"},
+    };
+    for (const auto& c : cases) {
+        const std::string name = c.Name;
+        editor.Show(QStringLiteral("see this"), f.Images(), f.Downloads(), SampleSite);
+        if (name.ends_with(".gif")) {
+            f.Put("bands.gif", f.Images() + name);
+            AddPicture(editor, f.Prompter, f.Images() + name, QStringLiteral("me"));
+            const QImage shown =
+                static_cast<QTextEdit*>(editor.TextEdit)
+                    ->loadResource(QTextDocument::ImageResource,
+                                   QUrl(QStringLiteral("image:My%20photo%20%231.gif")))
+                    .value<QImage>();
+            QVERIFY(!shown.isNull());
+        } else {
+            WriteFileBytes(f.Downloads() + name, "x");
+            Select(editor, QStringLiteral("this"));
+            auto answered = AnswerNext<TFormLink>([&](TFormLink* d) {
+                d->ComboBoxKind->setCurrentIndex(int(TLinkKind::Download));
+                d->EditFile->setText(Q(f.Downloads() + name));
+                d->ButtonOK->click();
+            });
+            editor.ToolLink->click();
+            QVERIFY(*answered);
+            QCOMPARE(editor.DescribeLink(editor.Markdown().section(u'(', 1).chopped(1)),
+                     QStringLiteral("Download ") + Q(name));
+        }
+        QCOMPARE(editor.Markdown(), QString::fromUtf8(c.Markdown));
+        QCOMPARE(Rewritten(editor.Markdown()), editor.Markdown());
+        TSiteTextTargets targets(f.Project(), false);
+        QCOMPARE(Q(TMarkdownRenderer(targets).Html(editor.StoredText())),
+                 QString::fromUtf8(c.Html));
+    }
+}
+
 // Opening a page and pressing OK changes nothing, whatever the text holds that the editor
 // cannot write; raw HTML is shown as the text the pages show.
 void TMarkdownEditorTest::anUnchangedTextIsStoredAsItWas() {
@@ -390,6 +497,45 @@ void TMarkdownEditorTest::anUnchangedTextIsStoredAsItWas() {
     editor.TextEdit->moveCursor(QTextCursor::End);
     editor.TextEdit->insertPlainText(QStringLiteral("!"));
     QCOMPARE(editor.Store(), std::string("\\<b>raw\\</b>!"));
+}
+
+// A text with a table, code or strikethrough, edited: written again, it keeps them and the
+// pages show the same; written again once more, it keeps its bytes.
+void TMarkdownEditorTest::tablesCodeAndStrikethroughOutliveAnEdit() {
+    TContentFixture f;
+    TMarkdownEditor editor(f.Prompter);
+    const struct {
+        const char* Stored;
+        const char* Written; // the same with "!" typed at the end
+        const char* Typed;   // "!" as the stored text has it: after a table, a paragraph
+    } cases[] = {
+        {"| a | b |#$D#$A|---|--:|#$D#$A| 1 | 2 |", "| a | b |\n| --- | --: |\n| 1 | 2 |\n\n!",
+         "#$D#$A#$D#$A!"},
+        {"Before#$D#$A#$D#$A| a | *b* | c |#$D#$A|:-:|---|--:|#$D#$A| `x` y | **z** | |#$D#$A"
+         "| ~~s~~ | [l](https://x.org) | 3 |#$D#$A#$D#$AAfter",
+         "Before\n\n| a | *b* | c |\n| :-: | --- | --: |\n| `x` y | **z** |  |\n"
+         "| ~~s~~ | [l](https://x.org) | 3 |\n\nAfter!",
+         "!"},
+        {"a `co de` and ~~gone~~, ``a`b`` `` `x` `` end",
+         "a `co de` and ~~gone~~, ``a`b`` `` `x` `` end!", "!"},
+        {"```c#$D#$Aif (a < b)#$D#$A#$D#$A  *x*;#$D#$A```#$D#$A#$D#$Aafter",
+         "```c\nif (a < b)\n\n  *x*;\n```\n\nafter!", "!"},
+        {"    indented#$D#$A    ````#$D#$A#$D#$Aafter", "`````\nindented\n````\n`````\n\nafter!",
+         "!"},
+        {"> said#$D#$A>#$D#$A> ```#$D#$A> code#$D#$A> ```#$D#$A#$D#$Aafter",
+         "> said\n>\n> ```\n> code\n> ```\n\nafter!", "!"},
+    };
+    for (const auto& c : cases) {
+        editor.SetStoredText(c.Stored, f.Images(), f.Downloads(), {});
+        editor.TextEdit->moveCursor(QTextCursor::End);
+        editor.TextEdit->insertPlainText(QStringLiteral("!"));
+        const std::string stored = editor.Store();
+        QCOMPARE(Q(stored), Q(StoredFromMarkdown(QString::fromUtf8(c.Written))));
+        QCOMPARE(Rewritten(editor.Markdown()), editor.Markdown());
+        TSiteTextTargets targets(f.Project(), false);
+        TMarkdownRenderer renderer(targets);
+        QCOMPARE(Q(renderer.Html(stored)), Q(renderer.Html(std::string(c.Stored) + c.Typed)));
+    }
 }
 
 void TMarkdownEditorTest::picturesAreCopiedOnStoreOnly() {
@@ -549,10 +695,11 @@ void TMarkdownEditorTest::pasteKeepsOnlyWhatATextCanHold() {
         // A web page: colours, fonts, sizes, scripts and pictures go.
         {"<h2 style='color:red'>Title</h2><p><span style='font-family:Arial;color:blue;"
          "font-size:30px'>Plain <b>bold</b> <em>it</em> <a href='https://x.org/'>web</a> "
-         "<a href='javascript:alert(1)'>script</a> <img src='https://x.org/y.png'></span></p>"
+         "<a href='javascript:alert(1)'>script</a> <a href='ftp://x.org/f'>ftp</a> "
+         "<img src='https://x.org/y.png'></span></p>"
          "<ul><li>one</li><li>two</li></ul><ol><li>first</li></ol>"
          "<table><tr><td>cell</td><td>next</td></tr></table><blockquote>said</blockquote>",
-         "## Title\n\nPlain **bold** *it* [web](https://x.org/) script\n\n- one\n- two\n1. "
+         "## Title\n\nPlain **bold** *it* [web](https://x.org/) script ftp\n\n- one\n- two\n1. "
          "first\n\ncell\n\nnext\n\n> said"},
         // A word processor: its styles as spans.
         {"<p style='margin:0'><span style='font-weight:700'>Strong</span> and <span "
@@ -737,6 +884,63 @@ void TMarkdownEditorTest::convertShowsTheResultAndCancelForgetsIt() {
     QCOMPARE(stored.FORMAT, std::string("Markdown"));
     QCOMPARE(stored.TEXT, std::string("Line **one**\\#$D#$Atwo#$D#$A#$D#$A\\*star\\*"));
     QCOMPARE(stored.TITLE, std::string("Second"));
+}
+
+// Converting, the typed text's links to the site's pages, downloads and pictures lead there,
+// web addresses stay, and the rest is plain text, as the pages would show it.
+void TMarkdownEditorTest::convertLeadsTheSitesOwnLinksToTheirTargets() {
+    TContentFixture f;
+    WriteFileBytes(f.Downloads() + "Price list.pdf", "prices");
+    f.Put("bands.gif", f.Images() + "Own.gif");
+    TMarkdownEditor editor(f.Prompter);
+    const struct {
+        const char* Typed;
+        const char* Expected; // %1: the id made for "Second", %2: for "Offer"
+    } cases[] = {
+        {"<a href=\"Page0_0.htm\">a</a>", "[a](page:abcd2345)"},
+        {"<a href=\"Page0_1.htm\">a</a> <a href=\"./page0_1.html\">b</a>",
+         "[a](page:%1) [b](page:%1)"},
+        {"<a href=\"Default.htm#2_0\">a</a>", "[a](page:%2)"},
+        {"<a href=\"Page0_7.htm\">a</a> <a href=\"Page5_0.htm\">b</a>", "a b"},
+        {"<a href=\"Price%20list.pdf\">a</a> <a href=\"Downloads/Price list.pdf\">b</a>",
+         "[a](download:Price%20list.pdf) [b](download:Price%20list.pdf)"},
+        {"<a href=\"Own.gif\">a</a> <img src=\"Images/Own.gif\" alt=\"me\">",
+         "[a](image:Own.gif) ![me](image:Own.gif)"},
+        {"<a href=\"http://x.org/\">a</a> <a href=\"mailto:me@x.org\">b</a> "
+         "<a href=\"tel:+4930\">c</a>",
+         "[a](http://x.org/) [b](mailto:me@x.org) [c](tel:+4930)"},
+        {"<a href=\"ftp://x.org/f\">a</a> <a href=\"other.htm\">b</a> "
+         "<a href=\"javascript:x()\">c</a> <a href=\"#top\">d</a> <a href=\"Nothing.pdf\">e</a>",
+         "a b c d e"},
+        {"<img src=\"http://x.org/y.png\" alt=\"far\"> <img src=\"Gone.gif\" alt=\"gone\">",
+         "far gone"},
+    };
+    for (const auto& c : cases) {
+        editor.ShowTypedText(c.Typed, f.Images(), f.Downloads(), SampleSite);
+        QString expected = QString::fromUtf8(c.Expected);
+        for (const TPageIdToAssign& id : editor.PageIdsToAssign())
+            expected.replace(id.Item == 0 ? QStringLiteral("%1") : QStringLiteral("%2"), Q(id.Id));
+        QCOMPARE(editor.Markdown(), expected);
+    }
+
+    // Through the page dialog: OK gives the linked page its id, and the pages link to it.
+    TColumnInUse column(f.ColumnFile(), f.Workspace.XMLDoc);
+    column->Page(1).TEXT = "See <a href=\"Page0_0.htm\">the first</a>, "
+                           "<a href=\"Price%20list.pdf\">prices</a>";
+    column->Save();
+    column->CurrentPage = 1;
+    TFormPage form(f.Workspace, f.Prompter);
+    form.show();
+    form.ButtonConvert->click();
+    form.ButtonOK->click();
+    const std::string id = TStoredPage(f.ColumnFile(), 0).Page.ID;
+    QVERIFY(IsPageId(id));
+    const std::string text = TStoredPage(f.ColumnFile(), 1).Page.TEXT;
+    QCOMPARE(text, "See [the first](page:" + id + "), [prices](download:Price%20list.pdf)");
+    TSiteTextTargets targets(f.Project(), false);
+    QCOMPARE(TMarkdownRenderer(targets).Html(text),
+             std::string("<p>See <a href=\"Page0_0.htm\">the first</a>, "
+                         "<a href=\"Price%20list.pdf\">prices</a></p>"));
 }
 
 void TMarkdownEditorTest::hotspotDialogSavesTheLinkedPagesId() {

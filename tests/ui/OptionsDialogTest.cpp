@@ -70,6 +70,7 @@ class TOptionsDialogTest : public QObject {
     void controls();
     void showLoadsAndOKWrites();
     void designAndLanguage();
+    void modernAppliesThreeOptions();
     void aSizeOfTheUsersOwnIsKept();
     void cancelWritesNothing();
     void throughTheMainWindow();
@@ -143,12 +144,13 @@ void TOptionsDialogTest::showLoadsAndOKWrites() {
             !form.CheckBoxSitemap->isChecked() && form.CheckBoxFeeds->isChecked() &&
             form.CheckBoxAltTexts->isChecked());
     QCOMPARE(form.ComboBoxPictureSize->currentText(), QStringLiteral("1600"));
+    // Modern: the three boxes the design applies do not take a click.
     Toggle(form.CheckBoxPageTitles);
-    Toggle(form.CheckBoxAltTexts);
+    Toggle(form.CheckBoxFeeds);
     form.ComboBoxPictureSize->setCurrentIndex(0);
     QTest::keyClick(&form, Qt::Key_Return);
     expected = TDOptions();
-    expected.MOBILE = expected.FEEDS = true;
+    expected.MOBILE = expected.PAGE_TITLES = expected.ALT_TEXTS = true;
     expected.DESIGN = "Modern";
     expected.SITE_LANGUAGE = "de";
     QVERIFY(f.Saved() == expected);
@@ -219,6 +221,48 @@ void TOptionsDialogTest::designAndLanguage() {
     QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
     QCOMPARE(f.Options().DESIGN, std::string("Classic"));
     QCOMPARE(f.Workspace.Project->LANGUAGE.Count, 18);
+}
+
+// The modern pages always fit phones, title every page and give pictures their texts: while
+// Modern is chosen those boxes show ticked and greyed, the stored choices unchanged, and
+// Classic gets them back. Each box as "x" (ticked) or "-", in brackets when greyed.
+void TOptionsDialogTest::modernAppliesThreeOptions() {
+    TFixture f;
+    f.Options().PAGE_TITLES = true;
+    TFormOptions form(f.Workspace, f.Prompter);
+    const auto boxes = [&form] {
+        QString state;
+        for (QCheckBox* box :
+             {form.CheckBoxMobile, form.CheckBoxPageTitles, form.CheckBoxAltTexts}) {
+            const QString mark = box->isChecked() ? QStringLiteral("x") : QStringLiteral("-");
+            state += box->isEnabled() ? mark : QStringLiteral("[") + mark + QStringLiteral("]");
+        }
+        return state;
+    };
+    const auto choose = [](QRadioButton* design) {
+        QTest::mouseClick(design, Qt::LeftButton, {}, QPoint(8, 8));
+    };
+    f.Show(form);
+    QCOMPARE(boxes(), QStringLiteral("-x-"));
+    choose(form.RadioButtonModern);
+    QCOMPARE(boxes(), QStringLiteral("[x][x][x]"));
+    choose(form.RadioButtonClassic);
+    QCOMPARE(boxes(), QStringLiteral("-x-"));
+    Toggle(form.CheckBoxMobile);
+    choose(form.RadioButtonModern);
+    Toggle(form.CheckBoxAltTexts); // greyed: no change
+    QCOMPARE(boxes(), QStringLiteral("[x][x][x]"));
+    QTest::mouseClick(form.ButtonOK, Qt::LeftButton);
+    // What was chosen for the classic pages is stored.
+    TDOptions saved = f.Saved();
+    QCOMPARE(saved.DESIGN, std::string("Modern"));
+    QVERIFY(saved.MOBILE && saved.PAGE_TITLES && !saved.ALT_TEXTS);
+    f.Show(form);
+    QCOMPARE(boxes(), QStringLiteral("[x][x][x]"));
+    choose(form.RadioButtonClassic);
+    QCOMPARE(boxes(), QStringLiteral("xx-"));
+    QTest::keyClick(&form, Qt::Key_Escape);
+    QVERIFY(f.Saved() == saved);
 }
 
 void TOptionsDialogTest::aSizeOfTheUsersOwnIsKept() {

@@ -15,3 +15,5 @@ convert -size 400x300 xc:'#A0C0E0' -fill '#406020' -draw 'rectangle 0,200 399,29
 convert -size 200x150 xc:'#E0A0A0' Card.gif
 convert -size 1000x333 xc:'#D0D0F0' -fill '#202060' -draw 'rectangle 0,300 999,332' Banner.gif
 convert -size 160x120 xc:'#C0E0C0' -quality 60 Meadow.jpg
+convert -size 800x600 xc:'#90B0D0' -fill '#506030' -draw 'rectangle 0,400 799,599' \
+    -quality 60 Hills.jpg

@@ -16,10 +16,14 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <netinet/in.h>
+#include <poll.h>
 #include <string>
 #include <sys/socket.h>
 #include <thread>
@@ -267,10 +271,15 @@ const std::vector<TGitCase> Cases = {
          const std::string theirs = b.Tip();
          b.WriteSite({{"index.htm", "ours"}});
          const TTransportError e = b.Failure();
-         EXPECT_EQ(e.Reason(), "The branch gh-pages no longer holds what was last published "
-                               "from here (its history was written anew); nothing was "
-                               "published and the branch is left as it is.");
+         EXPECT_EQ(e.Reason(), "The branch gh-pages was written anew since the last publish "
+                               "from here, so nothing was published; to publish onto it as it "
+                               "is now, delete this computer's copy of it (the folder " +
+                                   b.Settings.CacheFolder + "), or choose another branch.");
          EXPECT_EQ(b.Tip(), theirs);
+         // As the sentence says: without the copy, the publish builds on their history.
+         std::filesystem::remove_all(b.Settings.CacheFolder);
+         EXPECT_EQ(b.Publish().Message, "Publish from Corvane: 1 changed, 0 removed");
+         EXPECT_EQ(b.Log("%s").substr(b.Log("%s").find('\n') + 1), "by hand\n");
      }},
     {"nothing changed: no commit", "",
      [](TGitBench& b) {
@@ -297,14 +306,32 @@ const std::vector<TGitCase> Cases = {
          b.WriteSite({{"index.htm", "<html>home</html>\r\n"}, {"Page1.htm", "one"}});
          EXPECT_EQ(b.Publish().Message, "Publish from Corvane: 1 changed, 0 removed");
      }},
-    {"a page changed in the branch by hand is put back", "",
+    {"pages changed in the branch by hand are kept, neither written over nor removed", "",
      [](TGitBench& b) {
          b.WriteSite(Site);
          b.Publish();
-         b.CommitAsSomeoneElse({{"Page1.htm", "edited by hand"}});
+         b.CommitAsSomeoneElse({{"Page1.htm", "edited by hand"}, {"Page2.htm", "mine now"}});
+         TFiles next = Site;
+         next["Page1.htm"] = "<html>page one, new</html>\r\n";
+         next["index.htm"] = "<html>new home</html>\r\n";
+         next.erase("Page2.htm");
+         next.erase("Column1.htm");
+         b.WriteSite(next);
          const TGitResult result = b.Publish();
-         EXPECT_EQ(result.Message, "Publish from Corvane: 1 changed, 0 removed");
-         EXPECT_EQ(WithoutManifest(b.Branch()), Site);
+         EXPECT_EQ(result.Message, "Publish from Corvane: 1 changed, 1 removed");
+         EXPECT_EQ(result.KeptNote(), "2 files kept: changed in the branch since the last "
+                                      "publish (Page1.htm, Page2.htm)");
+         EXPECT_EQ(b.LastChanges(), "M\t.corvane-manifest\nD\tColumn1.htm\nM\tindex.htm\n");
+         TFiles expected = next;
+         expected["Page1.htm"] = "edited by hand";
+         expected["Page2.htm"] = "mine now";
+         EXPECT_EQ(WithoutManifest(b.Branch()), expected);
+         // Kept the next time too; a page put back as it was published is the site's again.
+         EXPECT_EQ(b.Publish().Kept, (std::vector<std::string>{"Page1.htm", "Page2.htm"}));
+         b.CommitAsSomeoneElse({{"Page1.htm", Site.at("Page1.htm")}});
+         const TGitResult again = b.Publish();
+         EXPECT_EQ(again.Kept, std::vector<std::string>{"Page2.htm"});
+         EXPECT_EQ(b.Branch().at("Page1.htm"), next.at("Page1.htm"));
      }},
     {"a branch of another name, and the branches listed", "",
      [](TGitBench& b) {
@@ -340,6 +367,44 @@ const std::vector<TGitCase> Cases = {
          EXPECT_EQ(e.Kind(), TTransportFailure::LoginRefused) << e.what();
          EXPECT_EQ(e.Reason(), "The server refused the user name tester or its token.");
      }},
+    {"a token goes over http:// to this machine alone", "http",
+     [](TGitBench& b) {
+         // 0.0.0.0 is no loopback address, yet reaches this machine alone: nothing leaves it
+         // even where the rule would fail.
+         b.WriteSite(Site);
+         TGitSettings settings = b.Settings;
+         settings.Repository.replace(settings.Repository.find("127.0.0.1"), 9, "0.0.0.0");
+         std::string reason;
+         try {
+             TGitPublisher(settings).Publish(b.Site.Path());
+         } catch (const TTransportError& e) {
+             reason = e.Reason();
+         }
+         EXPECT_EQ(reason, "The token is not sent to 0.0.0.0 over http://, where anyone on the "
+                           "way could read it; give the repository's https:// address instead.");
+         EXPECT_EQ(b.Tip(), "");
+         settings.Repository.replace(settings.Repository.find("0.0.0.0"), 7, "localhost");
+         TGitPublisher(settings).Publish(b.Site.Path());
+         EXPECT_EQ(WithoutManifest(b.Branch()), Site);
+     }},
+    {"a server that takes the login and then says nothing", "ssh",
+     [](TGitBench& b) {
+         const auto& server = static_cast<const TSshGitServer&>(b.Server);
+         server.ForceCommand("sleep 20");
+         b.WriteSite(Site);
+         TGitPublisher publisher(b.Settings);
+         publisher.ReadTimeout = 500;
+         try {
+             publisher.Publish(b.Site.Path());
+             ADD_FAILURE() << "published";
+         } catch (const TTransportError& e) {
+             EXPECT_EQ(e.Kind(), TTransportFailure::NoAnswer) << e.what();
+             EXPECT_EQ(e.Reason(), "The server did not answer in time.");
+         }
+         server.ForceCommand(TSshGitServer::GitShell);
+         b.Publish();
+         EXPECT_EQ(WithoutManifest(b.Branch()), Site);
+     }},
     {"an unknown host key, then trusted", "ssh",
      [](TGitBench& b) {
          const std::string known = b.Settings.KnownHostsFile;
@@ -356,6 +421,32 @@ const std::vector<TGitCase> Cases = {
                                    fingerprint + ".");
          EXPECT_EQ(b.Tip(), "");
          b.Settings.Trusted = fingerprint;
+         b.Publish();
+         EXPECT_EQ(WithoutManifest(b.Branch()), Site);
+     }},
+    {"the agent's keys, and a key the server does not take", "ssh",
+     [](TGitBench& b) {
+         TTempFolder home;
+         TScopedEnvironment noHome("HOME", home.Path().c_str());
+         const std::string other = home / "other_key";
+         ASSERT_EQ(
+             RunProcess({"ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f", other}, "", 20000)
+                 .ExitCode,
+             0);
+         const std::string key = b.Settings.IdentityFile;
+         b.WriteSite(Site);
+         b.Settings.IdentityFile = home / "none";
+         EXPECT_EQ(b.Failure().Reason(),
+                   "The key file \"" + (home / "none") + "\" cannot be read.");
+         b.Settings.IdentityFile = other;
+         const TTransportError e = b.Failure();
+         EXPECT_EQ(e.Kind(), TTransportFailure::LoginRefused) << e.what();
+         EXPECT_EQ(e.Reason(), "The server refused the SSH keys of " + sshserver::UserName() + ".");
+         TSshAgent agent;
+         ASSERT_TRUE(agent.Started());
+         ASSERT_EQ(agent.Add(key), "");
+         TScopedEnvironment socket("SSH_AUTH_SOCK", agent.Socket().c_str());
+         b.Settings.IdentityFile.clear();
          b.Publish();
          EXPECT_EQ(WithoutManifest(b.Branch()), Site);
      }},
@@ -432,6 +523,20 @@ TEST(GitPublish, Addresses) {
         }
         EXPECT_EQ(parts.substr(0, std::string(c.Parts).size()), c.Parts) << c.Address;
     }
+
+    // A token goes over http:// only where it never leaves this machine.
+    for (const auto& [host, loopback] :
+         std::vector<std::pair<std::string, bool>>{{"localhost", true},
+                                                   {"LocalHost", true},
+                                                   {"127.0.0.1", true},
+                                                   {"127.255.0.9", true},
+                                                   {"::1", true},
+                                                   {"128.0.0.1", false},
+                                                   {"::ffff:10.0.0.1", false},
+                                                   {"localhost.example.org", false},
+                                                   {"", false}})
+        EXPECT_EQ(IsLoopbackHost(host), loopback) << host;
+    EXPECT_EQ(ClearTextTokenRefusal(ParseGitAddress("https://git.example.org/x")), "");
 
     // The token is kept under the repository's host and port, for the record's user, else
     // the address's.
@@ -599,18 +704,45 @@ TEST(GitPublish, CommandLine) {
     EXPECT_EQ(again.Out, "Nothing to publish\n") << again.Err;
 }
 
-// A server that takes the connection and never says a word: HTTP ends at the read time-out,
-// and Cancel ends HTTP and SSH alike while they wait.
+// A server that takes the connection and never says a word, and one that says it speaks SSH
+// and then says nothing more: each ends at the read time-out, and Cancel ends any wait. A
+// publish still under way after ten seconds is cancelled, which fails its case.
 TEST(GitPublish, SilentServer) {
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 8), 0);
-    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    const std::string port = std::to_string(ntohs(address.sin_port));
+    struct TListener {
+        int Socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        std::string Port;
+        TListener() {
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            socklen_t length = sizeof address;
+            EXPECT_EQ(::bind(Socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+            EXPECT_EQ(::listen(Socket, 8), 0);
+            EXPECT_EQ(::getsockname(Socket, reinterpret_cast<sockaddr*>(&address), &length), 0);
+            Port = std::to_string(ntohs(address.sin_port));
+        }
+        ~TListener() { ::close(Socket); }
+        TListener(const TListener&) = delete;
+        TListener& operator=(const TListener&) = delete;
+    } silent, banner;
+    // The second greets each connection as an SSH server does, then falls silent.
+    std::atomic<bool> stop{false};
+    std::thread greeter([&] {
+        std::vector<int> open;
+        while (!stop) {
+            pollfd entry{banner.Socket, POLLIN, 0};
+            if (::poll(&entry, 1, 50) <= 0)
+                continue;
+            const int fd = ::accept4(banner.Socket, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0)
+                continue;
+            const char greeting[] = "SSH-2.0-OpenSSH_9.2p1 Debian-2\r\n";
+            EXPECT_GT(::send(fd, greeting, sizeof greeting - 1, MSG_NOSIGNAL), 0);
+            open.push_back(fd);
+        }
+        for (int fd : open)
+            ::close(fd);
+    });
     TTempFolder folder;
     WriteFileBytes(folder / "index.htm", "home");
 
@@ -620,9 +752,14 @@ TEST(GitPublish, SilentServer) {
         bool Cancel;
         TTransportFailure Expected;
     } cases[] = {
-        {"http://127.0.0.1:" + port + "/site.git", 300, false, TTransportFailure::NoAnswer},
-        {"http://127.0.0.1:" + port + "/site.git", 0, true, TTransportFailure::Cancelled},
-        {"ssh://git@127.0.0.1:" + port + "/site.git", 0, true, TTransportFailure::Cancelled},
+        {"http://127.0.0.1:" + silent.Port + "/site.git", 300, false, TTransportFailure::NoAnswer},
+        {"http://127.0.0.1:" + silent.Port + "/site.git", 0, true, TTransportFailure::Cancelled},
+        {"ssh://git@127.0.0.1:" + silent.Port + "/site.git", 0, true, TTransportFailure::Cancelled},
+        {"ssh://git@127.0.0.1:" + silent.Port + "/site.git", 300, false,
+         TTransportFailure::NoAnswer},
+        {"ssh://git@127.0.0.1:" + banner.Port + "/site.git", 300, false,
+         TTransportFailure::NoAnswer},
+        {"ssh://git@127.0.0.1:" + banner.Port + "/site.git", 0, true, TTransportFailure::Cancelled},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Repository);
@@ -631,20 +768,32 @@ TEST(GitPublish, SilentServer) {
         settings.CacheFolder = folder / "cache.git";
         TGitPublisher publisher(settings);
         publisher.ReadTimeout = c.ReadTimeout;
-        std::thread canceller;
-        if (c.Cancel)
-            canceller = std::thread([&publisher] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false;
+        std::thread canceller([&] {
+            std::unique_lock lock(mutex);
+            ended.wait_for(lock, std::chrono::milliseconds(c.Cancel ? 300 : 10000),
+                           [&] { return done; });
+            if (!done)
                 publisher.Cancel();
-            });
+        });
         try {
             publisher.Publish(folder.Path());
             ADD_FAILURE() << "published";
         } catch (const TTransportError& e) {
             EXPECT_EQ(e.Kind(), c.Expected) << e.what();
+            if (c.Expected == TTransportFailure::NoAnswer) {
+                EXPECT_EQ(e.Reason(), "The server did not answer in time.");
+            }
         }
-        if (canceller.joinable())
-            canceller.join();
+        {
+            std::lock_guard lock(mutex);
+            done = true;
+        }
+        ended.notify_all();
+        canceller.join();
     }
-    ::close(listener);
+    stop = true;
+    greeter.join();
 }

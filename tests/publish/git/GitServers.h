@@ -112,11 +112,16 @@ class TSshGitServer : public TGitServer {
             return;
         }
         // The test's key may only run git-shell.
-        WriteFileBytes(FServer->Dir / "authorized_keys",
-                       "command=\"git-shell -c \\\"$SSH_ORIGINAL_COMMAND\\\"\",no-pty " +
-                           ReadFileBytes(FServer->ClientKey() + ".pub"));
+        ForceCommand(GitShell);
         WriteFileBytes(KnownHosts(), FServer->KnownHostsLine(FServer->HostPublicKey()));
     }
+    // What the test's key runs from its next login on, whatever the client asks for.
+    void ForceCommand(const std::string& command) const {
+        WriteFileBytes(FServer->Dir / "authorized_keys",
+                       "command=\"" + command + "\",no-pty " +
+                           ReadFileBytes(FServer->ClientKey() + ".pub"));
+    }
+    static constexpr const char* GitShell = "git-shell -c \\\"$SSH_ORIGINAL_COMMAND\\\"";
     std::string Missing() const override { return FMissing; }
     std::string Address(const std::string& name) const override {
         return "ssh://" + sshserver::UserName() + "@127.0.0.1:" + std::to_string(FServer->Port()) +
