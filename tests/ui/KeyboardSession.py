@@ -187,30 +187,24 @@ def start_page_steps(session, app, site):
     if not any(name.endswith(".png") for name in os.listdir(pictures)):
         raise Failure("no picture of the homepage was kept at Close")
 
-    def start_and_exit(title, keys):
+    # Each start: what it is, the window it opens with, then each key and the window after it.
+    steps = [("Start again: the start page, Enter on the last project, Close, Alt+R",
+              "Corvane", [("Return", "Corvane - " + site), ("ctrl+w", "Corvane"),
+                          ("alt+r", "Corvane")]),
+             ("Start again: the last project reopens by itself", "Corvane - " + site, [])]
+    for what, title, keys in steps:
+        print(what)
         corvane = session.start([os.path.join(app, "corvane")], "corvane.log")
         session.wait_active(title)
-        session.keys(*keys)
+        for key, then in keys:
+            session.keys(key)
+            session.wait_active(then)
         session.keys("ctrl+q")
         time.sleep(1)
         session.keys("Return")
         wait_for("the program to end", lambda: corvane.poll() is not None)
         if corvane.returncode != 0:
             raise Failure("the program ended with %d" % corvane.returncode)
-
-    print("Start again: the start page, Enter on the last project, Close, Alt+R")
-    corvane = session.start([os.path.join(app, "corvane")], "corvane.log")
-    session.wait_active("Corvane")
-    session.keys("Return")
-    session.wait_active("Corvane - " + site)
-    session.keys("ctrl+w")
-    session.wait_active("Corvane")
-    session.keys("alt+r", "ctrl+q")
-    time.sleep(1)
-    session.keys("Return")
-    wait_for("the program to end", lambda: corvane.poll() is not None)
-    print("Start again: the last project reopens by itself")
-    start_and_exit("Corvane - " + site, [])
 
 
 def colour_of(site, field):
