@@ -19,5 +19,6 @@ int main(int argc, char** argv) {
     application.SetPrompter(&prompter);
     TProgram program(ApplicationFolder(), prompter, BundledTemplatesFolder());
     program.FormMain->ShowRemembered();
+    program.FormMain->ReopenLastProject();
     return application.exec();
 }

@@ -18,6 +18,7 @@
 #include "ui/PreviewPage.h"
 #include "ui/PreviewPane.h"
 #include "ui/Prompter.h"
+#include "ui/StartPage.h"
 #include "ui/Workspace.h"
 
 #include <QAction>
@@ -266,8 +267,14 @@ void TFormMain::RestoreFocus(QWidget* had) {
     if (!isVisible() || QApplication::activeModalWidget() || HasFocusIn(this))
         return;
     QWidget* target = had;
-    if (!target || !target->isVisible() || !target->isEnabled() || !isAncestorOf(target))
+    if (!target || !target->isVisible() || !target->isEnabled() || !isAncestorOf(target)) {
+        if (PanelPreview->StartPageShown()) {
+            activateWindow();
+            StartPage->FocusFirst();
+            return;
+        }
         target = !PanelTree->isHidden() ? static_cast<QWidget*>(TreeView) : WebBrowser;
+    }
     activateWindow();
     target->setFocus(Qt::ActiveWindowFocusReason);
 }
@@ -625,6 +632,16 @@ void TFormMain::CreateViews() {
     connect(WebBrowser, &QWebEngineView::loadFinished, this, reportBoth);
 
     PanelPreview = new TPreviewPane(WebBrowser, Splitter);
+    StartPage = new TStartPage(Workspace);
+    PanelPreview->SetStartPage(StartPage);
+    connect(StartPage, &TStartPage::OpenRecent, this, [this](const QString& folder) {
+        RunCommand([this, &folder] { OpenRecentClick(folder.toStdString()); });
+    });
+    connect(StartPage, &TStartPage::NewProject, this, [this](const QString& file) {
+        RunCommand([this, &file] { NewProjectFromClick(file.toStdString()); });
+    });
+    connect(StartPage, &TStartPage::OpenProject, MenuOpenProject, &QAction::trigger);
+    connect(StartPage, &TStartPage::UserManual, MenuUserManual, &QAction::trigger);
     connect(PanelPreview, &TPreviewPane::WidthChosen, this, [this](TPreviewWidth width) {
         RunCommand([this, width] { PreviewWidthClick(width == TPreviewWidth::Phone); });
     });
@@ -700,6 +717,12 @@ void TFormMain::SetProjectOpen(bool open) {
                             ToolBrowser})
         action->setEnabled(open);
     UpdateUndoActions();
+    // The start page while no project is open; an opened project goes first on its list.
+    if (open)
+        StartPage->Recent.Add(Q(Workspace.Project->Folder));
+    else
+        StartPage->Refresh();
+    PanelPreview->ShowStartPage(!open);
     SetPreviewMode(MenuPreview->isChecked());
 }
 
@@ -707,7 +730,8 @@ void TFormMain::SetPreviewMode(bool on) {
     const bool open = IsOpen();
     ToolPreview->setChecked(on);
     PanelTree->setVisible(!on);
-    PanelPreview->setVisible(on || MenuTreeBesidePreview->isChecked());
+    // The start page is always there while no project is open.
+    PanelPreview->setVisible(on || MenuTreeBesidePreview->isChecked() || !open);
     MenuPrintSetup->setEnabled(on && open);
     MenuPrint->setEnabled(on && open);
     MenuAddColumn->setEnabled(open && !on);
@@ -721,7 +745,9 @@ void TFormMain::SetPreviewMode(bool on) {
     PopupAddColumn->setEnabled(MenuAddColumn->isEnabled());
     PopupAddLink->setEnabled(MenuAddLink->isEnabled());
     TreeViewChange(on ? nullptr : SelectedNode());
-    if (on)
+    if (!open)
+        StartPage->FocusFirst();
+    else if (on)
         WebBrowser->setFocus();
     else
         TreeView->setFocus();
@@ -1078,6 +1104,7 @@ void TFormMain::CloseClick() {
     FWrittenOnDemand = false;
     Session.Close();
     if (IsOpen()) {
+        RememberThumbnail();
         Workspace.Project.reset();
         UpdateCaption();
         TreeView->clear();
@@ -1201,6 +1228,7 @@ void TFormMain::ExitClick() {
 void TFormMain::closeEvent(QCloseEvent* event) {
     if (Prompter.Confirm(QStringLiteral("Exit Corvane?"), TConfirmButtons::OKCancel)) {
         RememberWindow();
+        RememberThumbnail();
         event->accept();
     } else {
         event->ignore();
@@ -1369,6 +1397,8 @@ void TFormMain::NextPaneClick() {
         return; // one pane alone: the focus is in it already
     if (HasFocusIn(PanelPreview))
         TreeView->setFocus(Qt::ShortcutFocusReason);
+    else if (PanelPreview->StartPageShown())
+        StartPage->FocusFirst();
     else
         WebBrowser->setFocus(Qt::ShortcutFocusReason);
 }
@@ -1401,9 +1431,11 @@ void TFormMain::UserManualClick() {
     }
     if (ShellOpen(QUrl::fromLocalFile(Q(manual))))
         return;
-    // No browser of the system's could be started: the manual in the window's own.
-    if (WebBrowser->isHidden())
+    // No browser of the system's could be started: the manual in the window's own, in place
+    // of the start page, which stands alone without a project.
+    if (!MenuPreview->isChecked() && !MenuTreeBesidePreview->isChecked())
         PreviewClick(true);
+    PanelPreview->ShowStartPage(false);
     Navigate(manual);
 }
 
@@ -1413,6 +1445,46 @@ void TFormMain::HomePageClick() {
 
 void TFormMain::AboutClick() {
     Dialogs.Show(TDialogKind::About);
+}
+
+void TFormMain::OpenRecentClick(const std::string& folder) {
+    if (!FolderExists(folder)) {
+        StartPage->Recent.Remove(Q(folder));
+        StartPage->Refresh();
+        Prompter.Information(QStringLiteral("The project folder ") + Q(folder) +
+                             QStringLiteral(" is no longer there; it is taken off the list."));
+        return;
+    }
+    if (IsOpen())
+        CloseClick();
+    Workspace.Project = std::make_unique<TDProject>(folder, Workspace.XMLDoc);
+    UpdateCaption();
+    SetProjectOpen(true);
+    FillTree();
+    RefreshPreview();
+    StartWarmUp();
+}
+
+void TFormMain::NewProjectFromClick(const std::string& templateFile) {
+    // The New dialog starts with this template chosen; the name is still the user's.
+    Workspace.NewProjectTemplate = templateFile;
+    TAtExit forget([this] { Workspace.NewProjectTemplate.clear(); });
+    NewProjectClick();
+}
+
+void TFormMain::ReopenLastProject() {
+    const QStringList recent = StartPage->Recent.Folders();
+    if (IsOpen() || !StartPage->Recent.ReopenLast() || recent.isEmpty() ||
+        !FolderExists(recent.first().toStdString()))
+        return;
+    RunCommand([this, &recent] { OpenRecentClick(recent.first().toStdString()); });
+}
+
+void TFormMain::RememberThumbnail() {
+    if (!IsOpen() || !WebBrowser->isVisible() ||
+        WebBrowser->url() != QUrl::fromLocalFile(Q(Workspace.Project->PreviewFile())))
+        return;
+    TRecentProjects::KeepThumbnail(Q(Workspace.Project->Folder), WebBrowser->grab());
 }
 
 void TFormMain::EditSettingsClick(TDialogKind kind) {

@@ -22,6 +22,7 @@ class QSplitter;
 class TFormRestore;
 class TPreviewBuilder;
 class TPreviewPane;
+class TStartPage;
 class QTimer;
 class QToolBar;
 class QTreeWidget;
@@ -102,6 +103,16 @@ class TFormMain : public QMainWindow {
     void UserManualClick();
     void HomePageClick();
     void AboutClick();
+    // The start page's commands (ui/StartPage.h): a recent project opened (a missing one is
+    // taken off the list, with a word why), and a new project from a template.
+    void OpenRecentClick(const std::string& folder);
+    void NewProjectFromClick(const std::string& templateFile);
+    // At start, when the user asked for it on the start page: the last project opened again
+    // (when its folder is still there).
+    void ReopenLastProject();
+    // The picture of the open project's homepage that the start page shows, taken from the
+    // browser when it shows the homepage.
+    void RememberThumbnail();
     // The dialogs of the Page and Style menus: on OK the preview is refreshed.
     void EditSettingsClick(TDialogKind kind);
 
@@ -225,6 +236,8 @@ class TFormMain : public QMainWindow {
     QWebEngineView* WebBrowser;
     // The browser with the Desktop / Phone toggle above it, beside the tree in the splitter.
     TPreviewPane* PanelPreview;
+    // Shown in the preview pane while no project is open.
+    TStartPage* StartPage;
     QLabel* StatusPanel0;
     QLabel* StatusPanel1;
     // Lists the earlier versions for File > Restore Earlier Version; made by start-up after

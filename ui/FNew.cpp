@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -111,6 +112,9 @@ void TFormNew::FormShow() {
         ComboBoxTemp->addItem(QString::fromStdString(choice.Name),
                               QString::fromStdString(choice.File));
     ComboBoxTemp->setCurrentIndex(0);
+    if (!Workspace.NewProjectTemplate.empty())
+        ComboBoxTemp->setCurrentIndex(std::max(
+            0, ComboBoxTemp->findData(QString::fromStdString(Workspace.NewProjectTemplate))));
     const QString projects = QString::fromStdString(Workspace.ProjectsFolder());
     EditPath->setText(projects);
     // What the rule for a typed name gives for an empty one.

@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWebEngineView>
@@ -65,16 +66,19 @@ TPreviewPane::TPreviewPane(QWebEngineView* view, QWidget* parent) : QWidget(pare
     row->addStretch(1);
     row->addWidget(ButtonDesktop);
     row->addWidget(ButtonPhone);
-    auto* stage = new QHBoxLayout;
+    Stack = new QStackedWidget(this);
+    Stage = new QWidget(Stack);
+    auto* stage = new QHBoxLayout(Stage);
     stage->setContentsMargins(0, 0, 0, 0);
     stage->addStretch(0);
     stage->addWidget(View, 1);
     stage->addStretch(0);
+    Stack->addWidget(Stage);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addLayout(row);
-    column->addLayout(stage, 1);
+    column->addWidget(Stack, 1);
     setTabOrder(ButtonDesktop, ButtonPhone);
     setTabOrder(ButtonPhone, View);
 
@@ -103,6 +107,23 @@ void TPreviewPane::SetWidth(TPreviewWidth width) {
 void TPreviewPane::setVisible(bool visible) {
     QWidget::setVisible(visible);
     View->setVisible(visible);
+}
+
+void TPreviewPane::SetStartPage(QWidget* page) {
+    StartPage = page;
+    Stack->addWidget(page);
+}
+
+void TPreviewPane::ShowStartPage(bool on) {
+    if (!StartPage)
+        return;
+    Stack->setCurrentWidget(on ? StartPage : Stage);
+    ButtonDesktop->setVisible(!on);
+    ButtonPhone->setVisible(!on);
+}
+
+bool TPreviewPane::StartPageShown() const {
+    return StartPage && Stack->currentWidget() == StartPage;
 }
 
 bool TPreviewPane::eventFilter(QObject* watched, QEvent* event) {

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QButtonGroup;
+class QStackedWidget;
 class QToolButton;
 class QWebEngineView;
 
@@ -24,6 +25,8 @@ TPreviewWidth PreviewWidthOfName(const QString& name);
 // Desktop the browser fills the pane and is zoomed out until the page has 1024 CSS pixels; at
 // Phone it is at most 390 pixels wide, centred, and zoomed out below that. The browser's own
 // visibility follows the pane's, so that its isHidden() tells whether the preview is shown.
+// In place of the browser the pane can show a page of the program's own (the start page),
+// without the width buttons.
 class TPreviewPane : public QWidget {
     Q_OBJECT
 
@@ -33,6 +36,10 @@ class TPreviewPane : public QWidget {
     TPreviewWidth Width() const { return FWidth; }
     void SetWidth(TPreviewWidth width);
     void setVisible(bool visible) override;
+    // The page shown in place of the browser; the pane takes it in.
+    void SetStartPage(QWidget* page);
+    void ShowStartPage(bool on);
+    bool StartPageShown() const;
 
     QWebEngineView* const View;
     QToolButton* ButtonDesktop;
@@ -47,6 +54,10 @@ class TPreviewPane : public QWidget {
 
   private:
     void ApplyZoom();
+
+    QStackedWidget* Stack;
+    QWidget* Stage;
+    QWidget* StartPage = nullptr;
 
     TPreviewWidth FWidth = TPreviewWidth::Desktop;
 };

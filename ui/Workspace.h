@@ -44,4 +44,7 @@ class TWorkspace {
     // What the last build into the HTML folder had to tell (why an option wrote nothing);
     // the Build dialog shows it.
     std::vector<std::string> BuildNotes;
+    // The template file the next New dialog starts with chosen (the start page's template
+    // entries); empty for none.
+    std::string NewProjectTemplate;
 };

@@ -6,7 +6,8 @@ from a scratch application folder and drives it with xdotool: a new project, a c
 page added, the page edited, the edit undone and redone, F6 and Esc between the tree and the
 preview, a PNG and a WebP page picture chosen in the file dialog, a colour scheme chosen
 from the ready-made ones and one made from the base colour, the project closed and the
-program left. After each step the project's files must show it. Every process started here is
+program left; then the program started again, the project opened from the start page with
+Enter, and reopened by itself at the start after that. After each step the project's files must show it. Every process started here is
 ended by its own PID, and the whole session is bounded in time.
 
 Usage: KeyboardSession.py PATH-TO-corvane
@@ -176,6 +177,34 @@ class Session:
     def type(self, text):
         self.xdotool("type", "--delay", "50", text)
         time.sleep(0.2)
+
+
+def start_page_steps(session, app, site):
+    """The start page of the next start: the project closed last is its first entry, with a
+    picture of its homepage; Enter opens it. Alt+R ticks "Reopen the last project on start",
+    and the start after that opens the project by itself."""
+    pictures = os.path.join(session.env["HOME"], ".cache", "corvane", "thumbnails")
+    if not any(name.endswith(".png") for name in os.listdir(pictures)):
+        raise Failure("no picture of the homepage was kept at Close")
+
+    # Each start: what it is, the window it opens with, then each key and the window after it.
+    steps = [("Start again: the start page, Enter on the last project, Close, Alt+R",
+              "Corvane", [("Return", "Corvane - " + site), ("ctrl+w", "Corvane"),
+                          ("alt+r", "Corvane")]),
+             ("Start again: the last project reopens by itself", "Corvane - " + site, [])]
+    for what, title, keys in steps:
+        print(what)
+        corvane = session.start([os.path.join(app, "corvane")], "corvane.log")
+        session.wait_active(title)
+        for key, then in keys:
+            session.keys(key)
+            session.wait_active(then)
+        session.keys("ctrl+q")
+        time.sleep(1)
+        session.keys("Return")
+        wait_for("the program to end", lambda: corvane.poll() is not None)
+        if corvane.returncode != 0:
+            raise Failure("the program ended with %d" % corvane.returncode)
 
 
 def colour_of(site, field):
@@ -366,6 +395,7 @@ def run(program):
             raise Failure("no earlier versions were kept")
         if not os.path.exists(os.path.join(work, "config", "Corvane", "Corvane.conf")):
             raise Failure("the window was not remembered")
+        start_page_steps(session, app, site)
         print("KeyboardSession: passed")
         return 0
     except (Failure, subprocess.TimeoutExpired) as error:

@@ -11,6 +11,7 @@
 #include "ui/FNew.h"
 #include "ui/Pictures.h"
 #include "ui/PreviewBuilder.h"
+#include "ui/PreviewPane.h"
 #include "ui/Workspace.h"
 
 #include <QAction>
@@ -233,10 +234,11 @@ void TMainWindowTest::startsWithoutProjectInTheTreeView() {
     QVERIFY(!f.Form->WebBrowser->isHidden());
     QVERIFY(!f.Form->MenuPreview->isChecked());
     QCOMPARE(Enabled(Commands(*f.Form)), AlwaysEnabled);
-    // The one-view window: the tree alone.
+    // The one-view window: the tree alone, but for the start page while no project is open.
     f.Form->MenuTreeBesidePreview->trigger();
     QVERIFY(!f.Form->PanelTree->isHidden());
-    QVERIFY(f.Form->WebBrowser->isHidden());
+    QVERIFY(f.Form->PanelPreview->StartPageShown());
+    QVERIFY(!f.Form->PanelPreview->isHidden());
     QCOMPARE(Enabled(Commands(*f.Form)), AlwaysEnabled);
 
     // The preview without a project: a blank browser, and Print, Home, Back, Forward stay off.
@@ -1011,8 +1013,9 @@ void TMainWindowTest::userManualAlwaysAnswers() {
     WriteFileBytes(f.Temp / "Help/Default.htm", "<html><title>Manual</title></html>");
     f.Form->ShellOpen = [](const QUrl&) { return false; };
     f.Form->MenuTreeBesidePreview->trigger();
-    QVERIFY(f.Form->WebBrowser->isHidden());
+    QVERIFY(f.Form->PanelPreview->StartPageShown());
     QVERIFY(f.TriggerAndLoad(f.Form->MenuUserManual));
+    QVERIFY(!f.Form->PanelPreview->StartPageShown());
     QCOMPARE(f.Form->WebBrowser->url(),
              QUrl::fromLocalFile(QString::fromStdString(f.Temp / "Help/Default.htm")));
     QVERIFY(!f.Form->WebBrowser->isHidden());

@@ -251,9 +251,17 @@ inline TTempFolder& TestConfigFolder() {
     return folder;
 }
 
+// The cache folder of the window tests (XDG_CACHE_HOME), where the pictures of the recent
+// projects' homepages go: a temporary folder of their own, never the user's.
+inline TTempFolder& TestCacheFolder() {
+    static TTempFolder folder;
+    return folder;
+}
+
 // Before the application object: no display needed, Qt WebEngine without its sandbox when
-// the tests run as root, and the settings in a folder of the tests' own.
+// the tests run as root, and the settings and the cache in folders of the tests' own.
 inline void PrepareTestEnvironment() {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ::setenv("XDG_CONFIG_HOME", TestConfigFolder().Path().c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", TestCacheFolder().Path().c_str(), 1);
 }

@@ -1,0 +1,263 @@
+// The start page that the preview pane shows while no project is open: the recent projects
+// with their pictures, a missing folder, Enter on an entry, the templates, and the check box
+// that reopens the last project on start.
+
+#include "ui/StartPage.h"
+#include "UiTestSupport.h"
+#include "app/Startup.h"
+#include "model/CTemplate.h"
+#include "ui/FMain.h"
+#include "ui/FNew.h"
+#include "ui/PreviewPane.h"
+#include "ui/Workspace.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QSettings>
+#include <QToolButton>
+#include <QWebEngineView>
+
+#include <sys/stat.h>
+
+namespace {
+
+constexpr int LoadTimeout = 20000;
+
+// The program over an application folder in a temporary folder, with no project open.
+class TStartFixture {
+  public:
+    TStartFixture() {
+        QSettings(QStringLiteral("Corvane"), QStringLiteral("Corvane")).clear();
+        MakeFolder(Temp / "Projects");
+        MakeFolder(Temp / "Templates");
+    }
+    void Start() {
+        Program = std::make_unique<TProgram>(Temp.Path() + "/", Prompter);
+        Main().resize(900, 640);
+        Main().show();
+        QApplication::setActiveWindow(&Main());
+    }
+    TFormMain& Main() { return *Program->FormMain; }
+    TStartPage& Page() { return *Main().StartPage; }
+    QString Folder(const char* name) const {
+        return Q(Temp / "Projects/") + QString::fromLatin1(name);
+    }
+    // Enter on a recent entry: true when the project's homepage was shown.
+    bool EnterOn(QToolButton* entry) {
+        QSignalSpy loaded(Main().WebBrowser, &QWebEngineView::loadFinished);
+        QTest::keyClick(entry, Qt::Key_Return);
+        return Main().PanelPreview->StartPageShown()
+                   ? false
+                   : loaded.count() > 0 || loaded.wait(LoadTimeout);
+    }
+
+    TTempFolder Temp;
+    TScriptedPrompter Prompter;
+    std::unique_ptr<TProgram> Program;
+};
+
+QImage Filled(QColor color) {
+    QImage picture(320, 200, QImage::Format_RGB32);
+    picture.fill(color);
+    return picture;
+}
+
+// The colour in the middle of what a button shows.
+QColor MiddleOf(const QToolButton* button) {
+    const QImage shown = button->icon().pixmap(button->iconSize()).toImage();
+    return shown.pixelColor(shown.width() / 2, shown.height() / 2);
+}
+
+} // namespace
+
+class TStartPageTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void theRecentProjectsAreListedAndEnterOpensOne();
+    void theReopenCheckBoxIsRememberedAndReopensTheLastProject();
+    void theTemplatesShowTheirPicturesAndStartTheNewDialog();
+};
+
+void TStartPageTest::theRecentProjectsAreListedAndEnterOpensOne() {
+    TStartFixture f;
+    // Four projects, the last opened first: one with a picture of its homepage, one whose
+    // picture is broken, one with a FIFO in its picture's place, one whose folder went.
+    struct TRow {
+        const char* Name;
+        bool Exists;
+        const char* Picture; // "red", "broken", "fifo", or none
+    };
+    const TRow rows[] = {
+        {"Pictured", true, "red"},
+        {"Broken", true, "broken"},
+        {"Gone", false, nullptr},
+        {"Piped", true, "fifo"},
+    };
+    TRecentProjects recent;
+    for (auto row = std::rbegin(rows); row != std::rend(rows); ++row) {
+        const QString folder = f.Folder(row->Name);
+        if (row->Exists)
+            MakeProject(folder.toStdString(), {{"News", {"First"}}});
+        const std::string picture = TRecentProjects::ThumbnailFile(folder).toStdString();
+        QDir().mkpath(QFileInfo(Q(picture)).path());
+        const std::string kind = row->Picture ? row->Picture : "";
+        if (kind == "red")
+            TRecentProjects::KeepThumbnail(folder, QPixmap::fromImage(Filled(Qt::red)));
+        else if (kind == "broken")
+            WriteFileBytes(picture, "\x89PNG and nothing more");
+        else if (kind == "fifo")
+            QCOMPARE(::mkfifo(picture.c_str(), 0600), 0);
+        recent.Add(folder);
+    }
+    f.Start();
+    TFormMain& m = f.Main();
+    TStartPage& page = f.Page();
+    QVERIFY(m.PanelPreview->StartPageShown());
+    QVERIFY(!m.PanelPreview->ButtonDesktop->isVisible());
+    QCOMPARE(page.RecentEntries.size(), 4);
+    const QColor placeholder = MiddleOf(page.ButtonNewProject);
+    for (int i = 0; i < 4; ++i) {
+        const TRow& row = rows[i];
+        QToolButton* entry = page.RecentEntries[i];
+        const QString name = QString::fromLatin1(row.Name);
+        QCOMPARE(entry->accessibleName(), name);
+        QVERIFY2(entry->text().startsWith(name + QStringLiteral("\n") + f.Folder(row.Name) +
+                                          QStringLiteral("\n")),
+                 qPrintable(entry->text()));
+        QCOMPARE(entry->text().endsWith(QStringLiteral("The folder is missing")), !row.Exists);
+        QCOMPARE(entry->text().contains(QStringLiteral("Last change: ")), row.Exists);
+        QVERIFY(!entry->accessibleDescription().isEmpty());
+        QCOMPARE(entry->palette().color(QPalette::ButtonText) ==
+                     entry->palette().color(QPalette::Disabled, QPalette::ButtonText),
+                 !row.Exists);
+        const bool red = row.Picture && std::string(row.Picture) == "red";
+        QCOMPARE(MiddleOf(entry) == QColor(Qt::red), red);
+        if (!red)
+            QCOMPARE(MiddleOf(entry), placeholder);
+    }
+    // The last project has the focus; Tab goes down the list to the check box and on.
+    QTRY_VERIFY(page.RecentEntries[0]->hasFocus());
+    const QList<QWidget*> order{page.RecentEntries[1], page.RecentEntries[2],
+                                page.RecentEntries[3], page.CheckBoxReopenLast,
+                                page.ButtonNewProject, page.ButtonOpenProject,
+                                page.ButtonUserManual};
+    for (QWidget* next : order) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
+
+    // Enter on the missing one says so and takes it off the list; nothing opens.
+    QVERIFY(!f.EnterOn(page.RecentEntries[2]));
+    QCOMPARE(f.Prompter.TakeCalls(),
+             QStringList{QStringLiteral("Information: The project folder ") + f.Folder("Gone") +
+                         QStringLiteral(" is no longer there; it is taken off the list.")});
+    QCOMPARE(page.RecentEntries.size(), 3);
+    QVERIFY(!recent.Folders().contains(f.Folder("Gone")));
+
+    // Enter on the second opens it, and it goes first.
+    QVERIFY(f.EnterOn(page.RecentEntries[1]));
+    QCOMPARE(m.windowTitle(), QStringLiteral("Corvane - ") + f.Folder("Broken"));
+    QVERIFY(!m.PanelPreview->StartPageShown());
+    QVERIFY(m.PanelPreview->ButtonDesktop->isVisible());
+    QCOMPARE(recent.Folders().first(), f.Folder("Broken"));
+    QVERIFY(f.Prompter.Calls.isEmpty());
+
+    // The list keeps the last eight, newest first, each once.
+    for (int i = 0; i < 10; ++i)
+        recent.Add(QStringLiteral("/nowhere/%1").arg(i % 9));
+    QStringList expected;
+    for (int i : {0, 8, 7, 6, 5, 4, 3, 2})
+        expected << QStringLiteral("/nowhere/%1").arg(i);
+    QCOMPARE(recent.Folders(), expected);
+}
+
+void TStartPageTest::theReopenCheckBoxIsRememberedAndReopensTheLastProject() {
+    TStartFixture f;
+    MakeProject(f.Folder("Site").toStdString(), {{"News", {"First"}}});
+    TRecentProjects().Add(f.Folder("Site"));
+    // Each row: the check box as the user leaves it, whether the folder is still there at
+    // the next start, and whether that start opens the project.
+    const struct {
+        bool Ticked;
+        bool FolderThere;
+        bool Reopens;
+    } rows[] = {{true, true, true}, {false, true, false}, {true, false, false}};
+    for (const auto& row : rows) {
+        f.Start();
+        QCheckBox* box = f.Page().CheckBoxReopenLast;
+        if (box->isChecked() != row.Ticked) {
+            box->setFocus();
+            QTest::keyClick(box, Qt::Key_Space);
+        }
+        QCOMPARE(box->isChecked(), row.Ticked);
+        f.Program.reset();
+        if (!row.FolderThere)
+            QVERIFY(::rename(f.Folder("Site").toLocal8Bit().constData(),
+                             (f.Temp / "Elsewhere").c_str()) == 0);
+        f.Start();
+        f.Main().ReopenLastProject();
+        QCOMPARE(f.Main().PanelPreview->StartPageShown(), !row.Reopens);
+        QCOMPARE(f.Program->Workspace.IsOpen(), row.Reopens);
+        QCOMPARE(f.Page().CheckBoxReopenLast->isChecked(), row.Ticked);
+        f.Program.reset();
+    }
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+void TStartPageTest::theTemplatesShowTheirPicturesAndStartTheNewDialog() {
+    TStartFixture f;
+    // Amber: the colours sketched; Pictured: a picture of its own beside it; Spoilt: no
+    // template to read, the placeholder.
+    MakeProject(f.Temp / "Look", {});
+    {
+        TXmlDocument document;
+        TDProject project(f.Temp / "Look", document);
+        project.COLOR.TOPIC_BG = RGBColor(0xf0, 0xb8, 0x5a);
+        project.COLOR.TEXT_BG = RGBColor(0x10, 0x20, 0x30);
+        SaveAsTemplate(project, f.Temp / "Templates/Amber.Tmp");
+        SaveAsTemplate(project, f.Temp / "Templates/Pictured.Tmp");
+    }
+    QVERIFY(Filled(Qt::green).save(Q(f.Temp / "Templates/Pictured.png")));
+    WriteFileBytes(f.Temp / "Templates/Spoilt.Tmp", "<TEMPLATE><COLOR>");
+    f.Start();
+    TStartPage& page = f.Page();
+    QCOMPARE(page.TemplateEntries.size(), 3);
+    const QPixmap amber = TStartPage::TemplatePicture(f.Temp / "Templates/Amber.Tmp");
+    QCOMPARE(amber.toImage().pixelColor(amber.width() / 2, 4), QColor(0xf0, 0xb8, 0x5a));
+    QCOMPARE(amber.toImage().pixelColor(amber.width() - 12, amber.height() - 20),
+             QColor(0x10, 0x20, 0x30));
+    QCOMPARE(MiddleOf(page.TemplateEntries[1]), QColor(Qt::green));
+    QCOMPARE(MiddleOf(page.TemplateEntries[2]), MiddleOf(page.ButtonNewProject));
+    QCOMPARE(page.TemplateEntries[0]->accessibleName(), QStringLiteral("New Project from Amber"));
+
+    // Enter on a template: the New dialog with that template chosen; New Blank Project: none.
+    TFormNew* dialog = f.Program->FormNew;
+    for (const auto& [entry, chosen] :
+         {std::pair<QToolButton*, QString>{page.TemplateEntries[1], QStringLiteral("Pictured")},
+          {page.ButtonNewProject, QStringLiteral("[Blank Project]")}}) {
+        QString shown;
+        const auto answered = AnswerModal(dialog, [&shown, dialog] {
+            shown = dialog->ComboBoxTemp->currentText();
+            dialog->reject();
+        });
+        QTest::keyClick(entry, Qt::Key_Return);
+        QVERIFY(*answered);
+        QCOMPARE(shown, chosen);
+        QVERIFY(f.Program->Workspace.NewProjectTemplate.empty());
+    }
+    QVERIFY(f.Prompter.Calls.isEmpty());
+}
+
+int main(int argc, char** argv) {
+    PrepareTestEnvironment();
+    PrepareStartup();
+    TApplication application(argc, argv);
+    TStartPageTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "StartPageTest.moc"
