@@ -24,6 +24,7 @@
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sstream>
 #include <string>
 #include <sys/socket.h>
 #include <thread>
@@ -700,6 +701,13 @@ TEST(GitPublish, CommandLine) {
     TProcessResult publish = RunProcess({cli, "publish", project, "--yes"}, "", 120000);
     EXPECT_EQ(publish.ExitCode, 0) << publish.Err;
     EXPECT_EQ(publish.Out.rfind("Publish from Corvane: ", 0), 0u) << publish.Out;
+    // Off a terminal each step is one line, not one each time the push reports it.
+    std::istringstream steps(publish.Err);
+    std::string step, before;
+    while (std::getline(steps, step)) {
+        EXPECT_NE(step, before) << publish.Err;
+        before = step;
+    }
     TProcessResult again = RunProcess({cli, "publish", project, "--yes", "--no-build"}, "", 120000);
     EXPECT_EQ(again.Out, "Nothing to publish\n") << again.Err;
 }
