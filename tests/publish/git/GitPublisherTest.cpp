@@ -352,6 +352,16 @@ const std::vector<TGitCase> Cases = {
                    "The branch holds a file docs where the site's folder is to be; it is left "
                    "as it is.");
      }},
+    {"a branch name Git does not allow is refused before anything is sent", "file",
+     [](TGitBench& b) {
+         b.WriteSite(Site);
+         for (const char* name : {"a b", "../x", "HEAD", "x:refs/heads/main", "-f"}) {
+             b.Settings.Branch = name;
+             EXPECT_EQ(b.Failure().Reason(),
+                       "The branch name \"" + std::string(name) + "\" is not one Git allows.");
+         }
+         EXPECT_EQ(RunGit({"--git-dir", b.Bare, "for-each-ref"}), "");
+     }},
     {"a missing repository", "",
      [](TGitBench& b) {
          b.Settings.Repository = b.Server.Address("missing.git");
