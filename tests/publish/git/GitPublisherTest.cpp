@@ -590,6 +590,8 @@ TEST(GitPublish, KnownHosts) {
          "example.org", 22, TKnownHost::Known},
         {"@revoked * ssh-ed25519 KEY\nexample.org ssh-ed25519 KEY\n", "example.org", 22,
          TKnownHost::Changed},
+        {"example.org ssh-ed25519 KEY\n@revoked * ssh-ed25519 KEY\n", "example.org", 22,
+         TKnownHost::Changed},
         {"@cert-authority * ssh-ed25519 KEY\n", "example.org", 22, TKnownHost::Unknown},
         {"example.org ssh-ed25519 not-base64\n", "example.org", 22, TKnownHost::Unknown},
     };
