@@ -72,10 +72,13 @@ class TConsoleView : public TPublishView {
     void Attach(const TPublishRun& run) { FRun = &run; }
 
     void StatusChanged(const std::string& text) override {
-        if (FTerminal)
+        if (FTerminal) {
             DrawWhileRunning();
-        else if (!text.empty())
+        } else if (!text.empty() && text != FLastStep) {
+            // A step told again (a push reporting the same count) is not a new line.
             std::fprintf(stderr, "%s\n", Shown(text).c_str());
+            FLastStep = text;
+        }
     }
     void ProgressChanged(int) override {
         if (FTerminal)
@@ -93,6 +96,7 @@ class TConsoleView : public TPublishView {
         FPlanShown = true;
         ClearBar();
         PrintPlan(*FRun, stderr);
+        FLastStep = FRun->PlanSummary;
     }
     // A message ends what the bar has to show: the run stops or fails.
     void Message(const std::string& text) override {
@@ -173,6 +177,8 @@ class TConsoleView : public TPublishView {
     bool FTerminal;
     bool FAssumeYes;
     bool FPlanShown = false;
+    // The step last written off a terminal.
+    std::string FLastStep;
     bool FDrawn = false;   // the bar is on the screen now
     bool FRunning = false; // between the confirmation and the end of the run
 };

@@ -696,6 +696,7 @@ TPublishOutcome TPublishRun::PublishWhole(const TPublishTarget& target) {
         totals.Succeeded = false;
         totals.Cancelled = e.Kind() == TTransportFailure::Cancelled;
         totals.Error = e.Reason();
+        totals.Detail = e.what();
         confirmed = true;
     } catch (const std::exception& e) {
         totals.Succeeded = false;
@@ -709,12 +710,14 @@ TPublishOutcome TPublishRun::PublishWhole(const TPublishTarget& target) {
         return TPublishOutcome::Cancelled;
     }
     FActivePublisher = nullptr;
+    // The publisher's own account, as a transport's is; its plain words are the message.
+    const std::string account = totals.Detail.empty() ? totals.Error : totals.Detail;
     if (totals.Cancelled || FCancelled) {
-        LastError = totals.Error;
+        LastError = account;
         return FailureEnding(CancelledMessage, false);
     }
     if (!totals.Succeeded) {
-        LastError = totals.Error;
+        LastError = account;
         return FailureEnding("Publishing failed.\n" + totals.Error, false);
     }
     for (std::size_t i = 0; i < Rows.size(); ++i)

@@ -51,6 +51,9 @@ struct TPublisherTotals {
     int Deleted = 0;
     // What went wrong, in plain words; empty when it succeeded.
     std::string Error;
+    // The publisher's own account of the failure (the step and what the server said), as a
+    // transport's error tells it; empty for none.
+    std::string Detail;
     // What was done, in one line ("Publish from Corvane: 3 changed, 1 removed (commit ...)").
     std::string Summary;
 };

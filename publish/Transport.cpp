@@ -1,8 +1,5 @@
 #include "publish/Transport.h"
 
-#include "publish/ftp/FtpTransport.h"
-#include "publish/sftp/SftpTransport.h"
-
 #include <algorithm>
 #include <filesystem>
 #include <optional>

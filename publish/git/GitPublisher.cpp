@@ -232,6 +232,15 @@ void TGitPublisher::Fail(const std::string& step, int code) {
 }
 
 void TGitPublisher::Open() {
+    // The branch's name goes into the push's refspec: only a name Git takes for a branch
+    // ("HEAD", "a b", "x:refs/heads/main" are not).
+    int valid = 0;
+    if (git_branch_name_is_valid(&valid, FSettings.Branch.c_str()) < 0 || !valid) {
+        const std::string name = ControlCharactersShown(FSettings.Branch);
+        throw TTransportError(
+            std::string("Git: the branch name ") + name + " is not valid", TTransportFailure::Other,
+            std::string("The branch name \"") + name + "\" is not one Git allows.");
+    }
     // A token set for an http:// address to another machine is refused before anything is
     // sent (the credentials refuse it too, wherever a redirect leads).
     if (!FSettings.Token.empty())

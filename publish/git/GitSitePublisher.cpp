@@ -105,6 +105,7 @@ TPublisherTotals TGitSitePublisher::Publish(const std::string& siteFolder,
     } catch (const TTransportError& e) {
         totals.Cancelled = e.Kind() == TTransportFailure::Cancelled;
         totals.Error = e.Reason();
+        totals.Detail = e.what();
     }
     FPublisher.OnProgress = nullptr;
     return totals;

@@ -85,6 +85,8 @@ TKnownHost CheckKnownHost(const std::string& knownHostsFile, const std::string& 
     const std::string name =
         port == 22 || port <= 0 ? host : "[" + host + "]:" + std::to_string(port);
     std::ifstream file(knownHostsFile);
+    // A revoked key stays refused wherever its line stands: the whole file is read first.
+    bool known = false;
     bool other = false;
     std::string line;
     while (std::getline(file, line)) {
@@ -107,12 +109,15 @@ TKnownHost CheckKnownHost(const std::string& knownHostsFile, const std::string& 
         if (bytes == key) {
             if (marker == "@revoked")
                 return TKnownHost::Changed;
-            return TKnownHost::Known;
+            known = true;
+            continue;
         }
         // A key of another type is known too: the server offered the type it prefers.
         if (marker.empty())
             other = true;
     }
+    if (known)
+        return TKnownHost::Known;
     return other ? TKnownHost::Changed : TKnownHost::Unknown;
 }
 

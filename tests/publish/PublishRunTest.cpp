@@ -991,6 +991,7 @@ class TWholeSitePublisher : public TSitePublisher {
         totals.Succeeded = !Fail;
         totals.Uploaded = 2;
         totals.Error = Fail ? "the remote refused the push" : "";
+        totals.Detail = Fail ? "push to main: HTTP 403" : "";
         return totals;
     }
     void Cancel() noexcept override {}
@@ -1042,6 +1043,8 @@ TEST_F(PublishRunTest, AWholeSitePublisherIsRunInPlaceOfTheTransport) {
     EXPECT_EQ(Run->Publish(), TPublishOutcome::Failed);
     EXPECT_THAT(View.Events,
                 ::testing::Contains("message Publishing failed.\nthe remote refused the push"));
+    // Its own account is the run's, as a transport's is (not its words a second time).
+    EXPECT_EQ(Run->LastError, "push to main: HTTP 403");
     EXPECT_TRUE(Run->CanPublish);
 }
 

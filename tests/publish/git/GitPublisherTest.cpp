@@ -24,6 +24,7 @@
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sstream>
 #include <string>
 #include <sys/socket.h>
 #include <thread>
@@ -351,6 +352,16 @@ const std::vector<TGitCase> Cases = {
                    "The branch holds a file docs where the site's folder is to be; it is left "
                    "as it is.");
      }},
+    {"a branch name Git does not allow is refused before anything is sent", "file",
+     [](TGitBench& b) {
+         b.WriteSite(Site);
+         for (const char* name : {"a b", "../x", "HEAD", "x:refs/heads/main", "-f"}) {
+             b.Settings.Branch = name;
+             EXPECT_EQ(b.Failure().Reason(),
+                       "The branch name \"" + std::string(name) + "\" is not one Git allows.");
+         }
+         EXPECT_EQ(RunGit({"--git-dir", b.Bare, "for-each-ref"}), "");
+     }},
     {"a missing repository", "",
      [](TGitBench& b) {
          b.Settings.Repository = b.Server.Address("missing.git");
@@ -579,6 +590,8 @@ TEST(GitPublish, KnownHosts) {
          "example.org", 22, TKnownHost::Known},
         {"@revoked * ssh-ed25519 KEY\nexample.org ssh-ed25519 KEY\n", "example.org", 22,
          TKnownHost::Changed},
+        {"example.org ssh-ed25519 KEY\n@revoked * ssh-ed25519 KEY\n", "example.org", 22,
+         TKnownHost::Changed},
         {"@cert-authority * ssh-ed25519 KEY\n", "example.org", 22, TKnownHost::Unknown},
         {"example.org ssh-ed25519 not-base64\n", "example.org", 22, TKnownHost::Unknown},
     };
@@ -700,6 +713,13 @@ TEST(GitPublish, CommandLine) {
     TProcessResult publish = RunProcess({cli, "publish", project, "--yes"}, "", 120000);
     EXPECT_EQ(publish.ExitCode, 0) << publish.Err;
     EXPECT_EQ(publish.Out.rfind("Publish from Corvane: ", 0), 0u) << publish.Out;
+    // Off a terminal each step is one line, not one each time the push reports it.
+    std::istringstream steps(publish.Err);
+    std::string step, before;
+    while (std::getline(steps, step)) {
+        EXPECT_NE(step, before) << publish.Err;
+        before = step;
+    }
     TProcessResult again = RunProcess({cli, "publish", project, "--yes", "--no-build"}, "", 120000);
     EXPECT_EQ(again.Out, "Nothing to publish\n") << again.Err;
 }
