@@ -255,6 +255,7 @@ class TWriter {
     explicit TWriter(TMarkdownTargets& targets) : FTargets(targets) {}
 
     std::string Html(std::string_view text) {
+        FOut.reserve(text.size() + text.size() / 8);
         for (std::size_t at = 0; at < text.size();) {
             const char c = text[at];
             if (c == Break) {
@@ -263,7 +264,7 @@ class TWriter {
             } else if (c == '<') {
                 at = Markup(text, at);
             } else {
-                std::size_t end = at;
+                std::size_t end = at + 1;
                 while (end < text.size() && text[end] != '<' && text[end] != Break)
                     ++end;
                 Text(text.substr(at, end - at));
@@ -322,12 +323,9 @@ class TWriter {
     }
 
     void Text(std::string_view text) {
-        bool blank = true;
-        for (const char c : text)
-            blank = blank && c == ' ';
-        if (!blank)
+        if (text.find_first_not_of(' ') != std::string_view::npos)
             Phrasing();
-        FOut += ModernEscaped(text);
+        AppendModernEscaped(FOut, text);
     }
 
     // A block opens where the line's content and its inline tags end.
@@ -506,16 +504,27 @@ std::string LinkAddress(std::string_view address) {
 std::string TTypedHtml::Html(std::string_view storedText) {
     // Raw line ends and control characters (a hand-edited project) are blanks; each stored
     // line break becomes one character the reading knows.
+    // The bytes between are copied a run at a time.
     std::string text;
     text.reserve(storedText.size());
-    for (std::size_t at = 0; at < storedText.size(); ++at) {
-        if (storedText.substr(at, TextPieces::StoredBreak.size()) == TextPieces::StoredBreak) {
+    std::size_t run = 0;
+    for (std::size_t at = 0; at < storedText.size();) {
+        const auto c = static_cast<unsigned char>(storedText[at]);
+        if (c == '#' &&
+            storedText.substr(at, TextPieces::StoredBreak.size()) == TextPieces::StoredBreak) {
+            text.append(storedText.data() + run, at - run);
             text += Break;
-            at += TextPieces::StoredBreak.size() - 1;
+            at += TextPieces::StoredBreak.size();
+        } else if (c < 0x20 || c == 0x7F) {
+            text.append(storedText.data() + run, at - run);
+            text += ' ';
+            ++at;
+        } else {
+            ++at;
             continue;
         }
-        const auto c = static_cast<unsigned char>(storedText[at]);
-        text += c < 0x20 || c == 0x7F ? ' ' : storedText[at];
+        run = at;
     }
+    text.append(storedText.data() + run, storedText.size() - run);
     return TWriter(FTargets).Html(text);
 }
