@@ -49,10 +49,11 @@ std::string RenderMarkdown(TDProject& project, std::string_view text, std::strin
 // A text as typed for the modern pages: only the markup they can carry (TTypedHtml). The
 // classic pages write it as it is, with its line breaks as "<br>": what the user typed is
 // theirs.
-std::string TypedHtml(TDProject& project, std::string_view text, const std::string& owner) {
+std::string TypedHtml(TDProject& project, std::string_view text, const std::string& owner,
+                      std::string_view title) {
     TSiteTextTargets targets(project, true);
     targets.SetOwner(owner);
-    std::string html = TTypedHtml(targets).Html(text);
+    std::string html = TTypedHtml(targets, title).Html(text);
     NoteProblems(project, targets);
     return html;
 }
@@ -96,7 +97,7 @@ void WritePageText(TDProject& project, const TDPage& page, int firstHeading) {
     owner += '\'';
     if (!page.IsMarkdown()) {
         if (project.OPTIONS.IsModern())
-            project.Output.Write(TypedHtml(project, page.TEXT, owner));
+            project.Output.Write(TypedHtml(project, page.TEXT, owner, page.TITLE));
         else
             WriteWithBreaks(project.Output, page.TEXT);
         return;
@@ -113,7 +114,7 @@ void WriteHotspotText(TDProject& project, int firstHeading) {
     const auto html = [&] {
         return hotspot.IsMarkdown()
                    ? RenderMarkdown(project, hotspot.TEXT, "The hotspot", firstHeading)
-                   : TypedHtml(project, hotspot.TEXT, "The hotspot");
+                   : TypedHtml(project, hotspot.TEXT, "The hotspot", hotspot.TITLE);
     };
     TBuildState* state = project.BuildState;
     if (!state) {

@@ -252,7 +252,7 @@ std::string_view Pixels(std::string_view value) {
 
 class TWriter {
   public:
-    explicit TWriter(TMarkdownTargets& targets) : FTargets(targets) {}
+    TWriter(TMarkdownTargets& targets, std::string_view title) : FTargets(targets), FTitle(title) {}
 
     std::string Html(std::string_view text) {
         FOut.reserve(text.size() + text.size() / 8);
@@ -455,10 +455,15 @@ class TWriter {
 
     void Picture(const TTag& tag) {
         const std::string address = CleanAddress(Attribute(tag, "src"));
+        // A picture says what it shows: the page's title where nothing was typed.
         std::string alt;
-        AppendAttribute(alt, Decoded(Attribute(tag, "alt")), false);
+        const std::string_view typedAlt = Attribute(tag, "alt");
+        AppendAttribute(alt, Decoded(typedAlt.empty() ? FTitle : typedAlt), false);
         const std::string scheme = SchemeOf(address);
         Phrasing();
+        // A picture of the site's Images folder is sized and scaled as in a Markdown text.
+        if (scheme.empty() && FTargets.PagePicture(address, alt, FOut))
+            return;
         if (scheme == "image") {
             if (!FTargets.Picture(std::string_view(address).substr(6), alt, {}, FOut))
                 FOut += alt; // no such picture: what it shows, in words
@@ -483,6 +488,7 @@ class TWriter {
     }
 
     TMarkdownTargets& FTargets;
+    std::string_view FTitle;
     std::string FOut;
     std::vector<TOpen> FOpen;
     int FBreaks = 0;
@@ -526,5 +532,5 @@ std::string TTypedHtml::Html(std::string_view storedText) {
         run = at;
     }
     text.append(storedText.data() + run, storedText.size() - run);
-    return TWriter(FTargets).Html(text);
+    return TWriter(FTargets, FTitle).Html(text);
 }

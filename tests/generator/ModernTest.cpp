@@ -342,6 +342,12 @@ TEST(ModernBuild, RecordsReachTheirPlaces) {
         {"a typed text", [](TDProject&) {}, "Page0_0.htm",
          "<div class=\"text\">Hi<br><b>there</b></div>", true,
          [](TDPage& page) { page.TEXT = "<center>Hi</center>#$D#$A<b onclick=x>there<script>"; }},
+        {"a typed picture of the Images folder: its size, the page's title", AddPicture,
+         "Page0_0.htm", "<img src=\"Card.png\" alt=\"Spring walk\" width=\"8\" height=\"8\"", true,
+         [](TDPage& page) {
+             page.TITLE = "Spring walk";
+             page.TEXT = "<img src=\"Card.png\">";
+         }},
         // Link addresses of the records: the web's schemes only, as in the texts.
         {"a script as a menu entry's address",
          [](TDProject& p) {
