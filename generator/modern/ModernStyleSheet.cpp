@@ -14,6 +14,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -78,7 +79,67 @@ int ScreenPixels(const std::string& screen) {
     return value > 0 && value < 100000 ? static_cast<int>(value) : 0;
 }
 
+// A font's name in lower case without its quotes, to compare with another.
+std::string FontKey(std::string_view name) {
+    if (name.size() >= 2 && name.front() == '"')
+        name = name.substr(1, name.size() - 2);
+    std::string key(name);
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return key;
+}
+
+// A family that every browser has, which ends a list: none after it is ever used.
+bool IsGenericFamily(std::string_view key) {
+    for (const std::string_view generic :
+         {"serif", "sans-serif", "monospace", "cursive", "fantasy", "math", "emoji", "fangsong"})
+        if (key == generic)
+            return true;
+    return false;
+}
+
 } // namespace
+
+std::string ModernFontList(const std::string& family) {
+    // The user's fonts first; the generic family they end in, if any, last, as only the last
+    // family of a list is ever reached once a generic one stands in it.
+    std::vector<std::string> names;
+    std::vector<std::string> keys;
+    std::string generic;
+    const auto add = [&](std::string_view name) {
+        std::string key = FontKey(name);
+        if (IsGenericFamily(key)) {
+            if (generic.empty())
+                generic = std::string(name);
+            return;
+        }
+        if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
+            names.emplace_back(name);
+            keys.push_back(std::move(key));
+        }
+    };
+    const std::string stored = CssFontList(family);
+    for (std::size_t at = 0; at < stored.size();) {
+        const std::size_t comma = std::min(stored.find(", ", at), stored.size());
+        add(std::string_view(stored).substr(at, comma - at));
+        at = comma + 2;
+    }
+    // The fonts of the visitors' systems, between the user's and a sans-serif family: a
+    // serif or monospace choice keeps its own fallback.
+    if (generic.empty() || generic == "sans-serif")
+        for (const std::string_view system : {"system-ui", "-apple-system", "\"Segoe UI\"",
+                                              "Roboto", "\"Helvetica Neue\"", "Arial"})
+            add(system);
+    names.push_back(generic.empty() ? "sans-serif" : generic);
+    std::string list;
+    for (const std::string& name : names) {
+        if (!list.empty())
+            list += ", ";
+        list += name;
+    }
+    return list;
+}
 
 std::string PointsAsRem(std::int64_t points, double minimum) {
     constexpr std::int64_t MostPoints = 1000;
@@ -181,11 +242,7 @@ std::string TModernStyleSheet::Text() const {
     Rule(out, "}");
     Rule(out, "}");
 
-    std::string families = CssFontList(font.FAMILY);
-    if (!families.empty())
-        families += ", ";
-    families += "system-ui, -apple-system, \"Segoe UI\", Roboto, \"Helvetica Neue\", Arial, "
-                "sans-serif";
+    const std::string families = ModernFontList(font.FAMILY);
     const std::string_view bold = font.BOLD_TITLE ? "bold" : "normal";
 
     Rule(out, "*, *::before, *::after {box-sizing: border-box}");

@@ -153,6 +153,25 @@ TEST(ModernStyleSheet, EachLayoutPlacesTheRegions) {
               std::string::npos);
 }
 
+// The font list: the user's fonts, the systems' fonts each once, one generic family last.
+TEST(ModernStyleSheet, FontListEndsInItsGenericFamily) {
+    const std::string system = "system-ui, -apple-system, \"Segoe UI\", Roboto, \"Helvetica Neue\"";
+    struct TCase {
+        const char* Stored;
+        std::string List;
+    } const cases[] = {
+        {"Arial,Helvetica,sans-serif", "Arial, Helvetica, " + system + ", sans-serif"},
+        {"", system + ", Arial, sans-serif"},
+        {"Verdana, Arial", "Verdana, Arial, " + system + ", sans-serif"},
+        {"Times New Roman,Times,serif", "\"Times New Roman\", Times, serif"},
+        {"Courier New, monospace, sans-serif", "\"Courier New\", monospace"},
+        {"roboto, ROBOTO, Segoe UI", "roboto, \"Segoe UI\", system-ui, -apple-system, "
+                                     "\"Helvetica Neue\", Arial, sans-serif"},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(ModernFontList(c.Stored), c.List) << c.Stored;
+}
+
 // A page written from right to left mirrors: the sheet names no physical side but for the
 // alignment a Markdown table's author chose, whatever side the records put things on.
 TEST(ModernStyleSheet, NoPhysicalSidesSoRightToLeftMirrors) {
