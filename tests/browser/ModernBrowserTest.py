@@ -9,8 +9,8 @@ Builds the sites of the Modern design and checks every page:
   wcag2a, wcag2aa, wcag21aa, wcag22aa and best-practice: no violation, and no colour contrast
   that axe leaves for review ("incomplete");
 - at 320, 390, 768 and 1280 CSS pixels wide: no sideways scrolling (the document no wider
-  than the window) and no visible text under 16 px; the homepage's screenshots at each width
-  go to CORVANE_SCREENSHOT_DIR.
+  than the window), no visible text under 16 px and no word of up to 15 characters broken
+  across two lines; the homepage's screenshots at each width go to CORVANE_SCREENSHOT_DIR.
 
 The sites: the bundled sample; each of the six layouts with the seven listing styles (one
 column each); the three bundled templates with the sample's content; the sample in Arabic
@@ -51,6 +51,8 @@ AXE_TAGS = ["wcag2a", "wcag2aa", "wcag21aa", "wcag22aa", "best-practice"]
 WIDTHS = [320, 390, 768, 1280]
 HEIGHT = 900
 MIN_TEXT_PX = 16
+# Words up to this long never break mid-word; longer ones (a German compound on a phone) may.
+LONGEST_WHOLE_WORD = 15
 LAYOUTS = [
     "Topic on top menu on top", "Topic and menu on top", "Menu on left foot on bottom",
     "Menu on left foot on right", "Topic on left foot on bottom", "Topic on left foot on right",
@@ -102,8 +104,26 @@ while (walker.nextNode()) {
     if (size < arguments[0])
         small.push(element.localName + ' ' + size + 'px: ' + node.textContent.trim().slice(0, 40));
 }
+// Words of ordinary length laid out on two lines: broken mid-word.
+var broken = [], range = document.createRange();
+walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+while (walker.nextNode()) {
+    var text = walker.currentNode, parent = text.parentElement, word = /\S+/g, found;
+    if (!parent || parent.closest('script, style') || !parent.getClientRects().length)
+        continue;
+    while ((found = word.exec(text.data)) !== null) {
+        if (found[0].length > arguments[1])
+            continue;
+        range.setStart(text, found.index);
+        range.setEnd(text, found.index + found[0].length);
+        var lines = Array.from(range.getClientRects()).filter(function (r) { return r.width > 0; });
+        if (lines.length > 1 && lines[1].top >= lines[0].bottom - 1)
+            broken.push(parent.localName + (parent.className ? '.' + parent.className : '') +
+                        ': ' + found[0]);
+    }
+}
 return {scrollWidth: document.documentElement.scrollWidth, innerWidth: window.innerWidth,
-        small: small};
+        small: small, broken: broken};
 """
 
 
@@ -210,7 +230,7 @@ class Checks:
         self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
             "width": width, "height": HEIGHT, "deviceScaleFactor": 1, "mobile": width < 768})
         self.driver.get(url)
-        seen = self.driver.execute_script(WIDTH_OBSERVE, MIN_TEXT_PX)
+        seen = self.driver.execute_script(WIDTH_OBSERVE, MIN_TEXT_PX, LONGEST_WHOLE_WORD)
         faults = []
         if seen["innerWidth"] != width:
             faults.append(Fault(page, f"width {width}",
@@ -223,6 +243,9 @@ class Checks:
         if seen["small"]:
             faults.append(Fault(page, f"width {width}",
                                 f"text under {MIN_TEXT_PX} px: " + "; ".join(seen["small"][:3])))
+        if seen["broken"]:
+            faults.append(Fault(page, f"width {width}",
+                                "words broken mid-word: " + "; ".join(seen["broken"][:3])))
         if shot:
             os.makedirs(os.path.dirname(shot), exist_ok=True)
             self.driver.get_screenshot_as_file(shot)
