@@ -125,70 +125,18 @@ TResult Measure(const std::string& work, const std::string& name, int columns, i
     return best;
 }
 
-// The medium project built in the classic and in the modern design, turn about, best of five
-// each: the modern pages' cost against the classic ones on the same machine in one run.
-void MeasureDesigns(const std::string& work) {
-    const std::string project = work + "/designs";
-    RemoveTree(project);
-    MakeBenchProject(project, 20, 500, "UTF-8");
-    TXmlDocument document;
-    TDProject open(project, document);
-    double best[2] = {0, 0};
-    double bestUser[2] = {0, 0}; // the generator's own time, without the file system's
-    TBuildStats stats[2];
-    for (int run = 0; run < 10; ++run) {
-        const int modern = run % 2;
-        open.OPTIONS.DESIGN = modern ? "Modern" : "";
-        // A folder of its own for each run: writing where thousands of files were just
-        // deleted costs the file system more than the build, and differently each time.
-        const std::string out = project + "-out" + std::to_string(run);
-        RemoveTree(out);
-        MakeFolder(out);
-        TBuildStats built;
-        Settle();
-        const double userBefore = UserSeconds();
-        auto start = TClock::now();
-        BuildInto(open, out, &built);
-        const double t = Seconds(start, TClock::now());
-        const double user = UserSeconds() - userBefore;
-        if (run < 2 || t < best[modern])
-            best[modern] = t, stats[modern] = built;
-        if (run < 2 || user < bestUser[modern])
-            bestUser[modern] = user;
-    }
-    for (int run = 0; run < 10; ++run)
-        RemoveTree(project + "-out" + std::to_string(run));
-    std::printf("design   %9s %7s %9s %10s %10s\n", "pages", "files", "MB", "build s", "user s");
-    const char* const names[2] = {"classic", "modern"};
-    for (int d = 0; d < 2; ++d)
-        std::printf("%-8s %9d %7d %9.1f %10.3f %10.3f\n", names[d], stats[d].PageFiles,
-                    stats[d].Files, static_cast<double>(stats[d].Bytes) / 1e6, best[d],
-                    bestUser[d]);
-    std::printf("modern/classic: %.2f (user time %.2f)\n", best[1] / best[0],
-                bestUser[1] / bestUser[0]);
-    std::fflush(stdout);
-}
-
-// The medium project with its texts as typed and the same texts as Markdown, built turn about
-// runs times each into a fresh folder: the median processor time of each build (user and
-// kernel, as getrusage counts it for this process), its user time alone and its wall time,
-// and the ratios. Processor time does not count the waits of a shared machine, which made
-// the wall times of single builds differ by a third.
-void MeasureMarkdown(const std::string& work, int runs) {
-    const char* const names[2] = {"typed", "markdown"};
-    std::unique_ptr<TXmlDocument> documents[2];
-    std::unique_ptr<TDProject> projects[2];
-    for (int kind = 0; kind < 2; ++kind) {
-        const std::string folder = work + "/" + names[kind];
-        RemoveTree(folder);
-        MakeBenchProject(folder, 20, 500, "UTF-8", kind == 1);
-        documents[kind] = std::make_unique<TXmlDocument>();
-        projects[kind] = std::make_unique<TDProject>(folder, *documents[kind]);
-    }
+// Two builds of the medium project, turn about, runs times each into a fresh folder: the
+// median processor time of each build (user and kernel, as getrusage counts it for this
+// process), its user time alone and its wall time, and the ratios of the second to the first.
+// Processor time does not count the waits of a shared machine, which made the wall times of
+// single builds differ by a third. prepare readies the project of a kind before its build.
+void MeasurePair(const std::string& work, const char* const (&names)[2], TDProject* (&projects)[2],
+                 const std::function<void(int kind)>& prepare, int runs) {
     std::vector<double> cpu[2], user[2], wall[2];
     TBuildStats stats[2];
     for (int run = 0; run < 2 * runs; ++run) {
         const int kind = run % 2;
+        prepare(kind);
         const std::string out = work + "/" + names[kind] + "-out";
         RemoveTree(out);
         MakeFolder(out);
@@ -204,15 +152,49 @@ void MeasureMarkdown(const std::string& work, int runs) {
     for (const char* name : names)
         RemoveTree(work + "/" + name + "-out");
     std::printf("medium, median of %d builds each\n", runs);
-    std::printf("%-8s %9s %7s %10s %10s %10s\n", "texts", "pages", "files", "cpu s", "user s",
+    std::printf("%-8s %9s %7s %10s %10s %10s\n", "build", "pages", "files", "cpu s", "user s",
                 "wall s");
     for (int kind = 0; kind < 2; ++kind)
         std::printf("%-8s %9d %7d %10.3f %10.3f %10.3f\n", names[kind], stats[kind].PageFiles,
                     stats[kind].Files, Median(cpu[kind]), Median(user[kind]), Median(wall[kind]));
-    std::printf("markdown / typed: cpu %.2f, user %.2f, wall %.2f\n",
+    std::printf("%s / %s: cpu %.2f, user %.2f, wall %.2f\n", names[1], names[0],
                 Median(cpu[1]) / Median(cpu[0]), Median(user[1]) / Median(user[0]),
                 Median(wall[1]) / Median(wall[0]));
     std::fflush(stdout);
+}
+
+// The medium project built in the classic and in the modern design, turn about: the modern
+// pages' cost against the classic ones on the same machine in one run.
+void MeasureDesigns(const std::string& work, int runs) {
+    const std::string project = work + "/designs";
+    RemoveTree(project);
+    MakeBenchProject(project, 20, 500, "UTF-8");
+    TXmlDocument document;
+    TDProject open(project, document);
+    const char* const names[2] = {"classic", "modern"};
+    TDProject* projects[2] = {&open, &open};
+    MeasurePair(
+        work, names, projects,
+        [&open](int kind) { open.OPTIONS.DESIGN = kind == 1 ? "Modern" : ""; }, runs);
+}
+
+// The medium project with its texts as typed and the same texts as Markdown, built turn
+// about.
+void MeasureMarkdown(const std::string& work, int runs) {
+    const char* const names[2] = {"typed", "markdown"};
+    std::unique_ptr<TXmlDocument> documents[2];
+    std::unique_ptr<TDProject> owned[2];
+    TDProject* projects[2] = {nullptr, nullptr};
+    for (int kind = 0; kind < 2; ++kind) {
+        const std::string folder = work + "/" + names[kind];
+        RemoveTree(folder);
+        MakeBenchProject(folder, 20, 500, "UTF-8", kind == 1);
+        documents[kind] = std::make_unique<TXmlDocument>();
+        owned[kind] = std::make_unique<TDProject>(folder, *documents[kind]);
+        projects[kind] = owned[kind].get();
+    }
+    MeasurePair(
+        work, names, projects, [](int) {}, runs);
 }
 
 // One change of the kind the window meets, made and saved as its dialog does.
@@ -554,9 +536,10 @@ int main(int argc, char** argv) {
         RemoveTree(work);
         return 0;
     }
-    // "corvane-bench FOLDER design" times only the medium project in both designs.
+    // "corvane-bench FOLDER design [RUNS]" times only the medium project in both designs, by
+    // processor time (seven builds each unless RUNS says).
     if (argc > 2 && std::string(argv[2]) == "design") {
-        MeasureDesigns(work);
+        MeasureDesigns(work, argc > 3 ? std::max(1, std::atoi(argv[3])) : 7);
         RemoveTree(work);
         return 0;
     }

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -39,6 +40,10 @@ struct TBuildState {
     // By name, so a file replaced during the build counts once.
     std::unordered_map<std::string, TWrittenFile> Files;
 
+    // Scaled copies of pictures that this build could not make (no source, a name taken, a
+    // picture too small to scale), by their name and source's path, each asked once.
+    std::unordered_set<std::string> UnmadeCopies;
+
     // Pictures and downloads whose source is there but whose copy could not be written, and
     // the first of them with the reason.
     int CopyFailures = 0;
@@ -56,8 +61,9 @@ struct TBuildState {
     // links to a page (TSiteTextTargets).
     std::unordered_map<std::string, std::string> PageFiles;
     bool PageFilesRead = false;
-    // The hotspot's Markdown text as HTML, the same on every page, by the level of its first
-    // heading: rendered once a build.
+    // The hotspot's text as HTML, the same on every page, made once a build: a Markdown text
+    // by the level of its first heading, one as typed (modern pages) under TypedHotspot.
+    static constexpr int TypedHotspot = -1;
     std::map<int, std::string> HotspotHtml;
 
     // What the page writer of the build's design works out once for every page (the modern

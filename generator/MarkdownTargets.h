@@ -20,4 +20,12 @@ class TMarkdownTargets {
     // picture: its alt text is then written as plain text.
     virtual bool Picture(std::string_view name, std::string_view alt, std::string_view title,
                          std::string& html) = 0;
+
+    // The same for the address of a text typed as it is, relative to the pages ("Ridge.jpg"),
+    // when it names a picture of the Images folder; false, appending nothing and telling
+    // nothing, when it names none (a file the pages' folder holds some other way).
+    virtual bool PagePicture(std::string_view /*address*/, std::string_view /*alt*/,
+                             std::string& /*html*/) {
+        return false;
+    }
 };

@@ -372,21 +372,32 @@ TShownSize PictureFileSize(const TDProject& project, const std::string& name) {
 std::optional<TShownSize> WriteScaledPicture(TDProject& project, const std::string& name,
                                              std::int32_t maxSide, const std::string& targetName) {
     const std::string part = FileNamePart(name);
-    TFileStamp stamp;
     if (!project.BuildState || maxSide <= 0 || part.empty() || part == "." || part == ".." ||
-        !IsPlainFileName(targetName) || !IsPictureFileName(targetName) ||
-        !ReadFileStamp(project.ImagesPath() + part, stamp))
+        !IsPlainFileName(targetName) || !IsPictureFileName(targetName))
         return std::nullopt;
     const std::string source = project.ImagesPath() + part;
     TBuildState& state = *project.BuildState;
+    // Every page that shows the picture asks again: what this build made, or could not make,
+    // is answered without the file system.
     const auto written = state.Files.find(targetName);
     if (written != state.Files.end() && written->second.Source == source &&
         written->second.Width > 0)
         return TShownSize{written->second.Width, written->second.Height};
+    std::string unmade = targetName;
+    unmade.append("\n").append(source);
+    if (state.UnmadeCopies.count(unmade))
+        return std::nullopt;
+    const auto none = [&] {
+        state.UnmadeCopies.insert(std::move(unmade));
+        return std::nullopt;
+    };
+    TFileStamp stamp;
+    if (!ReadFileStamp(source, stamp))
+        return none();
     // A name that is the user's own picture, or a file of this build from elsewhere, is never
     // written over: the page shows the original instead.
     if (written != state.Files.end() || IsPlainFile(project.ImagesPath() + targetName))
-        return std::nullopt;
+        return none();
 
     // The copy keeps the format its name says (the source's own, as PictureOutputName gives).
     TCopyKind kind;
@@ -403,7 +414,7 @@ std::optional<TShownSize> WriteScaledPicture(TDProject& project, const std::stri
         known.Stamp = stamp;
     }
     if (!known.Scaled)
-        return std::nullopt;
+        return none();
     const std::string target = project.OutputFolder + "/" + targetName;
     TKnownTarget& knownTarget = KnownTargets()[target];
     TFileStamp targetStamp;

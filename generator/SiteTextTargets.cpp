@@ -9,6 +9,7 @@
 #include "model/PageId.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/PictureDecoder.h"
 #include "platform/XmlDocument.h"
 
 #include <algorithm>
@@ -205,6 +206,24 @@ bool TSiteTextTargets::Picture(std::string_view name, std::string_view alt, std:
         Problem(" shows a picture that is missing: ", DecodedName(name));
         return false;
     }
+    AppendPicture(part, alt, title, html);
+    return true;
+}
+
+bool TSiteTextTargets::PagePicture(std::string_view address, std::string_view alt,
+                                   std::string& html) {
+    // A name of the pages' own folder, nothing before or after it.
+    if (address.find_first_of("/\\?#:") != std::string_view::npos)
+        return false;
+    const std::string part = ExistingFile(FProject.ImagesPath(), address);
+    if (part.empty() || !IsPictureFileName(part))
+        return false;
+    AppendPicture(part, alt, {}, html);
+    return true;
+}
+
+void TSiteTextTargets::AppendPicture(const std::string& part, std::string_view alt,
+                                     std::string_view title, std::string& html) {
     if (FCopy)
         CopyPictureIntoOutput(FProject, part);
     const TShownSize natural = PictureFileSize(FProject, part);
@@ -216,5 +235,4 @@ bool TSiteTextTargets::Picture(std::string_view name, std::string_view alt, std:
     picture.Natural = natural;
     picture.Size = ShownPictureSize(FProject, part, natural.Width, natural.Height);
     AppendTextPicture(FProject, picture, html);
-    return true;
 }

@@ -25,6 +25,7 @@ class TSiteTextTargets : public TMarkdownTargets {
     std::string SiteLink(std::string_view kind, std::string_view name) override;
     bool Picture(std::string_view name, std::string_view alt, std::string_view title,
                  std::string& html) override;
+    bool PagePicture(std::string_view address, std::string_view alt, std::string& html) override;
 
     // The problems found so far, each once, in the order found.
     const std::vector<std::string>& Problems() const { return FProblems; }
@@ -48,6 +49,9 @@ class TSiteTextTargets : public TMarkdownTargets {
     static std::string ExistingFile(const std::string& folder, std::string_view written);
     // Tells FOwner + what, and after a what that ends in ": " the name in quotes and a full stop.
     void Problem(std::string_view what, std::string_view name);
+    // Appends the tag of the picture part of the Images folder.
+    void AppendPicture(const std::string& part, std::string_view alt, std::string_view title,
+                       std::string& html);
 
     TDProject& FProject;
     bool FCopy;

@@ -46,17 +46,16 @@ std::string RenderMarkdown(TDProject& project, std::string_view text, std::strin
     return html;
 }
 
-// Writes a text as typed: the classic pages as it is, with its line breaks as "<br>" (what
-// the user typed is theirs); the modern pages only the markup they can carry (TTypedHtml).
-void WriteAsTyped(TDProject& project, std::string_view text, const std::string& owner) {
-    if (!project.OPTIONS.IsModern()) {
-        WriteWithBreaks(project.Output, text);
-        return;
-    }
+// A text as typed for the modern pages: only the markup they can carry (TTypedHtml). The
+// classic pages write it as it is, with its line breaks as "<br>": what the user typed is
+// theirs.
+std::string TypedHtml(TDProject& project, std::string_view text, const std::string& owner,
+                      std::string_view title) {
     TSiteTextTargets targets(project, true);
     targets.SetOwner(owner);
-    project.Output.Write(TTypedHtml(targets).Html(text));
+    std::string html = TTypedHtml(targets, title).Html(text);
     NoteProblems(project, targets);
+    return html;
 }
 
 // Whether text holds a character of the scripts written without blanks between words: the
@@ -97,7 +96,10 @@ void WritePageText(TDProject& project, const TDPage& page, int firstHeading) {
     owner += page.TITLE;
     owner += '\'';
     if (!page.IsMarkdown()) {
-        WriteAsTyped(project, page.TEXT, owner);
+        if (project.OPTIONS.IsModern())
+            project.Output.Write(TypedHtml(project, page.TEXT, owner, page.TITLE));
+        else
+            WriteWithBreaks(project.Output, page.TEXT);
         return;
     }
     project.Output.Write(RenderMarkdown(project, page.TEXT, std::move(owner), firstHeading));
@@ -105,22 +107,25 @@ void WritePageText(TDProject& project, const TDPage& page, int firstHeading) {
 
 void WriteHotspotText(TDProject& project, int firstHeading) {
     const TDHotspot& hotspot = project.HOTSPOT;
-    if (!hotspot.IsMarkdown()) {
-        WriteAsTyped(project, hotspot.TEXT, "The hotspot");
+    if (!hotspot.IsMarkdown() && !project.OPTIONS.IsModern()) {
+        WriteWithBreaks(project.Output, hotspot.TEXT);
         return;
     }
+    const auto html = [&] {
+        return hotspot.IsMarkdown()
+                   ? RenderMarkdown(project, hotspot.TEXT, "The hotspot", firstHeading)
+                   : TypedHtml(project, hotspot.TEXT, "The hotspot", hotspot.TITLE);
+    };
     TBuildState* state = project.BuildState;
     if (!state) {
-        project.Output.Write(RenderMarkdown(project, hotspot.TEXT, "The hotspot", firstHeading));
+        project.Output.Write(html());
         return;
     }
     // Its links and pictures lead to the same files from every page, all in one folder.
-    auto rendered = state->HotspotHtml.find(firstHeading);
+    const int level = hotspot.IsMarkdown() ? firstHeading : TBuildState::TypedHotspot;
+    auto rendered = state->HotspotHtml.find(level);
     if (rendered == state->HotspotHtml.end())
-        rendered = state->HotspotHtml
-                       .emplace(firstHeading,
-                                RenderMarkdown(project, hotspot.TEXT, "The hotspot", firstHeading))
-                       .first;
+        rendered = state->HotspotHtml.emplace(level, html()).first;
     project.Output.Write(rendered->second);
 }
 
@@ -130,7 +135,6 @@ TTextSummary MarkdownSummary(std::string_view storedText, std::size_t limit) {
     std::size_t end = PrefixBytes(plain, limit);
     if (end < plain.size()) {
         summary.Cut = true;
-        // At a blank: the limit fell between two words, or the last word before it ends there.
         // At a blank: the limit fell between two words, or the last word before it ends there.
         // Chinese and Japanese are written without blanks: there any character ends a word.
         if (plain[end] != ' ') {

@@ -14,6 +14,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -78,7 +79,67 @@ int ScreenPixels(const std::string& screen) {
     return value > 0 && value < 100000 ? static_cast<int>(value) : 0;
 }
 
+// A font's name in lower case without its quotes, to compare with another.
+std::string FontKey(std::string_view name) {
+    if (name.size() >= 2 && name.front() == '"')
+        name = name.substr(1, name.size() - 2);
+    std::string key(name);
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return key;
+}
+
+// A family that every browser has, which ends a list: none after it is ever used.
+bool IsGenericFamily(std::string_view key) {
+    for (const std::string_view generic :
+         {"serif", "sans-serif", "monospace", "cursive", "fantasy", "math", "emoji", "fangsong"})
+        if (key == generic)
+            return true;
+    return false;
+}
+
 } // namespace
+
+std::string ModernFontList(const std::string& family) {
+    // The user's fonts first; the generic family they end in, if any, last, as only the last
+    // family of a list is ever reached once a generic one stands in it.
+    std::vector<std::string> names;
+    std::vector<std::string> keys;
+    std::string generic;
+    const auto add = [&](std::string_view name) {
+        std::string key = FontKey(name);
+        if (IsGenericFamily(key)) {
+            if (generic.empty())
+                generic = std::string(name);
+            return;
+        }
+        if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
+            names.emplace_back(name);
+            keys.push_back(std::move(key));
+        }
+    };
+    const std::string stored = CssFontList(family);
+    for (std::size_t at = 0; at < stored.size();) {
+        const std::size_t comma = std::min(stored.find(", ", at), stored.size());
+        add(std::string_view(stored).substr(at, comma - at));
+        at = comma + 2;
+    }
+    // The fonts of the visitors' systems, between the user's and a sans-serif family: a
+    // serif or monospace choice keeps its own fallback.
+    if (generic.empty() || generic == "sans-serif")
+        for (const std::string_view system : {"system-ui", "-apple-system", "\"Segoe UI\"",
+                                              "Roboto", "\"Helvetica Neue\"", "Arial"})
+            add(system);
+    names.push_back(generic.empty() ? "sans-serif" : generic);
+    std::string list;
+    for (const std::string& name : names) {
+        if (!list.empty())
+            list += ", ";
+        list += name;
+    }
+    return list;
+}
 
 std::string PointsAsRem(std::int64_t points, double minimum) {
     constexpr std::int64_t MostPoints = 1000;
@@ -117,14 +178,17 @@ std::string TModernStyleSheet::LayoutRules() const {
     };
     const std::string_view a = hotspot ? " aside" : "";
     const std::string_view f = hotspot ? " footer" : "";
-    const std::string side = hotspot ? join({" ", fr(aside)}) : std::string();
+    // The side columns are never so narrow that a word of ordinary length in a button or a
+    // menu entry breaks: the hotspot's at least 12rem, the menu's 10rem. A header in the first
+    // column is as wide as its longest word, up to 16rem (see below), so that the site's title
+    // never runs under the menu beside it, nor squeezes the text area and the hotspot.
+    const auto least = [&join](std::string_view floor, int share) {
+        return join({"minmax(", floor, ", ", std::to_string(share), "fr)"});
+    };
+    const std::string side = hotspot ? join({" ", least("12rem", aside)}) : std::string();
     std::string columns;
     std::string rows;
-    // A header in the narrow first column never gets narrower than its longest word, so that
-    // the site's title never runs under the menu beside it.
-    const std::string first = topicOnLeft || topicBesideMenu
-                                  ? join({"minmax(min-content, ", std::to_string(menu), "fr)"})
-                                  : fr(menu);
+    const std::string first = least(topicOnLeft || topicBesideMenu ? "min-content" : "10rem", menu);
     if (menuOnLeft || topicBesideMenu)
         columns = join({first, " ", fr(main), side});
     else
@@ -158,9 +222,10 @@ std::string TModernStyleSheet::LayoutRules() const {
         Rule(out, "  .menu ul {flex-direction: column; align-items: stretch}");
         Rule(out, "  .menu {padding-top: 1rem}");
     }
-    // The header's column is as wide as its longest word (see first): words break no more.
+    // The header's column is as wide as its longest word (see first): words break no more,
+    // but for one longer than 16rem.
     if (topicOnLeft || topicBesideMenu)
-        Rule(out, "  .site-title, .menu a {overflow-wrap: break-word}");
+        Rule(out, "  .site-title, .menu a {overflow-wrap: break-word; max-width: 16rem}");
     Rule(out, "}");
     return out;
 }
@@ -181,11 +246,7 @@ std::string TModernStyleSheet::Text() const {
     Rule(out, "}");
     Rule(out, "}");
 
-    std::string families = CssFontList(font.FAMILY);
-    if (!families.empty())
-        families += ", ";
-    families += "system-ui, -apple-system, \"Segoe UI\", Roboto, \"Helvetica Neue\", Arial, "
-                "sans-serif";
+    const std::string families = ModernFontList(font.FAMILY);
     const std::string_view bold = font.BOLD_TITLE ? "bold" : "normal";
 
     Rule(out, "*, *::before, *::after {box-sizing: border-box}");
@@ -286,20 +347,25 @@ std::string TModernStyleSheet::Text() const {
     Rule(out, ".gallery figure {margin: 0; text-align: center}");
     Rule(out, ".gallery a {display: block; text-decoration: none}");
     Rule(out, ".gallery figcaption {margin-top: 0.25rem; text-decoration: underline}");
-    Rule(out, "@media (min-width: 30em) {");
-    Rule(out, "  .gallery-3, .gallery-4 {grid-template-columns: repeat(2, minmax(0, 1fr))}");
-    Rule(out, "}");
-    Rule(out, "@media (min-width: 48em) {");
-    Rule(out, "  .gallery-2 {grid-template-columns: repeat(2, minmax(0, 1fr))}");
-    Rule(out, "  .gallery-3 {grid-template-columns: repeat(3, minmax(0, 1fr))}");
-    Rule(out, "  .gallery-4 {grid-template-columns: repeat(4, minmax(0, 1fr))}");
-    Rule(out, "}");
+    // As many columns as the style asks for where the text area has room for them, fewer
+    // where it has not: a column never narrower than 11rem, where a date or a caption's word
+    // keeps whole (one column on a phone).
+    for (int across = 2; across <= 4; ++across) {
+        std::string rule = ".gallery-";
+        rule.append(std::to_string(across))
+            .append(" {grid-template-columns: repeat(auto-fill, minmax(max(11rem, (100% - ")
+            .append(std::to_string(across - 1))
+            .append("rem) / ")
+            .append(std::to_string(across))
+            .append("), 1fr))}");
+        Rule(out, rule);
+    }
     Rule(out, ".actions {margin: 1rem 0}");
     Rule(out, ".button {display: inline-flex; align-items: center; justify-content: center; "
               "min-width: 44px; min-height: 44px; max-width: 100%; padding: 0.5rem 1.25rem; "
               "border-radius: 0.375rem; color: var(--main-bg); background-color: var(--title); "
               "font-weight: bold; text-align: center; text-decoration: none; overflow-wrap: "
-              "anywhere}");
+              "break-word}");
     Rule(out, "main .button {color: var(--main-bg)}");
     Rule(out, ".button:hover {text-decoration: underline}");
     Rule(out, ".button:focus-visible {outline-color: var(--title)}");
@@ -314,8 +380,8 @@ std::string TModernStyleSheet::Text() const {
               "background-color: var(--hotspot-bg)}");
     Rule(out, ".hotspot h2 {margin-top: 0; color: inherit}");
     Rule(out, ".hotspot a {color: inherit; text-decoration: underline}");
-    Rule(out, ".hotspot .button {color: var(--hotspot-bg); background-color: "
-              "var(--hotspot-text); text-decoration: none}");
+    Rule(out, ".hotspot .button {padding-inline: 0.75rem; color: var(--hotspot-bg); "
+              "background-color: var(--hotspot-text); text-decoration: none}");
     Rule(out, ".hotspot .button:focus-visible {outline-color: var(--hotspot-text)}");
     Rule(out, std::string(".foot {grid-area: footer; padding: 1rem; color: var(--foot-text); "
                           "background-color: var(--foot-bg); text-align: ") +

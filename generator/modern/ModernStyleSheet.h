@@ -24,6 +24,10 @@ class TModernStyleSheet {
     const TDProject& FProject;
 };
 
+// The stored font family as the pages' font list: the user's fonts, then (for a sans-serif
+// family or none) the visitors' system fonts, each once, and one generic family last.
+std::string ModernFontList(const std::string& family);
+
 // Points as rem of a 16-pixel root, never below minimum and never above 1000 points (a
 // hand-edited size): "1.125rem".
 std::string PointsAsRem(std::int64_t points, double minimum);

@@ -147,26 +147,30 @@ std::string PlainSummary(std::string_view storedText, std::size_t limit) {
     return out;
 }
 
-std::string ModernEscaped(std::string_view text) {
-    // Most values are plain ASCII without a character to escape: taken as they are.
-    bool plain = true;
-    for (const char c : text)
-        if (c == '&' || c == '<' || c == '>' || c == '"' || static_cast<unsigned char>(c) >= 0x80) {
-            plain = false;
-            break;
+void AppendModernEscaped(std::string& out, std::string_view text) {
+    // Runs of bytes taken as they are (ASCII but the four below, and well-formed UTF-8) are
+    // copied at once: most of a text is such a run.
+    std::size_t run = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const auto c = static_cast<unsigned char>(text[at]);
+        if (c >= 0x80) {
+            const std::size_t length = TextPieces::CharLength(text, at);
+            if (length > 1) {
+                at += length;
+                continue;
+            }
+        } else if (c != '&' && c != '<' && c != '>' && c != '"') {
+            ++at;
+            continue;
         }
-    if (plain)
-        return std::string(text);
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        const char c = text[at];
+        out.append(text.data() + run, at - run);
+        std::size_t next = at + 1;
         switch (c) {
         case '&': {
             const std::size_t length = ReferenceLength(text, at);
             if (length) {
-                out.append(text.substr(at, length));
-                at += length - 1;
+                out.append(text.data() + at, length);
+                next = at + length;
             } else {
                 out += "&amp;";
             }
@@ -181,16 +185,18 @@ std::string ModernEscaped(std::string_view text) {
         case '"':
             out += "&quot;";
             break;
-        default: {
-            const std::size_t length = TextPieces::CharLength(text, at);
-            if (IsIllFormed(text, at, length))
-                out += Replacement;
-            else
-                out.append(text.substr(at, length));
-            at += length - 1;
+        default:
+            out += Replacement;
         }
-        }
+        at = run = next;
     }
+    out.append(text.data() + run, text.size() - run);
+}
+
+std::string ModernEscaped(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    AppendModernEscaped(out, text);
     return out;
 }
 

@@ -23,6 +23,8 @@ std::string PageSummary(const TDPage& page, std::size_t limit = 200);
 // A record value (a title, a name) as HTML text: "<", ">", quotes and every "&" that starts
 // no character reference written as references; references the user typed are kept.
 std::string ModernEscaped(std::string_view text);
+// The same, appended to out.
+void AppendModernEscaped(std::string& out, std::string_view text);
 
 // A text as a JSON string with its quotes, safe inside a script element.
 std::string JsonString(std::string_view text);

@@ -252,9 +252,10 @@ std::string_view Pixels(std::string_view value) {
 
 class TWriter {
   public:
-    explicit TWriter(TMarkdownTargets& targets) : FTargets(targets) {}
+    TWriter(TMarkdownTargets& targets, std::string_view title) : FTargets(targets), FTitle(title) {}
 
     std::string Html(std::string_view text) {
+        FOut.reserve(text.size() + text.size() / 8);
         for (std::size_t at = 0; at < text.size();) {
             const char c = text[at];
             if (c == Break) {
@@ -263,7 +264,7 @@ class TWriter {
             } else if (c == '<') {
                 at = Markup(text, at);
             } else {
-                std::size_t end = at;
+                std::size_t end = at + 1;
                 while (end < text.size() && text[end] != '<' && text[end] != Break)
                     ++end;
                 Text(text.substr(at, end - at));
@@ -322,12 +323,9 @@ class TWriter {
     }
 
     void Text(std::string_view text) {
-        bool blank = true;
-        for (const char c : text)
-            blank = blank && c == ' ';
-        if (!blank)
+        if (text.find_first_not_of(' ') != std::string_view::npos)
             Phrasing();
-        FOut += ModernEscaped(text);
+        AppendModernEscaped(FOut, text);
     }
 
     // A block opens where the line's content and its inline tags end.
@@ -457,10 +455,15 @@ class TWriter {
 
     void Picture(const TTag& tag) {
         const std::string address = CleanAddress(Attribute(tag, "src"));
+        // A picture says what it shows: the page's title where nothing was typed.
         std::string alt;
-        AppendAttribute(alt, Decoded(Attribute(tag, "alt")), false);
+        const std::string_view typedAlt = Attribute(tag, "alt");
+        AppendAttribute(alt, Decoded(typedAlt.empty() ? FTitle : typedAlt), false);
         const std::string scheme = SchemeOf(address);
         Phrasing();
+        // A picture of the site's Images folder is sized and scaled as in a Markdown text.
+        if (scheme.empty() && FTargets.PagePicture(address, alt, FOut))
+            return;
         if (scheme == "image") {
             if (!FTargets.Picture(std::string_view(address).substr(6), alt, {}, FOut))
                 FOut += alt; // no such picture: what it shows, in words
@@ -485,6 +488,7 @@ class TWriter {
     }
 
     TMarkdownTargets& FTargets;
+    std::string_view FTitle;
     std::string FOut;
     std::vector<TOpen> FOpen;
     int FBreaks = 0;
@@ -506,16 +510,27 @@ std::string LinkAddress(std::string_view address) {
 std::string TTypedHtml::Html(std::string_view storedText) {
     // Raw line ends and control characters (a hand-edited project) are blanks; each stored
     // line break becomes one character the reading knows.
+    // The bytes between are copied a run at a time.
     std::string text;
     text.reserve(storedText.size());
-    for (std::size_t at = 0; at < storedText.size(); ++at) {
-        if (storedText.substr(at, TextPieces::StoredBreak.size()) == TextPieces::StoredBreak) {
+    std::size_t run = 0;
+    for (std::size_t at = 0; at < storedText.size();) {
+        const auto c = static_cast<unsigned char>(storedText[at]);
+        if (c == '#' &&
+            storedText.substr(at, TextPieces::StoredBreak.size()) == TextPieces::StoredBreak) {
+            text.append(storedText.data() + run, at - run);
             text += Break;
-            at += TextPieces::StoredBreak.size() - 1;
+            at += TextPieces::StoredBreak.size();
+        } else if (c < 0x20 || c == 0x7F) {
+            text.append(storedText.data() + run, at - run);
+            text += ' ';
+            ++at;
+        } else {
+            ++at;
             continue;
         }
-        const auto c = static_cast<unsigned char>(storedText[at]);
-        text += c < 0x20 || c == 0x7F ? ' ' : storedText[at];
+        run = at;
     }
-    return TWriter(FTargets).Html(text);
+    text.append(storedText.data() + run, storedText.size() - run);
+    return TWriter(FTargets, FTitle).Html(text);
 }

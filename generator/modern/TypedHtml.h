@@ -6,7 +6,8 @@
 // javascript: link), that would break the page around it.
 //
 // Kept: b, strong, i, em, u, br, p, ul, ol, li, h2, h3, h4; a with its href and img with its
-// src, alt, width and height, each address one the Markdown texts may use (http:, https:,
+// src, alt, width and height (a picture of the site's Images folder sized as the file is, one
+// without alt given the page's title), each address one the Markdown texts may use (http:, https:,
 // mailto:, tel:, #anchors, page:, download: and image: of the site) or one relative to the
 // pages, with which texts typed for the classic pages name the site's own files. Every other
 // attribute, and every other tag, is left out, its text kept; a script's or style's content
@@ -29,11 +30,14 @@ std::string LinkAddress(std::string_view address);
 
 class TTypedHtml {
   public:
-    explicit TTypedHtml(TMarkdownTargets& targets) : FTargets(targets) {}
+    // title: the alt text of a picture typed without one (the page's title).
+    explicit TTypedHtml(TMarkdownTargets& targets, std::string_view title = {})
+        : FTargets(targets), FTitle(title) {}
 
     // The HTML fragment of a stored text (line breaks stored as "#$D#$A").
     std::string Html(std::string_view storedText);
 
   private:
     TMarkdownTargets& FTargets;
+    std::string_view FTitle;
 };

@@ -7,10 +7,11 @@ Builds the sites of the Modern design and checks every page:
   page and style sheet: no error and no warning;
 - axe-core (npm axe-core) injected into each page in headless Chromium, with the rules tagged
   wcag2a, wcag2aa, wcag21aa, wcag22aa and best-practice: no violation, and no colour contrast
-  that axe leaves for review ("incomplete");
+  that axe leaves for review ("incomplete"); for the sample and the templates once more with
+  the visitor's system asking for dark colours (prefers-color-scheme: dark, emulated);
 - at 320, 390, 768 and 1280 CSS pixels wide: no sideways scrolling (the document no wider
-  than the window) and no visible text under 16 px; the homepage's screenshots at each width
-  go to CORVANE_SCREENSHOT_DIR.
+  than the window), no visible text under 16 px and no word of up to 15 characters broken
+  across two lines; the homepage's screenshots at each width go to CORVANE_SCREENSHOT_DIR.
 
 The sites: the bundled sample; each of the six layouts with the seven listing styles (one
 column each); the three bundled templates with the sample's content; the sample in Arabic
@@ -51,6 +52,8 @@ AXE_TAGS = ["wcag2a", "wcag2aa", "wcag21aa", "wcag22aa", "best-practice"]
 WIDTHS = [320, 390, 768, 1280]
 HEIGHT = 900
 MIN_TEXT_PX = 16
+# Words up to this long never break mid-word; longer ones (a German compound on a phone) may.
+LONGEST_WHOLE_WORD = 15
 LAYOUTS = [
     "Topic on top menu on top", "Topic and menu on top", "Menu on left foot on bottom",
     "Menu on left foot on right", "Topic on left foot on bottom", "Topic on left foot on right",
@@ -102,8 +105,26 @@ while (walker.nextNode()) {
     if (size < arguments[0])
         small.push(element.localName + ' ' + size + 'px: ' + node.textContent.trim().slice(0, 40));
 }
+// Words of ordinary length laid out on two lines: broken mid-word.
+var broken = [], range = document.createRange();
+walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+while (walker.nextNode()) {
+    var text = walker.currentNode, parent = text.parentElement, word = /\S+/g, found;
+    if (!parent || parent.closest('script, style') || !parent.getClientRects().length)
+        continue;
+    while ((found = word.exec(text.data)) !== null) {
+        if (found[0].length > arguments[1])
+            continue;
+        range.setStart(text, found.index);
+        range.setEnd(text, found.index + found[0].length);
+        var lines = Array.from(range.getClientRects()).filter(function (r) { return r.width > 0; });
+        if (lines.length > 1 && lines[1].top >= lines[0].bottom - 1)
+            broken.push(parent.localName + (parent.className ? '.' + parent.className : '') +
+                        ': ' + found[0]);
+    }
+}
 return {scrollWidth: document.documentElement.scrollWidth, innerWidth: window.innerWidth,
-        small: small};
+        small: small, broken: broken};
 """
 
 
@@ -193,24 +214,38 @@ class Checks:
             self.axe = script.read()
         self.screenshots = screenshots
 
-    def axe_faults(self, page):
+    def axe_faults(self, page, scheme=""):
         self.driver.execute_script(self.axe)
         result = self.driver.execute_async_script(AXE_RUN, AXE_TAGS)
+        seen = f" ({scheme})" if scheme else ""
         if "error" in result:
-            return [Fault(page, "axe", f"axe did not run: {result['error']}")]
+            return [Fault(page, "axe" + seen, f"axe did not run: {result['error']}")]
         faults = []
         for rule in result["violations"]:
-            faults.append(Fault(page, rule["id"], f"{rule['help']} ({', '.join(rule['nodes'])})"))
+            faults.append(Fault(page, rule["id"] + seen,
+                                f"{rule['help']} ({', '.join(rule['nodes'])})"))
         for rule in result["incomplete"]:
-            faults.append(Fault(page, rule["id"] + " (needs review)",
+            faults.append(Fault(page, rule["id"] + seen + " (needs review)",
                                 f"{rule['help']} ({', '.join(rule['nodes'])})"))
         return faults
+
+    def dark_axe_faults(self, page):
+        """axe once more with the visitor's system asking for dark colours."""
+        self.driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {
+            "features": [{"name": "prefers-color-scheme", "value": "dark"}]})
+        try:
+            if not self.driver.execute_script(
+                    "return matchMedia('(prefers-color-scheme: dark)').matches"):
+                return [Fault(page, "axe (dark)", "the dark colour scheme was not emulated")]
+            return self.axe_faults(page, "dark")
+        finally:
+            self.driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": []})
 
     def width_faults(self, url, page, width, shot=None):
         self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
             "width": width, "height": HEIGHT, "deviceScaleFactor": 1, "mobile": width < 768})
         self.driver.get(url)
-        seen = self.driver.execute_script(WIDTH_OBSERVE, MIN_TEXT_PX)
+        seen = self.driver.execute_script(WIDTH_OBSERVE, MIN_TEXT_PX, LONGEST_WHOLE_WORD)
         faults = []
         if seen["innerWidth"] != width:
             faults.append(Fault(page, f"width {width}",
@@ -223,26 +258,31 @@ class Checks:
         if seen["small"]:
             faults.append(Fault(page, f"width {width}",
                                 f"text under {MIN_TEXT_PX} px: " + "; ".join(seen["small"][:3])))
+        if seen["broken"]:
+            faults.append(Fault(page, f"width {width}",
+                                "words broken mid-word: " + "; ".join(seen["broken"][:3])))
         if shot:
             os.makedirs(os.path.dirname(shot), exist_ok=True)
             self.driver.get_screenshot_as_file(shot)
         return faults
 
-    def page_faults(self, server, page, shots_as=None):
+    def page_faults(self, server, page, shots_as=None, dark=False):
         faults = []
         for width in WIDTHS:
             shot = None
             if shots_as and self.screenshots:
                 shot = os.path.join(self.screenshots, f"{shots_as}-{width}.png")
             faults += self.width_faults(server.url(page), page, width, shot)
-        # axe at a wide window, where every region shows.
+        # axe at a wide window, where every region shows; in the dark colours too.
         faults += self.axe_faults(page)
+        if dark:
+            faults += self.dark_axe_faults(page)
         return faults
 
 
-def check_site(checks, folder, log, name):
+def check_site(checks, folder, log, name, dark=False):
     """Every fault of the site in folder: the checker's (which runs meanwhile), then the
-    browser's."""
+    browser's; dark: axe in the dark colour scheme as well."""
     vnu = start_vnu(folder)
     faults = []
     try:
@@ -252,7 +292,7 @@ def check_site(checks, folder, log, name):
         try:
             for page in pages:
                 home = page in ("Index.htm", "Default.htm", "index.html")
-                faults += checks.page_faults(server, page, name if home else None)
+                faults += checks.page_faults(server, page, name if home else None, dark)
         finally:
             checks.driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
             server.close()
@@ -420,17 +460,17 @@ class ModernInChromium(unittest.TestCase):
                     f"no fault of {file} [{rule}] saying {words!r} among:\n" +
                     "\n".join(line for line in text if line.startswith(file))[:6000])
 
-    def check_modern(self, name, project):
+    def check_modern(self, name, project, dark=False):
         if not (MODERN_PAGES or os.environ.get("CORVANE_MODERN_CHECKS") == "1"):
             self.skipTest("the Modern page writer is not in this build (MODERN_PAGES)")
         into = self.build(name, project)
-        faults = check_site(self.checks, into, self.log, name)
+        faults = check_site(self.checks, into, self.log, name, dark)
         if faults:
             self.fail(report(f"site {name}", faults))
 
     def test_2_sample(self):
-        """the Modern sample: every page clean"""
-        self.check_modern("sample", self.sample_copy("sample"))
+        """the Modern sample: every page clean, in the light and the dark colours"""
+        self.check_modern("sample", self.sample_copy("sample"), dark=True)
 
     def test_3_layouts_and_styles(self):
         """each layout with the seven listing styles: every page clean"""
@@ -441,7 +481,8 @@ class ModernInChromium(unittest.TestCase):
                 self.check_modern(f"layout-{number}", project)
 
     def test_4_templates(self):
-        """the three bundled templates with the sample's content: every page clean"""
+        """the three bundled templates with the sample's content: every page clean, in the
+        light and the dark colours"""
         if not (MODERN_PAGES or os.environ.get("CORVANE_MODERN_CHECKS") == "1"):
             self.skipTest("the Modern page writer is not in this build (MODERN_PAGES)")
         templates = os.path.join(self.scratch, "Templates")
@@ -453,7 +494,7 @@ class ModernInChromium(unittest.TestCase):
                 project = os.path.join(self.scratch, "project-" + slug)
                 self.run_tool([os.environ.get("CORVANE_TEMPLATE_SITE", ""),
                                os.path.join(templates, template + ".Tmp"), self.sample, project])
-                self.check_modern(slug, project)
+                self.check_modern(slug, project, dark=True)
 
     def test_5_right_to_left(self):
         """the sample in Arabic (SITE_LANGUAGE "ar"), texts with stray markup and long words:

@@ -153,6 +153,25 @@ TEST(ModernStyleSheet, EachLayoutPlacesTheRegions) {
               std::string::npos);
 }
 
+// The font list: the user's fonts, the systems' fonts each once, one generic family last.
+TEST(ModernStyleSheet, FontListEndsInItsGenericFamily) {
+    const std::string system = "system-ui, -apple-system, \"Segoe UI\", Roboto, \"Helvetica Neue\"";
+    struct TCase {
+        const char* Stored;
+        std::string List;
+    } const cases[] = {
+        {"Arial,Helvetica,sans-serif", "Arial, Helvetica, " + system + ", sans-serif"},
+        {"", system + ", Arial, sans-serif"},
+        {"Verdana, Arial", "Verdana, Arial, " + system + ", sans-serif"},
+        {"Times New Roman,Times,serif", "\"Times New Roman\", Times, serif"},
+        {"Courier New, monospace, sans-serif", "\"Courier New\", monospace"},
+        {"roboto, ROBOTO, Segoe UI", "roboto, \"Segoe UI\", system-ui, -apple-system, "
+                                     "\"Helvetica Neue\", Arial, sans-serif"},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(ModernFontList(c.Stored), c.List) << c.Stored;
+}
+
 // A page written from right to left mirrors: the sheet names no physical side but for the
 // alignment a Markdown table's author chose, whatever side the records put things on.
 TEST(ModernStyleSheet, NoPhysicalSidesSoRightToLeftMirrors) {
@@ -342,6 +361,12 @@ TEST(ModernBuild, RecordsReachTheirPlaces) {
         {"a typed text", [](TDProject&) {}, "Page0_0.htm",
          "<div class=\"text\">Hi<br><b>there</b></div>", true,
          [](TDPage& page) { page.TEXT = "<center>Hi</center>#$D#$A<b onclick=x>there<script>"; }},
+        {"a typed picture of the Images folder: its size, the page's title", AddPicture,
+         "Page0_0.htm", "<img src=\"Card.png\" alt=\"Spring walk\" width=\"8\" height=\"8\"", true,
+         [](TDPage& page) {
+             page.TITLE = "Spring walk";
+             page.TEXT = "<img src=\"Card.png\">";
+         }},
         // Link addresses of the records: the web's schemes only, as in the texts.
         {"a script as a menu entry's address",
          [](TDProject& p) {

@@ -9,7 +9,7 @@
 
 namespace {
 
-// The site knows page 7 and the picture Logo.gif.
+// The site knows page 7 and the picture Logo.gif of its Images folder.
 class TTargets : public TMarkdownTargets {
   public:
     std::string SiteLink(std::string_view kind, std::string_view name) override {
@@ -20,6 +20,12 @@ class TTargets : public TMarkdownTargets {
         if (name != "Logo.gif")
             return false;
         html.append("<img src=\"Logo.gif\" alt=\"").append(alt).append("\">");
+        return true;
+    }
+    bool PagePicture(std::string_view address, std::string_view alt, std::string& html) override {
+        if (address != "Logo.gif")
+            return false;
+        html.append("<img src=\"Logo.gif\" alt=\"").append(alt).append("\" width=\"80\">");
         return true;
     }
 };
@@ -47,7 +53,11 @@ TEST(TypedHtml, KeepsWhatUsersTypeDropsTheRest) {
         {"<a href=\"page:7\">tour</a>", "<a href=\"Page0_1.htm\">tour</a>"},
         {"<a href=\"page:9\">gone</a>", "gone"},
         {"<img src=\"Photo.jpg\" onerror=\"x()\" width=\"100\" height=\"50px\">",
-         "<img src=\"Photo.jpg\" alt=\"\" width=\"100\">"},
+         "<img src=\"Photo.jpg\" alt=\"Tour &amp; walk\" width=\"100\">"},
+        {"<img src=\"Logo.gif\" width=\"5\">",
+         "<img src=\"Logo.gif\" alt=\"Tour &amp; walk\" width=\"80\">"},
+        {"<img src=\"Logo.gif\" alt=\"Club\">", "<img src=\"Logo.gif\" alt=\"Club\" width=\"80\">"},
+        {"<img src=\"image:Logo.gif\">", "<img src=\"Logo.gif\" alt=\"Tour &amp; walk\">"},
         {"<img src=\"image:Logo.gif\" alt=\"Our &quot;logo&quot;\">",
          "<img src=\"Logo.gif\" alt=\"Our &quot;logo&quot;\">"},
         {"<img src=\"image:Gone.gif\" alt=\"Gone\">", "Gone"},
@@ -84,7 +94,7 @@ TEST(TypedHtml, KeepsWhatUsersTypeDropsTheRest) {
     };
     TTargets targets;
     for (const TCase& c : cases)
-        EXPECT_EQ(TTypedHtml(targets).Html(c.Typed), c.Html) << c.Typed;
+        EXPECT_EQ(TTypedHtml(targets, "Tour &amp; walk").Html(c.Typed), c.Html) << c.Typed;
 }
 
 } // namespace
