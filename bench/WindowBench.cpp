@@ -66,6 +66,10 @@ int main(int argc, char** argv) {
     RemoveTree(work);
     std::filesystem::create_directories(application + "Projects");
     MakeBenchProject(folder, 100, 1000, "UTF-8");
+    // The recent projects and the picture of the homepage that Close keeps go into the work
+    // folder, never into the user's settings and cache.
+    ::setenv("XDG_CONFIG_HOME", (work + "/config").c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", (work + "/cache").c_str(), 1);
 
     PrepareStartup();
     TApplication app(argc, argv);

@@ -100,7 +100,10 @@ until [ -e "/tmp/.X11-unix/X$display" ]; do
 done
 
 mkdir -p docs
-DISPLAY=":$display" timeout 120 "$build/app/corvane-screenshot" "$work" Sample \
+# Settings and cache of the run's own: opening the sample puts it on the recent projects,
+# which must not reach the user's list.
+DISPLAY=":$display" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" \
+    timeout 120 "$build/app/corvane-screenshot" "$work" Sample \
     docs/main-window.png docs/main-window-preview.png 2>"$work/program.log" || {
     cat "$work/program.log" >&2
     exit 1
