@@ -533,6 +533,17 @@ void TMarkdownEditorTest::tablesCodeAndStrikethroughOutliveAnEdit() {
         {"> a  #$D#$A> b\\#$D#$A> c", "> a\\\n> b\\\n> c!", "!"},
         {"```#$D#$Acd \\#$D#$A  x#$D#$A```#$D#$A#$D#$A`a\\#$D#$Ab` c",
          "```\ncd \\\n  x\n```\n\n`a\\ b` c!", "!"},
+        // An item's later paragraphs, quotes and code stay in it; no number is added.
+        {"- a#$D#$A#$D#$A  more#$D#$A- b", "- a\n\n  more\n\n- b!", "!"},
+        {"1. x#$D#$A   > q", "1. x\n   > q!", "!"},
+        {"1. x#$D#$A   > q#$D#$A   >#$D#$A   > r#$D#$A2. y", "1. x\n   > q\n   >\n   > r\n2. y!",
+         "!"},
+        {"- a#$D#$A  ```#$D#$A  c#$D#$A  ```#$D#$A- b", "- a\n  ```\n  c\n  ```\n- b!", "!"},
+        {"- a#$D#$A  - b#$D#$A#$D#$A    more b#$D#$A#$D#$A  more a#$D#$A- c",
+         "- a\n  - b\n\n    more b\n\n  more a\n\n- c!", "!"},
+        {"> - a#$D#$A>#$D#$A>   more", "> - a\n>\n>   more!", "!"},
+        {"> one#$D#$A>#$D#$A> > two", "> one\n>\n> > two!", "!"},
+        {"[a](https://x \"t \\\"q\\\"\") b", "[a](https://x \"t \\\"q\\\"\") b!", "!"},
     };
     for (const auto& c : cases) {
         editor.SetStoredText(c.Stored, f.Images(), f.Downloads(), {});
