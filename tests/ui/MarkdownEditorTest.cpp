@@ -989,6 +989,23 @@ void TMarkdownEditorTest::hotspotDialogSavesTheLinkedPagesId() {
     QCOMPARE(stored.Project.HOTSPOT.TEXT, "[Read](page:" + id + ") *this*");
     QCOMPARE(stored.Project.HOTSPOT.FORMAT, std::string("Markdown"));
 
+    // A page copied with the id of the page before it gets an id of its own once linked to.
+    {
+        TColumnInUse column(f.ColumnFile(), f.Workspace.XMLDoc);
+        column->Page(0).ID = id;
+        column->Save();
+    }
+    form.show();
+    Select(*form.EditorText, QStringLiteral("this"));
+    LinkToPage(*form.EditorText, 0, 1);
+    form.ButtonOK->click();
+    const std::string own = TStoredPage(f.ColumnFile(), 1).Page.ID;
+    QVERIFY(IsPageId(own));
+    QVERIFY(own != id);
+    QCOMPARE(TStoredPage(f.ColumnFile(), 0).Page.ID, id);
+    QCOMPARE(Q(TStoredProject(f.Folder()).Project.HOTSPOT.TEXT),
+             Q("[Read](page:" + id + ") [*this*](page:" + own + ")"));
+
     // An as-typed hotspot text keeps the memo.
     f.Project().HOTSPOT.FORMAT.clear();
     form.show();
