@@ -613,7 +613,9 @@ QString ItemBlocksApart(const QString& text) {
             ((quoted && !lastQuoted) || fence.match(rest).hasMatch()))
             out << line.left(at).trimmed();
         lastQuoted = quoted;
-        const QRegularExpressionMatch fenceMatch = fence.match(rest);
+        // A fence opens code also in a quote.
+        const QRegularExpressionMatch fenceMatch =
+            fence.match(QString(line).remove(quoteMarks).trimmed());
         if (fenceMatch.hasMatch())
             openFence = fenceMatch.captured(1);
         if (itemMatch.hasMatch())
@@ -704,8 +706,7 @@ QString MarkdownFromDocument(const QTextDocument& document, TMarkdownSource sour
         // A quote deeper than what came before, or code, goes on an item without an empty
         // line, as it came.
         const bool code = source == TMarkdownSource::Own && IsCodeBlock(format);
-        const bool tight =
-            continues && ((code && quote == lastQuote) || (!code && quote > lastQuote));
+        const bool tight = continues && ((code && quote == lastQuote) || quote > lastQuote);
         // The editor's own tables and code blocks, written whole; pasted ones are paragraphs.
         if (source == TMarkdownSource::Own) {
             QString whole;

@@ -542,6 +542,8 @@ void TMarkdownEditorTest::tablesCodeAndStrikethroughOutliveAnEdit() {
         {"- a#$D#$A  - b#$D#$A#$D#$A    more b#$D#$A#$D#$A  more a#$D#$A- c",
          "- a\n  - b\n\n    more b\n\n  more a\n\n- c!", "!"},
         {"> - a#$D#$A>#$D#$A>   more", "> - a\n>\n>   more!", "!"},
+        {"- a#$D#$A  > ```#$D#$A  > - b#$D#$A  >   > c#$D#$A  > ```#$D#$A#$D#$Ad",
+         "- a\n  > ```\n  > - b\n  >   > c\n  > ```\n\nd!", "!"},
         {"> one#$D#$A>#$D#$A> > two", "> one\n>\n> > two!", "!"},
         {"[a](https://x \"t \\\"q\\\"\") b", "[a](https://x \"t \\\"q\\\"\") b!", "!"},
     };
