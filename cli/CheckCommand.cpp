@@ -5,6 +5,7 @@
 
 #include "generator/MarkdownRenderer.h"
 #include "generator/SiteTextTargets.h"
+#include "generator/modern/TypedHtml.h"
 #include "model/CColumn.h"
 #include "model/CProject.h"
 #include "platform/Error.h"
@@ -38,11 +39,18 @@ void Need(std::vector<TMissing>& missing, const std::string& folder, const std::
     missing.push_back({where, name, ::lstat(path.c_str(), &st) == 0});
 }
 
-// What a Markdown text names that is not there (pages, downloads, pictures) and the raw
-// HTML it shows as text, in the words of the build's notes.
+// What a text names that is not there (pages, downloads, pictures) and the raw HTML a
+// Markdown text shows as text, in the words of the build's notes. A text typed as it is names
+// the site's files only on the modern pages, which read its links as the build does.
 void CheckText(TSiteTextTargets& targets, std::vector<std::string>& problems,
-               const std::string& text, const std::string& owner) {
+               const TDProject& project, bool markdown, const std::string& text,
+               const std::string& owner) {
     targets.SetOwner(owner);
+    if (!markdown) {
+        if (project.OPTIONS.IsModern())
+            TTypedHtml(targets).Html(text);
+        return;
+    }
     TMarkdownRenderer(targets).Html(text);
     const std::string raw = TMarkdownRenderer::FirstRawHtml(text);
     if (!raw.empty()) {
@@ -86,8 +94,8 @@ int RunCheck(const std::vector<std::string>& args) {
     // The texts' links are only looked at: nothing is copied.
     TSiteTextTargets targets(*project, false);
     std::vector<std::string> rawHtml;
-    if (project->HOTSPOT.IsMarkdown())
-        CheckText(targets, rawHtml, project->HOTSPOT.TEXT, "The hotspot");
+    CheckText(targets, rawHtml, *project, project->HOTSPOT.IsMarkdown(), project->HOTSPOT.TEXT,
+              "The hotspot");
 
     for (int i = 0; i < project->MenuCount; ++i) {
         const TDMenuItem& item = project->MenuItem(i);
@@ -105,8 +113,7 @@ int RunCheck(const std::vector<std::string>& args) {
                 Need(pictures, images, page.PICTURE, where);
                 if (!page.LINK.empty() && page.KIND == "Download")
                     Need(downloads, files, page.URL, where);
-                if (page.IsMarkdown())
-                    CheckText(targets, rawHtml, page.TEXT, OwnerOf(page));
+                CheckText(targets, rawHtml, *project, page.IsMarkdown(), page.TEXT, OwnerOf(page));
             }
         } catch (const TError& e) {
             badColumns.push_back("column \"" + item.TITLE + "\": " + e.what());

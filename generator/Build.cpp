@@ -12,11 +12,37 @@
 #include "platform/FileSystem.h"
 #include "platform/XmlDocument.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <unordered_map>
 
 namespace {
+
+// A page copied by hand with its id shares the id with the page it came from: a link to the
+// id leads to the first of them in menu order, and the build says so once. titles holds the
+// first page of each id seen so far.
+void NoteSharedIds(TBuildState& state, std::unordered_map<std::string, std::string>& titles,
+                   const TDColumn& column) {
+    for (int j = 0; j < column.PageCount; ++j) {
+        const TDPage& page = column.Page(j);
+        if (page.ID.empty())
+            continue;
+        const auto [first, added] = titles.emplace(page.ID, page.TITLE);
+        if (added)
+            continue;
+        std::string note = "Pages '";
+        note.append(first->second)
+            .append("' and '")
+            .append(page.TITLE)
+            .append("' have the same ID: links to it lead to '")
+            .append(first->second)
+            .append("'.");
+        if (std::find(state.Notes.begin(), state.Notes.end(), note) == state.Notes.end())
+            state.Notes.push_back(std::move(note));
+    }
+}
 
 // The build state, hung on the project for the length of the build and taken off again
 // on the way out, also of a failed build.
@@ -212,6 +238,7 @@ void RunBuild(TDProject& project, const std::string& folder, TBuildStats* stats,
 
     bool homepagePending = true;
     bool cancelled = false;
+    std::unordered_map<std::string, std::string> idTitles;
     int pageFiles = 0;
     auto pageWritten = [&] {
         ++pageFiles;
@@ -253,8 +280,10 @@ void RunBuild(TDProject& project, const std::string& folder, TBuildStats* stats,
         TColumnInUse inUse(project.ColumnFile(i), *project.Document);
         TDColumn& current = *inUse;
         const bool ownFiles = WritesPageFiles(item);
-        if (!target)
+        if (!target) {
             NoteSitePages(project, i, current, firstColumn, ownFiles);
+            NoteSharedIds(state, idTitles, current);
+        }
         for (int j = -1; j < current.PageCount; ++j) {
             const int length = j < 0 ? std::snprintf(name, sizeof name, "Page%d", i)
                                      : std::snprintf(name, sizeof name, "Page%d_%d", i, j);

@@ -952,7 +952,7 @@ void TFormMain::StartBackgroundPreview() {
     PreviewProgress->start();
 }
 
-void TFormMain::PreviewFinished(bool completed, const QString& error) {
+void TFormMain::PreviewFinished(bool completed, const QString& error, const QString& textProblems) {
     if (completed && FWrittenOnDemand && IsOpen()) {
         StartBackgroundPreview();
         return;
@@ -960,7 +960,8 @@ void TFormMain::PreviewFinished(bool completed, const QString& error) {
     PreviewProgress->stop();
     FPreviewStale = !completed;
     if (completed) {
-        SetPreviewStatus(QString());
+        // The links and pictures of the texts that name nothing, as a build tells them.
+        SetPreviewStatus(textProblems);
     } else {
         // Why the preview stopped is shown whatever the panel said.
         StatusPanel1->clear();

@@ -290,7 +290,7 @@ class TFormMain : public QMainWindow {
     // BuildInto the folder on a thread of its own while this one paints and shows the
     // progress (TFormBuildProgress); the build's error is thrown here.
     void BuildOffThread(const std::string& folder);
-    void PreviewFinished(bool completed, const QString& error);
+    void PreviewFinished(bool completed, const QString& error, const QString& textProblems);
     void ShowPreviewProgress();
     // The background preview's words in status panel 1. They replace only what the preview
     // itself said there, never what a build or a command says (a cancelled build, copies that

@@ -636,13 +636,15 @@ std::string TMarkdownEditor::PageHref(int item, int index) {
     if (!column || index < 0 || index >= int(column->Pages.size()))
         return std::string();
     const TSitePage& page = column->Pages[std::size_t(index)];
-    // An id edited by hand into something no link can name gets a new one, as a missing one.
-    if (IsPageId(page.Id))
+    // An id edited by hand into something no link can name gets a new one, as a missing one;
+    // so does an id copied with its page, which links would take to the page before.
+    const bool named = IsPageId(page.Id);
+    if (named && Site().FindById(page.Id) == &page)
         return "page:" + page.Id;
     for (const TPageIdToAssign& pending : FPendingIds)
         if (pending.Item == item && pending.Index == index)
             return "page:" + pending.Id;
-    FPendingIds.push_back({item, index, NewPageId()});
+    FPendingIds.push_back({item, index, NewPageId(), named ? page.Id : std::string()});
     return "page:" + FPendingIds.back().Id;
 }
 

@@ -32,6 +32,7 @@ struct TAtom {
     bool Struck = false;
     bool Code = false; // of a code span
     QString Href;
+    QString Title;  // of a link
     QString Source; // of a picture
     QString Alt;
 };
@@ -93,8 +94,10 @@ std::vector<TAtom> AtomsOf(const QTextBlock& block, TMarkdownSource source, bool
             base.Code = format.fontFixedPitch();
         }
         if (format.isAnchor() &&
-            (source == TMarkdownSource::Own || KeepsPastedLink(format.anchorHref())))
+            (source == TMarkdownSource::Own || KeepsPastedLink(format.anchorHref()))) {
             base.Href = format.anchorHref();
+            base.Title = format.toolTip();
+        }
         for (const QChar c : text) {
             TAtom atom = base;
             atom.C = c;
@@ -152,6 +155,19 @@ QString Destination(const QString& href) {
     return out + u'>';
 }
 
+// A link's title after its target (" \"title\""), on one line; none when it has none.
+QString LinkTitle(const QString& title) {
+    QString out;
+    for (const QChar c : title) {
+        if (c == u'"' || c == u'\\')
+            out += u'\\';
+        const bool breaks = c == QChar::LineSeparator || c == QChar::ParagraphSeparator ||
+                            c.category() == QChar::Other_Control;
+        out += breaks ? QChar(u' ') : c;
+    }
+    return out.trimmed().isEmpty() ? QString() : QStringLiteral(" \"") + out + u'"';
+}
+
 // Writes the inline content of one paragraph. Every line after the first starts with
 // continuation (the quote marks and the indent of a list item).
 class TInlineWriter {
@@ -204,6 +220,7 @@ class TInlineWriter {
             if (!href.isEmpty() && OpenHref.isEmpty()) {
                 Out += u'[';
                 OpenHref = href;
+                OpenTitle = atom.Title;
                 LineText += u'[';
             }
             OpenEmphasisFor(atom);
@@ -248,6 +265,7 @@ class TInlineWriter {
         if (!first.Href.isEmpty() && OpenHref.isEmpty()) {
             Out += u'[';
             OpenHref = first.Href;
+            OpenTitle = first.Title;
             LineText += u'[';
         }
         OpenEmphasisFor(first);
@@ -312,9 +330,10 @@ class TInlineWriter {
     void CloseLink() {
         if (OpenHref.isEmpty())
             return;
-        Out += QStringLiteral("](") + Destination(OpenHref) + u')';
+        Out += QStringLiteral("](") + Destination(OpenHref) + LinkTitle(OpenTitle) + u')';
         LineText += u')';
         OpenHref.clear();
+        OpenTitle.clear();
     }
 
     // Closes the open marks from place keep on.
@@ -360,6 +379,7 @@ class TInlineWriter {
     QString PendingBlanks;
     int PendingBreaks = 0;
     QString OpenHref;
+    QString OpenTitle;
     std::vector<QString> Marks;
 };
 
@@ -458,6 +478,7 @@ QString CodeBlockMarkdown(QTextBlock& block, const QString& prefix) {
         const QTextBlock next = block.next();
         if (!next.isValid() || !IsCodeBlock(next.blockFormat()) ||
             QuoteLevel(next.blockFormat()) != QuoteLevel(format) ||
+            next.blockFormat().indent() != format.indent() ||
             next.blockFormat().property(QTextFormat::BlockCodeLanguage).toString() != language)
             break;
         block = next;
@@ -530,6 +551,81 @@ QString TableMarkdown(const QTextTable& table, const QString& prefix) {
     return lines.join(u'\n');
 }
 
+// Qt's reader takes a quote or fenced code that goes on an item of a tight list ("1. x" then
+// "   > q") for an item of its own, and lends its format to the items after it. With an empty
+// line before such a block it reads the block as going on the item, as the pages do; what the
+// document keeps is the same either way.
+QString ItemBlocksApart(const QString& text) {
+    static const QRegularExpression quoteMarks(QStringLiteral("^(?: {0,3}> ?)*"));
+    static const QRegularExpression item(
+        QStringLiteral("^( {0,3}(?:[-*+]|[0-9]{1,9}[.)]) {1,4})\\S"));
+    static const QRegularExpression fence(QStringLiteral("^(`{3,}|~{3,})"));
+    QStringList out;
+    // The content columns of the open items, and the quote level they stand in.
+    std::vector<qsizetype> columns;
+    int itemQuote = 0;
+    QString openFence;
+    bool lastBlank = true;
+    // Whether the line before was one of a quote: the next of it goes on in the same quote.
+    bool lastQuoted = false;
+    for (const QString& line : text.split(u'\n')) {
+        const QString marks = quoteMarks.match(line).captured(0);
+        const int quote = int(marks.count(u'>'));
+        if (!openFence.isEmpty()) {
+            // Inside fenced code only its closing fence counts.
+            const QString trimmed = line.trimmed();
+            const QString rest = QString(trimmed).remove(quoteMarks).trimmed();
+            if (rest.startsWith(openFence) && rest.count(openFence.front()) == rest.size())
+                openFence.clear();
+            out << line;
+            lastBlank = false;
+            continue;
+        }
+        if (line.trimmed().isEmpty() || QString(line).remove(quoteMarks).trimmed().isEmpty()) {
+            out << line;
+            lastBlank = true;
+            continue;
+        }
+        // The line as the items see it: after the quote marks they stand in.
+        if (columns.empty() || quote < itemQuote) {
+            columns.clear();
+            itemQuote = quote;
+        }
+        qsizetype at = 0;
+        for (int taken = 0; taken < itemQuote; ++taken) {
+            while (at < line.size() && line[at] == u' ')
+                ++at;
+            if (at < line.size() && line[at] == u'>')
+                ++at;
+            if (at < line.size() && line[at] == u' ')
+                ++at;
+        }
+        const QString inner = line.mid(at);
+        qsizetype indent = 0;
+        while (indent < inner.size() && inner[indent] == u' ')
+            ++indent;
+        while (!columns.empty() && columns.back() > indent)
+            columns.pop_back();
+        const QString rest = inner.mid(indent);
+        const QRegularExpressionMatch itemMatch = item.match(inner);
+        const bool quoted = rest.startsWith(u'>');
+        if (!columns.empty() && indent - columns.back() < 4 && !lastBlank &&
+            ((quoted && !lastQuoted) || fence.match(rest).hasMatch()))
+            out << line.left(at).trimmed();
+        lastQuoted = quoted;
+        // A fence opens code also in a quote.
+        const QRegularExpressionMatch fenceMatch =
+            fence.match(QString(line).remove(quoteMarks).trimmed());
+        if (fenceMatch.hasMatch())
+            openFence = fenceMatch.captured(1);
+        if (itemMatch.hasMatch())
+            columns.push_back(itemMatch.capturedLength(1));
+        out << line;
+        lastBlank = false;
+    }
+    return out.join(u'\n');
+}
+
 } // namespace
 
 bool KeepsPastedLink(const QString& href) {
@@ -545,52 +641,91 @@ bool KeepsPastedLink(const QString& href) {
 
 QString MarkdownFromDocument(const QTextDocument& document, TMarkdownSource source) {
     QStringList blocks;
-    // Whether the last block written was a list item, and its quote level.
+    // Whether the last block written was a list item, its quote level and what stands before
+    // its lines (the quote marks and the indents of the items it is in).
     bool lastWasItem = false;
     int lastQuote = -1;
-    // The column where the content of the latest item of each list level starts.
+    QString lastOuter;
+    // Whether the last block was a quote or code that went on an item.
+    bool lastWasTight = false;
+    // Of the latest item of each list level: the column where its content starts, and its
+    // quote level.
     std::vector<int> itemColumns;
+    std::vector<int> itemQuotes;
     // The items written of each numbered list.
     std::map<const QTextList*, int> numbers;
-    // Adds what a block writes: its paragraph (an item when in a list), then its line.
-    const auto add = [&](const std::vector<std::pair<QString, bool>>& written, int quote) {
+    // Adds what a block writes: its paragraph (an item when in a list), then its line. Items
+    // of a list follow each other, and so does a quote or code that goes on an item (tight);
+    // other blocks have an empty line between them, inside whatever holds them both.
+    const auto add = [&](const std::vector<std::pair<QString, bool>>& written, int quote,
+                         const QString& outer, bool tight) {
         for (const auto& [one, item] : written) {
             if (one.isEmpty())
                 continue;
             if (!blocks.isEmpty()) {
-                // Items of a list follow each other; paragraphs of one quote stay in it.
-                if (item && lastWasItem && quote == lastQuote)
+                if ((item && lastWasItem && quote == lastQuote) || tight) {
                     blocks.last() += u'\n';
-                else if (quote > 0 && quote == lastQuote)
-                    blocks.last() += u'\n' + QuotePrefix(quote).trimmed() + u'\n';
-                else
-                    blocks.last() += QStringLiteral("\n\n");
+                } else {
+                    qsizetype common = 0;
+                    while (common < outer.size() && common < lastOuter.size() &&
+                           outer[common] == lastOuter[common])
+                        ++common;
+                    QString between = outer.left(common);
+                    while (between.endsWith(u' '))
+                        between.chop(1);
+                    blocks.last() += u'\n' + between + u'\n';
+                }
             }
             blocks << one;
             lastWasItem = item;
             lastQuote = quote;
+            lastOuter = outer;
+            tight = false;
         }
     };
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         const QTextBlockFormat format = block.blockFormat();
         const int quote = QuoteLevel(format);
-        const QString quotePrefix = QuotePrefix(quote);
+        QString quotePrefix = QuotePrefix(quote);
+        const int heading = std::clamp(format.headingLevel(), 0, 6);
+        const bool inTable = QTextCursor(block).currentTable() != nullptr;
+        // A block outside the lists that the reader indents as a list level goes on the
+        // latest item of that level: its later paragraphs, quotes and code.
+        const std::size_t goesOn = block.textList() || inTable || heading > 0
+                                       ? 0
+                                       : std::size_t(std::max(0, format.indent()));
+        const bool continues =
+            goesOn > 0 && goesOn <= itemColumns.size() && quote >= itemQuotes[goesOn - 1];
+        if (continues) {
+            const int itemQuote = itemQuotes[goesOn - 1];
+            quotePrefix = QuotePrefix(itemQuote) + QString(itemColumns[goesOn - 1], u' ') +
+                          QuotePrefix(quote - itemQuote);
+            itemColumns.resize(goesOn);
+            itemQuotes.resize(goesOn);
+        }
+        // A quote deeper than what came before, or code, goes on an item without an empty
+        // line, as it came.
+        const bool code = source == TMarkdownSource::Own && IsCodeBlock(format);
+        const bool tight = continues && ((code && quote == lastQuote) || quote > lastQuote);
         // The editor's own tables and code blocks, written whole; pasted ones are paragraphs.
         if (source == TMarkdownSource::Own) {
             QString whole;
             if (const QTextTable* table = QTextCursor(block).currentTable()) {
                 whole = TableMarkdown(*table, quotePrefix);
                 block = table->lastCursorPosition().block();
-            } else if (IsCodeBlock(format)) {
+            } else if (code) {
                 whole = CodeBlockMarkdown(block, quotePrefix);
             }
-            if (!whole.isEmpty() || QTextCursor(block).currentTable()) {
-                itemColumns.clear();
-                add({{whole, false}}, quote);
+            if (!whole.isEmpty() || inTable) {
+                if (!continues) {
+                    itemColumns.clear();
+                    itemQuotes.clear();
+                }
+                add({{whole, false}}, quote, quotePrefix, tight);
+                lastWasTight = continues;
                 continue;
             }
         }
-        const int heading = std::clamp(format.headingLevel(), 0, 6);
         const std::vector<TAtom> atoms = AtomsOf(block, source, heading > 0);
         const bool empty = std::all_of(atoms.begin(), atoms.end(), [](const TAtom& atom) {
             return atom.Kind == TAtom::Blank || atom.Kind == TAtom::Break;
@@ -599,6 +734,7 @@ QString MarkdownFromDocument(const QTextDocument& document, TMarkdownSource sour
         QTextList* list = heading == 0 && !empty ? block.textList() : nullptr;
 
         QString lead;
+        QString outer = quotePrefix;
         QString continuation = quotePrefix;
         if (list) {
             const int level = std::max(1, list->format().indent());
@@ -608,14 +744,19 @@ QString MarkdownFromDocument(const QTextDocument& document, TMarkdownSource sour
             const QString marker = IsNumbered(list)
                                        ? QString::number(++numbers[list]) + QStringLiteral(". ")
                                        : QStringLiteral("- ");
-            lead = quotePrefix + QString(indent, u' ') + marker;
+            outer = quotePrefix + QString(indent, u' ');
+            lead = outer + marker;
             continuation += QString(indent + marker.size(), u' ');
             itemColumns.resize(std::size_t(level - 1), 0);
+            itemQuotes.resize(std::size_t(level - 1), 0);
             itemColumns.push_back(indent + int(marker.size()));
+            itemQuotes.push_back(quote);
         } else {
             lead = quotePrefix + (heading > 0 ? QString(heading, u'#') + u' ' : QString());
-            if (!empty)
+            if (!empty && !continues) {
                 itemColumns.clear();
+                itemQuotes.clear();
+            }
         }
 
         const QString text = TInlineWriter(atoms, continuation).Write();
@@ -625,7 +766,11 @@ QString MarkdownFromDocument(const QTextDocument& document, TMarkdownSource sour
             written.emplace_back(lead + text, list != nullptr);
         if (IsLine(format))
             written.emplace_back(quotePrefix + QStringLiteral("---"), false);
-        add(written, quote);
+        // An item after a quote or code that went on the item before follows it.
+        const bool afterTight = list && !lastWasItem && lastWasTight;
+        add(written, quote, outer, tight || afterTight);
+        if (!written.empty())
+            lastWasTight = continues && quote > itemQuotes.back();
     }
     return blocks.join(QString());
 }
@@ -649,7 +794,7 @@ void ReadMarkdown(QTextDocument& document, const QString& markdown) {
     // text it is. (Qt's GitHub dialect would also read "_a_" as underline, which no page
     // shows, make bare addresses links and "[ ]" a task's box; an edit would drop or add them.)
     // Qt hands the features to md4c as its parser flags.
-    document.setMarkdown(text,
+    document.setMarkdown(ItemBlocksApart(text),
                          QTextDocument::MarkdownFeatures(MD_FLAG_TABLES | MD_FLAG_STRIKETHROUGH) |
                              QTextDocument::MarkdownNoHTML);
 }

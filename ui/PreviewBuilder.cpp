@@ -76,7 +76,7 @@ void TPreviewBuilder::Start(const TDProject& project) {
     } catch (const std::exception& e) {
         FMailbox.Post([this, generation, error = QString::fromUtf8(e.what())] {
             if (generation == FGeneration)
-                emit Finished(false, error);
+                emit Finished(false, error, QString());
         });
         return;
     }
@@ -84,6 +84,7 @@ void TPreviewBuilder::Start(const TDProject& project) {
     FThread = std::thread([this, document, own, control = FControl, generation] {
         bool completed = false;
         QString error;
+        QString textProblems;
         try {
             TDProject& project = *own;
             FWritten.HandOverWrittenFiles(project.Output);
@@ -98,6 +99,7 @@ void TPreviewBuilder::Start(const TDProject& project) {
             }
             project.Output.HandOverWrittenFiles(FWritten);
             completed = !stats.Cancelled;
+            textProblems = QString::fromStdString(TextProblemText(stats));
         } catch (const std::exception& e) {
             error = QString::fromUtf8(e.what());
         }
@@ -105,9 +107,9 @@ void TPreviewBuilder::Start(const TDProject& project) {
         FRunning = false;
         if (cancelled)
             return;
-        FMailbox.Post([this, generation, completed, error] {
+        FMailbox.Post([this, generation, completed, error, textProblems] {
             if (generation == FGeneration)
-                emit Finished(completed, error);
+                emit Finished(completed, error, textProblems);
         });
     });
 }

@@ -42,8 +42,9 @@ class TPreviewBuilder : public QObject {
 
   signals:
     // On the window's thread, once per build that was not cancelled: completed, or the
-    // error that stopped it.
-    void Finished(bool completed, const QString& error);
+    // error that stopped it; and what the texts name that is not there, as the status bar
+    // tells it (empty when they name nothing missing).
+    void Finished(bool completed, const QString& error, const QString& textProblems);
 
   private:
     void Join();

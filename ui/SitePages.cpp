@@ -68,7 +68,7 @@ void AssignPageIds(const TDProject& project, TXmlDocument& document,
             TDPage& page = wanted.Index == CurrentColumn->CurrentPage
                                ? *edited
                                : CurrentColumn->Page(wanted.Index);
-            if (!IsPageId(page.ID))
+            if (!IsPageId(page.ID) || page.ID == wanted.Replaces)
                 page.ID = wanted.Id;
             continue;
         }
@@ -76,7 +76,7 @@ void AssignPageIds(const TDProject& project, TXmlDocument& document,
         if (wanted.Index < 0 || wanted.Index >= column->PageCount)
             continue;
         TDPage& page = column->Page(wanted.Index);
-        if (IsPageId(page.ID))
+        if (IsPageId(page.ID) && page.ID != wanted.Replaces)
             continue;
         page.ID = wanted.Id;
         column->Save();

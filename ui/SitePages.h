@@ -5,7 +5,8 @@
 // editor to name a link's page. A page without an id gets one when a text first links to
 // it: the editor makes the id at once and AssignPageIds writes it into the page's column
 // document when the dialog's OK saves the text; so does a page whose id was edited by hand
-// into something a link cannot name.
+// into something a link cannot name, and a page copied with the id of a page before it (the
+// pages' links to that id lead to the first).
 
 #include <string>
 #include <vector>
@@ -32,6 +33,9 @@ struct TPageIdToAssign {
     int Item = -1;
     int Index = -1;
     std::string Id;
+    // The id the page shares with a page before it (a page copied with its id), which the new
+    // one replaces; empty when the page had none a link can name.
+    std::string Replaces;
     bool operator==(const TPageIdToAssign&) const = default;
 };
 
@@ -48,7 +52,8 @@ class TSitePages {
     std::vector<TSiteColumn> Columns;
 };
 
-// Writes each id into its page, unless the page has an id a link can name already. A page of the
+// Writes each id into its page, unless the page has an id a link can name already (other than
+// the one the new id replaces). A page of the
 // column in use (CurrentColumn) is changed in memory only, for its caller to save; edited, when
 // given, stands for the page being edited there (CurrentColumn->CurrentPage). Every other column
 // document is read, changed and saved. Throws TError naming a document that cannot be

@@ -106,6 +106,28 @@ TEST_F(CheckCommandTest, ReportsWhatMarkdownTextsNameThatIsNotThere) {
     EXPECT_EQ(run.Out.find("everything the project names is in place"), std::string::npos);
 }
 
+// On the modern pages a text as typed names the site's files too: what it names that is not
+// there is reported in the same words as the build's.
+TEST_F(CheckCommandTest, ReportsWhatModernTypedTextsNameThatIsNotThere) {
+    {
+        TDProject project(Site, Document);
+        project.OPTIONS.DESIGN = "Modern";
+        project.AddMenuItem(false)->TITLE = "News";
+        TDColumn news(project.ColumnFile(0), Document);
+        TDPage* typed = news.AddPage();
+        typed->TITLE = "Typed";
+        typed->TEXT = "<a href=\"page:gxne9999\">gone</a> <img src=\"image:Map.gif\">";
+        news.Save();
+        project.Save();
+    }
+    TCliRun run = Check();
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_NE(run.Out.find("  Page 'Typed' links to a page that was removed.\n"
+                           "  Page 'Typed' shows a picture that is missing: 'Map.gif'.\n"),
+              std::string::npos)
+        << run.Out;
+}
+
 // A homepage name that a build refuses fails the check too; names reach the terminal with
 // their control characters shown as "?".
 TEST_F(CheckCommandTest, AHomepageNameThatIsNoPlainFileNameFailsTheCheck) {

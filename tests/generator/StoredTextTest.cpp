@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -72,6 +73,28 @@ TEST_F(StoredTextTest, LinksFollowAPageThatMoves) {
     Build();
     const std::string moved = ReadFileBytes((Site / "Page0_0.htm").string());
     EXPECT_NE(moved.find("<a href=\"Page1_0.htm\">the archive page</a>"), std::string::npos);
+}
+
+// A page copied by hand with its id: links lead to the first page of the id, and the build
+// names both once.
+TEST_F(StoredTextTest, APageCopiedWithItsIdLeavesLinksWithTheFirst) {
+    {
+        TXmlDocument document;
+        TDColumn column((Project / "Column2.Clm").string(), document);
+        TDPage copy = column.Page(2);
+        copy.TITLE = "Copy";
+        column.AddPage(copy);
+        column.AddPage(copy);
+        column.Save();
+    }
+    const TBuildStats stats = Build();
+    const std::string tour = ReadFileBytes((Site / "Page0_0.htm").string());
+    EXPECT_NE(tour.find("<a href=\"Page1_2.htm\">the archive page</a>"), std::string::npos);
+    EXPECT_EQ(std::count(stats.Notes.begin(), stats.Notes.end(),
+                         "Pages 'Moved here' and 'Copy' have the same ID: links to it lead to "
+                         "'Moved here'."),
+              1);
+    EXPECT_EQ(stats.TextProblems, 4);
 }
 
 // Names with "#", "?", "%", blanks and letters beyond ASCII: the text names them encoded (as

@@ -533,6 +533,19 @@ void TMarkdownEditorTest::tablesCodeAndStrikethroughOutliveAnEdit() {
         {"> a  #$D#$A> b\\#$D#$A> c", "> a\\\n> b\\\n> c!", "!"},
         {"```#$D#$Acd \\#$D#$A  x#$D#$A```#$D#$A#$D#$A`a\\#$D#$Ab` c",
          "```\ncd \\\n  x\n```\n\n`a\\ b` c!", "!"},
+        // An item's later paragraphs, quotes and code stay in it; no number is added.
+        {"- a#$D#$A#$D#$A  more#$D#$A- b", "- a\n\n  more\n\n- b!", "!"},
+        {"1. x#$D#$A   > q", "1. x\n   > q!", "!"},
+        {"1. x#$D#$A   > q#$D#$A   >#$D#$A   > r#$D#$A2. y", "1. x\n   > q\n   >\n   > r\n2. y!",
+         "!"},
+        {"- a#$D#$A  ```#$D#$A  c#$D#$A  ```#$D#$A- b", "- a\n  ```\n  c\n  ```\n- b!", "!"},
+        {"- a#$D#$A  - b#$D#$A#$D#$A    more b#$D#$A#$D#$A  more a#$D#$A- c",
+         "- a\n  - b\n\n    more b\n\n  more a\n\n- c!", "!"},
+        {"> - a#$D#$A>#$D#$A>   more", "> - a\n>\n>   more!", "!"},
+        {"- a#$D#$A  > ```#$D#$A  > - b#$D#$A  >   > c#$D#$A  > ```#$D#$A#$D#$Ad",
+         "- a\n  > ```\n  > - b\n  >   > c\n  > ```\n\nd!", "!"},
+        {"> one#$D#$A>#$D#$A> > two", "> one\n>\n> > two!", "!"},
+        {"[a](https://x \"t \\\"q\\\"\") b", "[a](https://x \"t \\\"q\\\"\") b!", "!"},
     };
     for (const auto& c : cases) {
         editor.SetStoredText(c.Stored, f.Images(), f.Downloads(), {});
@@ -977,6 +990,23 @@ void TMarkdownEditorTest::hotspotDialogSavesTheLinkedPagesId() {
     const TStoredProject stored(f.Folder());
     QCOMPARE(stored.Project.HOTSPOT.TEXT, "[Read](page:" + id + ") *this*");
     QCOMPARE(stored.Project.HOTSPOT.FORMAT, std::string("Markdown"));
+
+    // A page copied with the id of the page before it gets an id of its own once linked to.
+    {
+        TColumnInUse column(f.ColumnFile(), f.Workspace.XMLDoc);
+        column->Page(0).ID = id;
+        column->Save();
+    }
+    form.show();
+    Select(*form.EditorText, QStringLiteral("this"));
+    LinkToPage(*form.EditorText, 0, 1);
+    form.ButtonOK->click();
+    const std::string own = TStoredPage(f.ColumnFile(), 1).Page.ID;
+    QVERIFY(IsPageId(own));
+    QVERIFY(own != id);
+    QCOMPARE(TStoredPage(f.ColumnFile(), 0).Page.ID, id);
+    QCOMPARE(Q(TStoredProject(f.Folder()).Project.HOTSPOT.TEXT),
+             Q("[Read](page:" + id + ") [*this*](page:" + own + ")"));
 
     // An as-typed hotspot text keeps the memo.
     f.Project().HOTSPOT.FORMAT.clear();

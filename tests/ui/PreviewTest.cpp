@@ -130,6 +130,7 @@ class TPreviewTest : public QObject {
     void whatABuildSaysOutlastsTheBackgroundPreview();
     void undoAndRedoWhileTheRestIsBuilt();
     void closedBeforeTheBuildsEndIsHeard();
+    void whatTheTextsNameThatIsGoneShowsAfterThePreview();
 };
 
 void TPreviewTest::windowAnswersWhileTheRestIsBuilt() {
@@ -386,6 +387,40 @@ void TPreviewTest::closedBeforeTheBuildsEndIsHeard() {
     QVERIFY(!workspace.IsOpen());
     QTest::qWait(200);
     QVERIFY(!form->Preview->IsRunning());
+    QVERIFY(prompter.Calls.isEmpty());
+}
+
+// A text that links to a page that is gone: the background preview tells it in the status bar
+// as Build does, and once the link is mended the next preview takes it back.
+void TPreviewTest::whatTheTextsNameThatIsGoneShowsAfterThePreview() {
+    TLargeProjectWindow window(2);
+    auto& [temp, prompter, workspace, dialogs, form, folder] = window;
+    TXmlDocument projectDocument;
+    const std::string columnFile = TDProject(folder, projectDocument).ColumnFile(0);
+    const auto linkTo = [&](const std::string& target) {
+        TXmlDocument document;
+        TDColumn column(columnFile, document);
+        column.Page(1).FORMAT = "Markdown";
+        column.Page(1).TEXT = "See [the walk](page:" + target + ").";
+        column.Save();
+    };
+    linkTo("gxne9999");
+    form->MenuOpenProject->trigger();
+    const QString gone = QStringLiteral("Page 'Page 0/1' links to a page that was removed.");
+    QVERIFY(
+        QTest::qWaitFor([&] { return form->StatusPanel1->text() == gone; }, WholePreviewTimeout));
+
+    form->Preview->CancelAndWait();
+    {
+        TXmlDocument document;
+        TDColumn column(columnFile, document);
+        column.Page(0).ID = "frstpage";
+        column.Save();
+    }
+    linkTo("frstpage");
+    form->Preview->Start(*workspace.Project);
+    QVERIFY(
+        QTest::qWaitFor([&] { return form->StatusPanel1->text().isEmpty(); }, WholePreviewTimeout));
     QVERIFY(prompter.Calls.isEmpty());
 }
 
