@@ -4,30 +4,13 @@
 
 #include "generator/Generator.h"
 #include "generator/TextPieces.h"
+#include "platform/Text.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace {
-
-void AppendUtf8(std::string& out, std::uint32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
 
 // Characters that XML 1.0 allows: tab, line feed, carriage return and everything from the
 // blank on, apart from the surrogates and U+FFFE, U+FFFF.

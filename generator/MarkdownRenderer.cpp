@@ -6,6 +6,7 @@
 
 #include "generator/HtmlEntities.h"
 #include "generator/TextPieces.h"
+#include "platform/Text.h"
 
 #include <md4c.h>
 
@@ -25,24 +26,6 @@ constexpr unsigned ParserFlags = MD_FLAG_TABLES | MD_FLAG_STRIKETHROUGH | MD_FLA
 
 std::string_view View(const MD_CHAR* text, MD_SIZE size) {
     return {text, static_cast<std::size_t>(size)};
-}
-
-void AppendUtf8(std::string& out, std::uint32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
 }
 
 constexpr std::uint32_t ReplacementCharacter = 0xFFFD;

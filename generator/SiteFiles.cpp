@@ -9,6 +9,7 @@
 #include "platform/Error.h"
 #include "platform/Locale.h"
 #include "platform/OutputFile.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -28,23 +29,6 @@ bool StartsWithNoCase(const std::string& text, const char* prefix) {
                                     static_cast<unsigned char>(prefix[i]))
             return false;
     return true;
-}
-
-// A file name as part of an address: everything but the unreserved characters escaped.
-std::string AddressPart(const std::string& name) {
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char ch : name) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
-            out += ch;
-        } else {
-            out += '%';
-            out += Hex[c >> 4];
-            out += Hex[c & 15];
-        }
-    }
-    return out;
 }
 
 std::optional<TDate> PageDate(const TDPage& page) {
@@ -192,7 +176,7 @@ void WriteFeed(TDProject& project, int item, const TDColumn& column, bool firstC
     Line(out, "<channel>");
     const std::string caption = project.TOPIC.CAPTION;
     Line(out, "<title>" + FeedText(menuItem.TITLE + " - " + caption) + "</title>");
-    Line(out, "<link>" + XmlEscaped(base + AddressPart(listing)) + "</link>");
+    Line(out, "<link>" + XmlEscaped(base + PercentEncoded(listing)) + "</link>");
     const std::string& description =
         project.TOPIC.DESCRIPTION.empty() ? caption : project.TOPIC.DESCRIPTION;
     Line(out, "<description>" + FeedText(description) + "</description>");
@@ -200,11 +184,11 @@ void WriteFeed(TDProject& project, int item, const TDColumn& column, bool firstC
         const TDPage& page = column.Page(j);
         std::string link;
         if (ownFiles)
-            link = AddressPart(PageFileName(project, item, j, firstColumn));
+            link = PercentEncoded(PageFileName(project, item, j, firstColumn));
         else if (anchors)
-            link = AddressPart(listing) + "#" + std::to_string(item) + "_" + std::to_string(j);
+            link = PercentEncoded(listing) + "#" + std::to_string(item) + "_" + std::to_string(j);
         else
-            link = AddressPart(listing);
+            link = PercentEncoded(listing);
         link = XmlEscaped(base + link);
         Line(out, "<item>");
         Line(out, "<title>" + FeedText(page.TITLE) + "</title>");
@@ -242,7 +226,7 @@ void WriteSitemap(TDProject& project) {
     Line(out, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
     Line(out, "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">");
     for (const TBuildState::TSitePage& page : project.BuildState->SitePages) {
-        std::string entry = "<url><loc>" + XmlEscaped(base + AddressPart(page.File)) + "</loc>";
+        std::string entry = "<url><loc>" + XmlEscaped(base + PercentEncoded(page.File)) + "</loc>";
         if (page.Date)
             entry += "<lastmod>" + IsoDate(*page.Date) + "</lastmod>";
         entry += "</url>";

@@ -10,6 +10,7 @@
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/PictureDecoder.h"
+#include "platform/Text.h"
 #include "platform/XmlDocument.h"
 
 #include <algorithm>
@@ -91,33 +92,11 @@ TSiteTextTargets::ReadPageFiles(const TDProject& project) {
 }
 
 std::string TSiteTextTargets::EncodedName(std::string_view name) {
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(name.size());
-    for (const char ch : name) {
-        const auto c = static_cast<unsigned char>(ch);
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-            c == '-' || c == '.' || c == '_' || c == '~') {
-            out += ch;
-        } else {
-            out += '%';
-            out += Hex[c >> 4];
-            out += Hex[c & 15];
-        }
-    }
-    return out;
+    return PercentEncoded(name);
 }
 
 std::string TSiteTextTargets::DecodedName(std::string_view written) {
-    const auto digit = [](char c) {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    };
+    const auto digit = HexDigitValue;
     std::string out;
     out.reserve(written.size());
     for (std::size_t at = 0; at < written.size(); ++at) {

@@ -1,6 +1,7 @@
 #include "model/Values.h"
 
 #include "platform/Error.h"
+#include "platform/Text.h"
 
 #include <cstring>
 
@@ -84,16 +85,6 @@ bool EqualsIgnoringAsciiCase(const std::string& a, const char* b) {
     return true;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 } // namespace
 
 std::optional<std::int32_t> TryStrictInteger(const std::string& text) {
@@ -119,7 +110,7 @@ std::optional<std::int32_t> TryStrictInteger(const std::string& text) {
     std::uint64_t value = 0;
     if (hex) {
         for (; i < text.size(); ++i) {
-            int d = HexDigit(text[i]);
+            int d = HexDigitValue(text[i]);
             if (d < 0)
                 return std::nullopt;
             value = value * 16 + static_cast<std::uint64_t>(d);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 // The text without blanks and control characters (everything up to the space) at either end.
 std::string TrimBlanks(const std::string& text);
@@ -15,3 +17,14 @@ std::string ControlCharactersShown(const std::string& text,
                                    std::size_t longest = std::string::npos);
 // The same for a text of several lines: each line shown as above, the line breaks (LF) kept.
 std::string ControlCharactersShownByLine(const std::string& text);
+
+// Appends the UTF-8 bytes of the character code (which the caller has checked: below
+// U+110000, not a surrogate).
+void AppendUtf8(std::string& out, std::uint32_t code);
+
+// A name as part of an address: everything but the unreserved characters (letters, digits,
+// "-", ".", "_", "~") written as "%XX" of its bytes.
+std::string PercentEncoded(std::string_view name);
+
+// The value of a hexadecimal digit, or -1.
+int HexDigitValue(char c);

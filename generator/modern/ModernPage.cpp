@@ -15,6 +15,7 @@
 #include "model/SiteLanguage.h"
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -169,21 +170,7 @@ TModernShared TModernPage::MakeShared(const TDProject& project, int firstColumn,
 }
 
 std::string TModernPage::AddressPart(const std::string& name) {
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char ch : name) {
-        const auto c = static_cast<unsigned char>(ch);
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~';
-        if (plain) {
-            out += ch;
-        } else {
-            out += '%';
-            out += Hex[c >> 4];
-            out += Hex[c & 15];
-        }
-    }
-    return out;
+    return PercentEncoded(name);
 }
 
 std::string TModernPage::TimeElement(const std::string& date) {

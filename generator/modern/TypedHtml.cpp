@@ -5,6 +5,7 @@
 #include "generator/HtmlEntities.h"
 #include "generator/TextPieces.h"
 #include "generator/modern/PlainSummary.h"
+#include "platform/Text.h"
 
 #include <cstdint>
 #include <vector>
@@ -106,24 +107,12 @@ std::size_t ReadTag(std::string_view text, std::size_t at, TTag& tag) {
     }
 }
 
-void AppendUtf8(std::string& out, std::uint32_t code) {
+// A character reference's code as the browser takes it: nothing, a surrogate or beyond
+// Unicode is the replacement character.
+void AppendCharacter(std::string& out, std::uint32_t code) {
     if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
         code = 0xFFFD;
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
+    AppendUtf8(out, code);
 }
 
 // An attribute's value as the browser reads it: its character references resolved (a
@@ -155,7 +144,7 @@ std::string Decoded(std::string_view value) {
                 out += '&';
                 continue;
             }
-            AppendUtf8(out, code);
+            AppendCharacter(out, code);
             at = i < value.size() && value[i] == ';' ? i : i - 1;
             continue;
         }
