@@ -334,7 +334,8 @@ void TPreviewTest::whatABuildSaysOutlastsTheBackgroundPreview() {
 // Undo and Redo write the documents back while the background build of the change runs: it
 // stops first, and what Temp holds afterwards is what a whole build writes, each time.
 void TPreviewTest::undoAndRedoWhileTheRestIsBuilt() {
-    TLargeProjectWindow window(400);
+    // Each step is checked against a whole build of its own: fewer pages than the others.
+    TLargeProjectWindow window(100);
     auto& [temp, prompter, workspace, dialogs, form, folder] = window;
     form->ShellOpen = [](const QUrl&) { return true; };
     form->MenuOpenProject->trigger();
