@@ -232,9 +232,10 @@ void TStartPageTest::theTemplatesShowTheirPicturesAndStartTheNewDialog() {
              QColor(0x10, 0x20, 0x30));
     QCOMPARE(MiddleOf(page.TemplateEntries[1]), QColor(Qt::green));
     QCOMPARE(MiddleOf(page.TemplateEntries[2]), MiddleOf(page.ButtonNewProject));
-    QCOMPARE(page.TemplateEntries[0]->accessibleName(), QStringLiteral("New Project from Amber"));
+    QCOMPARE(page.TemplateEntries[0]->accessibleName(), QStringLiteral("New project from Amber"));
+    QCOMPARE(page.ButtonOpenProject->accessibleName(), QStringLiteral("Open a project"));
 
-    // Enter on a template: the New dialog with that template chosen; New Blank Project: none.
+    // Enter on a template: the New dialog with that template chosen; New blank project: none.
     TFormNew* dialog = f.Program->FormNew;
     for (const auto& [entry, chosen] :
          {std::pair<QToolButton*, QString>{page.TemplateEntries[1], QStringLiteral("Pictured")},
