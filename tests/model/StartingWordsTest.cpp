@@ -18,29 +18,6 @@
 
 namespace {
 
-// Sets LC_ALL for the life of the object, as the user's session would.
-class TScopedLocale {
-  public:
-    explicit TScopedLocale(const std::string& name) {
-        const char* value = std::getenv("LC_ALL");
-        FHad = value != nullptr;
-        FSaved = value ? value : "";
-        ::setenv("LC_ALL", name.c_str(), 1);
-    }
-    ~TScopedLocale() {
-        if (FHad)
-            ::setenv("LC_ALL", FSaved.c_str(), 1);
-        else
-            ::unsetenv("LC_ALL");
-    }
-    TScopedLocale(const TScopedLocale&) = delete;
-    TScopedLocale& operator=(const TScopedLocale&) = delete;
-
-  private:
-    bool FHad;
-    std::string FSaved;
-};
-
 TEST(StartingWords, ANewProjectSpeaksItsSiteLanguageThroughout) {
     ASSERT_EQ(std::size(StartingWords), std::size(CommonSiteLanguages));
     // English is what every record starts with, so an English project keeps its bytes.
@@ -51,32 +28,37 @@ TEST(StartingWords, ANewProjectSpeaksItsSiteLanguageThroughout) {
     EXPECT_EQ(english.Entries[0], TDTopic().TITLE);
     EXPECT_EQ(english.Copyright, TDFoot().COPYRIGHT);
 
+    TTempFolder dir;
+    TXmlDocument document;
+    ASSERT_TRUE(MakeFolder(dir / "Shop"));
+    const std::string shop =
+        SaveAsTemplate(*std::make_unique<TDProject>(dir / "Shop", document), dir / "Shop");
     struct TCase {
         std::string Locale;
         std::string WordsOf; // the tag whose words the project holds
+        std::string Template;
     };
     std::vector<TCase> cases;
     for (const TSiteLanguage& language : CommonSiteLanguages) {
         std::string locale = language.Tag; // "pt-BR" is read from "pt_BR.UTF-8"
         std::replace(locale.begin(), locale.end(), '-', '_');
-        cases.push_back({locale + ".UTF-8", language.Tag});
+        cases.push_back({locale + ".UTF-8", language.Tag, ""});
     }
-    cases.push_back({"de_AT.UTF-8", "de"}); // the language's words
-    cases.push_back({"sw_KE.UTF-8", "en"}); // no translation
-    cases.push_back({"C", "en"});
+    cases.push_back({"de_AT.UTF-8", "de", ""});   // the language's words
+    cases.push_back({"sw_KE.UTF-8", "en", ""});   // no translation
+    cases.push_back({"de_DE.UTF-8", "en", shop}); // the template's words
+    const char* const saved = std::getenv("LC_ALL");
+    const std::string savedLocale = saved ? saved : "";
+    int made = 0;
     for (const TCase& c : cases) {
-        SCOPED_TRACE(c.Locale);
+        SCOPED_TRACE(c.Locale + " " + c.Template);
         const TStartingWords& words = StartingWordsFor(c.WordsOf);
         ASSERT_EQ(words.Tag, c.WordsOf);
-        TTempFolder dir;
-        TXmlDocument document;
-        {
-            TScopedLocale locale(c.Locale);
-            ASSERT_TRUE(TProjectSession::CreateProject(dir / "Site", document, ""));
-        }
+        const std::string folder = dir.Path() + "/Site" + std::to_string(++made);
+        ::setenv("LC_ALL", c.Locale.c_str(), 1);
+        ASSERT_TRUE(TProjectSession::CreateProject(folder, document, c.Template));
         // What Default.Pro holds, read afresh.
-        const TDProject project(dir / "Site", document);
-        ASSERT_TRUE(project.LANGUAGE.HasModernEntries());
+        const TDProject project(folder, document);
         for (int i = 0; i < TDLanguage::EntryCount; ++i) {
             const std::size_t at = static_cast<std::size_t>(i);
             EXPECT_EQ(project.LANGUAGE.Keys[at], TDLanguage().Keys[at]);
@@ -94,23 +76,10 @@ TEST(StartingWords, ANewProjectSpeaksItsSiteLanguageThroughout) {
                     << project.LANGUAGE.Keys[static_cast<std::size_t>(i)];
         }
     }
-}
-
-TEST(StartingWords, AProjectFromATemplateKeepsTheTemplatesWords) {
-    TTempFolder dir;
-    TXmlDocument document;
-    std::string templateFile;
-    {
-        ASSERT_TRUE(MakeFolder(dir / "Shop"));
-        TDProject shop(dir / "Shop", document);
-        templateFile = SaveAsTemplate(shop, dir / "Shop");
-    }
-    TScopedLocale locale("de_DE.UTF-8");
-    ASSERT_TRUE(TProjectSession::CreateProject(dir / "New", document, templateFile));
-    const TDProject project(dir / "New", document);
-    EXPECT_EQ(project.LANGUAGE, TDLanguage());
-    EXPECT_EQ(project.TOPIC.CAPTION, TDTopic().CAPTION);
-    EXPECT_EQ(project.FOOT.COPYRIGHT, TDFoot().COPYRIGHT);
+    if (saved)
+        ::setenv("LC_ALL", savedLocale.c_str(), 1);
+    else
+        ::unsetenv("LC_ALL");
 }
 
 } // namespace
