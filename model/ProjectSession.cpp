@@ -1,6 +1,7 @@
 #include "model/ProjectSession.h"
 
 #include "model/ProjectDocuments.h"
+#include "model/StartingWords.h"
 #include "model/WelcomeContent.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -35,9 +36,11 @@ std::unique_ptr<TDProject> TProjectSession::CreateProject(const std::string& fol
     try {
         project = std::make_unique<TDProject>(folder, document, templateFile);
         // A project of its own starts with the site options on, the Modern design and the
-        // language of the user's locale; one made from a template has the template's.
+        // language of the user's locale, whose words it speaks throughout; one made from a
+        // template has the template's.
         if (templateFile.empty()) {
             project->OPTIONS = TDOptions::ForNewProject();
+            StartInSiteLanguage(*project);
             project->FitLanguageToDesign();
         }
         // A Modern project's hotspot text is formatted text, as its new pages are.

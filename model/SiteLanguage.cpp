@@ -247,16 +247,20 @@ std::string SiteLanguageOfLocale(const std::string& localeName) {
     return NormalizeLanguageTag(tag).value_or("en");
 }
 
-const char* const* ModernWordsFor(const std::string& tag) {
+std::size_t CommonLanguageIndex(const std::string& tag) {
     const std::string wanted = NormalizeLanguageTag(tag).value_or("en");
     const std::string language = wanted.substr(0, wanted.find('-'));
-    const char* const* ofLanguage = nullptr;
+    std::size_t ofLanguage = 0;
     for (std::size_t i = 0; i < std::size(CommonSiteLanguages); ++i) {
         const std::string common = CommonSiteLanguages[i].Tag;
         if (common == wanted)
-            return ModernWords[i];
-        if (!ofLanguage && common.substr(0, common.find('-')) == language)
-            ofLanguage = ModernWords[i];
+            return i;
+        if (ofLanguage == 0 && common.substr(0, common.find('-')) == language)
+            ofLanguage = i;
     }
-    return ofLanguage ? ofLanguage : ModernWords[0];
+    return ofLanguage;
+}
+
+const char* const* ModernWordsFor(const std::string& tag) {
+    return ModernWords[CommonLanguageIndex(tag)];
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -26,6 +27,10 @@ std::optional<std::string> NormalizeLanguageTag(const std::string& text);
 // "pt-BR", "sr_RS@latin" gives "sr-Latn"): the language alone, with its region only where a
 // common language is told apart by it. "C", "POSIX", an empty or unreadable name: "en".
 std::string SiteLanguageOfLocale(const std::string& localeName);
+
+// The index in CommonSiteLanguages of the entry for tag: its own, else the first of its
+// language ("de-AT" gives German's, "zh-HK" Chinese (Simplified)'s), else English's (0).
+std::size_t CommonLanguageIndex(const std::string& tag);
 
 // The Modern pages' fixed words ("Skip to content", "Page not found", "Back to the homepage",
 // "Menu", "Read more") in the language of tag: its own entry, else its language's, else

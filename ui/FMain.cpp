@@ -1456,6 +1456,15 @@ void TFormMain::OpenRecentClick(const std::string& folder) {
                              QStringLiteral(" is no longer there; it is taken off the list."));
         return;
     }
+    // A folder whose project went is not made into a new one behind the user's back: nothing
+    // is written into it, and the entry goes.
+    if (!FileExists(folder + "/Default.Pro")) {
+        StartPage->Recent.Remove(Q(folder));
+        StartPage->Refresh();
+        Prompter.Information(QStringLiteral("There is no project in ") + Q(folder) +
+                             QStringLiteral(" any more."));
+        return;
+    }
     if (IsOpen())
         CloseClick();
     Workspace.Project = std::make_unique<TDProject>(folder, Workspace.XMLDoc);
@@ -1476,7 +1485,7 @@ void TFormMain::NewProjectFromClick(const std::string& templateFile) {
 void TFormMain::ReopenLastProject() {
     const QStringList recent = StartPage->Recent.Folders();
     if (IsOpen() || !StartPage->Recent.ReopenLast() || recent.isEmpty() ||
-        !FolderExists(recent.first().toStdString()))
+        !FileExists(recent.first().toStdString() + "/Default.Pro"))
         return;
     RunCommand([this, &recent] { OpenRecentClick(recent.first().toStdString()); });
 }

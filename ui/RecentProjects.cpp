@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
@@ -78,6 +79,8 @@ void TRecentProjects::Remove(const QString& folder) {
     QStringList folders = Folders();
     folders.removeAll(folder);
     Settings().setValue(RecentKey, folders);
+    // Its picture goes too; a link in its place is removed, never what it points at.
+    QFile::remove(ThumbnailFile(folder));
 }
 
 bool TRecentProjects::ReopenLast() const {

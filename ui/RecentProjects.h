@@ -31,6 +31,7 @@ class TRecentProjects {
     QList<TEntry> Entries() const;
     // Puts folder first, taking it out of where it was; the oldest goes beyond Capacity.
     void Add(const QString& folder);
+    // Takes folder off the list and deletes the picture of its homepage.
     void Remove(const QString& folder);
 
     bool ReopenLast() const;

@@ -27,7 +27,7 @@ constexpr int Width = TRecentProjects::ThumbnailWidth;
 constexpr int Height = TRecentProjects::ThumbnailHeight;
 // A template's picture file larger than this is not read.
 constexpr qint64 LargestPicture = 4 * 1024 * 1024;
-// New Blank Project and the templates stand in rows of this many, so that the page fits
+// New blank project and the templates stand in rows of this many, so that the page fits
 // beside the tree without scrolling sideways.
 constexpr int TemplatesPerRow = 3;
 
@@ -197,10 +197,10 @@ void TStartPage::Refresh() {
     order << CheckBoxReopenLast;
 
     column->addSpacing(12);
-    column->addWidget(Heading(page, QStringLiteral("New Project"), 2));
+    column->addWidget(Heading(page, QStringLiteral("New project"), 2));
     auto* templates = new QGridLayout;
-    ButtonNewProject = Entry(page, QStringLiteral("&New Blank Project"), Placeholder(),
-                             QStringLiteral("New Blank Project"),
+    ButtonNewProject = Entry(page, QStringLiteral("&New blank project"), Placeholder(),
+                             QStringLiteral("New blank project"),
                              QStringLiteral("Starts a new project without a template"));
     ButtonNewProject->setObjectName(QStringLiteral("ButtonNewProject"));
     ButtonNewProject->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -211,7 +211,7 @@ void TStartPage::Refresh() {
     for (const TTemplateChoice& choice : Workspace.Templates()) {
         const QString name = QString::fromStdString(choice.Name);
         QToolButton* button = Entry(
-            page, name, TemplatePicture(choice.File), QStringLiteral("New Project from ") + name,
+            page, name, TemplatePicture(choice.File), QStringLiteral("New project from ") + name,
             QStringLiteral("Starts a new project with the look of the template ") + name);
         button->setObjectName(QStringLiteral("Template%1").arg(TemplateEntries.size() + 1));
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -227,13 +227,13 @@ void TStartPage::Refresh() {
 
     column->addSpacing(12);
     auto* more = new QHBoxLayout;
-    ButtonOpenProject = Entry(page, QStringLiteral("&Open a Project..."), ToolIcon(1).pixmap(32),
-                              QStringLiteral("Open a Project"),
+    ButtonOpenProject = Entry(page, QStringLiteral("&Open a project"), ToolIcon(1).pixmap(32),
+                              QStringLiteral("Open a project"),
                               QStringLiteral("Chooses a project among the project folders"));
     ButtonOpenProject->setObjectName(QStringLiteral("ButtonOpenProject"));
     connect(ButtonOpenProject, &QToolButton::clicked, this, [this] { emit OpenProject(); });
     ButtonUserManual =
-        Entry(page, QStringLiteral("User &Manual"), QPixmap(), QStringLiteral("User Manual"),
+        Entry(page, QStringLiteral("User &manual"), QPixmap(), QStringLiteral("User manual"),
               QStringLiteral("Opens the user manual"));
     ButtonUserManual->setObjectName(QStringLiteral("ButtonUserManual"));
     ButtonUserManual->setToolButtonStyle(Qt::ToolButtonTextOnly);

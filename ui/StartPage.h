@@ -11,7 +11,7 @@ class TWorkspace;
 
 // What the preview pane shows while no project is open: the projects opened last (name,
 // folder, last change and a picture of the homepage), a new project, blank or from each
-// template with its picture, Open a Project, the user manual, and whether the last project
+// template with its picture, Open a project, the user manual, and whether the last project
 // reopens on start. Made of the program's own controls, so that Tab reaches each entry and
 // Enter or a click opens it; nothing of it is written to disk.
 class TStartPage : public QScrollArea {
@@ -22,7 +22,7 @@ class TStartPage : public QScrollArea {
 
     // Reads the recent projects and the templates again and rebuilds the page.
     void Refresh();
-    // Puts the keyboard focus on the first entry: the last project, else New Project.
+    // Puts the keyboard focus on the first entry: the last project, else New blank project.
     void FocusFirst();
 
     TRecentProjects Recent;

@@ -84,24 +84,27 @@ class TStartPageTest : public QObject {
 
 void TStartPageTest::theRecentProjectsAreListedAndEnterOpensOne() {
     TStartFixture f;
-    // Four projects, the last opened first: one with a picture of its homepage, one whose
-    // picture is broken, one with a FIFO in its picture's place, one whose folder went.
+    // Five projects, the last opened first: one with a picture of its homepage, one whose
+    // picture is broken, one whose folder went, one with a FIFO in its picture's place, one
+    // whose folder is there without its project.
     struct TRow {
         const char* Name;
         bool Exists;
         const char* Picture; // "red", "broken", "fifo", or none
+        bool HasProject;
     };
     const TRow rows[] = {
-        {"Pictured", true, "red"},
-        {"Broken", true, "broken"},
-        {"Gone", false, nullptr},
-        {"Piped", true, "fifo"},
+        {"Pictured", true, "red", true}, {"Broken", true, "broken", true},
+        {"Gone", false, nullptr, false}, {"Piped", true, "fifo", true},
+        {"Emptied", true, "red", false},
     };
     TRecentProjects recent;
     for (auto row = std::rbegin(rows); row != std::rend(rows); ++row) {
         const QString folder = f.Folder(row->Name);
-        if (row->Exists)
+        if (row->HasProject)
             MakeProject(folder.toStdString(), {{"News", {"First"}}});
+        else if (row->Exists)
+            MakeFolder(folder.toStdString());
         const std::string picture = TRecentProjects::ThumbnailFile(folder).toStdString();
         QDir().mkpath(QFileInfo(Q(picture)).path());
         const std::string kind = row->Picture ? row->Picture : "";
@@ -118,9 +121,9 @@ void TStartPageTest::theRecentProjectsAreListedAndEnterOpensOne() {
     TStartPage& page = f.Page();
     QVERIFY(m.PanelPreview->StartPageShown());
     QVERIFY(!m.PanelPreview->ButtonDesktop->isVisible());
-    QCOMPARE(page.RecentEntries.size(), 4);
+    QCOMPARE(page.RecentEntries.size(), 5);
     const QColor placeholder = MiddleOf(page.ButtonNewProject);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 5; ++i) {
         const TRow& row = rows[i];
         QToolButton* entry = page.RecentEntries[i];
         const QString name = QString::fromLatin1(row.Name);
@@ -129,7 +132,7 @@ void TStartPageTest::theRecentProjectsAreListedAndEnterOpensOne() {
                                           QStringLiteral("\n")),
                  qPrintable(entry->text()));
         QCOMPARE(entry->text().endsWith(QStringLiteral("The folder is missing")), !row.Exists);
-        QCOMPARE(entry->text().contains(QStringLiteral("Last change: ")), row.Exists);
+        QCOMPARE(entry->text().contains(QStringLiteral("Last change: ")), row.HasProject);
         QVERIFY(!entry->accessibleDescription().isEmpty());
         QCOMPARE(entry->palette().color(QPalette::ButtonText) ==
                      entry->palette().color(QPalette::Disabled, QPalette::ButtonText),
@@ -141,22 +144,33 @@ void TStartPageTest::theRecentProjectsAreListedAndEnterOpensOne() {
     }
     // The last project has the focus; Tab goes down the list to the check box and on.
     QTRY_VERIFY(page.RecentEntries[0]->hasFocus());
-    const QList<QWidget*> order{page.RecentEntries[1], page.RecentEntries[2],
-                                page.RecentEntries[3], page.CheckBoxReopenLast,
-                                page.ButtonNewProject, page.ButtonOpenProject,
-                                page.ButtonUserManual};
+    const QList<QWidget*> order{page.RecentEntries[1],   page.RecentEntries[2],
+                                page.RecentEntries[3],   page.RecentEntries[4],
+                                page.CheckBoxReopenLast, page.ButtonNewProject,
+                                page.ButtonOpenProject,  page.ButtonUserManual};
     for (QWidget* next : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
     }
 
-    // Enter on the missing one says so and takes it off the list; nothing opens.
-    QVERIFY(!f.EnterOn(page.RecentEntries[2]));
-    QCOMPARE(f.Prompter.TakeCalls(),
-             QStringList{QStringLiteral("Information: The project folder ") + f.Folder("Gone") +
-                         QStringLiteral(" is no longer there; it is taken off the list.")});
-    QCOMPARE(page.RecentEntries.size(), 3);
-    QVERIFY(!recent.Folders().contains(f.Folder("Gone")));
+    // Enter on the missing one, or on the one without its project, says so and takes it off
+    // the list with its picture; nothing opens, nothing is written into the folder.
+    const std::pair<int, QString> gone[] = {
+        {4, QStringLiteral("Information: There is no project in ") + f.Folder("Emptied") +
+                QStringLiteral(" any more.")},
+        {2, QStringLiteral("Information: The project folder ") + f.Folder("Gone") +
+                QStringLiteral(" is no longer there; it is taken off the list.")},
+    };
+    qsizetype left = 5;
+    for (const auto& [i, said] : gone) {
+        const QString folder = f.Folder(rows[i].Name);
+        QVERIFY(!f.EnterOn(page.RecentEntries[i]));
+        QCOMPARE(f.Prompter.TakeCalls(), QStringList{said});
+        QCOMPARE(page.RecentEntries.size(), --left);
+        QVERIFY(!recent.Folders().contains(folder));
+        QVERIFY(!QFileInfo::exists(TRecentProjects::ThumbnailFile(folder)));
+        QVERIFY(!rows[i].Exists || QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot));
+    }
 
     // Enter on the second opens it, and it goes first.
     QVERIFY(f.EnterOn(page.RecentEntries[1]));
@@ -179,13 +193,17 @@ void TStartPageTest::theReopenCheckBoxIsRememberedAndReopensTheLastProject() {
     TStartFixture f;
     MakeProject(f.Folder("Site").toStdString(), {{"News", {"First"}}});
     TRecentProjects().Add(f.Folder("Site"));
-    // Each row: the check box as the user leaves it, whether the folder is still there at
-    // the next start, and whether that start opens the project.
+    // Each row: the check box as the user leaves it, what became of the project before the
+    // next start (kept, its Default.Pro deleted, its folder moved), and whether that start
+    // opens the project.
     const struct {
         bool Ticked;
-        bool FolderThere;
+        const char* Then;
         bool Reopens;
-    } rows[] = {{true, true, true}, {false, true, false}, {true, false, false}};
+    } rows[] = {{true, "kept", true},
+                {false, "kept", false},
+                {true, "emptied", false},
+                {true, "moved", false}};
     for (const auto& row : rows) {
         f.Start();
         QCheckBox* box = f.Page().CheckBoxReopenLast;
@@ -195,7 +213,11 @@ void TStartPageTest::theReopenCheckBoxIsRememberedAndReopensTheLastProject() {
         }
         QCOMPARE(box->isChecked(), row.Ticked);
         f.Program.reset();
-        if (!row.FolderThere)
+        const std::string then = row.Then;
+        if (then == "emptied")
+            QVERIFY(::unlink((f.Folder("Site") + QStringLiteral("/Default.Pro")).toLocal8Bit()) ==
+                    0);
+        if (then == "moved")
             QVERIFY(::rename(f.Folder("Site").toLocal8Bit().constData(),
                              (f.Temp / "Elsewhere").c_str()) == 0);
         f.Start();
@@ -203,6 +225,8 @@ void TStartPageTest::theReopenCheckBoxIsRememberedAndReopensTheLastProject() {
         QCOMPARE(f.Main().PanelPreview->StartPageShown(), !row.Reopens);
         QCOMPARE(f.Program->Workspace.IsOpen(), row.Reopens);
         QCOMPARE(f.Page().CheckBoxReopenLast->isChecked(), row.Ticked);
+        QCOMPARE(QFileInfo::exists(f.Folder("Site") + QStringLiteral("/Default.Pro")),
+                 then == "kept");
         f.Program.reset();
     }
     QVERIFY(f.Prompter.Calls.isEmpty());
@@ -232,9 +256,10 @@ void TStartPageTest::theTemplatesShowTheirPicturesAndStartTheNewDialog() {
              QColor(0x10, 0x20, 0x30));
     QCOMPARE(MiddleOf(page.TemplateEntries[1]), QColor(Qt::green));
     QCOMPARE(MiddleOf(page.TemplateEntries[2]), MiddleOf(page.ButtonNewProject));
-    QCOMPARE(page.TemplateEntries[0]->accessibleName(), QStringLiteral("New Project from Amber"));
+    QCOMPARE(page.TemplateEntries[0]->accessibleName(), QStringLiteral("New project from Amber"));
+    QCOMPARE(page.ButtonOpenProject->accessibleName(), QStringLiteral("Open a project"));
 
-    // Enter on a template: the New dialog with that template chosen; New Blank Project: none.
+    // Enter on a template: the New dialog with that template chosen; New blank project: none.
     TFormNew* dialog = f.Program->FormNew;
     for (const auto& [entry, chosen] :
          {std::pair<QToolButton*, QString>{page.TemplateEntries[1], QStringLiteral("Pictured")},
