@@ -123,17 +123,25 @@ const char* GitChangeKindText(TGitChangeKind kind) {
 }
 
 std::string TGitResult::KeptNote() const {
-    if (Kept.empty())
-        return {};
-    std::string note = std::to_string(Kept.size());
-    note.append(Kept.size() == 1 ? " file kept" : " files kept");
-    note.append(": changed in the branch since the last publish (");
-    for (std::size_t i = 0; i < Kept.size(); ++i) {
-        if (i > 0)
-            note.append(", ");
-        note.append(ControlCharactersShown(Kept[i]));
+    std::string note;
+    if (!Kept.empty()) {
+        note = std::to_string(Kept.size());
+        note.append(Kept.size() == 1 ? " file kept" : " files kept");
+        note.append(": changed in the branch since the last publish (");
+        for (std::size_t i = 0; i < Kept.size(); ++i) {
+            if (i > 0)
+                note.append(", ");
+            note.append(ControlCharactersShown(Kept[i]));
+        }
+        note.append(")");
     }
-    note.append(")");
+    for (const std::string& name : Foreign) {
+        if (!note.empty())
+            note.append("; ");
+        note.append(ControlCharactersShown(name));
+        note.append(" kept: put in the branch by someone else; remove it there to publish the "
+                    "site's own");
+    }
     return note;
 }
 
@@ -222,10 +230,16 @@ void TGitPublisher::Fail(const std::string& step, int code) {
     if (has("401") || has("403") || has("authentication") || has("auth"))
         throw TTransportError(account, TTransportFailure::LoginRefused,
                               "The server refused the login.");
+    // A connection that broke in the middle of the exchange, before "not found": a pack cut
+    // short lacks objects.
+    if (has("early eof") || has("unexpected eof") || has("could not read from remote") ||
+        has("object not found") || has("connection reset") || has("broken pipe"))
+        throw TTransportError(account, TTransportFailure::ConnectionLost,
+                              "The connection to " + (host.empty() ? address : host) +
+                                  " was lost.");
     if (has("404") || has("not found") || has("could not find repository") ||
         has("not a git repository") || has("does not appear to be a git repository") ||
-        has("does not exist") || has("failed to resolve path") || has("early eof") ||
-        has("unexpected eof") || has("could not read from remote"))
+        has("does not exist") || has("failed to resolve path"))
         throw TTransportError(account, TTransportFailure::FolderMissing,
                               "There is no Git repository at " + address + ".");
     throw TTransportError(account, TTransportFailure::Other, "Git failed: " + said);
@@ -633,6 +647,25 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
                 keep(file.Name, file.Size);
                 continue;
             }
+            // A file the last publish did not make is the owner's (with a manifest that could
+            // not be read, nobody can tell: the site's is written as before).
+            if (existing && result.ManifestNote.empty() && previous.Files.count(file.Name) == 0) {
+                manifest.Files.erase(file.Name);
+                result.Changes.push_back({file.Name, TGitChangeKind::Kept, file.Size});
+                result.Foreign.push_back(file.Name);
+                Log(ControlCharactersShown(file.Name) + " kept: put in the branch by someone else");
+                continue;
+            }
+            // Left out of the publish: the branch keeps what it has, and the manifest what it
+            // said of it.
+            if (Selected && Selected->count(file.Name) == 0) {
+                if (const auto listed = previous.Files.find(file.Name);
+                    existing && listed != previous.Files.end())
+                    manifest.Files[file.Name] = listed->second;
+                else
+                    manifest.Files.erase(file.Name);
+                continue;
+            }
             const std::string bytes = ReadSiteFile(root + file.Name);
             if (git_blob_create_from_buffer(&oid, FRepository, bytes.data(), bytes.size()) < 0 ||
                 git_treebuilder_insert(nullptr, builder.get(), file.Name.c_str(), &oid,
@@ -654,6 +687,10 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
                 continue;
             if (changedByHand(existing, name)) {
                 keep(name, entry.Size);
+                continue;
+            }
+            if (Selected && Selected->count(name) == 0) {
+                manifest.Files[name] = entry;
                 continue;
             }
             if (git_treebuilder_remove(builder.get(), name.c_str()) < 0)
