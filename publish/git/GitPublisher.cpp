@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <pwd.h>
 #include <set>
 #include <unistd.h>
 
@@ -79,13 +80,23 @@ std::vector<std::string> FolderNames(const std::string& folder) {
     return names;
 }
 
-// The user's home of caches.
+// The user's home of caches: never a folder that other users can write to.
 std::string CacheHome() {
     const char* cache = std::getenv("XDG_CACHE_HOME");
     if (cache && *cache == '/')
         return cache;
     const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : "/tmp") + "/.cache";
+    if (home && *home == '/')
+        return std::string(home) + "/.cache";
+    // Without HOME (a service, a cron job): the account's own home.
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+        found->pw_dir && *found->pw_dir == '/')
+        return std::string(found->pw_dir) + "/.cache";
+    throw TError("This computer's copy of the branch has no place: neither HOME nor "
+                 "XDG_CACHE_HOME is set, and the account has no home folder.");
 }
 
 // libgit2 is set up while a publisher lives.
@@ -287,7 +298,15 @@ void TGitPublisher::OpenRepository() {
     if (git_repository_open_bare(&FRepository, folder.c_str()) == 0)
         return;
     FRepository = nullptr;
-    // A cache that cannot be opened (never made, or spoilt) is made anew: it holds nothing
+    // A copy that the system would not open now (no file handle left, no memory, no access)
+    // stays: it holds the record of the last publish from here.
+    if (const git_error* error = git_error_last();
+        error && (error->klass == GIT_ERROR_OS || error->klass == GIT_ERROR_NOMEMORY) &&
+        std::filesystem::exists(folder))
+        throw TError("This computer's copy of the branch cannot be opened now: " +
+                         std::string(error->message ? error->message : ""),
+                     folder);
+    // A cache that is not there, or is no repository (spoilt), is made anew: it holds nothing
     // that the server does not have.
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);

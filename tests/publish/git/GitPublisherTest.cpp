@@ -24,6 +24,7 @@
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pwd.h>
 #include <set>
 #include <sstream>
 #include <string>
@@ -630,6 +631,17 @@ TEST(GitPublish, Addresses) {
 }
 
 // known_hosts as OpenSSH writes it: plain, with a port, hashed, patterns, revoked.
+// Without HOME the copy of the branch goes under the account's own home, never /tmp.
+TEST(GitPublish, TheCacheWithoutHome) {
+    TScopedEnvironment noCache("XDG_CACHE_HOME", nullptr);
+    TScopedEnvironment noHome("HOME", nullptr);
+    const passwd* account = ::getpwuid(::getuid());
+    ASSERT_NE(account, nullptr);
+    EXPECT_EQ(TGitPublisher::DefaultCacheFolder("file:///x.git", "gh-pages")
+                  .rfind(std::string(account->pw_dir) + "/.cache/corvane/git/", 0),
+              0u);
+}
+
 TEST(GitPublish, KnownHosts) {
     TTempFolder folder;
     const std::string key("\0\0\0\x0bssh-ed25519key-one", 22);
