@@ -244,10 +244,11 @@ void TGitPublisher::Fail(const std::string& step, int code) {
     // A connection that broke in the middle of the exchange, before "not found": a pack cut
     // short lacks objects.
     if (has("early eof") || has("unexpected eof") || has("could not read from remote") ||
-        has("object not found") || has("connection reset") || has("broken pipe"))
-        throw TTransportError(account, TTransportFailure::ConnectionLost,
-                              "The connection to " + (host.empty() ? address : host) +
-                                  " was lost.");
+        has("object not found") || has("connection reset") || has("broken pipe")) {
+        std::string lost = "The connection to ";
+        lost.append(host.empty() ? address : host).append(" was lost.");
+        throw TTransportError(account, TTransportFailure::ConnectionLost, lost);
+    }
     if (has("404") || has("not found") || has("could not find repository") ||
         has("not a git repository") || has("does not appear to be a git repository") ||
         has("does not exist") || has("failed to resolve path"))
