@@ -17,6 +17,16 @@ const char* WithTargets(std::string text) {
         text.replace(at, 9, PublishTargetNames(" or "));
     for (std::size_t at; (at = text.find("@TARGET_LIST@")) != std::string::npos;)
         text.replace(at, 13, PublishTargetsText());
+    // Each target's own sentences.
+    for (const auto& [mark, note] : {std::pair<std::string, const char * TTargetWords::*>{
+                                         "@PUBLISH_NOTES@", &TTargetWords::PublishNote},
+                                     {"@CONNECT_NOTES@", &TTargetWords::ConnectNote}}) {
+        std::string notes;
+        for (const TPublishTarget* target : PublishTargets())
+            notes.append(target->Words.*note);
+        for (std::size_t at; (at = text.find(mark)) != std::string::npos;)
+            text.replace(at, mark.size(), notes);
+    }
     texts.push_back(std::move(text));
     return texts.back().c_str();
 }
@@ -95,8 +105,7 @@ const char* const PublishUsage = WithTargets(
     "file. A certificate or host key that does not verify is refused and its SHA-256\n"
     "fingerprint printed. While it writes, a synchronising publish holds a lock in the\n"
     "remote folder (.corvane-lock); another publish to the folder is refused meanwhile.\n"
-    "A project whose protocol is Git pushes one commit of the site to its repository's\n"
-    "branch, keeping every file of the branch that the program did not make.\n"
+    "@PUBLISH_NOTES@"
     "\n"
     "Options:\n"
     "  -y, --yes      publish without asking, deletions above 50 included, also over a\n"
@@ -119,9 +128,9 @@ const char* const PublishUsage = WithTargets(
 const char* const ConnectUsage = WithTargets(
     "Usage: corvane-cli connect PROJECT_FOLDER [--verbose] [--trust FINGERPRINT]\n"
     "Connects to the project's server with its stored settings, logs in and changes to the\n"
-    "folder (for a folder on this machine: opens it; for Git: lists the repository's branches),\n"
-    "uploads nothing, and prints what works and what does not. Exits with 0 when everything\n"
-    "works.\n"
+    "folder, uploads nothing, and prints what works and what does not. Exits with 0 when\n"
+    "everything works.\n"
+    "@CONNECT_NOTES@"
     "\n"
     "Options:\n"
     "  -v, --verbose  show the exchange with the server (the password is never shown)\n"

@@ -10,7 +10,9 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <map>
 #include <optional>
+#include <set>
 #include <sys/random.h>
 
 std::string PublishSizeText(std::int64_t bytes) {
@@ -578,9 +580,8 @@ TPublishOutcome TPublishRun::Publish() {
             transport->ChangeFolder(record.FOLDER);
         } catch (const std::exception& e) {
             LastError = e.what();
-            return FailureEnding(Cancelled(e) ? std::string(CancelledMessage)
-                                              : WithReason("FTP upload timeout!", e),
-                                 true);
+            return FailureEnding(
+                Cancelled(e) ? std::string(CancelledMessage) : WithReason(Words().Failed, e), true);
         }
     }
 
@@ -603,7 +604,7 @@ TPublishOutcome TPublishRun::Publish() {
             return FailureEnding(Cancelled(e)
                                      ? std::string(CancelledMessage) + " " +
                                            ControlCharactersShown(row.Name) + " was not uploaded."
-                                     : WithReason("FTP upload timeout!", e),
+                                     : WithReason(Words().Failed, e),
                                  true);
         }
         row.Status = SuccessStatus;
@@ -612,7 +613,7 @@ TPublishOutcome TPublishRun::Publish() {
         SetProgress(20 + (70 * uploaded) / total);
     }
 
-    SetStatus("Disconnect FTP Server...");
+    SetStatus(Words().Closing);
     transport->Disconnect();
     SetStatus("Finish!");
     SetProgress(100);
@@ -641,10 +642,30 @@ TConnectionReport TPublishRun::TestPublisher(const TPublishTarget& target, const
     return report;
 }
 
+const TTargetWords& TPublishRun::Words() const {
+    static const TTargetWords ftp;
+    const TPublishTarget* target = TargetOf(FProject.PUBLISH.PROTOCOL);
+    return target ? target->Words : ftp;
+}
+
 bool TPublishRun::ShowChanges(TSitePublisher& publisher) {
     const std::optional<TSiteChanges> changes = publisher.Compare(FProject.HTMLPath());
     if (!changes)
         return false;
+    // The ticks the owner set on an earlier comparison in this showing stay where the file
+    // is still the same kind of change; a file unticked before any comparison stays so.
+    std::map<std::pair<std::string, std::string>, bool> ticks;
+    std::set<std::string> unticked;
+    for (const TPublishRow& row : Rows) {
+        if (!row.Kind.empty())
+            ticks[{row.Name, row.Kind}] = row.Ticked;
+        else if (!row.Ticked)
+            unticked.insert(row.Name);
+    }
+    const auto tick = [&](const TPublishRow& row, bool fresh) {
+        const auto found = ticks.find({row.Name, row.Kind});
+        return found != ticks.end() ? found->second : fresh;
+    };
     // Those of an earlier comparison in this showing go.
     std::erase_if(Rows, [](const TPublishRow& row) { return row.Kind == "Delete"; });
     for (TPublishRow& row : Rows) {
@@ -653,13 +674,19 @@ bool TPublishRun::ShowChanges(TSitePublisher& publisher) {
             if (change.Name == row.Name && change.Kind != "Removed")
                 row.Kind = change.Kind;
         // A file kept as the owner changed it is shown, not sent.
-        row.Ticked = row.Kind != "Unchanged" && row.Kind != "Kept";
+        row.Ticked = tick(row, row.Kind != "Unchanged" && row.Kind != "Kept" &&
+                                   unticked.count(row.Name) == 0);
     }
     for (const TSiteChange& change : changes->Changes)
-        if (change.Kind == "Removed")
+        if (change.Kind == "Removed") {
             Rows.push_back({change.Name, PublishSizeText(change.Size), "", true, "Delete"});
-    PlanSummary =
-        changes->Note.empty() ? changes->Summary : changes->Note + "; " + changes->Summary;
+            Rows.back().Ticked = tick(Rows.back(), true);
+        }
+    // The note is whole sentences; the summary follows it as one more.
+    PlanSummary = changes->Note;
+    if (!PlanSummary.empty())
+        PlanSummary.append(PlanSummary.back() == '.' ? " " : "; ");
+    PlanSummary.append(changes->Summary);
     FView.RowsChanged();
     SetStatus(PlanSummary);
     return true;
@@ -684,9 +711,16 @@ TPublishOutcome TPublishRun::PublishWhole(const TPublishTarget& target) {
             publisher.Cancel();
         // What the publish will change, in the list, before the question.
         SetStatus("Comparing...");
-        ShowChanges(publisher);
+        const bool listed = ShowChanges(publisher);
         confirmed = FView.Confirm("Publish your website?");
         if (confirmed) {
+            // The ticks say what goes: an unticked file keeps what the place has.
+            if (listed) {
+                publisher.Selected.emplace();
+                for (const TPublishRow& row : Rows)
+                    if (row.Ticked)
+                        publisher.Selected->insert(row.Name);
+            }
             SetProgress(10);
             totals = publisher.Publish(
                 FProject.HTMLPath(), [this](const std::string& text) { SetStatus(text); },
@@ -720,8 +754,9 @@ TPublishOutcome TPublishRun::PublishWhole(const TPublishTarget& target) {
         LastError = account;
         return FailureEnding("Publishing failed.\n" + totals.Error, false);
     }
+    // A kept file was not written, ticked or not.
     for (std::size_t i = 0; i < Rows.size(); ++i)
-        if (Rows[i].Ticked) {
+        if (Rows[i].Ticked && Rows[i].Kind != "Kept") {
             Rows[i].Status = Rows[i].Kind == "Delete" ? DeletedStatus : SuccessStatus;
             FView.RowChanged(static_cast<int>(i));
         }
@@ -789,7 +824,7 @@ bool TPublishRun::CompareChecked() {
             FOldSyncs.push_back(std::move(FSync));
             FailureEnding(Cancelled(e) ? std::string(CancelledMessage)
                           : !connected ? WithReason("FTP cannot connect!", e)
-                                       : WithReason("FTP upload timeout!", e),
+                                       : WithReason(Words().Failed, e),
                           false);
             return false;
         }
@@ -1003,7 +1038,7 @@ TPublishOutcome TPublishRun::PublishSynchronising() {
         }
         return FailureEnding(message, false);
     }
-    SetStatus("Disconnect FTP Server...");
+    SetStatus(Words().Closing);
     SetStatus("Finish!");
     SetProgress(100);
     SetButtons(false, true, true);

@@ -284,6 +284,8 @@ class TPublishRun {
     TConnectionReport TestPublisher(const TPublishTarget& target, const TDPublish& record,
                                     const TTransportSettings& settings);
     void TickPlanFromRows();
+    // The words of the record's target (FTP's for an unknown one).
+    const TTargetWords& Words() const;
     // The status line after a comparison: the summary, after the manifest note when there is one.
     std::string ComparisonStatus() const;
     // The rows of the HTML folder's ordinary files; the names in unticked start unticked.

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,23 @@ class TSitePublisher {
     virtual void Cancel() noexcept = 0;
     // Told every step for a verbose log; never a password.
     std::function<void(const std::string&)> OnLog;
+    // The names whose changes Publish makes (the files ticked in the list, removals
+    // included); none: every change. What is left out stays as the place has it.
+    std::optional<std::set<std::string>> Selected;
+};
+
+// The words of a target that are its own; FTP's where a target names none.
+struct TTargetWords {
+    // The run's message when the place refuses the folder or a file, and its status line as it
+    // lets go of the place.
+    const char* Failed = "FTP upload timeout!";
+    const char* Closing = "Disconnect FTP Server...";
+    // Sentences (lines of at most 80 characters, each ending in a line break) that corvane-cli's
+    // usage of publish and connect adds for this target; "" for none.
+    const char* PublishNote = "";
+    const char* ConnectNote = "";
+    // What the dialog offers for BRANCH (a target that uses Repository), the first the default.
+    std::vector<std::string> Branches;
 };
 
 struct TPublishTarget {
@@ -122,6 +140,7 @@ struct TPublishTarget {
     // Where the keyring keeps the password of record; none: PROTOCOL, FTP_SERVER, FTP_PORT
     // and USER_NAME.
     std::function<TKeyringKey(const TDPublish&)> KeyringKey;
+    TTargetWords Words;
 
     bool UsesSetting(TTargetSetting setting) const {
         return (Uses & static_cast<unsigned>(setting)) != 0;

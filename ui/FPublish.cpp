@@ -222,11 +222,6 @@ TFormPublish::TFormPublish(TWorkspace& workspace, IPrompter& prompter, QWidget* 
     ComboBoxBranch = new QComboBox(this);
     ComboBoxBranch->setObjectName(QStringLiteral("ComboBoxBranch"));
     ComboBoxBranch->setEditable(true);
-    ComboBoxBranch->addItems(
-        {QStringLiteral("gh-pages"), QStringLiteral("pages"), QStringLiteral("main")});
-    ComboBoxBranch->setAccessibleDescription(
-        QStringLiteral("The branch that receives the site; the page hosts read gh-pages, pages "
-                       "or main"));
     EditAuthorName = Edit(this, "EditAuthorName", 128);
     EditAuthorEmail = Edit(this, "EditAuthorEmail", 128);
     // Made after the repository's fields, below which it stands: the tab order follows.
@@ -413,6 +408,20 @@ void TFormPublish::ShowTarget() {
     const bool repository = target && target->UsesSetting(TTargetSetting::Repository);
     Show(EditRepository, repository);
     Show(ComboBoxBranch, repository);
+    if (repository) {
+        // The branches the target offers, the one typed kept.
+        const QString typed = ComboBoxBranch->currentText();
+        QStringList branches;
+        for (const std::string& branch : target->Words.Branches)
+            branches << QText(branch);
+        ComboBoxBranch->clear();
+        ComboBoxBranch->addItems(branches);
+        if (!typed.isEmpty())
+            ComboBoxBranch->setCurrentText(typed);
+        ComboBoxBranch->setAccessibleDescription(
+            QStringLiteral("The branch that receives the site; the hosts read ") +
+            branches.join(QStringLiteral(", ")));
+    }
     Show(EditAuthorName, repository);
     Show(EditAuthorEmail, repository);
     CheckBoxProxy->setVisible(uses(TTargetSetting::Proxy));

@@ -22,6 +22,10 @@ const TPublishTarget& FolderTarget() {
                                        MakeFolderTransport,
                                        nullptr,
                                        nullptr,
-                                       nullptr};
+                                       nullptr,
+                                       {.Failed = "Publishing into the folder failed!",
+                                        .Closing = "Closing the folder...",
+                                        .ConnectNote = "For a folder on this machine: opens it.\n",
+                                        .Branches = {}}};
     return target;
 }

@@ -26,7 +26,8 @@ const TPublishTarget& FtpTarget() {
                                        MakeFtp,
                                        nullptr,
                                        IsTransientReply,
-                                       nullptr};
+                                       nullptr,
+                                       {}};
     return target;
 }
 
@@ -41,6 +42,7 @@ const TPublishTarget& FtpsTarget() {
                                        MakeFtp,
                                        nullptr,
                                        IsTransientReply,
-                                       nullptr};
+                                       nullptr,
+                                       {}};
     return target;
 }

@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <pwd.h>
 #include <set>
 #include <unistd.h>
 
@@ -79,13 +80,23 @@ std::vector<std::string> FolderNames(const std::string& folder) {
     return names;
 }
 
-// The user's home of caches.
+// The user's home of caches: never a folder that other users can write to.
 std::string CacheHome() {
     const char* cache = std::getenv("XDG_CACHE_HOME");
     if (cache && *cache == '/')
         return cache;
     const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : "/tmp") + "/.cache";
+    if (home && *home == '/')
+        return std::string(home) + "/.cache";
+    // Without HOME (a service, a cron job): the account's own home.
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+        found->pw_dir && *found->pw_dir == '/')
+        return std::string(found->pw_dir) + "/.cache";
+    throw TError("This computer's copy of the branch has no place: neither HOME nor "
+                 "XDG_CACHE_HOME is set, and the account has no home folder.");
 }
 
 // libgit2 is set up while a publisher lives.
@@ -123,17 +134,25 @@ const char* GitChangeKindText(TGitChangeKind kind) {
 }
 
 std::string TGitResult::KeptNote() const {
-    if (Kept.empty())
-        return {};
-    std::string note = std::to_string(Kept.size());
-    note.append(Kept.size() == 1 ? " file kept" : " files kept");
-    note.append(": changed in the branch since the last publish (");
-    for (std::size_t i = 0; i < Kept.size(); ++i) {
-        if (i > 0)
-            note.append(", ");
-        note.append(ControlCharactersShown(Kept[i]));
+    std::string note;
+    if (!Kept.empty()) {
+        note = std::to_string(Kept.size());
+        note.append(Kept.size() == 1 ? " file kept" : " files kept");
+        note.append(": changed in the branch since the last publish (");
+        for (std::size_t i = 0; i < Kept.size(); ++i) {
+            if (i > 0)
+                note.append(", ");
+            note.append(ControlCharactersShown(Kept[i]));
+        }
+        note.append(")");
     }
-    note.append(")");
+    for (const std::string& name : Foreign) {
+        if (!note.empty())
+            note.append("; ");
+        note.append(ControlCharactersShown(name));
+        note.append(" kept: put in the branch by someone else; remove it there to publish the "
+                    "site's own");
+    }
     return note;
 }
 
@@ -222,10 +241,17 @@ void TGitPublisher::Fail(const std::string& step, int code) {
     if (has("401") || has("403") || has("authentication") || has("auth"))
         throw TTransportError(account, TTransportFailure::LoginRefused,
                               "The server refused the login.");
+    // A connection that broke in the middle of the exchange, before "not found": a pack cut
+    // short lacks objects.
+    if (has("early eof") || has("unexpected eof") || has("could not read from remote") ||
+        has("object not found") || has("connection reset") || has("broken pipe")) {
+        std::string lost = "The connection to ";
+        lost.append(host.empty() ? address : host).append(" was lost.");
+        throw TTransportError(account, TTransportFailure::ConnectionLost, lost);
+    }
     if (has("404") || has("not found") || has("could not find repository") ||
         has("not a git repository") || has("does not appear to be a git repository") ||
-        has("does not exist") || has("failed to resolve path") || has("early eof") ||
-        has("unexpected eof") || has("could not read from remote"))
+        has("does not exist") || has("failed to resolve path"))
         throw TTransportError(account, TTransportFailure::FolderMissing,
                               "There is no Git repository at " + address + ".");
     throw TTransportError(account, TTransportFailure::Other, "Git failed: " + said);
@@ -273,7 +299,15 @@ void TGitPublisher::OpenRepository() {
     if (git_repository_open_bare(&FRepository, folder.c_str()) == 0)
         return;
     FRepository = nullptr;
-    // A cache that cannot be opened (never made, or spoilt) is made anew: it holds nothing
+    // A copy that the system would not open now (no file handle left, no memory, no access)
+    // stays: it holds the record of the last publish from here.
+    if (const git_error* error = git_error_last();
+        error && (error->klass == GIT_ERROR_OS || error->klass == GIT_ERROR_NOMEMORY) &&
+        std::filesystem::exists(folder))
+        throw TError("This computer's copy of the branch cannot be opened now: " +
+                         std::string(error->message ? error->message : ""),
+                     folder);
+    // A cache that is not there, or is no repository (spoilt), is made anew: it holds nothing
     // that the server does not have.
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
@@ -633,6 +667,25 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
                 keep(file.Name, file.Size);
                 continue;
             }
+            // A file the last publish did not make is the owner's (with a manifest that could
+            // not be read, nobody can tell: the site's is written as before).
+            if (existing && result.ManifestNote.empty() && previous.Files.count(file.Name) == 0) {
+                manifest.Files.erase(file.Name);
+                result.Changes.push_back({file.Name, TGitChangeKind::Kept, file.Size});
+                result.Foreign.push_back(file.Name);
+                Log(ControlCharactersShown(file.Name) + " kept: put in the branch by someone else");
+                continue;
+            }
+            // Left out of the publish: the branch keeps what it has, and the manifest what it
+            // said of it.
+            if (Selected && Selected->count(file.Name) == 0) {
+                if (const auto listed = previous.Files.find(file.Name);
+                    existing && listed != previous.Files.end())
+                    manifest.Files[file.Name] = listed->second;
+                else
+                    manifest.Files.erase(file.Name);
+                continue;
+            }
             const std::string bytes = ReadSiteFile(root + file.Name);
             if (git_blob_create_from_buffer(&oid, FRepository, bytes.data(), bytes.size()) < 0 ||
                 git_treebuilder_insert(nullptr, builder.get(), file.Name.c_str(), &oid,
@@ -654,6 +707,10 @@ TGitResult TGitPublisher::Run(const std::string& siteFolder, bool push) {
                 continue;
             if (changedByHand(existing, name)) {
                 keep(name, entry.Size);
+                continue;
+            }
+            if (Selected && Selected->count(name) == 0) {
+                manifest.Files[name] = entry;
                 continue;
             }
             if (git_treebuilder_remove(builder.get(), name.c_str()) < 0)

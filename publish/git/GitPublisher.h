@@ -7,7 +7,9 @@
 // the files that the previous publish made there (the manifest, .corvane-manifest, kept in
 // the branch beside them) and that the site no longer has taken out; everything else in the
 // branch stays as it is. A file of the last publish that the owner changed in the branch since
-// (it is no longer what the manifest says was written) is kept as it is, and reported. The push
+// (it is no longer what the manifest says was written) is kept as it is, and reported; so is a
+// file of the branch that the manifest does not list where the site has one of that name (the
+// owner put it there: their own 404.html). The push
 // only ever moves the branch forward: when the branch moved since the fetch, the run fetches and
 // builds the commit again (twice at most); a branch whose history no longer holds the last commit
 // published from here is refused.
@@ -19,6 +21,8 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -79,7 +83,12 @@ struct TGitResult {
     // The files that the last publish wrote and the owner changed in the branch since, left
     // as they are (neither written over nor removed).
     std::vector<std::string> Kept;
-    // "N files kept: changed in the branch since the last publish (NAMES)"; empty for none.
+    // The files of the branch that the last publish did not make (the manifest does not list
+    // them) where the site has a file of that name, left as they are.
+    std::vector<std::string> Foreign;
+    // "N files kept: changed in the branch since the last publish (NAMES)", then "NAME kept:
+    // put in the branch by someone else; ..." for each of Foreign, joined by "; "; empty for
+    // none.
     std::string KeptNote() const;
 };
 
@@ -106,6 +115,10 @@ class TGitPublisher {
     // Ends the run under way within 0.1 s, or at its next step where libgit2 works on its own
     // (safe from any thread and a signal handler).
     void Cancel() noexcept;
+
+    // The names whose changes a publish makes (the files ticked in the list); none: every
+    // change. A changed file left out keeps the branch's version, a removal left out stays.
+    std::optional<std::set<std::string>> Selected;
 
     // Milliseconds for the connect and each read and write (over SSH each step of the
     // handshake and the login too); 0 waits for ever. Set before a run.

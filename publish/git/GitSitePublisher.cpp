@@ -83,6 +83,7 @@ TPublisherTotals TGitSitePublisher::Publish(const std::string& siteFolder,
             progress(percent);
     };
     TPublisherTotals totals;
+    FPublisher.Selected = Selected;
     try {
         const TGitResult result = FPublisher.Publish(siteFolder);
         if (OnLog && !result.ManifestNote.empty())

@@ -15,17 +15,22 @@ std::unique_ptr<TSitePublisher> MakeGitPublisher(const TDPublish& record,
 
 const TPublishTarget& GitTarget() {
     // The user and the token (its password) are for an HTTPS address that asks for them.
-    static const TPublishTarget target{GitProtocol,
-                                       "Git repository",
-                                       "a branch of a Git repository; FOLDER is inside it",
-                                       50,
-                                       0,
-                                       TTargetSetting::User | TTargetSetting::Password |
-                                           TTargetSetting::Repository,
-                                       "Folder in the branch:",
-                                       nullptr,
-                                       MakeGitPublisher,
-                                       nullptr,
-                                       GitKeyringKeyOf};
+    static const TPublishTarget target{
+        GitProtocol,
+        "Git repository",
+        "a branch of a Git repository; FOLDER is inside it",
+        50,
+        0,
+        TTargetSetting::User | TTargetSetting::Password | TTargetSetting::Repository,
+        "Folder in the branch:",
+        nullptr,
+        MakeGitPublisher,
+        nullptr,
+        GitKeyringKeyOf,
+        {.PublishNote = "A project whose protocol is Git pushes one commit of the site to its "
+                        "repository's\nbranch, keeping every file of the branch that the "
+                        "program did not make.\n",
+         .ConnectNote = "For Git: lists the repository's branches.\n",
+         .Branches = {"gh-pages", "pages", "main"}}};
     return target;
 }

@@ -24,6 +24,7 @@ const TPublishTarget& SftpTarget() {
                                        MakeSftp,
                                        nullptr,
                                        TSftpTransport::IsTransientStatus,
-                                       nullptr};
+                                       nullptr,
+                                       {}};
     return target;
 }

@@ -3,6 +3,7 @@
 
 #include "CliRun.h"
 #include "TestSupport.h"
+#include "publish/PublishTarget.h"
 
 #include <gtest/gtest.h>
 
@@ -91,6 +92,20 @@ TEST_F(HelpTest, TheTargetsAreListedWhereTheyAreUsed) {
                   std::string::npos)
             << command;
     EXPECT_NE(ProgramUsage().find("(FTP, FTPS, SFTP, Folder or Git)"), std::string::npos);
+    // Elsewhere a target is named only in its own sentences.
+    for (const char* command : {"publish", "connect"}) {
+        std::string usage = CommandUsage(command);
+        usage.erase(usage.find("Targets (the project's protocol):"));
+        if (const std::size_t at = usage.find(PublishTargetNames(" or ")); at != std::string::npos)
+            usage.erase(at, PublishTargetNames(" or ").size());
+        for (const TPublishTarget* target : PublishTargets())
+            for (const char* note : {target->Words.PublishNote, target->Words.ConnectNote})
+                if (const std::size_t at = usage.find(note); *note && at != std::string::npos)
+                    usage.erase(at, std::string(note).size());
+        for (const TPublishTarget* target : PublishTargets())
+            EXPECT_EQ(usage.find(std::string(" ") + target->Name + " "), std::string::npos)
+                << command << ": " << target->Name;
+    }
 }
 
 TEST_F(HelpTest, AnUnknownOptionOrCommandGivesOneLineAndTheUsage) {

@@ -563,6 +563,12 @@ void TPublishDialogTest::aFolderTargetShowsOnlyItsFolderAndPublishesIntoIt() {
     QTest::mouseClick(f.Form.ButtonPublish, Qt::LeftButton);
     QCOMPARE(f.Prompter.TakeCalls(), QStringList({"Information: Need a folder."}));
     QCOMPARE(f.Saved().PROTOCOL, std::string("Folder"));
+    // A folder that is not there: the folder's own words, none of FTP's.
+    f.Form.EditFolder->setText(Q(www + "/missing"));
+    f.Publish();
+    QVERIFY2(f.Prompter.TakeCalls().join("").startsWith(
+                 "Information: Publishing into the folder failed!\nThe folder "),
+             qPrintable(f.Form.LabelPublish->text()));
     f.Form.EditFolder->setText(Q(www));
     f.Publish();
     QCOMPARE(f.Form.Run()->Failures, 0);
@@ -606,7 +612,11 @@ void TPublishDialogTest::aRepositoryTargetShowsItsFieldsAndPublishesACommit() {
     QStringList branches;
     for (int i = 0; i < f.Form.ComboBoxBranch->count(); ++i)
         branches << f.Form.ComboBoxBranch->itemText(i);
-    QCOMPARE(branches, QStringList({"gh-pages", "pages", "main"}));
+    QStringList offered;
+    for (const std::string& branch : FindPublishTarget("Git")->Words.Branches)
+        offered << Q(branch);
+    QCOMPARE(branches, offered);
+    QCOMPARE(offered.value(0), QStringLiteral("gh-pages"));
     QCOMPARE(f.Form.ComboBoxBranch->currentText(), QStringLiteral("gh-pages"));
     QCOMPARE(WithoutMnemonic(f.Form.LabelFolder->text()), QStringLiteral("Folder in the branch:"));
 
@@ -627,16 +637,17 @@ void TPublishDialogTest::aRepositoryTargetShowsItsFieldsAndPublishesACommit() {
                           ": works.\nBranches: none (an empty repository)\nThe branch pages is "
                           "not there yet; the first publish starts it.\nEverything works."}));
 
-    f.Untick("logo.gif"); // a commit holds the whole site
+    f.Untick("logo.gif"); // the commit holds the ticked files alone
     f.Publish();
     QCOMPARE(f.Prompter.TakeCalls(), QStringList({"ConfirmOKCancel: Publish your website?"}));
     QVERIFY2(f.Form.Run()->LastError.empty(), f.Form.Run()->LastError.c_str());
     QCOMPARE(f.Form.LabelPublish->text(), QStringLiteral("Finish!"));
     for (const QString& row : Rows(f.Form.ListViewFile))
-        QVERIFY2(row.startsWith("logo.gif") || row.endsWith(" | Success | ticked"),
-                 qPrintable(row));
+        QVERIFY2(
+            row.endsWith(row.startsWith("logo.gif") ? " | New | unticked" : " | Success | ticked"),
+            qPrintable(row));
     for (const auto& [name, bytes] : f.Files)
-        QCOMPARE(git({"show", "pages:" + name}), bytes);
+        QCOMPARE(git({"show", "pages:" + name}), name == "logo.gif" ? std::string() : bytes);
     QCOMPARE(git({"log", "-1", "--format=%an <%ae>", "pages"}),
              std::string("Ann Miller <ann@example.org>\n"));
     const TDPublish saved = f.Saved();
@@ -659,10 +670,35 @@ void TPublishDialogTest::aRepositoryTargetShowsItsFieldsAndPublishesACommit() {
     QCOMPARE(f.Prompter.TakeCalls(), QStringList({"ConfirmOKCancel: Publish your website?"}));
     for (const QString& row : Rows(f.Form.ListViewFile))
         QVERIFY2(row.endsWith(row.startsWith("Default.htm") ? " | Changed | ticked"
+                              : row.startsWith("logo.gif")  ? " | New | ticked"
                                                             : " | Unchanged | unticked"),
                  qPrintable(row));
-    QVERIFY2(f.Form.LabelPublish->text().startsWith("Publish from Corvane: 1 changed"),
+    QVERIFY2(f.Form.LabelPublish->text().startsWith("Publish from Corvane: 2 changed"),
              qPrintable(f.Form.LabelPublish->text()));
+
+    // A file changed in the branch by hand is kept, ticked or not, and never shown as sent.
+    const std::string work = f.Temp / "work";
+    const std::string page = f.Files[1].first;
+    RunProcess({"git", "clone", "-q", "--branch", "pages", bare, work}, "", 20000);
+    WriteFileBytes(work + "/" + page, "by hand");
+    RunProcess({"git", "-C", work, "-c", "user.name=Ann", "-c", "user.email=ann@example.org",
+                "commit", "-q", "-a", "-m", "by hand"},
+               "", 20000);
+    RunProcess({"git", "-C", work, "push", "-q"}, "", 20000);
+    f.Publish(false);
+    f.Prompter.TakeCalls();
+    QCOMPARE(Rows(f.Form.ListViewFile).filter(Q(page + " |")).value(0).section(" | ", 2),
+             QStringLiteral("Kept | unticked"));
+    QVERIFY2(f.Form.LabelPublish->text().contains(Q("(" + page + "). Publish from Corvane")),
+             qPrintable(f.Form.LabelPublish->text()));
+    f.Form.ListViewFile->topLevelItem(RowOf(f.Form.ListViewFile, Q(page)))
+        ->setCheckState(0, Qt::Checked);
+    f.Publish();
+    f.Prompter.TakeCalls();
+    QCOMPARE(f.Form.LabelPublish->text(), QStringLiteral("Finish!"));
+    QCOMPARE(Rows(f.Form.ListViewFile).filter(Q(page + " |")).value(0).section(" | ", 2),
+             QStringLiteral("Kept | ticked"));
+    QCOMPARE(git({"show", "pages:" + page}), std::string("by hand"));
 }
 
 void TPublishDialogTest::testConnectionReportsWhatWorksInPlainWords() {

@@ -24,6 +24,8 @@
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pwd.h>
+#include <set>
 #include <sstream>
 #include <string>
 #include <sys/socket.h>
@@ -122,6 +124,19 @@ struct TGitBench {
         RunGit({"-C", work.Path(), "push", "-q", "-f", Bare, "HEAD:refs/heads/gh-pages"});
     }
 };
+
+// Bytes that do not compress: a pack of them is as large as they are.
+std::string RandomBytes(std::size_t count) {
+    std::string bytes(count, '\0');
+    std::uint32_t state = 2463534242u;
+    for (char& c : bytes) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        c = static_cast<char>(state & 0xff);
+    }
+    return bytes;
+}
 
 const TFiles Site = {{"index.htm", "<html>home</html>\r\n"},
                      {"Column1.htm", "<html>one</html>\r\n"},
@@ -268,7 +283,7 @@ const std::vector<TGitCase> Cases = {
      [](TGitBench& b) {
          b.WriteSite(Site);
          b.Publish();
-         b.CommitAsSomeoneElse({{"index.htm", "theirs"}}, true);
+         b.CommitAsSomeoneElse({{"theirs.htm", "theirs"}}, true);
          const std::string theirs = b.Tip();
          b.WriteSite({{"index.htm", "ours"}});
          const TTransportError e = b.Failure();
@@ -303,9 +318,13 @@ const std::vector<TGitCase> Cases = {
                                         "removed.");
          EXPECT_EQ(result.Removed, 0);
          EXPECT_EQ(WithoutManifest(b.Branch()), Site);
-         // The manifest written lists the site as it is.
-         b.WriteSite({{"index.htm", "<html>home</html>\r\n"}, {"Page1.htm", "one"}});
-         EXPECT_EQ(b.Publish().Message, "Publish from Corvane: 1 changed, 0 removed");
+         // The manifest written lists the site as it is: what it did not take out is no
+         // longer known as the site's.
+         b.WriteSite(
+             {{"index.htm", "<html>home</html>\r\n"}, {"Page1.htm", "one"}, {"Page9.htm", "nine"}});
+         const TGitResult next = b.Publish();
+         EXPECT_EQ(next.Message, "Publish from Corvane: 1 changed, 0 removed");
+         EXPECT_EQ(next.Foreign, std::vector<std::string>{"Page1.htm"});
      }},
     {"pages changed in the branch by hand are kept, neither written over nor removed", "",
      [](TGitBench& b) {
@@ -333,6 +352,53 @@ const std::vector<TGitCase> Cases = {
          const TGitResult again = b.Publish();
          EXPECT_EQ(again.Kept, std::vector<std::string>{"Page2.htm"});
          EXPECT_EQ(b.Branch().at("Page1.htm"), next.at("Page1.htm"));
+     }},
+    {"files the owner put in the branch are kept; a publish of a few files", "",
+     [](TGitBench& b) {
+         // Their own 404 page and home page, before any publish from here.
+         b.CommitAsSomeoneElse({{"404.html", "their own"}, {"index.htm", "theirs"}});
+         TFiles site = Site;
+         site["404.html"] = "ours";
+         b.WriteSite(site);
+         const TGitResult first = b.Publish();
+         EXPECT_EQ(first.Message, "Publish from Corvane: 4 changed, 0 removed");
+         EXPECT_EQ(first.KeptNote(),
+                   "404.html kept: put in the branch by someone else; remove it there to "
+                   "publish the site's own; index.htm kept: put in the branch by someone else; "
+                   "remove it there to publish the site's own");
+         EXPECT_EQ(b.Branch().at("404.html"), "their own");
+         EXPECT_EQ(b.Branch().at("index.htm"), "theirs");
+         EXPECT_EQ(b.Branch().at(".corvane-manifest").find("404.html"), std::string::npos);
+         // Only the names selected: an unselected change keeps the branch's version, an
+         // unselected removal stays, and both are published the next time.
+         TFiles next = site;
+         next["Page1.htm"] = "one, again";
+         next["Page2.htm"] = "two, again";
+         next.erase("Column1.htm");
+         b.WriteSite(next);
+         TGitPublisher publisher(b.Settings);
+         publisher.Selected = std::set<std::string>{"Page1.htm"};
+         EXPECT_EQ(publisher.Publish(b.Site.Path()).Message,
+                   "Publish from Corvane: 1 changed, 0 removed");
+         EXPECT_EQ(b.Branch().at("Page1.htm"), "one, again");
+         EXPECT_EQ(b.Branch().at("Page2.htm"), Site.at("Page2.htm"));
+         EXPECT_EQ(b.Branch().count("Column1.htm"), 1u);
+         const TGitResult rest = b.Publish();
+         EXPECT_EQ(rest.Message, "Publish from Corvane: 1 changed, 1 removed");
+         EXPECT_EQ(rest.Kept, std::vector<std::string>{});
+         EXPECT_EQ(b.Branch().at("Page2.htm"), "two, again");
+     }},
+    {"a connection lost in the middle of the fetch", "ssh",
+     [](TGitBench& b) {
+         b.WriteSite({{"big.bin", RandomBytes(200000)}});
+         b.Publish();
+         std::filesystem::remove_all(b.Settings.CacheFolder);
+         static_cast<const TSshGitServer&>(b.Server).ForceCommand(
+             "eval \\\"$SSH_ORIGINAL_COMMAND\\\" | dd bs=1 count=4000 status=none");
+         const TTransportError e = b.Failure();
+         EXPECT_EQ(e.Kind(), TTransportFailure::ConnectionLost) << e.what();
+         EXPECT_EQ(e.Reason(), "The connection to 127.0.0.1 was lost.") << e.what();
+         static_cast<const TSshGitServer&>(b.Server).ForceCommand(TSshGitServer::GitShell);
      }},
     {"a branch of another name, and the branches listed", "",
      [](TGitBench& b) {
@@ -565,6 +631,17 @@ TEST(GitPublish, Addresses) {
 }
 
 // known_hosts as OpenSSH writes it: plain, with a port, hashed, patterns, revoked.
+// Without HOME the copy of the branch goes under the account's own home, never /tmp.
+TEST(GitPublish, TheCacheWithoutHome) {
+    TScopedEnvironment noCache("XDG_CACHE_HOME", nullptr);
+    TScopedEnvironment noHome("HOME", nullptr);
+    const passwd* account = ::getpwuid(::getuid());
+    ASSERT_NE(account, nullptr);
+    EXPECT_EQ(TGitPublisher::DefaultCacheFolder("file:///x.git", "gh-pages")
+                  .rfind(std::string(account->pw_dir) + "/.cache/corvane/git/", 0),
+              0u);
+}
+
 TEST(GitPublish, KnownHosts) {
     TTempFolder folder;
     const std::string key("\0\0\0\x0bssh-ed25519key-one", 22);
