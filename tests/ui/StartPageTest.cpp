@@ -24,11 +24,8 @@
 
 namespace {
 
-constexpr int LoadTimeout = 20000;
-
 // The program over an application folder in a temporary folder, with no project open.
-class TStartFixture {
-  public:
+struct TStartFixture {
     TStartFixture() {
         QSettings(QStringLiteral("Corvane"), QStringLiteral("Corvane")).clear();
         MakeFolder(Temp / "Projects");
@@ -49,9 +46,7 @@ class TStartFixture {
     bool EnterOn(QToolButton* entry) {
         QSignalSpy loaded(Main().WebBrowser, &QWebEngineView::loadFinished);
         QTest::keyClick(entry, Qt::Key_Return);
-        return Main().PanelPreview->StartPageShown()
-                   ? false
-                   : loaded.count() > 0 || loaded.wait(LoadTimeout);
+        return !Main().PanelPreview->StartPageShown() && (loaded.count() > 0 || loaded.wait(20000));
     }
 
     TTempFolder Temp;
@@ -77,26 +72,21 @@ class TStartPageTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void theRecentProjectsAreListedAndEnterOpensOne();
+    void theRecentProjectsAndTemplatesAreListedAndEnterOpensOne();
     void theReopenCheckBoxIsRememberedAndReopensTheLastProject();
-    void theTemplatesShowTheirPicturesAndStartTheNewDialog();
 };
 
-void TStartPageTest::theRecentProjectsAreListedAndEnterOpensOne() {
+void TStartPageTest::theRecentProjectsAndTemplatesAreListedAndEnterOpensOne() {
     TStartFixture f;
-    // Five projects, the last opened first: one with a picture of its homepage, one whose
-    // picture is broken, one whose folder went, one with a FIFO in its picture's place, one
-    // whose folder is there without its project.
-    struct TRow {
+    // The last opened first: a picture of its homepage (r), a broken picture (b), the folder
+    // gone, a FIFO in the picture's place (f), the folder there without its project.
+    const struct {
         const char* Name;
-        bool Exists;
-        const char* Picture; // "red", "broken", "fifo", or none
-        bool HasProject;
-    };
-    const TRow rows[] = {
-        {"Pictured", true, "red", true}, {"Broken", true, "broken", true},
-        {"Gone", false, nullptr, false}, {"Piped", true, "fifo", true},
-        {"Emptied", true, "red", false},
+        char Picture;
+        bool Exists, HasProject;
+    } rows[] = {
+        {"Pictured", 'r', true, true}, {"Broken", 'b', true, true},   {"Gone", 0, false, false},
+        {"Piped", 'f', true, true},    {"Emptied", 'r', true, false},
     };
     TRecentProjects recent;
     for (auto row = std::rbegin(rows); row != std::rend(rows); ++row) {
@@ -107,15 +97,27 @@ void TStartPageTest::theRecentProjectsAreListedAndEnterOpensOne() {
             MakeFolder(folder.toStdString());
         const std::string picture = TRecentProjects::ThumbnailFile(folder).toStdString();
         QDir().mkpath(QFileInfo(Q(picture)).path());
-        const std::string kind = row->Picture ? row->Picture : "";
-        if (kind == "red")
+        if (row->Picture == 'r')
             TRecentProjects::KeepThumbnail(folder, QPixmap::fromImage(Filled(Qt::red)));
-        else if (kind == "broken")
+        if (row->Picture == 'b')
             WriteFileBytes(picture, "\x89PNG and nothing more");
-        else if (kind == "fifo")
+        if (row->Picture == 'f')
             QCOMPARE(::mkfifo(picture.c_str(), 0600), 0);
         recent.Add(folder);
     }
+    // Amber: the colours sketched; Pictured: a picture of its own beside it; Spoilt: no
+    // template to read, the placeholder.
+    MakeProject(f.Temp / "Look", {});
+    {
+        TXmlDocument document;
+        TDProject project(f.Temp / "Look", document);
+        project.COLOR.TOPIC_BG = RGBColor(0xf0, 0xb8, 0x5a);
+        project.COLOR.TEXT_BG = RGBColor(0x10, 0x20, 0x30);
+        SaveAsTemplate(project, f.Temp / "Templates/Amber.Tmp");
+        SaveAsTemplate(project, f.Temp / "Templates/Pictured.Tmp");
+    }
+    QVERIFY(Filled(Qt::green).save(Q(f.Temp / "Templates/Pictured.png")));
+    WriteFileBytes(f.Temp / "Templates/Spoilt.Tmp", "<TEMPLATE><COLOR>");
     f.Start();
     TFormMain& m = f.Main();
     TStartPage& page = f.Page();
@@ -124,30 +126,27 @@ void TStartPageTest::theRecentProjectsAreListedAndEnterOpensOne() {
     QCOMPARE(page.RecentEntries.size(), 5);
     const QColor placeholder = MiddleOf(page.ButtonNewProject);
     for (int i = 0; i < 5; ++i) {
-        const TRow& row = rows[i];
-        QToolButton* entry = page.RecentEntries[i];
-        const QString name = QString::fromLatin1(row.Name);
+        const auto& row = rows[i];
+        const QToolButton* entry = page.RecentEntries[i];
+        const QString name = QString::fromLatin1(row.Name), text = entry->text();
         QCOMPARE(entry->accessibleName(), name);
-        QVERIFY2(entry->text().startsWith(name + QStringLiteral("\n") + f.Folder(row.Name) +
-                                          QStringLiteral("\n")),
-                 qPrintable(entry->text()));
-        QCOMPARE(entry->text().endsWith(QStringLiteral("The folder is missing")), !row.Exists);
-        QCOMPARE(entry->text().contains(QStringLiteral("Last change: ")), row.HasProject);
+        QVERIFY2(text.startsWith(name + u'\n' + f.Folder(row.Name) + u'\n'), qPrintable(text));
+        QCOMPARE(text.endsWith(QStringLiteral("The folder is missing")), !row.Exists);
+        QCOMPARE(text.contains(QStringLiteral("Last change: ")), row.HasProject);
         QVERIFY(!entry->accessibleDescription().isEmpty());
-        QCOMPARE(entry->palette().color(QPalette::ButtonText) ==
-                     entry->palette().color(QPalette::Disabled, QPalette::ButtonText),
+        const QPalette& colors = entry->palette();
+        QCOMPARE(colors.color(QPalette::ButtonText) ==
+                     colors.color(QPalette::Disabled, QPalette::ButtonText),
                  !row.Exists);
-        const bool red = row.Picture && std::string(row.Picture) == "red";
-        QCOMPARE(MiddleOf(entry) == QColor(Qt::red), red);
-        if (!red)
-            QCOMPARE(MiddleOf(entry), placeholder);
+        QCOMPARE(MiddleOf(entry), row.Picture == 'r' ? QColor(Qt::red) : placeholder);
     }
-    // The last project has the focus; Tab goes down the list to the check box and on.
+    // The last project has the focus; Tab goes down the list to the check box, the templates
+    // and on.
     QTRY_VERIFY(page.RecentEntries[0]->hasFocus());
-    const QList<QWidget*> order{page.RecentEntries[1],   page.RecentEntries[2],
-                                page.RecentEntries[3],   page.RecentEntries[4],
-                                page.CheckBoxReopenLast, page.ButtonNewProject,
-                                page.ButtonOpenProject,  page.ButtonUserManual};
+    QList<QWidget*> order(page.RecentEntries.begin() + 1, page.RecentEntries.end());
+    order << page.CheckBoxReopenLast << page.ButtonNewProject;
+    order.append(QList<QWidget*>(page.TemplateEntries.begin(), page.TemplateEntries.end()));
+    order << page.ButtonOpenProject << page.ButtonUserManual;
     for (QWidget* next : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
@@ -172,88 +171,10 @@ void TStartPageTest::theRecentProjectsAreListedAndEnterOpensOne() {
         QVERIFY(!rows[i].Exists || QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot));
     }
 
-    // Enter on the second opens it, and it goes first.
-    QVERIFY(f.EnterOn(page.RecentEntries[1]));
-    QCOMPARE(m.windowTitle(), QStringLiteral("Corvane - ") + f.Folder("Broken"));
-    QVERIFY(!m.PanelPreview->StartPageShown());
-    QVERIFY(m.PanelPreview->ButtonDesktop->isVisible());
-    QCOMPARE(recent.Folders().first(), f.Folder("Broken"));
-    QVERIFY(f.Prompter.Calls.isEmpty());
-
-    // The list keeps the last eight, newest first, each once.
-    for (int i = 0; i < 10; ++i)
-        recent.Add(QStringLiteral("/nowhere/%1").arg(i % 9));
-    QStringList expected;
-    for (int i : {0, 8, 7, 6, 5, 4, 3, 2})
-        expected << QStringLiteral("/nowhere/%1").arg(i);
-    QCOMPARE(recent.Folders(), expected);
-}
-
-void TStartPageTest::theReopenCheckBoxIsRememberedAndReopensTheLastProject() {
-    TStartFixture f;
-    MakeProject(f.Folder("Site").toStdString(), {{"News", {"First"}}});
-    TRecentProjects().Add(f.Folder("Site"));
-    // Each row: the check box as the user leaves it, what became of the project before the
-    // next start (kept, its Default.Pro deleted, its folder moved), and whether that start
-    // opens the project.
-    const struct {
-        bool Ticked;
-        const char* Then;
-        bool Reopens;
-    } rows[] = {{true, "kept", true},
-                {false, "kept", false},
-                {true, "emptied", false},
-                {true, "moved", false}};
-    for (const auto& row : rows) {
-        f.Start();
-        QCheckBox* box = f.Page().CheckBoxReopenLast;
-        if (box->isChecked() != row.Ticked) {
-            box->setFocus();
-            QTest::keyClick(box, Qt::Key_Space);
-        }
-        QCOMPARE(box->isChecked(), row.Ticked);
-        f.Program.reset();
-        const std::string then = row.Then;
-        if (then == "emptied")
-            QVERIFY(::unlink((f.Folder("Site") + QStringLiteral("/Default.Pro")).toLocal8Bit()) ==
-                    0);
-        if (then == "moved")
-            QVERIFY(::rename(f.Folder("Site").toLocal8Bit().constData(),
-                             (f.Temp / "Elsewhere").c_str()) == 0);
-        f.Start();
-        f.Main().ReopenLastProject();
-        QCOMPARE(f.Main().PanelPreview->StartPageShown(), !row.Reopens);
-        QCOMPARE(f.Program->Workspace.IsOpen(), row.Reopens);
-        QCOMPARE(f.Page().CheckBoxReopenLast->isChecked(), row.Ticked);
-        QCOMPARE(QFileInfo::exists(f.Folder("Site") + QStringLiteral("/Default.Pro")),
-                 then == "kept");
-        f.Program.reset();
-    }
-    QVERIFY(f.Prompter.Calls.isEmpty());
-}
-
-void TStartPageTest::theTemplatesShowTheirPicturesAndStartTheNewDialog() {
-    TStartFixture f;
-    // Amber: the colours sketched; Pictured: a picture of its own beside it; Spoilt: no
-    // template to read, the placeholder.
-    MakeProject(f.Temp / "Look", {});
-    {
-        TXmlDocument document;
-        TDProject project(f.Temp / "Look", document);
-        project.COLOR.TOPIC_BG = RGBColor(0xf0, 0xb8, 0x5a);
-        project.COLOR.TEXT_BG = RGBColor(0x10, 0x20, 0x30);
-        SaveAsTemplate(project, f.Temp / "Templates/Amber.Tmp");
-        SaveAsTemplate(project, f.Temp / "Templates/Pictured.Tmp");
-    }
-    QVERIFY(Filled(Qt::green).save(Q(f.Temp / "Templates/Pictured.png")));
-    WriteFileBytes(f.Temp / "Templates/Spoilt.Tmp", "<TEMPLATE><COLOR>");
-    f.Start();
-    TStartPage& page = f.Page();
     QCOMPARE(page.TemplateEntries.size(), 3);
-    const QPixmap amber = TStartPage::TemplatePicture(f.Temp / "Templates/Amber.Tmp");
-    QCOMPARE(amber.toImage().pixelColor(amber.width() / 2, 4), QColor(0xf0, 0xb8, 0x5a));
-    QCOMPARE(amber.toImage().pixelColor(amber.width() - 12, amber.height() - 20),
-             QColor(0x10, 0x20, 0x30));
+    const QImage amber = TStartPage::TemplatePicture(f.Temp / "Templates/Amber.Tmp").toImage();
+    QCOMPARE(amber.pixelColor(amber.width() / 2, 4), QColor(0xf0, 0xb8, 0x5a));
+    QCOMPARE(amber.pixelColor(amber.width() - 12, amber.height() - 20), QColor(0x10, 0x20, 0x30));
     QCOMPARE(MiddleOf(page.TemplateEntries[1]), QColor(Qt::green));
     QCOMPARE(MiddleOf(page.TemplateEntries[2]), MiddleOf(page.ButtonNewProject));
     QCOMPARE(page.TemplateEntries[0]->accessibleName(), QStringLiteral("New project from Amber"));
@@ -273,6 +194,53 @@ void TStartPageTest::theTemplatesShowTheirPicturesAndStartTheNewDialog() {
         QVERIFY(*answered);
         QCOMPARE(shown, chosen);
         QVERIFY(f.Program->Workspace.NewProjectTemplate.empty());
+    }
+
+    // Enter on the second opens it, and it goes first.
+    QVERIFY(f.EnterOn(page.RecentEntries[1]));
+    QCOMPARE(m.windowTitle(), QStringLiteral("Corvane - ") + f.Folder("Broken"));
+    QVERIFY(m.PanelPreview->ButtonDesktop->isVisible());
+    QCOMPARE(recent.Folders().first(), f.Folder("Broken"));
+    QVERIFY(f.Prompter.Calls.isEmpty());
+
+    // The list keeps the last eight, newest first, each once.
+    for (int i = 0; i < 10; ++i)
+        recent.Add(QStringLiteral("/nowhere/%1").arg(i % 9));
+    QCOMPARE(recent.Folders().join(u' ').remove(QStringLiteral("/nowhere/")),
+             QStringLiteral("0 8 7 6 5 4 3 2"));
+}
+
+void TStartPageTest::theReopenCheckBoxIsRememberedAndReopensTheLastProject() {
+    TStartFixture f;
+    const QString site = f.Folder("Site"), pro = site + QStringLiteral("/Default.Pro");
+    MakeProject(site.toStdString(), {{"News", {"First"}}});
+    TRecentProjects().Add(site);
+    // The check box as the user leaves it, what became of the project before the next start
+    // (kept, its Default.Pro deleted, its folder moved), and whether that start opens it.
+    const struct {
+        bool Ticked;
+        char Then;
+        bool Reopens;
+    } rows[] = {{true, 'k', true}, {false, 'k', false}, {true, 'd', false}, {true, 'm', false}};
+    for (const auto& row : rows) {
+        f.Start();
+        QCheckBox* box = f.Page().CheckBoxReopenLast;
+        if (box->isChecked() != row.Ticked) {
+            box->setFocus();
+            QTest::keyClick(box, Qt::Key_Space);
+        }
+        f.Program.reset();
+        if (row.Then == 'd')
+            QCOMPARE(::unlink(pro.toLocal8Bit().constData()), 0);
+        if (row.Then == 'm')
+            QCOMPARE(::rename(site.toLocal8Bit().constData(), (f.Temp / "Elsewhere").c_str()), 0);
+        f.Start();
+        f.Main().ReopenLastProject();
+        QCOMPARE(f.Main().PanelPreview->StartPageShown(), !row.Reopens);
+        QCOMPARE(f.Program->Workspace.IsOpen(), row.Reopens);
+        QCOMPARE(f.Page().CheckBoxReopenLast->isChecked(), row.Ticked);
+        QCOMPARE(QFileInfo::exists(pro), row.Then == 'k');
+        f.Program.reset();
     }
     QVERIFY(f.Prompter.Calls.isEmpty());
 }
