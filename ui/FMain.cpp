@@ -1061,11 +1061,7 @@ void TFormMain::NewProjectClick() {
         CloseClick();
     if (!Dialogs.Show(TDialogKind::New) || !IsOpen())
         return;
-    UpdateCaption();
-    SetProjectOpen(true);
-    FillTree();
-    RefreshPreview();
-    StartWarmUp();
+    ShowOpenedProject();
 }
 
 void TFormMain::OpenProjectClick() {
@@ -1091,11 +1087,7 @@ void TFormMain::OpenProjectClick() {
     if (IsOpen())
         CloseClick();
     Workspace.Project = std::move(opened);
-    UpdateCaption();
-    SetProjectOpen(true);
-    FillTree();
-    RefreshPreview();
-    StartWarmUp();
+    ShowOpenedProject();
 }
 
 void TFormMain::CloseClick() {
@@ -1196,14 +1188,7 @@ void TFormMain::ImportProjectClick() {
     const std::string target = Workspace.ProjectsFolder() + name;
     // The open project stays open when the archive is refused.
     ImportProject(archive, target);
-    if (IsOpen())
-        CloseClick();
-    Workspace.Project = std::make_unique<TDProject>(target, Workspace.XMLDoc);
-    UpdateCaption();
-    SetProjectOpen(true);
-    FillTree();
-    RefreshPreview();
-    StartWarmUp();
+    OpenFolder(target);
 }
 
 QPrinter& TFormMain::Printer() {
@@ -1465,9 +1450,17 @@ void TFormMain::OpenRecentClick(const std::string& folder) {
                              QStringLiteral(" any more."));
         return;
     }
+    OpenFolder(folder);
+}
+
+void TFormMain::OpenFolder(const std::string& folder) {
     if (IsOpen())
         CloseClick();
     Workspace.Project = std::make_unique<TDProject>(folder, Workspace.XMLDoc);
+    ShowOpenedProject();
+}
+
+void TFormMain::ShowOpenedProject() {
     UpdateCaption();
     SetProjectOpen(true);
     FillTree();

@@ -131,6 +131,10 @@ class TFormMain : public QMainWindow {
     const TWarmUp& WarmUp = Session.WarmUp();
     void StartWarmUp();
     void WaitForWarmUp() { Session.WaitForWarmUp(); }
+    // Closes the open project, if any, and opens the one in folder in its place.
+    void OpenFolder(const std::string& folder);
+    // The project just made or opened becomes the window's: caption, tree, preview, warm-up.
+    void ShowOpenedProject();
 
     // Shows the window as it was when it was last closed (position, size, maximised state,
     // splitter and view, from the settings), or at about 80% of the screen, centred, the
