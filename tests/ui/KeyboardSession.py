@@ -183,6 +183,16 @@ class Session:
         time.sleep(0.2)
 
 
+def exit_program(session, corvane):
+    """Exit (Ctrl+Q) and OK on the question that follows; the program must end cleanly."""
+    session.keys("ctrl+q")
+    time.sleep(1)
+    session.keys("Return")
+    wait_for("the program to end", lambda: corvane.poll() is not None)
+    if corvane.returncode != 0:
+        raise Failure("the program ended with %d" % corvane.returncode)
+
+
 def start_page_steps(session, app, site):
     """The start page of the next start: the project closed last is its first entry, with a
     picture of its homepage; Enter opens it. Alt+R ticks "Reopen the last project on start",
@@ -203,12 +213,7 @@ def start_page_steps(session, app, site):
         for key, then in keys:
             session.keys(key)
             session.wait_active(then)
-        session.keys("ctrl+q")
-        time.sleep(1)
-        session.keys("Return")
-        wait_for("the program to end", lambda: corvane.poll() is not None)
-        if corvane.returncode != 0:
-            raise Failure("the program ended with %d" % corvane.returncode)
+        exit_program(session, corvane)
 
 
 def colour_of(site, field):
@@ -393,12 +398,7 @@ def run(program):
         session.keys("ctrl+w")
         wait_for("the project to close", lambda: session.window("Corvane") is not None)
         session.wait_active("Corvane")
-        session.keys("ctrl+q")
-        time.sleep(1)
-        session.keys("Return")
-        wait_for("the program to end", lambda: corvane.poll() is not None)
-        if corvane.returncode != 0:
-            raise Failure("the program ended with %d" % corvane.returncode)
+        exit_program(session, corvane)
         after = {name: read(os.path.join(site, name)) for name in os.listdir(site)
                  if os.path.isfile(os.path.join(site, name))}
         if before != after:

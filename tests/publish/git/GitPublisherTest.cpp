@@ -630,7 +630,6 @@ TEST(GitPublish, Addresses) {
     EXPECT_EQ(settings.Branch, "gh-pages");
 }
 
-// known_hosts as OpenSSH writes it: plain, with a port, hashed, patterns, revoked.
 // Without HOME the copy of the branch goes under the account's own home, never /tmp.
 TEST(GitPublish, TheCacheWithoutHome) {
     TScopedEnvironment noCache("XDG_CACHE_HOME", nullptr);
@@ -642,6 +641,7 @@ TEST(GitPublish, TheCacheWithoutHome) {
               0u);
 }
 
+// known_hosts as OpenSSH writes it: plain, with a port, hashed, patterns, revoked.
 TEST(GitPublish, KnownHosts) {
     TTempFolder folder;
     const std::string key("\0\0\0\x0bssh-ed25519key-one", 22);
