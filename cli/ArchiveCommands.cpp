@@ -51,10 +51,6 @@ class TCancelOnSignal {
     struct sigaction FBefore[std::size(CancellingSignals)]{};
 };
 
-const char* Plural(std::int64_t count) {
-    return count == 1 ? "" : "s";
-}
-
 } // namespace
 
 int RunExport(const std::vector<std::string>& args) {

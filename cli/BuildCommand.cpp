@@ -27,10 +27,6 @@
 
 namespace {
 
-const char* Plural(std::int64_t count) {
-    return count == 1 ? "" : "s";
-}
-
 // A one-line counter on a terminal; nothing when stderr goes elsewhere.
 class TProgressLine {
   public:

@@ -85,3 +85,7 @@ bool ParseCommandLine(const std::vector<std::string>& args,
     }
     return true;
 }
+
+const char* Plural(std::int64_t count) {
+    return count == 1 ? "" : "s";
+}

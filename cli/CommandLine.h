@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -39,6 +40,9 @@ bool ParseCommandLine(const std::vector<std::string>& args,
                       const std::vector<TKnownOption>& options,
                       const std::vector<std::string>& names, std::size_t required,
                       const char* usage, TCommandLine& line, int& status);
+
+// "s" after a count other than one: "3 file" + Plural(3).
+const char* Plural(std::int64_t count);
 
 // Prints "corvane-cli: " + message on one line, then the usage, on stderr; returns 2.
 int UsageError(const std::string& message, const char* usage);

@@ -27,13 +27,13 @@
 namespace {
 
 TConnectionTest* InterruptedTest = nullptr;
-TSitePublisher* InterruptedPublisher = nullptr;
+TSitePublisher* InterruptedTestPublisher = nullptr;
 
 extern "C" void CancelTestOnInterrupt(int) {
     if (InterruptedTest)
         InterruptedTest->Cancel();
-    if (InterruptedPublisher)
-        InterruptedPublisher->Cancel();
+    if (InterruptedTestPublisher)
+        InterruptedTestPublisher->Cancel();
     std::signal(SIGINT, SIG_DFL);
 }
 
@@ -95,7 +95,7 @@ int RunConnect(const std::vector<std::string>& args) {
             };
         TConnectionReport report;
         {
-            InterruptedPublisher = publisher.get();
+            InterruptedTestPublisher = publisher.get();
             struct sigaction action {
             }, before{};
             action.sa_handler = CancelTestOnInterrupt;
@@ -103,7 +103,7 @@ int RunConnect(const std::vector<std::string>& args) {
             ::sigaction(SIGINT, &action, &before);
             report = publisher->Test();
             ::sigaction(SIGINT, &before, nullptr);
-            InterruptedPublisher = nullptr;
+            InterruptedTestPublisher = nullptr;
         }
         for (const std::string& text : report.Lines)
             std::printf("%s\n", ControlCharactersShown(text).c_str());

@@ -46,8 +46,6 @@ bool ParseInfo(const std::string& text, TEarlierVersion& version) {
     return true;
 }
 
-const std::string ProjectDocument = "Default.Pro";
-
 // The publishing password of a project document, as PUBLISH/PASSWORD holds it; empty when
 // the bytes do not parse or hold none.
 std::string PasswordIn(const std::string& bytes) {
@@ -77,7 +75,7 @@ std::string WithPassword(const std::string& bytes, const std::string& password) 
     }
 }
 
-constexpr const char* ListHeader = "corvane-history 1";
+constexpr const char* HistoryHeader = "corvane-history 1";
 constexpr std::size_t MaxSizeDigits = 18;
 
 std::string ListName(const std::string& id) {
@@ -160,7 +158,7 @@ bool ParseList(const std::string& text,
         const std::string line = text.substr(at, end - at);
         at = end + 1;
         if (header) {
-            if (line != ListHeader)
+            if (line != HistoryHeader)
                 return false;
             header = false;
             continue;
@@ -398,7 +396,7 @@ void TEarlierVersions::Add(const std::string& change, const TListing& listing,
     for (const std::string& id : ScanFolder(Folder()).Anything)
         next = std::max(next, std::stoul(id) + 1);
     const std::string id = IdOf(next);
-    std::string text = ListHeader;
+    std::string text = HistoryHeader;
     text += '\n';
     for (const auto& [name, listed] : listing) {
         const std::string object = ObjectsFolder() + "/" + listed.Hash;

@@ -33,11 +33,10 @@ const char* const ProjectArchiveList = "corvane-archive.txt";
 
 namespace {
 
-constexpr const char* ListHeader = "corvane-archive 1";
-constexpr const char* ProjectDocument = "Default.Pro";
+constexpr const char* ArchiveHeader = "corvane-archive 1";
 constexpr const char* Folders[] = {"Images", "Downloads"};
 constexpr std::size_t BlockSize = 64 * 1024;
-constexpr std::size_t MaxSizeDigits = 18;
+constexpr std::size_t MaxListedSizeDigits = 18;
 
 // Whether text is well-formed UTF-8 (no overlong forms, surrogates or code points past
 // U+10FFFF): the names in the archive are UTF-8, as its entries say.
@@ -401,7 +400,7 @@ void AddFile(TArchiveWriter& writer, const TExportEntry& entry, const std::atomi
 }
 
 std::string ListText(const std::vector<TExportEntry>& entries) {
-    std::string text = std::string(ListHeader) + "\n";
+    std::string text = std::string(ArchiveHeader) + "\n";
     for (const TExportEntry& entry : entries)
         text += std::to_string(entry.Size) + " " + entry.Digest + " " + entry.Name + "\n";
     return text;
@@ -622,9 +621,9 @@ class TArchiveReader {
             const std::string line = text.substr(start, end - start);
             start = end + 1;
             if (first) {
-                if (line != ListHeader)
+                if (line != ArchiveHeader)
                     throw TError("The archive's list does not begin with \"" +
-                                     std::string(ListHeader) +
+                                     std::string(ArchiveHeader) +
                                      "\": a newer program made it or "
                                      "it is damaged",
                                  FFile);
@@ -642,7 +641,7 @@ class TArchiveReader {
             TListed listed;
             listed.Digest = line.substr(space + 1, second - space - 1);
             const std::string entry = line.substr(second + 1);
-            if (size.empty() || size.size() > MaxSizeDigits ||
+            if (size.empty() || size.size() > MaxListedSizeDigits ||
                 !std::all_of(size.begin(), size.end(), [](char c) { return c >= '0' && c <= '9'; }))
                 throw TError("The archive's list gives the entry " + Quoted(entry) +
                                  " a size that is no number: " + Quoted(size),

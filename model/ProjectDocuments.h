@@ -10,6 +10,9 @@
 // The documents of a project folder by their bare file names ("Default.Pro",
 // "Column1.Clm"), each with its bytes. A name that is not there stands for a document that
 // does not exist.
+// The project document's file name.
+inline constexpr const char* ProjectDocument = "Default.Pro";
+
 using TDocumentBytes = std::map<std::string, std::string>;
 
 // The same with each document's bytes held once and shared: a copy of a reading copies no

@@ -1,8 +1,10 @@
 #pragma once
 
-// Shared helpers of the tests: a temporary folder removed afterwards, and whole-file reads
-// and writes.
+// Shared helpers of the tests: a temporary folder removed afterwards, whole-file reads and
+// writes, and test data.
 
+#include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +13,8 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <vector>
 
 class TTempFolder {
   public:
@@ -95,3 +99,28 @@ inline std::string SourceFolder() {
 
 // The declaration every document of the program starts with.
 constexpr const char* XmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+
+// SIZE bytes of a fixed sequence that looks random, the same for the same SEED: data no
+// transfer passes unharmed by chance.
+inline std::string PseudoRandomBytes(std::size_t size, unsigned seed) {
+    std::string data(size, '\0');
+    std::uint32_t x = seed;
+    for (char& c : data) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    return data;
+}
+
+// The lines, each ended with CR LF as the pages end theirs.
+inline std::string CrLfLines(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const std::string& line : lines)
+        out += line + "\r\n";
+    return out;
+}
+
+// Longer than the time within which the document cache counts a written file as just written.
+inline void WaitPastRecentWrites() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+}

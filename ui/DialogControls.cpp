@@ -1,5 +1,6 @@
 #include "ui/DialogControls.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QStringList>
@@ -43,6 +44,12 @@ std::string Replaced(std::string text, char from, char to) {
 
 void LimitTyping(QLineEdit* edit, int limit) {
     edit->setValidator(new TTypingLimit(edit, limit));
+}
+
+QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const char* caption) {
+    auto* box = new QCheckBox(QString::fromLatin1(caption), parent);
+    box->setObjectName(QString::fromLatin1(name));
+    return box;
 }
 
 QComboBox* MakeDropDownList(QWidget* parent, const char* name,

@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QWidget;
@@ -45,6 +46,9 @@ inline std::string StdText(const QString& text) {
 // stored value, the full path of a picked file) is kept whole, and the user may still shorten
 // it.
 void LimitTyping(QLineEdit* edit, int limit);
+
+// A check box with its caption (Latin-1), named name.
+QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const char* caption);
 
 // A drop-down list that offers only its items, named name.
 QComboBox* MakeDropDownList(QWidget* parent, const char* name,

@@ -35,12 +35,6 @@ bool WrittenAsUtf8Instead(const std::string& encoding) {
     return CharsetEncoding(encoding).empty() && encoding != "UTF-8";
 }
 
-QCheckBox* Check(QWidget* parent, const char* name, const char* caption) {
-    auto* box = new QCheckBox(QString::fromLatin1(caption), parent);
-    box->setObjectName(QString::fromLatin1(name));
-    return box;
-}
-
 } // namespace
 
 TFormFont::TFormFont(TWorkspace& workspace, QWidget* parent)
@@ -64,10 +58,10 @@ TFormFont::TFormFont(TWorkspace& workspace, QWidget* parent)
     LabelModernUtf8->setObjectName(QStringLiteral("LabelModernUtf8"));
     LabelModernUtf8->setVisible(false);
     ComboBoxFont = List(this, "ComboBoxFont", FontFamilies, std::size(FontFamilies));
-    CheckBoxBoldTopic = Check(this, "CheckBoxBoldTopic", "Bold Topic");
-    CheckBoxBoldTitle = Check(this, "CheckBoxBoldTitle", "Bold Title");
-    CheckBoxBoldLink = Check(this, "CheckBoxBoldLink", "Bold Link");
-    CheckBoxUnderlineLink = Check(this, "CheckBoxUnderlineLink", "Underline Link");
+    CheckBoxBoldTopic = MakeCheckBox(this, "CheckBoxBoldTopic", "Bold Topic");
+    CheckBoxBoldTitle = MakeCheckBox(this, "CheckBoxBoldTitle", "Bold Title");
+    CheckBoxBoldLink = MakeCheckBox(this, "CheckBoxBoldLink", "Bold Link");
+    CheckBoxUnderlineLink = MakeCheckBox(this, "CheckBoxUnderlineLink", "Underline Link");
 
     auto* layout = new QVBoxLayout(this);
     auto* lists = new QFormLayout;

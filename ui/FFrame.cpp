@@ -72,12 +72,6 @@ std::vector<TRegion> LayoutRegions(int index) {
     }
 }
 
-QCheckBox* Check(QWidget* parent, const char* name, const char* caption) {
-    auto* box = new QCheckBox(QString::fromLatin1(caption), parent);
-    box->setObjectName(QString::fromLatin1(name));
-    return box;
-}
-
 } // namespace
 
 QImage FrameLayoutDrawing(int index) {
@@ -132,10 +126,10 @@ TFormFrame::TFormFrame(TWorkspace& workspace, IPrompter& prompter, QWidget* pare
         cell->addStretch(1);
         layouts->addLayout(cell, i / 3, i % 3);
     }
-    CheckBoxWelcome = Check(this, "CheckBoxWelcome", "Has Welcome Bar");
-    CheckBoxNoMargin = Check(this, "CheckBoxNoMargin", "No Margin");
-    CheckBoxHotspot = Check(this, "CheckBoxHotspot", "Has Hotspot Column");
-    CheckBoxOnLeft = Check(this, "CheckBoxOnLeft", "Page On Left");
+    CheckBoxWelcome = MakeCheckBox(this, "CheckBoxWelcome", "Has Welcome Bar");
+    CheckBoxNoMargin = MakeCheckBox(this, "CheckBoxNoMargin", "No Margin");
+    CheckBoxHotspot = MakeCheckBox(this, "CheckBoxHotspot", "Has Hotspot Column");
+    CheckBoxOnLeft = MakeCheckBox(this, "CheckBoxOnLeft", "Page On Left");
     PictureBackground =
         new TPictureField(TPictureMember::Background, prompter, workspace.ApplicationFolder, this);
     ComboBoxHomepage = MakeDropDownList(this, "ComboBoxHomepage", {"Default", "Index"});

@@ -11,13 +11,6 @@
 
 namespace {
 
-std::string Join(const std::vector<std::string>& lines) {
-    std::string out;
-    for (const std::string& line : lines)
-        out += line + "\r\n";
-    return out;
-}
-
 // ---- Topic bar
 
 class TopicTest : public ::testing::Test {
@@ -71,7 +64,7 @@ TEST_F(TopicTest, PositionsWithAndWithoutLogo) {
                 lines.push_back("</tr><tr><td align=\"center\">");
             }
             lines.insert(lines.end(), {title, "</td></tr></table>", "</td></tr>", "</table>"});
-            EXPECT_EQ(F.Capture(WriteTopic), Join(lines));
+            EXPECT_EQ(F.Capture(WriteTopic), CrLfLines(lines));
         }
     }
 }

@@ -20,13 +20,6 @@ const std::string FavoriteLink = "<a "
 const std::string ContactLink =
     "<a href=\"mailto:info@example.com\" class=\"Welcome\">Contact us</a>";
 
-std::string Join(const std::vector<std::string>& lines) {
-    std::string out;
-    for (const std::string& line : lines)
-        out += line + "\r\n";
-    return out;
-}
-
 // The date script with the given weekdays (Sunday first) and greeting words.
 std::string DateScript(const std::vector<std::string>& days, const std::string& welcome,
                        const std::string& todayIs) {
@@ -93,7 +86,7 @@ TEST_F(WelcomeBarTest, LinksAndSeparators) {
         SCOPED_TRACE(std::to_string(c.Homepage) + std::to_string(c.Favorite) +
                      std::to_string(c.Contact));
         Links(c.Homepage, c.Favorite, c.Contact);
-        EXPECT_EQ(F.Capture(WriteWelcomeLinks), Join(c.Expected));
+        EXPECT_EQ(F.Capture(WriteWelcomeLinks), CrLfLines(c.Expected));
     }
 }
 

@@ -25,11 +25,6 @@
 
 namespace {
 
-// Longer than the time within which the cache counts a written file as just written.
-void WaitPastRecentWrites() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
-}
-
 // Overwrites the file in place (same inode), keeping nothing of its bytes.
 void RewriteInPlace(const std::string& path, const std::string& bytes) {
     std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc);

@@ -297,8 +297,9 @@ const std::vector<THostileCase>& HostileCases() {
          [](auto& e, auto&) { e[2].Bytes = "GIF89a pictur!"; }},
         {"longer than listed", none, Unlisted, "header gives 18 bytes, the list 14",
          "\"Images/Logo.gif\"", [](auto& e, auto&) { e[2].Bytes += "more"; }},
+        // assign(): for `= "a"` here, g++ 12 at -O3 warns of an overlapping copy that is not.
         {"shorter than listed, stored", none, Unlisted, "header gives 1 bytes, the list 6",
-         "\"Downloads/Form.txt\"", [](auto& e, auto&) { e[3].Bytes = "a"; }, true},
+         "\"Downloads/Form.txt\"", [](auto& e, auto&) { e[3].Bytes.assign(1, 'a'); }, true},
         {"not listed", {"Images/Extra.gif", "x"}, Unlisted, "not in the archive's list"},
         {"listed, missing", {"Downloads/Gone.txt", "gone"}, OnlyListed, "lacks the entry"},
         {"control in the list",

@@ -18,11 +18,6 @@
 
 namespace {
 
-// Longer than the time within which the cache counts a written file as just written.
-void WaitPastRecentWrites() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
-}
-
 class WarmUpTest : public ::testing::Test {
   public:
     WarmUpTest() : Project(Dir.Path(), Document), Versions(Dir.Path()) {

@@ -12,6 +12,7 @@
 #include "publish/ChildProcess.h"
 #include "publish/FakeFtpServer.h"
 #include "publish/FileOperationCases.h"
+#include "publish/FtpFailure.h"
 #include "publish/PyFtpdServer.h"
 #include "publish/ReplaceCases.h"
 #include "publish/RequireServers.h"
@@ -44,17 +45,6 @@ using ::testing::Not;
 namespace {
 
 using TStrings = std::vector<std::string>;
-
-// Runs f and returns the TTransportError it raised; fails the test when it raised none.
-template <typename F> TTransportError TransportFailure(F f) {
-    try {
-        f();
-    } catch (const TTransportError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no TTransportError was raised";
-    return TTransportError("", TTransportFailure::Other, "");
-}
 
 // A listening socket on 127.0.0.1 that never accepts: a connect succeeds (the system
 // completes it) and then nothing is ever said.
@@ -90,16 +80,6 @@ int DeadPort() {
         port = once.Port();
     }
     return port;
-}
-
-std::string Binary(std::size_t size, unsigned seed) {
-    std::string data(size, '\0');
-    std::uint32_t x = seed;
-    for (char& c : data) {
-        x = x * 1103515245u + 12345u;
-        c = static_cast<char>(x >> 24);
-    }
-    return data;
 }
 
 class FtpTransportTest : public ::testing::Test {
@@ -190,7 +170,7 @@ TEST_F(FtpTransportTest, PassiveModeConnectsToTheServerWhateverAddressTheReplyNa
     auto ftp = Make(Settings());
     ftp->Connect();
     ftp->ChangeFolder("www");
-    const std::string data = Binary(300000, 5);
+    const std::string data = PseudoRandomBytes(300000, 5);
     std::vector<std::int64_t> progress;
     ftp->Upload(Local("a.bin", data), "a.bin",
                 [&](std::int64_t sent) { progress.push_back(sent); });
@@ -249,7 +229,7 @@ TEST_F(FtpTransportTest, FtpsWithACertificateThatVerifiesUploadsOverTls) {
         auto ftp = Make(s);
         ftp->Connect();
         ftp->ChangeFolder("www");
-        const std::string data = Binary(200000, passive ? 1 : 2);
+        const std::string data = PseudoRandomBytes(200000, passive ? 1 : 2);
         ftp->Upload(Local("a.bin", data), "a.bin");
         ftp->Upload(Local("empty.htm", ""), "empty.htm");
         ftp->Disconnect();
@@ -284,7 +264,7 @@ TEST_F(FtpTransportTest, ACertificateThatDoesNotVerifyIsRefusedUnlessItsFingerpr
     s.CaFile = Certificates->CaFile(); // the test CA did not sign this one
     {
         auto ftp = Make(s);
-        TTransportError e = TransportFailure([&] { ftp->Connect(); });
+        TTransportError e = Failure([&] { ftp->Connect(); });
         EXPECT_EQ(e.Kind(), TTransportFailure::NotTrusted);
         EXPECT_EQ(e.Fingerprint(), fingerprint);
         EXPECT_THAT(e.Reason(), AllOf(HasSubstr("not trusted (self-signed certificate)"),
@@ -295,7 +275,7 @@ TEST_F(FtpTransportTest, ACertificateThatDoesNotVerifyIsRefusedUnlessItsFingerpr
     }
     // Another fingerprint trusted: refused all the same.
     s.Trusted = "00:" + fingerprint.substr(3);
-    EXPECT_EQ(TransportFailure([&] { Make(s)->Connect(); }).Kind(), TTransportFailure::NotTrusted);
+    EXPECT_EQ(Failure([&] { Make(s)->Connect(); }).Kind(), TTransportFailure::NotTrusted);
     // Exactly this one, in any case: accepted.
     s.Trusted = fingerprint;
     for (char& c : s.Trusted)
@@ -329,7 +309,7 @@ TEST_F(FtpTransportTest, ExpiredAndWrongNameCertificatesAreRefusedUntilTheirFing
         TTransportSettings s = Settings("FTPS");
         s.Host = c.Host;
         s.CaFile = Certificates->CaFile(); // the CA signed it: only the date or name is wrong
-        TTransportError e = TransportFailure([&] { Make(s)->Connect(); });
+        TTransportError e = Failure([&] { Make(s)->Connect(); });
         EXPECT_EQ(e.Kind(), TTransportFailure::NotTrusted) << e.what();
         EXPECT_EQ(e.Fingerprint(), fingerprint);
         EXPECT_EQ(e.Reason(), "The server's certificate is not trusted (" + c.Why +
@@ -349,7 +329,7 @@ TEST_F(FtpTransportTest, AServerThatRequiresTlsSaysSoToAPlainClient) {
     MakeCertificates();
     StartServer(Tls(Certificates->ServerCertificate(), Certificates->ServerKey()));
     auto ftp = Make(Settings("FTP"));
-    TTransportError e = TransportFailure([&] { ftp->Connect(); });
+    TTransportError e = Failure([&] { ftp->Connect(); });
     EXPECT_EQ(e.Kind(), TTransportFailure::TlsRequired);
     EXPECT_THAT(e.Reason(), HasSubstr("The server requires TLS: choose FTPS (TLS)"));
 }
@@ -358,14 +338,14 @@ TEST_F(FtpTransportTest, FailuresOfARealServerInPlainWords) {
     StartServer();
     TTransportSettings wrong = Settings();
     wrong.Password = "wrong";
-    TTransportError login = TransportFailure([&] { Make(wrong)->Connect(); });
+    TTransportError login = Failure([&] { Make(wrong)->Connect(); });
     EXPECT_EQ(login.Kind(), TTransportFailure::LoginRefused);
     EXPECT_EQ(login.Reason(), "The server refused the user name or password.");
     EXPECT_THAT(login.what(), Not(HasSubstr("wrong")));
 
     auto ftp = Make(Settings());
     ftp->Connect();
-    TTransportError folder = TransportFailure([&] { ftp->ChangeFolder("no/such"); });
+    TTransportError folder = Failure([&] { ftp->ChangeFolder("no/such"); });
     EXPECT_EQ(folder.Kind(), TTransportFailure::FolderMissing);
     EXPECT_EQ(folder.Reason(),
               "The folder \"no/such\" does not exist on the server or cannot be entered.");
@@ -402,7 +382,7 @@ TEST_F(FtpTransportTest, FailuresWithoutAServerInPlainWords) {
             s.Host = c.Host;
             s.Port = c.Port;
             s.ReadTimeout = 600;
-            TTransportError e = TransportFailure([&] { Make(s)->Connect(); });
+            TTransportError e = Failure([&] { Make(s)->Connect(); });
             EXPECT_EQ(e.Kind(), c.Kind);
             EXPECT_THAT(e.Reason(), HasSubstr(c.Reason));
         }
@@ -446,7 +426,7 @@ TEST_F(FtpTransportTest, RefusedFilesAndAFullDiskInPlainWords) {
         Port = server.Port();
         auto ftp = Make(Settings("FTP", false));
         ftp->Connect();
-        TTransportError e = TransportFailure([&] { ftp->Upload(Local("a.htm", "x"), "a.htm"); });
+        TTransportError e = Failure([&] { ftp->Upload(Local("a.htm", "x"), "a.htm"); });
         EXPECT_EQ(e.Kind(), c.Kind);
         EXPECT_THAT(e.Reason(), HasSubstr(c.Reason));
         ftp->Disconnect();
@@ -551,7 +531,7 @@ TEST_F(FtpTransportTest, OverIpv6PassiveModeIsEpsvAndItsFallBackIsEprt) {
     auto ftp = Make(s);
     ftp->Connect();
     ftp->Upload(Local("a.htm", "over six"), "a.htm");
-    EXPECT_EQ(TransportFailure([&] { ftp->Upload(Local("b.htm", "x"), "b.htm"); }).Kind(),
+    EXPECT_EQ(Failure([&] { ftp->Upload(Local("b.htm", "x"), "b.htm"); }).Kind(),
               TTransportFailure::NoAnswer);
     ftp->Disconnect();
     server.Finish();
@@ -858,7 +838,7 @@ TEST_F(FtpTransportTest, CancelEndsADownloadThatStalls) {
             cancelledAt = std::chrono::steady_clock::now();
             ftp->Cancel();
         });
-        TTransportError e = TransportFailure([&] { ftp->Download("a.htm", 1000); });
+        TTransportError e = Failure([&] { ftp->Download("a.htm", 1000); });
         const auto took = std::chrono::steady_clock::now() - cancelledAt;
         canceller.join();
         EXPECT_EQ(e.Kind(), TTransportFailure::Cancelled) << e.what();
@@ -867,7 +847,7 @@ TEST_F(FtpTransportTest, CancelEndsADownloadThatStalls) {
         for (const auto& operation : std::vector<std::function<void()>>{
                  [&] { ftp->Delete("a.htm"); }, [&] { ftp->Rename("a", "b"); },
                  [&] { ftp->RemoteSize("a.htm"); }, [&] { ftp->Download("a.htm", 1); }}) {
-            EXPECT_EQ(TransportFailure(operation).Kind(), TTransportFailure::Cancelled);
+            EXPECT_EQ(Failure(operation).Kind(), TTransportFailure::Cancelled);
         }
         ftp->Disconnect();
         server.Finish();
@@ -1008,7 +988,7 @@ TEST_F(FtpTransportTest, UploadReplacingSendsSizeWithRnfrAndRntoWithTheNextPassi
     ftp->UploadReplacing(
         Local("a.htm", "<html>a</html>"), "a.htm", ".part-a.htm",
         [&](std::int64_t sent) { progress.push_back(sent); }, [&] { ++checks; });
-    ftp->UploadReplacing(Local("b.htm", Binary(200000, 3)), "b.htm", ".part-b.htm", {},
+    ftp->UploadReplacing(Local("b.htm", PseudoRandomBytes(200000, 3)), "b.htm", ".part-b.htm", {},
                          [&] { ++checks; });
     EXPECT_TRUE(ftp->Connected());
     ftp->Disconnect();
@@ -1296,11 +1276,11 @@ TEST_F(FtpTransportTest, UploadReplacingAgainstARealServerPlainAndOverTls) {
         auto ftp = Make(settings);
         ftp->Connect();
         ftp->ChangeFolder("www");
-        const std::string big = Binary(300000, 9);
+        const std::string big = PseudoRandomBytes(300000, 9);
         ftp->UploadReplacing(Local("a.htm", "<html>new</html>"), "a.htm", ".part-a.htm");
         ftp->UploadReplacing(Local("b.bin", big), "b.bin", ".part-b.bin");
         // The server cuts this one short.
-        TTransportError e = TransportFailure([&] {
+        TTransportError e = Failure([&] {
             ftp->UploadReplacing(Local("cut.htm", "<html>cut</html>"), "cut.htm", ".part-cut.htm");
         });
         EXPECT_EQ(e.Kind(), TTransportFailure::ConnectionLost) << e.what();

@@ -1334,7 +1334,7 @@ TEST_F(SyncPublishRunTest, CancelEndsASynchronisingRunWithinASecondAndKeepsTheOl
 
 namespace {
 
-constexpr std::int64_t Now = 1800000000;
+constexpr std::int64_t FixedNow = 1800000000;
 
 // A manifest listing nothing, written by the copy id at the time at.
 std::string ManifestBy(const std::string& id, std::int64_t at) {
@@ -1351,7 +1351,7 @@ TEST_F(SyncPublishRunTest, ASiteFromAnotherCopyIsAskedAboutBeforeAnythingIsSent)
     const std::string place = "FTP://web@ftp.example.org:0/www";
     const std::string other = "The site on the server was published from another copy of this "
                               "project on " +
-                              FormatDateTime(Now - 3600) + ". Publish this copy over it?";
+                              FormatDateTime(FixedNow - 3600) + ". Publish this copy over it?";
     struct TCase {
         const char* What;
         std::string Manifest; // none on the server when empty
@@ -1362,21 +1362,21 @@ TEST_F(SyncPublishRunTest, ASiteFromAnotherCopyIsAskedAboutBeforeAnythingIsSent)
     const TCase cases[] = {
         {"no manifest", "", "", "", false},
         {"a manifest of the earlier release", "corvane-manifest 1\n", "", "", false},
-        {"another copy's", ManifestBy("fedcba9876543210", Now - 3600), "0123456789abcdef",
-         TManifest::TimeText(Now - 3600) + " " + place, true},
-        {"another copy's, this one without an id", ManifestBy("fedcba9876543210", Now - 3600), "",
-         "", true},
-        {"this copy's, as it wrote it", ManifestBy("0123456789abcdef", Now - 3600),
+        {"another copy's", ManifestBy("fedcba9876543210", FixedNow - 3600), "0123456789abcdef",
+         TManifest::TimeText(FixedNow - 3600) + " " + place, true},
+        {"another copy's, this one without an id", ManifestBy("fedcba9876543210", FixedNow - 3600),
+         "", "", true},
+        {"this copy's, as it wrote it", ManifestBy("0123456789abcdef", FixedNow - 3600),
          "0123456789abcdef",
-         "2026-01-01T00:00:00Z FTP://web@elsewhere:21/www\n" + TManifest::TimeText(Now - 3600) +
-             " " + place,
+         "2026-01-01T00:00:00Z FTP://web@elsewhere:21/www\n" +
+             TManifest::TimeText(FixedNow - 3600) + " " + place,
          false},
         {"this copy's id at another time (a copy of the folder published)",
-         ManifestBy("0123456789abcdef", Now - 3600), "0123456789abcdef",
-         TManifest::TimeText(Now - 7200) + " " + place, true},
+         ManifestBy("0123456789abcdef", FixedNow - 3600), "0123456789abcdef",
+         TManifest::TimeText(FixedNow - 7200) + " " + place, true},
         {"this copy's id, its time known for another place only",
-         ManifestBy("0123456789abcdef", Now - 3600), "0123456789abcdef",
-         TManifest::TimeText(Now - 3600) + " FTP://web@ftp.example.org:0/other", true},
+         ManifestBy("0123456789abcdef", FixedNow - 3600), "0123456789abcdef",
+         TManifest::TimeText(FixedNow - 3600) + " FTP://web@ftp.example.org:0/other", true},
     };
     for (const TCase& c : cases) {
         for (const bool answer : {false, true}) {
@@ -1390,7 +1390,7 @@ TEST_F(SyncPublishRunTest, ASiteFromAnotherCopyIsAskedAboutBeforeAnythingIsSent)
             Run = std::make_unique<TPublishRun>(*Project, View);
             View.Run = Run.get();
             Run->TransportMaker = MemoryTransportMaker(Server);
-            Run->Clock = [] { return Now; };
+            Run->Clock = [] { return FixedNow; };
             ShowSync();
             View.Answer = answer;
             const TPublishOutcome outcome = Run->Publish();
@@ -1413,9 +1413,9 @@ TEST_F(SyncPublishRunTest, ASiteFromAnotherCopyIsAskedAboutBeforeAnythingIsSent)
             }
             const TManifest written = TManifest::Parse(Server.Files[TManifest::FileName]);
             EXPECT_EQ(written.PublisherId, stored.PROJECT_ID);
-            EXPECT_EQ(written.PublishedAt, Now);
+            EXPECT_EQ(written.PublishedAt, FixedNow);
             EXPECT_EQ(stored.LAST_PUBLISHED.substr(0, stored.LAST_PUBLISHED.find('\n')),
-                      TManifest::TimeText(Now) + " " + place);
+                      TManifest::TimeText(FixedNow) + " " + place);
             // The next comparison finds its own site.
             ShowSync();
             ASSERT_EQ(Run->Compare(), TPublishOutcome::Finished);
@@ -1427,11 +1427,11 @@ TEST_F(SyncPublishRunTest, ASiteFromAnotherCopyIsAskedAboutBeforeAnythingIsSent)
 TEST_F(SyncPublishRunTest, ASiteOfThisIdAtAnotherTimeIsAskedAboutOnceWhenNothingIsToSend) {
     // A copy of the folder, which shares the id, published this very site an hour later.
     AddFile("Default.htm", 500);
-    Run->Clock = [] { return Now - 3600; };
+    Run->Clock = [] { return FixedNow - 3600; };
     ShowSync();
     ASSERT_EQ(Run->Publish(), TPublishOutcome::Finished) << Run->LastError;
     TManifest later = TManifest::Parse(Server.Files[TManifest::FileName]);
-    later.PublishedAt = Now;
+    later.PublishedAt = FixedNow;
     Server.Files[TManifest::FileName] = later.Text();
     for (const bool asked : {true, false}) {
         SCOPED_TRACE(asked ? "the first publish" : "the next one");
@@ -1449,8 +1449,8 @@ TEST_F(SyncPublishRunTest, ASiteOfThisIdAtAnotherTimeIsAskedAboutOnceWhenNothing
 
 TEST_F(SyncPublishRunTest, ALockIsToldAndOneLeftBehindIsBrokenOnlyWhenTheOwnerSaysSo) {
     AddFile("Default.htm", 500);
-    const TLockOwner young{"elsewhere", 17, Now - 60};
-    const TLockOwner old{"elsewhere", 17, Now - 3600};
+    const TLockOwner young{"elsewhere", 17, FixedNow - 60};
+    const TLockOwner old{"elsewhere", 17, FixedNow - 3600};
     struct TCase {
         const char* What;
         TLockOwner Owner;
@@ -1489,7 +1489,7 @@ TEST_F(SyncPublishRunTest, ALockIsToldAndOneLeftBehindIsBrokenOnlyWhenTheOwnerSa
         view.Answer = c.Answer;
         TPublishRun run(*Project, view);
         run.TransportMaker = MemoryTransportMaker(Server);
-        run.Clock = [] { return Now; };
+        run.Clock = [] { return FixedNow; };
         run.BreakLock = c.BreakLock;
         run.Show();
         const TPublishOutcome outcome = run.Publish();
@@ -1515,7 +1515,7 @@ TEST_F(SyncPublishRunTest, AServerChangedSinceTheComparisonIsComparedAgainOnTheN
     ShowSync();
     ASSERT_EQ(Run->Compare(), TPublishOutcome::Finished);
     // Another publish meanwhile.
-    Server.Files[TManifest::FileName] = ManifestBy("fedcba9876543210", Now - 10);
+    Server.Files[TManifest::FileName] = ManifestBy("fedcba9876543210", FixedNow - 10);
     EXPECT_EQ(Run->Publish(), TPublishOutcome::Failed);
     EXPECT_THAT(View.Events, ::testing::Contains(HasSubstr("message The site on the server "
                                                            "changed since it was compared")));

@@ -58,16 +58,6 @@ class PyFtpdTest : public ::testing::Test {
     int Port = 0;
 };
 
-std::string Binary(std::size_t size, unsigned seed) {
-    std::string data(size, '\0');
-    std::uint32_t x = seed;
-    for (char& c : data) {
-        x = x * 1103515245u + 12345u;
-        c = static_cast<char>(x >> 24);
-    }
-    return data;
-}
-
 } // namespace
 
 TEST_F(PyFtpdTest, UploadsActiveAndPassiveIntoAFolderByteForByte) {
@@ -75,8 +65,8 @@ TEST_F(PyFtpdTest, UploadsActiveAndPassiveIntoAFolderByteForByte) {
     std::vector<std::pair<std::string, std::string>> files = {
         {"index.htm", "<html>\r\n<body>Hello</body>\r\n</html>\r\n"},
         {"empty.htm", ""},
-        {"picture.jpg", Binary(700000, 7)},
-        {"bytes.bin", Binary(256, 1) + std::string("\r\n\n\r\0", 5)},
+        {"picture.jpg", PseudoRandomBytes(700000, 7)},
+        {"bytes.bin", PseudoRandomBytes(256, 1) + std::string("\r\n\n\r\0", 5)},
     };
     for (bool passive : {false, true}) {
         SCOPED_TRACE(passive ? "passive" : "active");
@@ -133,8 +123,8 @@ TEST_F(PyFtpdTest, APublishRunCopiesTheHtmlFolder) {
     std::filesystem::create_directory(Dir / "Project");
     TDProject project(Dir / "Project", document);
     WriteFileBytes(project.HTMLPath() + "index.htm", "<html>home</html>\r\n");
-    WriteFileBytes(project.HTMLPath() + "File1.htm", Binary(5000, 3));
-    WriteFileBytes(project.HTMLPath() + "logo.gif", Binary(40000, 4));
+    WriteFileBytes(project.HTMLPath() + "File1.htm", PseudoRandomBytes(5000, 3));
+    WriteFileBytes(project.HTMLPath() + "logo.gif", PseudoRandomBytes(40000, 4));
     std::filesystem::create_directory(Home() + "/public");
 
     TQuietView view;

@@ -42,16 +42,6 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-std::string Binary(std::size_t size, unsigned seed) {
-    std::string data(size, '\0');
-    std::uint32_t x = seed;
-    for (char& c : data) {
-        x = x * 1664525u + 1013904223u;
-        c = static_cast<char>(x >> 24);
-    }
-    return data;
-}
-
 std::string Lower(std::string text) {
     for (char& c : text)
         if (c >= 'A' && c <= 'Z')
@@ -128,7 +118,7 @@ TEST_F(SftpTransportTest, UploadsASiteIntoTheFolderByteForByte) {
     const std::vector<std::pair<std::string, std::string>> site = {
         {"index.htm", "<html>\r\n<body>Welcome</body>\r\n</html>\r\n"},
         {"Column1.htm", "<html>\r\n</html>\r\n"},
-        {"picture.jpg", Binary(3 * TSftpTransport::ChunkSize + 17, 7)},
+        {"picture.jpg", PseudoRandomBytes(3 * TSftpTransport::ChunkSize + 17, 7)},
         {"empty.txt", ""},
     };
     std::filesystem::create_directories(Remote() + "/www");
@@ -369,7 +359,7 @@ TEST_F(SftpTransportTest, AFullDiskIsDiskFullAndLeavesThePageAsItWas) {
     sftp.Connect();
     sftp.ChangeFolder(remote);
     TTransportError full =
-        FailureOf([&] { sftp.Upload(LocalFile("big", Binary(70000, 3)), "full.bin"); });
+        FailureOf([&] { sftp.Upload(LocalFile("big", PseudoRandomBytes(70000, 3)), "full.bin"); });
     EXPECT_EQ(full.Kind(), TTransportFailure::DiskFull) << full.what();
     EXPECT_EQ(full.Reason(), "The server has no room for \"full.bin\".");
     // What it made is gone, and the page is as it was.

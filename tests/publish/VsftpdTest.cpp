@@ -10,6 +10,7 @@
 #include "TestSupport.h"
 #include "publish/ChildProcess.h"
 #include "publish/FileOperationCases.h"
+#include "publish/FtpFailure.h"
 #include "publish/RequireServers.h"
 #include "publish/SampleSite.h"
 #include "publish/SyncServerCases.h"
@@ -79,16 +80,6 @@ class VsftpdTest : public ::testing::Test {
     int Port = 0;
 };
 
-template <typename F> TTransportError TransportFailure(F f) {
-    try {
-        f();
-    } catch (const TTransportError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no TTransportError was raised";
-    return TTransportError("", TTransportFailure::Other, "");
-}
-
 } // namespace
 
 TEST_F(VsftpdTest, EveryDataConnectionResumesTheControlConnectionsTlsSession) {
@@ -135,18 +126,18 @@ TEST_F(VsftpdTest, ItRefusesADataConnectionThatDoesNotResumeTheSession) {
 
 TEST_F(VsftpdTest, ItsRefusalsInPlainWords) {
     TTransportSettings plain = Settings("FTP", true);
-    EXPECT_EQ(TransportFailure([&] { TFtpTransport(plain).Connect(); }).Kind(),
+    EXPECT_EQ(Failure([&] { TFtpTransport(plain).Connect(); }).Kind(),
               TTransportFailure::TlsRequired);
 
     TTransportSettings wrong = Settings("FTPS", true);
     wrong.Password = "wrong";
-    TTransportError login = TransportFailure([&] { TFtpTransport(wrong).Connect(); });
+    TTransportError login = Failure([&] { TFtpTransport(wrong).Connect(); });
     EXPECT_EQ(login.Kind(), TTransportFailure::LoginRefused);
     EXPECT_EQ(login.Reason(), "The server refused the user name or password.");
 
     TFtpTransport ftp(Settings("FTPS", true));
     ftp.Connect();
-    EXPECT_EQ(TransportFailure([&] { ftp.ChangeFolder("missing"); }).Kind(),
+    EXPECT_EQ(Failure([&] { ftp.ChangeFolder("missing"); }).Kind(),
               TTransportFailure::FolderMissing);
 }
 
