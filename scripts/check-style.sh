@@ -31,7 +31,8 @@ for part in $parts; do
         ;;
     tidy)
         scripts/install-deps.sh build test ui style
-        # Configured build folders give clang-tidy the compile commands; nothing is built.
+        # Configured build folders give clang-tidy the compile commands (of unity sources:
+        # scripts/tidy-cached.py); nothing is built.
         # The window tests are left out: they include what Qt's moc makes during a build.
         cmake -S . -B build-tidy -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_UI=OFF \
             -DCORVANE_BENCH=ON -DCORVANE_TESTS=ON >/dev/null

@@ -17,17 +17,15 @@ esac
 
 scripts/install-deps.sh build ui package
 . scripts/ccache-env.sh
+. scripts/package-flags.sh
 
-# Debian's compiler and linker flags with every hardening feature (stack protector,
-# _FORTIFY_SOURCE, RELRO, BIND_NOW), but without -g: the package's programs are stripped.
-export DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CXXFLAGS_MAINT_STRIP=-g
-cxxflags="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
-ldflags=$(dpkg-buildflags --get LDFLAGS)
-
+# CORVANE_WERROR=ON (scripts/test.sh) builds with the release stage's very flags, so that
+# ccache has all of it.
 # shellcheck disable=SC2086
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-    -DCORVANE_UI=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF -DCORVANE_WERROR=OFF \
-    -DCORVANE_SANITIZE=OFF -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" $corvane_launcher
+    -DCORVANE_UI=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF -DCORVANE_WERROR="${CORVANE_WERROR:-OFF}" \
+    -DCORVANE_SANITIZE=OFF -DCMAKE_CXX_FLAGS="$package_cxxflags" \
+    -DCMAKE_EXE_LINKER_FLAGS="$package_ldflags" $corvane_launcher
 ninja -C "$build" -j"$jobs"
 rm -f "$build"/corvane_*.deb
 (cd "$build" && cpack -G DEB)

@@ -7,15 +7,18 @@
 #            keyring, all on 127.0.0.1)
 #   tidy     clang-tidy over the core, the tests and the windows
 #   tsan     the threaded code under ThreadSanitizer: the core's tests and the window tests
-#   release  a Release build as a packager makes it, warnings as errors, and its tests
+#   release  a Release build with the package's flags, the windows and the tests, warnings
+#            as errors; its tests that need no server (the other stages ran those twice)
 #   browser  the built sites in headless Chromium
-#   ui       the window tests without a display, then a keyboard-only session under Xvfb
+#   ui       the release build's window tests without a display, then a keyboard-only
+#            session under Xvfb
 #   fuzz     every libFuzzer target for a bounded time
 #   package  the Debian package: built, checked, installed, run, removed
 #            (CORVANE_PACKAGE_TEST=0 leaves it out)
 # Usage: scripts/test.sh [STAGE...]   (all stages, in this order, by default)
-# Every compile goes through ccache when it is there (scripts/ccache-env.sh). The last line
-# names the stage that failed.
+# Every compile goes through ccache when it is there (scripts/ccache-env.sh); every build but
+# the fuzz targets' is a unity build (CMakeLists.txt), and so is clang-tidy's reading. The
+# last line names the stage that failed.
 # After quick, the stages that only run tests of its build (servers, browser) go in a second
 # lane beside the compiling ones, since their tests mostly wait on servers and browsers; the
 # package stage, which installs with apt, waits for both. CORVANE_LANES=1 runs one stage
@@ -102,14 +105,26 @@ tsan() {
     )
 }
 
-release() {
-    # The way a packager builds: Release, with the tests, warnings as errors (g++ warns of
-    # other things when it optimises).
+# The Release build, as the package is built (scripts/package-flags.sh), with the windows,
+# the tests and the benchmarks and warnings as errors (g++ warns of other things when it
+# optimises). The release and ui stages share it, and the package stage finds in ccache all
+# that it compiles: release_build [TARGET...]
+release_build() {
+    scripts/install-deps.sh ui package
+    . scripts/package-flags.sh
     # shellcheck disable=SC2086
-    cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_SANITIZE=OFF \
-        -DCORVANE_WERROR=ON $corvane_launcher >/dev/null
-    ninja -C build-release -j"$jobs"
-    (cd build-release && ctest --output-on-failure -j"$jobs" --timeout 600 -LE browser)
+    cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+        -DCORVANE_UI=ON -DCORVANE_SANITIZE=OFF -DCORVANE_WERROR=ON \
+        -DCMAKE_CXX_FLAGS="$package_cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$package_ldflags" \
+        $corvane_launcher >/dev/null
+    ninja -C build-release -j"$jobs" "$@"
+}
+
+release() {
+    release_build
+    # The tests against real servers ran in the servers stage and, those that start threads,
+    # in the tsan stage; the windows' in the ui stage.
+    (cd build-release && ctest --output-on-failure -j"$jobs" --timeout 600 -LE 'browser|servers|ui|session')
 }
 
 # Installs the npm packages of a package.json (exact versions, its package-lock.json) into
@@ -133,31 +148,28 @@ browser() {
 }
 
 ui() {
-    # The windows get a plain build of their own (Qt WebEngine does not run under the
-    # address sanitizer) and their tests run without a display; then one keyboard-only
-    # session runs under Xvfb with a window manager.
-    scripts/install-deps.sh ui
-    # shellcheck disable=SC2086
-    cmake -S . -B build-ui -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_UI=ON -DCORVANE_SANITIZE=OFF \
-        -DCORVANE_WERROR=ON -DCORVANE_BENCH=OFF $corvane_launcher >/dev/null
-    ninja -C build-ui -j"$jobs" corvane corvane_ui_tests
+    # The windows of the release build (Qt WebEngine does not run under the address
+    # sanitizer); their tests run without a display, then one keyboard-only session runs
+    # under Xvfb with a window manager.
+    release_build corvane corvane_ui_tests
     (
         export QT_QPA_PLATFORM=offscreen
         if [ "$(id -u)" -eq 0 ]; then
             export QTWEBENGINE_DISABLE_SANDBOX=1
         fi
-        cd build-ui && ctest --output-on-failure -L ui --timeout 300
+        cd build-release && ctest --output-on-failure -L ui --timeout 300
     )
     # A whole session with the keyboard alone, on a real X server (Xvfb, openbox, xdotool).
-    (cd build-ui && CORVANE_REQUIRE_SESSION=1 ctest --output-on-failure -L session --timeout 300)
+    (cd build-release && CORVANE_REQUIRE_SESSION=1 ctest --output-on-failure -L session --timeout 300)
 }
 
 fuzz() {
     # The fuzz targets need clang's libFuzzer. Every target built (records, values, pictures,
     # charsets, archive, generator, markdown, ftpreply) runs, with its seeds from tests/fuzz/seeds/NAME.
     # shellcheck disable=SC2086
+    # Each source on its own (no unity build), so that one lacking an include fails here.
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF -DCORVANE_WERROR=ON \
+        -DCMAKE_UNITY_BUILD=OFF -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF -DCORVANE_WERROR=ON \
         $corvane_launcher >/dev/null
     ninja -C build-fuzz -j"$jobs" corvane_fuzzers
     # As many targets at a time as there are jobs, each with a log of its own that is shown
@@ -204,7 +216,8 @@ package() {
     # lintian, desktop-file-validate and appstreamcli, installed with apt into this machine,
     # corvane-cli run on the bundled sample and the program started under Xvfb, then removed.
     if [ "${CORVANE_PACKAGE_TEST:-1}" != 0 ]; then
-        scripts/test-package.sh
+        # With the release stage's flags: what it compiled, ccache has.
+        CORVANE_WERROR=ON scripts/test-package.sh
     else
         echo "CORVANE_PACKAGE_TEST=0: the package is left out"
     fi
@@ -240,7 +253,8 @@ start_side() {
     for s in $stages; do
         case "$s" in
         tidy) parts="$parts style" ;;
-        tsan | ui) parts="$parts ui" ;;
+        tsan) parts="$parts ui" ;;
+        release | ui) parts="$parts ui package" ;;
         browser | package) parts="$parts $s" ;;
         esac
     done

@@ -3,6 +3,12 @@
 
 Usage: scripts/tidy-cached.py BUILD_FOLDER JOBS LOG FILE...
 
+In a unity build folder (CMAKE_UNITY_BUILD) clang-tidy checks the unity sources that include
+the given files, several files at a time: the headers they share are read and matched once,
+which takes a quarter of the time. The included sources' findings are then reported as a
+header's are (--header-filter takes .cpp files too), and the check against including a .cpp
+file is off for them.
+
 A file is "unchanged" when its preprocessed text (every header it includes, with the
 checkout's own path taken out so that another clone hits), its compile flags, .clang-tidy and
 the clang-tidy version are the same as when it last passed. Only passes are remembered, in
@@ -15,6 +21,7 @@ import concurrent.futures
 import hashlib
 import json
 import os
+import re
 import shlex
 import subprocess
 import sys
@@ -64,9 +71,26 @@ def file_key(entry, root, common):
     return digest.hexdigest()
 
 
-def tidy(folder, path):
-    run = subprocess.run(["clang-tidy", "--quiet", "-p", folder, path], stdout=subprocess.PIPE,
-                         stderr=subprocess.STDOUT, check=False)
+def unity_members(path):
+    """The sources a CMake unity source includes, or None for an ordinary source."""
+    if "/Unity/unity_" not in path:
+        return None
+    with open(path, encoding="utf-8") as f:
+        return [os.path.abspath(m) for m in re.findall(r'^#include "([^"]+)"', f.read(), re.M)]
+
+
+def unity_options(root):
+    """clang-tidy's options for a unity source: .clang-tidy's header filter, and .cpp files."""
+    with open(os.path.join(root, ".clang-tidy"), encoding="utf-8") as f:
+        found = re.search(r"^HeaderFilterRegex:\s*'([^']*)'", f.read(), re.M)
+    headers = found.group(1) if found else ""
+    return ["--checks=-bugprone-suspicious-include",
+            f"--header-filter={headers}|\\.cpp$" if headers else "--header-filter=\\.cpp$"]
+
+
+def tidy(folder, path, options):
+    run = subprocess.run(["clang-tidy", "--quiet", "-p", folder] + options + [path],
+                         stdout=subprocess.PIPE, stderr=subprocess.STDOUT, check=False)
     output = run.stdout.decode(errors="replace")
     found = [line for line in output.splitlines()
              if ("warning:" in line or "error:" in line) and "warnings generated" not in line]
@@ -81,7 +105,17 @@ def main():
     root = os.getcwd()
     wanted = {os.path.abspath(f) for f in sys.argv[4:]}
     with open(os.path.join(folder, "compile_commands.json"), encoding="utf-8") as f:
-        entries = [e for e in json.load(f) if os.path.abspath(e["file"]) in wanted]
+        everything = json.load(f)
+    entries = []
+    covered = set()
+    for entry in everything:
+        path = os.path.abspath(os.path.join(entry["directory"], entry["file"]))
+        members = unity_members(path)
+        if members is None:
+            members = [path]
+        if wanted.intersection(members):
+            entries.append(entry)
+            covered.update(members)
     version = subprocess.run(["clang-tidy", "--version"], stdout=subprocess.PIPE,
                              check=True).stdout
     with open(os.path.join(root, ".clang-tidy"), "rb") as f:
@@ -93,7 +127,8 @@ def main():
         key = file_key(entry, root, common)
         if key and os.path.exists(os.path.join(cache, key)):
             return entry["file"], True, True, ""
-        passed, output = tidy(folder, entry["file"])
+        options = unity_options(root) if unity_members(entry["file"]) is not None else []
+        passed, output = tidy(folder, entry["file"], options)
         if passed and key:
             with open(os.path.join(cache, key), "w", encoding="utf-8") as marker:
                 marker.write(os.path.relpath(entry["file"], root) + "\n")
@@ -108,9 +143,9 @@ def main():
             if not passed:
                 failed.append(path)
                 out.write(output)
-    print(f"clang-tidy: {len(entries)} files, {cached} unchanged since they last passed, "
+    print(f"clang-tidy: {len(entries)} sources, {cached} unchanged since they last passed, "
           f"{len(failed)} with findings")
-    missing = wanted - {os.path.abspath(e["file"]) for e in entries}
+    missing = wanted - covered
     for path in sorted(missing):
         print(f"clang-tidy: {os.path.relpath(path, root)} has no compile command in {folder}",
               file=sys.stderr)
