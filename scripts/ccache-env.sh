@@ -12,7 +12,9 @@ if [ "${CORVANE_CCACHE:-1}" != 0 ] && command -v ccache >/dev/null 2>&1; then
             CCACHE_DIR=${XDG_CACHE_HOME:-$HOME/.cache}/corvane/ccache
         fi
     fi
-    # Paths below the checkout are hashed relative to it, so a clone in another folder hits.
+    # Paths below the checkout are hashed relative to it, so a clone in another folder hits,
+    # except for the unity sources, which name the sources they include by their full paths:
+    # those hit in a clone in the same folder (as CI makes it).
     CCACHE_BASEDIR=$(pwd)
     CCACHE_NOHASHDIR=true
     CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-12G}
