@@ -5,6 +5,7 @@
 #include "generator/Driver.h"
 #include "generator/Generator.h"
 #include "generator/PageSkeleton.h"
+#include "generator/SiteTextTargets.h"
 #include "generator/modern/ModernSite.h"
 
 #include "model/ColumnInUse.h"
@@ -119,10 +120,6 @@ void CheckHomepageName(const TDProject& project) {
     if (!IsPlainFileName(name))
         throw TError("The homepage name \"" + name + "\" is not a plain file name",
                      project.ProjectFile());
-}
-
-bool WritesPageFiles(const TDMenuItem& item) {
-    return item.STYLE != "Title list and contents" && item.STYLE != "Contents";
 }
 
 // The page a build writes under a file name: the menu item and the page (-1 for the listing

@@ -73,10 +73,6 @@ std::uint32_t ReferencedCharacter(std::string_view name) {
     return 0;
 }
 
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-}
-
 // Whether a tag ("<br>", "</p>", "<td width=1>") breaks the text where it stands, so that
 // the words on either side must not run together; inline tags ("<b>", "</a>") do not.
 bool BreaksText(std::string_view tag) {
@@ -220,7 +216,7 @@ std::string PlainTextStart(std::string_view storedText, std::size_t limit) {
                 }
             }
         }
-        if (IsSpace(c)) {
+        if (IsAsciiBlank(c)) {
             addBlank();
             ++at;
             continue;

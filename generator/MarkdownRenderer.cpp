@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr std::string_view StoredBreak = "#$D#$A";
 constexpr std::string_view LineEnd = "\r\n";
 // The parser's dialect: CommonMark with tables and strikethrough; raw HTML is text.
 constexpr unsigned ParserFlags = MD_FLAG_TABLES | MD_FLAG_STRIKETHROUGH | MD_FLAG_NOHTML;
@@ -147,10 +146,6 @@ std::string Decoded(const MD_ATTRIBUTE& attribute) {
     return out;
 }
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool IsAsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -165,7 +160,7 @@ std::string SchemeOf(std::string_view address) {
         if (!IsAsciiLetter(c) && !(c >= '0' && c <= '9' && !scheme.empty()) && c != '+' &&
             c != '-' && c != '.')
             return std::string();
-        scheme += Lower(c);
+        scheme += AsciiLower(c);
     }
     return std::string();
 }
@@ -751,8 +746,9 @@ std::string TMarkdownRenderer::ParserText(std::string_view storedText) {
     std::string text;
     text.reserve(storedText.size());
     std::size_t from = 0;
-    for (std::size_t at; (at = storedText.find(StoredBreak, from)) != std::string_view::npos;
-         from = at + StoredBreak.size()) {
+    for (std::size_t at;
+         (at = storedText.find(TextPieces::StoredBreak, from)) != std::string_view::npos;
+         from = at + TextPieces::StoredBreak.size()) {
         text.append(storedText.substr(from, at - from));
         text += '\n';
     }

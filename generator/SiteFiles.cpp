@@ -46,13 +46,6 @@ bool Before(const TDate& a, const TDate& b) {
     return a.Day < b.Day;
 }
 
-// 2001-02-03, as sitemaps give their dates.
-std::string IsoDate(const TDate& date) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.Year, date.Month, date.Day);
-    return text;
-}
-
 // Sat, 03 Feb 2001 00:00:00 GMT, the date form of RSS 2.0 (RFC 822 with a four-digit year).
 std::string FeedDate(const TDate& date) {
     static constexpr const char* Days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -228,7 +221,7 @@ void WriteSitemap(TDProject& project) {
     for (const TBuildState::TSitePage& page : project.BuildState->SitePages) {
         std::string entry = "<url><loc>" + XmlEscaped(base + PercentEncoded(page.File)) + "</loc>";
         if (page.Date)
-            entry += "<lastmod>" + IsoDate(*page.Date) + "</lastmod>";
+            entry += "<lastmod>" + FormatIsoDate(*page.Date) + "</lastmod>";
         entry += "</url>";
         Line(out, entry);
     }

@@ -18,10 +18,6 @@
 
 namespace {
 
-bool WritesPageFiles(const TDMenuItem& item) {
-    return item.STYLE != "Title list and contents" && item.STYLE != "Contents";
-}
-
 // A file name from a text: its file-name part, or empty when that names no file.
 std::string FilePart(std::string_view name) {
     std::string part = FileNamePart(std::string(name));
@@ -214,4 +210,8 @@ void TSiteTextTargets::AppendPicture(const std::string& part, std::string_view a
     picture.Natural = natural;
     picture.Size = ShownPictureSize(FProject, part, natural.Width, natural.Height);
     AppendTextPicture(FProject, picture, html);
+}
+
+bool WritesPageFiles(const TDMenuItem& item) {
+    return item.STYLE != "Title list and contents" && item.STYLE != "Contents";
 }

@@ -8,6 +8,10 @@
 #include <unordered_map>
 #include <vector>
 
+// Whether the item's pages are files of their own; a listing that holds its pages' texts
+// ("Contents", "Title list and contents") writes none.
+bool WritesPageFiles(const TDMenuItem& item);
+
 // What a Markdown text's references to this site stand for in a build: "page:ID" is the
 // page's current file (or its column's listing when it has no file of its own), found by its
 // ID however the pages were moved; "download:NAME" and "image:NAME" are files of the

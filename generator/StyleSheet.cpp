@@ -3,6 +3,7 @@
 
 #include "generator/Generator.h"
 #include "generator/PageSkeleton.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -44,10 +45,6 @@ constexpr TCharset Charsets[] = {
     {"Greek (Windows-1253)", "Windows-1253", "CP1253"},
     {"Windows 1252", "windows-1252", "CP1252"},
 };
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-}
 
 // Two generic names of the font dialog's list are misspelt in the stored family.
 std::string_view MendedName(std::string_view name) {
@@ -127,9 +124,9 @@ std::string CssFontList(const std::string& family) {
     while (true) {
         const std::size_t comma = rest.find(',');
         std::string_view name = rest.substr(0, comma);
-        while (!name.empty() && IsBlank(name.front()))
+        while (!name.empty() && IsAsciiBlank(name.front()))
             name.remove_prefix(1);
-        while (!name.empty() && IsBlank(name.back()))
+        while (!name.empty() && IsAsciiBlank(name.back()))
             name.remove_suffix(1);
         name = MendedName(name);
         if (!name.empty()) {
@@ -139,7 +136,7 @@ std::string CssFontList(const std::string& family) {
             // have to be a valid identifier and none a keyword (the "Default" of "Default
             // Font"). The generic names (serif, sans-serif, monospace, cursive, fantasy)
             // hold no blank and stay bare, as they must: quoted they would name a font.
-            const bool quoted = std::find_if(name.begin(), name.end(), IsBlank) != name.end();
+            const bool quoted = std::find_if(name.begin(), name.end(), IsAsciiBlank) != name.end();
             if (quoted)
                 list += '"';
             list += name;

@@ -1,6 +1,7 @@
 #include "platform/Locale.h"
 
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <langinfo.h>
@@ -268,4 +269,10 @@ std::string UserLocaleName() {
             return value;
     }
     return "C";
+}
+
+std::string FormatIsoDate(const TDate& date) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.Year, date.Month, date.Day);
+    return text;
 }

@@ -23,6 +23,8 @@ std::string ShortDatePattern();
 void SetShortDatePattern(const std::string& pattern);
 
 std::string FormatShortDate(const TDate& date);
+// 2001-02-03, as sitemaps, time elements and structured data write a date.
+std::string FormatIsoDate(const TDate& date);
 // Reads a date in the short form; false when the text is not a valid date in that form.
 bool ParseShortDate(const std::string& text, TDate& date);
 // Today's date from the clock, or the date fixed by SetToday.

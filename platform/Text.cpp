@@ -1,6 +1,7 @@
 #include "platform/Text.h"
 
 #include <cstdint>
+#include <cstring>
 
 std::string TrimBlanks(const std::string& text) {
     std::size_t begin = 0, end = text.size();
@@ -106,4 +107,13 @@ int HexDigitValue(char c) {
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
+}
+
+std::string SecondsText(std::int64_t milliseconds) {
+    const std::int64_t seconds = (milliseconds + 999) / 1000;
+    return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+}
+
+std::string ErrorText(int error) {
+    return std::strerror(error);
 }

@@ -28,3 +28,20 @@ std::string PercentEncoded(std::string_view name);
 
 // The value of a hexadecimal digit, or -1.
 int HexDigitValue(char c);
+
+// "1 second", "5 seconds": a time limit in milliseconds as messages give it, whole seconds
+// rounded up.
+std::string SecondsText(std::int64_t milliseconds);
+
+// The C library's text of an errno value ("Connection refused").
+std::string ErrorText(int error);
+
+// Letters A to Z as a to z; every other byte as it is.
+inline char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Blank, tab, CR, LF or form feed.
+inline bool IsAsciiBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}

@@ -1,5 +1,7 @@
 #include "publish/Keyring.h"
 
+#include "platform/Text.h"
+
 #include <libsecret/secret.h>
 
 #include <chrono>
@@ -26,11 +28,6 @@ const SecretSchema* PublishSchema() {
         return made;
     }();
     return &schema;
-}
-
-std::string SecondsText(int milliseconds) {
-    const int seconds = (milliseconds + 999) / 1000;
-    return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
 }
 
 // Why there is no session bus to ask (or it is not to be asked), or empty when there may be

@@ -21,7 +21,7 @@ using TClock = std::chrono::steady_clock;
 // How often a wait looks at the cancel flag: a cancel ends the connect well within 0.1 s.
 constexpr int CancelPollMs = 50;
 // The most characters of a host name that are shown.
-constexpr std::size_t LongestShown = 200;
+constexpr std::size_t LongestShownDetail = 200;
 
 // The parts one after another, appended (g++ 12 warns falsely, -Wrestrict, about a literal
 // put before a std::string with +).
@@ -29,15 +29,6 @@ template <typename... TParts> std::string Cat(const TParts&... parts) {
     std::string text;
     (text.append(parts), ...);
     return text;
-}
-
-std::string SecondsText(std::int32_t milliseconds) {
-    const std::int32_t seconds = (milliseconds + 999) / 1000;
-    return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
-}
-
-std::string ErrorText(int error) {
-    return std::strerror(error);
 }
 
 bool Fail(TServerConnectFailure& failure, TTransportFailure kind, std::string detail,
@@ -85,9 +76,9 @@ int ConnectOne(int fd, const addrinfo& address, TClock::time_point deadline, boo
 TFileDescriptor ConnectToServer(const std::string& host, std::int32_t port, int family,
                                 std::int32_t timeoutMs, const std::atomic<bool>& cancel,
                                 TServerConnectFailure& failure) {
-    const std::string shownHost = Cat("\"", ControlCharactersShown(host, LongestShown), "\"");
+    const std::string shownHost = Cat("\"", ControlCharactersShown(host, LongestShownDetail), "\"");
     const std::string server =
-        ControlCharactersShown(Cat(host, ":", std::to_string(port)), LongestShown);
+        ControlCharactersShown(Cat(host, ":", std::to_string(port)), LongestShownDetail);
     addrinfo hints{};
     hints.ai_family = family;
     hints.ai_socktype = SOCK_STREAM;

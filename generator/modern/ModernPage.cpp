@@ -90,12 +90,6 @@ bool IsRelativeAddress(const std::string& address) {
     return colon == std::string::npos || address.find_first_of("/?#") < colon;
 }
 
-std::string IsoDate(const TDate& date) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.Year, date.Month, date.Day);
-    return text;
-}
-
 } // namespace
 
 TModernPage::TModernPage(TDProject& project, bool notFound)
@@ -179,8 +173,8 @@ std::string TModernPage::TimeElement(const std::string& date) {
         return {};
     if (!ParseShortDate(date, parsed))
         return ModernEscaped(date);
-    return "<time datetime=\"" + IsoDate(parsed) + "\">" + ModernEscaped(FormatShortDate(parsed)) +
-           "</time>";
+    return "<time datetime=\"" + FormatIsoDate(parsed) + "\">" +
+           ModernEscaped(FormatShortDate(parsed)) + "</time>";
 }
 
 std::string TModernPage::Byline(const TDPage& page, const TDMenuItem& item) {
@@ -382,7 +376,7 @@ void TModernPage::WriteStructuredData() {
                 ", \"author\": {\"@type\": \"Person\", \"name\": " + JsonString(page.AUTHOR) + "}";
         TDate date;
         if (ParseShortDate(page.DATE, date))
-            data += ", \"datePublished\": \"" + IsoDate(date) + "\"";
+            data += ", \"datePublished\": \"" + FormatIsoDate(date) + "\"";
         if (address && !page.PICTURE.empty())
             data += ", \"image\": " +
                     JsonString(SiteAddress(FProject) + AddressPart(FileNamePart(page.PICTURE)));

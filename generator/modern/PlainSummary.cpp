@@ -4,6 +4,7 @@
 
 #include "generator/Generator.h"
 #include "model/CPage.h"
+#include "platform/Text.h"
 
 #include "generator/TextPieces.h"
 
@@ -47,10 +48,6 @@ std::size_t ReferenceLength(std::string_view text, std::size_t at) {
 constexpr std::string_view Replacement = "\xEF\xBF\xBD";
 bool IsIllFormed(std::string_view text, std::size_t at, std::size_t length) {
     return length == 1 && static_cast<unsigned char>(text[at]) >= 0x80;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
 }
 
 // Whether a tag ("<b>", "</a>") runs inside a line of text; any other ("<br>", "<p>") parts
@@ -119,7 +116,7 @@ std::string PlainSummary(std::string_view storedText, std::size_t limit) {
             at = close + 1;
             continue;
         }
-        if (IsBlank(c)) {
+        if (IsAsciiBlank(c)) {
             pendingBlank = !out.empty();
             ++at;
             continue;

@@ -23,11 +23,7 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool IsSpace(char c) {
+bool IsTagSpace(char c) {
     return c == ' ' || c == '\t' || c == Break || c == '\f';
 }
 
@@ -71,10 +67,10 @@ std::size_t ReadTag(std::string_view text, std::size_t at, TTag& tag) {
     }
     if (i >= text.size() || !IsLetter(text[i]))
         return std::string_view::npos;
-    for (; i < text.size() && !IsSpace(text[i]) && text[i] != '/' && text[i] != '>'; ++i)
-        tag.Name += Lower(text[i]);
+    for (; i < text.size() && !IsTagSpace(text[i]) && text[i] != '/' && text[i] != '>'; ++i)
+        tag.Name += AsciiLower(text[i]);
     while (true) {
-        while (i < text.size() && (IsSpace(text[i]) || text[i] == '/'))
+        while (i < text.size() && (IsTagSpace(text[i]) || text[i] == '/'))
             ++i;
         if (i >= text.size())
             return std::string_view::npos;
@@ -82,15 +78,15 @@ std::size_t ReadTag(std::string_view text, std::size_t at, TTag& tag) {
             return i + 1;
         std::string name;
         do
-            name += Lower(text[i++]);
-        while (i < text.size() && !IsSpace(text[i]) && text[i] != '/' && text[i] != '>' &&
+            name += AsciiLower(text[i++]);
+        while (i < text.size() && !IsTagSpace(text[i]) && text[i] != '/' && text[i] != '>' &&
                text[i] != '=');
-        while (i < text.size() && IsSpace(text[i]))
+        while (i < text.size() && IsTagSpace(text[i]))
             ++i;
         std::string value;
         if (i < text.size() && text[i] == '=') {
             ++i;
-            while (i < text.size() && IsSpace(text[i]))
+            while (i < text.size() && IsTagSpace(text[i]))
                 ++i;
             if (i < text.size() && (text[i] == '"' || text[i] == '\'')) {
                 const std::size_t close = text.find(text[i], i + 1);
@@ -99,7 +95,7 @@ std::size_t ReadTag(std::string_view text, std::size_t at, TTag& tag) {
                 value = text.substr(i + 1, close - i - 1);
                 i = close + 1;
             } else {
-                for (; i < text.size() && !IsSpace(text[i]) && text[i] != '>'; ++i)
+                for (; i < text.size() && !IsTagSpace(text[i]) && text[i] != '>'; ++i)
                     value += text[i];
             }
         }
@@ -126,12 +122,12 @@ std::string Decoded(std::string_view value) {
         }
         std::size_t i = at + 1;
         if (i < value.size() && value[i] == '#') {
-            const bool hex = i + 1 < value.size() && Lower(value[i + 1]) == 'x';
+            const bool hex = i + 1 < value.size() && AsciiLower(value[i + 1]) == 'x';
             i += hex ? 2 : 1;
             std::uint32_t code = 0;
             const std::size_t digits = i;
             for (; i < value.size(); ++i) {
-                const char c = Lower(value[i]);
+                const char c = AsciiLower(value[i]);
                 const bool digit = IsDigit(c);
                 if (!digit && !(hex && c >= 'a' && c <= 'f'))
                     break;
@@ -188,14 +184,14 @@ void AppendAttribute(std::string& out, std::string_view value, bool address) {
 }
 
 // The scheme of an address in lower case, or empty when it has none (relative, an anchor).
-std::string SchemeOf(std::string_view address) {
+std::string AddressScheme(std::string_view address) {
     std::string scheme;
     for (const char c : address) {
         if (c == ':')
             return scheme;
         if (!IsLetter(c) && (scheme.empty() || (!IsDigit(c) && c != '+' && c != '-' && c != '.')))
             return {};
-        scheme += Lower(c);
+        scheme += AsciiLower(c);
     }
     return {};
 }
@@ -419,7 +415,7 @@ class TWriter {
         if (!address.empty() && address.front() == '#') {
             href = address;
         } else if (!address.empty()) {
-            const std::string scheme = SchemeOf(address);
+            const std::string scheme = AddressScheme(address);
             if (scheme.empty() || IsOneOf(scheme, {"http", "https", "mailto", "tel"}))
                 href = address;
             else if (IsOneOf(scheme, {"page", "download", "image"}))
@@ -448,7 +444,7 @@ class TWriter {
         std::string alt;
         const std::string_view typedAlt = Attribute(tag, "alt");
         AppendAttribute(alt, Decoded(typedAlt.empty() ? FTitle : typedAlt), false);
-        const std::string scheme = SchemeOf(address);
+        const std::string scheme = AddressScheme(address);
         Phrasing();
         // A picture of the site's Images folder is sized and scaled as in a Markdown text.
         if (scheme.empty() && FTargets.PagePicture(address, alt, FOut))
@@ -491,7 +487,7 @@ std::string LinkAddress(std::string_view address) {
     const std::string clean = CleanAddress(address);
     if (clean.empty())
         return {};
-    if (IsOneOf(SchemeOf(clean), {"javascript", "vbscript", "data"}))
+    if (IsOneOf(AddressScheme(clean), {"javascript", "vbscript", "data"}))
         return {};
     return ModernEscaped(address);
 }

@@ -19,7 +19,7 @@ constexpr mode_t NewFileMode = 0644;
 constexpr mode_t NewFolderMode = 0755;
 constexpr std::size_t ChunkSize = 64 * 1024;
 
-std::string Quoted(const std::string& text) {
+std::string ShownQuoted(const std::string& text) {
     return "\"" + ControlCharactersShown(text) + "\"";
 }
 
@@ -56,20 +56,21 @@ void TFolderTransport::Check(const std::string& step) {
 
 void TFolderTransport::Fail(const std::string& step, const std::string& name, int error,
                             TTransportFailure otherwise) const {
-    const std::string where = "in the folder " + Quoted(FFolder);
+    const std::string where = "in the folder " + ShownQuoted(FFolder);
     std::string reason;
     TTransportFailure kind = otherwise;
     if (error == ENOENT) {
         kind = TTransportFailure::FileMissing;
-        reason = Quoted(name) + " is not " + where + ".";
+        reason = ShownQuoted(name) + " is not " + where + ".";
     } else if (error == ENOSPC || error == EDQUOT) {
         kind = TTransportFailure::DiskFull;
-        reason = "The folder " + Quoted(FFolder) + " has no room for " + Quoted(name) + ".";
+        reason =
+            "The folder " + ShownQuoted(FFolder) + " has no room for " + ShownQuoted(name) + ".";
     } else if (IsLink(error)) {
         kind = TTransportFailure::FileRefused;
-        reason = Quoted(name) + " " + where + " is a link, which publishing never follows.";
+        reason = ShownQuoted(name) + " " + where + " is a link, which publishing never follows.";
     } else {
-        reason = Quoted(name) + " " + where + ": " + std::strerror(error) + ".";
+        reason = ShownQuoted(name) + " " + where + ": " + std::strerror(error) + ".";
     }
     throw TTransportError("Folder " + ControlCharactersShown(FFolder) + ", " + step + " " +
                               ControlCharactersShown(name) + ": " + std::strerror(error),
@@ -93,7 +94,7 @@ void TFolderTransport::ChangeFolder(const std::string& folder) {
     if (folder.empty() || folder[0] != '/')
         throw TTransportError("Folder " + ControlCharactersShown(folder) + ": not a full path",
                               TTransportFailure::FolderMissing,
-                              "The folder " + Quoted(folder) +
+                              "The folder " + ShownQuoted(folder) +
                                   " is to be given as a full path, starting with \"/\".");
     // The folder itself may be reached through a link: the owner named it.
     TFileDescriptor root(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -103,8 +104,8 @@ void TFolderTransport::ChangeFolder(const std::string& folder) {
                                   std::strerror(error),
                               TTransportFailure::FolderMissing,
                               error == ENOENT || error == ENOTDIR
-                                  ? "The folder " + Quoted(folder) + " does not exist."
-                                  : "The folder " + Quoted(folder) + " cannot be opened (" +
+                                  ? "The folder " + ShownQuoted(folder) + " does not exist."
+                                  : "The folder " + ShownQuoted(folder) + " cannot be opened (" +
                                         std::strerror(error) + ").");
     }
     FRoot = std::move(root);
@@ -129,12 +130,13 @@ TFileDescriptor TFolderTransport::Parent(const std::string& step, const std::str
     }
     for (const std::string& part : parts)
         if (part.empty() || part == "." || part == ".." || part.find('\0') != std::string::npos)
-            throw TTransportError(
-                "Folder " + ControlCharactersShown(FFolder) + ", " + step + " " +
-                    ControlCharactersShown(name) + ": a name that could leave the folder",
-                TTransportFailure::FileRefused,
-                Quoted(name) + " is no name of a file in the folder " + Quoted(FFolder) + ".", {},
-                name);
+            throw TTransportError("Folder " + ControlCharactersShown(FFolder) + ", " + step + " " +
+                                      ControlCharactersShown(name) +
+                                      ": a name that could leave the folder",
+                                  TTransportFailure::FileRefused,
+                                  ShownQuoted(name) + " is no name of a file in the folder " +
+                                      ShownQuoted(FFolder) + ".",
+                                  {}, name);
     TFileDescriptor folder(::fcntl(FRoot.Get(), F_DUPFD_CLOEXEC, 0));
     if (!folder)
         Fail(step, name, errno);
@@ -163,7 +165,8 @@ void TFolderTransport::Store(const std::string& localPath, const std::string& pa
                                   ControlCharactersShown(localPath) + " cannot be read (" +
                                   std::strerror(error) + ")",
                               TTransportFailure::Other,
-                              "The file " + Quoted(localPath) + " cannot be read.", {}, remoteName);
+                              "The file " + ShownQuoted(localPath) + " cannot be read.", {},
+                              remoteName);
     }
     // The page it replaces keeps its permissions.
     mode_t mode = NewFileMode;
@@ -252,7 +255,7 @@ std::string TFolderTransport::Download(const std::string& remoteName, std::int64
         throw TTransportError("Folder " + ControlCharactersShown(FFolder) + ", " + step + " " +
                                   ControlCharactersShown(remoteName) + ": not a plain file",
                               TTransportFailure::FileRefused,
-                              Quoted(remoteName) + " in the folder " + Quoted(FFolder) +
+                              ShownQuoted(remoteName) + " in the folder " + ShownQuoted(FFolder) +
                                   " is not a plain file.",
                               {}, remoteName);
     std::string content;
@@ -272,8 +275,9 @@ std::string TFolderTransport::Download(const std::string& remoteName, std::int64
                                       ControlCharactersShown(remoteName) + ": longer than " +
                                       std::to_string(maxBytes) + " bytes",
                                   TTransportFailure::Other,
-                                  Quoted(remoteName) + " in the folder " + Quoted(FFolder) +
-                                      " is longer than " + std::to_string(maxBytes) + " bytes.",
+                                  ShownQuoted(remoteName) + " in the folder " +
+                                      ShownQuoted(FFolder) + " is longer than " +
+                                      std::to_string(maxBytes) + " bytes.",
                                   {}, remoteName);
     }
     return content;
@@ -352,7 +356,7 @@ std::vector<std::string> TFolderTransport::ListNames() {
                                       ", list: more than " + std::to_string(MaxListingBytes) +
                                       " bytes of names",
                                   TTransportFailure::Other,
-                                  "The folder " + Quoted(FFolder) + " holds too many names.");
+                                  "The folder " + ShownQuoted(FFolder) + " holds too many names.");
         names.push_back(name);
     }
     return names;

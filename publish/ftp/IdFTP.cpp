@@ -25,10 +25,6 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-std::string ErrorText(int error) {
-    return std::strerror(error);
-}
-
 std::string Milliseconds(std::int32_t ms) {
     return std::to_string(ms) + " ms";
 }

@@ -30,15 +30,6 @@ constexpr int SftpQuotaExceeded = 15;
 // How long Disconnect waits for the server to take its goodbye when no time-out is set.
 constexpr std::int32_t DisconnectMilliseconds = 2000;
 
-std::string ErrorText(int error) {
-    return std::strerror(error);
-}
-
-std::string SecondsText(std::int32_t milliseconds) {
-    const std::int32_t seconds = (milliseconds + 999) / 1000;
-    return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
-}
-
 // A failure as it is shown: the host name and the file names in its texts may come from a
 // hand-edited project or from the server, and reach a terminal with no control character.
 TTransportError ShownError(const std::string& message, TTransportFailure kind,

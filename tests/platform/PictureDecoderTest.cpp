@@ -1,4 +1,5 @@
 #include "platform/PictureDecoder.h"
+#include "PictureSupport.h"
 #include "TestSupport.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -175,18 +176,6 @@ std::string EncodedGif(int width, int height, const std::vector<GifColorType>& g
 }
 
 const GifColorType R{255, 0, 0}, G{0, 255, 0}, B{0, 0, 255}, W{255, 255, 255}, K{0, 0, 0};
-
-// The error that a call throws, or "" when it succeeds. A TError must name the file.
-std::string ErrorOf(const std::function<void()>& call, const std::string& fileName) {
-    try {
-        call();
-        return "";
-    } catch (const TError& e) {
-        EXPECT_EQ(e.FileName(), fileName) << e.what();
-        EXPECT_NE(std::string(e.what()).find(fileName), std::string::npos) << e.what();
-        return e.Message();
-    }
-}
 
 TEST(PictureDecoder, SamplesHaveTheirNaturalSizesAndColours) {
     struct Point {

@@ -17,17 +17,6 @@
 
 namespace {
 
-// The error that a call throws, or "" when it succeeds. A TError must name the file.
-std::string ErrorOf(const std::function<void()>& call, const std::string& fileName) {
-    try {
-        call();
-        return "";
-    } catch (const TError& e) {
-        EXPECT_EQ(e.FileName(), fileName) << e.what();
-        return e.Message();
-    }
-}
-
 std::uint32_t Crc(const std::string& bytes) {
     std::uint32_t crc = 0xFFFFFFFFu;
     for (const char c : bytes) {
