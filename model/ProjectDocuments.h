@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-// The documents of a project folder by their bare file names ("Default.Pro",
-// "Column1.Clm"), each with its bytes. A name that is not there stands for a document that
-// does not exist.
 // The project document's file name.
 inline constexpr const char* ProjectDocument = "Default.Pro";
 
+// The documents of a project folder by their bare file names ("Default.Pro",
+// "Column1.Clm"), each with its bytes. A name that is not there stands for a document that
+// does not exist.
 using TDocumentBytes = std::map<std::string, std::string>;
 
 // The same with each document's bytes held once and shared: a copy of a reading copies no

@@ -3,15 +3,11 @@
 // Pictures made for the tests: a picture of one colour with marked corners, and JPEG data
 // with an EXIF orientation put in.
 
-#include "platform/Error.h"
 #include "platform/PictureDecoder.h"
 #include "platform/PictureScaler.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
-
-#include <gtest/gtest.h>
 
 // width x height of grey, with the top-left quarter red and the bottom-right quarter blue,
 // so that where the corners went after a turn or a mirroring can be told.
@@ -55,17 +51,4 @@ inline std::string WithOrientation(const std::string& jpeg, int orientation,
     segment += char(length & 255);
     segment += payload;
     return jpeg.substr(0, 2) + segment + jpeg.substr(2);
-}
-
-// The message of the TError that call raised, empty when it raised none; the error must name
-// fileName, as its file and in its text.
-inline std::string ErrorOf(const std::function<void()>& call, const std::string& fileName) {
-    try {
-        call();
-        return "";
-    } catch (const TError& e) {
-        EXPECT_EQ(e.FileName(), fileName) << e.what();
-        EXPECT_NE(std::string(e.what()).find(fileName), std::string::npos) << e.what();
-        return e.Message();
-    }
 }

@@ -1,7 +1,7 @@
 #include "platform/PictureDecoder.h"
-#include "PictureSupport.h"
 #include "TestSupport.h"
 #include "platform/Error.h"
+#include "platform/ErrorOf.h"
 #include "platform/FileSystem.h"
 
 #include <gif_lib.h>

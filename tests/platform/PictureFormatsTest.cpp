@@ -5,6 +5,7 @@
 #include "PictureSupport.h"
 #include "TestSupport.h"
 #include "platform/Error.h"
+#include "platform/ErrorOf.h"
 #include "platform/FileSystem.h"
 #include "platform/PictureDecoder.h"
 #include "platform/PictureScaler.h"
