@@ -43,6 +43,12 @@ for part in $parts; do
             -DCORVANE_BENCH=OFF -DCORVANE_TESTS=OFF >/dev/null
         # shellcheck disable=SC2046
         tidy build-tidy-ui $(git ls-files 'ui/*.cpp' 'app/*.cpp')
+        # clang-tidy's check against including a source file is off for the unity sources,
+        # which do nothing else: no other file may.
+        if git grep -nE '^[[:space:]]*#[[:space:]]*include[[:space:]]*["<][^">]*\.(cpp|cc|cxx)[">]' -- '*.cpp' '*.h'; then
+            echo "check-style.sh: a file includes a source file" >&2
+            exit 1
+        fi
         ;;
     *) echo "check-style.sh: unknown part '$part'" >&2; exit 2 ;;
     esac

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds the Debian package corvane_VERSION_ARCH.deb in build-package/: installs what is
-# missing, makes a Release build of the two programs (no tests, no benchmarks, warnings not
-# as errors) for the install prefix /usr with Debian's hardening flags, and packs it with
-# CPack. With --install, then installs it with apt-get. Prints the package's path last.
+# missing, makes a Release build of the two programs (no tests, no benchmarks, warnings as
+# errors only with CORVANE_WERROR=ON) for the install prefix /usr with Debian's hardening
+# flags, and packs it with CPack. With --install, then installs it with apt-get. Prints the
+# package's path last.
 # Usage: scripts/package.sh [--install]
 set -eu
 cd "$(dirname "$0")/.."

@@ -8,7 +8,7 @@
 #   tidy     clang-tidy over the core, the tests and the windows
 #   tsan     the threaded code under ThreadSanitizer: the core's tests and the window tests
 #   release  a Release build with the package's flags, the windows and the tests, warnings
-#            as errors; its tests that need no server (the other stages ran those twice)
+#            as errors; its tests that need no server (the servers stage runs those)
 #   browser  the built sites in headless Chromium
 #   ui       the release build's window tests without a display, then a keyboard-only
 #            session under Xvfb
@@ -92,7 +92,7 @@ tsan() {
     # shellcheck disable=SC2086
     cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANE_TSAN=ON -DCORVANE_UI=ON \
         -DCORVANE_BENCH=OFF -DCORVANE_WERROR=ON $corvane_launcher >/dev/null
-    # Just the programs that run here: three of the window test programs, not all fourteen.
+    # Just the programs that run here: three of the thirteen window test programs.
     ninja -C build-tsan -j"$jobs" model_tests publish_tests sftp_tests git_publish_tests \
         generator_preview_tests ui_main_window_tests ui_preview_tests ui_publish_dialog_tests
     (
@@ -123,8 +123,8 @@ release_build() {
 
 release() {
     release_build
-    # The tests against real servers ran in the servers stage and, those that start threads,
-    # in the tsan stage; the windows' in the ui stage.
+    # The programs labelled servers run in the servers stage (with the sanitizers; those that
+    # start threads also in the tsan stage), the windows' in the ui stage.
     (cd build-release && ctest --output-on-failure -j"$jobs" --timeout 600 -LE 'browser|servers|ui|session')
 }
 
