@@ -34,16 +34,6 @@ inline TFiles FilesIn(const std::string& folder) {
     return files;
 }
 
-inline std::string Bytes(std::size_t size, unsigned seed) {
-    std::string data(size, '\0');
-    std::uint32_t x = seed;
-    for (char& c : data) {
-        x = x * 1103515245u + 12345u;
-        c = static_cast<char>(x >> 24);
-    }
-    return data;
-}
-
 struct TCase {
     const char* Name;
     TFiles Before;
@@ -65,7 +55,7 @@ inline void PlayCases(TTransport& transport, const std::string& serverFolder, in
                       const std::string& missingWords = "is not on the server",
                       const std::string& placeWords = "\" on 127.0.0.1:") {
     const std::string page = "<html>\r\n<body>Page</body>\r\n</html>\r\n";
-    const std::string big = Bytes(300000, 11);
+    const std::string big = PseudoRandomBytes(300000, 11);
     const TCase cases[] = {
         {"presence of a file and of a missing one",
          {{"page.htm", page}},
