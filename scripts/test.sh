@@ -167,8 +167,8 @@ ui() {
 fuzz() {
     # The fuzz targets need clang's libFuzzer. Every target built (records, values, pictures,
     # charsets, archive, generator, markdown, ftpreply) runs, with its seeds from tests/fuzz/seeds/NAME.
-    # shellcheck disable=SC2086
     # Each source on its own (no unity build), so that one lacking an include fails here.
+    # shellcheck disable=SC2086
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_UNITY_BUILD=OFF -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF -DCORVANE_WERROR=ON \
         $corvane_launcher >/dev/null

@@ -111,14 +111,14 @@ def main():
         everything = json.load(f)
     entries = []
     covered = set()
+    options = {}  # by entry file: clang-tidy's added options
     for entry in everything:
         path = os.path.abspath(os.path.join(entry["directory"], entry["file"]))
         members = unity_members(path)
-        if members is None:
-            members = [path]
-        if wanted.intersection(members):
+        if wanted.intersection(members or [path]):
             entries.append(entry)
-            covered.update(members)
+            covered.update(members or [path])
+            options[entry["file"]] = unity_options(root) if members is not None else []
     version = subprocess.run(["clang-tidy", "--version"], stdout=subprocess.PIPE,
                              check=True).stdout
     with open(os.path.join(root, ".clang-tidy"), "rb") as f:
@@ -127,11 +127,11 @@ def main():
     os.makedirs(cache, exist_ok=True)
 
     def check(entry):
-        options = unity_options(root) if unity_members(entry["file"]) is not None else []
-        key = file_key(entry, root, common, options)
+        added = options[entry["file"]]
+        key = file_key(entry, root, common, added)
         if key and os.path.exists(os.path.join(cache, key)):
             return entry["file"], True, True, ""
-        passed, output = tidy(folder, entry["file"], options)
+        passed, output = tidy(folder, entry["file"], added)
         if passed and key:
             with open(os.path.join(cache, key), "w", encoding="utf-8") as marker:
                 marker.write(os.path.relpath(entry["file"], root) + "\n")
